@@ -1,0 +1,94 @@
+#pragma once
+// The engine's public face: load a movie once, run any number of players on it.
+// Everything the windows and lanfeng-cli need goes through this header.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include <QColor>
+#include <QRect>
+
+class QPainter;
+
+namespace swf {
+
+class Movie;
+class PlayerState;
+
+// Thrown by loading; what() is one line a user can read.
+class LoadError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class ScaleMode { ShowAll, NoBorder, ExactFit, NoScale };
+
+// "showall", "NoBorder", ... in any letter case; nullopt for anything else.
+std::optional<ScaleMode> parseScaleMode(std::string_view name);
+
+// What the header and the tag stream declare; filled while parsing.
+struct MovieInfo {
+    char signature[4] = {0, 0, 0, 0};  // "FWS", "CWS" or "ZWS"
+    int version = 0;
+    uint32_t length = 0;          // uncompressed length the header declares
+    int stageXMin = 0, stageYMin = 0, stageXMax = 0, stageYMax = 0;  // twips
+    double frameRate = 0;         // frames per second (8.8 fixed in the file)
+    int frameCount = 0;           // header's frame count
+    std::optional<QColor> background;
+    std::map<std::string, int> tagCounts;  // tag name ("ShowFrame", "Unknown(99)") -> count
+    int skippedTags = 0;          // tags read over without being understood
+    bool truncated = false;       // the tag stream ended early and was cut cleanly
+
+    int widthPixels() const { return (stageXMax - stageXMin) / 20; }
+    int heightPixels() const { return (stageYMax - stageYMin) / 20; }
+};
+
+// Parses a whole file image. Throws LoadError for anything that is not a playable SWF.
+std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes);
+std::shared_ptr<const Movie> loadMovieFile(const std::string& path);
+
+const MovieInfo& movieInfo(const Movie& movie);
+
+// One running instance of a movie: root timeline, display list, later scripts and sound.
+class Player {
+public:
+    explicit Player(std::shared_ptr<const Movie> movie);
+    ~Player();
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    const Movie& movie() const { return *movie_; }
+    std::shared_ptr<const Movie> moviePtr() const { return movie_; }
+    const MovieInfo& info() const;
+
+    // One tick of the movie's clock: when playing, the next frame (the first after the last).
+    void advanceFrame();
+    void play();
+    void stop();
+    bool isPlaying() const;
+    void back();     // one frame back and stop; nothing at frame 0
+    void forward();  // one frame on and stop; nothing at the last frame
+    void rewind();   // frame 0 and stop
+    void gotoFrame(int frame);  // clamped into [0, totalFrames-1]; keeps the play state
+    int currentFrame() const;   // 0-based
+    int totalFrames() const;    // the header's frame count (at least 1 for a loaded movie)
+
+    // Draws the stage into viewport. bg overrides the movie's background when set.
+    void render(QPainter& painter, const QRect& viewport, ScaleMode mode,
+                std::optional<QColor> bg = std::nullopt) const;
+
+    void setTraceSink(std::function<void(std::string_view)> sink);
+
+private:
+    std::shared_ptr<const Movie> movie_;
+    std::unique_ptr<PlayerState> state_;
+};
+
+}  // namespace swf
