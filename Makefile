@@ -1,0 +1,38 @@
+# make run  - installs what is missing, builds, starts the player on its sample movie
+# make test - installs what is missing, builds, runs every test
+BUILD ?= build
+JOBS ?= 2
+
+.PHONY: all deps configure build run test bench conformance format clean
+
+all: build
+
+deps:
+	bash scripts/install-deps.sh
+
+configure: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: configure
+	cmake --build $(BUILD) -j$(JOBS)
+
+run: build
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  echo "No display: starting the player in a virtual X server (xvfb-run)."; \
+	  xvfb-run -a -s "-screen 0 1280x800x24" ./$(BUILD)/lanfeng; \
+	else ./$(BUILD)/lanfeng; fi
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600
+
+bench: build
+	./$(BUILD)/engine_bench
+
+conformance: build
+	python3 ../shared/tools/conformance.py --cli $(BUILD)/lanfeng-cli --corpus ../shared/corpus/peer
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,24 @@
+#pragma once
+// The program directory and the working files below it.
+
+#include <QString>
+#include <QStringList>
+
+namespace lanfeng {
+
+// The executable's folder with a trailing separator, or the per-user data folder when that
+// folder cannot be written (an installed copy). LANFENG_PROGRAM_DIR overrides both.
+QString programDir();
+// Tests point the program at a folder of their own; an empty path returns to the default.
+void setProgramDir(const QString& dir);
+
+// The program's arguments (argv); tests replace them to start the windows as from a shell.
+QStringList commandLineArguments();
+void setCommandLineArguments(const QStringList& arguments);
+
+// All command-line parameters after the program name, joined with nothing between them.
+QString joinedCommandLine(const QStringList& arguments);
+// The file name of a movie path up to, not including, its first "."; empty without a ".".
+QString MovieTitle(const QString& path);
+
+}  // namespace lanfeng

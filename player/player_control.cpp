@@ -1,0 +1,187 @@
+#include "player/player_control.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QMimeData>
+#include <QPainter>
+#include <algorithm>
+
+#include "player/movie_cache.h"
+
+Q_LOGGING_CATEGORY(lcPlayer, "lanfeng.player")
+
+namespace {
+// The Flash Player ran movies that declare no rate at 12 fps and never faster than this.
+constexpr double kDefaultFps = 12.0;
+constexpr double kMaxFps = 120.0;
+// How many frames one beat may catch up before the clock gives up on lost time.
+constexpr int kMaxCatchUp = 4;
+}  // namespace
+
+PlayerControl::PlayerControl(QWidget* parent) : QWidget(parent) {
+    setAcceptDrops(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+    timer_.setTimerType(Qt::PreciseTimer);
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, &PlayerControl::clockTick);
+}
+
+PlayerControl::~PlayerControl() = default;
+
+void PlayerControl::unload() {
+    timer_.stop();
+    player_.reset();
+}
+
+void PlayerControl::setMovie(const QString& path) {
+    unload();
+    path_ = path;
+    loadError_.clear();
+    try {
+        player_ = std::make_unique<swf::Player>(lanfeng::loadMovieShared(path));
+    } catch (const std::exception& e) {
+        loadError_ = QString::fromStdString(e.what());
+        qCWarning(lcPlayer).noquote() << "cannot load" << path << "-" << loadError_;
+    }
+    if (player_) {
+        if (playOnLoad)
+            player_->play();
+        else
+            player_->stop();
+        restartClock();
+    }
+    update();
+    emit movieLoaded(path, player_ != nullptr);
+}
+
+int PlayerControl::TotalFrames() const { return player_ ? player_->totalFrames() : 0; }
+int PlayerControl::CurrentFrame() const { return player_ ? player_->currentFrame() : 0; }
+bool PlayerControl::isPlaying() const { return player_ && player_->isPlaying(); }
+
+void PlayerControl::BGColor(const QString& colour) {
+    bgText_ = colour;
+    QString c = colour.trimmed();
+    if (c.isEmpty()) {
+        bg_.reset();
+    } else {
+        if (!c.startsWith('#')) c.prepend('#');
+        QColor parsed = QColor::fromString(c);
+        if (parsed.isValid()) bg_ = parsed;
+    }
+    update();
+}
+
+void PlayerControl::Scale(const QString& mode) {
+    if (auto parsed = swf::parseScaleMode(mode.toStdString())) {
+        scale_ = *parsed;
+        scaleText_ = mode.toLower();
+        update();
+    }
+}
+
+void PlayerControl::Play() {
+    if (!player_) return;
+    if (!player_->isPlaying()) {
+        player_->play();
+        restartClock();
+    }
+}
+
+void PlayerControl::Stop() {
+    if (!player_) return;
+    player_->stop();
+    timer_.stop();
+}
+
+void PlayerControl::Back() {
+    if (!player_) return;
+    player_->back();
+    timer_.stop();
+    update();
+}
+
+void PlayerControl::Forward() {
+    if (!player_) return;
+    player_->forward();
+    timer_.stop();
+    update();
+}
+
+void PlayerControl::Rewind() {
+    if (!player_) return;
+    player_->rewind();
+    timer_.stop();
+    update();
+}
+
+void PlayerControl::GotoFrame(int frame) {
+    if (!player_) return;
+    player_->gotoFrame(frame);
+    update();
+}
+
+void PlayerControl::restartClock() {
+    if (!player_ || !player_->isPlaying()) return;
+    double fps = player_->info().frameRate;
+    if (!(fps > 0)) fps = kDefaultFps;
+    fps = std::min(fps, kMaxFps);
+    periodNs_ = qint64(1e9 / fps);
+    clock_.start();
+    nextDueNs_ = periodNs_;
+    scheduleNext();
+}
+
+void PlayerControl::scheduleNext() {
+    if (!player_ || !player_->isPlaying()) return;
+    // Due times accumulate from one start, so rounding of single beats never adds up to drift.
+    const qint64 waitNs = std::max<qint64>(0, nextDueNs_ - clock_.nsecsElapsed());
+    timer_.start(int((waitNs + 999'999) / 1'000'000));
+}
+
+void PlayerControl::clockTick() {
+    if (!player_) return;
+    if (!player_->isPlaying()) return;
+    if (!clock_.isValid()) restartClock();
+    const qint64 now = clock_.nsecsElapsed();
+    int steps = 0;
+    do {
+        if (!loop && player_->currentFrame() + 1 >= player_->totalFrames()) {
+            Stop();
+            return;
+        }
+        player_->advanceFrame();
+        nextDueNs_ += periodNs_;
+        ++steps;
+    } while (now >= nextDueNs_ && steps < kMaxCatchUp && player_->isPlaying());
+    if (now >= nextDueNs_) nextDueNs_ = now + periodNs_;  // too far behind: let the lost time go
+    update();
+    scheduleNext();
+}
+
+void PlayerControl::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (!player_) {
+        // An empty control shows nothing of its own: just the dark of the window behind it.
+        painter.fillRect(rect(), bg_.value_or(Qt::black));
+        return;
+    }
+    painter.setRenderHint(QPainter::Antialiasing, highQuality);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, highQuality);
+    player_->render(painter, rect(), scale_, bg_);
+}
+
+void PlayerControl::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void PlayerControl::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) paths << url.toLocalFile();
+    if (paths.isEmpty()) return;
+    event->acceptProposedAction();
+    emit filesDropped(paths);
+}

@@ -1,0 +1,82 @@
+#pragma once
+// The player control: a child widget that loads, times and draws one movie and offers the
+// operations the windows call (Movie, TotalFrames, BGColor, Scale, Play, Stop, Back, Forward,
+// Rewind, GotoFrame, CurrentFrame).
+
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+#include <optional>
+
+#include "engine/player.h"
+
+class PlayerControl : public QWidget {
+    Q_OBJECT
+public:
+    explicit PlayerControl(QWidget* parent = nullptr);
+    ~PlayerControl() override;
+
+    // Loads the file and, playing on load, starts it. A file that cannot be loaded leaves the
+    // control empty (nothing shown, 0 frames) and logs the reason; it never shows a box.
+    void setMovie(const QString& path);
+    QString Movie() const { return path_; }
+    void Movie(const QString& path) { setMovie(path); }
+
+    int TotalFrames() const;
+    int CurrentFrame() const;
+    // "" clears the colour so the movie's own background shows; "#RRGGBB" or "RRGGBB" sets it.
+    void BGColor(const QString& colour);
+    QString BGColor() const { return bgText_; }
+    // showall, noborder, exactfit or noscale in any letter case; other values are ignored.
+    void Scale(const QString& mode);
+    QString Scale() const { return scaleText_; }
+
+    void Play();
+    void Stop();
+    void Back();
+    void Forward();
+    void Rewind();
+    void GotoFrame(int frame);
+
+    bool isPlaying() const;
+    QString loadError() const { return loadError_; }
+    swf::ScaleMode scaleMode() const { return scale_; }
+    swf::Player* player() const { return player_.get(); }
+
+    // The settings every control is created with.
+    bool playOnLoad = true;
+    bool loop = true;
+    bool highQuality = true;
+
+public slots:
+    // One beat of the frame clock; public so tests can drive the clock by hand.
+    void clockTick();
+
+signals:
+    void filesDropped(const QStringList& paths);
+    void movieLoaded(const QString& path, bool ok);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void restartClock();
+    void scheduleNext();
+    void unload();
+
+    QString path_;
+    QString loadError_;
+    QString bgText_;
+    QString scaleText_ = QStringLiteral("showall");
+    std::optional<QColor> bg_;
+    swf::ScaleMode scale_ = swf::ScaleMode::ShowAll;
+    std::unique_ptr<swf::Player> player_;
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 nextDueNs_ = 0;
+    qint64 periodNs_ = 0;
+};

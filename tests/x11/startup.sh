@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Starts lanfeng in its own Xvfb and checks what a user would see and feel.
+set -uo pipefail
+lanfeng=$1 cli=$2 probe=$3
+unset QT_QPA_PLATFORM
+work=$(mktemp -d)
+fail=0
+pass=0
+check() {  # check NAME COMMAND...
+    if "${@:2}"; then pass=$((pass + 1)); echo "ok: $1"; else fail=$((fail + 1)); echo "FAILED: $1"; fi
+}
+cleanup() {
+    [ -n "${app_pid:-}" ] && kill "$app_pid" 2>/dev/null
+    [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A free display number of our own.
+for n in $(seq 91 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
+done
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=$display
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+mkdir -p "$work/home/bin"
+echo stub >"$work/home/bin/lfflash.dll"
+LANFENG_PROGRAM_DIR="$work/home" QT_LOGGING_RULES="lanfeng.*=true" "$lanfeng" >"$work/out.log" 2>&1 &
+app_pid=$!
+
+wid=""
+for _ in $(seq 100); do
+    wid=$(xdotool search --name '岚枫flash播放器' 2>/dev/null | head -n 1)
+    [ -n "$wid" ] && break
+    sleep 0.1
+done
+check "the video window appears" test -n "$wid"
+sleep 1.5  # a few frames of the sample movie
+
+geometry=$(xdotool getwindowgeometry "$wid" 2>/dev/null)
+echo "$geometry"
+check "the window stands at 389,167" grep -q 'Position: 389,167' <<<"$geometry"
+check "the window is 400x308" grep -q 'Geometry: 400x308' <<<"$geometry"
+
+# The player area on screen holds the sample movie: compare with the engine's own picture.
+import -window root -crop 372x250+405+191 "$work/player.png" 2>/dev/null
+"$cli" run "$work/home/bin/sample.swf" --frames 1 --png "$work/stage.png" >/dev/null 2>&1
+bg=$(convert "$work/stage.png" -format '%[pixel:p{1,1}]' info: 2>/dev/null)
+share=$(convert "$work/player.png" -fill black -fuzz 6% +opaque "$bg" -fill white -opaque "$bg" \
+        -format '%[fx:mean]' info: 2>/dev/null)
+colours=$(convert "$work/player.png" -format '%k' info: 2>/dev/null)
+echo "background $bg covers ${share:-?} of the player; ${colours:-?} colours"
+check "the player shows the movie's background" awk -v s="${share:-0}" 'BEGIN{exit !(s > 0.3)}'
+check "the player shows more than a flat fill" test "${colours:-0}" -gt 16
+
+check "another client cannot grab Esc or F10" "$probe"
+xdotool key Escape
+xdotool key F10
+sleep 0.5
+check "Esc reaches the program" grep -q 'hot key 27' "$work/out.log"
+check "F10 reaches the program" grep -q 'hot key 121' "$work/out.log"
+
+kill -TERM "$app_pid"
+for _ in $(seq 50); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+wait "$app_pid"
+code=$?
+app_pid=""
+check "SIGTERM ends the program cleanly" test "$code" -eq 0
+check "shutdown removed the projector stub" test ! -e "$work/home/bin/lfflash.dll"
+check "the hot keys are free again" bash -c "! '$probe' >/dev/null"
+
+echo "--- program output"; cat "$work/out.log"
+echo "$pass passed, $fail failed"
+[ "$fail" -eq 0 ]
