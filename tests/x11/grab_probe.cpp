@@ -4,6 +4,7 @@
 #include <X11/keysym.h>
 
 #include <cstdio>
+#include <initializer_list>
 
 static bool refused = false;
 static int onError(Display*, XErrorEvent* e) {
