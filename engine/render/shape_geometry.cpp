@@ -1,0 +1,105 @@
+#include "engine/render/shape_geometry.h"
+
+#include <unordered_map>
+
+namespace swf::render {
+namespace {
+
+using format::Edge;
+
+uint64_t pointKey(int32_t x, int32_t y) { return (uint64_t(uint32_t(x)) << 32) | uint32_t(y); }
+
+void addEdge(QPainterPath& p, const Edge& e) {
+    if (e.curve)
+        p.quadTo(e.cx, e.cy, e.x1, e.y1);
+    else
+        p.lineTo(e.x1, e.y1);
+}
+
+QPainterPath joinContours(const std::vector<Edge>& edges, bool winding) {
+    QPainterPath path;
+    path.setFillRule(winding ? Qt::WindingFill : Qt::OddEvenFill);
+    std::unordered_map<uint64_t, std::vector<uint32_t>> byStart;
+    byStart.reserve(edges.size());
+    for (uint32_t i = edges.size(); i-- > 0;)  // reversed so pop_back yields file order
+        byStart[pointKey(edges[i].x0, edges[i].y0)].push_back(i);
+    std::vector<bool> used(edges.size(), false);
+    auto takeFrom = [&](int32_t x, int32_t y) -> int64_t {
+        auto it = byStart.find(pointKey(x, y));
+        if (it == byStart.end()) return -1;
+        auto& v = it->second;
+        while (!v.empty() && used[v.back()]) v.pop_back();
+        if (v.empty()) return -1;
+        const uint32_t i = v.back();
+        v.pop_back();
+        return i;
+    };
+    for (uint32_t first = 0; first < edges.size(); ++first) {
+        if (used[first]) continue;
+        const Edge& e0 = edges[first];
+        path.moveTo(e0.x0, e0.y0);
+        int64_t cur = first;
+        while (cur >= 0) {
+            used[cur] = true;
+            const Edge& e = edges[cur];
+            addEdge(path, e);
+            if (e.x1 == e0.x0 && e.y1 == e0.y0) break;
+            cur = takeFrom(e.x1, e.y1);
+        }
+        path.closeSubpath();
+    }
+    return path;
+}
+
+Edge reversed(const Edge& e) { return {e.x1, e.y1, e.cx, e.cy, e.x0, e.y0, e.curve}; }
+
+}  // namespace
+
+ShapeGeometry buildShapeGeometry(const format::Shape& shape) {
+    ShapeGeometry g;
+    g.layers.resize(shape.groupCount);
+    // Edges per (layer, style), gathered in record order.
+    std::vector<std::vector<Edge>> fillEdges(shape.fills.size() + 1);
+    std::vector<std::vector<Edge>> lineEdges(shape.lines.size() + 1);
+    std::vector<uint32_t> fillLayer(shape.fills.size() + 1, 0),
+        lineLayer(shape.lines.size() + 1, 0);
+    for (const auto& p : shape.paths) {
+        if (p.fill1) {
+            auto& v = fillEdges[p.fill1];
+            v.insert(v.end(), p.edges.begin(), p.edges.end());
+            fillLayer[p.fill1] = p.group;
+        }
+        if (p.fill0) {
+            auto& v = fillEdges[p.fill0];
+            for (const auto& e : p.edges) v.push_back(reversed(e));
+            fillLayer[p.fill0] = p.group;
+        }
+        if (p.line) {
+            auto& v = lineEdges[p.line];
+            v.insert(v.end(), p.edges.begin(), p.edges.end());
+            lineLayer[p.line] = p.group;
+        }
+    }
+    for (uint32_t s = 1; s < fillEdges.size(); ++s) {
+        if (fillEdges[s].empty()) continue;
+        g.layers[fillLayer[s]].fills.push_back({s, joinContours(fillEdges[s], shape.windingRule)});
+    }
+    for (uint32_t s = 1; s < lineEdges.size(); ++s) {
+        const auto& edges = lineEdges[s];
+        if (edges.empty()) continue;
+        QPainterPath path;
+        bool started = false;
+        int32_t px = 0, py = 0;
+        for (const auto& e : edges) {
+            if (!started || e.x0 != px || e.y0 != py) path.moveTo(e.x0, e.y0);
+            addEdge(path, e);
+            started = true;
+            px = e.x1;
+            py = e.y1;
+        }
+        g.layers[lineLayer[s]].strokes.push_back({s, path});
+    }
+    return g;
+}
+
+}  // namespace swf::render

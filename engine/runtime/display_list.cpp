@@ -1,0 +1,44 @@
+#include "engine/runtime/display_list.h"
+
+namespace swf {
+
+void DisplayList::apply(const format::PlaceObject& p) {
+    auto it = objects.find(p.depth);
+    const bool modify = p.version >= 2 && p.move;
+    if (!modify) {
+        if (!p.characterId) return;  // nothing to place
+        DisplayObject o;
+        o.characterId = *p.characterId;
+        o.depth = p.depth;
+        if (p.matrix) o.matrix = *p.matrix;
+        if (p.cxform) o.cxform = *p.cxform;
+        if (p.ratio) o.ratio = *p.ratio;
+        if (p.name) o.name = *p.name;
+        if (p.clipDepth) o.clipDepth = *p.clipDepth;
+        if (p.blendMode) o.blendMode = *p.blendMode;
+        if (p.visible) o.visible = *p.visible;
+        objects[p.depth] = std::move(o);
+        return;
+    }
+    if (it == objects.end()) {
+        // Moving an empty depth with a character places it afresh.
+        if (!p.characterId) return;
+        format::PlaceObject fresh = p;
+        fresh.move = false;
+        apply(fresh);
+        return;
+    }
+    DisplayObject& o = it->second;
+    if (p.characterId) o.characterId = *p.characterId;
+    if (p.matrix) o.matrix = *p.matrix;
+    if (p.cxform) o.cxform = *p.cxform;
+    if (p.ratio) o.ratio = *p.ratio;
+    if (p.name) o.name = *p.name;
+    if (p.clipDepth) o.clipDepth = *p.clipDepth;
+    if (p.blendMode) o.blendMode = *p.blendMode;
+    if (p.visible) o.visible = *p.visible;
+}
+
+void DisplayList::apply(const format::RemoveObject& r) { objects.erase(r.depth); }
+
+}  // namespace swf

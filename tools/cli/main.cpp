@@ -1,0 +1,233 @@
+// lanfeng-cli: the engine without windows. info, run and bench.
+
+#include <sys/resource.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/player.h"
+
+namespace {
+
+int usage() {
+    std::cerr
+        << "usage:\n"
+           "  lanfeng-cli info FILE [--json]\n"
+           "  lanfeng-cli run FILE --frames N [--png-at K=PATH]... [--png PATH] [--wav PATH]\n"
+           "  lanfeng-cli bench FILE [--size WxH] [--frames N]\n";
+    return 2;
+}
+
+std::string jsonString(std::string_view s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string number(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.10g", v);
+    return buf;
+}
+
+std::shared_ptr<const swf::Movie> load(const std::string& path) {
+    try {
+        return swf::loadMovieFile(path);
+    } catch (const swf::LoadError& e) {
+        std::cerr << path << ": " << e.what() << "\n";
+        return nullptr;
+    }
+}
+
+int cmdInfo(const std::vector<std::string>& args) {
+    std::string file;
+    bool json = false;
+    for (const auto& a : args) {
+        if (a == "--json")
+            json = true;
+        else if (file.empty())
+            file = a;
+        else
+            return usage();
+    }
+    if (file.empty()) return usage();
+    auto movie = load(file);
+    if (!movie) return 1;
+    const swf::MovieInfo& i = swf::movieInfo(*movie);
+    const std::string sig(i.signature, 3);
+    if (json) {
+        std::cout << "{\"signature\": " << jsonString(sig) << ", \"version\": " << i.version
+                  << ", \"length\": " << i.length << ", \"width\": " << i.widthPixels()
+                  << ", \"height\": " << i.heightPixels()
+                  << ", \"frame_rate\": " << number(i.frameRate)
+                  << ", \"frame_count\": " << i.frameCount << ", \"tags\": {";
+        bool first = true;
+        for (const auto& [name, count] : i.tagCounts) {
+            std::cout << (first ? "" : ", ") << jsonString(name) << ": " << count;
+            first = false;
+        }
+        std::cout << "}}\n";
+        return 0;
+    }
+    std::cout << "signature:   " << sig << "\n"
+              << "version:     " << i.version << "\n"
+              << "length:      " << i.length << "\n"
+              << "stage:       " << i.widthPixels() << " x " << i.heightPixels() << " px\n"
+              << "frame rate:  " << number(i.frameRate) << "\n"
+              << "frame count: " << i.frameCount << "\n";
+    if (i.truncated) std::cout << "truncated:   yes\n";
+    std::cout << "tags:\n";
+    for (const auto& [name, count] : i.tagCounts)
+        std::cout << "  " << name << ": " << count << "\n";
+    return 0;
+}
+
+QImage renderStage(const swf::Player& player) {
+    const auto& i = player.info();
+    const int w = std::clamp(i.widthPixels(), 1, 8192), h = std::clamp(i.heightPixels(), 1, 8192);
+    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&img);
+    player.render(p, QRect(0, 0, w, h), swf::ScaleMode::ExactFit);
+    p.end();
+    return img;
+}
+
+bool parseInt(const std::string& s, long& out) {
+    char* end = nullptr;
+    out = std::strtol(s.c_str(), &end, 10);
+    return !s.empty() && *end == 0;
+}
+
+int cmdRun(const std::vector<std::string>& args) {
+    std::string file, lastPng;
+    long frames = -1;
+    std::multimap<long, std::string> pngAt;
+    for (size_t k = 0; k < args.size(); ++k) {
+        const std::string& a = args[k];
+        const bool hasValue = k + 1 < args.size();
+        if (a == "--frames" && hasValue) {
+            if (!parseInt(args[++k], frames) || frames < 0) return usage();
+        } else if (a == "--png-at" && hasValue) {
+            const std::string& v = args[++k];
+            const auto eq = v.find('=');
+            long at = 0;
+            if (eq == std::string::npos || !parseInt(v.substr(0, eq), at)) return usage();
+            pngAt.emplace(at, v.substr(eq + 1));
+        } else if (a == "--png" && hasValue) {
+            lastPng = args[++k];
+        } else if (a == "--wav" && hasValue) {
+            ++k;  // sound output arrives with the mixer
+        } else if (file.empty() && !a.starts_with("--")) {
+            file = a;
+        } else {
+            return usage();
+        }
+    }
+    if (file.empty() || frames < 0) return usage();
+    auto movie = load(file);
+    if (!movie) return 1;
+    swf::Player player(movie);
+    player.setTraceSink([](std::string_view line) { std::cout << line << "\n"; });
+    int rc = 0;
+    auto save = [&](const std::string& path) {
+        if (!renderStage(player).save(QString::fromStdString(path), "PNG")) {
+            std::cerr << "cannot write " << path << "\n";
+            rc = 1;
+        }
+    };
+    // Loading the player shows frame 1; every further frame is one tick.
+    for (long f = 1; f <= frames; ++f) {
+        if (f > 1) player.advanceFrame();
+        auto [lo, hi] = pngAt.equal_range(f);
+        for (auto it = lo; it != hi; ++it) save(it->second);
+    }
+    if (!lastPng.empty()) save(lastPng);
+    std::cout.flush();
+    return rc;
+}
+
+int cmdBench(const std::vector<std::string>& args) {
+    std::string file;
+    long frames = 1000;
+    int w = 0, h = 0;
+    for (size_t k = 0; k < args.size(); ++k) {
+        const std::string& a = args[k];
+        if (a == "--frames" && k + 1 < args.size()) {
+            if (!parseInt(args[++k], frames) || frames <= 0) return usage();
+        } else if (a == "--size" && k + 1 < args.size()) {
+            if (std::sscanf(args[++k].c_str(), "%dx%d", &w, &h) != 2 || w <= 0 || h <= 0 ||
+                w > 16384 || h > 16384)
+                return usage();
+        } else if (file.empty() && !a.starts_with("--")) {
+            file = a;
+        } else {
+            return usage();
+        }
+    }
+    if (file.empty()) return usage();
+    using Clock = std::chrono::steady_clock;
+    const auto t0 = Clock::now();
+    auto movie = load(file);
+    if (!movie) return 1;
+    const double loadMs = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+    const auto& info = swf::movieInfo(*movie);
+    if (w == 0) {
+        w = std::clamp(info.widthPixels(), 1, 8192);
+        h = std::clamp(info.heightPixels(), 1, 8192);
+    }
+    auto rate = [&](auto&& step) {
+        const auto start = Clock::now();
+        for (long f = 0; f < frames; ++f) step();
+        const double s = std::chrono::duration<double>(Clock::now() - start).count();
+        return s > 0 ? frames / s : 0.0;
+    };
+    swf::Player advancing(movie);
+    const double advanceFps = rate([&] { advancing.advanceFrame(); });
+    swf::Player drawing(movie);
+    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    const double renderFps = rate([&] {
+        drawing.advanceFrame();
+        QPainter p(&img);
+        drawing.render(p, QRect(0, 0, w, h), swf::ScaleMode::ShowAll);
+    });
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    std::printf("load: %.2f ms\n", loadMs);
+    std::printf("advance: %.1f frames/s (%ld frames)\n", advanceFps, frames);
+    std::printf("advance+render %dx%d: %.1f frames/s\n", w, h, renderFps);
+    std::printf("peak memory: %.1f MiB\n", ru.ru_maxrss / 1024.0);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return usage();
+    const std::string cmd = argv[1];
+    std::vector<std::string> args(argv + 2, argv + argc);
+    if (cmd == "info") return cmdInfo(args);  // needs no Qt application
+    if (cmd != "run" && cmd != "bench") return usage();
+    // Headless unless a platform is asked for; text rendering will need the font database.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    return cmd == "run" ? cmdRun(args) : cmdBench(args);
+}
