@@ -134,6 +134,24 @@ private:
     size_t commands_ = 0;
 };
 
+// Replays the root timeline once; a huge display list makes snapshots sparser, never bigger.
+void takeSnapshots(Movie& movie, const LoadLimits& limits) {
+    DisplayList list;
+    size_t budget = limits.maxSnapshotObjects;
+    int lastTaken = -limits.snapshotInterval;
+    const auto& frames = movie.root.frames;
+    for (int f = 0; f < static_cast<int>(frames.size()); ++f) {
+        for (const auto& cmd : frames[f].commands)
+            std::visit([&list](const auto& c) { list.apply(c); }, cmd);
+        if (f - lastTaken < limits.snapshotInterval) continue;
+        const size_t cost = list.objects.size() + 1;
+        if (cost > budget) break;
+        budget -= cost;
+        movie.rootSnapshots.push_back({f, list});
+        lastTaken = f;
+    }
+}
+
 }  // namespace
 
 std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes, const LoadLimits& limits) {
@@ -163,6 +181,7 @@ std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes, const Loa
     info.truncated = info.truncated || c.truncated || !complete;
     // The header's count rules: missing frames are empty, extra ones are never reached.
     movie->root.frames.resize(std::max(1, h.frameCount));
+    takeSnapshots(*movie, limits);
     return movie;
 }
 

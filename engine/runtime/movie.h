@@ -13,6 +13,7 @@
 #include "engine/format/shape.h"
 #include "engine/player.h"
 #include "engine/render/shape_geometry.h"
+#include "engine/runtime/display_list.h"
 
 namespace swf {
 
@@ -32,6 +33,12 @@ struct ShapeCharacter {
     render::ShapeGeometry geometry;
 };
 
+// The root display list after frame `frame`, kept so seeks replay only a few frames.
+struct TimelineSnapshot {
+    int frame;
+    DisplayList list;
+};
+
 struct SpriteCharacter {
     uint16_t id = 0;
     int frameCount = 0;  // as declared
@@ -45,6 +52,7 @@ public:
     MovieInfo info;
     Timeline root;
     std::unordered_map<uint16_t, Character> characters;
+    std::vector<TimelineSnapshot> rootSnapshots;  // ascending frames, bounded in total size
 
     const Character* character(uint16_t id) const {
         auto it = characters.find(id);
@@ -57,6 +65,8 @@ struct LoadLimits {
     size_t maxEdgesPerShape = 1u << 20;
     size_t maxEdgesPerMovie = 16u << 20;
     size_t maxCommandsPerMovie = 8u << 20;
+    int snapshotInterval = 64;             // frames between kept root display lists
+    size_t maxSnapshotObjects = 1u << 20;  // objects over all of them
 };
 
 std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes, const LoadLimits& limits);

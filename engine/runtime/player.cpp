@@ -1,6 +1,7 @@
 #include "engine/player.h"
 
 #include <QPainter>
+#include <algorithm>
 #include <stdexcept>
 
 #include "engine/render/renderer.h"
@@ -9,44 +10,36 @@
 
 namespace swf {
 
-namespace {
-// A backward seek replays at most this many frames from the nearest kept display list.
-constexpr int kSnapshotInterval = 64;
-}  // namespace
-
 class PlayerState {
 public:
     explicit PlayerState(const Movie& movie)
-        : movie(movie),
-          total(static_cast<int>(movie.root.frames.size())),
-          snapshots((total + kSnapshotInterval - 1) / kSnapshotInterval) {
+        : movie(movie), total(static_cast<int>(movie.root.frames.size())) {
         enterFrame(0);
     }
 
-    // Applies frame f's commands on top of the current list (f == frame + 1, or 0 on empty).
+    // Applies frame f's commands on top of the current list.
     void enterFrame(int f) {
         for (const auto& cmd : movie.root.frames[f].commands)
             std::visit([this](const auto& c) { list.apply(c); }, cmd);
         frame = f;
-        if (f % kSnapshotInterval == 0 && !snapshots[f / kSnapshotInterval])
-            snapshots[f / kSnapshotInterval] = list;
     }
 
+    // The state of frame n is the timeline replayed up to n: start from the latest kept list
+    // at or before n when that saves work (always, going backwards), then apply in order.
     void seek(int target) {
         if (target == frame) return;
-        if (target > frame) {
-            while (frame < target) enterFrame(frame + 1);
-            return;
-        }
-        // Backwards: the state of frame n is the timeline replayed up to n.
-        int slot = target / kSnapshotInterval;
-        while (slot > 0 && !snapshots[slot]) --slot;
-        if (snapshots[slot]) {
-            list = *snapshots[slot];
-            frame = slot * kSnapshotInterval;
-        } else {
-            list = {};
-            enterFrame(0);
+        const auto& snaps = movie.rootSnapshots;
+        auto it = std::upper_bound(snaps.begin(), snaps.end(), target,
+                                   [](int t, const TimelineSnapshot& s) { return t < s.frame; });
+        const TimelineSnapshot* base = it == snaps.begin() ? nullptr : &*std::prev(it);
+        if (target < frame || (base && base->frame > frame)) {
+            if (base) {
+                list = base->list;
+                frame = base->frame;
+            } else {
+                list = {};
+                enterFrame(0);
+            }
         }
         while (frame < target) enterFrame(frame + 1);
     }
@@ -56,7 +49,6 @@ public:
     DisplayList list;
     int frame = 0;
     bool playing = true;
-    std::vector<std::optional<DisplayList>> snapshots;  // list after frame k * interval
     std::function<void(std::string_view)> trace;
 };
 

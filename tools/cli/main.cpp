@@ -202,6 +202,16 @@ int cmdBench(const std::vector<std::string>& args) {
     };
     swf::Player advancing(movie);
     const double advanceFps = rate([&] { advancing.advanceFrame(); });
+    // Seeking: to the end of a fresh player (forward replay), then back one frame (rebuild).
+    swf::Player seeking(movie);
+    auto msFor = [&](auto&& step) {
+        const auto start = Clock::now();
+        step();
+        return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    };
+    const int last = seeking.totalFrames() - 1;
+    const double seekEndMs = msFor([&] { seeking.gotoFrame(last); });
+    const double seekBackMs = msFor([&] { seeking.gotoFrame(std::max(0, last - 1)); });
     swf::Player drawing(movie);
     QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
     const double renderFps = rate([&] {
@@ -213,6 +223,7 @@ int cmdBench(const std::vector<std::string>& args) {
     getrusage(RUSAGE_SELF, &ru);
     std::printf("load: %.2f ms\n", loadMs);
     std::printf("advance: %.1f frames/s (%ld frames)\n", advanceFps, frames);
+    std::printf("seek to last frame %d: %.3f ms, one back: %.3f ms\n", last, seekEndMs, seekBackMs);
     std::printf("advance+render %dx%d: %.1f frames/s\n", w, h, renderFps);
     std::printf("peak memory: %.1f MiB\n", ru.ru_maxrss / 1024.0);
     return 0;
