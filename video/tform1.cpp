@@ -7,100 +7,37 @@
 #include <QLoggingCategory>
 #include <QSaveFile>
 
+#include "about/taboutbox.h"
 #include "app/forms.h"
 #include "app/paths.h"
-#include "platform/global_hotkeys.h"
-#include "playlist/tform4.h"
-#include "about/taboutbox.h"
 #include "banner/tform5.h"
 #include "panel/tform2.h"
+#include "platform/global_hotkeys.h"
+#include "playlist/tform4.h"
 #include "ui/error.h"
 #include "ui/prompt.h"
 
 Q_LOGGING_CATEGORY(lcVideo, "lanfeng.video")
 
-namespace {
-const QString kCaption = QStringLiteral("岚枫flash播放器");
-
-SkinImage* framePiece(QWidget* parent, const char* name, QRect bounds) {
-    auto* piece = new SkinImage(parent);
-    piece->setObjectName(QString::fromLatin1(name));
-    piece->setGeometry(bounds);
-    piece->setAutoFillBackground(true);
-    QPalette pal = piece->palette();
-    pal.setColor(QPalette::Window, QColor(0x1c, 0x22, 0x28));
-    piece->setPalette(pal);
-    return piece;
-}
-
-PlayerControl* playerControl(QWidget* parent, const QString& name) {
-    auto* player = new PlayerControl(parent);
-    player->setObjectName(name);
-    return player;
-}
-}  // namespace
-
 Tform1::Tform1(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("form1"));
-    setWindowTitle(kCaption);
+    setWindowTitle(QStringLiteral("岚枫flash播放器"));
+    setWindowIcon(lanfeng::skinPixmap(QStringLiteral("icon")));
     setAttribute(Qt::WA_DeleteOnClose, false);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::black);
     setPalette(pal);
     setAutoFillBackground(true);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(8);
+    setFont(font);
     // Designed place and client area; start-up narrows the width to 400.
     setGeometry(389, 167, 424, 308);
 
-    lt = framePiece(this, "lt", {0, 0, 25, 25});
-    top1 = framePiece(this, "top1", {25, 0, 368, 29});
-    rt = framePiece(this, "rt", {392, 0, 25, 30});
-    left1 = framePiece(this, "left1", {0, 25, 25, 249});
-    right1 = framePiece(this, "right1", {392, 29, 24, 244});
-    lb = framePiece(this, "lb", {0, 272, 25, 36});
-    bottom1 = framePiece(this, "bottom1", {24, 272, 369, 36});
-    rb = framePiece(this, "rb", {392, 272, 25, 36});
-    rb->setCursor(Qt::SizeFDiagCursor);
-
-    Lavideo = new QLabel(QStringLiteral("FLASH VIDEO"), this);
-    Lavideo->setObjectName(QStringLiteral("Lavideo"));
-    Lavideo->setGeometry(176, 0, 70, 13);
-    Lavideo->setAlignment(Qt::AlignCenter);
-    Lavideo->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
-    labadd = new QLabel(kCaption + QStringLiteral("  lanfeng.player@users.noreply"), this);
-    labadd->setObjectName(QStringLiteral("labadd"));
-    labadd->setGeometry(13, 285, 294, 13);
-    labadd->setStyleSheet(QStringLiteral("color: lime; background: transparent;"));
-
-    ShockwaveFlash1 = playerControl(this, QStringLiteral("ShockwaveFlash1"));
-    for (int i = 0; i < 9; ++i) {
-        gridCells[i] = playerControl(this, QStringLiteral("ShockwaveFlash0%1").arg(i + 1));
-        gridCells[i]->hide();
-    }
-
-    ToolBar1 = new QToolBar(this);
-    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    ToolBar1->setGeometry(0, 0, 400, 24);
-    ScrollBar1 = new QScrollBar(Qt::Horizontal, ToolBar1);
-    ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));
-    ScrollBar1->setFixedHeight(22);
-    ScrollBar1->setEnabled(false);
-    ToolBar1->addWidget(ScrollBar1);
-    ToolBar1->addSeparator();
-    const char* hints[] = {"上一首", "后退一帧", "暂停", "前进一帧", "下一首"};
-    QToolButton** buttons[] = {&ToolButton1, &ToolButton2, &ToolButton3, &ToolButton4,
-                               &ToolButton5};
-    for (int i = 0; i < 5; ++i) {
-        auto* b = new QToolButton(ToolBar1);
-        b->setObjectName(QStringLiteral("ToolButton%1").arg(i + 1));
-        b->setToolTip(QString::fromUtf8(hints[i]));
-        b->setFixedSize(23, 22);
-        ToolBar1->addWidget(b);
-        *buttons[i] = b;
-    }
-    ToolBar1->hide();
-    ToolBar2 = new QToolBar(this);
-    ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
-    ToolBar2->hide();
+    buildFrame();
+    buildStrip();
+    buildMenu();
 
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(100);
@@ -163,32 +100,10 @@ void Tform1::Supper_MkDir(const QString& path) {
             lanfeng::showError(QStringLiteral("建立目录：") + path + QStringLiteral("出错！") +
                                    QStringLiteral("\r\n\r\n请检查目录名是否正确。"),
                                this);
-            throw lanfeng::Error(
-                QStringLiteral("Cannot create directory \"%1\"").arg(QDir::toNativeSeparators(entry)));
+            throw lanfeng::Error(QStringLiteral("Cannot create directory \"%1\"")
+                                     .arg(QDir::toNativeSeparators(entry)));
         }
     }
-}
-
-void Tform1::LayoutFrame() {
-    const int W = width();
-    const int H = height();
-    Lavideo->move((W - Lavideo->width()) / 2, Lavideo->y());
-    top1->resize(W - top1->x() - rt->width(), top1->height());
-    rt->move(top1->x() + top1->width(), rt->y());
-    left1->resize(left1->width(), H - left1->y() - lb->height());
-    right1->setGeometry(rt->x() + rt->width() - right1->width() - 1, right1->y(), right1->width(),
-                        H - right1->y() - rb->height());
-    lb->move(lb->x(), H - lb->height());
-    rb->move(right1->x() + right1->width() - rb->width() + 1, H - rb->height());
-    bottom1->setGeometry(bottom1->x(), lb->y(), W - rb->width() - 23, bottom1->height());
-    ShockwaveFlash1->setGeometry(16, 24, W - 16 - right1->width() + 12,
-                                 H - 24 - bottom1->height() + 2);
-}
-
-void Tform1::RefreshPlayer() {
-    ShockwaveFlash1->hide();
-    ShockwaveFlash1->show();
-    ShockwaveFlash1->setFocus();
 }
 
 void Tform1::Timer1Timer() {

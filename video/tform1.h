@@ -1,7 +1,9 @@
 #pragma once
 // The video window: the borderless main window holding the main player and the grid cells.
 
+#include <QAction>
 #include <QLabel>
+#include <QMenu>
 #include <QPoint>
 #include <QScrollBar>
 #include <QTimer>
@@ -9,6 +11,7 @@
 #include <QToolButton>
 #include <QWidget>
 #include <array>
+#include <functional>
 
 #include "player/player_control.h"
 #include "ui/skin_image.h"
@@ -30,11 +33,47 @@ public:
     void FormDestroy();
     void Supper_MkDir(const QString& path);
 
+    // Frame: places pieces, title and main player for the current size.
     void LayoutFrame();
+    void FormResize();
     void RefreshPlayer();
+    // Back beside the control panel, 400 wide, as high as panel and playlist together.
+    void RestoreDockedLayout();
+    // The main player's rectangle inside the frame at the current size.
+    QRect normalPlayerRect() const;
+
+    // Grid hooks: the nine cells over a player rectangle, 5-pixel gaps, row by row; and the
+    // repaint of every cell after its bounds change.
+    void ArrangeGrid();
+    void ArrangeGrid(const QRect& player);
+    void RefreshGridCells();
+    // The grid is shown exactly while its first cell is.
+    bool gridShown() const;
+
+    // Mouse handlers shared by every move handle (lt, top1, rt, left1, right1, lb, bottom1,
+    // Lavideo); labadd continues a move but never starts one.
+    void ltMouseDown(Qt::MouseButton button, QPoint pos);
+    void ltMouseMove(QPoint pos);
+    void ltMouseUp(Qt::MouseButton button, QPoint pos);
+    // The resize grip.
+    void rbMouseDown(Qt::MouseButton button, QPoint pos);
+    void rbMouseMove(QPoint pos);
+    void rbMouseUp(Qt::MouseButton button, QPoint pos);
+
+    // Menu commands.
+    void N15Click();  // full screen
+    void N2Click();   // leave full screen
+    void N19Click();  // playback strip in full screen
+    void N28Click();  // keep on top
+    void N8Click();   // about box
+
     void HandleDropFiles(const QStringList& paths);
     void AddDroppedFile(const QString& path);
     void WMHotKey(int virtualKey);
+
+    // Binds a menu item to a command. Ticks are the commands' business, as other windows call
+    // the same commands: a chosen item does not tick or untick itself.
+    static void bindItem(QAction* item, QObject* context, std::function<void()> command);
 
     // Frame pieces and labels, at their designed bounds.
     SkinImage* lt;
@@ -45,8 +84,8 @@ public:
     SkinImage* lb;
     SkinImage* bottom1;
     SkinImage* rb;
-    QLabel* Lavideo;
-    QLabel* labadd;
+    SkinLabel* Lavideo;
+    SkinLabel* labadd;
 
     PlayerControl* ShockwaveFlash1;
     std::array<PlayerControl*, 9> gridCells{};  // ShockwaveFlash01 ... ShockwaveFlash09
@@ -60,6 +99,34 @@ public:
     QToolButton* ToolButton5;
     QToolBar* ToolBar2;
 
+    // The main player's context menu, in menu order.
+    QMenu* PopupMenu1;
+    QAction* N15;  // 全屏显示
+    QAction* N2;   // 退出全屏
+    QAction* exe1;
+    QAction* N12;  // 循环方式, the submenu below
+    QMenu* N12Menu;
+    QAction* N13;
+    QAction* N16;
+    QAction* N17;
+    QAction* N18;
+    QAction* N29;
+    QAction* N19;  // 显示控制
+    QAction* N4;
+    QAction* N11;  // 主控窗口
+    QAction* N3;   // 播放列表
+    QAction* N5;
+    QAction* N30;
+    QAction* N28;  // 视频最前
+    QAction* N7;
+    QAction* N8;  // 关于
+
+    // Mouse state: one pair shared by all move handles, one for the resize grip.
+    bool MoveDragging = false;
+    QPoint MoveGrip;
+    bool ResizeDragging = false;
+    QPoint ResizeGrip;
+
     QTimer Timer1;
     lanfeng::GlobalHotKeys* hotKeys() const { return hotKeys_; }
 
@@ -71,8 +138,14 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void buildFrame();
+    void buildStrip();
+    void buildMenu();
+    void setOnTop(bool on);
+
     lanfeng::GlobalHotKeys* hotKeys_ = nullptr;
     bool closing_ = false;
     bool destroyed_ = false;
