@@ -2,9 +2,10 @@
 // :/myswf/mysample). Text is turned into outlines here, at build time, so that the movie needs
 // nothing but solid-filled shapes, plain lines and PlaceObject2 with matrix and colour transform.
 //
-// Usage: make_sample OUTPUT.swf [--png FRAME=PATH]...
+// Usage: make_sample OUTPUT.swf [--scale N] [--png FRAME=PATH]...
 //   --png rasterises the scene at a frame with QPainter, straight from the shape records
-//   (fill0/fill1 sides honoured), to check the artwork without the engine.
+//   (fill0/fill1 sides honoured), to check the artwork without the engine; --scale N renders
+//   those N times the stage size (a full-screen look).
 
 #include <QColor>
 #include <QFont>
@@ -455,8 +456,8 @@ void appendCmds(QPainterPath& out, const std::vector<PathCmd>& cmds, QPointF pen
     }
 }
 
-QImage renderFrame(const Scene& sc, int frame) {
-    QImage img(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+QImage renderFrame(const Scene& sc, int frame, double scale) {
+    QImage img(QSize(kWidth, kHeight) * scale, QImage::Format_ARGB32_Premultiplied);
     img.fill(QColor(kBackground.r, kBackground.g, kBackground.b));
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
@@ -467,7 +468,8 @@ QImage renderFrame(const Scene& sc, int frame) {
         const Placement pl = l->at(frame);
         const ShapeDesc& s = sc.shapes[l->shape];
         p.setTransform(
-            QTransform(pl.m.sx, pl.m.r0, pl.m.r1, pl.m.sy, pl.m.tx / 20.0, pl.m.ty / 20.0));
+            QTransform(pl.m.sx, pl.m.r0, pl.m.r1, pl.m.sy, pl.m.tx / 20.0, pl.m.ty / 20.0) *
+            QTransform::fromScale(scale, scale));
         p.scale(0.05, 0.05);
         // Fill k's region: its fill1 contours as drawn, its fill0 contours reversed, by the
         // winding rule, so that a wrongly chosen side shows up as a filled hole.
@@ -509,8 +511,11 @@ int main(int argc, char** argv) {
     const QStringList args = app.arguments().mid(1);
     QString output;
     std::vector<std::pair<int, QString>> pngs;
+    double scale = 1;
     for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--png") && i + 1 < args.size()) {
+        if (args[i] == QLatin1String("--scale") && i + 1 < args.size()) {
+            scale = std::clamp(args[++i].toDouble(), 0.1, 16.0);
+        } else if (args[i] == QLatin1String("--png") && i + 1 < args.size()) {
             const QString spec = args[++i];
             const qsizetype eq = spec.indexOf('=');
             pngs.emplace_back(spec.left(eq).toInt(), spec.mid(eq + 1));
@@ -522,7 +527,7 @@ int main(int argc, char** argv) {
         }
     }
     if (output.isEmpty()) {
-        std::fprintf(stderr, "usage: make_sample OUTPUT.swf [--png FRAME=PATH]...\n");
+        std::fprintf(stderr, "usage: make_sample OUTPUT.swf [--scale N] [--png FRAME=PATH]...\n");
         return 2;
     }
     const Scene scene = buildScene();
@@ -532,7 +537,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     for (const auto& [frame, path] : pngs) {
-        if (!renderFrame(scene, std::clamp(frame, 0, kFrames - 1)).save(path)) {
+        if (!renderFrame(scene, std::clamp(frame, 0, kFrames - 1), scale).save(path)) {
             std::fprintf(stderr, "make_sample: cannot write %s\n", qPrintable(path));
             return 1;
         }
