@@ -24,16 +24,23 @@ Gradient readGradient(BitReader& r, int shapeVersion, bool focal) {
     return g;
 }
 
-// Appends a FILLSTYLEARRAY and LINESTYLEARRAY to the shape's styles.
-void readStyleArrays(BitReader& r, Shape& s) {
+// Appends a FILLSTYLEARRAY and LINESTYLEARRAY to the shape's styles; false when the
+// style budget ran out (the rest of the shape cannot be read in step then).
+bool readStyleArrays(BitReader& r, Shape& s, size_t maxStyles) {
+    auto room = [&] { return s.fills.size() + s.lines.size() < maxStyles; };
     uint32_t fillCount = r.u8();
     if (fillCount == 0xff && s.version >= 2) fillCount = r.u16();
-    for (uint32_t i = 0; i < fillCount && !r.overrun(); ++i)
+    for (uint32_t i = 0; i < fillCount && !r.overrun(); ++i) {
+        if (!room()) return false;
         s.fills.push_back(readFillStyle(r, s.version));
+    }
     uint32_t lineCount = r.u8();
     if (lineCount == 0xff) lineCount = r.u16();
-    for (uint32_t i = 0; i < lineCount && !r.overrun(); ++i)
+    for (uint32_t i = 0; i < lineCount && !r.overrun(); ++i) {
+        if (!room()) return false;
         s.lines.push_back(readLineStyle(r, s.version));
+    }
+    return true;
 }
 
 }  // namespace
@@ -108,7 +115,10 @@ Shape parseDefineShape(std::span<const uint8_t> body, int version, const ShapeLi
     } else {
         s.edgeBounds = s.bounds;
     }
-    readStyleArrays(r, s);
+    if (!readStyleArrays(r, s, limits.maxStyles)) {
+        s.truncated = true;
+        return s;
+    }
     r.align();
     int fillBits = static_cast<int>(r.ub(4));
     int lineBits = static_cast<int>(r.ub(4));
@@ -184,7 +194,7 @@ Shape parseDefineShape(std::span<const uint8_t> body, int version, const ShapeLi
             if (s.groupCount >= limits.maxStyleGroups) break;
             fillBase = static_cast<uint32_t>(s.fills.size());
             lineBase = static_cast<uint32_t>(s.lines.size());
-            readStyleArrays(r, s);
+            if (!readStyleArrays(r, s, limits.maxStyles)) break;
             r.align();
             fillBits = static_cast<int>(r.ub(4));
             lineBits = static_cast<int>(r.ub(4));

@@ -87,6 +87,7 @@ struct ShapeLimits {
     size_t maxEdges = 1u << 20;    // per shape
     size_t maxRecords = 4u << 20;  // style changes included
     uint32_t maxStyleGroups = 4096;
+    size_t maxStyles = 1u << 20;  // fill and line styles together
 };
 
 // Reads the whole DefineShapeN tag body. Never reads outside it; a cut stream keeps what was

@@ -105,8 +105,10 @@ private:
         ShapeLimits sl;
         const size_t left = limits_.maxEdgesPerMovie - edges_;
         sl.maxEdges = std::min(limits_.maxEdgesPerShape, left);
+        sl.maxStyles = limits_.maxStylesPerMovie - styles_;
         Shape shape = parseDefineShape(body, version, sl);
         edges_ += shape.edgeCount;
+        styles_ += shape.fills.size() + shape.lines.size();
         if (movie_.characters.contains(shape.id)) return;  // the first definition wins
         ShapeCharacter ch;
         ch.geometry = render::buildShapeGeometry(shape);
@@ -131,6 +133,7 @@ private:
     Movie& movie_;
     const LoadLimits& limits_;
     size_t edges_ = 0;
+    size_t styles_ = 0;
     size_t commands_ = 0;
 };
 

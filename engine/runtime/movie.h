@@ -63,8 +63,9 @@ public:
 // Bounds on what one file may make us hold, whatever it declares.
 struct LoadLimits {
     size_t maxEdgesPerShape = 1u << 20;
-    size_t maxEdgesPerMovie = 16u << 20;
-    size_t maxCommandsPerMovie = 8u << 20;
+    size_t maxEdgesPerMovie = 4u << 20;
+    size_t maxStylesPerMovie = 1u << 20;
+    size_t maxCommandsPerMovie = 2u << 20;
     int snapshotInterval = 64;             // frames between kept root display lists
     size_t maxSnapshotObjects = 1u << 20;  // objects over all of them
 };

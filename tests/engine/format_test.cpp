@@ -335,6 +335,14 @@ TEST(Shapes, AbsurdCountsAreBounded) {
     EXPECT_EQ(cut.edgeCount, 100u);
     EXPECT_EQ(swf::format::parseDefineShape(body, 1).edgeCount, 2000u);
 
+    // A style budget smaller than the shape's styles stops the shape.
+    swf::format::ShapeLimits fewStyles;
+    fewStyles.maxStyles = 1;
+    const auto styled =
+        swf::format::parseDefineShape(shapeWithGradientAndNewStyles(), 3, fewStyles);
+    EXPECT_TRUE(styled.truncated);
+    EXPECT_EQ(styled.fills.size() + styled.lines.size(), 1u);
+
     // Extended style counts of 65535 with no styles behind them.
     const std::vector<uint8_t> lying = {1, 0, 0x08, 0, 0xff, 0xff, 0xff, 0x00};
     const auto s = swf::format::parseDefineShape(lying, 3);
@@ -351,6 +359,24 @@ TEST(Shapes, AbsurdCountsAreBounded) {
     QImage img(50, 50, QImage::Format_ARGB32_Premultiplied);
     QPainter painter(&img);
     p.render(painter, img.rect(), swf::ScaleMode::ShowAll);
+}
+
+TEST(TagStream, CommandBudgetCutsTheTimeline) {
+    SwfBuilder b;
+    const uint16_t rect = b.defineRect(0, 0, 100, 100, {255, 0, 0});
+    b.place(rect, 1);
+    for (int f = 0; f < 500; ++f) {
+        b.move(1, {.tx = f});
+        b.showFrame();
+    }
+    swf::LoadLimits limits;
+    limits.maxCommandsPerMovie = 100;
+    auto movie = swf::loadMovie(b.bytes(), limits);
+    EXPECT_TRUE(swf::movieInfo(*movie).truncated);
+    swf::Player p(movie);
+    EXPECT_EQ(p.totalFrames(), 500);
+    p.gotoFrame(499);
+    EXPECT_EQ(p.displayList().objects.at(1).matrix.tx, 98);  // the last move that was kept
 }
 
 TEST(Placement, PlaceObject3ExtrasAreReadOver) {
