@@ -10,12 +10,23 @@
 #include <cstdlib>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/player.h"
 
 namespace {
+
+int gArgc = 0;
+char** gArgv = nullptr;
+
+// Headless unless a platform is asked for; text rendering will need the font database.
+// Made only once a movie has loaded, so load errors come out alone.
+std::unique_ptr<QGuiApplication> makeApp() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    return std::make_unique<QGuiApplication>(gArgc, gArgv);
+}
 
 int usage() {
     std::cerr
@@ -145,6 +156,7 @@ int cmdRun(const std::vector<std::string>& args) {
     if (file.empty() || frames < 0) return usage();
     auto movie = load(file);
     if (!movie) return 1;
+    const auto app = makeApp();
     swf::Player player(movie);
     player.setTraceSink([](std::string_view line) { std::cout << line << "\n"; });
     int rc = 0;
@@ -189,6 +201,7 @@ int cmdBench(const std::vector<std::string>& args) {
     auto movie = load(file);
     if (!movie) return 1;
     const double loadMs = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+    const auto app = makeApp();
     const auto& info = swf::movieInfo(*movie);
     if (w == 0) {
         w = std::clamp(info.widthPixels(), 1, 8192);
@@ -235,10 +248,10 @@ int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::string cmd = argv[1];
     std::vector<std::string> args(argv + 2, argv + argc);
+    gArgc = argc;
+    gArgv = argv;
     if (cmd == "info") return cmdInfo(args);  // needs no Qt application
-    if (cmd != "run" && cmd != "bench") return usage();
-    // Headless unless a platform is asked for; text rendering will need the font database.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    return cmd == "run" ? cmdRun(args) : cmdBench(args);
+    if (cmd == "run") return cmdRun(args);
+    if (cmd == "bench") return cmdBench(args);
+    return usage();
 }
