@@ -97,6 +97,8 @@ void Tform1::N15Click() {
     // the desktop's panels. Without a window manager only the geometry counts, so set it too.
     setWindowState(windowState() | Qt::WindowFullScreen);
     if (QScreen* s = screen()) setGeometry(s->geometry());
+    raise();  // over the panel and the playlist, as a maximised window comes to the front
+    activateWindow();
     ShockwaveFlash1->setGeometry(0, 0, width(), height());
     RefreshPlayer();
     ShockwaveFlash1->setToolTip(lanfeng::MovieTitle(ShockwaveFlash1->Movie()));
@@ -142,6 +144,8 @@ void Tform1::N28Click() {
 
 void Tform1::N8Click() {
     if (!AboutBox) return;
+    if (!AboutBox->isVisible())
+        AboutBox->move(geometry().center() - QPoint(AboutBox->width(), AboutBox->height()) / 2);
     AboutBox->show();
     AboutBox->raise();
     AboutBox->activateWindow();
