@@ -5,20 +5,26 @@
 namespace swf::format {
 
 uint32_t BitReader::ub(int n) {
-    uint32_t v = 0;
-    for (int i = 0; i < n; ++i) {
-        if (pos_ >= data_.size()) {
-            overrun_ = true;
-            return 0;
-        }
-        const uint32_t bit = (data_[pos_] >> (7 - bit_)) & 1u;
-        v = (v << 1) | bit;
-        if (++bit_ == 8) {
-            bit_ = 0;
-            ++pos_;
-        }
+    if (n <= 0) return 0;
+    // Whole bytes at a time: take what is left of the current byte, then the next ones.
+    if (pos_ >= data_.size() || (static_cast<size_t>(bit_) + n + 7) / 8 > data_.size() - pos_) {
+        overrun_ = true;
+        pos_ = data_.size();
+        bit_ = 0;
+        return 0;
     }
-    return v;
+    uint64_t v = 0;
+    int have = 0;
+    size_t at = pos_;
+    while (have < bit_ + n) {
+        v = (v << 8) | data_[at++];
+        have += 8;
+    }
+    const int end = bit_ + n;
+    v = (v >> (have - end)) & ((uint64_t{1} << n) - 1);
+    pos_ += end / 8;
+    bit_ = end % 8;
+    return static_cast<uint32_t>(v);
 }
 
 int32_t BitReader::sb(int n) {

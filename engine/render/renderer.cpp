@@ -91,7 +91,7 @@ QPen strokePen(const format::LineStyle& l, const format::Cxform& cx, double devi
     return pen;
 }
 
-void drawShape(QPainter& p, const ShapeCharacter& sc, const QTransform& world,
+void drawShape(QPainter& p, const ShapeCharacter::Built& sc, const QTransform& world,
                const format::Cxform& cx) {
     p.setTransform(world);
     const double deviceScale = std::sqrt(std::abs(world.determinant()));
@@ -115,7 +115,7 @@ void drawShape(QPainter& p, const ShapeCharacter& sc, const QTransform& world,
 QPainterPath maskArea(const Character& ch, const QTransform& world) {
     QPainterPath area;
     if (const auto* sc = std::get_if<ShapeCharacter>(&ch)) {
-        for (const auto& layer : sc->geometry.layers)
+        for (const auto& layer : sc->get().geometry.layers)
             for (const auto& f : layer.fills) area.addPath(world.map(f.path));
     }
     area.setFillRule(Qt::WindingFill);
@@ -185,7 +185,8 @@ void renderStage(QPainter& p, const QRect& viewport, ScaleMode mode, const QColo
             clipped = false;
         }
         if (!obj.visible) continue;
-        if (const auto* sc = std::get_if<ShapeCharacter>(ch)) drawShape(p, *sc, world, obj.cxform);
+        if (const auto* sc = std::get_if<ShapeCharacter>(ch))
+            drawShape(p, sc->get(), world, obj.cxform);
     }
     p.restore();
 }

@@ -1,5 +1,6 @@
 #include "engine/runtime/movie.h"
 
+#include <array>
 #include <fstream>
 #include <iterator>
 
@@ -22,7 +23,7 @@ public:
         Tag tag;
         Frame pending;
         while (tags.next(tag)) {
-            if (root) ++movie_.info.tagCounts[tagName(tag.code)];
+            if (root) ++codeCounts_[tag.code];
             if (!handle(tag, timeline, pending, root) && root) ++movie_.info.skippedTags;
             if (tag.code == code::ShowFrame) {
                 timeline.frames.push_back(std::move(pending));
@@ -30,6 +31,10 @@ public:
             }
         }
         if (!pending.commands.empty()) timeline.frames.push_back(std::move(pending));
+        if (root) {
+            for (size_t code = 0; code < codeCounts_.size(); ++code)
+                if (codeCounts_[code]) movie_.info.tagCounts[tagName(code)] += codeCounts_[code];
+        }
         return !tags.truncated() && tags.sawEnd();
     }
 
@@ -102,21 +107,14 @@ private:
     }
 
     void defineShape(std::span<const uint8_t> body, int version) {
+        if (body.size() < 2) return;
+        const uint16_t id = static_cast<uint16_t>(body[0] | (body[1] << 8));
+        if (movie_.characters.contains(id)) return;  // the first definition wins
         ShapeLimits sl;
-        const size_t left = limits_.maxEdgesPerMovie - edges_;
-        sl.maxEdges = std::min(limits_.maxEdgesPerShape, left);
-        sl.maxStyles = limits_.maxStylesPerMovie - styles_;
-        Shape shape = parseDefineShape(body, version, sl);
-        edges_ += shape.edgeCount;
-        styles_ += shape.fills.size() + shape.lines.size();
-        if (movie_.characters.contains(shape.id)) return;  // the first definition wins
-        ShapeCharacter ch;
-        ch.geometry = render::buildShapeGeometry(shape);
-        shape.paths.clear();
-        shape.paths.shrink_to_fit();
-        ch.shape = std::move(shape);
-        const uint16_t id = ch.shape.id;
-        movie_.characters.emplace(id, std::move(ch));
+        sl.maxEdges = limits_.maxEdgesPerShape;
+        sl.maxStyles = limits_.maxStylesPerShape;
+        movie_.characters.emplace(id, Character(std::in_place_type<ShapeCharacter>, body, version,
+                                                sl, &movie_.edgeBudget));
     }
 
     void defineSprite(std::span<const uint8_t> body) {
@@ -132,8 +130,7 @@ private:
 
     Movie& movie_;
     const LoadLimits& limits_;
-    size_t edges_ = 0;
-    size_t styles_ = 0;
+    std::array<int, 1024> codeCounts_{};  // tag codes are 10 bits
     size_t commands_ = 0;
 };
 
@@ -178,9 +175,11 @@ std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes, const Loa
     info.frameRate = h.frameRate;
     info.frameCount = h.frameCount;
 
+    movie->data = std::move(c.body);
+    movie->edgeBudget = limits.maxEdgesPerMovie;
     TimelineBuilder builder(*movie, limits);
-    const bool complete =
-        builder.read(std::span<const uint8_t>(c.body).subspan(h.tagsOffset), movie->root, true);
+    const bool complete = builder.read(std::span<const uint8_t>(movie->data).subspan(h.tagsOffset),
+                                       movie->root, true);
     info.truncated = info.truncated || c.truncated || !complete;
     // The header's count rules: missing frames are empty, extra ones are never reached.
     movie->root.frames.resize(std::max(1, h.frameCount));
@@ -209,6 +208,30 @@ std::shared_ptr<const Movie> loadMovieFile(const std::string& path) {
 }
 
 const MovieInfo& movieInfo(const Movie& movie) { return movie.info; }
+
+ShapeCharacter::ShapeCharacter(std::span<const uint8_t> tagBody, int version,
+                               format::ShapeLimits limits, std::atomic<size_t>* edgeBudget)
+    : body_(tagBody), version_(version), limits_(limits), edgeBudget_(edgeBudget) {}
+
+const ShapeCharacter::Built& ShapeCharacter::get() const {
+    std::call_once(lazy_->once, [this] {
+        // Take this shape's edges out of the movie's budget; give back what it did not use.
+        format::ShapeLimits sl = limits_;
+        size_t avail = edgeBudget_->load();
+        size_t want;
+        do {
+            want = std::min(avail, sl.maxEdges);
+        } while (!edgeBudget_->compare_exchange_weak(avail, avail - want));
+        sl.maxEdges = want;
+        format::Shape shape = format::parseDefineShape(body_, version_, sl);
+        edgeBudget_->fetch_add(want - shape.edgeCount);
+        lazy_->built.geometry = render::buildShapeGeometry(shape);
+        shape.paths.clear();
+        shape.paths.shrink_to_fit();
+        lazy_->built.shape = std::move(shape);
+    });
+    return lazy_->built;
+}
 
 std::optional<ScaleMode> parseScaleMode(std::string_view name) {
     std::string s;

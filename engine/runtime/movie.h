@@ -2,8 +2,12 @@
 // The parsed movie: header facts, character dictionary and the root timeline. Built once by
 // loadMovie() and then only read, so any number of players may share it across threads.
 
+#include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
+#include <mutex>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <variant>
@@ -28,9 +32,28 @@ struct Timeline {
     std::map<std::string, int> labels;  // label -> 0-based frame
 };
 
-struct ShapeCharacter {
-    format::Shape shape;  // styles and bounds; the edges live on only as geometry
-    render::ShapeGeometry geometry;
+// A shape is parsed and turned into paths the first time it is drawn: loading stays cheap and
+// unused artwork costs nothing. Safe to use from several players' threads at once.
+class ShapeCharacter {
+public:
+    struct Built {
+        format::Shape shape;  // styles and bounds; the edges live on only as geometry
+        render::ShapeGeometry geometry;
+    };
+    ShapeCharacter(std::span<const uint8_t> tagBody, int version, format::ShapeLimits limits,
+                   std::atomic<size_t>* edgeBudget);
+    const Built& get() const;
+
+private:
+    struct Lazy {
+        std::once_flag once;
+        Built built;
+    };
+    std::span<const uint8_t> body_;  // inside the owning Movie's data
+    int version_;
+    format::ShapeLimits limits_;
+    std::atomic<size_t>* edgeBudget_;
+    std::unique_ptr<Lazy> lazy_ = std::make_unique<Lazy>();
 };
 
 // The root display list after frame `frame`, kept so seeks replay only a few frames.
@@ -50,6 +73,8 @@ using Character = std::variant<ShapeCharacter, SpriteCharacter>;
 class Movie {
 public:
     MovieInfo info;
+    std::vector<uint8_t> data;  // the uncompressed file after the header; lazily read parts
+    mutable std::atomic<size_t> edgeBudget{0};  // edges all shapes may still build
     Timeline root;
     std::unordered_map<uint16_t, Character> characters;
     std::vector<TimelineSnapshot> rootSnapshots;  // ascending frames, bounded in total size
@@ -64,7 +89,7 @@ public:
 struct LoadLimits {
     size_t maxEdgesPerShape = 1u << 20;
     size_t maxEdgesPerMovie = 4u << 20;
-    size_t maxStylesPerMovie = 1u << 20;
+    size_t maxStylesPerShape = 64u << 10;
     size_t maxCommandsPerMovie = 2u << 20;
     int snapshotInterval = 64;             // frames between kept root display lists
     size_t maxSnapshotObjects = 1u << 20;  // objects over all of them
