@@ -47,18 +47,18 @@ private:
             case code::PlaceObject:
             case code::PlaceObject2:
             case code::PlaceObject3: {
-                const int v = tag.code == code::PlaceObject    ? 1
-                              : tag.code == code::PlaceObject2 ? 2
-                                                               : 3;
-                if (!budgetCommand()) return true;
-                pending.commands.emplace_back(parsePlaceObject(tag.body, v));
+                const auto kind = tag.code == code::PlaceObject    ? DisplayCommand::Place1
+                                  : tag.code == code::PlaceObject2 ? DisplayCommand::Place2
+                                                                   : DisplayCommand::Place3;
+                if (budgetCommand()) pending.commands.push_back(ref(tag, kind));
                 return true;
             }
             case code::RemoveObject:
             case code::RemoveObject2:
-                if (!budgetCommand()) return true;
-                pending.commands.emplace_back(
-                    parseRemoveObject(tag.body, tag.code == code::RemoveObject ? 1 : 2));
+                if (budgetCommand())
+                    pending.commands.push_back(ref(tag, tag.code == code::RemoveObject
+                                                            ? DisplayCommand::Remove1
+                                                            : DisplayCommand::Remove2));
                 return true;
             case code::FrameLabel: {
                 BitReader r(tag.body);
@@ -95,6 +95,11 @@ private:
             default:
                 return false;
         }
+    }
+
+    DisplayCommand ref(const Tag& tag, DisplayCommand::Kind kind) const {
+        return {static_cast<uint32_t>(tag.body.data() - movie_.data.data()),
+                static_cast<uint32_t>(tag.body.size()), kind};
     }
 
     bool budgetCommand() {
@@ -141,8 +146,7 @@ void takeSnapshots(Movie& movie, const LoadLimits& limits) {
     int lastTaken = -limits.snapshotInterval;
     const auto& frames = movie.root.frames;
     for (int f = 0; f < static_cast<int>(frames.size()); ++f) {
-        for (const auto& cmd : frames[f].commands)
-            std::visit([&list](const auto& c) { list.apply(c); }, cmd);
+        applyFrame(list, movie, frames[f]);
         if (f - lastTaken < limits.snapshotInterval) continue;
         const size_t cost = list.objects.size() + 1;
         if (cost > budget) break;
@@ -208,6 +212,31 @@ std::shared_ptr<const Movie> loadMovieFile(const std::string& path) {
 }
 
 const MovieInfo& movieInfo(const Movie& movie) { return movie.info; }
+
+void applyCommand(DisplayList& list, const Movie& movie, const DisplayCommand& cmd) {
+    const auto body = std::span<const uint8_t>(movie.data).subspan(cmd.offset, cmd.length);
+    switch (cmd.kind) {
+        case DisplayCommand::Place1:
+            list.apply(parsePlaceObject(body, 1));
+            break;
+        case DisplayCommand::Place2:
+            list.apply(parsePlaceObject(body, 2));
+            break;
+        case DisplayCommand::Place3:
+            list.apply(parsePlaceObject(body, 3));
+            break;
+        case DisplayCommand::Remove1:
+            list.apply(parseRemoveObject(body, 1));
+            break;
+        case DisplayCommand::Remove2:
+            list.apply(parseRemoveObject(body, 2));
+            break;
+    }
+}
+
+void applyFrame(DisplayList& list, const Movie& movie, const Frame& frame) {
+    for (const auto& cmd : frame.commands) applyCommand(list, movie, cmd);
+}
 
 ShapeCharacter::ShapeCharacter(std::span<const uint8_t> tagBody, int version,
                                format::ShapeLimits limits, std::atomic<size_t>* edgeBudget)

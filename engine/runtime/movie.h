@@ -21,7 +21,14 @@
 
 namespace swf {
 
-using DisplayCommand = std::variant<format::PlaceObject, format::RemoveObject>;
+// A PlaceObject/RemoveObject tag of a timeline, read again each time it is applied: a long
+// movie holds hundreds of thousands of them, and most are applied rarely.
+struct DisplayCommand {
+    enum Kind : uint8_t { Place1 = 1, Place2, Place3, Remove1, Remove2 };
+    uint32_t offset;  // tag body within Movie::data
+    uint32_t length;
+    Kind kind;
+};
 
 struct Frame {
     std::vector<DisplayCommand> commands;
@@ -96,5 +103,8 @@ struct LoadLimits {
 };
 
 std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes, const LoadLimits& limits);
+
+void applyCommand(DisplayList& list, const Movie& movie, const DisplayCommand& cmd);
+void applyFrame(DisplayList& list, const Movie& movie, const Frame& frame);
 
 }  // namespace swf

@@ -19,8 +19,7 @@ public:
 
     // Applies frame f's commands on top of the current list.
     void enterFrame(int f) {
-        for (const auto& cmd : movie.root.frames[f].commands)
-            std::visit([this](const auto& c) { list.apply(c); }, cmd);
+        applyFrame(list, movie, movie.root.frames[f]);
         frame = f;
     }
 
