@@ -39,6 +39,8 @@ public:
     void RefreshPlayer();
     // Back beside the control panel, 400 wide, as high as panel and playlist together.
     void RestoreDockedLayout();
+    // The window over the whole screen, in front: what "maximise" means for full screen.
+    void coverScreen();
     // The main player's rectangle inside the frame at the current size.
     QRect normalPlayerRect() const;
 

@@ -93,15 +93,19 @@ void Tform1::N15Click() {
     N2->setVisible(true);
     N15->setVisible(false);
     N11->setEnabled(false);
+    coverScreen();
+    ShockwaveFlash1->setGeometry(0, 0, width(), height());
+    RefreshPlayer();
+    ShockwaveFlash1->setToolTip(lanfeng::MovieTitle(ShockwaveFlash1->Movie()));
+}
+
+void Tform1::coverScreen() {
     // The full-screen state rather than "maximised": a borderless maximised window stops at
     // the desktop's panels. Without a window manager only the geometry counts, so set it too.
     setWindowState(windowState() | Qt::WindowFullScreen);
     if (QScreen* s = screen()) setGeometry(s->geometry());
     raise();  // over the panel and the playlist, as a maximised window comes to the front
     activateWindow();
-    ShockwaveFlash1->setGeometry(0, 0, width(), height());
-    RefreshPlayer();
-    ShockwaveFlash1->setToolTip(lanfeng::MovieTitle(ShockwaveFlash1->Movie()));
 }
 
 void Tform1::N2Click() {

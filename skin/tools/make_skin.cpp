@@ -139,7 +139,7 @@ QImage paintFrame() {
         p.setPen(Qt::NoPen);
     };
     lamp({8.5, 9.5});
-    lamp({kW - 6.5, 9.5});
+    lamp({kW - 8.5, 9.5});
 
     // The resize grip: three ridges in the bottom-right corner.
     p.setRenderHint(QPainter::Antialiasing, false);
