@@ -372,11 +372,14 @@ void TForm2::ButtonMouseDown(SkinImage* button) {
     if (twin == pressedTwin_.end()) return;
     button->hide();
     twin->second->show();
+    // A hidden widget loses the press's implicit grab; the twin takes the rest of the press.
+    twin->second->grabMouse();
 }
 
 void TForm2::ButtonMouseUp(SkinImage* button) {
     const auto twin = pressedTwin_.find(button);
     if (twin == pressedTwin_.end()) return;
+    twin->second->releaseMouse();
     button->show();
     twin->second->hide();
 }

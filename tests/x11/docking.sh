@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Starts lanfeng in its own Xvfb and checks that the panel, the playlist and the video window
+# stand docked, and that dragging the panel by its background carries the other two along.
+# A second argument names a file for a screenshot of the three windows.
+set -uo pipefail
+lanfeng=$1 shot=${2:-}
+unset QT_QPA_PLATFORM
+work=$(mktemp -d)
+fail=0
+pass=0
+check() {  # check NAME COMMAND...
+    if "${@:2}"; then pass=$((pass + 1)); echo "ok: $1"; else fail=$((fail + 1)); echo "FAILED: $1"; fi
+}
+cleanup() {
+    [ -n "${app_pid:-}" ] && kill "$app_pid" 2>/dev/null
+    [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+for n in $(seq 141 190); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
+done
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=$display
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+mkdir -p "$work/home/bin"
+printf '%s\r\n' "/movies/第一集.swf" "/movies/second.swf" >"$work/home/bin/default.lfl"
+LANFENG_PROGRAM_DIR="$work/home" "$lanfeng" >"$work/out.log" 2>&1 &
+app_pid=$!
+
+# The three windows share one title; tell them apart by size.
+find_window() {  # find_window WIDTHxHEIGHT
+    local id
+    for id in $(xdotool search --onlyvisible --name '岚枫flash播放器' 2>/dev/null); do
+        xdotool getwindowgeometry "$id" 2>/dev/null | grep -q "Geometry: $1" && { echo "$id"; return; }
+    done
+}
+place() { xdotool getwindowgeometry "$1" 2>/dev/null | sed -n 's/.*Position: \([0-9-]*,[0-9-]*\).*/\1/p'; }
+
+for _ in $(seq 100); do
+    panel=$(find_window 295x128) playlist=$(find_window 295x180) video=$(find_window 400x308)
+    [ -n "$panel" ] && [ -n "$playlist" ] && [ -n "$video" ] && break
+    sleep 0.1
+done
+check "the panel is 295x128" test -n "$panel"
+check "the playlist is 295x180" test -n "$playlist"
+check "the video window is 400x308" test -n "$video"
+sleep 1
+check "the panel stands at 94,167" test "$(place "$panel")" = "94,167"
+check "the playlist stands at 94,295" test "$(place "$playlist")" = "94,295"
+check "the video window stands at 389,167" test "$(place "$video")" = "389,167"
+[ -n "$shot" ] && import -window root -crop 700x320+89+162 "$shot" 2>/dev/null
+
+# Drag the panel by its background: a point of the read-out display away from any control.
+xdotool mousemove 94 190 sleep 0.2 mousemove 100 195 sleep 0.2 mousedown 1
+for step in 1 2 3 4 5 6 7 8 9 10; do
+    xdotool mousemove $((100 + step * 6)) $((195 + step * 4)) sleep 0.05
+done
+xdotool mouseup 1
+sleep 0.5
+check "the panel moved by 60,40" test "$(place "$panel")" = "154,207"
+check "the playlist followed below it" test "$(place "$playlist")" = "154,335"
+check "the video window followed right of it" test "$(place "$video")" = "449,207"
+
+kill -TERM "$app_pid"
+for _ in $(seq 50); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+wait "$app_pid"
+app_pid=""
+check "the default list is written back at exit" \
+    cmp -s <(printf '%s\r\n' "/movies/第一集.swf" "/movies/second.swf") "$work/home/bin/default.lfl"
+
+echo "--- program output"; cat "$work/out.log"
+echo "$pass passed, $fail failed"
+[ "$fail" -eq 0 ]
