@@ -49,9 +49,14 @@ TForm6::TForm6(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint) {
     ShellTreeView1->setIndentation(19);
     ShellTreeView1->setRootIndex(folders->index(QDir::rootPath()));
     ShellTreeView1->setGeometry(0, 32, 305, 185);
-    ShellTreeView1->setStyleSheet(
-        QStringLiteral("QTreeView { background: black; color: lime; border: 1px solid #2a6e10; }"
-                       "QTreeView::item:selected { background: #2a4a1c; color: #d8ffb0; }"));
+    ShellTreeView1->setStyleSheet(QStringLiteral(
+        "QTreeView { background: black; color: lime; border: 1px solid #2a6e10; }"
+        "QTreeView::item:selected { background: #2a4a1c; color: #d8ffb0; }"
+        "QScrollBar { background: #07090b; width: 10px; height: 10px; margin: 0; }"
+        "QScrollBar::handle { background: #2a6e10; min-height: 16px; min-width: 16px;"
+        " border: 1px solid black; border-radius: 3px; }"
+        "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: none; }"
+        "QScrollBar::add-page, QScrollBar::sub-page { background: none; }"));
     const QModelIndex home = folders->index(QDir::homePath());
     ShellTreeView1->setCurrentIndex(home);
     ShellTreeView1->scrollTo(home);

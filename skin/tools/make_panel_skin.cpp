@@ -263,7 +263,9 @@ void writePanelButtons() {
     for (const Button& b : buttons) {
         const QString name = QStringLiteral("panel_") + QString::fromLatin1(b.name);
         save(transportButton(b.glyph, false), name);
-        save(transportButton(b.glyph, true), name + QStringLiteral("_down"));
+        // Pause and resume swap with each other instead of showing a pressed look.
+        if (qstrcmp(b.name, "pause") != 0 && qstrcmp(b.name, "resume") != 0)
+            save(transportButton(b.glyph, true), name + QStringLiteral("_down"));
     }
 }
 
