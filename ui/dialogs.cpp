@@ -15,6 +15,7 @@ bool FileDialog::run(bool save, QWidget* parent) {
     request.filter = Filter;
     request.fileName = FileName;
     request.directory = InitialDir;
+    request.confirmOverwrite = options.testFlag(OverwritePrompt);
     QStringList chosen = prompt().chooseFiles(request, parent);
     chosen.removeAll(QString());
     if (chosen.isEmpty()) return false;

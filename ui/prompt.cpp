@@ -61,7 +61,10 @@ QStringList QtPrompt::chooseFiles(const FileRequest& r, QWidget* parent) {
         case FileRequest::OpenMany:
             return QFileDialog::getOpenFileNames(parent, r.title, start, qtFilter(r.filter));
         case FileRequest::Save: {
-            QString f = QFileDialog::getSaveFileName(parent, r.title, start, qtFilter(r.filter));
+            const auto options = r.confirmOverwrite ? QFileDialog::Options()
+                                                    : QFileDialog::DontConfirmOverwrite;
+            QString f = QFileDialog::getSaveFileName(parent, r.title, start, qtFilter(r.filter),
+                                                     nullptr, options);
             return f.isEmpty() ? QStringList{} : QStringList{f};
         }
         case FileRequest::Folder: {

@@ -21,6 +21,7 @@ struct FileRequest {
     QString filter;  // "Flash movies (*.swf)|*.swf|All (*.*)|*.*" style pairs
     QString fileName;
     QString directory;
+    bool confirmOverwrite = true;  // Save only: ask before replacing an existing file
 };
 
 class Prompt {
