@@ -4,27 +4,8 @@
 # A second argument names a file for a screenshot of the three windows.
 set -uo pipefail
 lanfeng=$1 shot=${2:-}
-unset QT_QPA_PLATFORM
-work=$(mktemp -d)
-fail=0
-pass=0
-check() {  # check NAME COMMAND...
-    if "${@:2}"; then pass=$((pass + 1)); echo "ok: $1"; else fail=$((fail + 1)); echo "FAILED: $1"; fi
-}
-cleanup() {
-    [ -n "${app_pid:-}" ] && kill "$app_pid" 2>/dev/null
-    [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-for n in $(seq 141 190); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+source "$(dirname "$0")/lib.sh"
+start_xvfb
 
 mkdir -p "$work/home/bin"
 printf '%s\r\n' "/movies/第一集.swf" "/movies/second.swf" >"$work/home/bin/default.lfl"
@@ -73,5 +54,4 @@ check "the default list is written back at exit" \
     cmp -s <(printf '%s\r\n' "/movies/第一集.swf" "/movies/second.swf") "$work/home/bin/default.lfl"
 
 echo "--- program output"; cat "$work/out.log"
-echo "$pass passed, $fail failed"
-[ "$fail" -eq 0 ]
+finish

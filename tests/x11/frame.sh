@@ -4,29 +4,10 @@
 # box. LANFENG_SHOTS=DIR keeps the screenshots.
 set -uo pipefail
 lanfeng=$1
-unset QT_QPA_PLATFORM
-work=$(mktemp -d)
+source "$(dirname "$0")/lib.sh"
 shots=${LANFENG_SHOTS:-$work}
 mkdir -p "$shots"
-fail=0
-pass=0
-check() {  # check NAME COMMAND...
-    if "${@:2}"; then pass=$((pass + 1)); echo "ok: $1"; else fail=$((fail + 1)); echo "FAILED: $1"; fi
-}
-cleanup() {
-    [ -n "${app_pid:-}" ] && kill "$app_pid" 2>/dev/null
-    [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-for n in $(seq 141 190); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-for _ in $(seq 150); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+start_xvfb
 
 # Started with the sample movie as its movie: it plays and the panel's clock runs, which
 # offers the playback strip in full screen.
@@ -34,12 +15,7 @@ mkdir -p "$work/home"
 LANFENG_PROGRAM_DIR="$work/home" "$lanfeng" "$work/home/bin/sample.swf" >"$work/out.log" 2>&1 &
 app_pid=$!
 
-wid=""
-for _ in $(seq 100); do
-    wid=$(xdotool search --name '岚枫flash播放器' 2>/dev/null | head -n 1)
-    [ -n "$wid" ] && break
-    sleep 0.1
-done
+wait_for_window
 check "the video window appears" test -n "$wid"
 sleep 1.5
 
@@ -149,5 +125,4 @@ kill -TERM "$app_pid"
 wait "$app_pid" 2>/dev/null
 app_pid=""
 echo "--- program output"; cat "$work/out.log"
-echo "$pass passed, $fail failed"
-[ "$fail" -eq 0 ]
+finish

@@ -2,40 +2,15 @@
 # Starts lanfeng in its own Xvfb and checks what a user would see and feel.
 set -uo pipefail
 lanfeng=$1 cli=$2 probe=$3
-unset QT_QPA_PLATFORM
-work=$(mktemp -d)
-fail=0
-pass=0
-check() {  # check NAME COMMAND...
-    if "${@:2}"; then pass=$((pass + 1)); echo "ok: $1"; else fail=$((fail + 1)); echo "FAILED: $1"; fi
-}
-cleanup() {
-    [ -n "${app_pid:-}" ] && kill "$app_pid" 2>/dev/null
-    [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-# A free display number of our own.
-for n in $(seq 91 140); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+source "$(dirname "$0")/lib.sh"
+start_xvfb
 
 mkdir -p "$work/home/bin"
 echo stub >"$work/home/bin/lfflash.dll"
 LANFENG_PROGRAM_DIR="$work/home" QT_LOGGING_RULES="lanfeng.*=true" "$lanfeng" >"$work/out.log" 2>&1 &
 app_pid=$!
 
-wid=""
-for _ in $(seq 100); do
-    wid=$(xdotool search --name '岚枫flash播放器' 2>/dev/null | head -n 1)
-    [ -n "$wid" ] && break
-    sleep 0.1
-done
+wait_for_window
 check "the video window appears" test -n "$wid"
 sleep 1.5  # a few frames of the sample movie
 
@@ -72,5 +47,4 @@ check "shutdown removed the projector stub" test ! -e "$work/home/bin/lfflash.dl
 check "the hot keys are free again" bash -c "! '$probe' >/dev/null"
 
 echo "--- program output"; cat "$work/out.log"
-echo "$pass passed, $fail failed"
-[ "$fail" -eq 0 ]
+finish
