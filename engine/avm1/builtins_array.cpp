@@ -1,0 +1,272 @@
+// Array: the methods and the sort flags (CASEINSENSITIVE 1, DESCENDING 2, UNIQUESORT 4,
+// RETURNINDEXEDARRAY 8, NUMERIC 16).
+
+#include <cmath>
+#include <functional>
+
+#include "engine/avm1/vm.h"
+
+namespace swf::avm1 {
+
+namespace {
+
+enum SortFlags {
+    CaseInsensitive = 1,
+    Descending = 2,
+    UniqueSort = 4,
+    ReturnIndexed = 8,
+    Numeric = 16
+};
+
+// Merge sort: never reads out of bounds, whatever a script's comparator answers.
+void mergeSort(std::vector<size_t>& v, const std::function<int(size_t, size_t)>& cmp) {
+    if (v.size() < 2) return;
+    std::vector<size_t> tmp(v.size());
+    for (size_t width = 1; width < v.size(); width *= 2) {
+        for (size_t lo = 0; lo < v.size(); lo += 2 * width) {
+            const size_t mid = std::min(lo + width, v.size()),
+                         hi = std::min(lo + 2 * width, v.size());
+            size_t i = lo, j = mid, k = lo;
+            while (i < mid && j < hi) tmp[k++] = cmp(v[j], v[i]) < 0 ? v[j++] : v[i++];
+            while (i < mid) tmp[k++] = v[i++];
+            while (j < hi) tmp[k++] = v[j++];
+        }
+        v.swap(tmp);
+    }
+}
+
+int compareStrings(const std::string& a, const std::string& b, bool ci) {
+    if (ci) {
+        const std::string la = asciiLower(a), lb = asciiLower(b);
+        return la < lb ? -1 : la > lb ? 1 : 0;
+    }
+    return a < b ? -1 : a > b ? 1 : 0;
+}
+
+int compareValues(Vm& vm, const Value& a, const Value& b, int flags) {
+    int r;
+    if (flags & Numeric) {
+        if (a.isNumber() && b.isNumber()) {
+            const double x = a.n, y = b.n;
+            r = x < y ? -1 : x > y ? 1 : 0;
+            if (std::isnan(x) || std::isnan(y)) r = std::isnan(x) ? (std::isnan(y) ? 0 : 1) : -1;
+        } else {
+            r = compareStrings(vm.toString(a), vm.toString(b), flags & CaseInsensitive);
+        }
+    } else {
+        // undefined sorts last.
+        if (a.isUndefined() || b.isUndefined())
+            r = a.isUndefined() == b.isUndefined() ? 0 : a.isUndefined() ? 1 : -1;
+        else
+            r = compareStrings(vm.toString(a), vm.toString(b), flags & CaseInsensitive);
+    }
+    return (flags & Descending) ? -r : r;
+}
+
+// Sorts self's elements with cmp; applies UNIQUESORT / RETURNINDEXEDARRAY.
+Value sortWith(Vm& vm, Object* self, int flags,
+               const std::function<int(const Value&, const Value&)>& cmp) {
+    std::vector<size_t> order(self->elems.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    const auto elems = self->elems;
+    mergeSort(order, [&](size_t x, size_t y) { return cmp(elems[x], elems[y]); });
+    if (flags & UniqueSort) {
+        for (size_t i = 1; i < order.size(); ++i)
+            if (cmp(elems[order[i - 1]], elems[order[i]]) == 0) return Value(0);
+    }
+    if (flags & ReturnIndexed) {
+        std::vector<Value> idx;
+        for (size_t i : order) idx.push_back(Value(static_cast<double>(i)));
+        return Value(vm.newArray(std::move(idx)));
+    }
+    std::vector<Value> sorted;
+    sorted.reserve(order.size());
+    for (size_t i : order) sorted.push_back(elems[i]);
+    self->elems = std::move(sorted);
+    return Value(self);
+}
+
+std::string join(Vm& vm, Object* self, const std::string& sep, int depth = 0) {
+    std::string out;
+    for (size_t i = 0; i < self->elems.size(); ++i) {
+        if (i) out += sep;
+        const Value& e = self->elems[i];
+        if (e.isObject() && e.o->cls == ObjClass::Array && depth < 32 && e.o != self)
+            out += join(vm, e.o, ",", depth + 1);
+        else
+            out += vm.toString(e);
+        if (out.size() > vm.limits().maxStringBytes) throw ScriptAbort{"string too long"};
+    }
+    return out;
+}
+
+int64_t relIndex(Vm& vm, const Value& v, int64_t len, int64_t dflt) {
+    if (v.isUndefined()) return dflt;
+    double d = vm.toNumber(v);
+    if (std::isnan(d)) d = 0;
+    int64_t i = static_cast<int64_t>(std::trunc(std::clamp(d, -1e15, 1e15)));
+    if (i < 0) i += len;
+    return std::clamp<int64_t>(i, 0, len);
+}
+
+}  // namespace
+
+void installArrayBuiltins(Vm& vm) {
+    Object* ap = vm.arrayProto;
+    ap->cls = ObjClass::Array;
+    auto make = [](Vm& vm, Object* self, Args& a) -> Value {
+        Object* arr = self ? self : vm.newArray();
+        arr->cls = ObjClass::Array;
+        arr->elems.clear();
+        if (a.size() == 1 && a[0].isNumber()) {
+            const double n = a[0].n;
+            if (n >= 0 && n == std::floor(n) &&
+                n <= static_cast<double>(vm.limits().maxArrayLength))
+                arr->elems.resize(static_cast<size_t>(n));
+        } else {
+            arr->elems = a;
+        }
+        return Value(arr);
+    };
+    Object* ctor =
+        vm.newFunction([make](Vm& vm, Object*, Args& a) { return make(vm, nullptr, a); }, ap);
+    ctor->fn->construct = make;
+    vm.arrayCtor = ctor;
+    vm.defineValue(vm.global, "Array", ctor);
+    vm.defineValue(ctor, "CASEINSENSITIVE", Value(1), 7);
+    vm.defineValue(ctor, "DESCENDING", Value(2), 7);
+    vm.defineValue(ctor, "UNIQUESORT", Value(4), 7);
+    vm.defineValue(ctor, "RETURNINDEXEDARRAY", Value(8), 7);
+    vm.defineValue(ctor, "NUMERIC", Value(16), 7);
+
+    auto isArr = [](Object* o) { return o && o->cls == ObjClass::Array; };
+    vm.defineMethod(ap, "push", [isArr](Vm& vm, Object* self, Args& a) -> Value {
+        if (!isArr(self)) return {};
+        if (self->elems.size() + a.size() > vm.limits().maxArrayLength)
+            throw ScriptAbort{"array too long"};
+        for (auto& v : a) self->elems.push_back(v);
+        return Value(self->elems.size());
+    });
+    vm.defineMethod(ap, "pop", [isArr](Vm&, Object* self, Args&) -> Value {
+        if (!isArr(self) || self->elems.empty()) return {};
+        Value v = self->elems.back();
+        self->elems.pop_back();
+        return v;
+    });
+    vm.defineMethod(ap, "shift", [isArr](Vm&, Object* self, Args&) -> Value {
+        if (!isArr(self) || self->elems.empty()) return {};
+        Value v = self->elems.front();
+        self->elems.erase(self->elems.begin());
+        return v;
+    });
+    vm.defineMethod(ap, "unshift", [isArr](Vm& vm, Object* self, Args& a) -> Value {
+        if (!isArr(self)) return {};
+        if (self->elems.size() + a.size() > vm.limits().maxArrayLength)
+            throw ScriptAbort{"array too long"};
+        self->elems.insert(self->elems.begin(), a.begin(), a.end());
+        return Value(self->elems.size());
+    });
+    vm.defineMethod(ap, "join", [isArr](Vm& vm, Object* self, Args& a) -> Value {
+        if (!isArr(self)) return {};
+        const std::string sep = a.empty() || a[0].isUndefined() ? "," : vm.toString(a[0]);
+        return Value(join(vm, self, sep));
+    });
+    vm.defineMethod(ap, "toString", [isArr](Vm& vm, Object* self, Args&) -> Value {
+        if (!isArr(self)) return Value("[object Object]");
+        return Value(join(vm, self, ","));
+    });
+    vm.defineMethod(ap, "reverse", [isArr](Vm&, Object* self, Args&) -> Value {
+        if (!isArr(self)) return {};
+        std::reverse(self->elems.begin(), self->elems.end());
+        return Value(self);
+    });
+    vm.defineMethod(ap, "concat", [isArr](Vm& vm, Object* self, Args& a) -> Value {
+        if (!isArr(self)) return {};
+        std::vector<Value> out = self->elems;
+        for (auto& v : a) {
+            if (v.isObject() && v.o->cls == ObjClass::Array)
+                out.insert(out.end(), v.o->elems.begin(), v.o->elems.end());
+            else
+                out.push_back(v);
+            if (out.size() > vm.limits().maxArrayLength) throw ScriptAbort{"array too long"};
+        }
+        return Value(vm.newArray(std::move(out)));
+    });
+    vm.defineMethod(ap, "slice", [isArr](Vm& vm, Object* self, Args& a) -> Value {
+        if (!isArr(self)) return {};
+        const int64_t len = static_cast<int64_t>(self->elems.size());
+        const int64_t from = relIndex(vm, arg(a, 0), len, 0);
+        const int64_t to = relIndex(vm, arg(a, 1), len, len);
+        std::vector<Value> out;
+        for (int64_t i = from; i < to; ++i) out.push_back(self->elems[i]);
+        return Value(vm.newArray(std::move(out)));
+    });
+    vm.defineMethod(ap, "splice", [isArr](Vm& vm, Object* self, Args& a) -> Value {
+        if (!isArr(self) || a.empty()) return {};
+        const int64_t len = static_cast<int64_t>(self->elems.size());
+        const int64_t from = relIndex(vm, a[0], len, 0);
+        int64_t count = len - from;
+        if (a.size() > 1) {
+            const double c = vm.toNumber(a[1]);
+            count = std::isnan(c) ? 0 : std::clamp<int64_t>(static_cast<int64_t>(c), 0, len - from);
+        }
+        std::vector<Value> removed(self->elems.begin() + from, self->elems.begin() + from + count);
+        self->elems.erase(self->elems.begin() + from, self->elems.begin() + from + count);
+        if (a.size() > 2) self->elems.insert(self->elems.begin() + from, a.begin() + 2, a.end());
+        return Value(vm.newArray(std::move(removed)));
+    });
+    vm.defineMethod(ap, "sort", [isArr](Vm& vm, Object* self, Args& a) -> Value {
+        if (!isArr(self)) return {};
+        Value fn;
+        int flags = 0;
+        size_t i = 0;
+        if (!a.empty() && a[0].isObject() && a[0].o->fn) {
+            fn = a[0];
+            i = 1;
+        }
+        if (i < a.size()) {
+            if (!a[i].isNumber()) return {};
+            flags = toInt32(a[i].n);
+        }
+        if (fn.isObject()) {
+            return sortWith(vm, self, flags, [&](const Value& x, const Value& y) {
+                const double r = vm.toNumber(vm.call(fn, nullptr, {x, y}));
+                int c = r < 0 ? -1 : r > 0 ? 1 : 0;
+                return (flags & Descending) ? -c : c;
+            });
+        }
+        return sortWith(vm, self, flags, [&](const Value& x, const Value& y) {
+            return compareValues(vm, x, y, flags);
+        });
+    });
+    vm.defineMethod(ap, "sortOn", [isArr](Vm& vm, Object* self, Args& a) -> Value {
+        if (!isArr(self) || a.empty()) return {};
+        std::vector<std::string> fields;
+        std::vector<int> flags;
+        if (a[0].isObject() && a[0].o->cls == ObjClass::Array) {
+            for (auto& f : a[0].o->elems) fields.push_back(vm.toString(f));
+        } else {
+            fields.push_back(vm.toString(a[0]));
+        }
+        const Value& fl = arg(a, 1);
+        if (fl.isObject() && fl.o->cls == ObjClass::Array) {
+            if (fl.o->elems.size() == fields.size())
+                for (auto& f : fl.o->elems) flags.push_back(toInt32(vm.toNumber(f)));
+        } else if (fl.isNumber()) {
+            flags.assign(fields.size(), toInt32(fl.n));
+        }
+        flags.resize(fields.size(), flags.empty() ? 0 : flags[0]);
+        const int first = flags.empty() ? 0 : flags[0];
+        return sortWith(vm, self, first, [&](const Value& x, const Value& y) {
+            for (size_t k = 0; k < fields.size(); ++k) {
+                const Value vx = vm.get(x, fields[k]);
+                const Value vy = vm.get(y, fields[k]);
+                const int r = compareValues(vm, vx, vy, flags[k]);
+                if (r) return r;
+            }
+            return 0;
+        });
+    });
+}
+
+}  // namespace swf::avm1

@@ -1,0 +1,141 @@
+// The built-ins' installation order, ASBroadcaster, System, Key, Mouse, Stage and stubs.
+
+#include <cmath>
+
+#include "engine/avm1/vm.h"
+
+namespace swf::avm1 {
+
+namespace {
+
+Object* listenersOf(Vm& vm, Object* self) {
+    Value l = vm.get(self, "_listeners");
+    return l.isObject() ? l.o : nullptr;
+}
+
+void initBroadcaster(Vm& vm, Object* target, Object* from) {
+    for (const char* m : {"addListener", "removeListener", "broadcastMessage"})
+        vm.defineValue(target, m, vm.get(from, m), DontEnum);
+    vm.defineValue(target, "_listeners", vm.newArray(), DontEnum);
+}
+
+}  // namespace
+
+void installMiscBuiltins(Vm& vm) {
+    Object* g = vm.global;
+
+    // ---- ASBroadcaster
+    Object* bc = vm.newFunction([](Vm&, Object*, Args&) -> Value { return {}; });
+    vm.defineValue(g, "AsBroadcaster", bc);
+    vm.defineMethod(bc, "addListener", [](Vm& vm, Object* self, Args& a) -> Value {
+        Object* l = self ? listenersOf(vm, self) : nullptr;
+        if (!l || l->cls != ObjClass::Array) return Value(true);
+        const Value v = arg(a, 0);
+        for (size_t i = 0; i < l->elems.size(); ++i)
+            if (vm.strictEquals(l->elems[i], v)) {
+                l->elems.erase(l->elems.begin() + i);
+                break;
+            }
+        l->elems.push_back(v);
+        return Value(true);
+    });
+    vm.defineMethod(bc, "removeListener", [](Vm& vm, Object* self, Args& a) -> Value {
+        Object* l = self ? listenersOf(vm, self) : nullptr;
+        if (!l || l->cls != ObjClass::Array) return Value(false);
+        const Value v = arg(a, 0);
+        for (size_t i = 0; i < l->elems.size(); ++i)
+            if (vm.strictEquals(l->elems[i], v)) {
+                l->elems.erase(l->elems.begin() + i);
+                return Value(true);
+            }
+        return Value(false);
+    });
+    vm.defineMethod(bc, "broadcastMessage", [](Vm& vm, Object* self, Args& a) -> Value {
+        Object* l = self ? listenersOf(vm, self) : nullptr;
+        if (!l || a.empty()) return {};
+        const std::string name = vm.toString(a[0]);
+        Args rest(a.begin() + 1, a.end());
+        const auto list = l->elems;
+        for (const auto& target : list) {
+            if (!target.isObject()) continue;
+            vm.call(vm.get(target.o, name), target.o, rest);
+        }
+        return list.empty() ? Value() : Value(true);
+    });
+    vm.defineMethod(bc, "initialize", [bc](Vm& vm, Object*, Args& a) -> Value {
+        if (arg(a, 0).isObject()) initBroadcaster(vm, a[0].o, bc);
+        return {};
+    });
+
+    // ---- System
+    Object* sys = vm.newObject();
+    vm.defineValue(g, "System", sys);
+    Object* caps = vm.newObject();
+    vm.defineValue(sys, "capabilities", caps);
+    vm.defineValue(caps, "version", Value("LNX 8,0,24,0"), 0);
+    vm.defineValue(caps, "os", Value("Linux"), 0);
+    vm.defineValue(caps, "manufacturer", Value("Adobe Linux"), 0);
+    vm.defineValue(caps, "playerType", Value("StandAlone"), 0);
+    vm.defineValue(caps, "language", Value("en"), 0);
+    vm.defineValue(caps, "screenResolutionX", Value(1920), 0);
+    vm.defineValue(caps, "screenResolutionY", Value(1080), 0);
+    vm.defineValue(caps, "hasAudio", Value(true), 0);
+    vm.defineValue(caps, "isDebugger", Value(false), 0);
+    vm.defineValue(sys, "useCodepage", Value(false), 0);
+    Object* security = vm.newObject();
+    vm.defineValue(sys, "security", security);
+    vm.defineMethod(security, "allowDomain", [](Vm&, Object*, Args&) -> Value { return {}; });
+
+    // ---- Key
+    Object* key = vm.newObject();
+    vm.defineValue(g, "Key", key);
+    const std::pair<const char*, int> codes[] = {
+        {"BACKSPACE", 8}, {"CAPSLOCK", 20}, {"CONTROL", 17}, {"DELETEKEY", 46}, {"DOWN", 40},
+        {"END", 35},      {"ENTER", 13},    {"ESCAPE", 27},  {"HOME", 36},      {"INSERT", 45},
+        {"LEFT", 37},     {"PGDN", 34},     {"PGUP", 33},    {"RIGHT", 39},     {"SHIFT", 16},
+        {"SPACE", 32},    {"TAB", 9},       {"UP", 38}};
+    for (auto& [n, c] : codes) vm.defineValue(key, n, Value(c), 7);
+    vm.defineMethod(key, "isDown", [](Vm&, Object*, Args&) -> Value { return Value(false); });
+    vm.defineMethod(key, "isToggled", [](Vm&, Object*, Args&) -> Value { return Value(false); });
+    vm.defineMethod(key, "getCode", [](Vm&, Object*, Args&) -> Value { return Value(0); });
+    vm.defineMethod(key, "getAscii", [](Vm&, Object*, Args&) -> Value { return Value(0); });
+    initBroadcaster(vm, key, bc);
+
+    // ---- Mouse
+    Object* mouse = vm.newObject();
+    vm.defineValue(g, "Mouse", mouse);
+    vm.defineMethod(mouse, "show", [](Vm&, Object*, Args&) -> Value { return Value(0); });
+    vm.defineMethod(mouse, "hide", [](Vm&, Object*, Args&) -> Value { return Value(1); });
+    initBroadcaster(vm, mouse, bc);
+
+    // ---- Stage
+    Object* stage = vm.newObject();
+    vm.defineValue(g, "Stage", stage);
+    vm.defineValue(stage, "scaleMode", Value("showAll"), 0);
+    vm.defineValue(stage, "align", Value(""), 0);
+    vm.defineValue(stage, "showMenu", Value(true), 0);
+    initBroadcaster(vm, stage, bc);
+}
+
+void Vm::installBuiltins() {
+    objectProto = newObject(nullptr);
+    functionProto = newObject(objectProto);
+    arrayProto = newObject(objectProto);
+    stringProto = newObject(objectProto);
+    numberProto = newObject(objectProto);
+    booleanProto = newObject(objectProto);
+    dateProto = newObject(objectProto);
+    clipProto = newObject(objectProto);
+    errorProto = newObject(objectProto);
+    global = newObject(objectProto);
+    installObjectBuiltins(*this);
+    installArrayBuiltins(*this);
+    installStringBuiltins(*this);
+    installMathBuiltins(*this);
+    installClipBuiltins(*this);
+    installDateBuiltins(*this);
+    installMiscBuiltins(*this);
+    lastLive_ = std::max<size_t>(heap_.size(), 1024);
+}
+
+}  // namespace swf::avm1

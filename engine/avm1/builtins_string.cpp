@@ -1,0 +1,243 @@
+// String and Math.
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "engine/avm1/vm.h"
+
+namespace swf::avm1 {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// The string a String method works on: the wrapper's value, or this converted.
+std::u32string self32(Vm& vm, Object* self) {
+    if (!self) return {};
+    if (self->cls == ObjClass::String) return utf8Decode(self->primitive.s);
+    return utf8Decode(vm.toString(Value(self)));
+}
+
+std::string selfStr(Vm& vm, Object* self) {
+    if (!self) return {};
+    if (self->cls == ObjClass::String) return self->primitive.s;
+    return vm.toString(Value(self));
+}
+
+int64_t intArg(Vm& vm, const Value& v, int64_t dflt) {
+    if (v.isUndefined()) return dflt;
+    const double d = vm.toNumber(v);
+    if (std::isnan(d)) return 0;
+    return static_cast<int64_t>(std::clamp(std::trunc(d), -1e15, 1e15));
+}
+
+}  // namespace
+
+void installStringBuiltins(Vm& vm) {
+    Object* sp = vm.stringProto;
+    Object* ctor = vm.newFunction(
+        [](Vm& vm, Object*, Args& a) -> Value {
+            return Value(a.empty() ? std::string() : vm.toString(a[0]));
+        },
+        sp);
+    ctor->fn->construct = [](Vm& vm, Object* self, Args& a) -> Value {
+        self->cls = ObjClass::String;
+        self->primitive = Value(a.empty() ? std::string() : vm.toString(a[0]));
+        return Value(self);
+    };
+    vm.defineValue(vm.global, "String", ctor);
+    vm.defineMethod(ctor, "fromCharCode", [](Vm& vm, Object*, Args& a) -> Value {
+        std::string out;
+        for (auto& v : a) {
+            const uint32_t c = toUint32(vm.toNumber(v)) & 0xffff;
+            if (c) utf8Append(out, c);
+        }
+        return Value(out);
+    });
+    vm.defineMethod(sp, "toString", [](Vm&, Object* self, Args&) -> Value {
+        if (!self || self->cls != ObjClass::String) return {};
+        return self->primitive;
+    });
+    vm.defineMethod(sp, "valueOf", [](Vm&, Object* self, Args&) -> Value {
+        if (!self || self->cls != ObjClass::String) return {};
+        return self->primitive;
+    });
+    vm.defineMethod(sp, "charAt", [](Vm& vm, Object* self, Args& a) -> Value {
+        const auto s = self32(vm, self);
+        const int64_t i = intArg(vm, arg(a, 0), 0);
+        if (i < 0 || i >= static_cast<int64_t>(s.size())) return Value("");
+        return Value(utf8Encode(s.substr(i, 1)));
+    });
+    vm.defineMethod(sp, "charCodeAt", [](Vm& vm, Object* self, Args& a) -> Value {
+        const auto s = self32(vm, self);
+        const int64_t i = intArg(vm, arg(a, 0), 0);
+        if (i < 0 || i >= static_cast<int64_t>(s.size())) return Value(kNaN);
+        return Value(static_cast<double>(s[i]));
+    });
+    vm.defineMethod(sp, "concat", [](Vm& vm, Object* self, Args& a) -> Value {
+        std::string s = selfStr(vm, self);
+        for (auto& v : a) {
+            s += vm.toString(v);
+            if (s.size() > vm.limits().maxStringBytes) throw ScriptAbort{"string too long"};
+        }
+        return Value(s);
+    });
+    vm.defineMethod(sp, "indexOf", [](Vm& vm, Object* self, Args& a) -> Value {
+        const auto s = self32(vm, self);
+        const auto needle = utf8Decode(vm.toString(arg(a, 0)));
+        int64_t from = std::max<int64_t>(0, intArg(vm, arg(a, 1), 0));
+        if (from > static_cast<int64_t>(s.size())) return Value(-1);
+        const auto pos = s.find(needle, from);
+        return Value(pos == std::u32string::npos ? -1.0 : static_cast<double>(pos));
+    });
+    vm.defineMethod(sp, "lastIndexOf", [](Vm& vm, Object* self, Args& a) -> Value {
+        const auto s = self32(vm, self);
+        const auto needle = utf8Decode(vm.toString(arg(a, 0)));
+        int64_t from = intArg(vm, arg(a, 1), static_cast<int64_t>(s.size()));
+        if (from < 0) return Value(-1);
+        const auto pos = s.rfind(needle, static_cast<size_t>(from));
+        return Value(pos == std::u32string::npos ? -1.0 : static_cast<double>(pos));
+    });
+    vm.defineMethod(sp, "slice", [](Vm& vm, Object* self, Args& a) -> Value {
+        const auto s = self32(vm, self);
+        const int64_t len = static_cast<int64_t>(s.size());
+        int64_t from = intArg(vm, arg(a, 0), 0), to = intArg(vm, arg(a, 1), len);
+        if (from < 0) from = std::max<int64_t>(0, len + from);
+        if (to < 0) to = std::max<int64_t>(0, len + to);
+        from = std::min(from, len);
+        to = std::min(to, len);
+        if (to <= from) return Value("");
+        return Value(utf8Encode(s.substr(from, to - from)));
+    });
+    vm.defineMethod(sp, "substring", [](Vm& vm, Object* self, Args& a) -> Value {
+        const auto s = self32(vm, self);
+        const int64_t len = static_cast<int64_t>(s.size());
+        int64_t from = std::clamp<int64_t>(intArg(vm, arg(a, 0), 0), 0, len);
+        int64_t to = std::clamp<int64_t>(intArg(vm, arg(a, 1), len), 0, len);
+        if (from > to) std::swap(from, to);
+        return Value(utf8Encode(s.substr(from, to - from)));
+    });
+    vm.defineMethod(sp, "substr", [](Vm& vm, Object* self, Args& a) -> Value {
+        const auto s = self32(vm, self);
+        const int64_t len = static_cast<int64_t>(s.size());
+        int64_t from = intArg(vm, arg(a, 0), 0);
+        if (from < 0) from = std::max<int64_t>(0, len + from);
+        from = std::min(from, len);
+        int64_t n = intArg(vm, arg(a, 1), len - from);
+        if (n < 0) n = std::max<int64_t>(0, len - from + n);
+        n = std::min(n, len - from);
+        return Value(utf8Encode(s.substr(from, n)));
+    });
+    vm.defineMethod(sp, "toLowerCase", [](Vm& vm, Object* self, Args&) -> Value {
+        auto s = self32(vm, self);
+        for (auto& c : s)
+            if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c += 32;
+        return Value(utf8Encode(s));
+    });
+    vm.defineMethod(sp, "toUpperCase", [](Vm& vm, Object* self, Args&) -> Value {
+        auto s = self32(vm, self);
+        for (auto& c : s)
+            if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) c -= 32;
+        return Value(utf8Encode(s));
+    });
+    vm.defineMethod(sp, "split", [](Vm& vm, Object* self, Args& a) -> Value {
+        const std::string s = selfStr(vm, self);
+        std::vector<Value> out;
+        const size_t limit = a.size() > 1 && !a[1].isUndefined()
+                                 ? static_cast<size_t>(std::max(0.0, vm.toNumber(a[1])))
+                                 : std::numeric_limits<size_t>::max();
+        if (a.empty() || a[0].isUndefined()) {
+            out.push_back(Value(s));
+        } else {
+            const std::string sep = vm.toString(a[0]);
+            if (sep.empty()) {
+                for (char32_t c : utf8Decode(s)) {
+                    if (out.size() >= limit) break;
+                    std::string one;
+                    utf8Append(one, c);
+                    out.push_back(Value(one));
+                }
+            } else {
+                size_t pos = 0;
+                while (out.size() < limit) {
+                    const size_t hit = s.find(sep, pos);
+                    if (hit == std::string::npos) {
+                        out.push_back(Value(s.substr(pos)));
+                        break;
+                    }
+                    out.push_back(Value(s.substr(pos, hit - pos)));
+                    pos = hit + sep.size();
+                }
+            }
+        }
+        if (out.size() > limit) out.resize(limit);
+        return Value(vm.newArray(std::move(out)));
+    });
+}
+
+void installMathBuiltins(Vm& vm) {
+    Object* m = vm.newObject();
+    vm.defineValue(vm.global, "Math", m);
+    const std::pair<const char*, double> consts[] = {
+        {"E", M_E},         {"LN10", M_LN10}, {"LN2", M_LN2},         {"LOG10E", M_LOG10E},
+        {"LOG2E", M_LOG2E}, {"PI", M_PI},     {"SQRT1_2", M_SQRT1_2}, {"SQRT2", M_SQRT2}};
+    for (auto& [n, v] : consts) vm.defineValue(m, n, Value(v), 7);
+    using F1 = double (*)(double);
+    const std::pair<const char*, F1> unary[] = {
+        {"abs", [](double x) { return std::fabs(x); }},
+        {"acos", [](double x) { return std::acos(x); }},
+        {"asin", [](double x) { return std::asin(x); }},
+        {"atan", [](double x) { return std::atan(x); }},
+        {"ceil", [](double x) { return std::ceil(x); }},
+        {"cos", [](double x) { return std::cos(x); }},
+        {"exp", [](double x) { return std::exp(x); }},
+        {"floor", [](double x) { return std::floor(x); }},
+        {"log", [](double x) { return std::log(x); }},
+        {"round", [](double x) { return std::floor(x + 0.5); }},
+        {"sin", [](double x) { return std::sin(x); }},
+        {"sqrt", [](double x) { return std::sqrt(x); }},
+        {"tan", [](double x) { return std::tan(x); }},
+    };
+    for (auto& [n, f] : unary) {
+        F1 fn = f;
+        vm.defineMethod(m, n, [fn](Vm& vm, Object*, Args& a) -> Value {
+            if (a.empty()) return Value(kNaN);
+            return Value(fn(vm.toNumber(a[0])));
+        });
+    }
+    vm.defineMethod(m, "atan2", [](Vm& vm, Object*, Args& a) -> Value {
+        if (a.size() < 2) return Value(kNaN);
+        return Value(std::atan2(vm.toNumber(a[0]), vm.toNumber(a[1])));
+    });
+    vm.defineMethod(m, "pow", [](Vm& vm, Object*, Args& a) -> Value {
+        if (a.size() < 2) return Value(kNaN);
+        return Value(std::pow(vm.toNumber(a[0]), vm.toNumber(a[1])));
+    });
+    vm.defineMethod(m, "max", [](Vm& vm, Object*, Args& a) -> Value {
+        if (a.empty()) return Value(-INFINITY);
+        double r = -INFINITY;
+        for (auto& v : a) {
+            const double d = vm.toNumber(v);
+            if (std::isnan(d)) return Value(kNaN);
+            r = std::max(r, d);
+        }
+        return Value(r);
+    });
+    vm.defineMethod(m, "min", [](Vm& vm, Object*, Args& a) -> Value {
+        if (a.empty()) return Value(INFINITY);
+        double r = INFINITY;
+        for (auto& v : a) {
+            const double d = vm.toNumber(v);
+            if (std::isnan(d)) return Value(kNaN);
+            r = std::min(r, d);
+        }
+        return Value(r);
+    });
+    vm.defineMethod(m, "random", [](Vm&, Object*, Args&) -> Value {
+        static std::mt19937_64 rng(20240601);
+        return Value(std::uniform_real_distribution<double>(0, 1)(rng));
+    });
+}
+
+}  // namespace swf::avm1

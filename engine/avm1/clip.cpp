@@ -1,0 +1,244 @@
+// MovieClip: display properties, timeline methods, child names.
+
+#include "engine/avm1/clip.h"
+
+#include <cmath>
+
+namespace swf::avm1 {
+
+namespace {
+
+constexpr const char* kPropNames[] = {
+    "_x",           "_y",           "_xscale",       "_yscale",       "_currentframe",
+    "_totalframes", "_alpha",       "_visible",      "_width",        "_height",
+    "_rotation",    "_target",      "_framesloaded", "_name",         "_droptarget",
+    "_url",         "_highquality", "_focusrect",    "_soundbuftime", "_quality",
+    "_xmouse",      "_ymouse"};
+constexpr int kPropCount = 22;
+
+int propIndex(std::string_view name) {
+    if (name.size() < 2 || name[0] != '_') return -1;
+    const std::string l = asciiLower(name);
+    for (int i = 0; i < kPropCount; ++i)
+        if (l == kPropNames[i]) return i;
+    return -1;
+}
+
+std::string slashPath(ClipHost* clip) {
+    std::vector<std::string> parts;
+    int guard = 0;
+    for (ClipHost* c = clip; c && c->parent() && guard < 256; c = c->parent(), ++guard)
+        parts.push_back(c->name());
+    std::string out;
+    for (auto it = parts.rbegin(); it != parts.rend(); ++it) out += "/" + *it;
+    return out.empty() ? "/" : out;
+}
+
+// Values the host does not keep live on the script object under a hidden key.
+std::string storeKey(int index) { return std::string("\x01") + kPropNames[index]; }
+
+std::optional<int> frameArg(Vm& vm, ClipHost* clip, const Value& v) {
+    if (v.isString()) {
+        const double n = stringToNumber(v.s, 7);
+        if (!std::isnan(n)) return static_cast<int>(n) - 1;
+        return clip->labelFrame(v.s);
+    }
+    const double n = vm.toNumber(v);
+    if (std::isnan(n)) return std::nullopt;
+    return static_cast<int>(n) - 1;
+}
+
+void goTo(ClipHost* clip, int frame, bool play) {
+    const int total = clip->totalFrames();
+    if (total <= 0) return;
+    clip->gotoFrame(std::clamp(frame, 0, total - 1), play);
+}
+
+}  // namespace
+
+Value clipGetIndex(Vm& vm, ClipHost* clip, int index) {
+    if (!clip || index < 0 || index >= kPropCount) return {};
+    switch (index) {
+        case 4:
+            return Value(clip->currentFrame() + 1);
+        case 5:
+            return Value(clip->totalFrames());
+        case 12:
+            return Value(clip->framesLoaded());
+        case 13:
+            return Value(clip->name());
+        case 11:
+            return Value(slashPath(clip));
+        case 14:
+            return Value("");
+        case 15:
+            return Value("file:///movie.swf");
+        case 16:
+            return Value(1);
+        case 17:
+            return Value(true);
+        case 18:
+            return Value(5);
+        case 19:
+            return Value("HIGH");
+        case 20:
+        case 21:
+            return Value(0);
+        default:
+            break;
+    }
+    if (auto v = clip->property(index)) {
+        if (index == 7) return Value(*v != 0);
+        return Value(*v);
+    }
+    Object* o = vm.clipObject(clip);
+    if (Property* p = o->findOwn(storeKey(index))) return p->value;
+    switch (index) {
+        case 2:
+        case 3:
+        case 6:
+            return Value(100);
+        case 7:
+            return Value(true);
+        default:
+            return Value(0);
+    }
+}
+
+void clipSetIndex(Vm& vm, ClipHost* clip, int index, const Value& v) {
+    if (!clip || index < 0 || index >= kPropCount) return;
+    switch (index) {
+        case 4:
+        case 5:
+        case 11:
+        case 12:
+        case 14:
+        case 15:
+        case 20:
+        case 21:
+            return;  // read-only
+        case 13:
+            clip->setName(vm.toString(v));
+            return;
+        case 16:
+        case 17:
+        case 18:
+        case 19:
+            return;
+        default:
+            break;
+    }
+    double d = index == 7 ? (vm.toBoolean(v) ? 1 : 0) : vm.toNumber(v);
+    if (std::isnan(d)) return;
+    clip->setProperty(index, d);
+    Object* o = vm.clipObject(clip);
+    o->setOwn(storeKey(index), storeKey(index), index == 7 ? Value(d != 0) : Value(d), DontEnum);
+}
+
+bool clipGet(Vm& vm, Object* obj, std::string_view name, Value& out) {
+    ClipHost* clip = obj->clip;
+    if (!clip || name.empty() || name[0] != '_') return false;
+    const int idx = propIndex(name);
+    if (idx >= 0) {
+        out = clipGetIndex(vm, clip, idx);
+        return true;
+    }
+    const std::string l = asciiLower(name);
+    if (l == "_parent") {
+        out = clip->parent() ? Value(vm.clipObject(clip->parent())) : Value();
+        return true;
+    }
+    if (l == "_root" || l == "_level0") {
+        out = Value(vm.clipObject(vm.root_));
+        return true;
+    }
+    return false;
+}
+
+bool clipSet(Vm& vm, Object* obj, std::string_view name, const Value& v) {
+    if (!obj->clip || name.empty() || name[0] != '_') return false;
+    const int idx = propIndex(name);
+    if (idx < 0) return false;
+    clipSetIndex(vm, obj->clip, idx, v);
+    return true;
+}
+
+bool clipHas(Vm&, Object* obj, std::string_view name) {
+    if (!obj->clip) return false;
+    if (propIndex(name) >= 0) return true;
+    const std::string want = asciiLower(name);
+    for (ClipHost* c : obj->clip->children())
+        if (asciiLower(c->name()) == want) return true;
+    return false;
+}
+
+bool clipGetChild(Vm& vm, Object* obj, std::string_view name, Value& out) {
+    if (!obj->clip) return false;
+    const std::string want = asciiLower(name);
+    for (ClipHost* c : obj->clip->children())
+        if (asciiLower(c->name()) == want) {
+            out = Value(vm.clipObject(c));
+            return true;
+        }
+    return false;
+}
+
+void installClipBuiltins(Vm& vm) {
+    Object* mp = vm.clipProto;
+    Object* ctor = vm.newFunction([](Vm&, Object*, Args&) -> Value { return {}; }, mp);
+    vm.defineValue(vm.global, "MovieClip", ctor);
+    auto clipOf = [](Object* self) -> ClipHost* {
+        return self && self->cls == ObjClass::MovieClip ? self->clip : nullptr;
+    };
+    vm.defineMethod(mp, "play", [clipOf](Vm&, Object* self, Args&) -> Value {
+        if (ClipHost* c = clipOf(self)) c->play();
+        return {};
+    });
+    vm.defineMethod(mp, "stop", [clipOf](Vm&, Object* self, Args&) -> Value {
+        if (ClipHost* c = clipOf(self)) c->stop();
+        return {};
+    });
+    vm.defineMethod(mp, "nextFrame", [clipOf](Vm&, Object* self, Args&) -> Value {
+        if (ClipHost* c = clipOf(self)) goTo(c, c->currentFrame() + 1, false);
+        return {};
+    });
+    vm.defineMethod(mp, "prevFrame", [clipOf](Vm&, Object* self, Args&) -> Value {
+        if (ClipHost* c = clipOf(self)) goTo(c, c->currentFrame() - 1, false);
+        return {};
+    });
+    vm.defineMethod(mp, "gotoAndPlay", [clipOf](Vm& vm, Object* self, Args& a) -> Value {
+        if (ClipHost* c = clipOf(self))
+            if (auto f = frameArg(vm, c, arg(a, 0))) goTo(c, *f, true);
+        return {};
+    });
+    vm.defineMethod(mp, "gotoAndStop", [clipOf](Vm& vm, Object* self, Args& a) -> Value {
+        if (ClipHost* c = clipOf(self))
+            if (auto f = frameArg(vm, c, arg(a, 0))) goTo(c, *f, false);
+        return {};
+    });
+    vm.defineMethod(mp, "getDepth", [clipOf](Vm&, Object* self, Args&) -> Value {
+        if (ClipHost* c = clipOf(self)) return Value(c->depth() - 16384);
+        return {};
+    });
+    vm.defineMethod(mp, "getNextHighestDepth", [clipOf](Vm&, Object* self, Args&) -> Value {
+        ClipHost* c = clipOf(self);
+        if (!c) return {};
+        int hi = -1;
+        for (ClipHost* k : c->children()) hi = std::max(hi, k->depth() - 16384);
+        return Value(hi + 1);
+    });
+    vm.defineMethod(mp, "getBytesLoaded", [clipOf](Vm&, Object* self, Args&) -> Value {
+        return clipOf(self) ? Value(1000) : Value();
+    });
+    vm.defineMethod(mp, "getBytesTotal", [clipOf](Vm&, Object* self, Args&) -> Value {
+        return clipOf(self) ? Value(1000) : Value();
+    });
+    vm.defineMethod(mp, "getURL", [](Vm& vm, Object*, Args& a) -> Value {
+        const std::string url = vm.toString(arg(a, 0)), target = vm.toString(arg(a, 1));
+        vm.urlRequests.push_back(url + " " + target);
+        vm.host().getUrl(url, target);
+        return {};
+    });
+}
+
+}  // namespace swf::avm1

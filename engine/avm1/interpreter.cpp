@@ -1,0 +1,1193 @@
+// The action interpreter: decodes each action with its length checked against the list, and
+// runs it on the context's stack. A malformed list ends where it stops making sense.
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+
+#include "engine/avm1/clip.h"
+#include "engine/avm1/context.h"
+#include "engine/avm1/vm.h"
+
+namespace swf::avm1 {
+
+struct CallContext {
+    explicit CallContext(Vm& v) : vm(v) { vm.contexts.push_back(this); }
+    ~CallContext() { vm.contexts.pop_back(); }
+    CallContext(const CallContext&) = delete;
+    CallContext& operator=(const CallContext&) = delete;
+
+    Vm& vm;
+    std::span<const uint8_t> code;
+    std::shared_ptr<const std::vector<std::string>> pool;
+    std::vector<Value> stack;
+    std::vector<Value> regs;
+    std::vector<Object*> scope;  // outermost (_global) first
+    int clipSlot = -1;           // the scope entry SetTarget swaps
+    Object* thisObj = nullptr;
+    ClipHost* target = nullptr;
+    ClipHost* original = nullptr;
+    Object* activation = nullptr;
+    Object* fnObj = nullptr;
+    Object* superProto = nullptr;
+    bool inFunction = false;
+    uint32_t ticks = 0;
+};
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+struct Flow {
+    enum Kind { Normal, Return, Exit } kind = Normal;
+    size_t pc = 0;
+    Value ret;
+};
+
+// Reads the fields of one action's payload; every read is checked.
+class Payload {
+public:
+    explicit Payload(std::span<const uint8_t> b) : b_(b) {}
+    bool ok() const { return ok_; }
+    bool atEnd() const { return pos_ >= b_.size(); }
+    uint8_t u8() {
+        if (pos_ + 1 > b_.size()) return fail();
+        return b_[pos_++];
+    }
+    uint16_t u16() {
+        if (pos_ + 2 > b_.size()) return fail();
+        const uint16_t v = static_cast<uint16_t>(b_[pos_] | (b_[pos_ + 1] << 8));
+        pos_ += 2;
+        return v;
+    }
+    uint32_t u32() {
+        if (pos_ + 4 > b_.size()) return fail();
+        uint32_t v = 0;
+        for (int i = 3; i >= 0; --i) v = (v << 8) | b_[pos_ + i];
+        pos_ += 4;
+        return v;
+    }
+    std::string str() {
+        size_t e = pos_;
+        while (e < b_.size() && b_[e] != 0) ++e;
+        if (e >= b_.size()) {
+            fail();
+            return {};
+        }
+        std::string s(reinterpret_cast<const char*>(b_.data() + pos_), e - pos_);
+        pos_ = e + 1;
+        return s;
+    }
+
+private:
+    uint8_t fail() {
+        ok_ = false;
+        pos_ = b_.size();
+        return 0;
+    }
+    std::span<const uint8_t> b_;
+    size_t pos_ = 0;
+    bool ok_ = true;
+};
+
+Value pop(CallContext& c) {
+    if (c.stack.empty()) return {};
+    Value v = std::move(c.stack.back());
+    c.stack.pop_back();
+    return v;
+}
+
+void push(CallContext& c, Value v) {
+    if (c.stack.size() >= c.vm.limits().maxStack) throw ScriptAbort{"stack overflow"};
+    c.stack.push_back(std::move(v));
+}
+
+Object* targetObject(CallContext& c) { return c.vm.clipObject(c.target); }
+
+// Splits "path:var" / "/a/b:var" into target and name.
+bool splitPathVar(std::string_view name, std::string_view& path, std::string_view& var) {
+    const auto colon = name.rfind(':');
+    if (colon != std::string_view::npos) {
+        path = name.substr(0, colon);
+        var = name.substr(colon + 1);
+        return true;
+    }
+    return false;
+}
+
+Value lookupSpecial(CallContext& c, std::string_view name, bool& found) {
+    found = true;
+    Vm& vm = c.vm;
+    const bool ci = vm.version() < 7;
+    auto is = [&](std::string_view w) {
+        if (name.size() != w.size()) return false;
+        return ci ? asciiLower(name) == w : name == w;
+    };
+    if (is("this")) return c.thisObj ? Value(c.thisObj) : Value();
+    if (is("_global") && vm.version() >= 6) return Value(vm.global);
+    if (is("_root") || is("_level0")) return Value(vm.clipObject(vm.root_));
+    if (is("super") && c.inFunction) {
+        Object* s = vm.newObject(nullptr);
+        s->cls = ObjClass::Super;
+        s->superThis = c.thisObj;
+        s->superProto = c.superProto;
+        return Value(s);
+    }
+    found = false;
+    return {};
+}
+
+Value getVariable(CallContext& c, std::string_view name) {
+    Vm& vm = c.vm;
+    std::string_view path, var;
+    if (splitPathVar(name, path, var)) {
+        ClipHost* t = vm.resolveTarget(path, c.target);
+        if (!t) return {};
+        return vm.get(vm.clipObject(t), var);
+    }
+    if (name.find('/') != std::string_view::npos) {
+        ClipHost* t = vm.resolveTarget(name, c.target);
+        return t ? Value(vm.clipObject(t)) : Value();
+    }
+    const auto dot = name.find('.');
+    if (dot != std::string_view::npos && dot > 0 && dot + 1 < name.size()) {
+        // "a.b.c": the first part is a variable, the rest members.
+        Value cur = getVariable(c, name.substr(0, dot));
+        std::string_view rest = name.substr(dot + 1);
+        while (!rest.empty()) {
+            const auto d = rest.find('.');
+            std::string_view part = rest.substr(0, d);
+            cur = vm.get(cur, part);
+            if (d == std::string_view::npos) break;
+            rest = rest.substr(d + 1);
+        }
+        return cur;
+    }
+    bool special = false;
+    Value s = lookupSpecial(c, name, special);
+    if (special) return s;
+    for (size_t i = c.scope.size(); i-- > 0;) {
+        Object* o = c.scope[i];
+        if (vm.hasProperty(o, name)) return vm.get(o, name);
+    }
+    return {};
+}
+
+void setVariable(CallContext& c, std::string_view name, Value v) {
+    Vm& vm = c.vm;
+    std::string_view path, var;
+    if (splitPathVar(name, path, var)) {
+        ClipHost* t = vm.resolveTarget(path, c.target);
+        if (t) vm.set(vm.clipObject(t), var, std::move(v));
+        return;
+    }
+    const auto dot = name.rfind('.');
+    if (dot != std::string_view::npos && dot > 0 && dot + 1 < name.size()) {
+        Value obj = getVariable(c, name.substr(0, dot));
+        if (obj.isObject()) vm.set(obj.o, name.substr(dot + 1), std::move(v));
+        return;
+    }
+    for (size_t i = c.scope.size(); i-- > 1;) {
+        Object* o = c.scope[i];
+        if (o->cls == ObjClass::MovieClip || vm.hasProperty(o, name)) {
+            vm.set(o, name, std::move(v));
+            return;
+        }
+    }
+    vm.set(c.scope.empty() ? vm.global : c.scope[0], name, std::move(v));
+}
+
+Args popArgs(CallContext& c) {
+    const double n = c.vm.toNumber(pop(c));
+    Args args;
+    if (!(n > 0)) return args;
+    const size_t count = static_cast<size_t>(std::min<double>(n, c.stack.size()));
+    args.reserve(count);
+    for (size_t i = 0; i < count; ++i) args.push_back(pop(c));
+    return args;
+}
+
+// Frame numbers and labels given as values (GotoFrame2, Call, WaitForFrame2).
+std::optional<int> frameOf(CallContext& c, const Value& v, ClipHost*& clip) {
+    Vm& vm = c.vm;
+    clip = c.target;
+    if (v.isString()) {
+        std::string_view s = v.s;
+        std::string_view path, frame;
+        if (splitPathVar(s, path, frame)) {
+            clip = vm.resolveTarget(path, c.target);
+            s = frame;
+        }
+        if (!clip) return std::nullopt;
+        const double n = stringToNumber(s, 7);
+        if (!std::isnan(n)) return static_cast<int>(n) - 1;
+        return clip->labelFrame(s);
+    }
+    const double n = vm.toNumber(v);
+    if (std::isnan(n)) return std::nullopt;
+    return static_cast<int>(n) - 1;
+}
+
+void gotoFrame(ClipHost* clip, int frame, bool play) {
+    if (!clip) return;
+    const int total = clip->totalFrames();
+    if (total <= 0) return;
+    frame = std::clamp(frame, 0, total - 1);
+    clip->gotoFrame(frame, play);
+}
+
+std::string stringOp(Vm& vm, const Value& v) { return vm.toString(v); }
+
+Value definedFunction(CallContext& c, Payload& p, bool v2, size_t bodyStart, size_t& skip) {
+    Vm& vm = c.vm;
+    auto data = std::make_unique<FunctionData>();
+    data->name = p.str();
+    const uint16_t numParams = p.u16();
+    data->isV2 = v2;
+    if (v2) {
+        data->numRegs = p.u8();
+        data->flags = p.u16();
+    }
+    for (uint16_t i = 0; i < numParams && p.ok(); ++i) {
+        FunctionData::Param prm;
+        if (v2) prm.reg = p.u8();
+        prm.name = p.str();
+        data->params.push_back(std::move(prm));
+    }
+    const uint16_t codeSize = p.u16();
+    if (!p.ok()) return {};
+    if (bodyStart + codeSize > c.code.size()) {
+        skip = c.code.size() - bodyStart;
+        return {};
+    }
+    skip = codeSize;
+    data->code = c.code.subspan(bodyStart, codeSize);
+    data->scope = c.scope;
+    data->pool = c.pool;
+    data->target = targetObject(c);
+    Object* proto = vm.newObject(vm.objectProto);
+    Object* f = vm.newObject(vm.functionProto);
+    f->cls = ObjClass::Function;
+    f->fn = std::move(data);
+    vm.defineValue(f, "prototype", proto);
+    vm.defineValue(proto, "constructor", f);
+    return Value(f);
+}
+
+Flow run(CallContext& c, size_t begin, size_t end);
+
+// Runs [begin, end) as a nested block; Exit leaves it at a pc outside.
+Flow runBlock(CallContext& c, size_t begin, size_t end) { return run(c, begin, end); }
+
+Flow run(CallContext& c, size_t begin, size_t end) {
+    Vm& vm = c.vm;
+    const auto code = c.code;
+    end = std::min(end, code.size());
+    size_t pc = begin;
+    const int ver = vm.version();
+    while (pc < end) {
+        if ((++c.ticks & 0x3ff) == 0) vm.checkTime();
+        const uint8_t op = code[pc];
+        size_t next = pc + 1;
+        std::span<const uint8_t> payload;
+        if (op >= 0x80) {
+            if (pc + 3 > code.size()) return {Flow::Exit, code.size()};
+            const size_t len = code[pc + 1] | (code[pc + 2] << 8);
+            if (pc + 3 + len > code.size()) return {Flow::Exit, code.size()};
+            payload = code.subspan(pc + 3, len);
+            next = pc + 3 + len;
+        }
+        Payload p(payload);
+        switch (op) {
+            case 0x00:
+                return {Flow::Exit, code.size()};
+            // ---- timeline
+            case 0x04:
+                if (c.target) gotoFrame(c.target, c.target->currentFrame() + 1, false);
+                break;
+            case 0x05:
+                if (c.target) gotoFrame(c.target, c.target->currentFrame() - 1, false);
+                break;
+            case 0x06:
+                if (c.target) c.target->play();
+                break;
+            case 0x07:
+                if (c.target) c.target->stop();
+                break;
+            case 0x08:  // ToggleQuality
+            case 0x09:  // StopSounds
+                break;
+            case 0x81: {
+                const uint16_t f = p.u16();
+                if (p.ok()) gotoFrame(c.target, f, false);
+                break;
+            }
+            case 0x8C: {
+                const std::string label = p.str();
+                if (c.target)
+                    if (auto f = c.target->labelFrame(label)) gotoFrame(c.target, *f, false);
+                break;
+            }
+            case 0x9F: {
+                const uint8_t flags = p.u8();
+                const int bias = (flags & 2) ? p.u16() : 0;
+                ClipHost* clip = nullptr;
+                const Value v = pop(c);
+                if (auto f = frameOf(c, v, clip)) gotoFrame(clip, *f + bias, flags & 1);
+                break;
+            }
+            case 0x8A: {  // WaitForFrame: every frame is loaded once the movie is
+                p.u16();
+                p.u8();
+                break;
+            }
+            case 0x8D:
+                p.u8();
+                pop(c);
+                break;
+            case 0x8B: {
+                const std::string t = p.str();
+                ClipHost* clip = t.empty() ? c.original : vm.resolveTarget(t, c.original);
+                c.target = clip;
+                if (c.clipSlot >= 0 && clip) c.scope[c.clipSlot] = vm.clipObject(clip);
+                break;
+            }
+            case 0x20: {
+                const Value v = pop(c);
+                ClipHost* clip = nullptr;
+                if (v.isObject() && v.o->cls == ObjClass::MovieClip)
+                    clip = v.o->clip;
+                else {
+                    const std::string t = vm.toString(v);
+                    clip = t.empty() ? c.original : vm.resolveTarget(t, c.original);
+                }
+                c.target = clip;
+                if (c.clipSlot >= 0 && clip) c.scope[c.clipSlot] = vm.clipObject(clip);
+                break;
+            }
+            case 0x83: {
+                const std::string url = p.str();
+                const std::string target = p.str();
+                vm.urlRequests.push_back(url + " " + target);
+                vm.host().getUrl(url, target);
+                break;
+            }
+            case 0x9A: {
+                p.u8();
+                const std::string target = vm.toString(pop(c));
+                const std::string url = vm.toString(pop(c));
+                vm.urlRequests.push_back(url + " " + target);
+                vm.host().getUrl(url, target);
+                break;
+            }
+            case 0x9E: {  // Call: run another frame's actions here
+                ClipHost* clip = nullptr;
+                const Value v = pop(c);
+                if (auto f = frameOf(c, v, clip)) {
+                    if (clip && *f >= 0 && *f < clip->totalFrames())
+                        for (auto body : clip->frameActions(*f)) runFrameCode(vm, body, clip);
+                }
+                break;
+            }
+            case 0x22: {
+                const int idx = static_cast<int>(vm.toNumber(pop(c)));
+                const Value t = pop(c);
+                ClipHost* clip = c.target;
+                if (t.isObject() && t.o->cls == ObjClass::MovieClip)
+                    clip = t.o->clip;
+                else if (const std::string s = vm.toString(t); !s.empty())
+                    clip = vm.resolveTarget(s, c.target);
+                push(c, clip ? clipGetIndex(vm, clip, idx) : Value());
+                break;
+            }
+            case 0x23: {
+                const Value v = pop(c);
+                const int idx = static_cast<int>(vm.toNumber(pop(c)));
+                const Value t = pop(c);
+                ClipHost* clip = c.target;
+                if (t.isObject() && t.o->cls == ObjClass::MovieClip)
+                    clip = t.o->clip;
+                else if (const std::string s = vm.toString(t); !s.empty())
+                    clip = vm.resolveTarget(s, c.target);
+                if (clip) clipSetIndex(vm, clip, idx, v);
+                break;
+            }
+            case 0x24:  // CloneSprite: depth, target, source
+                pop(c);
+                pop(c);
+                pop(c);
+                break;
+            case 0x25:
+                pop(c);
+                break;
+            case 0x27: {  // StartDrag
+                pop(c);
+                pop(c);
+                if (vm.toBoolean(pop(c)))
+                    for (int i = 0; i < 4; ++i) pop(c);
+                break;
+            }
+            case 0x28:
+                break;
+            // ---- stack and values
+            case 0x96: {
+                while (!p.atEnd() && p.ok()) {
+                    const uint8_t type = p.u8();
+                    switch (type) {
+                        case 0:
+                            push(c, Value(p.str()));
+                            break;
+                        case 1: {
+                            const uint32_t bits = p.u32();
+                            float f;
+                            std::memcpy(&f, &bits, 4);
+                            push(c, Value(static_cast<double>(f)));
+                            break;
+                        }
+                        case 2:
+                            push(c, Value::null());
+                            break;
+                        case 3:
+                            push(c, Value());
+                            break;
+                        case 4: {
+                            const uint8_t r = p.u8();
+                            push(c, r < c.regs.size() ? c.regs[r] : Value());
+                            break;
+                        }
+                        case 5:
+                            push(c, Value(p.u8() != 0));
+                            break;
+                        case 6: {
+                            const uint64_t hi = p.u32();
+                            const uint64_t lo = p.u32();
+                            const uint64_t bits = (hi << 32) | lo;
+                            double d;
+                            std::memcpy(&d, &bits, 8);
+                            push(c, Value(d));
+                            break;
+                        }
+                        case 7:
+                            push(c, Value(static_cast<double>(static_cast<int32_t>(p.u32()))));
+                            break;
+                        case 8:
+                        case 9: {
+                            const uint16_t i = type == 8 ? p.u8() : p.u16();
+                            if (c.pool && i < c.pool->size())
+                                push(c, Value((*c.pool)[i]));
+                            else
+                                push(c, Value());
+                            break;
+                        }
+                        default:
+                            return {Flow::Exit, code.size()};
+                    }
+                }
+                if (!p.ok()) return {Flow::Exit, code.size()};
+                break;
+            }
+            case 0x17:
+                pop(c);
+                break;
+            case 0x4C: {
+                Value v = c.stack.empty() ? Value() : c.stack.back();
+                push(c, std::move(v));
+                break;
+            }
+            case 0x4D: {
+                Value a = pop(c), b = pop(c);
+                push(c, std::move(a));
+                push(c, std::move(b));
+                break;
+            }
+            case 0x88: {
+                auto pool = std::make_shared<std::vector<std::string>>();
+                const uint16_t n = p.u16();
+                for (uint16_t i = 0; i < n && p.ok(); ++i) pool->push_back(p.str());
+                c.pool = std::move(pool);
+                break;
+            }
+            case 0x87: {
+                const uint8_t r = p.u8();
+                if (p.ok() && r < c.regs.size())
+                    c.regs[r] = c.stack.empty() ? Value() : c.stack.back();
+                break;
+            }
+            // ---- arithmetic
+            case 0x0A:
+            case 0x0B:
+            case 0x0C:
+            case 0x0D: {
+                const double a = vm.toNumber(pop(c));
+                const double b = vm.toNumber(pop(c));
+                double r = 0;
+                if (op == 0x0A)
+                    r = b + a;
+                else if (op == 0x0B)
+                    r = b - a;
+                else if (op == 0x0C)
+                    r = b * a;
+                else {
+                    if (a == 0 && ver < 5) {
+                        push(c, Value("#ERROR#"));
+                        break;
+                    }
+                    r = b / a;
+                }
+                push(c, Value(r));
+                break;
+            }
+            case 0x3F: {
+                const double a = vm.toNumber(pop(c));
+                const double b = vm.toNumber(pop(c));
+                push(c, Value(std::fmod(b, a)));
+                break;
+            }
+            case 0x47: {
+                const Value a = vm.toPrimitive(pop(c));
+                const Value b = vm.toPrimitive(pop(c));
+                if (a.isString() || b.isString()) {
+                    std::string s = vm.toString(b) + vm.toString(a);
+                    if (s.size() > vm.limits().maxStringBytes) throw ScriptAbort{"string too long"};
+                    push(c, Value(std::move(s)));
+                } else {
+                    push(c, Value(vm.toNumber(b) + vm.toNumber(a)));
+                }
+                break;
+            }
+            case 0x50:
+                push(c, Value(vm.toNumber(pop(c)) + 1));
+                break;
+            case 0x51:
+                push(c, Value(vm.toNumber(pop(c)) - 1));
+                break;
+            case 0x0E: {
+                const double a = vm.toNumber(pop(c));
+                const double b = vm.toNumber(pop(c));
+                push(c, ver < 5 ? Value(b == a ? 1.0 : 0.0) : Value(b == a));
+                break;
+            }
+            case 0x0F: {
+                const double a = vm.toNumber(pop(c));
+                const double b = vm.toNumber(pop(c));
+                push(c, ver < 5 ? Value(b < a ? 1.0 : 0.0) : Value(b < a));
+                break;
+            }
+            case 0x10:
+            case 0x11: {
+                const bool a = vm.toBoolean(pop(c));
+                const bool b = vm.toBoolean(pop(c));
+                const bool r = op == 0x10 ? (a && b) : (a || b);
+                push(c, ver < 5 ? Value(r ? 1.0 : 0.0) : Value(r));
+                break;
+            }
+            case 0x12: {
+                const bool r = !vm.toBoolean(pop(c));
+                push(c, ver < 5 ? Value(r ? 1.0 : 0.0) : Value(r));
+                break;
+            }
+            case 0x18: {
+                const double d = vm.toNumber(pop(c));
+                push(c, Value(std::isnan(d) ? 0.0 : std::trunc(d)));
+                break;
+            }
+            case 0x49: {
+                const Value a = pop(c), b = pop(c);
+                push(c, Value(vm.looseEquals(b, a)));
+                break;
+            }
+            case 0x66: {
+                const Value a = pop(c), b = pop(c);
+                push(c, Value(vm.strictEquals(b, a)));
+                break;
+            }
+            case 0x48: {
+                const Value a = pop(c), b = pop(c);
+                push(c, vm.lessThan(b, a));
+                break;
+            }
+            case 0x67: {
+                const Value a = pop(c), b = pop(c);
+                push(c, vm.lessThan(a, b));
+                break;
+            }
+            case 0x60:
+            case 0x61:
+            case 0x62:
+            case 0x63:
+            case 0x64:
+            case 0x65: {
+                const double da = vm.toNumber(pop(c));
+                const double db = vm.toNumber(pop(c));
+                const int32_t a = toInt32(da), b = toInt32(db);
+                double r = 0;
+                switch (op) {
+                    case 0x60:
+                        r = b & a;
+                        break;
+                    case 0x61:
+                        r = b | a;
+                        break;
+                    case 0x62:
+                        r = b ^ a;
+                        break;
+                    case 0x63:
+                        r = static_cast<int32_t>(static_cast<uint32_t>(b) << (a & 31));
+                        break;
+                    case 0x64:
+                        r = b >> (a & 31);
+                        break;
+                    default:
+                        r = static_cast<uint32_t>(b) >> (a & 31);
+                        break;
+                }
+                push(c, Value(r));
+                break;
+            }
+            // ---- strings
+            case 0x13: {
+                const std::string a = stringOp(vm, pop(c)), b = stringOp(vm, pop(c));
+                push(c, ver < 5 ? Value(a == b ? 1.0 : 0.0) : Value(a == b));
+                break;
+            }
+            case 0x29: {
+                const std::string a = stringOp(vm, pop(c)), b = stringOp(vm, pop(c));
+                push(c, ver < 5 ? Value(b < a ? 1.0 : 0.0) : Value(b < a));
+                break;
+            }
+            case 0x68: {
+                const std::string a = stringOp(vm, pop(c)), b = stringOp(vm, pop(c));
+                push(c, Value(b > a));
+                break;
+            }
+            case 0x14:
+            case 0x31: {
+                const std::string s = stringOp(vm, pop(c));
+                push(c, Value(op == 0x31 ? utf8Length(s) : (ver >= 6 ? utf8Length(s) : s.size())));
+                break;
+            }
+            case 0x21: {
+                const std::string a = stringOp(vm, pop(c));
+                std::string b = stringOp(vm, pop(c));
+                if (a.size() + b.size() > vm.limits().maxStringBytes)
+                    throw ScriptAbort{"string too long"};
+                push(c, Value(b + a));
+                break;
+            }
+            case 0x15:
+            case 0x35: {
+                const double count = vm.toNumber(pop(c));
+                const double index = vm.toNumber(pop(c));
+                const std::u32string s = utf8Decode(stringOp(vm, pop(c)));
+                int64_t from = std::isnan(index) ? 0 : static_cast<int64_t>(index) - 1;
+                int64_t n = std::isnan(count) ? 0 : static_cast<int64_t>(count);
+                if (from < 0) from = 0;
+                if (from > static_cast<int64_t>(s.size())) from = static_cast<int64_t>(s.size());
+                if (n < 0 || from + n > static_cast<int64_t>(s.size()))
+                    n = static_cast<int64_t>(s.size()) - from;
+                push(c, Value(utf8Encode(std::u32string_view(s).substr(from, n))));
+                break;
+            }
+            case 0x32:
+            case 0x36: {
+                const std::u32string s = utf8Decode(stringOp(vm, pop(c)));
+                push(c, Value(s.empty() ? 0.0 : static_cast<double>(s[0])));
+                break;
+            }
+            case 0x33:
+            case 0x37: {
+                const uint32_t code32 = toUint32(vm.toNumber(pop(c))) & 0xffff;
+                std::string s;
+                if (code32) utf8Append(s, code32);
+                push(c, Value(s));
+                break;
+            }
+            case 0x4A:
+                push(c, Value(vm.toNumber(pop(c))));
+                break;
+            case 0x4B:
+                push(c, Value(vm.toString(pop(c))));
+                break;
+            case 0x44:
+                push(c, Value(vm.typeOf(pop(c))));
+                break;
+            case 0x45: {
+                const Value v = pop(c);
+                if (v.isObject() && v.o->cls == ObjClass::MovieClip && v.o->clip)
+                    push(c, Value(vm.targetPath(v.o->clip)));
+                else
+                    push(c, Value());
+                break;
+            }
+            // ---- variables
+            case 0x1C: {
+                const std::string name = vm.toString(pop(c));
+                push(c, getVariable(c, name));
+                break;
+            }
+            case 0x1D: {
+                Value v = pop(c);
+                const std::string name = vm.toString(pop(c));
+                setVariable(c, name, std::move(v));
+                break;
+            }
+            case 0x3C: {
+                Value v = pop(c);
+                const std::string name = vm.toString(pop(c));
+                Object* where = c.activation ? c.activation : targetObject(c);
+                if (where) vm.set(where, name, std::move(v));
+                break;
+            }
+            case 0x41: {
+                const std::string name = vm.toString(pop(c));
+                Object* where = c.activation ? c.activation : targetObject(c);
+                if (where && !where->findOwn(vm.key(name))) vm.set(where, name, Value());
+                break;
+            }
+            case 0x3A: {
+                const std::string name = vm.toString(pop(c));
+                const Value obj = pop(c);
+                push(c, Value(obj.isObject() && vm.deleteProperty(obj.o, name)));
+                break;
+            }
+            case 0x3B: {
+                const std::string name = vm.toString(pop(c));
+                bool done = false;
+                for (size_t i = c.scope.size(); i-- > 0 && !done;) {
+                    if (c.scope[i]->findOwn(vm.key(name))) {
+                        done = vm.deleteProperty(c.scope[i], name);
+                        break;
+                    }
+                }
+                push(c, Value(done));
+                break;
+            }
+            case 0x4E: {
+                const Value name = pop(c);
+                const Value obj = pop(c);
+                push(c, vm.get(obj, vm.toString(name)));
+                break;
+            }
+            case 0x4F: {
+                Value v = pop(c);
+                const Value name = pop(c);
+                const Value obj = pop(c);
+                if (obj.isObject()) vm.set(obj.o, vm.toString(name), std::move(v));
+                break;
+            }
+            case 0x46:
+            case 0x55: {
+                Value v = pop(c);
+                if (op == 0x46) v = getVariable(c, vm.toString(v));
+                push(c, Value());
+                if (v.isObject())
+                    for (auto& n : vm.enumerate(v.o)) push(c, Value(n));
+                break;
+            }
+            // ---- objects
+            case 0x42: {
+                const double n = vm.toNumber(pop(c));
+                std::vector<Value> elems;
+                const size_t count =
+                    n > 0 ? static_cast<size_t>(std::min<double>(n, c.stack.size())) : 0;
+                for (size_t i = 0; i < count; ++i) elems.push_back(pop(c));
+                push(c, Value(vm.newArray(std::move(elems))));
+                break;
+            }
+            case 0x43: {
+                const double n = vm.toNumber(pop(c));
+                Object* o = vm.newObject();
+                const size_t count =
+                    n > 0 ? static_cast<size_t>(std::min<double>(n, c.stack.size() / 2)) : 0;
+                std::vector<std::pair<std::string, Value>> pairs;
+                for (size_t i = 0; i < count; ++i) {
+                    Value v = pop(c);
+                    std::string name = vm.toString(pop(c));
+                    pairs.emplace_back(std::move(name), std::move(v));
+                }
+                // Pairs come off the stack last first; define them in source order.
+                for (auto it = pairs.rbegin(); it != pairs.rend(); ++it)
+                    vm.set(o, it->first, std::move(it->second));
+                push(c, Value(o));
+                break;
+            }
+            case 0x40: {
+                const std::string name = vm.toString(pop(c));
+                Args args = popArgs(c);
+                Value ctor = getVariable(c, name);
+                push(c, vm.construct(ctor, std::move(args)));
+                break;
+            }
+            case 0x53: {
+                const Value name = pop(c);
+                const Value obj = pop(c);
+                Args args = popArgs(c);
+                Value ctor;
+                if (name.isUndefined() || (name.isString() && name.s.empty()))
+                    ctor = obj;
+                else
+                    ctor = vm.get(obj, vm.toString(name));
+                push(c, vm.construct(ctor, std::move(args)));
+                break;
+            }
+            case 0x3D: {
+                const std::string name = vm.toString(pop(c));
+                Args args = popArgs(c);
+                Value fn = getVariable(c, name);
+                push(c, vm.call(fn, nullptr, std::move(args)));
+                break;
+            }
+            case 0x52: {
+                const Value name = pop(c);
+                const Value objV = pop(c);
+                Args args = popArgs(c);
+                const bool noName = name.isUndefined() || (name.isString() && name.s.empty());
+                if (objV.isObject() && objV.o->cls == ObjClass::Super) {
+                    Object* sup = objV.o;
+                    Object* start = sup->superProto;
+                    if (noName) {
+                        // super(...): the parent constructor on this instance
+                        Value ctor = start ? vm.get(start, "__constructor__") : Value();
+                        if (ctor.isObject() && ctor.o->fn) {
+                            if (ctor.o->fn->native)
+                                push(c, vm.call(ctor, sup->superThis, std::move(args)));
+                            else
+                                push(c, vm.runFunction(ctor.o, sup->superThis, args,
+                                                       start ? start->proto : nullptr));
+                        } else {
+                            push(c, Value());
+                        }
+                        break;
+                    }
+                    const std::string k = vm.key(vm.toString(name));
+                    Object* owner = nullptr;
+                    Value fn;
+                    int guard = 0;
+                    for (Object* pr = start; pr && guard < 256; pr = pr->proto, ++guard)
+                        if (Property* prop = pr->findOwn(k)) {
+                            owner = pr;
+                            fn = prop->isAccessor() ? vm.call(prop->getter, sup->superThis, {})
+                                                    : prop->value;
+                            break;
+                        }
+                    if (fn.isObject() && fn.o->fn && !fn.o->fn->native)
+                        push(c, vm.runFunction(fn.o, sup->superThis, args,
+                                               owner ? owner->proto : nullptr));
+                    else
+                        push(c, vm.call(fn, sup->superThis, std::move(args)));
+                    break;
+                }
+                if (noName) {
+                    push(c, vm.call(objV, nullptr, std::move(args)));
+                    break;
+                }
+                const std::string mname = vm.toString(name);
+                Object* recv = objV.isObject() ? objV.o : vm.boxed(objV);
+                if (!recv) {
+                    push(c, Value());
+                    break;
+                }
+                // Find the owner for `super` inside the method.
+                Value fn = vm.get(recv, mname);
+                Object* owner = nullptr;
+                if (fn.isObject() && fn.o->fn && !fn.o->fn->native) {
+                    const std::string k = vm.key(mname);
+                    int guard = 0;
+                    for (Object* pr = recv; pr && guard < 256; pr = pr->proto, ++guard)
+                        if (pr->findOwn(k)) {
+                            owner = pr;
+                            break;
+                        }
+                    push(c, vm.runFunction(fn.o, recv, args, owner ? owner->proto : nullptr));
+                } else {
+                    push(c, vm.call(fn, recv, std::move(args)));
+                }
+                break;
+            }
+            case 0x54: {
+                const Value ctor = pop(c);
+                const Value obj = pop(c);
+                push(c, Value(ctor.isObject() && vm.instanceOf(obj, ctor.o)));
+                break;
+            }
+            case 0x2B: {
+                const Value obj = pop(c);
+                const Value ctor = pop(c);
+                push(c, ctor.isObject() && vm.instanceOf(obj, ctor.o) ? obj : Value::null());
+                break;
+            }
+            case 0x2C: {
+                const Value ctor = pop(c);
+                const double n = vm.toNumber(pop(c));
+                std::vector<Object*> ifaces;
+                const size_t count =
+                    n > 0 ? static_cast<size_t>(std::min<double>(n, c.stack.size())) : 0;
+                for (size_t i = 0; i < count; ++i) {
+                    Value v = pop(c);
+                    if (v.isObject()) ifaces.push_back(v.o);
+                }
+                if (ctor.isObject()) {
+                    Value pr = vm.get(ctor.o, "prototype");
+                    if (pr.isObject()) pr.o->interfaces = std::move(ifaces);
+                }
+                break;
+            }
+            case 0x69: {
+                const Value super = pop(c);
+                const Value sub = pop(c);
+                if (sub.isObject() && super.isObject()) {
+                    Value sp = vm.get(super.o, "prototype");
+                    Object* proto = vm.newObject(sp.isObject() ? sp.o : nullptr);
+                    vm.defineValue(proto, "__constructor__", super, DontEnum);
+                    vm.defineValue(proto, "constructor", sub, DontEnum);
+                    vm.set(sub.o, "prototype", Value(proto));
+                }
+                break;
+            }
+            // ---- control flow
+            case 0x99:
+            case 0x9D: {
+                const int16_t off = static_cast<int16_t>(p.u16());
+                if (!p.ok()) return {Flow::Exit, code.size()};
+                bool take = true;
+                if (op == 0x9D) take = vm.toBoolean(pop(c));
+                if (take) {
+                    const int64_t target = static_cast<int64_t>(next) + off;
+                    if (target < 0 || target > static_cast<int64_t>(code.size()))
+                        return {Flow::Exit, code.size()};
+                    if (static_cast<size_t>(target) < begin || static_cast<size_t>(target) > end)
+                        return {Flow::Exit, static_cast<size_t>(target)};
+                    pc = static_cast<size_t>(target);
+                    continue;
+                }
+                break;
+            }
+            case 0x3E:
+                return {Flow::Return, pc, pop(c)};
+            case 0x9B:
+            case 0x8E: {
+                size_t skip = 0;
+                Value f = definedFunction(c, p, op == 0x8E, next, skip);
+                if (!p.ok()) return {Flow::Exit, code.size()};
+                if (f.isObject()) {
+                    const std::string& name = f.o->fn->name;
+                    if (name.empty())
+                        push(c, f);
+                    else if (c.activation)
+                        vm.set(c.activation, name, f);
+                    else
+                        setVariable(c, name, f);
+                }
+                next += skip;
+                break;
+            }
+            case 0x94: {
+                const uint16_t size = p.u16();
+                const Value obj = pop(c);
+                if (!p.ok()) return {Flow::Exit, code.size()};
+                const size_t bodyEnd = std::min(next + size, code.size());
+                if (obj.isObject()) {
+                    c.scope.push_back(obj.o);
+                    Flow f;
+                    try {
+                        f = runBlock(c, next, bodyEnd);
+                    } catch (...) {
+                        c.scope.pop_back();
+                        throw;
+                    }
+                    c.scope.pop_back();
+                    if (f.kind == Flow::Return) return f;
+                    if (f.kind == Flow::Exit && (f.pc < begin || f.pc > end)) return f;
+                    if (f.kind == Flow::Exit) {
+                        pc = f.pc;
+                        continue;
+                    }
+                }
+                next = bodyEnd;
+                break;
+            }
+            case 0x8F: {
+                const uint8_t flags = p.u8();
+                const uint16_t trySize = p.u16(), catchSize = p.u16(), finallySize = p.u16();
+                std::string catchName;
+                uint8_t catchReg = 0;
+                if (flags & 4)
+                    catchReg = p.u8();
+                else
+                    catchName = p.str();
+                if (!p.ok()) return {Flow::Exit, code.size()};
+                const size_t tryStart = next,
+                             catchStart = std::min(tryStart + trySize, code.size());
+                const size_t finStart = std::min(catchStart + catchSize, code.size());
+                const size_t finEnd = std::min(finStart + finallySize, code.size());
+                Flow result{Flow::Normal, finEnd};
+                std::optional<ScriptThrow> pending;
+                const size_t depth = c.stack.size();
+                try {
+                    result = runBlock(c, tryStart, catchStart);
+                } catch (ScriptThrow& t) {
+                    c.stack.resize(std::min(depth, c.stack.size()));
+                    if (flags & 1) {
+                        if (flags & 4) {
+                            if (catchReg < c.regs.size()) c.regs[catchReg] = t.value;
+                        } else {
+                            setVariable(c, catchName, t.value);
+                        }
+                        try {
+                            result = runBlock(c, catchStart, finStart);
+                        } catch (ScriptThrow& t2) {
+                            if (!(flags & 2)) throw;
+                            pending = t2;
+                        }
+                    } else if (flags & 2) {
+                        pending = t;
+                    } else {
+                        throw;
+                    }
+                }
+                if (flags & 2) {
+                    Flow fin = runBlock(c, finStart, finEnd);
+                    if (fin.kind == Flow::Return) return fin;
+                    if (fin.kind == Flow::Exit && fin.pc != finEnd) result = fin;
+                }
+                if (pending) throw *pending;
+                if (result.kind == Flow::Return) return result;
+                if (result.kind == Flow::Exit && result.pc != catchStart && result.pc != finStart &&
+                    result.pc != finEnd) {
+                    if (result.pc < begin || result.pc > end) return result;
+                    pc = result.pc;
+                    continue;
+                }
+                next = finEnd;
+                break;
+            }
+            case 0x2A:
+                throw ScriptThrow{pop(c)};
+            // ---- misc
+            case 0x26: {
+                const Value v = pop(c);
+                vm.host().trace(v.isUndefined() ? std::string("undefined") : vm.toString(v));
+                break;
+            }
+            case 0x30: {
+                static std::mt19937 rng(12345);
+                const double max = vm.toNumber(pop(c));
+                const int64_t m = max >= 1 ? static_cast<int64_t>(max) : 0;
+                push(c, Value(m > 0 ? static_cast<double>(rng() % m) : 0.0));
+                break;
+            }
+            case 0x34:
+                push(c, Value(std::floor(vm.host().timeMs())));
+                break;
+            default:
+                break;  // unknown actions are skipped by their length
+        }
+        if (!p.ok()) return {Flow::Exit, code.size()};
+        pc = next;
+    }
+    return {Flow::Normal, pc};
+}
+
+}  // namespace
+
+void runFrameCode(Vm& vm, std::span<const uint8_t> code, ClipHost* clip) {
+    CallContext c(vm);
+    c.code = code;
+    c.regs.resize(4);
+    c.target = c.original = clip;
+    Object* clipObj = vm.clipObject(clip);
+    c.scope.push_back(vm.global);
+    if (clipObj) {
+        c.clipSlot = 1;
+        c.scope.push_back(clipObj);
+    }
+    c.thisObj = clipObj;
+    try {
+        run(c, 0, code.size());
+    } catch (const ScriptThrow& t) {
+        Value v = t.value;
+        vm.host().log("uncaught exception: " + vm.toString(v));
+    }
+}
+
+Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* superProto) {
+    FunctionData& fd = *fnObj->fn;
+    if (callDepth + 1 > limits_.maxCallDepth)
+        throw ScriptAbort{"256 levels of recursion were exceeded in one action list."};
+    ++callDepth;
+    struct Guard {
+        int& d;
+        ~Guard() { --d; }
+    } guard{callDepth};
+
+    CallContext c(*this);
+    c.code = fd.code;
+    c.pool = fd.pool;
+    c.inFunction = true;
+    c.fnObj = fnObj;
+    c.thisObj = thisObj;
+    c.superProto =
+        superProto ? superProto : (thisObj && thisObj->proto ? thisObj->proto->proto : nullptr);
+    ClipHost* clip = fd.target && fd.target->cls == ObjClass::MovieClip ? fd.target->clip : nullptr;
+    c.target = c.original = clip ? clip : root_;
+    c.scope = fd.scope;
+    Object* act = newObject(nullptr);
+    c.activation = act;
+    c.scope.push_back(act);
+    c.regs.resize(fd.isV2 ? std::max<size_t>(fd.numRegs, 1) : 4);
+
+    Object* argsObj = nullptr;
+    auto makeArguments = [&]() {
+        if (!argsObj) {
+            argsObj = newArray(args);
+            argsObj->cls = ObjClass::Array;
+            defineValue(argsObj, "callee", fnObj);
+            defineValue(argsObj, "caller", Value::null());
+        }
+        return argsObj;
+    };
+    auto makeSuper = [&]() {
+        Object* s = newObject(nullptr);
+        s->cls = ObjClass::Super;
+        s->superThis = thisObj;
+        s->superProto = c.superProto;
+        return s;
+    };
+    if (fd.isV2) {
+        const uint16_t f = fd.flags;
+        size_t r = 1;
+        auto put = [&](Value v) {
+            if (r < c.regs.size()) c.regs[r] = std::move(v);
+            ++r;
+        };
+        if (f & 0x01) put(thisObj ? Value(thisObj) : Value());
+        if (f & 0x04) put(Value(makeArguments()));
+        if (f & 0x10) put(Value(makeSuper()));
+        if (f & 0x40) put(Value(clipObject(root_)));
+        if (f & 0x80) {
+            ClipHost* parent = clip ? clip->parent() : nullptr;
+            put(parent ? Value(clipObject(parent)) : Value());
+        }
+        if (f & 0x100) put(Value(global));
+        if (!(f & 0x08) && !(f & 0x04)) defineValue(act, "arguments", makeArguments(), DontEnum);
+        for (size_t i = 0; i < fd.params.size(); ++i) {
+            const auto& prm = fd.params[i];
+            Value v = i < args.size() ? args[i] : Value();
+            if (prm.reg && prm.reg < c.regs.size())
+                c.regs[prm.reg] = std::move(v);
+            else if (!prm.reg)
+                set(act, prm.name, std::move(v));
+        }
+    } else {
+        defineValue(act, "arguments", makeArguments(), DontEnum);
+        for (size_t i = 0; i < fd.params.size(); ++i)
+            set(act, fd.params[i].name, i < args.size() ? args[i] : Value());
+    }
+    Flow f = run(c, 0, c.code.size());
+    if (f.kind == Flow::Return) return f.ret;
+    return {};
+}
+
+}  // namespace swf::avm1

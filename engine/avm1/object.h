@@ -1,0 +1,103 @@
+#pragma once
+// AVM1 objects. Every object lives in the VM's heap; the heap owns them all and frees them
+// together (or in a collection between frames), so reference cycles cost nothing.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/avm1/value.h"
+
+namespace swf::avm1 {
+
+class Vm;
+class Object;
+class ClipHost;
+
+enum PropFlags : uint8_t { DontEnum = 1, DontDelete = 2, ReadOnly = 4 };
+
+struct Property {
+    std::string name;  // as first written
+    std::string key;   // lookup key (lower-cased before SWF 7)
+    Value value;
+    Object* getter = nullptr;  // addProperty accessors
+    Object* setter = nullptr;
+    uint8_t flags = 0;
+    bool isAccessor() const { return getter != nullptr; }
+};
+
+enum class ObjClass : uint8_t {
+    Object,
+    Function,
+    Array,
+    String,
+    Number,
+    Boolean,
+    Date,
+    MovieClip,
+    Error,
+    Arguments,
+    Super,
+};
+
+using Args = std::vector<Value>;
+// thisObj may be null (a function called without a receiver).
+using NativeFn = std::function<Value(Vm&, Object* thisObj, Args& args)>;
+
+struct FunctionData {
+    NativeFn native;
+    NativeFn construct;  // optional: used by `new` instead of native
+    // Script functions: the body inside the movie's bytes and what it closed over.
+    std::span<const uint8_t> code;
+    struct Param {
+        uint8_t reg = 0;
+        std::string name;
+    };
+    std::vector<Param> params;
+    bool isV2 = false;
+    uint8_t numRegs = 0;
+    uint16_t flags = 0;  // DefineFunction2 preload/suppress flags
+    std::vector<Object*> scope;
+    std::shared_ptr<const std::vector<std::string>> pool;
+    Object* target = nullptr;  // the timeline the function was defined on
+    std::string name;
+};
+
+struct Watch {
+    Object* callback = nullptr;
+    Value data;
+};
+
+class Object {
+public:
+    ObjClass cls = ObjClass::Object;
+    Object* proto = nullptr;   // __proto__
+    Value primitive;           // String/Number/Boolean/Date wrappers
+    std::vector<Value> elems;  // Array storage
+    std::unique_ptr<FunctionData> fn;
+    ClipHost* clip = nullptr;         // MovieClip: the timeline behind it (null once removed)
+    Object* superThis = nullptr;      // Super: the instance
+    Object* superProto = nullptr;     // Super: where lookups start
+    std::vector<Object*> interfaces;  // ImplementsOp: on a class's prototype
+    std::unordered_map<std::string, Watch> watches;
+    bool marked = false;
+
+    // Own properties, in insertion order; the index maps lookup keys to positions.
+    const std::vector<Property>& props() const { return props_; }
+    Property* findOwn(std::string_view key);
+    Property& setOwn(std::string_view name, std::string_view key, Value v, uint8_t flags = 0);
+    bool removeOwn(std::string_view key);
+
+private:
+    std::vector<Property> props_;
+    std::unordered_map<std::string, uint32_t> index_;
+};
+
+// Parses "0", "17" ... (canonical non-negative integers below 2^31); -1 otherwise.
+int64_t arrayIndex(std::string_view s);
+
+}  // namespace swf::avm1

@@ -1,0 +1,219 @@
+#include "engine/avm1/value.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+namespace swf::avm1 {
+
+std::string numberToString(double d) {
+    if (std::isnan(d)) return "NaN";
+    if (std::isinf(d)) return d > 0 ? "Infinity" : "-Infinity";
+    if (d == 0) return "0";
+    if (std::fabs(d) < 1e15 && d == std::trunc(d)) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(d));
+        return buf;
+    }
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%.15g", d);
+    std::string s = buf;
+    const auto e = s.find('e');
+    if (e == std::string::npos) return s;
+    // "1e+021" / "1e-05" -> "1e+21" / "1e-5"
+    std::string mant = s.substr(0, e);
+    const char sign = s[e + 1];
+    size_t k = e + 2;
+    while (k + 1 < s.size() && s[k] == '0') ++k;
+    return mant + 'e' + sign + s.substr(k);
+}
+
+std::string numberToRadix(double d, int radix) {
+    if (radix == 10 || radix < 2 || radix > 36) return numberToString(d);
+    if (std::isnan(d)) return "NaN";
+    if (std::isinf(d)) return d > 0 ? "Infinity" : "-Infinity";
+    const bool neg = d < 0;
+    // Flash converts to a 32-bit integer first.
+    int64_t v = toInt32(d);
+    uint64_t u = v < 0 ? static_cast<uint64_t>(-v) : static_cast<uint64_t>(v);
+    std::string out;
+    do {
+        const int digit = static_cast<int>(u % radix);
+        out.insert(out.begin(), static_cast<char>(digit < 10 ? '0' + digit : 'a' + digit - 10));
+        u /= radix;
+    } while (u);
+    if (v < 0 || (neg && v < 0)) out.insert(out.begin(), '-');
+    return out;
+}
+
+namespace {
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// The longest decimal number at s[pos]: digits, fraction, exponent. Returns chars used.
+size_t scanDecimal(std::string_view s, size_t pos, double& out) {
+    size_t k = pos;
+    if (k < s.size() && (s[k] == '+' || s[k] == '-')) ++k;
+    size_t digits = 0;
+    while (k < s.size() && s[k] >= '0' && s[k] <= '9') ++k, ++digits;
+    if (k < s.size() && s[k] == '.') {
+        ++k;
+        while (k < s.size() && s[k] >= '0' && s[k] <= '9') ++k, ++digits;
+    }
+    if (!digits) return 0;
+    if (k < s.size() && (s[k] == 'e' || s[k] == 'E')) {
+        size_t e = k + 1;
+        if (e < s.size() && (s[e] == '+' || s[e] == '-')) ++e;
+        if (e < s.size() && s[e] >= '0' && s[e] <= '9') {
+            while (e < s.size() && s[e] >= '0' && s[e] <= '9') ++e;
+            k = e;
+        }
+    }
+    const std::string part(s.substr(pos, k - pos));
+    out = std::strtod(part.c_str(), nullptr);
+    return k - pos;
+}
+
+}  // namespace
+
+double stringToNumber(std::string_view s, int version) {
+    size_t a = 0;
+    while (a < s.size() && isSpace(s[a])) ++a;
+    size_t b = s.size();
+    while (b > a && isSpace(s[b - 1])) --b;
+    std::string_view t = s.substr(a, b - a);
+    if (t.empty()) return std::numeric_limits<double>::quiet_NaN();
+    bool neg = false;
+    std::string_view body = t;
+    if (body[0] == '-' || body[0] == '+') {
+        neg = body[0] == '-';
+        body.remove_prefix(1);
+    }
+    if (body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
+        double v = 0;
+        for (char c : body.substr(2)) {
+            int d;
+            if (c >= '0' && c <= '9')
+                d = c - '0';
+            else if (c >= 'a' && c <= 'f')
+                d = c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F')
+                d = c - 'A' + 10;
+            else
+                return std::numeric_limits<double>::quiet_NaN();
+            v = v * 16 + d;
+        }
+        // Hex reads as a 32-bit signed integer.
+        v = static_cast<double>(toInt32(v));
+        return neg ? -v : v;
+    }
+    if (version >= 6 && body.size() > 1 && body[0] == '0') {
+        bool octal = true;
+        for (char c : body)
+            if (c < '0' || c > '7') octal = false;
+        if (octal) {
+            double v = 0;
+            for (char c : body) v = v * 8 + (c - '0');
+            v = static_cast<double>(toInt32(v));
+            return neg ? -v : v;
+        }
+    }
+    if (body == "Infinity") return neg ? -INFINITY : INFINITY;
+    double v = 0;
+    const size_t used = scanDecimal(t, 0, v);
+    if (used != t.size()) return std::numeric_limits<double>::quiet_NaN();
+    return v;
+}
+
+double stringToNumberSwf4(std::string_view s) {
+    size_t a = 0;
+    while (a < s.size() && isSpace(s[a])) ++a;
+    double v = 0;
+    if (!scanDecimal(s, a, v)) return 0;
+    return v;
+}
+
+int32_t toInt32(double d) {
+    if (!std::isfinite(d)) return 0;
+    const double t = std::trunc(d);
+    double m = std::fmod(t, 4294967296.0);
+    if (m < 0) m += 4294967296.0;
+    const uint32_t u = static_cast<uint32_t>(m);
+    return static_cast<int32_t>(u);
+}
+
+uint32_t toUint32(double d) { return static_cast<uint32_t>(toInt32(d)); }
+
+std::string asciiLower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+size_t utf8Length(std::string_view s) {
+    size_t n = 0;
+    for (unsigned char c : s)
+        if ((c & 0xc0) != 0x80) ++n;
+    return n;
+}
+
+std::u32string utf8Decode(std::string_view s) {
+    std::u32string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (len == 0 || i + len > s.size()) {
+            out.push_back(c);  // a stray byte stands for itself
+            ++i;
+            continue;
+        }
+        char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1f) : len == 3 ? (c & 0x0f) : (c & 0x07);
+        bool ok = true;
+        for (int k = 1; k < len; ++k) {
+            const unsigned char cc = static_cast<unsigned char>(s[i + k]);
+            if ((cc & 0xc0) != 0x80) ok = false;
+            cp = (cp << 6) | (cc & 0x3f);
+        }
+        if (!ok) {
+            out.push_back(c);
+            ++i;
+            continue;
+        }
+        out.push_back(cp);
+        i += len;
+    }
+    return out;
+}
+
+void utf8Append(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xc0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xe0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3f)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
+    } else {
+        out.push_back(static_cast<char>(0xf0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3f)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3f)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
+    }
+}
+
+std::string utf8Encode(std::u32string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (char32_t c : s) utf8Append(out, c);
+    return out;
+}
+
+}  // namespace swf::avm1

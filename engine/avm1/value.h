@@ -1,0 +1,71 @@
+#pragma once
+// AVM1 values: the six types scripts see. Objects are owned by the VM's heap and referenced by
+// raw pointer; a Value never owns one.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace swf::avm1 {
+
+class Object;
+
+enum class Type : uint8_t { Undefined, Null, Boolean, Number, String, Object };
+
+struct Value {
+    Type type = Type::Undefined;
+    bool b = false;
+    double n = 0;
+    std::string s;
+    Object* o = nullptr;
+
+    Value() = default;
+    Value(bool v) : type(Type::Boolean), b(v) {}
+    Value(double v) : type(Type::Number), n(v) {}
+    Value(int v) : type(Type::Number), n(v) {}
+    Value(int64_t v) : type(Type::Number), n(static_cast<double>(v)) {}
+    Value(size_t v) : type(Type::Number), n(static_cast<double>(v)) {}
+    Value(std::string v) : type(Type::String), s(std::move(v)) {}
+    Value(std::string_view v) : type(Type::String), s(v) {}
+    Value(const char* v) : type(Type::String), s(v) {}
+    Value(Object* v) : type(v ? Type::Object : Type::Null), o(v) {}
+    static Value null() {
+        Value v;
+        v.type = Type::Null;
+        return v;
+    }
+
+    bool isUndefined() const { return type == Type::Undefined; }
+    bool isNull() const { return type == Type::Null; }
+    bool isNullish() const { return type == Type::Undefined || type == Type::Null; }
+    bool isNumber() const { return type == Type::Number; }
+    bool isString() const { return type == Type::String; }
+    bool isObject() const { return type == Type::Object; }
+    bool isBool() const { return type == Type::Boolean; }
+};
+
+// Number -> text the way the Flash Player prints it: 15 significant digits, exponent form
+// from 1e15 and below 1e-5 ("1e+21", "1.5e-7"), NaN, Infinity, -Infinity.
+std::string numberToString(double d);
+// Number -> text in another radix (2..36), as Number.prototype.toString(radix) does.
+std::string numberToRadix(double d, int radix);
+
+// Text -> number as SWF 5 and later read it (hex "0x", octal from SWF 6, NaN when not a number).
+double stringToNumber(std::string_view s, int version);
+// SWF 4 reading: the longest numeric prefix, 0 when there is none.
+double stringToNumberSwf4(std::string_view s);
+
+// ECMA ToInt32 / ToUint32.
+int32_t toInt32(double d);
+uint32_t toUint32(double d);
+
+// Lower-casing for the case-insensitive lookups of SWF 6 and earlier (ASCII only).
+std::string asciiLower(std::string_view s);
+
+// UTF-8 helpers: scripts see strings as sequences of characters, stored here as UTF-8.
+size_t utf8Length(std::string_view s);
+std::u32string utf8Decode(std::string_view s);
+std::string utf8Encode(std::u32string_view s);
+void utf8Append(std::string& out, char32_t c);
+
+}  // namespace swf::avm1

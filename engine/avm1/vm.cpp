@@ -1,0 +1,694 @@
+#include "engine/avm1/vm.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "engine/avm1/clip.h"
+#include "engine/avm1/context.h"
+
+namespace swf::avm1 {
+
+Vm::Vm(int swfVersion, VmHost& host, VmLimits limits)
+    : version_(swfVersion), host_(host), limits_(limits) {
+    installBuiltins();
+}
+
+Vm::~Vm() = default;
+
+std::string Vm::key(std::string_view name) const {
+    return version_ >= 7 ? std::string(name) : asciiLower(name);
+}
+
+Object* Vm::newObject(Object* proto) {
+    if (heap_.size() >= limits_.maxObjects) {
+        collect();
+        if (heap_.size() >= limits_.maxObjects) throw ScriptAbort{"too many objects"};
+    }
+    heap_.push_back(std::make_unique<Object>());
+    Object* o = heap_.back().get();
+    o->proto = proto;
+    return o;
+}
+
+Object* Vm::newArray(std::vector<Value> elems) {
+    Object* a = newObject(arrayProto);
+    a->cls = ObjClass::Array;
+    a->elems = std::move(elems);
+    return a;
+}
+
+Object* Vm::newFunction(NativeFn fn, Object* proto) {
+    Object* f = newObject(functionProto);
+    f->cls = ObjClass::Function;
+    f->fn = std::make_unique<FunctionData>();
+    f->fn->native = std::move(fn);
+    if (!proto) proto = newObject(objectProto);
+    defineValue(f, "prototype", proto);
+    defineValue(proto, "constructor", f);
+    return f;
+}
+
+Object* Vm::newMethod(NativeFn fn) {
+    Object* f = newObject(functionProto);
+    f->cls = ObjClass::Function;
+    f->fn = std::make_unique<FunctionData>();
+    f->fn->native = std::move(fn);
+    return f;
+}
+
+Object* Vm::boxed(const Value& v) {
+    switch (v.type) {
+        case Type::Object:
+            return v.o;
+        case Type::String: {
+            Object* o = newObject(stringProto);
+            o->cls = ObjClass::String;
+            o->primitive = v;
+            return o;
+        }
+        case Type::Number: {
+            Object* o = newObject(numberProto);
+            o->cls = ObjClass::Number;
+            o->primitive = v;
+            return o;
+        }
+        case Type::Boolean: {
+            Object* o = newObject(booleanProto);
+            o->cls = ObjClass::Boolean;
+            o->primitive = v;
+            return o;
+        }
+        default:
+            return nullptr;
+    }
+}
+
+Object* Vm::clipObject(ClipHost* clip) {
+    if (!clip) return nullptr;
+    if (!clip->scriptObject) {
+        Object* o = newObject(clipProto);
+        o->cls = ObjClass::MovieClip;
+        o->clip = clip;
+        clip->scriptObject = o;
+    }
+    return clip->scriptObject;
+}
+
+void Vm::defineValue(Object* o, std::string_view name, Value v, uint8_t flags) {
+    o->setOwn(name, key(name), std::move(v), flags);
+}
+
+void Vm::defineMethod(Object* o, std::string_view name, NativeFn fn, uint8_t flags) {
+    defineValue(o, name, newMethod(std::move(fn)), flags);
+}
+
+// ---------------------------------------------------------------- properties
+
+Value Vm::get(const Value& v, std::string_view name) {
+    if (v.isObject()) return get(v.o, name);
+    if (v.isNullish()) return {};
+    if (v.isString() && (name == "length")) return Value(utf8Length(v.s));
+    Object* proto = v.isString() ? stringProto : v.isNumber() ? numberProto : booleanProto;
+    // Methods are looked up on the prototype without boxing; getters see a wrapper.
+    Object* box = boxed(v);
+    (void)proto;
+    return get(box, name);
+}
+
+Value Vm::get(Object* o, std::string_view name) {
+    if (!o) return {};
+    if (o->cls == ObjClass::Super) {
+        Object* start = o->superProto;
+        if (!start) return {};
+        const std::string k = key(name);
+        int guard = 0;
+        for (Object* p = start; p && guard < 256; p = p->proto, ++guard) {
+            if (Property* prop = p->findOwn(k)) {
+                if (prop->isAccessor()) {
+                    Args none;
+                    return call(prop->getter, o->superThis, none);
+                }
+                return prop->value;
+            }
+        }
+        return {};
+    }
+    if (name.size() == 9 && name == "__proto__") return Value(o->proto);
+    if (o->cls == ObjClass::Array) {
+        const int64_t idx = arrayIndex(name);
+        if (idx >= 0) {
+            if (static_cast<size_t>(idx) < o->elems.size()) return o->elems[idx];
+        } else if (name == "length") {
+            return Value(o->elems.size());
+        }
+    } else if (o->cls == ObjClass::String && name == "length") {
+        return Value(utf8Length(o->primitive.s));
+    } else if (o->cls == ObjClass::MovieClip) {
+        Value out;
+        if (clipGet(*this, o, name, out)) return out;
+    }
+    const std::string k = key(name);
+    int guard = 0;
+    for (Object* p = o; p && guard < 256; p = p->proto, ++guard) {
+        if (Property* prop = p->findOwn(k)) {
+            if (prop->isAccessor()) {
+                Args none;
+                return call(prop->getter, o, none);
+            }
+            return prop->value;
+        }
+    }
+    if (o->cls == ObjClass::MovieClip) {
+        Value out;
+        if (clipGetChild(*this, o, name, out)) return out;
+    }
+    return {};
+}
+
+void Vm::set(Object* o, std::string_view name, Value v) {
+    if (!o) return;
+    if (o->cls == ObjClass::Super) o = o->superThis;
+    if (!o) return;
+    if (name == "__proto__") {
+        if (v.isObject())
+            o->proto = v.o;
+        else if (v.isNull())
+            o->proto = nullptr;
+        return;
+    }
+    const std::string k = key(name);
+    if (!o->watches.empty()) {
+        auto w = o->watches.find(k);
+        if (w != o->watches.end() && w->second.callback) {
+            const Value old = get(o, name);
+            Args a{Value(std::string(name)), old, v, w->second.data};
+            Watch keep = w->second;
+            o->watches.erase(w);  // a watcher setting the same property does not recurse
+            v = call(keep.callback, o, a);
+            o->watches[k] = keep;
+        }
+    }
+    if (o->cls == ObjClass::Array) {
+        const int64_t idx = arrayIndex(name);
+        if (idx >= 0) {
+            if (static_cast<size_t>(idx) >= limits_.maxArrayLength)
+                throw ScriptAbort{"array too long"};
+            if (static_cast<size_t>(idx) >= o->elems.size()) o->elems.resize(idx + 1);
+            o->elems[idx] = std::move(v);
+            return;
+        }
+        if (name == "length") {
+            const double n = toNumber(v);
+            if (n >= 0 && n == std::floor(n)) {
+                if (n > static_cast<double>(limits_.maxArrayLength))
+                    throw ScriptAbort{"array too long"};
+                o->elems.resize(static_cast<size_t>(n));
+            }
+            return;
+        }
+    } else if (o->cls == ObjClass::MovieClip) {
+        if (clipSet(*this, o, name, v)) return;
+    }
+    if (Property* prop = o->findOwn(k)) {
+        if (prop->isAccessor()) {
+            if (prop->setter) {
+                Args a{v};
+                call(prop->setter, o, a);
+            }
+            return;
+        }
+        if (prop->flags & ReadOnly) return;
+        prop->value = std::move(v);
+        return;
+    }
+    int guard = 0;
+    for (Object* p = o->proto; p && guard < 256; p = p->proto, ++guard) {
+        if (Property* prop = p->findOwn(k)) {
+            if (prop->isAccessor()) {
+                if (prop->setter) {
+                    Args a{v};
+                    call(prop->setter, o, a);
+                }
+                return;
+            }
+            break;
+        }
+    }
+    o->setOwn(name, k, std::move(v));
+}
+
+bool Vm::hasProperty(Object* o, std::string_view name) {
+    if (!o) return false;
+    if (o->cls == ObjClass::Array) {
+        const int64_t idx = arrayIndex(name);
+        if (idx >= 0 && static_cast<size_t>(idx) < o->elems.size()) return true;
+        if (name == "length") return true;
+    }
+    if (o->cls == ObjClass::MovieClip && clipHas(*this, o, name)) return true;
+    const std::string k = key(name);
+    int guard = 0;
+    for (Object* p = o; p && guard < 256; p = p->proto, ++guard)
+        if (p->findOwn(k)) return true;
+    return false;
+}
+
+bool Vm::deleteProperty(Object* o, std::string_view name) {
+    if (!o) return false;
+    if (o->cls == ObjClass::Array) {
+        const int64_t idx = arrayIndex(name);
+        if (idx >= 0 && static_cast<size_t>(idx) < o->elems.size()) {
+            o->elems[idx] = Value();
+            return true;
+        }
+    }
+    const std::string k = key(name);
+    Property* p = o->findOwn(k);
+    if (!p || (p->flags & DontDelete)) return false;
+    o->removeOwn(k);
+    return true;
+}
+
+std::vector<std::string> Vm::enumerate(Object* o) {
+    std::vector<std::string> out;
+    std::unordered_map<std::string, bool> seen;
+    int guard = 0;
+    for (Object* p = o; p && guard < 256; p = p->proto, ++guard) {
+        const auto& props = p->props();
+        for (auto it = props.rbegin(); it != props.rend(); ++it) {
+            if (seen.emplace(it->key, true).second && !(it->flags & DontEnum))
+                out.push_back(it->name);
+        }
+        if (p->cls == ObjClass::Array) {
+            for (size_t i = p->elems.size(); i-- > 0;) {
+                std::string n = std::to_string(i);
+                if (seen.emplace(n, true).second) out.push_back(n);
+            }
+        }
+        if (p->cls == ObjClass::MovieClip && p->clip) {
+            for (ClipHost* c : p->clip->children()) {
+                std::string n = c->name();
+                if (!n.empty() && seen.emplace(key(n), true).second) out.push_back(n);
+            }
+        }
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------- calls
+
+Value Vm::call(const Value& fn, Object* thisObj, Args args) {
+    if (!fn.isObject() || !fn.o->fn) return {};
+    Object* f = fn.o;
+    if (f->fn->native) {
+        if (++callDepth > limits_.maxCallDepth) {
+            --callDepth;
+            throw ScriptAbort{"256 levels of recursion were exceeded in one action list."};
+        }
+        struct Guard {
+            int& d;
+            ~Guard() { --d; }
+        } g{callDepth};
+        return f->fn->native(*this, thisObj, args);
+    }
+    return runFunction(f, thisObj, args, nullptr);
+}
+
+Value Vm::construct(const Value& ctor, Args args) {
+    if (!ctor.isObject() || !ctor.o->fn) return {};
+    Object* f = ctor.o;
+    Value protoV = get(f, "prototype");
+    Object* obj = newObject(protoV.isObject() ? protoV.o : objectProto);
+    defineValue(obj, "__constructor__", f, DontEnum);
+    if (version_ < 6) defineValue(obj, "constructor", f, DontEnum);
+    tempRoots_.push_back(obj);
+    struct Pop {
+        std::vector<Object*>& v;
+        ~Pop() { v.pop_back(); }
+    } pop{tempRoots_};
+    if (f->fn->construct) {
+        Value r = f->fn->construct(*this, obj, args);
+        return r.isObject() ? r : Value(obj);
+    }
+    if (f->fn->native) {
+        Value r = call(f, obj, std::move(args));
+        return r.isObject() ? r : Value(obj);
+    }
+    runFunction(f, obj, args, obj->proto ? obj->proto->proto : nullptr);
+    return obj;
+}
+
+Value Vm::callMethod(const Value& receiver, std::string_view name, Args args) {
+    Object* o = receiver.isObject() ? receiver.o : boxed(receiver);
+    if (!o) return {};
+    Value fn = get(o, name);
+    return call(fn, o, std::move(args));
+}
+
+void Vm::checkTime() {
+    if (std::chrono::steady_clock::now() > deadline)
+        throw ScriptAbort{
+            "A script in this movie is causing the player to run slowly; it was "
+            "stopped."};
+}
+
+// ---------------------------------------------------------------- conversions
+
+Value Vm::toPrimitive(const Value& v, bool stringHint) {
+    if (!v.isObject()) return v;
+    Object* o = v.o;
+    if (o->cls == ObjClass::MovieClip) {
+        if (!stringHint) return Value(std::numeric_limits<double>::quiet_NaN());
+        return Value(o->clip ? targetPath(o->clip) : std::string());
+    }
+    if (o->cls == ObjClass::Date) stringHint = true;
+    const char* first = stringHint ? "toString" : "valueOf";
+    const char* second = stringHint ? "valueOf" : "toString";
+    for (const char* m : {first, second}) {
+        Value fn = get(o, m);
+        if (fn.isObject() && fn.o->fn) {
+            Value r = call(fn, o, {});
+            if (!r.isObject()) return r;
+        }
+    }
+    if (o->cls == ObjClass::Function) return Value("[type Function]");
+    return Value("[type Object]");
+}
+
+std::string Vm::toString(const Value& v) {
+    switch (v.type) {
+        case Type::Undefined:
+            return version_ >= 7 ? "undefined" : "";
+        case Type::Null:
+            return "null";
+        case Type::Boolean:
+            return v.b ? "true" : "false";
+        case Type::Number:
+            return numberToString(v.n);
+        case Type::String:
+            return v.s;
+        case Type::Object: {
+            Value p = toPrimitive(v, true);
+            if (p.isObject()) return "[object Object]";
+            return toString(p);
+        }
+    }
+    return {};
+}
+
+double Vm::toNumber(const Value& v) {
+    switch (v.type) {
+        case Type::Undefined:
+        case Type::Null:
+            return version_ >= 7 ? std::numeric_limits<double>::quiet_NaN() : 0.0;
+        case Type::Boolean:
+            return v.b ? 1 : 0;
+        case Type::Number:
+            return v.n;
+        case Type::String:
+            if (version_ < 5) return stringToNumberSwf4(v.s);
+            return stringToNumber(v.s, version_);
+        case Type::Object: {
+            Value p = toPrimitive(v, false);
+            if (p.isObject()) return std::numeric_limits<double>::quiet_NaN();
+            return toNumber(p);
+        }
+    }
+    return 0;
+}
+
+bool Vm::toBoolean(const Value& v) const {
+    switch (v.type) {
+        case Type::Undefined:
+        case Type::Null:
+            return false;
+        case Type::Boolean:
+            return v.b;
+        case Type::Number:
+            return v.n != 0 && !std::isnan(v.n);
+        case Type::String: {
+            if (version_ >= 7) return !v.s.empty();
+            const double d = version_ < 5 ? stringToNumberSwf4(v.s) : stringToNumber(v.s, version_);
+            return d != 0 && !std::isnan(d);
+        }
+        case Type::Object:
+            return true;
+    }
+    return false;
+}
+
+std::string Vm::typeOf(const Value& v) {
+    switch (v.type) {
+        case Type::Undefined:
+            return "undefined";
+        case Type::Null:
+            return "null";
+        case Type::Boolean:
+            return "boolean";
+        case Type::Number:
+            return "number";
+        case Type::String:
+            return "string";
+        case Type::Object:
+            if (v.o->cls == ObjClass::MovieClip) return "movieclip";
+            if (v.o->fn) return "function";
+            return "object";
+    }
+    return "undefined";
+}
+
+bool Vm::strictEquals(const Value& a, const Value& b) const {
+    if (a.type != b.type) return false;
+    switch (a.type) {
+        case Type::Undefined:
+        case Type::Null:
+            return true;
+        case Type::Boolean:
+            return a.b == b.b;
+        case Type::Number:
+            return a.n == b.n;
+        case Type::String:
+            return a.s == b.s;
+        case Type::Object:
+            return a.o == b.o;
+    }
+    return false;
+}
+
+bool Vm::looseEquals(const Value& a, const Value& b) {
+    if (a.type == b.type) return strictEquals(a, b);
+    if (a.isNullish() && b.isNullish()) return true;
+    if (a.isNullish() || b.isNullish()) return false;
+    if (a.isNumber() && b.isString()) return a.n == toNumber(b);
+    if (a.isString() && b.isNumber()) return toNumber(a) == b.n;
+    if (a.isBool()) return looseEquals(Value(a.b ? 1.0 : 0.0), b);
+    if (b.isBool()) return looseEquals(a, Value(b.b ? 1.0 : 0.0));
+    if (a.isObject() && !b.isObject()) {
+        Value p = toPrimitive(a);
+        if (p.isObject()) return false;
+        return looseEquals(p, b);
+    }
+    if (b.isObject() && !a.isObject()) {
+        Value p = toPrimitive(b);
+        if (p.isObject()) return false;
+        return looseEquals(a, p);
+    }
+    return false;
+}
+
+Value Vm::lessThan(const Value& a, const Value& b) {
+    Value pa = toPrimitive(a), pb = toPrimitive(b);
+    if (pa.isString() && pb.isString()) return Value(pa.s < pb.s);
+    const double x = toNumber(pa), y = toNumber(pb);
+    if (std::isnan(x) || std::isnan(y)) return Value();
+    return Value(x < y);
+}
+
+bool Vm::instanceOf(const Value& v, Object* ctor) {
+    if (!v.isObject() || !ctor) return false;
+    Value pv = get(ctor, "prototype");
+    if (!pv.isObject()) return false;
+    int guard = 0;
+    for (Object* p = v.o->proto; p && guard < 256; p = p->proto, ++guard) {
+        if (p == pv.o) return true;
+        for (Object* i : p->interfaces) {
+            if (i == ctor) return true;
+            Value ip = get(i, "prototype");
+            if (ip.isObject() && ip.o == pv.o) return true;
+        }
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------- timelines
+
+std::string Vm::targetPath(ClipHost* clip) const {
+    if (!clip) return {};
+    std::vector<std::string> parts;
+    int guard = 0;
+    for (ClipHost* c = clip; c && guard < 256; c = c->parent(), ++guard) {
+        if (!c->parent()) break;
+        parts.push_back(c->name());
+    }
+    std::string out = "_level0";
+    for (auto it = parts.rbegin(); it != parts.rend(); ++it) out += "." + *it;
+    return out;
+}
+
+ClipHost* Vm::resolveTarget(std::string_view path, ClipHost* base) {
+    ClipHost* cur = base;
+    size_t i = 0;
+    if (!path.empty() && path[0] == '/') {
+        cur = root_;
+        i = 1;
+    }
+    while (i <= path.size() && cur) {
+        size_t j = i;
+        while (j < path.size() && path[j] != '/' && path[j] != '.' && path[j] != ':') ++j;
+        std::string_view part = path.substr(i, j - i);
+        if (j < path.size() && path[j] == '.' && j + 1 < path.size() && path[j + 1] == '.') {
+            // "../"
+            cur = cur->parent();
+            i = j + 2;
+            if (i < path.size() && path[i] == '/') ++i;
+            continue;
+        }
+        if (part.empty() || part == "this") {
+        } else if (part == "_root" || part == "_level0") {
+            cur = root_;
+        } else if (part == "_parent") {
+            cur = cur->parent();
+        } else {
+            ClipHost* found = nullptr;
+            const std::string want = asciiLower(part);
+            for (ClipHost* c : cur->children())
+                if (asciiLower(c->name()) == want) {
+                    found = c;
+                    break;
+                }
+            cur = found;
+        }
+        if (j >= path.size()) break;
+        i = j + 1;
+    }
+    return cur;
+}
+
+// ---------------------------------------------------------------- running
+
+void Vm::runActions(std::span<const uint8_t> code, ClipHost* clip) {
+    if (callDepth == 0) deadline = std::chrono::steady_clock::now() + limits_.scriptTime;
+    try {
+        runFrameCode(*this, code, clip);
+    } catch (const ScriptAbort& a) {
+        host_.log(a.reason);
+        if (callDepth == 0) {
+        }
+    } catch (const ScriptThrow& t) {
+        (void)t;
+    }
+}
+
+void Vm::runTimers() {
+    const double now = host_.timeMs();
+    std::vector<int> due;
+    for (auto& [id, t] : timers)
+        if (t.dueMs <= now) due.push_back(id);
+    for (int id : due) {
+        auto it = timers.find(id);
+        if (it == timers.end()) continue;
+        Timer t = it->second;
+        if (t.repeat)
+            it->second.dueMs = now + std::max(1.0, t.intervalMs);
+        else
+            timers.erase(it);
+        deadline = std::chrono::steady_clock::now() + limits_.scriptTime;
+        try {
+            if (t.thisObj)
+                call(get(t.thisObj, t.method), t.thisObj, t.args);
+            else
+                call(t.fn, nullptr, t.args);
+        } catch (const ScriptAbort& a) {
+            host_.log(a.reason);
+        } catch (const ScriptThrow&) {
+        }
+    }
+}
+
+// ---------------------------------------------------------------- collection
+
+void Vm::markValue(const Value& v) {
+    if (v.isObject()) mark(v.o);
+}
+
+void Vm::mark(Object* root) {
+    std::vector<Object*> work{root};
+    auto push = [&](Object* o) {
+        if (o && !o->marked) work.push_back(o);
+    };
+    while (!work.empty()) {
+        Object* o = work.back();
+        work.pop_back();
+        if (!o || o->marked) continue;
+        o->marked = true;
+        push(o->proto);
+        push(o->superThis);
+        push(o->superProto);
+        if (o->primitive.isObject()) push(o->primitive.o);
+        for (Object* i : o->interfaces) push(i);
+        for (const auto& e : o->elems)
+            if (e.isObject()) push(e.o);
+        for (const auto& p : o->props()) {
+            if (p.value.isObject()) push(p.value.o);
+            push(p.getter);
+            push(p.setter);
+        }
+        for (const auto& [k, w] : o->watches) {
+            push(w.callback);
+            if (w.data.isObject()) push(w.data.o);
+        }
+        if (o->fn) {
+            for (Object* s : o->fn->scope) push(s);
+            push(o->fn->target);
+        }
+    }
+}
+
+void Vm::collect() {
+    if (!contexts.empty()) return;  // only between frames: no script is on the stack
+    for (auto& o : heap_) o->marked = false;
+    mark(global);
+    for (Object* p : {objectProto, functionProto, arrayProto, stringProto, numberProto,
+                      booleanProto, dateProto, clipProto, errorProto, arrayCtor})
+        mark(p);
+    for (Object* o : tempRoots_) mark(o);
+    for (auto& [id, t] : timers) {
+        markValue(t.fn);
+        mark(t.thisObj);
+        for (auto& a : t.args) markValue(a);
+    }
+    // Clips keep their objects while they are on stage.
+    std::vector<ClipHost*> clips;
+    if (root_) clips.push_back(root_);
+    for (size_t i = 0; i < clips.size() && i < 1000000; ++i) {
+        if (clips[i]->scriptObject) mark(clips[i]->scriptObject);
+        for (ClipHost* c : clips[i]->children()) clips.push_back(c);
+    }
+    std::vector<std::unique_ptr<Object>> live;
+    live.reserve(heap_.size());
+    for (auto& o : heap_) {
+        if (o->marked) {
+            live.push_back(std::move(o));
+        } else if (o->cls == ObjClass::MovieClip && o->clip) {
+            o->clip->scriptObject = nullptr;  // made again when a script asks
+        }
+    }
+    heap_.swap(live);
+    lastLive_ = std::max<size_t>(heap_.size(), 1024);
+}
+
+void Vm::maybeCollect() {
+    if (heap_.size() > 2 * lastLive_ && heap_.size() > 50000) collect();
+}
+
+}  // namespace swf::avm1

@@ -1,0 +1,160 @@
+#pragma once
+// The AVM1 virtual machine: runs action lists (DoAction, DoInitAction, functions) of SWF 3-8
+// against a heap of objects, the built-ins and the timelines the host exposes.
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/avm1/host.h"
+#include "engine/avm1/object.h"
+#include "engine/avm1/value.h"
+
+namespace swf::avm1 {
+
+// A script-level exception (ActionThrow); caught by ActionTry.
+struct ScriptThrow {
+    Value value;
+};
+// Ends the whole action list: time limit, recursion limit, memory cap.
+struct ScriptAbort {
+    std::string reason;
+};
+
+struct VmLimits {
+    std::chrono::milliseconds scriptTime{15000};
+    int maxCallDepth = 256;
+    size_t maxObjects = 2u << 20;
+    size_t maxArrayLength = 1u << 24;
+    size_t maxStringBytes = 64u << 20;
+    size_t maxStack = 1u << 20;
+};
+
+struct CallContext;
+
+class Vm {
+public:
+    Vm(int swfVersion, VmHost& host, VmLimits limits = {});
+    ~Vm();
+    Vm(const Vm&) = delete;
+    Vm& operator=(const Vm&) = delete;
+
+    int version() const { return version_; }
+    VmHost& host() { return host_; }
+    const VmLimits& limits() const { return limits_; }
+
+    // Runs one action list with `clip` as its timeline. Never throws.
+    void runActions(std::span<const uint8_t> code, ClipHost* clip);
+    // Timers (setInterval/setTimeout) due at the host's current time.
+    void runTimers();
+    // Frees what no root reaches; call between frames.
+    void collect();
+    void maybeCollect();  // collect() when the heap has grown a lot since the last one
+
+    void setRoot(ClipHost* root) { root_ = root; }
+    Object* clipObject(ClipHost* clip);
+
+    // ---- used by the built-ins
+    Object* newObject(Object* proto);
+    Object* newObject() { return newObject(objectProto); }
+    Object* newArray(std::vector<Value> elems = {});
+    Object* newFunction(NativeFn fn,
+                        Object* proto = nullptr);  // proto: .prototype (made when null)
+    Object* newMethod(NativeFn fn);                // a function without a prototype object
+    Object* boxed(const Value& v);                 // ToObject
+    std::string key(std::string_view name) const;  // lookup key for the version's case rule
+
+    Value get(Object* o, std::string_view name);
+    Value get(const Value& v, std::string_view name);
+    void set(Object* o, std::string_view name, Value v);
+    bool hasProperty(Object* o, std::string_view name);
+    bool deleteProperty(Object* o, std::string_view name);
+    void defineValue(Object* o, std::string_view name, Value v, uint8_t flags = DontEnum);
+    void defineMethod(Object* o, std::string_view name, NativeFn fn, uint8_t flags = DontEnum);
+    // Enumerable names of o and its prototypes, in the order for..in yields them.
+    std::vector<std::string> enumerate(Object* o);
+
+    Value call(const Value& fn, Object* thisObj, Args args);
+    Value construct(const Value& ctor, Args args);
+    Value callMethod(const Value& receiver, std::string_view name, Args args);
+
+    std::string toString(const Value& v);
+    double toNumber(const Value& v);
+    bool toBoolean(const Value& v) const;
+    Value toPrimitive(const Value& v, bool stringHint = false);
+    std::string typeOf(const Value& v);
+    bool looseEquals(const Value& a, const Value& b);
+    bool strictEquals(const Value& a, const Value& b) const;
+    // a < b: true, false, or undefined (NaN involved)
+    Value lessThan(const Value& a, const Value& b);
+    bool instanceOf(const Value& v, Object* ctor);
+    std::string targetPath(ClipHost* clip) const;
+    ClipHost* resolveTarget(std::string_view path, ClipHost* base);
+
+    Object* global = nullptr;
+    Object* objectProto = nullptr;
+    Object* functionProto = nullptr;
+    Object* arrayProto = nullptr;
+    Object* stringProto = nullptr;
+    Object* numberProto = nullptr;
+    Object* booleanProto = nullptr;
+    Object* dateProto = nullptr;
+    Object* clipProto = nullptr;
+    Object* errorProto = nullptr;
+    Object* arrayCtor = nullptr;
+
+    struct Timer {
+        Value fn;  // function, or object + method name
+        Object* thisObj = nullptr;
+        std::string method;
+        Args args;
+        double intervalMs = 0;
+        double dueMs = 0;
+        bool repeat = true;
+    };
+    std::map<int, Timer> timers;
+    int nextTimerId = 1;
+    std::vector<std::string> urlRequests;
+
+    // Internal: the interpreter (interpreter.cpp).
+    Value runFunction(Object* fnObj, Object* thisObj, Args& args, Object* superProto);
+    int callDepth = 0;
+    std::chrono::steady_clock::time_point deadline;
+    void checkTime();
+    ClipHost* root_ = nullptr;
+    std::vector<CallContext*> contexts;  // active frames, for collection roots
+
+private:
+    void installBuiltins();
+    void mark(Object* o);
+    void markValue(const Value& v);
+
+    int version_;
+    VmHost& host_;
+    VmLimits limits_;
+    std::vector<std::unique_ptr<Object>> heap_;
+    size_t lastLive_ = 1024;
+    std::vector<Object*> tempRoots_;
+};
+
+// Built-in installers (builtins_*.cpp).
+void installObjectBuiltins(Vm& vm);
+void installArrayBuiltins(Vm& vm);
+void installStringBuiltins(Vm& vm);
+void installMathBuiltins(Vm& vm);
+void installClipBuiltins(Vm& vm);
+void installDateBuiltins(Vm& vm);
+void installMiscBuiltins(Vm& vm);
+
+// Argument helpers for natives.
+inline const Value& arg(const Args& a, size_t i) {
+    static const Value undef;
+    return i < a.size() ? a[i] : undef;
+}
+
+}  // namespace swf::avm1
