@@ -2,6 +2,8 @@
 // The engine's public face: load a movie once, run any number of players on it.
 // Everything the windows and lanfeng-cli need goes through this header.
 
+#include <QColor>
+#include <QRect>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -11,9 +13,6 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-
-#include <QColor>
-#include <QRect>
 
 class QPainter;
 
@@ -31,6 +30,9 @@ public:
 
 enum class ScaleMode { ShowAll, NoBorder, ExactFit, NoScale };
 
+// The stage quality: High draws anti-aliased edges and smoothed bitmaps, Low draws hard edges.
+enum class Quality { Low, High };
+
 // "showall", "NoBorder", ... in any letter case; nullopt for anything else.
 std::optional<ScaleMode> parseScaleMode(std::string_view name);
 
@@ -38,14 +40,14 @@ std::optional<ScaleMode> parseScaleMode(std::string_view name);
 struct MovieInfo {
     char signature[4] = {0, 0, 0, 0};  // "FWS", "CWS" or "ZWS"
     int version = 0;
-    uint32_t length = 0;          // uncompressed length the header declares
+    uint32_t length = 0;  // uncompressed length the header declares
     int stageXMin = 0, stageYMin = 0, stageXMax = 0, stageYMax = 0;  // twips
-    double frameRate = 0;         // frames per second (8.8 fixed in the file)
-    int frameCount = 0;           // header's frame count
+    double frameRate = 0;  // frames per second (8.8 fixed in the file)
+    int frameCount = 0;    // header's frame count
     std::optional<QColor> background;
     std::map<std::string, int> tagCounts;  // tag name ("ShowFrame", "Unknown(99)") -> count
-    int skippedTags = 0;          // tags read over without being understood
-    bool truncated = false;       // the tag stream ended early and was cut cleanly
+    int skippedTags = 0;                   // tags read over without being understood
+    bool truncated = false;                // the tag stream ended early and was cut cleanly
 
     int widthPixels() const { return (stageXMax - stageXMin) / 20; }
     int heightPixels() const { return (stageYMax - stageYMin) / 20; }
@@ -74,9 +76,9 @@ public:
     void play();
     void stop();
     bool isPlaying() const;
-    void back();     // one frame back and stop; nothing at frame 0
-    void forward();  // one frame on and stop; nothing at the last frame
-    void rewind();   // frame 0 and stop
+    void back();                // one frame back and stop; nothing at frame 0
+    void forward();             // one frame on and stop; nothing at the last frame
+    void rewind();              // frame 0 and stop
     void gotoFrame(int frame);  // clamped into [0, totalFrames-1]; keeps the play state
     int currentFrame() const;   // 0-based
     int totalFrames() const;    // the header's frame count (at least 1 for a loaded movie)
@@ -86,6 +88,9 @@ public:
                 std::optional<QColor> bg = std::nullopt) const;
 
     void setTraceSink(std::function<void(std::string_view)> sink);
+
+    void setQuality(Quality quality);
+    Quality quality() const;
 
     // The root timeline's objects by depth (engine/runtime/display_list.h), for tests and tools.
     const DisplayList& displayList() const;

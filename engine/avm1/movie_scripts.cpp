@@ -73,8 +73,14 @@ ScriptIndex indexScripts(const Movie& movie) {
     return index;
 }
 
-ScriptRunner::ScriptRunner(const Movie& movie, Hooks hooks)
-    : movie_(movie), hooks_(std::move(hooks)), index_(indexScripts(movie)) {
+std::unique_ptr<ScriptRunner> ScriptRunner::create(const Movie& movie, Hooks hooks) {
+    ScriptIndex index = indexScripts(movie);
+    if (!index.any) return nullptr;
+    return std::make_unique<ScriptRunner>(movie, std::move(hooks), std::move(index));
+}
+
+ScriptRunner::ScriptRunner(const Movie& movie, Hooks hooks, ScriptIndex index)
+    : movie_(movie), hooks_(std::move(hooks)), index_(std::move(index)) {
     vm_ = std::make_unique<Vm>(movie.info.version, *this);
     vm_->setRoot(this);
     initDone_.assign(index_.rootInits.size(), false);
@@ -130,13 +136,24 @@ void ScriptRunner::drain() {
 void ScriptRunner::frameEntered(int frame) {
     if (running_) return;
     running_ = true;
-    ++ticks_;
+    lastSeen_ = frame;
     runFrame(frame);
     drain();
-    vm_->runTimers();
-    drain();
-    vm_->maybeCollect();
     running_ = false;
+}
+
+void ScriptRunner::sync(bool tick) {
+    if (running_) return;
+    if (tick) ++ticks_;
+    const int f = hooks_.frame();
+    if (f != lastSeen_) frameEntered(f);
+    if (tick) {
+        running_ = true;
+        vm_->runTimers();
+        drain();
+        running_ = false;
+    }
+    vm_->maybeCollect();
 }
 
 int ScriptRunner::currentFrame() const { return hooks_.frame(); }
@@ -149,6 +166,7 @@ void ScriptRunner::gotoFrame(int frame, bool andPlay) {
     hooks_.setPlaying(andPlay);
     if (frame == hooks_.frame()) return;
     hooks_.seek(frame);
+    lastSeen_ = frame;
     if (running_)
         pending_.push_back(frame);
     else

@@ -47,12 +47,17 @@ public:
         std::function<bool()> playing;
         std::function<void(bool)> setPlaying;
     };
-    ScriptRunner(const Movie& movie, Hooks hooks);
+    ScriptRunner(const Movie& movie, Hooks hooks, ScriptIndex index);
     ~ScriptRunner() override;
+    // Null when the movie holds no actions: such a player needs no VM.
+    static std::unique_ptr<ScriptRunner> create(const Movie& movie, Hooks hooks);
 
     // The root now shows `frame`: its init actions (first visit) and frame actions run, then
     // whatever gotos they caused, then due timers.
     void frameEntered(int frame);
+    // After the player moved: runs the new frame's actions when the root changed frame, and
+    // with tick also the timers of one frame's time.
+    void sync(bool tick);
     void setTraceSink(std::function<void(std::string_view)> sink);
     bool hasScripts() const { return index_.any; }
     Vm& vm() { return *vm_; }
@@ -84,6 +89,7 @@ private:
     std::vector<bool> initDone_;
     std::deque<int> pending_;  // frames whose actions a goto queued
     bool running_ = false;
+    int lastSeen_ = 0;
     int ticks_ = 0;
     std::function<void(std::string_view)> sink_;
     std::vector<std::string> buffered_;  // lines traced before a sink was set

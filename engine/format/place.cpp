@@ -1,46 +1,9 @@
 #include "engine/format/place.h"
 
 #include "engine/format/bit_reader.h"
+#include "engine/format/filter.h"
 
 namespace swf::format {
-namespace {
-
-// Skips one FILTER; false when its id is unknown (the rest cannot be located).
-bool skipFilter(BitReader& r) {
-    const uint8_t id = r.u8();
-    switch (id) {
-        case 0:
-            r.skip(23);
-            return true;  // drop shadow
-        case 1:
-            r.skip(9);
-            return true;  // blur
-        case 2:
-            r.skip(15);
-            return true;  // glow
-        case 3:
-            r.skip(27);
-            return true;  // bevel
-        case 4:           // gradient glow
-        case 7: {         // gradient bevel
-            const size_t colors = r.u8();
-            r.skip(colors * 5 + 19);
-            return true;
-        }
-        case 5: {  // convolution
-            const size_t cols = r.u8(), rows = r.u8();
-            r.skip(8 + cols * rows * 4 + 4 + 1);
-            return true;
-        }
-        case 6:
-            r.skip(80);
-            return true;  // colour matrix
-        default:
-            return false;
-    }
-}
-
-}  // namespace
 
 PlaceObject parsePlaceObject(std::span<const uint8_t> body, int version) {
     BitReader r(body);
@@ -68,11 +31,9 @@ PlaceObject parsePlaceObject(std::span<const uint8_t> body, int version) {
     if (f1 & 0x40) p.clipDepth = r.u16();
     if (f2 & 0x01) {
         p.filterCount = r.u8();
-        for (int i = 0; i < p.filterCount; ++i) {
-            if (!skipFilter(r)) {
-                p.truncated = true;
-                return p;
-            }
+        if (!readFilters(r, p.filterCount, p.filters)) {
+            p.truncated = true;
+            return p;
         }
     }
     if (f2 & 0x02) p.blendMode = r.u8();

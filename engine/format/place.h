@@ -5,7 +5,9 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
+#include "engine/format/filter.h"
 #include "engine/format/records.h"
 
 namespace swf::format {
@@ -26,6 +28,7 @@ struct PlaceObject {
     std::optional<bool> visible;
     std::optional<Rgba> backgroundColor;
     int filterCount = 0;
+    std::vector<Filter> filters;
     bool hasClipActions = false;
     bool truncated = false;  // the tag ended before its flags said it would
 };

@@ -7,6 +7,8 @@ Rgba readColor(BitReader& r, int shapeVersion) {
     return shapeVersion >= 3 ? readRgba(r) : readRgb(r);
 }
 
+}  // namespace
+
 Gradient readGradient(BitReader& r, int shapeVersion, bool focal) {
     Gradient g;
     r.align();
@@ -23,6 +25,8 @@ Gradient readGradient(BitReader& r, int shapeVersion, bool focal) {
     if (focal) g.focalPoint = r.fixed8();
     return g;
 }
+
+namespace {
 
 // Appends a FILLSTYLEARRAY and LINESTYLEARRAY to the shape's styles; false when the
 // style budget ran out (the rest of the shape cannot be read in step then).
@@ -119,6 +123,11 @@ Shape parseDefineShape(std::span<const uint8_t> body, int version, const ShapeLi
         s.truncated = true;
         return s;
     }
+    readShapeRecords(r, s, limits);
+    return s;
+}
+
+void readShapeRecords(BitReader& r, Shape& s, const ShapeLimits& limits) {
     r.align();
     int fillBits = static_cast<int>(r.ub(4));
     int lineBits = static_cast<int>(r.ub(4));
@@ -207,6 +216,14 @@ Shape parseDefineShape(std::span<const uint8_t> body, int version, const ShapeLi
     }
     flush();
     s.truncated = !ended;
+}
+
+Shape parseGlyphShape(std::span<const uint8_t> data, const ShapeLimits& limits) {
+    BitReader r(data);
+    Shape s;
+    s.version = 1;
+    s.fills.push_back({});  // glyphs fill with style 1; the text's colour is applied at draw time
+    readShapeRecords(r, s, limits);
     return s;
 }
 

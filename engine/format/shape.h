@@ -2,6 +2,7 @@
 // DefineShape 1-4: fill and line styles and the edge records, flattened to absolute edges.
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "engine/format/bit_reader.h"
@@ -94,8 +95,13 @@ struct ShapeLimits {
 // read before the cut and sets truncated.
 Shape parseDefineShape(std::span<const uint8_t> body, int version, const ShapeLimits& limits = {});
 
-// The pieces, for tags that embed them (morph shapes, fonts, buttons later).
+// The pieces, for tags that embed them (morph shapes, fonts).
 FillStyle readFillStyle(BitReader& r, int shapeVersion);
 LineStyle readLineStyle(BitReader& r, int shapeVersion);
+Gradient readGradient(BitReader& r, int shapeVersion, bool focal);
+// The SHAPE record from its fill/line bit counts on, into s's paths (styles already in s).
+void readShapeRecords(BitReader& r, Shape& s, const ShapeLimits& limits);
+// A font glyph: a SHAPE without styles; its edges fill with style 1.
+Shape parseGlyphShape(std::span<const uint8_t> data, const ShapeLimits& limits = {});
 
 }  // namespace swf::format

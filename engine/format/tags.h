@@ -12,9 +12,15 @@ namespace swf::format {
 
 namespace code {
 constexpr uint16_t End = 0, ShowFrame = 1, DefineShape = 2, PlaceObject = 4, RemoveObject = 5,
-                   SetBackgroundColor = 9, DefineShape2 = 22, PlaceObject2 = 26, RemoveObject2 = 28,
-                   DefineShape3 = 32, DefineSprite = 39, FrameLabel = 43, PlaceObject3 = 70,
-                   DefineShape4 = 83;
+                   DefineBits = 6, DefineButton = 7, JPEGTables = 8, SetBackgroundColor = 9,
+                   DefineFont = 10, DefineText = 11, DefineFontInfo = 13, DefineBitsLossless = 20,
+                   DefineBitsJPEG2 = 21, DefineShape2 = 22, DefineButtonCxform = 23,
+                   PlaceObject2 = 26, RemoveObject2 = 28, DefineShape3 = 32, DefineText2 = 33,
+                   DefineButton2 = 34, DefineBitsJPEG3 = 35, DefineBitsLossless2 = 36,
+                   DefineEditText = 37, DefineSprite = 39, FrameLabel = 43, DefineMorphShape = 46,
+                   DefineFont2 = 48, DefineFontInfo2 = 62, PlaceObject3 = 70,
+                   DefineFontAlignZones = 73, DefineFont3 = 75, DefineShape4 = 83,
+                   DefineMorphShape2 = 84, DefineBitsJPEG4 = 90;
 }
 
 // "ShowFrame", "DefineShape3" ...; "Unknown(N)" for codes without a name.

@@ -9,6 +9,9 @@
 #include <cmath>
 #include <vector>
 
+#include "engine/render/color.h"
+#include "engine/render/filters.h"
+#include "engine/render/text_render.h"
 #include "engine/runtime/display_list.h"
 #include "engine/runtime/movie.h"
 
@@ -17,51 +20,144 @@ namespace {
 
 QTransform toQt(const format::Matrix& m) { return QTransform(m.sx, m.r0, m.r1, m.sy, m.tx, m.ty); }
 
-QColor toQt(format::Rgba c, const format::Cxform& cx) {
-    const format::Rgba t = cx.apply(c);
-    return QColor(t.r, t.g, t.b, t.a);
+constexpr int kMaxDrawNesting = 64;
+
+struct Ctx {
+    const Movie& movie;
+    QPainter* p;
+    QRect target;       // device rectangle we may draw into
+    double stageScale;  // stage pixels to device pixels
+    bool antialias;
+    QImage* layer = nullptr;  // the image painted into, when it is one we made
+};
+
+// Flash mixes gradient colours in linear light for "linear RGB"; Qt mixes in sRGB, so such
+// gradients get extra stops computed in linear space.
+double toLinear(double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); }
+double toSrgb(double c) {
+    return c <= 0.0031308 ? c * 12.92 : 1.055 * std::pow(c, 1 / 2.4) - 0.055;
+}
+
+QColor mixLinear(const QColor& a, const QColor& b, double t) {
+    auto m = [&](double x, double y) {
+        return toSrgb(toLinear(x) + (toLinear(y) - toLinear(x)) * t);
+    };
+    return QColor::fromRgbF(m(a.redF(), b.redF()), m(a.greenF(), b.greenF()),
+                            m(a.blueF(), b.blueF()), a.alphaF() + (b.alphaF() - a.alphaF()) * t);
 }
 
 // Gradients live in a 32768-twip square centred on the origin, placed by their matrix.
-QBrush gradientBrush(const format::FillStyle& f, const format::Cxform& cx) {
+QBrush gradientBrush(const format::FillStyle& f, const ColorTx& cx) {
     QGradient g;
     if (f.type == format::FillStyle::LinearGradient) {
         g = QLinearGradient(-16384, 0, 16384, 0);
     } else {
-        g = QRadialGradient(QPointF(0, 0), 16384, QPointF(f.gradient.focalPoint * 16384, 0));
+        const double focal = std::clamp(
+            f.type == format::FillStyle::FocalGradient ? f.gradient.focalPoint : 0.0, -0.98, 0.98);
+        g = QRadialGradient(QPointF(0, 0), 16384, QPointF(focal * 16384, 0));
     }
     g.setSpread(f.gradient.spread == 1   ? QGradient::ReflectSpread
                 : f.gradient.spread == 2 ? QGradient::RepeatSpread
                                          : QGradient::PadSpread);
-    QGradientStops stops;
+    // Stops as Flash reads them: a ratio below the previous one counts as the previous one.
+    std::vector<std::pair<double, QColor>> stops;
     for (const auto& s : f.gradient.stops) {
-        const double at = s.ratio / 255.0;
-        if (!stops.isEmpty() && at <= stops.back().first)
-            stops.append({std::min(1.0, stops.back().first + 1e-6), toQt(s.color, cx)});
-        else
-            stops.append({at, toQt(s.color, cx)});
+        double at = s.ratio / 255.0;
+        if (!stops.empty()) at = std::max(at, stops.back().first);
+        stops.push_back({at, cx.apply(s.color)});
     }
-    g.setStops(stops);
+    QGradientStops out;
+    for (size_t i = 0; i < stops.size(); ++i) {
+        auto [at, c] = stops[i];
+        if (f.gradient.interpolation == 1 && i > 0 && stops[i - 1].first < at) {
+            const auto& [a0, c0] = stops[i - 1];
+            for (int k = 1; k < 8; ++k)
+                out.append({a0 + (at - a0) * k / 8, mixLinear(c0, c, k / 8.0)});
+        }
+        // Equal ratios make a hard step: nudge so Qt keeps both colours.
+        if (!out.isEmpty() && at <= out.back().first) at = std::min(1.0, out.back().first + 1e-6);
+        if (!out.isEmpty() && at <= out.back().first)
+            out.back().second = c;
+        else
+            out.append({at, c});
+    }
+    g.setStops(out);
     QBrush b(g);
     b.setTransform(toQt(f.matrix));
     return b;
 }
 
-// nullopt: nothing to draw with (bitmap fills until bitmaps arrive, unknown types).
-std::optional<QBrush> fillBrush(const format::FillStyle& f, const format::Cxform& cx) {
-    if (f.type == format::FillStyle::Solid) return QBrush(toQt(f.color, cx));
-    if (f.isGradient() && !f.gradient.stops.empty()) return gradientBrush(f, cx);
-    return std::nullopt;
+const QImage* bitmapFor(const Movie& movie, uint16_t id) {
+    const Character* ch = movie.character(id);
+    const auto* b = ch ? std::get_if<BitmapCharacter>(ch) : nullptr;
+    if (!b) return nullptr;
+    const QImage& img = b->image(movie);
+    return img.isNull() ? nullptr : &img;
 }
 
-QPen strokePen(const format::LineStyle& l, const format::Cxform& cx, double deviceScale) {
-    QBrush brush(toQt(l.color, cx));
-    if (l.hasFill) {
-        if (auto b = fillBrush(l.fill, cx)) brush = *b;
+QImage transformed(const QImage& img, const ColorTx& cx) {
+    if (cx.isIdentity()) return img;
+    QImage out = img.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            const QRgb p = row[x];
+            const QColor c = cx.apply(format::Rgba{uint8_t(qRed(p)), uint8_t(qGreen(p)),
+                                                   uint8_t(qBlue(p)), uint8_t(qAlpha(p))});
+            row[x] = c.rgba();
+        }
     }
-    QPen pen(brush, l.width);
-    // Flash never draws a line thinner than one device pixel.
-    if (l.width * deviceScale < 1.0) {
+    return out.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+// Fills path (in the painter's current transform) with a fill style; returns false for
+// fills that cannot be drawn.
+void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, const ColorTx& cx) {
+    QPainter& p = *c.p;
+    if (f.type == format::FillStyle::Solid) {
+        p.setBrush(cx.apply(f.color));
+        p.drawPath(path);
+    } else if (f.isGradient()) {
+        if (f.gradient.stops.empty()) return;
+        p.setBrush(gradientBrush(f, cx));
+        p.drawPath(path);
+    } else if (f.isBitmap()) {
+        const QImage* img = bitmapFor(c.movie, f.bitmapId);
+        if (!img) return;
+        const bool smooth = f.type == format::FillStyle::RepeatingBitmap ||
+                            f.type == format::FillStyle::ClippedBitmap;
+        const bool repeat = f.type == format::FillStyle::RepeatingBitmap ||
+                            f.type == format::FillStyle::NonSmoothedRepeatingBitmap;
+        p.save();
+        p.setRenderHint(QPainter::SmoothPixmapTransform, smooth && c.antialias);
+        const QImage shown = transformed(*img, cx);
+        if (repeat) {
+            QBrush b(shown);
+            b.setTransform(toQt(f.matrix));
+            p.setBrush(b);
+            p.drawPath(path);
+        } else {
+            // Outside the picture a clipped fill shows its edge pixels: pad by one stretched row.
+            p.setClipPath(path, Qt::IntersectClip);
+            const QTransform t = toQt(f.matrix) * p.transform();
+            p.setTransform(t);
+            const QRectF r(0, 0, shown.width(), shown.height());
+            p.drawImage(r, shown);
+        }
+        p.restore();
+    }
+}
+
+QPen strokePen(const format::LineStyle& l, const ColorTx& cx, double deviceScale) {
+    QPen pen(cx.apply(l.color), l.width);
+    if (l.hasFill && l.fill.isGradient() && !l.fill.gradient.stops.empty())
+        pen.setBrush(gradientBrush(l.fill, cx));
+    // Flash never draws a line thinner than one device pixel; unscaled lines keep their width
+    // in pixels whatever the transform.
+    if (l.noHScale && l.noVScale) {
+        pen.setCosmetic(true);
+        pen.setWidthF(std::max(1.0, l.width / 20.0));
+    } else if (l.width * deviceScale < 1.0) {
         pen.setCosmetic(true);
         pen.setWidthF(1.0);
     }
@@ -91,41 +187,265 @@ QPen strokePen(const format::LineStyle& l, const format::Cxform& cx, double devi
     return pen;
 }
 
-void drawShape(QPainter& p, const ShapeCharacter::Built& sc, const QTransform& world,
-               const format::Cxform& cx) {
-    p.setTransform(world);
+void drawGeometry(Ctx& c, const format::Shape& shape, const ShapeGeometry& geo,
+                  const QTransform& world, const ColorTx& cx) {
+    QPainter& p = *c.p;
     const double deviceScale = std::sqrt(std::abs(world.determinant()));
-    for (const auto& layer : sc.geometry.layers) {
+    for (const auto& layer : geo.layers) {
+        p.setTransform(world);
         p.setPen(Qt::NoPen);
-        for (const auto& f : layer.fills) {
-            if (auto brush = fillBrush(sc.shape.fills[f.style - 1], cx)) {
-                p.setBrush(*brush);
-                p.drawPath(f.path);
-            }
-        }
+        for (const auto& f : layer.fills) fillPath(c, f.path, shape.fills[f.style - 1], cx);
         p.setBrush(Qt::NoBrush);
         for (const auto& s : layer.strokes) {
-            p.setPen(strokePen(sc.shape.lines[s.style - 1], cx, deviceScale));
+            p.setPen(strokePen(shape.lines[s.style - 1], cx, deviceScale));
             p.drawPath(s.path);
         }
     }
-}
-
-// The area a mask object covers, in device coordinates.
-QPainterPath maskArea(const Character& ch, const QTransform& world) {
-    QPainterPath area;
-    if (const auto* sc = std::get_if<ShapeCharacter>(&ch)) {
-        for (const auto& layer : sc->get().geometry.layers)
-            for (const auto& f : layer.fills) area.addPath(world.map(f.path));
-    }
-    area.setFillRule(Qt::WindingFill);
-    return area;
 }
 
 struct ActiveMask {
     int upTo;  // last depth it covers
     QPainterPath area;
 };
+
+void drawList(Ctx& c, const DisplayList& list, const QTransform& world, const ColorTx& cx,
+              const std::vector<QPainterPath>& clips, int nesting);
+
+// The filled area of an object and everything under it, in device coordinates.
+void collectArea(const Ctx& c, const DisplayObject& o, const QTransform& parent,
+                 std::vector<QPainterPath>& out, int nesting) {
+    if (nesting > kMaxDrawNesting) return;
+    const Character* ch = c.movie.character(o.characterId);
+    if (!ch) return;
+    const QTransform world = toQt(o.matrix) * parent;
+    if (const auto* sc = std::get_if<ShapeCharacter>(ch)) {
+        for (const auto& layer : sc->get().geometry.layers)
+            for (const auto& f : layer.fills) out.push_back(world.map(f.path));
+    } else if (const auto* mc = std::get_if<MorphCharacter>(ch)) {
+        const auto geo = buildShapeGeometry(format::interpolateMorph(mc->get(), o.ratio / 65535.0));
+        for (const auto& layer : geo.layers)
+            for (const auto& f : layer.fills) out.push_back(world.map(f.path));
+    } else if (const auto* tc = std::get_if<TextCharacter>(ch)) {
+        out.push_back(world.map(staticTextOutline(c.movie, tc->get())));
+    } else if (const auto* ec = std::get_if<EditTextCharacter>(ch)) {
+        const auto& b = ec->text.bounds;
+        QPainterPath r;
+        r.addRect(QRectF(b.xMin, b.yMin, b.xMax - b.xMin, b.yMax - b.yMin));
+        out.push_back(world.map(r));
+    } else if (o.sprite) {
+        for (const auto& [d, child] : o.sprite->list.objects)
+            if (!child.clipDepth) collectArea(c, child, world, out, nesting + 1);
+    }
+}
+
+QPainterPath maskArea(const Ctx& c, const DisplayObject& o, const QTransform& parent, int nesting) {
+    std::vector<QPainterPath> parts;
+    collectArea(c, o, parent, parts, nesting);
+    QPainterPath area;
+    area.setFillRule(Qt::WindingFill);
+    if (parts.size() == 1) return parts[0];
+    for (auto& part : parts) area = area.united(part);
+    return area;
+}
+
+void applyClip(Ctx& c, const std::vector<QPainterPath>& clips) {
+    QPainter& p = *c.p;
+    p.resetTransform();
+    p.setClipRect(c.target);
+    for (const auto& path : clips) p.setClipPath(path, Qt::IntersectClip);
+}
+
+// Device-space bounds of an object and what is under it.
+QRectF boundsOf(const Ctx& c, const DisplayObject& o, const QTransform& parent, int nesting) {
+    if (nesting > kMaxDrawNesting) return {};
+    const Character* ch = c.movie.character(o.characterId);
+    if (!ch) return {};
+    const QTransform world = toQt(o.matrix) * parent;
+    auto rect = [&](const format::Rect& r) {
+        return world.mapRect(QRectF(r.xMin, r.yMin, r.xMax - r.xMin, r.yMax - r.yMin));
+    };
+    if (const auto* sc = std::get_if<ShapeCharacter>(ch)) return rect(sc->get().shape.bounds);
+    if (const auto* mc = std::get_if<MorphCharacter>(ch))
+        return rect(mc->get().startBounds).united(rect(mc->get().endBounds));
+    if (const auto* tc = std::get_if<TextCharacter>(ch))
+        return (toQt(tc->get().matrix) * world)
+            .mapRect(QRectF(tc->get().bounds.xMin, tc->get().bounds.yMin,
+                            tc->get().bounds.xMax - tc->get().bounds.xMin,
+                            tc->get().bounds.yMax - tc->get().bounds.yMin));
+    if (const auto* ec = std::get_if<EditTextCharacter>(ch)) return rect(ec->text.bounds);
+    QRectF r;
+    if (o.sprite)
+        for (const auto& [d, child] : o.sprite->list.objects) {
+            QRectF b = boundsOf(c, child, world, nesting + 1);
+            if (!child.filters.empty())
+                b = b.marginsAdded(QMarginsF(filterMargins(child.filters, c.stageScale)));
+            r = r.united(b);
+        }
+    return r;
+}
+
+void drawContent(Ctx& c, const DisplayObject& o, const QTransform& world, const ColorTx& cx,
+                 const std::vector<QPainterPath>& clips, int nesting) {
+    const Character* ch = c.movie.character(o.characterId);
+    if (!ch) return;
+    if (const auto* sc = std::get_if<ShapeCharacter>(ch)) {
+        const auto& built = sc->get();
+        drawGeometry(c, built.shape, built.geometry, world, cx);
+    } else if (const auto* mc = std::get_if<MorphCharacter>(ch)) {
+        const format::Shape s = format::interpolateMorph(mc->get(), o.ratio / 65535.0);
+        drawGeometry(c, s, buildShapeGeometry(s), world, cx);
+    } else if (const auto* tc = std::get_if<TextCharacter>(ch)) {
+        drawStaticText(*c.p, c.movie, tc->get(), world, cx);
+    } else if (const auto* ec = std::get_if<EditTextCharacter>(ch)) {
+        drawEditText(*c.p, c.movie, ec->text, world, cx);
+    } else if (o.sprite) {
+        drawList(c, o.sprite->list, world, cx, clips, nesting + 1);
+    }
+}
+
+std::optional<QPainter::CompositionMode> qtMode(uint8_t blend) {
+    switch (blend) {
+        case 3:
+            return QPainter::CompositionMode_Multiply;
+        case 4:
+            return QPainter::CompositionMode_Screen;
+        case 5:
+            return QPainter::CompositionMode_Lighten;
+        case 6:
+            return QPainter::CompositionMode_Darken;
+        case 7:
+            return QPainter::CompositionMode_Difference;
+        case 8:
+            return QPainter::CompositionMode_Plus;
+        case 11:
+            return QPainter::CompositionMode_DestinationIn;
+        case 12:
+            return QPainter::CompositionMode_DestinationOut;
+        case 13:
+            return QPainter::CompositionMode_Overlay;
+        case 14:
+            return QPainter::CompositionMode_HardLight;
+        default:
+            return QPainter::CompositionMode_SourceOver;
+    }
+}
+
+// Subtract and invert have no QPainter mode: done by hand when the target is an image.
+bool blendByHand(QImage& dst, const QImage& src, QPoint at, uint8_t mode) {
+    const QRect r = QRect(at, src.size()).intersected(dst.rect());
+    if (dst.format() != QImage::Format_ARGB32_Premultiplied && dst.format() != QImage::Format_RGB32)
+        return false;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        auto* d = reinterpret_cast<uint32_t*>(dst.scanLine(y));
+        const auto* s = reinterpret_cast<const uint32_t*>(src.constScanLine(y - at.y()));
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const uint32_t sp = s[x - at.x()], dp = d[x];
+            const int sa = sp >> 24;
+            if (sa == 0) continue;
+            int out[4];
+            for (int k = 0; k < 3; ++k) {
+                const int dc = (dp >> (8 * k)) & 0xff, sc = (sp >> (8 * k)) & 0xff;
+                const int da = dp >> 24;
+                const int v = mode == 9 ? std::max(0, dc - sc) : std::max(0, da - dc);
+                out[k] = (v * sa + dc * (255 - sa)) / 255;
+            }
+            out[3] = dp >> 24;
+            d[x] = (uint32_t(out[3]) << 24) | (uint32_t(out[2]) << 16) | (uint32_t(out[1]) << 8) |
+                   uint32_t(out[0]);
+        }
+    }
+    return true;
+}
+
+void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
+                const ColorTx& parentCx, const std::vector<QPainterPath>& clips, int nesting) {
+    if (nesting > kMaxDrawNesting || !o.visible) return;
+    const QTransform world = toQt(o.matrix) * parentWorld;
+    const ColorTx cx = ColorTx::from(o.cxform).then(parentCx);
+    const uint8_t blend = o.blendMode;
+    const bool layered = !o.filters.empty() || (blend >= 2 && blend <= 14);
+    if (!layered) {
+        drawContent(c, o, world, cx, clips, nesting);
+        return;
+    }
+    // Offscreen: the object alone, filtered, then composited with its blend mode.
+    const QMargins margins = filterMargins(o.filters, c.stageScale);
+    QRect area = boundsOf(c, o, parentWorld, nesting).toAlignedRect().marginsAdded(margins);
+    // Filters read pixels beyond the target's edge; blends only need what is visible.
+    area = area.intersected(c.target.marginsAdded(margins));
+    if (area.isEmpty()) return;
+    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
+    if (layer.isNull()) return;
+    layer.fill(Qt::transparent);
+    {
+        QPainter lp(&layer);
+        lp.setRenderHint(QPainter::Antialiasing, c.antialias);
+        lp.setRenderHint(QPainter::SmoothPixmapTransform, c.antialias);
+        Ctx lc = c;
+        lc.p = &lp;
+        lc.target = QRect(QPoint(0, 0), area.size());
+        lc.layer = &layer;
+        const QTransform shift = QTransform::fromTranslate(-area.x(), -area.y());
+        // The layer's alpha applies to the whole group, not to each shape in it.
+        ColorTx inner = cx;
+        const double alpha = std::clamp(cx.ma, 0.0, 1.0);
+        if (alpha > 0) inner.ma = 1;
+        std::vector<QPainterPath> none;
+        drawContent(lc, o, world * shift, inner, none, nesting);
+        lp.end();
+        if (!o.filters.empty()) applyFilters(layer, o.filters, c.stageScale);
+        if (alpha < 1 && alpha > 0) {
+            QPainter fade(&layer);
+            fade.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+            fade.fillRect(layer.rect(),
+                          QColor(0, 0, 0, static_cast<int>(std::lround(alpha * 255))));
+        }
+    }
+    QPainter& p = *c.p;
+    applyClip(c, clips);
+    if ((blend == 9 || blend == 10)) {
+        QImage* dst = c.layer ? c.layer : dynamic_cast<QImage*>(p.device());
+        if (dst && blendByHand(*dst, layer, area.topLeft(), blend)) return;
+        p.setCompositionMode(QPainter::CompositionMode_Difference);
+    } else if ((blend == 11 || blend == 12) && !c.layer) {
+        // Alpha and erase act on a layer below; straight onto the stage they draw nothing.
+        return;
+    } else {
+        p.setCompositionMode(*qtMode(blend));
+    }
+    p.drawImage(area.topLeft(), layer);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+void drawList(Ctx& c, const DisplayList& list, const QTransform& world, const ColorTx& cx,
+              const std::vector<QPainterPath>& parentClips, int nesting) {
+    if (nesting > kMaxDrawNesting) return;
+    std::vector<ActiveMask> masks;
+    std::vector<QPainterPath> clips = parentClips;
+    bool dirty = false;
+    for (const auto& [depth, obj] : list.objects) {
+        const size_t before = masks.size();
+        std::erase_if(masks, [d = depth](const ActiveMask& m) { return m.upTo < d; });
+        if (masks.size() != before) dirty = true;
+        if (obj.clipDepth > 0) {
+            if (obj.clipDepth > depth)
+                masks.push_back({obj.clipDepth, maskArea(c, obj, world, nesting)});
+            dirty = true;
+            continue;
+        }
+        if (dirty) {
+            clips = parentClips;
+            for (const auto& m : masks) clips.push_back(m.area);
+            applyClip(c, clips);
+            dirty = false;
+        }
+        drawObject(c, obj, world, cx, clips, nesting);
+        if (!obj.sprite) continue;
+        // A sprite may have changed the clip for its own masks: put ours back.
+        applyClip(c, clips);
+    }
+    if (clips.size() != parentClips.size()) applyClip(c, parentClips);
+}
 
 }  // namespace
 
@@ -157,37 +477,18 @@ QTransform stageTransform(const MovieInfo& info, const QRectF& vp, ScaleMode mod
 }
 
 void renderStage(QPainter& p, const QRect& viewport, ScaleMode mode, const QColor& bg,
-                 const Movie& movie, const DisplayList& list) {
+                 const Movie& movie, const DisplayList& list, bool antialias) {
     p.save();
-    p.setRenderHint(QPainter::Antialiasing, true);
-    p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    p.setRenderHint(QPainter::Antialiasing, antialias);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, antialias);
     p.setClipRect(viewport);
     p.fillRect(viewport, bg);
-    const QTransform base = stageTransform(movie.info, QRectF(viewport), mode);
-
-    std::vector<ActiveMask> masks;
-    bool clipped = false;
-    for (const auto& [depth, obj] : list.objects) {
-        const Character* ch = movie.character(obj.characterId);
-        if (!ch) continue;
-        const QTransform world = toQt(obj.matrix) * base;
-        const size_t before = masks.size();
-        std::erase_if(masks, [d = depth](const ActiveMask& m) { return m.upTo < d; });
-        if (obj.clipDepth > 0) {
-            masks.push_back({obj.clipDepth, maskArea(*ch, world)});
-            clipped = true;  // forces the clip to be recomputed for the next object
-            continue;
-        }
-        if (masks.size() != before || clipped) {
-            p.resetTransform();
-            p.setClipRect(viewport);
-            for (const auto& m : masks) p.setClipPath(m.area, Qt::IntersectClip);
-            clipped = false;
-        }
-        if (!obj.visible) continue;
-        if (const auto* sc = std::get_if<ShapeCharacter>(ch))
-            drawShape(p, sc->get(), world, obj.cxform);
-    }
+    const QTransform device0 = p.transform();
+    const QTransform base = stageTransform(movie.info, QRectF(viewport), mode) * device0;
+    const QRect device = device0.mapRect(viewport);
+    p.resetTransform();
+    Ctx c{movie, &p, device, std::sqrt(std::abs(base.determinant())) * 20, antialias};
+    drawList(c, list, base, ColorTx{}, {}, 0);
     p.restore();
 }
 

@@ -20,8 +20,9 @@ namespace swf::render {
 // is centred whenever it does not fill the viewport.
 QTransform stageTransform(const MovieInfo& info, const QRectF& viewport, ScaleMode mode);
 
-// Fills the viewport with bg, then draws list clipped to the viewport.
+// Fills the viewport with bg, then draws list clipped to the viewport. antialias: the
+// stage's quality (high draws smooth edges, low draws them hard, as Flash's low quality).
 void renderStage(QPainter& painter, const QRect& viewport, ScaleMode mode, const QColor& bg,
-                 const Movie& movie, const DisplayList& list);
+                 const Movie& movie, const DisplayList& list, bool antialias = true);
 
 }  // namespace swf::render

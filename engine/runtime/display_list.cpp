@@ -2,7 +2,7 @@
 
 namespace swf {
 
-void DisplayList::apply(const format::PlaceObject& p) {
+void DisplayList::apply(const format::PlaceObject& p, int frame) {
     auto it = objects.find(p.depth);
     const bool modify = p.version >= 2 && p.move;
     if (!modify) {
@@ -10,6 +10,7 @@ void DisplayList::apply(const format::PlaceObject& p) {
         DisplayObject o;
         o.characterId = *p.characterId;
         o.depth = p.depth;
+        o.placedAt = frame;
         if (p.matrix) o.matrix = *p.matrix;
         if (p.cxform) o.cxform = *p.cxform;
         if (p.ratio) o.ratio = *p.ratio;
@@ -17,6 +18,8 @@ void DisplayList::apply(const format::PlaceObject& p) {
         if (p.clipDepth) o.clipDepth = *p.clipDepth;
         if (p.blendMode) o.blendMode = *p.blendMode;
         if (p.visible) o.visible = *p.visible;
+        if (p.cacheAsBitmap) o.cacheAsBitmap = *p.cacheAsBitmap;
+        o.filters = p.filters;
         objects[p.depth] = std::move(o);
         return;
     }
@@ -25,11 +28,14 @@ void DisplayList::apply(const format::PlaceObject& p) {
         if (!p.characterId) return;
         format::PlaceObject fresh = p;
         fresh.move = false;
-        apply(fresh);
+        apply(fresh, frame);
         return;
     }
     DisplayObject& o = it->second;
-    if (p.characterId) o.characterId = *p.characterId;
+    if (p.characterId && *p.characterId != o.characterId) {
+        o.characterId = *p.characterId;
+        o.sprite.reset();  // a different character starts from its beginning
+    }
     if (p.matrix) o.matrix = *p.matrix;
     if (p.cxform) o.cxform = *p.cxform;
     if (p.ratio) o.ratio = *p.ratio;
@@ -37,6 +43,8 @@ void DisplayList::apply(const format::PlaceObject& p) {
     if (p.clipDepth) o.clipDepth = *p.clipDepth;
     if (p.blendMode) o.blendMode = *p.blendMode;
     if (p.visible) o.visible = *p.visible;
+    if (p.cacheAsBitmap) o.cacheAsBitmap = *p.cacheAsBitmap;
+    if (p.filterCount || !p.filters.empty()) o.filters = p.filters;
 }
 
 void DisplayList::apply(const format::RemoveObject& r) { objects.erase(r.depth); }

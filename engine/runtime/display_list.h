@@ -1,18 +1,48 @@
 #pragma once
-// The objects on one timeline's stage, by depth.
+// The objects on one timeline's stage, by depth; sprites and buttons carry their own.
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "engine/format/filter.h"
 #include "engine/format/place.h"
 #include "engine/format/records.h"
 
 namespace swf {
 
+// Owns one T and copies it deeply: display lists nest through sprites and are copied whole.
+template <class T>
+class Boxed {
+public:
+    Boxed() = default;
+    Boxed(const Boxed& o) : p_(o.p_ ? std::make_unique<T>(*o.p_) : nullptr) {}
+    Boxed(Boxed&&) noexcept = default;
+    Boxed& operator=(const Boxed& o) {
+        if (this != &o) p_ = o.p_ ? std::make_unique<T>(*o.p_) : nullptr;
+        return *this;
+    }
+    Boxed& operator=(Boxed&&) noexcept = default;
+    explicit operator bool() const { return p_ != nullptr; }
+    T* get() const { return p_.get(); }
+    T* operator->() const { return p_.get(); }
+    T& operator*() const { return *p_; }
+    void emplace() { p_ = std::make_unique<T>(); }
+    void reset() { p_.reset(); }
+    bool operator==(const Boxed& o) const { return p_ ? (o.p_ && *p_ == *o.p_) : !o.p_; }
+
+private:
+    std::unique_ptr<T> p_;
+};
+
+struct SpriteState;
+
 struct DisplayObject {
     uint16_t characterId = 0;
     int depth = 0;
+    int placedAt = 0;  // frame of the owning timeline whose command created it
     format::Matrix matrix;
     format::Cxform cxform;
     uint16_t ratio = 0;
@@ -20,6 +50,9 @@ struct DisplayObject {
     uint16_t clipDepth = 0;  // nonzero: a mask over depths (depth, clipDepth]
     uint8_t blendMode = 0;
     bool visible = true;
+    bool cacheAsBitmap = false;
+    std::vector<format::Filter> filters;
+    Boxed<SpriteState> sprite;  // a sprite's or button's own display list, once started
     bool operator==(const DisplayObject&) const = default;
 };
 
@@ -27,8 +60,16 @@ struct DisplayList {
     std::map<int, DisplayObject> objects;  // drawn in ascending depth
     bool operator==(const DisplayList&) const = default;
 
-    void apply(const format::PlaceObject& p);
+    // frame: the frame of this list's timeline the command belongs to.
+    void apply(const format::PlaceObject& p, int frame = 0);
     void apply(const format::RemoveObject& r);
+};
+
+// A running sprite (or a button's shown state): its frame and its objects.
+struct SpriteState {
+    int frame = 0;
+    DisplayList list;
+    bool operator==(const SpriteState&) const = default;
 };
 
 }  // namespace swf

@@ -92,6 +92,86 @@ private:
             case code::DefineSprite:
                 defineSprite(tag.body);
                 return true;
+            case code::DefineMorphShape:
+            case code::DefineMorphShape2: {
+                MorphCharacter m;
+                m.body = tag.body;
+                m.version = tag.code == code::DefineMorphShape ? 1 : 2;
+                m.limits = shapeLimits();
+                m.edgeBudget = &movie_.edgeBudget;
+                define(tag.body, std::move(m));
+                return true;
+            }
+            case code::JPEGTables:
+                if (movie_.jpegTables.empty()) movie_.jpegTables = tag.body;
+                return true;
+            case code::DefineBits:
+            case code::DefineBitsJPEG2:
+            case code::DefineBitsJPEG3:
+            case code::DefineBitsJPEG4:
+            case code::DefineBitsLossless:
+            case code::DefineBitsLossless2: {
+                BitmapCharacter b;
+                b.tag = parseBitmapTag(tag.code, tag.body);
+                if (b.tag.valid) define(tag.body, std::move(b));
+                return true;
+            }
+            case code::DefineFont:
+            case code::DefineFont2:
+            case code::DefineFont3: {
+                FontCharacter f;
+                f.body = tag.body;
+                f.version = tag.code == code::DefineFont    ? 1
+                            : tag.code == code::DefineFont2 ? 2
+                                                            : 3;
+                f.edgeBudget = &movie_.edgeBudget;
+                define(tag.body, std::move(f));
+                return true;
+            }
+            case code::DefineFontInfo:
+            case code::DefineFontInfo2: {
+                if (tag.body.size() < 2) return true;
+                const uint16_t id = static_cast<uint16_t>(tag.body[0] | (tag.body[1] << 8));
+                auto it = movie_.characters.find(id);
+                if (it == movie_.characters.end()) return true;
+                if (auto* f = std::get_if<FontCharacter>(&it->second); f && f->info.empty()) {
+                    f->info = tag.body;
+                    f->infoVersion = tag.code == code::DefineFontInfo ? 1 : 2;
+                }
+                return true;
+            }
+            case code::DefineFontAlignZones:
+                return true;  // hinting for small sizes; outlines are drawn as they are
+            case code::DefineText:
+            case code::DefineText2: {
+                TextCharacter t;
+                t.body = tag.body;
+                t.version = tag.code == code::DefineText ? 1 : 2;
+                define(tag.body, std::move(t));
+                return true;
+            }
+            case code::DefineEditText: {
+                EditTextCharacter e{parseDefineEditText(tag.body)};
+                define(tag.body, std::move(e));
+                return true;
+            }
+            case code::DefineButton:
+            case code::DefineButton2: {
+                ButtonCharacter b{
+                    parseDefineButton(tag.body, tag.code == code::DefineButton ? 1 : 2),
+                    std::nullopt};
+                define(tag.body, std::move(b));
+                return true;
+            }
+            case code::DefineButtonCxform: {
+                if (tag.body.size() < 2) return true;
+                const uint16_t id = static_cast<uint16_t>(tag.body[0] | (tag.body[1] << 8));
+                auto it = movie_.characters.find(id);
+                if (it == movie_.characters.end()) return true;
+                if (auto* b = std::get_if<ButtonCharacter>(&it->second))
+                    b->cxform = parseButtonCxform(tag.body);
+                return true;
+            }
             default:
                 return false;
         }
@@ -111,15 +191,28 @@ private:
         return true;
     }
 
+    ShapeLimits shapeLimits() const {
+        ShapeLimits sl;
+        sl.maxEdges = limits_.maxEdgesPerShape;
+        sl.maxStyles = limits_.maxStylesPerShape;
+        return sl;
+    }
+
     void defineShape(std::span<const uint8_t> body, int version) {
         if (body.size() < 2) return;
         const uint16_t id = static_cast<uint16_t>(body[0] | (body[1] << 8));
         if (movie_.characters.contains(id)) return;  // the first definition wins
-        ShapeLimits sl;
-        sl.maxEdges = limits_.maxEdgesPerShape;
-        sl.maxStyles = limits_.maxStylesPerShape;
         movie_.characters.emplace(id, Character(std::in_place_type<ShapeCharacter>, body, version,
-                                                sl, &movie_.edgeBudget));
+                                                shapeLimits(), &movie_.edgeBudget));
+    }
+
+    // Any other character: the id leads the body; the first definition wins.
+    template <class C>
+    void define(std::span<const uint8_t> body, C&& c) {
+        if (body.size() < 2) return;
+        const uint16_t id = static_cast<uint16_t>(body[0] | (body[1] << 8));
+        if (movie_.characters.contains(id)) return;
+        movie_.characters.emplace(id, Character(std::in_place_type<std::decay_t<C>>, std::move(c)));
     }
 
     void defineSprite(std::span<const uint8_t> body) {
@@ -140,20 +233,24 @@ private:
 };
 
 // Replays the root timeline once; a huge display list makes snapshots sparser, never bigger.
-void takeSnapshots(Movie& movie, const LoadLimits& limits) {
+std::vector<TimelineSnapshot> takeSnapshots(const Movie& movie) {
+    std::vector<TimelineSnapshot> out;
     DisplayList list;
+    const LoadLimits& limits = movie.limits;
     size_t budget = limits.maxSnapshotObjects;
-    int lastTaken = -limits.snapshotInterval;
+    const int interval = std::max(1, limits.snapshotInterval);
+    int lastTaken = -interval;
     const auto& frames = movie.root.frames;
     for (int f = 0; f < static_cast<int>(frames.size()); ++f) {
-        applyFrame(list, movie, frames[f]);
-        if (f - lastTaken < limits.snapshotInterval) continue;
+        applyFrame(list, movie, frames[f], f);
+        if (f - lastTaken < interval) continue;
         const size_t cost = list.objects.size() + 1;
         if (cost > budget) break;
         budget -= cost;
-        movie.rootSnapshots.push_back({f, list});
+        out.push_back({f, list});
         lastTaken = f;
     }
+    return out;
 }
 
 }  // namespace
@@ -180,14 +277,14 @@ std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes, const Loa
     info.frameCount = h.frameCount;
 
     movie->data = std::move(c.body);
-    movie->edgeBudget = limits.maxEdgesPerMovie;
+    movie->edgeBudget.reset(limits.maxEdgesPerMovie);
+    movie->limits = limits;
     TimelineBuilder builder(*movie, limits);
     const bool complete = builder.read(std::span<const uint8_t>(movie->data).subspan(h.tagsOffset),
                                        movie->root, true);
     info.truncated = info.truncated || c.truncated || !complete;
     // The header's count rules: missing frames are empty, extra ones are never reached.
     movie->root.frames.resize(std::max(1, h.frameCount));
-    takeSnapshots(*movie, limits);
     return movie;
 }
 
@@ -213,17 +310,21 @@ std::shared_ptr<const Movie> loadMovieFile(const std::string& path) {
 
 const MovieInfo& movieInfo(const Movie& movie) { return movie.info; }
 
-void applyCommand(DisplayList& list, const Movie& movie, const DisplayCommand& cmd) {
+const std::vector<TimelineSnapshot>& Movie::rootSnapshots() const {
+    return snapshots_.get([this] { return takeSnapshots(*this); });
+}
+
+void applyCommand(DisplayList& list, const Movie& movie, const DisplayCommand& cmd, int frame) {
     const auto body = std::span<const uint8_t>(movie.data).subspan(cmd.offset, cmd.length);
     switch (cmd.kind) {
         case DisplayCommand::Place1:
-            list.apply(parsePlaceObject(body, 1));
+            list.apply(parsePlaceObject(body, 1), frame);
             break;
         case DisplayCommand::Place2:
-            list.apply(parsePlaceObject(body, 2));
+            list.apply(parsePlaceObject(body, 2), frame);
             break;
         case DisplayCommand::Place3:
-            list.apply(parsePlaceObject(body, 3));
+            list.apply(parsePlaceObject(body, 3), frame);
             break;
         case DisplayCommand::Remove1:
             list.apply(parseRemoveObject(body, 1));
@@ -234,32 +335,79 @@ void applyCommand(DisplayList& list, const Movie& movie, const DisplayCommand& c
     }
 }
 
-void applyFrame(DisplayList& list, const Movie& movie, const Frame& frame) {
-    for (const auto& cmd : frame.commands) applyCommand(list, movie, cmd);
+void applyFrame(DisplayList& list, const Movie& movie, const Frame& frame, int frameIndex) {
+    for (const auto& cmd : frame.commands) applyCommand(list, movie, cmd, frameIndex);
+}
+
+size_t EdgeBudget::take(size_t want) {
+    size_t avail = left_.load();
+    size_t got;
+    do {
+        got = std::min(avail, want);
+    } while (!left_.compare_exchange_weak(avail, avail - got));
+    return got;
 }
 
 ShapeCharacter::ShapeCharacter(std::span<const uint8_t> tagBody, int version,
-                               format::ShapeLimits limits, std::atomic<size_t>* edgeBudget)
+                               format::ShapeLimits limits, EdgeBudget* edgeBudget)
     : body_(tagBody), version_(version), limits_(limits), edgeBudget_(edgeBudget) {}
 
 const ShapeCharacter::Built& ShapeCharacter::get() const {
-    std::call_once(lazy_->once, [this] {
+    return lazy_.get([this] {
         // Take this shape's edges out of the movie's budget; give back what it did not use.
         format::ShapeLimits sl = limits_;
-        size_t avail = edgeBudget_->load();
-        size_t want;
-        do {
-            want = std::min(avail, sl.maxEdges);
-        } while (!edgeBudget_->compare_exchange_weak(avail, avail - want));
-        sl.maxEdges = want;
+        sl.maxEdges = edgeBudget_->take(sl.maxEdges);
+        Built built;
         format::Shape shape = format::parseDefineShape(body_, version_, sl);
-        edgeBudget_->fetch_add(want - shape.edgeCount);
-        lazy_->built.geometry = render::buildShapeGeometry(shape);
+        edgeBudget_->giveBack(sl.maxEdges - std::min(sl.maxEdges, shape.edgeCount));
+        built.geometry = render::buildShapeGeometry(shape);
         shape.paths.clear();
         shape.paths.shrink_to_fit();
-        lazy_->built.shape = std::move(shape);
+        built.shape = std::move(shape);
+        return built;
     });
-    return lazy_->built;
+}
+
+const format::MorphShape& MorphCharacter::get() const {
+    return lazy.get([this] {
+        format::ShapeLimits sl = limits;
+        sl.maxEdges = edgeBudget->take(sl.maxEdges);
+        format::MorphShape m = format::parseDefineMorphShape(body, version, sl);
+        // Both edge lists are kept: charge the end edges too.
+        const size_t used = m.start.edgeCount + m.endEdges.size();
+        edgeBudget->giveBack(sl.maxEdges - std::min(sl.maxEdges, used));
+        return m;
+    });
+}
+
+const FontCharacter::Built& FontCharacter::get() const {
+    return lazy.get([this] {
+        Built b;
+        format::ShapeLimits sl;
+        sl.maxEdges = edgeBudget->take(sl.maxEdges);
+        b.font = format::parseDefineFont(body, version, sl);
+        if (!info.empty()) format::applyFontInfo(b.font, info, infoVersion);
+        size_t used = 0;
+        for (const auto& g : b.font.glyphs) used += g.edgeCount;
+        edgeBudget->giveBack(sl.maxEdges - std::min(sl.maxEdges, used));
+        b.glyphs.reserve(b.font.glyphs.size());
+        for (auto& g : b.font.glyphs) {
+            const render::ShapeGeometry geo = render::buildShapeGeometry(g);
+            QPainterPath path;
+            path.setFillRule(Qt::OddEvenFill);
+            for (const auto& layer : geo.layers)
+                for (const auto& f : layer.fills) path.addPath(f.path);
+            b.glyphs.push_back(path);
+            g.paths.clear();
+            g.paths.shrink_to_fit();
+        }
+        for (uint32_t i = 0; i < b.font.codes.size(); ++i) b.byCode.emplace(b.font.codes[i], i);
+        return b;
+    });
+}
+
+const format::StaticText& TextCharacter::get() const {
+    return lazy.get([this] { return format::parseDefineText(body, version); });
 }
 
 std::optional<ScaleMode> parseScaleMode(std::string_view name) {

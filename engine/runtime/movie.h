@@ -2,19 +2,26 @@
 // The parsed movie: header facts, character dictionary and the root timeline. Built once by
 // loadMovie() and then only read, so any number of players may share it across threads.
 
+#include <QImage>
+#include <QPainterPath>
 #include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <unordered_map>
 #include <variant>
 #include <vector>
 
+#include "engine/format/bitmap.h"
+#include "engine/format/button.h"
+#include "engine/format/morph.h"
 #include "engine/format/place.h"
 #include "engine/format/shape.h"
+#include "engine/format/text.h"
 #include "engine/player.h"
 #include "engine/render/shape_geometry.h"
 #include "engine/runtime/display_list.h"
@@ -39,6 +46,37 @@ struct Timeline {
     std::map<std::string, int> labels;  // label -> 0-based frame
 };
 
+// A value made on first use, safely from several players' threads at once; movable so the
+// character that holds it can live in a variant.
+template <class T>
+class Lazy {
+public:
+    template <class Make>
+    const T& get(Make&& make) const {
+        std::call_once(s_->once, [&] { s_->value = make(); });
+        return s_->value;
+    }
+
+private:
+    struct State {
+        std::once_flag once;
+        T value;
+    };
+    std::unique_ptr<State> s_ = std::make_unique<State>();
+};
+
+// Edges shapes, morphs and glyphs may still build, shared by the whole movie.
+class EdgeBudget {
+public:
+    explicit EdgeBudget(size_t n = 0) : left_(n) {}
+    void reset(size_t n) { left_ = n; }
+    size_t take(size_t want);
+    void giveBack(size_t n) { left_.fetch_add(n); }
+
+private:
+    std::atomic<size_t> left_;
+};
+
 // A shape is parsed and turned into paths the first time it is drawn: loading stays cheap and
 // unused artwork costs nothing. Safe to use from several players' threads at once.
 class ShapeCharacter {
@@ -48,25 +86,61 @@ public:
         render::ShapeGeometry geometry;
     };
     ShapeCharacter(std::span<const uint8_t> tagBody, int version, format::ShapeLimits limits,
-                   std::atomic<size_t>* edgeBudget);
+                   EdgeBudget* edgeBudget);
     const Built& get() const;
 
 private:
-    struct Lazy {
-        std::once_flag once;
-        Built built;
-    };
     std::span<const uint8_t> body_;  // inside the owning Movie's data
     int version_;
     format::ShapeLimits limits_;
-    std::atomic<size_t>* edgeBudget_;
-    std::unique_ptr<Lazy> lazy_ = std::make_unique<Lazy>();
+    EdgeBudget* edgeBudget_;
+    Lazy<Built> lazy_;
 };
 
-// The root display list after frame `frame`, kept so seeks replay only a few frames.
-struct TimelineSnapshot {
-    int frame;
-    DisplayList list;
+struct MorphCharacter {
+    std::span<const uint8_t> body;
+    int version = 1;
+    format::ShapeLimits limits;
+    EdgeBudget* edgeBudget = nullptr;
+    Lazy<format::MorphShape> lazy;
+    const format::MorphShape& get() const;
+};
+
+struct BitmapCharacter {
+    format::BitmapTag tag;
+    Lazy<QImage> lazy;  // premultiplied ARGB; null when it cannot be decoded
+    const QImage& image(const Movie& movie) const;
+};
+
+struct FontCharacter {
+    struct Built {
+        format::Font font;
+        std::vector<QPainterPath> glyphs;  // in font units (see Font::emUnits)
+        std::unordered_map<uint16_t, uint32_t> byCode;
+    };
+    std::span<const uint8_t> body;
+    int version = 1;
+    std::span<const uint8_t> info;  // DefineFontInfo body, if any
+    int infoVersion = 1;
+    EdgeBudget* edgeBudget = nullptr;
+    Lazy<Built> lazy;
+    const Built& get() const;
+};
+
+struct TextCharacter {
+    std::span<const uint8_t> body;
+    int version = 1;
+    Lazy<format::StaticText> lazy;
+    const format::StaticText& get() const;
+};
+
+struct EditTextCharacter {
+    format::EditText text;
+};
+
+struct ButtonCharacter {
+    format::Button button;
+    std::optional<format::Cxform> cxform;  // DefineButtonCxform, for DefineButton (1)
 };
 
 struct SpriteCharacter {
@@ -75,21 +149,13 @@ struct SpriteCharacter {
     Timeline timeline;
 };
 
-using Character = std::variant<ShapeCharacter, SpriteCharacter>;
+using Character = std::variant<ShapeCharacter, SpriteCharacter, MorphCharacter, BitmapCharacter,
+                               FontCharacter, TextCharacter, EditTextCharacter, ButtonCharacter>;
 
-class Movie {
-public:
-    MovieInfo info;
-    std::vector<uint8_t> data;  // the uncompressed file after the header; lazily read parts
-    mutable std::atomic<size_t> edgeBudget{0};  // edges all shapes may still build
-    Timeline root;
-    std::unordered_map<uint16_t, Character> characters;
-    std::vector<TimelineSnapshot> rootSnapshots;  // ascending frames, bounded in total size
-
-    const Character* character(uint16_t id) const {
-        auto it = characters.find(id);
-        return it == characters.end() ? nullptr : &it->second;
-    }
+// The root display list after frame `frame`, kept so seeks replay only a few frames.
+struct TimelineSnapshot {
+    int frame;
+    DisplayList list;
 };
 
 // Bounds on what one file may make us hold, whatever it declares.
@@ -102,9 +168,33 @@ struct LoadLimits {
     size_t maxSnapshotObjects = 1u << 20;  // objects over all of them
 };
 
+class Movie {
+public:
+    MovieInfo info;
+    std::vector<uint8_t> data;      // the uncompressed file after the header; lazily read parts
+    mutable EdgeBudget edgeBudget;  // edges all shapes may still build
+    Timeline root;
+    std::unordered_map<uint16_t, Character> characters;
+    std::span<const uint8_t> jpegTables;  // JPEGTables, shared by every DefineBits
+    LoadLimits limits;
+
+    const Character* character(uint16_t id) const {
+        auto it = characters.find(id);
+        return it == characters.end() ? nullptr : &it->second;
+    }
+
+    // Root display lists kept every few frames (ascending, bounded in total size). Made on
+    // the first call by replaying the timeline once; later calls share the result.
+    const std::vector<TimelineSnapshot>& rootSnapshots() const;
+
+private:
+    Lazy<std::vector<TimelineSnapshot>> snapshots_;
+};
+
 std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes, const LoadLimits& limits);
 
-void applyCommand(DisplayList& list, const Movie& movie, const DisplayCommand& cmd);
-void applyFrame(DisplayList& list, const Movie& movie, const Frame& frame);
+void applyCommand(DisplayList& list, const Movie& movie, const DisplayCommand& cmd, int frame = 0);
+// Applies one frame's commands; frameIndex is that frame's number in its timeline.
+void applyFrame(DisplayList& list, const Movie& movie, const Frame& frame, int frameIndex = 0);
 
 }  // namespace swf

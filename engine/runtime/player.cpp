@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "engine/avm1/movie_scripts.h"
 #include "engine/render/renderer.h"
 #include "engine/runtime/display_list.h"
+#include "engine/runtime/instances.h"
 #include "engine/runtime/movie.h"
 
 namespace swf {
@@ -17,30 +19,86 @@ public:
         enterFrame(0);
     }
 
-    // Applies frame f's commands on top of the current list.
+    // Applies frame f's commands on top of the current list; new sprites start at their
+    // first frame.
     void enterFrame(int f) {
-        applyFrame(list, movie, movie.root.frames[f]);
+        applyFrame(list, movie, movie.root.frames[f], f);
         frame = f;
+        InstanceContext ctx{movie};
+        startInstances(list, ctx);
+    }
+
+    // One tick: running sprites advance, then the root moves on (looping at its end).
+    void tick() {
+        InstanceContext ctx{movie};
+        tickInstances(list, ctx);
+        const int next = frame + 1 < total ? frame + 1 : 0;
+        if (next == frame + 1)
+            enterFrame(next);
+        else
+            seek(next);
     }
 
     // The state of frame n is the timeline replayed up to n: start from the latest kept list
     // at or before n when that saves work (always, going backwards), then apply in order.
+    // Objects alive both before and after keep their sprite states.
     void seek(int target) {
         if (target == frame) return;
-        const auto& snaps = movie.rootSnapshots;
+        const bool back = target < frame;
+        const int interval = std::max(1, movie.limits.snapshotInterval);
+        if (!back && target - frame <= interval) {
+            // A short step forward: the commands alone, in place.
+            for (int f = frame + 1; f <= target; ++f)
+                applyFrame(list, movie, movie.root.frames[f], f);
+            frame = target;
+            InstanceContext ctx{movie};
+            startInstances(list, ctx);
+            return;
+        }
+        const auto& snaps = movie.rootSnapshots();
         auto it = std::upper_bound(snaps.begin(), snaps.end(), target,
                                    [](int t, const TimelineSnapshot& s) { return t < s.frame; });
         const TimelineSnapshot* base = it == snaps.begin() ? nullptr : &*std::prev(it);
-        if (target < frame || (base && base->frame > frame)) {
-            if (base) {
-                list = base->list;
-                frame = base->frame;
-            } else {
-                list = {};
-                enterFrame(0);
-            }
+        DisplayList rebuilt;
+        int at;
+        if (!back && (!base || base->frame <= frame)) {
+            // No kept list ahead of us: replay forward from here.
+            rebuilt = stripped(list);
+            at = frame;
+        } else if (base) {
+            rebuilt = base->list;
+            at = base->frame;
+        } else {
+            applyFrame(rebuilt, movie, movie.root.frames[0], 0);
+            at = 0;
         }
-        while (frame < target) enterFrame(frame + 1);
+        for (int f = at + 1; f <= target; ++f) applyFrame(rebuilt, movie, movie.root.frames[f], f);
+        InstanceContext ctx{movie};
+        carryStates(list, rebuilt, ctx);
+        list = std::move(rebuilt);
+        frame = target;
+    }
+
+    // The root objects without their sprite states (which carryStates moves over).
+    static DisplayList stripped(const DisplayList& l) {
+        DisplayList out;
+        for (const auto& [d, o] : l.objects) {
+            DisplayObject c;
+            c.characterId = o.characterId;
+            c.depth = o.depth;
+            c.placedAt = o.placedAt;
+            c.matrix = o.matrix;
+            c.cxform = o.cxform;
+            c.ratio = o.ratio;
+            c.name = o.name;
+            c.clipDepth = o.clipDepth;
+            c.blendMode = o.blendMode;
+            c.visible = o.visible;
+            c.cacheAsBitmap = o.cacheAsBitmap;
+            c.filters = o.filters;
+            out.objects.emplace(d, std::move(c));
+        }
+        return out;
     }
 
     const Movie& movie;
@@ -48,12 +106,28 @@ public:
     DisplayList list;
     int frame = 0;
     bool playing = true;
+    Quality quality = Quality::High;
     std::function<void(std::string_view)> trace;
+    std::unique_ptr<avm1::ScriptRunner> scripts;  // null for a movie without actions
+};
+
+// Lets the scripts see where the root landed once a player operation is done.
+struct ScriptSync {
+    PlayerState& s;
+    bool tick;
+    ~ScriptSync() {
+        if (s.scripts) s.scripts->sync(tick);
+    }
 };
 
 Player::Player(std::shared_ptr<const Movie> movie) : movie_(std::move(movie)) {
     if (!movie_) throw std::invalid_argument("swf::Player needs a movie");
     state_ = std::make_unique<PlayerState>(*movie_);
+    PlayerState* s = state_.get();
+    s->scripts = avm1::ScriptRunner::create(
+        *movie_, {[s] { return s->frame; }, [s](int f) { s->seek(f); }, [s] { return s->playing; },
+                  [s](bool p) { s->playing = p; }});
+    if (s->scripts) s->scripts->frameEntered(0);
 }
 
 Player::~Player() = default;
@@ -61,9 +135,9 @@ Player::~Player() = default;
 const MovieInfo& Player::info() const { return movie_->info; }
 
 void Player::advanceFrame() {
+    ScriptSync sync{*state_, true};
     if (!state_->playing) return;
-    const int next = state_->frame + 1;
-    state_->seek(next < state_->total ? next : 0);
+    state_->tick();
 }
 
 void Player::play() { state_->playing = true; }
@@ -71,21 +145,27 @@ void Player::stop() { state_->playing = false; }
 bool Player::isPlaying() const { return state_->playing; }
 
 void Player::back() {
+    ScriptSync sync{*state_, false};
     if (state_->frame > 0) state_->seek(state_->frame - 1);
     state_->playing = false;
 }
 
 void Player::forward() {
+    ScriptSync sync{*state_, false};
     if (state_->frame + 1 < state_->total) state_->seek(state_->frame + 1);
     state_->playing = false;
 }
 
 void Player::rewind() {
+    ScriptSync sync{*state_, false};
     state_->seek(0);
     state_->playing = false;
 }
 
-void Player::gotoFrame(int frame) { state_->seek(std::clamp(frame, 0, state_->total - 1)); }
+void Player::gotoFrame(int frame) {
+    ScriptSync sync{*state_, false};
+    state_->seek(std::clamp(frame, 0, state_->total - 1));
+}
 
 int Player::currentFrame() const { return state_->frame; }
 int Player::totalFrames() const { return state_->total; }
@@ -95,11 +175,16 @@ const DisplayList& Player::displayList() const { return state_->list; }
 void Player::render(QPainter& painter, const QRect& viewport, ScaleMode mode,
                     std::optional<QColor> bg) const {
     const QColor fill = bg ? *bg : movie_->info.background.value_or(QColor(Qt::white));
-    render::renderStage(painter, viewport, mode, fill, *movie_, state_->list);
+    render::renderStage(painter, viewport, mode, fill, *movie_, state_->list,
+                        state_->quality == Quality::High);
 }
 
+void Player::setQuality(Quality quality) { state_->quality = quality; }
+Quality Player::quality() const { return state_->quality; }
+
 void Player::setTraceSink(std::function<void(std::string_view)> sink) {
-    state_->trace = std::move(sink);
+    state_->trace = sink;
+    if (state_->scripts) state_->scripts->setTraceSink(std::move(sink));
 }
 
 }  // namespace swf

@@ -122,7 +122,7 @@ TEST(Timeline, SeeksEqualPlayingFromTheStart) {
     swf::LoadLimits sparse;
     sparse.maxSnapshotObjects = 20;
     auto thin = swf::loadMovie(bytes, sparse);
-    EXPECT_LT(thin->rootSnapshots.size(), m->rootSnapshots.size());
+    EXPECT_LT(thin->rootSnapshots().size(), m->rootSnapshots().size());
     swf::Player q(thin);
     for (int t : targets) {
         q.gotoFrame(t);

@@ -33,6 +33,7 @@ int usage() {
         << "usage:\n"
            "  lanfeng-cli info FILE [--json]\n"
            "  lanfeng-cli run FILE --frames N [--png-at K=PATH]... [--png PATH] [--wav PATH]\n"
+           "                      [--quality low|high]\n"
            "  lanfeng-cli bench FILE [--size WxH] [--frames N]\n";
     return 2;
 }
@@ -132,6 +133,7 @@ int cmdRun(const std::vector<std::string>& args) {
     std::string file, lastPng;
     long frames = -1;
     std::multimap<long, std::string> pngAt;
+    swf::Quality quality = swf::Quality::High;
     for (size_t k = 0; k < args.size(); ++k) {
         const std::string& a = args[k];
         const bool hasValue = k + 1 < args.size();
@@ -147,6 +149,10 @@ int cmdRun(const std::vector<std::string>& args) {
             lastPng = args[++k];
         } else if (a == "--wav" && hasValue) {
             ++k;  // sound output arrives with the mixer
+        } else if (a == "--quality" && hasValue) {
+            const std::string& q = args[++k];
+            if (q != "low" && q != "high") return usage();
+            quality = q == "low" ? swf::Quality::Low : swf::Quality::High;
         } else if (file.empty() && !a.starts_with("--")) {
             file = a;
         } else {
@@ -158,6 +164,7 @@ int cmdRun(const std::vector<std::string>& args) {
     if (!movie) return 1;
     const auto app = makeApp();
     swf::Player player(movie);
+    player.setQuality(quality);
     player.setTraceSink([](std::string_view line) { std::cout << line << "\n"; });
     int rc = 0;
     auto save = [&](const std::string& path) {

@@ -1,0 +1,43 @@
+#pragma once
+// Static text (DefineText) and text fields (DefineEditText) with QPainter.
+
+#include <QPainterPath>
+#include <QString>
+#include <QTransform>
+#include <vector>
+
+#include "engine/format/text.h"
+#include "engine/render/color.h"
+
+class QPainter;
+
+namespace swf {
+class Movie;
+}
+
+namespace swf::render {
+
+void drawStaticText(QPainter& p, const Movie& movie, const format::StaticText& text,
+                    const QTransform& world, const ColorTx& cx);
+// The glyph outlines of a static text in its own space (twips), for masks.
+QPainterPath staticTextOutline(const Movie& movie, const format::StaticText& text);
+
+void drawEditText(QPainter& p, const Movie& movie, const format::EditText& field,
+                  const QTransform& world, const ColorTx& cx);
+
+// One piece of styled text from a field's content.
+struct TextSpan {
+    QString text;
+    QString face;     // empty: the field's font
+    double size = 0;  // twips; 0: the field's height
+    QColor color;     // invalid: the field's colour
+    bool bold = false, italic = false, underline = false;
+    int align = -1;  // paragraph alignment, -1: the field's
+    bool operator==(const TextSpan&) const = default;
+};
+
+// The subset of HTML Flash text fields read: p, br, b, i, u, font (face, size, color), a.
+// Paragraph ends become "\n".
+std::vector<TextSpan> parseFieldHtml(const QString& html);
+
+}  // namespace swf::render

@@ -1,0 +1,77 @@
+#include "engine/runtime/instances.h"
+
+#include "engine/runtime/movie.h"
+
+namespace swf {
+namespace {
+
+void startOne(DisplayObject& o, InstanceContext& ctx, int nesting) {
+    if (o.sprite || nesting >= InstanceContext::kMaxNesting || ctx.budget == 0) return;
+    const Character* ch = ctx.movie.character(o.characterId);
+    if (!ch) return;
+    if (const auto* sp = std::get_if<SpriteCharacter>(ch)) {
+        --ctx.budget;
+        o.sprite.emplace();
+        applyFrame(o.sprite->list, ctx.movie, sp->timeline.frames[0], 0);
+        startInstances(o.sprite->list, ctx, nesting + 1);
+    } else if (const auto* b = std::get_if<ButtonCharacter>(ch)) {
+        --ctx.budget;
+        o.sprite.emplace();
+        for (const auto& rec : b->button.records) {
+            if (!rec.up) continue;
+            format::PlaceObject p;
+            p.version = 3;
+            p.depth = rec.depth;
+            p.characterId = rec.characterId;
+            p.matrix = rec.matrix;
+            p.cxform = b->cxform ? *b->cxform : rec.cxform;
+            if (rec.blendMode) p.blendMode = rec.blendMode;
+            p.filters = rec.filters;
+            o.sprite->list.apply(p, 0);
+        }
+        startInstances(o.sprite->list, ctx, nesting + 1);
+    }
+}
+
+}  // namespace
+
+void startInstances(DisplayList& list, InstanceContext& ctx, int nesting) {
+    for (auto& [depth, o] : list.objects) startOne(o, ctx, nesting);
+}
+
+void tickInstances(DisplayList& list, InstanceContext& ctx, int nesting) {
+    for (auto& [depth, o] : list.objects) {
+        if (!o.sprite) continue;
+        tickInstances(o.sprite->list, ctx, nesting + 1);
+        const Character* ch = ctx.movie.character(o.characterId);
+        const auto* sp = ch ? std::get_if<SpriteCharacter>(ch) : nullptr;
+        if (!sp) continue;  // buttons show one state
+        const int count = static_cast<int>(sp->timeline.frames.size());
+        if (count <= 1) continue;
+        SpriteState& s = *o.sprite;
+        const int next = s.frame + 1 < count ? s.frame + 1 : 0;
+        if (next == 0) {
+            // Looping rebuilds frame 0; what lives on keeps running.
+            DisplayList fresh;
+            applyFrame(fresh, ctx.movie, sp->timeline.frames[0], 0);
+            carryStates(s.list, fresh, ctx, nesting + 1);
+            s.list = std::move(fresh);
+        } else {
+            applyFrame(s.list, ctx.movie, sp->timeline.frames[next], next);
+            startInstances(s.list, ctx, nesting + 1);
+        }
+        s.frame = next;
+    }
+}
+
+void carryStates(DisplayList& before, DisplayList& after, InstanceContext& ctx, int nesting) {
+    for (auto& [depth, o] : after.objects) {
+        auto it = before.objects.find(depth);
+        if (it != before.objects.end() && it->second.characterId == o.characterId &&
+            it->second.placedAt == o.placedAt && !o.sprite)
+            o.sprite = std::move(it->second.sprite);
+    }
+    startInstances(after, ctx, nesting);
+}
+
+}  // namespace swf

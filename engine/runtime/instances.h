@@ -1,0 +1,31 @@
+#pragma once
+// Sprites and buttons on a display list: starting them, ticking their timelines, and keeping
+// their states across a rebuilt list.
+
+#include <cstddef>
+
+#include "engine/runtime/display_list.h"
+
+namespace swf {
+
+class Movie;
+struct Timeline;
+
+// One operation's allowance: a sprite that places itself, or deep fan-out, stops here.
+struct InstanceContext {
+    const Movie& movie;
+    size_t budget = 100000;  // sprite/button states one operation may start
+    static constexpr int kMaxNesting = 64;
+};
+
+// Gives every sprite or button on list (and below) that has no state yet its first frame.
+void startInstances(DisplayList& list, InstanceContext& ctx, int nesting = 0);
+
+// One tick of every running sprite on list: children first, then their own next frame.
+void tickInstances(DisplayList& list, InstanceContext& ctx, int nesting = 0);
+
+// Moves the states of objects that persist from before into after (same depth, character and
+// creating frame); the rest start afresh.
+void carryStates(DisplayList& before, DisplayList& after, InstanceContext& ctx, int nesting = 0);
+
+}  // namespace swf
