@@ -520,8 +520,9 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             case 0x0B:
             case 0x0C:
             case 0x0D: {
-                const double a = vm.toNumber(pop(c));
+                const Value ra = pop(c);
                 const double b = vm.toNumber(pop(c));
+                const double a = vm.toNumber(ra);
                 double r = 0;
                 if (op == 0x0A)
                     r = b + a;
@@ -540,14 +541,16 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 break;
             }
             case 0x3F: {
-                const double a = vm.toNumber(pop(c));
+                const Value ra = pop(c);
                 const double b = vm.toNumber(pop(c));
+                const double a = vm.toNumber(ra);
                 push(c, Value(std::fmod(b, a)));
                 break;
             }
             case 0x47: {
-                const Value a = vm.toPrimitive(pop(c));
+                const Value ra = pop(c);
                 const Value b = vm.toPrimitive(pop(c));
+                const Value a = vm.toPrimitive(ra);
                 if (a.isString() || b.isString()) {
                     std::string s = vm.toString(b) + vm.toString(a);
                     if (s.size() > vm.limits().maxStringBytes) throw ScriptAbort{"string too long"};
@@ -564,14 +567,16 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 push(c, Value(vm.toNumber(pop(c)) - 1));
                 break;
             case 0x0E: {
-                const double a = vm.toNumber(pop(c));
+                const Value ra = pop(c);
                 const double b = vm.toNumber(pop(c));
+                const double a = vm.toNumber(ra);
                 push(c, ver < 5 ? Value(b == a ? 1.0 : 0.0) : Value(b == a));
                 break;
             }
             case 0x0F: {
-                const double a = vm.toNumber(pop(c));
+                const Value ra = pop(c);
                 const double b = vm.toNumber(pop(c));
+                const double a = vm.toNumber(ra);
                 push(c, ver < 5 ? Value(b < a ? 1.0 : 0.0) : Value(b < a));
                 break;
             }

@@ -144,10 +144,15 @@ void ScriptRunner::frameEntered(int frame) {
 
 void ScriptRunner::sync(bool tick) {
     if (running_) return;
-    if (tick) ++ticks_;
     const int f = hooks_.frame();
+    if (!tick) {
+        // The control's own seeks show a frame without running its actions.
+        lastSeen_ = f;
+        return;
+    }
+    ++ticks_;
     if (f != lastSeen_) frameEntered(f);
-    if (tick) {
+    {
         running_ = true;
         vm_->runTimers();
         drain();

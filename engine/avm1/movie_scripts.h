@@ -55,8 +55,8 @@ public:
     // The root now shows `frame`: its init actions (first visit) and frame actions run, then
     // whatever gotos they caused, then due timers.
     void frameEntered(int frame);
-    // After the player moved: runs the new frame's actions when the root changed frame, and
-    // with tick also the timers of one frame's time.
+    // After the player moved. A tick runs the new frame's actions when the root changed frame
+    // and the timers of one frame's time; other moves only show the frame.
     void sync(bool tick);
     void setTraceSink(std::function<void(std::string_view)> sink);
     bool hasScripts() const { return index_.any; }
