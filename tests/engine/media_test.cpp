@@ -1,0 +1,500 @@
+// Pixels of everything a movie draws without scripts: gradients, line styles, bitmaps, morph
+// shapes, fonts and text, buttons, blend modes, filters and stage quality.
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+
+#include "engine/render/text_render.h"
+#include "tests/engine/pixel_util.h"
+#include "tests/engine/test_util.h"
+#include "tests/support/swf_writer_media.h"
+
+using enginetest::load;
+using enginetest::pixelNear;
+using enginetest::stage;
+using swftest::Matrix;
+using swftest::Rgba;
+using swftest::SwfBuilder;
+namespace media = swftest::media;
+namespace mcode = swftest::media::code;
+
+namespace {
+
+const QColor kRed(255, 0, 0), kGreen(0, 255, 0), kBlue(0, 0, 255), kWhite(255, 255, 255),
+    kBlack(0, 0, 0);
+
+// A 200 x 100 px white stage; define() adds a character from a raw body.
+struct Movie {
+    SwfBuilder b{8, 200, 100};
+    Movie() { b.setBackground({255, 255, 255}); }
+    uint16_t define(uint16_t code, const std::vector<uint8_t>& bodyWithoutId) {
+        const uint16_t id = b.reserveId();
+        std::vector<uint8_t> body{static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8)};
+        body.insert(body.end(), bodyWithoutId.begin() + 2, bodyWithoutId.end());
+        b.rawTag(code, body);
+        return id;
+    }
+    swf::Player play() {
+        b.showFrame();
+        return swf::Player(load(b.bytes()));
+    }
+};
+
+// A gradient across a 200-px-wide rectangle whose gradient square spans x 0..w px.
+media::Fill linear(int widthPx, uint8_t spread, std::vector<std::pair<uint8_t, Rgba>> stops) {
+    media::Fill f;
+    f.type = 0x10;
+    const double s = widthPx * 20 / 32768.0;
+    f.matrix = {s, s, 0, 0, widthPx * 10, 0};
+    f.stops = std::move(stops);
+    f.spread = spread;
+    return f;
+}
+
+std::vector<uint8_t> encoded(const QImage& img, const char* format, int quality = 95) {
+    QByteArray bytes;
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::WriteOnly);
+    img.save(&buf, format, quality);
+    return {bytes.begin(), bytes.end()};
+}
+
+std::vector<media::Glyph> squareFont() {
+    // 'A': a full square 0..1024 wide, from the baseline up 800; 'B': the left half only.
+    return {{'A', {{0, -800}, {1024, -800}, {1024, 0}, {0, 0}}, 1024},
+            {'B', {{0, -800}, {512, -800}, {512, 0}, {0, 0}}, 1024}};
+}
+
+}  // namespace
+
+TEST(Gradients, LinearStopsAndSpreadModes) {
+    // Red to blue over the left half of the stage; the right half shows the spread.
+    const uint8_t spreads[] = {0, 1, 2};
+    const QColor beyond[] = {kBlue, kRed, kBlue};  // at 175 px: 3/4 through the next period
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        Movie m;
+        m.b.place(m.define(mcode::DefineShape3,
+                           media::rectBody(
+                               0, 3, 0, 0, 4000, 2000,
+                               linear(100, spreads[i], {{0, {255, 0, 0}}, {255, {0, 0, 255}}}))),
+                  1);
+        const QImage img = stage(m.play());
+        EXPECT_TRUE(pixelNear(img, 1, 50, kRed, 12));
+        EXPECT_TRUE(pixelNear(img, 98, 50, kBlue, 12));
+        EXPECT_TRUE(pixelNear(img, 50, 50, QColor(128, 0, 127), 12));
+        const QColor far = img.pixelColor(175, 50);
+        if (i == 1)  // reflect: 3/4 back towards red
+            EXPECT_TRUE(pixelNear(img, 175, 50, QColor(191, 0, 64), 14));
+        else if (i == 2)  // repeat: 3/4 from red again
+            EXPECT_TRUE(pixelNear(img, 175, 50, QColor(64, 0, 191), 14));
+        else
+            EXPECT_TRUE(pixelNear(img, 175, 50, beyond[i], 12)) << far.name().toStdString();
+    }
+}
+
+TEST(Gradients, LinearRgbRadialFocalAndManyStops) {
+    Movie m;
+    auto lin = linear(200, 0, {{0, {255, 0, 0}}, {255, {0, 255, 0}}});
+    lin.interpolation = 1;
+    m.b.place(m.define(mcode::DefineShape4, media::rectBody(0, 4, 0, 0, 4000, 1000, lin)), 1);
+    media::Fill radial;
+    radial.type = 0x12;
+    radial.matrix = {1000 / 16384.0, 1000 / 16384.0, 0, 0, 1000, 1500};  // 50 px radius at (50,75)
+    radial.stops = {{0, {255, 255, 0}}, {255, {0, 0, 255}}};
+    m.b.place(m.define(mcode::DefineShape3, media::rectBody(0, 3, 0, 1000, 2000, 1000, radial)), 2);
+    media::Fill focal = radial;
+    focal.type = 0x13;
+    focal.focal = 0.9;
+    focal.matrix.tx = 3000;
+    m.b.place(m.define(mcode::DefineShape4, media::rectBody(0, 4, 2000, 1000, 2000, 1000, focal)),
+              3);
+    const QImage img = stage(m.play());
+    // Mixed in linear light, the middle is much brighter than the sRGB average (128).
+    EXPECT_GT(img.pixelColor(100, 25).red(), 170);
+    EXPECT_GT(img.pixelColor(100, 25).green(), 170);
+    EXPECT_TRUE(pixelNear(img, 50, 75, QColor(255, 255, 0), 12));
+    // The focal point sits right of centre: the centre is already part way to blue.
+    EXPECT_LT(img.pixelColor(150, 75).red(), 200);
+    EXPECT_TRUE(pixelNear(img, 194, 75, QColor(255, 255, 0), 40));
+
+    // Fifteen stops all draw: alternate red and green stripes.
+    Movie many;
+    std::vector<std::pair<uint8_t, Rgba>> stops;
+    for (int k = 0; k < 15; ++k) {
+        const Rgba c = k % 2 ? Rgba{0, 255, 0} : Rgba{255, 0, 0};
+        stops.push_back({static_cast<uint8_t>(k * 255 / 14), c});
+        if (k < 14) stops.push_back({static_cast<uint8_t>(k * 255 / 14 + 8), c});
+    }
+    stops.resize(15);
+    many.b.place(many.define(mcode::DefineShape3,
+                             media::rectBody(0, 3, 0, 0, 4000, 2000, linear(200, 0, stops))),
+                 1);
+    const QImage striped = stage(many.play());
+    EXPECT_GT(striped.pixelColor(1, 50).red(), 200);
+    EXPECT_GT(striped.pixelColor(17, 50).green(), 150);
+}
+
+TEST(LineStyles, WidthCapsJoinsAndHairlines) {
+    Movie m;
+    media::Line thick;
+    thick.width = 400;  // 20 px
+    thick.color = {0, 0, 255, 255};
+    thick.startCap = thick.endCap = 1;  // no caps
+    m.b.place(m.define(mcode::DefineShape4, media::shapeBody(0, 4, {{400, 1000}, {1600, 1000}},
+                                                             std::nullopt, thick, true)),
+              1);
+    media::Line square = thick;
+    square.startCap = square.endCap = 2;
+    m.b.place(m.define(mcode::DefineShape4, media::shapeBody(0, 4, {{2400, 1000}, {3600, 1000}},
+                                                             std::nullopt, square, true)),
+              2);
+    media::Line hair;
+    hair.width = 0;
+    hair.color = {255, 0, 0, 255};
+    m.b.place(m.define(mcode::DefineShape3,
+                       media::shapeBody(0, 3, {{0, 1810}, {4000, 1810}}, std::nullopt, hair, true)),
+              3);
+    const QImage img = stage(m.play());
+    EXPECT_TRUE(pixelNear(img, 50, 50, kBlue));
+    EXPECT_TRUE(pixelNear(img, 50, 41, kBlue));   // half the width above
+    EXPECT_TRUE(pixelNear(img, 50, 62, kWhite));  // not more
+    EXPECT_TRUE(pixelNear(img, 15, 50, kWhite));  // no cap: ends at x 20
+    EXPECT_TRUE(pixelNear(img, 115, 50, kBlue));  // square cap: 10 px past x 120
+    int red = 0;
+    for (int y = 88; y < 94; ++y) red += img.pixelColor(100, y).green() < 200;
+    EXPECT_GE(red, 1);  // a hairline still shows
+}
+
+TEST(Bitmaps, LosslessFormatsAndFills) {
+    Movie m;
+    // 2 x 2: red, green / blue, half-transparent white (premultiplied).
+    const uint16_t direct =
+        m.define(mcode::DefineBitsLossless2,
+                 media::losslessBody(0, 2, 2, 2, {0xffff0000, 0xff00ff00, 0xff0000ff, 0x80808080}));
+    const uint16_t mapped =
+        m.define(mcode::DefineBitsLossless,
+                 media::losslessMappedBody(0, 1, 2, 1, {0xff000000, 0xffffff00}, {1, 0}));
+    media::Fill clipped;
+    clipped.type = 0x43;  // clipped, not smoothed
+    clipped.bitmapId = direct;
+    clipped.matrix = {500, 500, 0, 0, 0, 0};  // a bitmap pixel is 25 px
+    m.b.place(m.define(mcode::DefineShape3, media::rectBody(0, 3, 0, 0, 1000, 1000, clipped)), 1);
+    media::Fill repeating;
+    repeating.type = 0x42;
+    repeating.bitmapId = mapped;
+    repeating.matrix = {200, 200, 0, 0, 2000, 0};  // 10 px per bitmap pixel, tiled
+    m.b.place(m.define(mcode::DefineShape3, media::rectBody(0, 3, 2000, 0, 2000, 2000, repeating)),
+              2);
+    const QImage img = stage(m.play());
+    EXPECT_TRUE(pixelNear(img, 10, 10, kRed));
+    EXPECT_TRUE(pixelNear(img, 40, 10, kGreen));
+    EXPECT_TRUE(pixelNear(img, 10, 40, kBlue));
+    EXPECT_TRUE(pixelNear(img, 40, 40, kWhite, 3));  // half white over white
+    EXPECT_TRUE(pixelNear(img, 105, 5, QColor(255, 255, 0)));
+    EXPECT_TRUE(pixelNear(img, 115, 5, kBlack));
+    EXPECT_TRUE(pixelNear(img, 125, 45, QColor(255, 255, 0)));  // the tile repeats
+}
+
+TEST(Bitmaps, JpegKindsAndTheStreamsFlashAccepted) {
+    QImage src(8, 8, QImage::Format_RGB32);
+    src.fill(QColor(0, 0, 200));
+    const std::vector<uint8_t> jpeg = encoded(src, "JPEG");
+    // JPEG2 with the old erroneous header in front; DefineBits split at a stray EOI/SOI pair
+    // with empty tables; JPEG3 with an alpha plane; a PNG in a JPEG2 tag.
+    std::vector<uint8_t> withHeader{0xFF, 0xD9, 0xFF, 0xD8};
+    withHeader.insert(withHeader.end(), jpeg.begin(), jpeg.end());
+    Movie m;
+    const uint16_t j2 = m.define(mcode::DefineBitsJPEG2, media::jpegBody(0, withHeader));
+    m.b.rawTag(mcode::JPEGTables, std::vector<uint8_t>{0xFF, 0xD8, 0xFF, 0xD9});
+    const uint16_t j1 = m.define(mcode::DefineBits, media::jpegBody(0, jpeg));
+    const uint16_t j3 =
+        m.define(mcode::DefineBitsJPEG3, media::jpeg3Body(0, jpeg, std::vector<uint8_t>(64, 0)));
+    QImage png(8, 8, QImage::Format_ARGB32);
+    png.fill(QColor(0, 200, 0));
+    const uint16_t p2 = m.define(mcode::DefineBitsJPEG2, media::jpegBody(0, encoded(png, "PNG")));
+    const uint16_t ids[] = {j2, j1, j3, p2};
+    for (int k = 0; k < 4; ++k) {
+        media::Fill f;
+        f.type = 0x41;
+        f.bitmapId = ids[k];
+        f.matrix = {100, 100, 0, 0, k * 1000, 0};  // 8 x 8 pixels to 40 x 40
+        m.b.place(m.define(mcode::DefineShape3, media::rectBody(0, 3, k * 1000, 0, 800, 800, f)),
+                  k + 1);
+    }
+    const QImage img = stage(m.play());
+    EXPECT_TRUE(pixelNear(img, 20, 20, QColor(0, 0, 200), 12));
+    EXPECT_TRUE(pixelNear(img, 70, 20, QColor(0, 0, 200), 12));
+    EXPECT_TRUE(pixelNear(img, 120, 20, kWhite, 3));  // fully transparent by its alpha
+    EXPECT_TRUE(pixelNear(img, 170, 20, QColor(0, 200, 0), 3));
+}
+
+TEST(Bitmaps, BrokenAndOversizedDataDrawNothing) {
+    Movie m;
+    const uint16_t huge =
+        m.define(mcode::DefineBitsLossless,
+                 media::losslessRawBody(0, 5, 8192, 8192, {0x78, 0x9c, 0x03, 0x00}));
+    const uint16_t shortData =
+        m.define(mcode::DefineBitsLossless2, media::losslessRawBody(0, 5, 100, 100, {1, 2, 3}));
+    const uint16_t notJpeg =
+        m.define(mcode::DefineBitsJPEG2, media::jpegBody(0, {0xFF, 0xD8, 0x00, 0x01, 0x02}));
+    const uint16_t ids[] = {huge, shortData, notJpeg};
+    for (int k = 0; k < 3; ++k) {
+        media::Fill f;
+        f.type = 0x40;
+        f.bitmapId = ids[k];
+        f.matrix = {20, 20, 0, 0, 0, 0};
+        m.b.place(m.define(mcode::DefineShape3, media::rectBody(0, 3, k * 1000, 0, 800, 800, f)),
+                  k + 1);
+    }
+    const QImage img = stage(m.play());
+    for (int k = 0; k < 3; ++k) EXPECT_TRUE(pixelNear(img, k * 50 + 20, 20, kWhite));
+}
+
+TEST(Morphs, RatioBlendsShapeAndColour) {
+    for (int version : {1, 2}) {
+        SCOPED_TRACE(version);
+        Movie m;
+        const uint16_t id =
+            m.define(version == 1 ? mcode::DefineMorphShape : mcode::DefineMorphShape2,
+                     media::morphRectBody(0, version, 0, 0, 1000, 2000, {255, 0, 0, 255}, 3000, 0,
+                                          1000, 2000, {0, 0, 255, 255}));
+        m.b.place(id, 1, {}, {}, {}, 0, 0);
+        m.b.showFrame();
+        m.b.move(1, {});
+        swftest::PlaceArgs half;
+        half.depth = 1;
+        half.move = true;
+        half.ratio = 32768;
+        m.b.placeObject(half);
+        m.b.showFrame();
+        half.ratio = 65535;
+        m.b.placeObject(half);
+        swf::Player p = m.play();
+        QImage img = stage(p);
+        EXPECT_TRUE(pixelNear(img, 25, 50, kRed));
+        EXPECT_TRUE(pixelNear(img, 175, 50, kWhite));
+        p.advanceFrame();
+        img = stage(p);
+        EXPECT_TRUE(pixelNear(img, 100, 50, QColor(128, 0, 127), 4));
+        EXPECT_TRUE(pixelNear(img, 25, 50, kWhite));
+        p.advanceFrame();
+        img = stage(p);
+        EXPECT_TRUE(pixelNear(img, 175, 50, kBlue));
+        EXPECT_TRUE(pixelNear(img, 100, 50, kWhite));
+    }
+}
+
+TEST(Text, StaticTextWithEmbeddedFonts) {
+    for (int version : {1, 2, 3}) {
+        SCOPED_TRACE(version);
+        Movie m;
+        const uint16_t code = version == 1   ? mcode::DefineFont
+                              : version == 2 ? mcode::DefineFont2
+                                             : mcode::DefineFont3;
+        const uint16_t font = m.define(code, media::fontBody(0, version, "Squares", squareFont()));
+        if (version == 1)
+            m.b.rawTag(mcode::DefineFontInfo, media::fontInfoBody(font, "Squares", squareFont()));
+        // "AB" at 40 px high (800 twips) on a baseline at y 60 px, blue; then "A" in red.
+        const uint16_t text = m.define(
+            mcode::DefineText2,
+            media::textBody(0, 2, 0, 4000, 0, 2000,
+                            {{font, {0, 0, 255, 255}, 200, 1200, 800, {{0, 800}, {1, 800}}},
+                             {font, {255, 0, 0, 255}, 2400, 1200, 800, {{0, 800}}}}));
+        m.b.place(text, 1);
+        const QImage img = stage(m.play());
+        EXPECT_TRUE(pixelNear(img, 20, 50, kBlue));   // 'A' covers 10..50 px
+        EXPECT_TRUE(pixelNear(img, 55, 50, kBlue));   // 'B' left half: 50..70
+        EXPECT_TRUE(pixelNear(img, 80, 50, kWhite));  // 'B' right half is empty
+        EXPECT_TRUE(pixelNear(img, 140, 50, kRed));   // second run
+        EXPECT_TRUE(pixelNear(img, 20, 65, kWhite));  // below the baseline
+    }
+}
+
+TEST(Text, EditFieldsWithEmbeddedAndDeviceFonts) {
+    Movie m;
+    const uint16_t font =
+        m.define(mcode::DefineFont3, media::fontBody(0, 3, "Squares", squareFont()));
+    media::EditText outlined;
+    outlined.fontId = font;
+    outlined.height = 400;  // 20 px
+    outlined.color = Rgba{0, 128, 0, 255};
+    outlined.text = "AAA";
+    outlined.useOutlines = true;
+    outlined.align = 2;  // centred in 0..200 px
+    outlined.xMax = 4000;
+    outlined.yMax = 800;
+    m.b.place(m.define(mcode::DefineEditText, media::editTextBody(0, outlined)), 1);
+    media::EditText device;
+    device.yMin = 1000;
+    device.yMax = 2000;
+    device.xMax = 4000;
+    device.height = 600;
+    device.border = true;
+    device.html = true;
+    device.multiline = true;
+    device.text = "<p><font face=\"_sans\" color=\"#ff0000\"><b>WWW 岚枫</b></font></p>";
+    m.b.place(m.define(mcode::DefineEditText, media::editTextBody(0, device)), 2);
+    const QImage img = stage(m.play());
+    // Three 20-px squares centred: 70..130 px, from y 2 (gutter) + ascent.
+    EXPECT_TRUE(pixelNear(img, 100, 12, QColor(0, 128, 0)));
+    EXPECT_TRUE(pixelNear(img, 75, 12, QColor(0, 128, 0)));
+    EXPECT_TRUE(pixelNear(img, 60, 12, kWhite));
+    EXPECT_TRUE(pixelNear(img, 140, 12, kWhite));
+    // The border is black; the device text leaves red pixels inside the box.
+    EXPECT_LT(std::min(img.pixelColor(100, 49).red(), img.pixelColor(100, 50).red()), 140);
+    int red = 0;
+    for (int y = 52; y < 98; ++y)
+        for (int x = 2; x < 198; ++x) {
+            const QColor c = img.pixelColor(x, y);
+            red += c.red() > 150 && c.green() < 100;
+        }
+    EXPECT_GT(red, 40);
+}
+
+TEST(Text, FieldHtmlSubset) {
+    const auto spans = swf::render::parseFieldHtml(
+        "<p align=\"center\"><font face=\"Arial\" size=\"20\" color=\"#00ff00\">Hi "
+        "<b>you</b></font></p>"
+        "<p>x&lt;y<br>z &amp; <i><u>w</u></i> <a href=\"h\">link</a></p>");
+    ASSERT_GE(spans.size(), 5u);
+    EXPECT_EQ(spans[0].text, "Hi ");
+    EXPECT_EQ(spans[0].face, "Arial");
+    EXPECT_EQ(spans[0].size, 400);
+    EXPECT_EQ(spans[0].color, QColor(0, 255, 0));
+    EXPECT_EQ(spans[0].align, 2);
+    EXPECT_EQ(spans[1].text, "you");
+    EXPECT_TRUE(spans[1].bold);
+    QString all;
+    for (const auto& s : spans) all += s.text;
+    EXPECT_EQ(all, "Hi you\nx<y\nz & w link");
+    const auto it =
+        std::find_if(spans.begin(), spans.end(), [](const auto& s) { return s.text == "w"; });
+    ASSERT_NE(it, spans.end());
+    EXPECT_TRUE(it->italic && it->underline);
+}
+
+TEST(Buttons, UpStateIsDrawnWithItsColourTransform) {
+    for (int version : {1, 2}) {
+        SCOPED_TRACE(version);
+        Movie m;
+        const uint16_t up = m.b.defineRect(0, 0, 2000, 2000, {255, 255, 255});
+        const uint16_t over = m.b.defineRect(2000, 0, 2000, 2000, {0, 0, 0});
+        const uint16_t button =
+            m.define(version == 1 ? mcode::DefineButton : mcode::DefineButton2,
+                     media::buttonBody(0, version, {{1, up, 1, {}}, {2 | 4 | 8, over, 2, {}}}));
+        if (version == 1)
+            m.b.rawTag(mcode::DefineButtonCxform,
+                       media::buttonCxformBody(button, {256, 0, 0, 256}));
+        m.b.place(button, 1);
+        const QImage img = stage(m.play());
+        EXPECT_TRUE(pixelNear(img, 50, 50, version == 1 ? kRed : kWhite));
+        EXPECT_TRUE(pixelNear(img, 150, 50, kWhite));  // only the up state shows
+    }
+}
+
+TEST(BlendModes, CompositeOverWhatIsBelow) {
+    // Below: left half white, right half green. Above: a red square over the middle.
+    struct Case {
+        uint8_t mode;
+        QColor onWhite, onGreen;
+    };
+    const Case cases[] = {
+        {3, kRed, kBlack},                              // multiply
+        {4, kWhite, QColor(255, 255, 0)},               // screen
+        {5, kWhite, QColor(255, 255, 0)},               // lighten
+        {6, kRed, kBlack},                              // darken
+        {7, QColor(0, 255, 255), QColor(255, 255, 0)},  // difference
+        {8, kWhite, QColor(255, 255, 0)},               // add
+        {9, QColor(0, 255, 255), kGreen},               // subtract
+        {10, kBlack, QColor(255, 0, 255)},              // invert
+        {14, kRed, kRed},                               // hard light (red is a strong source)
+        {2, kRed, kRed},                                // layer
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.mode));
+        Movie m;
+        m.b.place(m.b.defineRect(0, 0, 2000, 2000, {255, 255, 255}), 1);
+        m.b.place(m.b.defineRect(2000, 0, 2000, 2000, {0, 255, 0}), 2);
+        const uint16_t red = m.b.defineRect(1000, 0, 2000, 2000, {255, 0, 0});
+        m.b.rawTag(mcode::PlaceObject3, media::place3Body(3, red, {}, c.mode));
+        const QImage img = stage(m.play());
+        EXPECT_TRUE(pixelNear(img, 75, 50, c.onWhite, 4));
+        EXPECT_TRUE(pixelNear(img, 125, 50, c.onGreen, 4));
+        EXPECT_TRUE(pixelNear(img, 25, 50, kWhite, 2));  // outside the square: untouched
+    }
+}
+
+TEST(BlendModes, AlphaAndEraseCutIntoALayer) {
+    // A sprite with layer mode holds a red square and, above it, a half square with erase.
+    Movie m;
+    const uint16_t red = m.b.defineRect(0, 0, 2000, 2000, {255, 0, 0});
+    const uint16_t cut = m.b.defineRect(0, 0, 1000, 2000, {0, 0, 0});
+    swftest::SpriteBuilder s;
+    s.place(red, 1);
+    s.rawTag(mcode::PlaceObject3, media::place3Body(2, cut, {}, 12));
+    s.showFrame();
+    const uint16_t sp = m.b.defineSprite(s);
+    m.b.rawTag(mcode::PlaceObject3, media::place3Body(1, sp, {}, 2));
+    const QImage img = stage(m.play());
+    EXPECT_TRUE(pixelNear(img, 25, 50, kWhite));
+    EXPECT_TRUE(pixelNear(img, 75, 50, kRed));
+}
+
+TEST(Filters, BlurShadowGlowBevelMatrixAndConvolution) {
+    const float swap[20] = {0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0};
+    Movie m;
+    const uint16_t sq = m.b.defineRect(0, 0, 600, 600, {255, 0, 0});  // 30 px
+    auto put = [&](int depth, int x, int y, const std::vector<uint8_t>& filter) {
+        m.b.rawTag(mcode::PlaceObject3, media::place3Body(depth, sq, {1, 1, 0, 0, x * 20, y * 20},
+                                                          std::nullopt, {filter}));
+    };
+    put(1, 10, 10, media::blurFilter(16, 16, 1));
+    put(2, 60, 10, media::dropShadowFilter({0, 0, 0, 255}, 2, 0, 10, 1));  // 10 px to the right
+    put(3, 120, 10, media::glowFilter({0, 0, 255, 255}, 8, 2));
+    put(4, 10, 60, media::colorMatrixFilter(swap));
+    put(5, 60, 60, media::bevelFilter({0, 0, 0, 255}, {255, 255, 255, 255}, 4, 0.785, 4, 2));
+    put(6, 120, 60,
+        media::convolutionFilter(3, 3, {0, 0, 0, 0, 0, 0, 0, 0, 1}, 1));  // shifts up-left
+    const QImage img = stage(m.play());
+    // Blur: the edge is soft and colour reaches past it.
+    EXPECT_LT(img.pixelColor(11, 25).green(), 240);
+    EXPECT_GT(img.pixelColor(11, 25).green(), 40);
+    EXPECT_LT(img.pixelColor(7, 25).green(), 250);
+    // Drop shadow: dark right of the square, nothing left of it.
+    EXPECT_TRUE(pixelNear(img, 95, 25, kBlack, 60));
+    EXPECT_TRUE(pixelNear(img, 56, 25, kWhite, 10));
+    // Glow: blue around, the square itself stays red.
+    EXPECT_GT(img.pixelColor(117, 25).blue(), 200);
+    EXPECT_LT(img.pixelColor(117, 25).red(), 200);
+    EXPECT_TRUE(pixelNear(img, 135, 25, kRed));
+    // Colour matrix: red and blue swapped.
+    EXPECT_TRUE(pixelNear(img, 25, 75, kBlue));
+    // Bevel (inner): the lit top-left edge is lighter, the far edge darker than the middle.
+    EXPECT_GT(img.pixelColor(62, 62).green(), 60);
+    EXPECT_LT(img.pixelColor(87, 87).red(), 200);
+    EXPECT_TRUE(pixelNear(img, 75, 75, kRed, 20));
+    // Convolution: the square moved one pixel up and left.
+    EXPECT_TRUE(pixelNear(img, 119, 75, kRed, 20));
+    EXPECT_TRUE(pixelNear(img, 149, 75, kWhite, 20));
+}
+
+TEST(Stage, QualityAndBackgroundOverride) {
+    Movie m;
+    // An edge through the middle of pixel column 100.
+    m.b.place(m.define(mcode::DefineShape3,
+                       media::shapeBody(0, 3, {{2010, 0}, {4000, 0}, {4000, 2000}, {2010, 2000}},
+                                        media::Fill{0x00, {0, 0, 0, 255}})),
+              1);
+    swf::Player p = m.play();
+    const QColor smooth = stage(p, swf::Quality::High).pixelColor(100, 50);
+    const QColor hard = stage(p, swf::Quality::Low).pixelColor(100, 50);
+    EXPECT_GT(smooth.red(), 40);
+    EXPECT_LT(smooth.red(), 215);
+    EXPECT_TRUE(hard.red() == 0 || hard.red() == 255) << hard.name().toStdString();
+    QImage img(200, 100, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&img);
+    p.render(painter, img.rect(), swf::ScaleMode::ExactFit, QColor(Qt::yellow));
+    painter.end();
+    EXPECT_TRUE(pixelNear(img, 10, 50, QColor(Qt::yellow), 0));
+}
