@@ -19,10 +19,11 @@ double daysFromCivil(double y, double m, double d) {  // m 0-based, may be out o
     y += std::floor(m / 12);
     m = std::fmod(m, 12);
     if (m < 0) m += 12;
-    const int64_t yy = static_cast<int64_t>(y) - (m < 2 ? 1 : 0);
+    const int64_t m1 = static_cast<int64_t>(m) + 1;
+    const int64_t yy = static_cast<int64_t>(y) - (m1 <= 2 ? 1 : 0);
     const int64_t era = (yy >= 0 ? yy : yy - 399) / 400;
     const int64_t yoe = yy - era * 400;
-    const int64_t mp = (static_cast<int64_t>(m) + 9) % 12;
+    const int64_t mp = (m1 + 9) % 12;
     const int64_t doy = (153 * mp + 2) / 5;
     const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     return static_cast<double>(era * 146097 + doe - 719468) + (d - 1);

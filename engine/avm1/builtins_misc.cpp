@@ -127,7 +127,7 @@ void Vm::installBuiltins() {
     dateProto = newObject(objectProto);
     clipProto = newObject(objectProto);
     errorProto = newObject(objectProto);
-    global = newObject(objectProto);
+    global = newObject(nullptr);  // _global inherits nothing, not even toString
     installObjectBuiltins(*this);
     installArrayBuiltins(*this);
     installStringBuiltins(*this);

@@ -71,8 +71,7 @@ void installObjectBuiltins(Vm& vm) {
     Object* objectCtor = vm.newFunction(
         [](Vm& vm, Object* self, Args& a) -> Value {
             if (!a.empty() && !arg(a, 0).isNullish()) return Value(vm.boxed(a[0]));
-            if (self && self->proto == vm.objectProto) return Value(self);
-            return Value(vm.newObject());
+            return Value(vm.newObject(nullptr));
         },
         op);
     vm.defineValue(g, "Object", objectCtor);
@@ -250,6 +249,7 @@ void installObjectBuiltins(Vm& vm) {
         return Value(std::isfinite(vm.toNumber(arg(a, 0))));
     });
     vm.defineMethod(g, "parseFloat", [](Vm& vm, Object*, Args& a) -> Value {
+        if (a.empty()) return {};
         const std::string s = vm.toString(arg(a, 0));
         size_t i = 0;
         while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) ++i;
@@ -275,8 +275,11 @@ void installObjectBuiltins(Vm& vm) {
         return Value(std::strtod(s.substr(i, k - i).c_str(), nullptr));
     });
     vm.defineMethod(g, "parseInt", [](Vm& vm, Object*, Args& a) -> Value {
+        if (a.empty()) return {};
         const std::string s = vm.toString(arg(a, 0));
-        int radix = a.size() > 1 && !a[1].isUndefined() ? toInt32(vm.toNumber(a[1])) : 0;
+        const bool given = a.size() > 1 && !a[1].isUndefined();
+        int radix = given ? toInt32(vm.toNumber(a[1])) : 0;
+        if (given && (radix < 2 || radix > 36)) return Value(kNaN);
         size_t i = 0;
         while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) ++i;
         bool neg = false;

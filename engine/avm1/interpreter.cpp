@@ -787,8 +787,11 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 Value v = pop(c);
                 if (op == 0x46) v = getVariable(c, vm.toString(v));
                 push(c, Value());
-                if (v.isObject())
-                    for (auto& n : vm.enumerate(v.o)) push(c, Value(n));
+                // The loop pops names off the top: push them last first.
+                if (v.isObject()) {
+                    const auto names = vm.enumerate(v.o);
+                    for (auto it = names.rbegin(); it != names.rend(); ++it) push(c, Value(*it));
+                }
                 break;
             }
             // ---- objects
@@ -1073,7 +1076,16 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             // ---- misc
             case 0x26: {
                 const Value v = pop(c);
-                vm.host().trace(v.isUndefined() ? std::string("undefined") : vm.toString(v));
+                std::string line = v.isUndefined() ? std::string("undefined") : vm.toString(v);
+                // A carriage return ends a line in the output as a newline does.
+                for (size_t k = 0; k < line.size(); ++k)
+                    if (line[k] == '\r') {
+                        if (k + 1 < line.size() && line[k + 1] == '\n')
+                            line.erase(k, 1);
+                        else
+                            line[k] = '\n';
+                    }
+                vm.host().trace(line);
                 break;
             }
             case 0x30: {
@@ -1113,7 +1125,7 @@ void runFrameCode(Vm& vm, std::span<const uint8_t> code, ClipHost* clip) {
         run(c, 0, code.size());
     } catch (const ScriptThrow& t) {
         Value v = t.value;
-        vm.host().log("uncaught exception: " + vm.toString(v));
+        vm.host().trace("Warning: Uncaught exception, " + vm.toString(v));
     }
 }
 

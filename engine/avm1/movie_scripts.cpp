@@ -1,6 +1,7 @@
 #include "engine/avm1/movie_scripts.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "engine/avm1/context.h"
 #include "engine/avm1/vm.h"
@@ -104,7 +105,9 @@ void ScriptRunner::trace(std::string_view line) {
     }
 }
 
-void ScriptRunner::log(std::string_view line) { trace(std::string("[avm1] ") + std::string(line)); }
+void ScriptRunner::log(std::string_view line) {
+    std::fprintf(stderr, "avm1: %.*s\n", static_cast<int>(line.size()), line.data());
+}
 
 double ScriptRunner::timeMs() const {
     const double fps = movie_.info.frameRate > 0 ? movie_.info.frameRate : 12;

@@ -83,9 +83,8 @@ size_t scanDecimal(std::string_view s, size_t pos, double& out) {
 double stringToNumber(std::string_view s, int version) {
     size_t a = 0;
     while (a < s.size() && isSpace(s[a])) ++a;
-    size_t b = s.size();
-    while (b > a && isSpace(s[b - 1])) --b;
-    std::string_view t = s.substr(a, b - a);
+    // Leading white space is skipped; trailing characters make it not a number.
+    std::string_view t = s.substr(a);
     if (t.empty()) return std::numeric_limits<double>::quiet_NaN();
     bool neg = false;
     std::string_view body = t;
@@ -93,8 +92,8 @@ double stringToNumber(std::string_view s, int version) {
         neg = body[0] == '-';
         body.remove_prefix(1);
     }
-    if (body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
-        double v = 0;
+    if (version >= 6 && body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
+        uint32_t v = 0;  // wraps: only the low 32 bits count
         for (char c : body.substr(2)) {
             int d;
             if (c >= '0' && c <= '9')
@@ -105,24 +104,23 @@ double stringToNumber(std::string_view s, int version) {
                 d = c - 'A' + 10;
             else
                 return std::numeric_limits<double>::quiet_NaN();
-            v = v * 16 + d;
+            v = v * 16 + static_cast<uint32_t>(d);
         }
         // Hex reads as a 32-bit signed integer.
-        v = static_cast<double>(toInt32(v));
-        return neg ? -v : v;
+        const double r = static_cast<int32_t>(v);
+        return neg ? -r : r;
     }
-    if (version >= 6 && body.size() > 1 && body[0] == '0') {
+    if (version >= 6 && a == 0 && body.size() > 1 && body[0] == '0') {
         bool octal = true;
         for (char c : body)
             if (c < '0' || c > '7') octal = false;
         if (octal) {
-            double v = 0;
-            for (char c : body) v = v * 8 + (c - '0');
-            v = static_cast<double>(toInt32(v));
-            return neg ? -v : v;
+            uint32_t v = 0;
+            for (char c : body) v = v * 8 + static_cast<uint32_t>(c - '0');
+            const double r = static_cast<int32_t>(v);
+            return neg ? -r : r;
         }
     }
-    if (body == "Infinity") return neg ? -INFINITY : INFINITY;
     double v = 0;
     const size_t used = scanDecimal(t, 0, v);
     if (used != t.size()) return std::numeric_limits<double>::quiet_NaN();

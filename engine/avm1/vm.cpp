@@ -358,7 +358,6 @@ Value Vm::toPrimitive(const Value& v, bool stringHint) {
     if (!v.isObject()) return v;
     Object* o = v.o;
     if (o->cls == ObjClass::MovieClip) {
-        if (!stringHint) return Value(std::numeric_limits<double>::quiet_NaN());
         return Value(o->clip ? targetPath(o->clip) : std::string());
     }
     if (o->cls == ObjClass::Date) stringHint = true;

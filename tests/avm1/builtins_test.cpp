@@ -1,0 +1,190 @@
+// Built-ins, each group by the object that provides them.
+
+#include "tests/avm1/avm1_fixture.h"
+
+using namespace avm1test;
+
+namespace {
+
+// Pushes args (last first, as compilers do), their count, then calls objVar.method.
+ActionWriter& callMethod(ActionWriter& a, const char* objVar, const char* method,
+                         std::initializer_list<P> args) {
+    std::vector<P> rev(args);
+    for (auto it = rev.rbegin(); it != rev.rend(); ++it) push(a, {*it});
+    push(a, {static_cast<int>(args.size()), objVar}).getVariable();
+    push(a, {method}).op(op::CallMethod);
+    return a;
+}
+
+ActionWriter& array(ActionWriter& a, const char* var, std::initializer_list<P> elems) {
+    push(a, {var});
+    std::vector<P> rev(elems);
+    for (auto it = rev.rbegin(); it != rev.rend(); ++it) push(a, {*it});
+    push(a, {static_cast<int>(elems.size())}).op(op::InitArray).setVariable();
+    return a;
+}
+
+std::string traced(int version, const ActionWriter& a) {
+    Stage s(version);
+    return s.run(a);
+}
+
+}  // namespace
+
+TEST(Avm1Array, MutatorsAndJoin) {
+    ActionWriter a;
+    array(a, "x", {"a", "b", "c", "d", "e"});
+    callMethod(a, "x", "splice", {1, 2, "X"}).trace();  // b,c
+    push(a, {"x"}).getVariable().trace();               // a,X,d,e
+    callMethod(a, "x", "push", {"f"}).trace();          // 5
+    callMethod(a, "x", "shift", {}).trace();            // a
+    callMethod(a, "x", "reverse", {}).pop();
+    callMethod(a, "x", "join", {"-"}).trace();  // f-e-d-X
+    callMethod(a, "x", "slice", {-2}).trace();  // d,X
+    push(a, {"x"}).getVariable();
+    push(a, {"length", 2}).op(op::SetMember);
+    push(a, {"x"}).getVariable().trace();  // f,e
+    EXPECT_EQ(traced(7, a), "b,c\na,X,d,e\n5\na\nf-e-d-X\nd,X\nf,e\n");
+}
+
+TEST(Avm1Array, SortFlagsAndSortOn) {
+    ActionWriter a;
+    array(a, "n", {10, 9, 100, 1});
+    callMethod(a, "n", "sort", {}).trace();        // as strings: 1,10,100,9
+    callMethod(a, "n", "sort", {16 | 2}).trace();  // NUMERIC|DESCENDING: 100,10,9,1
+    callMethod(a, "n", "sort", {8 | 16}).trace();  // RETURNINDEXEDARRAY: indexes, array kept
+    array(a, "d", {"b", "a", "b"});
+    callMethod(a, "d", "sort", {4}).trace();  // UNIQUESORT with a duplicate: 0
+    array(a, "w", {"b", "B", "a"});
+    callMethod(a, "w", "sort", {1}).trace();  // CASEINSENSITIVE: a,b,B (stable)
+    // sortOn("age", NUMERIC) over objects
+    push(a, {"people", "n", "x", "age", 30, 2}).op(op::InitObject);
+    push(a, {"n", "y", "age", 4, 2}).op(op::InitObject);
+    push(a, {2}).op(op::InitArray).setVariable();
+    callMethod(a, "people", "sortOn", {"age", 16}).pop();
+    push(a, {"people"}).getVariable();
+    push(a, {0}).op(op::GetMember);
+    push(a, {"n"}).op(op::GetMember).trace();  // y
+    EXPECT_EQ(traced(7, a), "1,10,100,9\n100,10,9,1\n3,2,1,0\n0\na,b,B\ny\n");
+}
+
+TEST(Avm1String, MethodsCountCharactersNotBytes) {
+    ActionWriter a;
+    push(a, {"s", "h\xc3\xa9llo w\xc3\xb6rld"}).setVariable();
+    push(a, {"s"}).getVariable();
+    push(a, {"length"}).op(op::GetMember).trace();  // 11
+    callMethod(a, "s", "charAt", {1}).trace();
+    callMethod(a, "s", "indexOf", {"w"}).trace();
+    callMethod(a, "s", "substr", {-5, 2}).trace();
+    callMethod(a, "s", "substring", {4, 1}).trace();
+    callMethod(a, "s", "slice", {-3}).trace();
+    callMethod(a, "s", "toUpperCase", {}).trace();
+    callMethod(a, "s", "split", {"l"}).trace();
+    callMethod(a, "s", "charCodeAt", {1}).trace();
+    EXPECT_EQ(traced(7, a),
+              "11\n\xc3\xa9\n6\nw\xc3\xb6\n\xc3\xa9ll\nrld\nH\xc3\x89LLO W\xc3\x96RLD\n"
+              "h\xc3\xa9,,o w\xc3\xb6r,d\n233\n");
+}
+
+TEST(Avm1Number, ToStringRadixAndMath) {
+    ActionWriter a;
+    push(a, {"n", 255}).setVariable();
+    callMethod(a, "n", "toString", {16}).trace();
+    callMethod(a, "Math", "max", {3, 7, 5}).trace();
+    callMethod(a, "Math", "round", {-2.5}).trace();  // -2
+    callMethod(a, "Math", "floor", {-2.5}).trace();
+    callMethod(a, "Math", "pow", {2, 10}).trace();
+    push(a, {"12.5px", 1, "parseFloat"}).op(op::CallFunction).trace();
+    push(a, {16, "ff", 2, "parseInt"}).op(op::CallFunction).trace();
+    push(a, {"x", 1, "isNaN"}).op(op::CallFunction).trace();
+    EXPECT_EQ(traced(7, a), "ff\n7\n-2\n-3\n1024\n12.5\n255\ntrue\n");
+}
+
+TEST(Avm1Object, AccessorsWatchAndHiddenProperties) {
+    // o.addProperty("v", function(){ return 42 }, null); trace(o.v)
+    ActionWriter getter;
+    push(getter, {42}).op(op::Return);
+    ActionWriter a;
+    push(a, {"o", 0}).op(op::InitObject).setVariable();
+    push(a, {P::null()});
+    defineFunction(a, "", {}, getter);
+    push(a, {"v", 3, "o"}).getVariable();
+    push(a, {"addProperty"}).op(op::CallMethod).trace();  // true
+    push(a, {"o"}).getVariable();
+    push(a, {"v"}).op(op::GetMember).trace();  // 42
+    // watch: the callback's result is what gets stored
+    ActionWriter watcher;
+    push(watcher, {"newval"}).getVariable();
+    push(watcher, {1}).add2().op(op::Return);
+    push(a, {"o"}).getVariable();
+    push(a, {"w", 1}).op(op::SetMember);
+    defineFunction(a, "", {"prop", "oldval", "newval"}, watcher);
+    push(a, {"w", 2, "o"}).getVariable();
+    push(a, {"watch"}).op(op::CallMethod).pop();
+    push(a, {"o"}).getVariable();
+    push(a, {"w", 10}).op(op::SetMember);
+    push(a, {"o"}).getVariable();
+    push(a, {"w"}).op(op::GetMember).trace();  // 11
+    // ASSetPropFlags(o, "w", 1): hidden from for..in, still there
+    push(a, {1, "w", "o"}).getVariable();
+    push(a, {3, "ASSetPropFlags"}).op(op::CallFunction).pop();
+    callMethod(a, "o", "isPropertyEnumerable", {"w"}).trace();
+    callMethod(a, "o", "hasOwnProperty", {"w"}).trace();
+    EXPECT_EQ(traced(7, a), "true\n42\n11\nfalse\ntrue\n");
+}
+
+TEST(Avm1Object, ConstructorsPrototypesAndInstanceOf) {
+    // function A() { this.x = 1 }  A.prototype.hi = function() { return "hi " + this.x }
+    ActionWriter ctor;
+    push(ctor, {"this"}).getVariable();
+    push(ctor, {"x", 1}).op(op::SetMember);
+    ActionWriter hi;
+    push(hi, {"hi "}).pushString("this").getVariable();
+    push(hi, {"x"}).op(op::GetMember).add2().op(op::Return);
+    ActionWriter a;
+    defineFunction(a, "A", {}, ctor);
+    push(a, {"A"}).getVariable();
+    push(a, {"prototype"}).op(op::GetMember);
+    push(a, {"hi"});
+    defineFunction(a, "", {}, hi);
+    a.op(op::SetMember);
+    push(a, {"a", 0, "A"}).op(op::NewObject).setVariable();
+    callMethod(a, "a", "hi", {}).trace();
+    push(a, {"a"}).getVariable();
+    push(a, {"A"}).getVariable().op(0x54).trace();  // instanceof: true
+    push(a, {"a"}).getVariable();
+    push(a, {"Array"}).getVariable().op(0x54).trace();  // false
+    push(a, {"a"}).getVariable().op(op::TypeOf).trace();
+    push(a, {"A"}).getVariable().op(op::TypeOf).trace();
+    EXPECT_EQ(traced(7, a), "hi 1\ntrue\nfalse\nobject\nfunction\n");
+}
+
+TEST(Avm1Function, CallAndApplySetThis) {
+    ActionWriter body;
+    push(body, {"this"}).getVariable();
+    push(body, {"k"}).op(op::GetMember);
+    push(body, {"a"}).getVariable().add2().op(op::Return);
+    ActionWriter a;
+    defineFunction(a, "f", {"a"}, body);
+    push(a, {"o", "k", "K", 1}).op(op::InitObject).setVariable();
+    push(a, {"!"}).pushString("o").getVariable();
+    push(a, {2, "f"}).getVariable();
+    push(a, {"call"}).op(op::CallMethod).trace();
+    array(a, "args", {"?"});
+    push(a, {"args"}).getVariable().pushString("o").getVariable();
+    push(a, {2, "f"}).getVariable();
+    push(a, {"apply"}).op(op::CallMethod).trace();
+    EXPECT_EQ(traced(7, a), "K!\nK?\n");
+}
+
+TEST(Avm1Date, FieldsInUniversalTime) {
+    ActionWriter a;
+    push(a, {"d", 6, 5, 4, 3, 1, 2001, 6, "Date"}).op(op::NewObject).setVariable();
+    callMethod(a, "d", "getFullYear", {}).trace();
+    callMethod(a, "d", "getMonth", {}).trace();
+    callMethod(a, "d", "getDay", {}).trace();  // Saturday
+    callMethod(a, "d", "toString", {}).trace();
+    push(a, {2, 0, 1970, 3, "Date"}).getVariable();
+    push(a, {"UTC"}).op(op::CallMethod).trace();
+    EXPECT_EQ(traced(7, a), "2001\n1\n6\nSat Feb 3 04:05:06 GMT+0000 2001\n86400000\n");
+}

@@ -1,0 +1,123 @@
+// Scripts inside a playing movie: when frame actions and init actions run, script control of
+// the root timeline, timers, and what seeks do to them.
+
+#include "engine/player.h"
+#include "tests/avm1/avm1_fixture.h"
+
+using namespace avm1test;
+
+namespace {
+
+struct Run {
+    std::unique_ptr<swf::Player> player;
+    std::vector<std::string> lines;
+    std::string take() {
+        std::string out;
+        for (auto& l : lines) out += l + "\n";
+        lines.clear();
+        return out;
+    }
+};
+
+// The player keeps the movie alive; the builder's bytes are copied by the loader.
+std::unique_ptr<Run> play(const swftest::SwfBuilder& b) {
+    auto r = std::make_unique<Run>();
+    r->player = std::make_unique<swf::Player>(swf::loadMovie(b.bytes()));
+    r->player->setTraceSink([p = r.get()](std::string_view l) { p->lines.emplace_back(l); });
+    return r;
+}
+
+ActionWriter say(const char* s) {
+    ActionWriter a;
+    push(a, {s}).trace();
+    return a;
+}
+
+}  // namespace
+
+TEST(Avm1Player, StopInFirstFrameHoldsThePlayer) {
+    swftest::SwfBuilder b(6);
+    ActionWriter a = say("one");
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+    b.doAction(say("two"));
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "one\n");  // lines from before the sink was set are kept
+    EXPECT_FALSE(r->player->isPlaying());
+    r->player->advanceFrame();
+    EXPECT_EQ(r->player->currentFrame(), 0);
+    r->player->play();
+    r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "two\n");
+}
+
+TEST(Avm1Player, GotoRunsTheTargetFrameAfterTheCurrentList) {
+    swftest::SwfBuilder b(6);
+    ActionWriter a = say("a");
+    a.gotoFrame(2);
+    push(a, {"b"}).trace();
+    b.doAction(a);
+    b.showFrame();
+    b.doAction(say("skipped"));
+    b.showFrame();
+    ActionWriter c = say("three");
+    c.stop();
+    b.doAction(c);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "a\nb\nthree\n");
+    EXPECT_EQ(r->player->currentFrame(), 2);
+    EXPECT_FALSE(r->player->isPlaying());
+}
+
+TEST(Avm1Player, InitActionsRunOnceBeforeFrameActions) {
+    swftest::SwfBuilder b(6);
+    swftest::SpriteBuilder sprite;
+    sprite.showFrame();
+    const uint16_t id = b.defineSprite(sprite);
+    b.doAction(say("frame 1"));
+    b.doInitAction(id, say("init"));
+    b.showFrame();
+    b.doAction(say("frame 2"));
+    b.showFrame();
+    auto r = play(b);
+    r->player->advanceFrame();
+    r->player->advanceFrame();  // loops to frame 1: its actions again, not the init
+    EXPECT_EQ(r->take(), "init\nframe 1\nframe 2\nframe 1\n");
+}
+
+TEST(Avm1Player, SeeksOnlyShowFrames) {
+    swftest::SwfBuilder b(6);
+    for (const char* s : {"1", "2", "3", "4"}) {
+        b.doAction(say(s));
+        b.showFrame();
+    }
+    auto r = play(b);
+    r->player->advanceFrame();
+    r->player->advanceFrame();
+    r->take();
+    r->player->gotoFrame(0);  // backwards: nothing runs again
+    r->player->forward();
+    EXPECT_EQ(r->take(), "");
+    EXPECT_EQ(r->player->currentFrame(), 1);
+    r->player->play();
+    r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "3\n");
+}
+
+TEST(Avm1Player, IntervalsFollowTheMovieClock) {
+    // setInterval(function() { trace("tick") }, 100) at 10 fps: one call per frame
+    swftest::SwfBuilder b(7, 100, 100, 10.0);
+    ActionWriter body = say("tick");
+    ActionWriter a;
+    push(a, {"id", 100});
+    defineFunction(a, "", {}, body);
+    push(a, {2, "setInterval"}).op(op::CallFunction).setVariable();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    for (int i = 0; i < 3; ++i) r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "tick\ntick\ntick\n");
+}

@@ -1,0 +1,221 @@
+// The interpreter: values and conversions per SWF version, operators, variables, functions,
+// exceptions, enumeration, and the bounds on hostile scripts.
+
+#include <chrono>
+#include <cmath>
+
+#include "tests/avm1/avm1_fixture.h"
+
+using namespace avm1test;
+using swf::avm1::numberToString;
+
+TEST(Avm1Values, NumbersPrintAsFlashPrintsThem) {
+    EXPECT_EQ(numberToString(0.1 + 0.2), "0.3");
+    EXPECT_EQ(numberToString(1e21), "1e+21");
+    EXPECT_EQ(numberToString(1e15), "1e+15");
+    EXPECT_EQ(numberToString(123456789012345.0), "123456789012345");
+    EXPECT_EQ(numberToString(0.0001), "0.0001");
+    EXPECT_EQ(numberToString(0.00001), "1e-5");
+    EXPECT_EQ(numberToString(-0.0), "0");
+    EXPECT_EQ(numberToString(-2.5), "-2.5");
+    EXPECT_EQ(numberToString(1.0 / 3), "0.333333333333333");
+    EXPECT_EQ(numberToString(std::nan("")), "NaN");
+    EXPECT_EQ(numberToString(-INFINITY), "-Infinity");
+}
+
+TEST(Avm1Values, StringsToNumbersFollowTheVersion) {
+    using swf::avm1::stringToNumber;
+    EXPECT_EQ(stringToNumber("0x10", 6), 16);
+    EXPECT_TRUE(std::isnan(stringToNumber("0x10", 5)));
+    EXPECT_EQ(stringToNumber("010", 6), 8);
+    EXPECT_EQ(stringToNumber("010", 5), 10);
+    EXPECT_EQ(stringToNumber(" 010", 6), 10);  // white space first: decimal
+    EXPECT_EQ(stringToNumber("0xFFFFFFFF", 7), -1);
+    EXPECT_TRUE(std::isnan(stringToNumber("12 ", 7)));
+    EXPECT_TRUE(std::isnan(stringToNumber("", 7)));
+    EXPECT_EQ(swf::avm1::stringToNumberSwf4("150a"), 150);
+    EXPECT_EQ(swf::avm1::stringToNumberSwf4("ab"), 0);
+}
+
+TEST(Avm1Values, UndefinedIsEmptyBeforeSeven) {
+    ActionWriter a;
+    push(a, {"[", P::undef()}).add2();
+    push(a, {"]"}).add2().trace();
+    push(a, {P::undef()}).trace();  // trace itself always names it
+    Stage six(6), seven(7);
+    EXPECT_EQ(six.run(a), "[]\nundefined\n");
+    EXPECT_EQ(seven.run(a), "[undefined]\nundefined\n");
+}
+
+TEST(Avm1Values, NamesAreCaseInsensitiveBeforeSeven) {
+    ActionWriter a;
+    push(a, {"Foo", 1}).setVariable();
+    push(a, {"foo"}).getVariable().trace();
+    Stage six(6), seven(7);
+    EXPECT_EQ(six.run(a), "1\n");
+    EXPECT_EQ(seven.run(a), "undefined\n");
+}
+
+TEST(Avm1Operators, AddComparesAndEquality) {
+    ActionWriter a;
+    push(a, {300, "150"}).add2().trace();            // string wins: "300150"
+    push(a, {300, 150.5}).add2().trace();            // 450.5
+    push(a, {"10", "9"}).op(op::Less2).trace();      // string compare: true
+    push(a, {10, 9}).op(op::Less2).trace();          // false
+    push(a, {1, "1"}).op(op::Equals2).trace();       // true
+    push(a, {1, "1"}).op(op::StrictEquals).trace();  // false
+    push(a, {P::null(), P::undef()}).op(op::Equals2).trace();
+    push(a, {std::nan(""), 1}).op(op::Less2).trace();  // undefined
+    push(a, {7, 2}).op(0x3f).trace();                  // modulo 1
+    push(a, {-1, 28}).op(0x65).trace();                // unsigned shift: 15
+    Stage s(8);
+    EXPECT_EQ(s.run(a), "300150\n450.5\ntrue\nfalse\ntrue\nfalse\ntrue\nundefined\n1\n15\n");
+}
+
+TEST(Avm1Operators, Swf4OpsAnswerWithNumbers) {
+    ActionWriter a;
+    push(a, {1, 1}).op(0x0e).trace();           // Equals
+    push(a, {"ab", "c"}).op(0x21).trace();      // StringAdd
+    push(a, {"hello", 2, 3}).op(0x15).trace();  // StringExtract: "ell"
+    push(a, {5, 0}).op(op::Div).trace();
+    Stage s(4);
+    EXPECT_EQ(s.run(a), "1\nabc\nell\n#ERROR#\n");
+}
+
+TEST(Avm1Functions, ClosuresArgumentsAndReturn) {
+    // function mk(n) { return function(x) { return x + n; } }  trace(mk(10)(5))
+    ActionWriter inner;
+    push(inner, {"x"}).getVariable();
+    push(inner, {"n"}).getVariable().add2().op(op::Return);
+    ActionWriter outer;
+    defineFunction(outer, "", {"x"}, inner).op(op::Return);
+    ActionWriter a;
+    defineFunction(a, "mk", {"n"}, outer);
+    push(a, {10, 1, "mk"}).op(op::CallFunction);
+    push(a, {"f"}).op(op::StrictEquals);  // keep the stack shape simple: compare and drop
+    a.pop();
+    push(a, {"add10", 10, 1, "mk"}).op(op::CallFunction).setVariable();
+    push(a, {5, 1, "add10"}).op(op::CallFunction).trace();
+    // arguments.length
+    ActionWriter count;
+    push(count, {"arguments"}).getVariable();
+    push(count, {"length"}).op(op::GetMember).op(op::Return);
+    defineFunction(a, "count", {}, count);
+    push(a, {3, 2, 1, 3, "count"}).op(op::CallFunction).trace();
+    Stage s(7);
+    EXPECT_EQ(s.run(a), "15\n3\n");
+}
+
+TEST(Avm1Functions, DefineFunction2RegistersAndPreloads) {
+    // function f(a /* r2 */) with preload this (r1): return this.k + a
+    ActionWriter body;
+    push(body, {P::reg(1), "k"}).op(op::GetMember);
+    push(body, {P::reg(2)}).add2().op(op::Return);
+    ActionWriter a;
+    defineFunction2(a, "f", 3, 0x01, {{2, "a"}}, body);
+    push(a, {"o", "k", 40, 1}).op(op::InitObject).setVariable();
+    push(a, {"o"}).getVariable();
+    push(a, {"m"}).pushString("f").getVariable().op(op::SetMember);
+    push(a, {2, 1, "o"}).getVariable();
+    push(a, {"m"}).op(op::CallMethod).trace();
+    Stage s(7);
+    EXPECT_EQ(s.run(a), "42\n");
+}
+
+TEST(Avm1Exceptions, TryCatchFinallyAndUncaught) {
+    // try { throw "boom" } catch (e) { trace(e) } finally { trace("fin") }
+    ActionWriter tryBody;
+    push(tryBody, {"boom"}).op(op::Throw);
+    ActionWriter catchBody;
+    push(catchBody, {"e"}).getVariable().trace();
+    ActionWriter finBody;
+    push(finBody, {"fin"}).trace();
+    std::vector<uint8_t> p{0x03};  // catch + finally, name
+    putU16(p, static_cast<uint16_t>(tryBody.bytes().size()));
+    putU16(p, static_cast<uint16_t>(catchBody.bytes().size()));
+    putU16(p, static_cast<uint16_t>(finBody.bytes().size()));
+    putString(p, "e");
+    ActionWriter a;
+    a.op(0x8f, p);
+    for (auto* w : {&tryBody, &catchBody, &finBody})
+        for (uint8_t b : w->bytes()) a.op(b);
+    push(a, {"after"}).trace();
+    push(a, {"Oh no!"}).op(op::Throw);
+    push(a, {"never"}).trace();
+    Stage s(7);
+    EXPECT_EQ(s.run(a), "boom\nfin\nafter\nWarning: Uncaught exception, Oh no!\n");
+}
+
+TEST(Avm1Objects, ForInYieldsNewestFirstAndSkipsHidden) {
+    ActionWriter a;
+    push(a, {"o", "a", 1, "b", 2, "c", 3, 3}).op(op::InitObject).setVariable();
+    push(a, {"o"}).getVariable().op(op::Enumerate2);
+    // while ((k = pop) != null) trace(k)
+    a.op(op::Dup);
+    push(a, {P::null()}).op(op::Equals2);
+    std::vector<uint8_t> skip;
+    putU16(skip, 6);  // over the trace and the jump back
+    a.op(0x9d, skip);
+    a.trace();
+    std::vector<uint8_t> back;
+    putU16(back, static_cast<uint16_t>(-17));  // to the Dup
+    a.op(0x99, back);
+    a.pop();
+    Stage s(7);
+    EXPECT_EQ(s.run(a), "c\nb\na\n");
+}
+
+TEST(Avm1Bounds, EndlessLoopIsStoppedAndLogged) {
+    swf::avm1::VmLimits limits;
+    limits.scriptTime = std::chrono::milliseconds(50);
+    Stage s(7, limits);
+    ActionWriter a;
+    std::vector<uint8_t> back;
+    putU16(back, static_cast<uint16_t>(-5));
+    a.op(0x99, back);  // jumps onto itself
+    s.run(a);
+    ASSERT_EQ(s.logs.size(), 1u);
+    // The VM stays usable for the next list.
+    ActionWriter b;
+    push(b, {"still here"}).trace();
+    EXPECT_EQ(s.run(b), "still here\n");
+}
+
+TEST(Avm1Bounds, RecursionEndsTheChain) {
+    ActionWriter body;
+    push(body, {0, "f"}).op(op::CallFunction).op(op::Return);
+    ActionWriter a;
+    defineFunction(a, "f", {}, body);
+    push(a, {0, "f"}).op(op::CallFunction).pop();
+    Stage s(7);
+    s.run(a);
+    ASSERT_FALSE(s.logs.empty());
+    EXPECT_NE(s.logs[0].find("256"), std::string::npos);
+}
+
+TEST(Avm1Bounds, MalformedListsEndCleanly) {
+    Stage s(7);
+    // A push that claims more bytes than the list holds, a string without its end, a function
+    // whose body runs past the list, a jump far outside, an array of absurd length.
+    const std::vector<std::vector<uint8_t>> bad = {
+        {0x96, 0xff, 0x00, 0x00, 'a'},
+        {0x96, 0x03, 0x00, 0x00, 'a', 'b'},
+        {0x9b, 0x05, 0x00, 'f', 0, 0, 0, 0xff},
+        {0x99, 0x02, 0x00, 0x00, 0x80},
+        {0x96, 0x05, 0x00, 0x07, 0xff, 0xff, 0xff, 0x7f, 0x42},
+        {0x8e, 0x02, 0x00, 0x00},
+    };
+    for (const auto& code : bad) {
+        s.vm.runActions(code, &s);
+    }
+    // An array asked to grow past the cap ends its list with a notice.
+    ActionWriter big;
+    push(big, {0, "Array"}).op(op::NewObject);
+    push(big, {"length", 1e12}).op(op::SetMember);
+    push(big, {"not reached"}).trace();
+    EXPECT_EQ(s.run(big), "");
+    EXPECT_FALSE(s.logs.empty());
+    ActionWriter ok;
+    push(ok, {"fine"}).trace();
+    EXPECT_EQ(s.run(ok), "fine\n");
+}
