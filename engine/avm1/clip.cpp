@@ -163,11 +163,11 @@ bool clipSet(Vm& vm, Object* obj, std::string_view name, const Value& v) {
     return true;
 }
 
-bool clipHas(Vm&, Object* obj, std::string_view name) {
+bool clipHas(Vm& vm, Object* obj, std::string_view name) {
     if (!obj->clip) return false;
     if (propIndex(name) >= 0) return true;
     const std::string want = asciiLower(name);
-    for (ClipHost* c : obj->clip->children())
+    for (ClipHost* c : vm.childrenOf(obj->clip))
         if (asciiLower(c->name()) == want) return true;
     return false;
 }
@@ -175,7 +175,7 @@ bool clipHas(Vm&, Object* obj, std::string_view name) {
 bool clipGetChild(Vm& vm, Object* obj, std::string_view name, Value& out) {
     if (!obj->clip) return false;
     const std::string want = asciiLower(name);
-    for (ClipHost* c : obj->clip->children())
+    for (ClipHost* c : vm.childrenOf(obj->clip))
         if (asciiLower(c->name()) == want) {
             out = Value(vm.clipObject(c));
             return true;
@@ -220,11 +220,11 @@ void installClipBuiltins(Vm& vm) {
         if (ClipHost* c = clipOf(self)) return Value(c->depth() - 16384);
         return {};
     });
-    vm.defineMethod(mp, "getNextHighestDepth", [clipOf](Vm&, Object* self, Args&) -> Value {
+    vm.defineMethod(mp, "getNextHighestDepth", [clipOf](Vm& vm, Object* self, Args&) -> Value {
         ClipHost* c = clipOf(self);
         if (!c) return {};
         int hi = -1;
-        for (ClipHost* k : c->children()) hi = std::max(hi, k->depth() - 16384);
+        for (ClipHost* k : vm.childrenOf(c)) hi = std::max(hi, k->depth() - 16384);
         return Value(hi + 1);
     });
     vm.defineMethod(mp, "getBytesLoaded", [clipOf](Vm&, Object* self, Args&) -> Value {
@@ -232,6 +232,74 @@ void installClipBuiltins(Vm& vm) {
     });
     vm.defineMethod(mp, "getBytesTotal", [clipOf](Vm&, Object* self, Args&) -> Value {
         return clipOf(self) ? Value(1000) : Value();
+    });
+    auto makeClip = [clipOf](Vm& vm, Object* self, const Value& name, const Value& depth) -> Value {
+        ClipHost* parent = clipOf(self);
+        if (!parent || name.isUndefined()) return {};
+        const double d = vm.toNumber(depth);
+        ClipHost* c =
+            vm.createClip(parent, vm.toString(name), std::isnan(d) ? 0 : static_cast<int>(d));
+        return c ? Value(vm.clipObject(c)) : Value();
+    };
+    vm.defineMethod(mp, "createEmptyMovieClip", [makeClip](Vm& vm, Object* self, Args& a) -> Value {
+        if (a.size() < 2) return {};
+        return makeClip(vm, self, a[0], a[1]);
+    });
+    vm.defineMethod(mp, "attachMovie", [makeClip](Vm& vm, Object* self, Args& a) -> Value {
+        if (a.size() < 3) return {};
+        Value made = makeClip(vm, self, a[1], a[2]);
+        if (!made.isObject()) return made;
+        // A class registered for the symbol becomes the clip's prototype and constructor.
+        Value reg = vm.get(vm.global, "__registeredClasses");
+        Value cls = reg.isObject() ? vm.get(reg.o, vm.toString(a[0])) : Value();
+        if (cls.isObject() && cls.o->fn) {
+            Value proto = vm.get(cls.o, "prototype");
+            if (proto.isObject()) made.o->proto = proto.o;
+        }
+        if (arg(a, 3).isObject())
+            for (const auto& n : vm.enumerate(a[3].o)) vm.set(made.o, n, vm.get(a[3].o, n));
+        if (cls.isObject() && cls.o->fn) vm.call(cls, made.o, {});
+        return made;
+    });
+    vm.defineMethod(mp, "duplicateMovieClip", [clipOf](Vm& vm, Object* self, Args& a) -> Value {
+        ClipHost* c = clipOf(self);
+        if (!c || !c->parent() || a.size() < 2) return {};
+        const double d = vm.toNumber(a[1]);
+        ClipHost* dup =
+            vm.createClip(c->parent(), vm.toString(a[0]), std::isnan(d) ? 0 : static_cast<int>(d));
+        if (!dup) return {};
+        Object* o = vm.clipObject(dup);
+        if (arg(a, 2).isObject())
+            for (const auto& n : vm.enumerate(a[2].o)) vm.set(o, n, vm.get(a[2].o, n));
+        return Value(o);
+    });
+    vm.defineMethod(mp, "removeMovieClip", [clipOf](Vm& vm, Object* self, Args&) -> Value {
+        if (ClipHost* c = clipOf(self))
+            if (isScriptClip(c)) vm.removeClip(c);
+        return {};
+    });
+    vm.defineMethod(mp, "swapDepths", [clipOf](Vm& vm, Object* self, Args& a) -> Value {
+        ClipHost* c = clipOf(self);
+        if (!c || !isScriptClip(c) || a.empty()) return {};
+        const Value& t = a[0];
+        if (t.isObject() && t.o->cls == ObjClass::MovieClip && t.o->clip &&
+            isScriptClip(t.o->clip)) {
+            const int mine = c->depth() - 16384, theirs = t.o->clip->depth() - 16384;
+            setScriptClipDepth(c, theirs);
+            setScriptClipDepth(t.o->clip, mine);
+        } else {
+            const double d = vm.toNumber(t);
+            if (!std::isnan(d)) setScriptClipDepth(c, static_cast<int>(d));
+        }
+        return {};
+    });
+    vm.defineMethod(mp, "getInstanceAtDepth", [clipOf](Vm& vm, Object* self, Args& a) -> Value {
+        ClipHost* c = clipOf(self);
+        if (!c || a.empty()) return {};
+        const double d = vm.toNumber(a[0]);
+        for (ClipHost* k : vm.childrenOf(c))
+            if (k->depth() - 16384 == d) return Value(vm.clipObject(k));
+        return {};
     });
     vm.defineMethod(mp, "getURL", [](Vm& vm, Object*, Args& a) -> Value {
         const std::string url = vm.toString(arg(a, 0)), target = vm.toString(arg(a, 1));

@@ -13,6 +13,8 @@ bool clipSet(Vm& vm, Object* clip, std::string_view name, const Value& v);
 bool clipHas(Vm& vm, Object* clip, std::string_view name);
 // A named child instance.
 bool clipGetChild(Vm& vm, Object* clip, std::string_view name, Value& out);
+void setScriptClipDepth(ClipHost* clip, int depth);
+bool isScriptClip(const ClipHost* clip);
 // GetProperty/SetProperty by index.
 Value clipGetIndex(Vm& vm, ClipHost* clip, int index);
 void clipSetIndex(Vm& vm, ClipHost* clip, int index, const Value& v);

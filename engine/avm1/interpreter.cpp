@@ -286,7 +286,8 @@ Flow run(CallContext& c, size_t begin, size_t end) {
     const auto code = c.code;
     end = std::min(end, code.size());
     size_t pc = begin;
-    const int ver = vm.version();
+    // Function bodies are SWF 5 code even inside an older movie.
+    const int ver = c.inFunction ? std::max(5, vm.version()) : vm.version();
     while (pc < end) {
         if ((++c.ticks & 0x3ff) == 0) vm.checkTime();
         const uint8_t op = code[pc];
@@ -600,7 +601,8 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             }
             case 0x49: {
                 const Value a = pop(c), b = pop(c);
-                push(c, Value(vm.looseEquals(b, a)));
+                const bool r = vm.looseEquals(b, a);
+                push(c, ver < 5 ? Value(r ? 1.0 : 0.0) : Value(r));
                 break;
             }
             case 0x66: {
@@ -748,7 +750,7 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             case 0x41: {
                 const std::string name = vm.toString(pop(c));
                 Object* where = c.activation ? c.activation : targetObject(c);
-                if (where && !where->findOwn(vm.key(name))) vm.set(where, name, Value());
+                if (where && !vm.hasProperty(where, name)) vm.set(where, name, Value());
                 break;
             }
             case 0x3A: {
@@ -760,6 +762,14 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             case 0x3B: {
                 const std::string name = vm.toString(pop(c));
                 bool done = false;
+                const auto cut = name.find_last_of(".:");
+                if (cut != std::string::npos && cut > 0) {
+                    // "o.a" / "o:a": the member of what the path names
+                    const Value owner = getVariable(c, name.substr(0, cut));
+                    push(c, Value(owner.isObject() &&
+                                  vm.deleteProperty(owner.o, name.substr(cut + 1))));
+                    break;
+                }
                 for (size_t i = c.scope.size(); i-- > 0 && !done;) {
                     if (c.scope[i]->findOwn(vm.key(name))) {
                         done = vm.deleteProperty(c.scope[i], name);

@@ -154,9 +154,12 @@ std::string asciiLower(std::string_view s) {
 }
 
 size_t utf8Length(std::string_view s) {
+    // Scripts count UTF-16 units: a character beyond the BMP counts twice.
     size_t n = 0;
-    for (unsigned char c : s)
+    for (unsigned char c : s) {
         if ((c & 0xc0) != 0x80) ++n;
+        if (c >= 0xf0) ++n;
+    }
     return n;
 }
 

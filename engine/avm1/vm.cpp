@@ -286,7 +286,7 @@ std::vector<std::string> Vm::enumerate(Object* o) {
             }
         }
         if (p->cls == ObjClass::MovieClip && p->clip) {
-            for (ClipHost* c : p->clip->children()) {
+            for (ClipHost* c : childrenOf(p->clip)) {
                 std::string n = c->name();
                 if (!n.empty() && seen.emplace(key(n), true).second) out.push_back(n);
             }
@@ -370,8 +370,7 @@ Value Vm::toPrimitive(const Value& v, bool stringHint) {
             if (!r.isObject()) return r;
         }
     }
-    if (o->cls == ObjClass::Function) return Value("[type Function]");
-    return Value("[type Object]");
+    return {};  // nothing callable: reads as undefined
 }
 
 std::string Vm::toString(const Value& v) {
@@ -387,9 +386,16 @@ std::string Vm::toString(const Value& v) {
         case Type::String:
             return v.s;
         case Type::Object: {
-            Value p = toPrimitive(v, true);
-            if (p.isObject()) return "[object Object]";
-            return toString(p);
+            Object* o = v.o;
+            if (o->cls == ObjClass::MovieClip) return o->clip ? targetPath(o->clip) : "";
+            for (const char* m : {"toString", "valueOf"}) {
+                Value fn = get(o, m);
+                if (fn.isObject() && fn.o->fn) {
+                    Value r = call(fn, o, {});
+                    if (!r.isObject()) return toString(r);
+                }
+            }
+            return o->fn ? "[type Function]" : "[type Object]";
         }
     }
     return {};
@@ -475,8 +481,16 @@ bool Vm::strictEquals(const Value& a, const Value& b) const {
 }
 
 bool Vm::looseEquals(const Value& a, const Value& b) {
+    // Before SWF 7, NaN equals NaN.
+    if (a.isNumber() && b.isNumber() && version_ < 7 && std::isnan(a.n) && std::isnan(b.n))
+        return true;
     if (a.type == b.type) return strictEquals(a, b);
     if (a.isNullish() && b.isNullish()) return true;
+    // An object with nothing to convert it reads as undefined.
+    if (a.isObject() && b.isNullish())
+        return a.o->cls != ObjClass::MovieClip && toPrimitive(a).isNullish();
+    if (b.isObject() && a.isNullish())
+        return b.o->cls != ObjClass::MovieClip && toPrimitive(b).isNullish();
     if (a.isNullish() || b.isNullish()) return false;
     if (a.isNumber() && b.isString()) return a.n == toNumber(b);
     if (a.isString() && b.isNumber()) return toNumber(a) == b.n;
@@ -496,10 +510,27 @@ bool Vm::looseEquals(const Value& a, const Value& b) {
 }
 
 Value Vm::lessThan(const Value& a, const Value& b) {
-    Value pa = toPrimitive(a), pb = toPrimitive(b);
+    // Objects give their valueOf(), or no number at all; a comparison that meets NaN after an
+    // object is false, with plain values undefined. The second operand is not read then.
+    const bool objects = (a.isObject() && a.o->cls != ObjClass::MovieClip) ||
+                         (b.isObject() && b.o->cls != ObjClass::MovieClip);
+    const Value nanResult = objects ? Value(false) : Value();
+    auto prim = [&](const Value& v) -> Value {
+        if (!v.isObject()) return v;
+        if (v.o->cls == ObjClass::MovieClip) return Value(std::numeric_limits<double>::quiet_NaN());
+        Value fn = get(v.o, "valueOf");
+        if (fn.isObject() && fn.o->fn) {
+            Value r = call(fn, v.o, {});
+            if (!r.isObject()) return r;
+        }
+        return Value(std::numeric_limits<double>::quiet_NaN());
+    };
+    const Value pa = prim(a);
+    if (pa.isNumber() && std::isnan(pa.n)) return nanResult;
+    const Value pb = prim(b);
     if (pa.isString() && pb.isString()) return Value(pa.s < pb.s);
     const double x = toNumber(pa), y = toNumber(pb);
-    if (std::isnan(x) || std::isnan(y)) return Value();
+    if (std::isnan(x) || std::isnan(y)) return nanResult;
     return Value(x < y);
 }
 
@@ -560,7 +591,7 @@ ClipHost* Vm::resolveTarget(std::string_view path, ClipHost* base) {
         } else {
             ClipHost* found = nullptr;
             const std::string want = asciiLower(part);
-            for (ClipHost* c : cur->children())
+            for (ClipHost* c : childrenOf(cur))
                 if (asciiLower(c->name()) == want) {
                     found = c;
                     break;
@@ -671,7 +702,7 @@ void Vm::collect() {
     if (root_) clips.push_back(root_);
     for (size_t i = 0; i < clips.size() && i < 1000000; ++i) {
         if (clips[i]->scriptObject) mark(clips[i]->scriptObject);
-        for (ClipHost* c : clips[i]->children()) clips.push_back(c);
+        for (ClipHost* c : childrenOf(clips[i])) clips.push_back(c);
     }
     std::vector<std::unique_ptr<Object>> live;
     live.reserve(heap_.size());

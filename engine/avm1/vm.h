@@ -57,6 +57,11 @@ public:
     void maybeCollect();  // collect() when the heap has grown a lot since the last one
 
     void setRoot(ClipHost* root) { root_ = root; }
+    // A timeline's children: the host's and those scripts created.
+    std::vector<ClipHost*> childrenOf(ClipHost* clip) const;
+    // Clips made by createEmptyMovieClip / attachMovie / duplicateMovieClip.
+    ClipHost* createClip(ClipHost* parent, std::string_view name, int depth);
+    void removeClip(ClipHost* clip);
     Object* clipObject(ClipHost* clip);
 
     // ---- used by the built-ins
@@ -140,6 +145,7 @@ private:
     std::vector<std::unique_ptr<Object>> heap_;
     size_t lastLive_ = 1024;
     std::vector<Object*> tempRoots_;
+    std::vector<std::unique_ptr<ClipHost>> scriptClips_;
 };
 
 // Built-in installers (builtins_*.cpp).
