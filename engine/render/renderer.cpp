@@ -7,6 +7,7 @@
 #include <QRadialGradient>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "engine/render/color.h"
@@ -29,7 +30,55 @@ struct Ctx {
     double stageScale;  // stage pixels to device pixels
     bool antialias;
     QImage* layer = nullptr;  // the image painted into, when it is one we made
+    LayerCache* cache = nullptr;
+    uint64_t path = 0;  // where we are in the tree: hashed depths from the root
 };
+
+uint64_t mix(uint64_t h, uint64_t v) {
+    h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+    return h;
+}
+uint64_t mixD(uint64_t h, double v) {
+    uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return mix(h, bits);
+}
+
+// Everything that decides an object's pixels, below and including it.
+uint64_t signature(const DisplayObject& o, int nesting) {
+    uint64_t h = mix(o.characterId, o.depth);
+    h = mixD(mixD(mixD(mixD(h, o.matrix.sx), o.matrix.sy), o.matrix.r0), o.matrix.r1);
+    h = mix(mix(h, uint32_t(o.matrix.tx)), uint32_t(o.matrix.ty));
+    const auto& c = o.cxform;
+    h = mix(h, (uint64_t(uint16_t(c.rm)) << 48) | (uint64_t(uint16_t(c.gm)) << 32) |
+                   (uint64_t(uint16_t(c.bm)) << 16) | uint16_t(c.am));
+    h = mix(h, (uint64_t(uint16_t(c.ra)) << 48) | (uint64_t(uint16_t(c.ga)) << 32) |
+                   (uint64_t(uint16_t(c.ba)) << 16) | uint16_t(c.aa));
+    h = mix(h, (uint64_t(o.ratio) << 32) | (uint64_t(o.clipDepth) << 16) |
+                   (uint64_t(o.blendMode) << 8) | o.visible);
+    h = mix(h, o.filters.size());
+    for (const auto& f : o.filters) {
+        h = mix(h, f.type);
+        h = mixD(mixD(mixD(mixD(h, f.blurX), f.blurY), f.distance), f.angle);
+        h = mixD(mix(mix(h, f.passes), (uint32_t(f.color.r) << 24) | (f.color.g << 16) |
+                                           (f.color.b << 8) | f.color.a),
+                 f.strength);
+        h = mix(h, (f.inner << 3) | (f.knockout << 2) | (f.compositeSource << 1) | f.onTop);
+        h = mix(h, (uint32_t(f.highlight.r) << 24) | (f.highlight.g << 16) | (f.highlight.b << 8) |
+                       f.highlight.a);
+        for (float v : f.colorMatrix) h = mixD(h, v);
+        for (float v : f.matrix) h = mixD(h, v);
+        for (const auto& g : f.gradientColors)
+            h = mix(h, (uint32_t(g.r) << 24) | (g.g << 16) | (g.b << 8) | g.a);
+        for (uint8_t r : f.gradientRatios) h = mix(h, r);
+    }
+    if (o.sprite && nesting < kMaxDrawNesting) {
+        h = mix(h, o.sprite->frame);
+        for (const auto& [d, child] : o.sprite->list.objects)
+            h = mix(h, signature(child, nesting + 1));
+    }
+    return h;
+}
 
 // Flash mixes gradient colours in linear light for "linear RGB"; Qt mixes in sRGB, so such
 // gradients get extra stops computed in linear space.
@@ -374,32 +423,50 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
     // Filters read pixels beyond the target's edge; blends only need what is visible.
     area = area.intersected(c.target.marginsAdded(margins));
     if (area.isEmpty()) return;
-    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
-    if (layer.isNull()) return;
-    layer.fill(Qt::transparent);
-    {
-        QPainter lp(&layer);
-        lp.setRenderHint(QPainter::Antialiasing, c.antialias);
-        lp.setRenderHint(QPainter::SmoothPixmapTransform, c.antialias);
-        Ctx lc = c;
-        lc.p = &lp;
-        lc.target = QRect(QPoint(0, 0), area.size());
-        lc.layer = &layer;
-        const QTransform shift = QTransform::fromTranslate(-area.x(), -area.y());
-        // The layer's alpha applies to the whole group, not to each shape in it.
-        ColorTx inner = cx;
-        const double alpha = std::clamp(cx.ma, 0.0, 1.0);
-        if (alpha > 0) inner.ma = 1;
-        std::vector<QPainterPath> none;
-        drawContent(lc, o, world * shift, inner, none, nesting);
-        lp.end();
-        if (!o.filters.empty()) applyFilters(layer, o.filters, c.stageScale);
-        if (alpha < 1 && alpha > 0) {
-            QPainter fade(&layer);
-            fade.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-            fade.fillRect(layer.rect(),
-                          QColor(0, 0, 0, static_cast<int>(std::lround(alpha * 255))));
+    const uint64_t path = mix(c.path, uint64_t(o.depth) + 1);
+    uint64_t sig = 0;
+    if (c.cache) {
+        sig = signature(o, nesting);
+        for (double v : {world.m11(), world.m12(), world.m21(), world.m22(), world.dx(), world.dy(),
+                         cx.mr, cx.mg, cx.mb, cx.ma, cx.ar, cx.ag, cx.ab, cx.aa})
+            sig = mixD(sig, v);
+        sig = mix(mix(sig, (uint64_t(uint32_t(area.x())) << 32) | uint32_t(area.y())),
+                  (uint64_t(uint32_t(area.width())) << 32) | uint32_t(area.height()));
+        sig = mix(sig, c.antialias);
+    }
+    QImage layer;
+    if (auto* hit = c.cache ? c.cache->find(path, sig) : nullptr) {
+        layer = hit->image;
+    } else {
+        layer = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
+        if (layer.isNull()) return;
+        layer.fill(Qt::transparent);
+        {
+            QPainter lp(&layer);
+            lp.setRenderHint(QPainter::Antialiasing, c.antialias);
+            lp.setRenderHint(QPainter::SmoothPixmapTransform, c.antialias);
+            Ctx lc = c;
+            lc.p = &lp;
+            lc.path = path;
+            lc.target = QRect(QPoint(0, 0), area.size());
+            lc.layer = &layer;
+            const QTransform shift = QTransform::fromTranslate(-area.x(), -area.y());
+            // The layer's alpha applies to the whole group, not to each shape in it.
+            ColorTx inner = cx;
+            const double alpha = std::clamp(cx.ma, 0.0, 1.0);
+            if (alpha > 0) inner.ma = 1;
+            std::vector<QPainterPath> none;
+            drawContent(lc, o, world * shift, inner, none, nesting);
+            lp.end();
+            if (!o.filters.empty()) applyFilters(layer, o.filters, c.stageScale);
+            if (alpha < 1 && alpha > 0) {
+                QPainter fade(&layer);
+                fade.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+                fade.fillRect(layer.rect(),
+                              QColor(0, 0, 0, static_cast<int>(std::lround(alpha * 255))));
+            }
         }
+        if (c.cache) c.cache->store(path, sig, layer, area);
     }
     QPainter& p = *c.p;
     applyClip(c, clips);
@@ -439,7 +506,13 @@ void drawList(Ctx& c, const DisplayList& list, const QTransform& world, const Co
             applyClip(c, clips);
             dirty = false;
         }
-        drawObject(c, obj, world, cx, clips, nesting);
+        if (obj.sprite) {
+            Ctx inner = c;
+            inner.path = mix(c.path, uint64_t(depth) + 1);
+            drawObject(inner, obj, world, cx, clips, nesting);
+        } else {
+            drawObject(c, obj, world, cx, clips, nesting);
+        }
         if (!obj.sprite) continue;
         // A sprite may have changed the clip for its own masks: put ours back.
         applyClip(c, clips);
@@ -477,7 +550,7 @@ QTransform stageTransform(const MovieInfo& info, const QRectF& vp, ScaleMode mod
 }
 
 void renderStage(QPainter& p, const QRect& viewport, ScaleMode mode, const QColor& bg,
-                 const Movie& movie, const DisplayList& list, bool antialias) {
+                 const Movie& movie, const DisplayList& list, bool antialias, LayerCache* cache) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing, antialias);
     p.setRenderHint(QPainter::SmoothPixmapTransform, antialias);
@@ -488,8 +561,42 @@ void renderStage(QPainter& p, const QRect& viewport, ScaleMode mode, const QColo
     const QRect device = device0.mapRect(viewport);
     p.resetTransform();
     Ctx c{movie, &p, device, std::sqrt(std::abs(base.determinant())) * 20, antialias};
+    c.cache = cache;
+    if (cache) cache->beginFrame();
     drawList(c, list, base, ColorTx{}, {}, 0);
+    if (cache) cache->endFrame();
     p.restore();
+}
+
+LayerCache::Entry* LayerCache::find(uint64_t path, uint64_t signature) {
+    auto it = entries_.find(path);
+    if (it == entries_.end() || it->second.signature != signature) return nullptr;
+    it->second.used = true;
+    return &it->second;
+}
+
+void LayerCache::store(uint64_t path, uint64_t signature, QImage image, QRect area) {
+    const size_t size = image.sizeInBytes();
+    auto it = entries_.find(path);
+    if (it != entries_.end()) {
+        bytes_ -= it->second.image.sizeInBytes();
+        entries_.erase(it);
+    }
+    if (bytes_ + size > kMaxBytes) return;
+    bytes_ += size;
+    entries_[path] = Entry{signature, std::move(image), area, true};
+}
+
+void LayerCache::beginFrame() {
+    for (auto& [k, e] : entries_) e.used = false;
+}
+
+void LayerCache::endFrame() {
+    std::erase_if(entries_, [this](const auto& kv) {
+        if (kv.second.used) return false;
+        bytes_ -= kv.second.image.sizeInBytes();
+        return true;
+    });
 }
 
 }  // namespace swf::render

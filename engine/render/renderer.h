@@ -2,8 +2,11 @@
 // Draws a display list with QPainter.
 
 #include <QColor>
+#include <QImage>
 #include <QRect>
 #include <QTransform>
+#include <cstdint>
+#include <unordered_map>
 
 #include "engine/player.h"
 
@@ -20,9 +23,31 @@ namespace swf::render {
 // is centred whenever it does not fill the viewport.
 QTransform stageTransform(const MovieInfo& info, const QRectF& viewport, ScaleMode mode);
 
+// Filtered and blended layers of one player, kept while what they show stays the same: a
+// still object with filters costs its filters once, not every frame.
+class LayerCache {
+public:
+    struct Entry {
+        uint64_t signature = 0;
+        QImage image;  // filtered, faded, ready to composite
+        QRect area;    // where it goes, device pixels
+        bool used = false;
+    };
+    Entry* find(uint64_t path, uint64_t signature);
+    void store(uint64_t path, uint64_t signature, QImage image, QRect area);
+    void beginFrame();
+    void endFrame();  // forgets the layers the last frame did not draw
+
+private:
+    std::unordered_map<uint64_t, Entry> entries_;
+    size_t bytes_ = 0;
+    static constexpr size_t kMaxBytes = 128u << 20;
+};
+
 // Fills the viewport with bg, then draws list clipped to the viewport. antialias: the
 // stage's quality (high draws smooth edges, low draws them hard, as Flash's low quality).
 void renderStage(QPainter& painter, const QRect& viewport, ScaleMode mode, const QColor& bg,
-                 const Movie& movie, const DisplayList& list, bool antialias = true);
+                 const Movie& movie, const DisplayList& list, bool antialias = true,
+                 LayerCache* cache = nullptr);
 
 }  // namespace swf::render

@@ -107,6 +107,7 @@ public:
     int frame = 0;
     bool playing = true;
     Quality quality = Quality::High;
+    mutable render::LayerCache layers;  // drawing's memory of filtered layers
     std::function<void(std::string_view)> trace;
     std::unique_ptr<avm1::ScriptRunner> scripts;  // null for a movie without actions
 };
@@ -176,7 +177,7 @@ void Player::render(QPainter& painter, const QRect& viewport, ScaleMode mode,
                     std::optional<QColor> bg) const {
     const QColor fill = bg ? *bg : movie_->info.background.value_or(QColor(Qt::white));
     render::renderStage(painter, viewport, mode, fill, *movie_, state_->list,
-                        state_->quality == Quality::High);
+                        state_->quality == Quality::High, &state_->layers);
 }
 
 void Player::setQuality(Quality quality) { state_->quality = quality; }

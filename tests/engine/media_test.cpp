@@ -498,3 +498,28 @@ TEST(Stage, QualityAndBackgroundOverride) {
     painter.end();
     EXPECT_TRUE(pixelNear(img, 10, 50, QColor(Qt::yellow), 0));
 }
+
+TEST(Filters, KeptLayersFollowWhatTheyShow) {
+    // A blurred sprite that turns from red to blue: the filtered layer is redrawn when its
+    // content changes, and moves with its object.
+    Movie m;
+    const uint16_t red = m.b.defineRect(0, 0, 1000, 1000, {255, 0, 0});
+    const uint16_t blue = m.b.defineRect(0, 0, 1000, 1000, {0, 0, 255});
+    swftest::SpriteBuilder s;
+    s.place(red, 1);
+    s.showFrame();
+    s.replace(blue, 1);
+    s.showFrame();
+    const uint16_t sp = m.b.defineSprite(s);
+    m.b.rawTag(mcode::PlaceObject3,
+               media::place3Body(1, sp, {}, std::nullopt, {media::blurFilter(2, 2, 1)}));
+    m.b.showFrame();
+    m.b.move(1, {1, 1, 0, 0, 2000, 0});
+    swf::Player p = m.play();
+    EXPECT_TRUE(pixelNear(stage(p), 25, 25, kRed, 12));
+    EXPECT_TRUE(pixelNear(stage(p), 25, 25, kRed, 12));  // drawn again from the kept layer
+    p.advanceFrame();
+    const QImage img = stage(p);
+    EXPECT_TRUE(pixelNear(img, 125, 25, kBlue, 12));
+    EXPECT_TRUE(pixelNear(img, 25, 25, kWhite, 12));
+}
