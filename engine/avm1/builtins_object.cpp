@@ -277,7 +277,7 @@ void installObjectBuiltins(Vm& vm) {
     vm.defineMethod(g, "parseInt", [](Vm& vm, Object*, Args& a) -> Value {
         if (a.empty()) return {};
         const std::string s = vm.toString(arg(a, 0));
-        const bool given = a.size() > 1 && !a[1].isUndefined();
+        const bool given = a.size() > 1;
         int radix = given ? toInt32(vm.toNumber(a[1])) : 0;
         if (given && (radix < 2 || radix > 36)) return Value(kNaN);
         size_t i = 0;

@@ -216,6 +216,7 @@ void installMathBuiltins(Vm& vm) {
     });
     vm.defineMethod(m, "max", [](Vm& vm, Object*, Args& a) -> Value {
         if (a.empty()) return Value(-INFINITY);
+        if (a.size() == 1) return Value(kNaN);
         double r = -INFINITY;
         for (auto& v : a) {
             const double d = vm.toNumber(v);
@@ -226,6 +227,7 @@ void installMathBuiltins(Vm& vm) {
     });
     vm.defineMethod(m, "min", [](Vm& vm, Object*, Args& a) -> Value {
         if (a.empty()) return Value(INFINITY);
+        if (a.size() == 1) return Value(kNaN);
         double r = INFINITY;
         for (auto& v : a) {
             const double d = vm.toNumber(v);

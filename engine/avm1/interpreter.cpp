@@ -854,7 +854,8 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 const std::string name = vm.toString(pop(c));
                 Args args = popArgs(c);
                 Value fn = getVariable(c, name);
-                push(c, vm.call(fn, nullptr, std::move(args)));
+                // A plain call runs with the current timeline as `this`.
+                push(c, vm.call(fn, targetObject(c), std::move(args)));
                 break;
             }
             case 0x52: {
