@@ -114,6 +114,14 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint) {
     Timer4.setObjectName(QStringLiteral("Timer4"));
     for (QTimer* t : {&Timer2, &Timer3, &Timer4}) t->setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, &TForm2::Timer1Timer);
+    connect(&Timer2, &QTimer::timeout, this, &TForm2::Timer2Timer);
+    connect(&Timer3, &QTimer::timeout, this, &TForm2::Timer3Timer);
+    connect(&Timer4, &QTimer::timeout, this, &TForm2::Timer4Timer);
+
+    SavePictureDialog1.Filter = QStringLiteral("Bitmaps (*.bmp)|*.bmp");
+    SavePictureDialog1.FileName = QStringLiteral("未命名");
+    SavePictureDialog1.options =
+        lanfeng::FileDialog::HideReadOnly | lanfeng::FileDialog::EnableSizing;
 }
 
 void TForm2::buildImages() {
@@ -269,6 +277,18 @@ void TForm2::buildMenu() {
 
 void TForm2::FormCreate() {
     if (Form1) move(Form1->x() - width(), Form1->y());
+    // The loop modes are the video window's commands; choosing either menu's item runs them.
+    const std::pair<const char*, void (Tform1::*)()> loopItems[] = {
+        {"N12", &Tform1::N13Click},
+        {"N15", &Tform1::N16Click},
+        {"N16", &Tform1::N17Click},
+        {"N14", &Tform1::N18Click},
+    };
+    for (const auto& [name, command] : loopItems)
+        if (QAction* item = N11Menu->findChild<QAction*>(QString::fromLatin1(name)))
+            Tform1::bindItem(item, this, [command] {
+                if (Form1) (Form1->*command)();
+            });
     Image4->setGeometry(Image3->x(), Image3->y(), Image4->width(), Image3->height());
 }
 

@@ -10,6 +10,7 @@
 #include <QToolButton>
 #include <QWidget>
 #include <map>
+#include <random>
 
 #include "panel/readouts.h"
 #include "ui/dialogs.h"
@@ -56,6 +57,12 @@ public:
     void Image5MouseMove(QPoint pos);
     void Image5MouseUp(Qt::MouseButton button, QPoint pos);
     void FormMouseMove(QPoint pos);
+
+    // The frame capture shared by the capture button and the video window's F10: stops the
+    // main player, copies its rectangle from the screen and offers SavePictureDialog1; saves
+    // under the chosen name + ".bmp". Returns whether the dialog was confirmed; the caller
+    // decides about playing on. A file that cannot be written raises lanfeng::Error.
+    bool CaptureFrame();
 
     // The slider track's geometry as laid out now.
     lanfeng::SliderTrack track() const;
@@ -124,6 +131,13 @@ public:
     QTimer Timer3;  // whole-list loop, 1 s
     QTimer Timer4;  // random loop, 1 s
 
+    // Loop engine state, shared by the three loop timers and never reset by a mode change.
+    int LoopLastFrame = 0;
+    int LoopPrevFrame = 0;
+    int LoopListIndex = 0;
+    int LoopStallCount = 0;
+    std::mt19937 LoopRandom;
+
     bool PanelDragging = false;
     int PanelGrabX = 0;
     int PanelGrabY = 0;
@@ -132,6 +146,10 @@ public:
 
 public slots:
     void Timer1Timer();
+    // The loop engine's ticks (loop_engine.cpp): single, whole list, random.
+    void Timer2Timer();
+    void Timer3Timer();
+    void Timer4Timer();
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -141,6 +159,8 @@ private:
     void buildLabels();
     void buildMenu();
     void movePanel(QPoint pos);
+    void sampleLoopFrame();
+    void loopAdvance(int entry);
 
     // Each button and its pressed-look twin.
     std::map<SkinImage*, SkinImage*> pressedTwin_;

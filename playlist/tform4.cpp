@@ -367,18 +367,13 @@ void TForm4::ListBox1DblClick() {
     Form1->ToolBar2->hide();
 }
 
+// Drops on the list are the video window's drops: one rule for both places.
 void TForm4::HandleDropFiles(const QStringList& paths) {
-    for (const QString& path : paths)
-        if (QFileInfo(path).isFile()) AddDroppedFile(path);
+    if (Form1) Form1->HandleDropFiles(paths);
 }
 
 void TForm4::AddDroppedFile(const QString& path) {
-    const QString name = QFileInfo(path).fileName();
-    const qsizetype dot = name.lastIndexOf('.');
-    if (dot >= 0 && name.mid(dot) == QStringLiteral(".swf"))
-        ListBox1->addItem(path);
-    else
-        lanfeng::showMessage(QStringLiteral("这不是一个swf格式的flash文件！！！！"), this);
+    if (Form1) Form1->AddDroppedFile(path);
 }
 
 bool TForm4::eventFilter(QObject* watched, QEvent* event) {

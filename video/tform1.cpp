@@ -1,10 +1,10 @@
 #include "video/tform1.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QSaveFile>
 
 #include "about/taboutbox.h"
@@ -16,8 +16,6 @@
 #include "playlist/tform4.h"
 #include "ui/error.h"
 #include "ui/prompt.h"
-
-Q_LOGGING_CATEGORY(lcVideo, "lanfeng.video")
 
 Tform1::Tform1(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("form1"));
@@ -43,10 +41,19 @@ Tform1::Tform1(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint) {
     Timer1.setInterval(100);
     connect(&Timer1, &QTimer::timeout, this, &Tform1::Timer1Timer);
 
+    connect(ToolButton1, &QToolButton::clicked, this, &Tform1::ToolButton1Click);
+    connect(ToolButton2, &QToolButton::clicked, this, &Tform1::ToolButton2Click);
+    connect(ToolButton3, &QToolButton::clicked, this, &Tform1::ToolButton3Click);
+    connect(ToolButton4, &QToolButton::clicked, this, &Tform1::ToolButton4Click);
+    connect(ToolButton5, &QToolButton::clicked, this, &Tform1::ToolButton5Click);
+    connect(ScrollBar1, &QScrollBar::actionTriggered, this, [this] { ScrollBar1Scroll(); });
+
     // Player input hooks: dropped files on the main player join the playlist.
     connect(ShockwaveFlash1, &PlayerControl::filesDropped, this, &Tform1::HandleDropFiles);
     hotKeys_ = new lanfeng::GlobalHotKeys(this);
     connect(hotKeys_, &lanfeng::GlobalHotKeys::hotKey, this, &Tform1::WMHotKey);
+    // rkmessage sees every event of the program, from now until the window goes.
+    if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
 }
 
 Tform1::~Tform1() { FormDestroy(); }
@@ -111,25 +118,6 @@ void Tform1::Timer1Timer() {
     Timer1.stop();
 }
 
-void Tform1::HandleDropFiles(const QStringList& paths) {
-    for (const QString& path : paths)
-        if (QFileInfo(path).isFile()) AddDroppedFile(path);
-}
-
-void Tform1::AddDroppedFile(const QString& path) {
-    const qsizetype dot = path.lastIndexOf('.');
-    if (dot >= 0 && path.mid(dot) == QStringLiteral(".swf")) {
-        if (Form4) Form4->ListBox1->addItem(path);
-    } else {
-        lanfeng::showMessage(QStringLiteral("这不是一个swf格式的flash文件！！！！"), this);
-    }
-}
-
-void Tform1::WMHotKey(int virtualKey) {
-    // What Esc and F10 do is the playback commands' business; this is where they arrive.
-    qCInfo(lcVideo) << "hot key" << virtualKey;
-}
-
 void Tform1::FormClose() {
     if (closing_) return;
     closing_ = true;
@@ -144,6 +132,7 @@ void Tform1::FormClose() {
 void Tform1::FormDestroy() {
     if (destroyed_) return;
     destroyed_ = true;
+    if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
     disconnect(ShockwaveFlash1, &PlayerControl::filesDropped, this, &Tform1::HandleDropFiles);
     ShockwaveFlash1->setAcceptDrops(false);
 }

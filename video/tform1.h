@@ -68,10 +68,32 @@ public:
     void N19Click();  // playback strip in full screen
     void N28Click();  // keep on top
     void N8Click();   // about box
+    void N11Click();  // show or hide the control panel
+    void N3Click();   // show or hide the playlist
+    // Loop modes: each ticks its item in both "循环方式" menus and sets the panel's timers.
+    void N13Click();  // none
+    void N16Click();  // single
+    void N17Click();  // whole list
+    void N18Click();  // random
 
+    // Playback strip.
+    void ToolButton1Click();  // previous movie
+    void ToolButton2Click();  // step back
+    void ToolButton3Click();  // play/pause, shared with the panel's pause state
+    void ToolButton4Click();  // step forward
+    void ToolButton5Click();  // next movie
+    void ScrollBar1Scroll();
+
+    // Files dropped on the main player; the playlist's drops come here too.
     void HandleDropFiles(const QStringList& paths);
     void AddDroppedFile(const QString& path);
+    // The system-wide hot keys: 27 (Esc) resets the window, 121 (F10) captures a frame.
     void WMHotKey(int virtualKey);
+    // The application-wide mouse filter: double and right clicks on the players become
+    // commands, and the players never see them.
+    bool rkmessage(QObject* target, QEvent* event);
+    // A grid cell's own context menu (PopupMenu01 ... PopupMenu09), once the cells have one.
+    QMenu* cellMenu(int cell) const;
 
     // Binds a menu item to a command. Ticks are the commands' business, as other windows call
     // the same commands: a chosen item does not tick or untick itself.
@@ -141,12 +163,16 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildFrame();
     void buildStrip();
     void buildMenu();
     void setOnTop(bool on);
+    void setLoopMode(QAction* item, QTimer* loopTimer);
+    void loadEntry(int entry);
+    void resetWindow();
 
     lanfeng::GlobalHotKeys* hotKeys_ = nullptr;
     bool closing_ = false;

@@ -81,10 +81,13 @@ void Tform1::buildMenu() {
     bindItem(N19, this, [this] { N19Click(); });
     bindItem(N28, this, [this] { N28Click(); });
     bindItem(N8, this, [this] { N8Click(); });
-
-    ShockwaveFlash1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(ShockwaveFlash1, &QWidget::customContextMenuRequested, this,
-            [this](QPoint pos) { PopupMenu1->popup(ShockwaveFlash1->mapToGlobal(pos)); });
+    bindItem(N11, this, [this] { N11Click(); });
+    bindItem(N3, this, [this] { N3Click(); });
+    bindItem(N13, this, [this] { N13Click(); });
+    bindItem(N16, this, [this] { N16Click(); });
+    bindItem(N17, this, [this] { N17Click(); });
+    bindItem(N18, this, [this] { N18Click(); });
+    // The main player's menu is opened by rkmessage.
 }
 
 void Tform1::N15Click() {

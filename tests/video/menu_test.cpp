@@ -57,9 +57,10 @@ TEST_F(Menu, ItemsInOrderWithTheirCaptionsTicksAndVisibility) {
         EXPECT_EQ(loop[i]->isChecked(), i == 0);
     }
 
-    // The player's context menu opens at the pointer.
-    emit Form1->ShockwaveFlash1->customContextMenuRequested(QPoint(20, 30));
+    // The player's context menu opens at the pointer, on the right button's press.
+    press(Form1->ShockwaveFlash1, QPoint(20, 30), Qt::RightButton);
     EXPECT_TRUE(Form1->PopupMenu1->isVisible());
+    EXPECT_EQ(Form1->PopupMenu1->pos(), Form1->ShockwaveFlash1->mapToGlobal(QPoint(20, 30)));
     Form1->PopupMenu1->close();
 }
 
