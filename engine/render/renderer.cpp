@@ -6,6 +6,7 @@
 #include <QPen>
 #include <QRadialGradient>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -108,27 +109,39 @@ QBrush gradientBrush(const format::FillStyle& f, const ColorTx& cx) {
     g.setSpread(f.gradient.spread == 1   ? QGradient::ReflectSpread
                 : f.gradient.spread == 2 ? QGradient::RepeatSpread
                                          : QGradient::PadSpread);
-    // Stops as Flash reads them: a ratio below the previous one counts as the previous one.
-    std::vector<std::pair<double, QColor>> stops;
-    for (const auto& s : f.gradient.stops) {
-        double at = s.ratio / 255.0;
-        if (!stops.empty()) at = std::max(at, stops.back().first);
-        stops.push_back({at, cx.apply(s.color)});
+    // Flash draws through a 256-entry ramp filled in order: each entry takes the first pair
+    // of neighbouring stops whose end ratio is not below it (stops out of order are simply
+    // passed over), before the first stop the first colour, after the last the last one.
+    std::vector<std::pair<int, QColor>> stops;
+    for (const auto& st : f.gradient.stops) stops.push_back({st.ratio, cx.apply(st.color)});
+    const bool linearRgb = f.gradient.interpolation == 1;
+    std::array<QColor, 256> ramp;
+    size_t j = 0;
+    for (int i = 0; i < 256; ++i) {
+        if (i < stops.front().first) {
+            ramp[i] = stops.front().second;
+            continue;
+        }
+        while (j + 1 < stops.size() && i > stops[j + 1].first) ++j;
+        if (j + 1 >= stops.size()) {
+            ramp[i] = stops.back().second;
+            continue;
+        }
+        const auto& [r0, c0] = stops[j];
+        const auto& [r1, c1] = stops[j + 1];
+        const double t = r1 > r0 ? std::clamp(double(i - r0) / (r1 - r0), 0.0, 1.0) : 1.0;
+        ramp[i] = linearRgb ? mixLinear(c0, c1, t)
+                            : QColor::fromRgbF(c0.redF() + (c1.redF() - c0.redF()) * t,
+                                               c0.greenF() + (c1.greenF() - c0.greenF()) * t,
+                                               c0.blueF() + (c1.blueF() - c0.blueF()) * t,
+                                               c0.alphaF() + (c1.alphaF() - c0.alphaF()) * t);
     }
     QGradientStops out;
-    for (size_t i = 0; i < stops.size(); ++i) {
-        auto [at, c] = stops[i];
-        if (f.gradient.interpolation == 1 && i > 0 && stops[i - 1].first < at) {
-            const auto& [a0, c0] = stops[i - 1];
-            for (int k = 1; k < 8; ++k)
-                out.append({a0 + (at - a0) * k / 8, mixLinear(c0, c, k / 8.0)});
-        }
-        // Equal ratios make a hard step: nudge so Qt keeps both colours.
-        if (!out.isEmpty() && at <= out.back().first) at = std::min(1.0, out.back().first + 1e-6);
-        if (!out.isEmpty() && at <= out.back().first)
-            out.back().second = c;
-        else
-            out.append({at, c});
+    out.reserve(256);
+    for (int i = 0; i < 256; ++i) {
+        // Runs of one colour need only their ends.
+        if (i > 0 && i < 255 && ramp[i] == ramp[i - 1] && ramp[i] == ramp[i + 1]) continue;
+        out.append({i / 255.0, ramp[i]});
     }
     g.setStops(out);
     QBrush b(g);

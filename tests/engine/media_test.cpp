@@ -93,6 +93,32 @@ TEST(Gradients, LinearStopsAndSpreadModes) {
     }
 }
 
+TEST(Gradients, SharedAndOutOfOrderRatios) {
+    // Equal ratios: at a shared ratio the later pair starts, the end keeps the earlier colour.
+    // A ratio below the one before is passed over: red to green, then cyan from its own ratio.
+    Movie m;
+    m.b.place(m.define(mcode::DefineShape3, media::rectBody(0, 3, 0, 0, 4000, 1000,
+                                                            linear(200, 0,
+                                                                   {{0, {255, 0, 0}},
+                                                                    {0, {0, 255, 0}},
+                                                                    {255, {0, 0, 255}},
+                                                                    {255, {255, 255, 0}}}))),
+              1);
+    m.b.place(m.define(mcode::DefineShape3, media::rectBody(0, 3, 0, 1000, 4000, 1000,
+                                                            linear(200, 0,
+                                                                   {{0, {255, 0, 0}},
+                                                                    {128, {0, 255, 0}},
+                                                                    {64, {0, 255, 255}},
+                                                                    {255, {0, 0, 255}}}))),
+              2);
+    const QImage img = stage(m.play());
+    EXPECT_TRUE(pixelNear(img, 0, 25, kGreen, 12));
+    EXPECT_TRUE(pixelNear(img, 199, 25, kBlue, 12));
+    EXPECT_TRUE(pixelNear(img, 50, 75, QColor(128, 128, 0), 14));  // red to green
+    // Past 128: cyan to blue counted from ratio 64, so already a third of the way at 128.
+    EXPECT_TRUE(pixelNear(img, 101, 75, QColor(0, 170, 255), 14));
+}
+
 TEST(Gradients, LinearRgbRadialFocalAndManyStops) {
     Movie m;
     auto lin = linear(200, 0, {{0, {255, 0, 0}}, {255, {0, 255, 0}}});
