@@ -216,7 +216,10 @@ void installMathBuiltins(Vm& vm) {
     });
     vm.defineMethod(m, "max", [](Vm& vm, Object*, Args& a) -> Value {
         if (a.empty()) return Value(-INFINITY);
-        if (a.size() == 1) return Value(kNaN);
+        if (a.size() == 1) {
+            vm.toNumber(a[0]);  // still read, as the player does
+            return Value(kNaN);
+        }
         double r = -INFINITY;
         for (auto& v : a) {
             const double d = vm.toNumber(v);
@@ -227,7 +230,10 @@ void installMathBuiltins(Vm& vm) {
     });
     vm.defineMethod(m, "min", [](Vm& vm, Object*, Args& a) -> Value {
         if (a.empty()) return Value(INFINITY);
-        if (a.size() == 1) return Value(kNaN);
+        if (a.size() == 1) {
+            vm.toNumber(a[0]);
+            return Value(kNaN);
+        }
         double r = INFINITY;
         for (auto& v : a) {
             const double d = vm.toNumber(v);

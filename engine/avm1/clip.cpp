@@ -237,8 +237,7 @@ void installClipBuiltins(Vm& vm) {
         ClipHost* parent = clipOf(self);
         if (!parent || name.isUndefined()) return {};
         const double d = vm.toNumber(depth);
-        ClipHost* c =
-            vm.createClip(parent, vm.toString(name), std::isnan(d) ? 0 : static_cast<int>(d));
+        ClipHost* c = vm.createClip(parent, vm.toString(name), toInt32(d));
         return c ? Value(vm.clipObject(c)) : Value();
     };
     vm.defineMethod(mp, "createEmptyMovieClip", [makeClip](Vm& vm, Object* self, Args& a) -> Value {
@@ -265,8 +264,7 @@ void installClipBuiltins(Vm& vm) {
         ClipHost* c = clipOf(self);
         if (!c || !c->parent() || a.size() < 2) return {};
         const double d = vm.toNumber(a[1]);
-        ClipHost* dup =
-            vm.createClip(c->parent(), vm.toString(a[0]), std::isnan(d) ? 0 : static_cast<int>(d));
+        ClipHost* dup = vm.createClip(c->parent(), vm.toString(a[0]), toInt32(d));
         if (!dup) return {};
         Object* o = vm.clipObject(dup);
         if (arg(a, 2).isObject())

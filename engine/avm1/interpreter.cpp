@@ -1089,13 +1089,8 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 const Value v = pop(c);
                 std::string line = v.isUndefined() ? std::string("undefined") : vm.toString(v);
                 // A carriage return ends a line in the output as a newline does.
-                for (size_t k = 0; k < line.size(); ++k)
-                    if (line[k] == '\r') {
-                        if (k + 1 < line.size() && line[k + 1] == '\n')
-                            line.erase(k, 1);
-                        else
-                            line[k] = '\n';
-                    }
+                for (char& ch : line)
+                    if (ch == '\r') ch = '\n';
                 vm.host().trace(line);
                 break;
             }

@@ -154,6 +154,10 @@ void ScriptRunner::sync(bool tick) {
         return;
     }
     ++ticks_;
+    running_ = true;
+    vm_->dispatchEnterFrame();
+    drain();
+    running_ = false;
     if (f != lastSeen_) frameEntered(f);
     {
         running_ = true;

@@ -94,7 +94,14 @@ double stringToNumber(std::string_view s, int version) {
     }
     if (version >= 6 && body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
         uint32_t v = 0;  // wraps: only the low 32 bits count
-        for (char c : body.substr(2)) {
+        std::string_view digits = body.substr(2);
+        // "0x-10" is read as -16 by the player
+        if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) {
+            neg = neg != (digits[0] == '-');
+            digits.remove_prefix(1);
+        }
+        if (digits.empty()) return std::numeric_limits<double>::quiet_NaN();
+        for (char c : digits) {
             int d;
             if (c >= '0' && c <= '9')
                 d = c - '0';

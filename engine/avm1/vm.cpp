@@ -150,7 +150,8 @@ Value Vm::get(Object* o, std::string_view name) {
     }
     const std::string k = key(name);
     int guard = 0;
-    for (Object* p = o; p && guard < 256; p = p->proto, ++guard) {
+    for (Object* p = o; p; p = p->proto, ++guard) {
+        if (guard >= 256) throw ScriptAbort{"prototype chain too long"};
         if (Property* prop = p->findOwn(k)) {
             if (prop->isAccessor()) {
                 Args none;
@@ -471,7 +472,7 @@ bool Vm::strictEquals(const Value& a, const Value& b) const {
         case Type::Boolean:
             return a.b == b.b;
         case Type::Number:
-            return a.n == b.n;
+            return a.n == b.n || (std::isnan(a.n) && std::isnan(b.n));
         case Type::String:
             return a.s == b.s;
         case Type::Object:
@@ -484,6 +485,7 @@ bool Vm::looseEquals(const Value& a, const Value& b) {
     // Before SWF 7, NaN equals NaN.
     if (a.isNumber() && b.isNumber() && version_ < 7 && std::isnan(a.n) && std::isnan(b.n))
         return true;
+    if (a.isNumber() && b.isNumber()) return a.n == b.n;
     if (a.type == b.type) return strictEquals(a, b);
     if (a.isNullish() && b.isNullish()) return true;
     // An object with nothing to convert it reads as undefined.
@@ -638,6 +640,26 @@ void Vm::runTimers() {
                 call(get(t.thisObj, t.method), t.thisObj, t.args);
             else
                 call(t.fn, nullptr, t.args);
+        } catch (const ScriptAbort& a) {
+            host_.log(a.reason);
+        } catch (const ScriptThrow&) {
+        }
+    }
+}
+
+void Vm::dispatchEnterFrame() {
+    std::vector<ClipHost*> work;
+    if (root_) work.push_back(root_);
+    for (size_t i = 0; i < work.size() && i < 100000; ++i)
+        for (ClipHost* c : childrenOf(work[i])) work.push_back(c);
+    for (auto it = work.rbegin(); it != work.rend(); ++it) {
+        Object* o = (*it)->scriptObject;
+        if (!o) continue;
+        Value fn = get(o, "onEnterFrame");
+        if (!fn.isObject() || !fn.o->fn) continue;
+        deadline = std::chrono::steady_clock::now() + limits_.scriptTime;
+        try {
+            call(fn, o, {});
         } catch (const ScriptAbort& a) {
             host_.log(a.reason);
         } catch (const ScriptThrow&) {

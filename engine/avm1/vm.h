@@ -52,6 +52,8 @@ public:
     void runActions(std::span<const uint8_t> code, ClipHost* clip);
     // Timers (setInterval/setTimeout) due at the host's current time.
     void runTimers();
+    // onEnterFrame of every clip that has one, children before their parents.
+    void dispatchEnterFrame();
     // Frees what no root reaches; call between frames.
     void collect();
     void maybeCollect();  // collect() when the heap has grown a lot since the last one

@@ -121,3 +121,23 @@ TEST(Avm1Player, IntervalsFollowTheMovieClock) {
     for (int i = 0; i < 3; ++i) r->player->advanceFrame();
     EXPECT_EQ(r->take(), "tick\ntick\ntick\n");
 }
+
+TEST(Avm1Player, ScriptClipsGetEnterFrameEachTick) {
+    // mc = createEmptyMovieClip("clip", 1); mc.onEnterFrame = function() { trace(this) }; stop()
+    swftest::SwfBuilder b(7);
+    ActionWriter body;
+    push(body, {"this"}).getVariable().trace();
+    ActionWriter a;
+    push(a, {"mc", 1, "clip", 2, "createEmptyMovieClip"}).op(op::CallFunction).setVariable();
+    push(a, {"mc"}).getVariable();
+    push(a, {"onEnterFrame"});
+    defineFunction(a, "", {}, body);
+    a.op(op::SetMember).stop();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "");
+    r->player->advanceFrame();
+    r->player->advanceFrame();  // stopped, yet clip events go on
+    EXPECT_EQ(r->take(), "_level0.clip\n_level0.clip\n");
+}
