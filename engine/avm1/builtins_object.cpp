@@ -242,11 +242,12 @@ void installObjectBuiltins(Vm& vm) {
                     [](Vm& vm, Object*, Args& a) -> Value { return setPropFlags(vm, a); });
     vm.defineValue(g, "NaN", Value(kNaN));
     vm.defineValue(g, "Infinity", Value(INFINITY));
+    // Without an argument there is no number to test.
     vm.defineMethod(g, "isNaN", [](Vm& vm, Object*, Args& a) -> Value {
-        return Value(std::isnan(vm.toNumber(arg(a, 0))));
+        return Value(a.empty() || std::isnan(vm.toNumber(a[0])));
     });
     vm.defineMethod(g, "isFinite", [](Vm& vm, Object*, Args& a) -> Value {
-        return Value(std::isfinite(vm.toNumber(arg(a, 0))));
+        return Value(!a.empty() && std::isfinite(vm.toNumber(a[0])));
     });
     vm.defineMethod(g, "parseFloat", [](Vm& vm, Object*, Args& a) -> Value {
         if (a.empty()) return {};

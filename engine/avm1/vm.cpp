@@ -486,6 +486,21 @@ bool Vm::looseEquals(const Value& a, const Value& b) {
     if (a.isNumber() && b.isNumber() && version_ < 7 && std::isnan(a.n) && std::isnan(b.n))
         return true;
     if (a.isNumber() && b.isNumber()) return a.n == b.n;
+    auto plain = [](const Object* o) {
+        return o->cls == ObjClass::Object || o->cls == ObjClass::Function;
+    };
+    if (a.isObject() && b.isObject() && a.o != b.o && plain(a.o) && plain(b.o)) {
+        // Two objects compare by what valueOf() gives, the right one asked first.
+        auto valueOf = [&](const Value& v) -> Value {
+            Value fn = get(v.o, "valueOf");
+            return fn.isObject() && fn.o->fn ? call(fn, v.o, {}) : v;
+        };
+        const Value pa = valueOf(a);
+        const Value pb = valueOf(b);
+        if (pa.isObject() && pb.isObject()) return pa.o == pb.o;
+        if (pa.isObject() || pb.isObject()) return false;
+        return looseEquals(pa, pb);
+    }
     if (a.type == b.type) return strictEquals(a, b);
     if (a.isNullish() && b.isNullish()) return true;
     // An object with nothing to convert it reads as undefined.
