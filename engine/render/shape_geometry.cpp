@@ -1,5 +1,6 @@
 #include "engine/render/shape_geometry.h"
 
+#include <cmath>
 #include <unordered_map>
 
 namespace swf::render {
@@ -87,16 +88,40 @@ ShapeGeometry buildShapeGeometry(const format::Shape& shape) {
     for (uint32_t s = 1; s < lineEdges.size(); ++s) {
         const auto& edges = lineEdges[s];
         if (edges.empty()) continue;
+        // A run that comes back to where it started is one closed outline: joined all round,
+        // not capped, unless the style says the ends stay open.
+        const bool mayClose = !shape.lines[s - 1].noClose;
         QPainterPath path;
+        // Qt's stroker joins any outline that ends on its start; keep open ones a hair apart.
+        auto endRun = [&](bool closed) {
+            if (!closed) return;
+            if (mayClose) {
+                path.closeSubpath();
+                return;
+            }
+            const int last = path.elementCount() - 1;
+            const QPointF end = path.elementAt(last), before = path.elementAt(last - 1);
+            const QPointF d = before - end;
+            const double len = std::hypot(d.x(), d.y());
+            if (len > 0)
+                path.setElementPositionAt(last, end.x() + d.x() / len * 0.01,
+                                          end.y() + d.y() / len * 0.01);
+        };
         bool started = false;
-        int32_t px = 0, py = 0;
+        int32_t px = 0, py = 0, sx = 0, sy = 0;
         for (const auto& e : edges) {
-            if (!started || e.x0 != px || e.y0 != py) path.moveTo(e.x0, e.y0);
+            if (!started || e.x0 != px || e.y0 != py) {
+                if (started) endRun(px == sx && py == sy);
+                path.moveTo(e.x0, e.y0);
+                sx = e.x0;
+                sy = e.y0;
+            }
             addEdge(path, e);
             started = true;
             px = e.x1;
             py = e.y1;
         }
+        if (started) endRun(px == sx && py == sy);
         g.layers[lineLayer[s]].strokes.push_back({s, path});
     }
     return g;

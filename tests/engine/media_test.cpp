@@ -192,6 +192,26 @@ TEST(LineStyles, WidthCapsJoinsAndHairlines) {
     EXPECT_GE(red, 1);  // a hairline still shows
 }
 
+TEST(LineStyles, ClosedOutlinesJoinUnlessNoClose) {
+    Movie m;
+    media::Line l;
+    l.width = 400;
+    l.color = {0, 0, 0, 255};
+    l.startCap = l.endCap = 1;
+    l.join = 2;  // miter
+    const std::vector<std::pair<int, int>> square{
+        {800, 400}, {1600, 400}, {1600, 1200}, {800, 1200}};
+    m.b.place(m.define(mcode::DefineShape4, media::shapeBody(0, 4, square, std::nullopt, l)), 1);
+    l.noClose = true;
+    auto moved = square;
+    for (auto& [x, y] : moved) x += 2000;
+    m.b.place(m.define(mcode::DefineShape4, media::shapeBody(0, 4, moved, std::nullopt, l)), 2);
+    const QImage img = stage(m.play());
+    EXPECT_TRUE(pixelNear(img, 32, 12, kBlack));   // the first corner is mitred all round
+    EXPECT_TRUE(pixelNear(img, 132, 12, kWhite));  // open ends: two flat caps, a notch
+    EXPECT_TRUE(pixelNear(img, 187, 12, kBlack));  // other corners still join
+}
+
 TEST(Bitmaps, LosslessFormatsAndFills) {
     Movie m;
     // 2 x 2: red, green / blue, half-transparent white (premultiplied).
