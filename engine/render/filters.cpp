@@ -274,7 +274,7 @@ QMargins filterMargins(const std::vector<format::Filter>& filters, double scale)
         m +=
             (std::max(f.blurX, f.blurY) * clampPasses(f.passes) + std::abs(f.distance)) * scale + 2;
     }
-    const int px = static_cast<int>(std::ceil(std::min(m, 2000.0)));
+    const int px = static_cast<int>(std::ceil(std::min(m, 512.0)));
     return QMargins(px, px, px, px);
 }
 

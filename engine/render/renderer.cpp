@@ -425,7 +425,8 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
     const QTransform world = toQt(o.matrix) * parentWorld;
     const ColorTx cx = ColorTx::from(o.cxform).then(parentCx);
     const uint8_t blend = o.blendMode;
-    const bool layered = !o.filters.empty() || (blend >= 2 && blend <= 14);
+    // Bitmap caching draws the same pixels, but through a kept layer.
+    const bool layered = !o.filters.empty() || (blend >= 2 && blend <= 14) || o.cacheAsBitmap;
     if (!layered) {
         drawContent(c, o, world, cx, clips, nesting);
         return;
@@ -436,6 +437,12 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
     // Filters read pixels beyond the target's edge; blends only need what is visible.
     area = area.intersected(c.target.marginsAdded(margins));
     if (area.isEmpty()) return;
+    // A layer is never larger than this: beyond it the object is drawn without one.
+    constexpr int64_t kMaxLayerPixels = 8 << 20;
+    if (int64_t(area.width()) * area.height() > kMaxLayerPixels) {
+        drawContent(c, o, world, cx, clips, nesting);
+        return;
+    }
     const uint64_t path = mix(c.path, uint64_t(o.depth) + 1);
     uint64_t sig = 0;
     if (c.cache) {
