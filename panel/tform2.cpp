@@ -10,20 +10,10 @@
 #include "app/paths.h"
 #include "playlist/tform4.h"
 #include "ui/prompt.h"
+#include "ui/skin_menu.h"
 #include "video/tform1.h"
 
 namespace {
-
-const char* const kMenuStyle = R"(
-QMenu { background: #1c2228; color: white; border: 1px solid black; padding: 2px; }
-QMenu::item { padding: 3px 22px 3px 24px; background: transparent; }
-QMenu::item:selected { background: #2a4a1c; color: #9cff3c; }
-QMenu::item:disabled { color: #5c6a77; }
-QMenu::separator { height: 1px; background: #3a4652; margin: 3px 6px; }
-QMenu::indicator { width: 12px; height: 12px; left: 6px; }
-QMenu::indicator:checked { image: url(:/skin/tick.png); }
-QMenu::right-arrow { image: url(:/skin/glyph_play.png); width: 10px; height: 10px; }
-)";
 
 const QString kDefaultTitle = QStringLiteral("岚枫FLASH播放器");
 
@@ -70,19 +60,6 @@ QFont songti(int pixels, bool bold) {
     f.setPixelSize(pixels);
     f.setBold(bold);
     return f;
-}
-
-QAction* menuItem(QMenu* menu, const char* name, const char* caption, bool checkable = false) {
-    QAction* item = menu->addAction(QString::fromUtf8(caption));
-    item->setObjectName(QString::fromLatin1(name));
-    item->setCheckable(checkable);
-    return item;
-}
-
-QAction* separator(QMenu* menu, const char* name) {
-    QAction* item = menu->addSeparator();
-    item->setObjectName(QString::fromLatin1(name));
-    return item;
 }
 
 }  // namespace
@@ -231,17 +208,17 @@ void TForm2::buildLabels() {
 void TForm2::buildMenu() {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    PopupMenu1->setStyleSheet(QString::fromLatin1(kMenuStyle));
-    N7 = menuItem(PopupMenu1, "N7", "视频动画", true);
+    PopupMenu1->setStyleSheet(QString::fromLatin1(lanfeng::kSkinMenuStyle));
+    N7 = lanfeng::menuItem(PopupMenu1, "N7", "视频动画", true);
     N7->setChecked(true);
-    N2 = menuItem(PopupMenu1, "N2", "播放列表", true);
+    N2 = lanfeng::menuItem(PopupMenu1, "N2", "播放列表", true);
     N2->setChecked(true);
-    N17 = menuItem(PopupMenu1, "N17", "关闭广告", true);
+    N17 = lanfeng::menuItem(PopupMenu1, "N17", "关闭广告", true);
     N17->setVisible(false);
-    N3 = separator(PopupMenu1, "N3");
-    N4 = menuItem(PopupMenu1, "N4", "弹出光驱");
-    N5 = menuItem(PopupMenu1, "N5", "关闭光驱");
-    N9 = separator(PopupMenu1, "N9");
+    N3 = lanfeng::separator(PopupMenu1, "N3");
+    N4 = lanfeng::menuItem(PopupMenu1, "N4", "弹出光驱");
+    N5 = lanfeng::menuItem(PopupMenu1, "N5", "关闭光驱");
+    N9 = lanfeng::separator(PopupMenu1, "N9");
     swfexe1Menu = PopupMenu1->addMenu(QStringLiteral("格式转换"));
     swfexe1Menu->setObjectName(QStringLiteral("swfexe1"));
     swfexe1 = swfexe1Menu->menuAction();
@@ -251,17 +228,17 @@ void TForm2::buildMenu() {
     N11 = N11Menu->menuAction();
     N11->setObjectName(QStringLiteral("N11"));
     // The loop modes are the video window's commands; they are bound to these items there.
-    N12 = menuItem(N11Menu, "N12", "不用循环", true);
+    N12 = lanfeng::menuItem(N11Menu, "N12", "不用循环", true);
     N12->setChecked(true);
-    N13 = separator(N11Menu, "N13");
-    N15 = menuItem(N11Menu, "N15", "单曲循环", true);
-    N16 = menuItem(N11Menu, "N16", "整体循环", true);
-    N14 = menuItem(N11Menu, "N14", "随机循环", true);
-    N8 = menuItem(PopupMenu1, "N8", "文件关联");
-    N18 = separator(PopupMenu1, "N18");
-    N20 = menuItem(PopupMenu1, "N20", "桌面播放");
-    N6 = separator(PopupMenu1, "N6");
-    N1 = menuItem(PopupMenu1, "N1", "关于");
+    N13 = lanfeng::separator(N11Menu, "N13");
+    N15 = lanfeng::menuItem(N11Menu, "N15", "单曲循环", true);
+    N16 = lanfeng::menuItem(N11Menu, "N16", "整体循环", true);
+    N14 = lanfeng::menuItem(N11Menu, "N14", "随机循环", true);
+    N8 = lanfeng::menuItem(PopupMenu1, "N8", "文件关联");
+    N18 = lanfeng::separator(PopupMenu1, "N18");
+    N20 = lanfeng::menuItem(PopupMenu1, "N20", "桌面播放");
+    N6 = lanfeng::separator(PopupMenu1, "N6");
+    N1 = lanfeng::menuItem(PopupMenu1, "N1", "关于");
 
     Tform1::bindItem(N7, this, [this] { N7Click(); });
     Tform1::bindItem(N2, this, [this] { N2Click(); });

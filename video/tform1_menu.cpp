@@ -6,35 +6,10 @@
 #include "app/forms.h"
 #include "app/paths.h"
 #include "panel/tform2.h"
+#include "ui/skin_menu.h"
 #include "video/tform1.h"
 
-namespace {
-
-const char* const kMenuStyle = R"(
-QMenu { background: #1c2228; color: white; border: 1px solid black; padding: 2px; }
-QMenu::item { padding: 3px 22px 3px 24px; background: transparent; }
-QMenu::item:selected { background: #2a4a1c; color: #9cff3c; }
-QMenu::item:disabled { color: #5c6a77; }
-QMenu::separator { height: 1px; background: #3a4652; margin: 3px 6px; }
-QMenu::indicator { width: 12px; height: 12px; left: 6px; }
-QMenu::indicator:checked { image: url(:/skin/tick.png); }
-QMenu::right-arrow { image: url(:/skin/glyph_play.png); width: 10px; height: 10px; }
-)";
-
-QAction* menuItem(QMenu* menu, const char* name, const char* caption, bool checkable = false) {
-    QAction* item = menu->addAction(QString::fromUtf8(caption));
-    item->setObjectName(QString::fromLatin1(name));
-    item->setCheckable(checkable);
-    return item;
-}
-
-QAction* separator(QMenu* menu, const char* name) {
-    QAction* item = menu->addSeparator();
-    item->setObjectName(QString::fromLatin1(name));
-    return item;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 void Tform1::bindItem(QAction* item, QObject* context, std::function<void()> command) {
     QObject::connect(item, &QAction::triggered, context, [item, command = std::move(command)] {
@@ -46,35 +21,35 @@ void Tform1::bindItem(QAction* item, QObject* context, std::function<void()> com
 void Tform1::buildMenu() {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    PopupMenu1->setStyleSheet(QString::fromLatin1(kMenuStyle));
+    PopupMenu1->setStyleSheet(QString::fromLatin1(lanfeng::kSkinMenuStyle));
 
-    N15 = menuItem(PopupMenu1, "N15", "全屏显示");
-    N2 = menuItem(PopupMenu1, "N2", "退出全屏");
+    N15 = lanfeng::menuItem(PopupMenu1, "N15", "全屏显示");
+    N2 = lanfeng::menuItem(PopupMenu1, "N2", "退出全屏");
     N2->setVisible(false);
-    exe1 = menuItem(PopupMenu1, "exe1", "生成 exe");
+    exe1 = lanfeng::menuItem(PopupMenu1, "exe1", "生成 exe");
     N12Menu = PopupMenu1->addMenu(QStringLiteral("循环方式"));
     N12Menu->setObjectName(QStringLiteral("N12"));
     N12 = N12Menu->menuAction();
     N12->setObjectName(QStringLiteral("N12"));
-    N13 = menuItem(N12Menu, "N13", "不用循环", true);
+    N13 = lanfeng::menuItem(N12Menu, "N13", "不用循环", true);
     N13->setChecked(true);
     N12Menu->addSeparator();
-    N16 = menuItem(N12Menu, "N16", "单曲循环", true);
-    N17 = menuItem(N12Menu, "N17", "整体循环", true);
-    N18 = menuItem(N12Menu, "N18", "随机循环", true);
-    N29 = menuItem(PopupMenu1, "N29", "屏幕保护");
-    N19 = menuItem(PopupMenu1, "N19", "显示控制", true);
+    N16 = lanfeng::menuItem(N12Menu, "N16", "单曲循环", true);
+    N17 = lanfeng::menuItem(N12Menu, "N17", "整体循环", true);
+    N18 = lanfeng::menuItem(N12Menu, "N18", "随机循环", true);
+    N29 = lanfeng::menuItem(PopupMenu1, "N29", "屏幕保护");
+    N19 = lanfeng::menuItem(PopupMenu1, "N19", "显示控制", true);
     N19->setVisible(false);
-    N4 = separator(PopupMenu1, "N4");
-    N11 = menuItem(PopupMenu1, "N11", "主控窗口", true);
+    N4 = lanfeng::separator(PopupMenu1, "N4");
+    N11 = lanfeng::menuItem(PopupMenu1, "N11", "主控窗口", true);
     N11->setChecked(true);
-    N3 = menuItem(PopupMenu1, "N3", "播放列表", true);
+    N3 = lanfeng::menuItem(PopupMenu1, "N3", "播放列表", true);
     N3->setChecked(true);
-    N5 = menuItem(PopupMenu1, "N5", "九格预览");
-    N30 = menuItem(PopupMenu1, "N30", "清单预览");
-    N28 = menuItem(PopupMenu1, "N28", "视频最前", true);
-    N7 = separator(PopupMenu1, "N7");
-    N8 = menuItem(PopupMenu1, "N8", "关于");
+    N5 = lanfeng::menuItem(PopupMenu1, "N5", "九格预览");
+    N30 = lanfeng::menuItem(PopupMenu1, "N30", "清单预览");
+    N28 = lanfeng::menuItem(PopupMenu1, "N28", "视频最前", true);
+    N7 = lanfeng::separator(PopupMenu1, "N7");
+    N8 = lanfeng::menuItem(PopupMenu1, "N8", "关于");
 
     bindItem(N15, this, [this] { N15Click(); });
     bindItem(N2, this, [this] { N2Click(); });
