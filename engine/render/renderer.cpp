@@ -219,7 +219,7 @@ QPen strokePen(const format::LineStyle& l, const ColorTx& cx, double deviceScale
     if (l.noHScale && l.noVScale) {
         pen.setCosmetic(true);
         pen.setWidthF(std::max(1.0, l.width / 20.0));
-    } else if (l.width * deviceScale < 1.0) {
+    } else if (l.width * deviceScale < 0.999) {
         pen.setCosmetic(true);
         pen.setWidthF(1.0);
     }
@@ -259,8 +259,16 @@ void drawGeometry(Ctx& c, const format::Shape& shape, const ShapeGeometry& geo,
         for (const auto& f : layer.fills) fillPath(c, f.path, shape.fills[f.style - 1], cx);
         p.setBrush(Qt::NoBrush);
         for (const auto& s : layer.strokes) {
-            p.setPen(strokePen(shape.lines[s.style - 1], cx, deviceScale));
+            const QPen pen = strokePen(shape.lines[s.style - 1], cx, deviceScale);
+            p.setPen(pen);
+            // Hard-edged hairlines on a pixel boundary take the pixel before it, as Flash's do.
+            const auto& style = shape.lines[s.style - 1];
+            const double px =
+                (style.noHScale && style.noVScale) ? style.width / 20.0 : style.width * deviceScale;
+            if (!c.antialias && px < 0.999)
+                p.setTransform(world * QTransform::fromTranslate(-0.5, -0.5));
             p.drawPath(s.path);
+            p.setTransform(world);
         }
     }
 }

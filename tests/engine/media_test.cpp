@@ -538,6 +538,19 @@ TEST(Stage, QualityAndBackgroundOverride) {
     EXPECT_GT(smooth.red(), 40);
     EXPECT_LT(smooth.red(), 215);
     EXPECT_TRUE(hard.red() == 0 || hard.red() == 255) << hard.name().toStdString();
+    // A hard-edged hairline on the boundary after x 59 takes pixel 59, as Flash's does.
+    Movie lines;
+    media::Line hair;
+    hair.width = 1;
+    hair.color = {0, 0, 255, 255};
+    lines.b.place(
+        lines.define(mcode::DefineShape3,
+                     media::shapeBody(0, 3, {{200, 200}, {1200, 200}, {1200, 1200}, {200, 1200}},
+                                      std::nullopt, hair)),
+        1);
+    const QImage hairImg = stage(lines.play(), swf::Quality::Low);
+    EXPECT_TRUE(pixelNear(hairImg, 59, 30, kBlue, 0));
+    EXPECT_TRUE(pixelNear(hairImg, 60, 30, kWhite, 0));
     QImage img(200, 100, QImage::Format_ARGB32_Premultiplied);
     QPainter painter(&img);
     p.render(painter, img.rect(), swf::ScaleMode::ExactFit, QColor(Qt::yellow));
