@@ -95,6 +95,14 @@ public:
     // The root timeline's objects by depth (engine/runtime/display_list.h), for tests and tools.
     const DisplayList& displayList() const;
 
+    // Sound: the next out.size()/2 frames of this player's mix, 44.1 kHz interleaved stereo.
+    // Silent after stop() until play(); the stream sound moves only while the timeline does.
+    void mixAudio(std::span<int16_t> out);
+    void setVolume(double volume);  // 0..1
+    double volume() const;
+    // While a stream sound plays, the frame its position belongs to: the timeline follows it.
+    std::optional<int> soundClockFrame() const;
+
 private:
     std::shared_ptr<const Movie> movie_;
     std::unique_ptr<PlayerState> state_;

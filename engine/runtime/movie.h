@@ -28,6 +28,10 @@
 
 namespace swf {
 
+namespace media {
+class MovieMedia;
+}
+
 // A PlaceObject/RemoveObject tag of a timeline, read again each time it is applied: a long
 // movie holds hundreds of thousands of them, and most are applied rarely.
 struct DisplayCommand {
@@ -186,6 +190,9 @@ public:
     // Root display lists kept every few frames (ascending, bounded in total size). Made on
     // the first call by replaying the timeline once; later calls share the result.
     const std::vector<TimelineSnapshot>& rootSnapshots() const;
+
+    // Sounds and video streams (engine/media), indexed on first use.
+    Lazy<std::shared_ptr<const media::MovieMedia>> mediaIndex;
 
 private:
     Lazy<std::vector<TimelineSnapshot>> snapshots_;

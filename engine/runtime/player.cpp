@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "engine/avm1/movie_scripts.h"
+#include "engine/media/mixer.h"
 #include "engine/render/renderer.h"
 #include "engine/runtime/display_list.h"
 #include "engine/runtime/instances.h"
@@ -24,6 +25,7 @@ public:
     void enterFrame(int f) {
         applyFrame(list, movie, movie.root.frames[f], f);
         frame = f;
+        sound->frameEntered(f, false);
         InstanceContext ctx{movie};
         startInstances(list, ctx);
     }
@@ -53,6 +55,7 @@ public:
             frame = target;
             InstanceContext ctx{movie};
             startInstances(list, ctx);
+            sound->frameEntered(target, true);
             return;
         }
         const auto& snaps = movie.rootSnapshots();
@@ -77,6 +80,7 @@ public:
         carryStates(list, rebuilt, ctx);
         list = std::move(rebuilt);
         frame = target;
+        sound->frameEntered(target, true);
     }
 
     // The root objects without their sprite states (which carryStates moves over).
@@ -103,6 +107,8 @@ public:
 
     const Movie& movie;
     const int total;
+    // Made before the first frame is entered, so that frame's sounds start.
+    std::unique_ptr<media::SoundMixer> sound = std::make_unique<media::SoundMixer>(movie);
     DisplayList list;
     int frame = 0;
     bool playing = true;
@@ -141,8 +147,14 @@ void Player::advanceFrame() {
     state_->tick();
 }
 
-void Player::play() { state_->playing = true; }
-void Player::stop() { state_->playing = false; }
+void Player::play() {
+    state_->playing = true;
+    state_->sound->setPaused(false);
+}
+void Player::stop() {
+    state_->playing = false;
+    state_->sound->setPaused(true);
+}
 bool Player::isPlaying() const { return state_->playing; }
 
 void Player::back() {
@@ -172,6 +184,11 @@ int Player::currentFrame() const { return state_->frame; }
 int Player::totalFrames() const { return state_->total; }
 
 const DisplayList& Player::displayList() const { return state_->list; }
+
+void Player::mixAudio(std::span<int16_t> out) { state_->sound->mix(out, state_->playing); }
+void Player::setVolume(double volume) { state_->sound->setVolume(volume); }
+double Player::volume() const { return state_->sound->volume(); }
+std::optional<int> Player::soundClockFrame() const { return state_->sound->streamFrame(); }
 
 void Player::render(QPainter& painter, const QRect& viewport, ScaleMode mode,
                     std::optional<QColor> bg) const {

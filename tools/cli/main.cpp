@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/media/wav_file.h"
 #include "engine/player.h"
 
 namespace {
@@ -130,7 +132,7 @@ bool parseInt(const std::string& s, long& out) {
 }
 
 int cmdRun(const std::vector<std::string>& args) {
-    std::string file, lastPng;
+    std::string file, lastPng, wavPath;
     long frames = -1;
     std::multimap<long, std::string> pngAt;
     swf::Quality quality = swf::Quality::High;
@@ -148,7 +150,7 @@ int cmdRun(const std::vector<std::string>& args) {
         } else if (a == "--png" && hasValue) {
             lastPng = args[++k];
         } else if (a == "--wav" && hasValue) {
-            ++k;  // sound output arrives with the mixer
+            wavPath = args[++k];
         } else if (a == "--quality" && hasValue) {
             const std::string& q = args[++k];
             if (q != "low" && q != "high") return usage();
@@ -173,13 +175,31 @@ int cmdRun(const std::vector<std::string>& args) {
             rc = 1;
         }
     };
+    // The sound of each frame is its share of the clock: frame f ends at f / rate seconds.
+    std::vector<int16_t> mix;
+    const double fps = player.info().frameRate > 0 ? player.info().frameRate : 12.0;
+    // A WAV holds at most an hour, whatever the frame count asks for.
+    const size_t maxWavFrames = size_t(44100) * 3600;
+    auto mixFrame = [&](long f) {
+        if (wavPath.empty()) return;
+        const size_t want = std::min<size_t>(maxWavFrames, size_t(std::llround(f * 44100.0 / fps)));
+        const size_t have = mix.size() / 2;
+        if (want <= have) return;
+        mix.resize(want * 2);
+        player.mixAudio(std::span<int16_t>(mix).subspan(have * 2));
+    };
     // Loading the player shows frame 1; every further frame is one tick.
     for (long f = 1; f <= frames; ++f) {
         if (f > 1) player.advanceFrame();
+        mixFrame(f);
         auto [lo, hi] = pngAt.equal_range(f);
         for (auto it = lo; it != hi; ++it) save(it->second);
     }
     if (!lastPng.empty()) save(lastPng);
+    if (!wavPath.empty() && !swf::media::writeWav(wavPath, mix)) {
+        std::cerr << "cannot write " << wavPath << "\n";
+        rc = 1;
+    }
     std::cout.flush();
     return rc;
 }

@@ -1,0 +1,68 @@
+#pragma once
+// One player's sound: event sound channels and the stream sound, mixed to 44.1 kHz stereo.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "engine/format/sound.h"
+
+namespace swf {
+class Movie;
+}
+
+namespace swf::media {
+
+class MovieMedia;
+struct PcmBuffer;
+
+class SoundMixer {
+public:
+    explicit SoundMixer(const Movie& movie);
+
+    // The timeline entered frame f: its StartSound tags run, and the stream starts there.
+    // jumped: reached by a seek rather than by playing on, so the stream moves to f's sample.
+    void frameEntered(int frame, bool jumped);
+
+    // Adds the next out.size()/2 frames into nothing: out is overwritten with the mix.
+    // timelinePlaying: the stream only moves while its timeline does.
+    void mix(std::span<int16_t> out, bool timelinePlaying);
+
+    // The frame the stream's position belongs to, while a stream sound is playing.
+    std::optional<int> streamFrame() const;
+
+    void setVolume(double v);
+    double volume() const { return volume_; }
+    // Paused: silent, and nothing moves on (the control's Stop; Play resumes).
+    void setPaused(bool paused) { paused_ = paused; }
+    bool paused() const { return paused_; }
+    void stopAll();
+    size_t channelCount() const { return channels_.size(); }
+
+    static constexpr size_t kMaxChannels = 32;
+
+private:
+    struct Channel {
+        uint16_t soundId = 0;
+        const PcmBuffer* pcm = nullptr;
+        size_t start = 0, end = 0;  // frames of pcm played per loop
+        size_t pos = 0;             // next frame of pcm
+        int loopsLeft = 1;
+        size_t elapsed = 0;  // frames played since the start, across loops
+        std::vector<format::EnvelopePoint> envelope;
+    };
+
+    void startSound(uint16_t id, const format::SoundInfo& info);
+    static void gains(const Channel& c, size_t at, float& left, float& right);
+
+    const MovieMedia& media_;
+    std::vector<Channel> channels_;
+    std::vector<int32_t> acc_;
+    bool streamActive_ = false;
+    size_t streamPos_ = 0;
+    double volume_ = 1.0;
+    bool paused_ = false;
+};
+
+}  // namespace swf::media

@@ -1,0 +1,45 @@
+#pragma once
+// Decodes one embedded video stream through libavcodec. Keeps the last picture and the
+// decoder's state, so playing forward decodes each frame once; any other jump decodes from
+// the keyframe at or before the target.
+
+#include <QImage>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <span>
+
+#include "engine/format/video.h"
+
+namespace swf::media {
+
+// Larger pictures than this are not decoded.
+constexpr int kMaxVideoSide = 4096;
+
+// Whether a frame's data starts a picture that needs no earlier frame.
+bool isVideoKeyFrame(uint8_t codec, std::span<const uint8_t> data);
+
+class VideoDecoder {
+public:
+    explicit VideoDecoder(const format::DefineVideoStream& def);
+    ~VideoDecoder();
+    VideoDecoder(const VideoDecoder&) = delete;
+    VideoDecoder& operator=(const VideoDecoder&) = delete;
+
+    bool ok() const;
+    // The picture of the latest frame at or before n; null when there is none.
+    QImage frame(int n, const std::map<uint16_t, std::span<const uint8_t>>& frames);
+    int framesDecoded() const { return decodedCount_; }  // for tests and benchmarks
+
+private:
+    bool decodeOne(std::span<const uint8_t> data, bool keep);
+    void reset();
+
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+    int last_ = -1;  // frame number the decoder state holds
+    QImage picture_;
+    int decodedCount_ = 0;
+};
+
+}  // namespace swf::media
