@@ -4,9 +4,14 @@
 #include <cstdio>
 
 #include "engine/avm1/context.h"
+#include "engine/avm1/sprite_clip.h"
 #include "engine/avm1/vm.h"
+#include "engine/format/bit_reader.h"
 #include "engine/format/container.h"
+#include "engine/format/filter.h"
+#include "engine/format/records.h"
 #include "engine/format/tags.h"
+#include "engine/runtime/display_list.h"
 #include "engine/runtime/movie.h"
 
 namespace swf::avm1 {
@@ -14,11 +19,55 @@ namespace swf::avm1 {
 namespace {
 
 constexpr uint16_t kShowFrame = 1, kDoAction = 12, kDefineSprite = 39, kDoInitAction = 59;
+constexpr uint16_t kPlaceObject2 = 26, kPlaceObject3 = 70;
+
+// The onClipEvent handlers at the end of a PlaceObject2/3 body.
+void scanClipEvents(std::span<const uint8_t> body, int version, int swfVersion,
+                    std::vector<ScriptIndex::ClipEvent>& out, int& depthOut) {
+    format::BitReader r(body);
+    const uint8_t f1 = r.u8();
+    const uint8_t f2 = version >= 3 ? r.u8() : 0;
+    depthOut = r.u16();
+    if (!(f1 & 0x80)) return;
+    const bool hasCharacter = f1 & 0x02;
+    if ((f2 & 0x08) || ((f2 & 0x10) && hasCharacter)) (void)r.string();
+    if (hasCharacter) r.u16();
+    if (f1 & 0x04) (void)format::readMatrix(r);
+    if (f1 & 0x08) (void)format::readCxform(r, true);
+    if (f1 & 0x10) r.u16();
+    if (f1 & 0x20) (void)r.string();
+    if (f1 & 0x40) r.u16();
+    if (f2 & 0x01) {
+        std::vector<format::Filter> filters;
+        if (!format::readFilters(r, r.u8(), filters)) return;
+    }
+    if (f2 & 0x02) r.u8();
+    if (f2 & 0x04) r.u8();
+    if (f2 & 0x20) r.u8();
+    if (f2 & 0x40) (void)format::readRgba(r);
+    const bool wide = swfVersion >= 6;
+    auto flags = [&]() -> uint32_t { return wide ? r.u32() : r.u16(); };
+    r.u16();
+    (void)flags();
+    for (int guard = 0; guard < 4096 && !r.overrun(); ++guard) {
+        const uint32_t ev = flags();
+        if (ev == 0 || r.overrun()) break;
+        uint32_t size = r.u32();
+        if (r.overrun() || size > r.remaining()) break;
+        if (ev & 0x20000) {  // KeyPress: the key code counts within the size
+            if (size == 0) break;
+            r.u8();
+            --size;
+        }
+        out.push_back({ev, r.bytes(size)});
+    }
+}
 
 // Frame action lists of one tag stream; init actions only at the root.
 void scanTimeline(std::span<const uint8_t> data, ScriptIndex& index,
                   std::vector<std::vector<std::span<const uint8_t>>>& frames,
-                  std::vector<std::vector<ScriptIndex::Init>>* inits, int depth) {
+                  std::vector<std::vector<ScriptIndex::Init>>* inits, int depth,
+                  uint16_t timelineId, int swfVersion) {
     format::TagReader tags(data);
     format::Tag tag;
     size_t frame = 0;
@@ -44,12 +93,26 @@ void scanTimeline(std::span<const uint8_t> data, ScriptIndex& index,
                     index.any = true;
                 }
                 break;
+            case kPlaceObject2:
+            case kPlaceObject3:
+                if (!tag.body.empty() && (tag.body[0] & 0x80)) {
+                    std::vector<ScriptIndex::ClipEvent> events;
+                    int d = 0;
+                    scanClipEvents(tag.body, tag.code == kPlaceObject3 ? 3 : 2, swfVersion, events,
+                                   d);
+                    if (!events.empty()) {
+                        index.clipEvents[{timelineId, static_cast<int>(frame), d}] =
+                            std::move(events);
+                        index.any = true;
+                    }
+                }
+                break;
             case kDefineSprite:
                 if (depth == 0 && tag.body.size() >= 4) {
                     const uint16_t id = static_cast<uint16_t>(tag.body[0] | (tag.body[1] << 8));
                     if (!index.spriteFrames.contains(id))
                         scanTimeline(tag.body.subspan(4), index, index.spriteFrames[id], nullptr,
-                                     depth + 1);
+                                     depth + 1, id, swfVersion);
                 }
                 break;
             default:
@@ -70,7 +133,8 @@ ScriptIndex indexScripts(const Movie& movie) {
         return index;
     }
     if (offset > data.size()) return index;
-    scanTimeline(data.subspan(offset), index, index.rootFrames, &index.rootInits, 0);
+    scanTimeline(data.subspan(offset), index, index.rootFrames, &index.rootInits, 0, 0,
+                 movie.info.version);
     return index;
 }
 
@@ -128,12 +192,19 @@ void ScriptRunner::runFrame(int frame) {
 // Gotos inside scripts queue the target frame; its actions run once the current list ends.
 void ScriptRunner::drain() {
     int guard = 0;
-    while (!pending_.empty() && guard++ < 10000) {
-        const int f = pending_.front();
-        pending_.pop_front();
-        runFrame(f);
+    while ((!pending_.empty() || !pendingSprites_.empty()) && guard++ < 10000) {
+        if (!pending_.empty()) {
+            const int f = pending_.front();
+            pending_.pop_front();
+            runFrame(f);
+        } else {
+            SpriteClip* c = pendingSprites_.front();
+            pendingSprites_.pop_front();
+            runSpriteFrame(c);
+        }
     }
     pending_.clear();
+    pendingSprites_.clear();
 }
 
 void ScriptRunner::frameEntered(int frame) {
@@ -142,6 +213,7 @@ void ScriptRunner::frameEntered(int frame) {
     lastSeen_ = frame;
     runFrame(frame);
     drain();
+    placeNew(this);
     running_ = false;
 }
 
@@ -151,20 +223,30 @@ void ScriptRunner::sync(bool tick) {
     if (!tick) {
         // The control's own seeks show a frame without running its actions.
         lastSeen_ = f;
+        sweep(false);
         return;
     }
     ++ticks_;
     running_ = true;
     vm_->dispatchEnterFrame();
     drain();
+    runSprites();
     running_ = false;
-    if (f != lastSeen_) frameEntered(f);
+    if (f != lastSeen_)
+        frameEntered(f);
+    else {
+        running_ = true;
+        placeNew(this);
+        running_ = false;
+    }
     {
         running_ = true;
+        sweep(true);
         vm_->runTimers();
         drain();
         running_ = false;
     }
+    gone_.clear();
     vm_->maybeCollect();
 }
 
@@ -195,6 +277,147 @@ std::optional<int> ScriptRunner::labelFrame(std::string_view label) const {
 std::vector<std::span<const uint8_t>> ScriptRunner::frameActions(int frame) const {
     if (frame < 0 || static_cast<size_t>(frame) >= index_.rootFrames.size()) return {};
     return index_.rootFrames[frame];
+}
+
+// ---------------------------------------------------------------- sprite instances
+
+DisplayList* ScriptRunner::listOf(const ClipHost* clip) const {
+    if (clip == this) return hooks_.list ? hooks_.list() : nullptr;
+    if (auto* s = dynamic_cast<const SpriteClip*>(clip)) return s->list();
+    return nullptr;
+}
+
+SpriteClip* ScriptRunner::instanceFor(ClipHost* parent, const DisplayObject& o) {
+    const auto key =
+        std::make_tuple(static_cast<const ClipHost*>(parent), o.depth, o.characterId, o.placedAt);
+    auto it = sprites_.find(key);
+    if (it != sprites_.end()) return it->second.get();
+    if (sprites_.size() >= 100000) return nullptr;
+    std::string name = o.name.empty() ? "instance" + std::to_string(++instanceCount_) : o.name;
+    auto clip = std::make_unique<SpriteClip>(*this, parent, o, std::move(name));
+    uint16_t timeline = 0;
+    if (auto* ps = dynamic_cast<SpriteClip*>(parent)) timeline = ps->characterId();
+    auto ev = index_.clipEvents.find({timeline, o.placedAt, o.depth});
+    if (ev != index_.clipEvents.end())
+        for (const auto& e : ev->second) clip->events.emplace_back(e.events, e.code);
+    SpriteClip* raw = clip.get();
+    sprites_.emplace(key, std::move(clip));
+    return raw;
+}
+
+std::vector<ClipHost*> ScriptRunner::instancesOf(ClipHost* parent) {
+    std::vector<ClipHost*> out;
+    DisplayList* l = listOf(parent);
+    if (!l) return out;
+    for (auto& [depth, o] : l->objects) {
+        if (!o.sprite) continue;
+        const Character* ch = movie_.character(o.characterId);
+        if (!ch || !std::holds_alternative<SpriteCharacter>(*ch)) continue;
+        if (SpriteClip* c = instanceFor(parent, o)) out.push_back(c);
+    }
+    return out;
+}
+
+std::vector<ClipHost*> ScriptRunner::children() const {
+    return const_cast<ScriptRunner*>(this)->instancesOf(const_cast<ScriptRunner*>(this));
+}
+
+std::vector<std::span<const uint8_t>> ScriptRunner::spriteActions(uint16_t spriteId,
+                                                                  int frame) const {
+    auto it = index_.spriteFrames.find(spriteId);
+    if (it == index_.spriteFrames.end() || frame < 0 ||
+        static_cast<size_t>(frame) >= it->second.size())
+        return {};
+    return it->second[frame];
+}
+
+void ScriptRunner::runSpriteFrame(SpriteClip* clip) {
+    if (!clip->object()) return;
+    const int f = clip->currentFrame();
+    clip->lastFrame = f;
+    for (auto code : spriteActions(clip->characterId(), f)) vm_->runActions(code, clip);
+}
+
+void ScriptRunner::spriteFrameChanged(SpriteClip* clip) {
+    clip->lastFrame = clip->currentFrame();
+    if (running_) {
+        pendingSprites_.push_back(clip);
+    } else {
+        running_ = true;
+        runSpriteFrame(clip);
+        drain();
+        running_ = false;
+    }
+}
+
+void ScriptRunner::fireEvents(SpriteClip* clip, uint32_t bits) {
+    for (const auto& [ev, code] : clip->events)
+        if (ev & bits) vm_->runActions(code, clip);
+}
+
+void ScriptRunner::placeNew(ClipHost* parent, int nesting) {
+    if (nesting > 64) return;
+    std::vector<SpriteClip*> fresh;
+    for (ClipHost* c : instancesOf(parent)) {
+        auto* s = static_cast<SpriteClip*>(c);
+        if (s->lastFrame < 0) fresh.push_back(s);
+    }
+    for (SpriteClip* s : fresh) {
+        if (!s->object()) continue;
+        execOrder_.insert(execOrder_.begin(), s);
+        s->lastFrame = s->currentFrame();
+        fireEvents(s, kEventInitialize | kEventConstruct);
+        fireEvents(s, kEventLoad);
+        runSpriteFrame(s);
+        drain();
+        placeNew(s, nesting + 1);
+    }
+}
+
+void ScriptRunner::sweep(bool withEvents) {
+    std::vector<decltype(sprites_)::iterator> dead;
+    for (auto it = sprites_.begin(); it != sprites_.end(); ++it)
+        if (!it->second->object()) dead.push_back(it);
+    if (dead.empty()) return;
+    for (auto it : dead) {
+        SpriteClip* c = it->second.get();
+        if (withEvents && c->lastFrame >= 0) {
+            // Handlers see their clip still alive while they run.
+            fireEvents(c, kEventUnload);
+            if (c->scriptObject) {
+                Value fn = vm_->get(c->scriptObject, "onUnload");
+                if (fn.isObject() && fn.o->fn) {
+                    try {
+                        vm_->call(fn, c->scriptObject, {});
+                    } catch (const ScriptAbort& a) {
+                        log(a.reason);
+                    } catch (const ScriptThrow&) {
+                    }
+                }
+            }
+        }
+        c->alive = false;
+        if (c->scriptObject) c->scriptObject->clip = nullptr;
+        c->scriptObject = nullptr;
+        std::erase(execOrder_, c);
+        std::erase(pendingSprites_, c);
+        gone_.push_back(std::move(it->second));
+        sprites_.erase(it);
+    }
+    drain();
+}
+
+// Clips already on stage, newest first: enterFrame handlers, then the actions of a frame
+// their timeline moved to, then whatever they placed.
+void ScriptRunner::runSprites() {
+    const std::vector<SpriteClip*> order = execOrder_;
+    for (SpriteClip* c : order) {
+        if (!c->alive || !c->object()) continue;
+        fireEvents(c, kEventEnterFrame);
+        if (c->currentFrame() != c->lastFrame) runSpriteFrame(c);
+        drain();
+        placeNew(c);
+    }
 }
 
 }  // namespace swf::avm1

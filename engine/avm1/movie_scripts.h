@@ -11,17 +11,30 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "engine/avm1/host.h"
 
 namespace swf {
 class Movie;
-}
+struct DisplayList;
+struct DisplayObject;
+}  // namespace swf
 
 namespace swf::avm1 {
 
 class Vm;
+class SpriteClip;
+
+// Clip event bits as PlaceObject2/3 store them (SWF 6 layout).
+enum ClipEventBit : uint32_t {
+    kEventLoad = 0x01,
+    kEventEnterFrame = 0x02,
+    kEventUnload = 0x04,
+    kEventInitialize = 0x200,
+    kEventConstruct = 0x40000,
+};
 
 // DoAction / DoInitAction bodies found in a movie's tag stream.
 struct ScriptIndex {
@@ -33,6 +46,12 @@ struct ScriptIndex {
     std::vector<std::vector<Init>> rootInits;  // per root frame
     // A sprite's frame actions, by sprite id then frame.
     std::map<uint16_t, std::vector<std::vector<std::span<const uint8_t>>>> spriteFrames;
+    // onClipEvent handlers of PlaceObject2/3, by (timeline: 0 root or sprite id, frame, depth).
+    struct ClipEvent {
+        uint32_t events;
+        std::span<const uint8_t> code;
+    };
+    std::map<std::tuple<uint16_t, int, int>, std::vector<ClipEvent>> clipEvents;
     bool any = false;
 };
 
@@ -46,6 +65,7 @@ public:
         std::function<void(int)> seek;  // display list only
         std::function<bool()> playing;
         std::function<void(bool)> setPlaying;
+        std::function<DisplayList*()> list;  // the root's objects; sprites stay hidden without it
     };
     ScriptRunner(const Movie& movie, Hooks hooks, ScriptIndex index);
     ~ScriptRunner() override;
@@ -77,8 +97,25 @@ public:
     std::optional<int> labelFrame(std::string_view label) const override;
     std::string name() const override { return {}; }
     std::vector<std::span<const uint8_t>> frameActions(int frame) const override;
+    std::vector<ClipHost*> children() const override;
+
+    // Sprite instances (sprite_clip.cpp and below).
+    const Movie& movie() const { return movie_; }
+    DisplayList* listOf(const ClipHost* clip) const;
+    std::vector<ClipHost*> instancesOf(ClipHost* parent);
+    std::vector<std::span<const uint8_t>> spriteActions(uint16_t spriteId, int frame) const;
+    // A script moved a sprite: its new frame's actions run (after the current list).
+    void spriteFrameChanged(SpriteClip* clip);
 
 private:
+    SpriteClip* instanceFor(ClipHost* parent, const DisplayObject& o);
+    void runSpriteFrame(SpriteClip* clip);
+    void fireEvents(SpriteClip* clip, uint32_t bits);
+    // New instances below parent: load events and first frames, then their own children.
+    void placeNew(ClipHost* parent, int nesting = 0);
+    // Instances that left the stage: unload events, then they are let go.
+    void sweep(bool withEvents);
+    void runSprites();
     void runFrame(int frame);
     void drain();
 
@@ -93,6 +130,11 @@ private:
     int ticks_ = 0;
     std::function<void(std::string_view)> sink_;
     std::vector<std::string> buffered_;  // lines traced before a sink was set
+    std::map<std::tuple<const ClipHost*, int, uint16_t, int>, std::unique_ptr<SpriteClip>> sprites_;
+    std::vector<SpriteClip*> execOrder_;  // newest first, as the player runs clips each tick
+    std::vector<std::unique_ptr<SpriteClip>> gone_;  // freed once no script can reach them
+    std::deque<SpriteClip*> pendingSprites_;
+    int instanceCount_ = 0;
 };
 
 }  // namespace swf::avm1

@@ -69,6 +69,7 @@ struct DisplayList {
 struct SpriteState {
     int frame = 0;
     DisplayList list;
+    bool playing = true;  // scripts stop and start sprites
     bool operator==(const SpriteState&) const = default;
 };
 

@@ -49,6 +49,7 @@ void tickInstances(DisplayList& list, InstanceContext& ctx, int nesting) {
         const int count = static_cast<int>(sp->timeline.frames.size());
         if (count <= 1) continue;
         SpriteState& s = *o.sprite;
+        if (!s.playing) continue;
         const int next = s.frame + 1 < count ? s.frame + 1 : 0;
         if (next == 0) {
             // Looping rebuilds frame 0; what lives on keeps running.

@@ -133,7 +133,7 @@ Player::Player(std::shared_ptr<const Movie> movie) : movie_(std::move(movie)) {
     PlayerState* s = state_.get();
     s->scripts = avm1::ScriptRunner::create(
         *movie_, {[s] { return s->frame; }, [s](int f) { s->seek(f); }, [s] { return s->playing; },
-                  [s](bool p) { s->playing = p; }});
+                  [s](bool p) { s->playing = p; }, [s] { return &s->list; }});
     if (s->scripts) s->scripts->frameEntered(0);
 }
 

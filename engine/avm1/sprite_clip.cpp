@@ -1,0 +1,180 @@
+#include "engine/avm1/sprite_clip.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "engine/avm1/movie_scripts.h"
+#include "engine/avm1/value.h"
+#include "engine/runtime/display_list.h"
+#include "engine/runtime/instances.h"
+#include "engine/runtime/movie.h"
+
+namespace swf::avm1 {
+
+namespace {
+
+const SpriteCharacter* spriteOf(const Movie& movie, uint16_t id) {
+    const Character* ch = movie.character(id);
+    return ch ? std::get_if<SpriteCharacter>(ch) : nullptr;
+}
+
+}  // namespace
+
+SpriteClip::SpriteClip(ScriptRunner& runner, ClipHost* parent, const DisplayObject& o,
+                       std::string name)
+    : runner_(runner),
+      parent_(parent),
+      depth_(o.depth),
+      characterId_(o.characterId),
+      placedAt_(o.placedAt),
+      name_(std::move(name)) {}
+
+bool SpriteClip::matches(const DisplayObject& o) const {
+    return o.depth == depth_ && o.characterId == characterId_ && o.placedAt == placedAt_;
+}
+
+DisplayObject* SpriteClip::object() const {
+    if (!alive) return nullptr;
+    DisplayList* l = runner_.listOf(parent_);
+    if (!l) return nullptr;
+    auto it = l->objects.find(depth_);
+    if (it == l->objects.end() || !matches(it->second)) return nullptr;
+    return &it->second;
+}
+
+DisplayList* SpriteClip::list() const {
+    DisplayObject* o = object();
+    return o && o->sprite ? &o->sprite->list : nullptr;
+}
+
+int SpriteClip::currentFrame() const {
+    DisplayObject* o = object();
+    return o && o->sprite ? o->sprite->frame : 0;
+}
+
+int SpriteClip::totalFrames() const {
+    const SpriteCharacter* sp = spriteOf(runner_.movie(), characterId_);
+    return sp ? static_cast<int>(sp->timeline.frames.size()) : 1;
+}
+
+bool SpriteClip::isPlaying() const {
+    DisplayObject* o = object();
+    return o && o->sprite && o->sprite->playing;
+}
+
+void SpriteClip::play() {
+    if (DisplayObject* o = object(); o && o->sprite) o->sprite->playing = true;
+}
+
+void SpriteClip::stop() {
+    if (DisplayObject* o = object(); o && o->sprite) o->sprite->playing = false;
+}
+
+// Forward moves apply the frames in between; backward ones rebuild from the first frame,
+// keeping the states of what lives on.
+void SpriteClip::gotoFrame(int frame, bool andPlay) {
+    DisplayObject* o = object();
+    const SpriteCharacter* sp = spriteOf(runner_.movie(), characterId_);
+    if (!o || !o->sprite || !sp) return;
+    SpriteState& s = *o->sprite;
+    s.playing = andPlay;
+    const int count = static_cast<int>(sp->timeline.frames.size());
+    if (frame < 0 || frame >= count || frame == s.frame) return;
+    const Movie& movie = runner_.movie();
+    InstanceContext ctx{movie};
+    if (frame > s.frame) {
+        for (int f = s.frame + 1; f <= frame; ++f)
+            applyFrame(s.list, movie, sp->timeline.frames[f], f);
+        startInstances(s.list, ctx);
+    } else {
+        DisplayList fresh;
+        for (int f = 0; f <= frame; ++f) applyFrame(fresh, movie, sp->timeline.frames[f], f);
+        carryStates(s.list, fresh, ctx);
+        s.list = std::move(fresh);
+    }
+    s.frame = frame;
+    runner_.spriteFrameChanged(this);
+}
+
+std::optional<int> SpriteClip::labelFrame(std::string_view label) const {
+    const SpriteCharacter* sp = spriteOf(runner_.movie(), characterId_);
+    if (!sp) return std::nullopt;
+    const std::string want = asciiLower(label);
+    for (const auto& [name, f] : sp->timeline.labels)
+        if (asciiLower(name) == want) return f;
+    return std::nullopt;
+}
+
+std::vector<std::span<const uint8_t>> SpriteClip::frameActions(int frame) const {
+    return runner_.spriteActions(characterId_, frame);
+}
+
+std::vector<ClipHost*> SpriteClip::children() const {
+    return runner_.instancesOf(const_cast<SpriteClip*>(this));
+}
+
+// _x 0, _y 1, _xscale 2, _yscale 3, _alpha 6, _visible 7, _rotation 10
+std::optional<double> SpriteClip::property(int index) const {
+    DisplayObject* o = object();
+    if (!o) return std::nullopt;
+    const auto& m = o->matrix;
+    switch (index) {
+        case 0:
+            return m.tx / 20.0;
+        case 1:
+            return m.ty / 20.0;
+        case 2:
+            return std::hypot(m.sx, m.r0) * 100;
+        case 3:
+            return std::hypot(m.sy, m.r1) * 100;
+        case 6:
+            return o->cxform.am / 256.0 * 100;
+        case 7:
+            return o->visible ? 1 : 0;
+        case 10:
+            return std::atan2(m.r0, m.sx) * 180 / std::numbers::pi;
+        default:
+            return std::nullopt;
+    }
+}
+
+void SpriteClip::setProperty(int index, double v) {
+    DisplayObject* o = object();
+    if (!o || !std::isfinite(v)) return;
+    auto& m = o->matrix;
+    const double xs = std::hypot(m.sx, m.r0), ys = std::hypot(m.sy, m.r1);
+    const double rot = std::atan2(m.r0, m.sx);
+    auto twips = [](double px) {
+        return static_cast<int32_t>(std::clamp(std::round(px * 20), -2147483648.0, 2147483647.0));
+    };
+    switch (index) {
+        case 0:
+            m.tx = twips(v);
+            break;
+        case 1:
+            m.ty = twips(v);
+            break;
+        case 2:
+        case 3:
+        case 10: {
+            const double nx = index == 2 ? v / 100 : xs, ny = index == 3 ? v / 100 : ys;
+            const double r = index == 10 ? v * std::numbers::pi / 180 : rot;
+            m.sx = nx * std::cos(r);
+            m.r0 = nx * std::sin(r);
+            m.r1 = -ny * std::sin(r);
+            m.sy = ny * std::cos(r);
+            break;
+        }
+        case 6:
+            o->cxform.am = static_cast<int16_t>(std::clamp(v * 2.56, -32768.0, 32767.0));
+            break;
+        case 7:
+            o->visible = v != 0;
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace swf::avm1
