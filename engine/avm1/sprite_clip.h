@@ -39,7 +39,7 @@ public:
     std::vector<std::span<const uint8_t>> frameActions(int frame) const override;
     ClipHost* parent() const override { return parent_; }
     std::vector<ClipHost*> children() const override;
-    int depth() const override { return depth_ - 16384; }
+    int depth() const override { return depth_; }
     std::optional<double> property(int index) const override;
     void setProperty(int index, double v) override;
 

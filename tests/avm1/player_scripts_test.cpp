@@ -141,3 +141,59 @@ TEST(Avm1Player, ScriptClipsGetEnterFrameEachTick) {
     r->player->advanceFrame();  // stopped, yet clip events go on
     EXPECT_EQ(r->take(), "_level0.clip\n_level0.clip\n");
 }
+
+// A sprite placed by the root: its name and path reach scripts, its frame actions run as its
+// own timeline moves, script stop/goto hold it, and its clip events fire around its life.
+TEST(Avm1Player, PlacedSpritesAreClipsWithFrameScriptsAndClipEvents) {
+    swftest::SwfBuilder b(6);
+    swftest::SpriteBuilder s;
+    {
+        ActionWriter a;
+        push(a, {"sprite frame 1 of "});
+        push(a, {"this"}).getVariable();
+        a.add2().trace();
+        s.doAction(a);
+    }
+    s.showFrame();
+    s.doAction(say("sprite frame 2"));
+    s.showFrame();
+    s.doAction(say("sprite frame 3"));
+    s.showFrame();
+    const uint16_t id = b.defineSprite(s);
+    swftest::PlaceArgs p;
+    p.depth = 3;
+    p.id = id;
+    p.name = "kid";
+    p.matrix = swftest::Matrix{};
+    p.matrix->tx = 200;  // twips
+    ActionWriter load = say("load");
+    load.end();
+    ActionWriter unload = say("unload");
+    unload.end();
+    p.clipActions = {{1, load.bytes()}, {4, unload.bytes()}};
+    b.placeObject(p);
+    {
+        ActionWriter a;
+        push(a, {"kid._x"}).getVariable().trace();
+        push(a, {"kid._name"}).getVariable().trace();
+        b.doAction(a);
+    }
+    b.showFrame();
+    {
+        // root frame 2: the sprite (now at its frame 2) is stopped and stays there
+        ActionWriter a = say("root 2");
+        push(a, {0, "kid"}).getVariable();
+        push(a, {"stop"}).op(0x52).pop();
+        b.doAction(a);
+    }
+    b.showFrame();
+    b.remove(3);
+    b.doAction(say("root 3"));
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "10\nkid\nload\nsprite frame 1 of _level0.kid\n");
+    r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "sprite frame 2\nroot 2\n");
+    r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "root 3\nunload\n");
+}

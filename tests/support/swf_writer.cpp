@@ -496,6 +496,7 @@ void Timeline::placeObject(const PlaceArgs& a) {
     if (a.matrix) flags |= 0x04;
     if (a.id) flags |= 0x02;
     if (a.move) flags |= 0x01;
+    if (!a.clipActions.empty()) flags |= 0x80;
     w.u8(flags);
     if (v3) {
         uint8_t flags2 = 0;
@@ -517,6 +518,18 @@ void Timeline::placeObject(const PlaceArgs& a) {
         if (a.blendMode) w.u8(*a.blendMode);
         if (a.cacheAsBitmap) w.u8(*a.cacheAsBitmap ? 1 : 0);
         if (a.visible) w.u8(*a.visible ? 1 : 0);
+    }
+    if (!a.clipActions.empty()) {
+        uint32_t all = 0;
+        for (const auto& [ev, code] : a.clipActions) all |= ev;
+        w.u16(0);
+        w.u32(all);
+        for (const auto& [ev, code] : a.clipActions) {
+            w.u32(ev);
+            w.u32(static_cast<uint32_t>(code.size()));
+            for (uint8_t c : code) w.u8(c);
+        }
+        w.u32(0);
     }
     rawTag(v3 ? tag::PlaceObject3 : tag::PlaceObject2, w.bytes());
 }

@@ -135,6 +135,9 @@ struct PlaceArgs {
     std::optional<uint8_t> blendMode;  // 1 normal ... 14 hardlight
     std::optional<bool> cacheAsBitmap;
     std::optional<bool> visible;
+    // onClipEvent handlers: event flags (SWF 6 layout, 1 load, 2 enterFrame, 4 unload) and
+    // action bytes ending in ActionEndFlag.
+    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> clipActions;
 };
 
 // AVM1 action bytes for DoAction / DoInitAction. end() appends ActionEndFlag (0).
