@@ -109,39 +109,55 @@ QBrush gradientBrush(const format::FillStyle& f, const ColorTx& cx) {
     g.setSpread(f.gradient.spread == 1   ? QGradient::ReflectSpread
                 : f.gradient.spread == 2 ? QGradient::RepeatSpread
                                          : QGradient::PadSpread);
-    // Flash draws through a 256-entry ramp filled in order: each entry takes the first pair
-    // of neighbouring stops whose end ratio is not below it (stops out of order are simply
-    // passed over), before the first stop the first colour, after the last the last one.
     std::vector<std::pair<int, QColor>> stops;
     for (const auto& st : f.gradient.stops) stops.push_back({st.ratio, cx.apply(st.color)});
     const bool linearRgb = f.gradient.interpolation == 1;
-    std::array<QColor, 256> ramp;
-    size_t j = 0;
-    for (int i = 0; i < 256; ++i) {
-        if (i < stops.front().first) {
-            ramp[i] = stops.front().second;
-            continue;
-        }
-        while (j + 1 < stops.size() && i > stops[j + 1].first) ++j;
-        if (j + 1 >= stops.size()) {
-            ramp[i] = stops.back().second;
-            continue;
-        }
-        const auto& [r0, c0] = stops[j];
-        const auto& [r1, c1] = stops[j + 1];
-        const double t = r1 > r0 ? std::clamp(double(i - r0) / (r1 - r0), 0.0, 1.0) : 1.0;
-        ramp[i] = linearRgb ? mixLinear(c0, c1, t)
-                            : QColor::fromRgbF(c0.redF() + (c1.redF() - c0.redF()) * t,
-                                               c0.greenF() + (c1.greenF() - c0.greenF()) * t,
-                                               c0.blueF() + (c1.blueF() - c0.blueF()) * t,
-                                               c0.alphaF() + (c1.alphaF() - c0.alphaF()) * t);
-    }
+    bool ordered = true;
+    for (size_t k = 1; k < stops.size(); ++k)
+        ordered = ordered && stops[k].first > stops[k - 1].first;
     QGradientStops out;
-    out.reserve(256);
-    for (int i = 0; i < 256; ++i) {
-        // Runs of one colour need only their ends.
-        if (i > 0 && i < 255 && ramp[i] == ramp[i - 1] && ramp[i] == ramp[i + 1]) continue;
-        out.append({i / 255.0, ramp[i]});
+    if (ordered) {
+        // Increasing ratios: Qt's own ramp is Flash's (a few extra stops for linear light).
+        for (size_t k = 0; k < stops.size(); ++k) {
+            if (linearRgb && k > 0) {
+                const auto& [r0, c0] = stops[k - 1];
+                for (int i = 1; i < 8; ++i)
+                    out.append({(r0 + (stops[k].first - r0) * i / 8.0) / 255.0,
+                                mixLinear(c0, stops[k].second, i / 8.0)});
+            }
+            out.append({stops[k].first / 255.0, stops[k].second});
+        }
+    } else {
+        // Flash draws through a 256-entry ramp filled in order: each entry takes the first pair
+        // of neighbouring stops whose end ratio is not below it (stops out of order are simply
+        // passed over), before the first stop the first colour, after the last the last one.
+        std::array<QColor, 256> ramp;
+        size_t j = 0;
+        for (int i = 0; i < 256; ++i) {
+            if (i < stops.front().first) {
+                ramp[i] = stops.front().second;
+                continue;
+            }
+            while (j + 1 < stops.size() && i > stops[j + 1].first) ++j;
+            if (j + 1 >= stops.size()) {
+                ramp[i] = stops.back().second;
+                continue;
+            }
+            const auto& [r0, c0] = stops[j];
+            const auto& [r1, c1] = stops[j + 1];
+            const double t = r1 > r0 ? std::clamp(double(i - r0) / (r1 - r0), 0.0, 1.0) : 1.0;
+            ramp[i] = linearRgb ? mixLinear(c0, c1, t)
+                                : QColor::fromRgbF(c0.redF() + (c1.redF() - c0.redF()) * t,
+                                                   c0.greenF() + (c1.greenF() - c0.greenF()) * t,
+                                                   c0.blueF() + (c1.blueF() - c0.blueF()) * t,
+                                                   c0.alphaF() + (c1.alphaF() - c0.alphaF()) * t);
+        }
+        out.reserve(256);
+        for (int i = 0; i < 256; ++i) {
+            // Runs of one colour need only their ends.
+            if (i > 0 && i < 255 && ramp[i] == ramp[i - 1] && ramp[i] == ramp[i + 1]) continue;
+            out.append({i / 255.0, ramp[i]});
+        }
     }
     g.setStops(out);
     QBrush b(g);

@@ -1,5 +1,6 @@
-// make_stress OUT.swf [--shapes N]: writes the render stress movie, N overlapping
-// gradient-filled shapes (default 1000) on a 1280 x 720 stage, for `lanfeng-cli bench`.
+// make_stress OUT.swf [--shapes N] [--max-size PX]: writes the render stress movie, N
+// overlapping gradient-filled rectangles (default 1000, 20 to PX pixels a side, default 160)
+// on a 1280 x 720 stage, for `lanfeng-cli bench`.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -11,7 +12,7 @@
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: make_stress OUT.swf [--shapes N]\n");
+        std::fprintf(stderr, "usage: make_stress OUT.swf [--shapes N] [--max-size PX]\n");
         return 2;
     }
     int shapes = 1000;
