@@ -102,6 +102,7 @@ public:
     double volume() const;
     // While a stream sound plays, the frame its position belongs to: the timeline follows it.
     std::optional<int> soundClockFrame() const;
+    bool hasSound() const;  // the movie defines any sound or stream sound
 
 private:
     std::shared_ptr<const Movie> movie_;

@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "engine/media/sound_clock.h"
+#include "player/audio_output.h"
 #include "player/movie_cache.h"
 
 Q_LOGGING_CATEGORY(lcPlayer, "lanfeng.player")
@@ -18,6 +20,8 @@ constexpr double kDefaultFps = 12.0;
 constexpr double kMaxFps = 120.0;
 // How many frames one beat may catch up before the clock gives up on lost time.
 constexpr int kMaxCatchUp = 4;
+// How many frames one beat may advance, undrawn, to catch up with a stream sound.
+constexpr int kMaxFollow = 12;
 }  // namespace
 
 PlayerControl::PlayerControl(QWidget* parent) : QWidget(parent) {
@@ -29,11 +33,26 @@ PlayerControl::PlayerControl(QWidget* parent) : QWidget(parent) {
     connect(&timer_, &QTimer::timeout, this, &PlayerControl::clockTick);
 }
 
-PlayerControl::~PlayerControl() = default;
+PlayerControl::~PlayerControl() { unload(); }
 
 void PlayerControl::unload() {
     timer_.stop();
+    if (audio_) audio_->setPlayer(nullptr);
     player_.reset();
+}
+
+bool PlayerControl::soundLive() const { return audio_ && audio_->live(); }
+
+// Without a device pulling the mix, each frame takes its share of sound here, so event
+// sounds end and the stream moves on with the pictures.
+void PlayerControl::keepSoundWithFrame() {
+    if (!player_ || !player_->hasSound() || soundLive()) return;
+    const double fps = periodNs_ > 0 ? 1e9 / double(periodNs_) : kDefaultFps;
+    soundDue_ += 44100.0 / fps;
+    const auto n = size_t(soundDue_);
+    soundDue_ -= double(n);
+    std::vector<int16_t> scratch(n * 2);
+    player_->mixAudio(scratch);
 }
 
 void PlayerControl::setMovie(const QString& path) {
@@ -47,6 +66,11 @@ void PlayerControl::setMovie(const QString& path) {
         qCWarning(lcPlayer).noquote() << "cannot load" << path << "-" << loadError_;
     }
     if (player_) {
+        if (player_->hasSound()) {
+            if (!audio_) audio_ = std::make_unique<AudioOutput>();
+            audio_->setPlayer(player_.get());
+            audio_->setMuted(!isVisible());
+        }
         if (playOnLoad)
             player_->play();
         else
@@ -146,6 +170,23 @@ void PlayerControl::clockTick() {
     if (!player_->isPlaying()) return;
     if (!clock_.isValid()) restartClock();
     const qint64 now = clock_.nsecsElapsed();
+    // A stream sound on a device sets the pace: frames the sound has passed are advanced
+    // without being drawn, and the timeline waits while it is ahead.
+    if (const auto soundFrame = player_->soundClockFrame(); soundFrame && soundLive()) {
+        const int steps =
+            swf::media::framesToFollow(player_->currentFrame(), soundFrame, kMaxFollow);
+        for (int i = 0; i < steps && player_->isPlaying(); ++i) {
+            if (!loop && player_->currentFrame() + 1 >= player_->totalFrames()) {
+                Stop();
+                return;
+            }
+            player_->advanceFrame();
+        }
+        nextDueNs_ = now + periodNs_;
+        if (steps) update();
+        scheduleNext();
+        return;
+    }
     int steps = 0;
     do {
         if (!loop && player_->currentFrame() + 1 >= player_->totalFrames()) {
@@ -153,6 +194,7 @@ void PlayerControl::clockTick() {
             return;
         }
         player_->advanceFrame();
+        keepSoundWithFrame();
         nextDueNs_ += periodNs_;
         ++steps;
     } while (now >= nextDueNs_ && steps < kMaxCatchUp && player_->isPlaying());
@@ -171,6 +213,15 @@ void PlayerControl::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing, highQuality);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, highQuality);
     player_->render(painter, rect(), scale_, bg_);
+}
+
+void PlayerControl::showEvent(QShowEvent*) {
+    if (audio_) audio_->setMuted(false);
+}
+
+void PlayerControl::hideEvent(QHideEvent*) {
+    // A hidden control stays silent.
+    if (audio_) audio_->setMuted(true);
 }
 
 void PlayerControl::dragEnterEvent(QDragEnterEvent* event) {

@@ -12,6 +12,8 @@
 
 #include "engine/player.h"
 
+class AudioOutput;
+
 class PlayerControl : public QWidget {
     Q_OBJECT
 public:
@@ -60,6 +62,8 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -67,6 +71,8 @@ private:
     void restartClock();
     void scheduleNext();
     void unload();
+    bool soundLive() const;
+    void keepSoundWithFrame();
 
     QString path_;
     QString loadError_;
@@ -79,4 +85,6 @@ private:
     QElapsedTimer clock_;
     qint64 nextDueNs_ = 0;
     qint64 periodNs_ = 0;
+    std::unique_ptr<AudioOutput> audio_;  // made for movies with sound
+    double soundDue_ = 0;                 // frames of sound owed when no device pulls it
 };

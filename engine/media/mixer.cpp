@@ -131,6 +131,8 @@ void SoundMixer::mix(std::span<int16_t> out, bool timelinePlaying) {
         out[k] = int16_t(std::clamp<int32_t>(acc_[k], -32768, 32767));
 }
 
+bool SoundMixer::hasSound() const { return media_.hasSound(); }
+
 std::optional<int> SoundMixer::streamFrame() const {
     const StreamSound* s = media_.stream();
     if (!s || !streamActive_ || paused_) return std::nullopt;

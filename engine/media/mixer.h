@@ -39,6 +39,7 @@ public:
     bool paused() const { return paused_; }
     void stopAll();
     size_t channelCount() const { return channels_.size(); }
+    bool hasSound() const;
 
     static constexpr size_t kMaxChannels = 32;
 

@@ -54,6 +54,7 @@ public:
     std::span<const SoundEvent> eventsAt(int frame) const;
 
     const StreamSound* stream() const { return stream_ ? &*stream_ : nullptr; }
+    bool hasSound() const { return stream_ || !sounds_.empty(); }
     const PcmBuffer& streamPcm() const;  // decoded on first call
 
     bool hasVideo(uint16_t id) const { return videos_.contains(id); }

@@ -189,6 +189,7 @@ void Player::mixAudio(std::span<int16_t> out) { state_->sound->mix(out, state_->
 void Player::setVolume(double volume) { state_->sound->setVolume(volume); }
 double Player::volume() const { return state_->sound->volume(); }
 std::optional<int> Player::soundClockFrame() const { return state_->sound->streamFrame(); }
+bool Player::hasSound() const { return state_->sound->hasSound(); }
 
 void Player::render(QPainter& painter, const QRect& viewport, ScaleMode mode,
                     std::optional<QColor> bg) const {
