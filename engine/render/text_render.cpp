@@ -4,6 +4,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QStringDecoder>
 #include <algorithm>
 #include <cmath>
 
@@ -115,6 +116,20 @@ struct Line {
 };
 
 }  // namespace
+
+QString fieldText(std::string_view bytes, int swfVersion) {
+    bytes = bytes.substr(0, 1u << 20);  // a field never shows more
+    const QByteArray raw(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    // From SWF 6 on text is UTF-8; before, it is in the author's code page, which for the
+    // movies this player meets is mostly GB2312/GBK (GB18030 reads both).
+    if (swfVersion >= 6) return QString::fromUtf8(raw);
+    QStringDecoder gb("GB18030");
+    if (gb.isValid()) {
+        QString s = gb.decode(raw);
+        if (!gb.hasError()) return s;
+    }
+    return QString::fromLatin1(raw);
+}
 
 std::vector<TextSpan> parseFieldHtml(const QString& html) {
     std::vector<TextSpan> out;
@@ -264,10 +279,7 @@ void drawEditText(QPainter& p, const Movie& movie, const format::EditText& field
         p.setBrush(Qt::NoBrush);
         p.drawRect(box);
     }
-    // Content: UTF-8 text (every movie with text fields that we meet is SWF 6 or later).
-    QString content = QString::fromUtf8(
-        field.initialText.data(),
-        static_cast<qsizetype>(std::min<size_t>(field.initialText.size(), 1u << 20)));
+    QString content = fieldText(field.initialText, movie.info.version);
     if (field.password) content.fill('*');
     std::vector<TextSpan> spans;
     if (field.html) {

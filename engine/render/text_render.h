@@ -4,6 +4,7 @@
 #include <QPainterPath>
 #include <QString>
 #include <QTransform>
+#include <string_view>
 #include <vector>
 
 #include "engine/format/text.h"
@@ -24,6 +25,9 @@ QPainterPath staticTextOutline(const Movie& movie, const format::StaticText& tex
 
 void drawEditText(QPainter& p, const Movie& movie, const format::EditText& field,
                   const QTransform& world, const ColorTx& cx);
+
+// A field's stored text as characters: UTF-8 from SWF 6, the author's code page before.
+QString fieldText(std::string_view bytes, int swfVersion);
 
 // One piece of styled text from a field's content.
 struct TextSpan {

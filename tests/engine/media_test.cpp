@@ -420,6 +420,12 @@ TEST(Text, FieldHtmlSubset) {
     EXPECT_TRUE(it->italic && it->underline);
 }
 
+TEST(Text, FieldTextEncodings) {
+    EXPECT_EQ(swf::render::fieldText("\xe5\xb2\x9a\xe6\x9e\xab", 6), QString::fromUtf8("岚枫"));
+    EXPECT_EQ(swf::render::fieldText("\xe1\xb0\xb7\xe3", 5), QString::fromUtf8("岚枫"));  // GBK
+    EXPECT_EQ(swf::render::fieldText("abc", 4), "abc");
+}
+
 TEST(Buttons, UpStateIsDrawnWithItsColourTransform) {
     for (int version : {1, 2}) {
         SCOPED_TRACE(version);
