@@ -302,13 +302,11 @@ void drawEditText(QPainter& p, const Movie& movie, const format::EditText& field
         if (useGlyphs) {
             f.font = embedded;
         } else {
-            QString family = s.face;
-            if (family.isEmpty() && embedded) family = QString::fromUtf8(embedded->font.name);
-            f.device = deviceFont(
-                family, f.size,
-                s.bold || (embedded && !s.face.isEmpty() ? false : embedded && embedded->font.bold),
-                s.italic);
-            f.device.setBold(s.bold || (embedded && s.face.isEmpty() && embedded->font.bold));
+            // A span without a face of its own takes the field font's name and style.
+            const bool fieldFont = s.face.isEmpty() && embedded;
+            const QString family = fieldFont ? QString::fromUtf8(embedded->font.name) : s.face;
+            f.device = deviceFont(family, f.size, s.bold || (fieldFont && embedded->font.bold),
+                                  s.italic || (fieldFont && embedded->font.italic));
         }
         return f;
     };
