@@ -47,15 +47,21 @@ Value setPropFlags(Vm& vm, Args& a) {
     auto names = nameList(vm, arg(a, 1), o, all);
     const uint32_t setF = toUint32(vm.toNumber(arg(a, 2)));
     const uint32_t clearF = a.size() > 3 ? toUint32(vm.toNumber(arg(a, 3))) : 0;
+    // The version bits name the first SWF version that sees the property.
+    static constexpr std::pair<uint32_t, int> kVersionBits[] = {
+        {0x80, 6}, {0x100, 7}, {0x400, 7}, {0x1000, 8}, {0x2000, 9}, {0x4000, 10}};
     auto apply = [&](Property& p) {
         p.flags = static_cast<uint8_t>(((p.flags & ~clearF) | setF) & 7);
+        p.hidden = false;
+        for (auto [bit, version] : kVersionBits)
+            if ((setF & bit) && vm.version() < version) p.hidden = true;
     };
     if (all) {
         for (const auto& p : o->props())
-            if (Property* q = o->findOwn(p.key)) apply(*q);
+            if (Property* q = o->findAny(p.key)) apply(*q);
     } else {
         for (const auto& n : names)
-            if (Property* q = o->findOwn(vm.key(n))) apply(*q);
+            if (Property* q = o->findAny(vm.key(n))) apply(*q);
     }
     return {};
 }

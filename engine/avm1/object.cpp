@@ -3,6 +3,11 @@
 namespace swf::avm1 {
 
 Property* Object::findOwn(std::string_view key) {
+    Property* p = findAny(key);
+    return p && !p->hidden ? p : nullptr;
+}
+
+Property* Object::findAny(std::string_view key) {
     auto it = index_.find(std::string(key));
     return it == index_.end() ? nullptr : &props_[it->second];
 }
@@ -14,6 +19,7 @@ Property& Object::setOwn(std::string_view name, std::string_view key, Value v, u
         p.value = std::move(v);
         p.getter = p.setter = nullptr;
         p.flags = flags;
+        p.hidden = false;
         return p;
     }
     index_.emplace(std::string(key), static_cast<uint32_t>(props_.size()));

@@ -27,6 +27,8 @@ struct Property {
     Object* getter = nullptr;  // addProperty accessors
     Object* setter = nullptr;
     uint8_t flags = 0;
+    // Hidden from scripts of an older SWF version (ASSetPropFlags 128, 256, 4096, 8192, 16384).
+    bool hidden = false;
     bool isAccessor() const { return getter != nullptr; }
 };
 
@@ -88,7 +90,8 @@ public:
 
     // Own properties, in insertion order; the index maps lookup keys to positions.
     const std::vector<Property>& props() const { return props_; }
-    Property* findOwn(std::string_view key);
+    Property* findOwn(std::string_view key);  // visible ones only
+    Property* findAny(std::string_view key);
     Property& setOwn(std::string_view name, std::string_view key, Value v, uint8_t flags = 0);
     bool removeOwn(std::string_view key);
 

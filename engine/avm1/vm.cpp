@@ -277,6 +277,7 @@ std::vector<std::string> Vm::enumerate(Object* o) {
     for (Object* p = o; p && guard < 256; p = p->proto, ++guard) {
         const auto& props = p->props();
         for (auto it = props.rbegin(); it != props.rend(); ++it) {
+            if (it->hidden) continue;
             if (seen.emplace(it->key, true).second && !(it->flags & DontEnum))
                 out.push_back(it->name);
         }

@@ -188,3 +188,23 @@ TEST(Avm1Date, FieldsInUniversalTime) {
     push(a, {"UTC"}).op(op::CallMethod).trace();
     EXPECT_EQ(traced(7, a), "2001\n1\n6\nSat Feb 3 04:05:06 GMT+0000 2001\n86400000\n");
 }
+
+// ASSetPropFlags' version bits hide a property from movies older than the version they name;
+// clearing the bit shows it again.
+TEST(Avm1Object, SetPropFlagsVersionBitsHideFromOlderMovies) {
+    auto run = [](int version) {
+        ActionWriter a;
+        push(a, {"o", "v", 1, "w", 2, 2}).op(op::InitObject).setVariable();
+        push(a, {0x1000, "v", "o"}).getVariable();
+        push(a, {3, "ASSetPropFlags"}).op(op::CallFunction).pop();
+        push(a, {"o"}).getVariable();
+        push(a, {"v"}).op(op::GetMember).trace();
+        push(a, {0x1000, 0, "v", "o"}).getVariable();
+        push(a, {4, "ASSetPropFlags"}).op(op::CallFunction).pop();
+        push(a, {"o"}).getVariable();
+        push(a, {"v"}).op(op::GetMember).trace();
+        return traced(version, a);
+    };
+    EXPECT_EQ(run(7), "undefined\n1\n");
+    EXPECT_EQ(run(8), "1\n1\n");
+}
