@@ -99,13 +99,15 @@ void VideoDecoder::reset() {
     picture_ = {};
 }
 
-bool VideoDecoder::decodeOne(std::span<const uint8_t> data, bool keep) {
+bool VideoDecoder::decodeOne(std::span<const uint8_t> data, bool keep, bool key) {
     Impl& d = *d_;
     if (!d.ctx || data.empty() || data.size() > (64u << 20)) return false;
     d.padded.assign(data.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
     std::memcpy(d.padded.data(), data.data(), data.size());
     d.packet->data = d.padded.data();
     d.packet->size = int(data.size());
+    // Screen Video 2 reads the keyframe mark from the packet, as FLV's frame type gives it.
+    d.packet->flags = key ? AV_PKT_FLAG_KEY : 0;
     const int sent = avcodec_send_packet(d.ctx.get(), d.packet.get());
     d.packet->data = nullptr;
     d.packet->size = 0;
@@ -158,8 +160,10 @@ QImage VideoDecoder::frame(int n, const std::map<uint16_t, std::span<const uint8
         while (from != frames.begin() && !isVideoKeyFrame(d_->def.codec, from->second)) --from;
         reset();
     }
+    const bool fresh = last_ < 0;
     for (auto k = from;; ++k) {
-        decodeOne(k->second, k == it);
+        decodeOne(k->second, k == it,
+                  (fresh && k == from) || isVideoKeyFrame(d_->def.codec, k->second));
         if (k == it) break;
     }
     last_ = target;

@@ -32,7 +32,7 @@ public:
     int framesDecoded() const { return decodedCount_; }  // for tests and benchmarks
 
 private:
-    bool decodeOne(std::span<const uint8_t> data, bool keep);
+    bool decodeOne(std::span<const uint8_t> data, bool keep, bool key);
     void reset();
 
     struct Impl;

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/media/video_draw.h"
 #include "engine/render/color.h"
 #include "engine/render/filters.h"
 #include "engine/render/text_render.h"
@@ -373,7 +374,11 @@ QRectF boundsOf(const Ctx& c, const DisplayObject& o, const QTransform& parent, 
 void drawContent(Ctx& c, const DisplayObject& o, const QTransform& world, const ColorTx& cx,
                  const std::vector<QPainterPath>& clips, int nesting) {
     const Character* ch = c.movie.character(o.characterId);
-    if (!ch) return;
+    if (!ch) {
+        // Video streams are not characters of the dictionary; the ratio is the video frame.
+        media::drawVideo(*c.p, c.movie, o.characterId, o.ratio, world);
+        return;
+    }
     if (const auto* sc = std::get_if<ShapeCharacter>(ch)) {
         const auto& built = sc->get();
         drawGeometry(c, built.shape, built.geometry, world, cx);
