@@ -161,6 +161,8 @@ QBrush gradientBrush(const format::FillStyle& f, const ColorTx& cx) {
         }
     }
     g.setStops(out);
+    // Flash mixes the stops' colour and alpha each on their own, not premultiplied.
+    g.setInterpolationMode(QGradient::ComponentInterpolation);
     QBrush b(g);
     b.setTransform(toQt(f.matrix));
     return b;

@@ -119,6 +119,20 @@ TEST(Gradients, SharedAndOutOfOrderRatios) {
     EXPECT_TRUE(pixelNear(img, 101, 75, QColor(0, 170, 255), 14));
 }
 
+TEST(Gradients, ColourAndAlphaMixSeparately) {
+    // Transparent black to opaque white, over red: the middle is half-opaque grey, not the
+    // half-opaque white a premultiplied mix gives.
+    Movie red;  // the builder's first background wins: start from a red one
+    red.b = SwfBuilder(8, 200, 100);
+    red.b.setBackground({255, 0, 0});
+    red.b.place(red.define(mcode::DefineShape3,
+                           media::rectBody(
+                               0, 3, 0, 0, 4000, 2000,
+                               linear(200, 0, {{0, {0, 0, 0, 0}}, {255, {255, 255, 255, 255}}}))),
+                1);
+    EXPECT_TRUE(pixelNear(stage(red.play()), 100, 50, QColor(191, 64, 64), 8));
+}
+
 TEST(Gradients, LinearRgbRadialFocalAndManyStops) {
     Movie m;
     auto lin = linear(200, 0, {{0, {255, 0, 0}}, {255, {0, 255, 0}}});
