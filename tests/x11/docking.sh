@@ -19,6 +19,7 @@ find_window() {  # find_window WIDTHxHEIGHT
         xdotool getwindowgeometry "$id" 2>/dev/null | grep -q "Geometry: $1" && { echo "$id"; return; }
     done
 }
+at() { test "$(place "$1")" = "$2"; }
 place() { xdotool getwindowgeometry "$1" 2>/dev/null | sed -n 's/.*Position: \([0-9-]*,[0-9-]*\).*/\1/p'; }
 
 for _ in $(seq 100); do
@@ -30,9 +31,9 @@ check "the panel is 295x128" test -n "$panel"
 check "the playlist is 295x180" test -n "$playlist"
 check "the video window is 400x308" test -n "$video"
 sleep 1
-check "the panel stands at 94,167" test "$(place "$panel")" = "94,167"
-check "the playlist stands at 94,295" test "$(place "$playlist")" = "94,295"
-check "the video window stands at 389,167" test "$(place "$video")" = "389,167"
+check "the panel stands at 94,167" eventually at "$panel" "94,167"
+check "the playlist stands at 94,295" eventually at "$playlist" "94,295"
+check "the video window stands at 389,167" eventually at "$video" "389,167"
 [ -n "$shot" ] && import -window root -crop 700x320+89+162 "$shot" 2>/dev/null
 
 # Drag the panel by its background: a point of the read-out display away from any control.
@@ -42,9 +43,9 @@ for step in 1 2 3 4 5 6 7 8 9 10; do
 done
 xdotool mouseup 1
 sleep 0.5
-check "the panel moved by 60,40" test "$(place "$panel")" = "154,207"
-check "the playlist followed below it" test "$(place "$playlist")" = "154,335"
-check "the video window followed right of it" test "$(place "$video")" = "449,207"
+check "the panel moved by 60,40" eventually at "$panel" "154,207"
+check "the playlist followed below it" eventually at "$playlist" "154,335"
+check "the video window followed right of it" eventually at "$video" "449,207"
 
 kill -TERM "$app_pid"
 for _ in $(seq 50); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done

@@ -34,6 +34,11 @@ wait_for_window() {  # sets wid to the first window with the program's caption
     return 1
 }
 
+eventually() {  # eventually COMMAND...: true once COMMAND is, within 10 s (slow, loaded machines)
+    for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done
+    return 1
+}
+
 finish() {
     echo "$pass passed, $fail failed"
     [ "$fail" -eq 0 ]
