@@ -218,12 +218,27 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
             p.setBrush(b);
             p.drawPath(path);
         } else {
-            // Outside the picture a clipped fill shows its edge pixels: pad by one stretched row.
             p.setClipPath(path, Qt::IntersectClip);
-            const QTransform t = toQt(f.matrix) * p.transform();
-            p.setTransform(t);
-            const QRectF r(0, 0, shown.width(), shown.height());
-            p.drawImage(r, shown);
+            const QTransform bitmapSpace = toQt(f.matrix);
+            p.setTransform(bitmapSpace * p.transform());
+            const double w = shown.width(), h = shown.height();
+            p.drawImage(QRectF(0, 0, w, h), shown);
+            // Outside the picture a clipped fill repeats its edge pixels: stretch the outer
+            // rows and columns as far as the shape reaches.
+            const QRectF reach = bitmapSpace.inverted().mapRect(path.boundingRect());
+            const double l = std::min(-reach.left(), 1e5), t = std::min(-reach.top(), 1e5),
+                         r = std::min(reach.right() - w, 1e5), b = std::min(reach.bottom() - h, 1e5);
+            auto strip = [&](QRectF to, QRectF from) {
+                if (to.width() > 0 && to.height() > 0) p.drawImage(to, shown, from);
+            };
+            strip({-l, 0, l, h}, {0, 0, 1, h});
+            strip({w, 0, r, h}, {w - 1, 0, 1, h});
+            strip({0, -t, w, t}, {0, 0, w, 1});
+            strip({0, h, w, b}, {0, h - 1, w, 1});
+            strip({-l, -t, l, t}, {0, 0, 1, 1});
+            strip({w, -t, r, t}, {w - 1, 0, 1, 1});
+            strip({-l, h, l, b}, {0, h - 1, 1, 1});
+            strip({w, h, r, b}, {w - 1, h - 1, 1, 1});
         }
         p.restore();
     }

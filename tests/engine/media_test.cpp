@@ -256,6 +256,23 @@ TEST(Bitmaps, LosslessFormatsAndFills) {
     EXPECT_TRUE(pixelNear(img, 125, 45, QColor(255, 255, 0)));  // the tile repeats
 }
 
+TEST(Bitmaps, ClippedFillsRepeatTheirEdgePixels) {
+    Movie m;
+    const uint16_t bmp = m.define(mcode::DefineBitsLossless2,
+                                  media::losslessBody(0, 2, 2, 1, {0xffff0000, 0xff0000ff}));
+    media::Fill f;
+    f.type = 0x43;
+    f.bitmapId = bmp;
+    f.matrix = {400, 400, 0, 0, 1200, 800};  // 20 px per bitmap pixel at (60, 40)
+    m.b.place(m.define(mcode::DefineShape3, media::rectBody(0, 3, 0, 0, 4000, 2000, f)), 1);
+    const QImage img = stage(m.play());
+    EXPECT_TRUE(pixelNear(img, 70, 50, kRed));
+    EXPECT_TRUE(pixelNear(img, 90, 50, kBlue));
+    EXPECT_TRUE(pixelNear(img, 10, 10, kRed));    // up and left: the corner pixel
+    EXPECT_TRUE(pixelNear(img, 190, 95, kBlue));  // down and right
+    EXPECT_TRUE(pixelNear(img, 70, 95, kRed));    // below the first column
+}
+
 TEST(Bitmaps, JpegKindsAndTheStreamsFlashAccepted) {
     QImage src(8, 8, QImage::Format_RGB32);
     src.fill(QColor(0, 0, 200));
