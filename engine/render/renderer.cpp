@@ -227,7 +227,8 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
             // rows and columns as far as the shape reaches.
             const QRectF reach = bitmapSpace.inverted().mapRect(path.boundingRect());
             const double l = std::min(-reach.left(), 1e5), t = std::min(-reach.top(), 1e5),
-                         r = std::min(reach.right() - w, 1e5), b = std::min(reach.bottom() - h, 1e5);
+                         r = std::min(reach.right() - w, 1e5),
+                         b = std::min(reach.bottom() - h, 1e5);
             auto strip = [&](QRectF to, QRectF from) {
                 if (to.width() > 0 && to.height() > 0) p.drawImage(to, shown, from);
             };
