@@ -59,6 +59,9 @@ std::shared_ptr<const Movie> loadMovieFile(const std::string& path);
 
 const MovieInfo& movieInfo(const Movie& movie);
 
+// A button's state changes that DefineButtonSound gives sounds to, in the tag's order.
+enum class ButtonTransition : uint8_t { OverToUp, UpToOver, OverToDown, DownToOver };
+
 // One running instance of a movie: root timeline, display list, later scripts and sound.
 class Player {
 public:
@@ -101,7 +104,10 @@ public:
     void setVolume(double volume);  // 0..1
     double volume() const;
     // While a stream sound plays, the frame its position belongs to: the timeline follows it.
-    std::optional<int> soundClockFrame() const;
+    // lag: frames of the mix the device holds unplayed (the position heard is that much earlier).
+    std::optional<int> soundClockFrame(size_t lag = 0) const;
+    // A button of the movie changed state: its sound for that change (if any) starts.
+    void buttonSound(uint16_t buttonId, ButtonTransition transition);
     bool hasSound() const;  // the movie defines any sound or stream sound
 
 private:

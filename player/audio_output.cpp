@@ -5,6 +5,7 @@
 #include <QAudioSink>
 #include <QLoggingCategory>
 #include <QMediaDevices>
+#include <algorithm>
 #include <cstring>
 #include <span>
 
@@ -40,6 +41,7 @@ qint64 AudioOutput::Source::readData(char* data, qint64 maxlen) {
     else
         std::fill(out.begin(), out.end(), int16_t(0));
     if (muted) std::fill(out.begin(), out.end(), int16_t(0));
+    mixedFrames += frames;
     return frames * 4;
 }
 
@@ -62,6 +64,7 @@ void AudioOutput::setPlayer(swf::Player* player) {
         sink_ = std::make_unique<QAudioSink>(device, format);
         sink_->setBufferSize(kBufferBytes);
     }
+    source_.mixedFrames = 0;
     sink_->start(&source_);
     if (sink_->error() != QAudio::NoError) {
         qCInfo(lcAudio) << "audio output failed to start:" << sink_->error();
@@ -72,4 +75,15 @@ void AudioOutput::setPlayer(swf::Player* player) {
 bool AudioOutput::live() const {
     return sink_ && source_.player && sink_->error() == QAudio::NoError &&
            sink_->state() != QAudio::StoppedState;
+}
+
+size_t AudioOutput::unplayedFrames() const {
+    if (!live()) return 0;
+    const qint64 mixed = source_.mixedFrames;
+    // Backends count "processed" either as handed over or as played; what the sink still holds
+    // is certainly unheard, so the earlier of the two readings is the one heard.
+    const qint64 processed = sink_->processedUSecs() * 44100 / 1'000'000;
+    const qint64 held = std::max<qint64>(0, sink_->bufferSize() - sink_->bytesFree()) / 4;
+    const qint64 played = std::min(processed, mixed - held);
+    return size_t(std::clamp<qint64>(mixed - played, 0, 44100));
 }

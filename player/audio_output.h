@@ -5,6 +5,7 @@
 
 #include <QIODevice>
 #include <QObject>
+#include <cstddef>
 #include <memory>
 
 class QAudioSink;
@@ -23,6 +24,9 @@ public:
     void setPlayer(swf::Player* player);
     // True while a device plays this output.
     bool live() const;
+    // Frames of the mix pulled from the player that the device has not played yet: the sound
+    // heard is this far behind the mix position. 0 without a device.
+    size_t unplayedFrames() const;
     // Muted outputs still pull the mix (so the sound keeps its place) but play silence.
     void setMuted(bool muted) { source_.muted = muted; }
 
@@ -31,6 +35,7 @@ private:
     public:
         swf::Player* player = nullptr;
         bool muted = false;
+        qint64 mixedFrames = 0;  // pulled since the sink started
         bool isSequential() const override { return true; }
         qint64 bytesAvailable() const override { return 1 << 20; }
 

@@ -172,7 +172,9 @@ void PlayerControl::clockTick() {
     const qint64 now = clock_.nsecsElapsed();
     // A stream sound on a device sets the pace: frames the sound has passed are advanced
     // without being drawn, and the timeline waits while it is ahead.
-    if (const auto soundFrame = player_->soundClockFrame(); soundFrame && soundLive()) {
+    // The sound heard, not the sound mixed: what the device still holds is yet to come.
+    const size_t unheard = audio_ ? audio_->unplayedFrames() : 0;
+    if (const auto soundFrame = player_->soundClockFrame(unheard); soundFrame && soundLive()) {
         const int steps =
             swf::media::framesToFollow(player_->currentFrame(), soundFrame, kMaxFollow);
         for (int i = 0; i < steps && player_->isPlaying(); ++i) {

@@ -106,4 +106,17 @@ SoundStreamBlock parseSoundStreamBlock(std::span<const uint8_t> body, uint8_t co
     return b;
 }
 
+ButtonSounds parseDefineButtonSound(std::span<const uint8_t> body) {
+    BitReader r(body);
+    ButtonSounds b;
+    b.buttonId = r.u16();
+    for (auto& e : b.entries) {
+        e.id = r.u16();
+        if (e.id) e.info = parseSoundInfo(r);
+        if (r.overrun()) return b;
+    }
+    b.valid = true;
+    return b;
+}
+
 }  // namespace swf::format

@@ -14,7 +14,7 @@ namespace swf::format {
 
 namespace code {
 constexpr uint16_t DefineSound = 14, StartSound = 15, SoundStreamHead = 18, SoundStreamBlock = 19,
-                   SoundStreamHead2 = 45, StartSound2 = 89;
+                   SoundStreamHead2 = 45, StartSound2 = 89, DefineButtonSound = 17;
 }
 
 // The SoundFormat field's values.
@@ -97,5 +97,19 @@ struct SoundStreamBlock {
 };
 
 SoundStreamBlock parseSoundStreamBlock(std::span<const uint8_t> body, uint8_t codec);
+
+// DefineButtonSound: a sound (id 0: none) for each of the four state changes, in the order
+// over->up, up->over, over->down, down->over.
+struct ButtonSounds {
+    bool valid = false;
+    uint16_t buttonId = 0;
+    struct Entry {
+        uint16_t id = 0;
+        SoundInfo info;
+    };
+    Entry entries[4];
+};
+
+ButtonSounds parseDefineButtonSound(std::span<const uint8_t> body);
 
 }  // namespace swf::format

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/media/movie_media.h"
+#include "engine/runtime/display_list.h"
 
 namespace swf::media {
 
@@ -13,6 +14,7 @@ void SoundMixer::setVolume(double v) { volume_ = std::clamp(v, 0.0, 1.0); }
 void SoundMixer::stopAll() {
     channels_.clear();
     streamActive_ = false;
+    for (auto& [key, s] : sprites_) s.streamActive = false;
 }
 
 void SoundMixer::frameEntered(int frame, bool jumped) {
@@ -24,9 +26,54 @@ void SoundMixer::frameEntered(int frame, bool jumped) {
         return;
     }
     if (jumped || !streamActive_) {
-        streamPos_ = s->sampleAt(frame);
+        streamPos_ = streamStart_ = s->sampleAt(frame);
         streamActive_ = true;
     }
+}
+
+void SoundMixer::spritesChanged(const DisplayList& list) {
+    if (!media_.hasSpriteSound()) return;
+    std::unordered_map<const SpriteState*, SpriteSound> now;
+    walkSprites(list, now, 0);
+    // Instances no longer seen take their stream sounds with them.
+    sprites_ = std::move(now);
+}
+
+void SoundMixer::walkSprites(const DisplayList& list,
+                             std::unordered_map<const SpriteState*, SpriteSound>& now,
+                             int nesting) {
+    constexpr int kMaxNesting = 64;
+    if (nesting >= kMaxNesting) return;
+    for (const auto& [depth, o] : list.objects) {
+        if (!o.sprite) continue;
+        const SpriteState* key = o.sprite.get();
+        if (const TimelineSound* ts = media_.spriteSound(o.characterId)) {
+            auto it = sprites_.find(key);
+            const bool known = it != sprites_.end() && it->second.spriteId == o.characterId;
+            SpriteSound s = known ? it->second : SpriteSound{o.characterId, ts, -1};
+            if (!known || s.frame != o.sprite->frame) {
+                // Any move but the next frame (a goto, a loop, a new instance) moves the stream.
+                const bool jumped = !known || o.sprite->frame != s.frame + 1;
+                s.frame = o.sprite->frame;
+                for (const SoundEvent& e : ts->eventsAt(s.frame)) startSound(e.soundId, e.info);
+                const StreamSound* st = ts->stream ? &*ts->stream : nullptr;
+                if (!st || s.frame < st->firstFrame || s.frame > st->lastFrame) {
+                    s.streamActive = false;
+                } else if (jumped || !s.streamActive) {
+                    s.streamPos = st->sampleAt(s.frame);
+                    s.streamActive = true;
+                }
+            }
+            s.playing = o.sprite->playing;
+            now.emplace(key, s);
+        }
+        walkSprites(o.sprite->list, now, nesting + 1);
+    }
+}
+
+void SoundMixer::buttonChanged(uint16_t buttonId, ButtonTransition transition) {
+    if (const SoundEvent* e = media_.buttonSound(buttonId, transition))
+        startSound(e->soundId, e->info);
 }
 
 void SoundMixer::startSound(uint16_t id, const format::SoundInfo& info) {
@@ -117,28 +164,36 @@ void SoundMixer::mix(std::span<int16_t> out, bool timelinePlaying) {
     }
     std::erase_if(channels_, [](const Channel& c) { return c.loopsLeft <= 0; });
 
-    if (streamActive_ && timelinePlaying) {
-        const PcmBuffer& pcm = media_.streamPcm();
-        const int32_t g = int32_t(vol * 32768.0f);
-        const size_t avail = streamPos_ < pcm.frames() ? pcm.frames() - streamPos_ : 0;
-        const size_t run = std::min(frames, avail);
-        const int16_t* src = pcm.samples.data() + streamPos_ * 2;
-        for (size_t k = 0; k < run * 2; ++k) acc_[k] += (src[k] * g) >> 15;
-        streamPos_ += frames;  // the clock runs on past the data's end
-    }
+    const int32_t g = int32_t(vol * 32768.0f);
+    if (streamActive_ && timelinePlaying) mixStream(media_.streamPcm(), streamPos_, frames, g);
+    // A sprite's stream moves while the sprite plays (and the root's clock runs).
+    if (timelinePlaying)
+        for (auto& [key, s] : sprites_)
+            if (s.streamActive && s.playing) mixStream(s.sound->pcm(), s.streamPos, frames, g);
 
     for (size_t k = 0; k < out.size() && k < acc_.size(); ++k)
         out[k] = int16_t(std::clamp<int32_t>(acc_[k], -32768, 32767));
 }
 
+void SoundMixer::mixStream(const PcmBuffer& pcm, size_t& pos, size_t frames, int32_t gain) {
+    const size_t avail = pos < pcm.frames() ? pcm.frames() - pos : 0;
+    const size_t run = std::min(frames, avail);
+    const int16_t* src = pcm.samples.data() + pos * 2;
+    for (size_t k = 0; k < run * 2; ++k) acc_[k] += (src[k] * gain) >> 15;
+    pos += frames;  // the clock runs on past the data's end
+}
+
 bool SoundMixer::hasSound() const { return media_.hasSound(); }
 
-std::optional<int> SoundMixer::streamFrame() const {
+std::optional<int> SoundMixer::streamFrame(size_t lag) const {
     const StreamSound* s = media_.stream();
     if (!s || !streamActive_ || paused_) return std::nullopt;
     // Past the decoded sound there is no clock to follow.
     if (streamPos_ >= media_.streamPcm().frames()) return std::nullopt;
-    return s->frameAt(streamPos_);
+    // What is still queued at the device has not been heard: the sound is that much earlier.
+    // A seek is heard late too, but the pictures need not wait for the sound before it.
+    const size_t heard = streamPos_ > lag ? streamPos_ - lag : 0;
+    return s->frameAt(std::max(heard, streamStart_));
 }
 
 }  // namespace swf::media

@@ -4,18 +4,23 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/format/sound.h"
 
 namespace swf {
 class Movie;
-}
+struct DisplayList;
+struct SpriteState;
+enum class ButtonTransition : uint8_t;
+}  // namespace swf
 
 namespace swf::media {
 
 class MovieMedia;
 struct PcmBuffer;
+struct TimelineSound;
 
 class SoundMixer {
 public:
@@ -25,12 +30,20 @@ public:
     // jumped: reached by a seek rather than by playing on, so the stream moves to f's sample.
     void frameEntered(int frame, bool jumped);
 
+    // The display list after an operation: sprite instances that entered a frame since the
+    // last look start that frame's sounds, and their stream sounds follow their timelines.
+    void spritesChanged(const DisplayList& list);
+
+    // A button changed state: its DefineButtonSound sound for that change, if any, starts.
+    void buttonChanged(uint16_t buttonId, ButtonTransition transition);
+
     // Adds the next out.size()/2 frames into nothing: out is overwritten with the mix.
     // timelinePlaying: the stream only moves while its timeline does.
     void mix(std::span<int16_t> out, bool timelinePlaying);
 
-    // The frame the stream's position belongs to, while a stream sound is playing.
-    std::optional<int> streamFrame() const;
+    // The frame the stream's position belongs to, while a stream sound is playing. lag: mixed
+    // frames the device has not played yet; the position heard is that much earlier.
+    std::optional<int> streamFrame(size_t lag = 0) const;
 
     void setVolume(double v);
     double volume() const { return volume_; }
@@ -54,7 +67,20 @@ private:
         std::vector<format::EnvelopePoint> envelope;
     };
 
+    // A sprite instance with sound of its own, as last seen.
+    struct SpriteSound {
+        uint16_t spriteId = 0;
+        const TimelineSound* sound = nullptr;
+        int frame = 0;
+        bool playing = true;
+        bool streamActive = false;
+        size_t streamPos = 0;
+    };
+
     void startSound(uint16_t id, const format::SoundInfo& info);
+    void walkSprites(const DisplayList& list,
+                     std::unordered_map<const SpriteState*, SpriteSound>& now, int nesting);
+    void mixStream(const PcmBuffer& pcm, size_t& pos, size_t frames, int32_t gain);
     static void gains(const Channel& c, size_t at, float& left, float& right);
 
     const MovieMedia& media_;
@@ -62,8 +88,11 @@ private:
     std::vector<int32_t> acc_;
     bool streamActive_ = false;
     size_t streamPos_ = 0;
+    size_t streamStart_ = 0;  // where the stream last (re)started
     double volume_ = 1.0;
     bool paused_ = false;
+    // Keyed by the instance's state, which lives as long as the instance does.
+    std::unordered_map<const SpriteState*, SpriteSound> sprites_;
 };
 
 }  // namespace swf::media

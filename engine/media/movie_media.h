@@ -3,22 +3,28 @@
 // first play. Shared by every player of the movie; safe to use from several threads.
 
 #include <QImage>
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "engine/format/sound.h"
 #include "engine/format/video.h"
 #include "engine/media/audio_decode.h"
+#include "engine/player.h"
 
 namespace swf {
 class Movie;
+namespace format {
+struct Tag;
 }
+}  // namespace swf
 
 namespace swf::media {
 
@@ -29,7 +35,9 @@ struct SoundEvent {
     format::SoundInfo info;
 };
 
-// The root timeline's stream sound: one block per frame, decoded as one piece.
+using swf::ButtonTransition;
+
+// A timeline's stream sound: one block per frame, decoded as one piece.
 struct StreamSound {
     format::SoundStreamHead head;
     int firstFrame = -1;  // frames holding blocks
@@ -43,6 +51,18 @@ struct StreamSound {
     int frameAt(size_t sample) const;
 };
 
+// The sound of one timeline (the root's or a sprite's): StartSound tags by frame and the
+// stream sound, decoded on first use.
+struct TimelineSound {
+    std::vector<std::vector<SoundEvent>> events;  // by frame
+    std::optional<StreamSound> stream;
+    mutable std::once_flag streamOnce;
+    mutable PcmBuffer streamPcm;
+
+    std::span<const SoundEvent> eventsAt(int frame) const;
+    const PcmBuffer& pcm() const;  // the stream decoded (empty without one)
+};
+
 class MovieMedia {
 public:
     explicit MovieMedia(const Movie& movie);
@@ -50,12 +70,20 @@ public:
 
     // The decoded sound, or null when id names no DefineSound.
     const PcmBuffer* sound(uint16_t id) const;
-    // StartSound tags of root frame f.
-    std::span<const SoundEvent> eventsAt(int frame) const;
+    // StartSound and StartSound2 tags of root frame f.
+    std::span<const SoundEvent> eventsAt(int frame) const { return root_.eventsAt(frame); }
 
-    const StreamSound* stream() const { return stream_ ? &*stream_ : nullptr; }
-    bool hasSound() const { return stream_ || !sounds_.empty(); }
-    const PcmBuffer& streamPcm() const;  // decoded on first call
+    const StreamSound* stream() const { return root_.stream ? &*root_.stream : nullptr; }
+    bool hasSound() const { return root_.stream || !sounds_.empty(); }
+    const PcmBuffer& streamPcm() const { return root_.pcm(); }  // decoded on first call
+
+    // A sprite's own sounds, or null when its timeline has none.
+    const TimelineSound* spriteSound(uint16_t spriteId) const;
+    bool hasSpriteSound() const { return !sprites_.empty(); }
+    // The sound DefineButtonSound gives a button's state change, or null.
+    const SoundEvent* buttonSound(uint16_t buttonId, ButtonTransition t) const;
+    // The sound exported (ExportAssets) or linked to a class (SymbolClass) under name; 0 if none.
+    uint16_t soundNamed(const std::string& name) const;
 
     bool hasVideo(uint16_t id) const { return videos_.contains(id); }
     const format::DefineVideoStream* video(uint16_t id) const;
@@ -76,13 +104,25 @@ private:
         mutable std::unique_ptr<VideoDecoder> decoder;
     };
 
+    struct Pending {
+        TimelineSound* timeline;
+        int frame;
+        std::string className;
+        format::SoundInfo info;
+    };
+
     void scan(const Movie& movie);
+    // Reads one timeline's tags; definitions are taken only at the root.
+    void scanTimeline(const Movie& movie, std::span<const uint8_t> tags, TimelineSound& out,
+                      int frameCount, bool root, std::vector<Pending>& pending);
+    void rootTag(const Movie& movie, const format::Tag& tag, std::vector<Pending>& pending);
+    void readNames(std::span<const uint8_t> body);
 
     std::unordered_map<uint16_t, std::unique_ptr<SoundEntry>> sounds_;
-    std::vector<std::vector<SoundEvent>> events_;
-    std::optional<StreamSound> stream_;
-    mutable std::once_flag streamOnce_;
-    mutable PcmBuffer streamPcm_;
+    TimelineSound root_;
+    std::unordered_map<uint16_t, std::unique_ptr<TimelineSound>> sprites_;
+    std::unordered_map<uint16_t, std::array<std::optional<SoundEvent>, 4>> buttons_;
+    std::unordered_map<std::string, uint16_t> names_;
     std::unordered_map<uint16_t, std::unique_ptr<VideoEntry>> videos_;
 };
 

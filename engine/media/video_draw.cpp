@@ -1,17 +1,39 @@
 #include "engine/media/video_draw.h"
 
 #include <QPainter>
+#include <array>
 
 #include "engine/media/movie_media.h"
+#include "engine/render/color.h"
 
 namespace swf::media {
 
+QImage colorTransformed(const QImage& img, const render::ColorTx& cx) {
+    if (cx.isIdentity() || img.isNull()) return img;
+    // Each channel depends only on itself: one table per channel, as ColorTx::apply computes.
+    std::array<std::array<uint8_t, 256>, 4> lut;
+    const double mul[4] = {cx.mr, cx.mg, cx.mb, cx.ma};
+    const double add[4] = {cx.ar, cx.ag, cx.ab, cx.aa};
+    for (int c = 0; c < 4; ++c)
+        for (int v = 0; v < 256; ++v)
+            lut[c][v] = uint8_t(render::ColorTx::clamp8(v * mul[c] + add[c]));
+    QImage out = img.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            const QRgb p = row[x];
+            row[x] = qRgba(lut[0][qRed(p)], lut[1][qGreen(p)], lut[2][qBlue(p)], lut[3][qAlpha(p)]);
+        }
+    }
+    return out.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
 bool drawVideo(QPainter& painter, const Movie& movie, uint16_t id, int frame,
-               const QTransform& world) {
+               const QTransform& world, const render::ColorTx& cx) {
     const MovieMedia& media = mediaOf(movie);
     const format::DefineVideoStream* def = media.video(id);
     if (!def) return false;
-    const QImage img = media.videoFrame(id, frame);
+    const QImage img = colorTransformed(media.videoFrame(id, frame), cx);
     if (img.isNull()) return true;
     painter.save();
     painter.setTransform(world);
@@ -20,6 +42,11 @@ bool drawVideo(QPainter& painter, const Movie& movie, uint16_t id, int frame,
     painter.drawImage(QRectF(0, 0, def->width * 20.0, def->height * 20.0), img);
     painter.restore();
     return true;
+}
+
+bool drawVideo(QPainter& painter, const Movie& movie, uint16_t id, int frame,
+               const QTransform& world) {
+    return drawVideo(painter, movie, id, frame, world, render::ColorTx{});
 }
 
 }  // namespace swf::media

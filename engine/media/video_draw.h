@@ -1,20 +1,30 @@
 #pragma once
 // Drawing a placed video stream: the picture of the frame its ratio names, over the stream's
-// declared size, smoothed when the stream asks for it.
+// declared size, smoothed when the stream asks for it, through the object's colour transform.
 
 #include <cstdint>
 
+class QImage;
 class QPainter;
 class QTransform;
 
 namespace swf {
 class Movie;
+namespace render {
+struct ColorTx;
 }
+}  // namespace swf
 
 namespace swf::media {
 
-// False when id names no video stream of the movie (nothing drawn).
+// False when id names no video stream of the movie (nothing drawn). Masks are the painter's
+// clip, set by whoever draws the display list.
 bool drawVideo(QPainter& painter, const Movie& movie, uint16_t id, int frame,
                const QTransform& world);
+bool drawVideo(QPainter& painter, const Movie& movie, uint16_t id, int frame,
+               const QTransform& world, const render::ColorTx& cx);
+
+// img (premultiplied ARGB) with each channel multiplied and offset as cx says.
+QImage colorTransformed(const QImage& img, const render::ColorTx& cx);
 
 }  // namespace swf::media

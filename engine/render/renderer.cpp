@@ -394,7 +394,7 @@ void drawContent(Ctx& c, const DisplayObject& o, const QTransform& world, const 
     const Character* ch = c.movie.character(o.characterId);
     if (!ch) {
         // Video streams are not characters of the dictionary; the ratio is the video frame.
-        media::drawVideo(*c.p, c.movie, o.characterId, o.ratio, world);
+        media::drawVideo(*c.p, c.movie, o.characterId, o.ratio, world, cx);
         return;
     }
     if (const auto* sc = std::get_if<ShapeCharacter>(ch)) {

@@ -124,6 +124,7 @@ struct ScriptSync {
     bool tick;
     ~ScriptSync() {
         if (s.scripts) s.scripts->sync(tick);
+        s.sound->spritesChanged(s.list);  // sprites' frames, wherever scripts left them
     }
 };
 
@@ -135,6 +136,7 @@ Player::Player(std::shared_ptr<const Movie> movie) : movie_(std::move(movie)) {
         *movie_, {[s] { return s->frame; }, [s](int f) { s->seek(f); }, [s] { return s->playing; },
                   [s](bool p) { s->playing = p; }, [s] { return &s->list; }});
     if (s->scripts) s->scripts->frameEntered(0);
+    s->sound->spritesChanged(s->list);
 }
 
 Player::~Player() = default;
@@ -188,7 +190,12 @@ const DisplayList& Player::displayList() const { return state_->list; }
 void Player::mixAudio(std::span<int16_t> out) { state_->sound->mix(out, state_->playing); }
 void Player::setVolume(double volume) { state_->sound->setVolume(volume); }
 double Player::volume() const { return state_->sound->volume(); }
-std::optional<int> Player::soundClockFrame() const { return state_->sound->streamFrame(); }
+std::optional<int> Player::soundClockFrame(size_t lag) const {
+    return state_->sound->streamFrame(lag);
+}
+void Player::buttonSound(uint16_t buttonId, ButtonTransition transition) {
+    state_->sound->buttonChanged(buttonId, transition);
+}
 bool Player::hasSound() const { return state_->sound->hasSound(); }
 
 void Player::render(QPainter& painter, const QRect& viewport, ScaleMode mode,

@@ -127,6 +127,50 @@ TEST(Video, ScreenVideoOneAndTwo) {
     }
 }
 
+// A flat grey picture (lossless Screen Video, so its colour is exact) placed with a colour
+// transform, under a mask that covers the left half of the stage.
+TEST(Video, ColourTransformAndMaskApply) {
+    REQUIRE_FFMPEG();
+    QTemporaryDir dir;
+    const std::string flv = dir.path().toStdString() + "/g.flv";
+    ASSERT_TRUE(
+        ffmpeg("-f lavfi -i color=c=0x808080:size=128x96:rate=12:duration=1 -c:v flashsv " + flv));
+    const auto packets = flvPackets(readFile(flv), 9);
+    ASSERT_FALSE(packets.empty());
+    swftest::SwfBuilder b(8, 128, 96, 12.0);
+    b.setBackground({255, 255, 255, 255});
+    const uint16_t mask = b.defineRect(0, 0, 64 * 20, 96 * 20, {0, 0, 0, 255});
+    const uint16_t video = b.reserveId();
+    swftest::BitWriter def;
+    def.u16(video);
+    def.u16(1);
+    def.u16(128);
+    def.u16(96);
+    def.u8(0);
+    def.u8(3);
+    b.rawTag(60, def.bytes());
+    swftest::BitWriter vf;
+    vf.u16(video);
+    vf.u16(0);
+    vf.raw(packets[0]);
+    b.rawTag(61, vf.bytes(), true);
+    b.place(mask, 1, {}, {}, {}, 2);
+    swftest::PlaceArgs a;
+    a.depth = 2;
+    a.id = video;
+    a.ratio = 0;
+    a.cxform = swftest::Cxform{128, 256, 256, 256, 0, 50, -20, 0};
+    b.placeObject(a);
+    b.showFrame();
+    swf::Player p(load(b.bytes()));
+    const QImage img = stage(p);
+    const QRgb inside = img.pixel(20, 48), outside = img.pixel(100, 48);
+    EXPECT_NEAR(qRed(inside), 64, 1);
+    EXPECT_NEAR(qGreen(inside), 178, 1);
+    EXPECT_NEAR(qBlue(inside), 108, 1);
+    EXPECT_EQ(outside, qRgb(255, 255, 255));
+}
+
 TEST(Video, SeeksDecodeFromTheKeyframeAndBrokenStreamsDrawNothing) {
     REQUIRE_FFMPEG();
     QTemporaryDir dir;
