@@ -56,6 +56,8 @@ struct MovieInfo {
 // Parses a whole file image. Throws LoadError for anything that is not a playable SWF.
 std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes);
 std::shared_ptr<const Movie> loadMovieFile(const std::string& path);
+// As loadMovie(bytes); files the movie imports (ImportAssets) are read from baseDir.
+std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes, const std::string& baseDir);
 
 const MovieInfo& movieInfo(const Movie& movie);
 

@@ -135,6 +135,8 @@ void Vm::installBuiltins() {
     installClipBuiltins(*this);
     installDateBuiltins(*this);
     installMiscBuiltins(*this);
+    installXmlBuiltins(*this);
+    installGeomBuiltins(*this);
     lastLive_ = std::max<size_t>(heap_.size(), 1024);
 }
 

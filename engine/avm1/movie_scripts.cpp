@@ -18,6 +18,8 @@ namespace swf::avm1 {
 
 namespace {
 
+void addImportedScripts(const Movie& movie, ScriptIndex& index);
+
 constexpr uint16_t kShowFrame = 1, kDoAction = 12, kDefineSprite = 39, kDoInitAction = 59;
 constexpr uint16_t kPlaceObject2 = 26, kPlaceObject3 = 70;
 
@@ -121,6 +123,45 @@ void scanTimeline(std::span<const uint8_t> data, ScriptIndex& index,
     }
 }
 
+// Imported sprites bring their frame actions, clip events and init actions from the file that
+// defined them; the init actions run when the importing root reaches the ImportAssets frame.
+void addImportedScripts(const Movie& movie, ScriptIndex& index) {
+    std::map<const Movie*, ScriptIndex> sources;
+    for (const auto& [id, imp] : movie.imported) {
+        const Movie* from = imp.from.get();
+        uint16_t fromId = imp.id;
+        // A re-exported import: its scripts live in the file that defined it.
+        for (int hop = 0; hop < 8 && from; ++hop) {
+            auto it = from->imported.find(fromId);
+            if (it == from->imported.end()) break;
+            fromId = it->second.id;
+            from = it->second.from.get();
+        }
+        if (!from) continue;
+        auto [src, fresh] = sources.try_emplace(from);
+        if (fresh) src->second = indexScripts(*from);
+        const ScriptIndex& s = src->second;
+        if (auto it = s.spriteFrames.find(fromId);
+            it != s.spriteFrames.end() && !index.spriteFrames.contains(id)) {
+            index.spriteFrames[id] = it->second;
+            index.any = true;
+        }
+        for (const auto& [key, events] : s.clipEvents)
+            if (std::get<0>(key) == fromId) {
+                index.clipEvents[{id, std::get<1>(key), std::get<2>(key)}] = events;
+                index.any = true;
+            }
+        for (const auto& inits : s.rootInits)
+            for (const auto& init : inits)
+                if (init.spriteId == fromId) {
+                    const size_t f = static_cast<size_t>(std::max(0, imp.frame));
+                    if (index.rootInits.size() <= f) index.rootInits.resize(f + 1);
+                    index.rootInits[f].push_back({id, init.code});
+                    index.any = true;
+                }
+    }
+}
+
 }  // namespace
 
 ScriptIndex indexScripts(const Movie& movie) {
@@ -135,6 +176,7 @@ ScriptIndex indexScripts(const Movie& movie) {
     if (offset > data.size()) return index;
     scanTimeline(data.subspan(offset), index, index.rootFrames, &index.rootInits, 0, 0,
                  movie.info.version);
+    addImportedScripts(movie, index);
     return index;
 }
 

@@ -158,6 +158,8 @@ void installMathBuiltins(Vm& vm);
 void installClipBuiltins(Vm& vm);
 void installDateBuiltins(Vm& vm);
 void installMiscBuiltins(Vm& vm);
+void installXmlBuiltins(Vm& vm);   // xml.cpp
+void installGeomBuiltins(Vm& vm);  // geom.cpp: flash.geom
 
 // Argument helpers for natives.
 inline const Value& arg(const Args& a, size_t i) {

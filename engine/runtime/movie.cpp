@@ -1,6 +1,8 @@
 #include "engine/runtime/movie.h"
 
+#include <algorithm>
 #include <array>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -12,9 +14,20 @@ namespace {
 
 using namespace format;
 
+// Files being imported, outermost first, and what all imports of one load may still read.
+struct ImportChain {
+    std::vector<std::string> files;
+    uint64_t bytesLeft = 0;
+    int loadsLeft = 256;
+};
+
+std::shared_ptr<const Movie> loadMovieWith(std::span<const uint8_t> bytes, const LoadLimits& limits,
+                                           ImportChain& chain);
+
 class TimelineBuilder {
 public:
-    TimelineBuilder(Movie& movie, const LoadLimits& limits) : movie_(movie), limits_(limits) {}
+    TimelineBuilder(Movie& movie, const LoadLimits& limits, ImportChain* chain = nullptr)
+        : movie_(movie), limits_(limits), chain_(chain) {}
 
     // Reads a tag stream into timeline. Definitions are only taken at the root; a sprite's
     // stream holds control tags. Returns false when the stream was cut.
@@ -163,6 +176,13 @@ private:
                 define(tag.body, std::move(b));
                 return true;
             }
+            case 56:  // ExportAssets
+                readExports(tag.body);
+                return true;
+            case 57:  // ImportAssets
+            case 71:  // ImportAssets2
+                readImports(tag.body, tag.code == 71, static_cast<int>(tl.frames.size()));
+                return true;
             case code::DefineButtonCxform: {
                 if (tag.body.size() < 2) return true;
                 const uint16_t id = static_cast<uint16_t>(tag.body[0] | (tag.body[1] << 8));
@@ -226,8 +246,130 @@ private:
         movie_.characters.emplace(sp.id, std::move(sp));
     }
 
+    void readExports(std::span<const uint8_t> body) {
+        BitReader r(body);
+        const int count = r.u16();
+        for (int i = 0; i < count && !r.overrun(); ++i) {
+            const uint16_t id = r.u16();
+            std::string name = r.string();
+            if (r.overrun()) break;
+            movie_.exports.emplace(std::move(name), id);
+        }
+    }
+
+    void readImports(std::span<const uint8_t> body, bool v2, int frame) {
+        BitReader r(body);
+        const std::string url = r.string();
+        if (v2) {
+            r.u8();
+            r.u8();
+        }
+        const int count = r.u16();
+        std::vector<std::pair<uint16_t, std::string>> wanted;
+        for (int i = 0; i < count && !r.overrun(); ++i) {
+            const uint16_t id = r.u16();
+            std::string name = r.string();
+            if (r.overrun()) break;
+            wanted.emplace_back(id, std::move(name));
+        }
+        if (wanted.empty()) return;
+        auto from = importFile(url);
+        if (!from) return;
+        for (const auto& [id, name] : wanted) {
+            auto it = from->exports.find(name);
+            if (it == from->exports.end()) {
+                // Export names match regardless of case in SWF 6 and earlier movies.
+                it = std::find_if(from->exports.begin(), from->exports.end(), [&](const auto& kv) {
+                    return std::ranges::equal(kv.first, name, [](char a, char b) {
+                        return std::tolower(static_cast<unsigned char>(a)) ==
+                               std::tolower(static_cast<unsigned char>(b));
+                    });
+                });
+                if (it == from->exports.end()) continue;
+            }
+            importCharacter(from, it->second, id, frame);
+        }
+    }
+
+    // Another movie named by an import, relative to this movie's folder; null when it cannot
+    // be read, is no movie, or would nest too deep or in a cycle.
+    std::shared_ptr<const Movie> importFile(const std::string& url) {
+        namespace fs = std::filesystem;
+        if (!chain_ || limits_.baseDir.empty() || url.empty() || url.size() > 1024) return nullptr;
+        if (url.find("://") != std::string::npos || url.front() == '/') return nullptr;
+        if (static_cast<int>(chain_->files.size()) >= limits_.maxImportDepth ||
+            chain_->loadsLeft <= 0)
+            return nullptr;
+        std::error_code ec;
+        const fs::path path = fs::weakly_canonical(fs::path(limits_.baseDir) / url, ec);
+        if (ec || !fs::is_regular_file(path, ec)) return nullptr;
+        const std::string key = path.string();
+        if (std::ranges::find(chain_->files, key) != chain_->files.end()) return nullptr;
+        const uintmax_t size = fs::file_size(path, ec);
+        if (ec || size > chain_->bytesLeft || size > kMaxDeclaredLength) return nullptr;
+        std::ifstream in(path, std::ios::binary);
+        std::vector<uint8_t> bytes(static_cast<size_t>(size));
+        in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
+        if (!in) return nullptr;
+        chain_->bytesLeft -= size;
+        --chain_->loadsLeft;
+        LoadLimits sub = limits_;
+        sub.baseDir = path.parent_path().string();
+        chain_->files.push_back(key);
+        std::shared_ptr<const Movie> out;
+        try {
+            out = loadMovieWith(bytes, sub, *chain_);
+        } catch (const LoadError&) {
+        }
+        chain_->files.pop_back();
+        return out;
+    }
+
+    // The imported character under this movie's id. Sprites keep their frames and labels but
+    // not their display commands, which index the other file's bytes and dictionary.
+    void importCharacter(const std::shared_ptr<const Movie>& from, uint16_t fromId, uint16_t id,
+                         int frame) {
+        if (movie_.characters.contains(id)) return;
+        const Character* ch = from->character(fromId);
+        if (!ch) return;
+        movie_.imported[id] = ImportedCharacter{from, fromId, frame};
+        if (const auto* sp = std::get_if<SpriteCharacter>(ch)) {
+            SpriteCharacter copy;
+            copy.id = id;
+            copy.frameCount = sp->frameCount;
+            copy.timeline.frames.resize(sp->timeline.frames.size());
+            copy.timeline.labels = sp->timeline.labels;
+            movie_.characters.emplace(id, std::move(copy));
+        } else if (const auto* sh = std::get_if<ShapeCharacter>(ch)) {
+            movie_.characters.emplace(
+                id, Character(std::in_place_type<ShapeCharacter>, sh->body(), sh->version(),
+                              shapeLimits(), &from->edgeBudget));
+        } else if (const auto* m = std::get_if<MorphCharacter>(ch)) {
+            MorphCharacter c;
+            c.body = m->body;
+            c.version = m->version;
+            c.limits = m->limits;
+            c.edgeBudget = &from->edgeBudget;
+            movie_.characters.emplace(id, std::move(c));
+        } else if (const auto* f = std::get_if<FontCharacter>(ch)) {
+            FontCharacter c;
+            c.body = f->body;
+            c.version = f->version;
+            c.info = f->info;
+            c.infoVersion = f->infoVersion;
+            c.edgeBudget = &from->edgeBudget;
+            movie_.characters.emplace(id, std::move(c));
+        } else if (const auto* b = std::get_if<BitmapCharacter>(ch); b && !b->tag.usesTables) {
+            BitmapCharacter c;
+            c.tag = b->tag;
+            c.tag.id = id;
+            movie_.characters.emplace(id, std::move(c));
+        }
+    }
+
     Movie& movie_;
     const LoadLimits& limits_;
+    ImportChain* chain_;
     std::array<int, 1024> codeCounts_{};  // tag codes are 10 bits
     size_t commands_ = 0;
 };
@@ -253,9 +395,8 @@ std::vector<TimelineSnapshot> takeSnapshots(const Movie& movie) {
     return out;
 }
 
-}  // namespace
-
-std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes, const LoadLimits& limits) {
+std::shared_ptr<const Movie> loadMovieWith(std::span<const uint8_t> bytes, const LoadLimits& limits,
+                                           ImportChain& chain) {
     Container c;
     MovieHeader h;
     try {
@@ -279,13 +420,27 @@ std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes, const Loa
     movie->data = std::move(c.body);
     movie->edgeBudget.reset(limits.maxEdgesPerMovie);
     movie->limits = limits;
-    TimelineBuilder builder(*movie, limits);
+    TimelineBuilder builder(*movie, limits, &chain);
     const bool complete = builder.read(std::span<const uint8_t>(movie->data).subspan(h.tagsOffset),
                                        movie->root, true);
     info.truncated = info.truncated || c.truncated || !complete;
     // The header's count rules: missing frames are empty, extra ones are never reached.
     movie->root.frames.resize(std::max(1, h.frameCount));
     return movie;
+}
+
+}  // namespace
+
+std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes, const LoadLimits& limits) {
+    ImportChain chain;
+    chain.bytesLeft = limits.maxImportBytes;
+    return loadMovieWith(bytes, limits, chain);
+}
+
+std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes, const std::string& baseDir) {
+    LoadLimits limits;
+    limits.baseDir = baseDir;
+    return loadMovie(bytes, limits);
 }
 
 std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes) {
@@ -305,7 +460,9 @@ std::shared_ptr<const Movie> loadMovieFile(const std::string& path) {
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
     in.read(reinterpret_cast<char*>(bytes.data()), size);
     if (!in) throw LoadError("cannot read " + path);
-    return loadMovie(bytes);
+    std::error_code ec;
+    const auto dir = std::filesystem::absolute(std::filesystem::path(path), ec).parent_path();
+    return loadMovie(bytes, ec ? std::string() : dir.string());
 }
 
 const MovieInfo& movieInfo(const Movie& movie) { return movie.info; }

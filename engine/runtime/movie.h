@@ -99,6 +99,10 @@ private:
     format::ShapeLimits limits_;
     EdgeBudget* edgeBudget_;
     Lazy<Built> lazy_;
+
+public:
+    std::span<const uint8_t> body() const { return body_; }
+    int version() const { return version_; }
 };
 
 struct MorphCharacter {
@@ -170,6 +174,22 @@ struct LoadLimits {
     size_t maxCommandsPerMovie = 2u << 20;
     int snapshotInterval = 64;             // frames between kept root display lists
     size_t maxSnapshotObjects = 1u << 20;  // objects over all of them
+    // ImportAssets: files are read from this folder (none when empty), nested at most
+    // maxImportDepth deep and maxImportBytes in all.
+    std::string baseDir;
+    int maxImportDepth = 8;
+    uint64_t maxImportBytes = 256ull << 20;
+};
+
+class Movie;
+
+// A character this movie imported from another file's ExportAssets; that movie lives as long
+// as this one. Sprites also get an entry in Movie::characters (frames without display
+// commands, their scripts come from the source) so scripts can place them.
+struct ImportedCharacter {
+    std::shared_ptr<const Movie> from;
+    uint16_t id = 0;  // in `from`
+    int frame = 0;    // root frame of the ImportAssets tag
 };
 
 class Movie {
@@ -181,6 +201,8 @@ public:
     std::unordered_map<uint16_t, Character> characters;
     std::span<const uint8_t> jpegTables;  // JPEGTables, shared by every DefineBits
     LoadLimits limits;
+    std::map<std::string, uint16_t> exports;         // ExportAssets name -> character
+    std::map<uint16_t, ImportedCharacter> imported;  // by this movie's id
 
     const Character* character(uint16_t id) const {
         auto it = characters.find(id);

@@ -1,0 +1,587 @@
+// flash.geom: Point, Rectangle, Matrix, ColorTransform and Transform. Plain objects whose
+// fields are ordinary properties, as in Flash 8, so scripts may read and change them freely.
+
+#include <cmath>
+#include <numbers>
+
+#include "engine/avm1/vm.h"
+
+namespace swf::avm1 {
+
+namespace {
+
+double num(Vm& vm, Object* o, std::string_view name) { return vm.toNumber(vm.get(o, name)); }
+
+Value construct(Vm& vm, Object* ctor, Args args) {
+    return vm.construct(Value(ctor), std::move(args));
+}
+
+void accessor(Vm& vm, Object* proto, std::string_view name, NativeFn get, NativeFn set) {
+    Property& p = proto->setOwn(name, vm.key(name), Value(), DontEnum);
+    p.getter = vm.newMethod(std::move(get));
+    p.setter = vm.newMethod(std::move(set));
+}
+
+std::string fields(Vm& vm, Object* o,
+                   std::initializer_list<std::pair<const char*, const char*>> f) {
+    std::string out = "(";
+    bool first = true;
+    for (const auto& [label, name] : f) {
+        if (!first) out += ", ";
+        first = false;
+        out += label;
+        out += '=';
+        out += vm.toString(vm.get(o, name));
+    }
+    return out + ")";
+}
+
+// A clip's matrix from its _x, _y, _xscale, _yscale and _rotation.
+void clipMatrix(Vm& vm, Object* clip, double m[6]) {
+    const double r = num(vm, clip, "_rotation") * std::numbers::pi / 180;
+    const double sx = num(vm, clip, "_xscale") / 100, sy = num(vm, clip, "_yscale") / 100;
+    m[0] = sx * std::cos(r);
+    m[1] = sx * std::sin(r);
+    m[2] = -sy * std::sin(r);
+    m[3] = sy * std::cos(r);
+    m[4] = num(vm, clip, "_x");
+    m[5] = num(vm, clip, "_y");
+}
+
+}  // namespace
+
+void installGeomBuiltins(Vm& vm) {
+    if (vm.version() < 8) return;  // the flash package came with Flash 8
+    Object* flash = vm.newObject();
+    vm.defineValue(vm.global, "flash", flash);
+    Object* geom = vm.newObject();
+    vm.defineValue(flash, "geom", geom);
+
+    // ---- Point
+    Object* pointProto = vm.newObject();
+    Object* point = vm.newFunction(
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (!self) return {};
+            vm.set(self, "x", a.empty() ? Value(0) : a[0]);
+            vm.set(self, "y", a.empty() ? Value(0) : arg(a, 1));
+            return {};
+        },
+        pointProto);
+    vm.defineValue(geom, "Point", point, 0);
+    auto newPoint = [point](Vm& vm, double x, double y) {
+        return construct(vm, point, {Value(x), Value(y)});
+    };
+    accessor(
+        vm, pointProto, "length",
+        [](Vm& vm, Object* self, Args&) -> Value {
+            if (!self) return {};
+            return Value(std::hypot(num(vm, self, "x"), num(vm, self, "y")));
+        },
+        [](Vm&, Object*, Args&) -> Value { return {}; });
+    vm.defineMethod(pointProto, "add", [newPoint](Vm& vm, Object* self, Args& a) -> Value {
+        Object* p = arg(a, 0).isObject() ? a[0].o : nullptr;
+        if (!self || !p) return newPoint(vm, NAN, NAN);
+        return newPoint(vm, num(vm, self, "x") + num(vm, p, "x"),
+                        num(vm, self, "y") + num(vm, p, "y"));
+    });
+    vm.defineMethod(pointProto, "subtract", [newPoint](Vm& vm, Object* self, Args& a) -> Value {
+        Object* p = arg(a, 0).isObject() ? a[0].o : nullptr;
+        if (!self || !p) return newPoint(vm, NAN, NAN);
+        return newPoint(vm, num(vm, self, "x") - num(vm, p, "x"),
+                        num(vm, self, "y") - num(vm, p, "y"));
+    });
+    vm.defineMethod(pointProto, "clone", [point](Vm& vm, Object* self, Args&) -> Value {
+        if (!self) return {};
+        return construct(vm, point, {vm.get(self, "x"), vm.get(self, "y")});
+    });
+    vm.defineMethod(pointProto, "equals", [point](Vm& vm, Object* self, Args& a) -> Value {
+        Object* p = arg(a, 0).isObject() ? a[0].o : nullptr;
+        if (!self || !p || !vm.instanceOf(Value(p), point)) return Value(false);
+        return Value(vm.looseEquals(vm.get(self, "x"), vm.get(p, "x")) &&
+                     vm.looseEquals(vm.get(self, "y"), vm.get(p, "y")));
+    });
+    vm.defineMethod(pointProto, "normalize", [](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self) return {};
+        const double x = num(vm, self, "x"), y = num(vm, self, "y");
+        const double len = std::hypot(x, y);
+        if (len == 0) return {};
+        const double want = vm.toNumber(arg(a, 0));
+        vm.set(self, "x", Value(x * want / len));
+        vm.set(self, "y", Value(y * want / len));
+        return {};
+    });
+    vm.defineMethod(pointProto, "offset", [](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self) return {};
+        vm.set(self, "x", Value(num(vm, self, "x") + vm.toNumber(arg(a, 0))));
+        vm.set(self, "y", Value(num(vm, self, "y") + vm.toNumber(arg(a, 1))));
+        return {};
+    });
+    vm.defineMethod(pointProto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
+        if (!self) return {};
+        return Value(fields(vm, self, {{"x", "x"}, {"y", "y"}}));
+    });
+    vm.defineMethod(point, "distance", [](Vm& vm, Object*, Args& a) -> Value {
+        if (!arg(a, 0).isObject() || !arg(a, 1).isObject()) return {};
+        return Value(std::hypot(num(vm, a[0].o, "x") - num(vm, a[1].o, "x"),
+                                num(vm, a[0].o, "y") - num(vm, a[1].o, "y")));
+    });
+    vm.defineMethod(point, "interpolate", [newPoint](Vm& vm, Object*, Args& a) -> Value {
+        if (!arg(a, 0).isObject() || !arg(a, 1).isObject()) return newPoint(vm, NAN, NAN);
+        const double f = vm.toNumber(arg(a, 2));
+        const double x1 = num(vm, a[0].o, "x"), y1 = num(vm, a[0].o, "y");
+        const double x2 = num(vm, a[1].o, "x"), y2 = num(vm, a[1].o, "y");
+        return newPoint(vm, x2 + (x1 - x2) * f, y2 + (y1 - y2) * f);
+    });
+    vm.defineMethod(point, "polar", [newPoint](Vm& vm, Object*, Args& a) -> Value {
+        const double len = vm.toNumber(arg(a, 0)), angle = vm.toNumber(arg(a, 1));
+        return newPoint(vm, len * std::cos(angle), len * std::sin(angle));
+    });
+
+    // ---- Rectangle
+    Object* rectProto = vm.newObject();
+    Object* rect = vm.newFunction(
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (!self) return {};
+            const char* names[] = {"x", "y", "width", "height"};
+            for (size_t i = 0; i < 4; ++i) vm.set(self, names[i], a.empty() ? Value(0) : arg(a, i));
+            return {};
+        },
+        rectProto);
+    vm.defineValue(geom, "Rectangle", rect, 0);
+    auto newRect = [rect](Vm& vm, double x, double y, double w, double h) {
+        return construct(vm, rect, {Value(x), Value(y), Value(w), Value(h)});
+    };
+    struct Box {
+        double x, y, w, h;
+    };
+    auto box = [](Vm& vm, Object* o) {
+        return Box{num(vm, o, "x"), num(vm, o, "y"), num(vm, o, "width"), num(vm, o, "height")};
+    };
+    accessor(
+        vm, rectProto, "left",
+        [](Vm& vm, Object* self, Args&) -> Value { return self ? vm.get(self, "x") : Value(); },
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (!self) return {};
+            const double l = vm.toNumber(arg(a, 0));
+            vm.set(self, "width", Value(num(vm, self, "width") + num(vm, self, "x") - l));
+            vm.set(self, "x", arg(a, 0));
+            return {};
+        });
+    accessor(
+        vm, rectProto, "top",
+        [](Vm& vm, Object* self, Args&) -> Value { return self ? vm.get(self, "y") : Value(); },
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (!self) return {};
+            const double t = vm.toNumber(arg(a, 0));
+            vm.set(self, "height", Value(num(vm, self, "height") + num(vm, self, "y") - t));
+            vm.set(self, "y", arg(a, 0));
+            return {};
+        });
+    accessor(
+        vm, rectProto, "right",
+        [](Vm& vm, Object* self, Args&) -> Value {
+            return self ? Value(num(vm, self, "x") + num(vm, self, "width")) : Value();
+        },
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (self) vm.set(self, "width", Value(vm.toNumber(arg(a, 0)) - num(vm, self, "x")));
+            return {};
+        });
+    accessor(
+        vm, rectProto, "bottom",
+        [](Vm& vm, Object* self, Args&) -> Value {
+            return self ? Value(num(vm, self, "y") + num(vm, self, "height")) : Value();
+        },
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (self) vm.set(self, "height", Value(vm.toNumber(arg(a, 0)) - num(vm, self, "y")));
+            return {};
+        });
+    accessor(
+        vm, rectProto, "size",
+        [newPoint](Vm& vm, Object* self, Args&) -> Value {
+            if (!self) return {};
+            return newPoint(vm, num(vm, self, "width"), num(vm, self, "height"));
+        },
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (!self || !arg(a, 0).isObject()) return {};
+            vm.set(self, "width", vm.get(a[0].o, "x"));
+            vm.set(self, "height", vm.get(a[0].o, "y"));
+            return {};
+        });
+    accessor(
+        vm, rectProto, "topLeft",
+        [newPoint](Vm& vm, Object* self, Args&) -> Value {
+            if (!self) return {};
+            return newPoint(vm, num(vm, self, "x"), num(vm, self, "y"));
+        },
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (!self || !arg(a, 0).isObject()) return {};
+            vm.set(self, "left", vm.get(a[0].o, "x"));
+            vm.set(self, "top", vm.get(a[0].o, "y"));
+            return {};
+        });
+    accessor(
+        vm, rectProto, "bottomRight",
+        [newPoint](Vm& vm, Object* self, Args&) -> Value {
+            if (!self) return {};
+            return newPoint(vm, num(vm, self, "x") + num(vm, self, "width"),
+                            num(vm, self, "y") + num(vm, self, "height"));
+        },
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (!self || !arg(a, 0).isObject()) return {};
+            vm.set(self, "right", vm.get(a[0].o, "x"));
+            vm.set(self, "bottom", vm.get(a[0].o, "y"));
+            return {};
+        });
+    vm.defineMethod(rectProto, "clone", [rect](Vm& vm, Object* self, Args&) -> Value {
+        if (!self) return {};
+        return construct(
+            vm, rect,
+            {vm.get(self, "x"), vm.get(self, "y"), vm.get(self, "width"), vm.get(self, "height")});
+    });
+    vm.defineMethod(rectProto, "isEmpty", [box](Vm& vm, Object* self, Args&) -> Value {
+        if (!self) return Value(true);
+        const Box b = box(vm, self);
+        return Value(!(b.w > 0) || !(b.h > 0));
+    });
+    vm.defineMethod(rectProto, "setEmpty", [](Vm& vm, Object* self, Args&) -> Value {
+        if (self)
+            for (const char* n : {"x", "y", "width", "height"}) vm.set(self, n, Value(0));
+        return {};
+    });
+    vm.defineMethod(rectProto, "contains", [box](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self) return Value(false);
+        const Box b = box(vm, self);
+        const double x = vm.toNumber(arg(a, 0)), y = vm.toNumber(arg(a, 1));
+        return Value(x >= b.x && x < b.x + b.w && y >= b.y && y < b.y + b.h);
+    });
+    vm.defineMethod(rectProto, "containsPoint", [box](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self || !arg(a, 0).isObject()) return Value(false);
+        const Box b = box(vm, self);
+        const double x = num(vm, a[0].o, "x"), y = num(vm, a[0].o, "y");
+        return Value(x >= b.x && x < b.x + b.w && y >= b.y && y < b.y + b.h);
+    });
+    vm.defineMethod(rectProto, "containsRectangle", [box](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self || !arg(a, 0).isObject()) return Value(false);
+        const Box b = box(vm, self), o = box(vm, a[0].o);
+        return Value(o.x >= b.x && o.y >= b.y && o.x + o.w <= b.x + b.w && o.y + o.h <= b.y + b.h);
+    });
+    vm.defineMethod(rectProto, "equals", [rect, box](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self || !arg(a, 0).isObject() || !vm.instanceOf(a[0], rect)) return Value(false);
+        const Box b = box(vm, self), o = box(vm, a[0].o);
+        return Value(b.x == o.x && b.y == o.y && b.w == o.w && b.h == o.h);
+    });
+    auto inflate = [](Vm& vm, Object* self, double dx, double dy) {
+        vm.set(self, "x", Value(num(vm, self, "x") - dx));
+        vm.set(self, "width", Value(num(vm, self, "width") + 2 * dx));
+        vm.set(self, "y", Value(num(vm, self, "y") - dy));
+        vm.set(self, "height", Value(num(vm, self, "height") + 2 * dy));
+    };
+    vm.defineMethod(rectProto, "inflate", [inflate](Vm& vm, Object* self, Args& a) -> Value {
+        if (self) inflate(vm, self, vm.toNumber(arg(a, 0)), vm.toNumber(arg(a, 1)));
+        return {};
+    });
+    vm.defineMethod(rectProto, "inflatePoint", [inflate](Vm& vm, Object* self, Args& a) -> Value {
+        if (self && arg(a, 0).isObject())
+            inflate(vm, self, num(vm, a[0].o, "x"), num(vm, a[0].o, "y"));
+        return {};
+    });
+    auto offset = [](Vm& vm, Object* self, double dx, double dy) {
+        vm.set(self, "x", Value(num(vm, self, "x") + dx));
+        vm.set(self, "y", Value(num(vm, self, "y") + dy));
+    };
+    vm.defineMethod(rectProto, "offset", [offset](Vm& vm, Object* self, Args& a) -> Value {
+        if (self) offset(vm, self, vm.toNumber(arg(a, 0)), vm.toNumber(arg(a, 1)));
+        return {};
+    });
+    vm.defineMethod(rectProto, "offsetPoint", [offset](Vm& vm, Object* self, Args& a) -> Value {
+        if (self && arg(a, 0).isObject())
+            offset(vm, self, num(vm, a[0].o, "x"), num(vm, a[0].o, "y"));
+        return {};
+    });
+    vm.defineMethod(rectProto, "intersects", [box](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self || !arg(a, 0).isObject()) return Value(false);
+        const Box b = box(vm, self), o = box(vm, a[0].o);
+        return Value(std::max(b.x, o.x) < std::min(b.x + b.w, o.x + o.w) &&
+                     std::max(b.y, o.y) < std::min(b.y + b.h, o.y + o.h));
+    });
+    vm.defineMethod(rectProto, "intersection",
+                    [box, newRect](Vm& vm, Object* self, Args& a) -> Value {
+                        if (!self || !arg(a, 0).isObject()) return newRect(vm, 0, 0, 0, 0);
+                        const Box b = box(vm, self), o = box(vm, a[0].o);
+                        const double x = std::max(b.x, o.x), y = std::max(b.y, o.y);
+                        const double r = std::min(b.x + b.w, o.x + o.w);
+                        const double btm = std::min(b.y + b.h, o.y + o.h);
+                        if (!(r > x) || !(btm > y)) return newRect(vm, 0, 0, 0, 0);
+                        return newRect(vm, x, y, r - x, btm - y);
+                    });
+    vm.defineMethod(rectProto, "union", [box, newRect](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self || !arg(a, 0).isObject()) return newRect(vm, NAN, NAN, NAN, NAN);
+        const Box b = box(vm, self), o = box(vm, a[0].o);
+        if (!(o.w > 0) || !(o.h > 0)) return newRect(vm, b.x, b.y, b.w, b.h);
+        if (!(b.w > 0) || !(b.h > 0)) return newRect(vm, o.x, o.y, o.w, o.h);
+        const double x = std::min(b.x, o.x), y = std::min(b.y, o.y);
+        return newRect(vm, x, y, std::max(b.x + b.w, o.x + o.w) - x,
+                       std::max(b.y + b.h, o.y + o.h) - y);
+    });
+    vm.defineMethod(rectProto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
+        if (!self) return {};
+        return Value(fields(vm, self, {{"x", "x"}, {"y", "y"}, {"w", "width"}, {"h", "height"}}));
+    });
+
+    // ---- Matrix
+    Object* matrixProto = vm.newObject();
+    static constexpr const char* kM[] = {"a", "b", "c", "d", "tx", "ty"};
+    auto setM = [](Vm& vm, Object* o, const double m[6]) {
+        for (int i = 0; i < 6; ++i) vm.set(o, kM[i], Value(m[i]));
+    };
+    auto getM = [](Vm& vm, Object* o, double m[6]) {
+        for (int i = 0; i < 6; ++i) m[i] = num(vm, o, kM[i]);
+    };
+    Object* matrix = vm.newFunction(
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (!self) return {};
+            if (a.empty()) {
+                const double id[6] = {1, 0, 0, 1, 0, 0};
+                for (int i = 0; i < 6; ++i) vm.set(self, kM[i], Value(id[i]));
+            } else {
+                for (size_t i = 0; i < 6; ++i) vm.set(self, kM[i], arg(a, i));
+            }
+            return {};
+        },
+        matrixProto);
+    vm.defineValue(geom, "Matrix", matrix, 0);
+    vm.defineMethod(matrixProto, "identity", [setM](Vm& vm, Object* self, Args&) -> Value {
+        const double id[6] = {1, 0, 0, 1, 0, 0};
+        if (self) setM(vm, self, id);
+        return {};
+    });
+    vm.defineMethod(matrixProto, "clone", [matrix](Vm& vm, Object* self, Args&) -> Value {
+        if (!self) return {};
+        Args a;
+        for (const char* n : kM) a.push_back(vm.get(self, n));
+        return construct(vm, matrix, std::move(a));
+    });
+    // this = this followed by other
+    auto concat = [setM, getM](Vm& vm, Object* self, const double o[6]) {
+        double m[6];
+        getM(vm, self, m);
+        const double r[6] = {m[0] * o[0] + m[1] * o[2],        m[0] * o[1] + m[1] * o[3],
+                             m[2] * o[0] + m[3] * o[2],        m[2] * o[1] + m[3] * o[3],
+                             m[4] * o[0] + m[5] * o[2] + o[4], m[4] * o[1] + m[5] * o[3] + o[5]};
+        setM(vm, self, r);
+    };
+    vm.defineMethod(matrixProto, "concat", [concat, getM](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self || !arg(a, 0).isObject()) return {};
+        double o[6];
+        getM(vm, a[0].o, o);
+        concat(vm, self, o);
+        return {};
+    });
+    vm.defineMethod(matrixProto, "translate", [](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self) return {};
+        vm.set(self, "tx", Value(num(vm, self, "tx") + vm.toNumber(arg(a, 0))));
+        vm.set(self, "ty", Value(num(vm, self, "ty") + vm.toNumber(arg(a, 1))));
+        return {};
+    });
+    vm.defineMethod(matrixProto, "scale", [concat](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self) return {};
+        const double s[6] = {vm.toNumber(arg(a, 0)), 0, 0, vm.toNumber(arg(a, 1)), 0, 0};
+        concat(vm, self, s);
+        return {};
+    });
+    vm.defineMethod(matrixProto, "rotate", [concat](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self) return {};
+        const double r = vm.toNumber(arg(a, 0));
+        const double m[6] = {std::cos(r), std::sin(r), -std::sin(r), std::cos(r), 0, 0};
+        concat(vm, self, m);
+        return {};
+    });
+    vm.defineMethod(matrixProto, "invert", [setM, getM](Vm& vm, Object* self, Args&) -> Value {
+        if (!self) return {};
+        double m[6];
+        getM(vm, self, m);
+        const double det = m[0] * m[3] - m[1] * m[2];
+        if (det == 0) {
+            const double id[6] = {1, 0, 0, 1, 0, 0};
+            setM(vm, self, id);
+            return {};
+        }
+        const double r[6] = {m[3] / det,
+                             -m[1] / det,
+                             -m[2] / det,
+                             m[0] / det,
+                             (m[2] * m[5] - m[3] * m[4]) / det,
+                             (m[1] * m[4] - m[0] * m[5]) / det};
+        setM(vm, self, r);
+        return {};
+    });
+    auto createBox = [setM](Vm& vm, Object* self, double sx, double sy, double rot, double tx,
+                            double ty) {
+        const double m[6] = {sx * std::cos(rot),
+                             sy * std::sin(rot),
+                             -sx * std::sin(rot),
+                             sy * std::cos(rot),
+                             tx,
+                             ty};
+        setM(vm, self, m);
+    };
+    vm.defineMethod(matrixProto, "createBox", [createBox](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self) return {};
+        createBox(vm, self, vm.toNumber(arg(a, 0)), vm.toNumber(arg(a, 1)),
+                  a.size() > 2 ? vm.toNumber(a[2]) : 0, a.size() > 3 ? vm.toNumber(a[3]) : 0,
+                  a.size() > 4 ? vm.toNumber(a[4]) : 0);
+        return {};
+    });
+    vm.defineMethod(matrixProto, "createGradientBox",
+                    [createBox](Vm& vm, Object* self, Args& a) -> Value {
+                        if (!self) return {};
+                        const double w = vm.toNumber(arg(a, 0)), h = vm.toNumber(arg(a, 1));
+                        const double tx = a.size() > 3 ? vm.toNumber(a[3]) : 0;
+                        const double ty = a.size() > 4 ? vm.toNumber(a[4]) : 0;
+                        createBox(vm, self, w / 1638.4, h / 1638.4,
+                                  a.size() > 2 ? vm.toNumber(a[2]) : 0, tx + w / 2, ty + h / 2);
+                        return {};
+                    });
+    vm.defineMethod(matrixProto, "transformPoint",
+                    [getM, newPoint](Vm& vm, Object* self, Args& a) -> Value {
+                        if (!self || !arg(a, 0).isObject()) return {};
+                        double m[6];
+                        getM(vm, self, m);
+                        const double x = num(vm, a[0].o, "x"), y = num(vm, a[0].o, "y");
+                        return newPoint(vm, m[0] * x + m[2] * y + m[4], m[1] * x + m[3] * y + m[5]);
+                    });
+    vm.defineMethod(matrixProto, "deltaTransformPoint",
+                    [getM, newPoint](Vm& vm, Object* self, Args& a) -> Value {
+                        if (!self || !arg(a, 0).isObject()) return {};
+                        double m[6];
+                        getM(vm, self, m);
+                        const double x = num(vm, a[0].o, "x"), y = num(vm, a[0].o, "y");
+                        return newPoint(vm, m[0] * x + m[2] * y, m[1] * x + m[3] * y);
+                    });
+    vm.defineMethod(matrixProto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
+        if (!self) return {};
+        return Value(
+            fields(vm, self,
+                   {{"a", "a"}, {"b", "b"}, {"c", "c"}, {"d", "d"}, {"tx", "tx"}, {"ty", "ty"}}));
+    });
+
+    // ---- ColorTransform
+    static constexpr const char* kC[] = {"redMultiplier",   "greenMultiplier", "blueMultiplier",
+                                         "alphaMultiplier", "redOffset",       "greenOffset",
+                                         "blueOffset",      "alphaOffset"};
+    Object* ctProto = vm.newObject();
+    Object* ct = vm.newFunction(
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (!self) return {};
+            for (size_t i = 0; i < 8; ++i)
+                vm.set(self, kC[i], a.empty() ? Value(i < 4 ? 1 : 0) : arg(a, i));
+            return {};
+        },
+        ctProto);
+    vm.defineValue(geom, "ColorTransform", ct, 0);
+    accessor(
+        vm, ctProto, "rgb",
+        [](Vm& vm, Object* self, Args&) -> Value {
+            if (!self) return {};
+            auto ch = [&](const char* n) {
+                return static_cast<uint32_t>(toInt32(num(vm, self, n))) & 0xFF;
+            };
+            return Value(static_cast<double>((ch("redOffset") << 16) | (ch("greenOffset") << 8) |
+                                             ch("blueOffset")));
+        },
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (!self) return {};
+            const uint32_t rgb = toUint32(vm.toNumber(arg(a, 0)));
+            vm.set(self, "redMultiplier", Value(0));
+            vm.set(self, "greenMultiplier", Value(0));
+            vm.set(self, "blueMultiplier", Value(0));
+            vm.set(self, "redOffset", Value(static_cast<int>((rgb >> 16) & 0xFF)));
+            vm.set(self, "greenOffset", Value(static_cast<int>((rgb >> 8) & 0xFF)));
+            vm.set(self, "blueOffset", Value(static_cast<int>(rgb & 0xFF)));
+            return {};
+        });
+    vm.defineMethod(ctProto, "concat", [](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self || !arg(a, 0).isObject()) return {};
+        Object* o = a[0].o;
+        double s[8], t[8];
+        for (int i = 0; i < 8; ++i) {
+            s[i] = num(vm, self, kC[i]);
+            t[i] = num(vm, o, kC[i]);
+        }
+        for (int i = 0; i < 4; ++i) {
+            vm.set(self, kC[i + 4], Value(s[i + 4] + s[i] * t[i + 4]));
+            vm.set(self, kC[i], Value(s[i] * t[i]));
+        }
+        return {};
+    });
+    vm.defineMethod(ctProto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
+        if (!self) return {};
+        return Value(fields(vm, self,
+                            {{kC[0], kC[0]},
+                             {kC[1], kC[1]},
+                             {kC[2], kC[2]},
+                             {kC[3], kC[3]},
+                             {kC[4], kC[4]},
+                             {kC[5], kC[5]},
+                             {kC[6], kC[6]},
+                             {kC[7], kC[7]}}));
+    });
+
+    // ---- Transform: a view of one clip's placement
+    Object* trProto = vm.newObject();
+    Object* tr = vm.newFunction(
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (self && arg(a, 0).isObject() && a[0].o->cls == ObjClass::MovieClip)
+                vm.defineValue(self, "\x01clip", a[0], DontEnum);
+            return {};
+        },
+        trProto);
+    vm.defineValue(geom, "Transform", tr, 0);
+    auto clipOf = [](Vm& vm, Object* self) -> Object* {
+        if (!self) return nullptr;
+        Property* p = self->findAny(vm.key("\x01clip"));
+        return p && p->value.isObject() ? p->value.o : nullptr;
+    };
+    auto matrixGetter = [clipOf, matrix](Vm& vm, Object* self, Args&) -> Value {
+        Object* clip = clipOf(vm, self);
+        if (!clip) return {};
+        double m[6];
+        clipMatrix(vm, clip, m);
+        Args a;
+        for (double v : m) a.push_back(Value(v));
+        return construct(vm, matrix, std::move(a));
+    };
+    accessor(vm, trProto, "matrix", matrixGetter,
+             [clipOf, getM](Vm& vm, Object* self, Args& a) -> Value {
+                 Object* clip = clipOf(vm, self);
+                 if (!clip || !arg(a, 0).isObject()) return {};
+                 double m[6];
+                 getM(vm, a[0].o, m);
+                 vm.set(clip, "_x", Value(m[4]));
+                 vm.set(clip, "_y", Value(m[5]));
+                 vm.set(clip, "_xscale", Value(std::hypot(m[0], m[1]) * 100));
+                 vm.set(clip, "_yscale", Value(std::hypot(m[2], m[3]) * 100));
+                 vm.set(clip, "_rotation", Value(std::atan2(m[1], m[0]) * 180 / std::numbers::pi));
+                 return {};
+             });
+    accessor(vm, trProto, "concatenatedMatrix", matrixGetter,
+             [](Vm&, Object*, Args&) -> Value { return {}; });
+    auto colorGetter = [clipOf, ct](Vm& vm, Object* self, Args&) -> Value {
+        Object* clip = clipOf(vm, self);
+        if (!clip) return {};
+        Value c = construct(vm, ct, {});
+        if (c.isObject()) vm.set(c.o, "alphaMultiplier", Value(num(vm, clip, "_alpha") / 100));
+        return c;
+    };
+    accessor(vm, trProto, "colorTransform", colorGetter,
+             [clipOf](Vm& vm, Object* self, Args& a) -> Value {
+                 Object* clip = clipOf(vm, self);
+                 if (clip && arg(a, 0).isObject())
+                     vm.set(clip, "_alpha", Value(num(vm, a[0].o, "alphaMultiplier") * 100));
+                 return {};
+             });
+    accessor(vm, trProto, "concatenatedColorTransform", colorGetter,
+             [](Vm&, Object*, Args&) -> Value { return {}; });
+}
+
+}  // namespace swf::avm1

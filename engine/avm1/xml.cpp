@@ -1,0 +1,599 @@
+// XML and XMLNode: a small DOM kept in the objects' own (hidden) properties, so the heap's
+// collector sees every node, and a forgiving parser that reports Flash's status codes.
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "engine/avm1/vm.h"
+
+namespace swf::avm1 {
+
+namespace {
+
+// Internal slots; names a script cannot write by accident.
+constexpr std::string_view kType = "\x01xmlType", kName = "\x01xmlName", kValue = "\x01xmlValue",
+                           kAttrs = "\x01xmlAttrs", kParent = "\x01xmlParent",
+                           kKids = "\x01xmlKids";
+
+constexpr size_t kMaxParsedNodes = 1u << 20;
+constexpr int kMaxDepth = 4096;  // deeper trees are printed and cloned only this far
+
+enum Status {
+    kOk = 0,
+    kCdataOpen = -2,
+    kDeclOpen = -3,
+    kDoctypeOpen = -4,
+    kCommentOpen = -5,
+    kBadElement = -6,
+    kTooBig = -7,
+    kAttrOpen = -8,
+    kNoEndTag = -9,
+    kNoStartTag = -10,
+};
+
+Value slot(Vm& vm, Object* o, std::string_view name) {
+    Property* p = o ? o->findAny(vm.key(name)) : nullptr;
+    return p ? p->value : Value();
+}
+
+void setSlot(Vm& vm, Object* o, std::string_view name, Value v) {
+    o->setOwn(name, vm.key(name), std::move(v), DontEnum | DontDelete);
+}
+
+Object* kidsOf(Vm& vm, Object* node) {
+    const Value v = slot(vm, node, kKids);
+    return v.isObject() && v.o->cls == ObjClass::Array ? v.o : nullptr;
+}
+
+bool isNode(Vm& vm, Object* o) { return o && kidsOf(vm, o); }
+
+Object* parentOf(Vm& vm, Object* node) {
+    const Value v = slot(vm, node, kParent);
+    return v.isObject() ? v.o : nullptr;
+}
+
+void initNode(Vm& vm, Object* o, int type, Value name, Value value) {
+    setSlot(vm, o, kType, Value(type));
+    setSlot(vm, o, kName, std::move(name));
+    setSlot(vm, o, kValue, std::move(value));
+    setSlot(vm, o, kAttrs, Value(vm.newObject()));
+    setSlot(vm, o, kParent, Value::null());
+    setSlot(vm, o, kKids, Value(vm.newArray()));
+}
+
+Object* newNode(Vm& vm, Object* proto, int type, Value name, Value value) {
+    Object* o = vm.newObject(proto);
+    initNode(vm, o, type, std::move(name), std::move(value));
+    return o;
+}
+
+void detach(Vm& vm, Object* node) {
+    Object* parent = parentOf(vm, node);
+    if (Object* kids = parent ? kidsOf(vm, parent) : nullptr) {
+        auto& e = kids->elems;
+        e.erase(std::remove_if(e.begin(), e.end(),
+                               [&](const Value& v) { return v.isObject() && v.o == node; }),
+                e.end());
+    }
+    setSlot(vm, node, kParent, Value::null());
+}
+
+// Would putting child under parent make a loop?
+bool isSelfOrAncestor(Vm& vm, Object* child, Object* parent) {
+    for (int i = 0; parent && i < 1 << 20; ++i, parent = parentOf(vm, parent))
+        if (parent == child) return true;
+    return false;
+}
+
+void insertAt(Vm& vm, Object* parent, Object* child, size_t pos) {
+    detach(vm, child);
+    Object* kids = kidsOf(vm, parent);
+    pos = std::min(pos, kids->elems.size());
+    kids->elems.insert(kids->elems.begin() + static_cast<std::ptrdiff_t>(pos), Value(child));
+    setSlot(vm, child, kParent, Value(parent));
+}
+
+// ---- text
+
+void escapeInto(std::string& out, std::string_view s) {
+    for (char c : s) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&apos;";
+                break;
+            default:
+                out.push_back(c);
+        }
+    }
+}
+
+// Known entities and character references are decoded; anything else stays as written.
+std::string unescape(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        if (s[i] != '&') {
+            out.push_back(s[i++]);
+            continue;
+        }
+        const size_t semi = s.find(';', i + 1);
+        const size_t amp = s.find('&', i + 1);
+        if (semi == std::string_view::npos || (amp != std::string_view::npos && amp < semi) ||
+            semi - i > 12) {
+            out.push_back(s[i++]);
+            continue;
+        }
+        const std::string_view name = s.substr(i + 1, semi - i - 1);
+        static constexpr std::pair<std::string_view, char> named[] = {
+            {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
+        bool done = false;
+        for (const auto& [n, c] : named)
+            if (name == n) {
+                out.push_back(c);
+                done = true;
+            }
+        if (!done && name.size() > 1 && name[0] == '#') {
+            const bool hex = name[1] == 'x' || name[1] == 'X';
+            const std::string_view digits = name.substr(hex ? 2 : 1);
+            uint32_t code = 0;
+            bool ok = !digits.empty();
+            for (char c : digits) {
+                int d = -1;
+                if (c >= '0' && c <= '9') d = c - '0';
+                if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+                if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+                if (d < 0 || code > 0x10FFFF) {
+                    ok = false;
+                    break;
+                }
+                code = code * (hex ? 16 : 10) + static_cast<uint32_t>(d);
+            }
+            if (ok && code > 0 && code <= 0x10FFFF) {
+                utf8Append(out, static_cast<char32_t>(code));
+                done = true;
+            }
+        }
+        if (done) {
+            i = semi + 1;
+        } else {
+            out.push_back(s[i++]);
+        }
+    }
+    return out;
+}
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+void nodeToString(Vm& vm, Object* node, std::string& out, int depth) {
+    if (depth > kMaxDepth) return;
+    const Value type = slot(vm, node, kType);
+    if (type.isNumber() && type.n == 3) {
+        const Value v = slot(vm, node, kValue);
+        if (!v.isNullish()) escapeInto(out, vm.toString(v));
+        return;
+    }
+    const Value name = slot(vm, node, kName);
+    Object* kids = kidsOf(vm, node);
+    const bool named = !name.isNullish();
+    if (named) {
+        out += '<';
+        out += vm.toString(name);
+        const Value attrs = slot(vm, node, kAttrs);
+        if (attrs.isObject()) {
+            // In the order they were written, unlike for..in.
+            const auto props = attrs.o->props();
+            for (const auto& p : props) {
+                if ((p.flags & DontEnum) || p.hidden) continue;
+                out += ' ';
+                out += p.name;
+                out += "=\"";
+                escapeInto(out, vm.toString(vm.get(attrs.o, p.name)));
+                out += '"';
+            }
+        }
+        if (!kids || kids->elems.empty()) {
+            out += " />";
+            return;
+        }
+        out += '>';
+    }
+    if (kids) {
+        const auto list = kids->elems;
+        for (const auto& k : list)
+            if (k.isObject() && isNode(vm, k.o)) nodeToString(vm, k.o, out, depth + 1);
+    }
+    if (named) {
+        out += "</";
+        out += vm.toString(name);
+        out += '>';
+    }
+}
+
+Object* cloneNode(Vm& vm, Object* node, bool deep, int depth) {
+    Object* copy = newNode(vm, node->proto, 1, slot(vm, node, kName), slot(vm, node, kValue));
+    setSlot(vm, copy, kType, slot(vm, node, kType));
+    const Value attrs = slot(vm, node, kAttrs);
+    Object* to = slot(vm, copy, kAttrs).o;
+    if (attrs.isObject())
+        for (const auto& n : vm.enumerate(attrs.o)) vm.set(to, n, vm.get(attrs.o, n));
+    if (deep && depth < kMaxDepth) {
+        const auto list = kidsOf(vm, node)->elems;
+        for (const auto& k : list)
+            if (k.isObject() && isNode(vm, k.o)) {
+                Object* c = cloneNode(vm, k.o, true, depth + 1);
+                insertAt(vm, copy, c, kidsOf(vm, copy)->elems.size());
+            }
+    }
+    return copy;
+}
+
+// Parses text into doc's children (replacing them); returns the status code.
+int parseInto(Vm& vm, Object* doc, Object* nodeProto, std::string_view s, bool ignoreWhite) {
+    kidsOf(vm, doc)->elems.clear();
+    std::vector<Object*> stack{doc};
+    size_t made = 0;
+    auto add = [&](Object* n) {
+        insertAt(vm, stack.back(), n, kidsOf(vm, stack.back())->elems.size());
+    };
+    size_t i = 0;
+    const size_t n = s.size();
+    while (i < n) {
+        if (++made > kMaxParsedNodes) return kTooBig;
+        if (s[i] != '<') {
+            size_t end = s.find('<', i);
+            if (end == std::string_view::npos) end = n;
+            const std::string_view raw = s.substr(i, end - i);
+            i = end;
+            if (ignoreWhite && std::all_of(raw.begin(), raw.end(), isSpace)) continue;
+            add(newNode(vm, nodeProto, 3, Value::null(), Value(unescape(raw))));
+            continue;
+        }
+        const std::string_view rest = s.substr(i);
+        if (rest.starts_with("<!--")) {
+            const size_t end = s.find("-->", i + 4);
+            if (end == std::string_view::npos) return kCommentOpen;
+            i = end + 3;
+        } else if (rest.starts_with("<![CDATA[")) {
+            const size_t end = s.find("]]>", i + 9);
+            if (end == std::string_view::npos) return kCdataOpen;
+            add(newNode(vm, nodeProto, 3, Value::null(), Value(s.substr(i + 9, end - i - 9))));
+            i = end + 3;
+        } else if (rest.starts_with("<?")) {
+            const size_t end = s.find("?>", i + 2);
+            if (end == std::string_view::npos) return kDeclOpen;
+            const Value prev = vm.get(doc, "xmlDecl");
+            std::string decl = prev.isString() ? prev.s : std::string();
+            decl += s.substr(i, end + 2 - i);
+            vm.set(doc, "xmlDecl", Value(decl));
+            i = end + 2;
+        } else if (rest.starts_with("<!")) {
+            const size_t end = s.find('>', i + 2);
+            if (end == std::string_view::npos) return kDoctypeOpen;
+            vm.set(doc, "docTypeDecl", Value(s.substr(i, end + 1 - i)));
+            i = end + 1;
+        } else if (rest.starts_with("</")) {
+            const size_t end = s.find('>', i + 2);
+            if (end == std::string_view::npos) return kBadElement;
+            std::string_view name = s.substr(i + 2, end - i - 2);
+            while (!name.empty() && isSpace(name.back())) name.remove_suffix(1);
+            i = end + 1;
+            if (stack.size() == 1) return kNoStartTag;
+            if (vm.toString(slot(vm, stack.back(), kName)) != name) return kNoEndTag;
+            stack.pop_back();
+        } else {
+            size_t j = i + 1;
+            while (j < n && !isSpace(s[j]) && s[j] != '/' && s[j] != '>') ++j;
+            if (j == i + 1 || j >= n) return kBadElement;
+            Object* el =
+                newNode(vm, nodeProto, 1, Value(s.substr(i + 1, j - i - 1)), Value::null());
+            Object* attrs = slot(vm, el, kAttrs).o;
+            bool closed = false, open = false;
+            while (j < n) {
+                while (j < n && isSpace(s[j])) ++j;
+                if (j >= n) break;
+                if (s[j] == '>') {
+                    open = true;
+                    ++j;
+                    break;
+                }
+                if (s[j] == '/') {
+                    if (j + 1 < n && s[j + 1] == '>') {
+                        closed = true;
+                        j += 2;
+                        break;
+                    }
+                    return kBadElement;
+                }
+                const size_t nameStart = j;
+                while (j < n && !isSpace(s[j]) && s[j] != '=' && s[j] != '>' && s[j] != '/') ++j;
+                const std::string_view attrName = s.substr(nameStart, j - nameStart);
+                while (j < n && isSpace(s[j])) ++j;
+                if (attrName.empty() || j >= n || s[j] != '=') return kBadElement;
+                ++j;
+                while (j < n && isSpace(s[j])) ++j;
+                if (j >= n || (s[j] != '"' && s[j] != '\'')) return kBadElement;
+                const size_t close = s.find(s[j], j + 1);
+                if (close == std::string_view::npos) return kAttrOpen;
+                if (!attrs->findOwn(vm.key(attrName)))
+                    vm.set(attrs, attrName, Value(unescape(s.substr(j + 1, close - j - 1))));
+                j = close + 1;
+            }
+            if (!open && !closed) return kBadElement;
+            add(el);
+            if (open) {
+                if (static_cast<int>(stack.size()) > kMaxDepth) return kTooBig;
+                stack.push_back(el);
+            }
+            i = j;
+        }
+    }
+    return stack.size() > 1 ? kNoEndTag : kOk;
+}
+
+// Namespace lookups walk up from node through the xmlns attributes.
+Value namespaceFor(Vm& vm, Object* node, std::string_view prefix) {
+    const std::string attr = prefix.empty() ? "xmlns" : "xmlns:" + std::string(prefix);
+    for (int i = 0; node && i < kMaxDepth; ++i, node = parentOf(vm, node)) {
+        const Value attrs = slot(vm, node, kAttrs);
+        if (attrs.isObject() && vm.hasProperty(attrs.o, attr)) return vm.get(attrs.o, attr);
+    }
+    return Value::null();
+}
+
+void accessor(Vm& vm, Object* proto, std::string_view name, NativeFn get, NativeFn set = {}) {
+    Property& p = proto->setOwn(name, vm.key(name), Value(), DontEnum);
+    p.getter = vm.newMethod(std::move(get));
+    p.setter = set ? vm.newMethod(std::move(set)) : nullptr;
+}
+
+Value nodeOrNull(Object* o) { return o ? Value(o) : Value::null(); }
+
+Object* sibling(Vm& vm, Object* node, int step) {
+    Object* parent = parentOf(vm, node);
+    Object* kids = parent ? kidsOf(vm, parent) : nullptr;
+    if (!kids) return nullptr;
+    const auto& e = kids->elems;
+    for (size_t i = 0; i < e.size(); ++i)
+        if (e[i].isObject() && e[i].o == node) {
+            const std::ptrdiff_t j = static_cast<std::ptrdiff_t>(i) + step;
+            if (j < 0 || j >= static_cast<std::ptrdiff_t>(e.size())) return nullptr;
+            return e[static_cast<size_t>(j)].isObject() ? e[static_cast<size_t>(j)].o : nullptr;
+        }
+    return nullptr;
+}
+
+}  // namespace
+
+void installXmlBuiltins(Vm& vm) {
+    Object* g = vm.global;
+
+    // ---- XMLNode
+    Object* nodeProto = vm.newObject();
+    Object* nodeCtor = vm.newFunction(
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (!self) return {};
+            const int type = static_cast<int>(vm.toNumber(arg(a, 0)));
+            const Value v = a.size() > 1 ? Value(vm.toString(a[1])) : Value::null();
+            if (type == 3)
+                initNode(vm, self, 3, Value::null(), v);
+            else
+                initNode(vm, self, type, v, Value::null());
+            return {};
+        },
+        nodeProto);
+    vm.defineValue(g, "XMLNode", nodeCtor);
+
+    accessor(vm, nodeProto, "nodeType", [](Vm& vm, Object* self, Args&) -> Value {
+        return isNode(vm, self) ? slot(vm, self, kType) : Value();
+    });
+    accessor(
+        vm, nodeProto, "nodeName",
+        [](Vm& vm, Object* self, Args&) -> Value {
+            return isNode(vm, self) ? slot(vm, self, kName) : Value();
+        },
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (isNode(vm, self))
+                setSlot(vm, self, kName,
+                        arg(a, 0).isNullish() ? Value::null() : Value(vm.toString(a[0])));
+            return {};
+        });
+    accessor(
+        vm, nodeProto, "nodeValue",
+        [](Vm& vm, Object* self, Args&) -> Value {
+            return isNode(vm, self) ? slot(vm, self, kValue) : Value();
+        },
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (isNode(vm, self))
+                setSlot(vm, self, kValue,
+                        arg(a, 0).isNullish() ? Value::null() : Value(vm.toString(a[0])));
+            return {};
+        });
+    accessor(vm, nodeProto, "attributes", [](Vm& vm, Object* self, Args&) -> Value {
+        return isNode(vm, self) ? slot(vm, self, kAttrs) : Value();
+    });
+    accessor(vm, nodeProto, "childNodes", [](Vm& vm, Object* self, Args&) -> Value {
+        Object* kids = isNode(vm, self) ? kidsOf(vm, self) : nullptr;
+        return kids ? Value(vm.newArray(kids->elems)) : Value();
+    });
+    accessor(vm, nodeProto, "parentNode", [](Vm& vm, Object* self, Args&) -> Value {
+        return isNode(vm, self) ? nodeOrNull(parentOf(vm, self)) : Value();
+    });
+    accessor(vm, nodeProto, "firstChild", [](Vm& vm, Object* self, Args&) -> Value {
+        Object* kids = isNode(vm, self) ? kidsOf(vm, self) : nullptr;
+        if (!kids) return {};
+        return kids->elems.empty() ? Value::null() : kids->elems.front();
+    });
+    accessor(vm, nodeProto, "lastChild", [](Vm& vm, Object* self, Args&) -> Value {
+        Object* kids = isNode(vm, self) ? kidsOf(vm, self) : nullptr;
+        if (!kids) return {};
+        return kids->elems.empty() ? Value::null() : kids->elems.back();
+    });
+    accessor(vm, nodeProto, "nextSibling", [](Vm& vm, Object* self, Args&) -> Value {
+        return isNode(vm, self) ? nodeOrNull(sibling(vm, self, 1)) : Value();
+    });
+    accessor(vm, nodeProto, "previousSibling", [](Vm& vm, Object* self, Args&) -> Value {
+        return isNode(vm, self) ? nodeOrNull(sibling(vm, self, -1)) : Value();
+    });
+    accessor(vm, nodeProto, "localName", [](Vm& vm, Object* self, Args&) -> Value {
+        const Value n = isNode(vm, self) ? slot(vm, self, kName) : Value();
+        if (n.isNullish()) return Value::null();
+        const std::string s = vm.toString(n);
+        const size_t c = s.find(':');
+        return Value(c == std::string::npos ? s : s.substr(c + 1));
+    });
+    accessor(vm, nodeProto, "prefix", [](Vm& vm, Object* self, Args&) -> Value {
+        const Value n = isNode(vm, self) ? slot(vm, self, kName) : Value();
+        if (n.isNullish()) return Value::null();
+        const std::string s = vm.toString(n);
+        const size_t c = s.find(':');
+        return Value(c == std::string::npos ? std::string() : s.substr(0, c));
+    });
+    accessor(vm, nodeProto, "namespaceURI", [](Vm& vm, Object* self, Args&) -> Value {
+        const Value n = isNode(vm, self) ? slot(vm, self, kName) : Value();
+        if (n.isNullish()) return Value::null();
+        const std::string s = vm.toString(n);
+        const size_t c = s.find(':');
+        return namespaceFor(vm, self, c == std::string::npos ? "" : s.substr(0, c));
+    });
+
+    vm.defineMethod(nodeProto, "appendChild", [](Vm& vm, Object* self, Args& a) -> Value {
+        Object* child = arg(a, 0).isObject() ? a[0].o : nullptr;
+        if (!isNode(vm, self) || !isNode(vm, child) || isSelfOrAncestor(vm, child, self)) return {};
+        insertAt(vm, self, child, kidsOf(vm, self)->elems.size());
+        return {};
+    });
+    vm.defineMethod(nodeProto, "insertBefore", [](Vm& vm, Object* self, Args& a) -> Value {
+        Object* child = arg(a, 0).isObject() ? a[0].o : nullptr;
+        Object* before = arg(a, 1).isObject() ? a[1].o : nullptr;
+        if (!isNode(vm, self) || !isNode(vm, child) || !before || child == before ||
+            isSelfOrAncestor(vm, child, self))
+            return {};
+        if (parentOf(vm, before) != self) return {};
+        detach(vm, child);
+        const auto& e = kidsOf(vm, self)->elems;
+        size_t pos = 0;
+        while (pos < e.size() && !(e[pos].isObject() && e[pos].o == before)) ++pos;
+        insertAt(vm, self, child, pos);
+        return {};
+    });
+    vm.defineMethod(nodeProto, "removeNode", [](Vm& vm, Object* self, Args&) -> Value {
+        if (isNode(vm, self)) detach(vm, self);
+        return {};
+    });
+    vm.defineMethod(nodeProto, "cloneNode", [](Vm& vm, Object* self, Args& a) -> Value {
+        if (!isNode(vm, self)) return {};
+        return Value(cloneNode(vm, self, vm.toBoolean(arg(a, 0)), 0));
+    });
+    vm.defineMethod(nodeProto, "hasChildNodes", [](Vm& vm, Object* self, Args&) -> Value {
+        Object* kids = isNode(vm, self) ? kidsOf(vm, self) : nullptr;
+        return Value(kids && !kids->elems.empty());
+    });
+    vm.defineMethod(nodeProto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
+        if (!isNode(vm, self)) return Value("[object Object]");
+        std::string out;
+        nodeToString(vm, self, out, 0);
+        return Value(out);
+    });
+    vm.defineMethod(nodeProto, "getNamespaceForPrefix", [](Vm& vm, Object* self, Args& a) -> Value {
+        if (!isNode(vm, self) || a.empty()) return Value::null();
+        return namespaceFor(vm, self, vm.toString(a[0]));
+    });
+    vm.defineMethod(nodeProto, "getPrefixForNamespace", [](Vm& vm, Object* self, Args& a) -> Value {
+        if (!isNode(vm, self) || a.empty()) return Value::null();
+        const std::string uri = vm.toString(a[0]);
+        for (Object* n = self; n; n = parentOf(vm, n)) {
+            const Value attrs = slot(vm, n, kAttrs);
+            if (!attrs.isObject()) continue;
+            for (const auto& name : vm.enumerate(attrs.o)) {
+                if (vm.toString(vm.get(attrs.o, name)) != uri) continue;
+                if (name == "xmlns") return Value("");
+                if (name.starts_with("xmlns:")) return Value(name.substr(6));
+            }
+        }
+        return Value::null();
+    });
+
+    // ---- XML
+    Object* xmlProto = vm.newObject(nodeProto);
+    Object* xmlCtor = vm.newFunction(
+        [nodeProto](Vm& vm, Object* self, Args& a) -> Value {
+            if (!self) return {};
+            initNode(vm, self, 1, Value::null(), Value::null());
+            if (!a.empty() && !a[0].isNullish()) {
+                const std::string text = vm.toString(a[0]);
+                vm.set(self, "status",
+                       Value(parseInto(vm, self, nodeProto, text,
+                                       vm.toBoolean(vm.get(self, "ignoreWhite")))));
+            }
+            return {};
+        },
+        xmlProto);
+    vm.defineValue(g, "XML", xmlCtor);
+    vm.defineValue(xmlProto, "ignoreWhite", Value(false), 0);
+    vm.defineValue(xmlProto, "contentType", Value("application/x-www-form-urlencoded"), 0);
+    vm.defineValue(xmlProto, "status", Value(0), 0);
+    vm.defineValue(xmlProto, "loaded", Value(), 0);
+    vm.defineValue(xmlProto, "xmlDecl", Value(), 0);
+    vm.defineValue(xmlProto, "docTypeDecl", Value(), 0);
+
+    vm.defineMethod(xmlProto, "parseXML", [nodeProto](Vm& vm, Object* self, Args& a) -> Value {
+        if (!isNode(vm, self)) return {};
+        const std::string text = vm.toString(arg(a, 0));
+        vm.set(
+            self, "status",
+            Value(parseInto(vm, self, nodeProto, text, vm.toBoolean(vm.get(self, "ignoreWhite")))));
+        return {};
+    });
+    vm.defineMethod(xmlProto, "createElement", [nodeProto](Vm& vm, Object*, Args& a) -> Value {
+        return Value(newNode(vm, nodeProto, 1, Value(vm.toString(arg(a, 0))), Value::null()));
+    });
+    vm.defineMethod(xmlProto, "createTextNode", [nodeProto](Vm& vm, Object*, Args& a) -> Value {
+        return Value(newNode(vm, nodeProto, 3, Value::null(), Value(vm.toString(arg(a, 0)))));
+    });
+    vm.defineMethod(xmlProto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
+        if (!isNode(vm, self)) return Value("[object Object]");
+        std::string out;
+        for (const char* decl : {"xmlDecl", "docTypeDecl"}) {
+            const Value d = vm.get(self, decl);
+            if (!d.isNullish()) out += vm.toString(d);
+        }
+        nodeToString(vm, self, out, 0);
+        return Value(out);
+    });
+    vm.defineMethod(xmlProto, "getBytesLoaded", [](Vm&, Object*, Args&) -> Value { return {}; });
+    vm.defineMethod(xmlProto, "getBytesTotal", [](Vm&, Object*, Args&) -> Value { return {}; });
+    vm.defineMethod(xmlProto, "addRequestHeader", [](Vm&, Object*, Args&) -> Value { return {}; });
+    // Network loads are not made; the movie sees a load that never completes.
+    for (const char* m : {"load", "sendAndLoad"})
+        vm.defineMethod(xmlProto, m, [](Vm& vm, Object* self, Args&) -> Value {
+            if (self) vm.set(self, "loaded", Value(false));
+            return Value(true);
+        });
+    vm.defineMethod(xmlProto, "send", [](Vm&, Object*, Args&) -> Value { return Value(true); });
+    vm.defineMethod(xmlProto, "onData", [](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self) return {};
+        if (arg(a, 0).isUndefined()) {
+            vm.callMethod(Value(self), "onLoad", {Value(false)});
+        } else {
+            vm.callMethod(Value(self), "parseXML", {a[0]});
+            vm.set(self, "loaded", Value(true));
+            vm.callMethod(Value(self), "onLoad", {Value(true)});
+        }
+        return {};
+    });
+}
+
+}  // namespace swf::avm1
