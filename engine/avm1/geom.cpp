@@ -51,9 +51,10 @@ void clipMatrix(Vm& vm, Object* clip, double m[6]) {
 }  // namespace
 
 void installGeomBuiltins(Vm& vm) {
-    if (vm.version() < 8) return;  // the flash package came with Flash 8
     Object* flash = vm.newObject();
     vm.defineValue(vm.global, "flash", flash);
+    // The flash package came with Flash 8; older movies see it once ASSetPropFlags unhides it.
+    if (Property* p = vm.global->findAny(vm.key("flash")); p && vm.version() < 8) p->hidden = true;
     Object* geom = vm.newObject();
     vm.defineValue(flash, "geom", geom);
 
