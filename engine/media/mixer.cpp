@@ -49,8 +49,12 @@ void SoundMixer::walkSprites(const DisplayList& list,
         const SpriteState* key = o.sprite.get();
         if (const TimelineSound* ts = media_.spriteSound(o.characterId)) {
             auto it = sprites_.find(key);
-            const bool known = it != sprites_.end() && it->second.spriteId == o.characterId;
-            SpriteSound s = known ? it->second : SpriteSound{o.characterId, ts, -1};
+            // A state freed and another made at its address in one operation is a new instance
+            // too: it was placed by another command.
+            const bool known = it != sprites_.end() && it->second.spriteId == o.characterId &&
+                               it->second.depth == o.depth && it->second.placedAt == o.placedAt;
+            SpriteSound s =
+                known ? it->second : SpriteSound{o.characterId, o.depth, o.placedAt, ts, -1};
             if (!known || s.frame != o.sprite->frame) {
                 // Any move but the next frame (a goto, a loop, a new instance) moves the stream.
                 const bool jumped = !known || o.sprite->frame != s.frame + 1;

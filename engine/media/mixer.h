@@ -70,6 +70,7 @@ private:
     // A sprite instance with sound of its own, as last seen.
     struct SpriteSound {
         uint16_t spriteId = 0;
+        int depth = 0, placedAt = 0;  // with the state's address, which instance this is
         const TimelineSound* sound = nullptr;
         int frame = 0;
         bool playing = true;

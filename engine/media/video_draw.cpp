@@ -28,6 +28,11 @@ QImage colorTransformed(const QImage& img, const render::ColorTx& cx) {
     return out.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
+QRectF videoRect(const Movie& movie, uint16_t id) {
+    const format::DefineVideoStream* def = mediaOf(movie).video(id);
+    return def ? QRectF(0, 0, def->width * 20.0, def->height * 20.0) : QRectF();
+}
+
 bool drawVideo(QPainter& painter, const Movie& movie, uint16_t id, int frame,
                const QTransform& world, const render::ColorTx& cx) {
     const MovieMedia& media = mediaOf(movie);
@@ -39,7 +44,7 @@ bool drawVideo(QPainter& painter, const Movie& movie, uint16_t id, int frame,
     painter.setTransform(world);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, def->smoothing);
     // The stream's declared size in twips; a coded picture of another size is scaled to it.
-    painter.drawImage(QRectF(0, 0, def->width * 20.0, def->height * 20.0), img);
+    painter.drawImage(videoRect(movie, id), img);
     painter.restore();
     return true;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 class QImage;
+class QRectF;
 class QPainter;
 class QTransform;
 
@@ -23,6 +24,9 @@ bool drawVideo(QPainter& painter, const Movie& movie, uint16_t id, int frame,
                const QTransform& world);
 bool drawVideo(QPainter& painter, const Movie& movie, uint16_t id, int frame,
                const QTransform& world, const render::ColorTx& cx);
+
+// The stream's declared picture in twips; empty when id names no video stream.
+QRectF videoRect(const Movie& movie, uint16_t id);
 
 // img (premultiplied ARGB) with each channel multiplied and offset as cx says.
 QImage colorTransformed(const QImage& img, const render::ColorTx& cx);

@@ -321,7 +321,15 @@ void collectArea(const Ctx& c, const DisplayObject& o, const QTransform& parent,
                  std::vector<QPainterPath>& out, int nesting) {
     if (nesting > kMaxDrawNesting) return;
     const Character* ch = c.movie.character(o.characterId);
-    if (!ch) return;
+    if (!ch) {
+        // A video stream masks with its whole picture.
+        if (const auto r = media::videoRect(c.movie, o.characterId); !r.isEmpty()) {
+            QPainterPath area;
+            area.addRect(r);
+            out.push_back((toQt(o.matrix) * parent).map(area));
+        }
+        return;
+    }
     const QTransform world = toQt(o.matrix) * parent;
     if (const auto* sc = std::get_if<ShapeCharacter>(ch)) {
         for (const auto& layer : sc->get().geometry.layers)
@@ -364,7 +372,7 @@ void applyClip(Ctx& c, const std::vector<QPainterPath>& clips) {
 QRectF boundsOf(const Ctx& c, const DisplayObject& o, const QTransform& parent, int nesting) {
     if (nesting > kMaxDrawNesting) return {};
     const Character* ch = c.movie.character(o.characterId);
-    if (!ch) return {};
+    if (!ch) return (toQt(o.matrix) * parent).mapRect(media::videoRect(c.movie, o.characterId));
     const QTransform world = toQt(o.matrix) * parent;
     auto rect = [&](const format::Rect& r) {
         return world.mapRect(QRectF(r.xMin, r.yMin, r.xMax - r.xMin, r.yMax - r.yMin));

@@ -63,6 +63,28 @@ TEST(SpriteSound, EventSoundsFireAsEachInstanceEntersItsFrames) {
     EXPECT_EQ(peaks, (std::vector<int>{0, 0, 3000, 0, 0, 3500, 0, 0, 3000, 0, 0, 3000}));
 }
 
+TEST(SpriteSound, InstancePlacedAgainAtTheSameDepthIsHeardAgain) {
+    swftest::SwfBuilder b(6, 100, 100, 10.0);
+    const uint16_t snd = b.reserveId();
+    b.rawTag(14, defineSoundBody(snd, level(800, 1000)));
+    swftest::SpriteBuilder once;
+    once.rawTag(15, startSoundBody(snd, {}));
+    once.showFrame();
+    const uint16_t id = b.defineSprite(once);
+    b.place(id, 1);
+    b.showFrame();
+    for (int f = 1; f < 4; ++f) {
+        b.remove(1);
+        b.place(id, 1);
+        b.showFrame();
+    }
+    swf::Player p(load(b.bytes()));
+    for (int t = 0; t < 4; ++t) {
+        if (t) p.advanceFrame();
+        EXPECT_EQ(peak(mix(p, kTick)), 800) << t;
+    }
+}
+
 TEST(SpriteSound, StreamFollowsTheSpritesTimelineGotoAndStop) {
     swftest::SwfBuilder b(6, 100, 100, 10.0);
     swftest::SpriteBuilder sp;

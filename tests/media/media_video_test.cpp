@@ -2,6 +2,7 @@
 // decoding of the same file, before and after seeks.
 
 #include <QPainter>
+#include <functional>
 
 #include "engine/format/video.h"
 #include "engine/media/video_decode.h"
@@ -127,19 +128,17 @@ TEST(Video, ScreenVideoOneAndTwo) {
     }
 }
 
-// A flat grey picture (lossless Screen Video, so its colour is exact) placed with a colour
-// transform, under a mask that covers the left half of the stage.
-TEST(Video, ColourTransformAndMaskApply) {
-    REQUIRE_FFMPEG();
-    QTemporaryDir dir;
-    const std::string flv = dir.path().toStdString() + "/g.flv";
-    ASSERT_TRUE(
-        ffmpeg("-f lavfi -i color=c=0x808080:size=128x96:rate=12:duration=1 -c:v flashsv " + flv));
+// A flat grey 128x96 picture (lossless Screen Video, so its colour is exact) as stream 1 of a
+// 128x96 white stage; `place` puts it (and anything else) on the first frame.
+std::vector<uint8_t> greyVideoMovie(const std::string& dir,
+                                    const std::function<void(swftest::SwfBuilder&)>& place) {
+    const std::string flv = dir + "/g.flv";
+    if (!ffmpeg("-f lavfi -i color=c=0x808080:size=128x96:rate=12:duration=1 -c:v flashsv " + flv))
+        return {};
     const auto packets = flvPackets(readFile(flv), 9);
-    ASSERT_FALSE(packets.empty());
+    if (packets.empty()) return {};
     swftest::SwfBuilder b(8, 128, 96, 12.0);
     b.setBackground({255, 255, 255, 255});
-    const uint16_t mask = b.defineRect(0, 0, 64 * 20, 96 * 20, {0, 0, 0, 255});
     const uint16_t video = b.reserveId();
     swftest::BitWriter def;
     def.u16(video);
@@ -154,21 +153,63 @@ TEST(Video, ColourTransformAndMaskApply) {
     vf.u16(0);
     vf.raw(packets[0]);
     b.rawTag(61, vf.bytes(), true);
-    b.place(mask, 1, {}, {}, {}, 2);
-    swftest::PlaceArgs a;
-    a.depth = 2;
-    a.id = video;
-    a.ratio = 0;
-    a.cxform = swftest::Cxform{128, 256, 256, 256, 0, 50, -20, 0};
-    b.placeObject(a);
+    place(b);
     b.showFrame();
-    swf::Player p(load(b.bytes()));
-    const QImage img = stage(p);
-    const QRgb inside = img.pixel(20, 48), outside = img.pixel(100, 48);
-    EXPECT_NEAR(qRed(inside), 64, 1);
-    EXPECT_NEAR(qGreen(inside), 178, 1);
-    EXPECT_NEAR(qBlue(inside), 108, 1);
-    EXPECT_EQ(outside, qRgb(255, 255, 255));
+    return b.bytes();
+}
+
+TEST(Video, ColourTransformMasksAndBlendModesApply) {
+    REQUIRE_FFMPEG();
+    QTemporaryDir dir;
+    const std::string d = dir.path().toStdString();
+    {  // through a colour transform, under a mask over the stage's left half
+        const auto bytes = greyVideoMovie(d, [](swftest::SwfBuilder& b) {
+            const uint16_t mask = b.defineRect(0, 0, 64 * 20, 96 * 20, {0, 0, 0, 255});
+            b.place(mask, 1, {}, {}, {}, 2);
+            swftest::PlaceArgs a;
+            a.depth = 2;
+            a.id = 1;
+            a.ratio = 0;
+            a.cxform = swftest::Cxform{128, 256, 256, 256, 0, 50, -20, 0};
+            b.placeObject(a);
+        });
+        ASSERT_FALSE(bytes.empty());
+        const QImage img = stage(swf::Player(load(bytes)));
+        const QRgb inside = img.pixel(20, 48);
+        EXPECT_NEAR(qRed(inside), 64, 1);
+        EXPECT_NEAR(qGreen(inside), 178, 1);
+        EXPECT_NEAR(qBlue(inside), 108, 1);
+        EXPECT_EQ(img.pixel(100, 48), qRgb(255, 255, 255));
+    }
+    {  // half-width video as the mask of a red rectangle; multiplied over it at depth 3
+        const auto bytes = greyVideoMovie(d, [](swftest::SwfBuilder& b) {
+            const uint16_t red = b.defineRect(0, 0, 128 * 20, 96 * 20, {255, 0, 0, 255});
+            swftest::PlaceArgs m;
+            m.depth = 1;
+            m.id = 1;
+            m.ratio = 0;
+            m.matrix = swftest::Matrix{0.5, 1};
+            m.clipDepth = 2;
+            b.placeObject(m);
+            b.place(red, 2);
+            swftest::PlaceArgs v;
+            v.depth = 3;
+            v.id = 1;
+            v.ratio = 0;
+            v.matrix = swftest::Matrix{1, 0.5};
+            v.blendMode = 3;
+            b.placeObject(v);
+        });
+        ASSERT_FALSE(bytes.empty());
+        const QImage img = stage(swf::Player(load(bytes)));
+        EXPECT_EQ(img.pixel(20, 70), qRgb(255, 0, 0));
+        EXPECT_EQ(img.pixel(100, 70), qRgb(255, 255, 255));
+        const QRgb under = img.pixel(20, 20), bare = img.pixel(100, 20);
+        EXPECT_NEAR(qRed(under), 128, 1);
+        EXPECT_EQ(qGreen(under), 0);
+        EXPECT_NEAR(qRed(bare), 128, 1);
+        EXPECT_NEAR(qGreen(bare), 128, 1);
+    }
 }
 
 TEST(Video, SeeksDecodeFromTheKeyframeAndBrokenStreamsDrawNothing) {
