@@ -170,10 +170,9 @@ void SoundMixer::mix(std::span<int16_t> out, bool timelinePlaying) {
 
     const int32_t g = int32_t(vol * 32768.0f);
     if (streamActive_ && timelinePlaying) mixStream(media_.streamPcm(), streamPos_, frames, g);
-    // A sprite's stream moves while the sprite plays (and the root's clock runs).
-    if (timelinePlaying)
-        for (auto& [key, s] : sprites_)
-            if (s.streamActive && s.playing) mixStream(s.sound->pcm(), s.streamPos, frames, g);
+    // A sprite's stream moves while the sprite plays, whether or not the root does.
+    for (auto& [key, s] : sprites_)
+        if (s.streamActive && s.playing) mixStream(s.sound->pcm(), s.streamPos, frames, g);
 
     for (size_t k = 0; k < out.size() && k < acc_.size(); ++k)
         out[k] = int16_t(std::clamp<int32_t>(acc_[k], -32768, 32767));

@@ -108,6 +108,28 @@ TEST(SpriteSound, StreamFollowsTheSpritesTimelineGotoAndStop) {
     EXPECT_EQ(levels, (std::vector<int>{1000, 2000, 3000, 4000, 8000, 9000, 0}));
 }
 
+TEST(SpriteSound, StreamPlaysOnWhenTheRootStopsButNotWhenThePlayerDoes) {
+    swftest::SwfBuilder b(6, 100, 100, 10.0);
+    swftest::SpriteBuilder sp;
+    sp.rawTag(45, pcmStreamHead());
+    for (int f = 0; f < 10; ++f) {
+        sp.rawTag(19, bytesOf(std::vector<int16_t>(kTick, int16_t(1000 * (f + 1)))));
+        sp.showFrame();
+    }
+    b.place(b.defineSprite(sp), 1);
+    b.doAction(swftest::ActionWriter().stop());
+    b.showFrame();
+    b.showFrame();
+    swf::Player p(load(b.bytes()));
+    ASSERT_FALSE(p.isPlaying());
+    EXPECT_EQ(steady(mix(p, kTick)), 1000);
+    EXPECT_EQ(steady(mix(p, kTick)), 2000);
+    p.stop();
+    EXPECT_EQ(peak(mix(p, kTick)), 0);
+    p.play();
+    EXPECT_EQ(steady(mix(p, kTick)), 3000);
+}
+
 TEST(StartSound2, SoundsNamedByClassOrExportName) {
     for (uint16_t namesTag : {uint16_t(76), uint16_t(56)}) {  // SymbolClass, ExportAssets
         swftest::SwfBuilder b(9, 100, 100, 10.0);
