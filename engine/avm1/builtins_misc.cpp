@@ -137,6 +137,7 @@ void Vm::installBuiltins() {
     installMiscBuiltins(*this);
     installXmlBuiltins(*this);
     installGeomBuiltins(*this);
+    installTextBuiltins(*this);
     lastLive_ = std::max<size_t>(heap_.size(), 1024);
 }
 

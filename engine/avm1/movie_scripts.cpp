@@ -5,6 +5,7 @@
 
 #include "engine/avm1/context.h"
 #include "engine/avm1/sprite_clip.h"
+#include "engine/avm1/text_field.h"
 #include "engine/avm1/vm.h"
 #include "engine/format/bit_reader.h"
 #include "engine/format/container.h"
@@ -190,6 +191,10 @@ ScriptRunner::ScriptRunner(const Movie& movie, Hooks hooks, ScriptIndex index)
     : movie_(movie), hooks_(std::move(hooks)), index_(std::move(index)) {
     vm_ = std::make_unique<Vm>(movie.info.version, *this);
     vm_->setRoot(this);
+    if (vm_->textFields) {
+        vm_->textFields->movie = &movie_;
+        vm_->textFields->listOf = [this](const ClipHost* c) { return listOf(c); };
+    }
     initDone_.assign(index_.rootInits.size(), false);
 }
 
@@ -253,6 +258,7 @@ void ScriptRunner::frameEntered(int frame) {
     if (running_) return;
     running_ = true;
     lastSeen_ = frame;
+    if (vm_->textFields) vm_->textFields->sync();  // fields on this frame set their variables
     runFrame(frame);
     drain();
     placeNew(this);
@@ -266,6 +272,7 @@ void ScriptRunner::sync(bool tick) {
         // The control's own seeks show a frame without running its actions.
         lastSeen_ = f;
         sweep(false);
+        if (vm_->textFields) vm_->textFields->sync();
         return;
     }
     ++ticks_;
@@ -288,6 +295,7 @@ void ScriptRunner::sync(bool tick) {
         drain();
         running_ = false;
     }
+    if (vm_->textFields) vm_->textFields->sync();
     gone_.clear();
     vm_->maybeCollect();
 }
@@ -439,6 +447,7 @@ void ScriptRunner::sweep(bool withEvents) {
             }
         }
         c->alive = false;
+        if (vm_->textFields) vm_->textFields->parentGone(c);
         if (c->scriptObject) c->scriptObject->clip = nullptr;
         c->scriptObject = nullptr;
         std::erase(execOrder_, c);

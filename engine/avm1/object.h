@@ -44,6 +44,7 @@ enum class ObjClass : uint8_t {
     Error,
     Arguments,
     Super,
+    TextField,  // a text field's object: clip properties by name, its path as its text
 };
 
 using Args = std::vector<Value>;

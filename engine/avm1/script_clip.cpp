@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "engine/avm1/text_field.h"
 #include "engine/avm1/vm.h"
 
 namespace swf::avm1 {
@@ -41,6 +42,8 @@ std::vector<ClipHost*> Vm::childrenOf(ClipHost* clip) const {
     std::vector<ClipHost*> out = clip->children();
     for (const auto& c : scriptClips_)
         if (c->parent() == clip) out.push_back(c.get());
+    if (textFields)
+        for (ClipHost* f : textFields->childrenOf(clip)) out.push_back(f);
     return out;
 }
 
@@ -65,6 +68,7 @@ void Vm::removeClip(ClipHost* clip) {
     it = std::find_if(scriptClips_.begin(), scriptClips_.end(),
                       [&](const auto& c) { return c.get() == clip; });
     if (clip->scriptObject) clip->scriptObject->clip = nullptr;
+    if (textFields) textFields->parentGone(clip);
     scriptClips_.erase(it);
 }
 

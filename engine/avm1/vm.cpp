@@ -144,7 +144,7 @@ Value Vm::get(Object* o, std::string_view name) {
         }
     } else if (o->cls == ObjClass::String && name == "length") {
         return Value(utf8Length(o->primitive.s));
-    } else if (o->cls == ObjClass::MovieClip) {
+    } else if (o->cls == ObjClass::MovieClip || o->cls == ObjClass::TextField) {
         Value out;
         if (clipGet(*this, o, name, out)) return out;
     }
@@ -182,7 +182,15 @@ void Vm::set(Object* o, std::string_view name, Value v) {
     if (!o->watches.empty()) {
         auto w = o->watches.find(k);
         if (w != o->watches.end() && w->second.callback) {
-            const Value old = get(o, name);
+            // Accessor properties hold no value a watcher sees.
+            Property* own = o->findOwn(k);
+            const bool accessor = own ? own->isAccessor() : [&] {
+                int guard = 0;
+                for (Object* p = o->proto; p && guard < 256; p = p->proto, ++guard)
+                    if (Property* q = p->findOwn(k)) return q->isAccessor();
+                return false;
+            }();
+            const Value old = accessor ? Value() : get(o, name);
             Args a{Value(std::string(name)), old, v, w->second.data};
             Watch keep = w->second;
             o->watches.erase(w);  // a watcher setting the same property does not recurse
@@ -208,7 +216,7 @@ void Vm::set(Object* o, std::string_view name, Value v) {
             }
             return;
         }
-    } else if (o->cls == ObjClass::MovieClip) {
+    } else if (o->cls == ObjClass::MovieClip || o->cls == ObjClass::TextField) {
         if (clipSet(*this, o, name, v)) return;
     }
     if (Property* prop = o->findOwn(k)) {
@@ -246,7 +254,8 @@ bool Vm::hasProperty(Object* o, std::string_view name) {
         if (idx >= 0 && static_cast<size_t>(idx) < o->elems.size()) return true;
         if (name == "length") return true;
     }
-    if (o->cls == ObjClass::MovieClip && clipHas(*this, o, name)) return true;
+    if ((o->cls == ObjClass::MovieClip || o->cls == ObjClass::TextField) && clipHas(*this, o, name))
+        return true;
     const std::string k = key(name);
     int guard = 0;
     for (Object* p = o; p && guard < 256; p = p->proto, ++guard)
@@ -359,7 +368,7 @@ void Vm::checkTime() {
 Value Vm::toPrimitive(const Value& v, bool stringHint) {
     if (!v.isObject()) return v;
     Object* o = v.o;
-    if (o->cls == ObjClass::MovieClip) {
+    if (o->cls == ObjClass::MovieClip || o->cls == ObjClass::TextField) {
         return Value(o->clip ? targetPath(o->clip) : std::string());
     }
     if (o->cls == ObjClass::Date) stringHint = true;
@@ -389,7 +398,8 @@ std::string Vm::toString(const Value& v) {
             return v.s;
         case Type::Object: {
             Object* o = v.o;
-            if (o->cls == ObjClass::MovieClip) return o->clip ? targetPath(o->clip) : "";
+            if (o->cls == ObjClass::MovieClip || o->cls == ObjClass::TextField)
+                return o->clip ? targetPath(o->clip) : "";
             for (const char* m : {"toString", "valueOf"}) {
                 Value fn = get(o, m);
                 if (fn.isObject() && fn.o->fn) {

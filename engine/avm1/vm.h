@@ -36,6 +36,7 @@ struct VmLimits {
 };
 
 struct CallContext;
+class TextFields;
 
 class Vm {
 public:
@@ -127,6 +128,7 @@ public:
     std::map<int, Timer> timers;
     int nextTimerId = 1;
     std::vector<std::string> urlRequests;
+    std::shared_ptr<TextFields> textFields;  // text_field.cpp
 
     // Internal: the interpreter (interpreter.cpp).
     Value runFunction(Object* fnObj, Object* thisObj, Args& args, Object* superProto);
@@ -160,6 +162,7 @@ void installDateBuiltins(Vm& vm);
 void installMiscBuiltins(Vm& vm);
 void installXmlBuiltins(Vm& vm);   // xml.cpp
 void installGeomBuiltins(Vm& vm);  // geom.cpp: flash.geom
+void installTextBuiltins(Vm& vm);  // text_field.cpp: TextField, TextFormat, Selection
 
 // Argument helpers for natives.
 inline const Value& arg(const Args& a, size_t i) {

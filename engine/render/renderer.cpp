@@ -17,6 +17,7 @@
 #include "engine/render/text_render.h"
 #include "engine/runtime/display_list.h"
 #include "engine/runtime/movie.h"
+#include "engine/runtime/text_field_view.h"
 
 namespace swf::render {
 namespace {
@@ -59,6 +60,8 @@ uint64_t signature(const DisplayObject& o, int nesting) {
     h = mix(h, (uint64_t(o.ratio) << 32) | (uint64_t(o.clipDepth) << 16) |
                    (uint64_t(o.blendMode) << 8) | o.visible);
     h = mix(h, o.filters.size());
+    // A field's view is replaced whenever scripts change it.
+    h = mix(h, reinterpret_cast<uintptr_t>(o.textField.get()));
     for (const auto& f : o.filters) {
         h = mix(h, f.type);
         h = mixD(mixD(mixD(mixD(h, f.blurX), f.blurY), f.distance), f.angle);
@@ -320,6 +323,13 @@ void drawList(Ctx& c, const DisplayList& list, const QTransform& world, const Co
 void collectArea(const Ctx& c, const DisplayObject& o, const QTransform& parent,
                  std::vector<QPainterPath>& out, int nesting) {
     if (nesting > kMaxDrawNesting) return;
+    if (o.textField) {
+        const auto& b = o.textField->field.bounds;
+        QPainterPath r;
+        r.addRect(QRectF(b.xMin, b.yMin, b.xMax - b.xMin, b.yMax - b.yMin));
+        out.push_back((toQt(o.matrix) * parent).map(r));
+        return;
+    }
     const Character* ch = c.movie.character(o.characterId);
     if (!ch) {
         // A video stream masks with its whole picture.
@@ -371,12 +381,13 @@ void applyClip(Ctx& c, const std::vector<QPainterPath>& clips) {
 // Device-space bounds of an object and what is under it.
 QRectF boundsOf(const Ctx& c, const DisplayObject& o, const QTransform& parent, int nesting) {
     if (nesting > kMaxDrawNesting) return {};
-    const Character* ch = c.movie.character(o.characterId);
-    if (!ch) return (toQt(o.matrix) * parent).mapRect(media::videoRect(c.movie, o.characterId));
     const QTransform world = toQt(o.matrix) * parent;
     auto rect = [&](const format::Rect& r) {
         return world.mapRect(QRectF(r.xMin, r.yMin, r.xMax - r.xMin, r.yMax - r.yMin));
     };
+    if (o.textField) return rect(o.textField->field.bounds);
+    const Character* ch = c.movie.character(o.characterId);
+    if (!ch) return (toQt(o.matrix) * parent).mapRect(media::videoRect(c.movie, o.characterId));
     if (const auto* sc = std::get_if<ShapeCharacter>(ch)) return rect(sc->get().shape.bounds);
     if (const auto* mc = std::get_if<MorphCharacter>(ch))
         return rect(mc->get().startBounds).united(rect(mc->get().endBounds));
@@ -399,6 +410,10 @@ QRectF boundsOf(const Ctx& c, const DisplayObject& o, const QTransform& parent, 
 
 void drawContent(Ctx& c, const DisplayObject& o, const QTransform& world, const ColorTx& cx,
                  const std::vector<QPainterPath>& clips, int nesting) {
+    if (o.textField) {
+        drawTextFieldView(*c.p, c.movie, *o.textField, world, cx);
+        return;
+    }
     const Character* ch = c.movie.character(o.characterId);
     if (!ch) {
         // Video streams are not characters of the dictionary; the ratio is the video frame.

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "engine/runtime/movie.h"
+#include "engine/runtime/text_field_view.h"
 
 namespace swf::render {
 namespace {
@@ -263,23 +264,58 @@ QPainterPath staticTextOutline(const Movie& movie, const format::StaticText& tex
     return out;
 }
 
+namespace {
+
+// The box and content of a field: its definition's, or what scripts made of it.
+struct FieldFrame {
+    bool background = false, border = false;
+    QColor backgroundColor = Qt::white, borderColor = Qt::black;
+};
+
+void drawField(QPainter& p, const Movie& movie, const format::EditText& field, QString content,
+               const FieldFrame& frame, const QTransform& world, const ColorTx& cx);
+
+}  // namespace
+
 void drawEditText(QPainter& p, const Movie& movie, const format::EditText& field,
                   const QTransform& world, const ColorTx& cx) {
+    FieldFrame frame;
+    frame.background = frame.border = field.border;
+    drawField(p, movie, field, fieldText(field.initialText, movie.info.version), frame, world, cx);
+}
+
+void drawTextFieldView(QPainter& p, const Movie& movie, const TextFieldView& view,
+                       const QTransform& world, const ColorTx& cx) {
+    FieldFrame frame;
+    frame.background = view.background;
+    frame.border = view.field.border;
+    const auto& bg = view.backgroundColor;
+    const auto& bc = view.borderColor;
+    frame.backgroundColor = QColor(bg.r, bg.g, bg.b, bg.a);
+    frame.borderColor = QColor(bc.r, bc.g, bc.b, bc.a);
+    drawField(p, movie, view.field, QString::fromStdString(view.text), frame, world, cx);
+}
+
+namespace {
+
+void drawField(QPainter& p, const Movie& movie, const format::EditText& field, QString content,
+               const FieldFrame& frame, const QTransform& world, const ColorTx& cx) {
     const QRectF box(field.bounds.xMin, field.bounds.yMin, field.bounds.xMax - field.bounds.xMin,
                      field.bounds.yMax - field.bounds.yMin);
     p.setTransform(world);
-    if (field.border) {
+    if (frame.background) {
         p.setPen(Qt::NoPen);
-        p.setBrush(cx.apply(QColor(Qt::white)));
+        p.setBrush(cx.apply(frame.backgroundColor));
         p.drawRect(box);
-        QPen pen(cx.apply(QColor(Qt::black)));
+    }
+    if (frame.border) {
+        QPen pen(cx.apply(frame.borderColor));
         pen.setCosmetic(true);
         pen.setWidthF(1);
         p.setPen(pen);
         p.setBrush(Qt::NoBrush);
         p.drawRect(box);
     }
-    QString content = fieldText(field.initialText, movie.info.version);
     if (field.password) content.fill('*');
     std::vector<TextSpan> spans;
     if (field.html) {
@@ -425,5 +461,7 @@ void drawEditText(QPainter& p, const Movie& movie, const format::EditText& field
     }
     p.restore();
 }
+
+}  // namespace
 
 }  // namespace swf::render

@@ -14,7 +14,8 @@ class QPainter;
 
 namespace swf {
 class Movie;
-}
+struct TextFieldView;
+}  // namespace swf
 
 namespace swf::render {
 
@@ -25,6 +26,10 @@ QPainterPath staticTextOutline(const Movie& movie, const format::StaticText& tex
 
 void drawEditText(QPainter& p, const Movie& movie, const format::EditText& field,
                   const QTransform& world, const ColorTx& cx);
+
+// A field as scripts left it (engine/runtime/text_field_view.h).
+void drawTextFieldView(QPainter& p, const Movie& movie, const TextFieldView& view,
+                       const QTransform& world, const ColorTx& cx);
 
 // A field's stored text as characters: UTF-8 from SWF 6, the author's code page before.
 QString fieldText(std::string_view bytes, int swfVersion);

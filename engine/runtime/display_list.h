@@ -38,6 +38,7 @@ private:
 };
 
 struct SpriteState;
+struct TextFieldView;
 
 struct DisplayObject {
     uint16_t characterId = 0;
@@ -53,6 +54,8 @@ struct DisplayObject {
     bool cacheAsBitmap = false;
     std::vector<format::Filter> filters;
     Boxed<SpriteState> sprite;  // a sprite's or button's own display list, once started
+    // A text field's current content (scripts change it): drawn instead of the character.
+    std::shared_ptr<const TextFieldView> textField;
     bool operator==(const DisplayObject&) const = default;
 };
 

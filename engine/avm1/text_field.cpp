@@ -1,0 +1,1164 @@
+// TextField, TextFormat, Selection and TextSnapshot; fields on timelines and made by scripts.
+
+#include "engine/avm1/text_field.h"
+
+#include <QString>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "engine/avm1/vm.h"
+#include "engine/render/text_render.h"
+#include "engine/runtime/movie.h"
+#include "engine/runtime/text_field_view.h"
+
+namespace swf::avm1 {
+
+namespace {
+
+constexpr std::string_view kFocus = "\x01focus";
+
+std::string toCr(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') continue;
+        out.push_back(s[i] == '\n' ? '\r' : s[i]);
+    }
+    return out;
+}
+
+std::string htmlEscape(std::string_view s) {
+    std::string out;
+    for (char c : s) {
+        switch (c) {
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&apos;";
+                break;
+            default:
+                out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::string colorHex(uint32_t c) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "#%06X", c & 0xffffff);
+    return buf;
+}
+
+// Number -> integer the way the player's format code converts: half to even, and anything
+// outside 32 bits (or NaN) becomes the "integer indefinite" -2^31.
+double roundInt(double d) {
+    if (!std::isfinite(d)) return -2147483648.0;
+    const double r = std::nearbyint(d);
+    if (r > 2147483647.0 || r < -2147483648.0) return -2147483648.0;
+    return r;
+}
+
+std::string lower(std::string_view s) { return asciiLower(s); }
+
+format::Rgba rgba(uint32_t c) {
+    return format::Rgba{uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), 255};
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- the field
+
+TextFieldHost::TextFieldHost(TextFields& owner, ClipHost* parent, const DisplayObject& o,
+                             const format::EditText& d, std::string name)
+    : def(d),
+      owner_(owner),
+      parent_(parent),
+      name_(std::move(name)),
+      depth_(o.depth),
+      created_(false),
+      characterId_(o.characterId),
+      placedAt_(o.placedAt) {
+    const int version = owner.swfVersion();
+    const std::string initial = render::fieldText(def.initialText, version).toStdString();
+    if (def.fontId) fmt.font = owner.fontName(*def.fontId);
+    fmt.size = def.height / 20.0;
+    if (def.color) fmt.color = (uint32_t(def.color->r) << 16) | (def.color->g << 8) | def.color->b;
+    static const char* aligns[] = {"left", "right", "center", "justify"};
+    fmt.align = aligns[def.align & 3];
+    fmt.leftMargin = def.leftMargin / 20.0;
+    fmt.rightMargin = def.rightMargin / 20.0;
+    fmt.indent = def.indent / 20.0;
+    fmt.leading = def.leading / 20.0;
+    newFmt = fmt;
+    background = def.border;
+    if (def.autoSize) autoSize = "left";
+    if (def.maxLength) maxChars = *def.maxLength;
+    initialText = initial;
+    if (def.html)
+        setHtmlText(initial);
+    else
+        text = toCr(initial);
+    def.initialText.clear();
+}
+
+TextFieldHost::TextFieldHost(TextFields& owner, ClipHost* parent, std::string name, int depth,
+                             double x, double y, double w, double h)
+    : owner_(owner), parent_(parent), name_(std::move(name)), depth_(depth), created_(true) {
+    auto tw = [](double px) {
+        return static_cast<int32_t>(std::clamp(std::round(px * 20), -1e9, 1e9));
+    };
+    def.bounds = format::Rect{0, tw(w), 0, tw(h)};
+    def.readOnly = true;
+    def.height = 240;
+    own_.depth = depth + 16384;
+    own_.matrix.tx = tw(x);
+    own_.matrix.ty = tw(y);
+}
+
+bool TextFieldHost::matches(const DisplayObject& o) const {
+    return o.depth == depth_ && o.characterId == characterId_ && o.placedAt == placedAt_;
+}
+
+DisplayObject* TextFieldHost::object() const {
+    if (!alive) return nullptr;
+    if (created_) return const_cast<DisplayObject*>(&own_);
+    DisplayList* l = owner_.listOf ? owner_.listOf(parent_) : nullptr;
+    if (!l) return nullptr;
+    auto it = l->objects.find(depth_);
+    if (it == l->objects.end() || !matches(it->second)) return nullptr;
+    return &it->second;
+}
+
+// _x 0, _y 1, _xscale 2, _yscale 3, _alpha 6, _visible 7, _width 8, _height 9, _rotation 10
+std::optional<double> TextFieldHost::property(int index) const {
+    DisplayObject* o = object();
+    if (!o) return std::nullopt;
+    const auto& m = o->matrix;
+    const double xs = std::hypot(m.sx, m.r0), ys = std::hypot(m.sy, m.r1);
+    switch (index) {
+        case 0:
+            return m.tx / 20.0;
+        case 1:
+            return m.ty / 20.0;
+        case 2:
+            return xs * 100;
+        case 3:
+            return ys * 100;
+        case 6:
+            return o->cxform.am / 256.0 * 100;
+        case 7:
+            return o->visible ? 1 : 0;
+        case 8:
+            return (def.bounds.xMax - def.bounds.xMin) * xs / 20.0;
+        case 9:
+            return (def.bounds.yMax - def.bounds.yMin) * ys / 20.0;
+        case 10:
+            return std::atan2(m.r0, m.sx) * 180 / std::numbers::pi;
+        default:
+            return std::nullopt;
+    }
+}
+
+void TextFieldHost::setProperty(int index, double v) {
+    DisplayObject* o = object();
+    if (!o || !std::isfinite(v)) return;
+    auto& m = o->matrix;
+    const double xs = std::hypot(m.sx, m.r0), ys = std::hypot(m.sy, m.r1);
+    const double rot = std::atan2(m.r0, m.sx);
+    auto twips = [](double px) {
+        return static_cast<int32_t>(std::clamp(std::round(px * 20), -2147483648.0, 2147483647.0));
+    };
+    switch (index) {
+        case 0:
+            m.tx = twips(v);
+            break;
+        case 1:
+            m.ty = twips(v);
+            break;
+        case 2:
+        case 3:
+        case 10: {
+            const double nx = index == 2 ? v / 100 : xs, ny = index == 3 ? v / 100 : ys;
+            const double r = index == 10 ? v * std::numbers::pi / 180 : rot;
+            m.sx = nx * std::cos(r);
+            m.r0 = nx * std::sin(r);
+            m.r1 = -ny * std::sin(r);
+            m.sy = ny * std::cos(r);
+            break;
+        }
+        case 6:
+            o->cxform.am = static_cast<int16_t>(std::clamp(v * 2.56, -32768.0, 32767.0));
+            break;
+        case 7:
+            o->visible = v != 0;
+            break;
+        case 8:
+            // A field's width and height size its box; they never scale its text.
+            if (v >= 0 && xs > 0) def.bounds.xMax = def.bounds.xMin + twips(v / xs);
+            break;
+        case 9:
+            if (v >= 0 && ys > 0) def.bounds.yMax = def.bounds.yMin + twips(v / ys);
+            break;
+        default:
+            break;
+    }
+    changed();
+    publish();
+}
+
+void TextFieldHost::setText(std::string_view utf8) {
+    text = toCr(utf8);
+    htmlCurrent = false;
+    fmt = newFmt;
+    changed();
+}
+
+void TextFieldHost::setHtmlText(std::string_view html) {
+    if (!def.html) {
+        setText(html);
+        return;
+    }
+    htmlSource = std::string(html);
+    htmlCurrent = true;
+    const auto spans = render::parseFieldHtml(QString::fromStdString(htmlSource));
+    std::string plain;
+    for (const auto& s : spans) plain += s.text.toStdString();
+    text = toCr(plain);
+    if (!spans.empty()) {
+        const auto& s = spans.front();
+        if (!s.face.isEmpty()) fmt.font = s.face.toStdString();
+        if (s.size > 0) fmt.size = s.size / 20;
+        if (s.color.isValid()) fmt.color = s.color.rgb() & 0xffffff;
+        fmt.bold = s.bold;
+        fmt.italic = s.italic;
+        fmt.underline = s.underline;
+        static const char* aligns[] = {"left", "right", "center", "justify"};
+        if (s.align >= 0 && s.align < 4) fmt.align = aligns[s.align];
+    }
+    changed();
+}
+
+std::string TextFieldHost::htmlText() const {
+    if (!def.html) return text;
+    const FieldFormat& f = fmt;
+    auto num = [](double d) { return numberToString(d); };
+    std::string out;
+    size_t at = 0;
+    std::string align = f.align;
+    for (char& c : align) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const bool textFormat = f.leftMargin || f.rightMargin || f.indent || f.leading ||
+                            f.blockIndent || !f.tabStops.empty();
+    while (true) {
+        const size_t end = text.find('\r', at);
+        const std::string para = text.substr(at, end == std::string::npos ? end : end - at);
+        std::string p;
+        if (textFormat) {
+            p += "<TEXTFORMAT";
+            if (f.leftMargin) p += " LEFTMARGIN=\"" + num(f.leftMargin) + "\"";
+            if (f.rightMargin) p += " RIGHTMARGIN=\"" + num(f.rightMargin) + "\"";
+            if (f.indent) p += " INDENT=\"" + num(f.indent) + "\"";
+            if (f.leading) p += " LEADING=\"" + num(f.leading) + "\"";
+            if (f.blockIndent) p += " BLOCKINDENT=\"" + num(f.blockIndent) + "\"";
+            p += ">";
+        }
+        p += "<P ALIGN=\"" + align + "\"><FONT FACE=\"" + htmlEscape(f.font) + "\" SIZE=\"" +
+             num(f.size) + "\" COLOR=\"" + colorHex(f.color) + "\" LETTERSPACING=\"" +
+             num(f.letterSpacing) + "\" KERNING=\"" + (f.kerning ? "1" : "0") + "\">";
+        std::string inner = htmlEscape(para);
+        if (f.underline) inner = "<U>" + inner + "</U>";
+        if (f.italic) inner = "<I>" + inner + "</I>";
+        if (f.bold) inner = "<B>" + inner + "</B>";
+        if (!f.url.empty())
+            inner = "<A HREF=\"" + htmlEscape(f.url) + "\" TARGET=\"" + htmlEscape(f.target) +
+                    "\">" + inner + "</A>";
+        p += inner + "</FONT></P>";
+        if (textFormat) p += "</TEXTFORMAT>";
+        out += p;
+        if (end == std::string::npos) break;
+        at = end + 1;
+    }
+    return out;
+}
+
+namespace {
+
+// Where a field's variable lives: the object and the property name; null when nowhere.
+Object* bindingTarget(Vm& vm, TextFieldHost& f, std::string& prop) {
+    const std::string& var = f.def.variableName;
+    if (var.empty() || !f.parent()) return nullptr;
+    size_t cut = var.rfind(':');
+    if (cut == std::string::npos) cut = var.rfind('.');
+    if (cut == std::string::npos) {
+        prop = var;
+        return vm.clipObject(f.parent());
+    }
+    prop = var.substr(cut + 1);
+    const std::string path = var.substr(0, cut);
+    if (ClipHost* t = vm.resolveTarget(path, f.parent())) return vm.clipObject(t);
+    // "obj.name": a path through plain objects of the field's timeline.
+    Value cur(vm.clipObject(f.parent()));
+    size_t at = 0;
+    while (at <= path.size()) {
+        const size_t dot = path.find('.', at);
+        const std::string part = path.substr(at, dot == std::string::npos ? dot : dot - at);
+        cur = vm.get(cur, part);
+        if (!cur.isObject()) return nullptr;
+        if (dot == std::string::npos) break;
+        at = dot + 1;
+    }
+    return cur.isObject() ? cur.o : nullptr;
+}
+
+}  // namespace
+
+void TextFieldHost::pullVariable(bool initial) {
+    Vm& vm = owner_.vm();
+    std::string prop;
+    Object* t = bindingTarget(vm, *this, prop);
+    if (!t || prop.empty()) return;
+    // Plain objects are read once, when the binding is made; timelines every time.
+    if (!initial && t->cls != ObjClass::MovieClip) return;
+    const Value v = vm.get(t, prop);
+    if (v.isUndefined()) {
+        // A new binding gives an unset variable the field's first text.
+        if (initial && !initialText.empty()) {
+            vm.set(t, prop, Value(initialText));
+            if (def.html)
+                setHtmlText(initialText);
+            else
+                setText(initialText);
+        }
+        return;
+    }
+    const std::string s = vm.toString(v);
+    if (def.html) {
+        if (!htmlCurrent || s != htmlSource) setHtmlText(s);
+    } else if (toCr(s) != text) {
+        text = toCr(s);
+        changed();
+    }
+}
+
+void TextFieldHost::pushVariable() {
+    Vm& vm = owner_.vm();
+    std::string prop;
+    Object* t = bindingTarget(vm, *this, prop);
+    if (t && !prop.empty()) vm.set(t, prop, Value(def.html && htmlCurrent ? htmlSource : text));
+}
+
+void TextFieldHost::publish() {
+    DisplayObject* o = object();
+    if (dirty_ || !view_) {
+        auto v = std::make_shared<TextFieldView>();
+        v->field = def;
+        v->field.border = def.border;
+        v->background = background;
+        v->backgroundColor = rgba(backgroundColor);
+        v->borderColor = rgba(borderColor);
+        v->field.color = rgba(fmt.color);
+        v->field.height = static_cast<uint16_t>(std::clamp(fmt.size * 20, 0.0, 65535.0));
+        if (fmt.align == "right")
+            v->field.align = 1;
+        else if (fmt.align == "center")
+            v->field.align = 2;
+        else if (fmt.align == "justify")
+            v->field.align = 3;
+        else
+            v->field.align = 0;
+        if (def.html && htmlCurrent) {
+            v->text = htmlSource;
+        } else {
+            v->field.html = false;
+            v->text = text;
+            for (char& c : v->text)
+                if (c == '\r') c = '\n';
+        }
+        view_ = std::move(v);
+        dirty_ = false;
+    }
+    if (o) o->textField = view_;
+    if (!created_ || !owner_.listOf) return;
+    // A created field lives in its parent's display list too, so that it is drawn.
+    DisplayList* l = owner_.listOf(parent_);
+    if (!l) return;
+    auto it = l->objects.find(own_.depth);
+    if (it == l->objects.end() || (it->second.characterId == 0 && it->second.textField)) {
+        DisplayObject& slot = l->objects[own_.depth];
+        slot = own_;
+        slot.textField = view_;
+    }
+}
+
+// ---------------------------------------------------------------- the registry
+
+TextFields::TextFields(Vm& vm) : vm_(vm) {}
+TextFields::~TextFields() = default;
+
+int TextFields::swfVersion() const { return vm_.version(); }
+
+std::string TextFields::fontName(uint16_t fontId) const {
+    if (!movie) return "Times New Roman";
+    const Character* ch = movie->character(fontId);
+    const auto* f = ch ? std::get_if<FontCharacter>(ch) : nullptr;
+    if (!f) return "Times New Roman";
+    std::string n = f->get().font.name;
+    while (!n.empty() && n.back() == '\0') n.pop_back();
+    return n.empty() ? "Times New Roman" : n;
+}
+
+Object* TextFields::objectFor(TextFieldHost* f) {
+    if (!f->scriptObject) {
+        Object* o = vm_.newObject(proto);
+        o->cls = ObjClass::TextField;
+        o->clip = f;
+        f->scriptObject = o;
+        // Every field broadcasts to its listeners, itself first.
+        vm_.defineValue(o, "_listeners", vm_.newArray({Value(o)}), DontEnum);
+    }
+    return f->scriptObject;
+}
+
+TextFieldHost* TextFields::placed(ClipHost* parent, const DisplayObject& o,
+                                  const format::EditText& def) {
+    const auto key =
+        std::make_tuple(static_cast<const ClipHost*>(parent), o.depth, o.characterId, o.placedAt);
+    auto it = placed_.find(key);
+    if (it != placed_.end()) return it->second.get();
+    if (placed_.size() >= 100000) return nullptr;
+    std::string name = o.name.empty() ? "instance" + std::to_string(++instanceCount_) : o.name;
+    auto f = std::make_unique<TextFieldHost>(*this, parent, o, def, std::move(name));
+    TextFieldHost* raw = f.get();
+    placed_.emplace(key, std::move(f));
+    objectFor(raw);
+    raw->pullVariable(true);
+    raw->publish();
+    return raw;
+}
+
+std::vector<ClipHost*> TextFields::childrenOf(ClipHost* parent) {
+    std::vector<ClipHost*> out;
+    if (!parent) return out;
+    if (listOf && movie) {
+        if (DisplayList* l = listOf(parent)) {
+            // Collect first: making a field may run a script that changes the list.
+            std::vector<std::pair<DisplayObject, const format::EditText*>> found;
+            for (auto& [depth, o] : l->objects) {
+                if (o.characterId == 0) continue;
+                const Character* ch = movie->character(o.characterId);
+                const auto* e = ch ? std::get_if<EditTextCharacter>(ch) : nullptr;
+                if (e) found.emplace_back(o, &e->text);
+            }
+            for (auto& [o, def] : found)
+                if (TextFieldHost* f = placed(parent, o, *def)) out.push_back(f);
+        }
+    }
+    for (auto& f : created_)
+        if (f->parent() == parent && f->alive) out.push_back(f.get());
+    return out;
+}
+
+TextFieldHost* TextFields::create(ClipHost* parent, std::string_view name, int depth, double x,
+                                  double y, double w, double h) {
+    if (!parent || created_.size() >= 100000) return nullptr;
+    // The depth is taken from whatever created field held it.
+    for (auto& f : created_)
+        if (f->parent() == parent && f->rawDepth() == depth) {
+            remove(f.get());
+            break;
+        }
+    auto f = std::make_unique<TextFieldHost>(*this, parent, std::string(name), depth, x, y, w, h);
+    TextFieldHost* raw = f.get();
+    created_.push_back(std::move(f));
+    objectFor(raw);
+    raw->publish();
+    return raw;
+}
+
+void TextFields::remove(TextFieldHost* field) {
+    auto it = std::find_if(created_.begin(), created_.end(),
+                           [&](const auto& f) { return f.get() == field; });
+    if (it == created_.end()) return;
+    if (listOf) {
+        if (DisplayList* l = listOf(field->parent())) {
+            auto o = l->objects.find(field->depth());
+            if (o != l->objects.end() && o->second.characterId == 0 && o->second.textField)
+                l->objects.erase(o);
+        }
+    }
+    field->alive = false;
+    if (field->scriptObject) field->scriptObject->clip = nullptr;
+    field->scriptObject = nullptr;
+    gone_.push_back(std::move(*it));
+    created_.erase(it);
+}
+
+void TextFields::parentGone(const ClipHost* parent) {
+    std::vector<TextFieldHost*> dead;
+    for (auto& f : created_)
+        if (f->parent() == parent) dead.push_back(f.get());
+    for (TextFieldHost* f : dead) remove(f);
+    for (auto it = placed_.begin(); it != placed_.end();) {
+        if (it->second->parent() == parent) {
+            TextFieldHost* f = it->second.get();
+            f->alive = false;
+            if (f->scriptObject) f->scriptObject->clip = nullptr;
+            f->scriptObject = nullptr;
+            gone_.push_back(std::move(it->second));
+            it = placed_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void TextFields::sync() {
+    gone_.clear();
+    // Placed fields that left the stage.
+    for (auto it = placed_.begin(); it != placed_.end();) {
+        TextFieldHost* f = it->second.get();
+        if (!f->object()) {
+            f->alive = false;
+            if (f->scriptObject) f->scriptObject->clip = nullptr;
+            f->scriptObject = nullptr;
+            gone_.push_back(std::move(it->second));
+            it = placed_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    // Every timeline's fields, found from the root down.
+    std::vector<ClipHost*> work;
+    if (vm_.root_) work.push_back(vm_.root_);
+    std::vector<TextFieldHost*> fields;
+    for (size_t i = 0; i < work.size() && i < 100000; ++i) {
+        for (ClipHost* c : vm_.childrenOf(work[i])) {
+            if (auto* f = dynamic_cast<TextFieldHost*>(c))
+                fields.push_back(f);
+            else
+                work.push_back(c);
+        }
+    }
+    for (TextFieldHost* f : fields) {
+        if (!f->alive) continue;
+        try {
+            f->pullVariable(false);
+        } catch (...) {
+            // A script's getter failed: the field keeps its text.
+        }
+        f->publish();
+    }
+}
+
+TextFieldHost* textFieldOf(Object* o) {
+    if (!o || o->cls != ObjClass::TextField || !o->clip) return nullptr;
+    return static_cast<TextFieldHost*>(o->clip);
+}
+
+// ---------------------------------------------------------------- TextFormat
+
+namespace {
+
+enum class FmtKind { String, Int, Margin, Color, Bool, Align, Tabs, Number, Display };
+
+struct FmtProp {
+    const char* name;
+    FmtKind kind;
+};
+
+constexpr FmtProp kFmtProps[] = {
+    {"font", FmtKind::String},        {"size", FmtKind::Int},
+    {"color", FmtKind::Color},        {"url", FmtKind::String},
+    {"target", FmtKind::String},      {"bold", FmtKind::Bool},
+    {"italic", FmtKind::Bool},        {"underline", FmtKind::Bool},
+    {"align", FmtKind::Align},        {"leftMargin", FmtKind::Margin},
+    {"rightMargin", FmtKind::Margin}, {"indent", FmtKind::Int},
+    {"leading", FmtKind::Int},        {"blockIndent", FmtKind::Int},
+    {"tabStops", FmtKind::Tabs},      {"bullet", FmtKind::Bool},
+    {"kerning", FmtKind::Bool},       {"letterSpacing", FmtKind::Number},
+    {"display", FmtKind::Display},
+};
+
+std::string slot(std::string_view name) { return "\x01tf_" + std::string(name); }
+
+Value fmtGet(Object* self, const char* name) {
+    if (!self) return {};
+    Property* p = self->findAny(slot(name));
+    return p ? p->value : Value::null();
+}
+
+void fmtStore(Object* self, const char* name, Value v) {
+    self->setOwn(slot(name), slot(name), std::move(v), DontEnum);
+    if (Property* p = self->findAny(slot(name))) p->hidden = true;
+}
+
+Value convertFmt(Vm& vm, FmtKind kind, const Value& v, const Value& old) {
+    if (v.isNullish()) return Value::null();
+    switch (kind) {
+        case FmtKind::String:
+            return Value(vm.toString(v));
+        case FmtKind::Int:
+            return Value(roundInt(vm.toNumber(v)));
+        case FmtKind::Margin: {
+            double d = vm.toNumber(v);
+            if (std::isnan(d) || d < 0) d = 0;
+            return Value(roundInt(d));
+        }
+        case FmtKind::Color:
+            return Value(static_cast<double>(toUint32(vm.toNumber(v))));
+        case FmtKind::Bool:
+            return Value(vm.toBoolean(v));
+        case FmtKind::Align: {
+            const std::string a = lower(vm.toString(v));
+            if (a == "left" || a == "center" || a == "right" || a == "justify") return Value(a);
+            return old;
+        }
+        case FmtKind::Tabs: {
+            if (!v.isObject()) return old;
+            std::vector<Value> out;
+            if (v.o->cls == ObjClass::Array)
+                for (const auto& e : v.o->elems) out.push_back(Value(roundInt(vm.toNumber(e))));
+            return Value(vm.newArray(std::move(out)));
+        }
+        case FmtKind::Number:
+            return Value(vm.toNumber(v));
+        case FmtKind::Display: {
+            const std::string d = lower(vm.toString(v));
+            if (d == "none" || d == "inline" || d == "block") return Value(d);
+            return old;
+        }
+    }
+    return Value::null();
+}
+
+Object* makeFormat(Vm& vm, TextFields& tf) { return vm.newObject(tf.formatProto); }
+
+// A TextFormat object holding every value of f.
+Object* formatObject(Vm& vm, TextFields& tf, const FieldFormat& f) {
+    Object* o = makeFormat(vm, tf);
+    fmtStore(o, "font", Value(f.font));
+    fmtStore(o, "size", Value(f.size));
+    fmtStore(o, "color", Value(static_cast<double>(f.color)));
+    fmtStore(o, "url", Value(f.url));
+    fmtStore(o, "target", Value(f.target));
+    fmtStore(o, "bold", Value(f.bold));
+    fmtStore(o, "italic", Value(f.italic));
+    fmtStore(o, "underline", Value(f.underline));
+    fmtStore(o, "align", Value(f.align));
+    fmtStore(o, "leftMargin", Value(f.leftMargin));
+    fmtStore(o, "rightMargin", Value(f.rightMargin));
+    fmtStore(o, "indent", Value(f.indent));
+    fmtStore(o, "leading", Value(f.leading));
+    fmtStore(o, "blockIndent", Value(f.blockIndent));
+    std::vector<Value> tabs;
+    for (double t : f.tabStops) tabs.push_back(Value(t));
+    fmtStore(o, "tabStops", Value(vm.newArray(std::move(tabs))));
+    fmtStore(o, "bullet", Value(f.bullet));
+    fmtStore(o, "kerning", Value(f.kerning));
+    fmtStore(o, "letterSpacing", Value(f.letterSpacing));
+    fmtStore(o, "display", Value(f.display));
+    return o;
+}
+
+// A format object's set values onto f.
+void applyFormat(Vm& vm, const Value& fv, FieldFormat& f) {
+    if (!fv.isObject()) return;
+    Object* o = fv.o;
+    auto str = [&](const char* n, std::string& out) {
+        Value v = fmtGet(o, n);
+        if (!v.isNull() && !v.isUndefined()) out = vm.toString(v);
+    };
+    auto num = [&](const char* n, double& out) {
+        Value v = fmtGet(o, n);
+        if (v.isNumber()) out = v.n;
+    };
+    auto flag = [&](const char* n, bool& out) {
+        Value v = fmtGet(o, n);
+        if (v.isBool()) out = v.b;
+    };
+    str("font", f.font);
+    num("size", f.size);
+    if (Value c = fmtGet(o, "color"); c.isNumber()) f.color = static_cast<uint32_t>(c.n);
+    str("url", f.url);
+    str("target", f.target);
+    flag("bold", f.bold);
+    flag("italic", f.italic);
+    flag("underline", f.underline);
+    str("align", f.align);
+    num("leftMargin", f.leftMargin);
+    num("rightMargin", f.rightMargin);
+    num("indent", f.indent);
+    num("leading", f.leading);
+    num("blockIndent", f.blockIndent);
+    if (Value t = fmtGet(o, "tabStops"); t.isObject() && t.o->cls == ObjClass::Array) {
+        f.tabStops.clear();
+        for (const auto& e : t.o->elems) f.tabStops.push_back(vm.toNumber(e));
+    }
+    flag("bullet", f.bullet);
+    flag("kerning", f.kerning);
+    num("letterSpacing", f.letterSpacing);
+    str("display", f.display);
+}
+
+void addAccessor(Vm& vm, Object* o, std::string_view name, NativeFn get, NativeFn set,
+                 uint8_t flags = 0) {
+    Property& p = o->setOwn(name, vm.key(name), Value(), flags);
+    p.getter = vm.newMethod(std::move(get));
+    p.setter = vm.newMethod(std::move(set));
+}
+
+// ---------------------------------------------------------------- focus
+
+Value focusOf(Vm& vm) {
+    Property* p = vm.global->findAny(kFocus);
+    if (!p || !p->value.isObject()) return Value::null();
+    Object* o = p->value.o;
+    if ((o->cls == ObjClass::MovieClip || o->cls == ObjClass::TextField) && !o->clip)
+        return Value::null();
+    return p->value;
+}
+
+void storeFocus(Vm& vm, Value v) {
+    vm.global->setOwn(kFocus, kFocus, std::move(v), DontEnum);
+    if (Property* p = vm.global->findAny(kFocus)) p->hidden = true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- installation
+
+void installTextBuiltins(Vm& vm) {
+    auto tfs = std::make_shared<TextFields>(vm);
+    vm.textFields = tfs;
+    TextFields* reg = tfs.get();
+    Object* g = vm.global;
+    const int version = vm.version();
+
+    // ---- TextFormat
+    Object* fproto = vm.newObject();
+    reg->formatProto = fproto;
+    Object* fctor = vm.newFunction(
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (!self) return {};
+            static const char* order[] = {"font",        "size",   "color",  "bold",  "italic",
+                                          "underline",   "url",    "target", "align", "leftMargin",
+                                          "rightMargin", "indent", "leading"};
+            for (const auto& p : kFmtProps) fmtStore(self, p.name, Value::null());
+            for (size_t i = 0; i < a.size() && i < 13; ++i) {
+                for (const auto& p : kFmtProps)
+                    if (std::string_view(p.name) == order[i])
+                        fmtStore(self, p.name, convertFmt(vm, p.kind, a[i], Value::null()));
+            }
+            return {};
+        },
+        fproto);
+    vm.defineValue(g, "TextFormat", fctor);
+    for (const auto& prop : kFmtProps) {
+        const char* name = prop.name;
+        const FmtKind kind = prop.kind;
+        addAccessor(
+            vm, fproto, name,
+            [name](Vm&, Object* self, Args&) -> Value {
+                Value v = fmtGet(self, name);
+                return v;
+            },
+            [name, kind](Vm& vm, Object* self, Args& a) -> Value {
+                if (!self) return {};
+                fmtStore(self, name, convertFmt(vm, kind, arg(a, 0), fmtGet(self, name)));
+                return {};
+            });
+    }
+    vm.defineMethod(fproto, "getTextExtent", [](Vm& vm, Object* self, Args& a) -> Value {
+        // An estimate from the format's size: the exact metrics need the text engine.
+        const std::string s = vm.toString(arg(a, 0));
+        Value sz = fmtGet(self, "size");
+        const double size = sz.isNumber() ? sz.n : 12;
+        const double w = std::round(utf8Length(s) * size * 0.5);
+        const double h = std::round(size * 1.15);
+        Object* r = vm.newObject();
+        vm.set(r, "ascent", Value(std::round(size * 0.9)));
+        vm.set(r, "descent", Value(std::round(size * 0.25)));
+        vm.set(r, "width", Value(w));
+        vm.set(r, "height", Value(h));
+        vm.set(r, "textFieldWidth", Value(w + 4));
+        vm.set(r, "textFieldHeight", Value(h + 4));
+        return Value(r);
+    });
+
+    // ---- TextField
+    Object* proto = vm.newObject();
+    reg->proto = proto;
+    Object* ctor = vm.newFunction([](Vm&, Object*, Args&) -> Value { return {}; }, proto);
+    vm.defineValue(g, "TextField", ctor);
+    vm.defineMethod(ctor, "getFontList", [](Vm& vm, Object*, Args&) -> Value {
+        return Value(vm.newArray({Value("_sans"), Value("_serif"), Value("_typewriter"),
+                                  Value("Times New Roman"), Value("Arial")}));
+    });
+
+    using Getter = std::function<Value(Vm&, TextFieldHost&)>;
+    using Setter = std::function<void(Vm&, TextFieldHost&, const Value&)>;
+    auto prop = [&](const char* name, Getter get, Setter set) {
+        addAccessor(
+            vm, proto, name,
+            [get](Vm& vm, Object* self, Args&) -> Value {
+                TextFieldHost* f = textFieldOf(self);
+                return f ? get(vm, *f) : Value();
+            },
+            [set](Vm& vm, Object* self, Args& a) -> Value {
+                TextFieldHost* f = textFieldOf(self);
+                if (f && set) {
+                    set(vm, *f, arg(a, 0));
+                    f->publish();
+                }
+                return {};
+            });
+    };
+    auto flagProp = [&](const char* name, bool format::EditText::*member, bool invert = false) {
+        prop(
+            name,
+            [member, invert](Vm&, TextFieldHost& f) { return Value((f.def.*member) != invert); },
+            [member, invert](Vm& vm, TextFieldHost& f, const Value& v) {
+                f.def.*member = vm.toBoolean(v) != invert;
+                f.changed();
+            });
+    };
+    // Inserted in reverse: for..in lists the newest first.
+    if (version >= 8) {
+        prop(
+            "gridFitType", [](Vm&, TextFieldHost&) { return Value("pixel"); },
+            [](Vm&, TextFieldHost&, const Value&) {});
+        prop(
+            "antiAliasType", [](Vm&, TextFieldHost&) { return Value("normal"); },
+            [](Vm&, TextFieldHost&, const Value&) {});
+        prop(
+            "thickness", [](Vm&, TextFieldHost&) { return Value(0); },
+            [](Vm&, TextFieldHost&, const Value&) {});
+        prop(
+            "sharpness", [](Vm&, TextFieldHost&) { return Value(0); },
+            [](Vm&, TextFieldHost&, const Value&) {});
+        prop(
+            "filters", [](Vm& vm, TextFieldHost&) { return Value(vm.newArray()); },
+            [](Vm&, TextFieldHost&, const Value&) {});
+    } else {
+        for (const char* n : {"gridFitType", "antiAliasType", "thickness", "sharpness", "filters"})
+            proto->setOwn(n, vm.key(n), Value(), 0);
+    }
+    prop(
+        "scroll", [](Vm&, TextFieldHost&) { return Value(1); },
+        [](Vm&, TextFieldHost&, const Value&) {});
+    prop(
+        "maxscroll", [](Vm&, TextFieldHost&) { return Value(1); },
+        [](Vm&, TextFieldHost&, const Value&) {});
+    auto colorProp = [&](const char* name, uint32_t TextFieldHost::*member) {
+        prop(
+            name, [member](Vm&, TextFieldHost& f) { return Value(double(f.*member)); },
+            [member](Vm& vm, TextFieldHost& f, const Value& v) {
+                f.*member = toUint32(vm.toNumber(v)) & 0xffffff;
+                f.changed();
+            });
+    };
+    colorProp("borderColor", &TextFieldHost::borderColor);
+    colorProp("backgroundColor", &TextFieldHost::backgroundColor);
+    prop(
+        "textColor", [](Vm&, TextFieldHost& f) { return Value(double(f.newFmt.color)); },
+        [](Vm& vm, TextFieldHost& f, const Value& v) {
+            const uint32_t c = toUint32(vm.toNumber(v)) & 0xffffff;
+            f.fmt.color = f.newFmt.color = c;
+            f.changed();
+        });
+    prop(
+        "tabIndex", [](Vm&, TextFieldHost& f) { return f.tabIndex; },
+        [](Vm&, TextFieldHost& f, const Value& v) { f.tabIndex = v; });
+    prop(
+        "autoSize", [](Vm&, TextFieldHost& f) { return Value(f.autoSize); },
+        [](Vm& vm, TextFieldHost& f, const Value& v) {
+            if (v.isBool()) {
+                f.autoSize = v.b ? "left" : "none";
+            } else {
+                const std::string s = lower(vm.toString(v));
+                f.autoSize = (s == "left" || s == "right" || s == "center") ? s : "none";
+            }
+            f.changed();
+        });
+    prop(
+        "text",
+        [](Vm&, TextFieldHost& f) {
+            f.pullVariable(false);
+            return Value(f.text);
+        },
+        [](Vm& vm, TextFieldHost& f, const Value& v) {
+            f.setText(vm.toString(v));
+            f.pushVariable();
+        });
+    prop(
+        "type", [](Vm&, TextFieldHost& f) { return Value(f.def.readOnly ? "dynamic" : "input"); },
+        [](Vm& vm, TextFieldHost& f, const Value& v) {
+            const std::string s = lower(vm.toString(v));
+            if (s == "input") f.def.readOnly = false;
+            if (s == "dynamic") f.def.readOnly = true;
+        });
+    prop(
+        "htmlText",
+        [](Vm&, TextFieldHost& f) {
+            f.pullVariable(false);
+            return Value(f.htmlText());
+        },
+        [](Vm& vm, TextFieldHost& f, const Value& v) {
+            f.setHtmlText(vm.toString(v));
+            f.pushVariable();
+        });
+    prop(
+        "variable",
+        [](Vm&, TextFieldHost& f) {
+            return f.def.variableName.empty() ? Value::null() : Value(f.def.variableName);
+        },
+        [](Vm& vm, TextFieldHost& f, const Value& v) {
+            f.def.variableName = v.isNullish() ? std::string() : vm.toString(v);
+            f.pullVariable(true);
+        });
+    prop(
+        "hscroll", [](Vm&, TextFieldHost&) { return Value(0); },
+        [](Vm&, TextFieldHost&, const Value&) {});
+    prop(
+        "maxhscroll", [](Vm&, TextFieldHost&) { return Value(0); },
+        [](Vm&, TextFieldHost&, const Value&) {});
+    prop(
+        "maxChars",
+        [](Vm&, TextFieldHost& f) { return f.maxChars ? Value(*f.maxChars) : Value::null(); },
+        [](Vm& vm, TextFieldHost& f, const Value& v) {
+            const double d = vm.toNumber(v);
+            if (v.isNullish() || std::isnan(d) || d <= 0)
+                f.maxChars.reset();
+            else
+                f.maxChars = std::floor(d);
+        });
+    flagProp("embedFonts", &format::EditText::useOutlines);
+    prop(
+        "html", [](Vm&, TextFieldHost& f) { return Value(f.def.html); },
+        [](Vm& vm, TextFieldHost& f, const Value& v) {
+            f.def.html = vm.toBoolean(v);
+            f.changed();
+        });
+    flagProp("border", &format::EditText::border);
+    prop(
+        "background", [](Vm&, TextFieldHost& f) { return Value(f.background); },
+        [](Vm& vm, TextFieldHost& f, const Value& v) {
+            f.background = vm.toBoolean(v);
+            f.changed();
+        });
+    flagProp("wordWrap", &format::EditText::wordWrap);
+    flagProp("password", &format::EditText::password);
+    flagProp("multiline", &format::EditText::multiline);
+    flagProp("selectable", &format::EditText::noSelect, true);
+    prop(
+        "length", [](Vm&, TextFieldHost& f) { return Value(utf8Length(f.text)); },
+        [](Vm&, TextFieldHost&, const Value&) {});
+    prop(
+        "bottomScroll",
+        [](Vm&, TextFieldHost& f) {
+            return Value(1 + static_cast<int>(std::count(f.text.begin(), f.text.end(), '\r')));
+        },
+        [](Vm&, TextFieldHost&, const Value&) {});
+    prop(
+        "textWidth",
+        [](Vm&, TextFieldHost& f) {
+            // Estimated from the size: half an em a character on the longest line.
+            size_t longest = 0, cur = 0;
+            for (char32_t c : utf8Decode(f.text)) {
+                cur = c == '\r' ? 0 : cur + 1;
+                longest = std::max(longest, cur);
+            }
+            return Value(std::round(longest * f.fmt.size * 0.5));
+        },
+        [](Vm&, TextFieldHost&, const Value&) {});
+    prop(
+        "textHeight",
+        [](Vm&, TextFieldHost& f) {
+            if (f.text.empty()) return Value(0);
+            const int lines = 1 + static_cast<int>(std::count(f.text.begin(), f.text.end(), '\r'));
+            return Value(std::round(lines * (f.fmt.size * 1.15 + f.fmt.leading)));
+        },
+        [](Vm&, TextFieldHost&, const Value&) {});
+    prop(
+        "restrict",
+        [](Vm&, TextFieldHost& f) { return f.restrict ? Value(*f.restrict) : Value::null(); },
+        [](Vm& vm, TextFieldHost& f, const Value& v) {
+            if (v.isNullish())
+                f.restrict.reset();
+            else
+                f.restrict = vm.toString(v);
+        });
+    prop(
+        "condenseWhite", [](Vm&, TextFieldHost& f) { return Value(f.condenseWhite); },
+        [](Vm& vm, TextFieldHost& f, const Value& v) { f.condenseWhite = vm.toBoolean(v); });
+    prop(
+        "mouseWheelEnabled", [](Vm&, TextFieldHost& f) { return Value(f.mouseWheelEnabled); },
+        [](Vm& vm, TextFieldHost& f, const Value& v) { f.mouseWheelEnabled = vm.toBoolean(v); });
+    prop(
+        "styleSheet", [](Vm&, TextFieldHost&) { return Value(); },
+        [](Vm&, TextFieldHost&, const Value&) {});
+
+    vm.defineMethod(proto, "getDepth", [](Vm&, Object* self, Args&) -> Value {
+        TextFieldHost* f = textFieldOf(self);
+        return f ? Value(f->depth() - 16384) : Value();
+    });
+    vm.defineMethod(proto, "removeTextField", [reg](Vm&, Object* self, Args&) -> Value {
+        if (TextFieldHost* f = textFieldOf(self)) reg->remove(f);
+        return {};
+    });
+    vm.defineMethod(proto, "getTextFormat", [reg](Vm& vm, Object* self, Args&) -> Value {
+        TextFieldHost* f = textFieldOf(self);
+        if (!f) return {};
+        if (f->text.empty()) {
+            Object* o = makeFormat(vm, *reg);
+            for (const auto& p : kFmtProps) fmtStore(o, p.name, Value::null());
+            fmtStore(o, "display", Value("block"));
+            return Value(o);
+        }
+        return Value(formatObject(vm, *reg, f->fmt));
+    });
+    vm.defineMethod(proto, "getNewTextFormat", [reg](Vm& vm, Object* self, Args&) -> Value {
+        TextFieldHost* f = textFieldOf(self);
+        return f ? Value(formatObject(vm, *reg, f->newFmt)) : Value();
+    });
+    vm.defineMethod(proto, "setTextFormat", [](Vm& vm, Object* self, Args& a) -> Value {
+        TextFieldHost* f = textFieldOf(self);
+        if (!f || a.empty()) return {};
+        applyFormat(vm, a.back(), f->fmt);
+        f->changed();
+        f->publish();
+        return {};
+    });
+    vm.defineMethod(proto, "setNewTextFormat", [](Vm& vm, Object* self, Args& a) -> Value {
+        TextFieldHost* f = textFieldOf(self);
+        if (f) applyFormat(vm, arg(a, 0), f->newFmt);
+        return {};
+    });
+    vm.defineMethod(proto, "replaceSel", [](Vm& vm, Object* self, Args& a) -> Value {
+        TextFieldHost* f = textFieldOf(self);
+        if (!f) return {};
+        f->setText(f->text + vm.toString(arg(a, 0)));
+        f->publish();
+        return {};
+    });
+    if (version >= 7)
+        vm.defineMethod(proto, "replaceText", [](Vm& vm, Object* self, Args& a) -> Value {
+            TextFieldHost* f = textFieldOf(self);
+            if (!f || a.size() < 3) return {};
+            const std::u32string s = utf8Decode(f->text);
+            const double b = vm.toNumber(a[0]), e = vm.toNumber(a[1]);
+            if (std::isnan(b) || std::isnan(e) || b < 0 || e < b) return {};
+            const size_t bi = std::min<size_t>(static_cast<size_t>(b), s.size());
+            const size_t ei = std::min<size_t>(static_cast<size_t>(e), s.size());
+            const std::string out =
+                utf8Encode(s.substr(0, bi)) + vm.toString(a[2]) + utf8Encode(s.substr(ei));
+            f->text = out;
+            f->changed();
+            f->publish();
+            return {};
+        });
+    // Every field broadcasts onChanged/onScroller to its listeners, itself first.
+    for (const char* m : {"addListener", "removeListener", "broadcastMessage"}) {
+        Value bc = vm.get(g, "AsBroadcaster");
+        if (bc.isObject()) vm.defineValue(proto, m, vm.get(bc.o, m), DontEnum);
+    }
+
+    // ---- MovieClip.createTextField, getTextSnapshot
+    vm.defineMethod(vm.clipProto, "createTextField", [reg](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self || self->cls != ObjClass::MovieClip || !self->clip || a.size() < 6) return {};
+        auto n = [&](size_t i) {
+            const double d = vm.toNumber(a[i]);
+            return std::isfinite(d) ? d : 0.0;
+        };
+        TextFieldHost* f = reg->create(self->clip, vm.toString(a[0]), toInt32(vm.toNumber(a[1])),
+                                       n(2), n(3), n(4), n(5));
+        if (!f) return {};
+        Object* o = reg->objectFor(f);
+        return vm.version() >= 8 ? Value(o) : Value();
+    });
+
+    // ---- TextSnapshot (static text search): an empty snapshot
+    Object* sproto = vm.newObject();
+    Object* sctor = vm.newFunction([](Vm&, Object*, Args&) -> Value { return {}; }, sproto);
+    vm.defineValue(g, "TextSnapshot", sctor, DontEnum);
+    vm.defineMethod(sproto, "getCount", [](Vm&, Object*, Args&) -> Value { return Value(0); });
+    vm.defineMethod(sproto, "findText", [](Vm&, Object*, Args&) -> Value { return Value(-1); });
+    vm.defineMethod(sproto, "getText", [](Vm&, Object*, Args&) -> Value { return Value(""); });
+    vm.defineMethod(sproto, "getSelected",
+                    [](Vm&, Object*, Args&) -> Value { return Value(false); });
+    vm.defineMethod(sproto, "getSelectedText",
+                    [](Vm&, Object*, Args&) -> Value { return Value(""); });
+    vm.defineMethod(sproto, "setSelected", [](Vm&, Object*, Args&) -> Value { return {}; });
+    vm.defineMethod(sproto, "setSelectColor", [](Vm&, Object*, Args&) -> Value { return {}; });
+    vm.defineMethod(sproto, "hitTestTextNearPos",
+                    [](Vm&, Object*, Args&) -> Value { return Value(-1); });
+    vm.defineMethod(vm.clipProto, "getTextSnapshot",
+                    [sproto](Vm& vm, Object* self, Args&) -> Value {
+                        if (!self || self->cls != ObjClass::MovieClip) return {};
+                        return Value(vm.newObject(sproto));
+                    });
+
+    // ---- Selection
+    Object* sel = vm.newObject();
+    vm.defineValue(g, "Selection", sel);
+    Value bcv = vm.get(g, "AsBroadcaster");
+    if (bcv.isObject()) {
+        for (const char* m : {"addListener", "removeListener", "broadcastMessage"})
+            vm.defineValue(sel, m, vm.get(bcv.o, m), DontEnum);
+        vm.defineValue(sel, "_listeners", vm.newArray(), DontEnum);
+    }
+    vm.defineMethod(sel, "getFocus", [](Vm& vm, Object*, Args&) -> Value {
+        Value f = focusOf(vm);
+        if (!f.isObject()) return Value::null();
+        return Value(vm.toString(f));
+    });
+    vm.defineMethod(sel, "setFocus", [sel](Vm& vm, Object*, Args& a) -> Value {
+        Value target = arg(a, 0);
+        if (target.isString()) {
+            ClipHost* c = vm.resolveTarget(target.s, vm.root_);
+            target = c ? Value(vm.clipObject(c)) : Value::null();
+        }
+        if (!target.isNullish() && !(target.isObject() && (target.o->cls == ObjClass::MovieClip ||
+                                                           target.o->cls == ObjClass::TextField)))
+            return Value(false);
+        if (target.isObject() && target.o->cls == ObjClass::MovieClip) {
+            // Clips take the focus when they ask for it or act as buttons.
+            bool focusable = vm.toBoolean(vm.get(target.o, "focusEnabled"));
+            for (const char* h : {"onPress", "onRelease", "onReleaseOutside", "onRollOver",
+                                  "onRollOut", "onDragOver", "onDragOut"})
+                focusable = focusable || vm.get(target.o, h).isObject();
+            if (!focusable) return Value(false);
+        }
+        if (TextFieldHost* f = textFieldOf(target.isObject() ? target.o : nullptr))
+            if (f->def.readOnly && f->def.noSelect) return Value(false);
+        const Value old = focusOf(vm);
+        Value now = target.isObject() ? target : Value::null();
+        if (vm.strictEquals(old, now)) return Value(true);
+        storeFocus(vm, now);
+        if (old.isObject()) vm.callMethod(old, "onKillFocus", {now});
+        if (now.isObject()) vm.callMethod(now, "onSetFocus", {old});
+        vm.callMethod(Value(sel), "broadcastMessage", {Value("onSetFocus"), old, now});
+        return Value(true);
+    });
+    auto index = [](Vm& vm, Object*, Args&) -> Value {
+        const Value f = focusOf(vm);
+        return Value(f.isObject() && f.o->cls == ObjClass::TextField ? 0 : -1);
+    };
+    vm.defineMethod(sel, "getBeginIndex", index);
+    vm.defineMethod(sel, "getEndIndex", index);
+    vm.defineMethod(sel, "getCaretIndex", index);
+    vm.defineMethod(sel, "setSelection", [](Vm&, Object*, Args&) -> Value { return {}; });
+}
+
+}  // namespace swf::avm1

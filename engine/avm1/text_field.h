@@ -1,0 +1,157 @@
+#pragma once
+// Text fields as scripts see them: DefineEditText instances placed by timelines and fields
+// made by createTextField, their TextField objects, variable binding, TextFormat, Selection
+// and TextSnapshot. Each field hands the renderer a TextFieldView of its current content.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "engine/avm1/host.h"
+#include "engine/avm1/value.h"
+#include "engine/format/text.h"
+#include "engine/runtime/display_list.h"
+
+namespace swf {
+class Movie;
+}
+
+namespace swf::avm1 {
+
+class Vm;
+class Object;
+class TextFields;
+
+// A complete text format (the field's own and its "new text" format).
+struct FieldFormat {
+    std::string font = "Times New Roman";
+    double size = 12;  // pixels
+    uint32_t color = 0;
+    bool bold = false, italic = false, underline = false, bullet = false, kerning = false;
+    std::string url, target, align = "left", display = "block";
+    double leftMargin = 0, rightMargin = 0, indent = 0, leading = 0, blockIndent = 0;
+    double letterSpacing = 0;
+    std::vector<double> tabStops;
+};
+
+class TextFieldHost : public ClipHost {
+public:
+    // A field a timeline placed (o is its display object there).
+    TextFieldHost(TextFields& owner, ClipHost* parent, const DisplayObject& o,
+                  const format::EditText& def, std::string name);
+    // A field createTextField made: at (x, y), w x h pixels.
+    TextFieldHost(TextFields& owner, ClipHost* parent, std::string name, int depth, double x,
+                  double y, double w, double h);
+
+    int currentFrame() const override { return 0; }
+    int totalFrames() const override { return 1; }
+    bool isPlaying() const override { return false; }
+    void play() override {}
+    void stop() override {}
+    void gotoFrame(int, bool) override {}
+    std::optional<int> labelFrame(std::string_view) const override { return std::nullopt; }
+    std::string name() const override { return name_; }
+    void setName(std::string_view n) override { name_ = std::string(n); }
+    ClipHost* parent() const override { return parent_; }
+    int depth() const override { return created_ ? depth_ + 16384 : depth_; }
+    std::optional<double> property(int index) const override;
+    void setProperty(int index, double v) override;
+
+    // The display object behind the field (a placed one's in its parent's list; a created one's
+    // own copy); null once a placed field left the stage.
+    DisplayObject* object() const;
+    bool matches(const DisplayObject& o) const;
+    bool created() const { return created_; }
+    int rawDepth() const { return depth_; }
+
+    // ---- state scripts read and write
+    format::EditText def;     // layout and flags; bounds in twips
+    std::string text;         // UTF-8, paragraphs end in "\r"
+    std::string htmlSource;   // what htmlText was set to, drawn while it is current
+    std::string initialText;  // the definition's, UTF-8
+    bool htmlCurrent = false;
+    FieldFormat fmt;     // of the content
+    FieldFormat newFmt;  // getNewTextFormat / setNewTextFormat
+    bool background = false;
+    uint32_t backgroundColor = 0xffffff, borderColor = 0;
+    std::string autoSize = "none";
+    std::optional<double> maxChars;
+    std::optional<std::string> restrict;
+    bool condenseWhite = false, mouseWheelEnabled = true;
+    Value tabIndex;
+    bool alive = true;
+
+    void setText(std::string_view utf8);      // as `text =` does (newlines become "\r")
+    void setHtmlText(std::string_view html);  // as `htmlText =` does
+    std::string htmlText() const;             // as Flash writes it back
+    // Variable binding: reads the bound variable into the text (clips only unless initial),
+    // or writes the text to it.
+    void pullVariable(bool initial);
+    void pushVariable();
+    void changed() { dirty_ = true; }
+    // Puts the current view into the display object (and a created field into its parent's
+    // display list).
+    void publish();
+
+private:
+    friend class TextFields;
+    TextFields& owner_;
+    ClipHost* parent_;
+    std::string name_;
+    int depth_;
+    bool created_;
+    uint16_t characterId_ = 0;
+    int placedAt_ = 0;
+    DisplayObject own_;  // a created field's display object
+    bool dirty_ = true;
+    std::shared_ptr<const TextFieldView> view_;
+};
+
+class TextFields {
+public:
+    explicit TextFields(Vm& vm);
+    ~TextFields();
+
+    // Set by the player's script runner: display lists of timelines, the movie's characters.
+    std::function<DisplayList*(const ClipHost*)> listOf;
+    const Movie* movie = nullptr;
+
+    Vm& vm() { return vm_; }
+    Object* proto = nullptr;        // TextField.prototype
+    Object* formatProto = nullptr;  // TextFormat.prototype
+
+    // The fields below parent (found in its display list, or created there).
+    std::vector<ClipHost*> childrenOf(ClipHost* parent);
+    TextFieldHost* create(ClipHost* parent, std::string_view name, int depth, double x, double y,
+                          double w, double h);
+    void remove(TextFieldHost* field);
+    // A timeline went away: so do the fields on it.
+    void parentGone(const ClipHost* parent);
+    // After the player moved: fields found or gone, bound variables read, views published.
+    void sync();
+    Object* objectFor(TextFieldHost* field);
+
+    int swfVersion() const;
+    std::string fontName(uint16_t fontId) const;
+
+private:
+    TextFieldHost* placed(ClipHost* parent, const DisplayObject& o, const format::EditText& def);
+    Vm& vm_;
+    std::map<std::tuple<const ClipHost*, int, uint16_t, int>, std::unique_ptr<TextFieldHost>>
+        placed_;
+    std::vector<std::unique_ptr<TextFieldHost>> created_;
+    std::vector<std::unique_ptr<TextFieldHost>> gone_;
+    int instanceCount_ = 0;
+};
+
+// The field behind a TextField object; null for anything else.
+TextFieldHost* textFieldOf(Object* o);
+
+void installTextBuiltins(Vm& vm);
+
+}  // namespace swf::avm1
