@@ -3,6 +3,7 @@
 // Everything the windows and lanfeng-cli need goes through this header.
 
 #include <QColor>
+#include <QPointF>
 #include <QRect>
 #include <cstdint>
 #include <functional>
@@ -111,6 +112,19 @@ public:
     // A button of the movie changed state: its sound for that change (if any) starts.
     void buttonSound(uint16_t buttonId, ButtonTransition transition);
     bool hasSound() const;  // the movie defines any sound or stream sound
+
+    // Mouse and keyboard, at a point of the stage in pixels (stage coordinates, as _xmouse
+    // reads them on the root): buttons, clip events, listeners.
+    void mouseMove(double x, double y);
+    void mouseDown(double x, double y);
+    void mouseUp(double x, double y);
+    // Flash key codes (Key.LEFT = 37 ...) and the character the key typed, if any.
+    void keyDown(int code, char32_t character = 0);
+    void keyUp(int code);
+    // The stage point under a point of a viewport drawn with mode (render's mapping reversed).
+    QPointF stagePoint(const QRect& viewport, ScaleMode mode, const QPointF& at) const;
+    // Something that takes clicks is under the mouse (a hand cursor's cue).
+    bool mouseOverButton() const;
 
 private:
     std::shared_ptr<const Movie> movie_;

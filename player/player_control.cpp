@@ -3,8 +3,10 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLoggingCategory>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
 
@@ -28,6 +30,7 @@ PlayerControl::PlayerControl(QWidget* parent) : QWidget(parent) {
     setAcceptDrops(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);  // roll-overs need moves without a button held
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &PlayerControl::clockTick);
@@ -71,10 +74,9 @@ void PlayerControl::setMovie(const QString& path) {
             audio_->setPlayer(player_.get());
             audio_->setMuted(!isVisible());
         }
-        if (playOnLoad)
-            player_->play();
-        else
-            player_->stop();
+        // Playing on load is how a player starts; a stop() in the first frame's script has
+        // already had its say and is kept.
+        if (!playOnLoad) player_->stop();
         restartClock();
     }
     update();
@@ -224,6 +226,115 @@ void PlayerControl::showEvent(QShowEvent*) {
 void PlayerControl::hideEvent(QHideEvent*) {
     // A hidden control stays silent.
     if (audio_) audio_->setMuted(true);
+}
+
+QPointF PlayerControl::stagePoint(const QPointF& at) const {
+    return player_ ? player_->stagePoint(rect(), scale_, at) : QPointF();
+}
+
+void PlayerControl::afterInput() {
+    if (!player_) return;
+    if (player_->isPlaying() && !timer_.isActive()) restartClock();
+    setCursor(player_->mouseOverButton() ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    update();
+}
+
+void PlayerControl::mousePressEvent(QMouseEvent* event) {
+    if (!player_ || event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
+    const QPointF p = stagePoint(event->position());
+    player_->mouseDown(p.x(), p.y());
+    afterInput();
+}
+
+void PlayerControl::mouseMoveEvent(QMouseEvent* event) {
+    if (!player_) return QWidget::mouseMoveEvent(event);
+    const QPointF p = stagePoint(event->position());
+    player_->mouseMove(p.x(), p.y());
+    afterInput();
+}
+
+void PlayerControl::mouseReleaseEvent(QMouseEvent* event) {
+    if (!player_ || event->button() != Qt::LeftButton) return QWidget::mouseReleaseEvent(event);
+    const QPointF p = stagePoint(event->position());
+    player_->mouseUp(p.x(), p.y());
+    afterInput();
+}
+
+namespace {
+
+// Qt's key to the Flash Player's key code (Key.getCode); 0 for keys it has none for.
+int flashKeyCode(const QKeyEvent* e) {
+    const int k = e->key();
+    if (k >= Qt::Key_A && k <= Qt::Key_Z) return k;  // 65..90 in both
+    if (k >= Qt::Key_0 && k <= Qt::Key_9) return k;  // 48..57
+    if (k >= Qt::Key_F1 && k <= Qt::Key_F12) return 112 + (k - Qt::Key_F1);
+    switch (k) {
+        case Qt::Key_Backspace:
+            return 8;
+        case Qt::Key_Tab:
+            return 9;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return 13;
+        case Qt::Key_Shift:
+            return 16;
+        case Qt::Key_Control:
+            return 17;
+        case Qt::Key_Alt:
+            return 18;
+        case Qt::Key_CapsLock:
+            return 20;
+        case Qt::Key_Escape:
+            return 27;
+        case Qt::Key_Space:
+            return 32;
+        case Qt::Key_PageUp:
+            return 33;
+        case Qt::Key_PageDown:
+            return 34;
+        case Qt::Key_End:
+            return 35;
+        case Qt::Key_Home:
+            return 36;
+        case Qt::Key_Left:
+            return 37;
+        case Qt::Key_Up:
+            return 38;
+        case Qt::Key_Right:
+            return 39;
+        case Qt::Key_Down:
+            return 40;
+        case Qt::Key_Insert:
+            return 45;
+        case Qt::Key_Delete:
+            return 46;
+        default:
+            break;
+    }
+    const QString t = e->text();
+    return t.isEmpty() ? 0 : t.at(0).toUpper().unicode();
+}
+
+}  // namespace
+
+void PlayerControl::keyPressEvent(QKeyEvent* event) {
+    const int code = flashKeyCode(event);
+    if (player_ && code) {
+        const QString t = event->text();
+        const char32_t ch = t.isEmpty() ? 0 : t.toUcs4().value(0);
+        player_->keyDown(code, ch);
+        afterInput();
+    }
+    QWidget::keyPressEvent(event);  // the windows' own keys still reach them
+}
+
+void PlayerControl::keyReleaseEvent(QKeyEvent* event) {
+    const int code = flashKeyCode(event);
+    if (player_ && code && !event->isAutoRepeat()) {
+        player_->keyUp(code);
+        afterInput();
+    }
+    QWidget::keyReleaseEvent(event);
 }
 
 void PlayerControl::dragEnterEvent(QDragEnterEvent* event) {

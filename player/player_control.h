@@ -66,6 +66,12 @@ protected:
     void hideEvent(QHideEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // The mouse and keys go to the movie (buttons, clip events, listeners).
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
     void restartClock();
@@ -73,6 +79,9 @@ private:
     void unload();
     bool soundLive() const;
     void keepSoundWithFrame();
+    // After the movie saw input: its scripts may have started or stopped it, or changed it.
+    void afterInput();
+    QPointF stagePoint(const QPointF& widgetPoint) const;
 
     QString path_;
     QString loadError_;

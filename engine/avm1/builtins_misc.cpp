@@ -138,6 +138,7 @@ void Vm::installBuiltins() {
     installXmlBuiltins(*this);
     installGeomBuiltins(*this);
     installTextBuiltins(*this);
+    installInputBuiltins(*this);
     lastLive_ = std::max<size_t>(heap_.size(), 1024);
 }
 

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "engine/avm1/input_events.h"
+
 namespace swf::avm1 {
 
 namespace {
@@ -83,7 +85,7 @@ Value clipGetIndex(Vm& vm, ClipHost* clip, int index) {
             return Value("HIGH");
         case 20:
         case 21:
-            return Value(0);
+            return Value(mouseLocal(vm, clip, index == 20));
         default:
             break;
     }

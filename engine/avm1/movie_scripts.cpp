@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "engine/avm1/context.h"
+#include "engine/avm1/input_events.h"
 #include "engine/avm1/sprite_clip.h"
 #include "engine/avm1/text_field.h"
 #include "engine/avm1/vm.h"
@@ -183,7 +184,7 @@ ScriptIndex indexScripts(const Movie& movie) {
 
 std::unique_ptr<ScriptRunner> ScriptRunner::create(const Movie& movie, Hooks hooks) {
     ScriptIndex index = indexScripts(movie);
-    if (!index.any) return nullptr;
+    if (!index.any && indexButtonActions(movie).empty()) return nullptr;
     return std::make_unique<ScriptRunner>(movie, std::move(hooks), std::move(index));
 }
 
@@ -298,6 +299,19 @@ void ScriptRunner::sync(bool tick) {
     if (vm_->textFields) vm_->textFields->sync();
     gone_.clear();
     vm_->maybeCollect();
+}
+
+void ScriptRunner::dispatch(const std::function<void()>& fn) {
+    if (running_) {
+        fn();
+        return;
+    }
+    running_ = true;
+    fn();
+    drain();
+    placeNew(this);
+    running_ = false;
+    if (vm_->textFields) vm_->textFields->sync();
 }
 
 int ScriptRunner::currentFrame() const { return hooks_.frame(); }

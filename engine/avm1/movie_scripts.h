@@ -79,6 +79,8 @@ public:
     // and the timers of one frame's time; other moves only show the frame.
     void sync(bool tick);
     void setTraceSink(std::function<void(std::string_view)> sink);
+    // Runs fn (mouse and key events) as a frame's scripts run: gotos it makes follow it.
+    void dispatch(const std::function<void()>& fn);
     bool hasScripts() const { return index_.any; }
     Vm& vm() { return *vm_; }
 

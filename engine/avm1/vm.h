@@ -37,6 +37,7 @@ struct VmLimits {
 
 struct CallContext;
 class TextFields;
+struct InputState;
 
 class Vm {
 public:
@@ -129,6 +130,7 @@ public:
     int nextTimerId = 1;
     std::vector<std::string> urlRequests;
     std::shared_ptr<TextFields> textFields;  // text_field.cpp
+    std::shared_ptr<InputState> input;       // input_events.cpp: keys and mouse
 
     // Internal: the interpreter (interpreter.cpp).
     Value runFunction(Object* fnObj, Object* thisObj, Args& args, Object* superProto);
@@ -160,9 +162,10 @@ void installMathBuiltins(Vm& vm);
 void installClipBuiltins(Vm& vm);
 void installDateBuiltins(Vm& vm);
 void installMiscBuiltins(Vm& vm);
-void installXmlBuiltins(Vm& vm);   // xml.cpp
-void installGeomBuiltins(Vm& vm);  // geom.cpp: flash.geom
-void installTextBuiltins(Vm& vm);  // text_field.cpp: TextField, TextFormat, Selection
+void installXmlBuiltins(Vm& vm);    // xml.cpp
+void installGeomBuiltins(Vm& vm);   // geom.cpp: flash.geom
+void installTextBuiltins(Vm& vm);   // text_field.cpp: TextField, TextFormat, Selection
+void installInputBuiltins(Vm& vm);  // input_events.cpp: Key state
 
 // Argument helpers for natives.
 inline const Value& arg(const Args& a, size_t i) {

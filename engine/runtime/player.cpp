@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "engine/avm1/input_events.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/media/mixer.h"
 #include "engine/render/renderer.h"
@@ -116,6 +117,7 @@ public:
     mutable render::LayerCache layers;  // drawing's memory of filtered layers
     std::function<void(std::string_view)> trace;
     std::unique_ptr<avm1::ScriptRunner> scripts;  // null for a movie without actions
+    std::unique_ptr<avm1::InputRouter> input;     // mouse and keys to buttons and scripts
 };
 
 // Lets the scripts see where the root landed once a player operation is done.
@@ -137,6 +139,9 @@ Player::Player(std::shared_ptr<const Movie> movie) : movie_(std::move(movie)) {
                   [s](bool p) { s->playing = p; }, [s] { return &s->list; }});
     if (s->scripts) s->scripts->frameEntered(0);
     s->sound->spritesChanged(s->list);
+    s->input = std::make_unique<avm1::InputRouter>(
+        *movie_, [s] { return &s->list; }, s->scripts.get(),
+        [s](uint16_t id, ButtonTransition t) { s->sound->buttonChanged(id, t); });
 }
 
 Player::~Player() = default;
@@ -144,9 +149,12 @@ Player::~Player() = default;
 const MovieInfo& Player::info() const { return movie_->info; }
 
 void Player::advanceFrame() {
-    ScriptSync sync{*state_, true};
-    if (!state_->playing) return;
-    state_->tick();
+    {
+        ScriptSync sync{*state_, true};
+        if (state_->playing) state_->tick();
+    }
+    // What moved under a still mouse gets its roll-over or roll-out.
+    if (state_->input) state_->input->refresh();
 }
 
 void Player::play() {
@@ -203,6 +211,25 @@ void Player::render(QPainter& painter, const QRect& viewport, ScaleMode mode,
     const QColor fill = bg ? *bg : movie_->info.background.value_or(QColor(Qt::white));
     render::renderStage(painter, viewport, mode, fill, *movie_, state_->list,
                         state_->quality == Quality::High, &state_->layers);
+}
+
+namespace {
+double twips(double px) { return std::clamp(px * 20, -1e9, 1e9); }
+}  // namespace
+
+void Player::mouseMove(double x, double y) { state_->input->mouseMove(twips(x), twips(y)); }
+void Player::mouseDown(double x, double y) { state_->input->mouseDown(twips(x), twips(y)); }
+void Player::mouseUp(double x, double y) { state_->input->mouseUp(twips(x), twips(y)); }
+void Player::keyDown(int code, char32_t character) { state_->input->keyDown(code, character); }
+void Player::keyUp(int code) { state_->input->keyUp(code); }
+bool Player::mouseOverButton() const { return state_->input->overButton(); }
+
+QPointF Player::stagePoint(const QRect& viewport, ScaleMode mode, const QPointF& at) const {
+    bool ok = false;
+    const QTransform inv =
+        render::stageTransform(movie_->info, QRectF(viewport), mode).inverted(&ok);
+    if (!ok) return {};
+    return inv.map(at) / 20.0;
 }
 
 void Player::setQuality(Quality quality) { state_->quality = quality; }

@@ -678,6 +678,36 @@ uint16_t SwfBuilder::defineSprite(const SpriteBuilder& sprite) {
     return id;
 }
 
+uint16_t SwfBuilder::defineButton2(const ButtonDesc& button) {
+    const uint16_t id = reserveId();
+    BitWriter w;
+    w.u16(id);
+    w.u8(button.trackAsMenu ? 1 : 0);
+    BitWriter records;
+    for (const auto& r : button.records) {
+        records.u8(static_cast<uint8_t>((r.up ? 1 : 0) | (r.over ? 2 : 0) | (r.down ? 4 : 0) |
+                                        (r.hitTest ? 8 : 0)));
+        records.u16(r.characterId);
+        records.u16(static_cast<uint16_t>(r.depth));
+        writeMatrix(records, r.matrix);
+        writeCxform(records, Cxform{}, true);
+    }
+    records.u8(0);
+    // The offset counts from its own field to the first action record; 0: no actions.
+    w.u16(button.actions.empty() ? 0 : static_cast<uint16_t>(2 + records.size()));
+    w.raw(records.bytes());
+    for (size_t i = 0; i < button.actions.size(); ++i) {
+        auto code = button.actions[i].second;
+        if (code.empty() || code.back() != 0) code.push_back(0);
+        const bool last = i + 1 == button.actions.size();
+        w.u16(last ? 0 : static_cast<uint16_t>(4 + code.size()));
+        w.u16(button.actions[i].first);
+        w.raw(code);
+    }
+    rawTag(34, w.bytes());
+    return id;
+}
+
 void SwfBuilder::doInitAction(uint16_t spriteId, const ActionWriter& a) {
     BitWriter w;
     w.u16(spriteId);

@@ -199,6 +199,21 @@ protected:
     int frames_ = 0;
 };
 
+// A DefineButton2: its records (which states show each character) and its actions, each
+// run on the conditions given (1 rollOver, 2 rollOut, 4 press, 8 release, 0x40
+// releaseOutside ...; a key press as code << 9).
+struct ButtonDesc {
+    struct Record {
+        bool up = true, over = true, down = true, hitTest = true;
+        uint16_t characterId = 0;
+        int depth = 1;
+        Matrix matrix;
+    };
+    std::vector<Record> records;
+    std::vector<std::pair<uint16_t, std::vector<uint8_t>>> actions;  // conditions, bytes
+    bool trackAsMenu = false;
+};
+
 // A DefineSprite's timeline; only control tags belong in it. Its frame count is the number of
 // showFrame() calls.
 class SpriteBuilder : public Timeline {};
@@ -211,6 +226,7 @@ public:
     uint16_t defineShape(const ShapeDesc& s);  // returns the new character id
     uint16_t defineRect(int xTw, int yTw, int wTw, int hTw, Rgba fill, int version = 1);
     uint16_t defineSprite(const SpriteBuilder& sprite);  // DefineSprite, returns its id
+    uint16_t defineButton2(const ButtonDesc& button);    // DefineButton2, returns its id
     void doInitAction(uint16_t spriteId, const ActionWriter& a);
     void fileAttributes(uint32_t flags = 0);  // FileAttributes (put it first for SWF 8+)
     uint16_t reserveId() { return nextId_++; }

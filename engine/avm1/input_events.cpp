@@ -1,0 +1,565 @@
+// Mouse and keyboard events: buttons and their states, clips acting as buttons, clip events,
+// listeners and the Key object.
+
+#include "engine/avm1/input_events.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/avm1/movie_scripts.h"
+#include "engine/avm1/sprite_clip.h"
+#include "engine/avm1/vm.h"
+#include "engine/format/bit_reader.h"
+#include "engine/format/container.h"
+#include "engine/format/tags.h"
+#include "engine/runtime/display_list.h"
+#include "engine/runtime/instances.h"
+#include "engine/runtime/movie.h"
+#include "engine/runtime/text_field_view.h"
+
+namespace swf::avm1 {
+
+namespace {
+
+constexpr uint16_t kDefineButton = 7, kDefineButton2 = 34, kDefineSprite = 39;
+
+// Clip event bits (SWF 6 layout) for the mouse and keys.
+constexpr uint32_t kEvMouseMove = 0x08, kEvMouseDown = 0x10, kEvMouseUp = 0x20, kEvKeyDown = 0x40,
+                   kEvKeyUp = 0x80;
+
+QTransform toQt(const format::Matrix& m) { return QTransform(m.sx, m.r0, m.r1, m.sy, m.tx, m.ty); }
+
+// The end of a DefineButton record list (records end with a 0 flags byte).
+size_t skipButtonRecords(format::BitReader& r, bool v2) {
+    for (int guard = 0; guard < 65536 && !r.overrun(); ++guard) {
+        const uint8_t flags = r.u8();
+        if (flags == 0) break;
+        r.u16();
+        r.u16();
+        (void)format::readMatrix(r);
+        if (v2) {
+            (void)format::readCxform(r, true);
+            if (flags & 0x10) {
+                const uint8_t n = r.u8();
+                // Filters have their own lengths; a list we cannot walk ends the scan.
+                (void)n;
+                return SIZE_MAX;
+            }
+            if (flags & 0x20) r.u8();
+        }
+    }
+    return r.overrun() ? SIZE_MAX : r.pos();
+}
+
+void scanButtons(std::span<const uint8_t> data, std::map<uint16_t, std::vector<ButtonAction>>& out,
+                 int depth) {
+    format::TagReader tags(data);
+    format::Tag tag;
+    while (tags.next(tag)) {
+        const auto body = tag.body;
+        if (tag.code == kDefineButton2 && body.size() >= 5) {
+            const uint16_t id = static_cast<uint16_t>(body[0] | (body[1] << 8));
+            const size_t first = static_cast<size_t>(body[3] | (body[4] << 8));
+            if (first == 0) continue;
+            size_t at = 3 + first;
+            for (int guard = 0; guard < 4096 && at + 4 <= body.size(); ++guard) {
+                const size_t size = body[at] | (body[at + 1] << 8);
+                const uint16_t cond = static_cast<uint16_t>(body[at + 2] | (body[at + 3] << 8));
+                const size_t end = size ? std::min(at + size, body.size()) : body.size();
+                if (end < at + 4) break;
+                out[id].push_back({cond, body.subspan(at + 4, end - at - 4)});
+                if (size == 0) break;
+                at += size;
+            }
+        } else if (tag.code == kDefineButton && body.size() >= 3) {
+            const uint16_t id = static_cast<uint16_t>(body[0] | (body[1] << 8));
+            format::BitReader r(body.subspan(2));
+            const size_t end = skipButtonRecords(r, false);
+            if (end == SIZE_MAX || 2 + end >= body.size()) continue;
+            out[id].push_back({kOverDownToOverUp, body.subspan(2 + end)});
+        } else if (tag.code == kDefineSprite && depth == 0 && body.size() > 4) {
+            scanButtons(body.subspan(4), out, depth + 1);
+        }
+    }
+}
+
+// Button key codes of CondKeyPress: special keys have small numbers, the rest are characters.
+int buttonKeyFor(int flashCode, char32_t ch) {
+    switch (flashCode) {
+        case 37:
+            return 1;
+        case 39:
+            return 2;
+        case 36:
+            return 3;
+        case 35:
+            return 4;
+        case 45:
+            return 5;
+        case 46:
+            return 6;
+        case 8:
+            return 8;
+        case 13:
+            return 13;
+        case 38:
+            return 14;
+        case 40:
+            return 15;
+        case 33:
+            return 16;
+        case 34:
+            return 17;
+        case 9:
+            return 18;
+        case 27:
+            return 19;
+        default:
+            return ch >= 32 && ch < 128 ? static_cast<int>(ch) : 0;
+    }
+}
+
+// Runs a script call with its own time allowance; failures end only that call.
+void safely(Vm& vm, const std::function<void()>& fn) {
+    if (vm.callDepth == 0) vm.deadline = std::chrono::steady_clock::now() + vm.limits().scriptTime;
+    try {
+        fn();
+    } catch (const ScriptAbort& a) {
+        vm.host().log(a.reason);
+    } catch (const ScriptThrow&) {
+    }
+}
+
+}  // namespace
+
+std::map<uint16_t, std::vector<ButtonAction>> indexButtonActions(const Movie& movie) {
+    std::map<uint16_t, std::vector<ButtonAction>> out;
+    std::span<const uint8_t> data(movie.data);
+    size_t offset = 0;
+    try {
+        offset = format::readMovieHeader(data).tagsOffset;
+    } catch (const format::FormatError&) {
+        return out;
+    }
+    if (offset > data.size()) return out;
+    scanButtons(data.subspan(offset), out, 0);
+    return out;
+}
+
+// ---------------------------------------------------------------- the Key object
+
+void installInputBuiltins(Vm& vm) {
+    auto state = std::make_shared<InputState>();
+    vm.input = state;
+    InputState* s = state.get();
+    Value key = vm.get(vm.global, "Key");
+    if (!key.isObject()) return;
+    vm.defineMethod(key.o, "isDown", [s](Vm& vm, Object*, Args& a) -> Value {
+        const double c = vm.toNumber(arg(a, 0));
+        return Value(!std::isnan(c) && s->keysDown.contains(static_cast<int>(c)));
+    });
+    vm.defineMethod(key.o, "getCode",
+                    [s](Vm&, Object*, Args&) -> Value { return Value(s->lastCode); });
+    vm.defineMethod(key.o, "getAscii",
+                    [s](Vm&, Object*, Args&) -> Value { return Value(s->lastAscii); });
+}
+
+double mouseLocal(Vm& vm, ClipHost* clip, bool x) {
+    if (!vm.input) return 0;
+    QTransform world;
+    int guard = 0;
+    for (ClipHost* c = clip; c && guard < 256; c = c->parent(), ++guard)
+        if (auto* s = dynamic_cast<SpriteClip*>(c))
+            if (DisplayObject* o = s->object()) world = world * toQt(o->matrix);
+    bool ok = false;
+    const QTransform inv = world.inverted(&ok);
+    if (!ok) return 0;
+    const QPointF p = inv.map(QPointF(vm.input->mouseX, vm.input->mouseY));
+    return (x ? p.x() : p.y()) / 20.0;
+}
+
+// ---------------------------------------------------------------- the router
+
+InputRouter::InputRouter(const Movie& movie, std::function<DisplayList*()> rootList,
+                         ScriptRunner* scripts, Sound sound)
+    : movie_(movie),
+      rootList_(std::move(rootList)),
+      scripts_(scripts),
+      sound_(std::move(sound)),
+      actions_(indexButtonActions(movie)) {}
+
+InputRouter::~InputRouter() = default;
+
+QPainterPath InputRouter::outline(uint16_t characterId, int nesting) {
+    QPainterPath out;
+    if (nesting > 16) return out;
+    const Character* ch = movie_.character(characterId);
+    if (!ch) return out;
+    auto rect = [&](const format::Rect& r) {
+        QPainterPath p;
+        p.addRect(QRectF(r.xMin, r.yMin, r.xMax - r.xMin, r.yMax - r.yMin));
+        return p;
+    };
+    if (const auto* sc = std::get_if<ShapeCharacter>(ch)) {
+        const auto& built = sc->get();
+        bool filled = false;
+        for (const auto& layer : built.geometry.layers)
+            for (const auto& f : layer.fills) {
+                out.addPath(f.path);
+                filled = true;
+            }
+        if (!filled) out = rect(built.shape.bounds);
+    } else if (const auto* mc = std::get_if<MorphCharacter>(ch)) {
+        out = rect(mc->get().startBounds);
+    } else if (const auto* tc = std::get_if<TextCharacter>(ch)) {
+        out = toQt(tc->get().matrix).map(rect(tc->get().bounds));
+    } else if (const auto* ec = std::get_if<EditTextCharacter>(ch)) {
+        out = rect(ec->text.bounds);
+    } else if (const auto* sp = std::get_if<SpriteCharacter>(ch)) {
+        DisplayList first;
+        if (!sp->timeline.frames.empty()) applyFrame(first, movie_, sp->timeline.frames[0], 0);
+        for (const auto& [d, o] : first.objects)
+            if (!o.clipDepth) out.addPath(toQt(o.matrix).map(outline(o.characterId, nesting + 1)));
+    } else if (const auto* bc = std::get_if<ButtonCharacter>(ch)) {
+        for (const auto& rec : bc->button.records)
+            if (rec.hitTest)
+                out.addPath(toQt(rec.matrix).map(outline(rec.characterId, nesting + 1)));
+    }
+    out.setFillRule(Qt::WindingFill);
+    return out;
+}
+
+QPainterPath InputRouter::liveOutline(const DisplayList& list, int nesting) {
+    QPainterPath out;
+    if (nesting > 32) return out;
+    for (const auto& [d, o] : list.objects) {
+        if (o.clipDepth || !o.visible) continue;
+        QPainterPath part;
+        if (o.textField) {
+            const auto& b = o.textField->field.bounds;
+            part.addRect(QRectF(b.xMin, b.yMin, b.xMax - b.xMin, b.yMax - b.yMin));
+        } else if (o.sprite) {
+            part = liveOutline(o.sprite->list, nesting + 1);
+        } else {
+            part = outline(o.characterId, nesting + 1);
+        }
+        out.addPath(toQt(o.matrix).map(part));
+    }
+    out.setFillRule(Qt::WindingFill);
+    return out;
+}
+
+const QPainterPath& InputRouter::hitArea(uint16_t buttonId) {
+    auto it = hitAreas_.find(buttonId);
+    if (it != hitAreas_.end()) return it->second;
+    return hitAreas_.emplace(buttonId, outline(buttonId, 0)).first->second;
+}
+
+void InputRouter::collect(std::vector<Found>& out, DisplayList& list, ClipHost* timeline,
+                          const QTransform& world, int nesting) {
+    if (nesting > 64) return;
+    // The clips of this timeline, by their display objects.
+    std::map<const DisplayObject*, ClipHost*> clips;
+    if (scripts_ && timeline)
+        for (ClipHost* c : scripts_->instancesOf(timeline))
+            if (auto* s = dynamic_cast<SpriteClip*>(c))
+                if (DisplayObject* o = s->object()) clips[o] = c;
+    for (auto& [depth, o] : list.objects) {
+        if (!o.visible || o.clipDepth) continue;
+        const QTransform w = toQt(o.matrix) * world;
+        const Character* ch = movie_.character(o.characterId);
+        if (!ch || o.textField) continue;
+        if (std::holds_alternative<ButtonCharacter>(*ch)) {
+            Found f;
+            f.target = Target{&list, o.depth, o.characterId, o.placedAt, false, timeline};
+            f.object = &o;
+            f.world = w;
+            out.push_back(f);
+        } else if (std::holds_alternative<SpriteCharacter>(*ch) && o.sprite) {
+            auto it = clips.find(&o);
+            ClipHost* clip = it != clips.end() ? it->second : nullptr;
+            if (clip && clip->scriptObject && scripts_) {
+                Vm& vm = scripts_->vm();
+                bool handles = false;
+                for (const char* h : {"onPress", "onRelease", "onReleaseOutside", "onRollOver",
+                                      "onRollOut", "onDragOver", "onDragOut"})
+                    handles = handles || vm.get(clip->scriptObject, h).isObject();
+                if (handles) {
+                    Found f;
+                    f.target = Target{&list, o.depth, o.characterId, o.placedAt, true, clip};
+                    f.object = &o;
+                    f.world = w;
+                    out.push_back(f);
+                    continue;  // a clip button takes the clicks of what is inside it
+                }
+            }
+            collect(out, o.sprite->list, clip, w, nesting + 1);
+        }
+    }
+}
+
+InputRouter::Target InputRouter::pick(double x, double y, std::vector<Found>* all) {
+    std::vector<Found> found;
+    if (DisplayList* root = rootList_()) collect(found, *root, scripts_, QTransform(), 0);
+    Target hit;
+    const QPointF p(x, y);
+    for (const Found& f : found) {
+        bool invertible = false;
+        const QTransform inv = f.world.inverted(&invertible);
+        if (!invertible) continue;
+        const QPointF local = inv.map(p);
+        const bool inside = f.target.isClip ? liveOutline(f.object->sprite->list, 0).contains(local)
+                                            : hitArea(f.target.characterId).contains(local);
+        if (inside) hit = f.target;  // later ones are drawn on top
+    }
+    if (all) *all = std::move(found);
+    return hit;
+}
+
+void InputRouter::setState(const Target& t, State s) {
+    if (!t.valid() || t.isClip) return;
+    shown_[{t.list, t.depth, t.characterId, t.placedAt}] = Shown{s, nullptr};
+}
+
+// Shows each button's state: its up, over or down records (up is how buttons start).
+void InputRouter::applyStates(std::vector<Found>& all) {
+    for (Found& f : all) {
+        if (f.target.isClip || !f.object->sprite) continue;
+        auto it =
+            shown_.find({f.target.list, f.target.depth, f.target.characterId, f.target.placedAt});
+        if (it == shown_.end() || it->second.applied == f.object->sprite.get()) continue;
+        const Character* ch = movie_.character(f.target.characterId);
+        const auto* b = ch ? std::get_if<ButtonCharacter>(ch) : nullptr;
+        if (!b) continue;
+        const State want = it->second.state;
+        SpriteState& st = *f.object->sprite;
+        DisplayList fresh;
+        for (const auto& rec : b->button.records) {
+            const bool on = want == State::Up ? rec.up : want == State::Over ? rec.over : rec.down;
+            if (!on) continue;
+            format::PlaceObject p;
+            p.version = 3;
+            p.depth = rec.depth;
+            p.characterId = rec.characterId;
+            p.matrix = rec.matrix;
+            p.cxform = b->cxform ? *b->cxform : rec.cxform;
+            if (rec.blendMode) p.blendMode = rec.blendMode;
+            p.filters = rec.filters;
+            fresh.apply(p, 0);
+        }
+        InstanceContext ctx{movie_};
+        carryStates(st.list, fresh, ctx);
+        st.list = std::move(fresh);
+        it->second.applied = f.object->sprite.get();
+    }
+}
+
+void InputRouter::fire(const Target& t, uint16_t condition, int key) {
+    if (!t.valid() || !scripts_) return;
+    Vm& vm = scripts_->vm();
+    if (t.isClip) {
+        const char* method = nullptr;
+        switch (condition) {
+            case kIdleToOverUp:
+                method = "onRollOver";
+                break;
+            case kOverUpToIdle:
+                method = "onRollOut";
+                break;
+            case kOverUpToOverDown:
+                method = "onPress";
+                break;
+            case kOverDownToOverUp:
+                method = "onRelease";
+                break;
+            case kOverDownToOutDown:
+                method = "onDragOut";
+                break;
+            case kOutDownToOverDown:
+                method = "onDragOver";
+                break;
+            case kOutDownToIdle:
+                method = "onReleaseOutside";
+                break;
+            default:
+                return;
+        }
+        Object* o = t.timeline ? t.timeline->scriptObject : nullptr;
+        if (!o) return;
+        scripts_->dispatch([&] { safely(vm, [&] { vm.callMethod(Value(o), method, {}); }); });
+        return;
+    }
+    auto it = actions_.find(t.characterId);
+    if (it == actions_.end()) return;
+    for (const ButtonAction& a : it->second) {
+        const bool match =
+            key ? (a.conditions >> 9) == key : (a.conditions & 0x1ff & condition) != 0;
+        if (!match) continue;
+        ClipHost* target = t.timeline ? t.timeline : scripts_;
+        scripts_->dispatch([&] { vm.runActions(a.code, target); });
+    }
+}
+
+void InputRouter::broadcast(const char* listenerMethod, uint32_t eventBit, const char* method) {
+    if (!scripts_) return;
+    Vm& vm = scripts_->vm();
+    scripts_->dispatch([&] {
+        // Clip events and handlers of every clip, children before their parents.
+        std::vector<ClipHost*> work{scripts_};
+        for (size_t i = 0; i < work.size() && i < 100000; ++i)
+            for (ClipHost* c : vm.childrenOf(work[i])) work.push_back(c);
+        for (auto it = work.rbegin(); it != work.rend(); ++it) {
+            ClipHost* c = *it;
+            if (auto* s = dynamic_cast<SpriteClip*>(c)) {
+                const auto events = s->events;
+                for (const auto& [ev, code] : events)
+                    if (ev & eventBit) vm.runActions(code, s);
+            }
+            if (method && c->scriptObject && c->scriptObject->cls == ObjClass::MovieClip) {
+                Object* o = c->scriptObject;
+                safely(vm, [&] {
+                    Value fn = vm.get(o, method);
+                    if (fn.isObject() && fn.o->fn) vm.call(fn, o, {});
+                });
+            }
+        }
+        // Then the listeners of Mouse or Key.
+        const bool isKey = eventBit == kEvKeyDown || eventBit == kEvKeyUp;
+        Value source = vm.get(vm.global, isKey ? "Key" : "Mouse");
+        if (source.isObject())
+            safely(vm, [&] { vm.callMethod(source, "broadcastMessage", {Value(listenerMethod)}); });
+    });
+}
+
+void InputRouter::transition(const Target& from, const Target& to) {
+    if (from == to) return;
+    if (from.valid()) {
+        fire(from, kOverUpToIdle);
+        setState(from, State::Up);
+        if (!from.isClip) sound_(from.characterId, ButtonTransition::OverToUp);
+    }
+    if (to.valid()) {
+        setState(to, State::Over);
+        if (!to.isClip) sound_(to.characterId, ButtonTransition::UpToOver);
+        fire(to, kIdleToOverUp);
+    }
+}
+
+void InputRouter::mouseMove(double x, double y) {
+    x_ = x;
+    y_ = y;
+    if (scripts_ && scripts_->vm().input) {
+        scripts_->vm().input->mouseX = x;
+        scripts_->vm().input->mouseY = y;
+    }
+    const Target now = pick(x, y);
+    if (down_ && pressed_.valid()) {
+        // A pressed button follows the mouse out and back in.
+        const bool wasOver = hover_ == pressed_;
+        const bool isOver = now == pressed_;
+        if (wasOver && !isOver) {
+            fire(pressed_, kOverDownToOutDown);
+            setState(pressed_, State::Over);
+        } else if (!wasOver && isOver) {
+            fire(pressed_, kOutDownToOverDown);
+            setState(pressed_, State::Down);
+        }
+        hover_ = now;
+    } else if (!down_) {
+        const Target before = hover_;
+        hover_ = now;
+        transition(before, now);
+    } else {
+        hover_ = now;
+    }
+    broadcast("onMouseMove", kEvMouseMove, "onMouseMove");
+    refresh();
+}
+
+void InputRouter::mouseDown(double x, double y) {
+    if (x != x_ || y != y_) mouseMove(x, y);
+    down_ = true;
+    if (scripts_ && scripts_->vm().input) scripts_->vm().input->mouseDown = true;
+    pressed_ = hover_;
+    if (pressed_.valid()) {
+        setState(pressed_, State::Down);
+        if (!pressed_.isClip) sound_(pressed_.characterId, ButtonTransition::OverToDown);
+        fire(pressed_, kOverUpToOverDown);
+    }
+    broadcast("onMouseDown", kEvMouseDown, "onMouseDown");
+    refresh();
+}
+
+void InputRouter::mouseUp(double x, double y) {
+    if (x != x_ || y != y_) mouseMove(x, y);
+    down_ = false;
+    if (scripts_ && scripts_->vm().input) scripts_->vm().input->mouseDown = false;
+    const Target released = pressed_;
+    pressed_ = Target{};
+    if (released.valid()) {
+        if (hover_ == released) {
+            setState(released, State::Over);
+            if (!released.isClip) sound_(released.characterId, ButtonTransition::DownToOver);
+            fire(released, kOverDownToOverUp);
+        } else {
+            setState(released, State::Up);
+            fire(released, kOutDownToIdle);
+            // What the mouse is over now gets its roll-over.
+            if (hover_.valid()) transition(Target{}, hover_);
+        }
+    }
+    broadcast("onMouseUp", kEvMouseUp, "onMouseUp");
+    refresh();
+}
+
+void InputRouter::keyDown(int code, char32_t ch) {
+    if (scripts_ && scripts_->vm().input) {
+        InputState& s = *scripts_->vm().input;
+        s.keysDown.insert(code);
+        s.lastCode = code;
+        s.lastAscii = static_cast<int>(ch);
+    }
+    // Buttons listening for this key, wherever they are.
+    if (const int key = buttonKeyFor(code, ch)) {
+        std::vector<Found> all;
+        pick(x_, y_, &all);
+        for (const Found& f : all)
+            if (!f.target.isClip) fire(f.target, 0, key);
+    }
+    broadcast("onKeyDown", kEvKeyDown, nullptr);
+    refresh();
+}
+
+void InputRouter::keyUp(int code) {
+    if (scripts_ && scripts_->vm().input) {
+        InputState& s = *scripts_->vm().input;
+        s.keysDown.erase(code);
+        s.lastCode = code;
+    }
+    broadcast("onKeyUp", kEvKeyUp, nullptr);
+    refresh();
+}
+
+void InputRouter::refresh() {
+    if (x_ <= -1e9 && shown_.empty()) return;  // no mouse yet: nothing to follow
+    std::vector<Found> all;
+    const Target now = pick(x_, y_, &all);
+    if (!down_ && !(now == hover_)) {
+        const Target before = hover_;
+        hover_ = now;
+        transition(before, now);
+        all.clear();
+        pick(x_, y_, &all);
+    }
+    // Buttons that left the stage forget their state.
+    std::erase_if(shown_, [&](const auto& kv) {
+        for (const Found& f : all)
+            if (std::make_tuple(f.target.list, f.target.depth, f.target.characterId,
+                                f.target.placedAt) == kv.first)
+                return false;
+        return true;
+    });
+    applyStates(all);
+}
+
+}  // namespace swf::avm1

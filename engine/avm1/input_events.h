@@ -1,0 +1,137 @@
+#pragma once
+// Mouse and keyboard: buttons (DefineButton/DefineButton2 hit areas, up/over/down states and
+// their on(...) actions), clips acting as buttons (onPress ...), onClipEvent mouse and key
+// events, onMouseDown/Move/Up, Mouse and Key listeners, Key.isDown/getCode/getAscii and
+// _xmouse/_ymouse.
+
+#include <QPainterPath>
+#include <QTransform>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <span>
+#include <tuple>
+#include <vector>
+
+#include "engine/player.h"
+
+namespace swf {
+class Movie;
+struct DisplayList;
+struct DisplayObject;
+struct SpriteState;
+}  // namespace swf
+
+namespace swf::avm1 {
+
+class ClipHost;
+class ScriptRunner;
+class Vm;
+
+// Button condition bits of DefineButton2 (CondIdleToOverUp = 1 ...); the key code of
+// CondKeyPress sits in bits 9-15.
+enum ButtonCondition : uint16_t {
+    kIdleToOverUp = 0x001,       // rollOver
+    kOverUpToIdle = 0x002,       // rollOut
+    kOverUpToOverDown = 0x004,   // press
+    kOverDownToOverUp = 0x008,   // release
+    kOverDownToOutDown = 0x010,  // dragOut
+    kOutDownToOverDown = 0x020,  // dragOver
+    kOutDownToIdle = 0x040,      // releaseOutside
+    kIdleToOverDown = 0x080,     // dragOver (menu)
+    kOverDownToIdle = 0x100,     // dragOut (menu)
+};
+
+struct ButtonAction {
+    uint16_t conditions = 0;
+    std::span<const uint8_t> code;
+};
+
+// The actions of every button in the movie, by character id (DefineButton's are on release).
+std::map<uint16_t, std::vector<ButtonAction>> indexButtonActions(const Movie& movie);
+
+// What scripts ask of the keyboard and mouse (Key.isDown, _xmouse ...).
+struct InputState {
+    std::set<int> keysDown;
+    int lastCode = 0;
+    int lastAscii = 0;
+    double mouseX = 0, mouseY = 0;  // stage twips
+    bool mouseDown = false;
+};
+
+void installInputBuiltins(Vm& vm);
+// The mouse in clip's own coordinates, pixels (_xmouse when x, else _ymouse).
+double mouseLocal(Vm& vm, ClipHost* clip, bool x);
+
+class InputRouter {
+public:
+    using Sound = std::function<void(uint16_t buttonId, ButtonTransition)>;
+    InputRouter(const Movie& movie, std::function<DisplayList*()> rootList, ScriptRunner* scripts,
+                Sound sound);
+    ~InputRouter();
+
+    // Stage coordinates in twips.
+    void mouseMove(double x, double y);
+    void mouseDown(double x, double y);
+    void mouseUp(double x, double y);
+    // Flash key codes (Key.LEFT 37 ...) and the character typed, if any.
+    void keyDown(int code, char32_t ch);
+    void keyUp(int code);
+    // After the stage changed: what is under the mouse again, and the buttons' shown states.
+    void refresh();
+    // Whether something that takes clicks is under the point (for the hand cursor).
+    bool overButton() const { return hover_.valid(); }
+
+private:
+    // A button, or a clip acting as one, on the stage.
+    struct Target {
+        const DisplayList* list = nullptr;
+        int depth = 0;
+        uint16_t characterId = 0;
+        int placedAt = 0;
+        bool isClip = false;           // a sprite with onPress & co.
+        ClipHost* timeline = nullptr;  // the button's parent (runs its actions), or the clip
+        bool valid() const { return list != nullptr; }
+        bool operator==(const Target& o) const {
+            return list == o.list && depth == o.depth && characterId == o.characterId &&
+                   placedAt == o.placedAt && isClip == o.isClip;
+        }
+    };
+    struct Found {
+        Target target;
+        DisplayObject* object = nullptr;
+        QTransform world;
+    };
+    enum class State { Up, Over, Down };
+
+    void collect(std::vector<Found>& out, DisplayList& list, ClipHost* timeline,
+                 const QTransform& world, int nesting);
+    Target pick(double x, double y, std::vector<Found>* all = nullptr);
+    const QPainterPath& hitArea(uint16_t buttonId);
+    QPainterPath outline(uint16_t characterId, int nesting);
+    QPainterPath liveOutline(const DisplayList& list, int nesting);
+    void setState(const Target& t, State s);
+    void applyStates(std::vector<Found>& all);
+    void fire(const Target& t, uint16_t condition, int key = 0);
+    void broadcast(const char* clipEvent, uint32_t eventBit, const char* method);
+    void transition(const Target& from, const Target& to);
+
+    const Movie& movie_;
+    std::function<DisplayList*()> rootList_;
+    ScriptRunner* scripts_;
+    Sound sound_;
+    std::map<uint16_t, std::vector<ButtonAction>> actions_;
+    std::map<uint16_t, QPainterPath> hitAreas_;
+    double x_ = -1e9, y_ = -1e9;
+    bool down_ = false;
+    Target hover_;    // under the mouse
+    Target pressed_;  // took the press; follows the mouse until release
+    struct Shown {
+        State state;
+        const SpriteState* applied;
+    };
+    std::map<std::tuple<const DisplayList*, int, uint16_t, int>, Shown> shown_;
+};
+
+}  // namespace swf::avm1
