@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <numbers>
 
+#include "engine/avm1/display_props.h"
 #include "engine/avm1/vm.h"
 #include "engine/render/text_render.h"
 #include "engine/runtime/movie.h"
@@ -141,77 +141,36 @@ DisplayObject* TextFieldHost::object() const {
     return &it->second;
 }
 
-// _x 0, _y 1, _xscale 2, _yscale 3, _alpha 6, _visible 7, _width 8, _height 9, _rotation 10
+// Besides the placement properties: _width 8, _height 9, which size the field's box.
 std::optional<double> TextFieldHost::property(int index) const {
     DisplayObject* o = object();
     if (!o) return std::nullopt;
     const auto& m = o->matrix;
-    const double xs = std::hypot(m.sx, m.r0), ys = std::hypot(m.sy, m.r1);
     switch (index) {
-        case 0:
-            return m.tx / 20.0;
-        case 1:
-            return m.ty / 20.0;
-        case 2:
-            return xs * 100;
-        case 3:
-            return ys * 100;
-        case 6:
-            return o->cxform.am / 256.0 * 100;
-        case 7:
-            return o->visible ? 1 : 0;
         case 8:
-            return (def.bounds.xMax - def.bounds.xMin) * xs / 20.0;
+            return (def.bounds.xMax - def.bounds.xMin) * std::hypot(m.sx, m.r0) / 20.0;
         case 9:
-            return (def.bounds.yMax - def.bounds.yMin) * ys / 20.0;
-        case 10:
-            return std::atan2(m.r0, m.sx) * 180 / std::numbers::pi;
+            return (def.bounds.yMax - def.bounds.yMin) * std::hypot(m.sy, m.r1) / 20.0;
         default:
-            return std::nullopt;
+            return displayProperty(*o, index);
     }
 }
 
 void TextFieldHost::setProperty(int index, double v) {
     DisplayObject* o = object();
     if (!o || !std::isfinite(v)) return;
-    auto& m = o->matrix;
+    const auto& m = o->matrix;
     const double xs = std::hypot(m.sx, m.r0), ys = std::hypot(m.sy, m.r1);
-    const double rot = std::atan2(m.r0, m.sx);
-    auto twips = [](double px) {
-        return static_cast<int32_t>(std::clamp(std::round(px * 20), -2147483648.0, 2147483647.0));
-    };
     switch (index) {
-        case 0:
-            m.tx = twips(v);
-            break;
-        case 1:
-            m.ty = twips(v);
-            break;
-        case 2:
-        case 3:
-        case 10: {
-            const double nx = index == 2 ? v / 100 : xs, ny = index == 3 ? v / 100 : ys;
-            const double r = index == 10 ? v * std::numbers::pi / 180 : rot;
-            m.sx = nx * std::cos(r);
-            m.r0 = nx * std::sin(r);
-            m.r1 = -ny * std::sin(r);
-            m.sy = ny * std::cos(r);
-            break;
-        }
-        case 6:
-            o->cxform.am = static_cast<int16_t>(std::clamp(v * 2.56, -32768.0, 32767.0));
-            break;
-        case 7:
-            o->visible = v != 0;
-            break;
         case 8:
             // A field's width and height size its box; they never scale its text.
-            if (v >= 0 && xs > 0) def.bounds.xMax = def.bounds.xMin + twips(v / xs);
+            if (v >= 0 && xs > 0) def.bounds.xMax = def.bounds.xMin + pixelsToTwips(v / xs);
             break;
         case 9:
-            if (v >= 0 && ys > 0) def.bounds.yMax = def.bounds.yMin + twips(v / ys);
+            if (v >= 0 && ys > 0) def.bounds.yMax = def.bounds.yMin + pixelsToTwips(v / ys);
             break;
         default:
+            setDisplayProperty(*o, index, v);
             break;
     }
     changed();

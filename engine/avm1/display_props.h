@@ -1,0 +1,20 @@
+#pragma once
+// The placement properties every display object shows to scripts (_x, _y, _xscale, _yscale,
+// _alpha, _visible, _rotation), read from and written to its place in the display list.
+
+#include <cstdint>
+#include <optional>
+
+namespace swf {
+struct DisplayObject;
+}
+
+namespace swf::avm1 {
+
+int32_t pixelsToTwips(double px);
+// Property indexes as GetProperty numbers them; nullopt for any other index.
+std::optional<double> displayProperty(const DisplayObject& o, int index);
+// False when index is not one of the placement properties (the caller handles the rest).
+bool setDisplayProperty(DisplayObject& o, int index, double v);
+
+}  // namespace swf::avm1
