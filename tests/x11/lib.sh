@@ -11,7 +11,9 @@ check() {  # check NAME COMMAND...
 
 cleanup() {
     [ -n "${app_pid:-}" ] && kill "$app_pid" 2>/dev/null
-    [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
+    # Wait for the server to be gone: a dying Xvfb removes its socket late, and could take
+    # away the socket of the next check's server that reused the display number.
+    [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT
