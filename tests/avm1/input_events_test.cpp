@@ -7,28 +7,11 @@
 
 #include "engine/player.h"
 #include "tests/avm1/avm1_fixture.h"
+#include "tests/avm1/player_run.h"
 
 using namespace avm1test;
 
 namespace {
-
-struct Run {
-    std::unique_ptr<swf::Player> player;
-    std::vector<std::string> lines;
-    std::string take() {
-        std::string out;
-        for (auto& l : lines) out += l + "\n";
-        lines.clear();
-        return out;
-    }
-};
-
-std::unique_ptr<Run> play(const swftest::SwfBuilder& b) {
-    auto r = std::make_unique<Run>();
-    r->player = std::make_unique<swf::Player>(swf::loadMovie(b.bytes()));
-    r->player->setTraceSink([p = r.get()](std::string_view l) { p->lines.emplace_back(l); });
-    return r;
-}
 
 std::vector<uint8_t> say(const char* s) {
     ActionWriter a;

@@ -3,29 +3,11 @@
 
 #include "engine/player.h"
 #include "tests/avm1/avm1_fixture.h"
+#include "tests/avm1/player_run.h"
 
 using namespace avm1test;
 
 namespace {
-
-struct Run {
-    std::unique_ptr<swf::Player> player;
-    std::vector<std::string> lines;
-    std::string take() {
-        std::string out;
-        for (auto& l : lines) out += l + "\n";
-        lines.clear();
-        return out;
-    }
-};
-
-// The player keeps the movie alive; the builder's bytes are copied by the loader.
-std::unique_ptr<Run> play(const swftest::SwfBuilder& b) {
-    auto r = std::make_unique<Run>();
-    r->player = std::make_unique<swf::Player>(swf::loadMovie(b.bytes()));
-    r->player->setTraceSink([p = r.get()](std::string_view l) { p->lines.emplace_back(l); });
-    return r;
-}
 
 ActionWriter say(const char* s) {
     ActionWriter a;

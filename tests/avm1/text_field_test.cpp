@@ -7,6 +7,7 @@
 
 #include "engine/player.h"
 #include "tests/avm1/avm1_fixture.h"
+#include "tests/avm1/player_run.h"
 
 using namespace avm1test;
 
@@ -48,36 +49,6 @@ std::vector<uint8_t> editText(uint16_t id, int wTw, int hTw, std::string_view va
     w.string(var);
     w.string(text);
     return w.take();
-}
-
-struct Run {
-    std::unique_ptr<swf::Player> player;
-    std::vector<std::string> lines;
-    std::string take() {
-        std::string out;
-        for (auto& l : lines) out += l + "\n";
-        lines.clear();
-        return out;
-    }
-    QImage frame() const {
-        // Device text needs the font database of a GUI application.
-        static int argc = 1;
-        static char name[] = "avm1_test";
-        static char* argv[] = {name, nullptr};
-        static auto* app = QGuiApplication::instance() ? nullptr : new QGuiApplication(argc, argv);
-        (void)app;
-        QImage img(200, 100, QImage::Format_ARGB32_Premultiplied);
-        QPainter p(&img);
-        player->render(p, img.rect(), swf::ScaleMode::NoScale);
-        return img;
-    }
-};
-
-std::unique_ptr<Run> play(const swftest::SwfBuilder& b) {
-    auto r = std::make_unique<Run>();
-    r->player = std::make_unique<swf::Player>(swf::loadMovie(b.bytes()));
-    r->player->setTraceSink([p = r.get()](std::string_view l) { p->lines.emplace_back(l); });
-    return r;
 }
 
 int darkPixels(const QImage& img) {

@@ -1,0 +1,48 @@
+#pragma once
+// A movie built by the writer, played by a real player, its trace lines collected.
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/player.h"
+#include "tests/support/swf_writer.h"
+
+namespace avm1test {
+
+struct Run {
+    std::unique_ptr<swf::Player> player;
+    std::vector<std::string> lines;
+    // The lines traced since the last call, each ended by "\n".
+    std::string take() {
+        std::string out;
+        for (auto& l : lines) out += l + "\n";
+        lines.clear();
+        return out;
+    }
+    QImage frame() const {
+        // Device text needs the font database of a GUI application.
+        static int argc = 1;
+        static char name[] = "avm1_test";
+        static char* argv[] = {name, nullptr};
+        static auto* app = QGuiApplication::instance() ? nullptr : new QGuiApplication(argc, argv);
+        (void)app;
+        QImage img(200, 100, QImage::Format_ARGB32_Premultiplied);
+        QPainter p(&img);
+        player->render(p, img.rect(), swf::ScaleMode::NoScale);
+        return img;
+    }
+};
+
+// The player keeps the movie alive; the builder's bytes are copied by the loader.
+inline std::unique_ptr<Run> play(const swftest::SwfBuilder& b) {
+    auto r = std::make_unique<Run>();
+    r->player = std::make_unique<swf::Player>(swf::loadMovie(b.bytes()));
+    r->player->setTraceSink([p = r.get()](std::string_view l) { p->lines.emplace_back(l); });
+    return r;
+}
+
+}  // namespace avm1test
