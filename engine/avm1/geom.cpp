@@ -583,6 +583,10 @@ void installGeomBuiltins(Vm& vm) {
              });
     accessor(vm, trProto, "concatenatedColorTransform", colorGetter,
              [](Vm&, Object*, Args&) -> Value { return {}; });
+
+    installBitmapBuiltins(vm);
+    installFilterBuiltins(vm);
+    installColorBuiltins(vm);
 }
 
 }  // namespace swf::avm1

@@ -47,6 +47,12 @@ enum class ObjClass : uint8_t {
     TextField,  // a text field's object: clip properties by name, its path as its text
 };
 
+// What a built-in class keeps behind its objects out of the scripts' reach (a BitmapData's
+// pixels); freed with the object.
+struct NativeData {
+    virtual ~NativeData() = default;
+};
+
 using Args = std::vector<Value>;
 // thisObj may be null (a function called without a receiver).
 using NativeFn = std::function<Value(Vm&, Object* thisObj, Args& args)>;
@@ -54,6 +60,8 @@ using NativeFn = std::function<Value(Vm&, Object* thisObj, Args& args)>;
 struct FunctionData {
     NativeFn native;
     NativeFn construct;  // optional: used by `new` instead of native
+    // `new` gives construct's undefined result as it is (a refused BitmapData size).
+    bool newMayFail = false;
     // Script functions: the body inside the movie's bytes and what it closed over.
     std::span<const uint8_t> code;
     struct Param {
@@ -87,6 +95,7 @@ public:
     Object* superProto = nullptr;     // Super: where lookups start
     std::vector<Object*> interfaces;  // ImplementsOp: on a class's prototype
     std::unordered_map<std::string, Watch> watches;
+    std::unique_ptr<NativeData> native;
     bool marked = false;
 
     // Own properties, in insertion order; the index maps lookup keys to positions.

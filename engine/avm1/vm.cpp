@@ -339,6 +339,7 @@ Value Vm::construct(const Value& ctor, Args args) {
     } pop{tempRoots_};
     if (f->fn->construct) {
         Value r = f->fn->construct(*this, obj, args);
+        if (r.isUndefined() && f->fn->newMayFail) return r;
         return r.isObject() ? r : Value(obj);
     }
     if (f->fn->native) {

@@ -166,6 +166,10 @@ void installXmlBuiltins(Vm& vm);    // xml.cpp
 void installGeomBuiltins(Vm& vm);   // geom.cpp: flash.geom
 void installTextBuiltins(Vm& vm);   // text_field.cpp: TextField, TextFormat, Selection
 void installInputBuiltins(Vm& vm);  // input_events.cpp: Key state
+// Called by installGeomBuiltins once flash.geom exists.
+void installBitmapBuiltins(Vm& vm);  // bitmap_data.cpp: flash.display.BitmapData
+void installFilterBuiltins(Vm& vm);  // filter_objects.cpp: flash.filters
+void installColorBuiltins(Vm& vm);   // color_object.cpp: Color
 
 // Argument helpers for natives.
 inline const Value& arg(const Args& a, size_t i) {

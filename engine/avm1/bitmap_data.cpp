@@ -1,0 +1,706 @@
+// flash.display.BitmapData. Methods answer as Flash's do when called wrongly: a negative code
+// naming the first argument they could not use (-1 also for too few arguments or a disposed
+// bitmap), 0 when done.
+
+#include "engine/avm1/bitmap_data.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/avm1/vm.h"
+
+namespace swf::avm1 {
+
+// Pixels alive across one VM: a movie may not hold more than this, whatever its sizes.
+struct BitmapBudget {
+    size_t bytes = 0;
+    static constexpr size_t kMax = size_t{1} << 30;
+};
+
+BitmapPixels::~BitmapPixels() {
+    if (budget) budget->bytes -= px.capacity() * sizeof(uint32_t);
+}
+
+BitmapPixels* bitmapPixels(const Value& v) {
+    if (!v.isObject() || !v.o->native) return nullptr;
+    return dynamic_cast<BitmapPixels*>(v.o->native.get());
+}
+
+uint32_t premultiply(uint32_t c) {
+    const uint32_t a = c >> 24;
+    if (a == 255) return c;
+    if (a == 0) return 0;
+    auto ch = [a](uint32_t v) { return (v * a + 127) / 255; };
+    return (a << 24) | (ch((c >> 16) & 0xFF) << 16) | (ch((c >> 8) & 0xFF) << 8) | ch(c & 0xFF);
+}
+
+uint32_t unpremultiply(uint32_t c) {
+    const uint32_t a = c >> 24;
+    if (a == 255) return c;
+    if (a == 0) return 0;
+    // Halves round down.
+    auto ch = [a](uint32_t v) { return std::min<uint32_t>(255, (v * 255 + (a - 1) / 2) / a); };
+    return (a << 24) | (ch((c >> 16) & 0xFF) << 16) | (ch((c >> 8) & 0xFF) << 8) | ch(c & 0xFF);
+}
+
+namespace {
+
+struct Rect {
+    int x = 0, y = 0, w = 0, h = 0;
+};
+
+int toInt(Vm& vm, const Value& v) {
+    const double d = vm.toNumber(v);
+    return std::isfinite(d) ? toInt32(d) : 0;
+}
+
+uint32_t toColor(Vm& vm, const Value& v) { return static_cast<uint32_t>(toInt(vm, v)); }
+
+// A Rectangle or any object with x, y, width and height.
+bool readRect(Vm& vm, const Value& v, Rect& r) {
+    if (!v.isObject()) return false;
+    for (const char* n : {"x", "y", "width", "height"})
+        if (!vm.hasProperty(v.o, n)) return false;
+    auto field = [&](const char* n) {
+        const double d = vm.toNumber(vm.get(v.o, n));
+        return std::isfinite(d) ? static_cast<int>(std::clamp(d, -1e9, 1e9)) : 0;
+    };
+    r = {field("x"), field("y"), field("width"), field("height")};
+    return true;
+}
+
+// A point's coordinates; missing ones (or no object at all) read as 0.
+void readPoint(Vm& vm, const Value& v, int& x, int& y) {
+    x = y = 0;
+    if (!v.isObject()) return;
+    x = toInt(vm, vm.get(v.o, "x"));
+    y = toInt(vm, vm.get(v.o, "y"));
+}
+
+// r limited to the bitmap.
+Rect clipTo(const BitmapPixels& b, Rect r) {
+    const int64_t x0 = std::max(0, r.x), y0 = std::max(0, r.y);
+    const int64_t x1 = std::min<int64_t>(b.width, int64_t{r.x} + std::max(0, r.w));
+    const int64_t y1 = std::min<int64_t>(b.height, int64_t{r.y} + std::max(0, r.h));
+    if (x1 <= x0 || y1 <= y0) return {};
+    return {int(x0), int(y0), int(x1 - x0), int(y1 - y0)};
+}
+
+// Source rectangle sr of src copied to (dx, dy) of dst: both clipped so every pixel exists.
+bool clipCopy(const BitmapPixels& src, const BitmapPixels& dst, Rect& sr, int& dx, int& dy) {
+    int64_t sx = sr.x, sy = sr.y, w = std::max(0, sr.w), h = std::max(0, sr.h);
+    int64_t tx = dx, ty = dy;
+    auto trim = [](int64_t& s, int64_t& t, int64_t& len, int64_t sMax, int64_t tMax) {
+        if (s < 0) {
+            t -= s;
+            len += s;
+            s = 0;
+        }
+        if (t < 0) {
+            s -= t;
+            len += t;
+            t = 0;
+        }
+        len = std::min({len, sMax - s, tMax - t});
+    };
+    trim(sx, tx, w, src.width, dst.width);
+    trim(sy, ty, h, src.height, dst.height);
+    if (w <= 0 || h <= 0) return false;
+    sr = {int(sx), int(sy), int(w), int(h)};
+    dx = int(tx);
+    dy = int(ty);
+    return true;
+}
+
+uint8_t channel(uint32_t c, int shift) { return (c >> shift) & 0xFF; }
+
+uint32_t argb(int a, int r, int g, int b) {
+    auto c = [](int v) { return static_cast<uint32_t>(std::clamp(v, 0, 255)); };
+    return (c(a) << 24) | (c(r) << 16) | (c(g) << 8) | c(b);
+}
+
+// Straight colour as the bitmap keeps it: opaque ones drop alpha.
+uint32_t store(const BitmapPixels& b, uint32_t straight) {
+    return b.transparent ? premultiply(straight) : (straight | 0xFF000000u);
+}
+
+// Source-over of premultiplied colours.
+uint32_t blendOver(uint32_t src, uint32_t dst) {
+    const uint32_t sa = src >> 24;
+    if (sa == 255) return src;
+    if (sa == 0) return dst;
+    auto ch = [&](int shift) {
+        const uint32_t s = channel(src, shift), d = channel(dst, shift);
+        return std::min<uint32_t>(255, s + (d * (255 - sa) + 127) / 255);
+    };
+    return (ch(24) << 24) | (ch(16) << 16) | (ch(8) << 8) | ch(0);
+}
+
+// Flash's noise generator: the Park-Miller minimal standard, seeded as it is.
+class ParkMiller {
+public:
+    explicit ParkMiller(int64_t seed) {
+        seed_ = seed % 2147483647;
+        if (seed_ <= 0) seed_ += 2147483646;
+        if (seed_ <= 0) seed_ = 1;
+    }
+    int64_t next() {
+        seed_ = (seed_ * 16807) % 2147483647;
+        return seed_;
+    }
+
+private:
+    int64_t seed_;
+};
+
+}  // namespace
+
+void installBitmapBuiltins(Vm& vm) {
+    Value flash = vm.get(vm.global, "flash");
+    if (!flash.isObject()) return;
+    Object* display = vm.newObject();
+    vm.defineValue(flash.o, "display", display);
+    Value geom = vm.get(flash.o, "geom");
+    Object* rectCtor = nullptr;
+    Object* pointCtor = nullptr;
+    if (geom.isObject()) {
+        Value r = vm.get(geom.o, "Rectangle"), p = vm.get(geom.o, "Point");
+        rectCtor = r.isObject() ? r.o : nullptr;
+        pointCtor = p.isObject() ? p.o : nullptr;
+    }
+    auto budget = std::make_shared<BitmapBudget>();
+
+    Object* proto = vm.newObject();
+    // Makes a bitmap of w x h (checked by the caller) on obj; false when memory is out.
+    auto attach = [budget](Object* obj, int w, int h, bool transparent, uint32_t fill) {
+        const size_t bytes = size_t(w) * size_t(h) * sizeof(uint32_t);
+        if (budget->bytes + bytes > BitmapBudget::kMax) return false;
+        auto b = std::make_unique<BitmapPixels>();
+        b->width = w;
+        b->height = h;
+        b->transparent = transparent;
+        b->px.assign(size_t(w) * size_t(h), 0);
+        b->budget = budget;
+        budget->bytes += b->px.capacity() * sizeof(uint32_t);
+        std::fill(b->px.begin(), b->px.end(), store(*b, fill));
+        obj->native = std::move(b);
+        return true;
+    };
+    Object* ctor = vm.newFunction([](Vm&, Object*, Args&) -> Value { return {}; }, proto);
+    ctor->fn->newMayFail = true;
+    ctor->fn->construct = [attach](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self || a.size() < 2) return {};
+        const double w = vm.toNumber(a[0]), h = vm.toNumber(a[1]);
+        // Flash 10 raised the old 2880 pixel limit a side.
+        const bool big = vm.version() >= 10;
+        const double side = big ? 8191 : 2880;
+        if (!(w >= 1 && w <= side && h >= 1 && h <= side)) return {};
+        const int iw = static_cast<int>(w), ih = static_cast<int>(h);
+        if (big && int64_t{iw} * ih > 16777215) return {};
+        const bool transparent = a.size() > 2 ? vm.toBoolean(a[2]) : true;
+        const uint32_t fill = a.size() > 3 ? toColor(vm, a[3]) : 0xFFFFFFFFu;
+        if (!attach(self, iw, ih, transparent, fill)) return {};
+        return Value(self);
+    };
+    vm.defineValue(display, "BitmapData", ctor, 0);
+
+    auto self = [](Object* o) -> BitmapPixels* {
+        BitmapPixels* b = o ? bitmapPixels(Value(o)) : nullptr;
+        return b && !b->disposed ? b : nullptr;
+    };
+    auto getter = [&vm, proto](const char* name, NativeFn get) {
+        Property& p = proto->setOwn(name, vm.key(name), Value(), 0);
+        p.getter = vm.newMethod(std::move(get));
+        p.setter = vm.newMethod([](Vm&, Object*, Args&) -> Value { return {}; });
+    };
+    getter("width", [self](Vm&, Object* o, Args&) -> Value {
+        BitmapPixels* b = self(o);
+        return b ? Value(b->width) : Value(-1);
+    });
+    getter("height", [self](Vm&, Object* o, Args&) -> Value {
+        BitmapPixels* b = self(o);
+        return b ? Value(b->height) : Value(-1);
+    });
+    getter("transparent", [self](Vm&, Object* o, Args&) -> Value {
+        BitmapPixels* b = self(o);
+        return b ? Value(b->transparent) : Value(-1);
+    });
+    auto newRect = [rectCtor](Vm& vm, double x, double y, double w, double h) -> Value {
+        if (!rectCtor) return {};
+        return vm.construct(Value(rectCtor), {Value(x), Value(y), Value(w), Value(h)});
+    };
+    getter("rectangle", [self, newRect](Vm& vm, Object* o, Args&) -> Value {
+        BitmapPixels* b = self(o);
+        return b ? newRect(vm, 0, 0, b->width, b->height) : Value(-1);
+    });
+
+    // A method working on a live bitmap with at least `need` arguments; -1 otherwise.
+    auto method = [&vm, proto, self](const char* name, size_t need,
+                                     std::function<Value(Vm&, Object*, BitmapPixels&, Args&)> f) {
+        vm.defineMethod(proto, name, [self, need, f](Vm& vm, Object* o, Args& a) -> Value {
+            BitmapPixels* b = self(o);
+            if (!b || a.size() < need) return Value(-1);
+            return f(vm, o, *b, a);
+        });
+    };
+
+    method("getPixel", 2, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
+        const int x = toInt(vm, a[0]), y = toInt(vm, a[1]);
+        if (!b.inside(x, y)) return Value(0);
+        return Value(static_cast<int>(unpremultiply(b.at(x, y)) & 0xFFFFFF));
+    });
+    method("getPixel32", 2, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
+        const int x = toInt(vm, a[0]), y = toInt(vm, a[1]);
+        if (!b.inside(x, y)) return Value(0);
+        return Value(static_cast<int32_t>(unpremultiply(b.at(x, y))));
+    });
+    method("setPixel", 3, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
+        const int x = toInt(vm, a[0]), y = toInt(vm, a[1]);
+        if (b.inside(x, y)) {
+            const uint32_t old = unpremultiply(b.at(x, y));
+            b.at(x, y) = store(b, (old & 0xFF000000u) | (toColor(vm, a[2]) & 0xFFFFFF));
+        }
+        return Value(0);
+    });
+    method("setPixel32", 3, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
+        const int x = toInt(vm, a[0]), y = toInt(vm, a[1]);
+        if (b.inside(x, y)) b.at(x, y) = store(b, toColor(vm, a[2]));
+        return Value(0);
+    });
+    method("fillRect", 2, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
+        Rect r;
+        if (!readRect(vm, a[0], r)) return Value(-1);
+        r = clipTo(b, r);
+        const uint32_t c = store(b, toColor(vm, a[1]));
+        for (int y = r.y; y < r.y + r.h; ++y) std::fill_n(&b.at(r.x, y), r.w, c);
+        return Value(0);
+    });
+    method("dispose", 0, [](Vm&, Object*, BitmapPixels& b, Args&) -> Value {
+        b.disposed = true;
+        if (b.budget) b.budget->bytes -= b.px.capacity() * sizeof(uint32_t);
+        std::vector<uint32_t>().swap(b.px);
+        b.width = b.height = 0;
+        return {};
+    });
+    method("clone", 0, [ctor, attach](Vm& vm, Object*, BitmapPixels& b, Args&) -> Value {
+        Value protoV = vm.get(ctor, "prototype");
+        Object* out = vm.newObject(protoV.isObject() ? protoV.o : vm.objectProto);
+        if (!attach(out, b.width, b.height, b.transparent, 0)) return {};
+        static_cast<BitmapPixels*>(out->native.get())->px = b.px;
+        return Value(out);
+    });
+    method("floodFill", 3, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
+        const int x0 = toInt(vm, a[0]), y0 = toInt(vm, a[1]);
+        if (!b.inside(x0, y0)) return Value(0);
+        const uint32_t from = b.at(x0, y0), to = store(b, toColor(vm, a[2]));
+        if (from == to) return Value(1);
+        std::vector<std::pair<int, int>> todo{{x0, y0}};
+        while (!todo.empty()) {
+            auto [x, y] = todo.back();
+            todo.pop_back();
+            if (!b.inside(x, y) || b.at(x, y) != from) continue;
+            b.at(x, y) = to;
+            todo.insert(todo.end(), {{x + 1, y}, {x - 1, y}, {x, y + 1}, {x, y - 1}});
+        }
+        return Value(1);
+    });
+    method("scroll", 2, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
+        const int dx = toInt(vm, a[0]), dy = toInt(vm, a[1]);
+        if (std::abs(int64_t{dx}) >= b.width || std::abs(int64_t{dy}) >= b.height ||
+            (dx == 0 && dy == 0))
+            return Value(0);
+        const std::vector<uint32_t> old = b.px;
+        // Pixels scrolled off stay where nothing new lands.
+        for (int y = 0; y < b.height; ++y) {
+            const int sy = y - dy;
+            if (sy < 0 || sy >= b.height) continue;
+            for (int x = 0; x < b.width; ++x) {
+                const int sx = x - dx;
+                if (sx >= 0 && sx < b.width) b.at(x, y) = old[size_t(sy) * b.width + sx];
+            }
+        }
+        return Value(0);
+    });
+    method("compare", 1, [ctor, attach](Vm& vm, Object* o, BitmapPixels& b, Args& a) -> Value {
+        BitmapPixels* other = bitmapPixels(a[0]);
+        if (!other || other->disposed) return Value(-2);
+        if (a[0].o == o) return Value(0);
+        if (other->width != b.width) return Value(-3);
+        if (other->height != b.height) return Value(-4);
+        std::vector<uint32_t> diff(b.px.size());
+        bool same = true;
+        for (size_t i = 0; i < b.px.size(); ++i) {
+            const uint32_t p = unpremultiply(b.px[i]), q = unpremultiply(other->px[i]);
+            if ((p & 0xFFFFFF) != (q & 0xFFFFFF)) {
+                const uint32_t rgb = (((channel(p, 16) - channel(q, 16)) & 0xFF) << 16) |
+                                     (((channel(p, 8) - channel(q, 8)) & 0xFF) << 8) |
+                                     ((channel(p, 0) - channel(q, 0)) & 0xFF);
+                diff[i] = 0xFF000000u | rgb;
+            } else if (p != q) {
+                diff[i] = (((channel(p, 24) - channel(q, 24)) & 0xFF) << 24) | 0xFFFFFF;
+            } else {
+                continue;
+            }
+            same = false;
+        }
+        if (same) return Value(0);
+        Value protoV = vm.get(ctor, "prototype");
+        Object* out = vm.newObject(protoV.isObject() ? protoV.o : vm.objectProto);
+        if (!attach(out, b.width, b.height, true, 0)) return {};
+        auto* ob = static_cast<BitmapPixels*>(out->native.get());
+        for (size_t i = 0; i < diff.size(); ++i) ob->px[i] = premultiply(diff[i]);
+        return Value(out);
+    });
+    method("colorTransform", 2, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
+        Rect r;
+        if (!readRect(vm, a[0], r)) return Value(-2);
+        if (!a[1].isObject()) return Value(-3);
+        static constexpr const char* kC[] = {"redMultiplier",   "greenMultiplier", "blueMultiplier",
+                                             "alphaMultiplier", "redOffset",       "greenOffset",
+                                             "blueOffset",      "alphaOffset"};
+        double t[8];
+        for (int i = 0; i < 8; ++i) {
+            t[i] = vm.toNumber(vm.get(a[1].o, kC[i]));
+            if (!std::isfinite(t[i])) t[i] = 0;
+        }
+        r = clipTo(b, r);
+        for (int y = r.y; y < r.y + r.h; ++y)
+            for (int x = r.x; x < r.x + r.w; ++x) {
+                const uint32_t c = unpremultiply(b.at(x, y));
+                auto f = [&](int shift, int i) {
+                    return static_cast<int>(channel(c, shift) * t[i] + t[i + 4]);
+                };
+                b.at(x, y) = store(b, argb(f(24, 3), f(16, 0), f(8, 1), f(0, 2)));
+            }
+        return Value(-1);
+    });
+    method("copyPixels", 3, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
+        BitmapPixels* src = bitmapPixels(arg(a, 0));
+        if (!src) return Value(-2);
+        if (src->disposed) return Value(-3);
+        Rect sr;
+        if (!readRect(vm, a[1], sr)) return Value(-4);
+        int dx, dy;
+        readPoint(vm, a[2], dx, dy);
+        BitmapPixels* alphaBmp = bitmapPixels(arg(a, 3));
+        if (alphaBmp && alphaBmp->disposed) alphaBmp = nullptr;
+        int ax = 0, ay = 0;
+        readPoint(vm, arg(a, 4), ax, ay);
+        const bool merge = vm.toBoolean(arg(a, 5));
+        const Rect asked = sr;
+        if (!clipCopy(*src, b, sr, dx, dy)) return Value(0);
+        // Copy out first: source and destination may be the same bitmap.
+        std::vector<uint32_t> block(size_t(sr.w) * sr.h);
+        for (int y = 0; y < sr.h; ++y)
+            for (int x = 0; x < sr.w; ++x)
+                block[size_t(y) * sr.w + x] = src->at(sr.x + x, sr.y + y);
+        for (int y = 0; y < sr.h; ++y)
+            for (int x = 0; x < sr.w; ++x) {
+                uint32_t s = block[size_t(y) * sr.w + x];
+                if (!src->transparent) s |= 0xFF000000u;
+                if (alphaBmp) {
+                    // The alpha bitmap is read from alphaPoint on, as far as the copy reaches.
+                    const int px = ax + (sr.x + x - asked.x), py = ay + (sr.y + y - asked.y);
+                    uint32_t am = alphaBmp->inside(px, py) ? alphaBmp->at(px, py) >> 24 : 0;
+                    if (!alphaBmp->transparent) am = 255;
+                    auto mul = [am](uint32_t v) { return (v * am + 127) / 255; };
+                    s = (mul(s >> 24) << 24) | (mul(channel(s, 16)) << 16) |
+                        (mul(channel(s, 8)) << 8) | mul(channel(s, 0));
+                }
+                uint32_t& d = b.at(dx + x, dy + y);
+                if ((merge || alphaBmp) && b.transparent) {
+                    d = blendOver(s, d);
+                } else if (!b.transparent) {
+                    d = (alphaBmp || merge) ? blendOver(s, d) | 0xFF000000u
+                                            : premultiply(unpremultiply(s) | 0xFF000000u);
+                } else {
+                    d = s;
+                }
+            }
+        return Value(0);
+    });
+    method("copyChannel", 5, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
+        BitmapPixels* src = bitmapPixels(a[0]);
+        if (!src || src->disposed) return Value(-2);
+        Rect sr;
+        if (!readRect(vm, a[1], sr)) return Value(-3);
+        int dx, dy;
+        readPoint(vm, a[2], dx, dy);
+        const int from = toInt(vm, a[3]), to = toInt(vm, a[4]);
+        auto shiftOf = [](int ch) {
+            switch (ch) {
+                case 1:
+                    return 16;
+                case 2:
+                    return 8;
+                case 4:
+                    return 0;
+                case 8:
+                    return 24;
+                default:
+                    return -1;
+            }
+        };
+        const int fs = shiftOf(from), ts = shiftOf(to);
+        if (fs < 0 || ts < 0) return Value(0);
+        if (!clipCopy(*src, b, sr, dx, dy)) return Value(0);
+        std::vector<uint32_t> block(size_t(sr.w) * sr.h);
+        for (int y = 0; y < sr.h; ++y)
+            for (int x = 0; x < sr.w; ++x)
+                block[size_t(y) * sr.w + x] = unpremultiply(src->at(sr.x + x, sr.y + y));
+        for (int y = 0; y < sr.h; ++y)
+            for (int x = 0; x < sr.w; ++x) {
+                const uint32_t v = channel(block[size_t(y) * sr.w + x], fs);
+                uint32_t d = unpremultiply(b.at(dx + x, dy + y));
+                d = (d & ~(0xFFu << ts)) | (v << ts);
+                b.at(dx + x, dy + y) = store(b, d);
+            }
+        return Value(0);
+    });
+    method("merge", 7, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
+        BitmapPixels* src = bitmapPixels(a[0]);
+        if (!src || src->disposed) return Value(-2);
+        Rect sr;
+        if (!readRect(vm, a[1], sr)) return Value(-3);
+        int dx, dy;
+        readPoint(vm, a[2], dx, dy);
+        const int m[4] = {toInt(vm, a[3]), toInt(vm, a[4]), toInt(vm, a[5]), toInt(vm, a[6])};
+        if (!clipCopy(*src, b, sr, dx, dy)) return Value(-1);
+        for (int y = 0; y < sr.h; ++y)
+            for (int x = 0; x < sr.w; ++x) {
+                const uint32_t s = unpremultiply(src->at(sr.x + x, sr.y + y));
+                const uint32_t d = unpremultiply(b.at(dx + x, dy + y));
+                auto mix = [&](int shift, int mult) {
+                    const int sv = channel(s, shift), dv = channel(d, shift);
+                    return (sv * mult + dv * (256 - mult)) / 256;
+                };
+                b.at(dx + x, dy + y) =
+                    store(b, argb(mix(24, m[3]), mix(16, m[0]), mix(8, m[1]), mix(0, m[2])));
+            }
+        return Value(-1);
+    });
+    method("noise", 1, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
+        ParkMiller rng(toInt(vm, a[0]));
+        int lo = a.size() > 1 ? toInt(vm, a[1]) & 0xFF : 0;
+        int hi = a.size() > 2 ? toInt(vm, a[2]) & 0xFF : 255;
+        const int channels = a.size() > 3 ? toInt(vm, a[3]) : 7;
+        const bool gray = a.size() > 4 && vm.toBoolean(a[4]);
+        if (hi < lo) std::swap(lo, hi);
+        const int range = hi - lo + 1;
+        for (int y = 0; y < b.height; ++y)
+            for (int x = 0; x < b.width; ++x) {
+                int r = 0, g = 0, bl = 0, al = 255;
+                if (gray) {
+                    r = g = bl = lo + static_cast<int>(rng.next() % range);
+                } else {
+                    if (channels & 1) r = lo + static_cast<int>(rng.next() % range);
+                    if (channels & 2) g = lo + static_cast<int>(rng.next() % range);
+                    if (channels & 4) bl = lo + static_cast<int>(rng.next() % range);
+                }
+                if (channels & 8) al = lo + static_cast<int>(rng.next() % range);
+                b.at(x, y) = store(b, argb(al, r, g, bl));
+            }
+        return Value(0);
+    });
+    method("hitTest", 2, [rectCtor](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
+        // firstPoint, firstAlphaThreshold, secondObject, secondBitmapPoint, secondThreshold
+        int fx, fy;
+        readPoint(vm, a[0], fx, fy);
+        const uint32_t t1 = toColor(vm, a[1]) & 0xFF;
+        const Value& other = arg(a, 2);
+        auto opaqueAt = [&](int x, int y, uint32_t thr) {
+            return b.inside(x, y) && (b.at(x, y) >> 24) >= thr;
+        };
+        if (BitmapPixels* ob = bitmapPixels(other)) {
+            if (ob->disposed) return Value(false);
+            int sx, sy;
+            readPoint(vm, arg(a, 3), sx, sy);
+            const uint32_t t2 = a.size() > 4 ? toColor(vm, a[4]) & 0xFF : 1;
+            // Overlap of the two bitmaps placed at their points.
+            const int64_t ox = int64_t{sx} - fx, oy = int64_t{sy} - fy;
+            const int64_t x0 = std::max<int64_t>(0, ox), y0 = std::max<int64_t>(0, oy);
+            const int64_t x1 = std::min<int64_t>(b.width, ox + ob->width);
+            const int64_t y1 = std::min<int64_t>(b.height, oy + ob->height);
+            for (int64_t y = y0; y < y1; ++y)
+                for (int64_t x = x0; x < x1; ++x)
+                    if ((b.at(int(x), int(y)) >> 24) >= t1 &&
+                        (ob->at(int(x - ox), int(y - oy)) >> 24) >= t2)
+                        return Value(true);
+            return Value(false);
+        }
+        if (!other.isObject()) return Value(false);
+        if (rectCtor && vm.instanceOf(other, rectCtor)) {
+            Rect r;
+            if (!readRect(vm, other, r)) return Value(false);
+            r.x -= fx;
+            r.y -= fy;
+            r = clipTo(b, r);
+            for (int y = r.y; y < r.y + r.h; ++y)
+                for (int x = r.x; x < r.x + r.w; ++x)
+                    if ((b.at(x, y) >> 24) >= t1) return Value(true);
+            return Value(false);
+        }
+        int px, py;
+        readPoint(vm, other, px, py);
+        return Value(opaqueAt(px - fx, py - fy, t1));
+    });
+    method("getColorBoundsRect", 2, [newRect](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
+        const uint32_t mask = toColor(vm, a[0]), color = toColor(vm, arg(a, 1));
+        const bool find = a.size() > 2 ? vm.toBoolean(a[2]) : true;
+        int x0 = b.width, y0 = b.height, x1 = -1, y1 = -1;
+        for (int y = 0; y < b.height; ++y)
+            for (int x = 0; x < b.width; ++x) {
+                const bool hit = ((unpremultiply(b.at(x, y)) & mask) == (color & mask)) == find;
+                if (!hit) continue;
+                x0 = std::min(x0, x);
+                x1 = std::max(x1, x);
+                y0 = std::min(y0, y);
+                y1 = std::max(y1, y);
+            }
+        if (x1 < 0) return newRect(vm, 0, 0, 0, 0);
+        return newRect(vm, x0, y0, x1 - x0 + 1, y1 - y0 + 1);
+    });
+    method("threshold", 5, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
+        BitmapPixels* src = bitmapPixels(a[0]);
+        if (!src || src->disposed) return Value(-2);
+        Rect sr;
+        if (!readRect(vm, a[1], sr)) return Value(-3);
+        int dx, dy;
+        readPoint(vm, a[2], dx, dy);
+        const std::string op = vm.toString(a[3]);
+        const uint32_t thr = toColor(vm, a[4]);
+        const uint32_t color = a.size() > 5 ? toColor(vm, a[5]) : 0;
+        const uint32_t mask = a.size() > 6 ? toColor(vm, a[6]) : 0xFFFFFFFFu;
+        const bool copySource = a.size() > 7 && vm.toBoolean(a[7]);
+        int kind;
+        if (op == "<")
+            kind = 0;
+        else if (op == "<=")
+            kind = 1;
+        else if (op == ">")
+            kind = 2;
+        else if (op == ">=")
+            kind = 3;
+        else if (op == "==")
+            kind = 4;
+        else if (op == "!=")
+            kind = 5;
+        else
+            return Value(0);
+        if (!clipCopy(*src, b, sr, dx, dy)) return Value(0);
+        std::vector<uint32_t> block(size_t(sr.w) * sr.h);
+        for (int y = 0; y < sr.h; ++y)
+            for (int x = 0; x < sr.w; ++x)
+                block[size_t(y) * sr.w + x] = src->at(sr.x + x, sr.y + y);
+        int count = 0;
+        const uint32_t t = thr & mask;
+        for (int y = 0; y < sr.h; ++y)
+            for (int x = 0; x < sr.w; ++x) {
+                const uint32_t s = block[size_t(y) * sr.w + x];
+                const uint32_t v = unpremultiply(s) & mask;
+                bool hit = false;
+                switch (kind) {
+                    case 0:
+                        hit = v < t;
+                        break;
+                    case 1:
+                        hit = v <= t;
+                        break;
+                    case 2:
+                        hit = v > t;
+                        break;
+                    case 3:
+                        hit = v >= t;
+                        break;
+                    case 4:
+                        hit = v == t;
+                        break;
+                    default:
+                        hit = v != t;
+                        break;
+                }
+                uint32_t& d = b.at(dx + x, dy + y);
+                if (hit) {
+                    d = store(b, color);
+                    ++count;
+                } else if (copySource) {
+                    d = b.transparent ? s : (s | 0xFF000000u);
+                }
+            }
+        return Value(count);
+    });
+    method("paletteMap", 3, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
+        BitmapPixels* src = bitmapPixels(a[0]);
+        if (!src || src->disposed) return Value(-2);
+        Rect sr;
+        if (!readRect(vm, a[1], sr)) return Value(-3);
+        int dx, dy;
+        readPoint(vm, a[2], dx, dy);
+        // Channel tables; a missing one passes its channel through.
+        uint32_t table[4][256];
+        bool have[4] = {};
+        const int shifts[4] = {16, 8, 0, 24};
+        for (int c = 0; c < 4; ++c) {
+            const Value& t = arg(a, 3 + c);
+            if (!t.isObject() || t.o->cls != ObjClass::Array) continue;
+            have[c] = true;
+            for (int i = 0; i < 256; ++i)
+                table[c][i] = size_t(i) < t.o->elems.size() ? toColor(vm, t.o->elems[i]) : 0;
+        }
+        if (!clipCopy(*src, b, sr, dx, dy)) return Value(0);
+        std::vector<uint32_t> block(size_t(sr.w) * sr.h);
+        for (int y = 0; y < sr.h; ++y)
+            for (int x = 0; x < sr.w; ++x)
+                block[size_t(y) * sr.w + x] = unpremultiply(src->at(sr.x + x, sr.y + y));
+        for (int y = 0; y < sr.h; ++y)
+            for (int x = 0; x < sr.w; ++x) {
+                const uint32_t s = block[size_t(y) * sr.w + x];
+                uint32_t out = 0;
+                for (int c = 0; c < 4; ++c) {
+                    const uint32_t v = channel(s, shifts[c]);
+                    out += have[c] ? table[c][v] : (v << shifts[c]);
+                }
+                b.at(dx + x, dy + y) = store(b, out);
+            }
+        return Value(0);
+    });
+    method("pixelDissolve", 3, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
+        BitmapPixels* src = bitmapPixels(a[0]);
+        if (!src || src->disposed) return Value(-2);
+        Rect sr;
+        if (!readRect(vm, a[1], sr)) return Value(-3);
+        int dx, dy;
+        readPoint(vm, a[2], dx, dy);
+        const int seed = a.size() > 3 ? toInt(vm, a[3]) : 0;
+        const int64_t count = a.size() > 4 ? std::max(0, toInt(vm, a[4])) : 0;
+        const uint32_t fill = a.size() > 5 ? toColor(vm, a[5]) : 0;
+        if (!clipCopy(*src, b, sr, dx, dy)) return Value(0);
+        const int64_t area = int64_t{sr.w} * sr.h;
+        const int64_t n = std::min(count, area);
+        // Visit the area's pixels in a seeded order; each is taken once.
+        std::vector<uint32_t> order(static_cast<size_t>(area));
+        for (int64_t i = 0; i < area; ++i) order[size_t(i)] = uint32_t(i);
+        ParkMiller rng(seed);
+        for (int64_t i = 0; i < n; ++i) {
+            const int64_t j = i + rng.next() % (area - i);
+            std::swap(order[size_t(i)], order[size_t(j)]);
+            const int x = int(order[size_t(i)] % sr.w), y = int(order[size_t(i)] / sr.w);
+            uint32_t& d = b.at(dx + x, dy + y);
+            d = src == &b ? store(b, fill) : src->at(sr.x + x, sr.y + y);
+            if (!b.transparent) d |= 0xFF000000u;
+        }
+        return Value(static_cast<double>(n + seed));
+    });
+    method("draw", 1, [](Vm&, Object*, BitmapPixels&, Args&) -> Value { return {}; });
+    method("applyFilter", 4, [](Vm&, Object*, BitmapPixels&, Args&) -> Value { return Value(0); });
+    method("generateFilterRect", 2, [newRect](Vm& vm, Object*, BitmapPixels&, Args& a) -> Value {
+        Rect r;
+        if (!readRect(vm, a[0], r)) return {};
+        return newRect(vm, r.x, r.y, r.w, r.h);
+    });
+    method("perlinNoise", 6, [](Vm&, Object*, BitmapPixels&, Args&) -> Value { return Value(0); });
+    vm.defineMethod(ctor, "loadBitmap", [](Vm&, Object*, Args&) -> Value { return {}; });
+    (void)pointCtor;
+}
+
+}  // namespace swf::avm1
