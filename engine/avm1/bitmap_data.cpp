@@ -38,8 +38,9 @@ uint32_t unpremultiply(uint32_t c) {
     const uint32_t a = c >> 24;
     if (a == 255) return c;
     if (a == 0) return 0;
-    // Halves round down.
-    auto ch = [a](uint32_t v) { return std::min<uint32_t>(255, (v * 255 + (a - 1) / 2) / a); };
+    // Through an integer reciprocal of alpha, rounded, as Flash reads them back.
+    const uint32_t inv = 65280 / a;
+    auto ch = [inv](uint32_t v) { return std::min<uint32_t>(255, (v * inv + 127) >> 8); };
     return (a << 24) | (ch((c >> 16) & 0xFF) << 16) | (ch((c >> 8) & 0xFF) << 8) | ch(c & 0xFF);
 }
 
@@ -203,6 +204,10 @@ void installBitmapBuiltins(Vm& vm) {
         return Value(self);
     };
     vm.defineValue(display, "BitmapData", ctor, 0);
+    vm.defineValue(ctor, "RED_CHANNEL", Value(1), 0);
+    vm.defineValue(ctor, "GREEN_CHANNEL", Value(2), 0);
+    vm.defineValue(ctor, "BLUE_CHANNEL", Value(4), 0);
+    vm.defineValue(ctor, "ALPHA_CHANNEL", Value(8), 0);
 
     auto self = [](Object* o) -> BitmapPixels* {
         BitmapPixels* b = o ? bitmapPixels(Value(o)) : nullptr;
@@ -293,7 +298,7 @@ void installBitmapBuiltins(Vm& vm) {
         const int x0 = toInt(vm, a[0]), y0 = toInt(vm, a[1]);
         if (!b.inside(x0, y0)) return Value(0);
         const uint32_t from = b.at(x0, y0), to = store(b, toColor(vm, a[2]));
-        if (from == to) return Value(1);
+        if (from == to) return Value(0);
         std::vector<std::pair<int, int>> todo{{x0, y0}};
         while (!todo.empty()) {
             auto [x, y] = todo.back();
@@ -351,10 +356,15 @@ void installBitmapBuiltins(Vm& vm) {
         for (size_t i = 0; i < diff.size(); ++i) ob->px[i] = premultiply(diff[i]);
         return Value(out);
     });
-    method("colorTransform", 2, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
+    Object* ctCtor = nullptr;
+    if (geom.isObject()) {
+        Value c = vm.get(geom.o, "ColorTransform");
+        ctCtor = c.isObject() ? c.o : nullptr;
+    }
+    method("colorTransform", 2, [ctCtor](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
         Rect r;
         if (!readRect(vm, a[0], r)) return Value(-2);
-        if (!a[1].isObject()) return Value(-3);
+        if (!a[1].isObject() || !ctCtor || !vm.instanceOf(a[1], ctCtor)) return Value(-3);
         static constexpr const char* kC[] = {"redMultiplier",   "greenMultiplier", "blueMultiplier",
                                              "alphaMultiplier", "redOffset",       "greenOffset",
                                              "blueOffset",      "alphaOffset"};
@@ -457,14 +467,19 @@ void installBitmapBuiltins(Vm& vm) {
             }
         return Value(0);
     });
-    method("merge", 7, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
+    method("merge", 6, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
         BitmapPixels* src = bitmapPixels(a[0]);
-        if (!src || src->disposed) return Value(-2);
+        if (!src) return Value(-2);
+        if (src->disposed) return Value(-3);
         Rect sr;
-        if (!readRect(vm, a[1], sr)) return Value(-3);
+        if (!readRect(vm, a[1], sr)) return Value(-4);
         int dx, dy;
         readPoint(vm, a[2], dx, dy);
-        const int m[4] = {toInt(vm, a[3]), toInt(vm, a[4]), toInt(vm, a[5]), toInt(vm, a[6])};
+        // Multipliers out of 256; the alpha one may be left out (all of the source's alpha).
+        auto mult = [&](size_t i) {
+            return i < a.size() ? std::clamp(toInt(vm, a[i]), 0, 256) : 256;
+        };
+        const int m[4] = {mult(3), mult(4), mult(5), mult(6)};
         if (!clipCopy(*src, b, sr, dx, dy)) return Value(-1);
         for (int y = 0; y < sr.h; ++y)
             for (int x = 0; x < sr.w; ++x) {
