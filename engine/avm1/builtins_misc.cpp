@@ -129,6 +129,7 @@ void Vm::installBuiltins() {
     errorProto = newObject(objectProto);
     global = newObject(nullptr);  // _global inherits nothing, not even toString
     installObjectBuiltins(*this);
+    installNumberBuiltins(*this);
     installArrayBuiltins(*this);
     installStringBuiltins(*this);
     installMathBuiltins(*this);

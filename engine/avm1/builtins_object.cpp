@@ -1,4 +1,4 @@
-// Object, Function, Boolean, Number, Error, the global functions and the small global objects.
+// Object, Function, ASSetPropFlags and the timers.
 
 #include <cmath>
 #include <limits>
@@ -9,7 +9,6 @@ namespace swf::avm1 {
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // The names ASSetPropFlags acts on: null = all, "a,b" or an array of names.
 std::vector<std::string> nameList(Vm& vm, const Value& v, Object* target, bool& all) {
@@ -180,179 +179,9 @@ void installObjectBuiltins(Vm& vm) {
         return vm.call(Value(self), thisObj, std::move(rest));
     });
 
-    // ---- Boolean
-    Object* bp = vm.booleanProto;
-    Object* booleanCtor = vm.newFunction(
-        [](Vm& vm, Object*, Args& a) -> Value { return Value(vm.toBoolean(arg(a, 0))); }, bp);
-    booleanCtor->fn->construct = [](Vm& vm, Object* self, Args& a) -> Value {
-        self->cls = ObjClass::Boolean;
-        self->primitive = Value(vm.toBoolean(arg(a, 0)));
-        return Value(self);
-    };
-    vm.defineValue(g, "Boolean", booleanCtor);
-    vm.defineMethod(bp, "toString", [](Vm&, Object* self, Args&) -> Value {
-        if (!self || self->cls != ObjClass::Boolean) return {};
-        return Value(self->primitive.b ? "true" : "false");
-    });
-    vm.defineMethod(bp, "valueOf", [](Vm&, Object* self, Args&) -> Value {
-        if (!self || self->cls != ObjClass::Boolean) return {};
-        return self->primitive;
-    });
-
-    // ---- Number
-    Object* np = vm.numberProto;
-    Object* numberCtor =
-        vm.newFunction([](Vm& vm, Object*,
-                          Args& a) -> Value { return Value(a.empty() ? 0.0 : vm.toNumber(a[0])); },
-                       np);
-    numberCtor->fn->construct = [](Vm& vm, Object* self, Args& a) -> Value {
-        self->cls = ObjClass::Number;
-        self->primitive = Value(a.empty() ? 0.0 : vm.toNumber(a[0]));
-        return Value(self);
-    };
-    vm.defineValue(g, "Number", numberCtor);
-    vm.defineValue(numberCtor, "MAX_VALUE", Value(std::numeric_limits<double>::max()), 7);
-    vm.defineValue(numberCtor, "MIN_VALUE", Value(std::numeric_limits<double>::denorm_min()), 7);
-    vm.defineValue(numberCtor, "NaN", Value(kNaN), 7);
-    vm.defineValue(numberCtor, "NEGATIVE_INFINITY", Value(-INFINITY), 7);
-    vm.defineValue(numberCtor, "POSITIVE_INFINITY", Value(INFINITY), 7);
-    vm.defineMethod(np, "toString", [](Vm& vm, Object* self, Args& a) -> Value {
-        if (!self || self->cls != ObjClass::Number) return {};
-        const int radix =
-            a.empty() || arg(a, 0).isUndefined() ? 10 : static_cast<int>(vm.toNumber(a[0]));
-        return Value(numberToRadix(self->primitive.n, radix));
-    });
-    vm.defineMethod(np, "valueOf", [](Vm&, Object* self, Args&) -> Value {
-        if (!self || self->cls != ObjClass::Number) return {};
-        return self->primitive;
-    });
-
-    // ---- Error
-    Object* ep = vm.errorProto;
-    Object* errorCtor = vm.newFunction(
-        [](Vm& vm, Object* self, Args& a) -> Value {
-            if (!self) return {};
-            if (!a.empty() && !a[0].isUndefined()) vm.set(self, "message", a[0]);
-            return {};
-        },
-        ep);
-    vm.defineValue(g, "Error", errorCtor);
-    vm.defineValue(ep, "message", Value("Error"));
-    vm.defineValue(ep, "name", Value("Error"));
-    vm.defineMethod(ep, "toString", [](Vm& vm, Object* self, Args&) -> Value {
-        return Value(vm.toString(vm.get(self, "message")));
-    });
-
     // ---- globals
     vm.defineMethod(g, "ASSetPropFlags",
                     [](Vm& vm, Object*, Args& a) -> Value { return setPropFlags(vm, a); });
-    vm.defineValue(g, "NaN", Value(kNaN));
-    vm.defineValue(g, "Infinity", Value(INFINITY));
-    // Without an argument there is no number to test.
-    vm.defineMethod(g, "isNaN", [](Vm& vm, Object*, Args& a) -> Value {
-        return Value(a.empty() || std::isnan(vm.toNumber(a[0])));
-    });
-    vm.defineMethod(g, "isFinite", [](Vm& vm, Object*, Args& a) -> Value {
-        return Value(!a.empty() && std::isfinite(vm.toNumber(a[0])));
-    });
-    vm.defineMethod(g, "parseFloat", [](Vm& vm, Object*, Args& a) -> Value {
-        if (a.empty()) return {};
-        const std::string s = vm.toString(arg(a, 0));
-        size_t i = 0;
-        while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) ++i;
-        // The longest decimal prefix.
-        size_t k = i;
-        if (k < s.size() && (s[k] == '+' || s[k] == '-')) ++k;
-        if (s.compare(k, 8, "Infinity") == 0) return Value(s[i] == '-' ? -INFINITY : INFINITY);
-        size_t digits = 0;
-        while (k < s.size() && isdigit(static_cast<unsigned char>(s[k]))) ++k, ++digits;
-        if (k < s.size() && s[k] == '.') {
-            ++k;
-            while (k < s.size() && isdigit(static_cast<unsigned char>(s[k]))) ++k, ++digits;
-        }
-        if (!digits) return Value(kNaN);
-        if (k < s.size() && (s[k] == 'e' || s[k] == 'E')) {
-            size_t e = k + 1;
-            if (e < s.size() && (s[e] == '+' || s[e] == '-')) ++e;
-            if (e < s.size() && isdigit(static_cast<unsigned char>(s[e]))) {
-                while (e < s.size() && isdigit(static_cast<unsigned char>(s[e]))) ++e;
-                k = e;
-            }
-        }
-        return Value(std::strtod(s.substr(i, k - i).c_str(), nullptr));
-    });
-    vm.defineMethod(g, "parseInt", [](Vm& vm, Object*, Args& a) -> Value {
-        if (a.empty()) return {};
-        const std::string s = vm.toString(arg(a, 0));
-        const bool given = a.size() > 1;
-        int radix = given ? toInt32(vm.toNumber(a[1])) : 0;
-        if (given && (radix < 2 || radix > 36)) return Value(kNaN);
-        size_t i = 0;
-        while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) ++i;
-        bool neg = false;
-        if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
-            neg = s[i] == '-';
-            ++i;
-        }
-        if ((radix == 0 || radix == 16) && i + 1 < s.size() && s[i] == '0' &&
-            (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-            radix = 16;
-            i += 2;
-        } else if (radix == 0 && i + 1 < s.size() && s[i] == '0') {
-            radix = 8;
-        }
-        if (radix == 0) radix = 10;
-        if (radix < 2 || radix > 36) return Value(kNaN);
-        double v = 0;
-        size_t digits = 0;
-        for (; i < s.size(); ++i) {
-            const char ch = s[i];
-            int d = ch >= '0' && ch <= '9'   ? ch - '0'
-                    : ch >= 'a' && ch <= 'z' ? ch - 'a' + 10
-                    : ch >= 'A' && ch <= 'Z' ? ch - 'A' + 10
-                                             : 99;
-            if (d >= radix) break;
-            v = v * radix + d;
-            ++digits;
-        }
-        if (!digits) return Value(kNaN);
-        return Value(neg ? -v : v);
-    });
-    vm.defineMethod(g, "escape", [](Vm& vm, Object*, Args& a) -> Value {
-        const std::string s = vm.toString(arg(a, 0));
-        std::string out;
-        static const char* hex = "0123456789ABCDEF";
-        for (unsigned char ch : s) {
-            if (isalnum(ch) || ch == '-' || ch == '_' || ch == '.' || ch == '*' || ch == '@' ||
-                ch == '/' || ch == '+')
-                out += static_cast<char>(ch);
-            else {
-                out += '%';
-                out += hex[ch >> 4];
-                out += hex[ch & 15];
-            }
-        }
-        return Value(out);
-    });
-    vm.defineMethod(g, "unescape", [](Vm& vm, Object*, Args& a) -> Value {
-        const std::string s = vm.toString(arg(a, 0));
-        std::string out;
-        auto hexv = [](char ch) {
-            return ch >= '0' && ch <= '9'   ? ch - '0'
-                   : ch >= 'a' && ch <= 'f' ? ch - 'a' + 10
-                   : ch >= 'A' && ch <= 'F' ? ch - 'A' + 10
-                                            : -1;
-        };
-        for (size_t i = 0; i < s.size(); ++i) {
-            if (s[i] == '%' && i + 2 < s.size() + 0 && hexv(s[i + 1]) >= 0 && hexv(s[i + 2]) >= 0) {
-                out += static_cast<char>(hexv(s[i + 1]) * 16 + hexv(s[i + 2]));
-                i += 2;
-            } else {
-                out += s[i];
-            }
-        }
-        return Value(out);
-    });
 
     // Timers: setInterval(fn, ms, args...) or setInterval(obj, "method", ms, args...).
     auto addTimer = [](Vm& vm, Args& a, bool repeat) -> Value {

@@ -156,6 +156,7 @@ private:
 
 // Built-in installers (builtins_*.cpp).
 void installObjectBuiltins(Vm& vm);
+void installNumberBuiltins(Vm& vm);  // builtins_number.cpp: Boolean, Number, Error, parseInt...
 void installArrayBuiltins(Vm& vm);
 void installStringBuiltins(Vm& vm);
 void installMathBuiltins(Vm& vm);
