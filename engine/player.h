@@ -65,6 +65,21 @@ const MovieInfo& movieInfo(const Movie& movie);
 // A button's state changes that DefineButtonSound gives sounds to, in the tag's order.
 enum class ButtonTransition : uint8_t { OverToUp, UpToOver, OverToDown, DownToOver };
 
+// Editing commands of the focused text field (the keyboard's shortcuts for them).
+enum class TextCommand {
+    Enter,
+    Backspace,
+    Delete,
+    MoveLeft,
+    MoveRight,
+    LineStart,
+    LineEnd,
+    SelectAll,
+    Copy,
+    Cut,
+    Paste
+};
+
 // One running instance of a movie: root timeline, display list, later scripts and sound.
 class Player {
 public:
@@ -121,6 +136,14 @@ public:
     // Flash key codes (Key.LEFT = 37 ...) and the character the key typed, if any.
     void keyDown(int code, char32_t character = 0);
     void keyUp(int code);
+    // A character the keyboard typed (after its keyDown), for the focused text field.
+    void textInput(char32_t character);
+    void textCommand(TextCommand command);
+    // The clipboard text fields copy to and paste from.
+    void setClipboard(std::string text);
+    std::string clipboard() const;
+    // The window lost or got back the keyboard.
+    void setWindowFocus(bool focused);
     // The stage point under a point of a viewport drawn with mode (render's mapping reversed).
     QPointF stagePoint(const QRect& viewport, ScaleMode mode, const QPointF& at) const;
     // Something that takes clicks is under the mouse (a hand cursor's cue).

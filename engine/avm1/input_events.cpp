@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/avm1/button_object.h"
+#include "engine/avm1/focus.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
 #include "engine/avm1/vm.h"
@@ -152,6 +154,8 @@ void installInputBuiltins(Vm& vm) {
     auto state = std::make_shared<InputState>();
     vm.input = state;
     InputState* s = state.get();
+    installFocusBuiltins(vm);
+    installButtonBuiltins(vm);
     Value key = vm.get(vm.global, "Key");
     if (!key.isObject()) return;
     vm.defineMethod(key.o, "isDown", [s](Vm& vm, Object*, Args& a) -> Value {
@@ -354,50 +358,60 @@ void InputRouter::applyStates(std::vector<Found>& all) {
     }
 }
 
-void InputRouter::fire(const Target& t, uint16_t condition, int key) {
-    if (!t.valid() || !scripts_) return;
+namespace {
+// The script handler of a button condition (onPress ...), or null.
+const char* handlerFor(uint16_t condition) {
+    switch (condition) {
+        case kIdleToOverUp:
+            return "onRollOver";
+        case kOverUpToIdle:
+            return "onRollOut";
+        case kOverUpToOverDown:
+            return "onPress";
+        case kOverDownToOverUp:
+            return "onRelease";
+        case kOverDownToOutDown:
+            return "onDragOut";
+        case kOutDownToOverDown:
+            return "onDragOver";
+        case kOutDownToIdle:
+            return "onReleaseOutside";
+        default:
+            return nullptr;
+    }
+}
+}  // namespace
+
+bool InputRouter::fire(const Target& t, uint16_t condition, int key) {
+    if (!t.valid() || !scripts_) return false;
     Vm& vm = scripts_->vm();
+    const char* method = key ? nullptr : handlerFor(condition);
     if (t.isClip) {
-        const char* method = nullptr;
-        switch (condition) {
-            case kIdleToOverUp:
-                method = "onRollOver";
-                break;
-            case kOverUpToIdle:
-                method = "onRollOut";
-                break;
-            case kOverUpToOverDown:
-                method = "onPress";
-                break;
-            case kOverDownToOverUp:
-                method = "onRelease";
-                break;
-            case kOverDownToOutDown:
-                method = "onDragOut";
-                break;
-            case kOutDownToOverDown:
-                method = "onDragOver";
-                break;
-            case kOutDownToIdle:
-                method = "onReleaseOutside";
-                break;
-            default:
-                return;
-        }
         Object* o = t.timeline ? t.timeline->scriptObject : nullptr;
-        if (!o) return;
+        if (!o || !method) return false;
         scripts_->dispatch([&] { safely(vm, [&] { vm.callMethod(Value(o), method, {}); }); });
-        return;
+        return true;
     }
-    auto it = actions_.find(t.characterId);
-    if (it == actions_.end()) return;
-    for (const ButtonAction& a : it->second) {
-        const bool match =
-            key ? (a.conditions >> 9) == key : (a.conditions & 0x1ff & condition) != 0;
-        if (!match) continue;
-        ClipHost* target = t.timeline ? t.timeline : scripts_;
-        scripts_->dispatch([&] { vm.runActions(a.code, target); });
+    bool any = false;
+    ClipHost* parent = t.timeline ? t.timeline : scripts_;
+    if (auto it = actions_.find(t.characterId); it != actions_.end()) {
+        for (const ButtonAction& a : it->second) {
+            const bool match =
+                key ? (a.conditions >> 9) == key : (a.conditions & 0x1ff & condition) != 0;
+            if (!match) continue;
+            scripts_->dispatch([&] { vm.runActions(a.code, parent); });
+            any = true;
+        }
     }
+    // Then the handler a script gave the button's object.
+    if (method) {
+        auto o = t.list->objects.find(t.depth);
+        ButtonHost* b = o != t.list->objects.end() ? buttonAt(vm, parent, o->second) : nullptr;
+        if (b && b->scriptObject)
+            scripts_->dispatch(
+                [&] { safely(vm, [&] { vm.callMethod(Value(b->scriptObject), method, {}); }); });
+    }
+    return any;
 }
 
 void InputRouter::broadcast(const char* listenerMethod, uint32_t eventBit, const char* method) {
@@ -426,8 +440,18 @@ void InputRouter::broadcast(const char* listenerMethod, uint32_t eventBit, const
         // Then the listeners of Mouse or Key.
         const bool isKey = eventBit == kEvKeyDown || eventBit == kEvKeyUp;
         Value source = vm.get(vm.global, isKey ? "Key" : "Mouse");
-        if (source.isObject())
-            safely(vm, [&] { vm.callMethod(source, "broadcastMessage", {Value(listenerMethod)}); });
+        if (!source.isObject()) return;
+        Value listeners;
+        safely(vm, [&] { listeners = vm.get(source, "_listeners"); });
+        if (!listeners.isObject() || listeners.o->cls != ObjClass::Array) return;
+        // Listeners added while broadcasting wait for the next event; removed clips hear none.
+        const std::vector<Value> copy = listeners.o->elems;
+        for (const Value& l : copy) {
+            if (!l.isObject()) continue;
+            if ((l.o->cls == ObjClass::MovieClip || l.o->cls == ObjClass::TextField) && !l.o->clip)
+                continue;
+            safely(vm, [&] { vm.callMethod(l, listenerMethod, {}); });
+        }
     });
 }
 
@@ -449,8 +473,10 @@ void InputRouter::mouseMove(double x, double y) {
     x_ = x;
     y_ = y;
     if (scripts_ && scripts_->vm().input) {
-        scripts_->vm().input->mouseX = x;
-        scripts_->vm().input->mouseY = y;
+        InputState& s = *scripts_->vm().input;
+        s.mouseX = x;
+        s.mouseY = y;
+        s.keyboardFocus = false;  // the keys stop going to the focus until Tab or setFocus
     }
     const Target now = pick(x, y);
     if (down_ && pressed_.valid()) {
@@ -480,6 +506,16 @@ void InputRouter::mouseDown(double x, double y) {
     if (x != x_ || y != y_) mouseMove(x, y);
     down_ = true;
     if (scripts_ && scripts_->vm().input) scripts_->vm().input->mouseDown = true;
+    if (scripts_) {
+        // A click gives the focus to the text field under it, or takes it away.
+        Vm& vm = scripts_->vm();
+        scripts_->dispatch([&] {
+            safely(vm, [&] {
+                Object* field = selectableFieldAt(vm, x, y);
+                giveFocus(vm, field ? Value(field) : Value::null());
+            });
+        });
+    }
     pressed_ = hover_;
     if (pressed_.valid()) {
         setState(pressed_, State::Down);
@@ -512,6 +548,16 @@ void InputRouter::mouseUp(double x, double y) {
     refresh();
 }
 
+// The focused clip hears its keys (text fields have their own events).
+void InputRouter::tellFocused(const char* method) {
+    if (!scripts_) return;
+    Vm& vm = scripts_->vm();
+    if (!vm.input || !vm.input->keyboardFocus) return;
+    const Value f = focusedObject(vm);
+    if (!f.isObject() || (f.o->cls != ObjClass::MovieClip && !buttonOf(f.o))) return;
+    scripts_->dispatch([&] { safely(vm, [&] { vm.callMethod(f, method, {}); }); });
+}
+
 void InputRouter::keyDown(int code, char32_t ch) {
     if (scripts_ && scripts_->vm().input) {
         InputState& s = *scripts_->vm().input;
@@ -519,14 +565,46 @@ void InputRouter::keyDown(int code, char32_t ch) {
         s.lastCode = code;
         s.lastAscii = static_cast<int>(ch);
     }
+    tellFocused("onKeyDown");
+    broadcast("onKeyDown", kEvKeyDown, nullptr);
     // Buttons listening for this key, wherever they are.
+    bool taken = false;
     if (const int key = buttonKeyFor(code, ch)) {
         std::vector<Found> all;
         pick(x_, y_, &all);
+        // The first button handling the key takes it.
         for (const Found& f : all)
-            if (!f.target.isClip) fire(f.target, 0, key);
+            if (!f.target.isClip && fire(f.target, 0, key)) {
+                taken = true;
+                break;
+            }
     }
-    broadcast("onKeyDown", kEvKeyDown, nullptr);
+    if (scripts_) {
+        Vm& vm = scripts_->vm();
+        if (taken) {
+        } else if (code == 9) {
+            if (vm.input) vm.input->keyboardFocus = true;
+            const bool shift = vm.input && vm.input->keysDown.contains(16);
+            scripts_->dispatch([&] { safely(vm, [&] { tabFocus(vm, shift); }); });
+        } else if ((code == 13 || code == 32) && vm.input && vm.input->keyboardFocus) {
+            // Enter and Space click the focused clip or button.
+            const Value f = focusedObject(vm);
+            if (ButtonHost* b = f.isObject() ? buttonOf(f.o) : nullptr) {
+                DisplayList* list = scripts_->listOf(b->parent());
+                if (list) {
+                    const Target t{list,          b->depth(), b->characterId(),
+                                   b->placedAt(), false,      b->parent()};
+                    fire(t, kOverUpToOverDown);
+                    fire(t, kOverDownToOverUp);
+                }
+            } else if (f.isObject() && f.o->cls == ObjClass::MovieClip) {
+                scripts_->dispatch([&] {
+                    safely(vm, [&] { vm.callMethod(f, "onPress", {}); });
+                    safely(vm, [&] { vm.callMethod(f, "onRelease", {}); });
+                });
+            }
+        }
+    }
     refresh();
 }
 
@@ -536,9 +614,14 @@ void InputRouter::keyUp(int code) {
         s.keysDown.erase(code);
         s.lastCode = code;
     }
+    tellFocused("onKeyUp");
     broadcast("onKeyUp", kEvKeyUp, nullptr);
     refresh();
 }
+
+void InputRouter::textInput(char32_t) {}
+void InputRouter::textCommand(TextCommand) {}
+void InputRouter::windowFocus(bool) {}
 
 void InputRouter::refresh() {
     if (x_ <= -1e9 && shown_.empty()) return;  // no mouse yet: nothing to follow

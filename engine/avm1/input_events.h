@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <span>
 #include <tuple>
@@ -25,6 +26,7 @@ struct SpriteState;
 
 namespace swf::avm1 {
 
+class Buttons;
 class ClipHost;
 class ScriptRunner;
 class Vm;
@@ -58,6 +60,9 @@ struct InputState {
     int lastAscii = 0;
     double mouseX = 0, mouseY = 0;  // stage twips
     bool mouseDown = false;
+    bool keyboardFocus = false;  // the focused object hears the keys (not since the mouse moved)
+    std::set<int> toggled;       // Caps Lock, Num Lock ... that are on
+    std::shared_ptr<Buttons> buttons;  // the button instances scripts know
 };
 
 void installInputBuiltins(Vm& vm);
@@ -78,6 +83,11 @@ public:
     // Flash key codes (Key.LEFT 37 ...) and the character typed, if any.
     void keyDown(int code, char32_t ch);
     void keyUp(int code);
+    // Typing and editing in the focused text field.
+    void textInput(char32_t ch);
+    void textCommand(TextCommand command);
+    void windowFocus(bool focused);
+    std::string clipboard;
     // After the stage changed: what is under the mouse again, and the buttons' shown states.
     void refresh();
     // Whether something that takes clicks is under the point (for the hand cursor).
@@ -113,7 +123,9 @@ private:
     QPainterPath liveOutline(const DisplayList& list, int nesting);
     void setState(const Target& t, State s);
     void applyStates(std::vector<Found>& all);
-    void fire(const Target& t, uint16_t condition, int key = 0);
+    // Runs the target's handlers of a condition (or key); whether there were any.
+    bool fire(const Target& t, uint16_t condition, int key = 0);
+    void tellFocused(const char* method);
     void broadcast(const char* clipEvent, uint32_t eventBit, const char* method);
     void transition(const Target& from, const Target& to);
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "engine/avm1/button_object.h"
 #include "engine/avm1/text_field.h"
 #include "engine/avm1/vm.h"
 
@@ -44,6 +45,7 @@ std::vector<ClipHost*> Vm::childrenOf(ClipHost* clip) const {
         if (c->parent() == clip) out.push_back(c.get());
     if (textFields)
         for (ClipHost* f : textFields->childrenOf(clip)) out.push_back(f);
+    for (ClipHost* b : buttonChildren(const_cast<Vm&>(*this), clip)) out.push_back(b);
     return out;
 }
 

@@ -222,6 +222,11 @@ void Player::mouseDown(double x, double y) { state_->input->mouseDown(twips(x), 
 void Player::mouseUp(double x, double y) { state_->input->mouseUp(twips(x), twips(y)); }
 void Player::keyDown(int code, char32_t character) { state_->input->keyDown(code, character); }
 void Player::keyUp(int code) { state_->input->keyUp(code); }
+void Player::textInput(char32_t character) { state_->input->textInput(character); }
+void Player::textCommand(TextCommand command) { state_->input->textCommand(command); }
+void Player::setClipboard(std::string text) { state_->input->clipboard = std::move(text); }
+std::string Player::clipboard() const { return state_->input->clipboard; }
+void Player::setWindowFocus(bool focused) { state_->input->windowFocus(focused); }
 bool Player::mouseOverButton() const { return state_->input->overButton(); }
 
 QPointF Player::stagePoint(const QRect& viewport, ScaleMode mode, const QPointF& at) const {

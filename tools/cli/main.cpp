@@ -17,6 +17,7 @@
 
 #include "engine/media/wav_file.h"
 #include "engine/player.h"
+#include "tools/cli/input_replay.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ int usage() {
         << "usage:\n"
            "  lanfeng-cli info FILE [--json]\n"
            "  lanfeng-cli run FILE --frames N [--png-at K=PATH]... [--png PATH] [--wav PATH]\n"
-           "                      [--quality low|high]\n"
+           "                      [--quality low|high] [--input EVENTS.json]\n"
            "  lanfeng-cli bench FILE [--size WxH] [--frames N]\n";
     return 2;
 }
@@ -132,7 +133,7 @@ bool parseInt(const std::string& s, long& out) {
 }
 
 int cmdRun(const std::vector<std::string>& args) {
-    std::string file, lastPng, wavPath;
+    std::string file, lastPng, wavPath, inputPath;
     long frames = -1;
     std::multimap<long, std::string> pngAt;
     swf::Quality quality = swf::Quality::High;
@@ -149,6 +150,8 @@ int cmdRun(const std::vector<std::string>& args) {
             pngAt.emplace(at, v.substr(eq + 1));
         } else if (a == "--png" && hasValue) {
             lastPng = args[++k];
+        } else if (a == "--input" && hasValue) {
+            inputPath = args[++k];
         } else if (a == "--wav" && hasValue) {
             wavPath = args[++k];
         } else if (a == "--quality" && hasValue) {
@@ -164,6 +167,27 @@ int cmdRun(const std::vector<std::string>& args) {
     if (file.empty() || frames < 0) return usage();
     auto movie = load(file);
     if (!movie) return 1;
+    // A recording beside the movie is replayed unless one is named.
+    if (inputPath.empty()) {
+        const auto slash = file.find_last_of('/');
+        const std::string beside =
+            (slash == std::string::npos ? std::string() : file.substr(0, slash + 1)) + "input.json";
+        if (FILE* f = std::fopen(beside.c_str(), "rb")) {
+            std::fclose(f);
+            inputPath = beside;
+        }
+    }
+    std::vector<cli::InputEvent> input;
+    if (!inputPath.empty()) {
+        std::string why;
+        auto events = cli::readInputEvents(inputPath, why);
+        if (!events) {
+            std::cerr << inputPath << ": " << why << "\n";
+            return 1;
+        }
+        input = std::move(*events);
+    }
+    size_t nextInput = 0;
     const auto app = makeApp();
     swf::Player player(movie);
     player.setQuality(quality);
@@ -188,9 +212,11 @@ int cmdRun(const std::vector<std::string>& args) {
         mix.resize(want * 2);
         player.mixAudio(std::span<int16_t>(mix).subspan(have * 2));
     };
-    // Loading the player shows frame 1; every further frame is one tick.
+    // Loading the player shows frame 1; every further frame is one tick. After each frame the
+    // recorded input up to its next Wait arrives.
     for (long f = 1; f <= frames; ++f) {
         if (f > 1) player.advanceFrame();
+        nextInput = cli::deliverInput(player, input, nextInput);
         mixFrame(f);
         auto [lo, hi] = pngAt.equal_range(f);
         for (auto it = lo; it != hi; ++it) save(it->second);

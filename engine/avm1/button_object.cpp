@@ -1,0 +1,147 @@
+// Button instances as script objects.
+
+#include "engine/avm1/button_object.h"
+
+#include <cmath>
+
+#include "engine/avm1/display_props.h"
+#include "engine/avm1/input_events.h"
+#include "engine/avm1/movie_scripts.h"
+#include "engine/avm1/vm.h"
+#include "engine/runtime/display_list.h"
+#include "engine/runtime/movie.h"
+
+namespace swf::avm1 {
+
+namespace {
+constexpr size_t kMaxButtons = 100000;
+}
+
+ButtonHost::ButtonHost(ScriptRunner& runner, ClipHost* parent, const DisplayObject& o,
+                       std::string name)
+    : runner_(runner),
+      parent_(parent),
+      depth_(o.depth),
+      characterId_(o.characterId),
+      placedAt_(o.placedAt),
+      name_(std::move(name)) {}
+
+bool ButtonHost::matches(const DisplayObject& o) const {
+    return o.depth == depth_ && o.characterId == characterId_ && o.placedAt == placedAt_;
+}
+
+DisplayObject* ButtonHost::object() const {
+    if (!parent_) return nullptr;
+    DisplayList* l = runner_.listOf(parent_);
+    if (!l) return nullptr;
+    auto it = l->objects.find(depth_);
+    if (it == l->objects.end() || !matches(it->second)) return nullptr;
+    return &it->second;
+}
+
+std::optional<double> ButtonHost::property(int index) const {
+    DisplayObject* o = object();
+    return o ? displayProperty(*o, index) : std::nullopt;
+}
+
+void ButtonHost::setProperty(int index, double v) {
+    if (DisplayObject* o = object(); o && std::isfinite(v)) setDisplayProperty(*o, index, v);
+}
+
+Buttons::Buttons(Vm& vm, ScriptRunner& runner) : vm_(vm), runner_(runner) {
+    Value ctor = vm.get(vm.global, "Button");
+    if (ctor.isObject()) {
+        Value p = vm.get(ctor.o, "prototype");
+        if (p.isObject()) proto = p.o;
+    }
+}
+
+Buttons::~Buttons() {
+    for (auto& [k, b] : live_)
+        if (b->scriptObject) b->scriptObject->clip = nullptr;
+    for (auto& b : gone_)
+        if (b->scriptObject) b->scriptObject->clip = nullptr;
+}
+
+ButtonHost* Buttons::instanceFor(ClipHost* parent, const DisplayObject& o) {
+    const auto key =
+        std::make_tuple(static_cast<const ClipHost*>(parent), o.depth, o.characterId, o.placedAt);
+    auto it = live_.find(key);
+    if (it != live_.end()) return it->second.get();
+    if (live_.size() + gone_.size() >= kMaxButtons) return nullptr;
+    std::string name = o.name.empty() ? "instance" + std::to_string(++instanceCount_) : o.name;
+    auto b = std::make_unique<ButtonHost>(runner_, parent, o, std::move(name));
+    Object* obj = vm_.newObject(proto ? proto : vm_.objectProto);
+    obj->cls = ObjClass::TextField;  // a display object that is not a clip (see the header)
+    obj->clip = b.get();
+    b->scriptObject = obj;
+    ButtonHost* raw = b.get();
+    live_.emplace(key, std::move(b));
+    return raw;
+}
+
+std::vector<ClipHost*> Buttons::childrenOf(ClipHost* parent) {
+    std::vector<ClipHost*> out;
+    DisplayList* l = parent ? runner_.listOf(parent) : nullptr;
+    // Buttons of this parent that left its list are gone for scripts.
+    for (auto it = live_.begin(); it != live_.end();) {
+        if (std::get<0>(it->first) == parent && !it->second->object()) {
+            if (it->second->scriptObject) it->second->scriptObject->clip = nullptr;
+            gone_.push_back(std::move(it->second));
+            it = live_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (!l) return out;
+    const Movie& movie = runner_.movie();
+    for (auto& [depth, o] : l->objects) {
+        const Character* ch = movie.character(o.characterId);
+        if (!ch || !std::holds_alternative<ButtonCharacter>(*ch)) continue;
+        if (ButtonHost* b = instanceFor(parent, o)) out.push_back(b);
+    }
+    return out;
+}
+
+ButtonHost* Buttons::find(ClipHost* parent, const DisplayObject& o) {
+    const Character* ch = runner_.movie().character(o.characterId);
+    if (!ch || !std::holds_alternative<ButtonCharacter>(*ch)) return nullptr;
+    return instanceFor(parent, o);
+}
+
+namespace {
+Buttons* registry(Vm& vm) {
+    if (!vm.input) return nullptr;
+    if (!vm.input->buttons) {
+        auto* runner = dynamic_cast<ScriptRunner*>(vm.root_);
+        if (!runner) return nullptr;
+        vm.input->buttons = std::make_shared<Buttons>(vm, *runner);
+    }
+    return vm.input->buttons.get();
+}
+}  // namespace
+
+std::vector<ClipHost*> buttonChildren(Vm& vm, ClipHost* parent) {
+    Buttons* b = registry(vm);
+    return b ? b->childrenOf(parent) : std::vector<ClipHost*>{};
+}
+
+ButtonHost* buttonAt(Vm& vm, ClipHost* parent, const DisplayObject& o) {
+    Buttons* b = registry(vm);
+    return b ? b->find(parent, o) : nullptr;
+}
+
+ButtonHost* buttonOf(Object* o) {
+    if (!o || o->cls != ObjClass::TextField || !o->clip) return nullptr;
+    return dynamic_cast<ButtonHost*>(o->clip);
+}
+
+void installButtonBuiltins(Vm& vm) {
+    Object* proto = vm.newObject();
+    Object* ctor = vm.newFunction([](Vm&, Object*, Args&) -> Value { return {}; }, proto);
+    vm.defineValue(vm.global, "Button", ctor);
+    vm.defineValue(proto, "useHandCursor", Value(true));
+    vm.defineValue(proto, "enabled", Value(true));
+}
+
+}  // namespace swf::avm1

@@ -1,0 +1,90 @@
+#pragma once
+// Button instances placed by timelines, as scripts see them: named children of their timeline
+// whose objects (Button.prototype) hold onPress & co., tabEnabled, tabIndex, enabled ...
+// Their objects read as their target path and show the placement properties (_x, _name ...),
+// as text fields' objects do, and share that object class.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "engine/avm1/host.h"
+
+namespace swf {
+struct DisplayObject;
+}
+
+namespace swf::avm1 {
+
+class ScriptRunner;
+class Vm;
+class Object;
+
+class ButtonHost : public ClipHost {
+public:
+    ButtonHost(ScriptRunner& runner, ClipHost* parent, const DisplayObject& o, std::string name);
+
+    // The display object behind the button; null once it left the stage.
+    DisplayObject* object() const;
+    bool matches(const DisplayObject& o) const;
+    uint16_t characterId() const { return characterId_; }
+    int placedAt() const { return placedAt_; }
+
+    int currentFrame() const override { return 0; }
+    int totalFrames() const override { return 1; }
+    bool isPlaying() const override { return false; }
+    void play() override {}
+    void stop() override {}
+    void gotoFrame(int, bool) override {}
+    std::optional<int> labelFrame(std::string_view) const override { return std::nullopt; }
+    std::string name() const override { return name_; }
+    void setName(std::string_view n) override { name_ = std::string(n); }
+    ClipHost* parent() const override { return parent_; }
+    int depth() const override { return depth_; }
+    std::optional<double> property(int index) const override;
+    void setProperty(int index, double v) override;
+
+private:
+    ScriptRunner& runner_;
+    ClipHost* parent_;
+    int depth_;
+    uint16_t characterId_;
+    int placedAt_;
+    std::string name_;
+};
+
+// Every button instance of one player, found in the timelines' display lists.
+class Buttons {
+public:
+    Buttons(Vm& vm, ScriptRunner& runner);
+    ~Buttons();
+    // The buttons on parent's display list (those that left it are let go).
+    std::vector<ClipHost*> childrenOf(ClipHost* parent);
+    // The button placed as o on parent's list.
+    ButtonHost* find(ClipHost* parent, const DisplayObject& o);
+    Object* proto = nullptr;  // Button.prototype
+
+private:
+    ButtonHost* instanceFor(ClipHost* parent, const DisplayObject& o);
+    Vm& vm_;
+    ScriptRunner& runner_;
+    std::map<std::tuple<const ClipHost*, int, uint16_t, int>, std::unique_ptr<ButtonHost>> live_;
+    std::vector<std::unique_ptr<ButtonHost>> gone_;  // kept: scripts may still point at them
+    int instanceCount_ = 0;
+};
+
+// The buttons below parent (Vm::childrenOf adds them to a timeline's children).
+std::vector<ClipHost*> buttonChildren(Vm& vm, ClipHost* parent);
+// The button placed as o on parent's display list, if it is one.
+ButtonHost* buttonAt(Vm& vm, ClipHost* parent, const DisplayObject& o);
+
+// The button behind a script object; null for anything else.
+ButtonHost* buttonOf(Object* o);
+
+// The Button class; the instances are found once the runner is there.
+void installButtonBuiltins(Vm& vm);
+
+}  // namespace swf::avm1

@@ -1,0 +1,279 @@
+// Keyboard focus and the Tab order.
+
+#include "engine/avm1/focus.h"
+
+#include <QRectF>
+#include <QTransform>
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+#include "engine/avm1/button_object.h"
+#include "engine/avm1/input_events.h"
+#include "engine/avm1/movie_scripts.h"
+#include "engine/avm1/sprite_clip.h"
+#include "engine/avm1/text_field.h"
+#include "engine/avm1/vm.h"
+#include "engine/runtime/display_list.h"
+#include "engine/runtime/movie.h"
+#include "engine/runtime/text_field_view.h"
+
+namespace swf::avm1 {
+
+namespace {
+
+constexpr std::string_view kFocus = "\x01focus";
+constexpr int kVisibleProp = 7;
+constexpr int kMaxNesting = 64;
+constexpr size_t kMaxCandidates = 100000;
+
+const char* const kButtonHandlers[] = {"onPress",   "onRelease",  "onReleaseOutside", "onRollOver",
+                                       "onRollOut", "onDragOver", "onDragOut"};
+
+QTransform toQt(const format::Matrix& m) { return QTransform(m.sx, m.r0, m.r1, m.sy, m.tx, m.ty); }
+
+QRectF rectOf(const format::Rect& r) {
+    return QRectF(r.xMin, r.yMin, r.xMax - r.xMin, r.yMax - r.yMin);
+}
+
+// What a display list draws, in its own twips.
+QRectF listBounds(const Movie& movie, const DisplayList& list, int nesting);
+
+QRectF objectBounds(const Movie& movie, const DisplayObject& o, int nesting) {
+    if (o.textField) return rectOf(o.textField->field.bounds);
+    if (o.sprite) return listBounds(movie, o.sprite->list, nesting + 1);
+    const Character* ch = movie.character(o.characterId);
+    if (!ch) return {};
+    if (const auto* sc = std::get_if<ShapeCharacter>(ch)) return rectOf(sc->get().shape.bounds);
+    if (const auto* mc = std::get_if<MorphCharacter>(ch)) return rectOf(mc->get().startBounds);
+    if (const auto* tc = std::get_if<TextCharacter>(ch))
+        return toQt(tc->get().matrix).mapRect(rectOf(tc->get().bounds));
+    if (const auto* ec = std::get_if<EditTextCharacter>(ch)) return rectOf(ec->text.bounds);
+    return {};
+}
+
+QRectF listBounds(const Movie& movie, const DisplayList& list, int nesting) {
+    QRectF out;
+    if (nesting > kMaxNesting) return out;
+    for (const auto& [d, o] : list.objects) {
+        if (o.clipDepth) continue;
+        const QRectF b = toQt(o.matrix).mapRect(objectBounds(movie, o, nesting));
+        if (b.isNull()) continue;
+        out = out.isNull() ? b : out.united(b);
+    }
+    return out;
+}
+
+// Places compare in whole twips, as the player keeps them.
+QPointF corner(const QRectF& r) { return QPointF(std::round(r.left()), std::round(r.top())); }
+
+struct Candidate {
+    Object* obj;
+    QPointF at;  // top left corner on the stage, twips
+    Value tabIndex;
+};
+
+bool isTrue(const Value& v) { return v.isBool() && v.b; }
+bool isFalse(const Value& v) { return v.isBool() && !v.b; }
+
+bool actsAsButton(Vm& vm, Object* o) {
+    for (const char* h : kButtonHandlers)
+        if (vm.get(o, h).isObject()) return true;
+    return false;
+}
+
+struct Walker {
+    Vm& vm;
+    const Movie& movie;
+    std::vector<Candidate> out;
+
+    void walk(ClipHost* parent, const QTransform& world, int nesting) {
+        if (nesting > kMaxNesting || out.size() >= kMaxCandidates) return;
+        std::vector<ClipHost*> kids = vm.childrenOf(parent);
+        std::stable_sort(kids.begin(), kids.end(),
+                         [](ClipHost* a, ClipHost* b) { return a->depth() < b->depth(); });
+        for (ClipHost* c : kids) {
+            if (const auto v = c->property(kVisibleProp); v && *v == 0) continue;
+            if (auto* f = dynamic_cast<TextFieldHost*>(c)) {
+                const DisplayObject* o = f->object();
+                if (!o || !vm.textFields) continue;
+                Object* obj = vm.textFields->objectFor(f);
+                // Only fields one can type into take part, unless a script says no.
+                if (f->def.readOnly || isFalse(vm.get(obj, "tabEnabled"))) continue;
+                const QTransform w = toQt(o->matrix) * world;
+                out.push_back(
+                    {obj, corner(w.mapRect(rectOf(f->def.bounds))), vm.get(obj, "tabIndex")});
+                continue;
+            }
+            if (auto* b = dynamic_cast<ButtonHost*>(c)) {
+                const DisplayObject* o = b->object();
+                Object* obj = b->scriptObject;
+                if (!o || !obj || isFalse(vm.get(obj, "tabEnabled"))) continue;
+                const QTransform w = toQt(o->matrix) * world;
+                out.push_back(
+                    {obj, corner(w.mapRect(objectBounds(movie, *o, 0))), vm.get(obj, "tabIndex")});
+                continue;
+            }
+            auto* s = dynamic_cast<SpriteClip*>(c);
+            const DisplayObject* o = s ? s->object() : nullptr;
+            const QTransform w = o ? toQt(o->matrix) * world : world;
+            Object* obj = vm.clipObject(c);
+            if (!obj) continue;
+            const Value enabled = vm.get(obj, "tabEnabled");
+            if (isTrue(enabled) || (!isFalse(enabled) && actsAsButton(vm, obj))) {
+                QRectF b = o ? w.mapRect(objectBounds(movie, *o, 0)) : QRectF();
+                out.push_back({obj, corner(b), vm.get(obj, "tabIndex")});
+            }
+            if (!isFalse(vm.get(obj, "tabChildren"))) walk(c, w, nesting + 1);
+        }
+    }
+};
+
+bool sameObject(const Value& v, Object* o) { return v.isObject() && v.o == o; }
+
+}  // namespace
+
+Value focusedObject(Vm& vm) {
+    Property* p = vm.global->findAny(kFocus);
+    if (!p || !p->value.isObject()) return Value::null();
+    Object* o = p->value.o;
+    if ((o->cls == ObjClass::MovieClip || o->cls == ObjClass::TextField) && !o->clip)
+        return Value::null();
+    return p->value;
+}
+
+void giveFocus(Vm& vm, Value target) {
+    const Value old = focusedObject(vm);
+    Value now = target.isObject() ? target : Value::null();
+    if (vm.input) vm.input->keyboardFocus = true;
+    if (vm.strictEquals(old, now)) return;
+    vm.global->setOwn(kFocus, kFocus, now, DontEnum);
+    if (Property* p = vm.global->findAny(kFocus)) p->hidden = true;
+    if (old.isObject()) vm.callMethod(old, "onKillFocus", {now});
+    if (now.isObject()) vm.callMethod(now, "onSetFocus", {old});
+    Value sel = vm.get(vm.global, "Selection");
+    if (sel.isObject()) vm.callMethod(sel, "broadcastMessage", {Value("onSetFocus"), old, now});
+}
+
+bool canTakeFocus(Vm& vm, Object* obj) {
+    if (!obj) return false;
+    if (obj->cls == ObjClass::MovieClip) {
+        // Clips take the focus when they ask for it or act as buttons.
+        return vm.toBoolean(vm.get(obj, "focusEnabled")) || actsAsButton(vm, obj);
+    }
+    if (TextFieldHost* f = textFieldOf(obj)) return !(f->def.readOnly && f->def.noSelect);
+    return buttonOf(obj) != nullptr;
+}
+
+std::vector<Object*> tabOrder(Vm& vm) {
+    auto* runner = dynamic_cast<ScriptRunner*>(vm.root_);
+    if (!runner) return {};
+    Walker w{vm, runner->movie(), {}};
+    w.walk(runner, QTransform(), 0);
+    std::vector<Candidate>& c = w.out;
+    // Given tab indices decide alone: the objects with one, by index (ties in stage order).
+    const bool custom =
+        std::any_of(c.begin(), c.end(), [](const Candidate& k) { return k.tabIndex.isNumber(); });
+    if (custom) {
+        std::erase_if(c, [](const Candidate& k) {
+            return !k.tabIndex.isNumber() || std::isnan(k.tabIndex.n);
+        });
+        std::stable_sort(c.begin(), c.end(), [](const Candidate& a, const Candidate& b) {
+            return a.tabIndex.n < b.tabIndex.n;
+        });
+    } else {
+        // Reading order: rows from the top, left to right; one object per place.
+        std::stable_sort(c.begin(), c.end(), [](const Candidate& a, const Candidate& b) {
+            return a.at.y() != b.at.y() ? a.at.y() < b.at.y() : a.at.x() < b.at.x();
+        });
+        c.erase(std::unique(c.begin(), c.end(),
+                            [](const Candidate& a, const Candidate& b) { return a.at == b.at; }),
+                c.end());
+    }
+    std::vector<Object*> out;
+    out.reserve(c.size());
+    for (const Candidate& k : c) out.push_back(k.obj);
+    return out;
+}
+
+void tabFocus(Vm& vm, bool backwards) {
+    const std::vector<Object*> order = tabOrder(vm);
+    if (order.empty()) return;
+    const Value now = focusedObject(vm);
+    const auto it =
+        std::find_if(order.begin(), order.end(), [&](Object* o) { return sameObject(now, o); });
+    size_t next = 0;
+    if (it == order.end())
+        next = backwards ? order.size() - 1 : 0;
+    else {
+        const size_t at = static_cast<size_t>(it - order.begin());
+        next = backwards ? (at + order.size() - 1) % order.size() : (at + 1) % order.size();
+    }
+    giveFocus(vm, Value(order[next]));
+}
+
+Object* selectableFieldAt(Vm& vm, double x, double y) {
+    Object* hit = nullptr;
+    const QPointF p(x, y);
+    std::function<void(ClipHost*, const QTransform&, int)> walk =
+        [&](ClipHost* parent, const QTransform& world, int nesting) {
+            if (nesting > kMaxNesting) return;
+            std::vector<ClipHost*> kids = vm.childrenOf(parent);
+            std::stable_sort(kids.begin(), kids.end(),
+                             [](ClipHost* a, ClipHost* b) { return a->depth() < b->depth(); });
+            for (ClipHost* c : kids) {
+                if (const auto v = c->property(kVisibleProp); v && *v == 0) continue;
+                if (dynamic_cast<ButtonHost*>(c)) continue;
+                if (auto* f = dynamic_cast<TextFieldHost*>(c)) {
+                    const DisplayObject* o = f->object();
+                    if (!o || !vm.textFields || f->def.noSelect) continue;
+                    const QTransform w = toQt(o->matrix) * world;
+                    if (w.mapRect(rectOf(f->def.bounds)).contains(p))
+                        hit = vm.textFields->objectFor(f);
+                    continue;
+                }
+                auto* s = dynamic_cast<SpriteClip*>(c);
+                const DisplayObject* o = s ? s->object() : nullptr;
+                walk(c, o ? toQt(o->matrix) * world : world, nesting + 1);
+            }
+        };
+    walk(vm.root_, QTransform(), 0);
+    return hit;
+}
+
+void installFocusBuiltins(Vm& vm) {
+    Object* sel = vm.newObject();
+    vm.defineValue(vm.global, "Selection", sel);
+    Value bcv = vm.get(vm.global, "AsBroadcaster");
+    if (bcv.isObject()) {
+        for (const char* m : {"addListener", "removeListener", "broadcastMessage"})
+            vm.defineValue(sel, m, vm.get(bcv.o, m), DontEnum);
+        vm.defineValue(sel, "_listeners", vm.newArray(), DontEnum);
+    }
+    vm.defineMethod(sel, "getFocus", [](Vm& vm, Object*, Args&) -> Value {
+        Value f = focusedObject(vm);
+        if (!f.isObject()) return Value::null();
+        return Value(vm.toString(f));
+    });
+    vm.defineMethod(sel, "setFocus", [](Vm& vm, Object*, Args& a) -> Value {
+        Value target = arg(a, 0);
+        if (target.isString()) {
+            ClipHost* c = vm.resolveTarget(target.s, vm.root_);
+            target = c ? Value(vm.clipObject(c)) : Value::null();
+        }
+        if (!target.isNullish() && !(target.isObject() && canTakeFocus(vm, target.o)))
+            return Value(false);
+        giveFocus(vm, target.isObject() ? target : Value::null());
+        return Value(true);
+    });
+    auto index = [](Vm& vm, Object*, Args&) -> Value {
+        const Value f = focusedObject(vm);
+        return Value(f.isObject() && f.o->cls == ObjClass::TextField ? 0 : -1);
+    };
+    vm.defineMethod(sel, "getBeginIndex", index);
+    vm.defineMethod(sel, "getEndIndex", index);
+    vm.defineMethod(sel, "getCaretIndex", index);
+    vm.defineMethod(sel, "setSelection", [](Vm&, Object*, Args&) -> Value { return {}; });
+}
+
+}  // namespace swf::avm1

@@ -1,0 +1,32 @@
+#pragma once
+// The keyboard focus: Selection (getFocus/setFocus, onSetFocus/onKillFocus and its listeners),
+// the Tab order (tabEnabled, tabIndex, tabChildren, or the objects' places on the stage), and
+// which object the mouse gives the focus to.
+
+#include <vector>
+
+#include "engine/avm1/value.h"
+
+namespace swf::avm1 {
+
+class Vm;
+class Object;
+
+// The object holding the focus (a clip or text field object), or null.
+Value focusedObject(Vm& vm);
+// Moves the focus to target (an object or null): onKillFocus, onSetFocus, then Selection's
+// listeners hear onSetFocus. Nothing happens when it already has it.
+void giveFocus(Vm& vm, Value target);
+// Whether a script may give obj the focus.
+bool canTakeFocus(Vm& vm, Object* obj);
+// The objects Tab visits, in their order.
+std::vector<Object*> tabOrder(Vm& vm);
+// Tab (or Shift+Tab): the focus goes to the next object of the tab order.
+void tabFocus(Vm& vm, bool backwards);
+
+// The topmost text field one can select under a stage point (twips), or null.
+Object* selectableFieldAt(Vm& vm, double x, double y);
+
+void installFocusBuiltins(Vm& vm);
+
+}  // namespace swf::avm1

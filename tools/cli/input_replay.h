@@ -1,0 +1,44 @@
+#pragma once
+// Recorded input for `lanfeng-cli run --input`: a JSON list of mouse, key and text events
+// split into one batch per frame by its "Wait" entries.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace swf {
+class Player;
+}
+
+namespace cli {
+
+struct InputEvent {
+    enum class Kind {
+        MouseMove,
+        MouseDown,
+        MouseUp,
+        KeyDown,
+        KeyUp,
+        Text,
+        TextControl,
+        Clipboard,
+        FocusLost,
+        FocusGained,
+        Wait
+    };
+    Kind kind = Kind::Wait;
+    double x = 0, y = 0;     // stage pixels
+    bool leftButton = true;  // the mouse's main button
+    int keyCode = 0;         // Flash key code
+    char32_t character = 0;  // what the key or the text event typed
+    std::string text;        // a text command's name, or the clipboard's new content
+};
+
+// Reads a recording; nullopt and a one-line reason in error when the file is not one.
+std::optional<std::vector<InputEvent>> readInputEvents(const std::string& path, std::string& error);
+
+// Hands the events to the player up to the next Wait (or the end); returns where it stopped,
+// past that Wait.
+size_t deliverInput(swf::Player& player, const std::vector<InputEvent>& events, size_t from);
+
+}  // namespace cli
