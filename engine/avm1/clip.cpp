@@ -5,6 +5,8 @@
 #include <cmath>
 
 #include "engine/avm1/input_events.h"
+#include "engine/avm1/movie_scripts.h"
+#include "engine/avm1/sprite_clip.h"
 
 namespace swf::avm1 {
 
@@ -48,6 +50,23 @@ std::optional<int> frameArg(Vm& vm, ClipHost* clip, const Value& v) {
     const double n = vm.toNumber(v);
     if (std::isnan(n)) return std::nullopt;
     return static_cast<int>(n) - 1;
+}
+
+// Depths scripts may place clips at, as scripts count them.
+constexpr double kMinDepth = -16384, kMaxDepth = 2130690044;
+
+// Depth arguments wrap to 32 bits before their range is checked.
+bool depthOk(double d) {
+    const int32_t i = toInt32(d);
+    return i >= kMinDepth && i <= kMaxDepth;
+}
+
+// The player's timelines, when the VM runs inside one (tests may give it a bare host).
+ScriptRunner* runnerOf(Vm& vm) { return dynamic_cast<ScriptRunner*>(&vm.host()); }
+
+// A clip scripts may place children on through the player.
+bool placeable(Vm& vm, ClipHost* c) {
+    return runnerOf(vm) && (c == vm.root_ || dynamic_cast<SpriteClip*>(c));
 }
 
 void goTo(ClipHost* clip, int frame, bool play) {
@@ -235,10 +254,17 @@ void installClipBuiltins(Vm& vm) {
     vm.defineMethod(mp, "getBytesTotal", [clipOf](Vm&, Object* self, Args&) -> Value {
         return clipOf(self) ? Value(1000) : Value();
     });
-    auto makeClip = [clipOf](Vm& vm, Object* self, const Value& name, const Value& depth) -> Value {
+    auto makeClip = [clipOf](Vm& vm, Object* self, const Value& name, const Value& depth,
+                             uint16_t characterId = 0) -> Value {
         ClipHost* parent = clipOf(self);
         if (!parent || name.isUndefined()) return {};
         const double d = vm.toNumber(depth);
+        if (placeable(vm, parent)) {
+            if (!depthOk(d)) return {};
+            SpriteClip* c =
+                runnerOf(vm)->placeClip(parent, characterId, toInt32(d) + 16384, vm.toString(name));
+            return c ? Value(vm.clipObject(c)) : Value();
+        }
         ClipHost* c = vm.createClip(parent, vm.toString(name), toInt32(d));
         return c ? Value(vm.clipObject(c)) : Value();
     };
@@ -248,7 +274,12 @@ void installClipBuiltins(Vm& vm) {
     });
     vm.defineMethod(mp, "attachMovie", [makeClip](Vm& vm, Object* self, Args& a) -> Value {
         if (a.size() < 3) return {};
-        Value made = makeClip(vm, self, a[1], a[2]);
+        uint16_t id = 0;
+        if (ScriptRunner* r = runnerOf(vm)) {
+            id = r->exportedId(vm.toString(a[0]));
+            if (!id) return {};
+        }
+        Value made = makeClip(vm, self, a[1], a[2], id);
         if (!made.isObject()) return made;
         // A class registered for the symbol becomes the clip's prototype and constructor.
         Value reg = vm.get(vm.global, "__registeredClasses");
@@ -266,7 +297,14 @@ void installClipBuiltins(Vm& vm) {
         ClipHost* c = clipOf(self);
         if (!c || !c->parent() || a.size() < 2) return {};
         const double d = vm.toNumber(a[1]);
-        ClipHost* dup = vm.createClip(c->parent(), vm.toString(a[0]), toInt32(d));
+        ClipHost* dup = nullptr;
+        if (auto* s = dynamic_cast<SpriteClip*>(c); s && placeable(vm, c->parent())) {
+            if (!depthOk(d)) return {};
+            dup = runnerOf(vm)->placeClip(c->parent(), s->characterId(), toInt32(d) + 16384,
+                                          vm.toString(a[0]), s);
+        } else {
+            dup = vm.createClip(c->parent(), vm.toString(a[0]), toInt32(d));
+        }
         if (!dup) return {};
         Object* o = vm.clipObject(dup);
         if (arg(a, 2).isObject())
@@ -274,14 +312,33 @@ void installClipBuiltins(Vm& vm) {
         return Value(o);
     });
     vm.defineMethod(mp, "removeMovieClip", [clipOf](Vm& vm, Object* self, Args&) -> Value {
-        if (ClipHost* c = clipOf(self))
-            if (isScriptClip(c)) vm.removeClip(c);
+        ClipHost* c = clipOf(self);
+        if (!c) return {};
+        if (isScriptClip(c)) {
+            vm.removeClip(c);
+        } else if (auto* s = dynamic_cast<SpriteClip*>(c); s && runnerOf(vm)) {
+            // Only what lives at a script's depths can go.
+            const int d = s->rawDepth() - 16384;
+            if (d >= 0 && d <= kMaxDepth) runnerOf(vm)->removeClip(s);
+        }
         return {};
     });
     vm.defineMethod(mp, "swapDepths", [clipOf](Vm& vm, Object* self, Args& a) -> Value {
         ClipHost* c = clipOf(self);
-        if (!c || !isScriptClip(c) || a.empty()) return {};
+        if (!c || a.empty()) return {};
         const Value& t = a[0];
+        if (auto* s = dynamic_cast<SpriteClip*>(c); s && runnerOf(vm)) {
+            ScriptRunner* r = runnerOf(vm);
+            if (t.isObject() && t.o->cls == ObjClass::MovieClip) {
+                auto* other = dynamic_cast<SpriteClip*>(t.o->clip);
+                if (other && other->parent() == s->parent()) r->moveClip(s, other->rawDepth());
+            } else {
+                const double d = vm.toNumber(t);
+                if (depthOk(d)) r->moveClip(s, toInt32(d) + 16384);
+            }
+            return {};
+        }
+        if (!isScriptClip(c)) return {};
         if (t.isObject() && t.o->cls == ObjClass::MovieClip && t.o->clip &&
             isScriptClip(t.o->clip)) {
             const int mine = c->depth() - 16384, theirs = t.o->clip->depth() - 16384;

@@ -5,6 +5,7 @@
 
 #include "engine/avm1/context.h"
 #include "engine/avm1/input_events.h"
+#include "engine/avm1/loader.h"
 #include "engine/avm1/sprite_clip.h"
 #include "engine/avm1/text_field.h"
 #include "engine/avm1/vm.h"
@@ -14,6 +15,7 @@
 #include "engine/format/records.h"
 #include "engine/format/tags.h"
 #include "engine/runtime/display_list.h"
+#include "engine/runtime/instances.h"
 #include "engine/runtime/movie.h"
 
 namespace swf::avm1 {
@@ -192,6 +194,7 @@ ScriptRunner::ScriptRunner(const Movie& movie, Hooks hooks, ScriptIndex index)
     : movie_(movie), hooks_(std::move(hooks)), index_(std::move(index)) {
     vm_ = std::make_unique<Vm>(movie.info.version, *this);
     vm_->setRoot(this);
+    attachLoader(*vm_, movie);
     if (vm_->textFields) {
         vm_->textFields->movie = &movie_;
         vm_->textFields->listOf = [this](const ClipHost* c) { return listOf(c); };
@@ -248,7 +251,10 @@ void ScriptRunner::drain() {
         } else {
             SpriteClip* c = pendingSprites_.front();
             pendingSprites_.pop_front();
-            runSpriteFrame(c);
+            if (c->fresh)
+                startPlaced(c);
+            else
+                runSpriteFrame(c);
         }
     }
     pending_.clear();
@@ -263,6 +269,8 @@ void ScriptRunner::frameEntered(int frame) {
     runFrame(frame);
     drain();
     placeNew(this);
+    completeLoads(*vm_);
+    drain();
     running_ = false;
 }
 
@@ -293,6 +301,8 @@ void ScriptRunner::sync(bool tick) {
         running_ = true;
         sweep(true);
         vm_->runTimers();
+        drain();
+        completeLoads(*vm_);
         drain();
         running_ = false;
     }
@@ -376,7 +386,8 @@ std::vector<ClipHost*> ScriptRunner::instancesOf(ClipHost* parent) {
     for (auto& [depth, o] : l->objects) {
         if (!o.sprite) continue;
         const Character* ch = movie_.character(o.characterId);
-        if (!ch || !std::holds_alternative<SpriteCharacter>(*ch)) continue;
+        const bool sprite = ch ? std::holds_alternative<SpriteCharacter>(*ch) : o.scripted();
+        if (!sprite) continue;
         if (SpriteClip* c = instanceFor(parent, o)) out.push_back(c);
     }
     return out;
@@ -414,6 +425,138 @@ void ScriptRunner::spriteFrameChanged(SpriteClip* clip) {
     }
 }
 
+void ScriptRunner::startPlaced(SpriteClip* clip) {
+    clip->fresh = false;
+    if (!clip->object()) return;
+    fireEvents(clip, kEventInitialize | kEventConstruct);
+    fireEvents(clip, kEventLoad);
+    callHandler(clip, "onLoad");
+    runSpriteFrame(clip);
+    placeNew(clip);
+}
+
+void ScriptRunner::callHandler(SpriteClip* clip, const char* name) {
+    if (!clip->scriptObject) return;
+    Value fn = vm_->get(clip->scriptObject, name);
+    if (!fn.isObject() || !fn.o->fn) return;
+    try {
+        vm_->call(fn, clip->scriptObject, {});
+    } catch (const ScriptAbort& a) {
+        log(a.reason);
+    } catch (const ScriptThrow&) {
+    }
+}
+
+SpriteClip* ScriptRunner::clipAt(ClipHost* parent, int depth) {
+    DisplayList* l = listOf(parent);
+    if (!l) return nullptr;
+    auto it = l->objects.find(depth);
+    if (it == l->objects.end()) return nullptr;
+    auto s = sprites_.find(std::make_tuple(static_cast<const ClipHost*>(parent), depth,
+                                           it->second.characterId, it->second.placedAt));
+    return s == sprites_.end() ? nullptr : s->second.get();
+}
+
+uint16_t ScriptRunner::exportedId(std::string_view name) const {
+    const std::string want = asciiLower(name);
+    for (const auto& [n, id] : movie_.exports)
+        if (asciiLower(n) == want) return id;
+    return 0;
+}
+
+SpriteClip* ScriptRunner::placeClip(ClipHost* parent, uint16_t characterId, int depth,
+                                    std::string name, const SpriteClip* like) {
+    DisplayList* l = listOf(parent);
+    if (!l || sprites_.size() >= 100000 || nextScripted_ <= -(1 << 30)) return nullptr;
+    const Character* ch = movie_.character(characterId);
+    if (ch && !std::holds_alternative<SpriteCharacter>(*ch)) return nullptr;
+    DisplayObject o;
+    const DisplayObject* from = like ? like->object() : nullptr;
+    if (from) {
+        o.matrix = from->matrix;
+        o.cxform = from->cxform;
+        o.ratio = from->ratio;
+        o.blendMode = from->blendMode;
+        o.visible = from->visible;
+        o.cacheAsBitmap = from->cacheAsBitmap;
+        o.filters = from->filters;
+    }
+    o.characterId = ch ? characterId : 0;
+    o.depth = depth;
+    o.placedAt = nextScripted_--;
+    o.name = std::move(name);
+    l->objects.erase(depth);
+    auto [it, ok] = l->objects.emplace(depth, std::move(o));
+    if (ch) {
+        InstanceContext ctx{movie_};
+        startInstances(*l, ctx);
+    }
+    if (!it->second.sprite) it->second.sprite.emplace();  // an empty clip: one blank frame
+    SpriteClip* clip = instanceFor(parent, it->second);
+    if (!clip) {
+        l->objects.erase(it);
+        return nullptr;
+    }
+    if (like) clip->events = like->events;
+    clip->lastFrame = 0;
+    clip->fresh = true;
+    execOrder_.insert(execOrder_.begin(), clip);
+    if (running_) {
+        pendingSprites_.push_back(clip);
+    } else {
+        running_ = true;
+        startPlaced(clip);
+        drain();
+        running_ = false;
+    }
+    return clip;
+}
+
+void ScriptRunner::removeClip(SpriteClip* clip) {
+    DisplayList* l = listOf(clip->parent());
+    if (!l || !clip->object()) return;
+    l->objects.erase(clip->rawDepth());
+    // Scripts holding it see a removed clip at once.
+    const bool was = running_;
+    running_ = true;
+    sweep(true, false);
+    running_ = was;
+}
+
+void ScriptRunner::moveClip(SpriteClip* clip, int depth) {
+    DisplayList* l = listOf(clip->parent());
+    if (!l || !clip->object() || clip->rawDepth() == depth) return;
+    const int old = clip->rawDepth();
+    SpriteClip* other = clipAt(clip->parent(), depth);
+    auto rekey = [&](SpriteClip* c, int to, int placedAt) {
+        if (!c) return;
+        auto it = sprites_.find(std::make_tuple(static_cast<const ClipHost*>(c->parent()),
+                                                c->rawDepth(), c->characterId(), c->placedAt()));
+        if (it == sprites_.end()) return;
+        auto node = sprites_.extract(it);
+        node.key() = std::make_tuple(static_cast<const ClipHost*>(c->parent()), to,
+                                     c->characterId(), placedAt);
+        c->relocate(to, placedAt);
+        sprites_.insert(std::move(node));
+    };
+    auto mine = l->objects.extract(old);
+    auto theirs = l->objects.extract(depth);
+    const int minePlaced = nextScripted_--;
+    rekey(clip, depth, minePlaced);
+    mine.key() = depth;
+    mine.mapped().depth = depth;
+    mine.mapped().placedAt = minePlaced;
+    l->objects.insert(std::move(mine));
+    if (!theirs.empty()) {
+        const int theirPlaced = nextScripted_--;
+        rekey(other, old, theirPlaced);
+        theirs.key() = old;
+        theirs.mapped().depth = old;
+        theirs.mapped().placedAt = theirPlaced;
+        l->objects.insert(std::move(theirs));
+    }
+}
+
 void ScriptRunner::fireEvents(SpriteClip* clip, uint32_t bits) {
     for (const auto& [ev, code] : clip->events)
         if (ev & bits) vm_->runActions(code, clip);
@@ -438,7 +581,7 @@ void ScriptRunner::placeNew(ClipHost* parent, int nesting) {
     }
 }
 
-void ScriptRunner::sweep(bool withEvents) {
+void ScriptRunner::sweep(bool withEvents, bool thenDrain) {
     std::vector<decltype(sprites_)::iterator> dead;
     for (auto it = sprites_.begin(); it != sprites_.end(); ++it)
         if (!it->second->object()) dead.push_back(it);
@@ -448,17 +591,7 @@ void ScriptRunner::sweep(bool withEvents) {
         if (withEvents && c->lastFrame >= 0) {
             // Handlers see their clip still alive while they run.
             fireEvents(c, kEventUnload);
-            if (c->scriptObject) {
-                Value fn = vm_->get(c->scriptObject, "onUnload");
-                if (fn.isObject() && fn.o->fn) {
-                    try {
-                        vm_->call(fn, c->scriptObject, {});
-                    } catch (const ScriptAbort& a) {
-                        log(a.reason);
-                    } catch (const ScriptThrow&) {
-                    }
-                }
-            }
+            callHandler(c, "onUnload");
         }
         c->alive = false;
         if (vm_->textFields) vm_->textFields->parentGone(c);
@@ -469,7 +602,7 @@ void ScriptRunner::sweep(bool withEvents) {
         gone_.push_back(std::move(it->second));
         sprites_.erase(it);
     }
-    drain();
+    if (thenDrain) drain();
 }
 
 // Clips already on stage, newest first: enterFrame handlers, then the actions of a frame

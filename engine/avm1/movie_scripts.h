@@ -109,14 +109,32 @@ public:
     // A script moved a sprite: its new frame's actions run (after the current list).
     void spriteFrameChanged(SpriteClip* clip);
 
+    // Scripts placing clips on parent's list at a raw depth (AS depth + 16384): a library
+    // sprite, or an empty clip for character 0. `like` lends its placement (duplicates), whose
+    // clip events come along too. Whatever held the depth leaves. Null when it cannot be placed.
+    SpriteClip* placeClip(ClipHost* parent, uint16_t characterId, int depth, std::string name,
+                          const SpriteClip* like = nullptr);
+    // Takes a clip off its parent's list; its unload runs with the next sweep.
+    void removeClip(SpriteClip* clip);
+    // Moves a clip to another depth, swapping with whatever is there; both then stay put when
+    // their timeline moves.
+    void moveClip(SpriteClip* clip, int depth);
+    // The clip instance of an object on parent's list, if it is one.
+    SpriteClip* clipAt(ClipHost* parent, int depth);
+    // The character exported under name (letter case ignored); 0 when there is none.
+    uint16_t exportedId(std::string_view name) const;
+
 private:
     SpriteClip* instanceFor(ClipHost* parent, const DisplayObject& o);
     void runSpriteFrame(SpriteClip* clip);
     void fireEvents(SpriteClip* clip, uint32_t bits);
+    void callHandler(SpriteClip* clip, const char* name);
+    // A clip a script placed: its construction events, onLoad and first frame.
+    void startPlaced(SpriteClip* clip);
     // New instances below parent: load events and first frames, then their own children.
     void placeNew(ClipHost* parent, int nesting = 0);
     // Instances that left the stage: unload events, then they are let go.
-    void sweep(bool withEvents);
+    void sweep(bool withEvents, bool thenDrain = true);
     void runSprites();
     void runFrame(int frame);
     void drain();
@@ -137,6 +155,7 @@ private:
     std::vector<std::unique_ptr<SpriteClip>> gone_;  // freed once no script can reach them
     std::deque<SpriteClip*> pendingSprites_;
     int instanceCount_ = 0;
+    int nextScripted_ = -1;  // creating frame given to objects scripts place
 };
 
 }  // namespace swf::avm1

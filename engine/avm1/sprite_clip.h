@@ -47,9 +47,14 @@ public:
     int placedAt() const { return placedAt_; }
     int rawDepth() const { return depth_; }
     void setParent(ClipHost* p) { parent_ = p; }
+    void relocate(int depth, int placedAt) {
+        depth_ = depth;
+        placedAt_ = placedAt;
+    }
 
     int lastFrame = -1;  // the frame whose actions ran last
     bool alive = true;
+    bool fresh = false;  // placed by a script: its events and first frame are still due
     std::vector<std::pair<uint32_t, std::span<const uint8_t>>> events;  // onClipEvent handlers
 
 private:

@@ -43,7 +43,9 @@ struct TextFieldView;
 struct DisplayObject {
     uint16_t characterId = 0;
     int depth = 0;
-    int placedAt = 0;  // frame of the owning timeline whose command created it
+    // Frame of the owning timeline whose command created it; negative (and unique) for an
+    // object a script placed, which the timeline no longer manages.
+    int placedAt = 0;
     format::Matrix matrix;
     format::Cxform cxform;
     uint16_t ratio = 0;
@@ -57,6 +59,7 @@ struct DisplayObject {
     // A text field's current content (scripts change it): drawn instead of the character.
     std::shared_ptr<const TextFieldView> textField;
     bool operator==(const DisplayObject&) const = default;
+    bool scripted() const { return placedAt < 0; }
 };
 
 struct DisplayList {
