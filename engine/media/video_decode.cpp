@@ -1,5 +1,6 @@
 #include "engine/media/video_decode.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -26,6 +27,38 @@ AVCodecID codecFor(uint8_t codec) {
         default:
             return AV_CODEC_ID_NONE;
     }
+}
+
+// Flash turns 4:2:0 pictures into RGB with studio-range BT.601 in 16-bit fixed point, each
+// chroma sample covering its 2x2 block unfiltered. VP6 with alpha carries its colour already
+// multiplied by the alpha plane.
+QImage fromYuv420(const AVFrame& f, bool alpha) {
+    QImage img(f.width, f.height,
+               alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    if (img.isNull()) return img;
+    auto clamp = [](int v) { return uint32_t(std::clamp(v, 0, 255)); };
+    for (int y = 0; y < f.height; ++y) {
+        const uint8_t* yr = f.data[0] + ptrdiff_t(y) * f.linesize[0];
+        const uint8_t* ur = f.data[1] + ptrdiff_t(y / 2) * f.linesize[1];
+        const uint8_t* vr = f.data[2] + ptrdiff_t(y / 2) * f.linesize[2];
+        const uint8_t* ar = alpha ? f.data[3] + ptrdiff_t(y) * f.linesize[3] : nullptr;
+        auto* out = reinterpret_cast<uint32_t*>(img.scanLine(y));
+        for (int x = 0; x < f.width; ++x) {
+            const int c = 76309 * (yr[x] - 16), u = ur[x / 2] - 128, v = vr[x / 2] - 128;
+            uint32_t r = clamp((c + 104597 * v + 32768) >> 16);
+            uint32_t g = clamp((c - 25675 * u - 53279 * v + 32768) >> 16);
+            uint32_t b = clamp((c + 132201 * u + 32768) >> 16);
+            uint32_t a = 255;
+            if (ar) {
+                a = ar[x];
+                r = std::min(r, a);
+                g = std::min(g, a);
+                b = std::min(b, a);
+            }
+            out[x] = (a << 24) | (r << 16) | (g << 8) | b;
+        }
+    }
+    return img;
 }
 
 }  // namespace
@@ -119,6 +152,12 @@ bool VideoDecoder::decodeOne(std::span<const uint8_t> data, bool keep, bool key)
         const AVFrame& f = *d.frame;
         if (keep && f.width > 0 && f.height > 0 && f.width <= kMaxVideoSide &&
             f.height <= kMaxVideoSide) {
+            const bool vp6Alpha = d.def.codec == uint8_t(format::VideoCodec::Vp6Alpha);
+            if (f.format == AV_PIX_FMT_YUV420P || (vp6Alpha && f.format == AV_PIX_FMT_YUVA420P)) {
+                picture_ = fromYuv420(f, f.format == AV_PIX_FMT_YUVA420P);
+                av_frame_unref(d.frame.get());
+                continue;
+            }
             QImage img(f.width, f.height, QImage::Format_ARGB32);
             SwsContext* s = sws_getCachedContext(
                 d.sws.release(), f.width, f.height, static_cast<AVPixelFormat>(f.format), f.width,
