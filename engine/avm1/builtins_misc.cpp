@@ -140,6 +140,7 @@ void Vm::installBuiltins() {
     installGeomBuiltins(*this);
     installTextBuiltins(*this);
     installInputBuiltins(*this);
+    installLoadBuiltins(*this);
     lastLive_ = std::max<size_t>(heap_.size(), 1024);
 }
 

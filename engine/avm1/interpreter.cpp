@@ -9,6 +9,7 @@
 
 #include "engine/avm1/clip.h"
 #include "engine/avm1/context.h"
+#include "engine/avm1/loader.h"
 #include "engine/avm1/vm.h"
 
 namespace swf::avm1 {
@@ -376,9 +377,10 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 break;
             }
             case 0x9A: {
-                p.u8();
+                const uint8_t flags = p.u8();
                 const std::string target = vm.toString(pop(c));
                 const std::string url = vm.toString(pop(c));
+                if (requestUrl(vm, c.target, url, target, flags)) break;
                 vm.urlRequests.push_back(url + " " + target);
                 vm.host().getUrl(url, target);
                 break;

@@ -6,6 +6,7 @@
 
 #include "engine/avm1/clip.h"
 #include "engine/avm1/context.h"
+#include "engine/avm1/loader.h"
 
 namespace swf::avm1 {
 
@@ -741,6 +742,9 @@ void Vm::collect() {
                       booleanProto, dateProto, clipProto, errorProto, arrayCtor})
         mark(p);
     for (Object* o : tempRoots_) mark(o);
+    std::vector<Object*> held;
+    markLoads(*this, held);
+    for (Object* o : held) mark(o);
     for (auto& [id, t] : timers) {
         markValue(t.fn);
         mark(t.thisObj);

@@ -37,6 +37,7 @@ struct VmLimits {
 
 struct CallContext;
 class TextFields;
+class Loads;
 struct InputState;
 
 class Vm {
@@ -131,6 +132,7 @@ public:
     std::vector<std::string> urlRequests;
     std::shared_ptr<TextFields> textFields;  // text_field.cpp
     std::shared_ptr<InputState> input;       // input_events.cpp: keys and mouse
+    std::shared_ptr<Loads> loads;            // loader.cpp: files scripts asked for
 
     // Internal: the interpreter (interpreter.cpp).
     Value runFunction(Object* fnObj, Object* thisObj, Args& args, Object* superProto);
@@ -167,6 +169,7 @@ void installXmlBuiltins(Vm& vm);    // xml.cpp
 void installGeomBuiltins(Vm& vm);   // geom.cpp: flash.geom
 void installTextBuiltins(Vm& vm);   // text_field.cpp: TextField, TextFormat, Selection
 void installInputBuiltins(Vm& vm);  // input_events.cpp: Key state
+void installLoadBuiltins(Vm& vm);   // loader.cpp: LoadVars, XML.load, Sound, ...
 // Called by installGeomBuiltins once flash.geom exists.
 void installBitmapBuiltins(Vm& vm);  // bitmap_data.cpp: flash.display.BitmapData
 void installFilterBuiltins(Vm& vm);  // filter_objects.cpp: flash.filters

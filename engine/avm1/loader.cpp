@@ -1,0 +1,506 @@
+#include "engine/avm1/loader.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "engine/avm1/sprite_clip.h"
+#include "engine/format/container.h"
+#include "engine/format/tags.h"
+#include "engine/runtime/movie.h"
+
+namespace swf::avm1 {
+
+namespace {
+
+constexpr uint16_t kFileAttributes = 69, kDefineSprite = 39, kDefineSound = 14;
+
+Loads* loadsOf(Vm& vm) { return vm.loads.get(); }
+
+int hexDigit(char ch) {
+    return ch >= '0' && ch <= '9'   ? ch - '0'
+           : ch >= 'a' && ch <= 'f' ? ch - 'a' + 10
+           : ch >= 'A' && ch <= 'F' ? ch - 'A' + 10
+                                    : -1;
+}
+
+bool validUtf8(std::string_view s) {
+    size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const size_t more = c < 0x80           ? 0
+                            : (c >> 5) == 0x06 ? 1
+                            : (c >> 4) == 0x0E ? 2
+                            : (c >> 3) == 0x1E ? 3
+                                               : 9;
+        if (more == 9 || more >= s.size() - i) {
+            if (more != 0) return false;
+        }
+        for (size_t k = 1; k <= more; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        i += more + 1;
+    }
+    return true;
+}
+
+std::string latin1ToUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (unsigned char c : s) utf8Append(out, c);
+    return out;
+}
+
+std::string textOf(std::string_view bytes, bool codepage) {
+    if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
+        static_cast<unsigned char>(bytes[1]) == 0xBB &&
+        static_cast<unsigned char>(bytes[2]) == 0xBF)
+        bytes.remove_prefix(3);
+    if (!codepage || validUtf8(bytes)) return std::string(bytes);
+    return latin1ToUtf8(bytes);
+}
+
+std::string formDecode(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '+') {
+            out += ' ';
+        } else if (s[i] == '%' && i + 2 < s.size() && hexDigit(s[i + 1]) >= 0 &&
+                   hexDigit(s[i + 2]) >= 0) {
+            out += static_cast<char>(hexDigit(s[i + 1]) * 16 + hexDigit(s[i + 2]));
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+std::string formEncode(std::string_view s) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char ch : s) {
+        if (std::isalnum(ch) || ch == '-' || ch == '_' || ch == '.' || ch == '*')
+            out += static_cast<char>(ch);
+        else if (ch == ' ')
+            out += '+';
+        else {
+            out += '%';
+            out += hex[ch >> 4];
+            out += hex[ch & 15];
+        }
+    }
+    return out;
+}
+
+bool useCodepage(Vm& vm) {
+    if (vm.version() < 6) return true;
+    Value sys = vm.get(vm.global, "System");
+    return sys.isObject() && vm.toBoolean(vm.get(sys.o, "useCodepage"));
+}
+
+void setVariables(Vm& vm, Object* o, std::string_view text) {
+    for (auto& [name, value] : decodeVariables(text, useCodepage(vm))) {
+        if (name.empty()) continue;
+        vm.set(o, name, Value(value));
+    }
+}
+
+Object* addClass(Vm& vm, std::string_view name, NativeFn ctor) {
+    Object* f = vm.newFunction(std::move(ctor));
+    vm.defineValue(vm.global, name, f);
+    return vm.get(f, "prototype").o;
+}
+
+void queueData(Vm& vm, Object* self, std::string_view url) {
+    Loads* l = loadsOf(vm);
+    if (!l || !self || l->jobs.size() >= Loads::kMaxJobs) return;
+    l->jobs.push_back({Loads::Job::Data, self, {}, std::string(url)});
+}
+
+void installLoadVars(Vm& vm) {
+    Object* proto = addClass(vm, "LoadVars", [](Vm&, Object*, Args&) -> Value { return {}; });
+    vm.defineValue(proto, "contentType", Value("application/x-www-form-urlencoded"), 0);
+    auto load = [](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self || a.empty()) return Value(false);
+        vm.set(self, "loaded", Value(false));
+        queueData(vm, self, vm.toString(a[0]));
+        return Value(true);
+    };
+    vm.defineMethod(proto, "load", load);
+    // The response of a send goes to the target object; with no network, it fails there.
+    vm.defineMethod(proto, "sendAndLoad", [](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self || a.size() < 2 || !a[1].isObject()) return Value(false);
+        vm.set(a[1].o, "loaded", Value(false));
+        queueData(vm, a[1].o, vm.toString(a[0]));
+        return Value(true);
+    });
+    vm.defineMethod(proto, "send",
+                    [](Vm&, Object* self, Args& a) -> Value { return Value(self && !a.empty()); });
+    vm.defineMethod(proto, "decode", [](Vm& vm, Object* self, Args& a) -> Value {
+        if (self && !a.empty()) setVariables(vm, self, vm.toString(a[0]));
+        return {};
+    });
+    vm.defineMethod(proto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
+        if (!self) return Value("");
+        std::string out;
+        for (const std::string& name : vm.enumerate(self)) {
+            const Value v = vm.get(self, name);
+            if (v.isObject() && v.o->fn) continue;
+            if (!out.empty()) out += '&';
+            out += formEncode(name) + '=' + formEncode(vm.toString(v));
+        }
+        return Value(out);
+    });
+    vm.defineMethod(proto, "getBytesLoaded", [](Vm&, Object* self, Args&) -> Value {
+        return self ? getSlot(self, "bytesLoaded") : Value();
+    });
+    vm.defineMethod(proto, "getBytesTotal", [](Vm&, Object* self, Args&) -> Value {
+        return self ? getSlot(self, "bytesTotal") : Value();
+    });
+    vm.defineMethod(proto, "addRequestHeader", [](Vm&, Object*, Args&) -> Value { return {}; });
+    vm.defineMethod(proto, "onData", [](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self) return {};
+        if (arg(a, 0).isUndefined()) {
+            vm.callMethod(Value(self), "onLoad", {Value(false)});
+        } else {
+            vm.callMethod(Value(self), "decode", {a[0]});
+            vm.set(self, "loaded", Value(true));
+            vm.callMethod(Value(self), "onLoad", {Value(true)});
+        }
+        return {};
+    });
+}
+
+void installXmlLoad(Vm& vm) {
+    Value xml = vm.get(vm.global, "XML");
+    if (!xml.isObject()) return;
+    Value p = vm.get(xml.o, "prototype");
+    if (!p.isObject()) return;
+    vm.defineMethod(p.o, "load", [](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self || a.empty()) return Value(false);
+        vm.set(self, "loaded", Value(false));
+        queueData(vm, self, vm.toString(a[0]));
+        return Value(true);
+    });
+    vm.defineMethod(p.o, "sendAndLoad", [](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self || a.size() < 2 || !a[1].isObject()) return Value(false);
+        vm.set(a[1].o, "loaded", Value(false));
+        queueData(vm, a[1].o, vm.toString(a[0]));
+        return Value(true);
+    });
+    for (const char* m : {"getBytesLoaded", "getBytesTotal"}) {
+        const std::string slot =
+            m == std::string_view("getBytesLoaded") ? "bytesLoaded" : "bytesTotal";
+        vm.defineMethod(p.o, m, [slot](Vm&, Object* self, Args&) -> Value {
+            return self ? getSlot(self, slot) : Value();
+        });
+    }
+}
+
+// The clip (or level) a loadClip target names; null when there is none.
+std::optional<std::string> clipTargetPath(Vm& vm, const Value& t) {
+    if (t.isNumber()) {
+        if (!std::isfinite(t.n) || t.n < 0 || t.n > 16000) return std::nullopt;
+        return "_level" + std::to_string(static_cast<int>(t.n));
+    }
+    if (t.isObject() && t.o->cls == ObjClass::MovieClip)
+        return t.o->clip ? std::optional(vm.targetPath(t.o->clip)) : std::nullopt;
+    if (!t.isString()) return std::nullopt;
+    ClipHost* c = vm.resolveTarget(t.s, vm.root_);
+    if (!c) return std::nullopt;
+    return vm.targetPath(c);
+}
+
+// The clip object a level or path stands for at event time (a level of its own is not
+// kept: its name stands in for it).
+Value clipValue(Vm& vm, const std::string& path) {
+    if (ClipHost* c = vm.resolveTarget(path, vm.root_)) return Value(vm.clipObject(c));
+    return Value(path);
+}
+
+void installMovieClipLoader(Vm& vm) {
+    Object* proto = addClass(vm, "MovieClipLoader", [](Vm& vm, Object* self, Args&) -> Value {
+        Value bc = vm.get(vm.global, "AsBroadcaster");
+        if (!self || !bc.isObject()) return {};
+        vm.callMethod(bc, "initialize", {Value(self)});
+        vm.callMethod(Value(self), "addListener", {Value(self)});
+        return {};
+    });
+    vm.defineMethod(proto, "loadClip", [](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self || a.size() < 2) return {};
+        if (!a[0].isString()) return Value(false);
+        const std::optional<std::string> path = clipTargetPath(vm, a[1]);
+        if (!path) return Value(false);
+        const std::string url = a[0].s;
+        queueCall(vm,
+                  [self, url, target = *path](Vm& vm) {
+                      const std::optional<std::string> bytes = readLocalFile(vm, url);
+                      const Value mc = clipValue(vm, target);
+                      if (!bytes) {
+                          broadcast(vm, self, "onLoadError", {mc, Value("URLNotFound"), Value(0)});
+                          return;
+                      }
+                      const double n = static_cast<double>(bytes->size());
+                      setSlot(vm, self, "progress:" + target, Value(n));
+                      broadcast(vm, self, "onLoadStart", {mc});
+                      broadcast(vm, self, "onLoadProgress", {mc, Value(n), Value(n)});
+                      broadcast(vm, self, "onLoadComplete", {mc, Value(0)});
+                  },
+                  {Value(self)});
+        return Value(true);
+    });
+    vm.defineMethod(proto, "unloadClip", [](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self || a.empty()) return Value(false);
+        return Value(clipTargetPath(vm, a[0]).has_value());
+    });
+    vm.defineMethod(proto, "getProgress", [](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self || a.empty()) return {};
+        Object* o = vm.newObject();
+        const std::optional<std::string> path = clipTargetPath(vm, a[0]);
+        double n = 0;
+        if (path) {
+            const Value v = getSlot(self, "progress:" + *path);
+            if (v.isNumber()) n = v.n;
+        }
+        vm.set(o, "bytesLoaded", Value(n));
+        vm.set(o, "bytesTotal", Value(n));
+        return Value(o);
+    });
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- slots
+
+void setSlot(Vm& vm, Object* o, std::string_view name, Value v) {
+    if (!o) return;
+    const std::string k = std::string("\x01") + std::string(name);
+    Property& p = o->setOwn(k, k, std::move(v), DontEnum | DontDelete);
+    p.hidden = true;
+    (void)vm;
+}
+
+Value getSlot(Object* o, std::string_view name) {
+    if (!o) return {};
+    const std::string k = std::string("\x01") + std::string(name);
+    Property* p = o->findAny(k);
+    return p && p->hidden ? p->value : Value();
+}
+
+// ---------------------------------------------------------------- files and text
+
+std::optional<std::string> readLocalFile(const Vm& vm, std::string_view url) {
+    namespace fs = std::filesystem;
+    const Loads* l = const_cast<Vm&>(vm).loads.get();
+    if (!l || l->baseDir.empty() || url.empty() || url.size() > 1024) return std::nullopt;
+    std::string_view u = url;
+    if (auto q = u.find_first_of("?#"); q != std::string_view::npos) u = u.substr(0, q);
+    if (u.starts_with("file:///")) return std::nullopt;
+    if (u.find("://") != std::string_view::npos || u.find(':') != std::string_view::npos)
+        return std::nullopt;  // a scheme: nothing leaves the machine
+    if (u.empty() || u.front() == '/' || u.front() == '\\') return std::nullopt;
+    std::error_code ec;
+    const fs::path base = fs::weakly_canonical(fs::path(l->baseDir), ec);
+    if (ec) return std::nullopt;
+    const fs::path path = fs::weakly_canonical(base / fs::path(std::string(formDecode(u))), ec);
+    if (ec) return std::nullopt;
+    // Only the movie's own folder and below.
+    auto [b, p] = std::mismatch(base.begin(), base.end(), path.begin(), path.end());
+    if (b != base.end()) return std::nullopt;
+    if (!fs::is_regular_file(path, ec) || ec) return std::nullopt;
+    const uintmax_t size = fs::file_size(path, ec);
+    if (ec || size > Loads::kMaxFileBytes) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(static_cast<size_t>(size), '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(size));
+    if (!in) return std::nullopt;
+    return bytes;
+}
+
+std::vector<std::pair<std::string, std::string>> decodeVariables(std::string_view text,
+                                                                 bool codepage) {
+    std::vector<std::pair<std::string, std::string>> out;
+    size_t i = 0;
+    while (i <= text.size() && out.size() < (1u << 20)) {
+        size_t amp = text.find('&', i);
+        if (amp == std::string_view::npos) amp = text.size();
+        const std::string_view pair = text.substr(i, amp - i);
+        if (!pair.empty()) {
+            const size_t eq = pair.find('=');
+            const std::string_view name = pair.substr(0, eq);
+            const std::string_view value =
+                eq == std::string_view::npos ? std::string_view() : pair.substr(eq + 1);
+            out.emplace_back(textOf(formDecode(name), codepage),
+                             textOf(formDecode(value), codepage));
+        }
+        i = amp + 1;
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------- requests
+
+void requestVariables(Vm& vm, std::string targetPath, std::string_view url) {
+    Loads* l = loadsOf(vm);
+    if (!l || l->jobs.size() >= Loads::kMaxJobs) return;
+    l->jobs.push_back({Loads::Job::Variables, nullptr, std::move(targetPath), std::string(url)});
+}
+
+bool requestUrl(Vm& vm, ClipHost* base, std::string_view url, std::string_view target,
+                uint8_t flags) {
+    if (!(flags & 0x80)) return false;
+    std::string path;
+    if (flags & 0x40) {
+        ClipHost* clip = vm.resolveTarget(target, base);
+        if (!clip) return true;
+        path = vm.targetPath(clip);
+    } else {
+        // loadVariablesNum: the target names a level.
+        path = std::string(target);
+    }
+    requestVariables(vm, std::move(path), url);
+    return true;
+}
+
+void completeLoads(Vm& vm) {
+    Loads* l = loadsOf(vm);
+    if (!l || l->jobs.empty()) return;
+    // Loads the handlers ask for now arrive with the next frame.
+    std::deque<Loads::Job> now;
+    now.swap(l->jobs);
+    for (Loads::Job& job : now) {
+        const std::optional<std::string> bytes =
+            job.kind == Loads::Job::Call ? std::nullopt : readLocalFile(vm, job.url);
+        vm.deadline = std::chrono::steady_clock::now() + vm.limits().scriptTime;
+        try {
+            if (job.kind == Loads::Job::Call) {
+                if (job.run) job.run(vm);
+            } else if (job.kind == Loads::Job::Data) {
+                Object* o = job.target;
+                if (bytes) {
+                    setSlot(vm, o, "bytesLoaded", Value(static_cast<double>(bytes->size())));
+                    setSlot(vm, o, "bytesTotal", Value(static_cast<double>(bytes->size())));
+                }
+                Value data = bytes ? Value(textOf(*bytes, useCodepage(vm))) : Value();
+                vm.callMethod(Value(o), "onData", {data});
+            } else if (bytes) {
+                ClipHost* clip = vm.resolveTarget(job.targetPath, vm.root_);
+                if (!clip) continue;
+                if (Object* o = vm.clipObject(clip)) setVariables(vm, o, *bytes);
+            }
+        } catch (const ScriptAbort& a) {
+            vm.host().log(a.reason);
+        } catch (const ScriptThrow&) {
+        }
+    }
+}
+
+void markLoads(Vm& vm, std::vector<Object*>& out) {
+    Loads* l = loadsOf(vm);
+    if (!l) return;
+    for (const auto& j : l->jobs) {
+        if (j.target) out.push_back(j.target);
+        for (const Value& v : j.hold)
+            if (v.isObject()) out.push_back(v.o);
+    }
+    for (const auto& [name, o] : l->connections) out.push_back(o);
+}
+
+void queueCall(Vm& vm, std::function<void(Vm&)> fn, std::vector<Value> hold) {
+    Loads* l = loadsOf(vm);
+    if (!l || l->jobs.size() >= Loads::kMaxJobs) return;
+    Loads::Job job;
+    job.kind = Loads::Job::Call;
+    job.run = std::move(fn);
+    job.hold = std::move(hold);
+    l->jobs.push_back(std::move(job));
+}
+
+// ---------------------------------------------------------------- the movie's facts
+
+void attachLoader(Vm& vm, const Movie& movie) {
+    if (!vm.loads) return;
+    Loads& l = *vm.loads;
+    l.baseDir = movie.limits.baseDir;
+    l.movieLength = movie.info.length;
+    std::span<const uint8_t> data(movie.data);
+    size_t offset = 0;
+    try {
+        offset = format::readMovieHeader(data).tagsOffset;
+    } catch (const format::FormatError&) {
+        return;
+    }
+    if (offset > data.size()) return;
+    format::TagReader tags(data.subspan(offset));
+    format::Tag tag;
+    bool first = true;
+    while (tags.next(tag)) {
+        if (first && tag.code == kFileAttributes && !tag.body.empty())
+            l.sandbox = (tag.body[0] & 0x01) ? "localWithNetwork" : "localWithFile";
+        first = false;
+        if (tag.code == kDefineSound && tag.body.size() >= 7) {
+            const uint16_t id = static_cast<uint16_t>(tag.body[0] | (tag.body[1] << 8));
+            static constexpr double kRates[] = {5512.5, 11025, 22050, 44100};
+            const double rate = kRates[(tag.body[2] >> 2) & 3];
+            const uint32_t samples =
+                static_cast<uint32_t>(tag.body[3] | (tag.body[4] << 8) | (tag.body[5] << 16)) |
+                (static_cast<uint32_t>(tag.body[6]) << 24);
+            for (const auto& [name, exported] : movie.exports)
+                if (exported == id && l.soundMs.size() < 65536)
+                    l.soundMs[asciiLower(name)] = samples * 1000.0 / rate;
+        }
+        if (tag.code == kDefineSprite && tag.body.size() >= 4 && l.spriteBytes.size() < 65536) {
+            const uint16_t id = static_cast<uint16_t>(tag.body[0] | (tag.body[1] << 8));
+            l.spriteBytes.emplace_back(id, static_cast<uint32_t>(tag.body.size() - 4));
+        }
+    }
+    Value sys = vm.get(vm.global, "System");
+    if (!sys.isObject()) return;
+    Value sec = vm.get(sys.o, "security");
+    if (sec.isObject())
+        vm.defineValue(sec.o, "sandboxType", Value(l.sandbox), DontDelete | ReadOnly);
+}
+
+std::optional<double> soundDuration(Vm& vm, std::string_view name) {
+    Loads* l = loadsOf(vm);
+    if (!l) return std::nullopt;
+    auto it = l->soundMs.find(asciiLower(name));
+    if (it == l->soundMs.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<double> clipBytes(Vm& vm, ClipHost* clip) {
+    Loads* l = loadsOf(vm);
+    if (!l || !clip) return std::nullopt;
+    if (!clip->parent()) return l->movieLength;
+    if (auto* s = dynamic_cast<SpriteClip*>(clip)) {
+        for (const auto& [id, bytes] : l->spriteBytes)
+            if (id == s->characterId()) return bytes;
+    }
+    return 0;
+}
+
+void installLoadBuiltins(Vm& vm) {
+    vm.loads = std::make_shared<Loads>();
+    installLoadVars(vm);
+    installXmlLoad(vm);
+    installMovieClipLoader(vm);
+    installNetBuiltins(vm);
+    installSoundBuiltins(vm);
+    Object* mp = vm.clipProto;
+    auto bytes = [](Vm& vm, Object* self, Args&) -> Value {
+        if (!self || self->cls != ObjClass::MovieClip) return {};
+        const auto n = clipBytes(vm, self->clip);
+        return n ? Value(*n) : Value();
+    };
+    vm.defineMethod(mp, "getBytesLoaded", bytes);
+    vm.defineMethod(mp, "getBytesTotal", bytes);
+    vm.defineMethod(mp, "loadVariables", [](Vm& vm, Object* self, Args& a) -> Value {
+        if (self && self->cls == ObjClass::MovieClip && self->clip && !a.empty())
+            requestVariables(vm, vm.targetPath(self->clip), vm.toString(a[0]));
+        return {};
+    });
+}
+
+}  // namespace swf::avm1

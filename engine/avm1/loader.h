@@ -1,0 +1,89 @@
+#pragma once
+// Files a movie loads at run time (loadVariables, LoadVars, XML.load): read from the movie's
+// own folder only, never from the network, and handed to the scripts at the end of the frame
+// that asked for them, as a player's loads arrive after the requesting frame's actions.
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "engine/avm1/vm.h"
+
+namespace swf {
+class Movie;
+}
+
+namespace swf::avm1 {
+
+class Loads {
+public:
+    struct Job {
+        enum Kind : uint8_t { Data, Variables, Call } kind = Data;
+        Object* target = nullptr;  // Data: the LoadVars/XML object whose onData hears of it
+        std::string targetPath;    // Variables: the timeline the variables go to
+        std::string url;
+        std::function<void(Vm&)> run;  // Call: an event due at the end of the frame
+        std::vector<Value> hold;       // what run needs kept alive
+    };
+    std::string baseDir;  // the movie's folder; empty: nothing is read
+    std::string sandbox = "localWithFile";
+    uint32_t movieLength = 0;                                // the header's length
+    std::vector<std::pair<uint16_t, uint32_t>> spriteBytes;  // DefineSprite id -> its tags' bytes
+    std::deque<Job> jobs;
+    std::map<std::string, Object*> connections;  // LocalConnection names taken, lower-cased
+    std::map<std::string, double> soundMs;       // exported sounds' lengths, by lower-cased name
+
+    static constexpr size_t kMaxJobs = 4096;
+    static constexpr uintmax_t kMaxFileBytes = 16u << 20;
+};
+
+// The movie's folder, sandbox and sizes, for its scripts' loads.
+void attachLoader(Vm& vm, const Movie& movie);
+// Finishes the loads asked for before this call; the handlers run now.
+void completeLoads(Vm& vm);
+// Objects pending loads hold on to (collection roots).
+void markLoads(Vm& vm, std::vector<Object*>& out);
+
+// GetURL2 with its flags: loadVariables (into a target or a level) is queued here. False when
+// the request is not one of ours (a plain getURL).
+bool requestUrl(Vm& vm, ClipHost* base, std::string_view url, std::string_view target,
+                uint8_t flags);
+void requestVariables(Vm& vm, std::string targetPath, std::string_view url);
+// Runs fn at the end of this frame, with the loads; hold is kept from collection until then.
+void queueCall(Vm& vm, std::function<void(Vm&)> fn, std::vector<Value> hold = {});
+
+// A file of the movie's folder; nullopt when it is remote, outside the folder, missing or too
+// large.
+std::optional<std::string> readLocalFile(const Vm& vm, std::string_view url);
+// "a=1&b=two+words" into names and values, %XX decoded; text that is no UTF-8 is read as
+// Latin-1 when the movie uses the system code page (or predates SWF 6).
+std::vector<std::pair<std::string, std::string>> decodeVariables(std::string_view text,
+                                                                 bool codepage);
+
+// Bytes of a timeline as getBytesLoaded/getBytesTotal report them.
+std::optional<double> clipBytes(Vm& vm, ClipHost* clip);
+
+// A value as it arrives after a trip through AMF (LocalConnection, SharedObject): objects and
+// arrays copied, dates and XML rebuilt, functions as plain objects, clips as undefined.
+Value amfCopy(Vm& vm, const Value& v);
+
+// Broadcasts name(args...) to an AsBroadcaster's listeners.
+void broadcast(Vm& vm, Object* source, std::string_view name, Args args);
+
+void installNetBuiltins(Vm& vm);    // local_connection.cpp: LocalConnection, FileReference
+void installSoundBuiltins(Vm& vm);  // sound_object.cpp
+// The length in milliseconds of the sound exported under name.
+std::optional<double> soundDuration(
+    Vm& vm, std::string_view name);  // local_connection.cpp: LocalConnection, FileReference
+
+// Values kept on an object out of the scripts' sight.
+void setSlot(Vm& vm, Object* o, std::string_view name, Value v);
+Value getSlot(Object* o, std::string_view name);
+
+}  // namespace swf::avm1

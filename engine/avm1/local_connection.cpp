@@ -1,0 +1,182 @@
+// LocalConnection between objects of this player, and FileReference / FileReferenceList as a
+// player without file dialogs shows them: every browse or download is cancelled.
+
+#include <algorithm>
+
+#include "engine/avm1/loader.h"
+
+namespace swf::avm1 {
+
+namespace {
+
+constexpr int kMaxCopyDepth = 64;
+constexpr size_t kMaxCopyValues = 1u << 16;
+
+Object* classProto(Vm& vm, Object* holder, std::string_view name, NativeFn ctor) {
+    Object* f = vm.newFunction(std::move(ctor));
+    vm.defineValue(holder, name, f);
+    return vm.get(f, "prototype").o;
+}
+
+// A package object, also one hidden from older movies.
+Object* package(Vm& vm, Object* parent, std::string_view name) {
+    if (Property* p = parent->findAny(vm.key(name)); p && p->value.isObject()) return p->value.o;
+    Object* o = vm.newObject();
+    vm.defineValue(parent, name, o);
+    return o;
+}
+
+bool isXml(Vm& vm, Object* o) {
+    Value xml = vm.get(vm.global, "XML");
+    return xml.isObject() && vm.instanceOf(Value(o), xml.o);
+}
+
+Value copy(Vm& vm, const Value& v, int depth, size_t& budget) {
+    if (!v.isObject()) return v;
+    if (depth > kMaxCopyDepth || budget == 0) return {};
+    --budget;
+    Object* o = v.o;
+    switch (o->cls) {
+        case ObjClass::MovieClip:
+        case ObjClass::TextField:
+            return {};
+        case ObjClass::Date:
+            return vm.construct(vm.get(vm.global, "Date"), {o->primitive});
+        case ObjClass::String:
+        case ObjClass::Number:
+        case ObjClass::Boolean:
+            return o->primitive;
+        case ObjClass::Array: {
+            std::vector<Value> elems;
+            const size_t n = std::min(o->elems.size(), budget);
+            elems.reserve(n);
+            for (size_t i = 0; i < n; ++i)
+                elems.push_back(copy(vm, o->elems[i], depth + 1, budget));
+            return Value(vm.newArray(std::move(elems)));
+        }
+        default:
+            break;
+    }
+    if (isXml(vm, o)) return vm.construct(vm.get(vm.global, "XML"), {Value(vm.toString(Value(o)))});
+    Object* out = vm.newObject();
+    for (const std::string& name : vm.enumerate(o)) {
+        if (budget == 0) break;
+        vm.set(out, name, copy(vm, vm.get(o, name), depth + 1, budget));
+    }
+    return Value(out);
+}
+
+std::string connectionKey(std::string_view name) { return asciiLower(name); }
+
+Object* statusInfo(Vm& vm, const char* level) {
+    Object* info = vm.newObject();
+    vm.set(info, "level", Value(level));
+    return info;
+}
+
+void installLocalConnection(Vm& vm) {
+    Object* proto = classProto(vm, vm.global, "LocalConnection",
+                               [](Vm&, Object*, Args&) -> Value { return {}; });
+    constexpr uint8_t kFlags = DontEnum | DontDelete;
+    vm.defineMethod(
+        proto, "connect",
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (!self || !vm.loads || a.empty() || !a[0].isString()) return Value(false);
+            const std::string name = a[0].s;
+            if (name.empty() || name.find(':') != std::string::npos) return Value(false);
+            auto& conns = vm.loads->connections;
+            for (const auto& [k, o] : conns)
+                if (o == self) return Value(false);  // one name per object
+            if (conns.size() >= 1024 || !conns.emplace(connectionKey(name), self).second)
+                return Value(false);
+            return Value(true);
+        },
+        kFlags);
+    vm.defineMethod(
+        proto, "close",
+        [](Vm& vm, Object* self, Args&) -> Value {
+            if (!self || !vm.loads) return {};
+            std::erase_if(vm.loads->connections,
+                          [self](const auto& kv) { return kv.second == self; });
+            return {};
+        },
+        kFlags);
+    vm.defineMethod(
+        proto, "domain", [](Vm&, Object*, Args&) -> Value { return Value("localhost"); }, kFlags);
+    vm.defineMethod(
+        proto, "send",
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (!self || a.size() < 2 || !a[0].isString() || !a[1].isString()) return Value(false);
+            const std::string conn = connectionKey(a[0].s), method = a[1].s;
+            if (conn.empty() || method.empty()) return Value(false);
+            // The message's arguments travel as they would between two players.
+            Args args;
+            size_t budget = kMaxCopyValues;
+            for (size_t i = 2; i < a.size() && i < 1024; ++i)
+                args.push_back(copy(vm, a[i], 0, budget));
+            std::vector<Value> keep{Value(self)};
+            keep.insert(keep.end(), args.begin(), args.end());
+            queueCall(
+                vm,
+                [conn, method, self, args](Vm& vm) mutable {
+                    auto& conns = vm.loads->connections;
+                    auto it = conns.find(conn);
+                    Object* receiver = it == conns.end() ? nullptr : it->second;
+                    vm.callMethod(Value(self), "onStatus",
+                                  {Value(statusInfo(vm, receiver ? "status" : "error"))});
+                    if (!receiver) return;
+                    Value fn = vm.get(receiver, method);
+                    if (fn.isObject() && fn.o->fn) vm.call(fn, receiver, args);
+                },
+                std::move(keep));
+            return Value(true);
+        },
+        kFlags);
+}
+
+// A FileReference's or FileReferenceList's dialog, which this player never shows.
+Value cancelled(Vm& vm, Object* self) {
+    if (!self) return Value(false);
+    queueCall(vm, [self](Vm& vm) { broadcast(vm, self, "onCancel", {Value(self)}); },
+              {Value(self)});
+    return Value(true);
+}
+
+void installFileReference(Vm& vm) {
+    Object* net = package(vm, package(vm, vm.global, "flash"), "net");
+    auto init = [](Vm& vm, Object* self, Args&) -> Value {
+        Value bc = vm.get(vm.global, "AsBroadcaster");
+        if (self && bc.isObject()) vm.callMethod(bc, "initialize", {Value(self)});
+        return {};
+    };
+    Object* ref = classProto(vm, net, "FileReference", init);
+    vm.defineMethod(ref, "browse", [](Vm& vm, Object* self, Args&) { return cancelled(vm, self); });
+    vm.defineMethod(ref, "download", [](Vm& vm, Object* self, Args& a) -> Value {
+        if (a.empty()) return Value(false);
+        return cancelled(vm, self);
+    });
+    vm.defineMethod(ref, "upload", [](Vm&, Object*, Args&) -> Value { return Value(false); });
+    vm.defineMethod(ref, "cancel", [](Vm&, Object*, Args&) -> Value { return {}; });
+    Object* list = classProto(vm, net, "FileReferenceList", init);
+    vm.defineMethod(list, "browse",
+                    [](Vm& vm, Object* self, Args&) { return cancelled(vm, self); });
+}
+
+}  // namespace
+
+Value amfCopy(Vm& vm, const Value& v) {
+    size_t budget = kMaxCopyValues;
+    return copy(vm, v, 0, budget);
+}
+
+void broadcast(Vm& vm, Object* source, std::string_view name, Args args) {
+    args.insert(args.begin(), Value(std::string(name)));
+    vm.callMethod(Value(source), "broadcastMessage", args);
+}
+
+void installNetBuiltins(Vm& vm) {
+    installLocalConnection(vm);
+    installFileReference(vm);
+}
+
+}  // namespace swf::avm1
