@@ -5,6 +5,7 @@
 #include <QRectF>
 #include <QTransform>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <functional>
 
@@ -147,6 +148,12 @@ void giveFocus(Vm& vm, Value target) {
     Value now = target.isObject() ? target : Value::null();
     if (vm.input) vm.input->keyboardFocus = true;
     if (vm.strictEquals(old, now)) return;
+    if (vm.input && now.isObject() && now.o->cls == ObjClass::TextField) {
+        // A field taking the focus has its caret after its text.
+        const int n = static_cast<int>(
+            std::min<size_t>(utf8Length(vm.toString(vm.get(now.o, "text"))), INT32_MAX));
+        vm.input->selBegin = vm.input->selEnd = n;
+    }
     vm.global->setOwn(kFocus, kFocus, now, DontEnum);
     if (Property* p = vm.global->findAny(kFocus)) p->hidden = true;
     if (old.isObject()) vm.callMethod(old, "onKillFocus", {now});
@@ -266,14 +273,34 @@ void installFocusBuiltins(Vm& vm) {
         giveFocus(vm, target.isObject() ? target : Value::null());
         return Value(true);
     });
-    auto index = [](Vm& vm, Object*, Args&) -> Value {
-        const Value f = focusedObject(vm);
-        return Value(f.isObject() && f.o->cls == ObjClass::TextField ? 0 : -1);
+    // The focused field's selection; -1 without one.
+    auto index = [](int which) {
+        return [which](Vm& vm, Object*, Args&) -> Value {
+            const Value f = focusedObject(vm);
+            if (!f.isObject() || f.o->cls != ObjClass::TextField || buttonOf(f.o) || !vm.input)
+                return Value(-1);
+            const InputState& s = *vm.input;
+            return Value(which == 0   ? std::min(s.selBegin, s.selEnd)
+                         : which == 1 ? std::max(s.selBegin, s.selEnd)
+                                      : s.selEnd);
+        };
     };
-    vm.defineMethod(sel, "getBeginIndex", index);
-    vm.defineMethod(sel, "getEndIndex", index);
-    vm.defineMethod(sel, "getCaretIndex", index);
-    vm.defineMethod(sel, "setSelection", [](Vm&, Object*, Args&) -> Value { return {}; });
+    vm.defineMethod(sel, "getBeginIndex", index(0));
+    vm.defineMethod(sel, "getEndIndex", index(1));
+    vm.defineMethod(sel, "getCaretIndex", index(2));
+    vm.defineMethod(sel, "setSelection", [](Vm& vm, Object*, Args& a) -> Value {
+        const Value f = focusedObject(vm);
+        if (!f.isObject() || f.o->cls != ObjClass::TextField || buttonOf(f.o) || !vm.input)
+            return {};
+        const double len = static_cast<double>(utf8Length(vm.toString(vm.get(f.o, "text"))));
+        auto clampIndex = [&](const Value& v) {
+            const double n = vm.toNumber(v);
+            return static_cast<int>(std::isnan(n) ? 0 : std::clamp(n, 0.0, len));
+        };
+        vm.input->selBegin = clampIndex(arg(a, 0));
+        vm.input->selEnd = clampIndex(arg(a, 1));
+        return {};
+    });
 }
 
 }  // namespace swf::avm1

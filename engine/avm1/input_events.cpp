@@ -10,6 +10,7 @@
 #include "engine/avm1/focus.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
+#include "engine/avm1/text_input.h"
 #include "engine/avm1/vm.h"
 #include "engine/format/bit_reader.h"
 #include "engine/format/container.h"
@@ -619,8 +620,30 @@ void InputRouter::keyUp(int code) {
     refresh();
 }
 
-void InputRouter::textInput(char32_t) {}
-void InputRouter::textCommand(TextCommand) {}
+namespace {
+// The focused text field's object, or null.
+Object* focusedField(Vm& vm) {
+    const Value f = focusedObject(vm);
+    if (!f.isObject() || f.o->cls != ObjClass::TextField || buttonOf(f.o)) return nullptr;
+    return f.o;
+}
+}  // namespace
+
+void InputRouter::textInput(char32_t ch) {
+    if (!scripts_) return;
+    Vm& vm = scripts_->vm();
+    if (Object* field = focusedField(vm))
+        scripts_->dispatch([&] { safely(vm, [&] { typeInto(vm, field, ch); }); });
+    refresh();
+}
+
+void InputRouter::textCommand(TextCommand command) {
+    if (!scripts_) return;
+    Vm& vm = scripts_->vm();
+    if (Object* field = focusedField(vm))
+        scripts_->dispatch([&] { safely(vm, [&] { editField(vm, field, command, clipboard); }); });
+    refresh();
+}
 void InputRouter::windowFocus(bool) {}
 
 void InputRouter::refresh() {

@@ -60,8 +60,9 @@ struct InputState {
     int lastAscii = 0;
     double mouseX = 0, mouseY = 0;  // stage twips
     bool mouseDown = false;
-    bool keyboardFocus = false;  // the focused object hears the keys (not since the mouse moved)
-    std::set<int> toggled;       // Caps Lock, Num Lock ... that are on
+    bool keyboardFocus = false;    // the focused object hears the keys (not since the mouse moved)
+    int selBegin = 0, selEnd = 0;  // the focused text field's selection (caret at selEnd)
+    std::set<int> toggled;         // Caps Lock, Num Lock ... that are on
     std::shared_ptr<Buttons> buttons;  // the button instances scripts know
 };
 

@@ -1,0 +1,23 @@
+#pragma once
+// Typing into the focused input text field: characters (restrict, maxChars), newlines in
+// multiline fields, deleting, moving the caret, selecting all, and the clipboard; onChanged
+// follows each change. Fields are read and written through their script properties, so
+// variable binding and redrawing happen as for a script's change.
+
+#include <string>
+
+#include "engine/player.h"
+
+namespace swf::avm1 {
+
+class Vm;
+class Object;
+
+// Whether restrict lets c be typed (a null or undefined restrict lets everything in).
+bool restrictAllows(std::u32string_view restrict, char32_t c);
+
+// A character typed into field (an input text field's object).
+void typeInto(Vm& vm, Object* field, char32_t c);
+void editField(Vm& vm, Object* field, TextCommand command, std::string& clipboard);
+
+}  // namespace swf::avm1
