@@ -101,73 +101,104 @@ QColor mixLinear(const QColor& a, const QColor& b, double t) {
 }
 
 // Gradients live in a 32768-twip square centred on the origin, placed by their matrix.
-QBrush gradientBrush(const format::FillStyle& f, const ColorTx& cx) {
-    QGradient g;
-    if (f.type == format::FillStyle::LinearGradient) {
-        g = QLinearGradient(-16384, 0, 16384, 0);
-    } else {
-        const double focal = std::clamp(
-            f.type == format::FillStyle::FocalGradient ? f.gradient.focalPoint : 0.0, -0.98, 0.98);
-        g = QRadialGradient(QPointF(0, 0), 16384, QPointF(focal * 16384, 0));
-    }
-    g.setSpread(f.gradient.spread == 1   ? QGradient::ReflectSpread
-                : f.gradient.spread == 2 ? QGradient::RepeatSpread
-                                         : QGradient::PadSpread);
+// Flash looks every pixel up in a 256-entry ramp; the ramp is built the same way here and
+// the pixels are computed by hand, so the steps fall where Flash puts them.
+std::array<QRgb, 256> gradientRamp(const format::Gradient& gr, const ColorTx& cx) {
+    std::array<QRgb, 256> ramp{};
     std::vector<std::pair<int, QColor>> stops;
-    for (const auto& st : f.gradient.stops) stops.push_back({st.ratio, cx.apply(st.color)});
-    const bool linearRgb = f.gradient.interpolation == 1;
-    bool ordered = true;
-    for (size_t k = 1; k < stops.size(); ++k)
-        ordered = ordered && stops[k].first > stops[k - 1].first;
-    QGradientStops out;
-    if (ordered) {
-        // Increasing ratios: Qt's own ramp is Flash's (a few extra stops for linear light).
-        for (size_t k = 0; k < stops.size(); ++k) {
-            if (linearRgb && k > 0) {
-                const auto& [r0, c0] = stops[k - 1];
-                for (int i = 1; i < 8; ++i)
-                    out.append({(r0 + (stops[k].first - r0) * i / 8.0) / 255.0,
-                                mixLinear(c0, stops[k].second, i / 8.0)});
-            }
-            out.append({stops[k].first / 255.0, stops[k].second});
-        }
-    } else {
-        // Flash draws through a 256-entry ramp filled in order: each entry takes the first pair
-        // of neighbouring stops whose end ratio is not below it (stops out of order are simply
-        // passed over), before the first stop the first colour, after the last the last one.
-        std::array<QColor, 256> ramp;
-        size_t j = 0;
-        for (int i = 0; i < 256; ++i) {
-            if (i < stops.front().first) {
-                ramp[i] = stops.front().second;
-                continue;
-            }
-            while (j + 1 < stops.size() && i > stops[j + 1].first) ++j;
-            if (j + 1 >= stops.size()) {
-                ramp[i] = stops.back().second;
-                continue;
-            }
+    for (const auto& st : gr.stops) stops.push_back({st.ratio, cx.apply(st.color)});
+    if (stops.empty()) return ramp;
+    const bool linearRgb = gr.interpolation == 1;
+    // Each entry takes the first pair of neighbouring stops whose end ratio is not below it
+    // (stops out of order are passed over); before the first stop the first colour, after the
+    // last the last one.
+    size_t j = 0;
+    for (int i = 0; i < 256; ++i) {
+        QColor c;
+        while (j + 1 < stops.size() && i > stops[j + 1].first) ++j;
+        if (i < stops.front().first) {
+            c = stops.front().second;
+        } else if (j + 1 >= stops.size()) {
+            c = stops.back().second;
+        } else {
             const auto& [r0, c0] = stops[j];
             const auto& [r1, c1] = stops[j + 1];
             const double t = r1 > r0 ? std::clamp(double(i - r0) / (r1 - r0), 0.0, 1.0) : 1.0;
-            ramp[i] = linearRgb ? mixLinear(c0, c1, t)
-                                : QColor::fromRgbF(c0.redF() + (c1.redF() - c0.redF()) * t,
-                                                   c0.greenF() + (c1.greenF() - c0.greenF()) * t,
-                                                   c0.blueF() + (c1.blueF() - c0.blueF()) * t,
-                                                   c0.alphaF() + (c1.alphaF() - c0.alphaF()) * t);
+            if (linearRgb) {
+                c = mixLinear(c0, c1, t);
+            } else {
+                auto m = [t](int a, int b) { return int(a + (b - a) * t); };
+                c = QColor(m(c0.red(), c1.red()), m(c0.green(), c1.green()),
+                           m(c0.blue(), c1.blue()), m(c0.alpha(), c1.alpha()));
+            }
         }
-        out.reserve(256);
-        for (int i = 0; i < 256; ++i) {
-            // Runs of one colour need only their ends.
-            if (i > 0 && i < 255 && ramp[i] == ramp[i - 1] && ramp[i] == ramp[i + 1]) continue;
-            out.append({i / 255.0, ramp[i]});
+        ramp[i] = qPremultiply(c.rgba());
+    }
+    return ramp;
+}
+
+// Where in the ramp (0..1 before spreading) a point of gradient space falls.
+double gradientPosition(const format::FillStyle& f, double x, double y) {
+    if (f.type == format::FillStyle::LinearGradient) return (x + 16384) / 32768;
+    const double px = x / 16384, py = y / 16384;
+    if (f.type != format::FillStyle::FocalGradient || f.gradient.focalPoint == 0)
+        return std::sqrt(px * px + py * py);
+    // The ramp runs from the focal point out to the circle along each ray.
+    const double fx = std::clamp(f.gradient.focalPoint, -0.98, 0.98);
+    const double dx = px - fx, dy = py;
+    const double a = dx * dx + dy * dy;
+    if (a == 0) return 0;
+    const double b = fx * dx;
+    const double s = (-b + std::sqrt(std::max(0.0, b * b + a * (1 - fx * fx)))) / a;
+    return s > 0 ? 1 / s : 1;
+}
+
+// The gradient's pixels over area (device pixels), for a shape drawn through world.
+QImage gradientImage(const format::FillStyle& f, const ColorTx& cx, const QTransform& world,
+                     const QRect& area) {
+    QImage img(area.size(), QImage::Format_ARGB32_Premultiplied);
+    if (img.isNull()) return img;
+    bool ok = false;
+    const QTransform inv = (toQt(f.matrix) * world).inverted(&ok);
+    if (!ok) {
+        img.fill(Qt::transparent);
+        return img;
+    }
+    const auto ramp = gradientRamp(f.gradient, cx);
+    const bool linear = f.type == format::FillStyle::LinearGradient;
+    for (int y = 0; y < area.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
+        const double dy = area.y() + y + 0.5;
+        for (int x = 0; x < area.width(); ++x) {
+            const double dx = area.x() + x + 0.5;
+            const double gx = inv.m11() * dx + inv.m21() * dy + inv.dx();
+            double t;
+            if (linear) {
+                t = (gx + 16384) / 32768;
+            } else {
+                const double gy = inv.m12() * dx + inv.m22() * dy + inv.dy();
+                t = gradientPosition(f, gx, gy);
+            }
+            if (f.gradient.spread == 1) {
+                t = std::fmod(std::abs(t), 2.0);
+                if (t > 1) t = 2 - t;
+            } else if (f.gradient.spread == 2) {
+                t -= std::floor(t);
+            }
+            if (!(t > 0)) t = 0;
+            row[x] = ramp[std::min(255, static_cast<int>(t * 256))];
         }
     }
-    g.setStops(out);
-    // Flash mixes the stops' colour and alpha each on their own, not premultiplied.
-    g.setInterpolationMode(QGradient::ComponentInterpolation);
-    QBrush b(g);
-    b.setTransform(toQt(f.matrix));
+    return img;
+}
+
+// A brush painting a gradient for path (painter coordinates, drawn through world); area
+// limits the pixels computed.
+QBrush gradientBrush(const format::FillStyle& f, const ColorTx& cx, const QTransform& world,
+                     const QRect& area) {
+    if (area.isEmpty()) return QBrush(Qt::NoBrush);
+    QBrush b(gradientImage(f, cx, world, area));
+    b.setTransform(QTransform::fromTranslate(area.x(), area.y()) * world.inverted());
     return b;
 }
 
@@ -203,8 +234,18 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
         p.drawPath(path);
     } else if (f.isGradient()) {
         if (f.gradient.stops.empty()) return;
-        p.setBrush(gradientBrush(f, cx));
-        p.drawPath(path);
+        // Drawn in device pixels so the computed picture is used pixel for pixel.
+        const QTransform world = p.transform();
+        QRect area = world.mapRect(path.boundingRect()).toAlignedRect() & c.target;
+        if (p.hasClipping()) area &= world.mapRect(p.clipBoundingRect()).toAlignedRect();
+        if (area.isEmpty()) return;
+        QBrush b(gradientImage(f, cx, world, area));
+        b.setTransform(QTransform::fromTranslate(area.x(), area.y()));
+        p.save();
+        p.resetTransform();
+        p.setBrush(b);
+        p.drawPath(world.map(path));
+        p.restore();
     } else if (f.isBitmap()) {
         const QImage* img = bitmapFor(c.movie, f.bitmapId);
         if (!img) return;
@@ -248,10 +289,11 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
     }
 }
 
-QPen strokePen(const format::LineStyle& l, const ColorTx& cx, double deviceScale) {
+QPen strokePen(const format::LineStyle& l, const ColorTx& cx, double deviceScale,
+               const QTransform& world, const QRect& area) {
     QPen pen(cx.apply(l.color), l.width);
     if (l.hasFill && l.fill.isGradient() && !l.fill.gradient.stops.empty())
-        pen.setBrush(gradientBrush(l.fill, cx));
+        pen.setBrush(gradientBrush(l.fill, cx, world, area));
     // Flash never draws a line thinner than one device pixel; unscaled lines keep their width
     // in pixels whatever the transform.
     if (l.noHScale && l.noVScale) {
@@ -297,10 +339,19 @@ void drawGeometry(Ctx& c, const format::Shape& shape, const ShapeGeometry& geo,
         for (const auto& f : layer.fills) fillPath(c, f.path, shape.fills[f.style - 1], cx);
         p.setBrush(Qt::NoBrush);
         for (const auto& s : layer.strokes) {
-            const QPen pen = strokePen(shape.lines[s.style - 1], cx, deviceScale);
+            const auto& style = shape.lines[s.style - 1];
+            QRect area;
+            if (style.hasFill && style.fill.isGradient()) {
+                const int grow =
+                    int(std::ceil(style.width * deviceScale / 2 + style.width / 40.0)) + 2;
+                area = world.mapRect(s.path.boundingRect())
+                           .toAlignedRect()
+                           .adjusted(-grow, -grow, grow, grow) &
+                       c.target;
+            }
+            const QPen pen = strokePen(style, cx, deviceScale, world, area);
             p.setPen(pen);
             // Hard-edged hairlines on a pixel boundary take the pixel before it, as Flash's do.
-            const auto& style = shape.lines[s.style - 1];
             const double px =
                 (style.noHScale && style.noVScale) ? style.width / 20.0 : style.width * deviceScale;
             if (!c.antialias && px < 0.999)
@@ -613,8 +664,9 @@ void drawList(Ctx& c, const DisplayList& list, const QTransform& world, const Co
 }  // namespace
 
 QTransform stageTransform(const MovieInfo& info, const QRectF& vp, ScaleMode mode) {
-    const double sw = std::max(1, info.stageXMax - info.stageXMin) / 20.0;
-    const double sh = std::max(1, info.stageYMax - info.stageYMin) / 20.0;
+    // The stage is a whole number of pixels (a fraction is dropped), content at 20 twips each.
+    const double sw = std::max(1, info.widthPixels());
+    const double sh = std::max(1, info.heightPixels());
     double sx = 1, sy = 1;
     switch (mode) {
         case ScaleMode::ExactFit:
