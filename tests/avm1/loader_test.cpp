@@ -1,0 +1,163 @@
+// Run-time loads from the movie's folder (LoadVars, XML, loadVariables), the form decoding of
+// variable files, LocalConnection messages, and the Sound object's mix settings.
+
+#include "engine/avm1/loader.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "engine/player.h"
+#include "tests/avm1/avm1_fixture.h"
+
+using namespace avm1test;
+using swf::avm1::Args;
+using swf::avm1::Object;
+using swf::avm1::Value;
+using swf::avm1::Vm;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Folder {
+    fs::path path;
+    Folder() {
+        path = fs::temp_directory_path() /
+               ("avm1_loader_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(path / "sub");
+    }
+    ~Folder() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+    void write(const std::string& name, const std::string& text) const {
+        std::ofstream(path / name, std::ios::binary).write(text.data(), text.size());
+    }
+};
+
+// A VM whose loads read from a folder; handlers record what they were called with.
+struct Loading {
+    Stage s{8};
+    Vm& vm = s.vm;
+    std::vector<std::string> calls;
+    explicit Loading(const Folder& f) { vm.loads->baseDir = f.path.string(); }
+    Value make(const char* cls, Args a = {}) { return vm.construct(vm.get(vm.global, cls), a); }
+    // obj[name] records "name(args...)".
+    void record(const Value& obj, const std::string& name) {
+        vm.set(obj.o, name, vm.newMethod([this, name](Vm& vm, Object*, Args& a) -> Value {
+            std::string line = name + "(";
+            for (size_t i = 0; i < a.size(); ++i) line += (i ? "," : "") + vm.toString(a[i]);
+            calls.push_back(line + ")");
+            return {};
+        }));
+    }
+    std::string str(const Value& o, const char* name) { return vm.toString(vm.get(o, name)); }
+};
+
+}  // namespace
+
+TEST(Avm1Loader, VariableFilesDecodeLikeForms) {
+    using Pairs = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(swf::avm1::decodeVariables("a=1&spaced+name=two+words&&c=%41%zz&flag", false),
+              (Pairs{{"a", "1"}, {"spaced name", "two words"}, {"c", "A%zz"}, {"flag", ""}}));
+    // Bytes that are no UTF-8 read as Latin-1 only under the system code page.
+    EXPECT_EQ(swf::avm1::decodeVariables("v=%C4", true), (Pairs{{"v", "\xC3\x84"}}));
+    EXPECT_EQ(swf::avm1::decodeVariables("v=%C3%84", true), (Pairs{{"v", "\xC3\x84"}}));
+    EXPECT_EQ(swf::avm1::decodeVariables("v=%C4", false), (Pairs{{"v", "\xC4"}}));
+}
+
+TEST(Avm1Loader, LoadVarsAndXmlArriveWhenTheFrameEnds) {
+    Folder f;
+    f.write("vars.txt", "name=lan+feng&n=3");
+    f.write("sub/doc.xml", "<a><b/></a>");
+    Loading l(f);
+    Value vars = l.make("LoadVars"), xml = l.make("XML"), missing = l.make("LoadVars");
+    l.record(vars, "onLoad");
+    l.record(xml, "onLoad");
+    l.record(missing, "onLoad");
+    EXPECT_TRUE(l.vm.callMethod(vars, "load", {Value("vars.txt")}).b);
+    l.vm.callMethod(xml, "load", {Value("sub/doc.xml")});
+    l.vm.callMethod(missing, "load", {Value("http://example.com/vars.txt")});
+    EXPECT_EQ(l.str(vars, "loaded"), "false");
+    EXPECT_TRUE(l.calls.empty());
+    swf::avm1::completeLoads(l.vm);
+    EXPECT_EQ(l.calls, (std::vector<std::string>{"onLoad(true)", "onLoad(true)", "onLoad(false)"}));
+    EXPECT_EQ(l.str(vars, "name"), "lan feng");
+    EXPECT_EQ(l.vm.toString(l.vm.callMethod(vars, "getBytesTotal", {})), "17");
+    EXPECT_EQ(l.vm.toString(l.vm.callMethod(xml, "toString", {})), "<a><b /></a>");
+    Value fresh = l.make("LoadVars");
+    l.vm.callMethod(fresh, "decode", {Value("a=x+y&b=%26")});
+    const std::string text = l.vm.toString(l.vm.callMethod(fresh, "toString", {}));
+    EXPECT_NE(text.find("a=x+y"), std::string::npos) << text;
+    EXPECT_NE(text.find("b=%26"), std::string::npos) << text;
+}
+
+TEST(Avm1Loader, OnlyFilesOfTheMoviesFolderAreRead) {
+    Folder f;
+    f.write("in.txt", "x");
+    Loading l(f);
+    EXPECT_TRUE(swf::avm1::readLocalFile(l.vm, "in.txt?cache=1"));
+    EXPECT_TRUE(swf::avm1::readLocalFile(l.vm, "sub/../in.txt"));
+    for (const char* url : {"../in.txt", "/etc/passwd", "file:///etc/passwd", "http://x/in.txt",
+                            "sub", "nothere.txt", ""})
+        EXPECT_FALSE(swf::avm1::readLocalFile(l.vm, url)) << url;
+}
+
+TEST(Avm1Loader, LocalConnectionDeliversCopiesAfterItsStatus) {
+    Folder f;
+    Loading l(f);
+    Value rx = l.make("LocalConnection"), other = l.make("LocalConnection");
+    Value tx = l.make("LocalConnection");
+    EXPECT_TRUE(l.vm.callMethod(rx, "connect", {Value("Chan")}).b);
+    EXPECT_FALSE(l.vm.callMethod(other, "connect", {Value("chan")}).b);  // names ignore case
+    EXPECT_FALSE(l.vm.callMethod(rx, "connect", {Value("again")}).b);
+    l.vm.set(tx.o, "onStatus", l.vm.newMethod([&](Vm& vm, Object*, Args& a) -> Value {
+        l.calls.push_back(vm.toString(vm.get(a.at(0), "level")));
+        return {};
+    }));
+    Value seen;
+    l.vm.set(rx.o, "got", l.vm.newMethod([&](Vm&, Object*, Args& a) -> Value {
+        l.calls.push_back("got");
+        seen = a.empty() ? Value() : a[0];
+        return {};
+    }));
+    Object* payload = l.vm.newObject();
+    l.vm.set(payload, "k", Value("v"));
+    l.vm.set(payload, "clip", Value(l.vm.clipObject(&l.s)));
+    EXPECT_TRUE(l.vm.callMethod(tx, "send", {Value("CHAN"), Value("got"), Value(payload)}).b);
+    l.vm.callMethod(tx, "send", {Value("nowhere"), Value("got")});
+    l.vm.set(payload, "k", Value("changed later"));
+    swf::avm1::completeLoads(l.vm);
+    EXPECT_EQ(l.calls, (std::vector<std::string>{"status", "got", "error"}));
+    ASSERT_TRUE(seen.isObject());
+    EXPECT_NE(seen.o, payload);
+    EXPECT_EQ(l.str(seen, "k"), "v");
+    EXPECT_TRUE(l.vm.get(seen, "clip").isUndefined());
+    // After close the name is free again.
+    l.vm.callMethod(rx, "close", {});
+    EXPECT_TRUE(l.vm.callMethod(other, "connect", {Value("chan")}).b);
+}
+
+TEST(Avm1Loader, SoundPanAndTransformShareOneMix) {
+    Folder f;
+    Loading l(f);
+    Value s = l.make("Sound");
+    auto get = [&](const char* m) { return l.vm.toString(l.vm.callMethod(s, m, {})); };
+    EXPECT_EQ(get("getVolume"), "100");
+    EXPECT_EQ(get("getPan"), "0");
+    l.vm.callMethod(s, "setPan", {Value(-25)});
+    EXPECT_EQ(get("getPan"), "-25");
+    Value t = l.vm.callMethod(s, "getTransform", {});
+    EXPECT_EQ(l.str(t, "ll") + " " + l.str(t, "rr") + " " + l.str(t, "lr"), "100 75 0");
+    Object* o = l.vm.newObject();
+    l.vm.set(o, "ll", Value(30));
+    l.vm.callMethod(s, "setTransform", {Value(o)});
+    EXPECT_EQ(get("getPan"), "70");
+    // A second Sound of the movie hears the same settings.
+    Value again = l.make("Sound");
+    EXPECT_EQ(l.vm.toString(l.vm.callMethod(again, "getPan", {})), "70");
+    // A sound that names no sound of the library has no duration to play.
+    l.vm.callMethod(s, "attachSound", {Value("nothing")});
+    EXPECT_EQ(get("getDuration"), "undefined");
+}
