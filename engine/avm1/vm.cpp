@@ -13,6 +13,7 @@ namespace swf::avm1 {
 Vm::Vm(int swfVersion, VmHost& host, VmLimits limits)
     : version_(swfVersion), host_(host), limits_(limits) {
     installBuiltins();
+    installSystemBuiltins(*this);
 }
 
 Vm::~Vm() = default;
@@ -45,7 +46,7 @@ Object* Vm::newFunction(NativeFn fn, Object* proto) {
     f->fn = std::make_unique<FunctionData>();
     f->fn->native = std::move(fn);
     if (!proto) proto = newObject(objectProto);
-    defineValue(f, "prototype", proto);
+    defineValue(f, "prototype", proto, DontEnum | DontDelete);
     defineValue(proto, "constructor", f);
     return f;
 }
@@ -92,6 +93,11 @@ Object* Vm::clipObject(ClipHost* clip) {
         o->cls = ObjClass::MovieClip;
         o->clip = clip;
         clip->scriptObject = o;
+        if (!clip->parent()) {
+            // A level's root carries the player version for scripts asking /:$version.
+            Value caps = get(get(global, "System"), "capabilities");
+            defineValue(o, "$version", get(caps, "version"), DontEnum);
+        }
     }
     return clip->scriptObject;
 }
@@ -135,8 +141,14 @@ Value Vm::get(Object* o, std::string_view name) {
         }
         return {};
     }
-    if (name.size() == 9 && name == "__proto__") return Value(o->proto);
+    if (name.size() == 9 && name == "__proto__") return o->proto ? Value(o->proto) : Value();
     if (o->cls == ObjClass::Array) {
+        // addProperty can put an accessor over an element or the length.
+        if (Property* own = o->props().empty() ? nullptr : o->findOwn(key(name));
+            own && own->isAccessor()) {
+            Args none;
+            return call(own->getter, o, none);
+        }
         const int64_t idx = arrayIndex(name);
         if (idx >= 0) {
             if (static_cast<size_t>(idx) < o->elems.size()) return o->elems[idx];
@@ -146,6 +158,7 @@ Value Vm::get(Object* o, std::string_view name) {
     } else if (o->cls == ObjClass::String && name == "length") {
         return Value(utf8Length(o->primitive.s));
     } else if (o->cls == ObjClass::MovieClip || o->cls == ObjClass::TextField) {
+        if (version_ >= 6 && name.size() == 7 && key(name) == "_global") return Value(global);
         Value out;
         if (clipGet(*this, o, name, out)) return out;
     }

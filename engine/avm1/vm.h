@@ -165,11 +165,12 @@ void installMathBuiltins(Vm& vm);
 void installClipBuiltins(Vm& vm);
 void installDateBuiltins(Vm& vm);
 void installMiscBuiltins(Vm& vm);
-void installXmlBuiltins(Vm& vm);    // xml.cpp
-void installGeomBuiltins(Vm& vm);   // geom.cpp: flash.geom
-void installTextBuiltins(Vm& vm);   // text_field.cpp: TextField, TextFormat, Selection
-void installInputBuiltins(Vm& vm);  // input_events.cpp: Key state
-void installLoadBuiltins(Vm& vm);   // loader.cpp: LoadVars, XML.load, Sound, ...
+void installXmlBuiltins(Vm& vm);     // xml.cpp
+void installSystemBuiltins(Vm& vm);  // builtins_system.cpp: System, ContextMenu, PrintJob, ...
+void installGeomBuiltins(Vm& vm);    // geom.cpp: flash.geom
+void installTextBuiltins(Vm& vm);    // text_field.cpp: TextField, TextFormat, Selection
+void installInputBuiltins(Vm& vm);   // input_events.cpp: Key state
+void installLoadBuiltins(Vm& vm);    // loader.cpp: LoadVars, XML.load, Sound, ...
 // Called by installGeomBuiltins once flash.geom exists.
 void installBitmapBuiltins(Vm& vm);  // bitmap_data.cpp: flash.display.BitmapData
 void installFilterBuiltins(Vm& vm);  // filter_objects.cpp: flash.filters

@@ -1,0 +1,317 @@
+// The system-facing objects a desktop player offers without the devices behind them: the rest of
+// System and System.capabilities, ContextMenu and ContextMenuItem, PrintJob, SharedObject, and
+// the classes for cameras, microphones, streams and sockets, which answer as if nothing is
+// attached.
+
+#include <algorithm>
+#include <map>
+
+#include "engine/avm1/vm.h"
+
+namespace swf::avm1 {
+
+namespace {
+
+Value undefinedFn(Vm&, Object*, Args&) { return {}; }
+Value falseFn(Vm&, Object*, Args&) { return Value(false); }
+
+bool has(Vm& vm, Object* o, std::string_view name) { return o->findAny(vm.key(name)) != nullptr; }
+
+// A class whose instances keep nothing: its methods answer undefined (or false where a
+// connection would have to be made).
+Object* addStubClass(Vm& vm, std::string_view name, std::initializer_list<const char*> methods,
+                     std::initializer_list<const char*> failing = {}) {
+    if (has(vm, vm.global, name)) return nullptr;
+    Object* proto = vm.newObject();
+    Object* ctor = vm.newFunction(undefinedFn, proto);
+    for (const char* m : methods) vm.defineMethod(proto, m, undefinedFn);
+    for (const char* m : failing) vm.defineMethod(proto, m, falseFn);
+    vm.defineValue(vm.global, name, ctor);
+    return ctor;
+}
+
+Object* protoOf(Vm& vm, Object* ctor) {
+    Value p = vm.get(ctor, "prototype");
+    return p.isObject() ? p.o : nullptr;
+}
+
+constexpr const char* kBuiltInItems[] = {"print", "forward_back", "rewind", "loop",
+                                         "play",  "quality",      "zoom",   "save"};
+
+void initContextMenu(Vm& vm, Object* self, const Value& onSelect) {
+    vm.set(self, "onSelect", onSelect);
+    Object* items = vm.newObject();
+    for (const char* n : kBuiltInItems) vm.set(items, n, Value(true));
+    vm.set(self, "builtInItems", Value(items));
+    vm.set(self, "customItems", Value(vm.newArray()));
+}
+
+void initMenuItem(Vm& vm, Object* self, Args& a) {
+    vm.set(self, "caption", arg(a, 0));
+    vm.set(self, "onSelect", arg(a, 1));
+    vm.set(self, "separatorBefore", Value(a.size() > 2 && vm.toBoolean(a[2])));
+    vm.set(self, "enabled", Value(a.size() <= 3 || vm.toBoolean(a[3])));
+    vm.set(self, "visible", Value(a.size() <= 4 || vm.toBoolean(a[4])));
+}
+
+void installContextMenu(Vm& vm) {
+    Object* g = vm.global;
+    if (!has(vm, g, "ContextMenuItem")) {
+        Object* proto = vm.newObject();
+        Object* ctor = vm.newFunction(
+            [](Vm& vm, Object* self, Args& a) -> Value {
+                if (self) initMenuItem(vm, self, a);
+                return {};
+            },
+            proto);
+        vm.defineMethod(proto, "copy", [ctor](Vm& vm, Object* self, Args&) -> Value {
+            if (!self) return {};
+            Args a;
+            for (const char* n : {"caption", "onSelect", "separatorBefore", "enabled", "visible"})
+                a.push_back(vm.get(self, n));
+            return vm.construct(Value(ctor), std::move(a));
+        });
+        vm.defineValue(g, "ContextMenuItem", ctor);
+    }
+    if (!has(vm, g, "ContextMenu")) {
+        Object* proto = vm.newObject();
+        Object* ctor = vm.newFunction(
+            [](Vm& vm, Object* self, Args& a) -> Value {
+                if (self) initContextMenu(vm, self, arg(a, 0));
+                return {};
+            },
+            proto);
+        vm.defineMethod(proto, "hideBuiltInItems", [](Vm& vm, Object* self, Args&) -> Value {
+            Value items = self ? vm.get(self, "builtInItems") : Value();
+            if (items.isObject())
+                for (const char* n : kBuiltInItems) vm.set(items.o, n, Value(false));
+            return {};
+        });
+        vm.defineMethod(proto, "copy", [ctor](Vm& vm, Object* self, Args&) -> Value {
+            if (!self) return {};
+            Value copyV = vm.construct(Value(ctor), {vm.get(self, "onSelect")});
+            if (!copyV.isObject()) return copyV;
+            Object* copy = copyV.o;
+            Value from = vm.get(self, "builtInItems");
+            Value to = vm.get(copy, "builtInItems");
+            if (from.isObject() && to.isObject())
+                for (const char* n : kBuiltInItems) vm.set(to.o, n, vm.get(from.o, n));
+            Value custom = vm.get(self, "customItems");
+            Value copyCustom = vm.get(copy, "customItems");
+            if (custom.isObject() && custom.o->cls == ObjClass::Array && copyCustom.isObject() &&
+                copyCustom.o->cls == ObjClass::Array) {
+                const auto elems = custom.o->elems;
+                for (const Value& item : elems)
+                    copyCustom.o->elems.push_back(item.isObject() ? vm.callMethod(item, "copy", {})
+                                                                  : item);
+            }
+            return copyV;
+        });
+        vm.defineValue(g, "ContextMenu", ctor);
+    }
+}
+
+void installPrintJob(Vm& vm) {
+    Object* ctor = addStubClass(vm, "PrintJob", {"addPage", "send"}, {"start"});
+    if (!ctor) return;
+    Object* proto = protoOf(vm, ctor);
+    // Without a printer every page measure reads 0; the properties cannot be written.
+    Object* zero = vm.newMethod([](Vm&, Object*, Args&) -> Value { return Value(0); });
+    for (const char* n : {"paperHeight", "paperWidth", "pageHeight", "pageWidth", "orientation"}) {
+        Property& p = proto->setOwn(n, vm.key(n), Value(), 0);
+        p.getter = zero;
+    }
+}
+
+void installSharedObject(Vm& vm) {
+    Object* ctor = addStubClass(vm, "SharedObject", {"close", "connect", "send", "setFps"});
+    if (!ctor) return;
+    Object* proto = protoOf(vm, ctor);
+    vm.defineMethod(proto, "flush", [](Vm&, Object*, Args&) -> Value { return Value(true); });
+    vm.defineMethod(proto, "getSize", [](Vm&, Object*, Args&) -> Value { return Value(0); });
+    vm.defineMethod(proto, "clear", [](Vm& vm, Object* self, Args&) -> Value {
+        if (self) vm.set(self, "data", Value(vm.newObject()));
+        return {};
+    });
+    // Local objects live as long as the movie; the same name gives the same object.
+    Object* store = vm.newObject(nullptr);
+    vm.defineValue(ctor, "__localObjects", store, DontEnum | DontDelete);
+    vm.defineMethod(ctor, "getLocal", [proto, store](Vm& vm, Object*, Args& a) -> Value {
+        const std::string name = vm.toString(arg(a, 0)) + "\n" + vm.toString(arg(a, 1));
+        if (arg(a, 0).isNullish() || vm.toString(arg(a, 0)).empty()) return Value::null();
+        if (Property* p = store->findAny(name)) return p->value;
+        Object* so = vm.newObject(proto);
+        vm.set(so, "data", Value(vm.newObject()));
+        store->setOwn(name, name, Value(so));
+        return Value(so);
+    });
+    vm.defineMethod(ctor, "getRemote", [](Vm&, Object*, Args&) -> Value { return Value::null(); });
+}
+
+void installDevices(Vm& vm) {
+    for (const char* name : {"Camera", "Microphone"}) {
+        Object* ctor = addStubClass(vm, name, {});
+        if (!ctor) continue;
+        // No device: get() finds none and the list of names is empty.
+        vm.defineMethod(ctor, "get", [](Vm&, Object*, Args&) -> Value { return Value::null(); });
+        vm.defineValue(ctor, "names", Value(vm.newArray()), DontDelete);
+    }
+    addStubClass(vm, "NetConnection", {"addHeader", "call", "close"}, {"connect"});
+    addStubClass(vm, "NetStream",
+                 {"attachAudio", "attachVideo", "close", "pause", "play", "publish", "receiveAudio",
+                  "receiveVideo", "seek", "send", "setBufferTime"});
+    addStubClass(vm, "Video", {"attachVideo", "clear"});
+    addStubClass(vm, "XMLSocket", {"close", "send"}, {"connect"});
+
+    Object* g = vm.global;
+    if (!has(vm, g, "Accessibility")) {
+        Object* acc = vm.newObject();
+        vm.defineMethod(acc, "isActive", falseFn);
+        vm.defineMethod(acc, "updateProperties", undefinedFn);
+        vm.defineMethod(acc, "sendEvent", undefinedFn);
+        vm.defineValue(g, "Accessibility", acc);
+    }
+}
+
+void installSystem(Vm& vm) {
+    Value sysV = vm.get(vm.global, "System");
+    if (!sysV.isObject()) return;
+    Object* sys = sysV.o;
+    auto add = [&](Object* o, const char* n, Value v) {
+        if (!has(vm, o, n)) vm.defineValue(o, n, std::move(v), 0);
+    };
+    auto addFn = [&](Object* o, const char* n, NativeFn fn) {
+        if (!has(vm, o, n)) vm.defineMethod(o, n, std::move(fn));
+    };
+    add(sys, "exactSettings", Value(vm.version() >= 7));
+    addFn(sys, "setClipboard", undefinedFn);
+    addFn(sys, "showSettings", undefinedFn);
+    Value secV = vm.get(sys, "security");
+    if (secV.isObject()) {
+        // Every domain is allowed; only a call naming none fails.
+        auto allow = [](Vm&, Object*, Args& a) -> Value { return Value(!a.empty()); };
+        vm.defineMethod(secV.o, "allowDomain", allow);
+        vm.defineMethod(secV.o, "allowInsecureDomain", allow);
+        addFn(secV.o, "loadPolicyFile", undefinedFn);
+    }
+    if (!has(vm, sys, "Product")) {
+        // Installing other products is not offered: both ask and get no.
+        Object* proto = vm.newObject();
+        vm.defineMethod(proto, "launch", falseFn);
+        vm.defineMethod(proto, "download", falseFn);
+        vm.defineValue(sys, "Product", vm.newFunction(undefinedFn, proto));
+    }
+    if (!has(vm, sys, "IME")) {
+        Object* ime = vm.newObject();
+        const std::pair<const char*, const char*> modes[] = {
+            {"ALPHANUMERIC_FULL", "ALPHANUMERIC_FULL"},
+            {"ALPHANUMERIC_HALF", "ALPHANUMERIC_HALF"},
+            {"CHINESE", "CHINESE"},
+            {"JAPANESE_HIRAGANA", "JAPANESE_HIRAGANA"},
+            {"JAPANESE_KATAKANA_FULL", "JAPANESE_KATAKANA_FULL"},
+            {"JAPANESE_KATAKANA_HALF", "JAPANESE_KATAKANA_HALF"},
+            {"KOREAN", "KOREAN"},
+            {"UNKNOWN", "UNKNOWN"}};
+        for (auto [n, v] : modes)
+            vm.defineValue(ime, n, Value(v), DontEnum | DontDelete | ReadOnly);
+        vm.defineMethod(ime, "getEnabled", falseFn);
+        vm.defineMethod(ime, "setEnabled", falseFn);
+        vm.defineMethod(ime, "getConversionMode",
+                        [](Vm&, Object*, Args&) -> Value { return Value("UNKNOWN"); });
+        vm.defineMethod(ime, "setConversionMode", falseFn);
+        vm.defineMethod(ime, "setCompositionString", falseFn);
+        vm.defineMethod(ime, "doConversion", falseFn);
+        vm.defineValue(sys, "IME", ime);
+    }
+
+    Value capsV = vm.get(sys, "capabilities");
+    if (!capsV.isObject()) return;
+    Object* caps = capsV.o;
+    add(caps, "hasIME", Value(false));
+    add(caps, "hasTLS", Value(false));
+    add(caps, "screenDPI", Value(72));
+    add(caps, "screenColor", Value("color"));
+    add(caps, "pixelAspectRatio", Value(1));
+    add(caps, "localFileReadDisable", Value(false));
+    for (const char* n : {"hasVideoEncoder", "hasStreamingVideo", "hasStreamingAudio",
+                          "hasScreenPlayback", "hasScreenBroadcast", "hasPrinting", "hasMP3",
+                          "hasEmbeddedVideo", "hasAudioEncoder", "hasAccessibility"}) {
+        const std::string_view s = n;
+        // What this player does not do is reported as missing.
+        const bool yes = s == "hasMP3" || s == "hasStreamingAudio" || s == "hasEmbeddedVideo";
+        add(caps, n, Value(yes));
+    }
+    add(caps, "avHardwareDisable", Value(true));
+    add(caps, "windowlessDisable", Value(true));
+    if (!has(vm, caps, "serverString")) {
+        // The same facts as one query string, the short names the servers expect.
+        auto flag = [&](const char* n) { return vm.toBoolean(vm.get(caps, n)) ? "t" : "f"; };
+        std::string s;
+        auto put = [&](const char* k, const std::string& v) {
+            if (!s.empty()) s += '&';
+            s += k;
+            s += '=';
+            for (char ch : v) {
+                if (isalnum(static_cast<unsigned char>(ch)) || ch == '.' || ch == '-')
+                    s += ch;
+                else {
+                    static const char* hex = "0123456789ABCDEF";
+                    s += '%';
+                    s += hex[static_cast<unsigned char>(ch) >> 4];
+                    s += hex[ch & 15];
+                }
+            }
+        };
+        put("A", flag("hasAudio"));
+        put("SA", flag("hasStreamingAudio"));
+        put("SV", flag("hasStreamingVideo"));
+        put("EV", flag("hasEmbeddedVideo"));
+        put("MP3", flag("hasMP3"));
+        put("AE", flag("hasAudioEncoder"));
+        put("VE", flag("hasVideoEncoder"));
+        put("ACC", flag("hasAccessibility"));
+        put("PR", flag("hasPrinting"));
+        put("SP", flag("hasScreenPlayback"));
+        put("SB", flag("hasScreenBroadcast"));
+        put("DEB", flag("isDebugger"));
+        put("V", vm.toString(vm.get(caps, "version")));
+        put("M", vm.toString(vm.get(caps, "manufacturer")));
+        put("R", vm.toString(vm.get(caps, "screenResolutionX")) + "x" +
+                     vm.toString(vm.get(caps, "screenResolutionY")));
+        put("DP", vm.toString(vm.get(caps, "screenDPI")));
+        put("COL", vm.toString(vm.get(caps, "screenColor")));
+        put("AR", vm.toString(vm.get(caps, "pixelAspectRatio")));
+        put("OS", vm.toString(vm.get(caps, "os")));
+        put("L", vm.toString(vm.get(caps, "language")));
+        put("PT", vm.toString(vm.get(caps, "playerType")));
+        put("AVD", flag("avHardwareDisable"));
+        put("LFD", flag("localFileReadDisable"));
+        put("WD", flag("windowlessDisable"));
+        vm.defineValue(caps, "serverString", Value(s), 0);
+    }
+}
+
+}  // namespace
+
+void installSystemBuiltins(Vm& vm) {
+    // Classes Flash 6 brought are not there for SWF 5 movies.
+    const bool before6 = vm.version() < 6;
+    std::vector<std::string> present;
+    if (before6)
+        for (const auto& p : vm.global->props()) present.push_back(p.key);
+    installSystem(vm);
+    installContextMenu(vm);
+    installPrintJob(vm);
+    installSharedObject(vm);
+    installDevices(vm);
+    if (before6)
+        for (const char* n :
+             {"Accessibility", "Camera", "ContextMenu", "ContextMenuItem", "Microphone",
+              "NetConnection", "NetStream", "PrintJob", "SharedObject", "Video"}) {
+            const std::string k = vm.key(n);
+            if (std::find(present.begin(), present.end(), k) != present.end()) continue;
+            if (Property* p = vm.global->findAny(k)) p->hidden = true;
+        }
+}
+
+}  // namespace swf::avm1
