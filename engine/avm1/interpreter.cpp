@@ -1,6 +1,7 @@
 // The action interpreter: decodes each action with its length checked against the list, and
 // runs it on the context's stack. A malformed list ends where it stops making sense.
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -687,30 +688,28 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             }
             case 0x15:
             case 0x35: {
-                const double count = vm.toNumber(pop(c));
-                const double index = vm.toNumber(pop(c));
-                const std::u32string s = utf8Decode(stringOp(vm, pop(c)));
-                int64_t from = std::isnan(index) ? 0 : static_cast<int64_t>(index) - 1;
-                int64_t n = std::isnan(count) ? 0 : static_cast<int64_t>(count);
-                if (from < 0) from = 0;
-                if (from > static_cast<int64_t>(s.size())) from = static_cast<int64_t>(s.size());
-                if (n < 0 || from + n > static_cast<int64_t>(s.size()))
-                    n = static_cast<int64_t>(s.size()) - from;
-                push(c, Value(utf8Encode(std::u32string_view(s).substr(from, n))));
+                // Indexes wrap as 32-bit integers and count UTF-16 units.
+                int64_t n = toInt32(vm.toNumber(pop(c)));
+                int64_t from = static_cast<int64_t>(toInt32(vm.toNumber(pop(c)))) - 1;
+                const std::u16string s = utf16Decode(stringOp(vm, pop(c)));
+                const int64_t len = static_cast<int64_t>(s.size());
+                from = std::clamp<int64_t>(from, 0, len);
+                if (n < 0 || from + n > len) n = len - from;
+                push(c, Value(utf16Encode(std::u16string_view(s).substr(from, n))));
                 break;
             }
             case 0x32:
             case 0x36: {
-                const std::u32string s = utf8Decode(stringOp(vm, pop(c)));
-                push(c, Value(s.empty() ? 0.0 : static_cast<double>(s[0])));
+                // A character beyond the BMP reads as its first surrogate, which is no character.
+                const std::u16string s = utf16Decode(stringOp(vm, pop(c)));
+                const char16_t first = s.empty() ? 0 : s[0];
+                push(c, Value(first >= 0xd800 && first < 0xe000 ? 0xfffd : first));
                 break;
             }
             case 0x33:
             case 0x37: {
-                const uint32_t code32 = toUint32(vm.toNumber(pop(c))) & 0xffff;
-                std::string s;
-                if (code32) utf8Append(s, code32);
-                push(c, Value(s));
+                const char16_t code16 = static_cast<char16_t>(toUint32(vm.toNumber(pop(c))));
+                push(c, Value(code16 ? utf16Encode(std::u16string_view(&code16, 1)) : ""));
                 break;
             }
             case 0x4A:

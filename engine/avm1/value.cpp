@@ -224,4 +224,38 @@ std::string utf8Encode(std::u32string_view s) {
     return out;
 }
 
+std::u16string utf16Decode(std::string_view s) {
+    std::u16string out;
+    out.reserve(s.size());
+    for (char32_t c : utf8Decode(s)) {
+        if (c >= 0x10000 && c <= 0x10ffff) {
+            c -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xd800 + (c >> 10)));
+            out.push_back(static_cast<char16_t>(0xdc00 + (c & 0x3ff)));
+        } else {
+            out.push_back(static_cast<char16_t>(c > 0xffff ? 0xfffd : c));
+        }
+    }
+    return out;
+}
+
+std::string utf16Encode(std::u16string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char16_t c = s[i];
+        if (c >= 0xd800 && c < 0xdc00 && i + 1 < s.size() && s[i + 1] >= 0xdc00 &&
+            s[i + 1] < 0xe000) {
+            utf8Append(out, 0x10000 + ((static_cast<char32_t>(c) - 0xd800) << 10) +
+                                (s[i + 1] - 0xdc00));
+            ++i;
+        } else if (c >= 0xd800 && c < 0xe000) {
+            utf8Append(out, 0xfffd);
+        } else {
+            utf8Append(out, c);
+        }
+    }
+    return out;
+}
+
 }  // namespace swf::avm1
