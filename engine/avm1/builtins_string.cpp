@@ -12,11 +12,11 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// The string a String method works on: the wrapper's value, or this converted.
-std::u32string self32(Vm& vm, Object* self) {
+// The string a String method works on, as UTF-16 units: the wrapper's value, or this converted.
+std::u16string self16(Vm& vm, Object* self) {
     if (!self) return {};
-    if (self->cls == ObjClass::String) return utf8Decode(self->primitive.s);
-    return utf8Decode(vm.toString(Value(self)));
+    if (self->cls == ObjClass::String) return utf16Decode(self->primitive.s);
+    return utf16Decode(vm.toString(Value(self)));
 }
 
 std::string selfStr(Vm& vm, Object* self) {
@@ -25,12 +25,16 @@ std::string selfStr(Vm& vm, Object* self) {
     return vm.toString(Value(self));
 }
 
+// Positions are 32-bit integers: larger numbers wrap, NaN is 0.
 int64_t intArg(Vm& vm, const Value& v, int64_t dflt) {
     if (v.isUndefined()) return dflt;
-    const double d = vm.toNumber(v);
-    if (std::isnan(d)) return 0;
-    return static_cast<int64_t>(std::clamp(std::trunc(d), -1e15, 1e15));
+    return toInt32(vm.toNumber(v));
 }
+
+Value text(std::u16string_view s) { return Value(utf16Encode(s)); }
+
+// SWF 5 answers undefined when an argument the method needs is missing.
+bool missing(Vm& vm, const Args& a) { return vm.version() < 6 && a.empty(); }
 
 }  // namespace
 
@@ -47,13 +51,15 @@ void installStringBuiltins(Vm& vm) {
         return Value(self);
     };
     vm.defineValue(vm.global, "String", ctor);
+    // A zero code ends the text, as it would a C string.
     vm.defineMethod(ctor, "fromCharCode", [](Vm& vm, Object*, Args& a) -> Value {
-        std::string out;
+        std::u16string out;
         for (auto& v : a) {
-            const uint32_t c = toUint32(vm.toNumber(v)) & 0xffff;
-            if (c) utf8Append(out, c);
+            const char16_t c = static_cast<char16_t>(toUint32(vm.toNumber(v)));
+            if (!c) break;
+            out.push_back(c);
         }
-        return Value(out);
+        return text(out);
     });
     vm.defineMethod(sp, "toString", [](Vm&, Object* self, Args&) -> Value {
         if (!self || self->cls != ObjClass::String) return {};
@@ -64,15 +70,17 @@ void installStringBuiltins(Vm& vm) {
         return self->primitive;
     });
     vm.defineMethod(sp, "charAt", [](Vm& vm, Object* self, Args& a) -> Value {
-        const auto s = self32(vm, self);
+        const auto s = self16(vm, self);
         const int64_t i = intArg(vm, arg(a, 0), 0);
         if (i < 0 || i >= static_cast<int64_t>(s.size())) return Value("");
-        return Value(utf8Encode(s.substr(i, 1)));
+        return text(std::u16string_view(s).substr(i, 1));
     });
     vm.defineMethod(sp, "charCodeAt", [](Vm& vm, Object* self, Args& a) -> Value {
-        const auto s = self32(vm, self);
+        const auto s = self16(vm, self);
         const int64_t i = intArg(vm, arg(a, 0), 0);
-        if (i < 0 || i >= static_cast<int64_t>(s.size())) return Value(kNaN);
+        if (i < 0) return Value(kNaN);
+        // SWF 5 reads past the end as the terminating zero.
+        if (i >= static_cast<int64_t>(s.size())) return vm.version() < 6 ? Value(0) : Value(kNaN);
         return Value(static_cast<double>(s[i]));
     });
     vm.defineMethod(sp, "concat", [](Vm& vm, Object* self, Args& a) -> Value {
@@ -84,23 +92,26 @@ void installStringBuiltins(Vm& vm) {
         return Value(s);
     });
     vm.defineMethod(sp, "indexOf", [](Vm& vm, Object* self, Args& a) -> Value {
-        const auto s = self32(vm, self);
-        const auto needle = utf8Decode(vm.toString(arg(a, 0)));
+        if (missing(vm, a)) return {};
+        const auto s = self16(vm, self);
+        const auto needle = utf16Decode(vm.toString(arg(a, 0)));
         int64_t from = std::max<int64_t>(0, intArg(vm, arg(a, 1), 0));
         if (from > static_cast<int64_t>(s.size())) return Value(-1);
         const auto pos = s.find(needle, from);
-        return Value(pos == std::u32string::npos ? -1.0 : static_cast<double>(pos));
+        return Value(pos == std::u16string::npos ? -1.0 : static_cast<double>(pos));
     });
     vm.defineMethod(sp, "lastIndexOf", [](Vm& vm, Object* self, Args& a) -> Value {
-        const auto s = self32(vm, self);
-        const auto needle = utf8Decode(vm.toString(arg(a, 0)));
+        if (missing(vm, a)) return {};
+        const auto s = self16(vm, self);
+        const auto needle = utf16Decode(vm.toString(arg(a, 0)));
         int64_t from = intArg(vm, arg(a, 1), static_cast<int64_t>(s.size()));
         if (from < 0) return Value(-1);
         const auto pos = s.rfind(needle, static_cast<size_t>(from));
-        return Value(pos == std::u32string::npos ? -1.0 : static_cast<double>(pos));
+        return Value(pos == std::u16string::npos ? -1.0 : static_cast<double>(pos));
     });
     vm.defineMethod(sp, "slice", [](Vm& vm, Object* self, Args& a) -> Value {
-        const auto s = self32(vm, self);
+        if (missing(vm, a)) return {};
+        const auto s = self16(vm, self);
         const int64_t len = static_cast<int64_t>(s.size());
         int64_t from = intArg(vm, arg(a, 0), 0), to = intArg(vm, arg(a, 1), len);
         if (from < 0) from = std::max<int64_t>(0, len + from);
@@ -108,67 +119,75 @@ void installStringBuiltins(Vm& vm) {
         from = std::min(from, len);
         to = std::min(to, len);
         if (to <= from) return Value("");
-        return Value(utf8Encode(s.substr(from, to - from)));
+        return text(std::u16string_view(s).substr(from, to - from));
     });
     vm.defineMethod(sp, "substring", [](Vm& vm, Object* self, Args& a) -> Value {
-        const auto s = self32(vm, self);
+        if (missing(vm, a)) return {};
+        const auto s = self16(vm, self);
         const int64_t len = static_cast<int64_t>(s.size());
         int64_t from = std::clamp<int64_t>(intArg(vm, arg(a, 0), 0), 0, len);
         int64_t to = std::clamp<int64_t>(intArg(vm, arg(a, 1), len), 0, len);
         if (from > to) std::swap(from, to);
-        return Value(utf8Encode(s.substr(from, to - from)));
+        return text(std::u16string_view(s).substr(from, to - from));
     });
+    // A negative count is taken from the length; what would then reach the end is nothing.
     vm.defineMethod(sp, "substr", [](Vm& vm, Object* self, Args& a) -> Value {
-        const auto s = self32(vm, self);
+        if (missing(vm, a)) return {};
+        const auto s = self16(vm, self);
         const int64_t len = static_cast<int64_t>(s.size());
         int64_t from = intArg(vm, arg(a, 0), 0);
         if (from < 0) from = std::max<int64_t>(0, len + from);
         from = std::min(from, len);
         int64_t n = intArg(vm, arg(a, 1), len - from);
-        if (n < 0) n = std::max<int64_t>(0, len - from + n);
+        if (n < 0) {
+            n += len;
+            if (n <= 0 || from + n >= len) return Value("");
+        }
         n = std::min(n, len - from);
-        return Value(utf8Encode(s.substr(from, n)));
+        return text(std::u16string_view(s).substr(from, n));
     });
     vm.defineMethod(sp, "toLowerCase", [](Vm& vm, Object* self, Args&) -> Value {
-        auto s = self32(vm, self);
+        auto s = self16(vm, self);
         for (auto& c : s)
             if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c += 32;
-        return Value(utf8Encode(s));
+        return text(s);
     });
     vm.defineMethod(sp, "toUpperCase", [](Vm& vm, Object* self, Args&) -> Value {
-        auto s = self32(vm, self);
+        auto s = self16(vm, self);
         for (auto& c : s)
             if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) c -= 32;
-        return Value(utf8Encode(s));
+        return text(s);
     });
+    // SWF 5 splits on "," when no separator is given and never splits on an empty one.
     vm.defineMethod(sp, "split", [](Vm& vm, Object* self, Args& a) -> Value {
         const std::string s = selfStr(vm, self);
         std::vector<Value> out;
         const size_t limit = a.size() > 1 && !a[1].isUndefined()
                                  ? static_cast<size_t>(std::max(0.0, vm.toNumber(a[1])))
                                  : std::numeric_limits<size_t>::max();
-        if (a.empty() || a[0].isUndefined()) {
+        const bool v5 = vm.version() < 6;
+        const bool noSep = a.empty() || a[0].isUndefined();
+        const std::string sep = noSep ? (v5 ? "," : "") : vm.toString(a[0]);
+        if (noSep && !v5) {
             out.push_back(Value(s));
-        } else {
-            const std::string sep = vm.toString(a[0]);
-            if (sep.empty()) {
-                for (char32_t c : utf8Decode(s)) {
-                    if (out.size() >= limit) break;
-                    std::string one;
-                    utf8Append(one, c);
-                    out.push_back(Value(one));
-                }
+        } else if (sep.empty()) {
+            if (v5) {
+                out.push_back(Value(s));
             } else {
-                size_t pos = 0;
-                while (out.size() < limit) {
-                    const size_t hit = s.find(sep, pos);
-                    if (hit == std::string::npos) {
-                        out.push_back(Value(s.substr(pos)));
-                        break;
-                    }
-                    out.push_back(Value(s.substr(pos, hit - pos)));
-                    pos = hit + sep.size();
+                const auto units = utf16Decode(s);
+                for (size_t i = 0; i < units.size() && out.size() < limit; ++i)
+                    out.push_back(text(std::u16string_view(units).substr(i, 1)));
+            }
+        } else {
+            size_t pos = 0;
+            while (out.size() < limit) {
+                const size_t hit = s.find(sep, pos);
+                if (hit == std::string::npos) {
+                    out.push_back(Value(s.substr(pos)));
+                    break;
                 }
+                out.push_back(Value(s.substr(pos, hit - pos)));
+                pos = hit + sep.size();
             }
         }
         if (out.size() > limit) out.resize(limit);

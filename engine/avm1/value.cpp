@@ -246,8 +246,8 @@ std::string utf16Encode(std::u16string_view s) {
         const char16_t c = s[i];
         if (c >= 0xd800 && c < 0xdc00 && i + 1 < s.size() && s[i + 1] >= 0xdc00 &&
             s[i + 1] < 0xe000) {
-            utf8Append(out, 0x10000 + ((static_cast<char32_t>(c) - 0xd800) << 10) +
-                                (s[i + 1] - 0xdc00));
+            utf8Append(out,
+                       0x10000 + ((static_cast<char32_t>(c) - 0xd800) << 10) + (s[i + 1] - 0xdc00));
             ++i;
         } else if (c >= 0xd800 && c < 0xe000) {
             utf8Append(out, 0xfffd);
