@@ -35,9 +35,17 @@ void mergeSort(std::vector<size_t>& v, const std::function<int(size_t, size_t)>&
     }
 }
 
+// Case folding for CASEINSENSITIVE: accented Latin letters fold as well as ASCII.
+std::u16string folded(const std::string& s) {
+    std::u16string u = utf16Decode(s);
+    for (auto& c : u)
+        if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c += 32;
+    return u;
+}
+
 int compareStrings(const std::string& a, const std::string& b, bool ci) {
     if (ci) {
-        const std::string la = asciiLower(a), lb = asciiLower(b);
+        const std::u16string la = folded(a), lb = folded(b);
         return la < lb ? -1 : la > lb ? 1 : 0;
     }
     return a < b ? -1 : a > b ? 1 : 0;
@@ -202,12 +210,15 @@ void installArrayBuiltins(Vm& vm) {
         return Value(vm.newArray(std::move(out)));
     });
     vm.defineMethod(ap, "splice", [isArr](Vm& vm, Object* self, Args& a) -> Value {
-        if (!isArr(self) || a.empty()) return {};
+        // An undefined start, or a count that is undefined or negative, changes nothing.
+        if (!isArr(self) || a.empty() || a[0].isUndefined()) return {};
         const int64_t len = static_cast<int64_t>(self->elems.size());
         const int64_t from = relIndex(vm, a[0], len, 0);
         int64_t count = len - from;
         if (a.size() > 1) {
+            if (a[1].isUndefined()) return {};
             const double c = vm.toNumber(a[1]);
+            if (c < 0) return {};
             count = std::isnan(c) ? 0 : std::clamp<int64_t>(static_cast<int64_t>(c), 0, len - from);
         }
         std::vector<Value> removed(self->elems.begin() + from, self->elems.begin() + from + count);
@@ -217,17 +228,17 @@ void installArrayBuiltins(Vm& vm) {
     });
     vm.defineMethod(ap, "sort", [isArr](Vm& vm, Object* self, Args& a) -> Value {
         if (!isArr(self)) return {};
+        // sort(compare, flags) or sort(flags): a second argument is the flags whatever the
+        // first is; a first that is no function is ignored.
+        // A first argument that is neither an object nor a number sorts nothing.
+        if (!a.empty() && !a[0].isObject() && !a[0].isNumber()) return {};
         Value fn;
         int flags = 0;
-        size_t i = 0;
-        if (!a.empty() && a[0].isObject() && a[0].o->fn) {
-            fn = a[0];
-            i = 1;
-        }
-        if (i < a.size()) {
-            if (!a[i].isNumber()) return {};
-            flags = toInt32(a[i].n);
-        }
+        if (!a.empty() && a[0].isObject() && a[0].o->fn) fn = a[0];
+        if (a.size() > 1 && !a[1].isUndefined())
+            flags = toInt32(vm.toNumber(a[1]));
+        else if (!a.empty() && a[0].isNumber())
+            flags = toInt32(a[0].n);
         if (fn.isObject()) {
             return sortWith(vm, self, flags, [&](const Value& x, const Value& y) {
                 const double r = vm.toNumber(vm.call(fn, nullptr, {x, y}));
@@ -258,9 +269,17 @@ void installArrayBuiltins(Vm& vm) {
         flags.resize(fields.size(), flags.empty() ? 0 : flags[0]);
         const int first = flags.empty() ? 0 : flags[0];
         return sortWith(vm, self, first, [&](const Value& x, const Value& y) {
+            // Only the elements' own fields count: neither prototypes nor getters are asked.
+            // A primitive element stands for itself.
+            auto field = [&](const Value& v, const std::string& name) -> Value {
+                if (!v.isObject()) return v;
+                if (Property* p = v.o->findOwn(vm.key(name)))
+                    return p->isAccessor() ? Value() : p->value;
+                return v.o->cls == ObjClass::Object ? Value() : vm.get(v.o, name);
+            };
             for (size_t k = 0; k < fields.size(); ++k) {
-                const Value vx = vm.get(x, fields[k]);
-                const Value vy = vm.get(y, fields[k]);
+                const Value vx = field(x, fields[k]);
+                const Value vy = field(y, fields[k]);
                 const int r = compareValues(vm, vx, vy, flags[k]);
                 if (r) return r;
             }
