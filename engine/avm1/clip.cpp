@@ -41,17 +41,6 @@ std::string slashPath(ClipHost* clip) {
 // Values the host does not keep live on the script object under a hidden key.
 std::string storeKey(int index) { return std::string("\x01") + kPropNames[index]; }
 
-std::optional<int> frameArg(Vm& vm, ClipHost* clip, const Value& v) {
-    if (v.isString()) {
-        const double n = stringToNumber(v.s, 7);
-        if (!std::isnan(n)) return static_cast<int>(n) - 1;
-        return clip->labelFrame(v.s);
-    }
-    const double n = vm.toNumber(v);
-    if (std::isnan(n)) return std::nullopt;
-    return static_cast<int>(n) - 1;
-}
-
 // Depths scripts may place clips at, as scripts count them.
 constexpr double kMinDepth = -16384, kMaxDepth = 2130690044;
 
@@ -69,13 +58,51 @@ bool placeable(Vm& vm, ClipHost* c) {
     return runnerOf(vm) && (c == vm.root_ || dynamic_cast<SpriteClip*>(c));
 }
 
-void goTo(ClipHost* clip, int frame, bool play) {
-    const int total = clip->totalFrames();
-    if (total <= 0) return;
-    clip->gotoFrame(std::clamp(frame, 0, total - 1), play);
+}  // namespace
+
+std::optional<int> frameArgument(Vm& vm, ClipHost*& clip, const Value& v) {
+    if (v.isNumber()) {
+        // Whole numbers wrap to 32 bits; anything else can only name a label.
+        if (std::isfinite(v.n) && v.n == std::trunc(v.n)) return toInt32(v.n) - 1;
+        if (!clip || std::isnan(v.n)) return std::nullopt;
+        return clip->labelFrame(vm.toString(v));
+    }
+    const std::string text = vm.toString(v);
+    std::string_view s = text;
+    if (const auto colon = s.rfind(':'); colon != std::string_view::npos) {
+        clip = vm.resolveTarget(s.substr(0, colon), clip);
+        s = s.substr(colon + 1);
+    }
+    if (!clip) return std::nullopt;
+    const double n = stringToNumber(s, 7);
+    if (std::isfinite(n) && n == std::trunc(n)) return toInt32(n) - 1;
+    return clip->labelFrame(s);
 }
 
-}  // namespace
+void gotoClipFrame(ClipHost* clip, int frame, bool play) {
+    if (!clip) return;
+    const int total = clip->totalFrames();
+    if (total <= 0) return;
+    if (frame < 0) return;  // no such frame: nothing happens, not even the stop
+    clip->gotoFrame(std::min(frame, total - 1), play);
+}
+
+void cloneClip(Vm& vm, ClipHost* source, const std::string& name, double depth) {
+    auto* s = dynamic_cast<SpriteClip*>(source);
+    if (!s || !placeable(vm, s->parent()) || !depthOk(depth - 16384)) return;
+    runnerOf(vm)->placeClip(s->parent(), s->characterId(), toInt32(depth - 16384) + 16384, name, s);
+}
+
+void removeScriptedClip(Vm& vm, ClipHost* clip) {
+    if (!clip) return;
+    if (isScriptClip(clip)) {
+        vm.removeClip(clip);
+    } else if (auto* s = dynamic_cast<SpriteClip*>(clip); s && runnerOf(vm)) {
+        // Only what lives at a script's depths can go.
+        const int d = s->rawDepth() - 16384;
+        if (d >= 0 && d <= kMaxDepth) runnerOf(vm)->removeClip(s);
+    }
+}
 
 Value clipGetIndex(Vm& vm, ClipHost* clip, int index) {
     if (!clip || index < 0 || index >= kPropCount) return {};
@@ -220,21 +247,21 @@ void installClipBuiltins(Vm& vm) {
         return {};
     });
     vm.defineMethod(mp, "nextFrame", [clipOf](Vm&, Object* self, Args&) -> Value {
-        if (ClipHost* c = clipOf(self)) goTo(c, c->currentFrame() + 1, false);
+        if (ClipHost* c = clipOf(self)) gotoClipFrame(c, c->currentFrame() + 1, false);
         return {};
     });
     vm.defineMethod(mp, "prevFrame", [clipOf](Vm&, Object* self, Args&) -> Value {
-        if (ClipHost* c = clipOf(self)) goTo(c, c->currentFrame() - 1, false);
+        if (ClipHost* c = clipOf(self)) gotoClipFrame(c, c->currentFrame() - 1, false);
         return {};
     });
     vm.defineMethod(mp, "gotoAndPlay", [clipOf](Vm& vm, Object* self, Args& a) -> Value {
         if (ClipHost* c = clipOf(self))
-            if (auto f = frameArg(vm, c, arg(a, 0))) goTo(c, *f, true);
+            if (auto f = frameArgument(vm, c, arg(a, 0))) gotoClipFrame(c, *f, true);
         return {};
     });
     vm.defineMethod(mp, "gotoAndStop", [clipOf](Vm& vm, Object* self, Args& a) -> Value {
         if (ClipHost* c = clipOf(self))
-            if (auto f = frameArg(vm, c, arg(a, 0))) goTo(c, *f, false);
+            if (auto f = frameArgument(vm, c, arg(a, 0))) gotoClipFrame(c, *f, false);
         return {};
     });
     vm.defineMethod(mp, "getDepth", [clipOf](Vm&, Object* self, Args&) -> Value {
@@ -312,15 +339,7 @@ void installClipBuiltins(Vm& vm) {
         return Value(o);
     });
     vm.defineMethod(mp, "removeMovieClip", [clipOf](Vm& vm, Object* self, Args&) -> Value {
-        ClipHost* c = clipOf(self);
-        if (!c) return {};
-        if (isScriptClip(c)) {
-            vm.removeClip(c);
-        } else if (auto* s = dynamic_cast<SpriteClip*>(c); s && runnerOf(vm)) {
-            // Only what lives at a script's depths can go.
-            const int d = s->rawDepth() - 16384;
-            if (d >= 0 && d <= kMaxDepth) runnerOf(vm)->removeClip(s);
-        }
+        removeScriptedClip(vm, clipOf(self));
         return {};
     });
     vm.defineMethod(mp, "swapDepths", [clipOf](Vm& vm, Object* self, Args& a) -> Value {

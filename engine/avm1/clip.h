@@ -1,6 +1,8 @@
 #pragma once
 // MovieClip objects: the display properties and child names scripts reach through them.
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "engine/avm1/vm.h"
@@ -15,6 +17,15 @@ bool clipHas(Vm& vm, Object* clip, std::string_view name);
 bool clipGetChild(Vm& vm, Object* clip, std::string_view name, Value& out);
 void setScriptClipDepth(ClipHost* clip, int depth);
 bool isScriptClip(const ClipHost* clip);
+// A frame given to a goto (number, label, or "path:frame"): its 0-based number, with clip
+// moved to the timeline the path names. Labels and numbers as strings read in clip's timeline.
+std::optional<int> frameArgument(Vm& vm, ClipHost*& clip, const Value& v);
+// Moves clip to frame (0-based): past the end means the last frame, before the first none.
+void gotoClipFrame(ClipHost* clip, int frame, bool play);
+// duplicateMovieClip and removeMovieClip as the global functions (CloneSprite/RemoveSprite)
+// reach them; depth counts as the display list does (script depth + 16384).
+void cloneClip(Vm& vm, ClipHost* source, const std::string& name, double depth);
+void removeScriptedClip(Vm& vm, ClipHost* clip);
 // GetProperty/SetProperty by index.
 Value clipGetIndex(Vm& vm, ClipHost* clip, int index);
 void clipSetIndex(Vm& vm, ClipHost* clip, int index, const Value& v);

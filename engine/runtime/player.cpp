@@ -31,10 +31,12 @@ public:
         startInstances(list, ctx);
     }
 
-    // One tick: running sprites advance, then the root moves on (looping at its end).
+    // One tick: running sprites advance, then the root moves on (looping at its end) unless
+    // it is stopped; its children play on either way.
     void tick() {
         InstanceContext ctx{movie};
         tickInstances(list, ctx);
+        if (!playing) return;
         const int next = frame + 1 < total ? frame + 1 : 0;
         if (next == frame + 1)
             enterFrame(next);
@@ -151,7 +153,7 @@ const MovieInfo& Player::info() const { return movie_->info; }
 void Player::advanceFrame() {
     {
         ScriptSync sync{*state_, true};
-        if (state_->playing) state_->tick();
+        state_->tick();
     }
     // What moved under a still mouse gets its roll-over or roll-out.
     if (state_->input) state_->input->refresh();

@@ -179,3 +179,70 @@ TEST(Avm1Player, PlacedSpritesAreClipsWithFrameScriptsAndClipEvents) {
     r->player->advanceFrame();
     EXPECT_EQ(r->take(), "root 3\nunload\n");
 }
+
+namespace {
+
+// mc.method(args...) with the result traced; args are pushed last to first.
+void callTraced(ActionWriter& a, const char* target, const char* method,
+                std::initializer_list<P> argsReversed, int count) {
+    push(a, argsReversed);
+    push(a, {count, target}).getVariable();
+    push(a, {method}).op(op::CallMethod).trace();
+}
+
+}  // namespace
+
+// attachMovie places a library sprite that runs its own first frame once the current list is
+// done; bad names and depths give nothing; duplicates copy the placement; removed clips leave
+// dead references; what scripts placed stays when the root loops.
+TEST(Avm1Player, ScriptsPlaceLibrarySprites) {
+    swftest::SwfBuilder b(7);
+    swftest::SpriteBuilder s;
+    {
+        ActionWriter a;
+        push(a, {"first frame of "});
+        push(a, {"this"}).getVariable();
+        a.add2().trace();
+        s.doAction(a);
+    }
+    s.showFrame();
+    const uint16_t id = b.defineSprite(s);
+    std::vector<uint8_t> exports;
+    putU16(exports, 1);
+    putU16(exports, id);
+    putString(exports, "Lib");
+    b.rawTag(56, exports);
+    ActionWriter a;
+    callTraced(a, "_root", "attachMovie", {5, "one", "lIB"}, 3);
+    callTraced(a, "_root", "attachMovie", {6, "bad", "Nothing"}, 3);
+    callTraced(a, "_root", "attachMovie", {2130690045.0, "deep", "Lib"}, 3);
+    push(a, {"one"}).getVariable();
+    push(a, {"_x", 30}).op(op::SetMember);
+    callTraced(a, "one", "duplicateMovieClip", {7, "two"}, 2);
+    push(a, {"two._x"}).getVariable().trace();
+    push(a, {"gone", 4294967304.0, "three", "Lib", 3, "_root"}).getVariable();
+    push(a, {"attachMovie"}).op(op::CallMethod).setVariable();
+    push(a, {"gone"}).getVariable().trace();
+    push(a, {0, "gone"}).getVariable();
+    push(a, {"removeMovieClip"}).op(op::CallMethod).pop();
+    push(a, {"gone"}).getVariable().trace();
+    push(a, {"gone._x"}).getVariable().trace();
+    b.doAction(a);
+    b.showFrame();
+    ActionWriter second;
+    push(second, {"two"}).getVariable().trace();
+    b.doAction(second);
+    b.showFrame();
+    ActionWriter third;
+    third.gotoFrame(1);
+    third.stop();
+    b.doAction(third);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(),
+              "_level0.one\nundefined\nundefined\n_level0.two\n30\n_level0.three\n\nundefined\n"
+              "first frame of _level0.one\nfirst frame of _level0.two\n");
+    r->player->advanceFrame();
+    r->player->advanceFrame();  // the root goes back a frame: what scripts placed stays
+    EXPECT_EQ(r->take(), "_level0.two\n_level0.two\n");
+}
