@@ -143,16 +143,50 @@ Value focusedObject(Vm& vm) {
     return p->value;
 }
 
-void giveFocus(Vm& vm, Value target) {
+namespace {
+constexpr std::string_view kRolls = "\x01focusRolls";
+
+// The waiting rolls live in a hidden global array, so collection keeps their objects.
+Object* rollQueue(Vm& vm) {
+    Property* p = vm.global->findAny(kRolls);
+    if (p && p->value.isObject() && p->value.o->cls == ObjClass::Array) return p->value.o;
+    Object* a = vm.newArray();
+    vm.global->setOwn(kRolls, kRolls, Value(a), DontEnum);
+    if (Property* q = vm.global->findAny(kRolls)) q->hidden = true;
+    return a;
+}
+
+bool rolls(Object* o) { return o->cls == ObjClass::MovieClip || buttonOf(o); }
+}  // namespace
+
+std::vector<std::pair<Object*, bool>> takeFocusRolls(Vm& vm) {
+    std::vector<std::pair<Object*, bool>> out;
+    Object* q = rollQueue(vm);
+    for (size_t i = 0; i + 1 < q->elems.size(); i += 2)
+        if (q->elems[i].isObject()) out.emplace_back(q->elems[i].o, vm.toBoolean(q->elems[i + 1]));
+    q->elems.clear();
+    return out;
+}
+
+void giveFocus(Vm& vm, Value target, FocusBy by) {
     const Value old = focusedObject(vm);
     Value now = target.isObject() ? target : Value::null();
-    if (vm.input) vm.input->keyboardFocus = true;
+    if (vm.input && by != FocusBy::Mouse) vm.input->keyboardFocus = true;
     if (vm.strictEquals(old, now)) return;
     if (vm.input && now.isObject() && now.o->cls == ObjClass::TextField) {
         // A field taking the focus has its caret after its text.
         const int n = static_cast<int>(
             std::min<size_t>(utf8Length(vm.toString(vm.get(now.o, "text"))), INT32_MAX));
         vm.input->selBegin = vm.input->selEnd = n;
+    }
+    if (by != FocusBy::Mouse) {
+        Object* q = rollQueue(vm);
+        if (q->elems.size() < 4096) {
+            if (old.isObject() && rolls(old.o))
+                q->elems.insert(q->elems.end(), {old, Value(false)});
+            if (now.isObject() && rolls(now.o)) q->elems.insert(q->elems.end(), {now, Value(true)});
+        }
+        if (by == FocusBy::Tab && vm.input && vm.input->flushRolls) vm.input->flushRolls();
     }
     vm.global->setOwn(kFocus, kFocus, now, DontEnum);
     if (Property* p = vm.global->findAny(kFocus)) p->hidden = true;
@@ -183,10 +217,16 @@ std::vector<Object*> tabOrder(Vm& vm) {
         std::any_of(c.begin(), c.end(), [](const Candidate& k) { return k.tabIndex.isNumber(); });
     if (custom) {
         std::erase_if(c, [](const Candidate& k) {
-            return !k.tabIndex.isNumber() || std::isnan(k.tabIndex.n);
+            return !k.tabIndex.isNumber() || !std::isfinite(k.tabIndex.n);
         });
-        std::stable_sort(c.begin(), c.end(), [](const Candidate& a, const Candidate& b) {
-            return a.tabIndex.n < b.tabIndex.n;
+        // Indices compare as signed 32-bit integers.
+        auto asInt32 = [](double d) {
+            double m = std::fmod(std::trunc(d), 4294967296.0);
+            if (m < 0) m += 4294967296.0;
+            return static_cast<int32_t>(static_cast<uint32_t>(m));
+        };
+        std::stable_sort(c.begin(), c.end(), [&](const Candidate& a, const Candidate& b) {
+            return asInt32(a.tabIndex.n) < asInt32(b.tabIndex.n);
         });
     } else {
         // Reading order: rows from the top, left to right; one object per place.
@@ -216,7 +256,13 @@ void tabFocus(Vm& vm, bool backwards) {
         const size_t at = static_cast<size_t>(it - order.begin());
         next = backwards ? (at + order.size() - 1) % order.size() : (at + 1) % order.size();
     }
-    giveFocus(vm, Value(order[next]));
+    giveFocus(vm, Value(order[next]), FocusBy::Tab);
+    // A field reached by Tab has all its text selected.
+    if (vm.input && order[next]->cls == ObjClass::TextField && !buttonOf(order[next])) {
+        vm.input->selBegin = 0;
+        vm.input->selEnd = static_cast<int>(
+            std::min<size_t>(utf8Length(vm.toString(vm.get(order[next], "text"))), INT32_MAX));
+    }
 }
 
 Object* selectableFieldAt(Vm& vm, double x, double y) {

@@ -3,6 +3,7 @@
 // the Tab order (tabEnabled, tabIndex, tabChildren, or the objects' places on the stage), and
 // which object the mouse gives the focus to.
 
+#include <utility>
 #include <vector>
 
 #include "engine/avm1/value.h"
@@ -14,9 +15,16 @@ class Object;
 
 // The object holding the focus (a clip or text field object), or null.
 Value focusedObject(Vm& vm);
+// How the focus moves: by a script, by Tab, or by a click.
+enum class FocusBy { Script, Tab, Mouse };
 // Moves the focus to target (an object or null): onKillFocus, onSetFocus, then Selection's
-// listeners hear onSetFocus. Nothing happens when it already has it.
-void giveFocus(Vm& vm, Value target);
+// listeners hear onSetFocus. Nothing happens when it already has it. A clip or button losing
+// or taking the keyboard's focus also rolls out or over: at once for Tab, at the next key for
+// a script.
+void giveFocus(Vm& vm, Value target, FocusBy by = FocusBy::Script);
+// The roll-outs and roll-overs the keyboard's focus moves left waiting, in their order:
+// (object, true for over).
+std::vector<std::pair<Object*, bool>> takeFocusRolls(Vm& vm);
 // Whether a script may give obj the focus.
 bool canTakeFocus(Vm& vm, Object* obj);
 // The objects Tab visits, in their order.

@@ -191,9 +191,14 @@ InputRouter::InputRouter(const Movie& movie, std::function<DisplayList*()> rootL
       rootList_(std::move(rootList)),
       scripts_(scripts),
       sound_(std::move(sound)),
-      actions_(indexButtonActions(movie)) {}
+      actions_(indexButtonActions(movie)) {
+    if (scripts_ && scripts_->vm().input)
+        scripts_->vm().input->flushRolls = [this] { flushRolls(); };
+}
 
-InputRouter::~InputRouter() = default;
+InputRouter::~InputRouter() {
+    if (scripts_ && scripts_->vm().input) scripts_->vm().input->flushRolls = nullptr;
+}
 
 QPainterPath InputRouter::outline(uint16_t characterId, int nesting) {
     QPainterPath out;
@@ -513,7 +518,7 @@ void InputRouter::mouseDown(double x, double y) {
         scripts_->dispatch([&] {
             safely(vm, [&] {
                 Object* field = selectableFieldAt(vm, x, y);
-                giveFocus(vm, field ? Value(field) : Value::null());
+                giveFocus(vm, field ? Value(field) : Value::null(), FocusBy::Mouse);
             });
         });
     }
@@ -559,6 +564,25 @@ void InputRouter::tellFocused(const char* method) {
     scripts_->dispatch([&] { safely(vm, [&] { vm.callMethod(f, method, {}); }); });
 }
 
+// The rolls the keyboard's focus moves left waiting: buttons run their roll conditions, clips
+// their onRollOver/onRollOut.
+void InputRouter::flushRolls() {
+    if (!scripts_) return;
+    Vm& vm = scripts_->vm();
+    for (const auto& [obj, over] : takeFocusRolls(vm)) {
+        if (ButtonHost* b = buttonOf(obj)) {
+            if (DisplayList* list = scripts_->listOf(b->parent()))
+                fire(Target{list, b->depth(), b->characterId(), b->placedAt(), false, b->parent()},
+                     over ? kIdleToOverUp : kOverUpToIdle);
+        } else if (obj->cls == ObjClass::MovieClip && obj->clip) {
+            scripts_->dispatch([&, obj = obj, over = over] {
+                safely(vm,
+                       [&] { vm.callMethod(Value(obj), over ? "onRollOver" : "onRollOut", {}); });
+            });
+        }
+    }
+}
+
 void InputRouter::keyDown(int code, char32_t ch) {
     if (scripts_ && scripts_->vm().input) {
         InputState& s = *scripts_->vm().input;
@@ -566,6 +590,7 @@ void InputRouter::keyDown(int code, char32_t ch) {
         s.lastCode = code;
         s.lastAscii = static_cast<int>(ch);
     }
+    flushRolls();
     tellFocused("onKeyDown");
     broadcast("onKeyDown", kEvKeyDown, nullptr);
     // Buttons listening for this key, wherever they are.
@@ -615,6 +640,7 @@ void InputRouter::keyUp(int code) {
         s.keysDown.erase(code);
         s.lastCode = code;
     }
+    flushRolls();
     tellFocused("onKeyUp");
     broadcast("onKeyUp", kEvKeyUp, nullptr);
     refresh();

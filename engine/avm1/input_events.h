@@ -60,9 +60,10 @@ struct InputState {
     int lastAscii = 0;
     double mouseX = 0, mouseY = 0;  // stage twips
     bool mouseDown = false;
-    bool keyboardFocus = false;    // the focused object hears the keys (not since the mouse moved)
-    int selBegin = 0, selEnd = 0;  // the focused text field's selection (caret at selEnd)
-    std::set<int> toggled;         // Caps Lock, Num Lock ... that are on
+    bool keyboardFocus = false;  // the focused object hears the keys (not since the mouse moved)
+    std::function<void()> flushRolls;  // runs the rolls focus moves left waiting
+    int selBegin = 0, selEnd = 0;      // the focused text field's selection (caret at selEnd)
+    std::set<int> toggled;             // Caps Lock, Num Lock ... that are on
     std::shared_ptr<Buttons> buttons;  // the button instances scripts know
 };
 
@@ -127,6 +128,7 @@ private:
     // Runs the target's handlers of a condition (or key); whether there were any.
     bool fire(const Target& t, uint16_t condition, int key = 0);
     void tellFocused(const char* method);
+    void flushRolls();
     void broadcast(const char* clipEvent, uint32_t eventBit, const char* method);
     void transition(const Target& from, const Target& to);
 

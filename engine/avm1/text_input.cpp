@@ -167,7 +167,7 @@ void editField(Vm& vm, Object* obj, TextCommand command, std::string& clipboard)
             if (command == TextCommand::Cut && f.editable()) f.replace(U"");
             break;
         case TextCommand::Paste: {
-            if (!f.editable()) break;
+            if (!f.editable() || clipboard.empty()) break;
             std::u32string in = utf8Decode(clipboard);
             if (in.size() > kMaxTyped) in.resize(kMaxTyped);
             std::u32string kept;
