@@ -363,48 +363,66 @@ bool requestUrl(Vm& vm, ClipHost* base, std::string_view url, std::string_view t
     return true;
 }
 
+static void runJob(Vm& vm, Loads::Job& job) {
+    const std::optional<std::string> bytes =
+        job.kind == Loads::Job::Call ? std::nullopt : readLocalFile(vm, job.url);
+    vm.deadline = std::chrono::steady_clock::now() + vm.limits().scriptTime;
+    try {
+        if (job.kind == Loads::Job::Call) {
+            if (job.run) job.run(vm);
+        } else if (job.kind == Loads::Job::Data) {
+            Object* o = job.target;
+            if (bytes) {
+                setSlot(vm, o, "bytesLoaded", Value(static_cast<double>(bytes->size())));
+                setSlot(vm, o, "bytesTotal", Value(static_cast<double>(bytes->size())));
+            }
+            Value data = bytes ? Value(textOf(*bytes, useCodepage(vm))) : Value();
+            vm.callMethod(Value(o), "onData", {data});
+        } else if (bytes) {
+            ClipHost* clip = vm.resolveTarget(job.targetPath, vm.root_);
+            if (!clip) return;
+            if (Object* o = vm.clipObject(clip)) setVariables(vm, o, *bytes);
+        }
+    } catch (const ScriptAbort& a) {
+        vm.host().log(a.reason);
+    } catch (const ScriptThrow&) {
+    }
+}
+
 void completeLoads(Vm& vm) {
     Loads* l = loadsOf(vm);
-    if (!l || l->jobs.empty()) return;
-    // Loads the handlers ask for now arrive with the next frame.
-    std::deque<Loads::Job> now;
-    now.swap(l->jobs);
-    for (Loads::Job& job : now) {
-        const std::optional<std::string> bytes =
-            job.kind == Loads::Job::Call ? std::nullopt : readLocalFile(vm, job.url);
-        vm.deadline = std::chrono::steady_clock::now() + vm.limits().scriptTime;
-        try {
-            if (job.kind == Loads::Job::Call) {
-                if (job.run) job.run(vm);
-            } else if (job.kind == Loads::Job::Data) {
-                Object* o = job.target;
-                if (bytes) {
-                    setSlot(vm, o, "bytesLoaded", Value(static_cast<double>(bytes->size())));
-                    setSlot(vm, o, "bytesTotal", Value(static_cast<double>(bytes->size())));
-                }
-                Value data = bytes ? Value(textOf(*bytes, useCodepage(vm))) : Value();
-                vm.callMethod(Value(o), "onData", {data});
-            } else if (bytes) {
-                ClipHost* clip = vm.resolveTarget(job.targetPath, vm.root_);
-                if (!clip) continue;
-                if (Object* o = vm.clipObject(clip)) setVariables(vm, o, *bytes);
-            }
-        } catch (const ScriptAbort& a) {
-            vm.host().log(a.reason);
-        } catch (const ScriptThrow&) {
-        }
+    if (!l) return;
+    try {
+        updateSounds(vm);
+    } catch (const ScriptAbort& a) {
+        vm.host().log(a.reason);
+    } catch (const ScriptThrow&) {
+    }
+    // Loads the handlers ask for arrive in the same pass, up to a bound; the rest wait for
+    // the next frame.
+    for (int round = 0; round < 64 && !l->jobs.empty(); ++round) {
+        l->running.clear();
+        l->running.swap(l->jobs);
+        for (Loads::Job& job : l->running) runJob(vm, job);
+        l->running.clear();
     }
 }
 
 void markLoads(Vm& vm, std::vector<Object*>& out) {
     Loads* l = loadsOf(vm);
     if (!l) return;
+    for (const auto& j : l->running) {
+        if (j.target) out.push_back(j.target);
+        for (const Value& v : j.hold)
+            if (v.isObject()) out.push_back(v.o);
+    }
     for (const auto& j : l->jobs) {
         if (j.target) out.push_back(j.target);
         for (const Value& v : j.hold)
             if (v.isObject()) out.push_back(v.o);
     }
     for (const auto& [name, o] : l->connections) out.push_back(o);
+    for (Object* o : l->playing) out.push_back(o);
 }
 
 void queueCall(Vm& vm, std::function<void(Vm&)> fn, std::vector<Value> hold) {

@@ -36,8 +36,11 @@ public:
     uint32_t movieLength = 0;                                // the header's length
     std::vector<std::pair<uint16_t, uint32_t>> spriteBytes;  // DefineSprite id -> its tags' bytes
     std::deque<Job> jobs;
+    std::deque<Job> running;                     // the ones being finished now
     std::map<std::string, Object*> connections;  // LocalConnection names taken, lower-cased
     std::map<std::string, double> soundMs;       // exported sounds' lengths, by lower-cased name
+    std::vector<Object*> playing;                // Sound objects whose sound is playing
+    double soundLoads = 0;                       // loadSound requests so far
 
     static constexpr size_t kMaxJobs = 4096;
     static constexpr uintmax_t kMaxFileBytes = 16u << 20;
@@ -78,6 +81,8 @@ void broadcast(Vm& vm, Object* source, std::string_view name, Args args);
 
 void installNetBuiltins(Vm& vm);    // local_connection.cpp: LocalConnection, FileReference
 void installSoundBuiltins(Vm& vm);  // sound_object.cpp
+// Sounds whose time is up: onSoundComplete.
+void updateSounds(Vm& vm);
 // The length in milliseconds of the sound exported under name.
 std::optional<double> soundDuration(
     Vm& vm, std::string_view name);  // local_connection.cpp: LocalConnection, FileReference

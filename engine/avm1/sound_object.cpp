@@ -1,7 +1,9 @@
 // The Sound object: volume, pan and the channel transform of its target timeline (or of the
 // whole movie), attachSound of an exported sound, start/stop and the playing position.
 
+#include <algorithm>
 #include <cmath>
+#include <map>
 
 #include "engine/avm1/loader.h"
 
@@ -90,6 +92,191 @@ double position(Vm& vm, Object* self) {
     return duration.n > 0 ? std::fmod(at, duration.n) : 0;
 }
 
+// ---- MP3 files for loadSound
+
+uint32_t syncsafe(const uint8_t* p) {
+    return (uint32_t(p[0] & 0x7f) << 21) | (uint32_t(p[1] & 0x7f) << 14) |
+           (uint32_t(p[2] & 0x7f) << 7) | uint32_t(p[3] & 0x7f);
+}
+
+// The ID3v2 tag's size at the start of the file, header included; 0 when there is none.
+size_t id3Size(std::string_view f) {
+    if (f.size() < 10 || f.substr(0, 3) != "ID3") return 0;
+    const size_t n = 10 + syncsafe(reinterpret_cast<const uint8_t*>(f.data()) + 6);
+    return std::min(n, f.size());
+}
+
+// Milliseconds of MPEG audio in the frames after the tag; nullopt when no frame is found.
+std::optional<double> mp3Duration(std::string_view f) {
+    static constexpr int kRates[4][3] = {
+        {11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
+    static constexpr int kBitrates[2][3][15] = {
+        {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+         {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+         {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+        {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+    const auto* d = reinterpret_cast<const uint8_t*>(f.data());
+    size_t i = id3Size(f);
+    double samples = 0;
+    int rate = 0;
+    while (i + 4 <= f.size()) {
+        if (d[i] != 0xFF || (d[i + 1] & 0xE0) != 0xE0) {
+            ++i;  // lost sync: look for the next frame
+            continue;
+        }
+        const int version = (d[i + 1] >> 3) & 3;  // 0: 2.5, 2: 2, 3: 1
+        const int layer = 4 - ((d[i + 1] >> 1) & 3);
+        const int bitrateIndex = d[i + 2] >> 4, rateIndex = (d[i + 2] >> 2) & 3;
+        const int padding = (d[i + 2] >> 1) & 1;
+        if (version == 1 || layer == 4 || bitrateIndex == 0 || bitrateIndex == 15 ||
+            rateIndex == 3) {
+            ++i;
+            continue;
+        }
+        const bool mpeg1 = version == 3;
+        const int frameRate = kRates[version][rateIndex];
+        const int kbps = kBitrates[mpeg1 ? 0 : 1][layer - 1][bitrateIndex];
+        const int perFrame = layer == 1 ? 384 : (layer == 3 && !mpeg1) ? 576 : 1152;
+        const size_t length = layer == 1 ? (12 * kbps * 1000 / frameRate + padding) * 4
+                                         : perFrame / 8 * kbps * 1000 / frameRate + padding;
+        if (length < 4) {
+            ++i;
+            continue;
+        }
+        samples += perFrame;
+        rate = frameRate;
+        i += length;
+    }
+    if (rate == 0) return std::nullopt;
+    return samples * 1000.0 / rate;
+}
+
+// An ID3v2 text in its encoding byte's encoding, as UTF-8 without trailing NULs.
+std::string id3Text(uint8_t encoding, std::string_view b) {
+    std::string out;
+    if (encoding == 1 || encoding == 2) {
+        bool big = encoding == 2;
+        size_t i = 0;
+        if (b.size() >= 2 && static_cast<uint8_t>(b[0]) == 0xFF &&
+            static_cast<uint8_t>(b[1]) == 0xFE) {
+            big = false;
+            i = 2;
+        } else if (b.size() >= 2 && static_cast<uint8_t>(b[0]) == 0xFE &&
+                   static_cast<uint8_t>(b[1]) == 0xFF) {
+            big = true;
+            i = 2;
+        }
+        std::u16string units;
+        for (; i + 1 < b.size(); i += 2) {
+            const auto lo = static_cast<uint8_t>(b[i + (big ? 1 : 0)]);
+            const auto hi = static_cast<uint8_t>(b[i + (big ? 0 : 1)]);
+            units.push_back(static_cast<char16_t>(lo | (hi << 8)));
+        }
+        for (size_t k = 0; k < units.size(); ++k) {
+            char32_t c = units[k];
+            if (c >= 0xD800 && c < 0xDC00 && k + 1 < units.size() && units[k + 1] >= 0xDC00 &&
+                units[k + 1] < 0xE000)
+                c = 0x10000 + ((c - 0xD800) << 10) + (units[++k] - 0xDC00);
+            utf8Append(out, c);
+        }
+    } else if (encoding == 3) {
+        out.assign(b);
+    } else {
+        for (unsigned char c : b) utf8Append(out, c);
+    }
+    while (!out.empty() && out.back() == '\0') out.pop_back();
+    return out;
+}
+
+// Where a NUL-terminated string of that encoding ends (after its terminator).
+size_t afterTerminator(uint8_t encoding, std::string_view b) {
+    if (encoding == 1 || encoding == 2) {
+        for (size_t i = 0; i + 1 < b.size(); i += 2)
+            if (b[i] == 0 && b[i + 1] == 0) return i + 2;
+        return b.size();
+    }
+    const size_t z = b.find('\0');
+    return z == std::string_view::npos ? b.size() : z + 1;
+}
+
+// The text and comment frames of an ID3v2.3/2.4 tag, in file order.
+std::vector<std::pair<std::string, std::string>> id3Frames(std::string_view f) {
+    std::vector<std::pair<std::string, std::string>> out;
+    const size_t end = id3Size(f);
+    if (end == 0) return out;
+    const int major = static_cast<uint8_t>(f[3]);
+    if (major != 3 && major != 4) return out;
+    const auto* d = reinterpret_cast<const uint8_t*>(f.data());
+    size_t i = 10;
+    while (i + 10 <= end && d[i] != 0 && out.size() < 1024) {
+        const std::string id(f.substr(i, 4));
+        const uint32_t size = major == 4 ? syncsafe(d + i + 4)
+                                         : (uint32_t(d[i + 4]) << 24) | (uint32_t(d[i + 5]) << 16) |
+                                               (uint32_t(d[i + 6]) << 8) | d[i + 7];
+        if (size > end - i - 10) break;
+        std::string_view body = f.substr(i + 10, size);
+        i += 10 + size;
+        if (body.empty()) continue;
+        const auto enc = static_cast<uint8_t>(body[0]);
+        if (id[0] == 'T' && id != "TXXX") {
+            out.emplace_back(id, id3Text(enc, body.substr(1)));
+        } else if (id == "COMM" && body.size() >= 4) {
+            std::string_view rest = body.substr(4);
+            rest.remove_prefix(afterTerminator(enc, rest));
+            out.emplace_back(id, id3Text(enc, rest));
+        }
+    }
+    return out;
+}
+
+// The id3 object: each frame by its id, the common ones also by their names.
+Object* id3Object(Vm& vm, const std::vector<std::pair<std::string, std::string>>& frames) {
+    static const std::pair<const char*, const char*> kNames[] = {
+        {"TPE1", "artist"},   {"TALB", "album"}, {"COMM", "comment"}, {"TRCK", "track"},
+        {"TIT2", "songname"}, {"TYER", "year"},  {"TCON", "genre"}};
+    Object* o = vm.newObject(nullptr);
+    std::map<std::string, std::vector<Value>> seen;
+    for (const auto& [id, text] : frames) {
+        for (const auto& [frameId, name] : kNames)
+            if (id == frameId) vm.set(o, name, Value(text));
+        auto& values = seen[id];
+        values.emplace_back(text);
+        // A frame given more than once keeps every value.
+        vm.set(o, id, values.size() == 1 ? values[0] : Value(vm.newArray(values)));
+    }
+    return o;
+}
+
+// duration, position and id3 as read-only values of a sound that plays, unless the script
+// made them its own first.
+void defineReaders(Vm& vm, Object* self) {
+    // The player keeps the script's duration and position only when it made both.
+    const bool ownTimes = self->findOwn(vm.key("duration")) && self->findOwn(vm.key("position"));
+    for (const char* name : {"duration", "position", "id3"}) {
+        if (name == std::string_view("id3") ? self->findOwn(vm.key(name)) != nullptr : ownTimes)
+            continue;
+        Object* getter = vm.newMethod([n = std::string(name)](Vm& vm, Object* self,
+                                                              Args&) -> Value {
+            if (!self) return {};
+            if (n == "id3") return getSlot(self, "id3");
+            return vm.callMethod(Value(self), n == "duration" ? "getDuration" : "getPosition", {});
+        });
+        Property& p = self->setOwn(name, vm.key(name), Value(), DontEnum);
+        p.getter = getter;
+    }
+}
+
+void startPlaying(Vm& vm, Object* self, double offsetMs, double loops) {
+    setSlot(vm, self, "startedAt", Value(vm.host().timeMs()));
+    setSlot(vm, self, "offset", Value(std::min(offsetMs, getSlot(self, "duration").n)));
+    setSlot(vm, self, "loops", Value(loops));
+    auto& playing = vm.loads->playing;
+    if (std::find(playing.begin(), playing.end(), self) == playing.end() && playing.size() < 4096)
+        playing.push_back(self);
+}
+
 void installMixMethods(Vm& vm, Object* proto) {
     vm.defineMethod(proto, "getVolume", [](Vm& vm, Object* self, Args&) -> Value {
         Object* h = holderOf(vm, self);
@@ -150,15 +337,21 @@ void installPlayMethods(Vm& vm, Object* proto) {
         setSlot(vm, self, "duration", Value(*ms));
         setSlot(vm, self, "startedAt", Value());
         setSlot(vm, self, "position", Value(0));
+        setSlot(vm, self, "loading", Value());
+        defineReaders(vm, self);
         return {};
     });
     vm.defineMethod(proto, "start", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || !holderOf(vm, self) || !getSlot(self, "duration").isNumber()) return {};
         const double offset = std::max(0.0, number(vm, arg(a, 0)) * 1000);
         const double loops = std::clamp(number(vm, arg(a, 1)), 1.0, 1e6);
-        setSlot(vm, self, "startedAt", Value(vm.host().timeMs()));
-        setSlot(vm, self, "offset", Value(std::min(offset, getSlot(self, "duration").n)));
-        setSlot(vm, self, "loops", Value(loops));
+        if (getSlot(self, "loading").isNumber()) {
+            // Not here yet: it starts when it arrives.
+            setSlot(vm, self, "pendingOffset", Value(offset));
+            setSlot(vm, self, "pendingLoops", Value(loops));
+            return {};
+        }
+        startPlaying(vm, self, offset, loops);
         return {};
     });
     vm.defineMethod(proto, "stop", [](Vm& vm, Object* self, Args&) -> Value {
@@ -167,6 +360,8 @@ void installPlayMethods(Vm& vm, Object* proto) {
             setSlot(vm, self, "position", Value(position(vm, self)));
             setSlot(vm, self, "startedAt", Value());
         }
+        setSlot(vm, self, "pendingLoops", Value());
+        std::erase(vm.loads->playing, self);
         return {};
     });
 }
@@ -182,22 +377,76 @@ void installSwf6Methods(Vm& vm, Object* proto) {
     });
     vm.defineMethod(proto, "setDuration", [](Vm&, Object*, Args&) -> Value { return {}; });
     vm.defineMethod(proto, "setPosition", [](Vm&, Object*, Args&) -> Value { return {}; });
-    vm.defineMethod(proto, "loadSound", [](Vm&, Object*, Args&) -> Value { return {}; });
-    vm.defineMethod(proto, "getBytesLoaded", [](Vm&, Object*, Args&) -> Value { return {}; });
-    vm.defineMethod(proto, "getBytesTotal", [](Vm&, Object*, Args&) -> Value { return {}; });
-    // duration and position read through to the methods.
-    for (const char* name : {"duration", "position"}) {
-        const std::string method =
-            name == std::string_view("duration") ? "getDuration" : "getPosition";
-        Object* getter = vm.newMethod([method](Vm& vm, Object* self, Args&) -> Value {
-            return vm.callMethod(Value(self), method, {});
+    vm.defineMethod(proto, "loadSound", [](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self || a.empty() || !vm.loads) return {};
+        const std::string url = vm.toString(a[0]);
+        const bool streaming = vm.toBoolean(arg(a, 1));
+        // A later load replaces one still on its way.
+        const double token = ++vm.loads->soundLoads;
+        vm.callMethod(Value(self), "stop", {});
+        setSlot(vm, self, "loading", Value(token));
+        setSlot(vm, self, "duration", Value(0));
+        setSlot(vm, self, "position", Value(0));
+        defineReaders(vm, self);
+        queueCall(vm,
+                  [self, url, streaming, token](Vm& vm) {
+                      const Value current = getSlot(self, "loading");
+                      if (!current.isNumber() || current.n != token) return;
+                      setSlot(vm, self, "loading", Value());
+                      const std::optional<std::string> file = readLocalFile(vm, url);
+                      const std::optional<double> ms = file ? mp3Duration(*file) : std::nullopt;
+                      if (!ms) {
+                          vm.callMethod(Value(self), "onLoad", {Value(false)});
+                          return;
+                      }
+                      setSlot(vm, self, "bytes", Value(static_cast<double>(file->size())));
+                      const auto frames = id3Frames(*file);
+                      if (!frames.empty()) {
+                          setSlot(vm, self, "id3", Value(id3Object(vm, frames)));
+                          vm.callMethod(Value(self), "onID3", {});
+                      }
+                      setSlot(vm, self, "duration", Value(*ms));
+                      vm.callMethod(Value(self), "onLoad", {Value(true)});
+                      const Value loops = getSlot(self, "pendingLoops");
+                      if (streaming || loops.isNumber()) {
+                          const Value offset = getSlot(self, "pendingOffset");
+                          setSlot(vm, self, "pendingLoops", Value());
+                          startPlaying(vm, self, offset.isNumber() ? offset.n : 0,
+                                       loops.isNumber() ? loops.n : 1);
+                      }
+                  },
+                  {Value(self)});
+        return {};
+    });
+    for (const char* m : {"getBytesLoaded", "getBytesTotal"})
+        vm.defineMethod(proto, m, [](Vm&, Object* self, Args&) -> Value {
+            return self ? getSlot(self, "bytes") : Value();
         });
-        Property& p = proto->setOwn(name, vm.key(name), Value(), DontEnum);
-        p.getter = getter;
-    }
 }
 
 }  // namespace
+
+void updateSounds(Vm& vm) {
+    if (!vm.loads || vm.loads->playing.empty()) return;
+    std::vector<Object*> done;
+    for (Object* s : vm.loads->playing) {
+        const Value started = getSlot(s, "startedAt"), duration = getSlot(s, "duration");
+        if (!started.isNumber() || !duration.isNumber()) {
+            done.push_back(s);
+            continue;
+        }
+        const double loops = getSlot(s, "loops").isNumber() ? getSlot(s, "loops").n : 1;
+        const double offset = getSlot(s, "offset").isNumber() ? getSlot(s, "offset").n : 0;
+        if (vm.host().timeMs() - started.n >= duration.n * loops - offset) done.push_back(s);
+    }
+    for (Object* s : done) {
+        std::erase(vm.loads->playing, s);
+        if (!getSlot(s, "startedAt").isNumber()) continue;
+        setSlot(vm, s, "position", getSlot(s, "duration"));
+        setSlot(vm, s, "startedAt", Value());
+        vm.callMethod(Value(s), "onSoundComplete", {});
+    }
+}
 
 void installSoundBuiltins(Vm& vm) {
     Object* ctor = vm.newFunction([](Vm& vm, Object* self, Args& a) -> Value {
