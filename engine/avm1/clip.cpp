@@ -132,6 +132,10 @@ Value clipGetIndex(Vm& vm, ClipHost* clip, int index) {
         case 20:
         case 21:
             return Value(mouseLocal(vm, clip, index == 20));
+        case 8:
+        case 9:
+            if (auto v = clipExtent(vm, clip, index == 8)) return Value(*v);
+            break;
         default:
             break;
     }
@@ -178,6 +182,10 @@ void clipSetIndex(Vm& vm, ClipHost* clip, int index, const Value& v) {
     }
     double d = index == 7 ? (vm.toBoolean(v) ? 1 : 0) : vm.toNumber(v);
     if (std::isnan(d)) return;
+    if ((index == 8 || index == 9) && clipExtent(vm, clip, index == 8)) {
+        setClipExtent(vm, clip, index == 8, d);
+        return;
+    }
     clip->setProperty(index, d);
     Object* o = vm.clipObject(clip);
     o->setOwn(storeKey(index), storeKey(index), index == 7 ? Value(d != 0) : Value(d), DontEnum);
@@ -377,6 +385,7 @@ void installClipBuiltins(Vm& vm) {
             if (k->depth() - 16384 == d) return Value(vm.clipObject(k));
         return {};
     });
+    installClipBoundsBuiltins(vm);
     vm.defineMethod(mp, "getURL", [](Vm& vm, Object*, Args& a) -> Value {
         const std::string url = vm.toString(arg(a, 0)), target = vm.toString(arg(a, 1));
         vm.urlRequests.push_back(url + " " + target);

@@ -26,6 +26,10 @@ void gotoClipFrame(ClipHost* clip, int frame, bool play);
 // reach them; depth counts as the display list does (script depth + 16384).
 void cloneClip(Vm& vm, ClipHost* source, const std::string& name, double depth);
 void removeScriptedClip(Vm& vm, ClipHost* clip);
+// _width/_height in pixels (nullopt when the clip is not on stage), and setting them.
+std::optional<double> clipExtent(Vm& vm, ClipHost* clip, bool width);
+void setClipExtent(Vm& vm, ClipHost* clip, bool width, double v);
+void installClipBoundsBuiltins(Vm& vm);
 // GetProperty/SetProperty by index.
 Value clipGetIndex(Vm& vm, ClipHost* clip, int index);
 void clipSetIndex(Vm& vm, ClipHost* clip, int index, const Value& v);

@@ -1,0 +1,227 @@
+// Where clips are: their bounds (_width, _height, getBounds, getRect) and hit tests, from the
+// artwork on their display lists.
+
+#include <QPainterPath>
+#include <QTransform>
+#include <cmath>
+
+#include "engine/avm1/clip.h"
+#include "engine/avm1/movie_scripts.h"
+#include "engine/avm1/sprite_clip.h"
+#include "engine/runtime/display_list.h"
+#include "engine/runtime/movie.h"
+#include "engine/runtime/text_field_view.h"
+
+namespace swf::avm1 {
+
+namespace {
+
+constexpr int kMaxNesting = 64;
+// What an empty clip reports for each edge, in pixels.
+constexpr double kNoBounds = 6710886.35;
+
+QTransform toQt(const format::Matrix& m) { return QTransform(m.sx, m.r0, m.r1, m.sy, m.tx, m.ty); }
+
+QRectF rectOf(const format::Rect& r) {
+    return QRectF(r.xMin, r.yMin, r.xMax - r.xMin, r.yMax - r.yMin);
+}
+
+QRectF unite(const QRectF& a, const QRectF& b) {
+    if (a.isNull()) return b;
+    if (b.isNull()) return a;
+    return a.united(b);
+}
+
+// The bounds of an object's own artwork and children, in its own twips; strokes only when
+// withStrokes. Null when it draws nothing.
+QRectF localBounds(const Movie& movie, const DisplayObject& o, bool withStrokes, int nesting);
+
+QRectF listBounds(const Movie& movie, const DisplayList& list, bool withStrokes, int nesting) {
+    QRectF out;
+    if (nesting > kMaxNesting) return out;
+    for (const auto& [d, child] : list.objects) {
+        const QRectF b = localBounds(movie, child, withStrokes, nesting + 1);
+        if (!b.isNull()) out = unite(out, toQt(child.matrix).mapRect(b));
+    }
+    return out;
+}
+
+QRectF localBounds(const Movie& movie, const DisplayObject& o, bool withStrokes, int nesting) {
+    if (o.textField) return rectOf(o.textField->field.bounds);
+    const Character* ch = movie.character(o.characterId);
+    if (!ch) return o.sprite ? listBounds(movie, o.sprite->list, withStrokes, nesting) : QRectF();
+    if (const auto* sc = std::get_if<ShapeCharacter>(ch)) {
+        const auto& shape = sc->get().shape;
+        const bool edges = !withStrokes && sc->version() >= 4;
+        return rectOf(edges ? shape.edgeBounds : shape.bounds);
+    }
+    if (const auto* mc = std::get_if<MorphCharacter>(ch)) {
+        const double t = o.ratio / 65535.0;
+        const auto& s = mc->get().startBounds;
+        const auto& e = mc->get().endBounds;
+        auto mix = [t](int32_t a, int32_t b) { return a + (b - a) * t; };
+        return QRectF(QPointF(mix(s.xMin, e.xMin), mix(s.yMin, e.yMin)),
+                      QPointF(mix(s.xMax, e.xMax), mix(s.yMax, e.yMax)));
+    }
+    if (const auto* tc = std::get_if<TextCharacter>(ch))
+        return toQt(tc->get().matrix).mapRect(rectOf(tc->get().bounds));
+    if (const auto* ec = std::get_if<EditTextCharacter>(ch)) return rectOf(ec->text.bounds);
+    if (o.sprite) return listBounds(movie, o.sprite->list, withStrokes, nesting);
+    return {};
+}
+
+ScriptRunner* runnerOf(Vm& vm) { return dynamic_cast<ScriptRunner*>(&vm.host()); }
+
+// A clip's transform to the stage, in twips; nullopt for a clip no longer on stage.
+std::optional<QTransform> toStage(Vm& vm, ClipHost* clip) {
+    QTransform t;
+    int guard = 0;
+    for (ClipHost* c = clip; c && c != vm.root_; c = c->parent()) {
+        auto* s = dynamic_cast<SpriteClip*>(c);
+        const DisplayObject* o = s ? s->object() : nullptr;
+        if (!o || ++guard > kMaxNesting) return std::nullopt;
+        t = t * toQt(o->matrix);
+    }
+    return t;
+}
+
+// What a clip draws, in its own twips.
+QRectF clipBounds(Vm& vm, ClipHost* clip, bool withStrokes) {
+    ScriptRunner* r = runnerOf(vm);
+    if (!r) return {};
+    if (clip == vm.root_) {
+        const DisplayList* l = r->listOf(clip);
+        return l ? listBounds(r->movie(), *l, withStrokes, 0) : QRectF();
+    }
+    auto* s = dynamic_cast<SpriteClip*>(clip);
+    const DisplayObject* o = s ? s->object() : nullptr;
+    return o ? localBounds(r->movie(), *o, withStrokes, 0) : QRectF();
+}
+
+ClipHost* clipArg(Vm& vm, ClipHost* self, const Value& v) {
+    if (v.isObject()) return v.o->cls == ObjClass::MovieClip ? v.o->clip : nullptr;
+    const std::string path = vm.toString(v);
+    return path.empty() ? nullptr : vm.resolveTarget(path, self);
+}
+
+Value boundsObject(Vm& vm, ClipHost* clip, const Args& a, bool withStrokes) {
+    ClipHost* space = clip;
+    if (!a.empty()) {
+        space = clipArg(vm, clip, a[0]);
+        if (!space) return {};
+    }
+    const QRectF local = clipBounds(vm, clip, withStrokes);
+    Object* out = vm.newObject();
+    if (local.isNull()) {
+        for (const char* k : {"xMin", "xMax", "yMin", "yMax"}) vm.set(out, k, Value(kNoBounds));
+        return Value(out);
+    }
+    const auto from = toStage(vm, clip), to = toStage(vm, space);
+    if (!from || !to) return {};
+    bool ok = false;
+    const QTransform inv = to->inverted(&ok);
+    const QRectF r = ok ? (*from * inv).mapRect(local) : local;
+    auto px = [](double tw) { return std::round(tw) / 20.0; };
+    vm.set(out, "xMin", Value(px(r.left())));
+    vm.set(out, "xMax", Value(px(r.right())));
+    vm.set(out, "yMin", Value(px(r.top())));
+    vm.set(out, "yMax", Value(px(r.bottom())));
+    return Value(out);
+}
+
+// The filled outline of an object on the stage, for shape hit tests.
+void collectOutline(const Movie& movie, const DisplayObject& o, const QTransform& world,
+                    QPainterPath& out, int nesting) {
+    if (nesting > kMaxNesting) return;
+    const QTransform t = toQt(o.matrix) * world;
+    const Character* ch = movie.character(o.characterId);
+    if (ch) {
+        if (const auto* sc = std::get_if<ShapeCharacter>(ch)) {
+            for (const auto& layer : sc->get().geometry.layers)
+                for (const auto& f : layer.fills) out.addPath(t.map(f.path));
+            return;
+        }
+        if (!o.sprite) {
+            QPainterPath p;
+            p.addRect(localBounds(movie, o, true, nesting));
+            out.addPath(t.map(p));
+            return;
+        }
+    }
+    if (o.sprite)
+        for (const auto& [d, child] : o.sprite->list.objects)
+            if (!child.clipDepth) collectOutline(movie, child, t, out, nesting + 1);
+}
+
+}  // namespace
+
+std::optional<double> clipExtent(Vm& vm, ClipHost* clip, bool width) {
+    auto* s = dynamic_cast<SpriteClip*>(clip);
+    const DisplayObject* o = s ? s->object() : nullptr;
+    if (!o && clip != vm.root_) return std::nullopt;
+    const QRectF local = clipBounds(vm, clip, true);
+    if (local.isNull()) return 0.0;
+    const QRectF r = o ? toQt(o->matrix).mapRect(local) : local;
+    return std::round(width ? r.width() : r.height()) / 20.0;
+}
+
+void setClipExtent(Vm& vm, ClipHost* clip, bool width, double v) {
+    auto* s = dynamic_cast<SpriteClip*>(clip);
+    DisplayObject* o = s ? s->object() : nullptr;
+    if (!o || !std::isfinite(v)) return;
+    const QRectF local = clipBounds(vm, clip, true);
+    const double size = width ? local.width() : local.height();
+    if (size <= 0) return;
+    // The scale along that axis changes; the rotation and the other axis stay.
+    clipSetIndex(vm, clip, width ? 2 : 3, Value(v * 20 / size * 100));
+}
+
+void installClipBoundsBuiltins(Vm& vm) {
+    Object* mp = vm.clipProto;
+    auto clipOf = [](Object* self) -> ClipHost* {
+        return self && self->cls == ObjClass::MovieClip ? self->clip : nullptr;
+    };
+    vm.defineMethod(mp, "getBounds", [clipOf](Vm& vm, Object* self, Args& a) -> Value {
+        ClipHost* c = clipOf(self);
+        return c ? boundsObject(vm, c, a, true) : Value();
+    });
+    vm.defineMethod(mp, "getRect", [clipOf](Vm& vm, Object* self, Args& a) -> Value {
+        ClipHost* c = clipOf(self);
+        return c ? boundsObject(vm, c, a, false) : Value();
+    });
+    vm.defineMethod(mp, "hitTest", [clipOf](Vm& vm, Object* self, Args& a) -> Value {
+        ClipHost* c = clipOf(self);
+        ScriptRunner* r = runnerOf(vm);
+        if (!c || !r || a.empty()) return {};
+        const auto mine = toStage(vm, c);
+        if (!mine) return Value(false);
+        const QRectF area = mine->mapRect(clipBounds(vm, c, true));
+        if (a.size() == 1) {
+            ClipHost* other = clipArg(vm, c, a[0]);
+            if (!other) return Value(false);
+            const auto theirs = toStage(vm, other);
+            if (!theirs) return Value(false);
+            const QRectF b = theirs->mapRect(clipBounds(vm, other, true));
+            return Value(!area.isNull() && !b.isNull() && area.intersects(b));
+        }
+        const double x = vm.toNumber(a[0]) * 20, y = vm.toNumber(a[1]) * 20;
+        if (!std::isfinite(x) || !std::isfinite(y)) return Value(false);
+        const QPointF at(x, y);
+        if (!vm.toBoolean(arg(a, 2))) return Value(!area.isNull() && area.contains(at));
+        QPainterPath outline;
+        outline.setFillRule(Qt::WindingFill);
+        if (c == vm.root_) {
+            if (const DisplayList* l = r->listOf(c))
+                for (const auto& [d, child] : l->objects)
+                    if (!child.clipDepth)
+                        collectOutline(r->movie(), child, QTransform(), outline, 0);
+        } else if (auto* s = dynamic_cast<SpriteClip*>(c); s && s->object()) {
+            // The clip's own matrix is in the chain already.
+            const auto parent = toStage(vm, c->parent());
+            if (parent) collectOutline(r->movie(), *s->object(), *parent, outline, 0);
+        }
+        return Value(outline.contains(at));
+    });
+}
+
+}  // namespace swf::avm1
