@@ -132,7 +132,7 @@ uint32_t blendOver(uint32_t src, uint32_t dst) {
     if (sa == 0) return dst;
     auto ch = [&](int shift) {
         const uint32_t s = channel(src, shift), d = channel(dst, shift);
-        return std::min<uint32_t>(255, s + (d * (255 - sa) + 127) / 255);
+        return std::min<uint32_t>(255, s + d * (255 - sa) / 255);
     };
     return (ch(24) << 24) | (ch(16) << 16) | (ch(8) << 8) | ch(0);
 }
@@ -392,7 +392,8 @@ void installBitmapBuiltins(Vm& vm) {
         if (!readRect(vm, a[1], sr)) return Value(-4);
         int dx, dy;
         readPoint(vm, a[2], dx, dy);
-        BitmapPixels* alphaBmp = bitmapPixels(arg(a, 3));
+        // The alpha bitmap counts only with its point.
+        BitmapPixels* alphaBmp = a.size() > 4 ? bitmapPixels(a[3]) : nullptr;
         if (alphaBmp && alphaBmp->disposed) alphaBmp = nullptr;
         int ax = 0, ay = 0;
         readPoint(vm, arg(a, 4), ax, ay);
@@ -411,21 +412,18 @@ void installBitmapBuiltins(Vm& vm) {
                 if (alphaBmp) {
                     // The alpha bitmap is read from alphaPoint on, as far as the copy reaches.
                     const int px = ax + (sr.x + x - asked.x), py = ay + (sr.y + y - asked.y);
-                    uint32_t am = alphaBmp->inside(px, py) ? alphaBmp->at(px, py) >> 24 : 0;
-                    if (!alphaBmp->transparent) am = 255;
-                    auto mul = [am](uint32_t v) { return (v * am + 127) / 255; };
-                    s = (mul(s >> 24) << 24) | (mul(channel(s, 16)) << 16) |
-                        (mul(channel(s, 8)) << 8) | mul(channel(s, 0));
+                    const uint32_t am = alphaBmp->inside(px, py) ? alphaBmp->at(px, py) >> 24 : 0;
+                    auto mul = [am](uint32_t v) { return (v * am) >> 8; };
+                    if (alphaBmp->transparent)
+                        s = (mul(s >> 24) << 24) | (mul(channel(s, 16)) << 16) |
+                            (mul(channel(s, 8)) << 8) | mul(channel(s, 0));
                 }
                 uint32_t& d = b.at(dx + x, dy + y);
-                if ((merge || alphaBmp) && b.transparent) {
-                    d = blendOver(s, d);
-                } else if (!b.transparent) {
-                    d = (alphaBmp || merge) ? blendOver(s, d) | 0xFF000000u
-                                            : premultiply(unpremultiply(s) | 0xFF000000u);
-                } else {
-                    d = s;
-                }
+                // An opaque bitmap always shows what it had through the copy.
+                if (!b.transparent)
+                    d = blendOver(s, d) | 0xFF000000u;
+                else
+                    d = merge ? blendOver(s, d) : s;
             }
         return Value(0);
     });
