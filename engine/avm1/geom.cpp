@@ -198,26 +198,28 @@ void installGeomBuiltins(Vm& vm) {
         });
     accessor(
         vm, rectProto, "size",
-        [newPoint](Vm& vm, Object* self, Args&) -> Value {
+        [point](Vm& vm, Object* self, Args&) -> Value {
             if (!self) return {};
-            return newPoint(vm, num(vm, self, "width"), num(vm, self, "height"));
+            return construct(vm, point, {vm.get(self, "width"), vm.get(self, "height")});
         },
         [](Vm& vm, Object* self, Args& a) -> Value {
-            if (!self || !arg(a, 0).isObject()) return {};
-            vm.set(self, "width", vm.get(a[0].o, "x"));
-            vm.set(self, "height", vm.get(a[0].o, "y"));
+            // Anything goes: a primitive's x and y read as undefined.
+            if (!self) return {};
+            vm.set(self, "width", vm.get(arg(a, 0), "x"));
+            vm.set(self, "height", vm.get(arg(a, 0), "y"));
             return {};
         });
     accessor(
         vm, rectProto, "topLeft",
-        [newPoint](Vm& vm, Object* self, Args&) -> Value {
+        [point](Vm& vm, Object* self, Args&) -> Value {
             if (!self) return {};
-            return newPoint(vm, num(vm, self, "x"), num(vm, self, "y"));
+            return construct(vm, point, {vm.get(self, "x"), vm.get(self, "y")});
         },
         [](Vm& vm, Object* self, Args& a) -> Value {
-            if (!self || !arg(a, 0).isObject()) return {};
-            vm.set(self, "left", vm.get(a[0].o, "x"));
-            vm.set(self, "top", vm.get(a[0].o, "y"));
+            // Anything goes: a primitive's x and y read as undefined.
+            if (!self) return {};
+            vm.set(self, "left", vm.get(arg(a, 0), "x"));
+            vm.set(self, "top", vm.get(arg(a, 0), "y"));
             return {};
         });
     accessor(
@@ -228,9 +230,10 @@ void installGeomBuiltins(Vm& vm) {
                             num(vm, self, "y") + num(vm, self, "height"));
         },
         [](Vm& vm, Object* self, Args& a) -> Value {
-            if (!self || !arg(a, 0).isObject()) return {};
-            vm.set(self, "right", vm.get(a[0].o, "x"));
-            vm.set(self, "bottom", vm.get(a[0].o, "y"));
+            // Anything goes: a primitive's x and y read as undefined.
+            if (!self) return {};
+            vm.set(self, "right", vm.get(arg(a, 0), "x"));
+            vm.set(self, "bottom", vm.get(arg(a, 0), "y"));
             return {};
         });
     vm.defineMethod(rectProto, "clone", [rect](Vm& vm, Object* self, Args&) -> Value {
@@ -249,23 +252,44 @@ void installGeomBuiltins(Vm& vm) {
             for (const char* n : {"x", "y", "width", "height"}) vm.set(self, n, Value(0));
         return {};
     });
-    vm.defineMethod(rectProto, "contains", [box](Vm& vm, Object* self, Args& a) -> Value {
+    // Written as a chain of comparisons joined by &&, as the player's own script has them: the
+    // first false one gives false, a comparison with NaN gives undefined.
+    struct Test {
+        double a, b;
+        char op;  // 'g' a >= b, 'l' a < b, 'e' a <= b
+    };
+    auto chain = [](std::initializer_list<Test> tests) -> Value {
+        for (const Test& t : tests) {
+            if (std::isnan(t.a) || std::isnan(t.b)) return {};
+            const bool ok = t.op == 'g' ? t.a >= t.b : t.op == 'l' ? t.a < t.b : t.a <= t.b;
+            if (!ok) return Value(false);
+        }
+        return Value(true);
+    };
+    auto inside = [box, chain](Vm& vm, Object* self, double x, double y) {
+        const Box b = box(vm, self);
+        return chain({{x, b.x, 'g'}, {x, b.x + b.w, 'l'}, {y, b.y, 'g'}, {y, b.y + b.h, 'l'}});
+    };
+    vm.defineMethod(rectProto, "contains", [inside](Vm& vm, Object* self, Args& a) -> Value {
         if (!self) return Value(false);
-        const Box b = box(vm, self);
-        const double x = vm.toNumber(arg(a, 0)), y = vm.toNumber(arg(a, 1));
-        return Value(x >= b.x && x < b.x + b.w && y >= b.y && y < b.y + b.h);
+        return inside(vm, self, vm.toNumber(arg(a, 0)), vm.toNumber(arg(a, 1)));
     });
-    vm.defineMethod(rectProto, "containsPoint", [box](Vm& vm, Object* self, Args& a) -> Value {
-        if (!self || !arg(a, 0).isObject()) return Value(false);
-        const Box b = box(vm, self);
-        const double x = num(vm, a[0].o, "x"), y = num(vm, a[0].o, "y");
-        return Value(x >= b.x && x < b.x + b.w && y >= b.y && y < b.y + b.h);
+    vm.defineMethod(rectProto, "containsPoint", [inside](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self) return Value(false);
+        return inside(vm, self, vm.toNumber(vm.get(arg(a, 0), "x")),
+                      vm.toNumber(vm.get(arg(a, 0), "y")));
     });
-    vm.defineMethod(rectProto, "containsRectangle", [box](Vm& vm, Object* self, Args& a) -> Value {
-        if (!self || !arg(a, 0).isObject()) return Value(false);
-        const Box b = box(vm, self), o = box(vm, a[0].o);
-        return Value(o.x >= b.x && o.y >= b.y && o.x + o.w <= b.x + b.w && o.y + o.h <= b.y + b.h);
-    });
+    vm.defineMethod(rectProto, "containsRectangle",
+                    [box, chain](Vm& vm, Object* self, Args& a) -> Value {
+                        if (!self) return Value(false);
+                        const Box b = box(vm, self);
+                        auto n = [&](const char* f) { return vm.toNumber(vm.get(arg(a, 0), f)); };
+                        const Box o{n("x"), n("y"), n("width"), n("height")};
+                        return chain({{o.x, b.x, 'g'},
+                                      {o.y, b.y, 'g'},
+                                      {o.x + o.w, b.x + b.w, 'e'},
+                                      {o.y + o.h, b.y + b.h, 'e'}});
+                    });
     vm.defineMethod(rectProto, "equals", [rect, box](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || !arg(a, 0).isObject() || !vm.instanceOf(a[0], rect)) return Value(false);
         const Box b = box(vm, self), o = box(vm, a[0].o);
@@ -428,9 +452,9 @@ void installGeomBuiltins(Vm& vm) {
     };
     vm.defineMethod(matrixProto, "createBox", [createBox](Vm& vm, Object* self, Args& a) -> Value {
         if (!self) return {};
-        createBox(vm, self, vm.toNumber(arg(a, 0)), vm.toNumber(arg(a, 1)),
-                  a.size() > 2 ? vm.toNumber(a[2]) : 0, a.size() > 3 ? vm.toNumber(a[3]) : 0,
-                  a.size() > 4 ? vm.toNumber(a[4]) : 0);
+        // A missing rotation is no number at all; missing offsets are 0.
+        createBox(vm, self, vm.toNumber(arg(a, 0)), vm.toNumber(arg(a, 1)), vm.toNumber(arg(a, 2)),
+                  a.size() > 3 ? vm.toNumber(a[3]) : 0, a.size() > 4 ? vm.toNumber(a[4]) : 0);
         return {};
     });
     vm.defineMethod(matrixProto, "createGradientBox",
@@ -445,7 +469,8 @@ void installGeomBuiltins(Vm& vm) {
                     });
     vm.defineMethod(matrixProto, "transformPoint",
                     [getM, newPoint](Vm& vm, Object* self, Args& a) -> Value {
-                        if (!self || !arg(a, 0).isObject()) return {};
+                        if (!self) return {};
+                        if (!arg(a, 0).isObject()) return newPoint(vm, NAN, NAN);
                         double m[6];
                         getM(vm, self, m);
                         const double x = num(vm, a[0].o, "x"), y = num(vm, a[0].o, "y");
@@ -453,7 +478,8 @@ void installGeomBuiltins(Vm& vm) {
                     });
     vm.defineMethod(matrixProto, "deltaTransformPoint",
                     [getM, newPoint](Vm& vm, Object* self, Args& a) -> Value {
-                        if (!self || !arg(a, 0).isObject()) return {};
+                        if (!self) return {};
+                        if (!arg(a, 0).isObject()) return newPoint(vm, NAN, NAN);
                         double m[6];
                         getM(vm, self, m);
                         const double x = num(vm, a[0].o, "x"), y = num(vm, a[0].o, "y");
