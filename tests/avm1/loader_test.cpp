@@ -36,9 +36,15 @@ struct Folder {
     }
 };
 
+// A stage whose movie clock the test moves.
+struct ClockStage : Stage {
+    double now = 0;
+    double timeMs() const override { return now; }
+};
+
 // A VM whose loads read from a folder; handlers record what they were called with.
 struct Loading {
-    Stage s{8};
+    ClockStage s;
     Vm& vm = s.vm;
     std::vector<std::string> calls;
     explicit Loading(const Folder& f) { vm.loads->baseDir = f.path.string(); }
@@ -54,6 +60,30 @@ struct Loading {
     }
     std::string str(const Value& o, const char* name) { return vm.toString(vm.get(o, name)); }
 };
+
+// An ID3v2.3 frame: id, size, no flags, then the body.
+std::string id3Frame(const std::string& id, const std::string& body) {
+    std::string f = id;
+    for (int shift : {24, 16, 8, 0}) f += static_cast<char>((body.size() >> shift) & 0xFF);
+    return f + std::string(2, '\0') + body;
+}
+
+// An MP3 file: an ID3 tag, then `frames` MPEG-1 layer III frames of 128 kbit/s at 44.1 kHz
+// with some junk between them.
+std::string mp3(int frames, const std::string& tagFrames) {
+    std::string f = "ID3";
+    f += std::string("\x03\0\0", 3);
+    const size_t n = tagFrames.size();
+    for (int shift : {21, 14, 7, 0}) f += static_cast<char>((n >> shift) & 0x7F);
+    f += tagFrames;
+    for (int i = 0; i < frames; ++i) {
+        std::string frame(417, '\0');
+        frame[0] = '\xFF', frame[1] = '\xFB', frame[2] = '\x90';
+        f += frame;
+        if (i == 3) f += "junk";
+    }
+    return f;
+}
 
 }  // namespace
 
@@ -160,4 +190,44 @@ TEST(Avm1Loader, SoundPanAndTransformShareOneMix) {
     // A sound that names no sound of the library has no duration to play.
     l.vm.callMethod(s, "attachSound", {Value("nothing")});
     EXPECT_EQ(get("getDuration"), "undefined");
+}
+
+TEST(Avm1Loader, LoadSoundReadsLengthAndTagsThenPlaysToItsEnd) {
+    Folder f;
+    const std::string utf16Title("\x01\xFF\xFET\0i\0t\0l\0e\0", 13);
+    f.write("a.mp3", mp3(10, id3Frame("TPE1", std::string("\0Artist", 7)) +
+                                 id3Frame("COMM", std::string("\0eng\0first", 10)) +
+                                 id3Frame("TIT2", utf16Title) +
+                                 id3Frame("COMM", std::string("\0eng\0second", 11))));
+    f.write("empty.mp3", "not audio at all");
+    Loading l(f);
+    Value s = l.make("Sound"), bad = l.make("Sound");
+    for (const char* h : {"onID3", "onLoad", "onSoundComplete"}) {
+        l.record(s, h);
+        l.record(bad, h);
+    }
+    l.vm.callMethod(s, "loadSound", {Value("a.mp3"), Value(false)});
+    l.vm.callMethod(s, "start", {});  // before the file is here
+    l.vm.callMethod(bad, "loadSound", {Value("empty.mp3"), Value(true)});
+    EXPECT_EQ(l.str(s, "duration"), "0");
+    swf::avm1::completeLoads(l.vm);
+    EXPECT_EQ(l.calls, (std::vector<std::string>{"onID3()", "onLoad(true)", "onLoad(false)"}));
+    // 10 frames of 1152 samples at 44.1 kHz; the junk between frames is skipped.
+    EXPECT_EQ(l.str(s, "duration"), "261");
+    Value id3 = l.vm.get(s, "id3");
+    EXPECT_EQ(l.str(id3, "artist"), "Artist");
+    EXPECT_EQ(l.str(id3, "songname"), "Title");
+    EXPECT_EQ(l.str(id3, "COMM"), "first,second");
+    EXPECT_EQ(l.str(id3, "comment"), "second");
+    l.vm.set(s.o, "duration", Value("ignored"));
+    EXPECT_EQ(l.str(s, "duration"), "261");
+    l.calls.clear();
+    l.s.now = 200;
+    swf::avm1::completeLoads(l.vm);
+    EXPECT_EQ(l.str(s, "position"), "200");
+    l.s.now = 300;
+    swf::avm1::completeLoads(l.vm);
+    swf::avm1::completeLoads(l.vm);
+    EXPECT_EQ(l.calls, (std::vector<std::string>{"onSoundComplete()"}));
+    EXPECT_EQ(l.str(s, "position"), "261");
 }
