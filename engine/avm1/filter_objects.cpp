@@ -1,9 +1,348 @@
-// flash.filters: the filter classes scripts make and hand to MovieClip.filters.
+// flash.filters: the filter classes scripts make. Each keeps its settings natively, read and
+// written through accessors that convert and clamp as Flash does; a script subclass gets them
+// once it calls super().
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
 
 #include "engine/avm1/vm.h"
 
 namespace swf::avm1 {
 
-void installFilterBuiltins(Vm&) {}
+namespace {
+
+enum class Kind : uint8_t { Number, Int, Bool, Color, Alpha, Text, Numbers, Point, Bitmap };
+
+struct FieldDef {
+    const char* name;
+    Kind kind;
+    double def = 0;
+    double lo = -std::numeric_limits<double>::infinity();
+    double hi = std::numeric_limits<double>::infinity();
+    const char* text = "";
+};
+
+struct ClassDef {
+    const char* name;
+    std::vector<FieldDef> fields;  // in constructor argument order
+};
+
+struct FilterState : NativeData {
+    const ClassDef* cls = nullptr;
+    std::vector<Value> values;
+};
+
+const std::vector<ClassDef>& classes() {
+    static const std::vector<ClassDef> defs = [] {
+        const FieldDef blurX{"blurX", Kind::Number, 4, 0, 255};
+        const FieldDef blurY{"blurY", Kind::Number, 4, 0, 255};
+        const FieldDef quality{"quality", Kind::Int, 1, 0, 15};
+        const FieldDef strength{"strength", Kind::Number, 1, 0, 255};
+        const FieldDef distance{"distance", Kind::Number, 4};
+        const FieldDef angle{"angle", Kind::Number, 45};
+        const FieldDef knockout{"knockout", Kind::Bool, 0};
+        const FieldDef inner{"inner", Kind::Bool, 0};
+        const FieldDef type{"type", Kind::Text, 0, 0, 0, "inner"};
+        auto with = [](FieldDef f, double def) {
+            f.def = def;
+            return f;
+        };
+        std::vector<ClassDef> d;
+        d.push_back({"BlurFilter", {blurX, blurY, quality}});
+        d.push_back({"DropShadowFilter",
+                     {distance,
+                      angle,
+                      {"color", Kind::Color, 0},
+                      {"alpha", Kind::Alpha, 1, 0, 1},
+                      blurX,
+                      blurY,
+                      strength,
+                      quality,
+                      inner,
+                      knockout,
+                      {"hideObject", Kind::Bool, 0}}});
+        d.push_back({"GlowFilter",
+                     {{"color", Kind::Color, 0xFF0000},
+                      {"alpha", Kind::Alpha, 1, 0, 1},
+                      with(blurX, 6),
+                      with(blurY, 6),
+                      with(strength, 2),
+                      quality,
+                      inner,
+                      knockout}});
+        d.push_back({"BevelFilter",
+                     {distance,
+                      angle,
+                      {"highlightColor", Kind::Color, 0xFFFFFF},
+                      {"highlightAlpha", Kind::Alpha, 1, 0, 1},
+                      {"shadowColor", Kind::Color, 0},
+                      {"shadowAlpha", Kind::Alpha, 1, 0, 1},
+                      blurX,
+                      blurY,
+                      strength,
+                      quality,
+                      type,
+                      knockout}});
+        for (const char* n : {"GradientGlowFilter", "GradientBevelFilter"})
+            d.push_back({n,
+                         {distance,
+                          angle,
+                          {"colors", Kind::Numbers},
+                          {"alphas", Kind::Numbers},
+                          {"ratios", Kind::Numbers},
+                          blurX,
+                          blurY,
+                          strength,
+                          quality,
+                          type,
+                          knockout}});
+        d.push_back({"ColorMatrixFilter", {{"matrix", Kind::Numbers}}});
+        d.push_back({"ConvolutionFilter",
+                     {{"matrixX", Kind::Int, 0, 0, 15},
+                      {"matrixY", Kind::Int, 0, 0, 15},
+                      {"matrix", Kind::Numbers},
+                      {"divisor", Kind::Number, 1},
+                      {"bias", Kind::Number, 0},
+                      {"preserveAlpha", Kind::Bool, 1},
+                      {"clamp", Kind::Bool, 1},
+                      {"color", Kind::Color, 0},
+                      {"alpha", Kind::Alpha, 0, 0, 1}}});
+        d.push_back({"DisplacementMapFilter",
+                     {{"mapBitmap", Kind::Bitmap},
+                      {"mapPoint", Kind::Point},
+                      {"componentX", Kind::Int, 0},
+                      {"componentY", Kind::Int, 0},
+                      {"scaleX", Kind::Number, 0, -65535, 65535},
+                      {"scaleY", Kind::Number, 0, -65535, 65535},
+                      {"mode", Kind::Text, 0, 0, 0, "wrap"},
+                      {"color", Kind::Color, 0},
+                      {"alpha", Kind::Alpha, 0, 0, 1}}});
+        return d;
+    }();
+    return defs;
+}
+
+Value defaultValue(Vm& vm, const ClassDef& cls, const FieldDef& f) {
+    switch (f.kind) {
+        case Kind::Bool:
+            return Value(f.def != 0);
+        case Kind::Text:
+            return Value(f.text);
+        case Kind::Numbers: {
+            std::vector<Value> elems;
+            // The colour matrix starts as the identity.
+            if (std::string_view(cls.name) == "ColorMatrixFilter")
+                for (int i = 0; i < 20; ++i) elems.push_back(Value(i % 6 == 0 ? 1 : 0));
+            return Value(vm.newArray(std::move(elems)));
+        }
+        case Kind::Point: {
+            Object* p = vm.newObject();
+            vm.set(p, "x", Value(0));
+            vm.set(p, "y", Value(0));
+            return Value(p);
+        }
+        case Kind::Bitmap:
+            return {};
+        default:
+            return Value(f.def);
+    }
+}
+
+// A conversion that threw part way: what to keep, and the error to pass on.
+struct PartialValue {
+    Value value;
+    Value error;
+};
+
+// Flash's double -> int: NaN and what does not fit become the most negative int.
+int32_t toIntOrMin(double d) {
+    if (std::isnan(d) || d < -2147483648.0 || d >= 2147483648.0)
+        return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(d);
+}
+
+// The stored form of v for field f; the current value when v cannot be used.
+Value coerce(Vm& vm, const FieldDef& f, const Value& v, const Value& current) {
+    switch (f.kind) {
+        case Kind::Number: {
+            const double d = vm.toNumber(v);
+            if (std::isnan(d)) return Value(std::max(f.lo, 0.0));
+            return Value(std::clamp(d, f.lo, f.hi));
+        }
+        case Kind::Int: {
+            const double d = vm.toNumber(v);
+            if (!std::isfinite(d)) return Value(std::max(f.lo, 0.0));
+            return Value(std::clamp(std::trunc(d), f.lo, f.hi));
+        }
+        case Kind::Alpha: {
+            const double d = vm.toNumber(v);
+            return Value(std::isnan(d) ? 0.0 : std::clamp(d, f.lo, f.hi));
+        }
+        case Kind::Bool:
+            return Value(vm.toBoolean(v));
+        case Kind::Color:
+            return Value(static_cast<double>(toUint32(vm.toNumber(v)) & 0xFFFFFF));
+        case Kind::Text: {
+            const std::string s = vm.toString(v);
+            return s.empty() ? current : Value(s);
+        }
+        case Kind::Numbers: {
+            if (!v.isObject() || v.o->cls != ObjClass::Array) return current;
+            std::vector<Value> elems;
+            const size_t n = std::min<size_t>(v.o->elems.size(), 4096);
+            for (size_t i = 0; i < n; ++i) {
+                const double d = vm.toNumber(v.o->elems[i]);
+                elems.push_back(Value(std::isnan(d) ? 0.0 : d));
+            }
+            return Value(vm.newArray(std::move(elems)));
+        }
+        case Kind::Bitmap:
+            return v.isObject() ? v : current;
+        case Kind::Point: {
+            // Both coordinates are read even when one throws; the first error still goes on.
+            if (!v.isObject()) return defaultValue(vm, {}, f);
+            const bool hasX = vm.hasProperty(v.o, "x"), hasY = vm.hasProperty(v.o, "y");
+            std::optional<ScriptThrow> err;
+            auto read = [&](const char* n) {
+                try {
+                    return static_cast<double>(toIntOrMin(vm.toNumber(vm.get(v.o, n))));
+                } catch (ScriptThrow& t) {
+                    if (!err) err = t;
+                    return static_cast<double>(std::numeric_limits<int32_t>::min());
+                }
+            };
+            const double x = read("x"), y = read("y");
+            Value out = defaultValue(vm, {}, f);
+            if (hasX && hasY) {
+                vm.set(out.o, "x", Value(x));
+                vm.set(out.o, "y", Value(y));
+            }
+            // The point is taken before the error goes on.
+            if (err) throw PartialValue{out, err->value};
+            return out;
+        }
+    }
+    return current;
+}
+
+// Objects a filter holds (arrays, points, bitmaps) live in hidden properties of the filter, where
+// the collector sees them; numbers and strings stay in the native state.
+bool heldInObject(Kind k) { return k == Kind::Numbers || k == Kind::Point || k == Kind::Bitmap; }
+
+std::string heldKey(const FieldDef& f) { return std::string("\x01filter.") + f.name; }
+
+Value load(Vm& vm, Object* self, FilterState& s, size_t i) {
+    const FieldDef& f = s.cls->fields[i];
+    if (!heldInObject(f.kind)) return s.values[i];
+    Property* p = self->findAny(vm.key(heldKey(f)));
+    return p ? p->value : Value();
+}
+
+void keep(Vm& vm, Object* self, FilterState& s, size_t i, const Value& v) {
+    const FieldDef& f = s.cls->fields[i];
+    if (!heldInObject(f.kind)) {
+        s.values[i] = v;
+        return;
+    }
+    const std::string k = heldKey(f);
+    self->setOwn(k, vm.key(k), v, DontEnum);
+}
+
+FilterState* stateOf(Object* o, const ClassDef* cls) {
+    if (!o || !o->native) return nullptr;
+    auto* s = dynamic_cast<FilterState*>(o->native.get());
+    return s && s->cls == cls ? s : nullptr;
+}
+
+}  // namespace
+
+void installFilterBuiltins(Vm& vm) {
+    Value flash = vm.get(vm.global, "flash");
+    if (!flash.isObject()) return;
+    Object* pkg = vm.newObject();
+    vm.defineValue(flash.o, "filters", pkg);
+    Value geom = vm.get(flash.o, "geom");
+    Value pointCtor = geom.isObject() ? vm.get(geom.o, "Point") : Value();
+
+    Object* baseProto = vm.newObject();
+    Object* base = vm.newFunction([](Vm&, Object*, Args&) -> Value { return {}; }, baseProto);
+    vm.defineValue(pkg, "BitmapFilter", base, 0);
+
+    for (const ClassDef& cls : classes()) {
+        const ClassDef* c = &cls;
+        Object* proto = vm.newObject(baseProto);
+        auto init = [c](Vm& vm, Object* self, Args& a) -> Value {
+            if (!self) return {};
+            std::vector<Value> values;
+            for (size_t i = 0; i < c->fields.size(); ++i) {
+                const FieldDef& f = c->fields[i];
+                Value def = defaultValue(vm, *c, f);
+                try {
+                    values.push_back(i < a.size() ? coerce(vm, f, a[i], def) : def);
+                } catch (PartialValue& p) {
+                    throw ScriptThrow{p.error};
+                }
+            }
+            // A convolution given a colour but no alpha shows that colour fully.
+            if (std::string_view(c->name) == "ConvolutionFilter" && a.size() == 8)
+                values[8] = Value(1);
+            // A second super() call converts its arguments but changes nothing.
+            if (self->native) return {};
+            auto state = std::make_unique<FilterState>();
+            state->cls = c;
+            state->values.resize(values.size());
+            for (size_t i = 0; i < values.size(); ++i) keep(vm, self, *state, i, values[i]);
+            self->native = std::move(state);
+            return {};
+        };
+        Object* ctor = vm.newFunction(init, proto);
+        ctor->fn->construct = init;
+        vm.defineValue(pkg, cls.name, ctor, 0);
+
+        for (size_t i = 0; i < cls.fields.size(); ++i) {
+            const FieldDef* f = &cls.fields[i];
+            Property& p = proto->setOwn(f->name, vm.key(f->name), Value(), 0);
+            p.getter = vm.newMethod([c, i, f, pointCtor](Vm& vm, Object* self, Args&) -> Value {
+                FilterState* s = stateOf(self, c);
+                if (!s) return {};
+                const Value v = load(vm, self, *s, i);
+                // Arrays and points go out as copies.
+                if (f->kind == Kind::Numbers && v.isObject()) return Value(vm.newArray(v.o->elems));
+                if (f->kind == Kind::Point && v.isObject())
+                    return vm.construct(pointCtor, {vm.get(v.o, "x"), vm.get(v.o, "y")});
+                return v;
+            });
+            p.setter = vm.newMethod([c, i, f](Vm& vm, Object* self, Args& a) -> Value {
+                FilterState* s = stateOf(self, c);
+                if (!s) return {};
+                try {
+                    keep(vm, self, *s, i, coerce(vm, *f, arg(a, 0), load(vm, self, *s, i)));
+                } catch (PartialValue& p) {
+                    keep(vm, self, *s, i, p.value);
+                    throw ScriptThrow{p.error};
+                }
+                return {};
+            });
+        }
+        vm.defineMethod(proto, "clone", [c, ctor](Vm& vm, Object* self, Args&) -> Value {
+            FilterState* s = stateOf(self, c);
+            if (!s) return {};
+            Value protoV = vm.get(ctor, "prototype");
+            Object* out = vm.newObject(protoV.isObject() ? protoV.o : vm.objectProto);
+            auto copy = std::make_unique<FilterState>();
+            copy->cls = c;
+            copy->values.resize(s->values.size());
+            for (size_t i = 0; i < s->values.size(); ++i) {
+                Value v = load(vm, self, *s, i);
+                if (v.isObject() && v.o->cls == ObjClass::Array) v = Value(vm.newArray(v.o->elems));
+                keep(vm, out, *copy, i, v);
+            }
+            out->native = std::move(copy);
+            return Value(out);
+        });
+    }
+}
 
 }  // namespace swf::avm1
