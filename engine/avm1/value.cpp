@@ -258,4 +258,12 @@ std::string utf16Encode(std::u16string_view s) {
     return out;
 }
 
+int compareText(std::string_view a, std::string_view b) {
+    if (a.find('\xed') != std::string_view::npos || b.find('\xed') != std::string_view::npos) {
+        const std::string na = utf16Encode(utf16Decode(a)), nb = utf16Encode(utf16Decode(b));
+        return na.compare(nb);
+    }
+    return a.compare(b);
+}
+
 }  // namespace swf::avm1

@@ -71,5 +71,8 @@ void utf8Append(std::string& out, char32_t c);
 // surrogate left without its partner when text goes back to UTF-8 becomes U+FFFD.
 std::u16string utf16Decode(std::string_view s);
 std::string utf16Encode(std::u16string_view s);
+// Text order by code point, whether a character beyond the BMP came as one UTF-8 sequence or
+// as two encoded surrogates.
+int compareText(std::string_view a, std::string_view b);
 
 }  // namespace swf::avm1

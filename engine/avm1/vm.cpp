@@ -553,27 +553,26 @@ bool Vm::looseEquals(const Value& a, const Value& b) {
 }
 
 Value Vm::lessThan(const Value& a, const Value& b) {
-    // Objects give their valueOf(), or no number at all; a comparison that meets NaN after an
-    // object is false, with plain values undefined. The second operand is not read then.
-    const bool objects = (a.isObject() && a.o->cls != ObjClass::MovieClip) ||
-                         (b.isObject() && b.o->cls != ObjClass::MovieClip);
-    const Value nanResult = objects ? Value(false) : Value();
+    // Objects give their valueOf(): one that gives an object ends the comparison as false
+    // (the second operand is not read then); without a valueOf an object reads as undefined,
+    // a clip as no number.
+    bool objectResult = false;
     auto prim = [&](const Value& v) -> Value {
         if (!v.isObject()) return v;
         if (v.o->cls == ObjClass::MovieClip) return Value(std::numeric_limits<double>::quiet_NaN());
         Value fn = get(v.o, "valueOf");
-        if (fn.isObject() && fn.o->fn) {
-            Value r = call(fn, v.o, {});
-            if (!r.isObject()) return r;
-        }
-        return Value(std::numeric_limits<double>::quiet_NaN());
+        if (!fn.isObject() || !fn.o->fn) return {};
+        Value r = call(fn, v.o, {});
+        if (r.isObject()) objectResult = true;
+        return r;
     };
     const Value pa = prim(a);
-    if (pa.isNumber() && std::isnan(pa.n)) return nanResult;
+    if (objectResult) return Value(false);
     const Value pb = prim(b);
-    if (pa.isString() && pb.isString()) return Value(pa.s < pb.s);
+    if (objectResult) return Value(false);
+    if (pa.isString() && pb.isString()) return Value(compareText(pa.s, pb.s) < 0);
     const double x = toNumber(pa), y = toNumber(pb);
-    if (std::isnan(x) || std::isnan(y)) return nanResult;
+    if (std::isnan(x) || std::isnan(y)) return {};
     return Value(x < y);
 }
 
