@@ -1,10 +1,11 @@
 // Mouse and keys through the player: button conditions and states, clips acting as buttons,
-// Key and its listeners, _xmouse.
+// Key and its listeners, _xmouse, the keyboard focus and Tab, typing into text fields.
 
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
+#include "engine/avm1/text_input.h"
 #include "engine/player.h"
 #include "tests/avm1/avm1_fixture.h"
 #include "tests/avm1/player_run.h"
@@ -159,4 +160,187 @@ TEST(Avm1MovieClip, ClipsWithHandlersActAsButtonsAndSeeTheMouse) {
     r->player->mouseDown(100, 50);
     r->player->mouseUp(100, 50);
     EXPECT_EQ(r->take(), "100 90\n");
+}
+
+namespace {
+
+// path.member = function (a, b) { trace(traced) }, traced being a string or, with "$b", the
+// second argument.
+void handler(ActionWriter& a, const char* path, const char* member, const char* traced) {
+    ActionWriter body;
+    if (std::string_view(traced) == "$b")
+        push(body, {"b"}).getVariable().trace();
+    else
+        push(body, {traced}).trace();
+    push(a, {path}).getVariable();
+    push(a, {member});
+    defineFunction(a, "", {"a", "b"}, body);
+    a.op(op::SetMember);
+}
+
+void setMember(ActionWriter& a, const char* path, const char* member, P value) {
+    push(a, {path}).getVariable();
+    push(a, {member, value}).op(op::SetMember);
+}
+
+// obj.method(arg) with its result dropped.
+void call1(ActionWriter& a, const char* obj, const char* method, P value) {
+    push(a, {value, 1, obj}).getVariable();
+    push(a, {method}).op(op::CallMethod).op(op::Pop);
+}
+
+// Selection.addListener(l) with l.onSetFocus tracing the new focus.
+void traceFocus(ActionWriter& a) {
+    push(a, {"l", 0}).op(op::InitObject).setVariable();
+    handler(a, "l", "onSetFocus", "$b");
+    push(a, {"l"}).getVariable();
+    push(a, {1, "Selection"}).getVariable();
+    push(a, {"addListener"}).op(op::CallMethod).op(op::Pop);
+}
+
+// Clips a, b, c of a 20 px square at (10,10), (10,50) and (100,10) px, all tabEnabled.
+swftest::SwfBuilder threeClips() {
+    swftest::SwfBuilder b(6, 200, 100);
+    swftest::SpriteBuilder s;
+    s.place(b.defineRect(0, 0, 400, 400, {0, 0, 0}), 1);
+    s.showFrame();
+    const uint16_t sq = b.defineSprite(s);
+    const std::pair<const char*, std::pair<int, int>> at[] = {
+        {"c", {2000, 200}}, {"a", {200, 200}}, {"b", {200, 1000}}};
+    int depth = 1;
+    for (const auto& [name, xy] : at) {
+        swftest::Matrix m;
+        m.tx = xy.first;
+        m.ty = xy.second;
+        b.place(sq, depth++, m, {}, std::string(name));
+    }
+    return b;
+}
+
+}  // namespace
+
+TEST(Avm1Focus, TabFollowsReadingOrderThenTabIndices) {
+    auto b = threeClips();
+    ActionWriter a;
+    traceFocus(a);
+    for (const char* c : {"a", "b", "c"}) setMember(a, c, "tabEnabled", true);
+    b.doAction(a);
+    b.showFrame();
+    // Given indices order only the clips that have one, as signed 32-bit numbers.
+    ActionWriter second;
+    setMember(second, "b", "tabIndex", 1);
+    setMember(second, "a", "tabIndex", 4294967295.0);
+    second.stop();
+    b.doAction(second);
+    b.showFrame();
+    auto r = play(b);
+    auto& p = *r->player;
+    for (int i = 0; i < 4; ++i) p.keyDown(9);
+    EXPECT_EQ(r->take(), "_level0.a\n_level0.c\n_level0.b\n_level0.a\n");
+    p.keyDown(16);  // Shift+Tab goes back
+    p.keyDown(9);
+    p.keyUp(16);
+    EXPECT_EQ(r->take(), "_level0.b\n");
+    p.advanceFrame();
+    p.keyDown(9);
+    p.keyDown(9);
+    EXPECT_EQ(r->take(), "_level0.a\n_level0.b\n");
+}
+
+TEST(Avm1Focus, KeysReachTheFocusedClipUntilTheMouseMoves) {
+    auto b = threeClips();
+    ActionWriter a;
+    handler(a, "a", "onPress", "press");
+    handler(a, "a", "onKeyDown", "down");
+    handler(a, "a", "onRollOver", "over");
+    handler(a, "c", "onKeyDown", "c down");
+    call1(a, "Selection", "setFocus", "a");
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    auto& p = *r->player;
+    // A script's focus rolls over at the next key.
+    p.keyDown(65, U'a');
+    EXPECT_EQ(r->take(), "over\ndown\n");
+    p.keyDown(13);
+    p.keyDown(32);
+    EXPECT_EQ(r->take(), "down\npress\ndown\npress\n");
+    p.mouseMove(150, 90);
+    p.keyDown(13);
+    EXPECT_EQ(r->take(), "");
+}
+
+TEST(Avm1Button, ButtonsAreNamedObjectsClickedByMouseAndKeys) {
+    swftest::SwfBuilder b(6, 200, 100);
+    const uint16_t red = b.defineRect(1000, 500, 1000, 500, {255, 0, 0});
+    swftest::ButtonDesc d;
+    d.records.push_back({true, true, true, true, red, 1, {}});
+    d.actions = {{0x04, say("press")}, {0x08, say("release")}};
+    b.place(b.defineButton2(d), 1, {}, {}, std::string("btn"));
+    ActionWriter a;
+    push(a, {"btn"}).getVariable().op(op::TypeOf).trace();
+    push(a, {"btn"}).getVariable().trace();
+    handler(a, "btn", "onRelease", "btn.onRelease");
+    call1(a, "Selection", "setFocus", "btn");
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "object\n_level0.btn\n");
+    auto& p = *r->player;
+    p.keyDown(32);
+    EXPECT_EQ(r->take(), "press\nrelease\nbtn.onRelease\n");
+    p.mouseDown(75, 40);
+    p.mouseUp(75, 40);
+    EXPECT_EQ(r->take(), "press\nrelease\nbtn.onRelease\n");
+}
+
+TEST(Avm1TextInput, TypingKeepsToRestrictAndMaxChars) {
+    swftest::SwfBuilder b(6, 200, 100);
+    ActionWriter a;
+    push(a, {30, 100, 0, 0, 1, "t", 6, "this"}).getVariable();
+    push(a, {"createTextField"}).op(op::CallMethod).op(op::Pop);
+    setMember(a, "t", "type", "input");
+    setMember(a, "t", "restrict", "a-z");
+    setMember(a, "t", "maxChars", 4);
+    ActionWriter body;
+    push(body, {"t"}).getVariable();
+    push(body, {"text"}).op(op::GetMember).trace();
+    push(a, {"t"}).getVariable();
+    push(a, {"onChanged"});
+    defineFunction(a, "", {}, body);
+    a.op(op::SetMember);
+    call1(a, "Selection", "setFocus", "t");
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    auto& p = *r->player;
+    // Upper case comes in as the lower case restrict allows; digits and a fifth letter don't.
+    for (char32_t c : std::u32string(U"aB1cde")) p.textInput(c);
+    EXPECT_EQ(r->take(), "a\nab\nabc\nabcd\n");
+    p.textCommand(swf::TextCommand::Backspace);
+    p.textCommand(swf::TextCommand::MoveLeft);
+    p.textInput(U'x');
+    EXPECT_EQ(r->take(), "abc\nabxc\n");
+    p.setClipboard("q9q");
+    p.textCommand(swf::TextCommand::SelectAll);
+    p.textCommand(swf::TextCommand::Paste);
+    EXPECT_EQ(r->take(), "qq\n");
+    p.textCommand(swf::TextCommand::Enter);  // one line only
+    EXPECT_EQ(r->take(), "");
+}
+
+TEST(Avm1TextInput, RestrictPatterns) {
+    using swf::avm1::restrictAllows;
+    EXPECT_TRUE(restrictAllows(U"a-z", U'm'));
+    EXPECT_FALSE(restrictAllows(U"a-z", U'M'));
+    EXPECT_FALSE(restrictAllows(U"^0-9", U'5'));
+    EXPECT_TRUE(restrictAllows(U"^0-9", U'x'));
+    EXPECT_TRUE(restrictAllows(U"a-z^m", U'l'));
+    EXPECT_FALSE(restrictAllows(U"a-z^m", U'm'));
+    EXPECT_TRUE(restrictAllows(U"\\-", U'-'));
+    EXPECT_TRUE(restrictAllows(U"\\^", U'^'));
+    EXPECT_FALSE(restrictAllows(U"", U'a'));
 }
