@@ -242,6 +242,24 @@ void gotoFrame(ClipHost* clip, int frame, bool play) {
 
 std::string stringOp(Vm& vm, const Value& v) { return vm.toString(v); }
 
+// An Add2 operand: an object's valueOf(). What stays an object (a clip, a valueOf that gives an
+// object) is text next to text and otherwise no number.
+Value addOperand(Vm& vm, const Value& v) {
+    if (!v.isObject()) return v;
+    if (v.o->cls == ObjClass::Date) return vm.toPrimitive(v);
+    if (v.o->cls == ObjClass::MovieClip || v.o->cls == ObjClass::TextField) return v;
+    const Value fn = vm.get(v.o, "valueOf");
+    if (fn.isObject() && fn.o->fn) {
+        Value r = vm.call(fn, v.o, {});
+        if (!r.isObject()) return r;
+    }
+    return v;
+}
+
+double addNumber(Vm& vm, const Value& v) {
+    return v.isObject() ? std::numeric_limits<double>::quiet_NaN() : vm.toNumber(v);
+}
+
 Value definedFunction(CallContext& c, Payload& p, bool v2, size_t bodyStart, size_t& skip) {
     Vm& vm = c.vm;
     auto data = std::make_unique<FunctionData>();
@@ -524,22 +542,25 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             case 0x0B:
             case 0x0C:
             case 0x0D: {
-                const Value ra = pop(c);
-                const double b = vm.toNumber(pop(c));
-                const double a = vm.toNumber(ra);
+                // Add and Multiply convert the left operand first, Subtract and Divide the right.
+                const Value ra = pop(c), rb = pop(c);
+                const bool rightFirst = op == 0x0B || op == 0x0D;
+                const double a = rightFirst ? vm.toNumber(ra) : 0;
+                const double b = vm.toNumber(rb);
+                const double aa = rightFirst ? a : vm.toNumber(ra);
                 double r = 0;
                 if (op == 0x0A)
-                    r = b + a;
+                    r = b + aa;
                 else if (op == 0x0B)
-                    r = b - a;
+                    r = b - aa;
                 else if (op == 0x0C)
-                    r = b * a;
+                    r = b * aa;
                 else {
-                    if (a == 0 && ver < 5) {
+                    if (aa == 0 && ver < 5) {
                         push(c, Value("#ERROR#"));
                         break;
                     }
-                    r = b / a;
+                    r = b / aa;
                 }
                 push(c, Value(r));
                 break;
@@ -553,14 +574,14 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             }
             case 0x47: {
                 const Value ra = pop(c);
-                const Value b = vm.toPrimitive(pop(c));
-                const Value a = vm.toPrimitive(ra);
+                const Value b = addOperand(vm, pop(c));
+                const Value a = addOperand(vm, ra);
                 if (a.isString() || b.isString()) {
                     std::string s = vm.toString(b) + vm.toString(a);
                     if (s.size() > vm.limits().maxStringBytes) throw ScriptAbort{"string too long"};
                     push(c, Value(std::move(s)));
                 } else {
-                    push(c, Value(vm.toNumber(b) + vm.toNumber(a)));
+                    push(c, Value(addNumber(vm, b) + addNumber(vm, a)));
                 }
                 break;
             }
@@ -571,9 +592,8 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 push(c, Value(vm.toNumber(pop(c)) - 1));
                 break;
             case 0x0E: {
-                const Value ra = pop(c);
+                const double a = vm.toNumber(pop(c));  // the right operand is converted first
                 const double b = vm.toNumber(pop(c));
-                const double a = vm.toNumber(ra);
                 push(c, ver < 5 ? Value(b == a ? 1.0 : 0.0) : Value(b == a));
                 break;
             }

@@ -415,14 +415,19 @@ std::string Vm::toString(const Value& v) {
             Object* o = v.o;
             if (o->cls == ObjClass::MovieClip || o->cls == ObjClass::TextField)
                 return o->clip ? targetPath(o->clip) : "";
-            for (const char* m : {"toString", "valueOf"}) {
-                Value fn = get(o, m);
-                if (fn.isObject() && fn.o->fn) {
-                    Value r = call(fn, o, {});
-                    if (!r.isObject()) return toString(r);
-                }
+            // A toString() that gives anything but text leaves the object's type name.
+            const char* typeName = o->fn ? "[type Function]" : "[type Object]";
+            Value fn = get(o, "toString");
+            if (fn.isObject() && fn.o->fn) {
+                Value r = call(fn, o, {});
+                return r.isString() ? r.s : typeName;
             }
-            return o->fn ? "[type Function]" : "[type Object]";
+            fn = get(o, "valueOf");
+            if (fn.isObject() && fn.o->fn) {
+                Value r = call(fn, o, {});
+                if (!r.isObject()) return toString(r);
+            }
+            return typeName;
         }
     }
     return {};
