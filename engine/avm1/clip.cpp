@@ -180,8 +180,9 @@ void clipSetIndex(Vm& vm, ClipHost* clip, int index, const Value& v) {
         default:
             break;
     }
-    double d = index == 7 ? (vm.toBoolean(v) ? 1 : 0) : vm.toNumber(v);
-    if (std::isnan(d)) return;
+    double d = vm.toNumber(v);
+    if (std::isnan(d)) return;  // _visible too: only numbers say whether it shows
+    if (index == 7) d = d != 0 ? 1 : 0;
     if ((index == 8 || index == 9) && clipExtent(vm, clip, index == 8)) {
         setClipExtent(vm, clip, index == 8, d);
         return;

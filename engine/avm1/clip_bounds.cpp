@@ -170,10 +170,14 @@ void setClipExtent(Vm& vm, ClipHost* clip, bool width, double v) {
     DisplayObject* o = s ? s->object() : nullptr;
     if (!o || !std::isfinite(v)) return;
     const QRectF local = clipBounds(vm, clip, true);
-    const double size = width ? local.width() : local.height();
+    if (local.isNull()) return;
+    const QRectF shown = toQt(o->matrix).mapRect(local);
+    const double size = width ? shown.width() : shown.height();
     if (size <= 0) return;
-    // The scale along that axis changes; the rotation and the other axis stay.
-    clipSetIndex(vm, clip, width ? 2 : 3, Value(v * 20 / size * 100));
+    // That axis's scale grows by what the shown size must; rotation and the other axis stay.
+    const int index = width ? 2 : 3;
+    const double scale = vm.toNumber(clipGetIndex(vm, clip, index));
+    clipSetIndex(vm, clip, index, Value(scale * v * 20 / size));
 }
 
 void installClipBoundsBuiltins(Vm& vm) {

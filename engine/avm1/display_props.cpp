@@ -12,24 +12,47 @@ int32_t pixelsToTwips(double px) {
     return static_cast<int32_t>(std::clamp(std::round(px * 20), -2147483648.0, 2147483647.0));
 }
 
+namespace {
+
+constexpr double kDegrees = 180 / std::numbers::pi;
+
+// Scale and rotation as scripts see them: kept as set once a script set them, else read from
+// the matrix (the x axis gives the rotation).
+void readTransform(const DisplayObject& o, double& xs, double& ys, double& rot) {
+    if (o.scriptTransformed) {
+        xs = o.xscale;
+        ys = o.yscale;
+        rot = o.rotation;
+        return;
+    }
+    const auto& m = o.matrix;
+    xs = std::hypot(m.sx, m.r0);
+    ys = std::hypot(m.sy, m.r1);
+    rot = std::atan2(m.r0, m.sx);
+}
+
+}  // namespace
+
 // _x 0, _y 1, _xscale 2, _yscale 3, _alpha 6, _visible 7, _rotation 10
 std::optional<double> displayProperty(const DisplayObject& o, int index) {
     const auto& m = o.matrix;
+    double xs, ys, rot;
+    readTransform(o, xs, ys, rot);
     switch (index) {
         case 0:
             return m.tx / 20.0;
         case 1:
             return m.ty / 20.0;
         case 2:
-            return std::hypot(m.sx, m.r0) * 100;
+            return xs * 100;
         case 3:
-            return std::hypot(m.sy, m.r1) * 100;
+            return ys * 100;
         case 6:
             return o.cxform.am / 256.0 * 100;
         case 7:
             return o.visible ? 1 : 0;
         case 10:
-            return std::atan2(m.r0, m.sx) * 180 / std::numbers::pi;
+            return rot * kDegrees;
         default:
             return std::nullopt;
     }
@@ -37,6 +60,14 @@ std::optional<double> displayProperty(const DisplayObject& o, int index) {
 
 bool setDisplayProperty(DisplayObject& o, int index, double v) {
     auto& m = o.matrix;
+    if (index != 7) {
+        double xs, ys, rot;
+        readTransform(o, xs, ys, rot);
+        o.xscale = xs;
+        o.yscale = ys;
+        o.rotation = rot;
+        o.scriptTransformed = true;
+    }
     switch (index) {
         case 0:
             m.tx = pixelsToTwips(v);
@@ -47,13 +78,31 @@ bool setDisplayProperty(DisplayObject& o, int index, double v) {
         case 2:
         case 3:
         case 10: {
-            const double xs = std::hypot(m.sx, m.r0), ys = std::hypot(m.sy, m.r1);
-            const double nx = index == 2 ? v / 100 : xs, ny = index == 3 ? v / 100 : ys;
-            const double r = index == 10 ? v * std::numbers::pi / 180 : std::atan2(m.r0, m.sx);
-            m.sx = nx * std::cos(r);
-            m.r0 = nx * std::sin(r);
-            m.r1 = -ny * std::sin(r);
-            m.sy = ny * std::cos(r);
+            // Each axis keeps its own angle, so a skew survives scaling and turning.
+            // A negative scale flips its axis: its angle is the opposite direction's.
+            const double fx = o.xscale < 0 ? -1 : 1, fy = o.yscale < 0 ? -1 : 1;
+            const double ax = std::atan2(fx * m.r0, fx * m.sx);
+            const double ay = std::atan2(-fy * m.r1, fy * m.sy);
+            double turn = 0;
+            if (index == 2) o.xscale = v / 100;
+            if (index == 3) o.yscale = v / 100;
+            if (index == 10) {
+                // Angles wrap into [-180, 180).
+                double deg = std::fmod(v, 360.0);
+                if (deg > 180) deg -= 360;
+                if (deg < -180) deg += 360;
+                turn = deg / kDegrees - o.rotation;
+                o.rotation = deg / kDegrees;
+            }
+            const double rx = (index == 10 ? ax + turn : ax), ry = (index == 10 ? ay + turn : ay);
+            if (index != 3 || index == 10) {
+                m.sx = o.xscale * std::cos(rx);
+                m.r0 = o.xscale * std::sin(rx);
+            }
+            if (index != 2 || index == 10) {
+                m.r1 = -o.yscale * std::sin(ry);
+                m.sy = o.yscale * std::cos(ry);
+            }
             return true;
         }
         case 6:

@@ -36,8 +36,8 @@ void DisplayList::apply(const format::PlaceObject& p, int frame) {
         o.characterId = *p.characterId;
         o.sprite.reset();  // a different character starts from its beginning
     }
-    if (p.matrix) o.matrix = *p.matrix;
-    if (p.cxform) o.cxform = *p.cxform;
+    if (p.matrix && !o.scriptTransformed) o.matrix = *p.matrix;
+    if (p.cxform && !o.scriptTransformed) o.cxform = *p.cxform;
     if (p.ratio) o.ratio = *p.ratio;
     if (p.name) o.name = *p.name;
     if (p.clipDepth) o.clipDepth = *p.clipDepth;
