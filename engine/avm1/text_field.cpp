@@ -17,8 +17,6 @@ namespace swf::avm1 {
 
 namespace {
 
-constexpr std::string_view kFocus = "\x01focus";
-
 std::string toCr(std::string_view s) {
     std::string out;
     out.reserve(s.size());
@@ -92,6 +90,7 @@ TextFieldHost::TextFieldHost(TextFields& owner, ClipHost* parent, const DisplayO
       placedAt_(o.placedAt) {
     const int version = owner.swfVersion();
     const std::string initial = render::fieldText(def.initialText, version).toStdString();
+    FieldFormat fmt;
     if (def.fontId) fmt.font = owner.fontName(*def.fontId);
     fmt.size = def.height / 20.0;
     if (def.color) fmt.color = (uint32_t(def.color->r) << 16) | (def.color->g << 8) | def.color->b;
@@ -109,7 +108,7 @@ TextFieldHost::TextFieldHost(TextFields& owner, ClipHost* parent, const DisplayO
     if (def.html)
         setHtmlText(initial);
     else
-        text = toCr(initial);
+        setText(initial);
     def.initialText.clear();
 }
 
@@ -177,10 +176,45 @@ void TextFieldHost::setProperty(int index, double v) {
     publish();
 }
 
+namespace {
+
+std::u32string toU32(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).toStdU32String();
+}
+
+std::string fromU32(std::u32string_view s) {
+    return QString::fromUcs4(s.data(), static_cast<qsizetype>(s.size())).toStdString();
+}
+
+}  // namespace
+
+render::TextExtent TextFieldHost::extent() const {
+    if (!owner_.movie) return {};
+    return render::measureText(*owner_.movie, def, content);
+}
+
+void TextFieldHost::fitSize() {
+    if (autoSize == "none") return;
+    const render::TextExtent e = extent();
+    auto twips = [](double px) { return static_cast<int32_t>(std::clamp(px * 20, 0.0, 1e8)); };
+    // The box grows or shrinks around the text, staying put on the side autoSize names.
+    const int32_t h = twips(std::round(e.height) + 4);
+    def.bounds.yMax = def.bounds.yMin + h;
+    if (def.wordWrap) return;
+    const int32_t w = twips(std::round(e.width) + 4);
+    const int32_t old = def.bounds.xMax - def.bounds.xMin;
+    if (autoSize == "right")
+        def.bounds.xMin = def.bounds.xMax - w;
+    else if (autoSize == "center")
+        def.bounds.xMin += (old - w) / 2;
+    def.bounds.xMax = def.bounds.xMin + w;
+}
+
+std::string TextFieldHost::text() const { return fromU32(content.chars); }
+
 void TextFieldHost::setText(std::string_view utf8) {
-    text = toCr(utf8);
-    htmlCurrent = false;
-    fmt = newFmt;
+    // New text takes the new-text format, whatever the old had.
+    render::replaceRange(content, 0, content.chars.size(), toU32(toCr(utf8)), newFmt);
     changed();
 }
 
@@ -189,66 +223,14 @@ void TextFieldHost::setHtmlText(std::string_view html) {
         setText(html);
         return;
     }
-    htmlSource = std::string(html);
-    htmlCurrent = true;
-    const auto spans = render::parseFieldHtml(QString::fromStdString(htmlSource));
-    std::string plain;
-    for (const auto& s : spans) plain += s.text.toStdString();
-    text = toCr(plain);
-    if (!spans.empty()) {
-        const auto& s = spans.front();
-        if (!s.face.isEmpty()) fmt.font = s.face.toStdString();
-        if (s.size > 0) fmt.size = s.size / 20;
-        if (s.color.isValid()) fmt.color = s.color.rgb() & 0xffffff;
-        fmt.bold = s.bold;
-        fmt.italic = s.italic;
-        fmt.underline = s.underline;
-        static const char* aligns[] = {"left", "right", "center", "justify"};
-        if (s.align >= 0 && s.align < 4) fmt.align = aligns[s.align];
-    }
+    content = render::parseHtmlText(toU32(html), newFmt, def.multiline, condenseWhite,
+                                    owner_.swfVersion());
     changed();
 }
 
 std::string TextFieldHost::htmlText() const {
-    if (!def.html) return text;
-    const FieldFormat& f = fmt;
-    auto num = [](double d) { return numberToString(d); };
-    std::string out;
-    size_t at = 0;
-    std::string align = f.align;
-    for (char& c : align) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    const bool textFormat = f.leftMargin || f.rightMargin || f.indent || f.leading ||
-                            f.blockIndent || !f.tabStops.empty();
-    while (true) {
-        const size_t end = text.find('\r', at);
-        const std::string para = text.substr(at, end == std::string::npos ? end : end - at);
-        std::string p;
-        if (textFormat) {
-            p += "<TEXTFORMAT";
-            if (f.leftMargin) p += " LEFTMARGIN=\"" + num(f.leftMargin) + "\"";
-            if (f.rightMargin) p += " RIGHTMARGIN=\"" + num(f.rightMargin) + "\"";
-            if (f.indent) p += " INDENT=\"" + num(f.indent) + "\"";
-            if (f.leading) p += " LEADING=\"" + num(f.leading) + "\"";
-            if (f.blockIndent) p += " BLOCKINDENT=\"" + num(f.blockIndent) + "\"";
-            p += ">";
-        }
-        p += "<P ALIGN=\"" + align + "\"><FONT FACE=\"" + htmlEscape(f.font) + "\" SIZE=\"" +
-             num(f.size) + "\" COLOR=\"" + colorHex(f.color) + "\" LETTERSPACING=\"" +
-             num(f.letterSpacing) + "\" KERNING=\"" + (f.kerning ? "1" : "0") + "\">";
-        std::string inner = htmlEscape(para);
-        if (f.underline) inner = "<U>" + inner + "</U>";
-        if (f.italic) inner = "<I>" + inner + "</I>";
-        if (f.bold) inner = "<B>" + inner + "</B>";
-        if (!f.url.empty())
-            inner = "<A HREF=\"" + htmlEscape(f.url) + "\" TARGET=\"" + htmlEscape(f.target) +
-                    "\">" + inner + "</A>";
-        p += inner + "</FONT></P>";
-        if (textFormat) p += "</TEXTFORMAT>";
-        out += p;
-        if (end == std::string::npos) break;
-        at = end + 1;
-    }
-    return out;
+    if (!def.html) return text();
+    return render::writeHtmlText(content);
 }
 
 namespace {
@@ -302,48 +284,34 @@ void TextFieldHost::pullVariable(bool initial) {
         return;
     }
     const std::string s = vm.toString(v);
-    if (def.html) {
-        if (!htmlCurrent || s != htmlSource) setHtmlText(s);
-    } else if (toCr(s) != text) {
-        text = toCr(s);
-        changed();
-    }
+    if (s == bound_) return;
+    bound_ = s;
+    if (def.html)
+        setHtmlText(s);
+    else
+        setText(s);
 }
 
 void TextFieldHost::pushVariable() {
     Vm& vm = owner_.vm();
     std::string prop;
     Object* t = bindingTarget(vm, *this, prop);
-    if (t && !prop.empty()) vm.set(t, prop, Value(def.html && htmlCurrent ? htmlSource : text));
+    if (!t || prop.empty()) return;
+    bound_ = def.html ? htmlText() : text();
+    vm.set(t, prop, Value(bound_));
 }
 
 void TextFieldHost::publish() {
     DisplayObject* o = object();
     if (dirty_ || !view_) {
+        fitSize();
         auto v = std::make_shared<TextFieldView>();
         v->field = def;
         v->field.border = def.border;
         v->background = background;
         v->backgroundColor = rgba(backgroundColor);
         v->borderColor = rgba(borderColor);
-        v->field.color = rgba(fmt.color);
-        v->field.height = static_cast<uint16_t>(std::clamp(fmt.size * 20, 0.0, 65535.0));
-        if (fmt.align == "right")
-            v->field.align = 1;
-        else if (fmt.align == "center")
-            v->field.align = 2;
-        else if (fmt.align == "justify")
-            v->field.align = 3;
-        else
-            v->field.align = 0;
-        if (def.html && htmlCurrent) {
-            v->text = htmlSource;
-        } else {
-            v->field.html = false;
-            v->text = text;
-            for (char& c : v->text)
-                if (c == '\r') c = '\n';
-        }
+        v->content = content;
         view_ = std::move(v);
         dirty_ = false;
     }
@@ -522,7 +490,7 @@ void TextFields::sync() {
 
 TextFieldHost* textFieldOf(Object* o) {
     if (!o || o->cls != ObjClass::TextField || !o->clip) return nullptr;
-    return static_cast<TextFieldHost*>(o->clip);
+    return dynamic_cast<TextFieldHost*>(o->clip);
 }
 
 // ---------------------------------------------------------------- TextFormat
@@ -630,8 +598,9 @@ Object* formatObject(Vm& vm, TextFields& tf, const FieldFormat& f) {
     return o;
 }
 
-// A format object's set values onto f.
-void applyFormat(Vm& vm, const Value& fv, FieldFormat& f) {
+// A format object's set values onto f: those of characters, of paragraphs, or both.
+void applyFormat(Vm& vm, const Value& fv, FieldFormat& f, bool chars = true,
+                 bool paragraphs = true) {
     if (!fv.isObject()) return;
     Object* o = fv.o;
     auto str = [&](const char* n, std::string& out) {
@@ -646,28 +615,117 @@ void applyFormat(Vm& vm, const Value& fv, FieldFormat& f) {
         Value v = fmtGet(o, n);
         if (v.isBool()) out = v.b;
     };
-    str("font", f.font);
-    num("size", f.size);
-    if (Value c = fmtGet(o, "color"); c.isNumber()) f.color = static_cast<uint32_t>(c.n);
-    str("url", f.url);
-    str("target", f.target);
-    flag("bold", f.bold);
-    flag("italic", f.italic);
-    flag("underline", f.underline);
-    str("align", f.align);
-    num("leftMargin", f.leftMargin);
-    num("rightMargin", f.rightMargin);
-    num("indent", f.indent);
-    num("leading", f.leading);
-    num("blockIndent", f.blockIndent);
-    if (Value t = fmtGet(o, "tabStops"); t.isObject() && t.o->cls == ObjClass::Array) {
-        f.tabStops.clear();
-        for (const auto& e : t.o->elems) f.tabStops.push_back(vm.toNumber(e));
+    if (chars) {
+        str("font", f.font);
+        num("size", f.size);
+        if (Value c = fmtGet(o, "color"); c.isNumber()) f.color = static_cast<uint32_t>(c.n);
+        str("url", f.url);
+        str("target", f.target);
+        flag("bold", f.bold);
+        flag("italic", f.italic);
+        flag("underline", f.underline);
+        flag("kerning", f.kerning);
+        num("letterSpacing", f.letterSpacing);
+        str("display", f.display);
     }
-    flag("bullet", f.bullet);
-    flag("kerning", f.kerning);
-    num("letterSpacing", f.letterSpacing);
-    str("display", f.display);
+    if (paragraphs) {
+        str("align", f.align);
+        num("leftMargin", f.leftMargin);
+        num("rightMargin", f.rightMargin);
+        num("indent", f.indent);
+        num("leading", f.leading);
+        num("blockIndent", f.blockIndent);
+        if (Value t = fmtGet(o, "tabStops"); t.isObject() && t.o->cls == ObjClass::Array) {
+            f.tabStops.clear();
+            for (const auto& e : t.o->elems) {
+                if (f.tabStops.size() >= 1000) break;
+                f.tabStops.push_back(vm.toNumber(e));
+            }
+        }
+        flag("bullet", f.bullet);
+    }
+}
+
+// Calls fn on the format of every character in [begin, end).
+template <class Fn>
+void forRange(RichText& t, size_t begin, size_t end, Fn fn) {
+    end = std::min(end, t.chars.size());
+    if (begin >= end) return;
+    std::vector<RichText::Run> out;
+    size_t at = 0;
+    for (auto& r : t.runs) {
+        const size_t r0 = at, r1 = at + r.length;
+        at = r1;
+        const size_t c0 = std::clamp(begin, r0, r1), c1 = std::clamp(end, r0, r1);
+        if (c0 > r0) out.push_back({c0 - r0, r.format});
+        if (c1 > c0) {
+            out.push_back({c1 - c0, r.format});
+            fn(out.back().format);
+        }
+        if (r1 > c1) out.push_back({r1 - c1, r.format});
+    }
+    t.runs = std::move(out);
+    render::normalizeRuns(t);
+}
+
+// The format of [begin, end) as one object: what differs along it is null.
+Object* rangeFormat(Vm& vm, TextFields& tf, const RichText& t, size_t begin, size_t end) {
+    end = std::min(end, t.chars.size());
+    Object* o = nullptr;
+    const FieldFormat* first = nullptr;
+    size_t at = 0;
+    for (const auto& r : t.runs) {
+        const size_t r0 = at, r1 = at + r.length;
+        at = r1;
+        if (r1 <= begin || r0 >= end) continue;
+        const FieldFormat& f = r.format;
+        if (!first) {
+            first = &f;
+            o = formatObject(vm, tf, f);
+            continue;
+        }
+        const FieldFormat& a = *first;
+        auto differs = [&](const char* name, bool d) {
+            if (d) fmtStore(o, name, Value::null());
+        };
+        differs("font", a.font != f.font);
+        differs("size", a.size != f.size);
+        differs("color", a.color != f.color);
+        differs("url", a.url != f.url);
+        differs("target", a.target != f.target);
+        differs("bold", a.bold != f.bold);
+        differs("italic", a.italic != f.italic);
+        differs("underline", a.underline != f.underline);
+        differs("align", a.align != f.align);
+        differs("leftMargin", a.leftMargin != f.leftMargin);
+        differs("rightMargin", a.rightMargin != f.rightMargin);
+        differs("indent", a.indent != f.indent);
+        differs("leading", a.leading != f.leading);
+        differs("blockIndent", a.blockIndent != f.blockIndent);
+        differs("tabStops", a.tabStops != f.tabStops);
+        differs("bullet", a.bullet != f.bullet);
+        differs("kerning", a.kerning != f.kerning);
+        differs("letterSpacing", a.letterSpacing != f.letterSpacing);
+    }
+    if (!o) {
+        o = makeFormat(vm, tf);
+        for (const auto& p : kFmtProps) fmtStore(o, p.name, Value::null());
+        fmtStore(o, "display", Value("block"));
+    }
+    return o;
+}
+
+// The [begin, end) of a getTextFormat/setTextFormat call's index arguments (n of them).
+std::pair<size_t, size_t> indexRange(Vm& vm, Args& a, size_t n, size_t length) {
+    auto index = [&](size_t i) {
+        const double d = vm.toNumber(a[i]);
+        if (std::isnan(d) || d < 0) return size_t(0);
+        return static_cast<size_t>(std::min(d, double(length)));
+    };
+    if (n == 0) return {0, length};
+    const size_t b = index(0);
+    if (n == 1) return {b, std::min(b + 1, length)};
+    return {b, index(1)};
 }
 
 void addAccessor(Vm& vm, Object* o, std::string_view name, NativeFn get, NativeFn set,
@@ -675,22 +733,6 @@ void addAccessor(Vm& vm, Object* o, std::string_view name, NativeFn get, NativeF
     Property& p = o->setOwn(name, vm.key(name), Value(), flags);
     p.getter = vm.newMethod(std::move(get));
     p.setter = vm.newMethod(std::move(set));
-}
-
-// ---------------------------------------------------------------- focus
-
-Value focusOf(Vm& vm) {
-    Property* p = vm.global->findAny(kFocus);
-    if (!p || !p->value.isObject()) return Value::null();
-    Object* o = p->value.o;
-    if ((o->cls == ObjClass::MovieClip || o->cls == ObjClass::TextField) && !o->clip)
-        return Value::null();
-    return p->value;
-}
-
-void storeFocus(Vm& vm, Value v) {
-    vm.global->setOwn(kFocus, kFocus, std::move(v), DontEnum);
-    if (Property* p = vm.global->findAny(kFocus)) p->hidden = true;
 }
 
 }  // namespace
@@ -833,7 +875,8 @@ void installTextBuiltins(Vm& vm) {
         "textColor", [](Vm&, TextFieldHost& f) { return Value(double(f.newFmt.color)); },
         [](Vm& vm, TextFieldHost& f, const Value& v) {
             const uint32_t c = toUint32(vm.toNumber(v)) & 0xffffff;
-            f.fmt.color = f.newFmt.color = c;
+            f.newFmt.color = c;
+            forRange(f.content, 0, f.content.chars.size(), [&](FieldFormat& x) { x.color = c; });
             f.changed();
         });
     prop(
@@ -854,7 +897,7 @@ void installTextBuiltins(Vm& vm) {
         "text",
         [](Vm&, TextFieldHost& f) {
             f.pullVariable(false);
-            return Value(f.text);
+            return Value(f.text());
         },
         [](Vm& vm, TextFieldHost& f, const Value& v) {
             f.setText(vm.toString(v));
@@ -921,33 +964,16 @@ void installTextBuiltins(Vm& vm) {
     flagProp("multiline", &format::EditText::multiline);
     flagProp("selectable", &format::EditText::noSelect, true);
     prop(
-        "length", [](Vm&, TextFieldHost& f) { return Value(utf8Length(f.text)); },
+        "length", [](Vm&, TextFieldHost& f) { return Value(double(f.content.chars.size())); },
         [](Vm&, TextFieldHost&, const Value&) {});
     prop(
-        "bottomScroll",
-        [](Vm&, TextFieldHost& f) {
-            return Value(1 + static_cast<int>(std::count(f.text.begin(), f.text.end(), '\r')));
-        },
+        "bottomScroll", [](Vm&, TextFieldHost& f) { return Value(std::max(1, f.extent().lines)); },
         [](Vm&, TextFieldHost&, const Value&) {});
     prop(
-        "textWidth",
-        [](Vm&, TextFieldHost& f) {
-            // Estimated from the size: half an em a character on the longest line.
-            size_t longest = 0, cur = 0;
-            for (char32_t c : utf8Decode(f.text)) {
-                cur = c == '\r' ? 0 : cur + 1;
-                longest = std::max(longest, cur);
-            }
-            return Value(std::round(longest * f.fmt.size * 0.5));
-        },
+        "textWidth", [](Vm&, TextFieldHost& f) { return Value(std::floor(f.extent().width)); },
         [](Vm&, TextFieldHost&, const Value&) {});
     prop(
-        "textHeight",
-        [](Vm&, TextFieldHost& f) {
-            if (f.text.empty()) return Value(0);
-            const int lines = 1 + static_cast<int>(std::count(f.text.begin(), f.text.end(), '\r'));
-            return Value(std::round(lines * (f.fmt.size * 1.15 + f.fmt.leading)));
-        },
+        "textHeight", [](Vm&, TextFieldHost& f) { return Value(std::floor(f.extent().height)); },
         [](Vm&, TextFieldHost&, const Value&) {});
     prop(
         "restrict",
@@ -976,16 +1002,12 @@ void installTextBuiltins(Vm& vm) {
         if (TextFieldHost* f = textFieldOf(self)) reg->remove(f);
         return {};
     });
-    vm.defineMethod(proto, "getTextFormat", [reg](Vm& vm, Object* self, Args&) -> Value {
+    vm.defineMethod(proto, "getTextFormat", [reg](Vm& vm, Object* self, Args& a) -> Value {
         TextFieldHost* f = textFieldOf(self);
         if (!f) return {};
-        if (f->text.empty()) {
-            Object* o = makeFormat(vm, *reg);
-            for (const auto& p : kFmtProps) fmtStore(o, p.name, Value::null());
-            fmtStore(o, "display", Value("block"));
-            return Value(o);
-        }
-        return Value(formatObject(vm, *reg, f->fmt));
+        const auto [b, e] =
+            indexRange(vm, a, std::min<size_t>(a.size(), 2), f->content.chars.size());
+        return Value(rangeFormat(vm, *reg, f->content, b, e));
     });
     vm.defineMethod(proto, "getNewTextFormat", [reg](Vm& vm, Object* self, Args&) -> Value {
         TextFieldHost* f = textFieldOf(self);
@@ -994,7 +1016,16 @@ void installTextBuiltins(Vm& vm) {
     vm.defineMethod(proto, "setTextFormat", [](Vm& vm, Object* self, Args& a) -> Value {
         TextFieldHost* f = textFieldOf(self);
         if (!f || a.empty()) return {};
-        applyFormat(vm, a.back(), f->fmt);
+        const Value fv = a[std::min<size_t>(a.size(), 3) - 1];
+        if (!fv.isObject()) return {};
+        auto [b, e] = indexRange(vm, a, std::min<size_t>(a.size(), 3) - 1, f->content.chars.size());
+        // Paragraph formats go to whole paragraphs.
+        forRange(f->content, b, e, [&](FieldFormat& x) { applyFormat(vm, fv, x, true, false); });
+        if (b < e) {
+            const auto [pb, pe] = render::paragraphSpan(f->content, b, e);
+            forRange(f->content, pb, pe,
+                     [&](FieldFormat& x) { applyFormat(vm, fv, x, false, true); });
+        }
         f->changed();
         f->publish();
         return {};
@@ -1007,7 +1038,10 @@ void installTextBuiltins(Vm& vm) {
     vm.defineMethod(proto, "replaceSel", [](Vm& vm, Object* self, Args& a) -> Value {
         TextFieldHost* f = textFieldOf(self);
         if (!f) return {};
-        f->setText(f->text + vm.toString(arg(a, 0)));
+        const size_t n = f->content.chars.size();
+        render::replaceRange(f->content, n, n, toU32(vm.toString(arg(a, 0))),
+                             render::formatAt(f->content, n, f->newFmt));
+        f->changed();
         f->publish();
         return {};
     });
@@ -1015,14 +1049,13 @@ void installTextBuiltins(Vm& vm) {
         vm.defineMethod(proto, "replaceText", [](Vm& vm, Object* self, Args& a) -> Value {
             TextFieldHost* f = textFieldOf(self);
             if (!f || a.size() < 3) return {};
-            const std::u32string s = utf8Decode(f->text);
             const double b = vm.toNumber(a[0]), e = vm.toNumber(a[1]);
             if (std::isnan(b) || std::isnan(e) || b < 0 || e < b) return {};
-            const size_t bi = std::min<size_t>(static_cast<size_t>(b), s.size());
-            const size_t ei = std::min<size_t>(static_cast<size_t>(e), s.size());
-            const std::string out =
-                utf8Encode(s.substr(0, bi)) + vm.toString(a[2]) + utf8Encode(s.substr(ei));
-            f->text = out;
+            const size_t n = f->content.chars.size();
+            const size_t bi = static_cast<size_t>(std::min(b, double(n)));
+            const size_t ei = static_cast<size_t>(std::min(e, double(n)));
+            const FieldFormat fmt = render::formatAt(f->content, bi, f->newFmt);
+            render::replaceRange(f->content, bi, ei, toU32(toCr(vm.toString(a[2]))), fmt);
             f->changed();
             f->publish();
             return {};
@@ -1067,57 +1100,6 @@ void installTextBuiltins(Vm& vm) {
                         if (!self || self->cls != ObjClass::MovieClip) return {};
                         return Value(vm.newObject(sproto));
                     });
-
-    // ---- Selection
-    Object* sel = vm.newObject();
-    vm.defineValue(g, "Selection", sel);
-    Value bcv = vm.get(g, "AsBroadcaster");
-    if (bcv.isObject()) {
-        for (const char* m : {"addListener", "removeListener", "broadcastMessage"})
-            vm.defineValue(sel, m, vm.get(bcv.o, m), DontEnum);
-        vm.defineValue(sel, "_listeners", vm.newArray(), DontEnum);
-    }
-    vm.defineMethod(sel, "getFocus", [](Vm& vm, Object*, Args&) -> Value {
-        Value f = focusOf(vm);
-        if (!f.isObject()) return Value::null();
-        return Value(vm.toString(f));
-    });
-    vm.defineMethod(sel, "setFocus", [sel](Vm& vm, Object*, Args& a) -> Value {
-        Value target = arg(a, 0);
-        if (target.isString()) {
-            ClipHost* c = vm.resolveTarget(target.s, vm.root_);
-            target = c ? Value(vm.clipObject(c)) : Value::null();
-        }
-        if (!target.isNullish() && !(target.isObject() && (target.o->cls == ObjClass::MovieClip ||
-                                                           target.o->cls == ObjClass::TextField)))
-            return Value(false);
-        if (target.isObject() && target.o->cls == ObjClass::MovieClip) {
-            // Clips take the focus when they ask for it or act as buttons.
-            bool focusable = vm.toBoolean(vm.get(target.o, "focusEnabled"));
-            for (const char* h : {"onPress", "onRelease", "onReleaseOutside", "onRollOver",
-                                  "onRollOut", "onDragOver", "onDragOut"})
-                focusable = focusable || vm.get(target.o, h).isObject();
-            if (!focusable) return Value(false);
-        }
-        if (TextFieldHost* f = textFieldOf(target.isObject() ? target.o : nullptr))
-            if (f->def.readOnly && f->def.noSelect) return Value(false);
-        const Value old = focusOf(vm);
-        Value now = target.isObject() ? target : Value::null();
-        if (vm.strictEquals(old, now)) return Value(true);
-        storeFocus(vm, now);
-        if (old.isObject()) vm.callMethod(old, "onKillFocus", {now});
-        if (now.isObject()) vm.callMethod(now, "onSetFocus", {old});
-        vm.callMethod(Value(sel), "broadcastMessage", {Value("onSetFocus"), old, now});
-        return Value(true);
-    });
-    auto index = [](Vm& vm, Object*, Args&) -> Value {
-        const Value f = focusOf(vm);
-        return Value(f.isObject() && f.o->cls == ObjClass::TextField ? 0 : -1);
-    };
-    vm.defineMethod(sel, "getBeginIndex", index);
-    vm.defineMethod(sel, "getEndIndex", index);
-    vm.defineMethod(sel, "getCaretIndex", index);
-    vm.defineMethod(sel, "setSelection", [](Vm&, Object*, Args&) -> Value { return {}; });
 }
 
 }  // namespace swf::avm1

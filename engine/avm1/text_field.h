@@ -15,7 +15,9 @@
 #include "engine/avm1/host.h"
 #include "engine/avm1/value.h"
 #include "engine/format/text.h"
+#include "engine/render/text_render.h"
 #include "engine/runtime/display_list.h"
+#include "engine/runtime/text_field_view.h"
 
 namespace swf {
 class Movie;
@@ -27,17 +29,8 @@ class Vm;
 class Object;
 class TextFields;
 
-// A complete text format (the field's own and its "new text" format).
-struct FieldFormat {
-    std::string font = "Times New Roman";
-    double size = 12;  // pixels
-    uint32_t color = 0;
-    bool bold = false, italic = false, underline = false, bullet = false, kerning = false;
-    std::string url, target, align = "left", display = "block";
-    double leftMargin = 0, rightMargin = 0, indent = 0, leading = 0, blockIndent = 0;
-    double letterSpacing = 0;
-    std::vector<double> tabStops;
-};
+using swf::FieldFormat;
+using swf::RichText;
 
 class TextFieldHost : public ClipHost {
 public:
@@ -71,12 +64,9 @@ public:
 
     // ---- state scripts read and write
     format::EditText def;     // layout and flags; bounds in twips
-    std::string text;         // UTF-8, paragraphs end in "\r"
-    std::string htmlSource;   // what htmlText was set to, drawn while it is current
+    RichText content;         // paragraphs end in "\r"
     std::string initialText;  // the definition's, UTF-8
-    bool htmlCurrent = false;
-    FieldFormat fmt;     // of the content
-    FieldFormat newFmt;  // getNewTextFormat / setNewTextFormat
+    FieldFormat newFmt;       // getNewTextFormat / setNewTextFormat
     bool background = false;
     uint32_t backgroundColor = 0xffffff, borderColor = 0;
     std::string autoSize = "none";
@@ -86,6 +76,7 @@ public:
     Value tabIndex;
     bool alive = true;
 
+    std::string text() const;                 // the characters, UTF-8
     void setText(std::string_view utf8);      // as `text =` does (newlines become "\r")
     void setHtmlText(std::string_view html);  // as `htmlText =` does
     std::string htmlText() const;             // as Flash writes it back
@@ -94,6 +85,10 @@ public:
     void pullVariable(bool initial);
     void pushVariable();
     void changed() { dirty_ = true; }
+    // The room the text takes (pixels), laid out as drawn.
+    render::TextExtent extent() const;
+    // autoSize: fits the box around the text.
+    void fitSize();
     // Puts the current view into the display object (and a created field into its parent's
     // display list).
     void publish();
@@ -109,6 +104,7 @@ private:
     int placedAt_ = 0;
     DisplayObject own_;  // a created field's display object
     bool dirty_ = true;
+    std::string bound_;  // the bound variable's value the text last came from or went to
     std::shared_ptr<const TextFieldView> view_;
 };
 

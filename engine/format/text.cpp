@@ -62,7 +62,7 @@ Font parseDefineFont(std::span<const uint8_t> body, int version, const ShapeLimi
     readGlyphs(f, table, offsets, codeOffset, limits);
     BitReader c(table.subspan(std::min<size_t>(codeOffset, table.size())));
     for (size_t i = 0; i < n && !c.overrun(); ++i)
-        f.codes.push_back(f.wideCodes || version >= 3 ? c.u16() : c.u8());
+        f.codes.push_back(f.wideCodes ? c.u16() : c.u8());
     if (c.overrun()) f.codes.resize(std::min(f.codes.size(), n), 0);
     if (f.hasLayout) {
         f.ascent = c.u16();

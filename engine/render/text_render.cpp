@@ -74,12 +74,15 @@ struct Face {
     double size = 240;  // twips
     double scale() const { return size / font->font.emUnits(); }
 
+    // Font metrics are whole twips, cut down.
     double ascent() const {
-        if (font) return font->font.hasLayout ? font->font.ascent * scale() : size * 0.8;
+        if (font)
+            return std::floor(font->font.hasLayout ? font->font.ascent * scale() : size * 0.8);
         return QFontMetricsF(device).ascent();
     }
     double descent() const {
-        if (font) return font->font.hasLayout ? font->font.descent * scale() : size * 0.2;
+        if (font)
+            return std::floor(font->font.hasLayout ? font->font.descent * scale() : size * 0.2);
         return QFontMetricsF(device).descent();
     }
     double leading() const {
@@ -100,20 +103,6 @@ struct Face {
         for (QChar c : s) w += advance(c);
         return w;
     }
-};
-
-struct Piece {
-    QString text;
-    Face face;
-    QColor color;
-    bool underline;
-    double x = 0;
-};
-
-struct Line {
-    std::vector<Piece> pieces;
-    double width = 0, ascent = 0, descent = 0, leading = 0;
-    int align = 0;
 };
 
 }  // namespace
@@ -266,14 +255,229 @@ QPainterPath staticTextOutline(const Movie& movie, const format::StaticText& tex
 
 namespace {
 
+// Embedded fonts by name, bold and italic, for fields that draw with their outlines.
+class FontTable {
+public:
+    explicit FontTable(const Movie& movie) : movie_(movie) {}
+    const FontCharacter::Built* find(const std::string& name, bool bold, bool italic) {
+        if (!built_) {
+            built_ = true;
+            for (const auto& [id, ch] : movie_.characters) {
+                const auto* f = std::get_if<FontCharacter>(&ch);
+                if (!f) continue;
+                const auto& b = f->get();
+                if (b.glyphs.empty()) continue;
+                std::string n = b.font.name;
+                while (!n.empty() && n.back() == '\0') n.pop_back();
+                fonts_.push_back({n, &b});
+            }
+        }
+        const FontCharacter::Built* any = nullptr;
+        for (const auto& [n, b] : fonts_) {
+            if (n != name) continue;
+            if (b->font.bold == bold && b->font.italic == italic) return b;
+            if (!any) any = b;
+        }
+        return any;
+    }
+
+private:
+    const Movie& movie_;
+    bool built_ = false;
+    std::vector<std::pair<std::string, const FontCharacter::Built*>> fonts_;
+};
+
+struct LaidPiece {
+    QString text;
+    Face face;
+    QColor color;
+    bool underline = false;
+    double x = 0, width = 0, letterSpacing = 0;  // twips
+};
+
+struct LaidLine {
+    std::vector<LaidPiece> pieces;
+    double left = 0;   // start of the line's room, twips from the text area's left
+    double room = 0;   // its width
+    double width = 0;  // of its text, trailing spaces left out
+    double ascent = 0, descent = 0, leading = 0;
+    int align = 0;
+};
+
+struct Layout {
+    std::vector<LaidLine> lines;
+    double width = 0, height = 0;  // twips
+};
+
+int alignCode(const std::string& a) {
+    if (a == "right") return 1;
+    if (a == "center") return 2;
+    if (a == "justify") return 3;
+    return 0;
+}
+
+constexpr double kGutter = 40;  // 2 px between the box and the text
+
+Layout layoutText(const Movie& movie, const format::EditText& field, const RichText& t) {
+    Layout out;
+    FontTable fonts(movie);
+    auto faceFor = [&](const FieldFormat& f) {
+        Face face;
+        face.size = std::clamp(f.size, 0.0, 3000.0) * 20;
+        if (field.useOutlines) face.font = fonts.find(f.font, f.bold, f.italic);
+        if (!face.font)
+            face.device = deviceFont(QString::fromStdString(f.font), face.size, f.bold, f.italic);
+        return face;
+    };
+    const double boxWidth = double(field.bounds.xMax) - field.bounds.xMin;
+    const bool wrap = field.wordWrap;
+    std::u32string chars = t.chars;
+    if (field.password)
+        for (char32_t& c : chars)
+            if (c != '\r') c = '*';
+    // Per character: its run.
+    std::vector<uint32_t> runOf(chars.size());
+    {
+        size_t at = 0;
+        for (uint32_t r = 0; r < t.runs.size(); ++r)
+            for (size_t k = 0; k < t.runs[r].length && at < runOf.size(); ++k) runOf[at++] = r;
+    }
+    std::vector<Face> faces;
+    faces.reserve(t.runs.size());
+    for (const auto& r : t.runs) faces.push_back(faceFor(r.format));
+    const FieldFormat fallback;
+    const FieldFormat& first = t.runs.empty() ? fallback : t.runs.front().format;
+    const Face emptyFace = faceFor(first);
+
+    size_t at = 0;
+    size_t budget = 200000;  // characters laid out at most
+    do {
+        size_t end = chars.find('\r', at);
+        if (end == std::u32string::npos) end = chars.size();
+        const FieldFormat& p = formatAt(t, at, first);
+        const double margins = (p.leftMargin + p.blockIndent) * 20;
+        const double roomAll = std::max(0.0, boxWidth - 2 * kGutter - margins - p.rightMargin * 20);
+        bool firstLine = true;
+        size_t i = at;
+        do {
+            LaidLine line;
+            line.align = alignCode(p.align);
+            const double indent = firstLine ? p.indent * 20 : 0;
+            line.left = margins + indent;
+            line.room = std::max(0.0, roomAll - indent);
+            firstLine = false;
+            // Advances up to the end of the paragraph or the first break that does not fit.
+            double x = 0;
+            size_t lineEnd = i, lastBreak = 0;
+            std::vector<double> xs;
+            for (size_t k = i; k < end && budget > 0; ++k, --budget) {
+                const char32_t c = chars[k];
+                const Face& face = faces[runOf[k]];
+                const FieldFormat& f = t.runs[runOf[k]].format;
+                double adv;
+                if (c == '\t') {
+                    double next = -1;
+                    for (double stop : p.tabStops)
+                        if (stop * 20 > x) {
+                            next = stop * 20;
+                            break;
+                        }
+                    if (next < 0) next = (std::floor(x / 720) + 1) * 720;
+                    adv = next - x;
+                } else {
+                    adv = face.advance(QChar(c > 0xffff ? 0xfffd : char16_t(c))) +
+                          f.letterSpacing * 20;
+                }
+                if (wrap && c != ' ' && k > i && x + adv > line.room + kGutter) {
+                    lineEnd = lastBreak > i ? lastBreak : k;
+                    break;
+                }
+                xs.push_back(x);
+                x += adv;
+                lineEnd = k + 1;
+                if (c == ' ' || c == '\t') lastBreak = k + 1;
+            }
+            if (lineEnd == i && i < end) lineEnd = i + 1;  // at least one character a line
+            if (budget == 0) end = lineEnd;
+            // The line's pieces, one per run.
+            double w = 0;
+            for (size_t k = i; k < lineEnd;) {
+                const uint32_t r = runOf[k];
+                size_t e = k;
+                while (e < lineEnd && runOf[e] == r) ++e;
+                LaidPiece pc;
+                pc.text = QString::fromUcs4(chars.data() + k, static_cast<qsizetype>(e - k));
+                pc.face = faces[r];
+                const FieldFormat& f = t.runs[r].format;
+                pc.color = QColor(QRgb(0xff000000u | f.color));
+                pc.underline = f.underline;
+                pc.letterSpacing = f.letterSpacing * 20;
+                pc.x = k - i < xs.size() ? xs[k - i] : x;
+                pc.width = (e - i < xs.size() ? xs[e - i] : x) - pc.x;
+                // Trailing spaces take no room for alignment or the text's width.
+                size_t last = e;
+                while (last > k && chars[last - 1] == ' ') --last;
+                if (last > k) w = (last - i < xs.size() ? xs[last - i] : x);
+                line.ascent = std::max(line.ascent, pc.face.ascent());
+                line.descent = std::max(line.descent, pc.face.descent());
+                line.pieces.push_back(std::move(pc));
+                k = e;
+            }
+            if (line.pieces.empty()) {
+                const Face& f = i < chars.size() ? faces[runOf[i]] : emptyFace;
+                line.ascent = f.ascent();
+                line.descent = f.descent();
+            }
+            line.width = w;
+            line.leading = p.leading * 20;
+            out.lines.push_back(std::move(line));
+            i = lineEnd;
+        } while (i < end && out.lines.size() < 100000);
+        at = end + 1;
+    } while (at <= chars.size() && out.lines.size() < 100000 && budget > 0);
+    if (chars.empty()) return out;
+    for (const auto& l : out.lines) {
+        out.width = std::max(out.width, l.left + l.width);
+        out.height += l.ascent + l.descent + l.leading;
+    }
+    // The last line's leading counts only in single line fields.
+    if (!out.lines.empty() && field.multiline) out.height -= out.lines.back().leading;
+    return out;
+}
+
 // The box and content of a field: its definition's, or what scripts made of it.
 struct FieldFrame {
     bool background = false, border = false;
     QColor backgroundColor = Qt::white, borderColor = Qt::black;
 };
 
-void drawField(QPainter& p, const Movie& movie, const format::EditText& field, QString content,
-               const FieldFrame& frame, const QTransform& world, const ColorTx& cx);
+void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
+               const RichText& content, const FieldFrame& frame, const QTransform& world,
+               const ColorTx& cx);
+
+// The format a field's definition gives its text.
+FieldFormat definedFormat(const Movie& movie, const format::EditText& field) {
+    FieldFormat f;
+    if (field.fontId) {
+        if (const auto* font = fontById(movie, *field.fontId)) {
+            std::string n = font->font.name;
+            while (!n.empty() && n.back() == '\0') n.pop_back();
+            if (!n.empty()) f.font = n;
+            f.bold = font->font.bold;
+            f.italic = font->font.italic;
+        }
+    }
+    f.size = field.height / 20.0;
+    if (field.color)
+        f.color = (uint32_t(field.color->r) << 16) | (field.color->g << 8) | field.color->b;
+    static const char* aligns[] = {"left", "right", "center", "justify"};
+    f.align = aligns[field.align & 3];
+    f.leftMargin = field.leftMargin / 20.0;
+    f.rightMargin = field.rightMargin / 20.0;
+    f.indent = field.indent / 20.0;
+    f.leading = field.leading / 20.0;
+    return f;
+}
 
 }  // namespace
 
@@ -281,7 +485,22 @@ void drawEditText(QPainter& p, const Movie& movie, const format::EditText& field
                   const QTransform& world, const ColorTx& cx) {
     FieldFrame frame;
     frame.background = frame.border = field.border;
-    drawField(p, movie, field, fieldText(field.initialText, movie.info.version), frame, world, cx);
+    const FieldFormat base = definedFormat(movie, field);
+    const QString text = fieldText(field.initialText, movie.info.version);
+    RichText content;
+    if (field.html) {
+        content =
+            parseHtmlText(text.toStdU32String(), base, field.multiline, false, movie.info.version);
+    } else {
+        std::u32string s = text.toStdU32String();
+        std::u32string cr;
+        for (size_t i = 0; i < s.size(); ++i) {
+            if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') continue;
+            cr.push_back(s[i] == '\n' ? U'\r' : s[i]);
+        }
+        replaceRange(content, 0, 0, cr, base);
+    }
+    drawField(p, movie, field, content, frame, world, cx);
 }
 
 void drawTextFieldView(QPainter& p, const Movie& movie, const TextFieldView& view,
@@ -293,13 +512,19 @@ void drawTextFieldView(QPainter& p, const Movie& movie, const TextFieldView& vie
     const auto& bc = view.borderColor;
     frame.backgroundColor = QColor(bg.r, bg.g, bg.b, bg.a);
     frame.borderColor = QColor(bc.r, bc.g, bc.b, bc.a);
-    drawField(p, movie, view.field, QString::fromStdString(view.text), frame, world, cx);
+    drawField(p, movie, view.field, view.content, frame, world, cx);
+}
+
+TextExtent measureText(const Movie& movie, const format::EditText& field, const RichText& content) {
+    const Layout l = layoutText(movie, field, content);
+    return TextExtent{l.width / 20, l.height / 20, static_cast<int>(l.lines.size())};
 }
 
 namespace {
 
-void drawField(QPainter& p, const Movie& movie, const format::EditText& field, QString content,
-               const FieldFrame& frame, const QTransform& world, const ColorTx& cx) {
+void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
+               const RichText& content, const FieldFrame& frame, const QTransform& world,
+               const ColorTx& cx) {
     const QRectF box(field.bounds.xMin, field.bounds.yMin, field.bounds.xMax - field.bounds.xMin,
                      field.bounds.yMax - field.bounds.yMin);
     p.setTransform(world);
@@ -316,116 +541,20 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field, Q
         p.setBrush(Qt::NoBrush);
         p.drawRect(box);
     }
-    if (field.password) content.fill('*');
-    std::vector<TextSpan> spans;
-    if (field.html) {
-        spans = parseFieldHtml(content);
-    } else {
-        content.replace("\r\n", "\n").replace('\r', '\n');
-        spans.push_back(TextSpan{content});
-    }
-    const FontCharacter::Built* embedded = field.fontId ? fontById(movie, *field.fontId) : nullptr;
-    if (embedded && embedded->glyphs.empty()) embedded = nullptr;
-    const QColor fieldColor =
-        field.color ? QColor(field.color->r, field.color->g, field.color->b, field.color->a)
-                    : QColor(Qt::black);
-    auto faceFor = [&](const TextSpan& s) {
-        Face f;
-        f.size = s.size > 0 ? s.size : field.height;
-        const bool useGlyphs =
-            embedded && field.useOutlines &&
-            (s.face.isEmpty() || s.face == QString::fromUtf8(embedded->font.name));
-        if (useGlyphs) {
-            f.font = embedded;
-        } else {
-            // A span without a face of its own takes the field font's name and style.
-            const bool fieldFont = s.face.isEmpty() && embedded;
-            const QString family = fieldFont ? QString::fromUtf8(embedded->font.name) : s.face;
-            f.device = deviceFont(family, f.size, s.bold || (fieldFont && embedded->font.bold),
-                                  s.italic || (fieldFont && embedded->font.italic));
-        }
-        return f;
-    };
-
-    constexpr double kGutter = 40;  // 2 px between the box and the text
-    const double left = box.left() + kGutter + field.leftMargin;
-    const double right = box.right() - kGutter - field.rightMargin;
-    const double avail = std::max(0.0, right - left);
-    const bool wrap = field.wordWrap;
-    const bool multi = field.multiline || field.html;
-
-    std::vector<Line> lines(1);
-    lines.back().align = field.align;
-    double x = field.indent;
-    auto newLine = [&](int align) {
-        lines.emplace_back();
-        lines.back().align = align;
-        x = 0;
-    };
-    size_t glyphBudget = 200000;  // a field never lays out more than this
-    for (const auto& s : spans) {
-        const Face face = faceFor(s);
-        const QColor color = s.color.isValid() ? s.color : fieldColor;
-        const int align = s.align >= 0 ? s.align : field.align;
-        lines.back().align = align;
-        const QStringList paragraphs = s.text.split('\n');
-        for (qsizetype pi = 0; pi < paragraphs.size(); ++pi) {
-            if (pi > 0) {
-                if (!multi) break;
-                newLine(align);
-            }
-            // Words keep their trailing spaces; a word too long for a line is broken by letters.
-            const QString& para = paragraphs[pi];
-            qsizetype at = 0;
-            while (at < para.size()) {
-                qsizetype end = at;
-                while (end < para.size() && para[end] != ' ') ++end;
-                while (end < para.size() && para[end] == ' ') ++end;
-                QString word = para.mid(at, end - at);
-                at = end;
-                if (word.size() > qsizetype(glyphBudget)) word.truncate(glyphBudget);
-                glyphBudget -= std::min<size_t>(glyphBudget, word.size());
-                double w = face.width(word);
-                if (wrap && x > 0 && x + face.width(word.trimmed()) > avail) newLine(align);
-                Line& line = lines.back();
-                line.pieces.push_back({word, face, color, s.underline, x});
-                x += w;
-                line.width = std::max(line.width, x);
-                if (glyphBudget == 0) break;
-            }
-            Line& line = lines.back();
-            line.ascent = std::max(line.ascent, face.ascent());
-            line.descent = std::max(line.descent, face.descent());
-            line.leading = std::max(line.leading, face.leading());
-        }
-    }
-    // Empty lines take the field's own metrics.
-    const Face fieldFace = faceFor(TextSpan{});
+    const Layout layout = layoutText(movie, field, content);
     p.save();
     p.setClipRect(box, Qt::IntersectClip);
     double y = box.top() + kGutter;
-    for (auto& line : lines) {
-        if (line.ascent == 0 && line.descent == 0) {
-            line.ascent = fieldFace.ascent();
-            line.descent = fieldFace.descent();
-        }
-        // Trailing spaces do not count for alignment.
-        double width = 0;
-        for (const auto& pc : line.pieces)
-            width = std::max(
-                width,
-                pc.x + pc.face.width(pc.text.trimmed() == pc.text
-                                         ? pc.text
-                                         : QString(pc.text).remove(QRegularExpression(" +$"))));
+    for (const auto& line : layout.lines) {
         double shift = 0;
         if (line.align == 1)
-            shift = avail - width;
+            shift = line.room - line.width;
         else if (line.align == 2)
-            shift = (avail - width) / 2;
+            shift = (line.room - line.width) / 2;
         const double baseline = y + line.ascent;
         for (const auto& pc : line.pieces) {
             const QColor c = cx.apply(pc.color);
-            const double px = left + shift + pc.x;
+            const double px = box.left() + kGutter + line.left + shift + pc.x;
             if (pc.face.font) {
                 const double scale = pc.face.scale();
                 p.setPen(Qt::NoPen);
@@ -438,7 +567,7 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field, Q
                         p.setTransform(QTransform(scale, 0, 0, scale, gx, baseline) * world);
                         p.drawPath(pc.face.font->glyphs[it->second]);
                     }
-                    gx += pc.face.advance(ch);
+                    gx += pc.face.advance(ch) + pc.letterSpacing;
                 }
                 p.setTransform(world);
             } else {
@@ -452,11 +581,10 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field, Q
                 QPen pen(c);
                 pen.setWidthF(std::max(20.0, pc.face.size / 16));
                 p.setPen(pen);
-                p.drawLine(QPointF(px, baseline + 40),
-                           QPointF(px + pc.face.width(pc.text), baseline + 40));
+                p.drawLine(QPointF(px, baseline + 40), QPointF(px + pc.width, baseline + 40));
             }
         }
-        y += line.ascent + line.descent + line.leading + field.leading;
+        y += line.ascent + line.descent + line.leading;
         if (y > box.bottom() + 20000) break;
     }
     p.restore();

@@ -12,9 +12,10 @@
 
 class QPainter;
 
+#include "engine/runtime/text_field_view.h"
+
 namespace swf {
 class Movie;
-struct TextFieldView;
 }  // namespace swf
 
 namespace swf::render {
@@ -48,5 +49,34 @@ struct TextSpan {
 // The subset of HTML Flash text fields read: p, br, b, i, u, font (face, size, color), a.
 // Paragraph ends become "\n".
 std::vector<TextSpan> parseFieldHtml(const QString& html);
+
+// ---- styled text (text_html.cpp)
+
+// The format of the character at i (the last one's past the end; base when there is none).
+const FieldFormat& formatAt(const RichText& t, size_t i, const FieldFormat& base);
+// Replaces [begin, end) with s in format f; positions are clamped.
+void replaceRange(RichText& t, size_t begin, size_t end, std::u32string_view s,
+                  const FieldFormat& f);
+// Joins neighbouring runs of one format and drops empty ones.
+void normalizeRuns(RichText& t);
+// The [begin, end) of the paragraphs that [begin, end) touches.
+std::pair<size_t, size_t> paragraphSpan(const RichText& t, size_t begin, size_t end);
+
+// htmlText as a field reads it: the tags of Flash's subset on top of base. Without multiline,
+// paragraphs tags add no line ends; condenseWhite folds white space as HTML does. Movies before
+// SWF 8 know no letter spacing or kerning.
+RichText parseHtmlText(std::u32string_view html, const FieldFormat& base, bool multiline,
+                       bool condenseWhite, int swfVersion = 8);
+// htmlText as a field writes it back.
+std::string writeHtmlText(const RichText& t);
+
+// ---- layout
+
+// How much room text takes in a field (pixels), laid out as it is drawn.
+struct TextExtent {
+    double width = 0, height = 0;
+    int lines = 0;
+};
+TextExtent measureText(const Movie& movie, const format::EditText& field, const RichText& content);
 
 }  // namespace swf::render

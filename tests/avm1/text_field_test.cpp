@@ -103,6 +103,7 @@ TEST(Avm1TextField, HtmlTextOfAnHtmlField) {
     push(a, {"tf"});
     call(a, "this", "createTextField", {"t", 1, 0, 0, 100, 30}).setVariable();
     setMember(a, "tf", "html", true);
+    setMember(a, "tf", "multiline", true);  // paragraphs of single line fields run together
     setMember(a, "tf", "htmlText", "<p>one &amp; <b>two</b></p><p>three</p>");
     push(a, {"tf"}).getVariable();
     push(a, {"text"}).op(op::GetMember);
@@ -111,7 +112,7 @@ TEST(Avm1TextField, HtmlTextOfAnHtmlField) {
     traceMember(a, "tf", "htmlText");
     Stage s(8);
     EXPECT_EQ(s.run(a),
-              "one & two\nthree\n\n"
+              "one & two\nthree\n\n\n"
               "<P ALIGN=\"LEFT\"><FONT FACE=\"Times New Roman\" SIZE=\"12\" COLOR=\"#000000\" "
               "LETTERSPACING=\"0\" KERNING=\"0\">a&lt;b</FONT></P>\n");
 }
