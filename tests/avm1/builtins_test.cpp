@@ -100,6 +100,56 @@ TEST(Avm1Number, ToStringRadixAndMath) {
     EXPECT_EQ(traced(7, a), "ff\n7\n-2\n-3\n1024\n12.5\n255\ntrue\n");
 }
 
+TEST(Avm1Number, ParseIntAndParseFloatReadAsFlashReads) {
+    ActionWriter a;
+    for (const char* t : {"0x1A", "-0x10", "0x-10", "077", " 077", "077z", "12abc"})
+        push(a, {t, 1, "parseInt"}).op(op::CallFunction).trace();
+    push(a, {36, "-0x10", 2, "parseInt"}).op(op::CallFunction).trace();  // the sign is lost
+    push(a, {0, "10", 2, "parseInt"}).op(op::CallFunction).trace();
+    for (const char* t : {"1.5.5", "1.5.5e3", "1e4294967297", "Infinity", ".5e-1x"})
+        push(a, {t, 1, "parseFloat"}).op(op::CallFunction).trace();
+    push(a, {0, "Boolean"}).op(op::CallFunction).trace();
+    EXPECT_EQ(traced(7, a),
+              "26\nNaN\n-16\n63\n77\n77\n12\n42804\nNaN\n1.55\n1.55\n10\nNaN\n0.05\nundefined\n");
+}
+
+TEST(Avm1String, NegativeCountsWrappingAndSwf5) {
+    ActionWriter a;
+    push(a, {"s", "hello"}).setVariable();
+    callMethod(a, "s", "substr", {0, -1}).trace();  // hell
+    callMethod(a, "s", "substr", {1, -1}).trace();  // would reach the end: nothing
+    callMethod(a, "s", "charAt", {4294967297.0}).trace();
+    callMethod(a, "String", "fromCharCode", {80, 0, 82}).trace();
+    push(a, {"u", "\xf0\x9f\x98\x8bz"}).setVariable();
+    callMethod(a, "u", "charCodeAt", {1}).trace();  // the second surrogate
+    callMethod(a, "u", "substr", {2}).trace();
+    push(a, {"c", "a,b"}).setVariable();
+    callMethod(a, "s", "indexOf", {}).trace();
+    callMethod(a, "c", "split", {}).op(op::Dup);
+    push(a, {"length"}).op(op::GetMember).trace();
+    const std::string common = "hell\n\ne\nP\n56843\nz\n";
+    EXPECT_EQ(traced(5, a), common + "undefined\n2\n");  // SWF 5: split on ","
+    EXPECT_EQ(traced(7, a), common + "-1\n1\n");
+}
+
+TEST(Avm1Array, SpliceAndSortArguments) {
+    ActionWriter a;
+    array(a, "x", {"c", "a", "b"});
+    callMethod(a, "x", "splice", {P::undef()}).trace();
+    callMethod(a, "x", "splice", {1, -1}).trace();
+    callMethod(a, "x", "sort", {true}).trace();  // a primitive first argument: nothing
+    callMethod(a, "x", "sort", {2, 0}).trace();  // the second argument is the flags
+    push(a, {"x"}).getVariable().trace();        // sorted in place
+    array(a, "w",
+          {"\xc3\xabx",
+           "\xc3\x8b"
+           "a"});
+    callMethod(a, "w", "sort", {1}).trace();  // accented letters fold too
+    EXPECT_EQ(traced(7, a),
+              "undefined\nundefined\nundefined\na,b,c\na,b,c\n\xc3\x8b"
+              "a,\xc3\xabx\n");
+}
+
 TEST(Avm1Object, AccessorsWatchAndHiddenProperties) {
     // o.addProperty("v", function(){ return 42 }, null); trace(o.v)
     ActionWriter getter;

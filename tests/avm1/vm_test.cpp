@@ -82,6 +82,62 @@ TEST(Avm1Operators, Swf4OpsAnswerWithNumbers) {
     EXPECT_EQ(s.run(a), "1\nabc\nell\n#ERROR#\n");
 }
 
+// An object whose valueOf traces `name` and answers `value`, stored in variable `var`.
+static void tracingObject(ActionWriter& a, const char* var, const char* name, int value) {
+    ActionWriter body;
+    push(body, {name}).trace();
+    push(body, {value}).op(op::Return);
+    push(a, {var, "valueOf"});
+    defineFunction(a, "", {}, body);
+    push(a, {1}).op(op::InitObject).setVariable();
+}
+
+TEST(Avm1Operators, ObjectsConvertAsFlashConvertsThem) {
+    ActionWriter a;
+    push(a, {"o", 0}).op(op::InitObject).setVariable();
+    push(a, {"o"}).getVariable();
+    push(a, {1}).add2().trace();  // valueOf gives the object itself: no number
+    push(a, {"o"}).getVariable();
+    push(a, {"s"}).add2().trace();  // beside text it is its toString()
+    push(a, {"o"}).getVariable();
+    push(a, {1}).op(op::Less2).trace();  // valueOf gave an object: false, not undefined
+    push(a, {"_global"}).getVariable();
+    push(a, {1}).op(op::Less2).trace();  // no valueOf: undefined, 0 before SWF 7
+    // toString() giving no text leaves the type name
+    ActionWriter four;
+    push(four, {4}).op(op::Return);
+    push(a, {"t", "toString"});
+    defineFunction(a, "", {}, four);
+    push(a, {1}).op(op::InitObject).setVariable();
+    push(a, {"<"});
+    push(a, {"t"}).getVariable().add2().trace();
+    // SWF 4 arithmetic converts in its own order per action
+    tracingObject(a, "l", "L", 5);
+    tracingObject(a, "r", "R", 2);
+    for (uint8_t code : {op::Sub, op::Mul}) {
+        push(a, {"l"}).getVariable();
+        push(a, {"r"}).getVariable().op(code).trace();
+    }
+    Stage six(6), seven(7);
+    const std::string tail = "<[type Object]\nR\nL\n3\nL\nR\n10\n";
+    EXPECT_EQ(six.run(a), "NaN\n[object Object]s\nfalse\ntrue\n" + tail);
+    EXPECT_EQ(seven.run(a), "NaN\n[object Object]s\nfalse\nundefined\n" + tail);
+}
+
+TEST(Avm1Operators, StringActionsCountUtf16Units) {
+    ActionWriter a;
+    const char* s =
+        "\xf0\x9f\x98\x8b"
+        "ab";                                        // one character beyond the BMP, then "ab"
+    push(a, {s}).op(0x14).trace();                   // StringLength: 4
+    push(a, {s, 1, 2}).op(0x15).trace();             // StringExtract of the pair
+    push(a, {s, 4294967299.0, 1}).op(0x15).trace();  // index 3 after wrapping: "a"
+    push(a, {s}).op(0x32).trace();                   // ord of a lone surrogate: U+FFFD
+    push(a, {0xd801}).op(0x33).op(0x14).trace();     // chr of a surrogate: one unit
+    Stage s6(6);
+    EXPECT_EQ(s6.run(a), "4\n\xf0\x9f\x98\x8b\na\n65533\n1\n");
+}
+
 TEST(Avm1Functions, ClosuresArgumentsAndReturn) {
     // function mk(n) { return function(x) { return x + n; } }  trace(mk(10)(5))
     ActionWriter inner;
