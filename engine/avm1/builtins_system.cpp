@@ -3,7 +3,6 @@
 // the classes for cameras, microphones, streams and sockets, which answer as if nothing is
 // attached.
 
-#include <algorithm>
 #include <map>
 
 #include "engine/avm1/vm.h"
@@ -294,24 +293,15 @@ void installSystem(Vm& vm) {
 }  // namespace
 
 void installSystemBuiltins(Vm& vm) {
-    // Classes Flash 6 brought are not there for SWF 5 movies.
-    const bool before6 = vm.version() < 6;
-    std::vector<std::string> present;
-    if (before6)
-        for (const auto& p : vm.global->props()) present.push_back(p.key);
+    // Video is not there for SWF 5 movies, though the other classes are.
+    const bool hadVideo = has(vm, vm.global, "Video");
     installSystem(vm);
     installContextMenu(vm);
     installPrintJob(vm);
     installSharedObject(vm);
     installDevices(vm);
-    if (before6)
-        for (const char* n :
-             {"Accessibility", "Camera", "ContextMenu", "ContextMenuItem", "Microphone",
-              "NetConnection", "NetStream", "PrintJob", "SharedObject", "Video"}) {
-            const std::string k = vm.key(n);
-            if (std::find(present.begin(), present.end(), k) != present.end()) continue;
-            if (Property* p = vm.global->findAny(k)) p->hidden = true;
-        }
+    if (vm.version() < 6 && !hadVideo)
+        if (Property* p = vm.global->findAny(vm.key("Video"))) p->hidden = true;
 }
 
 }  // namespace swf::avm1

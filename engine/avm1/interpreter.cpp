@@ -33,8 +33,10 @@ struct CallContext {
     ClipHost* original = nullptr;
     Object* activation = nullptr;
     Object* fnObj = nullptr;
-    Object* superProto = nullptr;
+    Object* home = nullptr;  // `super` is this prototype's prototype
     bool inFunction = false;
+    bool thisByName = true;  // false when DefineFunction2 preloads or suppresses it
+    bool superByName = true;
     uint32_t ticks = 0;
 };
 
@@ -127,15 +129,22 @@ Value lookupSpecial(CallContext& c, std::string_view name, bool& found) {
         if (name.size() != w.size()) return false;
         return ci ? asciiLower(name) == w : name == w;
     };
-    if (is("this")) return c.thisObj ? Value(c.thisObj) : Value();
+    if (is("this")) {
+        // A DefineFunction2 that preloads or suppresses `this` leaves the name to the timeline.
+        if (!c.thisByName) return Value(targetObject(c));
+        return c.thisObj ? Value(c.thisObj) : Value();
+    }
+    if (is("_global") || is("_root") || is("_level0")) {
+        // A variable of that name shadows the built-in one.
+        for (size_t i = c.scope.size(); i-- > 0;)
+            if (Property* p = c.scope[i]->findOwn(vm.key(name)); p && !p->isAccessor())
+                return p->value;
+    }
     if (is("_global") && vm.version() >= 6) return Value(vm.global);
     if (is("_root") || is("_level0")) return Value(vm.clipObject(vm.root_));
     if (is("super") && c.inFunction) {
-        Object* s = vm.newObject(nullptr);
-        s->cls = ObjClass::Super;
-        s->superThis = c.thisObj;
-        s->superProto = c.superProto;
-        return Value(s);
+        if (!c.superByName) return {};
+        return Value(vm.newSuper(c.thisObj, c.home));
     }
     found = false;
     return {};
@@ -213,32 +222,11 @@ Args popArgs(CallContext& c) {
 
 // Frame numbers and labels given as values (GotoFrame2, Call, WaitForFrame2).
 std::optional<int> frameOf(CallContext& c, const Value& v, ClipHost*& clip) {
-    Vm& vm = c.vm;
     clip = c.target;
-    if (v.isString()) {
-        std::string_view s = v.s;
-        std::string_view path, frame;
-        if (splitPathVar(s, path, frame)) {
-            clip = vm.resolveTarget(path, c.target);
-            s = frame;
-        }
-        if (!clip) return std::nullopt;
-        const double n = stringToNumber(s, 7);
-        if (!std::isnan(n)) return static_cast<int>(n) - 1;
-        return clip->labelFrame(s);
-    }
-    const double n = vm.toNumber(v);
-    if (std::isnan(n)) return std::nullopt;
-    return static_cast<int>(n) - 1;
+    return frameArgument(c.vm, clip, v);
 }
 
-void gotoFrame(ClipHost* clip, int frame, bool play) {
-    if (!clip) return;
-    const int total = clip->totalFrames();
-    if (total <= 0) return;
-    frame = std::clamp(frame, 0, total - 1);
-    clip->gotoFrame(frame, play);
-}
+void gotoFrame(ClipHost* clip, int frame, bool play) { gotoClipFrame(clip, frame, play); }
 
 std::string stringOp(Vm& vm, const Value& v) { return vm.toString(v); }
 
@@ -291,7 +279,7 @@ Value definedFunction(CallContext& c, Payload& p, bool v2, size_t bodyStart, siz
     Object* f = vm.newObject(vm.functionProto);
     f->cls = ObjClass::Function;
     f->fn = std::move(data);
-    vm.defineValue(f, "prototype", proto);
+    vm.defineValue(f, "prototype", proto, DontEnum | DontDelete);
     vm.defineValue(proto, "constructor", f);
     return Value(f);
 }
@@ -436,14 +424,24 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 if (clip) clipSetIndex(vm, clip, idx, v);
                 break;
             }
-            case 0x24:  // CloneSprite: depth, target, source
-                pop(c);
-                pop(c);
-                pop(c);
+            case 0x24: {  // CloneSprite: depth, target, source
+                const double depth = vm.toNumber(pop(c));
+                const std::string name = vm.toString(pop(c));
+                const Value source = pop(c);
+                ClipHost* clip = source.isObject() && source.o->cls == ObjClass::MovieClip
+                                     ? source.o->clip
+                                     : vm.resolveTarget(vm.toString(source), c.target);
+                cloneClip(vm, clip, name, depth);
                 break;
-            case 0x25:
-                pop(c);
+            }
+            case 0x25: {
+                const Value target = pop(c);
+                ClipHost* clip = target.isObject() && target.o->cls == ObjClass::MovieClip
+                                     ? target.o->clip
+                                     : vm.resolveTarget(vm.toString(target), c.target);
+                removeScriptedClip(vm, clip);
                 break;
+            }
             case 0x27: {  // StartDrag
                 pop(c);
                 pop(c);
@@ -875,6 +873,10 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 const std::string name = vm.toString(pop(c));
                 Args args = popArgs(c);
                 Value fn = getVariable(c, name);
+                if (fn.isObject() && fn.o->cls == ObjClass::Super) {
+                    push(c, vm.callSuper(fn.o, {}, std::move(args)));
+                    break;
+                }
                 // A plain call runs with the current timeline as `this`.
                 push(c, vm.call(fn, targetObject(c), std::move(args)));
                 break;
@@ -885,65 +887,20 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 Args args = popArgs(c);
                 const bool noName = name.isUndefined() || (name.isString() && name.s.empty());
                 if (objV.isObject() && objV.o->cls == ObjClass::Super) {
-                    Object* sup = objV.o;
-                    Object* start = sup->superProto;
-                    if (noName) {
-                        // super(...): the parent constructor on this instance
-                        Value ctor = start ? vm.get(start, "__constructor__") : Value();
-                        if (ctor.isObject() && ctor.o->fn) {
-                            if (ctor.o->fn->native)
-                                push(c, vm.call(ctor, sup->superThis, std::move(args)));
-                            else
-                                push(c, vm.runFunction(ctor.o, sup->superThis, args,
-                                                       start ? start->proto : nullptr));
-                        } else {
-                            push(c, Value());
-                        }
-                        break;
-                    }
-                    const std::string k = vm.key(vm.toString(name));
-                    Object* owner = nullptr;
-                    Value fn;
-                    int guard = 0;
-                    for (Object* pr = start; pr && guard < 256; pr = pr->proto, ++guard)
-                        if (Property* prop = pr->findOwn(k)) {
-                            owner = pr;
-                            fn = prop->isAccessor() ? vm.call(prop->getter, sup->superThis, {})
-                                                    : prop->value;
-                            break;
-                        }
-                    if (fn.isObject() && fn.o->fn && !fn.o->fn->native)
-                        push(c, vm.runFunction(fn.o, sup->superThis, args,
-                                               owner ? owner->proto : nullptr));
-                    else
-                        push(c, vm.call(fn, sup->superThis, std::move(args)));
+                    push(c, vm.callSuper(objV.o, noName ? std::string() : vm.toString(name),
+                                         std::move(args)));
                     break;
                 }
                 if (noName) {
                     push(c, vm.call(objV, nullptr, std::move(args)));
                     break;
                 }
-                const std::string mname = vm.toString(name);
                 Object* recv = objV.isObject() ? objV.o : vm.boxed(objV);
                 if (!recv) {
                     push(c, Value());
                     break;
                 }
-                // Find the owner for `super` inside the method.
-                Value fn = vm.get(recv, mname);
-                Object* owner = nullptr;
-                if (fn.isObject() && fn.o->fn && !fn.o->fn->native) {
-                    const std::string k = vm.key(mname);
-                    int guard = 0;
-                    for (Object* pr = recv; pr && guard < 256; pr = pr->proto, ++guard)
-                        if (pr->findOwn(k)) {
-                            owner = pr;
-                            break;
-                        }
-                    push(c, vm.runFunction(fn.o, recv, args, owner ? owner->proto : nullptr));
-                } else {
-                    push(c, vm.call(fn, recv, std::move(args)));
-                }
+                push(c, vm.call(vm.get(recv, vm.toString(name)), recv, std::move(args)));
                 break;
             }
             case 0x54: {
@@ -1156,7 +1113,7 @@ void runFrameCode(Vm& vm, std::span<const uint8_t> code, ClipHost* clip) {
     }
 }
 
-Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* superProto) {
+Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home) {
     FunctionData& fd = *fnObj->fn;
     if (callDepth + 1 > limits_.maxCallDepth)
         throw ScriptAbort{"256 levels of recursion were exceeded in one action list."};
@@ -1172,8 +1129,7 @@ Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* superP
     c.inFunction = true;
     c.fnObj = fnObj;
     c.thisObj = thisObj;
-    c.superProto =
-        superProto ? superProto : (thisObj && thisObj->proto ? thisObj->proto->proto : nullptr);
+    c.home = home ? home : (thisObj ? thisObj->proto : nullptr);
     ClipHost* clip = fd.target && fd.target->cls == ObjClass::MovieClip ? fd.target->clip : nullptr;
     c.target = c.original = clip ? clip : root_;
     c.scope = fd.scope;
@@ -1192,13 +1148,7 @@ Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* superP
         }
         return argsObj;
     };
-    auto makeSuper = [&]() {
-        Object* s = newObject(nullptr);
-        s->cls = ObjClass::Super;
-        s->superThis = thisObj;
-        s->superProto = c.superProto;
-        return s;
-    };
+    auto makeSuper = [&]() { return newSuper(thisObj, c.home); };
     if (fd.isV2) {
         const uint16_t f = fd.flags;
         size_t r = 1;
@@ -1206,14 +1156,16 @@ Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* superP
             if (r < c.regs.size()) c.regs[r] = std::move(v);
             ++r;
         };
-        if (f & 0x01) put(thisObj ? Value(thisObj) : Value());
+        // A suppressed `this` or `super` keeps its register but leaves it empty.
+        c.thisByName = !(f & 0x03);
+        c.superByName = !(f & 0x30);
+        if (f & 0x01) put(thisObj && !(f & 0x02) ? Value(thisObj) : Value());
         if (f & 0x04) put(Value(makeArguments()));
-        if (f & 0x10) put(Value(makeSuper()));
+        if (f & 0x10) put(!(f & 0x20) ? Value(makeSuper()) : Value());
         if (f & 0x40) put(Value(clipObject(root_)));
-        if (f & 0x80) {
-            ClipHost* parent = clip ? clip->parent() : nullptr;
-            put(parent ? Value(clipObject(parent)) : Value());
-        }
+        // A timeline without a parent takes no register for it.
+        if (ClipHost* parent = clip ? clip->parent() : nullptr; parent && (f & 0x80))
+            put(Value(clipObject(parent)));
         if (f & 0x100) put(Value(global));
         if (!(f & 0x08) && !(f & 0x04)) defineValue(act, "arguments", makeArguments(), DontEnum);
         for (size_t i = 0; i < fd.params.size(); ++i) {

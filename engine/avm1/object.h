@@ -90,9 +90,10 @@ public:
     Value primitive;           // String/Number/Boolean/Date wrappers
     std::vector<Value> elems;  // Array storage
     std::unique_ptr<FunctionData> fn;
-    ClipHost* clip = nullptr;         // MovieClip: the timeline behind it (null once removed)
-    Object* superThis = nullptr;      // Super: the instance
-    Object* superProto = nullptr;     // Super: where lookups start
+    ClipHost* clip = nullptr;      // MovieClip: the timeline behind it (null once removed)
+    Object* superThis = nullptr;   // Super: the instance
+    Object* superProto = nullptr;  // Super: where lookups start
+    Object* superHome = nullptr;   // Super: the prototype below it, whose constructor super() runs
     std::vector<Object*> interfaces;  // ImplementsOp: on a class's prototype
     std::unordered_map<std::string, Watch> watches;
     std::unique_ptr<NativeData> native;

@@ -128,16 +128,11 @@ Value Vm::get(Object* o, std::string_view name) {
     if (o->cls == ObjClass::Super) {
         Object* start = o->superProto;
         if (!start) return {};
-        const std::string k = key(name);
-        int guard = 0;
-        for (Object* p = start; p && guard < 256; p = p->proto, ++guard) {
-            if (Property* prop = p->findOwn(k)) {
-                if (prop->isAccessor()) {
-                    Args none;
-                    return call(prop->getter, o->superThis, none);
-                }
-                return prop->value;
-            }
+        if (name.size() == 9 && key(name) == "__proto__")
+            return start->proto ? Value(start->proto) : Value();
+        if (Property* prop = findInChain(start, key(name))) {
+            if (prop->isAccessor()) return callAccessor(prop->getter, o->superThis, {}, start);
+            return prop->value;
         }
         return {};
     }
@@ -158,7 +153,13 @@ Value Vm::get(Object* o, std::string_view name) {
     } else if (o->cls == ObjClass::String && name == "length") {
         return Value(utf8Length(o->primitive.s));
     } else if (o->cls == ObjClass::MovieClip || o->cls == ObjClass::TextField) {
-        if (version_ >= 6 && name.size() == 7 && key(name) == "_global") return Value(global);
+        if (name.size() >= 5 && name[0] == '_') {
+            // A variable named like the built-in paths shadows them.
+            const std::string k = key(name);
+            if (k == "_root" || k == "_parent" || k == "_global" || k == "_level0")
+                if (Property* own = o->findOwn(k); own && !own->isAccessor()) return own->value;
+            if (version_ >= 6 && k == "_global") return Value(global);
+        }
         Value out;
         if (clipGet(*this, o, name, out)) return out;
     }
@@ -183,13 +184,21 @@ Value Vm::get(Object* o, std::string_view name) {
 
 void Vm::set(Object* o, std::string_view name, Value v) {
     if (!o) return;
-    if (o->cls == ObjClass::Super) o = o->superThis;
+    if (o->cls == ObjClass::Super) {
+        // A setter above the method's class runs for the instance.
+        Object* start = o->superProto;
+        Property* prop = start ? findInChain(start, key(name)) : nullptr;
+        if (prop && prop->isAccessor()) {
+            if (prop->setter) callAccessor(prop->setter, o->superThis, {std::move(v)}, start);
+            return;
+        }
+        o = o->superThis;
+    }
     if (!o) return;
     if (name == "__proto__") {
-        if (v.isObject())
-            o->proto = v.o;
-        else if (v.isNull())
-            o->proto = nullptr;
+        // A primitive as prototype leads nowhere: nothing is found through it.
+        o->proto = v.isObject() ? v.o : nullptr;
+        if (v.isUndefined()) o->proto = nullptr;
         return;
     }
     const std::string k = key(name);
@@ -360,8 +369,52 @@ Value Vm::construct(const Value& ctor, Args args) {
         Value r = call(f, obj, std::move(args));
         return r.isObject() ? r : Value(obj);
     }
-    runFunction(f, obj, args, obj->proto ? obj->proto->proto : nullptr);
+    runFunction(f, obj, args, obj->proto);
     return obj;
+}
+
+Property* Vm::findInChain(Object* o, std::string_view key) {
+    int guard = 0;
+    for (Object* p = o; p && guard < 256; p = p->proto, ++guard) {
+        // What super reaches ends at a movie clip: a clip is no class's prototype.
+        if (p->cls == ObjClass::MovieClip) return nullptr;
+        if (Property* prop = p->findOwn(key)) return prop;
+    }
+    return nullptr;
+}
+
+Object* Vm::newSuper(Object* thisObj, Object* home) {
+    Object* s = newObject(nullptr);
+    s->cls = ObjClass::Super;
+    s->superThis = thisObj;
+    // Through a movie clip as prototype super reaches nothing.
+    if (home && home->cls == ObjClass::MovieClip) home = nullptr;
+    s->superHome = home;
+    // As a prototype itself, a super object leads on to what it reaches.
+    s->superProto = s->proto = home ? home->proto : nullptr;
+    return s;
+}
+
+Value Vm::callAccessor(Object* fn, Object* thisObj, Args args, Object* home) {
+    if (!fn || !fn->fn) return {};
+    if (fn->fn->native) return call(Value(fn), thisObj, std::move(args));
+    return runFunction(fn, thisObj, args, home);
+}
+
+Value Vm::callSuper(Object* super, std::string_view name, Args args) {
+    Object* start = super->superProto;
+    Value fn;
+    if (name.empty()) {
+        // The constructor is found from the prototype below, never through __resolve.
+        Property* p = super->superHome ? findInChain(super->superHome, "__constructor__") : nullptr;
+        if (p)
+            fn =
+                p->isAccessor() ? callAccessor(p->getter, super->superThis, {}, nullptr) : p->value;
+    } else if (Property* p = start ? findInChain(start, key(name)) : nullptr) {
+        fn = p->isAccessor() ? callAccessor(p->getter, super->superThis, {}, start) : p->value;
+    }
+    if (!fn.isObject() || !fn.o->fn) return {};
+    return callAccessor(fn.o, super->superThis, std::move(args), start);
 }
 
 Value Vm::callMethod(const Value& receiver, std::string_view name, Args args) {
@@ -731,6 +784,7 @@ void Vm::mark(Object* root) {
         push(o->proto);
         push(o->superThis);
         push(o->superProto);
+        push(o->superHome);
         if (o->primitive.isObject()) push(o->primitive.o);
         for (Object* i : o->interfaces) push(i);
         for (const auto& e : o->elems)

@@ -135,7 +135,14 @@ public:
     std::shared_ptr<Loads> loads;            // loader.cpp: files scripts asked for
 
     // Internal: the interpreter (interpreter.cpp).
-    Value runFunction(Object* fnObj, Object* thisObj, Args& args, Object* superProto);
+    // home: the prototype `super` is taken below (null: thisObj's prototype).
+    Value runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home);
+    // super(...) when name is empty, super.name(...) otherwise.
+    Value callSuper(Object* super, std::string_view name, Args args);
+    Object* newSuper(Object* thisObj, Object* home);
+    Property* findInChain(Object* o, std::string_view key);  // o and its prototypes
+    // Runs a getter, setter or method with `super` taken below home.
+    Value callAccessor(Object* fn, Object* thisObj, Args args, Object* home);
     int callDepth = 0;
     std::chrono::steady_clock::time_point deadline;
     void checkTime();
