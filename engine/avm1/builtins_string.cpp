@@ -218,50 +218,39 @@ void installMathBuiltins(Vm& vm) {
         {"sqrt", [](double x) { return std::sqrt(x); }},
         {"tan", [](double x) { return std::tan(x); }},
     };
+    // Every Math function converts its first two arguments, in order, whatever it uses.
     for (auto& [n, f] : unary) {
         F1 fn = f;
         vm.defineMethod(m, n, [fn](Vm& vm, Object*, Args& a) -> Value {
             if (a.empty()) return Value(kNaN);
-            return Value(fn(vm.toNumber(a[0])));
+            const double x = vm.toNumber(a[0]);
+            if (a.size() > 1) vm.toNumber(a[1]);
+            return Value(fn(x));
         });
     }
-    vm.defineMethod(m, "atan2", [](Vm& vm, Object*, Args& a) -> Value {
-        if (a.size() < 2) return Value(kNaN);
-        return Value(std::atan2(vm.toNumber(a[0]), vm.toNumber(a[1])));
-    });
-    vm.defineMethod(m, "pow", [](Vm& vm, Object*, Args& a) -> Value {
-        if (a.size() < 2) return Value(kNaN);
-        return Value(std::pow(vm.toNumber(a[0]), vm.toNumber(a[1])));
-    });
-    vm.defineMethod(m, "max", [](Vm& vm, Object*, Args& a) -> Value {
-        if (a.empty()) return Value(-INFINITY);
-        if (a.size() == 1) {
-            vm.toNumber(a[0]);  // still read, as the player does
-            return Value(kNaN);
-        }
-        double r = -INFINITY;
-        for (auto& v : a) {
-            const double d = vm.toNumber(v);
-            if (std::isnan(d)) return Value(kNaN);
-            r = std::max(r, d);
-        }
-        return Value(r);
-    });
-    vm.defineMethod(m, "min", [](Vm& vm, Object*, Args& a) -> Value {
-        if (a.empty()) return Value(INFINITY);
-        if (a.size() == 1) {
-            vm.toNumber(a[0]);
-            return Value(kNaN);
-        }
-        double r = INFINITY;
-        for (auto& v : a) {
-            const double d = vm.toNumber(v);
-            if (std::isnan(d)) return Value(kNaN);
-            r = std::min(r, d);
-        }
-        return Value(r);
-    });
-    vm.defineMethod(m, "random", [](Vm&, Object*, Args&) -> Value {
+    using F2 = double (*)(double, double);
+    const std::pair<const char*, F2> binary[] = {
+        {"atan2", [](double x, double y) { return std::atan2(x, y); }},
+        {"pow", [](double x, double y) { return std::pow(x, y); }},
+        {"max",
+         [](double x, double y) { return std::isnan(x) || std::isnan(y) ? kNaN : std::max(x, y); }},
+        {"min",
+         [](double x, double y) { return std::isnan(x) || std::isnan(y) ? kNaN : std::min(x, y); }},
+    };
+    for (auto& [n, f] : binary) {
+        F2 fn = f;
+        const bool extreme = n[0] == 'm';
+        vm.defineMethod(m, n, [fn, extreme, n](Vm& vm, Object*, Args& a) -> Value {
+            // max() and min() without arguments give the identity of the comparison.
+            if (a.empty()) return Value(extreme ? (n[1] == 'a' ? -INFINITY : INFINITY) : kNaN);
+            const double x = vm.toNumber(a[0]);
+            // A missing second argument: no answer before SWF 7, NaN taken as given from it.
+            if (a.size() < 2 && vm.version() < 7) return Value(kNaN);
+            return Value(fn(x, a.size() > 1 ? vm.toNumber(a[1]) : kNaN));
+        });
+    }
+    vm.defineMethod(m, "random", [](Vm& vm, Object*, Args& a) -> Value {
+        for (size_t i = 0; i < std::min<size_t>(a.size(), 2); ++i) vm.toNumber(a[i]);
         static std::mt19937_64 rng(20240601);
         return Value(std::uniform_real_distribution<double>(0, 1)(rng));
     });
