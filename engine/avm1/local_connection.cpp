@@ -66,7 +66,13 @@ Value copy(Vm& vm, const Value& v, int depth, size_t& budget) {
     return Value(out);
 }
 
-std::string connectionKey(std::string_view name) { return asciiLower(name); }
+// Names are qualified by the movie's domain unless they start with '_' or the sender gave
+// one; letter case does not matter.
+std::string connectionKey(std::string_view name) {
+    const std::string lower = asciiLower(name);
+    if (lower.starts_with('_') || lower.find(':') != std::string::npos) return lower;
+    return "localhost:" + lower;
+}
 
 Object* statusInfo(Vm& vm, const char* level) {
     Object* info = vm.newObject();
@@ -108,7 +114,14 @@ void installLocalConnection(Vm& vm) {
         [](Vm& vm, Object* self, Args& a) -> Value {
             if (!self || a.size() < 2 || !a[0].isString() || !a[1].isString()) return Value(false);
             const std::string conn = connectionKey(a[0].s), method = a[1].s;
-            if (conn.empty() || method.empty()) return Value(false);
+            if (a[0].s.empty() || method.empty()) return Value(false);
+            // The object's own methods cannot be called from the other side.
+            static constexpr std::string_view kReserved[] = {
+                "send", "connect", "close", "allowDomain", "allowInsecureDomain", "domain"};
+            for (std::string_view r : kReserved)
+                if (asciiLower(method) == asciiLower(r)) return Value(false);
+            // A name nobody holds when the message leaves fails even if it is taken later.
+            const bool heldAtSend = vm.loads->connections.contains(conn);
             // The message's arguments travel as they would between two players.
             Args args;
             size_t budget = kMaxCopyValues;
@@ -118,10 +131,10 @@ void installLocalConnection(Vm& vm) {
             keep.insert(keep.end(), args.begin(), args.end());
             queueCall(
                 vm,
-                [conn, method, self, args](Vm& vm) mutable {
+                [conn, method, self, args, heldAtSend](Vm& vm) mutable {
                     auto& conns = vm.loads->connections;
                     auto it = conns.find(conn);
-                    Object* receiver = it == conns.end() ? nullptr : it->second;
+                    Object* receiver = it == conns.end() || !heldAtSend ? nullptr : it->second;
                     vm.callMethod(Value(self), "onStatus",
                                   {Value(statusInfo(vm, receiver ? "status" : "error"))});
                     if (!receiver) return;

@@ -164,8 +164,19 @@ TEST(Avm1Loader, LocalConnectionDeliversCopiesAfterItsStatus) {
     EXPECT_NE(seen.o, payload);
     EXPECT_EQ(l.str(seen, "k"), "v");
     EXPECT_TRUE(l.vm.get(seen, "clip").isUndefined());
+    // Names carry the movie's host unless the sender gives one; the object's own methods
+    // are not for calling; a name taken only after the send fails.
+    l.calls.clear();
+    l.vm.callMethod(tx, "send", {Value("LocalHost:chan"), Value("got")});
+    l.vm.callMethod(tx, "send", {Value("otherhost:chan"), Value("got")});
+    EXPECT_FALSE(l.vm.callMethod(tx, "send", {Value("chan"), Value("close")}).b);
+    l.vm.callMethod(tx, "send", {Value("later"), Value("got")});
+    EXPECT_TRUE(l.vm.callMethod(other, "connect", {Value("later")}).b);
+    swf::avm1::completeLoads(l.vm);
+    EXPECT_EQ(l.calls, (std::vector<std::string>{"status", "got", "error", "error"}));
     // After close the name is free again.
     l.vm.callMethod(rx, "close", {});
+    l.vm.callMethod(other, "close", {});
     EXPECT_TRUE(l.vm.callMethod(other, "connect", {Value("chan")}).b);
 }
 
