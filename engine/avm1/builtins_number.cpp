@@ -166,8 +166,11 @@ void installNumberBuiltins(Vm& vm) {
                     [](Vm& vm, Object* self, Args&) -> Value { return vm.get(self, "message"); });
 
     // ---- global functions
-    vm.defineValue(g, "NaN", Value(kNaN));
-    vm.defineValue(g, "Infinity", Value(INFINITY));
+    // SWF 4 scripts have no such names: reading them gives undefined.
+    if (vm.version() >= 5) {
+        vm.defineValue(g, "NaN", Value(kNaN));
+        vm.defineValue(g, "Infinity", Value(INFINITY));
+    }
     // Without an argument there is no number to test.
     vm.defineMethod(g, "isNaN", [](Vm& vm, Object*, Args& a) -> Value {
         return Value(a.empty() || std::isnan(vm.toNumber(a[0])));
