@@ -153,10 +153,16 @@ double gradientPosition(const format::FillStyle& f, double x, double y) {
     return s > 0 ? 1 / s : 1;
 }
 
-// The gradient's pixels over area (device pixels), for a shape drawn through world.
+// The gradient's pixels over area (device pixels), for a shape drawn through world. The
+// picture lives in a buffer reused by the next call: draw with it before making another.
 QImage gradientImage(const format::FillStyle& f, const ColorTx& cx, const QTransform& world,
                      const QRect& area) {
-    QImage img(area.size(), QImage::Format_ARGB32_Premultiplied);
+    thread_local std::vector<uint32_t> scratch;
+    const size_t pixels = size_t(area.width()) * size_t(area.height());
+    if (area.isEmpty() || pixels > (64u << 20)) return {};
+    if (scratch.size() < pixels) scratch.resize(pixels);
+    QImage img(reinterpret_cast<uchar*>(scratch.data()), area.width(), area.height(),
+               area.width() * 4, QImage::Format_ARGB32_Premultiplied);
     if (img.isNull()) return img;
     bool ok = false;
     const QTransform inv = (toQt(f.matrix) * world).inverted(&ok);
@@ -166,27 +172,40 @@ QImage gradientImage(const format::FillStyle& f, const ColorTx& cx, const QTrans
     }
     const auto ramp = gradientRamp(f.gradient, cx);
     const bool linear = f.type == format::FillStyle::LinearGradient;
+    const bool plainRadial =
+        f.type == format::FillStyle::RadialGradient || f.gradient.focalPoint == 0;
+    const uint8_t spread = f.gradient.spread;
+    // Positions in 1/256 ramp steps; far-off values are clamped first so they stay integers.
+    auto entry = [&ramp, spread](double t) {
+        const double v = std::clamp(t * 256, -1e9, 1e9);
+        int i = static_cast<int>(v);
+        i -= v < i;  // floor without a library call
+        if (spread == 1) {
+            i &= 511;
+            if (i > 255) i = 511 - i;
+        } else if (spread == 2) {
+            i &= 255;
+        } else {
+            i = std::clamp(i, 0, 255);
+        }
+        return ramp[i];
+    };
     for (int y = 0; y < area.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
-        const double dy = area.y() + y + 0.5;
-        for (int x = 0; x < area.width(); ++x) {
-            const double dx = area.x() + x + 0.5;
-            const double gx = inv.m11() * dx + inv.m21() * dy + inv.dx();
-            double t;
-            if (linear) {
-                t = (gx + 16384) / 32768;
-            } else {
-                const double gy = inv.m12() * dx + inv.m22() * dy + inv.dy();
-                t = gradientPosition(f, gx, gy);
-            }
-            if (f.gradient.spread == 1) {
-                t = std::fmod(std::abs(t), 2.0);
-                if (t > 1) t = 2 - t;
-            } else if (f.gradient.spread == 2) {
-                t -= std::floor(t);
-            }
-            if (!(t > 0)) t = 0;
-            row[x] = ramp[std::min(255, static_cast<int>(t * 256))];
+        const double dy = area.y() + y + 0.5, dx0 = area.x() + 0.5;
+        // Gradient space moves by a fixed step per pixel along a row.
+        double gx = inv.m11() * dx0 + inv.m21() * dy + inv.dx();
+        double gy = inv.m12() * dx0 + inv.m22() * dy + inv.dy();
+        const double sx = inv.m11(), sy = inv.m12();
+        const int w = area.width();
+        if (linear) {
+            for (int x = 0; x < w; ++x, gx += sx) row[x] = entry(gx * (1.0 / 32768) + 0.5);
+        } else if (plainRadial) {
+            for (int x = 0; x < w; ++x, gx += sx, gy += sy)
+                row[x] = entry(std::sqrt(gx * gx + gy * gy) * (1.0 / 16384));
+        } else {
+            for (int x = 0; x < w; ++x, gx += sx, gy += sy)
+                row[x] = entry(gradientPosition(f, gx, gy));
         }
     }
     return img;
