@@ -1,0 +1,212 @@
+// flash.display.BitmapData, flash.filters and the Color class, driven through the VM.
+
+#include "tests/avm1/avm1_fixture.h"
+
+using namespace avm1test;
+using swf::avm1::Args;
+using swf::avm1::Object;
+using swf::avm1::ScriptThrow;
+using swf::avm1::Value;
+using swf::avm1::Vm;
+
+namespace {
+
+struct Bitmaps {
+    explicit Bitmaps(int version = 8) : s(version) {}
+    Stage s;
+    Vm& vm = s.vm;
+    Value make(const char* pkg, const char* cls, Args a) {
+        Value p = vm.get(vm.get(vm.global, "flash"), pkg);
+        return vm.construct(vm.get(p, cls), std::move(a));
+    }
+    Value bitmap(Args a) { return make("display", "BitmapData", std::move(a)); }
+    Value rect(int x, int y, int w, int h) {
+        return make("geom", "Rectangle", {Value(x), Value(y), Value(w), Value(h)});
+    }
+    Value point(int x, int y) { return make("geom", "Point", {Value(x), Value(y)}); }
+    std::string str(const Value& v) { return vm.toString(v); }
+    std::string call(const Value& o, const char* m, Args a = {}) {
+        return str(vm.callMethod(o, m, std::move(a)));
+    }
+    // getPixel32 as unsigned hex
+    std::string pixel(const Value& b, int x, int y) {
+        const double v = vm.toNumber(vm.callMethod(b, "getPixel32", {Value(x), Value(y)}));
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%08x", static_cast<uint32_t>(static_cast<int32_t>(v)));
+        return buf;
+    }
+};
+
+}  // namespace
+
+TEST(Avm1BitmapData, SizesAreRefusedByVersion) {
+    Bitmaps g9(9);
+    EXPECT_TRUE(g9.bitmap({Value(2880), Value(2880)}).isObject());
+    EXPECT_TRUE(g9.bitmap({Value(2881), Value(1)}).isUndefined());
+    Bitmaps g10(10);
+    EXPECT_TRUE(g10.bitmap({Value(8191), Value(1)}).isObject());
+    EXPECT_TRUE(g10.bitmap({Value(8192), Value(1)}).isUndefined());
+    EXPECT_TRUE(g10.bitmap({Value(4096), Value(4096)}).isUndefined());  // over 16777215 pixels
+    Bitmaps g;
+    EXPECT_TRUE(g.bitmap({Value(5)}).isUndefined());
+    EXPECT_TRUE(g.bitmap({Value(), Value(5)}).isUndefined());
+    EXPECT_TRUE(g.bitmap({Value(0), Value(5)}).isUndefined());
+    Value b = g.bitmap({Value(5), Value(6)});
+    EXPECT_EQ(g.str(g.vm.get(b, "rectangle")), "(x=0, y=0, w=5, h=6)");
+    EXPECT_EQ(g.str(g.vm.get(b, "transparent")), "true");
+    EXPECT_EQ(g.pixel(b, 0, 0), "ffffffff");
+}
+
+TEST(Avm1BitmapData, PixelsRoundTripThroughPremultipliedStorage) {
+    Bitmaps g;
+    Value t = g.bitmap({Value(3), Value(3), Value(true), Value(0xAABBCCDDu * 1.0)});
+    EXPECT_EQ(g.pixel(t, 1, 1), "aabbccdc");
+    g.vm.callMethod(t, "setPixel32", {Value(0), Value(0), Value(0x12345678)});
+    EXPECT_EQ(g.pixel(t, 0, 0), "12395571");
+    g.vm.callMethod(t, "setPixel", {Value(1), Value(0), Value(0x345678)});  // keeps alpha
+    EXPECT_EQ(g.pixel(t, 1, 0), "aa345578");
+    Value o = g.bitmap({Value(3), Value(3), Value(false), Value(0x12345678)});
+    EXPECT_EQ(g.pixel(o, 2, 2), "ff345678");
+    EXPECT_EQ(g.call(o, "getPixel", {Value(3), Value(0)}), "0");  // outside
+    EXPECT_EQ(g.call(o, "getPixel", {Value(1)}), "-1");           // too few arguments
+}
+
+TEST(Avm1BitmapData, DisposedBitmapsAnswerMinusOne) {
+    Bitmaps g;
+    Value b = g.bitmap({Value(3), Value(3)});
+    g.vm.callMethod(b, "dispose", {});
+    EXPECT_EQ(g.str(g.vm.get(b, "width")), "-1");
+    EXPECT_EQ(g.call(b, "getPixel32", {Value(0), Value(0)}), "-1");
+    EXPECT_EQ(g.call(b, "fillRect", {g.rect(0, 0, 1, 1), Value(0)}), "-1");
+    Value other = g.bitmap({Value(3), Value(3)});
+    EXPECT_EQ(g.call(other, "copyPixels", {b, g.rect(0, 0, 1, 1), g.point(0, 0)}), "-3");
+}
+
+TEST(Avm1BitmapData, CopyPixelsBlendsAsFlash) {
+    Bitmaps g;
+    // Merging rounds the source-over down.
+    Value target = g.bitmap({Value(5), Value(5), Value(true), Value(0x45112233)});
+    Value source = g.bitmap({Value(5), Value(5), Value(true), Value(0x22445566)});
+    g.vm.callMethod(
+        target, "copyPixels",
+        {source, g.rect(0, 0, 2, 2), g.point(0, 0), Value::null(), Value::null(), Value(true)});
+    EXPECT_EQ(g.pixel(target, 1, 1), "5d243147");
+    EXPECT_EQ(g.pixel(target, 2, 2), "45122134");
+    // An opaque target shows through a transparent source even without merging.
+    Value opaque = g.bitmap({Value(3), Value(3), Value(false), Value(0xAABBCCDDu * 1.0)});
+    Value trans = g.bitmap({Value(3), Value(3), Value(true), Value(0x12345678)});
+    g.vm.callMethod(opaque, "copyPixels", {trans, g.rect(0, 0, 2, 2), g.point(1, 1)});
+    EXPECT_EQ(g.pixel(opaque, 1, 1), "ffb1c3d5");
+    EXPECT_EQ(g.pixel(opaque, 0, 0), "ffbbccdd");
+    // Without its point the alpha bitmap is left out.
+    Value dest = g.bitmap({Value(3), Value(3), Value(true), Value(0xAABBCCDDu * 1.0)});
+    Value src = g.bitmap({Value(3), Value(3), Value(false), Value(0x12345678)});
+    g.vm.callMethod(dest, "copyPixels", {src, g.rect(0, 0, 2, 2), g.point(1, 1), trans});
+    EXPECT_EQ(g.pixel(dest, 1, 1), "ff345678");
+    g.vm.callMethod(dest, "copyPixels",
+                    {src, g.rect(0, 0, 2, 2), g.point(1, 1), trans, g.point(1, 1)});
+    EXPECT_EQ(g.pixel(dest, 1, 1), "112d5a78");
+}
+
+TEST(Avm1BitmapData, MergeCompareFloodFillThreshold) {
+    Bitmaps g;
+    Value src = g.bitmap({Value(3), Value(3), Value(true), Value(0x12345678)});
+    auto fresh = [&] {
+        return g.bitmap({Value(3), Value(3), Value(true), Value(0xAABBCCDDu * 1.0)});
+    };
+    Value d = fresh();
+    // The alpha multiplier may be left out: all of the source's alpha.
+    g.vm.callMethod(d, "merge",
+                    {src, g.rect(0, 0, 2, 2), g.point(1, 1), Value(32), Value(64), Value(128)});
+    EXPECT_EQ(g.pixel(d, 1, 1), "12aaaaaa");
+    d = fresh();
+    g.vm.callMethod(d, "merge",
+                    {src, g.rect(0, 0, 2, 2), g.point(1, 1), Value(32), Value(64), Value(128),
+                     Value(-1)});  // held to 0: the target's alpha
+    EXPECT_EQ(g.pixel(d, 1, 1), "aaa9aea6");
+
+    Value a = fresh(), b = fresh();
+    EXPECT_EQ(g.call(a, "compare", {b}), "0");
+    EXPECT_EQ(g.call(a, "compare", {g.bitmap({Value(2), Value(3)})}), "-3");
+    EXPECT_EQ(g.call(a, "compare", {g.bitmap({Value(3), Value(2)})}), "-4");
+    g.vm.callMethod(b, "setPixel32", {Value(0), Value(0), Value(0x01BBCCDD)});
+    Value diff = g.vm.callMethod(a, "compare", {b});
+    ASSERT_TRUE(diff.isObject());
+    EXPECT_EQ(g.pixel(diff, 1, 1), "00000000");
+
+    Value f = fresh();
+    EXPECT_EQ(g.call(f, "floodFill", {Value(1), Value(1), Value(0xAABBCCDDu * 1.0)}), "0");
+    EXPECT_EQ(g.call(f, "floodFill", {Value(1), Value(1), Value(0xFF000000u * 1.0)}), "1");
+    EXPECT_EQ(g.pixel(f, 2, 2), "ff000000");
+
+    Value t = fresh();
+    EXPECT_EQ(g.call(t, "threshold",
+                     {f, g.rect(0, 0, 2, 3), g.point(0, 0), Value("=="), Value(0xFF000000u * 1.0),
+                      Value(0xFF00FF00u * 1.0)}),
+              "6");
+    EXPECT_EQ(g.pixel(t, 1, 2), "ff00ff00");
+    EXPECT_EQ(g.pixel(t, 2, 2), "aabbccdc");
+}
+
+TEST(Avm1Filters, DefaultsClampsAndClone) {
+    Bitmaps g;
+    Value blur = g.make("filters", "BlurFilter", {Value(300), Value(-5), Value(20)});
+    EXPECT_EQ(g.str(g.vm.get(blur, "blurX")), "255");
+    EXPECT_EQ(g.str(g.vm.get(blur, "blurY")), "0");
+    EXPECT_EQ(g.str(g.vm.get(blur, "quality")), "15");
+    Value glow = g.make("filters", "GlowFilter", {});
+    EXPECT_EQ(g.str(g.vm.get(glow, "color")), "16711680");
+    EXPECT_EQ(g.str(g.vm.get(glow, "blurX")), "6");
+    Value cm = g.make("filters", "ColorMatrixFilter", {});
+    EXPECT_EQ(g.str(g.vm.get(cm, "matrix")), "1,0,0,0,0,0,1,0,0,0,0,0,1,0,0,0,0,0,1,0");
+    // Arrays go out as copies; clones are independent.
+    g.vm.set(g.vm.get(cm, "matrix").o, "0", Value(5));
+    EXPECT_EQ(g.str(g.vm.get(cm, "matrix")).substr(0, 2), "1,");
+    Value copy = g.vm.callMethod(glow, "clone", {});
+    g.vm.set(glow.o, "alpha", Value(7));
+    EXPECT_EQ(g.str(g.vm.get(glow, "alpha")), "1");
+    g.vm.set(glow.o, "alpha", Value(0.25));
+    EXPECT_EQ(g.str(g.vm.get(copy, "alpha")), "1");
+    Value conv = g.make(
+        "filters", "ConvolutionFilter",
+        {Value(3), Value(3), Value(), Value(9), Value(0), Value(true), Value(true), Value(128)});
+    EXPECT_EQ(g.str(g.vm.get(conv, "alpha")), "1");
+}
+
+TEST(Avm1Filters, MapPointIsTakenEvenWhenACoordinateThrows) {
+    Bitmaps g;
+    Value f = g.make("filters", "DisplacementMapFilter", {});
+    Object* bad = g.vm.newObject();
+    g.vm.set(bad, "valueOf", Value(g.vm.newMethod([](Vm&, Object*, Args&) -> Value {
+                 throw ScriptThrow{Value("boom")};
+             })));
+    Object* p = g.vm.newObject();
+    g.vm.set(p, "x", Value(bad));
+    g.vm.set(p, "y", Value(8));
+    EXPECT_THROW(g.vm.set(f.o, "mapPoint", Value(p)), ScriptThrow);
+    EXPECT_EQ(g.str(g.vm.get(f, "mapPoint")), "(x=-2147483648, y=8)");
+    Object* onlyX = g.vm.newObject();
+    g.vm.set(onlyX, "x", Value(1));
+    g.vm.set(f.o, "mapPoint", Value(onlyX));
+    EXPECT_EQ(g.str(g.vm.get(f, "mapPoint")), "(x=0, y=0)");
+}
+
+TEST(Avm1Color, TransformsTheTargetClip) {
+    Bitmaps g(6);
+    Value mc = g.vm.callMethod(Value(g.vm.clipObject(&g.s)), "createEmptyMovieClip",
+                               {Value("mc"), Value(1)});
+    ASSERT_TRUE(mc.isObject());
+    Value color = g.vm.construct(g.vm.get(g.vm.global, "Color"), {mc});
+    g.vm.callMethod(color, "setRGB", {Value(0x667799)});
+    EXPECT_EQ(g.call(color, "getRGB"), std::to_string(0x667799));
+    Object* t = g.vm.newObject();
+    g.vm.set(t, "ab", Value(10));
+    g.vm.set(t, "aa", Value(-20000));  // does not fit 8.8 bits: the most negative value
+    g.vm.callMethod(color, "setTransform", {Value(t)});
+    Value back = g.vm.callMethod(color, "getTransform", {});
+    EXPECT_EQ(g.str(g.vm.get(back, "ab")), "10");
+    EXPECT_EQ(g.str(g.vm.get(back, "rb")), "102");  // fields left out stay
+    EXPECT_EQ(g.str(g.vm.get(mc, "_alpha")), "-12800");
+    Value lost = g.vm.construct(g.vm.get(g.vm.global, "Color"), {Value("nothing")});
+    EXPECT_TRUE(g.vm.callMethod(lost, "getRGB", {}).isUndefined());
+}
