@@ -1,5 +1,6 @@
 #include "engine/avm1/loader.h"
 
+#include <QStringDecoder>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -50,12 +51,36 @@ std::string latin1ToUtf8(std::string_view s) {
     return out;
 }
 
+// Text in the Japanese system code page, when it reads as such and uses its two-byte
+// characters; nullopt otherwise.
+std::optional<std::string> fromShiftJis(std::string_view bytes) {
+    bool doubleByte = false;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
+            if (i + 1 >= bytes.size()) return std::nullopt;
+            const auto t = static_cast<unsigned char>(bytes[++i]);
+            if (t < 0x40 || t == 0x7F || t > 0xFC) return std::nullopt;
+            doubleByte = true;
+        } else if (c == 0x80 || c == 0xA0 || c > 0xFC) {
+            return std::nullopt;
+        }
+    }
+    if (!doubleByte) return std::nullopt;
+    QStringDecoder decode("Shift_JIS");
+    if (!decode.isValid()) return std::nullopt;
+    const QString text = decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (decode.hasError()) return std::nullopt;
+    return text.toStdString();
+}
+
 std::string textOf(std::string_view bytes, bool codepage) {
     if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
         static_cast<unsigned char>(bytes[1]) == 0xBB &&
         static_cast<unsigned char>(bytes[2]) == 0xBF)
         bytes.remove_prefix(3);
     if (!codepage || validUtf8(bytes)) return std::string(bytes);
+    if (auto sjis = fromShiftJis(bytes)) return *sjis;
     return latin1ToUtf8(bytes);
 }
 

@@ -95,6 +95,11 @@ TEST(Avm1Loader, VariableFilesDecodeLikeForms) {
     EXPECT_EQ(swf::avm1::decodeVariables("v=%C4", true), (Pairs{{"v", "\xC3\x84"}}));
     EXPECT_EQ(swf::avm1::decodeVariables("v=%C3%84", true), (Pairs{{"v", "\xC3\x84"}}));
     EXPECT_EQ(swf::avm1::decodeVariables("v=%C4", false), (Pairs{{"v", "\xC4"}}));
+    // Japanese text of the code page is told apart from Latin-1 by its two-byte characters.
+    EXPECT_EQ(swf::avm1::decodeVariables("v=%95%D0%89%BC%96%BC", true),
+              (Pairs{{"v", "\xE7\x89\x87\xE4\xBB\xAE\xE5\x90\x8D"}}));
+    EXPECT_EQ(swf::avm1::decodeVariables("v=%C4%D6%95", true),
+              (Pairs{{"v", "\xC3\x84\xC3\x96\xC2\x95"}}));
 }
 
 TEST(Avm1Loader, LoadVarsAndXmlArriveWhenTheFrameEnds) {
