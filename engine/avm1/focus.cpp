@@ -173,12 +173,8 @@ void giveFocus(Vm& vm, Value target, FocusBy by) {
     Value now = target.isObject() ? target : Value::null();
     if (vm.input && by != FocusBy::Mouse) vm.input->keyboardFocus = true;
     if (vm.strictEquals(old, now)) return;
-    if (vm.input && now.isObject() && now.o->cls == ObjClass::TextField) {
-        // A field taking the focus has its caret after its text.
-        const int n = static_cast<int>(
-            std::min<size_t>(utf8Length(vm.toString(vm.get(now.o, "text"))), INT32_MAX));
-        vm.input->selBegin = vm.input->selEnd = n;
-    }
+    // No selection while the handlers hear of the change.
+    if (vm.input) vm.input->selBegin = vm.input->selEnd = -1;
     if (by != FocusBy::Mouse) {
         Object* q = rollQueue(vm);
         if (q->elems.size() < 4096) {
@@ -194,6 +190,15 @@ void giveFocus(Vm& vm, Value target, FocusBy by) {
     if (now.isObject()) vm.callMethod(now, "onSetFocus", {old});
     Value sel = vm.get(vm.global, "Selection");
     if (sel.isObject()) vm.callMethod(sel, "broadcastMessage", {Value("onSetFocus"), old, now});
+    // Then a field that kept the focus has its caret after its text.
+    const Value f = focusedObject(vm);
+    if (vm.input && vm.strictEquals(f, now) && now.isObject() &&
+        now.o->cls == ObjClass::TextField && !buttonOf(now.o) &&
+        vm.toBoolean(vm.get(now.o, "selectable"))) {
+        const int n = static_cast<int>(
+            std::min<size_t>(utf8Length(vm.toString(vm.get(now.o, "text"))), INT32_MAX));
+        vm.input->selBegin = vm.input->selEnd = n;
+    }
 }
 
 bool canTakeFocus(Vm& vm, Object* obj) {
@@ -202,8 +207,8 @@ bool canTakeFocus(Vm& vm, Object* obj) {
         // Clips take the focus when they ask for it or act as buttons.
         return vm.toBoolean(vm.get(obj, "focusEnabled")) || actsAsButton(vm, obj);
     }
-    if (TextFieldHost* f = textFieldOf(obj)) return !(f->def.readOnly && f->def.noSelect);
-    return buttonOf(obj) != nullptr;
+    // Any text field or button may have it.
+    return obj->cls == ObjClass::TextField && obj->clip;
 }
 
 std::vector<Object*> tabOrder(Vm& vm) {
@@ -326,6 +331,7 @@ void installFocusBuiltins(Vm& vm) {
             if (!f.isObject() || f.o->cls != ObjClass::TextField || buttonOf(f.o) || !vm.input)
                 return Value(-1);
             const InputState& s = *vm.input;
+            if (s.selBegin < 0 || s.selEnd < 0) return Value(-1);
             return Value(which == 0   ? std::min(s.selBegin, s.selEnd)
                          : which == 1 ? std::max(s.selBegin, s.selEnd)
                                       : s.selEnd);
@@ -343,8 +349,9 @@ void installFocusBuiltins(Vm& vm) {
             const double n = vm.toNumber(v);
             return static_cast<int>(std::isnan(n) ? 0 : std::clamp(n, 0.0, len));
         };
-        vm.input->selBegin = clampIndex(arg(a, 0));
-        vm.input->selEnd = clampIndex(arg(a, 1));
+        // The caret goes to the second index; what is not given stays.
+        if (a.size() > 0) vm.input->selBegin = clampIndex(a[0]);
+        if (a.size() > 1) vm.input->selEnd = clampIndex(a[1]);
         return {};
     });
 }

@@ -163,6 +163,11 @@ void installInputBuiltins(Vm& vm) {
         const double c = vm.toNumber(arg(a, 0));
         return Value(!std::isnan(c) && s->keysDown.contains(static_cast<int>(c)));
     });
+    // Caps Lock, Num Lock and Scroll Lock switch on and off with each press.
+    vm.defineMethod(key.o, "isToggled", [s](Vm& vm, Object*, Args& a) -> Value {
+        const double c = vm.toNumber(arg(a, 0));
+        return Value(!std::isnan(c) && s->toggled.contains(static_cast<int>(c)));
+    });
     vm.defineMethod(key.o, "getCode",
                     [s](Vm&, Object*, Args&) -> Value { return Value(s->lastCode); });
     vm.defineMethod(key.o, "getAscii",
@@ -589,6 +594,8 @@ void InputRouter::keyDown(int code, char32_t ch) {
         s.keysDown.insert(code);
         s.lastCode = code;
         s.lastAscii = static_cast<int>(ch);
+        if (code == 20 || code == 144 || code == 145)
+            if (!s.toggled.erase(code)) s.toggled.insert(code);
     }
     flushRolls();
     tellFocused("onKeyDown");

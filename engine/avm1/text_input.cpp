@@ -24,8 +24,8 @@ struct Field {
     Field(Vm& v, Object* o) : vm(v), obj(o) {
         text = utf8Decode(vm.toString(vm.get(obj, "text")));
         if (vm.input) {
-            begin = std::min<size_t>(vm.input->selBegin, text.size());
-            end = std::min<size_t>(vm.input->selEnd, text.size());
+            begin = std::min<size_t>(std::max(vm.input->selBegin, 0), text.size());
+            end = std::min<size_t>(std::max(vm.input->selEnd, 0), text.size());
         }
         if (begin > end) std::swap(begin, end);
     }
