@@ -429,9 +429,10 @@ void installBitmapBuiltins(Vm& vm) {
     });
     method("copyChannel", 5, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
         BitmapPixels* src = bitmapPixels(a[0]);
-        if (!src || src->disposed) return Value(-2);
+        if (!src) return Value(-2);
+        if (src->disposed) return Value(-3);
         Rect sr;
-        if (!readRect(vm, a[1], sr)) return Value(-3);
+        if (!readRect(vm, a[1], sr)) return Value(-4);
         int dx, dy;
         readPoint(vm, a[2], dx, dy);
         const int from = toInt(vm, a[3]), to = toInt(vm, a[4]);
@@ -575,9 +576,10 @@ void installBitmapBuiltins(Vm& vm) {
     });
     method("threshold", 5, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
         BitmapPixels* src = bitmapPixels(a[0]);
-        if (!src || src->disposed) return Value(-2);
+        if (!src) return Value(-2);
+        if (src->disposed) return Value(-3);
         Rect sr;
-        if (!readRect(vm, a[1], sr)) return Value(-3);
+        if (!readRect(vm, a[1], sr)) return Value(-4);
         int dx, dy;
         readPoint(vm, a[2], dx, dy);
         const std::string op = vm.toString(a[3]);
@@ -644,9 +646,10 @@ void installBitmapBuiltins(Vm& vm) {
     });
     method("paletteMap", 3, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
         BitmapPixels* src = bitmapPixels(a[0]);
-        if (!src || src->disposed) return Value(-2);
+        if (!src) return Value(-2);
+        if (src->disposed) return Value(-3);
         Rect sr;
-        if (!readRect(vm, a[1], sr)) return Value(-3);
+        if (!readRect(vm, a[1], sr)) return Value(-4);
         int dx, dy;
         readPoint(vm, a[2], dx, dy);
         // Channel tables; a missing one passes its channel through.
@@ -679,9 +682,10 @@ void installBitmapBuiltins(Vm& vm) {
     });
     method("pixelDissolve", 3, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
         BitmapPixels* src = bitmapPixels(a[0]);
-        if (!src || src->disposed) return Value(-2);
+        if (!src) return Value(-2);
+        if (src->disposed) return Value(-3);
         Rect sr;
-        if (!readRect(vm, a[1], sr)) return Value(-3);
+        if (!readRect(vm, a[1], sr)) return Value(-4);
         int dx, dy;
         readPoint(vm, a[2], dx, dy);
         const int seed = a.size() > 3 ? toInt(vm, a[3]) : 0;
