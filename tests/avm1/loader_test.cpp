@@ -247,3 +247,37 @@ TEST(Avm1Loader, LoadSoundReadsLengthAndTagsThenPlaysToItsEnd) {
     EXPECT_EQ(l.calls, (std::vector<std::string>{"onSoundComplete()"}));
     EXPECT_EQ(l.str(s, "position"), "261");
 }
+
+TEST(Avm1Loader, MovieClipLoaderChecksTargetsAndDialogsAreCancelled) {
+    Folder f;
+    f.write("a.txt", "12345");
+    Loading l(f);
+    Value mcl = l.make("MovieClipLoader");
+    Value listeners = l.vm.get(mcl, "_listeners");
+    EXPECT_EQ(l.str(listeners, "length"), "1");
+    EXPECT_TRUE(l.vm.strictEquals(l.vm.get(listeners, "0"), mcl));
+    for (const char* h : {"onLoadStart", "onLoadProgress", "onLoadComplete", "onLoadError"})
+        l.record(mcl, h);
+    auto load = [&](Args a) { return l.vm.toString(l.vm.callMethod(mcl, "loadClip", a)); };
+    EXPECT_EQ(load({Value("a.txt")}), "undefined");
+    EXPECT_EQ(load({Value(0), Value(0)}), "false");
+    EXPECT_EQ(load({Value("a.txt"), Value("nothere")}), "false");
+    EXPECT_EQ(load({Value("a.txt"), Value(-1)}), "false");
+    EXPECT_EQ(load({Value("a.txt"), Value(2.9)}), "true");
+    EXPECT_EQ(load({Value("gone.swf"), Value(l.vm.clipObject(&l.s))}), "true");
+    EXPECT_TRUE(l.calls.empty());
+
+    Object* net = l.vm.get(l.vm.get(l.vm.global, "flash"), "net").o;
+    Value list = l.vm.construct(l.vm.get(net, "FileReferenceList"), {});
+    Object* listener = l.vm.newObject();
+    l.record(Value(listener), "onCancel");
+    l.vm.callMethod(list, "addListener", {Value(listener)});
+    EXPECT_TRUE(l.vm.callMethod(list, "browse", {}).b);
+    swf::avm1::completeLoads(l.vm);
+    EXPECT_EQ(l.calls, (std::vector<std::string>{
+                           "onLoadStart(_level2)", "onLoadProgress(_level2,5,5)",
+                           "onLoadComplete(_level2,0)", "onLoadError(_level0,URLNotFound,0)",
+                           "onCancel([object Object])"}));
+    Value progress = l.vm.callMethod(mcl, "getProgress", {Value(2)});
+    EXPECT_EQ(l.str(progress, "bytesLoaded") + "/" + l.str(progress, "bytesTotal"), "5/5");
+}
