@@ -29,10 +29,15 @@ AVCodecID codecFor(uint8_t codec) {
     }
 }
 
+}  // namespace
+
 // Flash turns 4:2:0 pictures into RGB with studio-range BT.601 in 16-bit fixed point, each
 // chroma sample covering its 2x2 block unfiltered. VP6 with alpha carries its colour already
 // multiplied by the alpha plane.
-QImage fromYuv420(const AVFrame& f, bool alpha) {
+QImage yuv420ToImage(const AVFrame& f, bool alpha) {
+    if (f.width <= 0 || f.height <= 0 || f.width > kMaxVideoSide || f.height > kMaxVideoSide ||
+        !f.data[0] || !f.data[1] || !f.data[2] || (alpha && !f.data[3]))
+        return {};
     QImage img(f.width, f.height,
                alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     if (img.isNull()) return img;
@@ -60,8 +65,6 @@ QImage fromYuv420(const AVFrame& f, bool alpha) {
     }
     return img;
 }
-
-}  // namespace
 
 bool isVideoKeyFrame(uint8_t codec, std::span<const uint8_t> data) {
     switch (static_cast<VideoCodec>(codec)) {
@@ -154,7 +157,7 @@ bool VideoDecoder::decodeOne(std::span<const uint8_t> data, bool keep, bool key)
             f.height <= kMaxVideoSide) {
             const bool vp6Alpha = d.def.codec == uint8_t(format::VideoCodec::Vp6Alpha);
             if (f.format == AV_PIX_FMT_YUV420P || (vp6Alpha && f.format == AV_PIX_FMT_YUVA420P)) {
-                picture_ = fromYuv420(f, f.format == AV_PIX_FMT_YUVA420P);
+                picture_ = yuv420ToImage(f, f.format == AV_PIX_FMT_YUVA420P);
                 av_frame_unref(d.frame.get());
                 continue;
             }

@@ -11,10 +11,16 @@
 
 #include "engine/format/video.h"
 
+struct AVFrame;
+
 namespace swf::media {
 
 // Larger pictures than this are not decoded.
 constexpr int kMaxVideoSide = 4096;
+
+// A decoded 4:2:0 picture (with its alpha plane when alpha) in RGB, converted as Flash does;
+// with alpha the colour comes premultiplied.
+QImage yuv420ToImage(const AVFrame& frame, bool alpha);
 
 // Whether a frame's data starts a picture that needs no earlier frame.
 bool isVideoKeyFrame(uint8_t codec, std::span<const uint8_t> data);

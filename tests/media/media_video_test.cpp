@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "engine/format/video.h"
+#include "engine/media/ffmpeg_ptr.h"
 #include "engine/media/video_decode.h"
 #include "tests/media/media_fixture.h"
 
@@ -248,3 +249,34 @@ TEST(Video, SeeksDecodeFromTheKeyframeAndBrokenStreamsDrawNothing) {
 }
 
 }  // namespace
+
+TEST(Video, FourTwoZeroPicturesConvertAsFlashDoes) {
+    swf::media::FramePtr f(av_frame_alloc());
+    f->width = 4;
+    f->height = 2;
+    f->format = AV_PIX_FMT_YUVA420P;
+    ASSERT_EQ(av_frame_get_buffer(f.get(), 0), 0);
+    // Luma per pixel; one chroma sample per 2x2 block, not blended with its neighbour.
+    const uint8_t luma[2][4] = {{159, 16, 235, 128}, {159, 16, 235, 128}};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x) {
+            f->data[0][y * f->linesize[0] + x] = luma[y][x];
+            f->data[3][y * f->linesize[3] + x] = x == 3 ? 64 : 255;
+        }
+    f->data[1][0] = 165, f->data[2][0] = 180;
+    f->data[1][1] = 128, f->data[2][1] = 128;
+    const QImage rgb = swf::media::yuv420ToImage(*f, false);
+    ASSERT_EQ(rgb.size(), QSize(4, 2));
+    // Rounding lands on 249, not 250, for this colour.
+    EXPECT_EQ(rgb.pixel(0, 1), qRgb(249, 110, 241));
+    EXPECT_EQ(rgb.pixel(1, 0), qRgb(83, 0, 75));  // same chroma as its left neighbour
+    EXPECT_EQ(rgb.pixel(2, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(rgb.pixel(3, 0), qRgb(130, 130, 130));
+    // With alpha the colour is already multiplied by it, so it never exceeds it.
+    const QImage argb = swf::media::yuv420ToImage(*f, true);
+    ASSERT_EQ(argb.format(), QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(reinterpret_cast<const QRgb*>(argb.constScanLine(0))[3], qRgba(64, 64, 64, 64));
+    EXPECT_EQ(qAlpha(argb.pixel(2, 0)), 255);
+    f->width = 0;
+    EXPECT_TRUE(swf::media::yuv420ToImage(*f, false).isNull());
+}
