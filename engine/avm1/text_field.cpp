@@ -196,18 +196,21 @@ render::TextExtent TextFieldHost::extent() const {
 void TextFieldHost::fitSize() {
     if (autoSize == "none") return;
     const render::TextExtent e = extent();
-    auto twips = [](double px) { return static_cast<int32_t>(std::clamp(px * 20, 0.0, 1e8)); };
-    // The box grows or shrinks around the text, staying put on the side autoSize names.
-    const int32_t h = twips(std::round(e.height) + 4);
-    def.bounds.yMax = def.bounds.yMin + h;
+    auto twips = [](double px) {
+        return static_cast<int32_t>(std::clamp(std::round(px * 20), 0.0, 1e8));
+    };
+    def.bounds.yMax = def.bounds.yMin + twips(e.height + 4);
     if (def.wordWrap) return;
-    const int32_t w = twips(std::round(e.width) + 4);
-    const int32_t old = def.bounds.xMax - def.bounds.xMin;
-    if (autoSize == "right")
-        def.bounds.xMin = def.bounds.xMax - w;
-    else if (autoSize == "center")
-        def.bounds.xMin += (old - w) / 2;
+    // The box keeps the side autoSize names in place, moving the field for the others.
+    const int32_t w = twips(e.width + 4);
+    const int32_t grow = w - (def.bounds.xMax - def.bounds.xMin);
     def.bounds.xMax = def.bounds.xMin + w;
+    DisplayObject* o = object();
+    if (!o) return;
+    if (autoSize == "right")
+        o->matrix.tx -= grow;
+    else if (autoSize == "center")
+        o->matrix.tx -= grow / 2;
 }
 
 std::string TextFieldHost::text() const { return fromU32(content.chars); }
@@ -497,7 +500,7 @@ TextFieldHost* textFieldOf(Object* o) {
 
 namespace {
 
-enum class FmtKind { String, Int, Margin, Color, Bool, Align, Tabs, Number, Display };
+enum class FmtKind { String, Font, Int, Margin, Color, Bool, Align, Tabs, Number, Display };
 
 struct FmtProp {
     const char* name;
@@ -505,7 +508,7 @@ struct FmtProp {
 };
 
 constexpr FmtProp kFmtProps[] = {
-    {"font", FmtKind::String},        {"size", FmtKind::Int},
+    {"font", FmtKind::Font},          {"size", FmtKind::Int},
     {"color", FmtKind::Color},        {"url", FmtKind::String},
     {"target", FmtKind::String},      {"bold", FmtKind::Bool},
     {"italic", FmtKind::Bool},        {"underline", FmtKind::Bool},
@@ -535,6 +538,11 @@ Value convertFmt(Vm& vm, FmtKind kind, const Value& v, const Value& old) {
     switch (kind) {
         case FmtKind::String:
             return Value(vm.toString(v));
+        case FmtKind::Font: {
+            // Font names are cut to 64 characters.
+            const std::u32string s = toU32(vm.toString(v));
+            return Value(fromU32(std::u32string_view(s).substr(0, 64)));
+        }
         case FmtKind::Int:
             return Value(roundInt(vm.toNumber(v)));
         case FmtKind::Margin: {
@@ -783,6 +791,7 @@ void installTextBuiltins(Vm& vm) {
     vm.defineMethod(fproto, "getTextExtent", [](Vm& vm, Object* self, Args& a) -> Value {
         // An estimate from the format's size: the exact metrics need the text engine.
         const std::string s = vm.toString(arg(a, 0));
+        if (a.size() > 1 && !a[1].isUndefined()) vm.toNumber(a[1]);  // the width is read
         Value sz = fmtGet(self, "size");
         const double size = sz.isNumber() ? sz.n : 12;
         const double w = std::round(utf8Length(s) * size * 0.5);
@@ -836,18 +845,33 @@ void installTextBuiltins(Vm& vm) {
     };
     // Inserted in reverse: for..in lists the newest first.
     if (version >= 8) {
+        static const char* const kGrid[] = {"none", "pixel", "subpixel"};
         prop(
-            "gridFitType", [](Vm&, TextFieldHost&) { return Value("pixel"); },
-            [](Vm&, TextFieldHost&, const Value&) {});
+            "gridFitType",
+            [](Vm&, TextFieldHost& f) { return Value(kGrid[std::clamp(f.def.gridFit, 0, 2)]); },
+            [](Vm& vm, TextFieldHost& f, const Value& v) {
+                const std::string s = vm.toString(v);
+                for (int i = 0; i < 3; ++i)
+                    if (s == kGrid[i]) f.def.gridFit = i;
+            });
         prop(
-            "antiAliasType", [](Vm&, TextFieldHost&) { return Value("normal"); },
-            [](Vm&, TextFieldHost&, const Value&) {});
+            "antiAliasType",
+            [](Vm&, TextFieldHost& f) { return Value(f.def.antiAlias ? "advanced" : "normal"); },
+            [](Vm& vm, TextFieldHost& f, const Value& v) {
+                const std::string s = vm.toString(v);
+                if (s == "normal") f.def.antiAlias = 0;
+                if (s == "advanced") f.def.antiAlias = 1;
+            });
         prop(
-            "thickness", [](Vm&, TextFieldHost&) { return Value(0); },
-            [](Vm&, TextFieldHost&, const Value&) {});
+            "thickness", [](Vm&, TextFieldHost& f) { return Value(double(f.def.thickness)); },
+            [](Vm& vm, TextFieldHost& f, const Value& v) {
+                f.def.thickness = static_cast<float>(vm.toNumber(v));
+            });
         prop(
-            "sharpness", [](Vm&, TextFieldHost&) { return Value(0); },
-            [](Vm&, TextFieldHost&, const Value&) {});
+            "sharpness", [](Vm&, TextFieldHost& f) { return Value(double(f.def.sharpness)); },
+            [](Vm& vm, TextFieldHost& f, const Value& v) {
+                f.def.sharpness = static_cast<float>(vm.toNumber(v));
+            });
         prop(
             "filters", [](Vm& vm, TextFieldHost&) { return Value(vm.newArray()); },
             [](Vm&, TextFieldHost&, const Value&) {});

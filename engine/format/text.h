@@ -69,6 +69,9 @@ struct EditText {
     int16_t leading = 0;
     std::string variableName;
     std::string initialText;  // as stored: UTF-8 from SWF 6 on, code page text before
+    // CSMTextSettings: 0 normal / 1 advanced; 0 none / 1 pixel / 2 subpixel.
+    int antiAlias = 0, gridFit = 1;
+    float thickness = 0, sharpness = 0;
 };
 
 EditText parseDefineEditText(std::span<const uint8_t> body);

@@ -93,8 +93,11 @@ struct Face {
         if (!font) return QFontMetricsF(device).horizontalAdvance(c);
         auto it = font->byCode.find(c.unicode());
         if (it == font->byCode.end()) return 0;
-        if (it->second < font->font.advances.size())
-            return font->font.advances[it->second] * scale();
+        // Advances of fonts before DefineFont3 come to whole twips.
+        if (it->second < font->font.advances.size()) {
+            const double a = font->font.advances[it->second] * scale();
+            return font->font.version >= 3 ? a : std::round(a);
+        }
         return font->glyphs[it->second].boundingRect().right() * scale();
     }
     double width(const QString& s) const {

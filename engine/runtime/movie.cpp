@@ -168,6 +168,23 @@ private:
                 define(tag.body, std::move(e));
                 return true;
             }
+            case 74: {  // CSMTextSettings: how a field's text is anti-aliased
+                BitReader r(tag.body);
+                const uint16_t id = r.u16();
+                const uint8_t flags = r.u8();
+                const float thickness = r.f32(), sharpness = r.f32();
+                auto it = movie_.characters.find(id);
+                auto* e = it == movie_.characters.end()
+                              ? nullptr
+                              : std::get_if<EditTextCharacter>(&it->second);
+                if (e && !r.overrun()) {
+                    e->text.antiAlias = flags >> 6;
+                    e->text.gridFit = (flags >> 3) & 7;
+                    e->text.thickness = thickness;
+                    e->text.sharpness = sharpness;
+                }
+                return true;
+            }
             case code::DefineButton:
             case code::DefineButton2: {
                 ButtonCharacter b{
