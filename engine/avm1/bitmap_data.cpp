@@ -141,9 +141,10 @@ uint32_t blendOver(uint32_t src, uint32_t dst) {
 class ParkMiller {
 public:
     explicit ParkMiller(int64_t seed) {
+        // Seeds below 1 count up from 1: 0 is 1, -1 is 2.
+        if (seed <= 0) seed = 1 - seed;
         seed_ = seed % 2147483647;
-        if (seed_ <= 0) seed_ += 2147483646;
-        if (seed_ <= 0) seed_ = 1;
+        if (seed_ == 0) seed_ = 1;
     }
     int64_t next() {
         seed_ = (seed_ * 16807) % 2147483647;
@@ -499,8 +500,8 @@ void installBitmapBuiltins(Vm& vm) {
         int hi = a.size() > 2 ? toInt(vm, a[2]) & 0xFF : 255;
         const int channels = a.size() > 3 ? toInt(vm, a[3]) : 7;
         const bool gray = a.size() > 4 && vm.toBoolean(a[4]);
-        if (hi < lo) std::swap(lo, hi);
-        const int range = hi - lo + 1;
+        // A range upside down gives its low end everywhere.
+        const int range = std::max(1, hi - lo + 1);
         for (int y = 0; y < b.height; ++y)
             for (int x = 0; x < b.width; ++x) {
                 int r = 0, g = 0, bl = 0, al = 255;
