@@ -333,6 +333,10 @@ int parseInto(Vm& vm, Object* doc, Object* nodeProto, std::string_view s, bool i
             }
             if (!open && !closed) return kBadElement;
             add(el);
+            // Elements with an id are listed in the document's idMap as they are read.
+            if (Property* id = attrs->findOwn(vm.key("id")))
+                if (Value map = vm.get(doc, "idMap"); map.isObject())
+                    vm.set(map.o, vm.toString(id->value), Value(el));
             if (open) {
                 if (static_cast<int>(stack.size()) > kMaxDepth) return kTooBig;
                 stack.push_back(el);
@@ -472,6 +476,8 @@ void installXmlBuiltins(Vm& vm) {
     vm.defineMethod(nodeProto, "appendChild", [](Vm& vm, Object* self, Args& a) -> Value {
         Object* child = arg(a, 0).isObject() ? a[0].o : nullptr;
         if (!isNode(vm, self) || !isNode(vm, child) || isSelfOrAncestor(vm, child, self)) return {};
+        // A node already among self's children stays where it is.
+        if (parentOf(vm, child) == self) return {};
         insertAt(vm, self, child, kidsOf(vm, self)->elems.size());
         return {};
     });
@@ -481,7 +487,7 @@ void installXmlBuiltins(Vm& vm) {
         if (!isNode(vm, self) || !isNode(vm, child) || !before || child == before ||
             isSelfOrAncestor(vm, child, self))
             return {};
-        if (parentOf(vm, before) != self) return {};
+        if (parentOf(vm, before) != self || parentOf(vm, child) == self) return {};
         detach(vm, child);
         const auto& e = kidsOf(vm, self)->elems;
         size_t pos = 0;
@@ -532,6 +538,7 @@ void installXmlBuiltins(Vm& vm) {
         [nodeProto](Vm& vm, Object* self, Args& a) -> Value {
             if (!self) return {};
             initNode(vm, self, 1, Value::null(), Value::null());
+            if (vm.version() >= 8) vm.defineValue(self, "idMap", Value(vm.newObject()));
             if (!a.empty() && !a[0].isNullish()) {
                 const std::string text = vm.toString(a[0]);
                 vm.set(self, "status",

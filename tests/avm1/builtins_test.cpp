@@ -258,3 +258,32 @@ TEST(Avm1Object, SetPropFlagsVersionBitsHideFromOlderMovies) {
     EXPECT_EQ(run(7), "undefined\n1\n");
     EXPECT_EQ(run(8), "1\n1\n");
 }
+
+TEST(Avm1System, MenusPrintJobAndSecurityAnswer) {
+    Stage s(8);
+    auto& vm = s.vm;
+    using swf::avm1::Value;
+    Value menu = vm.construct(vm.get(vm.global, "ContextMenu"), {});
+    vm.set(vm.get(menu, "builtInItems").o, "play", Value(false));
+    Value copy = vm.callMethod(menu, "copy", {});
+    EXPECT_EQ(vm.toString(vm.get(vm.get(copy, "builtInItems"), "play")), "false");
+    EXPECT_EQ(vm.toString(vm.get(vm.get(copy, "builtInItems"), "zoom")), "true");
+    vm.callMethod(copy, "hideBuiltInItems", {});
+    EXPECT_EQ(vm.toString(vm.get(vm.get(copy, "builtInItems"), "zoom")), "false");
+    EXPECT_EQ(vm.toString(vm.get(vm.get(menu, "builtInItems"), "zoom")), "true");
+
+    Value item = vm.construct(vm.get(vm.global, "ContextMenuItem"), {Value("Go")});
+    EXPECT_EQ(vm.toString(vm.get(item, "enabled")), "true");
+    EXPECT_EQ(vm.toString(vm.get(item, "separatorBefore")), "false");
+
+    // A printer's measures read 0 and cannot be written.
+    Value job = vm.construct(vm.get(vm.global, "PrintJob"), {});
+    vm.set(job.o, "pageWidth", Value("x"));
+    EXPECT_EQ(vm.toString(vm.get(job, "pageWidth")), "0");
+
+    Value security = vm.get(vm.get(vm.global, "System"), "security");
+    EXPECT_EQ(vm.toString(vm.callMethod(security, "allowDomain", {})), "false");
+    EXPECT_EQ(vm.toString(vm.callMethod(security, "allowDomain", {Value("a.b")})), "true");
+    Value caps = vm.get(vm.get(vm.global, "System"), "capabilities");
+    EXPECT_EQ(vm.typeOf(vm.get(caps, "serverString")), "string");
+}

@@ -275,3 +275,63 @@ TEST(Avm1Bounds, MalformedListsEndCleanly) {
     push(ok, {"fine"}).trace();
     EXPECT_EQ(s.run(ok), "fine\n");
 }
+
+TEST(Avm1Functions, SuperRunsTheClassAboveTheMethod) {
+    // A <- B <- C: constructors chain through super(), m() through super.m().
+    auto ctor = [](const char* name) {
+        ActionWriter body;
+        push(body, {0, "super"}).op(op::CallFunction).pop();
+        push(body, {name}).trace();
+        return body;
+    };
+    auto method = [](const char* suffix) {
+        ActionWriter body;
+        push(body, {0, "super"}).getVariable();
+        push(body, {"m"}).op(op::CallMethod);
+        push(body, {suffix}).add2().op(op::Return);
+        return body;
+    };
+    ActionWriter a;
+    ActionWriter traceA;
+    push(traceA, {"A"}).trace();
+    defineFunction(a, "A", {}, traceA);
+    defineFunction(a, "B", {}, ctor("B"));
+    defineFunction(a, "C", {}, ctor("C"));
+    for (auto [sub, base] : {std::pair{"B", "A"}, std::pair{"C", "B"}}) {
+        push(a, {sub}).getVariable();
+        push(a, {base}).getVariable().op(0x69);
+    }
+    ActionWriter baseM;
+    push(baseM, {"A.m"}).op(op::Return);
+    for (auto [cls, body] :
+         {std::pair{"A", baseM}, std::pair{"B", method("+B")}, std::pair{"C", method("+C")}}) {
+        push(a, {cls}).getVariable();
+        push(a, {"prototype"}).op(op::GetMember);
+        push(a, {"m"});
+        defineFunction(a, "", {}, body).op(op::SetMember);
+    }
+    push(a, {"o", 0, "C"}).op(op::NewObject).setVariable();
+    push(a, {0, "o"}).getVariable();
+    push(a, {"m"}).op(op::CallMethod).trace();
+    Stage s(7);
+    EXPECT_EQ(s.run(a), "A\nB\nC\nA.m+B+C\n");
+}
+
+TEST(Avm1Functions, SuppressedThisAndSuperLeaveTheirNames) {
+    // Preloaded and suppressed this (0x03) and super (0x30): empty registers, `this` names
+    // the timeline, `super` nothing.
+    ActionWriter body;
+    push(body, {P::reg(1)}).trace();
+    push(body, {P::reg(2)}).trace();
+    push(body, {"this"}).getVariable().trace();
+    push(body, {"super"}).getVariable().trace();
+    ActionWriter a;
+    defineFunction2(a, "f", 3, 0x33, {}, body);
+    push(a, {"o", 0}).op(op::InitObject).setVariable();
+    push(a, {"o"}).getVariable();
+    push(a, {"f"}).pushString("f").getVariable().op(op::SetMember);
+    push(a, {0, "o"}).getVariable();
+    push(a, {"f"}).op(op::CallMethod).pop();
+    Stage s(7);
+    EXPECT_EQ(s.run(a), "undefined\nundefined\n_level0\nundefined\n");
+}

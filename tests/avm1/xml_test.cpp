@@ -118,3 +118,18 @@ TEST(Avm1Xml, DeepNestingStaysBounded) {
     EXPECT_NE(d.str(d.get(x, "status")), "0");
     EXPECT_FALSE(d.call(x, "toString").empty());
 }
+
+TEST(Avm1Xml, AppendMovesNodesFromOtherParentsAndListsIds) {
+    Doc d;
+    Value x = d.make("<a><b/></a><c/>");
+    d.call(x, "appendChild", {d.get(x, "firstChild.firstChild")});
+    EXPECT_EQ(d.str(x), "<a /><c /><b />");
+    // A node already among the children keeps its place.
+    Value y = d.make("<p/><q/>");
+    d.call(y, "appendChild", {d.get(y, "firstChild")});
+    d.call(y, "insertBefore", {d.get(y, "lastChild"), d.get(y, "firstChild")});
+    EXPECT_EQ(d.str(y), "<p /><q />");
+    Value z = d.make("<r id='one'><s id='two'/></r>");
+    EXPECT_EQ(d.str(d.get(z, "idMap.two.nodeName")), "s");
+    EXPECT_EQ(d.str(d.get(z, "idMap.one.nodeName")), "r");
+}
