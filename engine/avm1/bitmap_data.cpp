@@ -496,8 +496,8 @@ void installBitmapBuiltins(Vm& vm) {
     });
     method("noise", 1, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
         ParkMiller rng(toInt(vm, a[0]));
-        int lo = a.size() > 1 ? toInt(vm, a[1]) & 0xFF : 0;
-        int hi = a.size() > 2 ? toInt(vm, a[2]) & 0xFF : 255;
+        const int lo = a.size() > 1 ? std::clamp(toInt(vm, a[1]), 0, 255) : 0;
+        const int hi = a.size() > 2 ? std::clamp(toInt(vm, a[2]), 0, 255) : 255;
         const int channels = a.size() > 3 ? toInt(vm, a[3]) : 7;
         const bool gray = a.size() > 4 && vm.toBoolean(a[4]);
         // A range upside down gives its low end everywhere.
@@ -512,7 +512,8 @@ void installBitmapBuiltins(Vm& vm) {
                     if (channels & 2) g = lo + static_cast<int>(rng.next() % range);
                     if (channels & 4) bl = lo + static_cast<int>(rng.next() % range);
                 }
-                if (channels & 8) al = lo + static_cast<int>(rng.next() % range);
+                // An opaque bitmap draws no alpha.
+                if ((channels & 8) && b.transparent) al = lo + static_cast<int>(rng.next() % range);
                 b.at(x, y) = store(b, argb(al, r, g, bl));
             }
         return Value(0);
