@@ -172,10 +172,9 @@ void giveFocus(Vm& vm, Value target, FocusBy by) {
     const Value old = focusedObject(vm);
     Value now = target.isObject() ? target : Value::null();
     if (vm.input && by != FocusBy::Mouse) vm.input->keyboardFocus = true;
-    if (vm.strictEquals(old, now)) return;
-    // No selection while the handlers hear of the change.
-    if (vm.input) vm.input->selBegin = vm.input->selEnd = -1;
-    if (by != FocusBy::Mouse) {
+    const bool same = vm.strictEquals(old, now);
+    // A script giving the focus, even to what has it, rolls the keyboard's focus out and over.
+    if (by == FocusBy::Script || (by == FocusBy::Tab && !same)) {
         Object* q = rollQueue(vm);
         if (q->elems.size() < 4096) {
             if (old.isObject() && rolls(old.o))
@@ -184,6 +183,9 @@ void giveFocus(Vm& vm, Value target, FocusBy by) {
         }
         if (by == FocusBy::Tab && vm.input && vm.input->flushRolls) vm.input->flushRolls();
     }
+    if (same) return;
+    // No selection while the handlers hear of the change.
+    if (vm.input) vm.input->selBegin = vm.input->selEnd = -1;
     vm.global->setOwn(kFocus, kFocus, now, DontEnum);
     if (Property* p = vm.global->findAny(kFocus)) p->hidden = true;
     if (old.isObject()) vm.callMethod(old, "onKillFocus", {now});

@@ -18,9 +18,9 @@ Value focusedObject(Vm& vm);
 // How the focus moves: by a script, by Tab, or by a click.
 enum class FocusBy { Script, Tab, Mouse };
 // Moves the focus to target (an object or null): onKillFocus, onSetFocus, then Selection's
-// listeners hear onSetFocus. Nothing happens when it already has it. A clip or button losing
-// or taking the keyboard's focus also rolls out or over: at once for Tab, at the next key for
-// a script.
+// listeners hear onSetFocus; nothing of that when it already has it. A clip or button losing
+// or taking the keyboard's focus also rolls out or over (for a script even when the focus
+// stays): at once for Tab, at the next key or the end of the frame for a script.
 void giveFocus(Vm& vm, Value target, FocusBy by = FocusBy::Script);
 // The roll-outs and roll-overs the keyboard's focus moves left waiting, in their order:
 // (object, true for over).

@@ -199,6 +199,7 @@ InputRouter::InputRouter(const Movie& movie, std::function<DisplayList*()> rootL
       actions_(indexButtonActions(movie)) {
     if (scripts_ && scripts_->vm().input)
         scripts_->vm().input->flushRolls = [this] { flushRolls(); };
+    flushRolls();  // those the first frame's scripts left
 }
 
 InputRouter::~InputRouter() {
@@ -680,6 +681,7 @@ void InputRouter::textCommand(TextCommand command) {
 void InputRouter::windowFocus(bool) {}
 
 void InputRouter::refresh() {
+    flushRolls();
     if (x_ <= -1e9 && shown_.empty()) return;  // no mouse yet: nothing to follow
     std::vector<Found> all;
     const Target now = pick(x_, y_, &all);
