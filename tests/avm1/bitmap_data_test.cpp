@@ -210,3 +210,19 @@ TEST(Avm1Color, TransformsTheTargetClip) {
     Value lost = g.vm.construct(g.vm.get(g.vm.global, "Color"), {Value("nothing")});
     EXPECT_TRUE(g.vm.callMethod(lost, "getRGB", {}).isUndefined());
 }
+
+TEST(Avm1BitmapData, NoiseSeedsAndRanges) {
+    Bitmaps g;
+    auto noisy = [&](Args a) {
+        Value b = g.bitmap({Value(3), Value(3), Value(false)});
+        g.vm.callMethod(b, "noise", std::move(a));
+        return g.pixel(b, 1, 2) + g.pixel(b, 2, 1);
+    };
+    EXPECT_EQ(noisy({Value(0)}), noisy({Value(1)}));  // seeds below 1 count up from 1
+    EXPECT_EQ(noisy({Value(-1)}), noisy({Value(2)}));
+    EXPECT_NE(noisy({Value(1)}), noisy({Value(2)}));
+    EXPECT_EQ(noisy({Value(1), Value(10), Value(2)}), "ff0a0a0aff0a0a0a");  // upside down
+    // Alpha asked of an opaque bitmap takes no numbers from the generator.
+    EXPECT_EQ(noisy({Value(5), Value(0), Value(255), Value(-1), Value(true)}),
+              noisy({Value(5), Value(0), Value(255), Value(1), Value(true)}));
+}
