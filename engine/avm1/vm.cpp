@@ -597,13 +597,20 @@ bool Vm::looseEquals(const Value& a, const Value& b) {
     if (a.isString() && b.isNumber()) return toNumber(a) == b.n;
     if (a.isBool()) return looseEquals(Value(a.b ? 1.0 : 0.0), b);
     if (b.isBool()) return looseEquals(a, Value(b.b ? 1.0 : 0.0));
+    // Beside a primitive an object is its valueOf() alone: one giving an object equals nothing.
+    auto valueOf = [&](const Value& v) -> Value {
+        if (v.o->cls == ObjClass::MovieClip || v.o->cls == ObjClass::TextField)
+            return toPrimitive(v);
+        Value fn = get(v.o, "valueOf");
+        return fn.isObject() && fn.o->fn ? call(fn, v.o, {}) : toPrimitive(v);
+    };
     if (a.isObject() && !b.isObject()) {
-        Value p = toPrimitive(a);
+        Value p = valueOf(a);
         if (p.isObject()) return false;
         return looseEquals(p, b);
     }
     if (b.isObject() && !a.isObject()) {
-        Value p = toPrimitive(b);
+        Value p = valueOf(b);
         if (p.isObject()) return false;
         return looseEquals(a, p);
     }
