@@ -1,4 +1,4 @@
-// Pixels: fills, holes, strokes, colour transforms, masks and the four scale modes.
+// Pixels: fills, gradients, holes, strokes, colour transforms, masks and the four scale modes.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -6,6 +6,7 @@
 
 #include "engine/runtime/display_list.h"
 #include "tests/engine/test_util.h"
+#include "tests/support/swf_writer_media.h"
 
 using enginetest::load;
 using swftest::PathCmd;
@@ -156,4 +157,33 @@ TEST(Render, ParseScaleMode) {
     EXPECT_EQ(swf::parseScaleMode("EXACTFIT"), swf::ScaleMode::ExactFit);
     EXPECT_EQ(swf::parseScaleMode("noScale"), swf::ScaleMode::NoScale);
     EXPECT_EQ(swf::parseScaleMode("fit"), std::nullopt);
+}
+
+// A ramp 256 px wide from black to red: every pixel takes one entry of Flash's 256-step table,
+// so column x is red x exactly; past the ramp the spread modes pad, reflect or repeat it.
+TEST(Render, GradientsStepThroughTheirRamp) {
+    namespace media = swftest::media;
+    SwfBuilder b(8, 512, 30, 24);
+    b.setBackground({255, 255, 255});
+    for (uint8_t spread = 0; spread < 3; ++spread) {
+        media::Fill f;
+        f.type = 0x10;
+        f.matrix = {256 * 20 / 32768.0, 256 * 20 / 32768.0, 0, 0, 128 * 20, 0};
+        f.spread = spread;
+        f.stops = {{0, {0, 0, 0, 255}}, {255, {255, 0, 0, 255}}};
+        const uint16_t id = b.reserveId();
+        b.rawTag(media::code::DefineShape3, media::rectBody(id, 3, 0, 0, 512 * 20, 200, f));
+        b.place(id, spread + 1, {.tx = 0, .ty = spread * 200});
+    }
+    b.showFrame();
+    swf::Player p(load(b.bytes()));
+    const QImage img = draw(p, 512, 30, swf::ScaleMode::ExactFit);
+    auto red = [&](int x, int row) { return qRed(img.pixel(x, row * 10 + 5)); };
+    for (int x : {0, 1, 100, 127, 128, 254, 255}) {
+        SCOPED_TRACE(x);
+        for (int row = 0; row < 3; ++row) EXPECT_EQ(red(x, row), x);
+        EXPECT_EQ(red(256 + x, 0), 255);
+        EXPECT_EQ(red(256 + x, 1), 255 - x);
+        EXPECT_EQ(red(256 + x, 2), x);
+    }
 }
