@@ -8,6 +8,7 @@
 #include "engine/player.h"
 #include "tests/avm1/avm1_fixture.h"
 #include "tests/avm1/player_run.h"
+#include "tests/support/swf_writer_media.h"
 
 using namespace avm1test;
 
@@ -49,6 +50,17 @@ std::vector<uint8_t> editText(uint16_t id, int wTw, int hTw, std::string_view va
     w.string(var);
     w.string(text);
     return w.take();
+}
+
+// obj.method(args..., var) with the last argument the value of a variable.
+ActionWriter& callWith(ActionWriter& a, const char* obj, const char* method,
+                       std::initializer_list<P> args, const char* var) {
+    push(a, {var}).getVariable();
+    std::vector<P> rev(args);
+    for (auto it = rev.rbegin(); it != rev.rend(); ++it) push(a, {*it});
+    push(a, {static_cast<int>(args.size()) + 1, obj}).getVariable();
+    push(a, {method}).op(op::CallMethod);
+    return a;
 }
 
 int darkPixels(const QImage& img) {
@@ -227,4 +239,94 @@ TEST(Avm1TextField, CreatedFieldsAreDrawn) {
     const QImage img = r->frame();
     EXPECT_GT(darkPixels(img.copy(10, 10, 150, 40)), 50);
     EXPECT_EQ(darkPixels(img.copy(0, 60, 200, 40)), 0);
+}
+
+// htmlText keeps Flash's rules for white space and paragraphs, and writes nested FONT tags
+// for changes inside a paragraph.
+TEST(Avm1TextField, HtmlTextWhiteSpaceParagraphsAndFonts) {
+    ActionWriter a;
+    push(a, {"tf"});
+    call(a, "this", "createTextField", {"t", 1, 0, 0, 100, 30}).setVariable();
+    setMember(a, "tf", "html", true);
+    setMember(a, "tf", "htmlText", "\n<p>a</p> <p>b</p>\n");
+    traceMember(a, "tf", "text");  // ab: no line ends without multiline
+    setMember(a, "tf", "multiline", true);
+    setMember(a, "tf", "htmlText", "\n<p>a</p> <p>b</p>\n");
+    traceMember(a, "tf", "text");  // a\rb\r
+    setMember(a, "tf", "htmlText", "x\ny");
+    traceMember(a, "tf", "text");  // newlines in text end paragraphs
+    setMember(a, "tf", "htmlText", " <b> </b> ");
+    traceMember(a, "tf", "htmlText");  // no text: no paragraph either
+    setMember(a, "tf", "condenseWhite", true);
+    setMember(a, "tf", "htmlText", "  a \n\t b  ");
+    traceMember(a, "tf", "text");
+    setMember(a, "tf", "condenseWhite", false);
+    setMember(a, "tf", "htmlText", "<font size=\"20\">x</font><b>y</b>");
+    traceMember(a, "tf", "htmlText");
+    Stage s(8);
+    EXPECT_EQ(s.run(a),
+              "ab\na\nb\n\nx\ny\n\na b \n"
+              "<P ALIGN=\"LEFT\"><FONT FACE=\"Times New Roman\" SIZE=\"20\" COLOR=\"#000000\" "
+              "LETTERSPACING=\"0\" KERNING=\"0\">x<FONT SIZE=\"12\"><B>y</B></FONT></FONT></P>\n");
+}
+
+// setTextFormat and getTextFormat work on ranges: character formats on the characters,
+// paragraph formats on whole paragraphs; what differs along a range reads as null.
+TEST(Avm1TextFormat, RangesOfCharactersAndParagraphs) {
+    ActionWriter a;
+    push(a, {"tf"});
+    call(a, "this", "createTextField", {"t", 1, 0, 0, 100, 30}).setVariable();
+    setMember(a, "tf", "text", "ab\ncd");
+    push(a, {"f", 0, "TextFormat"}).op(op::NewObject).setVariable();
+    setMember(a, "f", "bold", true);
+    setMember(a, "f", "align", "center");
+    callWith(a, "tf", "setTextFormat", {1, 2}, "f").op(op::Pop);
+    auto traceFormat = [&](std::initializer_list<P> range, const char* member) {
+        call(a, "tf", "getTextFormat", range);
+        push(a, {member}).op(op::GetMember).trace();
+    };
+    traceFormat({0, 2}, "bold");  // null
+    traceFormat({1}, "bold");     // true
+    traceFormat({0}, "align");    // center: the whole first paragraph
+    traceFormat({4}, "align");    // left
+    traceFormat({2, 2}, "bold");  // an empty range: null
+    setMember(a, "tf", "text", "z");
+    traceFormat({}, "bold");  // new text takes the new text format
+    Stage s(8);
+    EXPECT_EQ(s.run(a), "null\ntrue\ncenter\nleft\nnull\nfalse\n");
+}
+
+// textWidth/textHeight come from the layout with the embedded font's advances and metrics;
+// autoSize fits the box around the text.
+TEST(Avm1TextField, MetricsAndAutoSizeWithAnEmbeddedFont) {
+    namespace media = swftest::media;
+    swftest::SwfBuilder b(8, 300, 200);
+    const std::vector<media::Glyph> glyphs = {
+        {'a', {{0, 0}, {400, 0}, {400, -600}, {0, -600}}, 512},
+        {' ', {{0, 0}, {1, 0}, {1, -1}}, 512},
+    };
+    b.rawTag(media::code::DefineFont3, media::fontBody(b.reserveId(), 3, "Sq", glyphs));
+    ActionWriter a;
+    push(a, {"tf"});
+    call(a, "this", "createTextField", {"t", 1, 10, 0, 100, 30}).setVariable();
+    setMember(a, "tf", "embedFonts", true);
+    setMember(a, "tf", "wordWrap", true);
+    setMember(a, "tf", "multiline", true);
+    push(a, {"f", 0, "TextFormat"}).op(op::NewObject).setVariable();
+    setMember(a, "f", "font", "Sq");
+    setMember(a, "f", "size", 20);
+    callWith(a, "tf", "setNewTextFormat", {}, "f").op(op::Pop);
+    setMember(a, "tf", "text", "aaaa aaaa aaaa");
+    traceMember(a, "tf", "textWidth");   // 90: two words a line, the space left out
+    traceMember(a, "tf", "textHeight");  // two lines of whole-twip ascent and descent
+    setMember(a, "tf", "wordWrap", false);
+    setMember(a, "tf", "text", "aaaa");
+    setMember(a, "tf", "autoSize", "right");
+    traceMember(a, "tf", "_width");
+    traceMember(a, "tf", "_x");  // the right edge stays
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "90\n39\n44\n66\n");
 }
