@@ -237,11 +237,9 @@ Value addOperand(Vm& vm, const Value& v) {
     if (v.o->cls == ObjClass::Date) return vm.toPrimitive(v);
     if (v.o->cls == ObjClass::MovieClip || v.o->cls == ObjClass::TextField) return v;
     const Value fn = vm.get(v.o, "valueOf");
-    if (fn.isObject() && fn.o->fn) {
-        Value r = vm.call(fn, v.o, {});
-        if (!r.isObject()) return r;
-    }
-    return v;
+    if (!fn.isObject() || !fn.o->fn) return {};  // no valueOf: undefined
+    Value r = vm.call(fn, v.o, {});
+    return r.isObject() ? v : r;
 }
 
 double addNumber(Vm& vm, const Value& v) {

@@ -475,11 +475,6 @@ std::string Vm::toString(const Value& v) {
                 Value r = call(fn, o, {});
                 return r.isString() ? r.s : typeName;
             }
-            fn = get(o, "valueOf");
-            if (fn.isObject() && fn.o->fn) {
-                Value r = call(fn, o, {});
-                if (!r.isObject()) return toString(r);
-            }
             return typeName;
         }
     }
