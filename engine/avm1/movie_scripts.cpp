@@ -25,7 +25,7 @@ namespace {
 void addImportedScripts(const Movie& movie, ScriptIndex& index);
 
 constexpr uint16_t kShowFrame = 1, kDoAction = 12, kDefineSprite = 39, kDoInitAction = 59;
-constexpr uint16_t kPlaceObject2 = 26, kPlaceObject3 = 70;
+constexpr uint16_t kPlaceObject2 = 26, kPlaceObject3 = 70, kRemoveObject = 5, kRemoveObject2 = 28;
 
 // The onClipEvent handlers at the end of a PlaceObject2/3 body.
 void scanClipEvents(std::span<const uint8_t> body, int version, int swfVersion,
@@ -77,6 +77,7 @@ void scanTimeline(std::span<const uint8_t> data, ScriptIndex& index,
     format::TagReader tags(data);
     format::Tag tag;
     size_t frame = 0;
+    bool actionSeen = false;
     auto at = [&](auto& v) -> auto& {
         if (v.size() <= frame) v.resize(frame + 1);
         return v[frame];
@@ -85,8 +86,18 @@ void scanTimeline(std::span<const uint8_t> data, ScriptIndex& index,
         switch (tag.code) {
             case kShowFrame:
                 ++frame;
+                actionSeen = false;
+                break;
+            case kRemoveObject:
+            case kRemoveObject2:
+                if (timelineId == 0 && !actionSeen) {
+                    if (index.rootRemovesFirst.size() <= frame)
+                        index.rootRemovesFirst.resize(frame + 1);
+                    index.rootRemovesFirst[frame] = true;
+                }
                 break;
             case kDoAction:
+                actionSeen = true;
                 if (!tag.body.empty()) {
                     at(frames).push_back(tag.body);
                     index.any = true;
@@ -266,6 +277,11 @@ void ScriptRunner::frameEntered(int frame) {
     running_ = true;
     lastSeen_ = frame;
     if (vm_->textFields) vm_->textFields->sync();  // fields on this frame set their variables
+    constructNew(this);
+    // Unloads and frame actions run in the order of their tags.
+    if (static_cast<size_t>(frame) < index_.rootRemovesFirst.size() &&
+        index_.rootRemovesFirst[frame])
+        sweep(true);
     runFrame(frame);
     drain();
     placeNew(this);
@@ -286,7 +302,13 @@ void ScriptRunner::sync(bool tick) {
     }
     ++ticks_;
     running_ = true;
-    vm_->dispatchEnterFrame();
+    // Each clip's enterFrame handlers, then its onEnterFrame, newest clip first, the root last.
+    for (SpriteClip* c : std::vector<SpriteClip*>(execOrder_)) {
+        if (!c->alive || !c->object()) continue;
+        fireEvents(c, kEventEnterFrame);
+        callHandler(c, "onEnterFrame");
+    }
+    callHandler(this, "onEnterFrame");
     drain();
     runSprites();
     running_ = false;
@@ -294,6 +316,7 @@ void ScriptRunner::sync(bool tick) {
         frameEntered(f);
     else {
         running_ = true;
+        constructNew(this);
         placeNew(this);
         running_ = false;
     }
@@ -319,6 +342,7 @@ void ScriptRunner::dispatch(const std::function<void()>& fn) {
     running_ = true;
     fn();
     drain();
+    constructNew(this);
     placeNew(this);
     running_ = false;
     if (vm_->textFields) vm_->textFields->sync();
@@ -428,6 +452,7 @@ void ScriptRunner::spriteFrameChanged(SpriteClip* clip) {
 void ScriptRunner::startPlaced(SpriteClip* clip) {
     clip->fresh = false;
     if (!clip->object()) return;
+    clip->constructed = true;
     fireEvents(clip, kEventInitialize | kEventConstruct);
     fireEvents(clip, kEventLoad);
     callHandler(clip, "onLoad");
@@ -435,7 +460,7 @@ void ScriptRunner::startPlaced(SpriteClip* clip) {
     placeNew(clip);
 }
 
-void ScriptRunner::callHandler(SpriteClip* clip, const char* name) {
+void ScriptRunner::callHandler(ClipHost* clip, const char* name) {
     if (!clip->scriptObject) return;
     Value fn = vm_->get(clip->scriptObject, name);
     if (!fn.isObject() || !fn.o->fn) return;
@@ -562,6 +587,30 @@ void ScriptRunner::fireEvents(SpriteClip* clip, uint32_t bits) {
         if (ev & bits) vm_->runActions(code, clip);
 }
 
+void ScriptRunner::constructNew(ClipHost* parent, int nesting) {
+    if (nesting > 64) return;
+    // Every new clip's initialize handlers first, then their construct handlers.
+    std::vector<SpriteClip*> fresh;
+    collectUnconstructed(parent, fresh, nesting);
+    for (SpriteClip* s : fresh)
+        if (s->object()) fireEvents(s, kEventInitialize);
+    for (SpriteClip* s : fresh)
+        if (s->object()) fireEvents(s, kEventConstruct);
+    drain();
+}
+
+void ScriptRunner::collectUnconstructed(ClipHost* parent, std::vector<SpriteClip*>& out,
+                                        int nesting) {
+    if (nesting > 64 || out.size() > 100000) return;
+    for (ClipHost* c : instancesOf(parent)) {
+        auto* s = static_cast<SpriteClip*>(c);
+        if (s->lastFrame >= 0 || s->constructed) continue;
+        s->constructed = true;
+        out.push_back(s);
+        collectUnconstructed(s, out, nesting + 1);
+    }
+}
+
 void ScriptRunner::placeNew(ClipHost* parent, int nesting) {
     if (nesting > 64) return;
     std::vector<SpriteClip*> fresh;
@@ -573,7 +622,11 @@ void ScriptRunner::placeNew(ClipHost* parent, int nesting) {
         if (!s->object()) continue;
         execOrder_.insert(execOrder_.begin(), s);
         s->lastFrame = s->currentFrame();
-        fireEvents(s, kEventInitialize | kEventConstruct);
+        if (!s->constructed) {
+            s->constructed = true;
+            fireEvents(s, kEventInitialize);
+            fireEvents(s, kEventConstruct);
+        }
         fireEvents(s, kEventLoad);
         runSpriteFrame(s);
         drain();
@@ -605,13 +658,13 @@ void ScriptRunner::sweep(bool withEvents, bool thenDrain) {
     if (thenDrain) drain();
 }
 
-// Clips already on stage, newest first: enterFrame handlers, then the actions of a frame
-// their timeline moved to, then whatever they placed.
+// Clips already on stage, newest first: the actions of a frame their timeline moved to, then
+// whatever they placed.
 void ScriptRunner::runSprites() {
     const std::vector<SpriteClip*> order = execOrder_;
     for (SpriteClip* c : order) {
         if (!c->alive || !c->object()) continue;
-        fireEvents(c, kEventEnterFrame);
+        constructNew(c);
         if (c->currentFrame() != c->lastFrame) runSpriteFrame(c);
         drain();
         placeNew(c);

@@ -44,6 +44,8 @@ struct ScriptIndex {
         std::span<const uint8_t> code;
     };
     std::vector<std::vector<Init>> rootInits;  // per root frame
+    // Root frames that remove objects before their first DoAction: those unload first.
+    std::vector<bool> rootRemovesFirst;
     // A sprite's frame actions, by sprite id then frame.
     std::map<uint16_t, std::vector<std::vector<std::span<const uint8_t>>>> spriteFrames;
     // onClipEvent handlers of PlaceObject2/3, by (timeline: 0 root or sprite id, frame, depth).
@@ -128,9 +130,12 @@ private:
     SpriteClip* instanceFor(ClipHost* parent, const DisplayObject& o);
     void runSpriteFrame(SpriteClip* clip);
     void fireEvents(SpriteClip* clip, uint32_t bits);
-    void callHandler(SpriteClip* clip, const char* name);
+    void callHandler(ClipHost* clip, const char* name);
     // A clip a script placed: its construction events, onLoad and first frame.
     void startPlaced(SpriteClip* clip);
+    // New instances below parent (all levels): initialize, then construct handlers.
+    void constructNew(ClipHost* parent, int nesting = 0);
+    void collectUnconstructed(ClipHost* parent, std::vector<SpriteClip*>& out, int nesting);
     // New instances below parent: load events and first frames, then their own children.
     void placeNew(ClipHost* parent, int nesting = 0);
     // Instances that left the stage: unload events, then they are let go.

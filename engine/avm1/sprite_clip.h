@@ -54,7 +54,9 @@ public:
 
     int lastFrame = -1;  // the frame whose actions ran last
     bool alive = true;
-    bool fresh = false;  // placed by a script: its events and first frame are still due
+    bool fresh = false;
+    bool constructed = false;  // its initialize/construct events ran  // placed by a script: its
+                               // events and first frame are still due
     std::vector<std::pair<uint32_t, std::span<const uint8_t>>> events;  // onClipEvent handlers
 
 private:
