@@ -290,7 +290,10 @@ RichText parseHtmlText(std::u32string_view html, const FieldFormat& base, bool m
             auto it = std::find_if(stack.rbegin(), stack.rend() - 1,
                                    [&](const Open& o) { return o.name == name; });
             if (it == stack.rend() - 1) continue;
-            if (paragraph && multiline) append(out, '\r', stack.back().format);
+            // A paragraph's end takes the format of its last character.
+            if (paragraph && multiline)
+                append(out, '\r',
+                       atParagraphStart() ? stack.back().format : out.runs.back().format);
             stack.erase(std::prev(it.base()), stack.end());
             continue;
         }
@@ -306,7 +309,6 @@ RichText parseHtmlText(std::u32string_view html, const FieldFormat& base, bool m
         if (name == U"b") f.bold = true;
         if (name == U"i") f.italic = true;
         if (name == U"u") f.underline = true;
-        if (paragraph && multiline && !atParagraphStart()) append(out, '\r', f);
         if (name == U"li") f.bullet = true;
         for (const auto& [key, value] : attributes(tag)) {
             const std::u32string v = lowerAscii(value);
