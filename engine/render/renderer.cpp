@@ -644,6 +644,55 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
+// Clip paths cut hard pixel edges; at high quality a masked object is drawn alone and its
+// layer is multiplied by the smoothly filled masks, so mask edges are antialiased as in Flash.
+bool drawMaskedSmooth(Ctx& c, const DisplayObject& o, const QTransform& world, const ColorTx& cx,
+                      const std::vector<QPainterPath>& clips, int nesting) {
+    QRectF reach = QRectF(c.target);
+    for (const auto& path : clips) reach &= path.boundingRect();
+    const QRect area = reach.toAlignedRect() & c.target;
+    if (area.isEmpty()) return true;
+    constexpr int64_t kMaxLayerPixels = 8 << 20;
+    if (int64_t(area.width()) * area.height() > kMaxLayerPixels) return false;
+    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
+    if (layer.isNull()) return false;
+    layer.fill(Qt::transparent);
+    const QTransform shift = QTransform::fromTranslate(-area.x(), -area.y());
+    {
+        QPainter lp(&layer);
+        lp.setRenderHint(QPainter::Antialiasing, true);
+        lp.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        Ctx lc = c;
+        lc.p = &lp;
+        lc.target = QRect(QPoint(0, 0), area.size());
+        lc.layer = &layer;
+        lc.cache = nullptr;
+        lc.path = mix(c.path, uint64_t(o.depth) + 1);
+        drawObject(lc, o, world * shift, cx, {}, nesting);
+        lp.resetTransform();
+        lp.setClipping(false);
+        lp.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        lp.setPen(Qt::NoPen);
+        lp.setBrush(Qt::black);
+        for (const auto& path : clips) {
+            QImage cover(area.size(), QImage::Format_ARGB32_Premultiplied);
+            cover.fill(Qt::transparent);
+            QPainter mp(&cover);
+            mp.setRenderHint(QPainter::Antialiasing, true);
+            mp.setPen(Qt::NoPen);
+            mp.setBrush(Qt::black);
+            mp.drawPath(shift.map(path));
+            mp.end();
+            lp.drawImage(0, 0, cover);
+        }
+    }
+    QPainter& p = *c.p;
+    p.resetTransform();
+    p.setClipRect(c.target);
+    p.drawImage(area.topLeft(), layer);
+    return true;
+}
+
 void drawList(Ctx& c, const DisplayList& list, const QTransform& world, const ColorTx& cx,
               const std::vector<QPainterPath>& parentClips, int nesting) {
     if (nesting > kMaxDrawNesting) return;
@@ -665,6 +714,10 @@ void drawList(Ctx& c, const DisplayList& list, const QTransform& world, const Co
             for (const auto& m : masks) clips.push_back(m.area);
             applyClip(c, clips);
             dirty = false;
+        }
+        if (!masks.empty() && c.antialias && drawMaskedSmooth(c, obj, world, cx, clips, nesting)) {
+            applyClip(c, clips);
+            continue;
         }
         if (obj.sprite) {
             Ctx inner = c;

@@ -131,6 +131,16 @@ TEST(Render, ClipDepthMasksTheDepthsItCovers) {
     EXPECT_TRUE(near(img, 25, 50, Qt::red));
     EXPECT_TRUE(near(img, 75, 50, kBackground));
     EXPECT_TRUE(near(img, 90, 90, Qt::blue));
+    // A mask edge halfway through a pixel covers half of it, as Flash's smooth masks do.
+    SwfBuilder half(6, 100, 100, 24);
+    half.setBackground({0, 128, 0});
+    half.place(half.defineRect(0, 0, 1010, 2000, {0, 0, 0}), 1, {}, {}, {}, /*clipDepth=*/2);
+    half.place(half.defineRect(0, 0, 2000, 2000, {255, 0, 0}), 2);
+    half.showFrame();
+    const QImage edge = draw(swf::Player(load(half.bytes())), 100, 100, swf::ScaleMode::ExactFit);
+    EXPECT_TRUE(near(edge, 49, 50, Qt::red));
+    EXPECT_TRUE(near(edge, 50, 50, QColor(128, 64, 0)));
+    EXPECT_TRUE(near(edge, 51, 50, kBackground));
 }
 
 TEST(Render, BackwardSeekDrawsWhatPlayingDraws) {
