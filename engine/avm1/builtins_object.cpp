@@ -9,7 +9,6 @@ namespace swf::avm1 {
 
 namespace {
 
-
 // The names ASSetPropFlags acts on: null = all, "a,b" or an array of names.
 std::vector<std::string> nameList(Vm& vm, const Value& v, Object* target, bool& all) {
     std::vector<std::string> out;
@@ -128,7 +127,9 @@ void installObjectBuiltins(Vm& vm) {
         if (!setter.isNull() && !(setter.isObject() && setter.o->fn)) return Value(false);
         Property* existing = self->findOwn(vm.key(name));
         const uint8_t flags = existing ? existing->flags : 0;
-        Property& p = self->setOwn(name, vm.key(name), Value(), flags);
+        // The value a data property had stays beneath the accessor, for watchers.
+        Value kept = existing && !existing->isAccessor() ? existing->value : Value();
+        Property& p = self->setOwn(name, vm.key(name), std::move(kept), flags);
         p.getter = getter.o;
         p.setter = setter.isObject() ? setter.o : nullptr;
         return Value(true);

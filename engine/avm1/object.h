@@ -29,7 +29,9 @@ struct Property {
     uint8_t flags = 0;
     // Hidden from scripts of an older SWF version (ASSetPropFlags 128, 256, 4096, 8192, 16384).
     bool hidden = false;
-    bool isAccessor() const { return getter != nullptr; }
+    // While a watcher of this accessor runs, reads and writes reach the value beneath it.
+    uint8_t watchLock = 0;
+    bool isAccessor() const { return getter != nullptr && !watchLock; }
 };
 
 enum class ObjClass : uint8_t {

@@ -202,23 +202,40 @@ void Vm::set(Object* o, std::string_view name, Value v) {
         return;
     }
     const std::string k = key(name);
-    if (!o->watches.empty()) {
+    if (!o->watches.empty() && (version_ < 7 || watchDepth_ < kMaxWatchDepth)) {
         auto w = o->watches.find(k);
         if (w != o->watches.end() && w->second.callback) {
-            // Accessor properties hold no value a watcher sees.
-            Property* own = o->findOwn(k);
-            const bool accessor = own ? own->isAccessor() : [&] {
-                int guard = 0;
-                for (Object* p = o->proto; p && guard < 256; p = p->proto, ++guard)
-                    if (Property* q = p->findOwn(k)) return q->isAccessor();
-                return false;
-            }();
-            const Value old = accessor ? Value() : get(o, name);
+            // A watcher of an accessor sees the value kept beneath it; the getter is not run.
+            Property* found = o->findOwn(k);
+            int guard = 0;
+            for (Object* p = o->proto; !found && p && guard < 256; p = p->proto, ++guard)
+                found = p->findOwn(k);
+            const Value old = found && found->isAccessor() ? found->value : get(o, name);
+            // The property may move while the watcher adds others: found again by key.
+            if (Property* own = o->findOwn(k); own && own->getter && own->watchLock < 255)
+                ++own->watchLock;
+            struct Unlock {
+                Object* o;
+                const std::string& k;
+                ~Unlock() {
+                    if (Property* own = o->findOwn(k); own && own->watchLock) --own->watchLock;
+                }
+            } unlock{o, k};
             Args a{Value(std::string(name)), old, v, w->second.data};
             Watch keep = w->second;
-            o->watches.erase(w);  // a watcher setting the same property does not recurse
-            v = call(keep.callback, o, a);
-            o->watches[k] = keep;
+            if (version_ >= 7) {
+                // SWF 7 watchers see their own writes, up to a fixed nesting.
+                ++watchDepth_;
+                struct Undo {
+                    int& d;
+                    ~Undo() { --d; }
+                } undo{watchDepth_};
+                v = call(keep.callback, o, a);
+            } else {
+                o->watches.erase(w);  // a watcher setting the same property does not recurse
+                v = call(keep.callback, o, a);
+                o->watches[k] = keep;
+            }
         }
     }
     if (o->cls == ObjClass::Array) {

@@ -161,6 +161,8 @@ private:
     size_t lastLive_ = 1024;
     std::vector<Object*> tempRoots_;
     std::vector<std::unique_ptr<ClipHost>> scriptClips_;
+    static constexpr int kMaxWatchDepth = 65;
+    int watchDepth_ = 0;
 };
 
 // Built-in installers (builtins_*.cpp).

@@ -287,3 +287,35 @@ TEST(Avm1System, MenusPrintJobAndSecurityAnswer) {
     Value caps = vm.get(vm.get(vm.global, "System"), "capabilities");
     EXPECT_EQ(vm.typeOf(vm.get(caps, "serverString")), "string");
 }
+
+TEST(Avm1Object, WatchersOfAccessorsSeeTheValueBeneath) {
+    using swf::avm1::Args;
+    using swf::avm1::Object;
+    using swf::avm1::Value;
+    using swf::avm1::Vm;
+    Stage s(6);
+    auto& vm = s.vm;
+    std::string log;
+    Object* o = vm.newObject();
+    vm.set(o, "x", Value(3));
+    Value getter(vm.newMethod([&](Vm&, Object*, Args&) -> Value {
+        log += "get;";
+        return Value("g");
+    }));
+    Value setter(vm.newMethod([&](Vm& vm, Object*, Args& a) -> Value {
+        log += "set " + vm.toString(a[0]) + ";";
+        return {};
+    }));
+    vm.callMethod(Value(o), "addProperty", {Value("x"), getter, setter});
+    // Inside the watcher the property is plain: the old value, a write and a read of it.
+    Value watcher(vm.newMethod([&](Vm& vm, Object* self, Args& a) -> Value {
+        log += "old " + vm.toString(a[1]) + ";";
+        vm.set(self, "x", Value("c"));
+        log += "read " + vm.toString(vm.get(self, "x")) + ";";
+        return Value("d");
+    }));
+    vm.callMethod(Value(o), "watch", {Value("x"), watcher});
+    vm.set(o, "x", Value("b"));
+    EXPECT_EQ(log, "old 3;read c;set d;");
+    EXPECT_EQ(vm.toString(vm.get(o, "x")), "g");
+}
