@@ -169,8 +169,9 @@ TEST(Avm1Player, PlacedSpritesAreClipsWithFrameScriptsAndClipEvents) {
         b.doAction(a);
     }
     b.showFrame();
-    b.remove(3);
+    // The removal follows the frame's actions in the tag stream, so the unload does too.
     b.doAction(say("root 3"));
+    b.remove(3);
     b.showFrame();
     auto r = play(b);
     EXPECT_EQ(r->take(), "10\nkid\nload\nsprite frame 1 of _level0.kid\n");
@@ -245,4 +246,49 @@ TEST(Avm1Player, ScriptsPlaceLibrarySprites) {
     r->player->advanceFrame();
     r->player->advanceFrame();  // the root goes back a frame: what scripts placed stays
     EXPECT_EQ(r->take(), "_level0.two\n_level0.two\n");
+}
+
+// A placed clip's initialize and construct handlers (its child's too) run before the frame's
+// actions, its load and first frame after; a frame removing it before its actions unloads it
+// first.
+TEST(Avm1Player, ClipEventsRunInThePlayersOrder) {
+    swftest::SwfBuilder b(6);
+    auto handler = [](const char* text) {
+        ActionWriter a = say(text);
+        a.end();
+        return a.bytes();
+    };
+    swftest::SpriteBuilder child;
+    child.showFrame();
+    const uint16_t childId = b.defineSprite(child);
+    swftest::SpriteBuilder s;
+    s.doAction(say("clip frame 1"));
+    swftest::PlaceArgs c;
+    c.depth = 1;
+    c.id = childId;
+    c.clipActions = {{0x200, handler("child initialize")}, {0x40000, handler("child construct")}};
+    s.placeObject(c);
+    s.showFrame();
+    const uint16_t id = b.defineSprite(s);
+    swftest::PlaceArgs p;
+    p.depth = 1;
+    p.id = id;
+    p.name = "clip";
+    p.clipActions = {{0x200, handler("initialize")},
+                     {0x40000, handler("construct")},
+                     {1, handler("load")},
+                     {2, handler("enterFrame")},
+                     {4, handler("unload")}};
+    b.placeObject(p);
+    b.doAction(say("root 1"));
+    b.showFrame();
+    b.remove(1);
+    b.doAction(say("root 2"));
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(),
+              "initialize\nchild initialize\nconstruct\nchild construct\nroot 1\nload\n"
+              "clip frame 1\n");
+    r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "unload\nroot 2\n");
 }
