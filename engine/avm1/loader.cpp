@@ -340,6 +340,7 @@ std::optional<std::string> readLocalFile(const Vm& vm, std::string_view url) {
     std::string bytes(static_cast<size_t>(size), '\0');
     in.read(bytes.data(), static_cast<std::streamsize>(size));
     if (!in) return std::nullopt;
+    const_cast<Loads*>(l)->readThisPass += size;
     return bytes;
 }
 
@@ -425,11 +426,17 @@ void completeLoads(Vm& vm) {
     }
     // Loads the handlers ask for arrive in the same pass, up to a bound; the rest wait for
     // the next frame.
-    for (int round = 0; round < 64 && !l->jobs.empty(); ++round) {
+    l->readThisPass = 0;
+    for (int round = 0; round < 16 && !l->jobs.empty(); ++round) {
         l->running.clear();
         l->running.swap(l->jobs);
-        for (Loads::Job& job : l->running) runJob(vm, job);
+        size_t i = 0;
+        for (; i < l->running.size() && l->readThisPass < Loads::kMaxBytesPerPass; ++i)
+            runJob(vm, l->running[i]);
+        // Past the pass's reading budget: the rest wait for the next frame, in order.
+        for (size_t k = l->running.size(); k-- > i;) l->jobs.push_front(std::move(l->running[k]));
         l->running.clear();
+        if (l->readThisPass >= Loads::kMaxBytesPerPass) break;
     }
 }
 

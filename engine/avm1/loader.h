@@ -44,6 +44,8 @@ public:
 
     static constexpr size_t kMaxJobs = 4096;
     static constexpr uintmax_t kMaxFileBytes = 16u << 20;
+    static constexpr uintmax_t kMaxBytesPerPass = 64u << 20;  // read at one frame's end
+    uintmax_t readThisPass = 0;
 };
 
 // The movie's folder, sandbox and sizes, for its scripts' loads.
