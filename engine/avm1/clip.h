@@ -30,6 +30,7 @@ void removeScriptedClip(Vm& vm, ClipHost* clip);
 std::optional<double> clipExtent(Vm& vm, ClipHost* clip, bool width);
 void setClipExtent(Vm& vm, ClipHost* clip, bool width, double v);
 void installClipBoundsBuiltins(Vm& vm);
+void installDrawingBuiltins(Vm& vm);
 // GetProperty/SetProperty by index.
 Value clipGetIndex(Vm& vm, ClipHost* clip, int index);
 void clipSetIndex(Vm& vm, ClipHost* clip, int index, const Value& v);

@@ -9,6 +9,7 @@
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
 #include "engine/runtime/display_list.h"
+#include "engine/runtime/drawing.h"
 #include "engine/runtime/movie.h"
 #include "engine/runtime/text_field_view.h"
 
@@ -39,6 +40,7 @@ QRectF localBounds(const Movie& movie, const DisplayObject& o, bool withStrokes,
 QRectF listBounds(const Movie& movie, const DisplayList& list, bool withStrokes, int nesting) {
     QRectF out;
     if (nesting > kMaxNesting) return out;
+    if (list.drawing && !list.drawing->empty()) out = list.drawing->bounds(withStrokes);
     for (const auto& [d, child] : list.objects) {
         const QRectF b = localBounds(movie, child, withStrokes, nesting + 1);
         if (!b.isNull()) out = unite(out, toQt(child.matrix).mapRect(b));
@@ -148,9 +150,12 @@ void collectOutline(const Movie& movie, const DisplayObject& o, const QTransform
             return;
         }
     }
-    if (o.sprite)
-        for (const auto& [d, child] : o.sprite->list.objects)
-            if (!child.clipDepth) collectOutline(movie, child, t, out, nesting + 1);
+    if (!o.sprite) return;
+    if (const auto& d = o.sprite->list.drawing; d && !d->empty())
+        for (const auto& layer : d->geometry()->layers)
+            for (const auto& f : layer.fills) out.addPath(t.map(f.path));
+    for (const auto& [d, child] : o.sprite->list.objects)
+        if (!child.clipDepth) collectOutline(movie, child, t, out, nesting + 1);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "engine/format/container.h"
 #include "engine/format/tags.h"
 #include "engine/runtime/display_list.h"
+#include "engine/runtime/drawing.h"
 #include "engine/runtime/instances.h"
 #include "engine/runtime/movie.h"
 #include "engine/runtime/text_field_view.h"
@@ -248,6 +249,9 @@ QPainterPath InputRouter::outline(uint16_t characterId, int nesting) {
 QPainterPath InputRouter::liveOutline(const DisplayList& list, int nesting) {
     QPainterPath out;
     if (nesting > 32) return out;
+    if (list.drawing && !list.drawing->empty())
+        for (const auto& layer : list.drawing->geometry()->layers)
+            for (const auto& f : layer.fills) out.addPath(f.path);
     for (const auto& [d, o] : list.objects) {
         if (o.clipDepth || !o.visible) continue;
         QPainterPath part;
@@ -284,14 +288,15 @@ void InputRouter::collect(std::vector<Found>& out, DisplayList& list, ClipHost* 
         if (!o.visible || o.clipDepth) continue;
         const QTransform w = toQt(o.matrix) * world;
         const Character* ch = movie_.character(o.characterId);
-        if (!ch || o.textField) continue;
-        if (std::holds_alternative<ButtonCharacter>(*ch)) {
+        // A clip a script made empty has no character but takes clicks like any other.
+        if ((!ch && !o.sprite) || o.textField) continue;
+        if (ch && std::holds_alternative<ButtonCharacter>(*ch)) {
             Found f;
             f.target = Target{&list, o.depth, o.characterId, o.placedAt, false, timeline};
             f.object = &o;
             f.world = w;
             out.push_back(f);
-        } else if (std::holds_alternative<SpriteCharacter>(*ch) && o.sprite) {
+        } else if ((!ch || std::holds_alternative<SpriteCharacter>(*ch)) && o.sprite) {
             auto it = clips.find(&o);
             ClipHost* clip = it != clips.end() ? it->second : nullptr;
             if (clip && clip->scriptObject && scripts_) {

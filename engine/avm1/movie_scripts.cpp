@@ -15,6 +15,7 @@
 #include "engine/format/records.h"
 #include "engine/format/tags.h"
 #include "engine/runtime/display_list.h"
+#include "engine/runtime/drawing.h"
 #include "engine/runtime/instances.h"
 #include "engine/runtime/movie.h"
 
@@ -497,6 +498,8 @@ SpriteClip* ScriptRunner::placeClip(ClipHost* parent, uint16_t characterId, int 
     if (ch && !std::holds_alternative<SpriteCharacter>(*ch)) return nullptr;
     DisplayObject o;
     const DisplayObject* from = like ? like->object() : nullptr;
+    // A duplicate starts with its source's drawing (shared until either draws again).
+    std::shared_ptr<Drawing> drawn = from && from->sprite ? from->sprite->list.drawing : nullptr;
     if (from) {
         o.matrix = from->matrix;
         o.cxform = from->cxform;
@@ -517,6 +520,8 @@ SpriteClip* ScriptRunner::placeClip(ClipHost* parent, uint16_t characterId, int 
         startInstances(*l, ctx);
     }
     if (!it->second.sprite) it->second.sprite.emplace();  // an empty clip: one blank frame
+    // A duplicate starts with its source's drawing (shared until either draws again).
+    if (it->second.sprite) it->second.sprite->list.drawing = std::move(drawn);
     SpriteClip* clip = instanceFor(parent, it->second);
     if (!clip) {
         l->objects.erase(it);

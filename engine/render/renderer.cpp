@@ -16,6 +16,7 @@
 #include "engine/render/filters.h"
 #include "engine/render/text_render.h"
 #include "engine/runtime/display_list.h"
+#include "engine/runtime/drawing.h"
 #include "engine/runtime/movie.h"
 #include "engine/runtime/text_field_view.h"
 
@@ -79,6 +80,7 @@ uint64_t signature(const DisplayObject& o, int nesting) {
     }
     if (o.sprite && nesting < kMaxDrawNesting) {
         h = mix(h, o.sprite->frame);
+        if (const auto& d = o.sprite->list.drawing) h = mix(h, d->version());
         for (const auto& [d, child] : o.sprite->list.objects)
             h = mix(h, signature(child, nesting + 1));
     }
@@ -401,7 +403,8 @@ void collectArea(const Ctx& c, const DisplayObject& o, const QTransform& parent,
         return;
     }
     const Character* ch = c.movie.character(o.characterId);
-    if (!ch) {
+    // A clip a script made empty has no character: only its drawing and children.
+    if (!ch && !o.sprite) {
         // A video stream masks with its whole picture.
         if (const auto r = media::videoRect(c.movie, o.characterId); !r.isEmpty()) {
             QPainterPath area;
@@ -411,21 +414,24 @@ void collectArea(const Ctx& c, const DisplayObject& o, const QTransform& parent,
         return;
     }
     const QTransform world = toQt(o.matrix) * parent;
-    if (const auto* sc = std::get_if<ShapeCharacter>(ch)) {
+    if (const auto* sc = ch ? std::get_if<ShapeCharacter>(ch) : nullptr) {
         for (const auto& layer : sc->get().geometry.layers)
             for (const auto& f : layer.fills) out.push_back(world.map(f.path));
-    } else if (const auto* mc = std::get_if<MorphCharacter>(ch)) {
+    } else if (const auto* mc = ch ? std::get_if<MorphCharacter>(ch) : nullptr) {
         const auto geo = buildShapeGeometry(format::interpolateMorph(mc->get(), o.ratio / 65535.0));
         for (const auto& layer : geo.layers)
             for (const auto& f : layer.fills) out.push_back(world.map(f.path));
-    } else if (const auto* tc = std::get_if<TextCharacter>(ch)) {
+    } else if (const auto* tc = ch ? std::get_if<TextCharacter>(ch) : nullptr) {
         out.push_back(world.map(staticTextOutline(c.movie, tc->get())));
-    } else if (const auto* ec = std::get_if<EditTextCharacter>(ch)) {
+    } else if (const auto* ec = ch ? std::get_if<EditTextCharacter>(ch) : nullptr) {
         const auto& b = ec->text.bounds;
         QPainterPath r;
         r.addRect(QRectF(b.xMin, b.yMin, b.xMax - b.xMin, b.yMax - b.yMin));
         out.push_back(world.map(r));
     } else if (o.sprite) {
+        if (const auto& d = o.sprite->list.drawing; d && !d->empty())
+            for (const auto& layer : d->geometry()->layers)
+                for (const auto& f : layer.fills) out.push_back(world.map(f.path));
         for (const auto& [d, child] : o.sprite->list.objects)
             if (!child.clipDepth) collectArea(c, child, world, out, nesting + 1);
     }
@@ -457,17 +463,22 @@ QRectF boundsOf(const Ctx& c, const DisplayObject& o, const QTransform& parent, 
     };
     if (o.textField) return rect(o.textField->field.bounds);
     const Character* ch = c.movie.character(o.characterId);
-    if (!ch) return (toQt(o.matrix) * parent).mapRect(media::videoRect(c.movie, o.characterId));
-    if (const auto* sc = std::get_if<ShapeCharacter>(ch)) return rect(sc->get().shape.bounds);
-    if (const auto* mc = std::get_if<MorphCharacter>(ch))
+    if (!ch && !o.sprite)
+        return (toQt(o.matrix) * parent).mapRect(media::videoRect(c.movie, o.characterId));
+    if (const auto* sc = ch ? std::get_if<ShapeCharacter>(ch) : nullptr)
+        return rect(sc->get().shape.bounds);
+    if (const auto* mc = ch ? std::get_if<MorphCharacter>(ch) : nullptr)
         return rect(mc->get().startBounds).united(rect(mc->get().endBounds));
-    if (const auto* tc = std::get_if<TextCharacter>(ch))
+    if (const auto* tc = ch ? std::get_if<TextCharacter>(ch) : nullptr)
         return (toQt(tc->get().matrix) * world)
             .mapRect(QRectF(tc->get().bounds.xMin, tc->get().bounds.yMin,
                             tc->get().bounds.xMax - tc->get().bounds.xMin,
                             tc->get().bounds.yMax - tc->get().bounds.yMin));
-    if (const auto* ec = std::get_if<EditTextCharacter>(ch)) return rect(ec->text.bounds);
+    if (const auto* ec = ch ? std::get_if<EditTextCharacter>(ch) : nullptr)
+        return rect(ec->text.bounds);
     QRectF r;
+    if (o.sprite && o.sprite->list.drawing && !o.sprite->list.drawing->empty())
+        r = world.mapRect(o.sprite->list.drawing->bounds(true));
     if (o.sprite)
         for (const auto& [d, child] : o.sprite->list.objects) {
             QRectF b = boundsOf(c, child, world, nesting + 1);
@@ -485,6 +496,11 @@ void drawContent(Ctx& c, const DisplayObject& o, const QTransform& world, const 
         return;
     }
     const Character* ch = c.movie.character(o.characterId);
+    if (!ch && o.sprite) {
+        // A clip made empty by a script: its drawing and children only.
+        drawList(c, o.sprite->list, world, cx, clips, nesting + 1);
+        return;
+    }
     if (!ch) {
         // Video streams are not characters of the dictionary; the ratio is the video frame.
         media::drawVideo(*c.p, c.movie, o.characterId, o.ratio, world, cx);
@@ -696,6 +712,11 @@ bool drawMaskedSmooth(Ctx& c, const DisplayObject& o, const QTransform& world, c
 void drawList(Ctx& c, const DisplayList& list, const QTransform& world, const ColorTx& cx,
               const std::vector<QPainterPath>& parentClips, int nesting) {
     if (nesting > kMaxDrawNesting) return;
+    if (list.drawing && !list.drawing->empty()) {
+        // Scripted drawing lies under the clip's children.
+        const auto geo = list.drawing->geometry();
+        drawGeometry(c, list.drawing->shape(), *geo, world, cx);
+    }
     std::vector<ActiveMask> masks;
     std::vector<QPainterPath> clips = parentClips;
     bool dirty = false;

@@ -39,6 +39,7 @@ private:
 
 struct SpriteState;
 struct TextFieldView;
+class Drawing;
 
 struct DisplayObject {
     uint16_t characterId = 0;
@@ -68,6 +69,9 @@ struct DisplayObject {
 
 struct DisplayList {
     std::map<int, DisplayObject> objects;  // drawn in ascending depth
+    // What scripts drew into the clip owning this list, under all its objects. Shared by
+    // copies of the list: copied before a change when anyone else holds it.
+    std::shared_ptr<Drawing> drawing;
     bool operator==(const DisplayList&) const = default;
 
     // frame: the frame of this list's timeline the command belongs to.

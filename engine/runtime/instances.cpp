@@ -66,6 +66,8 @@ void tickInstances(DisplayList& list, InstanceContext& ctx, int nesting) {
 }
 
 void carryStates(DisplayList& before, DisplayList& after, InstanceContext& ctx, int nesting) {
+    // Scripted drawing belongs to the clip, not to a frame.
+    if (!after.drawing) after.drawing = std::move(before.drawing);
     for (auto& [depth, o] : after.objects) {
         auto it = before.objects.find(depth);
         if (it != before.objects.end() && it->second.characterId == o.characterId &&

@@ -1,0 +1,95 @@
+// The MovieClip drawing methods: what they paint, what they add to the clip's bounds, and
+// what clear() takes away.
+
+#include <QImage>
+#include <cmath>
+#include <limits>
+
+#include "tests/avm1/avm1_fixture.h"
+#include "tests/avm1/player_run.h"
+
+using namespace avm1test;
+
+namespace {
+
+// obj.method(args...), its result dropped.
+ActionWriter& call(ActionWriter& a, const char* obj, const char* method,
+                   std::initializer_list<P> args) {
+    std::vector<P> rev(args);
+    for (auto it = rev.rbegin(); it != rev.rend(); ++it) push(a, {*it});
+    push(a, {static_cast<int>(args.size()), obj}).getVariable();
+    push(a, {method}).op(op::CallMethod);
+    return a.op(op::Pop);
+}
+
+// var name = parent.createEmptyMovieClip(name, depth)
+void emptyClip(ActionWriter& a, const char* parent, const char* name, int depth) {
+    push(a, {name, depth, name, 2, parent}).getVariable();
+    push(a, {"createEmptyMovieClip"}).op(op::CallMethod).setVariable();
+}
+
+void square(ActionWriter& a, const char* clip, int rgb, int x0, int y0, int x1, int y1) {
+    call(a, clip, "beginFill", {rgb, 100});
+    call(a, clip, "moveTo", {x0, y0});
+    call(a, clip, "lineTo", {x1, y0});
+    call(a, clip, "lineTo", {x1, y1});
+    call(a, clip, "lineTo", {x0, y1});  // endFill closes it
+    call(a, clip, "endFill", {});
+}
+
+// Colour near enough, allowing for smoothed edges nearby.
+bool near(QRgb got, QRgb want) {
+    return std::abs(qRed(got) - qRed(want)) < 40 && std::abs(qGreen(got) - qGreen(want)) < 40 &&
+           std::abs(qBlue(got) - qBlue(want)) < 40;
+}
+
+}  // namespace
+
+TEST(Avm1Drawing, FillsLinesChildrenBoundsAndClear) {
+    swftest::SwfBuilder b(8, 200, 100);
+    ActionWriter a;
+    emptyClip(a, "this", "mc", 1);
+    square(a, "mc", 0xff0000, 10, 10, 60, 60);
+    call(a, "mc", "lineStyle", {4, 0x0000ff, 100});
+    call(a, "mc", "moveTo", {100, 50});
+    call(a, "mc", "lineTo", {180, 50});
+    // Points that are not numbers or are far off must not break the drawing.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    call(a, "mc", "lineStyle", {});
+    call(a, "mc", "moveTo", {nan, 1e300});
+    call(a, "mc", "curveTo", {-1e300, nan, nan, nan});
+    // A child of an empty clip is drawn above the clip's own drawing.
+    emptyClip(a, "mc", "kid", 1);
+    square(a, "kid", 0x00ff00, 120, 40, 150, 95);
+    push(a, {"mc"}).getVariable();
+    push(a, {"_height"}).op(op::GetMember).trace();
+    push(a, {"kid"}).getVariable();
+    push(a, {"_width"}).op(op::GetMember).trace();
+    b.doAction(a);
+    b.showFrame();
+    ActionWriter a2;
+    call(a2, "mc", "clear", {});
+    push(a2, {"mc"}).getVariable();
+    push(a2, {"_height"}).op(op::GetMember).trace();
+    a2.stop();
+    b.doAction(a2);
+    b.showFrame();
+
+    auto r = play(b);
+    QImage img = r->frame();
+    EXPECT_TRUE(near(img.pixel(35, 35), qRgb(255, 0, 0)));  // inside the fill
+    EXPECT_TRUE(near(img.pixel(5, 5), qRgb(255, 255, 255)));
+    EXPECT_TRUE(near(img.pixel(110, 50), qRgb(0, 0, 255)));  // on the line
+    EXPECT_TRUE(near(img.pixel(110, 45), qRgb(255, 255, 255)));
+    EXPECT_TRUE(near(img.pixel(135, 50), qRgb(0, 255, 0)));  // the child covers the line
+    EXPECT_TRUE(near(img.pixel(135, 80), qRgb(0, 255, 0)));
+    // The fill reaches 10..60, the child down to 95.
+    EXPECT_EQ(r->take(), "85\n30\n");
+
+    r->player->advanceFrame();
+    img = r->frame();
+    EXPECT_TRUE(near(img.pixel(35, 35), qRgb(255, 255, 255)));
+    EXPECT_TRUE(near(img.pixel(110, 50), qRgb(255, 255, 255)));
+    EXPECT_TRUE(near(img.pixel(135, 80), qRgb(0, 255, 0)));  // clear keeps the children
+    EXPECT_EQ(r->take(), "55\n");
+}
