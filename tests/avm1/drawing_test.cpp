@@ -55,9 +55,12 @@ TEST(Avm1Drawing, FillsLinesChildrenBoundsAndClear) {
     call(a, "mc", "lineTo", {180, 50});
     // Points that are not numbers or are far off must not break the drawing.
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    call(a, "mc", "lineStyle", {});
-    call(a, "mc", "moveTo", {nan, 1e300});
-    call(a, "mc", "curveTo", {-1e300, nan, nan, nan});
+    emptyClip(a, "this", "far", 2);
+    call(a, "far", "lineStyle", {4, 0x0000ff, 100});
+    call(a, "far", "moveTo", {nan, 1e300});
+    call(a, "far", "curveTo", {-1e300, nan, nan, nan});
+    call(a, "far", "lineStyle", {});
+    call(a, "far", "lineTo", {1e300, 1e300});  // no line, no fill: nothing drawn
     // A child of an empty clip is drawn above the clip's own drawing.
     emptyClip(a, "mc", "kid", 1);
     square(a, "kid", 0x00ff00, 120, 40, 150, 95);
