@@ -155,6 +155,82 @@ double gradientPosition(const format::FillStyle& f, double x, double y) {
     return s > 0 ? 1 / s : 1;
 }
 
+// The ramp entry for a position in 1/256 ramp steps. Far-off values are clamped first so
+// they stay integers; the spread is a template argument so the loops using it vectorize.
+template <int Spread>
+inline int rampIndex(double t) {
+    const double v = std::clamp(t * 256, -1e9, 1e9);
+    int i = static_cast<int>(v);
+    i -= v < i;  // floor without a library call
+    if constexpr (Spread == 1) {
+        i &= 511;
+        i = i > 255 ? 511 - i : i;
+    } else if constexpr (Spread == 2) {
+        i &= 255;
+    } else {
+        i = std::clamp(i, 0, 255);
+    }
+    return i;
+}
+
+template <int Spread>
+void gradientRows(QImage& img, const format::FillStyle& f, const std::array<QRgb, 256>& ramp,
+                  const QTransform& inv, const QRect& area) {
+    const bool linear = f.type == format::FillStyle::LinearGradient;
+    const bool plainRadial =
+        f.type == format::FillStyle::RadialGradient || f.gradient.focalPoint == 0;
+    const int w = area.width();
+    const double sx = inv.m11(), sy = inv.m12(), dx0 = area.x() + 0.5;
+    double lastGx = 0, firstGx = 0;
+    // Per row: the positions, then their ramp entries, then the colours, each in its own
+    // loop so the middle one runs without the chain of additions.
+    thread_local std::vector<double> xSquares, pos;
+    thread_local std::vector<int> index;
+    pos.resize(size_t(w));
+    index.resize(size_t(w));
+    double* q = pos.data();
+    int* idx = index.data();
+    for (int y = 0; y < area.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
+        const double dy = area.y() + y + 0.5;
+        // Gradient space moves by a fixed step per pixel along a row.
+        double gx = inv.m11() * dx0 + inv.m21() * dy + inv.dx();
+        double gy = inv.m12() * dx0 + inv.m22() * dy + inv.dy();
+        if (linear) {
+            // A linear gradient's row depends on its starting point alone: an unrotated one
+            // repeats the row above exactly.
+            if (y > 0 && gx == lastGx) {
+                std::memcpy(row, img.scanLine(y - 1), size_t(w) * 4);
+                continue;
+            }
+            lastGx = gx;
+            for (int x = 0; x < w; ++x, gx += sx) q[x] = gx;
+            for (int x = 0; x < w; ++x) idx[x] = rampIndex<Spread>(q[x] * (1.0 / 32768) + 0.5);
+        } else if (plainRadial) {
+            // Unrotated, every row walks the same x positions: their squares are kept from
+            // the first row.
+            if (y > 0 && sy == 0 && gx == firstGx) {
+                const double gy2 = gy * gy;
+                for (int x = 0; x < w; ++x) q[x] = xSquares[x] + gy2;
+            } else {
+                if (y == 0) {
+                    firstGx = gx;
+                    xSquares.resize(size_t(w));
+                }
+                for (int x = 0; x < w; ++x, gx += sx, gy += sy) {
+                    if (y == 0) xSquares[x] = gx * gx;
+                    q[x] = gx * gx + gy * gy;
+                }
+            }
+            for (int x = 0; x < w; ++x) idx[x] = rampIndex<Spread>(std::sqrt(q[x]) * (1.0 / 16384));
+        } else {
+            for (int x = 0; x < w; ++x, gx += sx, gy += sy)
+                idx[x] = rampIndex<Spread>(gradientPosition(f, gx, gy));
+        }
+        for (int x = 0; x < w; ++x) row[x] = ramp[size_t(idx[x])];
+    }
+}
+
 // The gradient's pixels over area (device pixels), for a shape drawn through world. The
 // picture lives in a buffer reused by the next call: draw with it before making another.
 QImage gradientImage(const format::FillStyle& f, const ColorTx& cx, const QTransform& world,
@@ -173,42 +249,16 @@ QImage gradientImage(const format::FillStyle& f, const ColorTx& cx, const QTrans
         return img;
     }
     const auto ramp = gradientRamp(f.gradient, cx);
-    const bool linear = f.type == format::FillStyle::LinearGradient;
-    const bool plainRadial =
-        f.type == format::FillStyle::RadialGradient || f.gradient.focalPoint == 0;
-    const uint8_t spread = f.gradient.spread;
-    // Positions in 1/256 ramp steps; far-off values are clamped first so they stay integers.
-    auto entry = [&ramp, spread](double t) {
-        const double v = std::clamp(t * 256, -1e9, 1e9);
-        int i = static_cast<int>(v);
-        i -= v < i;  // floor without a library call
-        if (spread == 1) {
-            i &= 511;
-            if (i > 255) i = 511 - i;
-        } else if (spread == 2) {
-            i &= 255;
-        } else {
-            i = std::clamp(i, 0, 255);
-        }
-        return ramp[i];
-    };
-    for (int y = 0; y < area.height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
-        const double dy = area.y() + y + 0.5, dx0 = area.x() + 0.5;
-        // Gradient space moves by a fixed step per pixel along a row.
-        double gx = inv.m11() * dx0 + inv.m21() * dy + inv.dx();
-        double gy = inv.m12() * dx0 + inv.m22() * dy + inv.dy();
-        const double sx = inv.m11(), sy = inv.m12();
-        const int w = area.width();
-        if (linear) {
-            for (int x = 0; x < w; ++x, gx += sx) row[x] = entry(gx * (1.0 / 32768) + 0.5);
-        } else if (plainRadial) {
-            for (int x = 0; x < w; ++x, gx += sx, gy += sy)
-                row[x] = entry(std::sqrt(gx * gx + gy * gy) * (1.0 / 16384));
-        } else {
-            for (int x = 0; x < w; ++x, gx += sx, gy += sy)
-                row[x] = entry(gradientPosition(f, gx, gy));
-        }
+    switch (f.gradient.spread) {
+        case 1:
+            gradientRows<1>(img, f, ramp, inv, area);
+            break;
+        case 2:
+            gradientRows<2>(img, f, ramp, inv, area);
+            break;
+        default:
+            gradientRows<0>(img, f, ramp, inv, area);
+            break;
     }
     return img;
 }
