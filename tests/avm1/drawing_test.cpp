@@ -96,3 +96,52 @@ TEST(Avm1Drawing, FillsLinesChildrenBoundsAndClear) {
     EXPECT_TRUE(near(img.pixel(135, 80), qRgb(0, 255, 0)));  // clear keeps the children
     EXPECT_EQ(r->take(), "55\n");
 }
+
+// A box gradient runs across its box; a curve's bounds reach its bulge, widened by the line
+// only where strokes count; a duplicate starts with the drawing of its source.
+TEST(Avm1Drawing, GradientsCurveBoundsAndDuplicates) {
+    swftest::SwfBuilder b(8, 200, 100);
+    ActionWriter a;
+    emptyClip(a, "this", "g", 1);
+    push(a, {"matrixType", "box", "x", 0, "y", 0, "w", 100, "h", 50, "r", 0, 6});
+    a.op(op::InitObject);
+    push(a, {255, 0, 2}).op(op::InitArray);
+    push(a, {100, 100, 2}).op(op::InitArray);
+    push(a, {0x0000ff, 0xff0000, 2}).op(op::InitArray);
+    push(a, {"linear", 5, "g"}).getVariable();
+    push(a, {"beginGradientFill"}).op(op::CallMethod).op(op::Pop);
+    call(a, "g", "moveTo", {0, 0});
+    call(a, "g", "lineTo", {100, 0});
+    call(a, "g", "lineTo", {100, 50});
+    call(a, "g", "lineTo", {0, 50});
+    call(a, "g", "endFill", {});
+    emptyClip(a, "this", "c", 2);
+    call(a, "c", "lineStyle", {10, 0, 100});
+    call(a, "c", "moveTo", {120, 10});
+    call(a, "c", "curveTo", {160, 90, 190, 10});  // lowest at y = 50
+    push(a, {"c"}).getVariable();
+    push(a, {"_height"}).op(op::GetMember).trace();
+    push(a, {"c"}).getVariable();
+    push(a, {1, "c"}).getVariable();
+    push(a, {"getRect"}).op(op::CallMethod);
+    push(a, {"yMax"}).op(op::GetMember).trace();
+    push(a, {"d"});
+    push(a, {3, "d", 2, "c"}).getVariable();
+    push(a, {"duplicateMovieClip"}).op(op::CallMethod).setVariable();
+    push(a, {"d"}).getVariable();
+    push(a, {"_height"}).op(op::GetMember).trace();
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "50\n50\n50\n");
+    const QImage img = r->frame();
+    EXPECT_TRUE(near(img.pixel(3, 25), qRgb(255, 0, 0)));
+    EXPECT_TRUE(near(img.pixel(96, 25), qRgb(0, 0, 255)));
+    const QRgb mid = img.pixel(50, 25);
+    EXPECT_GT(qRed(mid), 60);
+    EXPECT_GT(qBlue(mid), 60);
+    EXPECT_TRUE(near(img.pixel(155, 48), qRgb(0, 0, 0)));  // on the curve's lowest part
+    EXPECT_TRUE(near(img.pixel(155, 20), qRgb(255, 255, 255)));
+}
