@@ -80,10 +80,17 @@ enum class TextCommand {
     Paste
 };
 
+// Where a player keeps what its movie stores for later (local shared objects).
+struct PlayerStorage {
+    std::string sharedObjectFolder;  // the user's folder for them; empty: kept in memory only
+    std::string movieKey;            // names the movie's own folder there (its file's path)
+};
+
 // One running instance of a movie: root timeline, display list, later scripts and sound.
 class Player {
 public:
-    explicit Player(std::shared_ptr<const Movie> movie);
+    // The storage is in place before the first frame's scripts run.
+    explicit Player(std::shared_ptr<const Movie> movie, PlayerStorage storage = {});
     ~Player();
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
@@ -109,6 +116,10 @@ public:
                 std::optional<QColor> bg = std::nullopt) const;
 
     void setTraceSink(std::function<void(std::string_view)> sink);
+    // Shared objects opened after this call live there (see PlayerStorage).
+    void setSharedObjectFolder(std::string folder, std::string movieKey = {});
+    // The movie sent FSCommand quit. Only a headless runner acts on it.
+    bool quitRequested() const;
 
     void setQuality(Quality quality);
     Quality quality() const;

@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStandardPaths>
 #include <algorithm>
 
 #include "engine/media/sound_clock.h"
@@ -63,7 +64,14 @@ void PlayerControl::setMovie(const QString& path) {
     path_ = path;
     loadError_.clear();
     try {
-        player_ = std::make_unique<swf::Player>(lanfeng::loadMovieShared(path));
+        // Shared objects persist in the user's data folder, one folder per movie file. A movie's
+        // FSCommand quit is not asked for: it must not close the user's player.
+        const QString folder =
+            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/shared-objects";
+        player_ = std::make_unique<swf::Player>(
+            lanfeng::loadMovieShared(path),
+            swf::PlayerStorage{folder.toStdString(),
+                               QFileInfo(path).absoluteFilePath().toStdString()});
     } catch (const std::exception& e) {
         loadError_ = QString::fromStdString(e.what());
         qCWarning(lcPlayer).noquote() << "cannot load" << path << "-" << loadError_;

@@ -1,10 +1,11 @@
 // The system-facing objects a desktop player offers without the devices behind them: the rest of
-// System and System.capabilities, ContextMenu and ContextMenuItem, PrintJob, SharedObject, and
+// System and System.capabilities, ContextMenu and ContextMenuItem, PrintJob, and
 // the classes for cameras, microphones, streams and sockets, which answer as if nothing is
 // attached.
 
 #include <map>
 
+#include "engine/avm1/loader.h"
 #include "engine/avm1/vm.h"
 
 namespace swf::avm1 {
@@ -120,31 +121,6 @@ void installPrintJob(Vm& vm) {
         Property& p = proto->setOwn(n, vm.key(n), Value(), 0);
         p.getter = zero;
     }
-}
-
-void installSharedObject(Vm& vm) {
-    Object* ctor = addStubClass(vm, "SharedObject", {"close", "connect", "send", "setFps"});
-    if (!ctor) return;
-    Object* proto = protoOf(vm, ctor);
-    vm.defineMethod(proto, "flush", [](Vm&, Object*, Args&) -> Value { return Value(true); });
-    vm.defineMethod(proto, "getSize", [](Vm&, Object*, Args&) -> Value { return Value(0); });
-    vm.defineMethod(proto, "clear", [](Vm& vm, Object* self, Args&) -> Value {
-        if (self) vm.set(self, "data", Value(vm.newObject()));
-        return {};
-    });
-    // Local objects live as long as the movie; the same name gives the same object.
-    Object* store = vm.newObject(nullptr);
-    vm.defineValue(ctor, "__localObjects", store, DontEnum | DontDelete);
-    vm.defineMethod(ctor, "getLocal", [proto, store](Vm& vm, Object*, Args& a) -> Value {
-        const std::string name = vm.toString(arg(a, 0)) + "\n" + vm.toString(arg(a, 1));
-        if (arg(a, 0).isNullish() || vm.toString(arg(a, 0)).empty()) return Value::null();
-        if (Property* p = store->findAny(name)) return p->value;
-        Object* so = vm.newObject(proto);
-        vm.set(so, "data", Value(vm.newObject()));
-        store->setOwn(name, name, Value(so));
-        return Value(so);
-    });
-    vm.defineMethod(ctor, "getRemote", [](Vm&, Object*, Args&) -> Value { return Value::null(); });
 }
 
 void installDevices(Vm& vm) {

@@ -378,6 +378,7 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 const std::string url = p.str();
                 const std::string target = p.str();
                 vm.urlRequests.push_back(url + " " + target);
+                if (isQuitCommand(url)) vm.quitRequested = true;
                 vm.host().getUrl(url, target);
                 break;
             }
@@ -387,6 +388,7 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 const std::string url = vm.toString(pop(c));
                 if (requestUrl(vm, c.target, url, target, flags)) break;
                 vm.urlRequests.push_back(url + " " + target);
+                if (isQuitCommand(url)) vm.quitRequested = true;
                 vm.host().getUrl(url, target);
                 break;
             }

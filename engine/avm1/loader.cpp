@@ -1,6 +1,7 @@
 #include "engine/avm1/loader.h"
 
 #include <QStringDecoder>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -371,6 +372,14 @@ void requestVariables(Vm& vm, std::string targetPath, std::string_view url) {
     Loads* l = loadsOf(vm);
     if (!l || l->jobs.size() >= Loads::kMaxJobs) return;
     l->jobs.push_back({Loads::Job::Variables, nullptr, std::move(targetPath), std::string(url)});
+}
+
+bool isQuitCommand(std::string_view url) {
+    constexpr std::string_view kQuit = "fscommand:quit";
+    if (url.size() != kQuit.size()) return false;
+    for (size_t i = 0; i < url.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(url[i])) != kQuit[i]) return false;
+    return true;
 }
 
 bool requestUrl(Vm& vm, ClipHost* base, std::string_view url, std::string_view target,

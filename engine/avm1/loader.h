@@ -32,6 +32,9 @@ public:
         std::vector<Value> hold;       // what run needs kept alive
     };
     std::string baseDir;  // the movie's folder; empty: nothing is read
+    // Where this player keeps local shared objects (empty: in memory only), and the name of
+    // the movie's own folder below it.
+    std::string sharedObjectFolder, movieKey;
     std::string sandbox = "localWithFile";
     uint32_t movieLength = 0;                                // the header's length
     std::vector<std::pair<uint16_t, uint32_t>> spriteBytes;  // DefineSprite id -> its tags' bytes
@@ -71,6 +74,9 @@ std::optional<std::string> readLocalFile(const Vm& vm, std::string_view url);
 std::vector<std::pair<std::string, std::string>> decodeVariables(std::string_view text,
                                                                  bool codepage);
 
+// "FSCommand:quit" in any letter case: the movie asks to end.
+bool isQuitCommand(std::string_view url);
+
 // Bytes of a timeline as getBytesLoaded/getBytesTotal report them.
 std::optional<double> clipBytes(Vm& vm, ClipHost* clip);
 
@@ -83,6 +89,9 @@ void broadcast(Vm& vm, Object* source, std::string_view name, Args args);
 
 void installNetBuiltins(Vm& vm);    // local_connection.cpp: LocalConnection, FileReference
 void installSoundBuiltins(Vm& vm);  // sound_object.cpp
+void installSharedObject(Vm& vm);   // shared_object.cpp
+// Writes every local shared object the movie opened (the movie is going away).
+void flushSharedObjects(Vm& vm);
 // Sounds whose time is up: onSoundComplete.
 void updateSounds(Vm& vm);
 // The length in milliseconds of the sound exported under name.

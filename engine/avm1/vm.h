@@ -130,6 +130,8 @@ public:
     std::map<int, Timer> timers;
     int nextTimerId = 1;
     std::vector<std::string> urlRequests;
+    // The movie sent FSCommand quit: a headless host stops there, a windowed one ignores it.
+    bool quitRequested = false;
     std::shared_ptr<TextFields> textFields;  // text_field.cpp
     std::shared_ptr<InputState> input;       // input_events.cpp: keys and mouse
     std::shared_ptr<Loads> loads;            // loader.cpp: files scripts asked for

@@ -5,7 +5,9 @@
 #include <stdexcept>
 
 #include "engine/avm1/input_events.h"
+#include "engine/avm1/loader.h"
 #include "engine/avm1/movie_scripts.h"
+#include "engine/avm1/vm.h"
 #include "engine/media/mixer.h"
 #include "engine/render/renderer.h"
 #include "engine/runtime/display_list.h"
@@ -132,13 +134,15 @@ struct ScriptSync {
     }
 };
 
-Player::Player(std::shared_ptr<const Movie> movie) : movie_(std::move(movie)) {
+Player::Player(std::shared_ptr<const Movie> movie, PlayerStorage storage)
+    : movie_(std::move(movie)) {
     if (!movie_) throw std::invalid_argument("swf::Player needs a movie");
     state_ = std::make_unique<PlayerState>(*movie_);
     PlayerState* s = state_.get();
     s->scripts = avm1::ScriptRunner::create(
         *movie_, {[s] { return s->frame; }, [s](int f) { s->seek(f); }, [s] { return s->playing; },
                   [s](bool p) { s->playing = p; }, [s] { return &s->list; }});
+    setSharedObjectFolder(std::move(storage.sharedObjectFolder), std::move(storage.movieKey));
     if (s->scripts) s->scripts->frameEntered(0);
     s->sound->spritesChanged(s->list);
     s->input = std::make_unique<avm1::InputRouter>(
@@ -146,7 +150,28 @@ Player::Player(std::shared_ptr<const Movie> movie) : movie_(std::move(movie)) {
         [s](uint16_t id, ButtonTransition t) { s->sound->buttonChanged(id, t); });
 }
 
-Player::~Player() = default;
+Player::~Player() {
+    // The movie goes away: what it kept in shared objects is written now.
+    if (!state_ || !state_->scripts) return;
+    avm1::Vm& vm = state_->scripts->vm();
+    vm.deadline = std::chrono::steady_clock::now() + vm.limits().scriptTime;
+    try {
+        avm1::flushSharedObjects(vm);
+    } catch (const avm1::ScriptAbort&) {
+    } catch (const avm1::ScriptThrow&) {
+    }
+}
+
+void Player::setSharedObjectFolder(std::string folder, std::string movieKey) {
+    if (!state_->scripts || !state_->scripts->vm().loads) return;
+    avm1::Loads& l = *state_->scripts->vm().loads;
+    l.sharedObjectFolder = std::move(folder);
+    l.movieKey = std::move(movieKey);
+}
+
+bool Player::quitRequested() const {
+    return state_->scripts && state_->scripts->vm().quitRequested;
+}
 
 const MovieInfo& Player::info() const { return movie_->info; }
 

@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -189,7 +190,9 @@ int cmdRun(const std::vector<std::string>& args) {
     }
     size_t nextInput = 0;
     const auto app = makeApp();
-    swf::Player player(movie);
+    // Shared objects live in a folder of this run alone, so runs stay independent.
+    QTemporaryDir storage;
+    swf::Player player(movie, {storage.isValid() ? storage.path().toStdString() : "", file});
     player.setQuality(quality);
     player.setTraceSink([](std::string_view line) { std::cout << line << "\n"; });
     int rc = 0;
@@ -216,10 +219,13 @@ int cmdRun(const std::vector<std::string>& args) {
     // recorded input up to its next Wait arrives.
     for (long f = 1; f <= frames; ++f) {
         if (f > 1) player.advanceFrame();
-        nextInput = cli::deliverInput(player, input, nextInput);
+        // The movie asked to quit: this frame is its last, and no input reaches it.
+        const bool quit = player.quitRequested();
+        if (!quit) nextInput = cli::deliverInput(player, input, nextInput);
         mixFrame(f);
         auto [lo, hi] = pngAt.equal_range(f);
         for (auto it = lo; it != hi; ++it) save(it->second);
+        if (quit) break;
     }
     if (!lastPng.empty()) save(lastPng);
     if (!wavPath.empty() && !swf::media::writeWav(wavPath, mix)) {
