@@ -240,17 +240,16 @@ private:
     std::vector<Object*> objects_;
 };
 
-// One path component that stays inside its folder: letters, digits, '-', '_' and '.' kept,
-// anything else written as '_', never "." or "..", at most 64 characters.
+// One path component that stays inside its folder and is not hidden: letters, digits, '-' and
+// '_' kept, anything else (dots and slashes too) written as '_', at most 64 characters.
 std::string safeComponent(std::string_view s) {
     std::string out;
     for (char c : s.substr(0, 64)) {
         const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                          (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
+                          (c >= '0' && c <= '9') || c == '-' || c == '_';
         out.push_back(keep ? c : '_');
     }
-    if (out.empty() || out.find_first_not_of('.') == std::string::npos) out = "_" + out;
-    return out;
+    return out.empty() ? std::string("_") : out;
 }
 
 // Distinct spellings that sanitize alike stay apart.
