@@ -197,3 +197,44 @@ TEST(Render, GradientsStepThroughTheirRamp) {
         EXPECT_EQ(red(256 + x, 2), x);
     }
 }
+
+// Radial gradients 64 px in radius from black to red: each pixel's red is four times its
+// distance from the centre, whatever the shape's width, drawn one after another (rows of an
+// unrotated gradient share their work, which must not leak from one shape to the next).
+TEST(Render, RadialGradientsFollowTheirRadius) {
+    namespace media = swftest::media;
+    SwfBuilder b(8, 300, 100, 24);
+    b.setBackground({255, 255, 255});
+    const double s = 128 * 20 / 32768.0;
+    struct Box {
+        int left, width;
+    };
+    const Box boxes[] = {{0, 200}, {220, 40}, {270, 30}};
+    int depth = 1;
+    for (const Box& box : boxes) {
+        media::Fill f;
+        f.type = 0x12;
+        f.matrix = {s, s, 0, 0, box.width * 10, 50 * 20};
+        f.stops = {{0, {0, 0, 0, 255}}, {255, {255, 0, 0, 255}}};
+        const uint16_t id = b.reserveId();
+        b.rawTag(media::code::DefineShape3, media::rectBody(id, 3, 0, 0, box.width * 20, 2000, f));
+        b.place(id, depth++, {.tx = box.left * 20, .ty = 0});
+    }
+    b.showFrame();
+    swf::Player p(load(b.bytes()));
+    const QImage img = draw(p, 300, 100, swf::ScaleMode::ExactFit);
+    int checked = 0, wrong = 0;
+    for (const Box& box : boxes)
+        for (int y = 0; y < 100; ++y)
+            for (int x = box.left; x < box.left + box.width; ++x) {
+                const double cx = box.left + box.width / 2.0;
+                const double steps = std::hypot(x + 0.5 - cx, y + 0.5 - 50) * 4;
+                const double frac = steps - std::floor(steps);
+                if (frac < 0.05 || frac > 0.95) continue;  // too close to a step to tell
+                ++checked;
+                const int expected = std::min(255, int(steps));
+                if (qRed(img.pixel(x, y)) != expected) ++wrong;
+            }
+    EXPECT_GT(checked, 20000);
+    EXPECT_EQ(wrong, 0);
+}
