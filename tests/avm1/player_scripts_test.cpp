@@ -292,3 +292,24 @@ TEST(Avm1Player, ClipEventsRunInThePlayersOrder) {
     r->player->advanceFrame();
     EXPECT_EQ(r->take(), "unload\nroot 2\n");
 }
+
+TEST(Avm1Player, FsCommandQuitIsReportedNotActedOn) {
+    // The player only reports the request: the headless runner ends there, a window does not.
+    for (const char* url : {"FSCommand:quit", "fscommand:QUIT", "FSCommand:quitnow"}) {
+        swftest::SwfBuilder b(6);
+        ActionWriter a = say("one");
+        std::vector<uint8_t> body;
+        putString(body, url);
+        putString(body, "");
+        a.op(0x83, body);
+        b.doAction(a);
+        b.showFrame();
+        b.doAction(say("two"));
+        b.showFrame();
+        auto r = play(b);
+        const bool quits = std::string_view(url) != "FSCommand:quitnow";
+        EXPECT_EQ(r->player->quitRequested(), quits) << url;
+        r->player->advanceFrame();
+        EXPECT_EQ(r->take(), "one\ntwo\n") << url;
+    }
+}
