@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <algorithm>
 #include <cstring>
 #include <unordered_map>
 
@@ -70,13 +71,19 @@ public:
         if (auto it = seen_.find(o); it != seen_.end()) return tag(Ref) && u32(it->second);
         if (isXmlObject(vm_, o)) return tag(XmlV) && string(vm_.toString(Value(o)));
         seen_.emplace(o, static_cast<uint32_t>(seen_.size()));
-        std::vector<std::string> names = vm_.enumerate(o);
+        // Own enumerable properties only; array elements are written apart.
+        std::vector<std::string> names;
+        for (const Property& p : o->props())
+            if (!p.hidden && !(p.flags & DontEnum)) names.push_back(p.name);
         if (o->cls == ObjClass::Array) {
-            const std::vector<Value> elems = o->elems;
-            if (!tag(Arr) || !u32(static_cast<uint32_t>(elems.size()))) return false;
-            for (const Value& e : elems)
+            // Elements one at a time (an array may be huge; the allowance stops it early), and
+            // read again each step since a getter may have changed the array meanwhile.
+            const size_t length = std::min<size_t>(o->elems.size(), kMaxBytes);
+            if (!tag(Arr) || !u32(static_cast<uint32_t>(length))) return false;
+            for (size_t i = 0; i < length; ++i) {
+                const Value e = i < o->elems.size() ? o->elems[i] : Value();
                 if (!value(e, depth + 1)) return false;
-            std::erase_if(names, [&](const std::string& n) { return isIndex(n, elems.size()); });
+            }
         } else if (!tag(Obj)) {
             return false;
         }
@@ -88,15 +95,6 @@ public:
     const std::string& bytes() const { return out_; }
 
 private:
-    static bool isIndex(const std::string& n, size_t length) {
-        if (n.empty() || n.size() > 10 || (n.size() > 1 && n[0] == '0')) return false;
-        size_t i = 0;
-        for (char c : n) {
-            if (c < '0' || c > '9') return false;
-            i = i * 10 + size_t(c - '0');
-        }
-        return i < length;
-    }
     bool tag(uint8_t t) {
         out_.push_back(char(t));
         return true;
