@@ -11,6 +11,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "engine/media/video_draw.h"
 #include "engine/render/color.h"
 #include "engine/render/filters.h"
@@ -155,22 +159,43 @@ double gradientPosition(const format::FillStyle& f, double x, double y) {
     return s > 0 ? 1 / s : 1;
 }
 
-// The ramp entry for a position in 1/256 ramp steps. Far-off values are clamped first so
-// they stay integers; the spread is a template argument so the loops using it vectorize.
-template <int Spread>
-inline int rampIndex(double t) {
+// The ramp step (before spreading) of a position in 1/256 steps. Far-off values are
+// clamped first so they stay integers.
+inline int rampStep(double t) {
     const double v = std::clamp(t * 256, -1e9, 1e9);
-    int i = static_cast<int>(v);
-    i -= v < i;  // floor without a library call
+    const int i = static_cast<int>(v);
+    return i - (v < i);  // floor without a library call
+}
+
+// The ramp entry of a step; the spread is a template argument so loops carry no branch.
+template <int Spread>
+inline int spreadStep(int i) {
     if constexpr (Spread == 1) {
         i &= 511;
-        i = i > 255 ? 511 - i : i;
+        return i > 255 ? 511 - i : i;
     } else if constexpr (Spread == 2) {
-        i &= 255;
+        return i & 255;
     } else {
-        i = std::clamp(i, 0, 255);
+        return std::clamp(i, 0, 255);
     }
-    return i;
+}
+
+// idx[x] = rampStep(q[x] * mul + add), two at a time where the processor allows.
+void rampSteps(const double* q, int* idx, int n, double mul, double add) {
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128d m = _mm_set1_pd(mul), a = _mm_set1_pd(add), k = _mm_set1_pd(256),
+                  lo = _mm_set1_pd(-1e9), hi = _mm_set1_pd(1e9);
+    for (; x + 2 <= n; x += 2) {
+        __m128d v = _mm_mul_pd(_mm_add_pd(_mm_mul_pd(_mm_loadu_pd(q + x), m), a), k);
+        v = _mm_min_pd(_mm_max_pd(v, lo), hi);
+        __m128i i = _mm_cvttpd_epi32(v);
+        const __m128d below = _mm_cmplt_pd(v, _mm_cvtepi32_pd(i));
+        i = _mm_add_epi32(i, _mm_shuffle_epi32(_mm_castpd_si128(below), _MM_SHUFFLE(3, 3, 2, 0)));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(idx + x), i);
+    }
+#endif
+    for (; x < n; ++x) idx[x] = rampStep(q[x] * mul + add);
 }
 
 template <int Spread>
@@ -205,7 +230,7 @@ void gradientRows(QImage& img, const format::FillStyle& f, const std::array<QRgb
             }
             lastGx = gx;
             for (int x = 0; x < w; ++x, gx += sx) q[x] = gx;
-            for (int x = 0; x < w; ++x) idx[x] = rampIndex<Spread>(q[x] * (1.0 / 32768) + 0.5);
+            rampSteps(q, idx, w, 1.0 / 32768, 0.5);
         } else if (plainRadial) {
             // Unrotated, every row walks the same x positions: their squares are kept from
             // the first row.
@@ -222,11 +247,18 @@ void gradientRows(QImage& img, const format::FillStyle& f, const std::array<QRgb
                     q[x] = gx * gx + gy * gy;
                 }
             }
-            for (int x = 0; x < w; ++x) idx[x] = rampIndex<Spread>(std::sqrt(q[x]) * (1.0 / 16384));
+            // Sums of squares are never negative, so the square roots need no error path.
+            int x = 0;
+#if defined(__SSE2__)
+            for (; x + 2 <= w; x += 2) _mm_storeu_pd(q + x, _mm_sqrt_pd(_mm_loadu_pd(q + x)));
+#endif
+            for (; x < w; ++x) q[x] = std::sqrt(q[x]);
+            rampSteps(q, idx, w, 1.0 / 16384, 0);
         } else {
             for (int x = 0; x < w; ++x, gx += sx, gy += sy)
-                idx[x] = rampIndex<Spread>(gradientPosition(f, gx, gy));
+                idx[x] = rampStep(gradientPosition(f, gx, gy));
         }
+        for (int x = 0; x < w; ++x) idx[x] = spreadStep<Spread>(idx[x]);
         for (int x = 0; x < w; ++x) row[x] = ramp[size_t(idx[x])];
     }
 }
