@@ -29,6 +29,7 @@ constexpr char kMagic[4] = {'L', 'F', 'S', 'O'};
 constexpr uint8_t kVersion = 1;
 constexpr size_t kMaxBytes = 100 * 1024;  // the usual per-object allowance
 constexpr int kMaxDepth = 64;
+constexpr size_t kEmptySize = 10;  // header, object tag and a zero count
 
 enum Tag : uint8_t { Undef, Null, False, True, Num, Str, Obj, Arr, Ref, DateV, XmlV };
 
@@ -336,7 +337,7 @@ void installSharedObject(Vm& vm) {
         if (!self) return Value(0);
         const std::optional<std::string> bytes = serialize(vm, self);
         // The header alone is an empty object's size: none.
-        return Value(bytes && bytes->size() > 11 ? double(bytes->size()) : 0.0);
+        return Value(bytes && bytes->size() > kEmptySize ? double(bytes->size()) : 0.0);
     });
     vm.defineMethod(proto, "clear", [](Vm& vm, Object* self, Args&) -> Value {
         if (!self) return {};
@@ -373,7 +374,15 @@ void flushSharedObjects(Vm& vm) {
     std::vector<Object*> objects;
     for (const Property& p : store->props())
         if (p.value.isObject()) objects.push_back(p.value.o);
-    for (Object* so : objects) writeObject(vm, so);
+    for (Object* so : objects) {
+        // An emptied object (clear()) leaves no file behind.
+        const std::optional<std::string> bytes = serialize(vm, so);
+        if (bytes && bytes->size() <= kEmptySize) {
+            if (const QString file = fileOf(so); !file.isEmpty()) QFile::remove(file);
+            continue;
+        }
+        writeObject(vm, so);
+    }
 }
 
 }  // namespace swf::avm1

@@ -21,7 +21,7 @@ ActionWriter& soData(ActionWriter& a) {
 
 // Traces so.data.n, so.data.list and so.data.me.n, then stores a number, an array and a
 // cycle back to data, and traces what flush() answers.
-swftest::SwfBuilder movie(const char* name) {
+swftest::SwfBuilder movie(const char* name, bool clearAtEnd = false) {
     swftest::SwfBuilder b(8);
     ActionWriter a;
     push(a, {"so", name, 1, "SharedObject"}).getVariable();
@@ -36,6 +36,10 @@ swftest::SwfBuilder movie(const char* name) {
     soData(a).op(op::SetMember);
     push(a, {0, "so"}).getVariable();
     push(a, {"flush"}).op(op::CallMethod).trace();
+    if (clearAtEnd) {
+        push(a, {0, "so"}).getVariable();
+        push(a, {"clear"}).op(op::CallMethod).op(op::Pop);
+    }
     a.stop();
     b.doAction(a);
     b.showFrame();
@@ -86,6 +90,12 @@ TEST(Avm1SharedObject, PersistsAcrossPlayersAndSurvivesDamage) {
         f.close();
         EXPECT_EQ(run(b, dir.path()), fresh);
     }
+
+    // The fresh object the last run saved is read, then clear() takes the file away for good,
+    // also when the player then goes.
+    EXPECT_EQ(run(movie("../../up", true), dir.path()), "42\n1,two,null\n42\ntrue\n");
+    EXPECT_TRUE(storedFiles(dir.path()).isEmpty());
+    EXPECT_EQ(run(b, dir.path()), fresh);
 
     // Without a folder nothing is kept from one player to the next.
     EXPECT_EQ(run(b, QString()), fresh);
