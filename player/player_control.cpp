@@ -84,6 +84,7 @@ void PlayerControl::setMovie(const QString& path) {
         }
         // Playing on load is how a player starts; a stop() in the first frame's script has
         // already had its say and is kept.
+        running_ = playOnLoad;
         if (!playOnLoad) player_->stop();
         restartClock();
     }
@@ -118,20 +119,22 @@ void PlayerControl::Scale(const QString& mode) {
 
 void PlayerControl::Play() {
     if (!player_) return;
-    if (!player_->isPlaying()) {
-        player_->play();
-        restartClock();
-    }
+    const bool wasRunning = running_ && player_->isPlaying();
+    running_ = true;
+    if (!player_->isPlaying()) player_->play();
+    if (!wasRunning || !timer_.isActive()) restartClock();
 }
 
 void PlayerControl::Stop() {
     if (!player_) return;
+    running_ = false;
     player_->stop();
     timer_.stop();
 }
 
 void PlayerControl::Back() {
     if (!player_) return;
+    running_ = false;
     player_->back();
     timer_.stop();
     update();
@@ -139,6 +142,7 @@ void PlayerControl::Back() {
 
 void PlayerControl::Forward() {
     if (!player_) return;
+    running_ = false;
     player_->forward();
     timer_.stop();
     update();
@@ -146,6 +150,7 @@ void PlayerControl::Forward() {
 
 void PlayerControl::Rewind() {
     if (!player_) return;
+    running_ = false;
     player_->rewind();
     timer_.stop();
     update();
@@ -158,7 +163,7 @@ void PlayerControl::GotoFrame(int frame) {
 }
 
 void PlayerControl::restartClock() {
-    if (!player_ || !player_->isPlaying()) return;
+    if (!player_ || !running_) return;
     double fps = player_->info().frameRate;
     if (!(fps > 0)) fps = kDefaultFps;
     fps = std::min(fps, kMaxFps);
@@ -169,15 +174,14 @@ void PlayerControl::restartClock() {
 }
 
 void PlayerControl::scheduleNext() {
-    if (!player_ || !player_->isPlaying()) return;
+    if (!player_ || !running_) return;
     // Due times accumulate from one start, so rounding of single beats never adds up to drift.
     const qint64 waitNs = std::max<qint64>(0, nextDueNs_ - clock_.nsecsElapsed());
     timer_.start(int((waitNs + 999'999) / 1'000'000));
 }
 
 void PlayerControl::clockTick() {
-    if (!player_) return;
-    if (!player_->isPlaying()) return;
+    if (!player_ || !running_) return;
     if (!clock_.isValid()) restartClock();
     const qint64 now = clock_.nsecsElapsed();
     // A stream sound on a device sets the pace: frames the sound has passed are advanced
@@ -187,8 +191,9 @@ void PlayerControl::clockTick() {
     if (const auto soundFrame = player_->soundClockFrame(unheard); soundFrame && soundLive()) {
         const int steps =
             swf::media::framesToFollow(player_->currentFrame(), soundFrame, kMaxFollow);
-        for (int i = 0; i < steps && player_->isPlaying(); ++i) {
-            if (!loop && player_->currentFrame() + 1 >= player_->totalFrames()) {
+        for (int i = 0; i < steps && running_; ++i) {
+            if (!loop && player_->isPlaying() &&
+                player_->currentFrame() + 1 >= player_->totalFrames()) {
                 Stop();
                 return;
             }
@@ -201,7 +206,8 @@ void PlayerControl::clockTick() {
     }
     int steps = 0;
     do {
-        if (!loop && player_->currentFrame() + 1 >= player_->totalFrames()) {
+        if (!loop && player_->isPlaying() &&
+            player_->currentFrame() + 1 >= player_->totalFrames()) {
             Stop();
             return;
         }
@@ -209,7 +215,7 @@ void PlayerControl::clockTick() {
         keepSoundWithFrame();
         nextDueNs_ += periodNs_;
         ++steps;
-    } while (now >= nextDueNs_ && steps < kMaxCatchUp && player_->isPlaying());
+    } while (now >= nextDueNs_ && steps < kMaxCatchUp && running_);
     if (now >= nextDueNs_) nextDueNs_ = now + periodNs_;  // too far behind: let the lost time go
     update();
     scheduleNext();
@@ -242,7 +248,11 @@ QPointF PlayerControl::stagePoint(const QPointF& at) const {
 
 void PlayerControl::afterInput() {
     if (!player_) return;
-    if (player_->isPlaying() && !timer_.isActive()) restartClock();
+    // A click that plays a root the user had not stopped wakes the clock; normally it runs.
+    if (player_->isPlaying() && !timer_.isActive()) {
+        running_ = true;
+        restartClock();
+    }
     setCursor(player_->mouseOverButton() ? Qt::PointingHandCursor : Qt::ArrowCursor);
     update();
 }

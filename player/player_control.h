@@ -91,6 +91,9 @@ private:
     swf::ScaleMode scale_ = swf::ScaleMode::ShowAll;
     std::unique_ptr<swf::Player> player_;
     QTimer timer_;
+    // The movie runs (clips animate, scripts tick) until the user stops it; a script's stop()
+    // halts only the root timeline, as in the Flash Player.
+    bool running_ = false;
     QElapsedTimer clock_;
     qint64 nextDueNs_ = 0;
     qint64 periodNs_ = 0;

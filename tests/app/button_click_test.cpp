@@ -34,6 +34,26 @@ QByteArray stopAndButton() {
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }
 
+// 100x100 stage: frame 1 stops the root and holds a sprite that shows red, then green.
+QByteArray stoppedRootWithAnimatedClip() {
+    swftest::SwfBuilder b(6, 100, 100);
+    const uint16_t red = b.defineRect(0, 0, 2000, 2000, {255, 0, 0});
+    const uint16_t green = b.defineRect(0, 0, 2000, 2000, {0, 255, 0});
+    swftest::SpriteBuilder clip;
+    clip.place(red, 1);
+    clip.showFrame();
+    clip.replace(green, 1);
+    clip.showFrame();
+    b.place(b.defineSprite(clip), 1);
+    swftest::ActionWriter stop;
+    stop.stop();
+    b.doAction(stop);
+    b.showFrame();
+    b.showFrame();
+    const auto bytes = b.bytes(swftest::Compression::Zlib);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+}
+
 }  // namespace
 
 TEST(ButtonClick, ReleaseOnTheButtonPlaysTheStoppedMovie) {
@@ -61,4 +81,28 @@ TEST(ButtonClick, ReleaseOnTheButtonPlaysTheStoppedMovie) {
     EXPECT_TRUE(control.isPlaying());
     control.clockTick();
     EXPECT_GT(control.CurrentFrame(), 0) << "the movie moved on";
+}
+
+// A script's stop() halts the root timeline only: its clips play on, until the user stops.
+TEST(ButtonClick, ClipsPlayOnUnderAStoppedRootUntilTheUserStops) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.path() + "/clip.swf";
+    ASSERT_TRUE(testmovies::writeFile(path, stoppedRootWithAnimatedClip()));
+    PlayerControl control;
+    control.resize(100, 100);
+    control.show();
+    control.Movie(path);
+    ASSERT_FALSE(control.isPlaying());
+    const auto centre = [&] { return control.grab().toImage().pixelColor(50, 50); };
+    EXPECT_EQ(centre().red(), 255);
+    control.clockTick();
+    EXPECT_EQ(control.CurrentFrame(), 0) << "the root stays where the script stopped it";
+    EXPECT_EQ(centre().green(), 255) << "the clip moved on";
+    control.clockTick();
+    EXPECT_EQ(centre().red(), 255) << "and loops";
+
+    control.Stop();
+    control.clockTick();
+    EXPECT_EQ(centre().red(), 255) << "the user's stop holds everything";
 }
