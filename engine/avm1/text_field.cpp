@@ -27,38 +27,6 @@ std::string toCr(std::string_view s) {
     return out;
 }
 
-std::string htmlEscape(std::string_view s) {
-    std::string out;
-    for (char c : s) {
-        switch (c) {
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '&':
-                out += "&amp;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&apos;";
-                break;
-            default:
-                out.push_back(c);
-        }
-    }
-    return out;
-}
-
-std::string colorHex(uint32_t c) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "#%06X", c & 0xffffff);
-    return buf;
-}
-
 // Number -> integer the way the player's format code converts: half to even, and anything
 // outside 32 bits (or NaN) becomes the "integer indefinite" -2^31.
 double roundInt(double d) {

@@ -32,8 +32,6 @@ uint16_t rgbSprite(SwfBuilder& b) {
     return b.defineSprite(s);
 }
 
-QColor at(const swf::Player& p, int x, int y) { return stage(p).pixelColor(x, y); }
-
 }  // namespace
 
 TEST(Sprites, OwnTimelineAdvancesEachTickAndLoops) {
