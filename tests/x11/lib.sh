@@ -18,12 +18,27 @@ cleanup() {
 }
 trap cleanup EXIT
 
-start_xvfb() {  # Xvfb picks a free display itself and writes its number to fd 3
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-    export DISPLAY=":$(head -n 1 "$work/display")"
-    for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+start_xvfb() {  # a private Xvfb on a random high display, retried until a client can connect
+    # Display :0 and its neighbours are where other servers on a shared machine live; one of
+    # them going away can take the socket of ours with it, so stay clear of them.
+    local attempt n
+    for attempt in 1 2 3 4 5; do
+        n=$((200 + RANDOM % 30000))
+        [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+        xvfb_pid=$!
+        export DISPLAY=":$n"
+        for _ in $(seq 100); do
+            xdpyinfo >/dev/null 2>&1 && return 0
+            kill -0 "$xvfb_pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        echo "Xvfb on :$n did not come up (attempt $attempt):"; cat "$work/xvfb.log"
+        kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+        xvfb_pid=""
+    done
+    echo "FAILED: no X server could be started"
+    exit 1
 }
 
 wait_for_window() {  # sets wid to the first window with the program's caption
