@@ -19,13 +19,15 @@ cleanup() {
 trap cleanup EXIT
 
 start_xvfb() {  # a private Xvfb on a random high display, retried until a client can connect
+    # -noreset: the server otherwise resets when the probe client leaves, and a program
+    # connecting during that reset is refused.
     # Display :0 and its neighbours are where other servers on a shared machine live; one of
     # them going away can take the socket of ours with it, so stay clear of them.
     local attempt n
     for attempt in 1 2 3 4 5; do
         n=$((200 + RANDOM % 30000))
         [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+        Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
         xvfb_pid=$!
         export DISPLAY=":$n"
         for _ in $(seq 100); do
