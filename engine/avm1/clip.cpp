@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "engine/avm1/focus.h"
 #include "engine/avm1/input_events.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
@@ -96,11 +97,14 @@ void cloneClip(Vm& vm, ClipHost* source, const std::string& name, double depth) 
 void removeScriptedClip(Vm& vm, ClipHost* clip) {
     if (!clip) return;
     if (isScriptClip(clip)) {
+        dropLostFocus(vm, clip);
         vm.removeClip(clip);
     } else if (auto* s = dynamic_cast<SpriteClip*>(clip); s && runnerOf(vm)) {
         // Only what lives at a script's depths can go.
         const int d = s->rawDepth() - 16384;
-        if (d >= 0 && d <= kMaxDepth) runnerOf(vm)->removeClip(s);
+        if (d < 0 || d > kMaxDepth) return;
+        dropLostFocus(vm, clip);
+        runnerOf(vm)->removeClip(s);
     }
 }
 
@@ -190,6 +194,7 @@ void clipSetIndex(Vm& vm, ClipHost* clip, int index, const Value& v) {
     clip->setProperty(index, d);
     Object* o = vm.clipObject(clip);
     o->setOwn(storeKey(index), storeKey(index), index == 7 ? Value(d != 0) : Value(d), DontEnum);
+    if (index == 7 && d == 0) dropLostFocus(vm);
 }
 
 bool clipGet(Vm& vm, Object* obj, std::string_view name, Value& out) {

@@ -203,6 +203,30 @@ void giveFocus(Vm& vm, Value target, FocusBy by) {
     }
 }
 
+void dropLostFocus(Vm& vm, ClipHost* leaving) {
+    Property* p = vm.global->findAny(kFocus);
+    if (!p || !p->value.isObject()) return;
+    const Value old = p->value;
+    Object* o = old.o;
+    if (o->cls != ObjClass::MovieClip && o->cls != ObjClass::TextField) return;
+    bool lost = !o->clip;
+    if (!lost) {
+        if (auto* b = dynamic_cast<ButtonHost*>(o->clip)) lost = !b->object();
+        if (const auto v = o->clip->property(kVisibleProp); v && *v == 0) lost = true;
+        int n = 0;
+        for (ClipHost* c = o->clip; leaving && c && !lost && n < 10000; c = c->parent(), ++n)
+            lost = c == leaving;
+    }
+    if (!lost) return;
+    if (vm.input) vm.input->selBegin = vm.input->selEnd = -1;
+    vm.global->setOwn(kFocus, kFocus, Value::null(), DontEnum);
+    if (Property* q = vm.global->findAny(kFocus)) q->hidden = true;
+    if (o->clip) vm.callMethod(old, "onKillFocus", {Value::null()});
+    Value sel = vm.get(vm.global, "Selection");
+    if (sel.isObject())
+        vm.callMethod(sel, "broadcastMessage", {Value("onSetFocus"), old, Value::null()});
+}
+
 bool canTakeFocus(Vm& vm, Object* obj) {
     if (!obj) return false;
     if (obj->cls == ObjClass::MovieClip) {

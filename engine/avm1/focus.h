@@ -12,6 +12,7 @@ namespace swf::avm1 {
 
 class Vm;
 class Object;
+class ClipHost;
 
 // The object holding the focus (a clip or text field object), or null.
 Value focusedObject(Vm& vm);
@@ -25,6 +26,10 @@ void giveFocus(Vm& vm, Value target, FocusBy by = FocusBy::Script);
 // The roll-outs and roll-overs the keyboard's focus moves left waiting, in their order:
 // (object, true for over).
 std::vector<std::pair<Object*, bool>> takeFocusRolls(Vm& vm);
+// The focused object left the stage or was hidden: the focus goes (to null), and the handlers
+// hear of it as of any change. With leaving, the focus goes too when it is in that clip, which
+// is about to leave.
+void dropLostFocus(Vm& vm, ClipHost* leaving = nullptr);
 // Whether a script may give obj the focus.
 bool canTakeFocus(Vm& vm, Object* obj);
 // The objects Tab visits, in their order.
