@@ -228,17 +228,17 @@ bool clipSet(Vm& vm, Object* obj, std::string_view name, const Value& v) {
 bool clipHas(Vm& vm, Object* obj, std::string_view name) {
     if (!obj->clip) return false;
     if (propIndex(name) >= 0) return true;
-    const std::string want = asciiLower(name);
+    const std::string want = vm.key(name);
     for (ClipHost* c : vm.childrenOf(obj->clip))
-        if (asciiLower(c->name()) == want) return true;
+        if (vm.key(c->name()) == want) return true;
     return false;
 }
 
 bool clipGetChild(Vm& vm, Object* obj, std::string_view name, Value& out) {
     if (!obj->clip) return false;
-    const std::string want = asciiLower(name);
+    const std::string want = vm.key(name);
     for (ClipHost* c : vm.childrenOf(obj->clip))
-        if (asciiLower(c->name()) == want) {
+        if (vm.key(c->name()) == want) {
             out = Value(vm.clipObject(c));
             return true;
         }

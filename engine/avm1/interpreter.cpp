@@ -31,6 +31,7 @@ struct CallContext {
     Object* thisObj = nullptr;
     ClipHost* target = nullptr;
     ClipHost* original = nullptr;
+    Object* originalObj = nullptr;  // its script object: tells whether it was removed
     Object* activation = nullptr;
     Object* fnObj = nullptr;
     Object* home = nullptr;  // `super` is this prototype's prototype
@@ -121,6 +122,15 @@ bool splitPathVar(std::string_view name, std::string_view& path, std::string_vie
     return false;
 }
 
+// A timeline removed while its actions run leaves its names behind: they are looked up on
+// the root from then on.
+Object* scopeEntry(CallContext& c, size_t i) {
+    Object* o = c.scope[i];
+    if (o->cls == ObjClass::MovieClip && !o->clip && c.vm.root_)
+        if (Object* r = c.vm.clipObject(c.vm.root_)) return r;
+    return o;
+}
+
 Value lookupSpecial(CallContext& c, std::string_view name, bool& found) {
     found = true;
     Vm& vm = c.vm;
@@ -180,7 +190,7 @@ Value getVariable(CallContext& c, std::string_view name) {
     Value s = lookupSpecial(c, name, special);
     if (special) return s;
     for (size_t i = c.scope.size(); i-- > 0;) {
-        Object* o = c.scope[i];
+        Object* o = scopeEntry(c, i);
         if (vm.hasProperty(o, name)) return vm.get(o, name);
     }
     return {};
@@ -201,13 +211,29 @@ void setVariable(CallContext& c, std::string_view name, Value v) {
         return;
     }
     for (size_t i = c.scope.size(); i-- > 1;) {
-        Object* o = c.scope[i];
+        Object* o = scopeEntry(c, i);
         if (o->cls == ObjClass::MovieClip || vm.hasProperty(o, name)) {
             vm.set(o, name, std::move(v));
             return;
         }
     }
     vm.set(c.scope.empty() ? vm.global : c.scope[0], name, std::move(v));
+}
+
+// tellTarget: an empty path goes back to the timeline the actions started on. Once that
+// timeline is gone no path leads anywhere; a path that names nothing leaves no target, and
+// names are then looked up on the root.
+void setTarget(CallContext& c, std::string_view path, bool nowhere = false) {
+    Vm& vm = c.vm;
+    const bool originalGone = c.originalObj && !c.originalObj->clip;
+    ClipHost* clip = nullptr;
+    if (!originalGone && !nowhere)
+        clip = path.empty() ? c.original : vm.resolveTarget(path, c.original);
+    c.target = clip;
+    if (c.clipSlot >= 0) {
+        Object* o = clip ? vm.clipObject(clip) : vm.clipObject(vm.root_);
+        if (o) c.scope[c.clipSlot] = o;
+    }
 }
 
 Args popArgs(CallContext& c) {
@@ -273,6 +299,7 @@ Value definedFunction(CallContext& c, Payload& p, bool v2, size_t bodyStart, siz
     data->scope = c.scope;
     data->pool = c.pool;
     data->target = targetObject(c);
+    if (c.target) data->targetPath = vm.targetPath(c.target);
     Object* proto = vm.newObject(vm.objectProto);
     Object* f = vm.newObject(vm.functionProto);
     f->cls = ObjClass::Function;
@@ -356,22 +383,17 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 break;
             case 0x8B: {
                 const std::string t = p.str();
-                ClipHost* clip = t.empty() ? c.original : vm.resolveTarget(t, c.original);
-                c.target = clip;
-                if (c.clipSlot >= 0 && clip) c.scope[c.clipSlot] = vm.clipObject(clip);
+                if (p.ok()) setTarget(c, t);
                 break;
             }
             case 0x20: {
+                // A clip is found again by its path: a namesake placed below it wins.
                 const Value v = pop(c);
-                ClipHost* clip = nullptr;
-                if (v.isObject() && v.o->cls == ObjClass::MovieClip)
-                    clip = v.o->clip;
-                else {
-                    const std::string t = vm.toString(v);
-                    clip = t.empty() ? c.original : vm.resolveTarget(t, c.original);
-                }
-                c.target = clip;
-                if (c.clipSlot >= 0 && clip) c.scope[c.clipSlot] = vm.clipObject(clip);
+                const bool clip = v.isObject() && v.o->cls == ObjClass::MovieClip;
+                if (clip && !v.o->clip)
+                    setTarget(c, {}, true);
+                else
+                    setTarget(c, clip ? vm.targetPath(v.o->clip) : vm.toString(v));
                 break;
             }
             case 0x83: {
@@ -741,7 +763,10 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 break;
             case 0x45: {
                 const Value v = pop(c);
-                if (v.isObject() && v.o->cls == ObjClass::MovieClip && v.o->clip)
+                // Buttons and text fields have paths as clips do.
+                if (v.isObject() &&
+                    (v.o->cls == ObjClass::MovieClip || v.o->cls == ObjClass::TextField) &&
+                    v.o->clip)
                     push(c, Value(vm.targetPath(v.o->clip)));
                 else
                     push(c, Value());
@@ -1099,6 +1124,7 @@ void runFrameCode(Vm& vm, std::span<const uint8_t> code, ClipHost* clip) {
     c.regs.resize(4);
     c.target = c.original = clip;
     Object* clipObj = vm.clipObject(clip);
+    c.originalObj = clipObj;
     c.scope.push_back(vm.global);
     if (clipObj) {
         c.clipSlot = 1;
@@ -1130,9 +1156,35 @@ Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home) 
     c.fnObj = fnObj;
     c.thisObj = thisObj;
     c.home = home ? home : (thisObj ? thisObj->proto : nullptr);
-    ClipHost* clip = fd.target && fd.target->cls == ObjClass::MovieClip ? fd.target->clip : nullptr;
-    c.target = c.original = clip ? clip : root_;
-    c.scope = fd.scope;
+    ClipHost* clip = nullptr;
+    auto thisClip = [&]() -> ClipHost* {
+        return thisObj && thisObj->cls == ObjClass::MovieClip ? thisObj->clip : nullptr;
+    };
+    if (version_ < 6) {
+        // SWF 5 functions close over nothing: they run on the clip they are called on, or
+        // else on the caller's timeline.
+        clip = thisClip();
+        if (!clip && contexts.size() > 0) clip = contexts.back()->target;
+        if (!clip) clip = root_;
+        c.scope = {global};
+        if (Object* o = clipObject(clip)) c.scope.push_back(o);
+    } else {
+        // A function remembers its timeline by path: once that clip is gone, a clip placed
+        // under the same path takes its place, else the clip it is called on, else the root.
+        if (fd.target && fd.target->cls == ObjClass::MovieClip) {
+            clip = fd.target->clip;
+            if (!clip && !fd.targetPath.empty()) clip = resolveTarget(fd.targetPath, root_);
+        }
+        if (!clip) clip = thisClip();
+        if (!clip) clip = root_;
+        c.scope = fd.scope;
+        if (fd.target && !fd.target->clip)
+            if (Object* o = clipObject(clip))
+                for (Object*& s : c.scope)
+                    if (s == fd.target) s = o;
+    }
+    c.target = c.original = clip;
+    c.originalObj = clipObject(clip);
     Object* act = newObject(nullptr);
     c.activation = act;
     c.scope.push_back(act);

@@ -29,6 +29,7 @@ struct Property {
     uint8_t flags = 0;
     // Hidden from scripts of an older SWF version (ASSetPropFlags 128, 256, 4096, 8192, 16384).
     bool hidden = false;
+    bool listedWhenHidden = false;  // ASSetNative's version-gated names: for..in lists them
     // While a watcher of this accessor runs, reads and writes reach the value beneath it.
     uint8_t watchLock = 0;
     bool isAccessor() const { return getter != nullptr && !watchLock; }
@@ -77,6 +78,7 @@ struct FunctionData {
     std::vector<Object*> scope;
     std::shared_ptr<const std::vector<std::string>> pool;
     Object* target = nullptr;  // the timeline the function was defined on
+    std::string targetPath;    // its path then, to find a clip that took its place
     std::string name;
 };
 

@@ -160,6 +160,64 @@ std::string asciiLower(std::string_view s) {
     return out;
 }
 
+namespace {
+
+char16_t foldUnit(char16_t c) {
+    auto pairEven = [](char16_t u, char16_t lo, char16_t hi) {
+        return u >= lo && u <= hi && (u - lo) % 2 == 0;
+    };
+    if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + 32 : c;
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
+    if (c < 0x100) return c;
+    if (c < 0x180) {
+        if (c == 0x130) return 'i';
+        if (c == 0x178) return 0xFF;
+        if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return c % 2 ? c + 1 : c;
+        if (c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F) return c;
+        return c % 2 ? c : c + 1;
+    }
+    // Title-case digraphs fold with their capital and small forms.
+    if (c == 0x1C4 || c == 0x1C5) return 0x1C6;
+    if (c == 0x1C7 || c == 0x1C8) return 0x1C9;
+    if (c == 0x1CA || c == 0x1CB) return 0x1CC;
+    if (c == 0x1F1 || c == 0x1F2) return 0x1F3;
+    if (c >= 0x1CD && c <= 0x1DC) return c % 2 ? c + 1 : c;
+    if (pairEven(c, 0x1DE, 0x1EF) || c == 0x1F4 || pairEven(c, 0x1F8, 0x21F) ||
+        pairEven(c, 0x222, 0x233))
+        return c + 1;
+    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;
+    if (c == 0x386) return 0x3AC;
+    if (c >= 0x388 && c <= 0x38A) return c + 37;
+    if (c == 0x38C) return 0x3CC;
+    if (c == 0x38E || c == 0x38F) return c + 63;
+    if (pairEven(c, 0x3DA, 0x3EF)) return c + 1;
+    if (c >= 0x400 && c <= 0x40F) return c + 80;
+    if (c >= 0x410 && c <= 0x42F) return c + 32;
+    if (pairEven(c, 0x460, 0x481) || pairEven(c, 0x48C, 0x4BF) || pairEven(c, 0x4D0, 0x4F5) ||
+        c == 0x4F8)
+        return c + 1;
+    if (c >= 0x4C1 && c <= 0x4CC && c % 2) return c + 1;
+    if (c >= 0x531 && c <= 0x556) return c + 48;
+    if (pairEven(c, 0x1E00, 0x1E95) || pairEven(c, 0x1EA0, 0x1EF9)) return c + 1;
+    if (c >= 0xFF21 && c <= 0xFF3A) return c + 32;
+    return c;
+}
+
+}  // namespace
+
+std::string foldCase(std::string_view s) {
+    bool ascii = true;
+    for (char ch : s)
+        if (static_cast<unsigned char>(ch) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    if (ascii) return asciiLower(s);
+    std::u16string u = utf16Decode(s);
+    for (char16_t& c : u) c = foldUnit(c);
+    return utf16Encode(u);
+}
+
 size_t utf8Length(std::string_view s) {
     // Scripts count UTF-16 units: a character beyond the BMP counts twice.
     size_t n = 0;

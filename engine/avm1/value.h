@@ -61,6 +61,9 @@ uint32_t toUint32(double d);
 
 // Lower-casing for the case-insensitive lookups of SWF 6 and earlier (ASCII only).
 std::string asciiLower(std::string_view s);
+// Lower case as names compare before SWF 7: ASCII and the European, Greek, Cyrillic and
+// Armenian letters of the player's Unicode tables (letters added later stay as they are).
+std::string foldCase(std::string_view s);
 
 // UTF-8 helpers: scripts see strings as sequences of characters, stored here as UTF-8.
 size_t utf8Length(std::string_view s);

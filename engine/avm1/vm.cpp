@@ -14,12 +14,13 @@ Vm::Vm(int swfVersion, VmHost& host, VmLimits limits)
     : version_(swfVersion), host_(host), limits_(limits) {
     installBuiltins();
     installSystemBuiltins(*this);
+    installNativeTables(*this);
 }
 
 Vm::~Vm() = default;
 
 std::string Vm::key(std::string_view name) const {
-    return version_ >= 7 ? std::string(name) : asciiLower(name);
+    return version_ >= 7 ? std::string(name) : foldCase(name);
 }
 
 Object* Vm::newObject(Object* proto) {
@@ -326,7 +327,7 @@ std::vector<std::string> Vm::enumerate(Object* o) {
     for (Object* p = o; p && guard < 256; p = p->proto, ++guard) {
         const auto& props = p->props();
         for (auto it = props.rbegin(); it != props.rend(); ++it) {
-            if (it->hidden) continue;
+            if (it->hidden && !it->listedWhenHidden) continue;
             if (seen.emplace(it->key, true).second && !(it->flags & DontEnum))
                 out.push_back(it->name);
         }
@@ -702,16 +703,16 @@ ClipHost* Vm::resolveTarget(std::string_view path, ClipHost* base) {
             if (i < path.size() && path[i] == '/') ++i;
             continue;
         }
-        if (part.empty() || part == "this") {
-        } else if (part == "_root" || part == "_level0") {
+        const std::string want = key(part);
+        if (part.empty() || want == "this") {
+        } else if (want == "_root" || want == "_level0") {
             cur = root_;
-        } else if (part == "_parent") {
+        } else if (want == "_parent") {
             cur = cur->parent();
         } else {
             ClipHost* found = nullptr;
-            const std::string want = asciiLower(part);
             for (ClipHost* c : childrenOf(cur))
-                if (asciiLower(c->name()) == want) {
+                if (key(c->name()) == want) {
                     found = c;
                     break;
                 }

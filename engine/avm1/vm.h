@@ -186,6 +186,7 @@ void installLoadBuiltins(Vm& vm);    // loader.cpp: LoadVars, XML.load, Sound, .
 void installBitmapBuiltins(Vm& vm);  // bitmap_data.cpp: flash.display.BitmapData
 void installFilterBuiltins(Vm& vm);  // filter_objects.cpp: flash.filters
 void installColorBuiltins(Vm& vm);   // color_object.cpp: Color
+void installNativeTables(Vm& vm);    // native_table.cpp: ASnative, ASSetNative
 
 // Argument helpers for natives.
 inline const Value& arg(const Args& a, size_t i) {
