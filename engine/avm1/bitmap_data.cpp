@@ -12,18 +12,18 @@
 namespace swf::avm1 {
 
 // Pixels alive across one VM: a movie may not hold more than this, whatever its sizes.
-struct BitmapBudget {
-    size_t bytes = 0;
-    static constexpr size_t kMax = size_t{1} << 30;
-};
+constexpr size_t kMaxBitmapBytes = size_t{1} << 30;
 
-BitmapPixels::~BitmapPixels() {
-    if (budget) budget->bytes -= px.capacity() * sizeof(uint32_t);
+std::shared_ptr<BitmapPixels> sharedBitmap(const Value& v) {
+    if (!v.isObject() || !v.o->native) return nullptr;
+    auto* h = dynamic_cast<BitmapHandle*>(v.o->native.get());
+    return h ? h->pixels : nullptr;
 }
 
 BitmapPixels* bitmapPixels(const Value& v) {
     if (!v.isObject() || !v.o->native) return nullptr;
-    return dynamic_cast<BitmapPixels*>(v.o->native.get());
+    auto* h = dynamic_cast<BitmapHandle*>(v.o->native.get());
+    return h ? h->pixels.get() : nullptr;
 }
 
 uint32_t premultiply(uint32_t c) {
@@ -170,22 +170,24 @@ void installBitmapBuiltins(Vm& vm) {
         rectCtor = r.isObject() ? r.o : nullptr;
         pointCtor = p.isObject() ? p.o : nullptr;
     }
-    auto budget = std::make_shared<BitmapBudget>();
+    auto budget = std::make_shared<size_t>(0);
 
     Object* proto = vm.newObject();
     // Makes a bitmap of w x h (checked by the caller) on obj; false when memory is out.
     auto attach = [budget](Object* obj, int w, int h, bool transparent, uint32_t fill) {
         const size_t bytes = size_t(w) * size_t(h) * sizeof(uint32_t);
-        if (budget->bytes + bytes > BitmapBudget::kMax) return false;
-        auto b = std::make_unique<BitmapPixels>();
+        if (*budget + bytes > kMaxBitmapBytes) return false;
+        auto b = std::make_shared<BitmapPixels>();
         b->width = w;
         b->height = h;
         b->transparent = transparent;
         b->px.assign(size_t(w) * size_t(h), 0);
         b->budget = budget;
-        budget->bytes += b->px.capacity() * sizeof(uint32_t);
+        *budget += b->px.capacity() * sizeof(uint32_t);
         std::fill(b->px.begin(), b->px.end(), store(*b, fill));
-        obj->native = std::move(b);
+        auto handle = std::make_unique<BitmapHandle>();
+        handle->pixels = std::move(b);
+        obj->native = std::move(handle);
         return true;
     };
     Object* ctor = vm.newFunction([](Vm&, Object*, Args&) -> Value { return {}; }, proto);
@@ -283,7 +285,7 @@ void installBitmapBuiltins(Vm& vm) {
     });
     method("dispose", 0, [](Vm&, Object*, BitmapPixels& b, Args&) -> Value {
         b.disposed = true;
-        if (b.budget) b.budget->bytes -= b.px.capacity() * sizeof(uint32_t);
+        if (b.budget) *b.budget -= b.px.capacity() * sizeof(uint32_t);
         std::vector<uint32_t>().swap(b.px);
         b.width = b.height = 0;
         return {};
@@ -292,7 +294,7 @@ void installBitmapBuiltins(Vm& vm) {
         Value protoV = vm.get(ctor, "prototype");
         Object* out = vm.newObject(protoV.isObject() ? protoV.o : vm.objectProto);
         if (!attach(out, b.width, b.height, b.transparent, 0)) return {};
-        static_cast<BitmapPixels*>(out->native.get())->px = b.px;
+        bitmapPixels(Value(out))->px = b.px;
         return Value(out);
     });
     method("floodFill", 3, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
@@ -353,7 +355,7 @@ void installBitmapBuiltins(Vm& vm) {
         Value protoV = vm.get(ctor, "prototype");
         Object* out = vm.newObject(protoV.isObject() ? protoV.o : vm.objectProto);
         if (!attach(out, b.width, b.height, true, 0)) return {};
-        auto* ob = static_cast<BitmapPixels*>(out->native.get());
+        BitmapPixels* ob = bitmapPixels(Value(out));
         for (size_t i = 0; i < diff.size(); ++i) ob->px[i] = premultiply(diff[i]);
         return Value(out);
     });
@@ -410,14 +412,14 @@ void installBitmapBuiltins(Vm& vm) {
             for (int x = 0; x < sr.w; ++x) {
                 uint32_t s = block[size_t(y) * sr.w + x];
                 if (!src->transparent) s |= 0xFF000000u;
-                if (alphaBmp) {
-                    // The alpha bitmap is read from alphaPoint on, as far as the copy reaches.
+                if (alphaBmp && alphaBmp->transparent) {
+                    // The alpha bitmap is read from alphaPoint on; where it ends the copy stops.
                     const int px = ax + (sr.x + x - asked.x), py = ay + (sr.y + y - asked.y);
-                    const uint32_t am = alphaBmp->inside(px, py) ? alphaBmp->at(px, py) >> 24 : 0;
+                    if (!alphaBmp->inside(px, py)) continue;
+                    const uint32_t am = alphaBmp->at(px, py) >> 24;
                     auto mul = [am](uint32_t v) { return (v * am) >> 8; };
-                    if (alphaBmp->transparent)
-                        s = (mul(s >> 24) << 24) | (mul(channel(s, 16)) << 16) |
-                            (mul(channel(s, 8)) << 8) | mul(channel(s, 0));
+                    s = (mul(s >> 24) << 24) | (mul(channel(s, 16)) << 16) |
+                        (mul(channel(s, 8)) << 8) | mul(channel(s, 0));
                 }
                 uint32_t& d = b.at(dx + x, dy + y);
                 // An opaque bitmap always shows what it had through the copy.

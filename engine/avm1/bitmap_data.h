@@ -6,27 +6,20 @@
 #include <vector>
 
 #include "engine/avm1/object.h"
+#include "engine/runtime/bitmap_surface.h"
 
 namespace swf::avm1 {
 
-struct BitmapBudget;
+using BitmapPixels = BitmapSurface;
 
-struct BitmapPixels : NativeData {
-    int width = 0;
-    int height = 0;
-    bool transparent = true;
-    bool disposed = false;
-    std::vector<uint32_t> px;  // premultiplied 0xAARRGGBB, row by row
-    std::shared_ptr<BitmapBudget> budget;
-    ~BitmapPixels() override;
-
-    uint32_t& at(int x, int y) { return px[static_cast<size_t>(y) * width + x]; }
-    uint32_t at(int x, int y) const { return px[static_cast<size_t>(y) * width + x]; }
-    bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
+// What a BitmapData object holds: its pixels, which the display may share.
+struct BitmapHandle : NativeData {
+    std::shared_ptr<BitmapPixels> pixels;
 };
 
 // The pixels behind a BitmapData object (also once disposed); null for anything else.
 BitmapPixels* bitmapPixels(const Value& v);
+std::shared_ptr<BitmapPixels> sharedBitmap(const Value& v);
 
 // Straight colour <-> the premultiplied form kept, with Flash's rounding both ways.
 uint32_t premultiply(uint32_t argb);

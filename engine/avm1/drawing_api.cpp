@@ -2,8 +2,11 @@
 // They record into the clip's display list, where the renderer draws them under its children.
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
 #include <cmath>
 
+#include "engine/avm1/bitmap_data.h"
 #include "engine/avm1/clip.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/runtime/display_list.h"
@@ -129,6 +132,28 @@ std::optional<format::FillStyle> gradientArgs(Vm& vm, const Args& a) {
 
 Value none() { return {}; }
 
+// A flash.geom.Matrix from bitmap pixels to the clip's pixels, as a fill's matrix from
+// bitmap pixels to twips; anything else is the identity.
+format::Matrix bitmapMatrix(Vm& vm, const Value& v) {
+    format::Matrix m;
+    m.sx = m.sy = 20;
+    if (!v.isObject()) return m;
+    auto get = [&](const char* n, double otherwise) {
+        const double d = field(vm, v.o, n).value_or(otherwise);
+        return std::isfinite(d) ? d : 0;
+    };
+    m.sx = get("a", 1) * 20;
+    m.r0 = get("b", 0) * 20;
+    m.r1 = get("c", 0) * 20;
+    m.sy = get("d", 1) * 20;
+    m.tx = twips(get("tx", 0));
+    m.ty = twips(get("ty", 0));
+    return m;
+}
+
+// Placement order for attached bitmaps, below any the timeline or clip code hands out.
+std::atomic<int> nextAttached{-(1 << 30) - 1};
+
 }  // namespace
 
 void installDrawingBuiltins(Vm& vm) {
@@ -150,6 +175,40 @@ void installDrawingBuiltins(Vm& vm) {
         auto f = gradientArgs(vm, a);
         if (!f && !(a.empty() || a[0].isUndefined())) return none();
         if (Drawing* d = drawingOf(vm, self)) d->beginFill(f);
+        return none();
+    });
+    vm.defineMethod(mp, "beginBitmapFill", [](Vm& vm, Object* self, Args& a) -> Value {
+        auto bmp = sharedBitmap(arg(a, 0));
+        if (!bmp || bmp->disposed) return none();
+        format::FillStyle f;
+        const bool repeat = a.size() > 2 ? vm.toBoolean(a[2]) : true;
+        const bool smooth = a.size() > 3 && vm.toBoolean(a[3]);
+        f.type = repeat ? (smooth ? format::FillStyle::RepeatingBitmap
+                                  : format::FillStyle::NonSmoothedRepeatingBitmap)
+                        : (smooth ? format::FillStyle::ClippedBitmap
+                                  : format::FillStyle::NonSmoothedClippedBitmap);
+        f.matrix = bitmapMatrix(vm, arg(a, 1));
+        if (Drawing* d = drawingOf(vm, self)) d->beginBitmapFill(std::move(bmp), f);
+        return none();
+    });
+    vm.defineMethod(mp, "attachBitmap", [](Vm& vm, Object* self, Args& a) -> Value {
+        if (a.size() < 2 || !self || self->cls != ObjClass::MovieClip || !self->clip) return none();
+        auto bmp = sharedBitmap(a[0]);
+        ScriptRunner* r = runnerOf(vm);
+        DisplayList* l = r ? r->listOf(self->clip) : nullptr;
+        const double depth = vm.toNumber(a[1]);
+        if (!bmp || bmp->disposed || !l || !(depth >= -16384 && depth <= 2130690045)) return none();
+        const int raw = static_cast<int>(depth) + 16384;
+        // Something already at that depth keeps its place.
+        if (l->objects.count(raw)) return none();
+        DisplayObject o;
+        o.depth = raw;
+        int order = nextAttached.load();
+        if (order > INT_MIN + 1) order = nextAttached--;
+        o.placedAt = order;
+        o.bitmap = std::move(bmp);
+        o.bitmapSmoothing = a.size() > 3 && vm.toBoolean(a[3]);
+        l->objects.emplace(raw, std::move(o));
         return none();
     });
     vm.defineMethod(mp, "endFill", [](Vm& vm, Object* self, Args&) -> Value {

@@ -1,16 +1,25 @@
 // flash.geom: Point, Rectangle, Matrix, ColorTransform and Transform. Plain objects whose
 // fields are ordinary properties, as in Flash 8, so scripts may read and change them freely.
 
+#include <QTransform>
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
+#include "engine/avm1/display_props.h"
+#include "engine/avm1/sprite_clip.h"
 #include "engine/avm1/vm.h"
+#include "engine/runtime/display_list.h"
 
 namespace swf::avm1 {
 
 namespace {
 
 double num(Vm& vm, Object* o, std::string_view name) { return vm.toNumber(vm.get(o, name)); }
+
+// Math.min and Math.max as scripts see them: NaN on either side gives NaN.
+double lo(double a, double b) { return std::isnan(a) || std::isnan(b) ? NAN : std::min(a, b); }
+double hi(double a, double b) { return std::isnan(a) || std::isnan(b) ? NAN : std::max(a, b); }
 
 Value construct(Vm& vm, Object* ctor, Args args) {
     return vm.construct(Value(ctor), std::move(args));
@@ -34,18 +43,6 @@ std::string fields(Vm& vm, Object* o,
         out += vm.toString(vm.get(o, name));
     }
     return out + ")";
-}
-
-// A clip's matrix from its _x, _y, _xscale, _yscale and _rotation.
-void clipMatrix(Vm& vm, Object* clip, double m[6]) {
-    const double r = num(vm, clip, "_rotation") * std::numbers::pi / 180;
-    const double sx = num(vm, clip, "_xscale") / 100, sy = num(vm, clip, "_yscale") / 100;
-    m[0] = sx * std::cos(r);
-    m[1] = sx * std::sin(r);
-    m[2] = -sy * std::sin(r);
-    m[3] = sy * std::cos(r);
-    m[4] = num(vm, clip, "_x");
-    m[5] = num(vm, clip, "_y");
 }
 
 }  // namespace
@@ -305,11 +302,18 @@ void installGeomBuiltins(Vm& vm) {
         if (self) inflate(vm, self, vm.toNumber(arg(a, 0)), vm.toNumber(arg(a, 1)));
         return {};
     });
-    vm.defineMethod(rectProto, "inflatePoint", [inflate](Vm& vm, Object* self, Args& a) -> Value {
-        if (self && arg(a, 0).isObject())
-            inflate(vm, self, num(vm, a[0].o, "x"), num(vm, a[0].o, "y"));
-        return {};
-    });
+    // A missing point reads as one whose coordinates are undefined: everything turns NaN.
+    auto pointArg = [](Vm& vm, const Value& v, double& x, double& y) {
+        x = v.isObject() ? num(vm, v.o, "x") : NAN;
+        y = v.isObject() ? num(vm, v.o, "y") : NAN;
+    };
+    vm.defineMethod(rectProto, "inflatePoint",
+                    [inflate, pointArg](Vm& vm, Object* self, Args& a) -> Value {
+                        double x, y;
+                        pointArg(vm, arg(a, 0), x, y);
+                        if (self) inflate(vm, self, x, y);
+                        return {};
+                    });
     auto offset = [](Vm& vm, Object* self, double dx, double dy) {
         vm.set(self, "x", Value(num(vm, self, "x") + dx));
         vm.set(self, "y", Value(num(vm, self, "y") + dy));
@@ -318,35 +322,37 @@ void installGeomBuiltins(Vm& vm) {
         if (self) offset(vm, self, vm.toNumber(arg(a, 0)), vm.toNumber(arg(a, 1)));
         return {};
     });
-    vm.defineMethod(rectProto, "offsetPoint", [offset](Vm& vm, Object* self, Args& a) -> Value {
-        if (self && arg(a, 0).isObject())
-            offset(vm, self, num(vm, a[0].o, "x"), num(vm, a[0].o, "y"));
-        return {};
-    });
+    vm.defineMethod(rectProto, "offsetPoint",
+                    [offset, pointArg](Vm& vm, Object* self, Args& a) -> Value {
+                        double x, y;
+                        pointArg(vm, arg(a, 0), x, y);
+                        if (self) offset(vm, self, x, y);
+                        return {};
+                    });
     vm.defineMethod(rectProto, "intersects", [box](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || !arg(a, 0).isObject()) return Value(false);
         const Box b = box(vm, self), o = box(vm, a[0].o);
-        return Value(std::max(b.x, o.x) < std::min(b.x + b.w, o.x + o.w) &&
-                     std::max(b.y, o.y) < std::min(b.y + b.h, o.y + o.h));
+        return Value(hi(b.x, o.x) < lo(b.x + b.w, o.x + o.w) &&
+                     hi(b.y, o.y) < lo(b.y + b.h, o.y + o.h));
     });
     vm.defineMethod(rectProto, "intersection",
                     [box, newRect](Vm& vm, Object* self, Args& a) -> Value {
                         if (!self || !arg(a, 0).isObject()) return newRect(vm, 0, 0, 0, 0);
                         const Box b = box(vm, self), o = box(vm, a[0].o);
-                        const double x = std::max(b.x, o.x), y = std::max(b.y, o.y);
-                        const double r = std::min(b.x + b.w, o.x + o.w);
-                        const double btm = std::min(b.y + b.h, o.y + o.h);
+                        const double x = hi(b.x, o.x), y = hi(b.y, o.y);
+                        const double r = lo(b.x + b.w, o.x + o.w);
+                        const double btm = lo(b.y + b.h, o.y + o.h);
                         if (!(r > x) || !(btm > y)) return newRect(vm, 0, 0, 0, 0);
                         return newRect(vm, x, y, r - x, btm - y);
                     });
     vm.defineMethod(rectProto, "union", [box, newRect](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || !arg(a, 0).isObject()) return newRect(vm, NAN, NAN, NAN, NAN);
         const Box b = box(vm, self), o = box(vm, a[0].o);
-        if (!(o.w > 0) || !(o.h > 0)) return newRect(vm, b.x, b.y, b.w, b.h);
-        if (!(b.w > 0) || !(b.h > 0)) return newRect(vm, o.x, o.y, o.w, o.h);
-        const double x = std::min(b.x, o.x), y = std::min(b.y, o.y);
-        return newRect(vm, x, y, std::max(b.x + b.w, o.x + o.w) - x,
-                       std::max(b.y + b.h, o.y + o.h) - y);
+        // Only a size known to be empty drops a side; a NaN one spreads into the result.
+        if (o.w <= 0 || o.h <= 0) return newRect(vm, b.x, b.y, b.w, b.h);
+        if (b.w <= 0 || b.h <= 0) return newRect(vm, o.x, o.y, o.w, o.h);
+        const double x = lo(b.x, o.x), y = lo(b.y, o.y);
+        return newRect(vm, x, y, hi(b.x + b.w, o.x + o.w) - x, hi(b.y + b.h, o.y + o.h) - y);
     });
     vm.defineMethod(rectProto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
         if (!self) return {};
@@ -554,61 +560,163 @@ void installGeomBuiltins(Vm& vm) {
                              {kC[7], kC[7]}}));
     });
 
-    // ---- Transform: a view of one clip's placement
+    // ---- Transform: a view of one clip's placement, read and written through its display
+    // object each time.
     Object* trProto = vm.newObject();
-    Object* tr = vm.newFunction(
-        [](Vm& vm, Object* self, Args& a) -> Value {
-            if (self && arg(a, 0).isObject() && a[0].o->cls == ObjClass::MovieClip)
-                vm.defineValue(self, "\x01clip", a[0], DontEnum);
-            return {};
-        },
-        trProto);
+    Object* tr = vm.newFunction([](Vm&, Object*, Args&) -> Value { return {}; }, trProto);
+    tr->fn->newMayFail = true;
+    tr->fn->construct = [](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self || !arg(a, 0).isObject() || a[0].o->cls != ObjClass::MovieClip) return {};
+        vm.defineValue(self, "\x01clip", a[0], DontEnum);
+        return Value(self);
+    };
     vm.defineValue(geom, "Transform", tr, 0);
-    auto clipOf = [](Vm& vm, Object* self) -> Object* {
+    auto clipOf = [](Vm& vm, Object* self) -> ClipHost* {
         if (!self) return nullptr;
         Property* p = self->findAny(vm.key("\x01clip"));
-        return p && p->value.isObject() ? p->value.o : nullptr;
+        return p && p->value.isObject() && p->value.o->cls == ObjClass::MovieClip ? p->value.o->clip
+                                                                                  : nullptr;
     };
-    auto matrixGetter = [clipOf, matrix](Vm& vm, Object* self, Args&) -> Value {
-        Object* clip = clipOf(vm, self);
-        if (!clip) return {};
-        double m[6];
-        clipMatrix(vm, clip, m);
+    auto objectOf = [](ClipHost* c) -> DisplayObject* {
+        auto* s = dynamic_cast<SpriteClip*>(c);
+        return s ? s->object() : nullptr;
+    };
+    auto makeMatrix = [matrix](Vm& vm, const QTransform& t) {
+        return construct(vm, matrix,
+                         {Value(t.m11()), Value(t.m12()), Value(t.m21()), Value(t.m22()),
+                          Value(t.dx() / 20), Value(t.dy() / 20)});
+    };
+    auto qtMatrix = [](const format::Matrix& m) {
+        return QTransform(m.sx, m.r0, m.r1, m.sy, m.tx, m.ty);
+    };
+    accessor(
+        vm, trProto, "matrix",
+        [clipOf, objectOf, makeMatrix, qtMatrix](Vm& vm, Object* self, Args&) -> Value {
+            ClipHost* c = clipOf(vm, self);
+            if (!c) return {};
+            DisplayObject* o = objectOf(c);
+            return makeMatrix(vm, o ? qtMatrix(o->matrix) : QTransform());
+        },
+        [clipOf, objectOf, matrix, getM](Vm& vm, Object* self, Args& a) -> Value {
+            DisplayObject* o = objectOf(clipOf(vm, self));
+            if (!o || !arg(a, 0).isObject() || !vm.instanceOf(a[0], matrix)) return {};
+            double m[6];
+            getM(vm, a[0].o, m);
+            for (double& v : m)
+                if (!std::isfinite(v)) v = 0;
+            o->matrix.sx = m[0];
+            o->matrix.r0 = m[1];
+            o->matrix.r1 = m[2];
+            o->matrix.sy = m[3];
+            o->matrix.tx = pixelsToTwips(m[4]);
+            o->matrix.ty = pixelsToTwips(m[5]);
+            o->xscale = std::hypot(m[0], m[1]);
+            o->yscale = std::hypot(m[2], m[3]);
+            o->rotation = std::atan2(m[1], m[0]);
+            o->scriptTransformed = true;
+            return {};
+        });
+    accessor(
+        vm, trProto, "concatenatedMatrix",
+        [clipOf, objectOf, makeMatrix, qtMatrix](Vm& vm, Object* self, Args&) -> Value {
+            ClipHost* c = clipOf(vm, self);
+            if (!c) return {};
+            QTransform t;
+            for (int n = 0; c && n < 256; c = c->parent(), ++n)
+                if (DisplayObject* o = objectOf(c)) t = t * qtMatrix(o->matrix);
+            return makeMatrix(vm, t);
+        },
+        [](Vm&, Object*, Args&) -> Value { return {}; });
+    auto makeCx = [ct](Vm& vm, const double v[8]) {
         Args a;
-        for (double v : m) a.push_back(Value(v));
-        return construct(vm, matrix, std::move(a));
+        for (int i = 0; i < 8; ++i) a.push_back(Value(v[i]));
+        return construct(vm, ct, std::move(a));
     };
-    accessor(vm, trProto, "matrix", matrixGetter,
-             [clipOf, getM](Vm& vm, Object* self, Args& a) -> Value {
-                 Object* clip = clipOf(vm, self);
-                 if (!clip || !arg(a, 0).isObject()) return {};
-                 double m[6];
-                 getM(vm, a[0].o, m);
-                 vm.set(clip, "_x", Value(m[4]));
-                 vm.set(clip, "_y", Value(m[5]));
-                 vm.set(clip, "_xscale", Value(std::hypot(m[0], m[1]) * 100));
-                 vm.set(clip, "_yscale", Value(std::hypot(m[2], m[3]) * 100));
-                 vm.set(clip, "_rotation", Value(std::atan2(m[1], m[0]) * 180 / std::numbers::pi));
-                 return {};
-             });
-    accessor(vm, trProto, "concatenatedMatrix", matrixGetter,
-             [](Vm&, Object*, Args&) -> Value { return {}; });
-    auto colorGetter = [clipOf, ct](Vm& vm, Object* self, Args&) -> Value {
-        Object* clip = clipOf(vm, self);
-        if (!clip) return {};
-        Value c = construct(vm, ct, {});
-        if (c.isObject()) vm.set(c.o, "alphaMultiplier", Value(num(vm, clip, "_alpha") / 100));
-        return c;
+    auto cxValues = [](const format::Cxform& cx, double v[8]) {
+        const int16_t f[] = {cx.rm, cx.gm, cx.bm, cx.am, cx.ra, cx.ga, cx.ba, cx.aa};
+        for (int i = 0; i < 8; ++i) v[i] = i < 4 ? f[i] / 256.0 : f[i];
     };
-    accessor(vm, trProto, "colorTransform", colorGetter,
-             [clipOf](Vm& vm, Object* self, Args& a) -> Value {
-                 Object* clip = clipOf(vm, self);
-                 if (clip && arg(a, 0).isObject())
-                     vm.set(clip, "_alpha", Value(num(vm, a[0].o, "alphaMultiplier") * 100));
-                 return {};
-             });
-    accessor(vm, trProto, "concatenatedColorTransform", colorGetter,
-             [](Vm&, Object*, Args&) -> Value { return {}; });
+    accessor(
+        vm, trProto, "colorTransform",
+        [clipOf, objectOf, makeCx, cxValues](Vm& vm, Object* self, Args&) -> Value {
+            ClipHost* c = clipOf(vm, self);
+            if (!c) return {};
+            DisplayObject* o = objectOf(c);
+            double v[8];
+            cxValues(o ? o->cxform : format::Cxform{}, v);
+            return makeCx(vm, v);
+        },
+        [clipOf, objectOf, ct](Vm& vm, Object* self, Args& a) -> Value {
+            DisplayObject* o = objectOf(clipOf(vm, self));
+            if (!o || !arg(a, 0).isObject() || !vm.instanceOf(a[0], ct)) return {};
+            // Kept as 8.8 fixed point multipliers and whole offsets, as placed objects are.
+            auto fixed = [](double d) -> int16_t {
+                if (std::isnan(d)) return 0;
+                return static_cast<int16_t>(std::clamp(std::trunc(d), -32768.0, 32767.0));
+            };
+            int16_t* f[] = {&o->cxform.rm, &o->cxform.gm, &o->cxform.bm, &o->cxform.am,
+                            &o->cxform.ra, &o->cxform.ga, &o->cxform.ba, &o->cxform.aa};
+            for (int i = 0; i < 8; ++i) {
+                const double d = num(vm, a[0].o, kC[i]);
+                *f[i] = fixed(i < 4 ? d * 256 : d);
+            }
+            return {};
+        });
+    accessor(
+        vm, trProto, "concatenatedColorTransform",
+        [clipOf, objectOf, makeCx, cxValues](Vm& vm, Object* self, Args&) -> Value {
+            ClipHost* c = clipOf(vm, self);
+            if (!c) return {};
+            // The clip's own transform first, then each parent's over it.
+            double t[8] = {1, 1, 1, 1, 0, 0, 0, 0};
+            for (int n = 0; c && n < 256; c = c->parent(), ++n) {
+                DisplayObject* o = objectOf(c);
+                if (!o) continue;
+                double p[8];
+                cxValues(o->cxform, p);
+                for (int i = 0; i < 4; ++i) {
+                    t[i + 4] = t[i + 4] * p[i] + p[i + 4];
+                    t[i] *= p[i];
+                }
+            }
+            return makeCx(vm, t);
+        },
+        [](Vm&, Object*, Args&) -> Value { return {}; });
+    accessor(
+        vm, trProto, "pixelBounds",
+        [clipOf, rect](Vm& vm, Object* self, Args&) -> Value {
+            ClipHost* c = clipOf(vm, self);
+            if (!c) return {};
+            // The clip's bounds on the stage, in whole pixels.
+            Object* obj = vm.clipObject(c);
+            Value b = vm.call(vm.get(obj, "getBounds"), obj, {Value(vm.clipObject(vm.root_))});
+            if (!b.isObject()) return construct(vm, rect, {Value(0), Value(0), Value(0), Value(0)});
+            const double x0 = std::floor(num(vm, b.o, "xMin")),
+                         y0 = std::floor(num(vm, b.o, "yMin"));
+            const double x1 = std::ceil(num(vm, b.o, "xMax")), y1 = std::ceil(num(vm, b.o, "yMax"));
+            if (!(x1 >= x0) || !(y1 >= y0) || std::abs(x0) > 1e8)
+                return construct(vm, rect, {Value(0), Value(0), Value(0), Value(0)});
+            return construct(vm, rect, {Value(x0), Value(y0), Value(x1 - x0), Value(y1 - y0)});
+        },
+        [](Vm&, Object*, Args&) -> Value { return {}; });
+
+    // MovieClip.transform: a new view each time; setting one copies its matrix and colours.
+    accessor(
+        vm, vm.clipProto, "transform",
+        [tr](Vm& vm, Object* self, Args&) -> Value {
+            if (!self || self->cls != ObjClass::MovieClip) return {};
+            return construct(vm, tr, {Value(self)});
+        },
+        [tr](Vm& vm, Object* self, Args& a) -> Value {
+            if (!self || self->cls != ObjClass::MovieClip || !arg(a, 0).isObject() ||
+                !vm.instanceOf(a[0], tr))
+                return {};
+            Value mine = construct(vm, tr, {Value(self)});
+            if (!mine.isObject()) return {};
+            vm.set(mine.o, "matrix", vm.get(a[0].o, "matrix"));
+            vm.set(mine.o, "colorTransform", vm.get(a[0].o, "colorTransform"));
+            return {};
+        });
 
     installBitmapBuiltins(vm);
     installFilterBuiltins(vm);

@@ -19,6 +19,7 @@
 #include "engine/render/color.h"
 #include "engine/render/filters.h"
 #include "engine/render/text_render.h"
+#include "engine/runtime/bitmap_surface.h"
 #include "engine/runtime/display_list.h"
 #include "engine/runtime/drawing.h"
 #include "engine/runtime/movie.h"
@@ -40,6 +41,8 @@ struct Ctx {
     QImage* layer = nullptr;  // the image painted into, when it is one we made
     LayerCache* cache = nullptr;
     uint64_t path = 0;  // where we are in the tree: hashed depths from the root
+    // While a script's drawing is drawn: the bitmaps its bitmap fills name.
+    const std::vector<std::shared_ptr<const BitmapSurface>>* drawnBitmaps = nullptr;
 };
 
 uint64_t mix(uint64_t h, uint64_t v) {
@@ -350,7 +353,11 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
         p.drawPath(world.map(path));
         p.restore();
     } else if (f.isBitmap()) {
-        const QImage* img = bitmapFor(c.movie, f.bitmapId);
+        QImage live;
+        if (c.drawnBitmaps && f.bitmapId >= 1 && f.bitmapId <= c.drawnBitmaps->size())
+            live = (*c.drawnBitmaps)[f.bitmapId - 1]->view();
+        const QImage* img = c.drawnBitmaps ? (live.isNull() ? nullptr : &live)
+                                           : bitmapFor(c.movie, f.bitmapId);
         if (!img) return;
         const bool smooth = f.type == format::FillStyle::RepeatingBitmap ||
                             f.type == format::FillStyle::ClippedBitmap;
@@ -544,6 +551,8 @@ QRectF boundsOf(const Ctx& c, const DisplayObject& o, const QTransform& parent, 
         return world.mapRect(QRectF(r.xMin, r.yMin, r.xMax - r.xMin, r.yMax - r.yMin));
     };
     if (o.textField) return rect(o.textField->field.bounds);
+    if (o.bitmap)
+        return world.mapRect(QRectF(0, 0, o.bitmap->width * 20.0, o.bitmap->height * 20.0));
     const Character* ch = c.movie.character(o.characterId);
     if (!ch && !o.sprite)
         return (toQt(o.matrix) * parent).mapRect(media::videoRect(c.movie, o.characterId));
@@ -575,6 +584,18 @@ void drawContent(Ctx& c, const DisplayObject& o, const QTransform& world, const 
                  const std::vector<QPainterPath>& clips, int nesting) {
     if (o.textField) {
         drawTextFieldView(*c.p, c.movie, *o.textField, world, cx);
+        return;
+    }
+    if (o.bitmap) {
+        // An attached bitmap: 20 twips a pixel, showing its pixels as they are now.
+        const QImage img = o.bitmap->view();
+        if (img.isNull()) return;
+        QPainter& p = *c.p;
+        p.save();
+        p.setRenderHint(QPainter::SmoothPixmapTransform, o.bitmapSmoothing && c.antialias);
+        p.setTransform(QTransform::fromScale(20, 20) * world);
+        p.drawImage(QPointF(0, 0), transformed(img, cx));
+        p.restore();
         return;
     }
     const Character* ch = c.movie.character(o.characterId);
@@ -797,7 +818,9 @@ void drawList(Ctx& c, const DisplayList& list, const QTransform& world, const Co
     if (list.drawing && !list.drawing->empty()) {
         // Scripted drawing lies under the clip's children.
         const auto geo = list.drawing->geometry();
+        c.drawnBitmaps = &list.drawing->bitmaps();
         drawGeometry(c, list.drawing->shape(), *geo, world, cx);
+        c.drawnBitmaps = nullptr;
     }
     std::vector<ActiveMask> masks;
     std::vector<QPainterPath> clips = parentClips;

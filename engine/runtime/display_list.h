@@ -39,6 +39,7 @@ private:
 
 struct SpriteState;
 struct TextFieldView;
+struct BitmapSurface;
 class Drawing;
 
 struct DisplayObject {
@@ -63,6 +64,9 @@ struct DisplayObject {
     Boxed<SpriteState> sprite;  // a sprite's or button's own display list, once started
     // A text field's current content (scripts change it): drawn instead of the character.
     std::shared_ptr<const TextFieldView> textField;
+    // A script's bitmap attached to a clip: drawn with its current pixels.
+    std::shared_ptr<const BitmapSurface> bitmap;
+    bool bitmapSmoothing = false;
     bool operator==(const DisplayObject&) const = default;
     bool scripted() const { return placedAt < 0; }
 };

@@ -20,6 +20,7 @@ int32_t twips(double px) {
 
 Drawing::Drawing(const Drawing& o)
     : shape_(o.shape_),
+      bitmaps_(o.bitmaps_),
       fill_(o.fill_),
       line_(o.line_),
       pathOpen_(o.pathOpen_),
@@ -133,6 +134,14 @@ void Drawing::beginFill(const std::optional<format::FillStyle>& fill) {
         ++shape_.groupCount;
     shape_.fills.push_back(*fill);
     fill_ = static_cast<uint32_t>(shape_.fills.size());
+}
+
+void Drawing::beginBitmapFill(std::shared_ptr<const BitmapSurface> bitmap, format::FillStyle fill) {
+    // Ids are 16 bits: past that many bitmap fills the rest are ignored.
+    if (!bitmap || commands_ >= kMaxCommands || bitmaps_.size() >= 65535) return;
+    bitmaps_.push_back(std::move(bitmap));
+    fill.bitmapId = static_cast<uint16_t>(bitmaps_.size());
+    beginFill(fill);
 }
 
 void Drawing::endFill() {

@@ -7,9 +7,11 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "engine/format/shape.h"
 #include "engine/render/shape_geometry.h"
+#include "engine/runtime/bitmap_surface.h"
 
 namespace swf {
 
@@ -24,6 +26,8 @@ public:
 
     // A fill (solid or gradient) from the pen on; nullopt ends the fill without a new one.
     void beginFill(const std::optional<format::FillStyle>& fill);
+    // A fill with a script's bitmap: fill.bitmapId is set to the bitmap's place in bitmaps().
+    void beginBitmapFill(std::shared_ptr<const BitmapSurface> bitmap, format::FillStyle fill);
     void endFill();
     // nullopt: segments drawn from now on have no line.
     void lineStyle(const std::optional<format::LineStyle>& line);
@@ -35,6 +39,8 @@ public:
 
     bool empty() const { return shape_.paths.empty(); }
     const format::Shape& shape() const { return shape_; }
+    // The live bitmaps the shape's bitmap fills use; a fill's bitmapId is 1 + its index here.
+    const std::vector<std::shared_ptr<const BitmapSurface>>& bitmaps() const { return bitmaps_; }
     // Twips; with strokes widened by half their width. Null when nothing is drawn.
     QRectF bounds(bool withStrokes) const;
     // Built on first use after a change; safe to ask from several threads.
@@ -50,6 +56,7 @@ private:
     void grow(double x, double y, double halfWidth);
 
     format::Shape shape_;
+    std::vector<std::shared_ptr<const BitmapSurface>> bitmaps_;
     uint32_t fill_ = 0, line_ = 0;  // current styles, 1-based into shape_
     bool pathOpen_ = false;         // the last ShapePath still takes edges of these styles
     bool pathHasLine_ = false;
