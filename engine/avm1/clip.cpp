@@ -112,6 +112,7 @@ Value clipGetIndex(Vm& vm, ClipHost* clip, int index) {
     if (!clip || index < 0 || index >= kPropCount) return {};
     switch (index) {
         case 4:
+            if (auto* s = dynamic_cast<SpriteClip*>(clip); s && s->frameless()) return Value(0);
             return Value(clip->currentFrame() + 1);
         case 5:
             return Value(clip->totalFrames());

@@ -55,7 +55,8 @@ void scanClipEvents(std::span<const uint8_t> body, int version, int swfVersion,
     const bool wide = swfVersion >= 6;
     auto flags = [&]() -> uint32_t { return wide ? r.u32() : r.u16(); };
     r.u16();
-    (void)flags();
+    // Handlers answer only the events the placement lists for the whole clip.
+    const uint32_t all = flags();
     for (int guard = 0; guard < 4096 && !r.overrun(); ++guard) {
         const uint32_t ev = flags();
         if (ev == 0 || r.overrun()) break;
@@ -66,7 +67,7 @@ void scanClipEvents(std::span<const uint8_t> body, int version, int swfVersion,
             r.u8();
             --size;
         }
-        out.push_back({ev, r.bytes(size)});
+        out.push_back({ev & all, r.bytes(size)});
     }
 }
 
@@ -350,7 +351,10 @@ void ScriptRunner::dispatch(const std::function<void()>& fn) {
 }
 
 int ScriptRunner::currentFrame() const { return hooks_.frame(); }
-int ScriptRunner::totalFrames() const { return static_cast<int>(movie_.root.frames.size()); }
+int ScriptRunner::totalFrames() const { return std::max(1, movie_.info.frameCount); }
+int ScriptRunner::framesLoaded() const {
+    return std::clamp(movie_.root.loaded, 0, totalFrames());
+}
 bool ScriptRunner::isPlaying() const { return hooks_.playing(); }
 void ScriptRunner::play() { hooks_.setPlaying(true); }
 void ScriptRunner::stop() { hooks_.setPlaying(false); }

@@ -94,6 +94,7 @@ public:
     // ClipHost (the root timeline)
     int currentFrame() const override;
     int totalFrames() const override;
+    int framesLoaded() const override;
     bool isPlaying() const override;
     void play() override;
     void stop() override;

@@ -53,9 +53,15 @@ int SpriteClip::currentFrame() const {
     return o && o->sprite ? o->sprite->frame : 0;
 }
 
+// As the definition declares it: a sprite claiming no frames has none.
 int SpriteClip::totalFrames() const {
     const SpriteCharacter* sp = spriteOf(runner_.movie(), characterId_);
-    return sp ? static_cast<int>(sp->timeline.frames.size()) : 1;
+    return sp ? std::max(0, sp->frameCount) : 1;
+}
+
+bool SpriteClip::frameless() const {
+    const SpriteCharacter* sp = spriteOf(runner_.movie(), characterId_);
+    return !sp || sp->frameCount <= 0;
 }
 
 bool SpriteClip::isPlaying() const {

@@ -43,6 +43,8 @@ public:
     std::optional<double> property(int index) const override;
     void setProperty(int index, double v) override;
 
+    // An empty clip or a sprite declaring no frames: its _currentframe reads 0.
+    bool frameless() const;
     uint16_t characterId() const { return characterId_; }
     int placedAt() const { return placedAt_; }
     int rawDepth() const { return depth_; }

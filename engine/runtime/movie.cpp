@@ -35,7 +35,15 @@ public:
         TagReader tags(data);
         Tag tag;
         Frame pending;
+        bool trailing = false;  // tags seen since the last ShowFrame
+        timeline.loaded = 0;
         while (tags.next(tag)) {
+            if (tag.code == code::ShowFrame) {
+                ++timeline.loaded;
+                trailing = false;
+            } else if (tag.code != code::End) {
+                trailing = true;
+            }
             if (root) ++codeCounts_[tag.code];
             if (!handle(tag, timeline, pending, root) && root) ++movie_.info.skippedTags;
             if (tag.code == code::ShowFrame) {
@@ -44,6 +52,7 @@ public:
             }
         }
         if (!pending.commands.empty()) timeline.frames.push_back(std::move(pending));
+        if (trailing) ++timeline.loaded;
         if (root) {
             for (size_t code = 0; code < codeCounts_.size(); ++code)
                 if (codeCounts_[code]) movie_.info.tagCounts[tagName(code)] += codeCounts_[code];
@@ -441,8 +450,8 @@ std::shared_ptr<const Movie> loadMovieWith(std::span<const uint8_t> bytes, const
     const bool complete = builder.read(std::span<const uint8_t>(movie->data).subspan(h.tagsOffset),
                                        movie->root, true);
     info.truncated = info.truncated || c.truncated || !complete;
-    // The header's count rules: missing frames are empty, extra ones are never reached.
-    movie->root.frames.resize(std::max(1, h.frameCount));
+    // Missing frames are empty (the playhead waits before them); extra ones stay reachable.
+    movie->root.frames.resize(std::max({1, h.frameCount, movie->root.loaded}));
     return movie;
 }
 

@@ -48,6 +48,8 @@ struct Frame {
 struct Timeline {
     std::vector<Frame> frames;          // at least one
     std::map<std::string, int> labels;  // label -> 0-based frame
+    // Frames the file really holds: each ShowFrame, plus one for tags after the last of them.
+    int loaded = 0;
 };
 
 // A value made on first use, safely from several players' threads at once; movable so the

@@ -39,11 +39,13 @@ public:
         InstanceContext ctx{movie};
         tickInstances(list, ctx);
         if (!playing) return;
-        const int next = frame + 1 < total ? frame + 1 : 0;
-        if (next == frame + 1)
-            enterFrame(next);
-        else
-            seek(next);
+        // Past the frames the file holds the playhead waits; it loops only when the file
+        // holds just the frames its header promised.
+        const int have = std::clamp(movie.root.loaded, 1, total);
+        if (frame + 1 < have)
+            enterFrame(frame + 1);
+        else if (have == std::max(1, movie.info.frameCount))
+            seek(0);
     }
 
     // The state of frame n is the timeline replayed up to n: start from the latest kept list
