@@ -136,8 +136,19 @@ void installArrayBuiltins(Vm& vm) {
         }
         return Value(arr);
     };
-    Object* ctor =
-        vm.newFunction([make](Vm& vm, Object*, Args& a) { return make(vm, nullptr, a); }, ap);
+    // Called on an object that inherits from Array.prototype (super() in a subclass), the
+    // constructor makes that object the array.
+    Object* ctor = vm.newFunction(
+        [make](Vm& vm, Object* self, Args& a) {
+            bool sub = false;
+            if (self && self->cls == ObjClass::Object) {
+                int guard = 0;
+                for (Object* p = self->proto; p && guard < 256 && !sub; p = p->proto, ++guard)
+                    sub = p == vm.arrayProto;
+            }
+            return make(vm, sub ? self : nullptr, a);
+        },
+        ap);
     ctor->fn->construct = make;
     vm.arrayCtor = ctor;
     vm.defineValue(vm.global, "Array", ctor);

@@ -1,6 +1,8 @@
 // The built-ins' installation order, ASBroadcaster, System, Key, Mouse, Stage and stubs.
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "engine/avm1/vm.h"
 
@@ -19,6 +21,13 @@ void initBroadcaster(Vm& vm, Object* target, Object* from) {
     vm.defineValue(target, "_listeners", vm.newArray(), DontEnum);
 }
 
+// Key and Mouse listen from SWF 6 on; older movies do not see the methods.
+void hideBroadcasterBefore6(Vm& vm, Object* target) {
+    if (vm.version() >= 6) return;
+    for (const char* m : {"addListener", "removeListener", "broadcastMessage", "_listeners"})
+        if (Property* p = target->findAny(vm.key(m))) p->hidden = true;
+}
+
 }  // namespace
 
 void installMiscBuiltins(Vm& vm) {
@@ -27,27 +36,31 @@ void installMiscBuiltins(Vm& vm) {
     // ---- ASBroadcaster
     Object* bc = vm.newFunction([](Vm&, Object*, Args&) -> Value { return {}; });
     vm.defineValue(g, "AsBroadcaster", bc);
+    // SWF 5 movies see the function but neither its prototype nor initialize().
+    const bool v5 = vm.version() < 6;
+    // The listener list is reached through its own methods and elements (push, splice,
+    // length), so a script that replaces them sees the calls; listeners match by ==.
     vm.defineMethod(bc, "addListener", [](Vm& vm, Object* self, Args& a) -> Value {
-        Object* l = self ? listenersOf(vm, self) : nullptr;
-        if (!l || l->cls != ObjClass::Array) return Value(true);
+        if (!self) return Value(true);
         const Value v = arg(a, 0);
-        for (size_t i = 0; i < l->elems.size(); ++i)
-            if (vm.strictEquals(l->elems[i], v)) {
-                l->elems.erase(l->elems.begin() + i);
-                break;
-            }
-        l->elems.push_back(v);
+        vm.callMethod(Value(self), "removeListener", {v});
+        const Value l = vm.get(self, "_listeners");
+        if (l.isObject()) vm.callMethod(l, "push", {v});
         return Value(true);
     });
     vm.defineMethod(bc, "removeListener", [](Vm& vm, Object* self, Args& a) -> Value {
         Object* l = self ? listenersOf(vm, self) : nullptr;
-        if (!l || l->cls != ObjClass::Array) return Value(false);
+        if (!l) return Value(false);
         const Value v = arg(a, 0);
-        for (size_t i = 0; i < l->elems.size(); ++i)
-            if (vm.strictEquals(l->elems[i], v)) {
-                l->elems.erase(l->elems.begin() + i);
+        const double len = vm.toNumber(vm.get(l, "length"));
+        const double n = std::isnan(len) ? 0 : std::min(len, double(vm.limits().maxArrayLength));
+        for (int64_t i = 0; i < static_cast<int64_t>(n); ++i) {
+            if ((i & 1023) == 0) vm.checkTime();
+            if (vm.looseEquals(vm.get(l, std::to_string(i)), v)) {
+                vm.callMethod(Value(l), "splice", {Value(i), Value(1)});
                 return Value(true);
             }
+        }
         return Value(false);
     });
     vm.defineMethod(bc, "broadcastMessage", [](Vm& vm, Object* self, Args& a) -> Value {
@@ -55,10 +68,19 @@ void installMiscBuiltins(Vm& vm) {
         if (!l || a.empty()) return {};
         const std::string name = vm.toString(a[0]);
         Args rest(a.begin() + 1, a.end());
-        const auto list = l->elems;
+        const double len = vm.toNumber(vm.get(l, "length"));
+        const double n = std::isnan(len) ? 0 : std::min(len, double(vm.limits().maxArrayLength));
+        // Listeners added or removed by a handler take effect from the next message.
+        std::vector<Value> list;
+        for (int64_t i = 0; i < static_cast<int64_t>(n); ++i) {
+            if ((i & 1023) == 0) vm.checkTime();
+            list.push_back(vm.get(l, std::to_string(i)));
+        }
         for (const auto& target : list) {
             if (!target.isObject()) continue;
-            vm.call(vm.get(target.o, name), target.o, rest);
+            // An empty name calls the listener itself.
+            const Value fn = name.empty() ? target : vm.get(target.o, name);
+            vm.call(fn, target.o, rest);
         }
         return list.empty() ? Value() : Value(true);
     });
@@ -66,6 +88,9 @@ void installMiscBuiltins(Vm& vm) {
         if (arg(a, 0).isObject()) initBroadcaster(vm, a[0].o, bc);
         return {};
     });
+    if (v5)
+        for (const char* m : {"initialize", "prototype"})
+            if (Property* p = bc->findAny(vm.key(m))) p->hidden = true;
 
     // ---- System
     Object* sys = vm.newObject();
@@ -100,6 +125,7 @@ void installMiscBuiltins(Vm& vm) {
     vm.defineMethod(key, "getCode", [](Vm&, Object*, Args&) -> Value { return Value(0); });
     vm.defineMethod(key, "getAscii", [](Vm&, Object*, Args&) -> Value { return Value(0); });
     initBroadcaster(vm, key, bc);
+    hideBroadcasterBefore6(vm, key);
 
     // ---- Mouse
     Object* mouse = vm.newObject();
@@ -107,6 +133,7 @@ void installMiscBuiltins(Vm& vm) {
     vm.defineMethod(mouse, "show", [](Vm&, Object*, Args&) -> Value { return Value(0); });
     vm.defineMethod(mouse, "hide", [](Vm&, Object*, Args&) -> Value { return Value(1); });
     initBroadcaster(vm, mouse, bc);
+    hideBroadcasterBefore6(vm, mouse);
 
     // ---- Stage
     Object* stage = vm.newObject();

@@ -193,9 +193,11 @@ void nodeToString(Vm& vm, Object* node, std::string& out, int depth) {
         out += vm.toString(name);
         const Value attrs = slot(vm, node, kAttrs);
         if (attrs.isObject()) {
-            // In the order they were written, unlike for..in.
+            // In for..in order: newest first, so parsed attributes (stored last to first)
+            // come back in the order they were written.
             const auto props = attrs.o->props();
-            for (const auto& p : props) {
+            for (auto it = props.rbegin(); it != props.rend(); ++it) {
+                const auto& p = *it;
                 if ((p.flags & DontEnum) || p.hidden) continue;
                 out += ' ';
                 out += p.name;
@@ -300,6 +302,7 @@ int parseInto(Vm& vm, Object* doc, Object* nodeProto, std::string_view s, bool i
             Object* el =
                 newNode(vm, nodeProto, 1, Value(s.substr(i + 1, j - i - 1)), Value::null());
             Object* attrs = slot(vm, el, kAttrs).o;
+            std::vector<std::pair<std::string_view, std::string>> parsed;
             bool closed = false, open = false;
             while (j < n) {
                 while (j < n && isSpace(s[j])) ++j;
@@ -327,11 +330,16 @@ int parseInto(Vm& vm, Object* doc, Object* nodeProto, std::string_view s, bool i
                 if (j >= n || (s[j] != '"' && s[j] != '\'')) return kBadElement;
                 const size_t close = s.find(s[j], j + 1);
                 if (close == std::string_view::npos) return kAttrOpen;
-                if (!attrs->findOwn(vm.key(attrName)))
-                    vm.set(attrs, attrName, Value(unescape(s.substr(j + 1, close - j - 1))));
+                if (std::none_of(parsed.begin(), parsed.end(), [&](const auto& a) {
+                        return vm.key(a.first) == vm.key(attrName);
+                    }))
+                    parsed.emplace_back(attrName, unescape(s.substr(j + 1, close - j - 1)));
                 j = close + 1;
             }
             if (!open && !closed) return kBadElement;
+            // Stored last to first: for..in then lists them as written.
+            for (auto it = parsed.rbegin(); it != parsed.rend(); ++it)
+                vm.set(attrs, it->first, Value(it->second));
             add(el);
             // Elements with an id are listed in the document's idMap as they are read.
             if (Property* id = attrs->findOwn(vm.key("id")))
@@ -533,16 +541,22 @@ void installXmlBuiltins(Vm& vm) {
     });
 
     // ---- XML
+    // Nodes made by parsing or the create methods take XMLNode.prototype as it is at the time,
+    // so a script that replaces it gives them its own class.
+    auto protoNow = [nodeCtor, nodeProto](Vm& vm) -> Object* {
+        const Value p = vm.get(nodeCtor, "prototype");
+        return p.isObject() ? p.o : nodeProto;
+    };
     Object* xmlProto = vm.newObject(nodeProto);
     Object* xmlCtor = vm.newFunction(
-        [nodeProto](Vm& vm, Object* self, Args& a) -> Value {
+        [protoNow](Vm& vm, Object* self, Args& a) -> Value {
             if (!self) return {};
             initNode(vm, self, 1, Value::null(), Value::null());
             if (vm.version() >= 8) vm.defineValue(self, "idMap", Value(vm.newObject()));
             if (!a.empty() && !a[0].isNullish()) {
                 const std::string text = vm.toString(a[0]);
                 vm.set(self, "status",
-                       Value(parseInto(vm, self, nodeProto, text,
+                       Value(parseInto(vm, self, protoNow(vm), text,
                                        vm.toBoolean(vm.get(self, "ignoreWhite")))));
             }
             return {};
@@ -556,19 +570,19 @@ void installXmlBuiltins(Vm& vm) {
     vm.defineValue(xmlProto, "xmlDecl", Value(), 0);
     vm.defineValue(xmlProto, "docTypeDecl", Value(), 0);
 
-    vm.defineMethod(xmlProto, "parseXML", [nodeProto](Vm& vm, Object* self, Args& a) -> Value {
+    vm.defineMethod(xmlProto, "parseXML", [protoNow](Vm& vm, Object* self, Args& a) -> Value {
         if (!isNode(vm, self)) return {};
         const std::string text = vm.toString(arg(a, 0));
-        vm.set(
-            self, "status",
-            Value(parseInto(vm, self, nodeProto, text, vm.toBoolean(vm.get(self, "ignoreWhite")))));
+        vm.set(self, "status",
+               Value(parseInto(vm, self, protoNow(vm), text,
+                               vm.toBoolean(vm.get(self, "ignoreWhite")))));
         return {};
     });
-    vm.defineMethod(xmlProto, "createElement", [nodeProto](Vm& vm, Object*, Args& a) -> Value {
-        return Value(newNode(vm, nodeProto, 1, Value(vm.toString(arg(a, 0))), Value::null()));
+    vm.defineMethod(xmlProto, "createElement", [protoNow](Vm& vm, Object*, Args& a) -> Value {
+        return Value(newNode(vm, protoNow(vm), 1, Value(vm.toString(arg(a, 0))), Value::null()));
     });
-    vm.defineMethod(xmlProto, "createTextNode", [nodeProto](Vm& vm, Object*, Args& a) -> Value {
-        return Value(newNode(vm, nodeProto, 3, Value::null(), Value(vm.toString(arg(a, 0)))));
+    vm.defineMethod(xmlProto, "createTextNode", [protoNow](Vm& vm, Object*, Args& a) -> Value {
+        return Value(newNode(vm, protoNow(vm), 3, Value::null(), Value(vm.toString(arg(a, 0)))));
     });
     vm.defineMethod(xmlProto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
         if (!isNode(vm, self)) return Value("[object Object]");
