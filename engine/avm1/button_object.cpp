@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "engine/avm1/display_props.h"
+#include "engine/avm1/focus.h"
 #include "engine/avm1/input_events.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/vm.h"
@@ -142,6 +143,7 @@ void installButtonBuiltins(Vm& vm) {
     vm.defineValue(vm.global, "Button", ctor);
     vm.defineValue(proto, "useHandCursor", Value(true));
     vm.defineValue(proto, "enabled", Value(true));
+    installTabIndex(vm, proto, true);
 }
 
 }  // namespace swf::avm1

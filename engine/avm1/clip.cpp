@@ -129,7 +129,7 @@ Value clipGetIndex(Vm& vm, ClipHost* clip, int index) {
         case 16:
             return Value(1);
         case 17:
-            return Value(true);
+            return focusRectOf(vm, clip);
         case 18:
             return Value(5);
         case 19:
@@ -177,8 +177,10 @@ void clipSetIndex(Vm& vm, ClipHost* clip, int index, const Value& v) {
         case 13:
             clip->setName(vm.toString(v));
             return;
-        case 16:
         case 17:
+            setFocusRect(vm, clip, v);
+            return;
+        case 16:
         case 18:
         case 19:
             return;

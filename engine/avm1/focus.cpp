@@ -227,6 +227,58 @@ void dropLostFocus(Vm& vm, ClipHost* leaving) {
         vm.callMethod(sel, "broadcastMessage", {Value("onSetFocus"), old, Value::null()});
 }
 
+namespace {
+constexpr std::string_view kRect = "\x01focusrect";
+
+// The player's setting: the root's, and any object's before SWF 6.
+bool playerFocusRect(Vm& vm) {
+    Property* p = vm.global->findAny(kRect);
+    return !p || vm.toBoolean(p->value);
+}
+
+bool ownsFocusRect(Vm& vm, ClipHost* clip) { return vm.version() >= 6 && clip->parent(); }
+}  // namespace
+
+Value focusRectOf(Vm& vm, ClipHost* clip) {
+    if (!clip) return {};
+    if (!ownsFocusRect(vm, clip)) {
+        const bool on = playerFocusRect(vm);
+        return vm.version() >= 6 ? Value(on) : Value(on ? 1 : 0);
+    }
+    Object* o = vm.clipObject(clip);
+    Property* p = o ? o->findAny(kRect) : nullptr;
+    return p ? p->value : Value::null();
+}
+
+void setFocusRect(Vm& vm, ClipHost* clip, const Value& v) {
+    if (!clip) return;
+    if (ownsFocusRect(vm, clip)) {
+        Object* o = vm.clipObject(clip);
+        if (!o) return;
+        o->setOwn(kRect, kRect, v.isNullish() ? Value::null() : Value(vm.toBoolean(v)), DontEnum);
+        if (Property* p = o->findAny(kRect)) p->hidden = true;
+        return;
+    }
+    // The player's setting takes numbers; what reads as none leaves it be, objects turn it off.
+    if (v.isNullish()) return;
+    bool on = false;
+    if (!v.isObject()) {
+        const double d = vm.toNumber(v);
+        if (std::isnan(d)) return;
+        on = d != 0;
+    }
+    vm.global->setOwn(kRect, kRect, Value(on), DontEnum);
+    if (Property* p = vm.global->findAny(kRect)) p->hidden = true;
+}
+
+bool showsFocusRect(Vm& vm, Object* obj) {
+    if (obj && obj->clip && ownsFocusRect(vm, obj->clip)) {
+        const Value v = focusRectOf(vm, obj->clip);
+        if (!v.isNull()) return vm.toBoolean(v);
+    }
+    return playerFocusRect(vm);
+}
+
 bool canTakeFocus(Vm& vm, Object* obj) {
     if (!obj) return false;
     if (obj->cls == ObjClass::MovieClip) {
@@ -325,7 +377,32 @@ Object* selectableFieldAt(Vm& vm, double x, double y) {
     return hit;
 }
 
+void installTabIndex(Vm& vm, Object* proto, bool enumerable) {
+    if (!proto) return;
+    static constexpr std::string_view kIndex = "\x01tabIndex";
+    Property& p = proto->setOwn("tabIndex", vm.key("tabIndex"), Value(), enumerable ? 0 : DontEnum);
+    p.getter = vm.newMethod([](Vm&, Object* self, Args&) -> Value {
+        Property* q = self ? self->findAny(kIndex) : nullptr;
+        return q ? q->value : Value();
+    });
+    p.setter = vm.newMethod([](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self) return {};
+        const Value v = arg(a, 0);
+        Value kept;
+        if (!v.isUndefined()) {
+            const double d = std::trunc(vm.toNumber(v));
+            kept = Value(std::isfinite(d) && d >= INT32_MIN && d <= INT32_MAX ? d : INT32_MIN);
+        }
+        self->setOwn(kIndex, kIndex, kept, DontEnum);
+        if (Property* q = self->findAny(kIndex)) q->hidden = true;
+        return {};
+    });
+}
+
 void installFocusBuiltins(Vm& vm) {
+    if (Value mc = vm.get(vm.global, "MovieClip"); mc.isObject())
+        if (Value proto = vm.get(mc.o, "prototype"); proto.isObject())
+            installTabIndex(vm, proto.o, false);
     Object* sel = vm.newObject();
     vm.defineValue(vm.global, "Selection", sel);
     Value bcv = vm.get(vm.global, "AsBroadcaster");

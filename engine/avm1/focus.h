@@ -30,6 +30,12 @@ std::vector<std::pair<Object*, bool>> takeFocusRolls(Vm& vm);
 // hear of it as of any change. With leaving, the focus goes too when it is in that clip, which
 // is about to leave.
 void dropLostFocus(Vm& vm, ClipHost* leaving = nullptr);
+// _focusrect: one setting for the player (the root's own), and from SWF 6 one per other
+// object, null until set, which then rules for it. SWF 5 reads it as 0/1.
+Value focusRectOf(Vm& vm, ClipHost* clip);
+void setFocusRect(Vm& vm, ClipHost* clip, const Value& v);
+// Whether the highlight shows around obj.
+bool showsFocusRect(Vm& vm, Object* obj);
 // Whether a script may give obj the focus.
 bool canTakeFocus(Vm& vm, Object* obj);
 // The objects Tab visits, in their order.
@@ -39,6 +45,10 @@ void tabFocus(Vm& vm, bool backwards);
 
 // The topmost text field one can select under a stage point (twips), or null.
 Object* selectableFieldAt(Vm& vm, double x, double y);
+
+// proto.tabIndex for clips and buttons: whole numbers kept as 32-bit integers (what has none
+// becomes the lowest), undefined kept.
+void installTabIndex(Vm& vm, Object* proto, bool enumerable);
 
 void installFocusBuiltins(Vm& vm);
 

@@ -873,7 +873,10 @@ void installTextBuiltins(Vm& vm) {
         });
     prop(
         "tabIndex", [](Vm&, TextFieldHost& f) { return f.tabIndex; },
-        [](Vm&, TextFieldHost& f, const Value& v) { f.tabIndex = v; });
+        [](Vm& vm, TextFieldHost& f, const Value& v) {
+            // Fields keep it as an unsigned 32-bit number.
+            f.tabIndex = v.isUndefined() ? v : Value(double(toUint32(vm.toNumber(v))));
+        });
     prop(
         "autoSize", [](Vm&, TextFieldHost& f) { return Value(f.autoSize); },
         [](Vm& vm, TextFieldHost& f, const Value& v) {

@@ -70,8 +70,14 @@ void emptyClip(ActionWriter& a, const char* name, int depth) {
     push(a, {"createEmptyMovieClip"}).op(op::CallMethod).op(op::Pop);
 }
 
-std::string runScript(ActionWriter& a) {
-    swftest::SwfBuilder b(6, 200, 100);
+// trace(path.member)
+void traceMember(ActionWriter& a, const char* path, const char* member) {
+    push(a, {path}).getVariable();
+    push(a, {member}).op(op::GetMember).trace();
+}
+
+std::string runScript(ActionWriter& a, int version = 6) {
+    swftest::SwfBuilder b(version, 200, 100);
     a.stop();
     b.doAction(a);
     b.showFrame();
@@ -114,4 +120,69 @@ TEST(Avm1Focus, HiddenClipLosesTheFocusOnce) {
     setMember(a, "box", "_visible", false);
     traceGetFocus(a);
     EXPECT_EQ(runScript(a), "null -> _level0.box\n_level0.box -> null\nnull\nnull\n");
+}
+
+TEST(Avm1Focus, FocusRectIsThePlayersBeforeSwf6) {
+    ActionWriter a;
+    emptyClip(a, "box", 1);
+    traceMember(a, "box", "_focusrect");
+    setMember(a, "box", "_focusrect", false);
+    traceMember(a, "_root", "_focusrect");
+    // What does not read as a number leaves it be; an object turns it off.
+    setMember(a, "_root", "_focusrect", "on");
+    setMember(a, "box", "_focusrect", P::undef());
+    traceMember(a, "box", "_focusrect");
+    setMember(a, "_root", "_focusrect", -3);
+    traceMember(a, "box", "_focusrect");
+    push(a, {"box"}).getVariable();
+    push(a, {"_focusrect", 0, "Object"}).op(op::NewObject).op(op::SetMember);
+    traceMember(a, "_root", "_focusrect");
+    EXPECT_EQ(runScript(a, 5), "1\n0\n0\n1\n0\n");
+}
+
+TEST(Avm1Focus, FocusRectIsEachClipsFromSwf6) {
+    ActionWriter a;
+    emptyClip(a, "box", 1);
+    traceMember(a, "box", "_focusrect");
+    traceMember(a, "_root", "_focusrect");
+    // A clip's own setting is a boolean (or null again); the root's stays the player's.
+    setMember(a, "box", "_focusrect", "0");
+    traceMember(a, "box", "_focusrect");
+    setMember(a, "box", "_focusrect", 2.5);
+    traceMember(a, "box", "_focusrect");
+    setMember(a, "box", "_focusrect", P::null());
+    traceMember(a, "box", "_focusrect");
+    setMember(a, "_root", "_focusrect", 0);
+    traceMember(a, "_root", "_focusrect");
+    traceMember(a, "box", "_focusrect");
+    EXPECT_EQ(runScript(a), "null\ntrue\nfalse\ntrue\nnull\nfalse\nnull\n");
+}
+
+TEST(Avm1Focus, ClipTabIndexIsA32BitInteger) {
+    ActionWriter a;
+    emptyClip(a, "box", 1);
+    traceMember(a, "box", "tabIndex");
+    for (P v : {P(7.9), P(-4), P(2147483648.0), P("x")}) {
+        push(a, {"box"}).getVariable();
+        push(a, {"tabIndex", v}).op(op::SetMember);
+        traceMember(a, "box", "tabIndex");
+    }
+    setMember(a, "box", "tabIndex", P::undef());
+    traceMember(a, "box", "tabIndex");
+    // It is no property of the clip's own.
+    push(a, {"tabIndex", 1, "box"}).getVariable();
+    push(a, {"hasOwnProperty"}).op(op::CallMethod).trace();
+    EXPECT_EQ(runScript(a), "undefined\n7\n-4\n-2147483648\n-2147483648\nundefined\nfalse\n");
+}
+
+TEST(Avm1Focus, FieldTabIndexIsUnsigned) {
+    ActionWriter a;
+    push(a, {20, 100, 0, 0, 1, "f", 6, "_root"}).getVariable();
+    push(a, {"createTextField"}).op(op::CallMethod).op(op::Pop);
+    for (P v : {P(-4), P("x"), P(1.5)}) {
+        push(a, {"f"}).getVariable();
+        push(a, {"tabIndex", v}).op(op::SetMember);
+        traceMember(a, "f", "tabIndex");
+    }
+    EXPECT_EQ(runScript(a), "4294967292\n0\n1\n");
 }
