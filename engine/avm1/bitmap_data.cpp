@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/vm.h"
+#include "engine/runtime/movie.h"
 
 namespace swf::avm1 {
 
@@ -720,7 +722,30 @@ void installBitmapBuiltins(Vm& vm) {
         return newRect(vm, r.x, r.y, r.w, r.h);
     });
     method("perlinNoise", 6, [](Vm&, Object*, BitmapPixels&, Args&) -> Value { return Value(0); });
-    vm.defineMethod(ctor, "loadBitmap", [](Vm&, Object*, Args&) -> Value { return {}; });
+    // A bitmap exported from the library (DefineBits*), copied into a new BitmapData.
+    vm.defineMethod(ctor, "loadBitmap", [ctor, attach](Vm& vm, Object*, Args& a) -> Value {
+        auto* runner = dynamic_cast<ScriptRunner*>(&vm.host());
+        if (!runner || a.empty()) return {};
+        const uint16_t id = runner->exportedId(vm.toString(a[0]));
+        const Character* ch = id ? runner->movie().character(id) : nullptr;
+        const auto* bc = ch ? std::get_if<BitmapCharacter>(ch) : nullptr;
+        if (!bc) return {};
+        const QImage img =
+            bc->image(runner->movie()).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const int side = vm.version() >= 10 ? 8191 : 2880;
+        if (img.isNull() || img.width() > side || img.height() > side) return {};
+        Value protoV = vm.get(ctor, "prototype");
+        Object* out = vm.newObject(protoV.isObject() ? protoV.o : vm.objectProto);
+        if (!attach(out, img.width(), img.height(), img.hasAlphaChannel(), 0)) return {};
+        BitmapPixels* b = bitmapPixels(Value(out));
+        for (int y = 0; y < img.height(); ++y) {
+            const auto* row = reinterpret_cast<const uint32_t*>(img.constScanLine(y));
+            std::copy_n(row, img.width(), &b->at(0, y));
+            if (!b->transparent)
+                for (int x = 0; x < img.width(); ++x) b->at(x, y) |= 0xFF000000u;
+        }
+        return Value(out);
+    });
     (void)pointCtor;
 }
 
