@@ -6,6 +6,7 @@
 
 #include "engine/avm1/focus.h"
 #include "engine/avm1/input_events.h"
+#include "engine/avm1/loader.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
 
@@ -213,9 +214,14 @@ bool clipGet(Vm& vm, Object* obj, std::string_view name, Value& out) {
         out = clip->parent() ? Value(vm.clipObject(clip->parent())) : Value();
         return true;
     }
-    if (l == "_root" || l == "_level0") {
-        out = Value(vm.clipObject(vm.root_));
+    if (l == "_root") {
+        out = Value(vm.clipObject(rootOf(vm, clip)));
         return true;
+    }
+    if (const int level = levelNumber(l); level >= 0) {
+        ClipHost* root = levelRoot(vm, level);
+        out = root ? Value(vm.clipObject(root)) : Value();
+        return root != nullptr || level == 0;
     }
     return false;
 }

@@ -33,6 +33,8 @@ public:
     virtual ClipHost* parent() const { return nullptr; }
     virtual std::vector<ClipHost*> children() const { return {}; }
     virtual int depth() const { return 0; }
+    // The level a root timeline stands on (_level0, _level1, ...).
+    virtual int level() const { return 0; }
     // Display properties by index (_x = 0 ... as GetProperty numbers them); nullopt: not kept.
     virtual std::optional<double> property(int) const { return std::nullopt; }
     virtual void setProperty(int, double) {}

@@ -151,7 +151,12 @@ Value lookupSpecial(CallContext& c, std::string_view name, bool& found) {
                 return p->value;
     }
     if (is("_global") && vm.version() >= 6) return Value(vm.global);
-    if (is("_root") || is("_level0")) return Value(vm.clipObject(vm.root_));
+    if (is("_root")) return Value(vm.clipObject(rootOf(vm, c.target)));
+    if (const int level = levelNumber(name); level >= 0) {
+        if (ClipHost* l = levelRoot(vm, level)) return Value(vm.clipObject(l));
+        found = level == 0;
+        return {};
+    }
     if (is("super") && c.inFunction) {
         if (!c.superByName) return {};
         return Value(vm.newSuper(c.thisObj, c.home));

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
 #include "engine/format/container.h"
 #include "engine/format/tags.h"
@@ -233,16 +234,11 @@ std::optional<std::string> clipTargetPath(Vm& vm, const Value& t) {
     if (t.isObject() && t.o->cls == ObjClass::MovieClip)
         return t.o->clip ? std::optional(vm.targetPath(t.o->clip)) : std::nullopt;
     if (!t.isString()) return std::nullopt;
+    if (levelNumber(t.s) >= 0) return t.s;
     ClipHost* c = vm.resolveTarget(t.s, vm.root_);
     if (!c) return std::nullopt;
+    if (!c->parent()) return "_level" + std::to_string(c->level());
     return vm.targetPath(c);
-}
-
-// The clip object a level or path stands for at event time (a level of its own is not
-// kept: its name stands in for it).
-Value clipValue(Vm& vm, const std::string& path) {
-    if (ClipHost* c = vm.resolveTarget(path, vm.root_)) return Value(vm.clipObject(c));
-    return Value(path);
 }
 
 void installMovieClipLoader(Vm& vm) {
@@ -258,39 +254,36 @@ void installMovieClipLoader(Vm& vm) {
         if (!a[0].isString()) return Value(false);
         const std::optional<std::string> path = clipTargetPath(vm, a[1]);
         if (!path) return Value(false);
-        const std::string url = a[0].s;
-        queueCall(vm,
-                  [self, url, target = *path](Vm& vm) {
-                      const std::optional<std::string> bytes = readLocalFile(vm, url);
-                      const Value mc = clipValue(vm, target);
-                      if (!bytes) {
-                          broadcast(vm, self, "onLoadError", {mc, Value("URLNotFound"), Value(0)});
-                          return;
-                      }
-                      const double n = static_cast<double>(bytes->size());
-                      setSlot(vm, self, "progress:" + target, Value(n));
-                      broadcast(vm, self, "onLoadStart", {mc});
-                      broadcast(vm, self, "onLoadProgress", {mc, Value(n), Value(n)});
-                      broadcast(vm, self, "onLoadComplete", {mc, Value(0)});
-                  },
-                  {Value(self)});
+        requestClip(vm, self, a[0].s, *path);
         return Value(true);
     });
     vm.defineMethod(proto, "unloadClip", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || a.empty()) return Value(false);
-        return Value(clipTargetPath(vm, a[0]).has_value());
+        const std::optional<std::string> path = clipTargetPath(vm, a[0]);
+        if (!path) return Value(false);
+        requestClip(vm, nullptr, {}, *path);
+        return Value(true);
     });
+    // Bytes of the movie in a clip or level; undefined fields for a path that names nothing,
+    // undefined for anything that is no target.
     vm.defineMethod(proto, "getProgress", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || a.empty()) return {};
-        Object* o = vm.newObject();
-        const std::optional<std::string> path = clipTargetPath(vm, a[0]);
-        double n = 0;
-        if (path) {
-            const Value v = getSlot(self, "progress:" + *path);
-            if (v.isNumber()) n = v.n;
+        const Value& t = a[0];
+        ClipHost* clip = nullptr;
+        if (t.isNumber()) {
+            if (!std::isfinite(t.n) || t.n < 0 || t.n > 16000) return {};
+            clip = levelRoot(vm, static_cast<int>(t.n));
+        } else if (t.isObject() && t.o->cls == ObjClass::MovieClip) {
+            clip = t.o->clip;
+        } else if (t.isString()) {
+            clip = vm.resolveTarget(t.s, vm.root_);
+        } else {
+            return {};
         }
-        vm.set(o, "bytesLoaded", Value(n));
-        vm.set(o, "bytesTotal", Value(n));
+        Object* o = vm.newObject();
+        const std::optional<double> n = clip ? clipBytes(vm, clip) : std::nullopt;
+        vm.set(o, "bytesLoaded", n ? Value(*n) : Value());
+        vm.set(o, "bytesTotal", n ? Value(*n) : Value());
         return Value(o);
     });
 }
@@ -384,7 +377,7 @@ bool isQuitCommand(std::string_view url) {
 
 bool requestUrl(Vm& vm, ClipHost* base, std::string_view url, std::string_view target,
                 uint8_t flags) {
-    if (!(flags & 0x80)) return false;
+    if (!(flags & 0x80)) return requestMovie(vm, base, url, target, flags & 0x40);
     std::string path;
     if (flags & 0x40) {
         ClipHost* clip = vm.resolveTarget(target, base);
@@ -426,7 +419,9 @@ static void runJob(Vm& vm, Loads::Job& job) {
 
 void completeLoads(Vm& vm) {
     Loads* l = loadsOf(vm);
-    if (!l) return;
+    // Not while scripts run: a load may replace the movie they belong to.
+    if (!l || !vm.contexts.empty()) return;
+    l->graveyard.clear();
     try {
         updateSounds(vm);
     } catch (const ScriptAbort& a) {
@@ -447,6 +442,7 @@ void completeLoads(Vm& vm) {
         l->running.clear();
         if (l->readThisPass >= Loads::kMaxBytesPerPass) break;
     }
+    startLoadedMovies(vm);
 }
 
 void markLoads(Vm& vm, std::vector<Object*>& out) {
@@ -463,6 +459,7 @@ void markLoads(Vm& vm, std::vector<Object*>& out) {
             if (v.isObject()) out.push_back(v.o);
     }
     for (const auto& [name, o] : l->connections) out.push_back(o);
+    markLoadedMovies(vm, out);
     for (Object* o : l->playing) out.push_back(o);
 }
 
@@ -532,6 +529,8 @@ std::optional<double> soundDuration(Vm& vm, std::string_view name) {
 std::optional<double> clipBytes(Vm& vm, ClipHost* clip) {
     Loads* l = loadsOf(vm);
     if (!l || !clip) return std::nullopt;
+    if (auto* r = dynamic_cast<ScriptRunner*>(clip); r && r->loadedMovie())
+        return r->movie().info.length;
     if (!clip->parent()) return l->movieLength;
     if (auto* s = dynamic_cast<SpriteClip*>(clip)) {
         for (const auto& [id, bytes] : l->spriteBytes)
@@ -555,6 +554,16 @@ void installLoadBuiltins(Vm& vm) {
     };
     vm.defineMethod(mp, "getBytesLoaded", bytes);
     vm.defineMethod(mp, "getBytesTotal", bytes);
+    vm.defineMethod(mp, "loadMovie", [](Vm& vm, Object* self, Args& a) -> Value {
+        if (self && self->cls == ObjClass::MovieClip && self->clip && !a.empty())
+            requestMovie(vm, self->clip, vm.toString(a[0]), vm.targetPath(self->clip), true);
+        return {};
+    });
+    vm.defineMethod(mp, "unloadMovie", [](Vm& vm, Object* self, Args&) -> Value {
+        if (self && self->cls == ObjClass::MovieClip && self->clip)
+            requestMovie(vm, self->clip, "", vm.targetPath(self->clip), true);
+        return {};
+    });
     vm.defineMethod(mp, "loadVariables", [](Vm& vm, Object* self, Args& a) -> Value {
         if (self && self->cls == ObjClass::MovieClip && self->clip && !a.empty())
             requestVariables(vm, vm.targetPath(self->clip), vm.toString(a[0]));

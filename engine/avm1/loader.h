@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/avm1/loaded_movie.h"
 #include "engine/avm1/vm.h"
 
 namespace swf {
@@ -44,6 +45,13 @@ public:
     std::map<std::string, double> soundMs;       // exported sounds' lengths, by lower-cased name
     std::vector<Object*> playing;                // Sound objects whose sound is playing
     double soundLoads = 0;                       // loadSound requests so far
+    std::vector<std::shared_ptr<LoadedMovie>> movies;     // loaded movies on stage
+    std::vector<std::shared_ptr<LoadedMovie>> graveyard;  // unloaded, freed between frames
+    struct Init {
+        std::weak_ptr<LoadedMovie> movie;
+        Value listener, clip;  // the MovieClipLoader (if any) and the clip loaded
+    };
+    std::vector<Init> inits;  // loads done this pass: onLoadInit after their first frames
 
     static constexpr size_t kMaxJobs = 4096;
     static constexpr uintmax_t kMaxFileBytes = 16u << 20;

@@ -203,16 +203,21 @@ std::unique_ptr<ScriptRunner> ScriptRunner::create(const Movie& movie, Hooks hoo
     return std::make_unique<ScriptRunner>(movie, std::move(hooks), std::move(index));
 }
 
-ScriptRunner::ScriptRunner(const Movie& movie, Hooks hooks, ScriptIndex index)
+ScriptRunner::ScriptRunner(const Movie& movie, Hooks hooks, ScriptIndex index, Vm* shared)
     : movie_(movie), hooks_(std::move(hooks)), index_(std::move(index)) {
-    vm_ = std::make_unique<Vm>(movie.info.version, *this);
+    initDone_.assign(index_.rootInits.size(), false);
+    if (shared) {
+        vm_ = shared;
+        return;
+    }
+    ownVm_ = std::make_unique<Vm>(movie.info.version, *this);
+    vm_ = ownVm_.get();
     vm_->setRoot(this);
     attachLoader(*vm_, movie);
     if (vm_->textFields) {
         vm_->textFields->movie = &movie_;
         vm_->textFields->listOf = [this](const ClipHost* c) { return listOf(c); };
     }
-    initDone_.assign(index_.rootInits.size(), false);
 }
 
 ScriptRunner::~ScriptRunner() = default;
@@ -287,7 +292,7 @@ void ScriptRunner::frameEntered(int frame) {
     runFrame(frame);
     drain();
     placeNew(this);
-    completeLoads(*vm_);
+    if (ownVm_) completeLoads(*vm_);  // a loaded movie's loads finish with its host's
     drain();
     running_ = false;
 }
@@ -325,15 +330,19 @@ void ScriptRunner::sync(bool tick) {
     {
         running_ = true;
         sweep(true);
-        vm_->runTimers();
-        drain();
-        completeLoads(*vm_);
+        if (ownVm_) {
+            // Movies loaded into this one move on with it; timers and loads are the VM's.
+            tickLoadedMovies(*vm_);
+            vm_->runTimers();
+            drain();
+            completeLoads(*vm_);
+        }
         drain();
         running_ = false;
     }
     if (vm_->textFields) vm_->textFields->sync();
     gone_.clear();
-    vm_->maybeCollect();
+    if (ownVm_) vm_->maybeCollect();
 }
 
 void ScriptRunner::dispatch(const std::function<void()>& fn) {
@@ -387,7 +396,39 @@ std::vector<std::span<const uint8_t>> ScriptRunner::frameActions(int frame) cons
 DisplayList* ScriptRunner::listOf(const ClipHost* clip) const {
     if (clip == this) return hooks_.list ? hooks_.list() : nullptr;
     if (auto* s = dynamic_cast<const SpriteClip*>(clip)) return s->list();
+    if (auto* r = dynamic_cast<const ScriptRunner*>(clip)) return r->listOf(r);
     return nullptr;
+}
+
+// The runner whose movie holds parent's timeline: a loaded movie's clips are its own.
+static ScriptRunner* ownerOf(ScriptRunner* self, ClipHost* parent) {
+    if (auto* r = dynamic_cast<ScriptRunner*>(parent)) return r;
+    if (auto* s = dynamic_cast<SpriteClip*>(parent)) return &s->runner();
+    return self;
+}
+
+std::optional<double> ScriptRunner::property(int index) const {
+    return standIn_ ? standIn_->property(index) : std::nullopt;
+}
+
+void ScriptRunner::setProperty(int index, double v) {
+    if (standIn_) standIn_->setProperty(index, v);
+}
+
+void ScriptRunner::getUrl(std::string_view url, std::string_view target) {
+    requestMovie(*vm_, this, url, target, false);
+}
+
+void ScriptRunner::unloadAll(bool withEvents) {
+    if (DisplayList* l = listOf(this)) l->objects.clear();
+    const bool was = running_;
+    running_ = true;
+    sweep(withEvents, false);
+    running_ = was;
+    pending_.clear();
+    pendingSprites_.clear();
+    if (scriptObject) scriptObject->clip = nullptr;
+    scriptObject = nullptr;
 }
 
 SpriteClip* ScriptRunner::instanceFor(ClipHost* parent, const DisplayObject& o) {
@@ -478,6 +519,7 @@ void ScriptRunner::callHandler(ClipHost* clip, const char* name) {
 }
 
 SpriteClip* ScriptRunner::clipAt(ClipHost* parent, int depth) {
+    if (ScriptRunner* r = ownerOf(this, parent); r != this) return r->clipAt(parent, depth);
     DisplayList* l = listOf(parent);
     if (!l) return nullptr;
     auto it = l->objects.find(depth);
@@ -496,6 +538,8 @@ uint16_t ScriptRunner::exportedId(std::string_view name) const {
 
 SpriteClip* ScriptRunner::placeClip(ClipHost* parent, uint16_t characterId, int depth,
                                     std::string name, const SpriteClip* like) {
+    if (ScriptRunner* r = ownerOf(this, parent); r != this)
+        return r->placeClip(parent, characterId, depth, std::move(name), like);
     DisplayList* l = listOf(parent);
     if (!l || sprites_.size() >= 100000 || nextScripted_ <= -(1 << 30)) return nullptr;
     const Character* ch = movie_.character(characterId);
@@ -547,6 +591,7 @@ SpriteClip* ScriptRunner::placeClip(ClipHost* parent, uint16_t characterId, int 
 }
 
 void ScriptRunner::removeClip(SpriteClip* clip) {
+    if (&clip->runner() != this) return clip->runner().removeClip(clip);
     DisplayList* l = listOf(clip->parent());
     if (!l || !clip->object()) return;
     l->objects.erase(clip->rawDepth());
@@ -558,6 +603,7 @@ void ScriptRunner::removeClip(SpriteClip* clip) {
 }
 
 void ScriptRunner::moveClip(SpriteClip* clip, int depth) {
+    if (&clip->runner() != this) return clip->runner().moveClip(clip, depth);
     DisplayList* l = listOf(clip->parent());
     if (!l || !clip->object() || clip->rawDepth() == depth) return;
     const int old = clip->rawDepth();
@@ -657,6 +703,7 @@ void ScriptRunner::sweep(bool withEvents, bool thenDrain) {
         }
         c->alive = false;
         if (vm_->textFields) vm_->textFields->parentGone(c);
+        loadTargetGone(*vm_, c);
         if (c->scriptObject) c->scriptObject->clip = nullptr;
         c->scriptObject = nullptr;
         std::erase(execOrder_, c);

@@ -69,7 +69,8 @@ public:
         std::function<void(bool)> setPlaying;
         std::function<DisplayList*()> list;  // the root's objects; sprites stay hidden without it
     };
-    ScriptRunner(const Movie& movie, Hooks hooks, ScriptIndex index);
+    // shared: a movie loaded into another one runs its scripts on that movie's VM.
+    ScriptRunner(const Movie& movie, Hooks hooks, ScriptIndex index, Vm* shared = nullptr);
     ~ScriptRunner() override;
     // Null when the movie holds no actions: such a player needs no VM.
     static std::unique_ptr<ScriptRunner> create(const Movie& movie, Hooks hooks);
@@ -100,9 +101,26 @@ public:
     void stop() override;
     void gotoFrame(int frame, bool andPlay) override;
     std::optional<int> labelFrame(std::string_view label) const override;
-    std::string name() const override { return {}; }
+    std::string name() const override { return standIn_ ? standIn_->name() : std::string(); }
     std::vector<std::span<const uint8_t>> frameActions(int frame) const override;
     std::vector<ClipHost*> children() const override;
+    ClipHost* parent() const override { return standIn_ ? standIn_->parent() : nullptr; }
+    int depth() const override { return standIn_ ? standIn_->depth() : 0; }
+    std::optional<double> property(int index) const override;
+    void setProperty(int index, double v) override;
+    int level() const override { return level_; }
+    void getUrl(std::string_view url, std::string_view target) override;
+
+    // A loaded movie's root: it takes the place (name, parent, transform) of the clip it was
+    // loaded into, or stands on a level of its own.
+    void placeAs(ClipHost* standIn, int level) {
+        standIn_ = standIn;
+        level_ = level;
+    }
+    ClipHost* standIn() const { return standIn_; }
+    bool loadedMovie() const { return !ownVm_; }
+    // The movie goes away: its clips leave the stage, with their unload events when asked.
+    void unloadAll(bool withEvents);
 
     // Sprite instances (sprite_clip.cpp and below).
     const Movie& movie() const { return movie_; }
@@ -148,7 +166,10 @@ private:
     const Movie& movie_;
     Hooks hooks_;
     ScriptIndex index_;
-    std::unique_ptr<Vm> vm_;
+    std::unique_ptr<Vm> ownVm_;
+    Vm* vm_ = nullptr;
+    ClipHost* standIn_ = nullptr;
+    int level_ = 0;
     std::vector<bool> initDone_;
     std::deque<int> pending_;  // frames whose actions a goto queued
     bool running_ = false;

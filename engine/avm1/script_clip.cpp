@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "engine/avm1/button_object.h"
+#include "engine/avm1/loader.h"
 #include "engine/avm1/text_field.h"
 #include "engine/avm1/vm.h"
 
@@ -41,6 +42,9 @@ private:
 std::vector<ClipHost*> Vm::childrenOf(ClipHost* clip) const {
     if (!clip) return {};
     std::vector<ClipHost*> out = clip->children();
+    // A movie loaded into a clip takes its place.
+    if (loads)
+        for (ClipHost*& c : out) c = shownClip(const_cast<Vm&>(*this), c);
     for (const auto& c : scriptClips_)
         if (c->parent() == clip) out.push_back(c.get());
     if (textFields)

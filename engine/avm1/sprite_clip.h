@@ -46,6 +46,7 @@ public:
     // An empty clip or a sprite declaring no frames: its _currentframe reads 0.
     bool frameless() const;
     uint16_t characterId() const { return characterId_; }
+    ScriptRunner& runner() const { return runner_; }
     int placedAt() const { return placedAt_; }
     int rawDepth() const { return depth_; }
     void setParent(ClipHost* p) { parent_ = p; }

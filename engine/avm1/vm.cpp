@@ -676,11 +676,15 @@ std::string Vm::targetPath(ClipHost* clip) const {
     if (!clip) return {};
     std::vector<std::string> parts;
     int guard = 0;
+    int level = 0;
     for (ClipHost* c = clip; c && guard < 256; c = c->parent(), ++guard) {
-        if (!c->parent()) break;
+        if (!c->parent()) {
+            level = c->level();
+            break;
+        }
         parts.push_back(c->name());
     }
-    std::string out = "_level0";
+    std::string out = "_level" + std::to_string(level);
     for (auto it = parts.rbegin(); it != parts.rend(); ++it) out += "." + *it;
     return out;
 }
@@ -705,8 +709,10 @@ ClipHost* Vm::resolveTarget(std::string_view path, ClipHost* base) {
         }
         const std::string want = key(part);
         if (part.empty() || want == "this") {
-        } else if (want == "_root" || want == "_level0") {
-            cur = root_;
+        } else if (want == "_root") {
+            cur = rootOf(*this, cur);
+        } else if (const int level = levelNumber(part); level >= 0) {
+            cur = levelRoot(*this, level);
         } else if (want == "_parent") {
             cur = cur->parent();
         } else {
