@@ -15,6 +15,8 @@ namespace {
 Value undefinedFn(Vm&, Object*, Args&) { return {}; }
 Value falseFn(Vm&, Object*, Args&) { return Value(false); }
 
+constexpr std::string_view kNetConnection = "\x01netConnection";
+
 bool has(Vm& vm, Object* o, std::string_view name) { return o->findAny(vm.key(name)) != nullptr; }
 
 // A class whose instances keep nothing: its methods answer undefined (or false where a
@@ -131,12 +133,58 @@ void installDevices(Vm& vm) {
         vm.defineMethod(ctor, "get", [](Vm&, Object*, Args&) -> Value { return Value::null(); });
         vm.defineValue(ctor, "names", Value(vm.newArray()), DontDelete);
     }
-    addStubClass(vm, "NetConnection", {"addHeader", "call", "close"}, {"connect"});
-    addStubClass(vm, "NetStream",
-                 {"attachAudio", "attachVideo", "close", "pause", "play", "publish", "receiveAudio",
-                  "receiveVideo", "seek", "send", "setBufferTime"});
+    if (Object* nc =
+            addStubClass(vm, "NetConnection", {"addHeader", "call", "close"}, {"connect"})) {
+        // Instances are marked so a NetStream can tell a real connection from a look-alike.
+        nc->fn->native = [](Vm& vm, Object* self, Args&) -> Value {
+            if (self) {
+                self->setOwn(kNetConnection, kNetConnection, Value(false), DontEnum | DontDelete);
+                if (Property* p = self->findAny(kNetConnection)) p->hidden = true;
+            }
+            return {};
+        };
+        // connect(null) is the local mode, playing files without a server; servers are not
+        // reached.
+        if (Object* proto = protoOf(vm, nc))
+            vm.defineMethod(proto, "connect", [](Vm&, Object* self, Args& a) -> Value {
+                Property* p = self ? self->findAny(kNetConnection) : nullptr;
+                const bool local = !a.empty() && a[0].isNull();
+                if (p) p->value = Value(local);
+                return Value(local);
+            });
+    }
+    if (Object* ns =
+            addStubClass(vm, "NetStream",
+                         {"attachAudio", "attachVideo", "close", "pause", "play", "publish",
+                          "receiveAudio", "receiveVideo", "seek", "send", "setBufferTime"})) {
+        // A stream made on a connection puts its status properties on the prototype it was
+        // made with; before that the prototype has none.
+        ns->fn->native = [](Vm& vm, Object* self, Args& a) -> Value {
+            const Value& c = arg(a, 0);
+            if (!self || !self->proto || !c.isObject()) return {};
+            const Property* conn = c.o->findAny(kNetConnection);
+            if (!conn || !conn->value.b) return {};
+            NativeFn zero = [](Vm&, Object*, Args&) -> Value { return Value(0); };
+            for (const char* n : {"currentFps", "bufferLength", "bufferTime", "liveDelay", "time",
+                                  "bytesLoaded", "bytesTotal"}) {
+                if (self->proto->findOwn(vm.key(n))) continue;
+                Property& p = self->proto->setOwn(n, vm.key(n), Value(), DontEnum | DontDelete);
+                p.getter = vm.newFunction(zero);
+            }
+            return {};
+        };
+    }
     addStubClass(vm, "Video", {"attachVideo", "clear"});
-    addStubClass(vm, "XMLSocket", {"close", "send"}, {"connect"});
+    if (Object* sock = addStubClass(vm, "XMLSocket", {"close", "send"}, {"connect"}))
+        if (Object* proto = protoOf(vm, sock)) {
+            // Text that arrives is read as an XML document and handed to onXML.
+            vm.defineMethod(proto, "onData", [](Vm& vm, Object* self, Args& a) -> Value {
+                if (!self) return {};
+                const Value xml = vm.construct(vm.get(vm.global, "XML"), {arg(a, 0)});
+                vm.callMethod(Value(self), "onXML", {xml});
+                return {};
+            });
+        }
 
     Object* g = vm.global;
     if (!has(vm, g, "Accessibility")) {
