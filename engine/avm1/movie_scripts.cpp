@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "engine/avm1/context.h"
+#include "engine/avm1/clip_classes.h"
 #include "engine/avm1/input_events.h"
 #include "engine/avm1/loader.h"
 #include "engine/avm1/sprite_clip.h"
@@ -130,8 +131,8 @@ void scanTimeline(std::span<const uint8_t> data, ScriptIndex& index,
                 if (depth == 0 && tag.body.size() >= 4) {
                     const uint16_t id = static_cast<uint16_t>(tag.body[0] | (tag.body[1] << 8));
                     if (!index.spriteFrames.contains(id))
-                        scanTimeline(tag.body.subspan(4), index, index.spriteFrames[id], nullptr,
-                                     depth + 1, id, swfVersion);
+                        scanTimeline(tag.body.subspan(4), index, index.spriteFrames[id],
+                                     &index.spriteInits[id], depth + 1, id, swfVersion);
                 }
                 break;
             default:
@@ -247,13 +248,25 @@ double ScriptRunner::timeMs() const {
     return ticks_ * 1000.0 / fps;
 }
 
-void ScriptRunner::runFrame(int frame) {
+void ScriptRunner::runInitList(const std::vector<ScriptIndex::Init>& inits) {
+    for (const auto& init : inits)
+        if (initsRun_.insert(init.spriteId).second) vm_->runActions(init.code, this);
+}
+
+// A frame's init actions run before the clips it places are built, once per sprite.
+void ScriptRunner::runInits(int frame) {
     if (frame < 0) return;
     const size_t f = static_cast<size_t>(frame);
     if (f < index_.rootInits.size() && !initDone_[f]) {
         initDone_[f] = true;
-        for (const auto& init : index_.rootInits[f]) vm_->runActions(init.code, this);
+        runInitList(index_.rootInits[f]);
     }
+}
+
+void ScriptRunner::runFrame(int frame) {
+    if (frame < 0) return;
+    const size_t f = static_cast<size_t>(frame);
+    runInits(frame);
     if (f < index_.rootFrames.size())
         for (auto code : index_.rootFrames[f]) vm_->runActions(code, this);
 }
@@ -284,6 +297,7 @@ void ScriptRunner::frameEntered(int frame) {
     running_ = true;
     lastSeen_ = frame;
     if (vm_->textFields) vm_->textFields->sync();  // fields on this frame set their variables
+    runInits(frame);
     constructNew(this);
     // Unloads and frame actions run in the order of their tags.
     if (static_cast<size_t>(frame) < index_.rootRemovesFirst.size() &&
@@ -480,6 +494,9 @@ void ScriptRunner::runSpriteFrame(SpriteClip* clip) {
     if (!clip->object()) return;
     const int f = clip->currentFrame();
     clip->lastFrame = f;
+    if (auto it = index_.spriteInits.find(clip->characterId());
+        it != index_.spriteInits.end() && f >= 0 && static_cast<size_t>(f) < it->second.size())
+        runInitList(it->second[f]);
     for (auto code : spriteActions(clip->characterId(), f)) vm_->runActions(code, clip);
 }
 
@@ -647,10 +664,19 @@ void ScriptRunner::constructNew(ClipHost* parent, int nesting) {
     // Every new clip's initialize handlers first, then their construct handlers.
     std::vector<SpriteClip*> fresh;
     collectUnconstructed(parent, fresh, nesting);
-    for (SpriteClip* s : fresh)
-        if (s->object()) fireEvents(s, kEventInitialize);
-    for (SpriteClip* s : fresh)
-        if (s->object()) fireEvents(s, kEventConstruct);
+    // A registered class lends its prototype first and runs its constructor with the
+    // construct handlers.
+    std::vector<Object*> classes(fresh.size(), nullptr);
+    for (size_t i = 0; i < fresh.size(); ++i)
+        if (fresh[i]->object()) {
+            classes[i] = adoptClass(*vm_, movie_, *fresh[i]);
+            fireEvents(fresh[i], kEventInitialize);
+        }
+    for (size_t i = 0; i < fresh.size(); ++i)
+        if (fresh[i]->object()) {
+            fireEvents(fresh[i], kEventConstruct);
+            if (classes[i]) constructAs(*vm_, classes[i], *fresh[i]);
+        }
     drain();
 }
 
@@ -679,10 +705,15 @@ void ScriptRunner::placeNew(ClipHost* parent, int nesting) {
         s->lastFrame = s->currentFrame();
         if (!s->constructed) {
             s->constructed = true;
+            Object* cls = adoptClass(*vm_, movie_, *s);
             fireEvents(s, kEventInitialize);
             fireEvents(s, kEventConstruct);
+            if (cls) constructAs(*vm_, cls, *s);
         }
         fireEvents(s, kEventLoad);
+        // A class's onLoad answers; one the parent's frame script sets comes too late.
+        if (s->scriptObject && !s->scriptObject->findOwn(vm_->key("onLoad")))
+            callHandler(s, "onLoad");
         runSpriteFrame(s);
         drain();
         placeNew(s, nesting + 1);

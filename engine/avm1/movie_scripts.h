@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <span>
 #include <string>
@@ -44,6 +45,8 @@ struct ScriptIndex {
         std::span<const uint8_t> code;
     };
     std::vector<std::vector<Init>> rootInits;  // per root frame
+    // Init actions a sprite's own frames hold (they may target any sprite), by sprite id.
+    std::map<uint16_t, std::vector<std::vector<Init>>> spriteInits;
     // Root frames that remove objects before their first DoAction: those unload first.
     std::vector<bool> rootRemovesFirst;
     // A sprite's frame actions, by sprite id then frame.
@@ -160,6 +163,8 @@ private:
     // Instances that left the stage: unload events, then they are let go.
     void sweep(bool withEvents, bool thenDrain = true);
     void runSprites();
+    void runInits(int frame);
+    void runInitList(const std::vector<ScriptIndex::Init>& inits);
     void runFrame(int frame);
     void drain();
 
@@ -171,6 +176,7 @@ private:
     ClipHost* standIn_ = nullptr;
     int level_ = 0;
     std::vector<bool> initDone_;
+    std::set<uint16_t> initsRun_;  // sprites whose init actions ran: each runs once
     std::deque<int> pending_;  // frames whose actions a goto queued
     bool running_ = false;
     int lastSeen_ = 0;
