@@ -4,11 +4,18 @@
 
 #include "engine/avm1/bitmap_data.h"
 
+#include <QImage>
+#include <QPainter>
+#include <QTransform>
 #include <algorithm>
 #include <cmath>
 
 #include "engine/avm1/movie_scripts.h"
+#include "engine/avm1/sprite_clip.h"
+#include "engine/avm1/text_field.h"
 #include "engine/avm1/vm.h"
+#include "engine/render/offscreen.h"
+#include "engine/runtime/display_list.h"
 #include "engine/runtime/movie.h"
 
 namespace swf::avm1 {
@@ -714,7 +721,84 @@ void installBitmapBuiltins(Vm& vm) {
         }
         return Value(static_cast<double>(n + seed));
     });
-    method("draw", 1, [](Vm&, Object*, BitmapPixels&, Args&) -> Value { return {}; });
+    // draw(source, matrix, colorTransform, blendMode, clipRect, smoothing): a bitmap, clip or
+    // text field painted over the pixels through the renderer.
+    method("draw", 1, [ctCtor](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
+        QTransform m;
+        if (arg(a, 1).isObject()) {
+            double v[6];
+            const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
+            for (int i = 0; i < 6; ++i) {
+                v[i] = vm.toNumber(vm.get(a[1].o, names[i]));
+                if (!std::isfinite(v[i])) return {};
+            }
+            m = QTransform(v[0], v[1], v[2], v[3], v[4], v[5]);
+        }
+        render::ColorTx cx;
+        if (arg(a, 2).isObject() && ctCtor && vm.instanceOf(a[2], ctCtor)) {
+            double* f[] = {&cx.mr, &cx.mg, &cx.mb, &cx.ma, &cx.ar, &cx.ag, &cx.ab, &cx.aa};
+            const char* names[] = {"redMultiplier",   "greenMultiplier", "blueMultiplier",
+                                   "alphaMultiplier", "redOffset",       "greenOffset",
+                                   "blueOffset",      "alphaOffset"};
+            for (int i = 0; i < 8; ++i) {
+                const double d = vm.toNumber(vm.get(a[2].o, names[i]));
+                *f[i] = std::isfinite(d) ? d : 0;
+            }
+        }
+        Rect clip{0, 0, b.width, b.height};
+        if (arg(a, 4).isObject() && !readRect(vm, a[4], clip)) clip = {0, 0, b.width, b.height};
+        clip = clipTo(b, clip);
+        if (clip.w <= 0 || clip.h <= 0) return {};
+        const bool smooth = vm.toBoolean(arg(a, 5));
+        QImage target(reinterpret_cast<uchar*>(b.px.data()), b.width, b.height, b.width * 4,
+                      QImage::Format_ARGB32_Premultiplied);
+        {
+            QPainter p(&target);
+            p.setClipRect(QRect(clip.x, clip.y, clip.w, clip.h));
+            p.setRenderHint(QPainter::Antialiasing, true);
+            p.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+            if (BitmapPixels* src = bitmapPixels(a[0])) {
+                if (src->disposed) return {};
+                // Copied first: a bitmap may be drawn into itself.
+                QImage img = src->view().copy();
+                if (cx.mr != 1 || cx.mg != 1 || cx.mb != 1 || cx.ma != 1 || cx.ar || cx.ag ||
+                    cx.ab || cx.aa) {
+                    for (int y = 0; y < img.height(); ++y) {
+                        auto* row = reinterpret_cast<uint32_t*>(img.scanLine(y));
+                        for (int x = 0; x < img.width(); ++x) {
+                            const uint32_t c = unpremultiply(row[x]);
+                            auto ch = [&](int shift, double mul, double add) {
+                                return static_cast<int>(channel(c, shift) * mul + add);
+                            };
+                            row[x] = premultiply(argb(ch(24, cx.ma, cx.aa), ch(16, cx.mr, cx.ar),
+                                                      ch(8, cx.mg, cx.ag), ch(0, cx.mb, cx.ab)));
+                        }
+                    }
+                }
+                p.setTransform(m);
+                p.drawImage(QPointF(0, 0), img);
+            } else if (auto* runner = dynamic_cast<ScriptRunner*>(&vm.host());
+                       runner && a[0].isObject()) {
+                // The source in its own space: its own placement does not count.
+                const QTransform world = QTransform::fromScale(0.05, 0.05) * m;
+                Object* o = a[0].o;
+                if (o->cls == ObjClass::MovieClip && o->clip) {
+                    if (auto* sc = dynamic_cast<SpriteClip*>(o->clip)) {
+                        if (const DisplayObject* d = sc->object())
+                            render::drawDetached(p, runner->movie(), *d, world, cx, true);
+                    } else if (const DisplayList* l = runner->listOf(o->clip)) {
+                        render::drawDetached(p, runner->movie(), *l, world, cx, true);
+                    }
+                } else if (TextFieldHost* tf = textFieldOf(o)) {
+                    if (const DisplayObject* d = tf->object())
+                        render::drawDetached(p, runner->movie(), *d, world, cx, true);
+                }
+            }
+        }
+        if (!b.transparent)
+            for (uint32_t& px : b.px) px |= 0xFF000000u;
+        return {};
+    });
     method("applyFilter", 4, [](Vm&, Object*, BitmapPixels&, Args&) -> Value { return Value(0); });
     method("generateFilterRect", 2, [newRect](Vm& vm, Object*, BitmapPixels&, Args& a) -> Value {
         Rect r;

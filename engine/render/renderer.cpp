@@ -18,6 +18,7 @@
 #include "engine/media/video_draw.h"
 #include "engine/render/color.h"
 #include "engine/render/filters.h"
+#include "engine/render/offscreen.h"
 #include "engine/render/text_render.h"
 #include "engine/runtime/bitmap_surface.h"
 #include "engine/runtime/display_list.h"
@@ -906,6 +907,28 @@ void renderStage(QPainter& p, const QRect& viewport, ScaleMode mode, const QColo
     drawList(c, list, base, ColorTx{}, {}, 0);
     if (cache) cache->endFrame();
     p.restore();
+}
+
+namespace {
+
+Ctx detachedCtx(QPainter& p, const Movie& movie, const QTransform& world, bool antialias) {
+    const QRect target = p.device() ? QRect(0, 0, p.device()->width(), p.device()->height())
+                                    : QRect();
+    return Ctx{movie, &p, target, std::sqrt(std::abs(world.determinant())) * 20, antialias};
+}
+
+}  // namespace
+
+void drawDetached(QPainter& p, const Movie& movie, const DisplayObject& o,
+                  const QTransform& world, const ColorTx& cx, bool antialias) {
+    Ctx c = detachedCtx(p, movie, world, antialias);
+    drawContent(c, o, world, cx, {}, 0);
+}
+
+void drawDetached(QPainter& p, const Movie& movie, const DisplayList& list,
+                  const QTransform& world, const ColorTx& cx, bool antialias) {
+    Ctx c = detachedCtx(p, movie, world, antialias);
+    drawList(c, list, world, cx, {}, 0);
 }
 
 LayerCache::Entry* LayerCache::find(uint64_t path, uint64_t signature) {
