@@ -42,6 +42,7 @@ struct MovieInfo {
     char signature[4] = {0, 0, 0, 0};  // "FWS", "CWS" or "ZWS"
     int version = 0;
     uint32_t length = 0;  // uncompressed length the header declares
+    size_t fileBytes = 0;  // the file as read (compressed when it is)
     int stageXMin = 0, stageYMin = 0, stageXMax = 0, stageYMax = 0;  // twips
     double frameRate = 0;  // frames per second (8.8 fixed in the file)
     int frameCount = 0;    // header's frame count
@@ -144,6 +145,8 @@ public:
     void mouseMove(double x, double y);
     void mouseDown(double x, double y);
     void mouseUp(double x, double y);
+    // Another mouse button (2 right, 4 middle, as Key.isDown names them) went down or up.
+    void otherMouseButton(int code, bool down);
     // Flash key codes (Key.LEFT = 37 ...) and the character the key typed, if any.
     void keyDown(int code, char32_t character = 0);
     void keyUp(int code);

@@ -142,7 +142,7 @@ void installButtonBuiltins(Vm& vm) {
     Object* ctor = vm.newFunction([](Vm&, Object*, Args&) -> Value { return {}; }, proto);
     vm.defineValue(vm.global, "Button", ctor);
     vm.defineValue(proto, "useHandCursor", Value(true));
-    vm.defineValue(proto, "enabled", Value(true));
+    vm.defineValue(proto, "enabled", Value(true), 0);
     installTabIndex(vm, proto, true);
 }
 

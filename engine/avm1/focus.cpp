@@ -401,8 +401,11 @@ void installTabIndex(Vm& vm, Object* proto, bool enumerable) {
 
 void installFocusBuiltins(Vm& vm) {
     if (Value mc = vm.get(vm.global, "MovieClip"); mc.isObject())
-        if (Value proto = vm.get(mc.o, "prototype"); proto.isObject())
+        if (Value proto = vm.get(mc.o, "prototype"); proto.isObject()) {
             installTabIndex(vm, proto.o, false);
+            // Clips acting as buttons answer the mouse while this holds.
+            vm.defineValue(proto.o, "enabled", Value(true));
+        }
     Object* sel = vm.newObject();
     vm.defineValue(vm.global, "Selection", sel);
     Value bcv = vm.get(vm.global, "AsBroadcaster");

@@ -319,6 +319,25 @@ void InputRouter::collect(std::vector<Found>& out, DisplayList& list, ClipHost* 
     }
 }
 
+Object* InputRouter::objectOf(const Target& t) {
+    if (!t.valid() || !scripts_) return nullptr;
+    if (t.isClip) return t.timeline ? t.timeline->scriptObject : nullptr;
+    auto o = t.list->objects.find(t.depth);
+    if (o == t.list->objects.end()) return nullptr;
+    ButtonHost* b = buttonAt(scripts_->vm(), t.timeline ? t.timeline : scripts_, o->second);
+    return b ? b->scriptObject : nullptr;
+}
+
+bool InputRouter::enabled(const Target& t) {
+    Object* o = objectOf(t);
+    if (!o) return true;
+    Vm& vm = scripts_->vm();
+    Value v;
+    safely(vm, [&] { v = vm.get(o, "enabled"); });
+    // Only a value that says no turns it off; undefined leaves it on.
+    return v.isUndefined() || vm.toBoolean(v);
+}
+
 InputRouter::Target InputRouter::pick(double x, double y, std::vector<Found>* all) {
     std::vector<Found> found;
     if (DisplayList* root = rootList_()) collect(found, *root, scripts_, QTransform(), 0);
@@ -333,6 +352,8 @@ InputRouter::Target InputRouter::pick(double x, double y, std::vector<Found>* al
                                             : hitArea(f.target.characterId).contains(local);
         if (inside) hit = f.target;  // later ones are drawn on top
     }
+    // A disabled button or clip takes no mouse.
+    if (hit.valid() && !enabled(hit)) hit = Target{};
     if (all) *all = std::move(found);
     return hit;
 }
@@ -400,7 +421,7 @@ const char* handlerFor(uint16_t condition) {
 }  // namespace
 
 bool InputRouter::fire(const Target& t, uint16_t condition, int key) {
-    if (!t.valid() || !scripts_) return false;
+    if (!t.valid() || !scripts_ || !enabled(t)) return false;
     Vm& vm = scripts_->vm();
     const char* method = key ? nullptr : handlerFor(condition);
     if (t.isClip) {
@@ -565,6 +586,15 @@ void InputRouter::mouseUp(double x, double y) {
     refresh();
 }
 
+void InputRouter::otherButton(int code, bool down) {
+    if (!scripts_ || !scripts_->vm().input || (code != 2 && code != 4)) return;
+    std::set<int>& keys = scripts_->vm().input->keysDown;
+    if (down)
+        keys.insert(code);
+    else
+        keys.erase(code);
+}
+
 // The focused clip hears its keys (text fields have their own events).
 void InputRouter::tellFocused(const char* method) {
     if (!scripts_) return;
@@ -690,7 +720,11 @@ void InputRouter::refresh() {
     if (x_ <= -1e9 && shown_.empty()) return;  // no mouse yet: nothing to follow
     std::vector<Found> all;
     const Target now = pick(x_, y_, &all);
-    if (!down_ && !(now == hover_)) {
+    // A button disabled under a still mouse keeps the mouse until it moves.
+    const bool keep =
+        hover_.valid() && !now.valid() && !enabled(hover_) &&
+        std::any_of(all.begin(), all.end(), [&](const Found& f) { return f.target == hover_; });
+    if (!down_ && !(now == hover_) && !keep) {
         const Target before = hover_;
         hover_ = now;
         transition(before, now);

@@ -30,6 +30,7 @@ class Buttons;
 class ClipHost;
 class ScriptRunner;
 class Vm;
+class Object;
 
 // Button condition bits of DefineButton2 (CondIdleToOverUp = 1 ...); the key code of
 // CondKeyPress sits in bits 9-15.
@@ -82,6 +83,8 @@ public:
     void mouseMove(double x, double y);
     void mouseDown(double x, double y);
     void mouseUp(double x, double y);
+    // A button other than the main one: only Key.isDown sees it.
+    void otherButton(int code, bool down);
     // Flash key codes (Key.LEFT 37 ...) and the character typed, if any.
     void keyDown(int code, char32_t ch);
     void keyUp(int code);
@@ -120,6 +123,9 @@ private:
     void collect(std::vector<Found>& out, DisplayList& list, ClipHost* timeline,
                  const QTransform& world, int nesting);
     Target pick(double x, double y, std::vector<Found>* all = nullptr);
+    // The script object of a target, and whether its enabled lets it take the mouse.
+    Object* objectOf(const Target& t);
+    bool enabled(const Target& t);
     const QPainterPath& hitArea(uint16_t buttonId);
     QPainterPath outline(uint16_t characterId, int nesting);
     QPainterPath liveOutline(const DisplayList& list, int nesting);

@@ -249,6 +249,7 @@ double twips(double px) { return std::clamp(px * 20, -1e9, 1e9); }
 void Player::mouseMove(double x, double y) { state_->input->mouseMove(twips(x), twips(y)); }
 void Player::mouseDown(double x, double y) { state_->input->mouseDown(twips(x), twips(y)); }
 void Player::mouseUp(double x, double y) { state_->input->mouseUp(twips(x), twips(y)); }
+void Player::otherMouseButton(int code, bool down) { state_->input->otherButton(code, down); }
 void Player::keyDown(int code, char32_t character) { state_->input->keyDown(code, character); }
 void Player::keyUp(int code) { state_->input->keyUp(code); }
 void Player::textInput(char32_t character) { state_->input->textInput(character); }

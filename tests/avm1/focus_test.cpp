@@ -186,3 +186,51 @@ TEST(Avm1Focus, FieldTabIndexIsUnsigned) {
     }
     EXPECT_EQ(runScript(a), "4294967292\n0\n1\n");
 }
+
+namespace {
+
+// A 200x100 stage holding the sprite "kid", a rectangle over (50,25)-(150,75) px, and a frame
+// for each script; it plays on.
+swftest::SwfBuilder kidMovie(std::vector<ActionWriter>& frames) {
+    swftest::SwfBuilder b(6, 200, 100);
+    swftest::SpriteBuilder s;
+    s.place(b.defineRect(1000, 500, 2000, 1000, {0, 0, 0}), 1);
+    s.showFrame();
+    b.place(b.defineSprite(s), 1, {}, {}, std::string("kid"));
+    for (ActionWriter& f : frames) {
+        b.doAction(f);
+        b.showFrame();
+    }
+    return b;
+}
+
+}  // namespace
+
+TEST(Avm1Mouse, DisabledClipsHearNoMouse) {
+    std::vector<ActionWriter> frames(4);
+    handler(frames[0], "kid", "onPress", "press");
+    handler(frames[0], "kid", "onRelease", "release");
+    handler(frames[0], "kid", "onRollOver", "over");
+    handler(frames[0], "kid", "onRollOut", "out");
+    setMember(frames[1], "kid", "enabled", false);
+    setMember(frames[2], "kid", "enabled", true);
+    // undefined is no "no".
+    setMember(frames[3], "kid", "enabled", P::undef());
+    auto r = play(kidMovie(frames));
+    auto& p = *r->player;
+    p.mouseMove(100, 50);
+    EXPECT_EQ(r->take(), "over\n");
+    // Turned off under a still mouse: no roll-out, nor a roll-over when on again.
+    p.advanceFrame();
+    p.mouseDown(100, 50);
+    p.mouseUp(100, 50);
+    p.mouseMove(190, 90);
+    p.mouseMove(100, 50);
+    EXPECT_EQ(r->take(), "");
+    p.advanceFrame();
+    EXPECT_EQ(r->take(), "over\n");
+    p.advanceFrame();
+    p.mouseDown(100, 50);
+    p.mouseUp(100, 50);
+    EXPECT_EQ(r->take(), "press\nrelease\n");
+}

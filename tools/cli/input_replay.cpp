@@ -160,7 +160,9 @@ bool readPos(const QJsonObject& o, InputEvent& e) {
     if (pos.size() != 2 || !pos[0].isDouble() || !pos[1].isDouble()) return false;
     e.x = std::clamp(pos[0].toDouble(), -1e7, 1e7);
     e.y = std::clamp(pos[1].toDouble(), -1e7, 1e7);
-    e.leftButton = o.value("btn").toString("Left") == "Left";
+    const QString btn = o.value("btn").toString("Left");
+    e.leftButton = btn == "Left";
+    e.button = btn == "Right" ? 2 : btn == "Middle" ? 4 : 1;
     return true;
 }
 
@@ -265,16 +267,20 @@ size_t deliverInput(swf::Player& player, const std::vector<InputEvent>& events, 
                 player.mouseMove(e.x, e.y);
                 break;
             case K::MouseDown:
-                if (e.leftButton)
+                if (e.leftButton) {
                     player.mouseDown(e.x, e.y);
-                else
+                } else {
                     player.mouseMove(e.x, e.y);
+                    player.otherMouseButton(e.button, true);
+                }
                 break;
             case K::MouseUp:
-                if (e.leftButton)
+                if (e.leftButton) {
                     player.mouseUp(e.x, e.y);
-                else
+                } else {
                     player.mouseMove(e.x, e.y);
+                    player.otherMouseButton(e.button, false);
+                }
                 break;
             case K::KeyDown:
                 player.keyDown(e.keyCode, e.character);

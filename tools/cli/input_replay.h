@@ -29,6 +29,7 @@ struct InputEvent {
     Kind kind = Kind::Wait;
     double x = 0, y = 0;     // stage pixels
     bool leftButton = true;  // the mouse's main button
+    int button = 1;          // as Key.isDown names it: 1 left, 2 right, 4 middle
     int keyCode = 0;         // Flash key code
     char32_t character = 0;  // what the key or the text event typed
     std::string text;        // a text command's name, or the clipboard's new content
