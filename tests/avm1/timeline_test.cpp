@@ -1,0 +1,199 @@
+// The order of things on timelines: frames the file holds against those its header declares,
+// init actions, classes registered for symbols, and which clip events a placement answers.
+
+#include "engine/player.h"
+#include "tests/avm1/avm1_fixture.h"
+#include "tests/avm1/player_run.h"
+
+using namespace avm1test;
+
+namespace {
+
+ActionWriter say(const char* s) {
+    ActionWriter a;
+    push(a, {s}).trace();
+    return a;
+}
+
+// trace(name.prop)
+ActionWriter traceProperty(const char* name, const char* prop) {
+    ActionWriter a;
+    push(a, {name}).getVariable();
+    push(a, {prop}).op(op::GetMember).trace();
+    return a;
+}
+
+// ExportAssets of one character.
+void exportAs(swftest::SwfBuilder& b, uint16_t id, const char* name) {
+    std::vector<uint8_t> body;
+    putU16(body, 1);
+    putU16(body, id);
+    putString(body, name);
+    b.rawTag(56, body);
+}
+
+std::vector<uint8_t> initActionBody(uint16_t spriteId, const ActionWriter& a) {
+    std::vector<uint8_t> body;
+    putU16(body, spriteId);
+    body.insert(body.end(), a.bytes().begin(), a.bytes().end());
+    body.push_back(0);
+    return body;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- frames held and declared
+
+TEST(Timeline, PlayheadWaitsWhenTheFileHoldsFewerFramesThanDeclared) {
+    swftest::SwfBuilder b(6);
+    ActionWriter a = say("frame");
+    push(a, {"_root"}).getVariable();
+    push(a, {"_totalframes"}).op(op::GetMember).trace();
+    push(a, {"_root"}).getVariable();
+    push(a, {"_framesloaded"}).op(op::GetMember).trace();
+    b.doAction(a);
+    b.showFrame();
+    b.setFrameCountOverride(3);
+    auto r = play(b);
+    for (int i = 0; i < 4; ++i) r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "frame\n3\n1\n");
+    EXPECT_EQ(r->player->currentFrame(), 0);
+}
+
+TEST(Timeline, TagsAfterTheLastShowFrameRunOnceAsAFrameOfTheirOwn) {
+    swftest::SwfBuilder b(6);
+    swftest::SpriteBuilder s;
+    s.showFrame();
+    const uint16_t id = b.defineSprite(s);
+    b.doAction(say("a1"));
+    b.showFrame();
+    b.doAction(say("a2"));
+    b.doInitAction(id, say("i1"));
+    b.doAction(say("a3"));
+    b.setFrameCountOverride(1);
+    auto r = play(b);
+    for (int i = 0; i < 4; ++i) r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "a1\ni1\na2\na3\n");
+}
+
+TEST(Timeline, MovieHoldingItsDeclaredFramesLoops) {
+    swftest::SwfBuilder b(6);
+    b.doAction(say("one"));
+    b.showFrame();
+    b.doAction(say("two"));
+    b.showFrame();
+    auto r = play(b);
+    r->player->advanceFrame();
+    r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "one\ntwo\none\n");
+}
+
+TEST(Timeline, SpriteDeclaringNoFramesHasNone) {
+    swftest::SwfBuilder b(6);
+    swftest::SpriteBuilder empty;  // no ShowFrame: zero frames declared
+    const uint16_t none = b.defineSprite(empty);
+    swftest::SpriteBuilder one;
+    one.showFrame();
+    const uint16_t single = b.defineSprite(one);
+    b.place(none, 1, {}, {}, std::string("z"));
+    b.place(single, 2, {}, {}, std::string("o"));
+    ActionWriter a = traceProperty("z", "_totalframes");
+    for (const auto& part :
+         {traceProperty("z", "_currentframe"), traceProperty("z", "_framesloaded"),
+          traceProperty("o", "_totalframes"), traceProperty("o", "_currentframe")})
+        for (uint8_t x : part.bytes()) a.op(x);
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "0\n0\n0\n1\n1\n");
+}
+
+// ---------------------------------------------------------------- init actions
+
+TEST(Timeline, InitActionsInsideASpriteRunWithItsFirstInstanceOncePerTarget) {
+    swftest::SwfBuilder b(6);
+    swftest::SpriteBuilder target;
+    target.showFrame();
+    const uint16_t targetId = b.defineSprite(target);
+    swftest::SpriteBuilder holder;
+    holder.rawTag(59, initActionBody(targetId, say("init from holder")));
+    holder.doAction(say("holder frame"));
+    holder.showFrame();
+    const uint16_t holderId = b.defineSprite(holder);
+    swftest::SpriteBuilder late;
+    late.rawTag(59, initActionBody(targetId, say("init again")));
+    late.showFrame();
+    const uint16_t lateId = b.defineSprite(late);
+    b.place(holderId, 1);
+    b.place(holderId, 2);
+    b.place(lateId, 3);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "init from holder\nholder frame\nholder frame\n");
+}
+
+// ---------------------------------------------------------------- registered classes
+
+// #initclip registers C for the symbol; C traces its clip's name and whether the prototype
+// was already in place; C.prototype.onLoad traces too.
+TEST(Timeline, ClipsOnTheTimelineAreBuiltByTheirRegisteredClass) {
+    swftest::SwfBuilder b(6);
+    swftest::SpriteBuilder s;
+    s.doAction(say("kid frame"));
+    s.showFrame();
+    const uint16_t id = b.defineSprite(s);
+    exportAs(b, id, "sym");
+    ActionWriter init;
+    {
+        ActionWriter ctor;
+        push(ctor, {"ctor "});
+        push(ctor, {"this"}).getVariable();
+        push(ctor, {"_name"}).op(op::GetMember).add2().trace();
+        push(ctor, {"this"}).getVariable();
+        push(ctor, {"marker"}).op(op::GetMember).trace();
+        defineFunction(init, "C", {}, ctor);
+        push(init, {"C"}).getVariable();
+        push(init, {"prototype"}).op(op::GetMember);
+        push(init, {"marker", "from prototype"}).op(op::SetMember);
+        push(init, {"C"}).getVariable();
+        push(init, {"prototype"}).op(op::GetMember);
+        push(init, {"onLoad"});
+        defineFunction(init, "", {}, say("onLoad"));
+        init.op(op::SetMember);
+        push(init, {"C"}).getVariable();
+        push(init, {"sym", 2, "Object"}).getVariable();
+        push(init, {"registerClass"}).op(op::CallMethod).pop();
+    }
+    b.doInitAction(id, init);
+    b.place(id, 1, {}, {}, std::string("kid"));
+    {
+        ActionWriter a = say("root frame");
+        push(a, {"kid"}).getVariable();
+        push(a, {"__constructor__"}).op(op::GetMember);
+        push(a, {"C"}).getVariable();
+        a.op(op::StrictEquals).trace();
+        b.doAction(a);
+    }
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "ctor kid\nfrom prototype\nroot frame\ntrue\nonLoad\nkid frame\n");
+}
+
+// An onLoad the parent's frame script gives a clip it just placed is not called.
+TEST(Timeline, OnLoadSetByTheParentsFrameScriptIsTooLate) {
+    swftest::SwfBuilder b(6);
+    swftest::SpriteBuilder s;
+    s.showFrame();
+    const uint16_t id = b.defineSprite(s);
+    b.place(id, 1, {}, {}, std::string("kid"));
+    ActionWriter a;
+    push(a, {"kid"}).getVariable();
+    push(a, {"onLoad"});
+    defineFunction(a, "", {}, say("late onLoad"));
+    a.op(op::SetMember);
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "");
+}
