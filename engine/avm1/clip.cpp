@@ -7,6 +7,7 @@
 #include "engine/avm1/focus.h"
 #include "engine/avm1/input_events.h"
 #include "engine/avm1/loader.h"
+#include "engine/avm1/loader.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
 
@@ -57,7 +58,8 @@ ScriptRunner* runnerOf(Vm& vm) { return dynamic_cast<ScriptRunner*>(&vm.host());
 
 // A clip scripts may place children on through the player.
 bool placeable(Vm& vm, ClipHost* c) {
-    return runnerOf(vm) && (c == vm.root_ || dynamic_cast<SpriteClip*>(c));
+    return runnerOf(vm) &&
+           (c == vm.root_ || dynamic_cast<SpriteClip*>(c) || dynamic_cast<ScriptRunner*>(c));
 }
 
 }  // namespace
@@ -325,7 +327,7 @@ void installClipBuiltins(Vm& vm) {
     vm.defineMethod(mp, "attachMovie", [makeClip](Vm& vm, Object* self, Args& a) -> Value {
         if (a.size() < 3) return {};
         uint16_t id = 0;
-        if (ScriptRunner* r = runnerOf(vm)) {
+        if (ScriptRunner* r = runnerFor(vm, self ? self->clip : nullptr)) {
             id = r->exportedId(vm.toString(a[0]));
             if (!id) return {};
         }

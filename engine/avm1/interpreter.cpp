@@ -1219,7 +1219,7 @@ Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home) 
         if (f & 0x01) put(thisObj && !(f & 0x02) ? Value(thisObj) : Value());
         if (f & 0x04) put(Value(makeArguments()));
         if (f & 0x10) put(!(f & 0x20) ? Value(makeSuper()) : Value());
-        if (f & 0x40) put(Value(clipObject(root_)));
+        if (f & 0x40) put(Value(clipObject(rootOf(*this, clip))));
         // A timeline without a parent takes no register for it.
         if (ClipHost* parent = clip ? clip->parent() : nullptr; parent && (f & 0x80))
             put(Value(clipObject(parent)));

@@ -8,6 +8,8 @@
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
 #include "engine/avm1/vm.h"
+#include "engine/format/container.h"
+#include "engine/format/tags.h"
 #include "engine/player.h"
 #include "engine/runtime/instances.h"
 #include "engine/runtime/movie.h"
@@ -20,6 +22,22 @@ constexpr size_t kMaxMovies = 256;
 constexpr int kMaxLevel = 16000;
 
 Loads* loadsOf(Vm& vm) { return vm.loads.get(); }
+
+// FileAttributes (the first tag) marks a movie made for the newer ActionScript engine.
+bool newerScriptEngine(const Movie& movie) {
+    constexpr uint16_t kFileAttributes = 69;
+    std::span<const uint8_t> data(movie.data);
+    try {
+        const size_t offset = format::readMovieHeader(data).tagsOffset;
+        if (offset > data.size()) return false;
+        format::TagReader tags(data.subspan(offset));
+        format::Tag tag;
+        return tags.next(tag) && tag.code == kFileAttributes && !tag.body.empty() &&
+               (tag.body[0] & 0x08);
+    } catch (const format::FormatError&) {
+        return false;
+    }
+}
 
 LoadedMovie* movieAtLevel(Vm& vm, int level) {
     if (Loads* l = loadsOf(vm))
@@ -214,7 +232,9 @@ LoadedMovie::LoadedMovie(Vm& vm, std::shared_ptr<const Movie> m, ClipHost* into_
     ScriptRunner::Hooks hooks{[this] { return frame; }, [this](int f) { seek(f); },
                               [this] { return playing; }, [this](bool p) { playing = p; },
                               [this] { return &list; }};
-    runner = std::make_unique<ScriptRunner>(*movie, std::move(hooks), indexScripts(*movie), &vm);
+    // A movie for the newer ActionScript engine plays, but its action tags are not ours to run.
+    ScriptIndex scripts = newerScriptEngine(*movie) ? ScriptIndex{} : indexScripts(*movie);
+    runner = std::make_unique<ScriptRunner>(*movie, std::move(hooks), std::move(scripts), &vm);
     runner->placeAs(into, std::max(0, level));
 }
 
@@ -343,6 +363,12 @@ std::vector<const LoadedMovie*> loadedMovies(Vm& vm) {
     if (Loads* l = loadsOf(vm))
         for (const auto& m : l->movies) out.push_back(m.get());
     return out;
+}
+
+ScriptRunner* runnerFor(Vm& vm, ClipHost* clip) {
+    if (auto* r = dynamic_cast<ScriptRunner*>(clip)) return r;
+    if (auto* s = dynamic_cast<SpriteClip*>(clip)) return &s->runner();
+    return dynamic_cast<ScriptRunner*>(&vm.host());
 }
 
 // ---------------------------------------------------------------- the frame's work

@@ -67,6 +67,10 @@ ClipHost* shownClip(Vm& vm, ClipHost* clip);
 // Loaded movies (levels, then movies in clips) for drawing.
 std::vector<const LoadedMovie*> loadedMovies(Vm& vm);
 
+// The runner whose movie holds clip's timeline (a loaded movie's clips are its own); the
+// player's own runner for anything else.
+ScriptRunner* runnerFor(Vm& vm, ClipHost* clip);
+
 // Ticks every loaded movie once (after its host movie's frame scripts).
 void tickLoadedMovies(Vm& vm);
 // Movies whose load finished in this pass: first frames, then onLoadInit.

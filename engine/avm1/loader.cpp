@@ -281,7 +281,10 @@ void installMovieClipLoader(Vm& vm) {
             return {};
         }
         Object* o = vm.newObject();
-        const std::optional<double> n = clip ? clipBytes(vm, clip) : std::nullopt;
+        std::optional<double> n = clip ? clipBytes(vm, clip) : std::nullopt;
+        // A level reports its file as read.
+        if (auto* r = dynamic_cast<ScriptRunner*>(clip); r && !clip->parent())
+            n = static_cast<double>(r->movie().info.fileBytes);
         vm.set(o, "bytesLoaded", n ? Value(*n) : Value());
         vm.set(o, "bytesTotal", n ? Value(*n) : Value());
         return Value(o);

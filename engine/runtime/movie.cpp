@@ -436,6 +436,7 @@ std::shared_ptr<const Movie> loadMovieWith(std::span<const uint8_t> bytes, const
     std::copy(c.signature, c.signature + 4, info.signature);
     info.version = c.version;
     info.length = c.declaredLength;
+    info.fileBytes = bytes.size();
     info.stageXMin = h.stage.xMin;
     info.stageXMax = h.stage.xMax;
     info.stageYMin = h.stage.yMin;
