@@ -43,7 +43,6 @@ struct MovieInfo {
     int version = 0;
     uint32_t length = 0;  // uncompressed length the header declares
     size_t fileBytes = 0;  // the file as read (compressed when it is)
-    size_t fileBytes = 0;  // the file as read (compressed when it is)
     int stageXMin = 0, stageYMin = 0, stageXMax = 0, stageYMax = 0;  // twips
     double frameRate = 0;  // frames per second (8.8 fixed in the file)
     int frameCount = 0;    // header's frame count
