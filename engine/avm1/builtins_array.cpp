@@ -117,6 +117,26 @@ int64_t relIndex(Vm& vm, const Value& v, int64_t len, int64_t dflt) {
     return std::clamp<int64_t>(i, 0, len);
 }
 
+// An array-like object's elements: its length and the properties "0" .. length-1.
+std::vector<Value> readArrayLike(Vm& vm, Object* o) {
+    const double len = vm.toNumber(vm.get(o, "length"));
+    std::vector<Value> out;
+    if (!(len > 0)) return out;
+    const double n = std::min(std::floor(len), double(vm.limits().maxArrayLength));
+    for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
+        if ((i & 1023) == 0) vm.checkTime();
+        out.push_back(vm.get(o, std::to_string(i)));
+    }
+    return out;
+}
+
+// Writes elements back as properties, removing those past the new end.
+void writeArrayLike(Vm& vm, Object* o, const std::vector<Value>& v, size_t oldLen) {
+    for (size_t i = 0; i < v.size(); ++i) vm.set(o, std::to_string(i), v[i]);
+    for (size_t i = v.size(); i < oldLen; ++i) vm.deleteProperty(o, std::to_string(i));
+    vm.set(o, "length", Value(v.size()));
+}
+
 }  // namespace
 
 void installArrayBuiltins(Vm& vm) {
@@ -297,6 +317,29 @@ void installArrayBuiltins(Vm& vm) {
             return 0;
         });
     });
+
+    // Called on a plain object (Array.prototype.pop.call(o)), the methods work on its
+    // "length" and numbered properties as they would on an array's.
+    const std::pair<const char*, bool> generic[] = {
+        {"push", true},    {"pop", true},     {"shift", true}, {"unshift", true},
+        {"reverse", true}, {"splice", true},  {"sort", true},  {"sortOn", true},
+        {"join", false},   {"concat", false}, {"slice", false}};
+    for (auto [name, writes] : generic) {
+        Value f = vm.get(ap, name);
+        if (!f.isObject() || !f.o->fn || !f.o->fn->native) continue;
+        NativeFn inner = f.o->fn->native;
+        const bool w = writes;
+        f.o->fn->native = [inner, w](Vm& vm, Object* self, Args& a) -> Value {
+            if (!self || self->cls != ObjClass::Object) return inner(vm, self, a);
+            std::vector<Value> elems = readArrayLike(vm, self);
+            const size_t oldLen = elems.size();
+            Object* tmp = vm.newArray(std::move(elems));
+            Value r = inner(vm, tmp, a);
+            if (w) writeArrayLike(vm, self, tmp->elems, oldLen);
+            if (r.isObject() && r.o == tmp) r = Value(self);
+            return r;
+        };
+    }
 }
 
 }  // namespace swf::avm1

@@ -21,9 +21,11 @@ std::vector<std::string> nameList(Vm& vm, const Value& v, Object* target, bool& 
         for (const auto& e : v.o->elems) out.push_back(vm.toString(e));
         return out;
     }
-    if (v.isString()) {
+    {
+        // Anything else is read as text ("undefined", an object's toString()) and split.
+        const std::string text = v.isString() ? v.s : vm.toString(v);
         std::string cur;
-        for (char ch : v.s) {
+        for (char ch : text) {
             if (ch == ',') {
                 out.push_back(cur);
                 cur.clear();
@@ -42,9 +44,10 @@ Value setPropFlags(Vm& vm, Args& a) {
     if (!objV.isObject()) return {};
     Object* o = objV.o;
     bool all = false;
-    auto names = nameList(vm, arg(a, 1), o, all);
+    // The flags are read before the names.
     const uint32_t setF = toUint32(vm.toNumber(arg(a, 2)));
     const uint32_t clearF = a.size() > 3 ? toUint32(vm.toNumber(arg(a, 3))) : 0;
+    auto names = nameList(vm, arg(a, 1), o, all);
     // The version bits name the first SWF version that sees the property.
     static constexpr std::pair<uint32_t, int> kVersionBits[] = {
         {0x80, 6}, {0x100, 7}, {0x400, 7}, {0x1000, 8}, {0x2000, 9}, {0x4000, 10}};
@@ -161,15 +164,16 @@ void installObjectBuiltins(Vm& vm) {
     Object* functionCtor =
         vm.newFunction([](Vm& vm, Object*, Args&) -> Value { return Value(vm.newObject()); }, fp);
     vm.defineValue(g, "Function", functionCtor);
+    // Without a receiver (or with null or undefined) `this` is _global.
     vm.defineMethod(fp, "call", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || !self->fn) return {};
-        Object* thisObj = a.empty() || arg(a, 0).isNullish() ? nullptr : vm.boxed(a[0]);
+        Object* thisObj = a.empty() || arg(a, 0).isNullish() ? vm.global : vm.boxed(a[0]);
         Args rest(a.size() > 1 ? a.begin() + 1 : a.end(), a.end());
         return vm.call(Value(self), thisObj, std::move(rest));
     });
     vm.defineMethod(fp, "apply", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || !self->fn) return {};
-        Object* thisObj = a.empty() || arg(a, 0).isNullish() ? nullptr : vm.boxed(a[0]);
+        Object* thisObj = a.empty() || arg(a, 0).isNullish() ? vm.global : vm.boxed(a[0]);
         Args rest;
         const Value& list = arg(a, 1);
         if (list.isObject()) {

@@ -117,7 +117,8 @@ void installLocalConnection(Vm& vm) {
             if (a[0].s.empty() || method.empty()) return Value(false);
             // The object's own methods cannot be called from the other side.
             static constexpr std::string_view kReserved[] = {
-                "send", "connect", "close", "allowDomain", "allowInsecureDomain", "domain"};
+                "send",   "connect", "close", "allowDomain", "allowInsecureDomain",
+                "domain", "onStatus"};
             for (std::string_view r : kReserved)
                 if (asciiLower(method) == asciiLower(r)) return Value(false);
             // A name nobody holds when the message leaves fails even if it is taken later.

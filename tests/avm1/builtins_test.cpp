@@ -319,3 +319,154 @@ TEST(Avm1Object, WatchersOfAccessorsSeeTheValueBeneath) {
     EXPECT_EQ(log, "old 3;read c;set d;");
     EXPECT_EQ(vm.toString(vm.get(o, "x")), "g");
 }
+
+namespace {
+
+// var name = new ctor();
+ActionWriter& newObject(ActionWriter& a, const char* var, const char* ctor) {
+    push(a, {var, 0, ctor}).op(op::NewObject).setVariable();
+    return a;
+}
+
+// trace(obj.member)
+ActionWriter& traceMember(ActionWriter& a, const char* obj, const char* member) {
+    push(a, {obj}).getVariable();
+    push(a, {member}).op(op::GetMember).trace();
+    return a;
+}
+
+}  // namespace
+
+TEST(Avm1AsBroadcaster, ListenersMatchByLooseEquality) {
+    ActionWriter a;
+    newObject(a, "b", "Object");
+    push(a, {"b"}).getVariable();
+    push(a, {1, "AsBroadcaster"}).getVariable();
+    push(a, {"initialize"}).op(op::CallMethod).pop();
+    callMethod(a, "b", "addListener", {P::undef()}).pop();
+    callMethod(a, "b", "addListener", {P::null()}).pop();  // replaces undefined: null == undefined
+    push(a, {"l"}).pushString("b").getVariable();
+    push(a, {"_listeners"}).op(op::GetMember).setVariable();
+    traceMember(a, "l", "length");  // 1
+    traceMember(a, "l", "0");       // null
+    callMethod(a, "b", "addListener", {false}).pop();
+    callMethod(a, "b", "removeListener", {P::undef()}).trace();  // true: takes the null
+    push(a, {"l"}).getVariable().trace();                        // false
+    callMethod(a, "b", "removeListener", {"nobody"}).trace();    // false
+    EXPECT_EQ(traced(8, a), "1\nnull\ntrue\nfalse\nfalse\n");
+}
+
+TEST(Avm1AsBroadcaster, AddListenerCallsTheListsOwnPush) {
+    // b._listeners = {length: 0, push: function(x) { trace("push " + x); }}
+    ActionWriter pushFn;
+    push(pushFn, {"push "});
+    push(pushFn, {"x"}).getVariable().add2().trace();
+    ActionWriter a;
+    newObject(a, "b", "Object");
+    push(a, {"b"}).getVariable();
+    push(a, {1, "AsBroadcaster"}).getVariable();
+    push(a, {"initialize"}).op(op::CallMethod).pop();
+    push(a, {"b"}).getVariable();
+    push(a, {"_listeners", "length", 0, "push"});
+    defineFunction(a, "", {"x"}, pushFn);
+    push(a, {2}).op(op::InitObject).op(op::SetMember);
+    callMethod(a, "b", "addListener", {"me"}).trace();
+    // Key takes listeners only from SWF 6 on.
+    push(a, {"Key"}).getVariable();
+    push(a, {"addListener"}).op(op::GetMember).op(op::TypeOf).trace();
+    EXPECT_EQ(traced(8, a), "push me\ntrue\nfunction\n");
+    // SWF 5 has no AsBroadcaster.initialize either: nothing to add to.
+    EXPECT_EQ(traced(5, a), "undefined\nundefined\n");
+}
+
+TEST(Avm1Xml, ParsedAttributesEnumerateAsWrittenAndNodesTakeTheCurrentPrototype) {
+    ActionWriter a;
+    push(a, {"x", "<a p=\"1\" q=\"2\" />", 1, "XML"}).op(op::NewObject).setVariable();
+    push(a, {"x"}).getVariable();
+    push(a, {"firstChild"}).op(op::GetMember);
+    push(a, {"attributes"}).op(op::GetMember).op(op::Enumerate2);
+    a.trace().trace().pop();                     // p, q, then the end marker
+    callMethod(a, "x", "toString", {}).trace();  // written back in the same order
+    // XMLNode.prototype = {tag: "mine"}: later nodes inherit from it
+    push(a, {"XMLNode"}).getVariable();
+    push(a, {"prototype", "tag", "mine", 1}).op(op::InitObject).op(op::SetMember);
+    push(a, {"y", "<b/>", 1, "XML"}).op(op::NewObject).setVariable();
+    push(a, {"y"}).getVariable();
+    push(a, {"firstChild"}).op(op::GetMember);
+    push(a, {"tag"}).op(op::GetMember).trace();
+    EXPECT_EQ(traced(8, a), "p\nq\n<a p=\"1\" q=\"2\" />\nmine\n");
+}
+
+TEST(Avm1Net, StreamStatusPropertiesArriveWithALocalConnection) {
+    ActionWriter a;
+    auto protoHas = [&](const char* name) {
+        push(a, {name, 1, "NetStream"}).getVariable();
+        push(a, {"prototype"}).op(op::GetMember);
+        push(a, {"hasOwnProperty"}).op(op::CallMethod).trace();
+    };
+    newObject(a, "nc", "NetConnection");
+    push(a, {"s", "nc"}).getVariable();
+    push(a, {1, "NetStream"}).op(op::NewObject).setVariable();
+    protoHas("time");                                      // false: not connected
+    callMethod(a, "nc", "connect", {"rtmp://x"}).trace();  // false: no servers
+    callMethod(a, "nc", "connect", {P::null()}).trace();   // true
+    push(a, {"s", "nc"}).getVariable();
+    push(a, {1, "NetStream"}).op(op::NewObject).setVariable();
+    protoHas("time");  // true
+    traceMember(a, "s", "currentFps");
+    EXPECT_EQ(traced(8, a), "false\nfalse\ntrue\ntrue\n0\n");
+}
+
+TEST(Avm1Net, XmlSocketDataIsParsedForOnXml) {
+    // s.onXML = function(d) { trace(d.firstChild.nodeName); }; s.onData("<m/>")
+    ActionWriter onXml;
+    push(onXml, {"d"}).getVariable();
+    push(onXml, {"firstChild"}).op(op::GetMember);
+    push(onXml, {"nodeName"}).op(op::GetMember).trace();
+    ActionWriter a;
+    newObject(a, "s", "XMLSocket");
+    push(a, {"s"}).getVariable();
+    push(a, {"onXML"});
+    defineFunction(a, "", {"d"}, onXml);
+    a.op(op::SetMember);
+    callMethod(a, "s", "onData", {"<m/>"}).pop();
+    callMethod(a, "s", "connect", {"localhost", 1024}).trace();  // no sockets: false
+    EXPECT_EQ(traced(8, a), "m\nfalse\n");
+}
+
+TEST(Avm1Array, MethodsWorkOnArrayLikeObjects) {
+    // o = {0: "a", 1: "b", length: 2}; Array.prototype.pop.call(o) ...
+    ActionWriter a;
+    push(a, {"o", "0", "a", "1", "b", "length", 2, 3}).op(op::InitObject).setVariable();
+    auto generic = [&](const char* method, std::initializer_list<P> args) {
+        std::vector<P> rev(args);
+        for (auto it = rev.rbegin(); it != rev.rend(); ++it) push(a, {*it});
+        push(a, {"o"}).getVariable();
+        push(a, {static_cast<int>(args.size()) + 1, "Array"}).getVariable();
+        push(a, {"prototype"}).op(op::GetMember);
+        push(a, {method}).op(op::GetMember);
+        push(a, {"call"}).op(op::CallMethod);
+    };
+    generic("pop", {});
+    a.trace();                      // b
+    traceMember(a, "o", "length");  // 1
+    traceMember(a, "o", "1");       // undefined
+    generic("push", {"c", "d"});
+    a.trace();  // 3
+    generic("concat", {"e"});
+    a.trace();  // a,c,d,e
+    generic("join", {"-"});
+    a.trace();  // a-c-d
+    EXPECT_EQ(traced(8, a), "b\n1\nundefined\n3\na,c,d,e\na-c-d\n");
+}
+
+TEST(Avm1Object, SetPropFlagsReadsFlagsFirstAndNamesAsText) {
+    // ASSetPropFlags(o, undefined, 1): only the property named "undefined" is hidden.
+    ActionWriter a;
+    push(a, {"o", "a", 1, "undefined", 2, 2}).op(op::InitObject).setVariable();
+    push(a, {1, P::undef(), "o"}).getVariable();
+    push(a, {3, "ASSetPropFlags"}).op(op::CallFunction).pop();
+    callMethod(a, "o", "isPropertyEnumerable", {"undefined"}).trace();
+    callMethod(a, "o", "isPropertyEnumerable", {"a"}).trace();
+    EXPECT_EQ(traced(8, a), "false\ntrue\n");
+}
