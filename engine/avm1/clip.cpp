@@ -10,6 +10,7 @@
 #include "engine/avm1/loader.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
+#include "engine/avm1/timeline_objects.h"
 
 namespace swf::avm1 {
 
@@ -242,7 +243,7 @@ bool clipHas(Vm& vm, Object* obj, std::string_view name) {
     const std::string want = vm.key(name);
     for (ClipHost* c : vm.childrenOf(obj->clip))
         if (vm.key(c->name()) == want) return true;
-    return false;
+    return holdsNamedShape(vm, obj->clip, name);
 }
 
 bool clipGetChild(Vm& vm, Object* obj, std::string_view name, Value& out) {
@@ -253,6 +254,11 @@ bool clipGetChild(Vm& vm, Object* obj, std::string_view name, Value& out) {
             out = Value(vm.clipObject(c));
             return true;
         }
+    // A named shape is no clip of its own: scripts reach the clip holding it.
+    if (holdsNamedShape(vm, obj->clip, name)) {
+        out = Value(obj);
+        return true;
+    }
     return false;
 }
 
@@ -400,6 +406,9 @@ void installClipBuiltins(Vm& vm) {
         const double d = vm.toNumber(a[0]);
         for (ClipHost* k : vm.childrenOf(c))
             if (k->depth() - 16384 == d) return Value(vm.clipObject(k));
+        if (std::abs(d) < 1e9 && d == std::trunc(d) &&
+            holdsShapeAt(c, static_cast<int>(d) + 16384))
+            return Value(vm.clipObject(c));
         return {};
     });
     installClipBoundsBuiltins(vm);

@@ -1,0 +1,17 @@
+#pragma once
+// Objects on a timeline that are not clips (shapes, static text, morphs, bitmaps): scripts
+// reaching one by name or depth get the clip holding it.
+
+#include <string_view>
+
+namespace swf::avm1 {
+
+class Vm;
+class ClipHost;
+
+// A shape-like object named `name` (compared by the VM's case rule) on parent's list.
+bool holdsNamedShape(Vm& vm, ClipHost* parent, std::string_view name);
+// A shape-like object at the raw depth (script depth + 16384) on parent's list.
+bool holdsShapeAt(ClipHost* parent, int rawDepth);
+
+}  // namespace swf::avm1
