@@ -190,6 +190,15 @@ void TextFieldHost::setText(std::string_view utf8) {
 }
 
 void TextFieldHost::setHtmlText(std::string_view html) {
+    if (styleSheet) {
+        // With a style sheet the text is HTML whatever the html flag says.
+        styledHtml = std::string(html);
+        const render::HtmlStyler styler = styleSheetStyler(owner_.vm(), styleSheet);
+        content = render::parseHtmlText(toU32(html), newFmt, def.multiline, condenseWhite,
+                                        owner_.swfVersion(), &styler);
+        changed();
+        return;
+    }
     if (!def.html) {
         setText(html);
         return;
@@ -200,7 +209,8 @@ void TextFieldHost::setHtmlText(std::string_view html) {
 }
 
 std::string TextFieldHost::htmlText() const {
-    if (!def.html) return text();
+    if (styleSheet && styledHtml) return *styledHtml;
+    if (!def.html && !styleSheet) return text();
     return render::writeHtmlText(content);
 }
 
@@ -779,6 +789,7 @@ void installTextBuiltins(Vm& vm) {
     reg->proto = proto;
     Object* ctor = vm.newFunction([](Vm&, Object*, Args&) -> Value { return {}; }, proto);
     vm.defineValue(g, "TextField", ctor);
+    if (version >= 7) installStyleSheet(vm, ctor);
     vm.defineMethod(ctor, "getFontList", [](Vm& vm, Object*, Args&) -> Value {
         return Value(vm.newArray({Value("_sans"), Value("_serif"), Value("_typewriter"),
                                   Value("Times New Roman"), Value("Arial")}));
@@ -895,7 +906,10 @@ void installTextBuiltins(Vm& vm) {
             return Value(f.text());
         },
         [](Vm& vm, TextFieldHost& f, const Value& v) {
-            f.setText(vm.toString(v));
+            if (f.styleSheet)
+                f.setHtmlText(vm.toString(v));
+            else
+                f.setText(vm.toString(v));
             f.pushVariable();
         });
     prop(
@@ -986,8 +1000,23 @@ void installTextBuiltins(Vm& vm) {
         "mouseWheelEnabled", [](Vm&, TextFieldHost& f) { return Value(f.mouseWheelEnabled); },
         [](Vm& vm, TextFieldHost& f, const Value& v) { f.mouseWheelEnabled = vm.toBoolean(v); });
     prop(
-        "styleSheet", [](Vm&, TextFieldHost&) { return Value(); },
-        [](Vm&, TextFieldHost&, const Value&) {});
+        "styleSheet",
+        [](Vm&, TextFieldHost& f) { return f.styleSheet ? Value(f.styleSheet) : Value(); },
+        [reg](Vm& vm, TextFieldHost& f, const Value& v) {
+            // Any object but a clip or function is taken; anything else removes the sheet.
+            Object* sheet =
+                v.isObject() && v.o->cls == ObjClass::Object && !v.o->fn ? v.o : nullptr;
+            f.styleSheet = sheet;
+            fmtStore(reg->objectFor(&f), "styleSheet", sheet ? Value(sheet) : Value());
+            if (!sheet) {
+                f.styledHtml.reset();
+            } else if (f.styledHtml) {
+                // The HTML given before is styled again by the new rules.
+                const std::string html = *f.styledHtml;
+                f.setHtmlText(html);
+            }
+            f.changed();
+        });
 
     vm.defineMethod(proto, "getDepth", [](Vm&, Object* self, Args&) -> Value {
         TextFieldHost* f = textFieldOf(self);
@@ -1075,26 +1104,7 @@ void installTextBuiltins(Vm& vm) {
         return vm.version() >= 8 ? Value(o) : Value();
     });
 
-    // ---- TextSnapshot (static text search): an empty snapshot
-    Object* sproto = vm.newObject();
-    Object* sctor = vm.newFunction([](Vm&, Object*, Args&) -> Value { return {}; }, sproto);
-    vm.defineValue(g, "TextSnapshot", sctor, DontEnum);
-    vm.defineMethod(sproto, "getCount", [](Vm&, Object*, Args&) -> Value { return Value(0); });
-    vm.defineMethod(sproto, "findText", [](Vm&, Object*, Args&) -> Value { return Value(-1); });
-    vm.defineMethod(sproto, "getText", [](Vm&, Object*, Args&) -> Value { return Value(""); });
-    vm.defineMethod(sproto, "getSelected",
-                    [](Vm&, Object*, Args&) -> Value { return Value(false); });
-    vm.defineMethod(sproto, "getSelectedText",
-                    [](Vm&, Object*, Args&) -> Value { return Value(""); });
-    vm.defineMethod(sproto, "setSelected", [](Vm&, Object*, Args&) -> Value { return {}; });
-    vm.defineMethod(sproto, "setSelectColor", [](Vm&, Object*, Args&) -> Value { return {}; });
-    vm.defineMethod(sproto, "hitTestTextNearPos",
-                    [](Vm&, Object*, Args&) -> Value { return Value(-1); });
-    vm.defineMethod(vm.clipProto, "getTextSnapshot",
-                    [sproto](Vm& vm, Object* self, Args&) -> Value {
-                        if (!self || self->cls != ObjClass::MovieClip) return {};
-                        return Value(vm.newObject(sproto));
-                    });
+    installTextSnapshot(vm, *reg);
 }
 
 }  // namespace swf::avm1

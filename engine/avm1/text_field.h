@@ -75,6 +75,10 @@ public:
     bool condenseWhite = false, mouseWheelEnabled = true;
     Value tabIndex;
     bool alive = true;
+    // A style sheet set by script (also held by the field's object) and the HTML last given
+    // while it was, which htmlText then reads back as written.
+    Object* styleSheet = nullptr;
+    std::optional<std::string> styledHtml;
 
     std::string text() const;                 // the characters, UTF-8
     void setText(std::string_view utf8);      // as `text =` does (newlines become "\r")
@@ -149,5 +153,10 @@ private:
 TextFieldHost* textFieldOf(Object* o);
 
 void installTextBuiltins(Vm& vm);
+// TextField.StyleSheet (text_stylesheet.cpp), and how a sheet's rules style a field's HTML.
+void installStyleSheet(Vm& vm, Object* textFieldCtor);
+render::HtmlStyler styleSheetStyler(Vm& vm, Object* sheet);
+// TextSnapshot and MovieClip.getTextSnapshot (text_snapshot.cpp).
+void installTextSnapshot(Vm& vm, TextFields& fields);
 
 }  // namespace swf::avm1

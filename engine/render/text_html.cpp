@@ -240,7 +240,7 @@ std::pair<size_t, size_t> paragraphSpan(const RichText& t, size_t begin, size_t 
 }
 
 RichText parseHtmlText(std::u32string_view html, const FieldFormat& base, bool multiline,
-                       bool condenseWhite, int swfVersion) {
+                       bool condenseWhite, int swfVersion, const HtmlStyler* styler) {
     RichText out;
     struct Open {
         std::u32string name;
@@ -302,7 +302,7 @@ RichText parseHtmlText(std::u32string_view html, const FieldFormat& base, bool m
             continue;
         }
         if (name != U"b" && name != U"i" && name != U"u" && name != U"font" && name != U"a" &&
-            name != U"textformat" && !paragraph)
+            name != U"textformat" && !paragraph && !(styler && name == U"span"))
             continue;
         if (stack.size() > kMaxDepth) continue;
         FieldFormat f = stack.back().format;
@@ -310,7 +310,15 @@ RichText parseHtmlText(std::u32string_view html, const FieldFormat& base, bool m
         if (name == U"i") f.italic = true;
         if (name == U"u") f.underline = true;
         if (name == U"li") f.bullet = true;
-        for (const auto& [key, value] : attributes(tag)) {
+        const auto attrs = attributes(tag);
+        // A style sheet's rules go first: the tag's own attributes override them.
+        if (styler && *styler) {
+            std::u32string cls;
+            for (const auto& [key, value] : attrs)
+                if (key == U"class") cls = value;
+            (*styler)(name, cls, f);
+        }
+        for (const auto& [key, value] : attrs) {
             const std::u32string v = lowerAscii(value);
             if (name == U"p" && key == U"align") {
                 if (v == U"left" || v == U"right" || v == U"center" || v == U"justify")

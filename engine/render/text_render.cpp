@@ -531,12 +531,38 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
     const QRectF box(field.bounds.xMin, field.bounds.yMin, field.bounds.xMax - field.bounds.xMin,
                      field.bounds.yMax - field.bounds.yMin);
     p.setTransform(world);
-    if (frame.background) {
+    // Unturned fields get their box on whole pixels: the border one pixel wide on the pixels
+    // its edges fall on.
+    if ((frame.background || frame.border) && world.m12() == 0 && world.m21() == 0 &&
+        world.m11() > 0 && world.m22() > 0) {
+        const QRectF d = world.mapRect(box);
+        auto snap = [](double v) { return std::ceil(v - 0.5); };
+        const double l = snap(d.left()), t = snap(d.top());
+        const double r = snap(d.right()), b = snap(d.bottom());
+        p.save();
+        p.resetTransform();
+        p.setPen(Qt::NoPen);
+        if (frame.background) {
+            p.setBrush(cx.apply(frame.backgroundColor));
+            p.drawRect(QRectF(l, t, r - l, b - t));
+        }
+        if (frame.border) {
+            p.setBrush(cx.apply(frame.borderColor));
+            if (r > l && b > t) {
+                p.drawRect(QRectF(l, t, r - l, 1));
+                p.drawRect(QRectF(l, b, r - l, 1));
+                p.drawRect(QRectF(l, t, 1, b - t));
+                p.drawRect(QRectF(r, t, 1, b - t));
+            }
+        }
+        p.restore();
+    } else if (frame.background) {
         p.setPen(Qt::NoPen);
         p.setBrush(cx.apply(frame.backgroundColor));
         p.drawRect(box);
     }
-    if (frame.border) {
+    if (frame.border &&
+        !(world.m12() == 0 && world.m21() == 0 && world.m11() > 0 && world.m22() > 0)) {
         QPen pen(cx.apply(frame.borderColor));
         pen.setCosmetic(true);
         pen.setWidthF(1);

@@ -4,6 +4,7 @@
 #include <QPainterPath>
 #include <QString>
 #include <QTransform>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -65,8 +66,11 @@ std::pair<size_t, size_t> paragraphSpan(const RichText& t, size_t begin, size_t 
 // htmlText as a field reads it: the tags of Flash's subset on top of base. Without multiline,
 // paragraphs tags add no line ends; condenseWhite folds white space as HTML does. Movies before
 // SWF 8 know no letter spacing or kerning.
+// A style sheet's say on a tag (lower-cased name, class attribute as written) opened in f.
+using HtmlStyler =
+    std::function<void(std::u32string_view tag, std::u32string_view cls, FieldFormat& f)>;
 RichText parseHtmlText(std::u32string_view html, const FieldFormat& base, bool multiline,
-                       bool condenseWhite, int swfVersion = 8);
+                       bool condenseWhite, int swfVersion = 8, const HtmlStyler* styler = nullptr);
 // htmlText as a field writes it back.
 std::string writeHtmlText(const RichText& t);
 

@@ -330,3 +330,152 @@ TEST(Avm1TextField, MetricsAndAutoSizeWithAnEmbeddedFont) {
     auto r = play(b);
     EXPECT_EQ(r->take(), "90\n39\n44\n66\n");
 }
+
+namespace {
+
+// A movie whose root shows "ABC" on one line and "DE" below it as static text (DefineText of
+// a DefineFont2), then runs a.
+std::unique_ptr<Run> playWithStaticText(ActionWriter& a, int version = 8) {
+    namespace media = swftest::media;
+    swftest::SwfBuilder b(version, 300, 200);
+    std::vector<media::Glyph> glyphs;
+    for (char c : std::string("ABCDE"))
+        glyphs.push_back(
+            {static_cast<uint16_t>(c), {{0, 0}, {500, 0}, {500, -700}, {0, -700}}, 600});
+    const uint16_t font = b.reserveId();
+    b.rawTag(media::code::DefineFont2, media::fontBody(font, 2, "Box", glyphs));
+    const uint16_t text = b.reserveId();
+    const swftest::Rgba black{0, 0, 0, 255};
+    b.rawTag(media::code::DefineText,
+             media::textBody(text, 1, 0, 2000, 0, 1000,
+                             {{font, black, 200, 400, 400, {{0, 240}, {1, 240}, {2, 240}}},
+                              {font, black, 200, 800, 400, {{3, 240}, {4, 240}}}}));
+    b.place(text, 1);
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+    return play(b);
+}
+
+}  // namespace
+
+// A snapshot reads the static text a clip shows, glyph by glyph through the fonts' codes.
+TEST(Avm1TextSnapshot, ReadsAndSearchesStaticText) {
+    ActionWriter a;
+    push(a, {"ts"});
+    call(a, "this", "getTextSnapshot", {}).setVariable();
+    call(a, "ts", "getCount", {}).trace();                // 5
+    call(a, "ts", "getText", {0, 10}).trace();            // ABCDE
+    call(a, "ts", "getText", {1, 4, true}).trace();       // BC, a line end, D
+    call(a, "ts", "getText", {3, 1}).trace();             // D: an empty range keeps its start
+    call(a, "ts", "findText", {0, "cd", false}).trace();  // 2
+    call(a, "ts", "findText", {0, "cd", true}).trace();   // -1
+    call(a, "ts", "findText", {3, "B", true}).trace();    // -1: before the start
+    call(a, "ts", "findText", {0, "B"}).trace();          // undefined: too few arguments
+    call(a, "ts", "getCount", {1}).trace();               // undefined: too many
+    auto r = playWithStaticText(a);
+    EXPECT_EQ(r->take(), "5\nABCDE\nBC\nD\nD\n2\n-1\n-1\nundefined\nundefined\n");
+}
+
+TEST(Avm1TextSnapshot, SelectionAndHitTests) {
+    ActionWriter a;
+    push(a, {"ts"});
+    call(a, "this", "getTextSnapshot", {}).setVariable();
+    call(a, "ts", "setSelected", {1, 3, true}).op(op::Pop);
+    call(a, "ts", "getSelected", {0, 1}).trace();  // false
+    call(a, "ts", "getSelected", {0, 2}).trace();  // true
+    call(a, "ts", "getSelectedText", {}).trace();  // BC
+    // Glyph cells are 12 pixels wide from x = 10; the first line's baseline is at y = 20.
+    call(a, "ts", "hitTestTextNearPos", {23, 15}).trace();       // 1
+    call(a, "ts", "hitTestTextNearPos", {23, 80}).trace();       // -1: too far
+    call(a, "ts", "hitTestTextNearPos", {23, 80, 100}).trace();  // 4: E is right above
+    auto r = playWithStaticText(a);
+    EXPECT_EQ(r->take(), "false\ntrue\nBC\n1\n-1\n4\n");
+}
+
+// A snapshot needs a clip; anything else gives one whose methods return undefined.
+TEST(Avm1TextSnapshot, OnlyClipsMakeWorkingSnapshots) {
+    ActionWriter a;
+    push(a, {"s1", "x", 1, "TextSnapshot"}).op(op::NewObject).setVariable();
+    call(a, "s1", "getCount", {}).trace();
+    push(a, {"s2", "_root"}).getVariable();
+    push(a, {1, "TextSnapshot"}).op(op::NewObject).setVariable();
+    call(a, "s2", "getCount", {}).trace();
+    call(a, "s2", "getText", {0, 5}).trace();
+    auto r = playWithStaticText(a);
+    EXPECT_EQ(r->take(), "undefined\n5\nABCDE\n");
+}
+
+// parseCSS takes a whole sheet or nothing; names become camel case, values keep what follows
+// them up to the ';' or '}'.
+TEST(Avm1StyleSheet, ParsesCssIntoStyles) {
+    ActionWriter a;
+    // ss = new TextField.StyleSheet()
+    push(a, {"ss", 0, "TextField"}).getVariable();
+    push(a, {"StyleSheet"}).op(0x53).setVariable();
+    call(a, "ss", "parseCSS", {"a { color: blue }\np, .x{font-style:italic;text-align:right}"})
+        .trace();  // true
+    call(a, "ss", "getStyle", {"a"});
+    push(a, {"color"}).op(op::GetMember).trace();  // "blue "
+    call(a, "ss", "getStyle", {".x"});
+    push(a, {"fontStyle"}).op(op::GetMember).trace();                       // italic
+    call(a, "ss", "parseCSS", {"b { color: red } c has no rule"}).trace();  // false
+    call(a, "ss", "getStyle", {"b"}).trace();                               // null: none taken
+    Stage s(8);
+    EXPECT_EQ(s.run(a), "true\nblue \nitalic\nfalse\nnull\n");
+}
+
+// With a style sheet a field takes HTML whatever its html flag: htmlText reads back as written,
+// classes (in any letter case) and tag rules style the text, and a new sheet restyles it.
+TEST(Avm1StyleSheet, StylesAFieldsHtml) {
+    ActionWriter a;
+    push(a, {"ss", 0, "TextField"}).getVariable();
+    push(a, {"StyleSheet"}).op(0x53).setVariable();
+    call(a, "ss", "parseCSS", {".red { color: #FF0000 } p { font-size: 30 }"}).op(op::Pop);
+    push(a, {"tf"});
+    call(a, "this", "createTextField", {"t", 1, 0, 0, 100, 30}).setVariable();
+    push(a, {"tf"}).getVariable();
+    push(a, {"styleSheet", "ss"}).getVariable().op(op::SetMember);
+    setMember(a, "tf", "text", "<p>a<span class=\"RED\">b</span></p>");
+    traceMember(a, "tf", "htmlText");
+    traceMember(a, "tf", "text");
+    auto traceFormat = [&](int at, const char* member) {
+        call(a, "tf", "getTextFormat", {at});
+        push(a, {member}).op(op::GetMember).trace();
+    };
+    traceFormat(0, "color");  // 0
+    traceFormat(1, "color");  // 16711680
+    traceFormat(1, "size");   // 30
+    call(a, "ss", "parseCSS", {".red { color: #00FF00 }"}).op(op::Pop);
+    push(a, {"tf"}).getVariable();
+    push(a, {"styleSheet", "ss"}).getVariable().op(op::SetMember);
+    traceFormat(1, "color");  // 65280
+    setMember(a, "tf", "styleSheet", P::null());
+    traceMember(a, "tf", "htmlText");  // a plain field again
+    Stage s(8);
+    EXPECT_EQ(s.run(a), "<p>a<span class=\"RED\">b</span></p>\nab\n0\n16711680\n30\n65280\nab\n");
+}
+
+// A border lies on whole pixels: the edges' own pixel rows and columns, solid, without the
+// far corner.
+TEST(Avm1TextField, BorderOnWholePixels) {
+    swftest::SwfBuilder b(8, 200, 100);
+    ActionWriter a;
+    push(a, {"tf"});
+    call(a, "this", "createTextField", {"t", 1, 10, 10, 50, 20}).setVariable();
+    setMember(a, "tf", "border", true);
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    const QImage img = r->frame();
+    auto gray = [&](int x, int y) { return qGray(img.pixel(x, y)); };
+    EXPECT_LT(gray(10, 20), 32);   // left
+    EXPECT_LT(gray(60, 20), 32);   // right, at x + width
+    EXPECT_LT(gray(30, 10), 32);   // top
+    EXPECT_LT(gray(30, 30), 32);   // bottom, at y + height
+    EXPECT_GT(gray(60, 30), 224);  // the far corner stays empty
+    EXPECT_GT(gray(11, 20), 224);
+    EXPECT_GT(gray(59, 20), 224);
+    EXPECT_GT(gray(9, 20), 224);
+}
