@@ -7,6 +7,7 @@
 
 #include "tests/avm1/avm1_fixture.h"
 #include "tests/avm1/player_run.h"
+#include "tests/support/swf_writer_media.h"
 
 using namespace avm1test;
 
@@ -234,4 +235,75 @@ TEST(Avm1Drawing, BitmapFillsRepeatOrStretchTheirEdges) {
     // column (green) is stretched over all of it.
     EXPECT_EQ(img.pixel(110, 60), qRgb(0, 255, 0));
     EXPECT_EQ(img.pixel(175, 85), qRgb(0, 255, 0));
+}
+
+namespace {
+
+// trace(obj.method(args...)); string args are constants, P::reg ones the objects made above.
+void traceCall(ActionWriter& a, const char* obj, const char* method,
+               std::initializer_list<P> args) {
+    std::vector<P> rev(args);
+    for (auto it = rev.rbegin(); it != rev.rend(); ++it) push(a, {*it});
+    push(a, {static_cast<int>(args.size()), obj}).getVariable();
+    push(a, {method}).op(op::CallMethod).trace();
+}
+
+}  // namespace
+
+// loadBitmap copies a library bitmap; draw paints a clip in its own space (its _x does not
+// count) and a bitmap through a matrix, only inside the clip rectangle.
+TEST(Avm1Drawing, LoadBitmapAndDrawClipsAndBitmaps) {
+    swftest::SwfBuilder b(8, 200, 100);
+    const uint16_t picId = b.reserveId();
+    b.rawTag(swftest::media::code::DefineBitsLossless,
+             swftest::media::losslessBody(picId, 1, 2, 2,
+                                          {0xffff0000u, 0xff00ff00u, 0xff0000ffu, 0xffffffffu}));
+    std::vector<uint8_t> exports;
+    putU16(exports, 1);
+    putU16(exports, picId);
+    putString(exports, "pic");
+    b.rawTag(56, exports);
+    ActionWriter a;
+    constexpr uint8_t kStoreRegister = 0x87;
+    const uint8_t r1[] = {1}, r3[] = {3};
+    push(a, {"pic", "pic", 1, "flash"}).getVariable();
+    push(a, {"display"}).op(op::GetMember);
+    push(a, {"BitmapData"}).op(op::GetMember);
+    push(a, {"loadBitmap"}).op(op::CallMethod);
+    a.op(kStoreRegister, r1).setVariable();
+    push(a, {"pic"}).getVariable();
+    push(a, {"width"}).op(op::GetMember).trace();
+    traceCall(a, "pic", "getPixel", {1, 0});
+    push(a, {"none", 1, "flash"}).getVariable();
+    push(a, {"display"}).op(op::GetMember);
+    push(a, {"BitmapData"}).op(op::GetMember);
+    push(a, {"loadBitmap"}).op(op::CallMethod).trace();
+
+    emptyClip(a, "this", "mc", 1);
+    square(a, "mc", 0xff0000, 0, 0, 10, 10);
+    push(a, {"mc"}).getVariable();
+    push(a, {"_x", 100}).op(op::SetMember);
+    newObject(a, "dst", 2, "display", "BitmapData", {20, 20, false, 0xffffff});
+    traceCall(a, "dst", "draw", {5});  // a number: nothing drawn
+    push(a, {"mc"}).getVariable();
+    a.op(kStoreRegister, r3).op(op::Pop);
+    call(a, "dst", "draw", {P::reg(3)});
+    traceCall(a, "dst", "getPixel", {5, 5});
+    traceCall(a, "dst", "getPixel", {15, 15});
+
+    newObject(a, "m", 2, "geom", "Matrix", {});
+    call(a, "m", "scale", {5, 5});
+    newObject(a, "cr", 3, "geom", "Rectangle", {0, 0, 5, 10});
+    newObject(a, "dst2", 0, "display", "BitmapData", {10, 10, false, 0xffffff});
+    call(a, "dst2", "draw", {P::reg(1), P::reg(2), P::null(), P::null(), P::reg(3)});
+    traceCall(a, "dst2", "getPixel", {2, 2});  // red, scaled up
+    traceCall(a, "dst2", "getPixel", {7, 2});  // green, but outside the clip rectangle
+    traceCall(a, "dst2", "getPixel", {2, 7});  // blue
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+
+    auto r = play(b);
+    EXPECT_EQ(r->take(),
+              "2\n65280\nundefined\nundefined\n16711680\n16777215\n16711680\n16777215\n255\n");
 }
