@@ -154,6 +154,38 @@ std::array<QRgb, 256> gradientRamp(const format::Gradient& gr, const ColorTx& cx
     return ramp;
 }
 
+// Ramps of the frame before, by their stops and colour transform: a still movie builds each
+// once.
+const std::array<QRgb, 256>& keptRamp(const format::Gradient& gr, const ColorTx& cx) {
+    struct Entry {
+        std::vector<uint32_t> stops;
+        std::array<double, 8> cx;
+        std::array<QRgb, 256> ramp;
+    };
+    thread_local std::unordered_map<uint64_t, Entry> kept;
+    std::vector<uint32_t> stops;
+    stops.reserve(2 * gr.stops.size() + 1);
+    stops.push_back(gr.interpolation);
+    for (const auto& st : gr.stops) {
+        stops.push_back((uint32_t(st.ratio) << 24) | (uint32_t(st.color.r) << 16) |
+                        (uint32_t(st.color.g) << 8) | st.color.b);
+        stops.push_back(st.color.a);
+    }
+    const std::array<double, 8> key{cx.mr, cx.mg, cx.mb, cx.ma, cx.ar, cx.ag, cx.ab, cx.aa};
+    uint64_t h = 0;
+    for (uint32_t v : stops) h = mix(h, v);
+    for (double v : key) h = mixD(h, v);
+    auto it = kept.find(h);
+    if (it != kept.end() && it->second.stops == stops && it->second.cx == key)
+        return it->second.ramp;
+    if (kept.size() >= 4096) kept.clear();
+    Entry& e = kept[h];
+    e.stops = std::move(stops);
+    e.cx = key;
+    e.ramp = gradientRamp(gr, cx);
+    return e.ramp;
+}
+
 // Where in the ramp (0..1 before spreading) a point of gradient space falls.
 double gradientPosition(const format::FillStyle& f, double x, double y) {
     if (f.type == format::FillStyle::LinearGradient) return (x + 16384) / 32768;
@@ -433,7 +465,7 @@ bool gradientInto(GradientOut& out, const format::FillStyle& f, const ColorTx& c
     bool ok = false;
     const QTransform inv = (toQt(f.matrix) * world).inverted(&ok);
     if (!ok) return false;
-    const auto ramp = gradientRamp(f.gradient, cx);
+    const auto& ramp = keptRamp(f.gradient, cx);
     switch (f.gradient.spread) {
         case 1:
             gradientRows<1>(out, f, ramp, inv, area);
@@ -653,7 +685,7 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
                     QTransform normalized;
                     QRect at;
                     const auto& idx = indexCache().get(f, world, inner, normalized, at);
-                    const auto ramp = gradientRamp(f.gradient, cx);
+                    const auto& ramp = keptRamp(f.gradient, cx);
                     const int w = inner.width();
                     thread_local std::vector<uint32_t> row;
                     row.resize(size_t(w));
@@ -1218,6 +1250,18 @@ QTransform stageTransform(const MovieInfo& info, const QRectF& vp, ScaleMode mod
     t.scale(sx / 20.0, sy / 20.0);
     t.translate(-info.stageXMin, -info.stageYMin);
     return t;
+}
+
+void renderList(QPainter& p, const QRect& deviceClip, const QTransform& world, const Movie& movie,
+                const DisplayList& list, bool antialias) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, antialias);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, antialias);
+    p.resetTransform();
+    p.setClipRect(deviceClip);
+    Ctx c{movie, &p, deviceClip, std::sqrt(std::abs(world.determinant())) * 20, antialias};
+    drawList(c, list, world, ColorTx{}, {}, 0);
+    p.restore();
 }
 
 void renderStage(QPainter& p, const QRect& viewport, ScaleMode mode, const QColor& bg,

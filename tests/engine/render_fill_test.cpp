@@ -109,3 +109,30 @@ TEST(RenderFill, KeptGradientsFollowWholePixelMoves) {
     // The gradient is really there: its centre and its rim differ.
     EXPECT_NE(first.pixel(50, 45), first.pixel(12, 17));
 }
+
+// Gradients that share their stops but not their colour transform, or their colours but
+// not their alpha, each show their own colours.
+TEST(RenderFill, RampsFollowStopsAndColourTransforms) {
+    SwfBuilder b(8, 120, 40, 24);
+    b.setBackground({255, 255, 255});
+    auto shape = [&](uint8_t alpha) {
+        media::Fill f;
+        f.type = 0x10;
+        f.matrix = {0.001, 0.001, 0, 0, 0, 0};
+        f.stops = {{0, {200, 40, 40, alpha}}, {255, {200, 40, 40, alpha}}};
+        const uint16_t id = b.reserveId();
+        b.rawTag(media::code::DefineShape3,
+                 media::shapeBody(id, 3, outline(-400, -400, 800, 800, false), f));
+        return id;
+    };
+    const uint16_t opaque = shape(255), faint = shape(128);
+    b.place(opaque, 1, {1, 1, 0, 0, 400, 400});
+    b.place(opaque, 2, {1, 1, 0, 0, 1200, 400}, swftest::Cxform{0, 256, 256, 256, 0, 0, 0, 0});
+    b.place(faint, 3, {1, 1, 0, 0, 2000, 400});
+    b.showFrame();
+    swf::Player p(load(b.bytes()));
+    const QImage img = enginetest::stage(p);
+    EXPECT_TRUE(enginetest::pixelNear(img, 20, 20, QColor(200, 40, 40), 1));
+    EXPECT_TRUE(enginetest::pixelNear(img, 60, 20, QColor(0, 40, 40), 1));
+    EXPECT_TRUE(enginetest::pixelNear(img, 100, 20, QColor(227, 147, 147), 2));
+}
