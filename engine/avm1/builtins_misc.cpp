@@ -139,9 +139,46 @@ void installMiscBuiltins(Vm& vm) {
     Object* stage = vm.newObject();
     vm.defineValue(g, "Stage", stage);
     vm.defineValue(stage, "scaleMode", Value("showAll"), 0);
-    vm.defineValue(stage, "align", Value(""), 0);
     vm.defineValue(stage, "showMenu", Value(true), 0);
+    // align keeps the edges it names, in any case and among any other letters, as "LTRB"
+    // ordered; displayState takes only its two states.
+    auto accessor = [&](const char* name, NativeFn get, NativeFn set) {
+        Property& p = stage->setOwn(name, vm.key(name), Value(), DontDelete);
+        p.getter = vm.newFunction(std::move(get));
+        p.setter = vm.newFunction(std::move(set));
+    };
+    static constexpr std::string_view kAlign = "\x01align", kDisplay = "\x01displayState";
+    auto slotOf = [](Vm& vm, Object* self, std::string_view slot, const char* dflt) -> Value {
+        if (Property* p = self ? self->findAny(slot) : nullptr) return p->value;
+        (void)vm;
+        return Value(dflt);
+    };
+    auto store = [](Object* self, std::string_view slot, Value v) {
+        if (!self) return;
+        self->setOwn(slot, slot, std::move(v), DontEnum);
+        if (Property* p = self->findAny(slot)) p->hidden = true;
+    };
+    accessor(
+        "align", [slotOf](Vm& vm, Object* self, Args&) { return slotOf(vm, self, kAlign, ""); },
+        [store](Vm& vm, Object* self, Args& a) -> Value {
+            const std::string in = asciiLower(vm.toString(arg(a, 0)));
+            std::string out;
+            for (char c : {'l', 't', 'r', 'b'})
+                if (in.find(c) != std::string::npos) out += static_cast<char>(c - 32);
+            store(self, kAlign, Value(out));
+            return {};
+        });
+    accessor(
+        "displayState",
+        [slotOf](Vm& vm, Object* self, Args&) { return slotOf(vm, self, kDisplay, "normal"); },
+        [store](Vm& vm, Object* self, Args& a) -> Value {
+            const std::string in = asciiLower(vm.toString(arg(a, 0)));
+            if (in == "normal") store(self, kDisplay, Value("normal"));
+            if (in == "fullscreen") store(self, kDisplay, Value("fullScreen"));
+            return {};
+        });
     initBroadcaster(vm, stage, bc);
+    hideBroadcasterBefore6(vm, stage);
 }
 
 void Vm::installBuiltins() {
