@@ -569,28 +569,42 @@ inline uint32_t byteMul(uint32_t x, uint32_t a) {
 
 #if defined(__x86_64__) && defined(__GNUC__)
 // Eight at a time where the processor has AVX2; the same arithmetic as below.
-__attribute__((target("avx2"))) int blendRowAvx2(uint32_t* dst, const uint32_t* src, int n) {
+__attribute__((target("avx2"))) inline void blend8(uint32_t* dst, __m256i s) {
     const __m256i mask = _mm256_set1_epi32(0x00ff00ff), half = _mm256_set1_epi16(0x80),
                   opaque = _mm256_set1_epi32(int(0xff000000u)), ones = _mm256_set1_epi32(-1);
+    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_and_si256(s, opaque), opaque)) == -1) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), s);
+        return;
+    }
+    if (_mm256_testz_si256(s, s)) return;
+    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst));
+    __m256i ia = _mm256_srli_epi32(_mm256_xor_si256(s, ones), 24);
+    ia = _mm256_or_si256(ia, _mm256_slli_epi32(ia, 16));
+    __m256i lo = _mm256_mullo_epi16(_mm256_and_si256(d, mask), ia);
+    __m256i hi = _mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi16(d, 8), mask), ia);
+    lo = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(lo, _mm256_srli_epi16(lo, 8)), half),
+                           8);
+    hi = _mm256_add_epi16(_mm256_add_epi16(hi, _mm256_srli_epi16(hi, 8)), half);
+    hi = _mm256_andnot_si256(mask, hi);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst),
+                        _mm256_add_epi32(s, _mm256_or_si256(lo, hi)));
+}
+
+__attribute__((target("avx2"))) int blendRowAvx2(uint32_t* dst, const uint32_t* src, int n) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8)
+        blend8(dst + i, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)));
+    return i;
+}
+
+// The colours looked up from ramp entries as they are blended.
+__attribute__((target("avx2"))) int blendIndexedAvx2(uint32_t* dst, const uint8_t* idx,
+                                                     const QRgb* ramp, int n) {
     int i = 0;
     for (; i + 8 <= n; i += 8) {
-        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
-        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_and_si256(s, opaque), opaque)) == -1) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), s);
-            continue;
-        }
-        if (_mm256_testz_si256(s, s)) continue;
-        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + i));
-        __m256i ia = _mm256_srli_epi32(_mm256_xor_si256(s, ones), 24);
-        ia = _mm256_or_si256(ia, _mm256_slli_epi32(ia, 16));
-        __m256i lo = _mm256_mullo_epi16(_mm256_and_si256(d, mask), ia);
-        __m256i hi = _mm256_mullo_epi16(_mm256_and_si256(_mm256_srli_epi16(d, 8), mask), ia);
-        lo = _mm256_srli_epi16(
-            _mm256_add_epi16(_mm256_add_epi16(lo, _mm256_srli_epi16(lo, 8)), half), 8);
-        hi = _mm256_add_epi16(_mm256_add_epi16(hi, _mm256_srli_epi16(hi, 8)), half);
-        hi = _mm256_andnot_si256(mask, hi);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i),
-                            _mm256_add_epi32(s, _mm256_or_si256(lo, hi)));
+        const __m256i k =
+            _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(idx + i)));
+        blend8(dst + i, _mm256_i32gather_epi32(reinterpret_cast<const int*>(ramp), k, 4));
     }
     return i;
 }
@@ -689,13 +703,20 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
                     const int w = inner.width();
                     thread_local std::vector<uint32_t> row;
                     row.resize(size_t(w));
+                    uchar* bits = dst->bits();
+                    const qsizetype stride = dst->bytesPerLine();
                     if (idx.size() == size_t(w) * size_t(inner.height()))
                         for (int y = 0; y < inner.height(); ++y) {
                             const uint8_t* in = idx.data() + size_t(y) * size_t(w);
-                            for (int x = 0; x < w; ++x) row[size_t(x)] = ramp[in[x]];
-                            blendRow(reinterpret_cast<uint32_t*>(dst->scanLine(inner.y() + y)) +
-                                         inner.x(),
-                                     row.data(), w);
+                            auto* to =
+                                reinterpret_cast<uint32_t*>(bits + (inner.y() + y) * stride) +
+                                inner.x();
+                            int x = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+                            if (kHasAvx2) x = blendIndexedAvx2(to, in, ramp.data(), w);
+#endif
+                            for (int k = x; k < w; ++k) row[size_t(k - x)] = ramp[in[k]];
+                            blendRow(to + x, row.data(), w - x);
                         }
                 }
                 const QRect parts[] = {
