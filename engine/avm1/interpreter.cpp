@@ -11,6 +11,7 @@
 #include "engine/avm1/clip.h"
 #include "engine/avm1/context.h"
 #include "engine/avm1/loader.h"
+#include "engine/avm1/sprite_clip.h"
 #include "engine/avm1/vm.h"
 
 namespace swf::avm1 {
@@ -122,11 +123,20 @@ bool splitPathVar(std::string_view name, std::string_view& path, std::string_vie
     return false;
 }
 
+// The clip behind a clip object while it is on stage. A timeline clip leaves the stage when
+// its parent moves on, before its object learns it.
+ClipHost* liveClip(Object* o) {
+    if (!o || o->cls != ObjClass::MovieClip || !o->clip) return nullptr;
+    if (const auto* sprite = dynamic_cast<const SpriteClip*>(o->clip); sprite && !sprite->object())
+        return nullptr;
+    return o->clip;
+}
+
 // A timeline removed while its actions run leaves its names behind: they are looked up on
 // the root from then on.
 Object* scopeEntry(CallContext& c, size_t i) {
     Object* o = c.scope[i];
-    if (o->cls == ObjClass::MovieClip && !o->clip && c.vm.root_)
+    if (o->cls == ObjClass::MovieClip && !liveClip(o) && c.vm.root_)
         if (Object* r = c.vm.clipObject(c.vm.root_)) return r;
     return o;
 }
@@ -144,13 +154,17 @@ Value lookupSpecial(CallContext& c, std::string_view name, bool& found) {
         if (!c.thisByName) return Value(targetObject(c));
         return c.thisObj ? Value(c.thisObj) : Value();
     }
-    if (is("_global") || is("_root") || is("_level0")) {
+    if (is("_global") || is("_root") || is("_level0") || is("_parent")) {
         // A variable of that name shadows the built-in one.
         for (size_t i = c.scope.size(); i-- > 0;)
             if (Property* p = c.scope[i]->findOwn(vm.key(name)); p && !p->isAccessor())
                 return p->value;
     }
     if (is("_global") && vm.version() >= 6) return Value(vm.global);
+    if (is("_parent")) {
+        ClipHost* parent = c.target ? c.target->parent() : nullptr;
+        return parent ? Value(vm.clipObject(parent)) : Value();
+    }
     if (is("_root")) return Value(vm.clipObject(rootOf(vm, c.target)));
     if (const int level = levelNumber(name); level >= 0) {
         if (ClipHost* l = levelRoot(vm, level)) return Value(vm.clipObject(l));
@@ -230,7 +244,7 @@ void setVariable(CallContext& c, std::string_view name, Value v) {
 // names are then looked up on the root.
 void setTarget(CallContext& c, std::string_view path, bool nowhere = false) {
     Vm& vm = c.vm;
-    const bool originalGone = c.originalObj && !c.originalObj->clip;
+    const bool originalGone = c.originalObj && !liveClip(c.originalObj);
     ClipHost* clip = nullptr;
     if (!originalGone && !nowhere)
         clip = path.empty() ? c.original : vm.resolveTarget(path, c.original);
@@ -259,15 +273,32 @@ std::optional<int> frameOf(CallContext& c, const Value& v, ClipHost*& clip) {
 
 void gotoFrame(ClipHost* clip, int frame, bool play) { gotoClipFrame(clip, frame, play); }
 
+// Frames past the movie's first 16001 count as never loaded, as do frames still to come;
+// labels that name nothing and frames before the first count as there.
+bool frameLoaded(const ClipHost* clip, std::optional<int> frame) {
+    if (!frame || *frame < 0 || !clip) return true;
+    if (*frame > 16000) return false;
+    return clip->framesLoaded() >= clip->totalFrames() || *frame < clip->framesLoaded();
+}
+
+// Where the action after the one at pc starts (the end of code when it runs past it).
+size_t actionAfter(std::span<const uint8_t> code, size_t pc) {
+    if (pc >= code.size()) return code.size();
+    if (code[pc] < 0x80) return pc + 1;
+    if (pc + 3 > code.size()) return code.size();
+    return std::min(code.size(), pc + 3 + (code[pc + 1] | (code[pc + 2] << 8)));
+}
+
 std::string stringOp(Vm& vm, const Value& v) { return vm.toString(v); }
 
 // An Add2 operand: an object's valueOf(). What stays an object (a clip, a valueOf that gives an
 // object) is text next to text and otherwise no number.
 Value addOperand(Vm& vm, const Value& v) {
     if (!v.isObject()) return v;
-    if (v.o->cls == ObjClass::Date) return vm.toPrimitive(v);
+    // A date is text next to text from SWF 6; SWF 5 asks its valueOf() as of any object.
+    if (v.o->cls == ObjClass::Date && vm.version() >= 6) return vm.toPrimitive(v);
     if (v.o->cls == ObjClass::MovieClip || v.o->cls == ObjClass::TextField) return v;
-    const Value fn = vm.get(v.o, "valueOf");
+    const Value fn = vm.getMethod(v.o, "valueOf");
     if (!fn.isObject() || !fn.o->fn) return {};  // no valueOf: undefined
     Value r = vm.call(fn, v.o, {});
     return r.isObject() ? v : r;
@@ -377,15 +408,22 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 if (auto f = frameOf(c, v, clip)) gotoFrame(clip, *f + bias, flags & 1);
                 break;
             }
-            case 0x8A: {  // WaitForFrame: every frame is loaded once the movie is
-                p.u16();
-                p.u8();
+            case 0x8A: {  // WaitForFrame: as WaitForFrame2 with the frame given inline
+                const int frame = p.u16();
+                const int skip = p.u8();
+                if (!frameLoaded(c.target, frame))
+                    for (int i = 0; i < skip && next < end; ++i) next = actionAfter(code, next);
                 break;
             }
-            case 0x8D:
-                p.u8();
-                pop(c);
+            case 0x8D: {  // WaitForFrame2: skips its block when the frame is not there yet
+                const int skip = p.u8();
+                ClipHost* clip = nullptr;
+                const Value v = pop(c);
+                if (!frameLoaded(clip, frameOf(c, v, clip)))
+                    for (int i = 0; i < skip && next < end; ++i)
+                        next = actionAfter(code, next);
                 break;
+            }
             case 0x8B: {
                 const std::string t = p.str();
                 if (p.ok()) setTarget(c, t);
@@ -1177,13 +1215,13 @@ Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home) 
         // A function remembers its timeline by path: once that clip is gone, a clip placed
         // under the same path takes its place, else the clip it is called on, else the root.
         if (fd.target && fd.target->cls == ObjClass::MovieClip) {
-            clip = fd.target->clip;
+            clip = liveClip(fd.target);
             if (!clip && !fd.targetPath.empty()) clip = resolveTarget(fd.targetPath, root_);
         }
         if (!clip) clip = thisClip();
         if (!clip) clip = root_;
         c.scope = fd.scope;
-        if (fd.target && !fd.target->clip)
+        if (fd.target && fd.target->cls == ObjClass::MovieClip && !liveClip(fd.target))
             if (Object* o = clipObject(clip))
                 for (Object*& s : c.scope)
                     if (s == fd.target) s = o;

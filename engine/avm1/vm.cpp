@@ -180,6 +180,34 @@ Value Vm::get(Object* o, std::string_view name) {
         Value out;
         if (clipGetChild(*this, o, name, out)) return out;
     }
+    return resolveMissing(o, name);
+}
+
+// Conversions look their methods up without __resolve.
+Value Vm::getMethod(Object* o, std::string_view name) {
+    const bool was = noResolve_;
+    noResolve_ = true;
+    struct Restore {
+        bool& f;
+        bool v;
+        ~Restore() { f = v; }
+    } restore{noResolve_, was};
+    return get(o, name);
+}
+
+// A name found nowhere goes to the first __resolve function up the chain; a __resolve that is
+// a primitive or a clip is passed over, any other object ends the search.
+Value Vm::resolveMissing(Object* o, std::string_view name) {
+    if (noResolve_ || (name.size() == 9 && key(name) == key("__resolve"))) return {};
+    const std::string k = key("__resolve");
+    int guard = 0;
+    for (Object* p = o; p && guard < 256; p = p->proto, ++guard) {
+        Property* r = p->findOwn(k);
+        if (!r) continue;
+        if (r->isAccessor()) return {};
+        if (!r->value.isObject() || r->value.o->cls == ObjClass::MovieClip) continue;
+        return call(r->value, o, {Value(std::string(name))});
+    }
     return {};
 }
 
@@ -461,7 +489,7 @@ Value Vm::toPrimitive(const Value& v, bool stringHint) {
     const char* first = stringHint ? "toString" : "valueOf";
     const char* second = stringHint ? "valueOf" : "toString";
     for (const char* m : {first, second}) {
-        Value fn = get(o, m);
+        Value fn = getMethod(o, m);
         if (fn.isObject() && fn.o->fn) {
             Value r = call(fn, o, {});
             if (!r.isObject()) return r;
@@ -488,7 +516,7 @@ std::string Vm::toString(const Value& v) {
                 return o->clip ? targetPath(o->clip) : "";
             // A toString() that gives anything but text leaves the object's type name.
             const char* typeName = o->fn ? "[type Function]" : "[type Object]";
-            Value fn = get(o, "toString");
+            Value fn = getMethod(o, "toString");
             if (fn.isObject() && fn.o->fn) {
                 Value r = call(fn, o, {});
                 return r.isString() ? r.s : typeName;
@@ -589,7 +617,7 @@ bool Vm::looseEquals(const Value& a, const Value& b) {
     if (a.isObject() && b.isObject() && a.o != b.o && plain(a.o) && plain(b.o)) {
         // Two objects compare by what valueOf() gives, the right one asked first.
         auto valueOf = [&](const Value& v) -> Value {
-            Value fn = get(v.o, "valueOf");
+            Value fn = getMethod(v.o, "valueOf");
             return fn.isObject() && fn.o->fn ? call(fn, v.o, {}) : v;
         };
         const Value pa = valueOf(a);
@@ -614,7 +642,7 @@ bool Vm::looseEquals(const Value& a, const Value& b) {
     auto valueOf = [&](const Value& v) -> Value {
         if (v.o->cls == ObjClass::MovieClip || v.o->cls == ObjClass::TextField)
             return toPrimitive(v);
-        Value fn = get(v.o, "valueOf");
+        Value fn = getMethod(v.o, "valueOf");
         return fn.isObject() && fn.o->fn ? call(fn, v.o, {}) : toPrimitive(v);
     };
     if (a.isObject() && !b.isObject()) {
@@ -638,7 +666,7 @@ Value Vm::lessThan(const Value& a, const Value& b) {
     auto prim = [&](const Value& v) -> Value {
         if (!v.isObject()) return v;
         if (v.o->cls == ObjClass::MovieClip) return Value(std::numeric_limits<double>::quiet_NaN());
-        Value fn = get(v.o, "valueOf");
+        Value fn = getMethod(v.o, "valueOf");
         if (!fn.isObject() || !fn.o->fn) return {};
         Value r = call(fn, v.o, {});
         if (r.isObject()) objectResult = true;

@@ -80,6 +80,8 @@ public:
     std::string key(std::string_view name) const;  // lookup key for the version's case rule
 
     Value get(Object* o, std::string_view name);
+    Value resolveMissing(Object* o, std::string_view name);  // __resolve
+    Value getMethod(Object* o, std::string_view name);       // get without __resolve
     Value get(const Value& v, std::string_view name);
     void set(Object* o, std::string_view name, Value v);
     bool hasProperty(Object* o, std::string_view name);
@@ -165,6 +167,7 @@ private:
     std::vector<std::unique_ptr<ClipHost>> scriptClips_;
     static constexpr int kMaxWatchDepth = 65;
     int watchDepth_ = 0;
+    bool noResolve_ = false;
 };
 
 // Built-in installers (builtins_*.cpp).

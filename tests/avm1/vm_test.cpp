@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "tests/avm1/avm1_fixture.h"
+#include "tests/avm1/player_run.h"
 
 using namespace avm1test;
 using swf::avm1::numberToString;
@@ -334,4 +335,160 @@ TEST(Avm1Functions, SuppressedThisAndSuperLeaveTheirNames) {
     push(a, {"f"}).op(op::CallMethod).pop();
     Stage s(7);
     EXPECT_EQ(s.run(a), "undefined\nundefined\n_level0\nundefined\n");
+}
+
+// ---- target paths, tellTarget and the timeline a function runs on
+
+namespace {
+
+ActionWriter& setTarget(ActionWriter& a, std::string_view path) {
+    std::vector<uint8_t> b;
+    putString(b, path);
+    return a.op(0x8b, b);
+}
+
+// trace(getProperty("", _target))
+ActionWriter& traceTarget(ActionWriter& a) {
+    push(a, {"", 11}).op(0x22);
+    return a.trace();
+}
+
+}  // namespace
+
+TEST(Avm1Targets, TellTargetFollowsPathsAndUnknownPathsLeaveNoTarget) {
+    swftest::SwfBuilder b(6);
+    swftest::SpriteBuilder sp;
+    sp.showFrame();
+    const uint16_t id = b.defineSprite(sp);
+    b.place(id, 1, {}, {}, std::string("Clip"));
+    ActionWriter a;
+    push(a, {"n", "root"}).setVariable();
+    setTarget(a, "clip");  // names compare without case before SWF 7
+    traceTarget(a);
+    setTarget(a, "nowhere");
+    push(a, {"", 13}).op(0x22).trace();    // no timeline: no _name
+    push(a, {"n"}).getVariable().trace();  // names are then looked up on the root
+    setTarget(a, "");
+    // A clip object is found again by its path.
+    push(a, {"Clip"}).getVariable().op(0x20);
+    traceTarget(a);
+    push(a, {5}).op(0x20);
+    push(a, {"", 11}).op(0x22).op(op::TypeOf).trace();
+    setTarget(a, "");
+    traceTarget(a);
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "/Clip\nundefined\nroot\n/Clip\nundefined\n/\n");
+}
+
+TEST(Avm1Targets, TargetPathNamesButtonsAndTextFields) {
+    swftest::SwfBuilder b(6);
+    ActionWriter a;
+    push(a, {10, 10, 0, 0, 1, "t", 6, "this"}).getVariable();
+    push(a, {"createTextField"}).op(op::CallMethod).pop();
+    push(a, {"t"}).getVariable().op(0x45).trace();
+    push(a, {"t"}).op(0x45).trace();  // a string is no clip
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "_level0.t\nundefined\n");
+}
+
+namespace {
+
+// A movie whose sprite "s" defines f on the root when it first plays; frame 3 removes it,
+// frame 4 places a new one under the same name, and frames 2 to 5 call f.
+std::string functionTimelines(int version) {
+    swftest::SwfBuilder b(version);
+    swftest::SpriteBuilder sp;
+    ActionWriter def;
+    ActionWriter body;
+    traceTarget(body);
+    push(def, {"_root"}).getVariable();
+    push(def, {"f"});
+    defineFunction(def, "", {}, body);
+    def.op(op::SetMember);
+    def.stop();
+    sp.doAction(def);
+    sp.showFrame();
+    const uint16_t id = b.defineSprite(sp);
+    // Called from the root without a receiver, and as a method of a plain object.
+    ActionWriter call;
+    push(call, {0, "f"}).op(op::CallFunction).pop();
+    push(call, {"o", 0}).op(op::InitObject).setVariable();
+    push(call, {"o"}).getVariable();
+    push(call, {"g", "f"}).getVariable().op(op::SetMember);
+    push(call, {0, "o"}).getVariable();
+    push(call, {"g"}).op(op::CallMethod).pop();
+    b.place(id, 1, {}, {}, std::string("s"));
+    b.showFrame();
+    b.doAction(call);
+    b.showFrame();
+    b.doAction(call);
+    b.remove(1);
+    b.showFrame();
+    b.doAction(call);
+    b.place(id, 1, {}, {}, std::string("s"));
+    b.showFrame();
+    ActionWriter last = call;
+    last.stop();
+    b.doAction(last);
+    b.showFrame();
+    auto r = play(b);
+    for (int i = 0; i < 5; ++i) r->player->advanceFrame();
+    return r->take();
+}
+
+}  // namespace
+
+TEST(Avm1Targets, FunctionsFindTheirTimelineAgainByPath) {
+    // Defined on "s": they run there, on the root while no "s" exists, and on the new "s".
+    EXPECT_EQ(functionTimelines(6), "/s\n/s\n/\n/\n/s\n/s\n/s\n/s\n");
+}
+
+TEST(Avm1Targets, Swf5FunctionsRunOnTheCallersTimeline) {
+    // No function remembers where it was made: called from the root, it runs there.
+    EXPECT_EQ(functionTimelines(5), "/\n/\n/\n/\n/\n/\n/\n/\n");
+}
+
+TEST(Avm1Values, NamesFoldTheLettersOfTheOldUnicodeTables) {
+    using swf::avm1::foldCase;
+    EXPECT_EQ(foldCase("ABC"), "abc");
+    EXPECT_EQ(foldCase("\xc3\x84"), "\xc3\xa4");                  // Ä -> ä
+    EXPECT_EQ(foldCase("\xd3\xa4"), "\xd3\xa5");                  // Cyrillic Ӥ -> ӥ
+    EXPECT_EQ(foldCase("\xc7\xb1\xc7\xb2"), "\xc7\xb3\xc7\xb3");  // DZ and Dz -> dz
+    EXPECT_EQ(foldCase("\xc8\xba"), "\xc8\xba");                  // Ⱥ came later: kept
+    ActionWriter a;
+    push(a, {"\xc3\x84", 1}).setVariable();
+    push(a, {"\xc3\xa4"}).getVariable().trace();
+    Stage six(6), seven(7);
+    EXPECT_EQ(six.run(a), "1\n");
+    EXPECT_EQ(seven.run(a), "undefined\n");
+}
+
+TEST(Avm1Natives, ASnativeAndASSetNativeReachBuiltinsByNumber) {
+    ActionWriter a;
+    // ASnative(200, 0)(-3): Math.abs
+    push(a, {-3, 1, 0, 200, 2, "ASnative"}).op(op::CallFunction);
+    push(a, {P::undef()}).op(op::CallMethod).trace();
+    // ASSetNative(o, 200, "abs,6min,9max"): names of a later version stay out of sight.
+    push(a, {"o", 0}).op(op::InitObject).setVariable();
+    push(a, {"abs,6min,9max", 200, "o"}).getVariable();
+    push(a, {3, "ASSetNative"}).op(op::CallFunction).pop();
+    push(a, {2, 5, 2, "o"}).getVariable();
+    push(a, {"min"}).op(op::CallMethod).trace();
+    push(a, {"o"}).getVariable();
+    push(a, {"max"}).op(op::GetMember).op(op::TypeOf).trace();
+    // ASSetNative(o, 103, "t", 16): Date's getTime, on any Date
+    push(a, {16, "t", 103, "o"}).getVariable();
+    push(a, {4, "ASSetNative"}).op(op::CallFunction).pop();
+    push(a, {"d", 1234, 1, "Date"}).op(op::NewObject).setVariable();
+    push(a, {"d"}).getVariable();
+    push(a, {"t", "o"}).getVariable();
+    push(a, {"t"}).op(op::GetMember).op(op::SetMember);
+    push(a, {0, "d"}).getVariable();
+    push(a, {"t"}).op(op::CallMethod).trace();
+    Stage s(7);
+    EXPECT_EQ(s.run(a), "3\n2\nundefined\n1234\n");
 }
