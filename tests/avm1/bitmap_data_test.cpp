@@ -106,6 +106,14 @@ TEST(Avm1BitmapData, CopyPixelsBlendsAsFlash) {
     g.vm.callMethod(dest, "copyPixels",
                     {src, g.rect(0, 0, 2, 2), g.point(1, 1), trans, g.point(1, 1)});
     EXPECT_EQ(g.pixel(dest, 1, 1), "112d5a78");
+    // Where a transparent alpha bitmap ends, the copy leaves the target alone.
+    Value wide = g.bitmap({Value(4), Value(1), Value(true), Value(0xFF0000FFu * 1.0)});
+    Value narrow = g.bitmap({Value(2), Value(1), Value(true), Value(0xFF000000u * 1.0)});
+    Value red = g.bitmap({Value(4), Value(1), Value(false), Value(0xFF0000)});
+    g.vm.callMethod(wide, "copyPixels",
+                    {red, g.rect(0, 0, 4, 1), g.point(0, 0), narrow, g.point(0, 0)});
+    EXPECT_EQ(g.pixel(wide, 1, 0), "feff0000");  // alpha scaled by 255/256
+    EXPECT_EQ(g.pixel(wide, 2, 0), "ff0000ff");
 }
 
 TEST(Avm1BitmapData, MergeCompareFloodFillThreshold) {

@@ -64,3 +64,22 @@ TEST(Avm1Geom, MatrixComposesInFlashOrder) {
     EXPECT_EQ(g.str(g.vm.get(c, "redOffset")), "16");
     EXPECT_EQ(g.str(g.vm.get(c, "rgb")), std::to_string(0x102030));
 }
+
+// A side that is not a number spreads NaN through unions and empties intersections, and a
+// missing point turns every coordinate NaN, as the player's own script does.
+TEST(Avm1Geom, RectanglesWithNaNSides) {
+    Geom g;
+    Value r = g.make("Rectangle", {Value(1), Value(3), Value(5), Value(7)});
+    Value noHeight = g.vm.newObject();
+    g.vm.set(noHeight.o, "x", Value(3));
+    g.vm.set(noHeight.o, "y", Value(5));
+    g.vm.set(noHeight.o, "width", Value(1));
+    EXPECT_EQ(g.call(r, "union", {noHeight}), "(x=1, y=3, w=5, h=NaN)");
+    EXPECT_EQ(g.call(r, "intersection", {noHeight}), "(x=0, y=0, w=0, h=0)");
+    EXPECT_EQ(g.call(r, "intersects", {noHeight}), "false");
+    g.vm.callMethod(r, "offsetPoint", {});
+    EXPECT_EQ(g.call(r, "toString"), "(x=NaN, y=NaN, w=5, h=7)");
+    Value s = g.make("Rectangle", {Value(1), Value(3), Value(5), Value(7)});
+    g.vm.callMethod(s, "inflatePoint", {});
+    EXPECT_EQ(g.call(s, "toString"), "(x=NaN, y=NaN, w=NaN, h=NaN)");
+}
