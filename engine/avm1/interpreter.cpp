@@ -421,7 +421,7 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 const Value v = pop(c);
                 if (!frameLoaded(clip, frameOf(c, v, clip)))
                     for (int i = 0; i < skip && next < end; ++i)
-                        next = actionAfter(code, next);
+                    for (int i = 0; i < skip && next < end; ++i) next = actionAfter(code, next);
                 break;
             }
             case 0x8B: {
