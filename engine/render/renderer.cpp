@@ -608,13 +608,19 @@ __attribute__((target("avx2"))) int blendIndexedAvx2(uint32_t* dst, const uint8_
     }
     return i;
 }
-const bool kHasAvx2 = __builtin_cpu_supports("avx2");
+bool hasAvx2() {
+    static const bool yes = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return yes;
+}
 #endif
 
 void blendRow(uint32_t* dst, const uint32_t* src, int n) {
     int i = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (kHasAvx2) i = blendRowAvx2(dst, src, n);
+    if (hasAvx2()) i = blendRowAvx2(dst, src, n);
 #endif
 #if defined(__SSE2__)
     // Four at a time: d * (255 - sa) with the same rounding, 16 bits a channel.
@@ -713,7 +719,7 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
                                 inner.x();
                             int x = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-                            if (kHasAvx2) x = blendIndexedAvx2(to, in, ramp.data(), w);
+                            if (hasAvx2()) x = blendIndexedAvx2(to, in, ramp.data(), w);
 #endif
                             for (int k = x; k < w; ++k) row[size_t(k - x)] = ramp[in[k]];
                             blendRow(to + x, row.data(), w - x);
