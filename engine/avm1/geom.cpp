@@ -76,11 +76,19 @@ void installGeomBuiltins(Vm& vm) {
             return Value(std::hypot(num(vm, self, "x"), num(vm, self, "y")));
         },
         [](Vm&, Object*, Args&) -> Value { return {}; });
-    vm.defineMethod(pointProto, "add", [newPoint](Vm& vm, Object* self, Args& a) -> Value {
-        Object* p = arg(a, 0).isObject() ? a[0].o : nullptr;
-        if (!self || !p) return newPoint(vm, NAN, NAN);
-        return newPoint(vm, num(vm, self, "x") + num(vm, p, "x"),
-                        num(vm, self, "y") + num(vm, p, "y"));
+    // The script operator's +: text joins (a missing point adds undefined), numbers add.
+    auto plus = [](Vm& vm, const Value& l, const Value& r) -> Value {
+        if (!l.isString() && !r.isString()) return Value(vm.toNumber(l) + vm.toNumber(r));
+        std::string out = vm.toString(l) + vm.toString(r);
+        if (out.size() > vm.limits().maxStringBytes) return Value(NAN);
+        return Value(std::move(out));
+    };
+    vm.defineMethod(pointProto, "add", [point, plus](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self) return {};
+        const Value& p = arg(a, 0);
+        return construct(vm, point,
+                         {plus(vm, vm.get(self, "x"), vm.get(p, "x")),
+                          plus(vm, vm.get(self, "y"), vm.get(p, "y"))});
     });
     vm.defineMethod(pointProto, "subtract", [newPoint](Vm& vm, Object* self, Args& a) -> Value {
         Object* p = arg(a, 0).isObject() ? a[0].o : nullptr;
@@ -108,10 +116,10 @@ void installGeomBuiltins(Vm& vm) {
         vm.set(self, "y", Value(y * want / len));
         return {};
     });
-    vm.defineMethod(pointProto, "offset", [](Vm& vm, Object* self, Args& a) -> Value {
-        if (!self) return {};
-        vm.set(self, "x", Value(num(vm, self, "x") + vm.toNumber(arg(a, 0))));
-        vm.set(self, "y", Value(num(vm, self, "y") + vm.toNumber(arg(a, 1))));
+    vm.defineMethod(pointProto, "offset", [plus](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self || a.empty()) return {};
+        vm.set(self, "x", plus(vm, vm.get(self, "x"), a[0]));
+        vm.set(self, "y", plus(vm, vm.get(self, "y"), arg(a, 1)));
         return {};
     });
     vm.defineMethod(pointProto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
@@ -123,13 +131,18 @@ void installGeomBuiltins(Vm& vm) {
         return Value(std::hypot(num(vm, a[0].o, "x") - num(vm, a[1].o, "x"),
                                 num(vm, a[0].o, "y") - num(vm, a[1].o, "y")));
     });
-    vm.defineMethod(point, "interpolate", [newPoint](Vm& vm, Object*, Args& a) -> Value {
-        if (!arg(a, 0).isObject() || !arg(a, 1).isObject()) return newPoint(vm, NAN, NAN);
-        const double f = vm.toNumber(arg(a, 2));
-        const double x1 = num(vm, a[0].o, "x"), y1 = num(vm, a[0].o, "y");
-        const double x2 = num(vm, a[1].o, "x"), y2 = num(vm, a[1].o, "y");
-        return newPoint(vm, x2 + (x1 - x2) * f, y2 + (y1 - y2) * f);
-    });
+    // p2 + (p1 - p2) * f, the last step with the script's + (text stays text).
+    vm.defineMethod(point, "interpolate",
+                    [newPoint, point, plus](Vm& vm, Object*, Args& a) -> Value {
+                        if (!arg(a, 0).isObject() || !arg(a, 1).isObject())
+                            return newPoint(vm, NAN, NAN);
+                        const double f = vm.toNumber(arg(a, 2));
+                        auto along = [&](const char* n) {
+                            const Value to = vm.get(a[1].o, n);
+                            return plus(vm, to, Value((num(vm, a[0].o, n) - vm.toNumber(to)) * f));
+                        };
+                        return construct(vm, point, {along("x"), along("y")});
+                    });
     vm.defineMethod(point, "polar", [newPoint](Vm& vm, Object*, Args& a) -> Value {
         const double len = vm.toNumber(arg(a, 0)), angle = vm.toNumber(arg(a, 1));
         return newPoint(vm, len * std::cos(angle), len * std::sin(angle));
