@@ -1,5 +1,7 @@
 #include "engine/avm1/loaded_movie.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <algorithm>
 #include <cctype>
 #include <exception>
@@ -106,6 +108,26 @@ void emptyClip(ClipHost* clip) {
     }
 }
 
+// JPEG, PNG or GIF bytes as an image, within a size a stage could show; null otherwise.
+QImage decodeImage(const std::string& bytes) {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+    const bool jpeg = bytes.size() > 3 && b[0] == 0xFF && b[1] == 0xD8;
+    const bool png = bytes.size() > 8 && bytes.compare(1, 3, "PNG") == 0 && b[0] == 0x89;
+    const bool gif = bytes.size() > 6 && bytes.compare(0, 3, "GIF") == 0;
+    if (!jpeg && !png && !gif) return {};
+    QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    constexpr int kMaxSide = 8191;
+    if (!size.isValid() || size.width() > kMaxSide || size.height() > kMaxSide ||
+        static_cast<int64_t>(size.width()) * size.height() > (16 << 20))
+        return {};
+    QImage image;
+    if (!reader.read(&image)) return {};
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
 // Where a load goes, found again when it is done.
 struct Place {
     int level = -1;    // a level, or -1 for a clip
@@ -158,7 +180,7 @@ void loadAt(Vm& vm, Object* loader, const std::string& url, const Place& p) {
         return;
     }
     ClipHost* target = clipAt(vm, p);
-    if (p.level == 0 || (p.level < 0 && !target)) return;  // nothing there (or the player's own)
+    if (p.level < 0 && !target) return;  // nothing there
     auto clipValue = [&](ClipHost* c) {
         if (c) return Value(vm.clipObject(c));
         if (ClipHost* lv = levelRoot(vm, p.level)) return Value(vm.clipObject(lv));
@@ -171,15 +193,28 @@ void loadAt(Vm& vm, Object* loader, const std::string& url, const Place& p) {
                       {clipValue(target), Value("URLNotFound"), Value(0)});
         return;
     }
+    if (p.level == 0) return;  // the player's own movie stays
     std::shared_ptr<const Movie> movie;
-    try {
-        LoadLimits limits;
-        limits.baseDir = l->baseDir;
-        movie = loadMovie(std::span(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size()),
-                          limits);
-    } catch (const std::exception&) {
-        movie = nullptr;
-    }
+    QImage image = decodeImage(*bytes);
+    if (!image.isNull()) {
+        // A picture plays as a movie of one empty frame that draws it.
+        auto blank = std::make_shared<Movie>();
+        blank->info.version = vm.version();
+        blank->info.length = static_cast<uint32_t>(bytes->size());
+        blank->info.fileBytes = bytes->size();
+        blank->root.frames.resize(1);
+        blank->root.loaded = 1;
+        blank->info.frameCount = 1;
+        movie = std::move(blank);
+    } else
+        try {
+            LoadLimits limits;
+            limits.baseDir = l->baseDir;
+            movie = loadMovie(
+                std::span(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size()), limits);
+        } catch (const std::exception&) {
+            movie = nullptr;
+        }
     if (movie && movie->root.frames.empty()) movie = nullptr;
     // What was there before goes.
     if (p.level > 0)
@@ -193,6 +228,7 @@ void loadAt(Vm& vm, Object* loader, const std::string& url, const Place& p) {
     if (movie && l->movies.size() < kMaxMovies) {
         size = static_cast<double>(bytes->size());
         lm = std::make_shared<LoadedMovie>(vm, movie, target, p.level);
+        lm->image = std::move(image);
         if (target) {
             // The clip's object now speaks for the movie, which starts with none of the old
             // clip's variables.
@@ -363,6 +399,26 @@ std::vector<const LoadedMovie*> loadedMovies(Vm& vm) {
     if (Loads* l = loadsOf(vm))
         for (const auto& m : l->movies) out.push_back(m.get());
     return out;
+}
+
+std::optional<QTransform> stagePlacement(Vm& vm, const LoadedMovie& movie) {
+    (void)vm;
+    QTransform at;
+    ClipHost* c = movie.into;
+    for (int guard = 0; c && guard < 256; ++guard) {
+        if (auto* s = dynamic_cast<SpriteClip*>(c)) {
+            const DisplayObject* o = s->object();
+            if (!o || !o->visible) return std::nullopt;
+            const format::Matrix& m = o->matrix;
+            at = at * QTransform(m.sx, m.r0, m.r1, m.sy, m.tx, m.ty);
+            c = s->parent();
+        } else if (auto* r = dynamic_cast<ScriptRunner*>(c); r && r->standIn()) {
+            c = r->standIn();
+        } else {
+            break;  // a level's root: the stage itself
+        }
+    }
+    return at;
 }
 
 ScriptRunner* runnerFor(Vm& vm, ClipHost* clip) {

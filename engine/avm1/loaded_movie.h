@@ -3,8 +3,11 @@
 // its own timeline with its own scripts, on the loading movie's VM, either in place of a clip
 // or on a level of its own.
 
+#include <QImage>
+#include <QTransform>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +48,7 @@ public:
     std::unique_ptr<ScriptRunner> runner;
     bool started = false;  // its first frame ran
     Value listener;        // the MovieClipLoader told of onLoadInit
+    QImage image;          // a loaded picture (JPEG, PNG, GIF), drawn at the clip's origin
 };
 
 // A url for target: loadMovie (target a clip), loadMovieNum / getURL to "_levelN", or, with an
@@ -70,6 +74,10 @@ std::vector<const LoadedMovie*> loadedMovies(Vm& vm);
 // The runner whose movie holds clip's timeline (a loaded movie's clips are its own); the
 // player's own runner for anything else.
 ScriptRunner* runnerFor(Vm& vm, ClipHost* clip);
+
+// Where a loaded movie is drawn: twips of its content to twips of the stage; nullopt while
+// it or a clip above it is hidden or off the stage.
+std::optional<QTransform> stagePlacement(Vm& vm, const LoadedMovie& movie);
 
 // Ticks every loaded movie once (after its host movie's frame scripts).
 void tickLoadedMovies(Vm& vm);

@@ -44,6 +44,11 @@ private:
     static constexpr size_t kMaxBytes = 128u << 20;
 };
 
+// Draws list (of movie) over what the painter holds: world maps its twips to device pixels,
+// nothing is drawn outside deviceClip. For movies loaded into another one.
+void renderList(QPainter& painter, const QRect& deviceClip, const QTransform& world,
+                const Movie& movie, const DisplayList& list, bool antialias = true);
+
 // Fills the viewport with bg, then draws list clipped to the viewport. antialias: the
 // stage's quality (high draws smooth edges, low draws them hard, as Flash's low quality).
 void renderStage(QPainter& painter, const QRect& viewport, ScaleMode mode, const QColor& bg,

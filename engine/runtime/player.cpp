@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "engine/avm1/input_events.h"
+#include "engine/avm1/loaded_movie.h"
 #include "engine/avm1/loader.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/vm.h"
@@ -235,11 +236,42 @@ void Player::buttonSound(uint16_t buttonId, ButtonTransition transition) {
 }
 bool Player::hasSound() const { return state_->sound->hasSound(); }
 
+// Movies loaded into clips, then levels upwards, over the player's own.
+static void renderLoadedMovies(QPainter& painter, const QRect& viewport, ScaleMode mode,
+                               const Movie& main, PlayerState& state) {
+    avm1::Vm& vm = state.scripts->vm();
+    std::vector<const avm1::LoadedMovie*> movies = avm1::loadedMovies(vm);
+    if (movies.empty()) return;
+    std::stable_sort(movies.begin(), movies.end(), [](const auto* a, const auto* b) {
+        return (a->into ? -1 : a->level) < (b->into ? -1 : b->level);
+    });
+    const QTransform stage =
+        render::stageTransform(main.info, QRectF(viewport), mode) * painter.transform();
+    const QRect device = painter.transform().mapRect(viewport);
+    for (const avm1::LoadedMovie* m : movies) {
+        if (!m->started) continue;
+        const std::optional<QTransform> at = avm1::stagePlacement(vm, *m);
+        if (!at) continue;
+        const QTransform world = *at * stage;
+        render::renderList(painter, device, world, *m->movie, m->list,
+                           state.quality == Quality::High);
+        if (!m->image.isNull()) {
+            painter.save();
+            painter.setClipRect(viewport);
+            painter.setTransform(QTransform::fromScale(20, 20) * world);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform, state.quality == Quality::High);
+            painter.drawImage(QPointF(0, 0), m->image);
+            painter.restore();
+        }
+    }
+}
+
 void Player::render(QPainter& painter, const QRect& viewport, ScaleMode mode,
                     std::optional<QColor> bg) const {
     const QColor fill = bg ? *bg : movie_->info.background.value_or(QColor(Qt::white));
     render::renderStage(painter, viewport, mode, fill, *movie_, state_->list,
                         state_->quality == Quality::High, &state_->layers);
+    if (state_->scripts) renderLoadedMovies(painter, viewport, mode, *movie_, *state_);
 }
 
 namespace {
