@@ -122,6 +122,29 @@ bool clipCopy(const BitmapPixels& src, const BitmapPixels& dst, Rect& sr, int& d
     return true;
 }
 
+// The pixels of r (already clipped), copied out first since source and destination may be the
+// same bitmap; straight: with alpha divided out.
+std::vector<uint32_t> copyOut(const BitmapPixels& src, const Rect& r, bool straight) {
+    std::vector<uint32_t> block(size_t(r.w) * r.h);
+    for (int y = 0; y < r.h; ++y)
+        for (int x = 0; x < r.w; ++x) {
+            const uint32_t c = src.at(r.x + x, r.y + y);
+            block[size_t(y) * r.w + x] = straight ? unpremultiply(c) : c;
+        }
+    return block;
+}
+
+// The (source, sourceRect, destPoint) most copying methods start with: 0 when usable, else the
+// code they answer with. The point may be missing (it reads as 0, 0).
+int copyArgs(Vm& vm, const Args& a, BitmapPixels*& src, Rect& sr, int& dx, int& dy) {
+    src = bitmapPixels(arg(a, 0));
+    if (!src) return -2;
+    if (src->disposed) return -3;
+    if (!readRect(vm, arg(a, 1), sr)) return -4;
+    readPoint(vm, arg(a, 2), dx, dy);
+    return 0;
+}
+
 uint8_t channel(uint32_t c, int shift) { return (c >> shift) & 0xFF; }
 
 uint32_t argb(int a, int r, int g, int b) {
@@ -216,6 +239,12 @@ void installBitmapBuiltins(Vm& vm) {
         return Value(self);
     };
     vm.defineValue(display, "BitmapData", ctor, 0);
+    // A new BitmapData object of w x h for results (clone, compare...); null when memory is out.
+    auto fresh = [ctor, attach](Vm& vm, int w, int h, bool transparent) -> Object* {
+        Value protoV = vm.get(ctor, "prototype");
+        Object* out = vm.newObject(protoV.isObject() ? protoV.o : vm.objectProto);
+        return attach(out, w, h, transparent, 0) ? out : nullptr;
+    };
     vm.defineValue(ctor, "RED_CHANNEL", Value(1), 0);
     vm.defineValue(ctor, "GREEN_CHANNEL", Value(2), 0);
     vm.defineValue(ctor, "BLUE_CHANNEL", Value(4), 0);
@@ -299,10 +328,9 @@ void installBitmapBuiltins(Vm& vm) {
         b.width = b.height = 0;
         return {};
     });
-    method("clone", 0, [ctor, attach](Vm& vm, Object*, BitmapPixels& b, Args&) -> Value {
-        Value protoV = vm.get(ctor, "prototype");
-        Object* out = vm.newObject(protoV.isObject() ? protoV.o : vm.objectProto);
-        if (!attach(out, b.width, b.height, b.transparent, 0)) return {};
+    method("clone", 0, [fresh](Vm& vm, Object*, BitmapPixels& b, Args&) -> Value {
+        Object* out = fresh(vm, b.width, b.height, b.transparent);
+        if (!out) return {};
         bitmapPixels(Value(out))->px = b.px;
         return Value(out);
     });
@@ -338,7 +366,7 @@ void installBitmapBuiltins(Vm& vm) {
         }
         return Value(0);
     });
-    method("compare", 1, [ctor, attach](Vm& vm, Object* o, BitmapPixels& b, Args& a) -> Value {
+    method("compare", 1, [fresh](Vm& vm, Object* o, BitmapPixels& b, Args& a) -> Value {
         BitmapPixels* other = bitmapPixels(a[0]);
         if (!other || other->disposed) return Value(-2);
         if (a[0].o == o) return Value(0);
@@ -361,9 +389,8 @@ void installBitmapBuiltins(Vm& vm) {
             same = false;
         }
         if (same) return Value(0);
-        Value protoV = vm.get(ctor, "prototype");
-        Object* out = vm.newObject(protoV.isObject() ? protoV.o : vm.objectProto);
-        if (!attach(out, b.width, b.height, true, 0)) return {};
+        Object* out = fresh(vm, b.width, b.height, true);
+        if (!out) return {};
         BitmapPixels* ob = bitmapPixels(Value(out));
         for (size_t i = 0; i < diff.size(); ++i) ob->px[i] = premultiply(diff[i]);
         return Value(out);
@@ -397,13 +424,10 @@ void installBitmapBuiltins(Vm& vm) {
         return Value(-1);
     });
     method("copyPixels", 3, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
-        BitmapPixels* src = bitmapPixels(arg(a, 0));
-        if (!src) return Value(-2);
-        if (src->disposed) return Value(-3);
+        BitmapPixels* src;
         Rect sr;
-        if (!readRect(vm, a[1], sr)) return Value(-4);
         int dx, dy;
-        readPoint(vm, a[2], dx, dy);
+        if (int bad = copyArgs(vm, a, src, sr, dx, dy)) return Value(bad);
         // The alpha bitmap counts only with its point.
         BitmapPixels* alphaBmp = a.size() > 4 ? bitmapPixels(a[3]) : nullptr;
         if (alphaBmp && alphaBmp->disposed) alphaBmp = nullptr;
@@ -412,11 +436,7 @@ void installBitmapBuiltins(Vm& vm) {
         const bool merge = vm.toBoolean(arg(a, 5));
         const Rect asked = sr;
         if (!clipCopy(*src, b, sr, dx, dy)) return Value(0);
-        // Copy out first: source and destination may be the same bitmap.
-        std::vector<uint32_t> block(size_t(sr.w) * sr.h);
-        for (int y = 0; y < sr.h; ++y)
-            for (int x = 0; x < sr.w; ++x)
-                block[size_t(y) * sr.w + x] = src->at(sr.x + x, sr.y + y);
+        const std::vector<uint32_t> block = copyOut(*src, sr, false);
         for (int y = 0; y < sr.h; ++y)
             for (int x = 0; x < sr.w; ++x) {
                 uint32_t s = block[size_t(y) * sr.w + x];
@@ -440,13 +460,10 @@ void installBitmapBuiltins(Vm& vm) {
         return Value(0);
     });
     method("copyChannel", 5, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
-        BitmapPixels* src = bitmapPixels(a[0]);
-        if (!src) return Value(-2);
-        if (src->disposed) return Value(-3);
+        BitmapPixels* src;
         Rect sr;
-        if (!readRect(vm, a[1], sr)) return Value(-4);
         int dx, dy;
-        readPoint(vm, a[2], dx, dy);
+        if (int bad = copyArgs(vm, a, src, sr, dx, dy)) return Value(bad);
         const int from = toInt(vm, a[3]), to = toInt(vm, a[4]);
         auto shiftOf = [](int ch) {
             switch (ch) {
@@ -465,10 +482,7 @@ void installBitmapBuiltins(Vm& vm) {
         const int fs = shiftOf(from), ts = shiftOf(to);
         if (fs < 0 || ts < 0) return Value(0);
         if (!clipCopy(*src, b, sr, dx, dy)) return Value(0);
-        std::vector<uint32_t> block(size_t(sr.w) * sr.h);
-        for (int y = 0; y < sr.h; ++y)
-            for (int x = 0; x < sr.w; ++x)
-                block[size_t(y) * sr.w + x] = unpremultiply(src->at(sr.x + x, sr.y + y));
+        const std::vector<uint32_t> block = copyOut(*src, sr, true);
         for (int y = 0; y < sr.h; ++y)
             for (int x = 0; x < sr.w; ++x) {
                 const uint32_t v = channel(block[size_t(y) * sr.w + x], fs);
@@ -479,13 +493,10 @@ void installBitmapBuiltins(Vm& vm) {
         return Value(0);
     });
     method("merge", 6, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
-        BitmapPixels* src = bitmapPixels(a[0]);
-        if (!src) return Value(-2);
-        if (src->disposed) return Value(-3);
+        BitmapPixels* src;
         Rect sr;
-        if (!readRect(vm, a[1], sr)) return Value(-4);
         int dx, dy;
-        readPoint(vm, a[2], dx, dy);
+        if (int bad = copyArgs(vm, a, src, sr, dx, dy)) return Value(bad);
         // Multipliers out of 256; the alpha one may be left out (all of the source's alpha).
         auto mult = [&](size_t i) {
             return i < a.size() ? std::clamp(toInt(vm, a[i]), 0, 256) : 256;
@@ -588,13 +599,10 @@ void installBitmapBuiltins(Vm& vm) {
         return newRect(vm, x0, y0, x1 - x0 + 1, y1 - y0 + 1);
     });
     method("threshold", 5, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
-        BitmapPixels* src = bitmapPixels(a[0]);
-        if (!src) return Value(-2);
-        if (src->disposed) return Value(-3);
+        BitmapPixels* src;
         Rect sr;
-        if (!readRect(vm, a[1], sr)) return Value(-4);
         int dx, dy;
-        readPoint(vm, a[2], dx, dy);
+        if (int bad = copyArgs(vm, a, src, sr, dx, dy)) return Value(bad);
         const std::string op = vm.toString(a[3]);
         const uint32_t thr = toColor(vm, a[4]);
         const uint32_t color = a.size() > 5 ? toColor(vm, a[5]) : 0;
@@ -616,10 +624,7 @@ void installBitmapBuiltins(Vm& vm) {
         else
             return Value(0);
         if (!clipCopy(*src, b, sr, dx, dy)) return Value(0);
-        std::vector<uint32_t> block(size_t(sr.w) * sr.h);
-        for (int y = 0; y < sr.h; ++y)
-            for (int x = 0; x < sr.w; ++x)
-                block[size_t(y) * sr.w + x] = src->at(sr.x + x, sr.y + y);
+        const std::vector<uint32_t> block = copyOut(*src, sr, false);
         int count = 0;
         const uint32_t t = thr & mask;
         for (int y = 0; y < sr.h; ++y)
@@ -658,13 +663,10 @@ void installBitmapBuiltins(Vm& vm) {
         return Value(count);
     });
     method("paletteMap", 3, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
-        BitmapPixels* src = bitmapPixels(a[0]);
-        if (!src) return Value(-2);
-        if (src->disposed) return Value(-3);
+        BitmapPixels* src;
         Rect sr;
-        if (!readRect(vm, a[1], sr)) return Value(-4);
         int dx, dy;
-        readPoint(vm, a[2], dx, dy);
+        if (int bad = copyArgs(vm, a, src, sr, dx, dy)) return Value(bad);
         // Channel tables; a missing one passes its channel through.
         uint32_t table[4][256];
         bool have[4] = {};
@@ -677,10 +679,7 @@ void installBitmapBuiltins(Vm& vm) {
                 table[c][i] = size_t(i) < t.o->elems.size() ? toColor(vm, t.o->elems[i]) : 0;
         }
         if (!clipCopy(*src, b, sr, dx, dy)) return Value(0);
-        std::vector<uint32_t> block(size_t(sr.w) * sr.h);
-        for (int y = 0; y < sr.h; ++y)
-            for (int x = 0; x < sr.w; ++x)
-                block[size_t(y) * sr.w + x] = unpremultiply(src->at(sr.x + x, sr.y + y));
+        const std::vector<uint32_t> block = copyOut(*src, sr, true);
         for (int y = 0; y < sr.h; ++y)
             for (int x = 0; x < sr.w; ++x) {
                 const uint32_t s = block[size_t(y) * sr.w + x];
@@ -694,13 +693,10 @@ void installBitmapBuiltins(Vm& vm) {
         return Value(0);
     });
     method("pixelDissolve", 3, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
-        BitmapPixels* src = bitmapPixels(a[0]);
-        if (!src) return Value(-2);
-        if (src->disposed) return Value(-3);
+        BitmapPixels* src;
         Rect sr;
-        if (!readRect(vm, a[1], sr)) return Value(-4);
         int dx, dy;
-        readPoint(vm, a[2], dx, dy);
+        if (int bad = copyArgs(vm, a, src, sr, dx, dy)) return Value(bad);
         const int seed = a.size() > 3 ? toInt(vm, a[3]) : 0;
         const int64_t count = a.size() > 4 ? std::max(0, toInt(vm, a[4])) : 0;
         const uint32_t fill = a.size() > 5 ? toColor(vm, a[5]) : 0;
@@ -807,7 +803,7 @@ void installBitmapBuiltins(Vm& vm) {
     });
     method("perlinNoise", 6, [](Vm&, Object*, BitmapPixels&, Args&) -> Value { return Value(0); });
     // A bitmap exported from the library (DefineBits*), copied into a new BitmapData.
-    vm.defineMethod(ctor, "loadBitmap", [ctor, attach](Vm& vm, Object*, Args& a) -> Value {
+    vm.defineMethod(ctor, "loadBitmap", [fresh](Vm& vm, Object*, Args& a) -> Value {
         auto* runner = dynamic_cast<ScriptRunner*>(&vm.host());
         if (!runner || a.empty()) return {};
         const uint16_t id = runner->exportedId(vm.toString(a[0]));
@@ -818,9 +814,8 @@ void installBitmapBuiltins(Vm& vm) {
             bc->image(runner->movie()).convertToFormat(QImage::Format_ARGB32_Premultiplied);
         const int side = vm.version() >= 10 ? 8191 : 2880;
         if (img.isNull() || img.width() > side || img.height() > side) return {};
-        Value protoV = vm.get(ctor, "prototype");
-        Object* out = vm.newObject(protoV.isObject() ? protoV.o : vm.objectProto);
-        if (!attach(out, img.width(), img.height(), img.hasAlphaChannel(), 0)) return {};
+        Object* out = fresh(vm, img.width(), img.height(), img.hasAlphaChannel());
+        if (!out) return {};
         BitmapPixels* b = bitmapPixels(Value(out));
         for (int y = 0; y < img.height(); ++y) {
             const auto* row = reinterpret_cast<const uint32_t*>(img.constScanLine(y));
