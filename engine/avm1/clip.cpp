@@ -198,10 +198,12 @@ void clipSetIndex(Vm& vm, ClipHost* clip, int index, const Value& v) {
         setClipExtent(vm, clip, index == 8, d);
         return;
     }
+    // Hiding what has the focus takes it away; hiding it again does nothing.
+    const bool hides = index == 7 && d == 0 && clip->property(7).value_or(1) != 0;
     clip->setProperty(index, d);
     Object* o = vm.clipObject(clip);
     o->setOwn(storeKey(index), storeKey(index), index == 7 ? Value(d != 0) : Value(d), DontEnum);
-    if (index == 7 && d == 0) dropLostFocus(vm);
+    if (hides) dropLostFocus(vm, clip, false);
 }
 
 bool clipGet(Vm& vm, Object* obj, std::string_view name, Value& out) {

@@ -173,6 +173,16 @@ void giveFocus(Vm& vm, Value target, FocusBy by) {
     Value now = target.isObject() ? target : Value::null();
     if (vm.input && by != FocusBy::Mouse) vm.input->keyboardFocus = true;
     const bool same = vm.strictEquals(old, now);
+    // A script focusing a field selects all of its text, even when it had the focus.
+    auto selectAll = [&] {
+        if (by != FocusBy::Script || !vm.input || !now.isObject() ||
+            now.o->cls != ObjClass::TextField || buttonOf(now.o) ||
+            !vm.strictEquals(focusedObject(vm), now))
+            return;
+        vm.input->selBegin = 0;
+        vm.input->selEnd = static_cast<int>(
+            std::min<size_t>(utf8Length(vm.toString(vm.get(now.o, "text"))), INT32_MAX));
+    };
     // A script giving the focus, even to what has it, rolls the keyboard's focus out and over.
     if (by == FocusBy::Script || (by == FocusBy::Tab && !same)) {
         Object* q = rollQueue(vm);
@@ -183,7 +193,10 @@ void giveFocus(Vm& vm, Value target, FocusBy by) {
         }
         if (by == FocusBy::Tab && vm.input && vm.input->flushRolls) vm.input->flushRolls();
     }
-    if (same) return;
+    if (same) {
+        selectAll();
+        return;
+    }
     // No selection while the handlers hear of the change.
     if (vm.input) vm.input->selBegin = vm.input->selEnd = -1;
     vm.global->setOwn(kFocus, kFocus, now, DontEnum);
@@ -201,9 +214,10 @@ void giveFocus(Vm& vm, Value target, FocusBy by) {
             std::min<size_t>(utf8Length(vm.toString(vm.get(now.o, "text"))), INT32_MAX));
         vm.input->selBegin = vm.input->selEnd = n;
     }
+    selectAll();
 }
 
-void dropLostFocus(Vm& vm, ClipHost* leaving) {
+void dropLostFocus(Vm& vm, ClipHost* leaving, bool within) {
     Property* p = vm.global->findAny(kFocus);
     if (!p || !p->value.isObject()) return;
     const Value old = p->value;
@@ -212,10 +226,11 @@ void dropLostFocus(Vm& vm, ClipHost* leaving) {
     bool lost = !o->clip;
     if (!lost) {
         if (auto* b = dynamic_cast<ButtonHost*>(o->clip)) lost = !b->object();
-        if (const auto v = o->clip->property(kVisibleProp); v && *v == 0) lost = true;
         int n = 0;
-        for (ClipHost* c = o->clip; leaving && c && !lost && n < 10000; c = c->parent(), ++n)
+        for (ClipHost* c = o->clip; leaving && c && !lost && n < 10000; c = c->parent(), ++n) {
             lost = c == leaving;
+            if (!within) break;
+        }
     }
     if (!lost) return;
     if (vm.input) vm.input->selBegin = vm.input->selEnd = -1;
@@ -277,6 +292,21 @@ bool showsFocusRect(Vm& vm, Object* obj) {
         if (!v.isNull()) return vm.toBoolean(v);
     }
     return playerFocusRect(vm);
+}
+
+std::pair<size_t, size_t> replaceRangeOf(Vm& vm, Object* field, size_t len) {
+    const Value f = focusedObject(vm);
+    if (!vm.input || !sameObject(f, field) || vm.input->selBegin < 0 || vm.input->selEnd < 0)
+        return {0, 0};
+    size_t b = std::min<size_t>(vm.input->selBegin, len),
+           e = std::min<size_t>(vm.input->selEnd, len);
+    if (b > e) std::swap(b, e);
+    return {b, e};
+}
+
+void caretAfterReplace(Vm& vm, Object* field, size_t at) {
+    if (!vm.input || !sameObject(focusedObject(vm), field)) return;
+    vm.input->selBegin = vm.input->selEnd = static_cast<int>(std::min<size_t>(at, INT32_MAX));
 }
 
 bool canTakeFocus(Vm& vm, Object* obj) {
@@ -421,9 +451,11 @@ void installFocusBuiltins(Vm& vm) {
     });
     vm.defineMethod(sel, "setFocus", [](Vm& vm, Object*, Args& a) -> Value {
         Value target = arg(a, 0);
+        if (a.size() != 1) return Value(false);  // one target, or no request
         if (target.isString()) {
             ClipHost* c = vm.resolveTarget(target.s, vm.root_);
-            target = c ? Value(vm.clipObject(c)) : Value::null();
+            if (!c) return Value(false);
+            target = Value(vm.clipObject(c));
         }
         if (!target.isNullish() && !(target.isObject() && canTakeFocus(vm, target.o)))
             return Value(false);
@@ -436,8 +468,13 @@ void installFocusBuiltins(Vm& vm) {
             const Value f = focusedObject(vm);
             if (!f.isObject() || f.o->cls != ObjClass::TextField || buttonOf(f.o) || !vm.input)
                 return Value(-1);
-            const InputState& s = *vm.input;
+            InputState& s = *vm.input;
             if (s.selBegin < 0 || s.selEnd < 0) return Value(-1);
+            // A text made shorter pulls the selection in.
+            const int len = static_cast<int>(
+                std::min<size_t>(utf8Length(vm.toString(vm.get(f.o, "text"))), INT32_MAX));
+            s.selBegin = std::min(s.selBegin, len);
+            s.selEnd = std::min(s.selEnd, len);
             return Value(which == 0   ? std::min(s.selBegin, s.selEnd)
                          : which == 1 ? std::max(s.selBegin, s.selEnd)
                                       : s.selEnd);
@@ -455,9 +492,10 @@ void installFocusBuiltins(Vm& vm) {
             const double n = vm.toNumber(v);
             return static_cast<int>(std::isnan(n) ? 0 : std::clamp(n, 0.0, len));
         };
-        // The caret goes to the second index; what is not given stays.
-        if (a.size() > 0) vm.input->selBegin = clampIndex(a[0]);
-        if (a.size() > 1) vm.input->selEnd = clampIndex(a[1]);
+        // Exactly both ends, or nothing; the caret goes to the second.
+        if (a.size() != 2) return {};
+        vm.input->selBegin = clampIndex(a[0]);
+        vm.input->selEnd = clampIndex(a[1]);
         return {};
     });
 }

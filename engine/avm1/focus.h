@@ -27,15 +27,19 @@ void giveFocus(Vm& vm, Value target, FocusBy by = FocusBy::Script);
 // (object, true for over).
 std::vector<std::pair<Object*, bool>> takeFocusRolls(Vm& vm);
 // The focused object left the stage or was hidden: the focus goes (to null), and the handlers
-// hear of it as of any change. With leaving, the focus goes too when it is in that clip, which
-// is about to leave.
-void dropLostFocus(Vm& vm, ClipHost* leaving = nullptr);
+// hear of it as of any change. With leaving, the focus goes too when it is that clip (or, with
+// within, in it), which is about to leave or was just hidden.
+void dropLostFocus(Vm& vm, ClipHost* leaving = nullptr, bool within = true);
 // _focusrect: one setting for the player (the root's own), and from SWF 6 one per other
 // object, null until set, which then rules for it. SWF 5 reads it as 0/1.
 Value focusRectOf(Vm& vm, ClipHost* clip);
 void setFocusRect(Vm& vm, ClipHost* clip, const Value& v);
 // Whether the highlight shows around obj.
 bool showsFocusRect(Vm& vm, Object* obj);
+// The selection replaceSel works on in field (len characters long): the focused field's own,
+// the start of the text for any other; then the caret after what replaced it.
+std::pair<size_t, size_t> replaceRangeOf(Vm& vm, Object* field, size_t len);
+void caretAfterReplace(Vm& vm, Object* field, size_t at);
 // Whether a script may give obj the focus.
 bool canTakeFocus(Vm& vm, Object* obj);
 // The objects Tab visits, in their order.

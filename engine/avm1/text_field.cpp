@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "engine/avm1/display_props.h"
+#include "engine/avm1/focus.h"
 #include "engine/avm1/vm.h"
 #include "engine/render/text_render.h"
 #include "engine/runtime/movie.h"
@@ -1062,9 +1063,11 @@ void installTextBuiltins(Vm& vm) {
     vm.defineMethod(proto, "replaceSel", [](Vm& vm, Object* self, Args& a) -> Value {
         TextFieldHost* f = textFieldOf(self);
         if (!f) return {};
-        const size_t n = f->content.chars.size();
-        render::replaceRange(f->content, n, n, toU32(vm.toString(arg(a, 0))),
-                             render::formatAt(f->content, n, f->newFmt));
+        // The focused field's selection, the start of any other's text.
+        const auto [b, e] = replaceRangeOf(vm, self, f->content.chars.size());
+        const std::u32string s = toU32(vm.toString(arg(a, 0)));
+        render::replaceRange(f->content, b, e, s, render::formatAt(f->content, b, f->newFmt));
+        caretAfterReplace(vm, self, b + s.size());
         f->changed();
         f->publish();
         return {};

@@ -234,3 +234,59 @@ TEST(Avm1Mouse, DisabledClipsHearNoMouse) {
     p.mouseUp(100, 50);
     EXPECT_EQ(r->take(), "press\nrelease\n");
 }
+
+namespace {
+
+// _root.createTextField(name, depth, 0, 0, 100, 20) with its text set.
+void field(ActionWriter& a, const char* name, int depth, const char* text) {
+    push(a, {20, 100, 0, 0, depth, name, 6, "_root"}).getVariable();
+    push(a, {"createTextField"}).op(op::CallMethod).op(op::Pop);
+    setMember(a, name, "text", text);
+}
+
+// trace(obj.method(args...)) for up to three arguments.
+void traceCall(ActionWriter& a, const char* obj, const char* method, std::vector<P> args) {
+    for (auto it = args.rbegin(); it != args.rend(); ++it) push(a, {*it});
+    push(a, {static_cast<int>(args.size()), obj}).getVariable();
+    push(a, {method}).op(op::CallMethod).trace();
+}
+
+}  // namespace
+
+TEST(Avm1Selection, SetFocusTakesOneTarget) {
+    ActionWriter a;
+    field(a, "t", 1, "abc");
+    traceCall(a, "Selection", "setFocus", {});
+    traceCall(a, "Selection", "setFocus", {P("t"), P(5)});
+    traceCall(a, "Selection", "setFocus", {P("nowhere")});
+    traceGetFocus(a);
+    traceCall(a, "Selection", "setFocus", {P("t")});
+    traceGetFocus(a);
+    traceCall(a, "Selection", "setFocus", {P::null()});
+    traceGetFocus(a);
+    EXPECT_EQ(runScript(a), "false\nfalse\nfalse\nnull\ntrue\n_level0.t\ntrue\nnull\n");
+}
+
+TEST(Avm1Selection, FocusSelectsAllAndReplaceSelFollows) {
+    ActionWriter a;
+    field(a, "t", 1, "abcd");
+    // Without the focus the start of the text is replaced.
+    traceCall(a, "t", "replaceSel", {P("|")});
+    traceMember(a, "t", "text");
+    call1(a, "Selection", "setFocus", "t");
+    traceCall(a, "Selection", "getEndIndex", {});
+    traceCall(a, "t", "replaceSel", {P("x")});
+    traceMember(a, "t", "text");
+    traceCall(a, "Selection", "getCaretIndex", {});
+    // One end alone (or three) changes nothing; a shorter text pulls the selection in.
+    setMember(a, "t", "text", "abcdef");
+    traceCall(a, "Selection", "setSelection", {P(2), P(5)});
+    traceCall(a, "Selection", "setSelection", {P(0)});
+    traceCall(a, "Selection", "setSelection", {P(0), P(1), P(2)});
+    traceCall(a, "Selection", "getBeginIndex", {});
+    setMember(a, "t", "text", "ab");
+    traceCall(a, "Selection", "getBeginIndex", {});
+    traceCall(a, "Selection", "getEndIndex", {});
+    EXPECT_EQ(runScript(a),
+              "undefined\n|abcd\n5\nundefined\nx\n1\nundefined\nundefined\nundefined\n2\n2\n2\n");
+}
