@@ -168,84 +168,71 @@ void installGeomBuiltins(Vm& vm) {
     auto box = [](Vm& vm, Object* o) {
         return Box{num(vm, o, "x"), num(vm, o, "y"), num(vm, o, "width"), num(vm, o, "height")};
     };
-    accessor(
-        vm, rectProto, "left",
-        [](Vm& vm, Object* self, Args&) -> Value { return self ? vm.get(self, "x") : Value(); },
-        [](Vm& vm, Object* self, Args& a) -> Value {
-            if (!self) return {};
-            const double l = vm.toNumber(arg(a, 0));
-            vm.set(self, "width", Value(num(vm, self, "width") + num(vm, self, "x") - l));
-            vm.set(self, "x", arg(a, 0));
-            return {};
-        });
-    accessor(
-        vm, rectProto, "top",
-        [](Vm& vm, Object* self, Args&) -> Value { return self ? vm.get(self, "y") : Value(); },
-        [](Vm& vm, Object* self, Args& a) -> Value {
-            if (!self) return {};
-            const double t = vm.toNumber(arg(a, 0));
-            vm.set(self, "height", Value(num(vm, self, "height") + num(vm, self, "y") - t));
-            vm.set(self, "y", arg(a, 0));
-            return {};
-        });
-    accessor(
-        vm, rectProto, "right",
-        [](Vm& vm, Object* self, Args&) -> Value {
-            return self ? Value(num(vm, self, "x") + num(vm, self, "width")) : Value();
-        },
-        [](Vm& vm, Object* self, Args& a) -> Value {
-            if (self) vm.set(self, "width", Value(vm.toNumber(arg(a, 0)) - num(vm, self, "x")));
-            return {};
-        });
-    accessor(
-        vm, rectProto, "bottom",
-        [](Vm& vm, Object* self, Args&) -> Value {
-            return self ? Value(num(vm, self, "y") + num(vm, self, "height")) : Value();
-        },
-        [](Vm& vm, Object* self, Args& a) -> Value {
-            if (self) vm.set(self, "height", Value(vm.toNumber(arg(a, 0)) - num(vm, self, "y")));
-            return {};
-        });
-    accessor(
-        vm, rectProto, "size",
+    // left and top move one edge and keep the far one: the size takes up the difference.
+    auto nearEdge = [&vm, rectProto](const char* name, const char* pos, const char* size) {
+        accessor(
+            vm, rectProto, name,
+            [pos](Vm& vm, Object* self, Args&) -> Value {
+                return self ? vm.get(self, pos) : Value();
+            },
+            [pos, size](Vm& vm, Object* self, Args& a) -> Value {
+                if (!self) return {};
+                const double to = vm.toNumber(arg(a, 0));
+                vm.set(self, size, Value(num(vm, self, size) + num(vm, self, pos) - to));
+                vm.set(self, pos, arg(a, 0));
+                return {};
+            });
+    };
+    nearEdge("left", "x", "width");
+    nearEdge("top", "y", "height");
+    // right and bottom are position plus size; setting one changes the size.
+    auto farEdge = [&vm, rectProto](const char* name, const char* pos, const char* size) {
+        accessor(
+            vm, rectProto, name,
+            [pos, size](Vm& vm, Object* self, Args&) -> Value {
+                return self ? Value(num(vm, self, pos) + num(vm, self, size)) : Value();
+            },
+            [pos, size](Vm& vm, Object* self, Args& a) -> Value {
+                if (self) vm.set(self, size, Value(vm.toNumber(arg(a, 0)) - num(vm, self, pos)));
+                return {};
+            });
+    };
+    farEdge("right", "x", "width");
+    farEdge("bottom", "y", "height");
+    // size, topLeft and bottomRight: a new Point of two fields; setting one takes any value's x
+    // and y (a primitive's read as undefined).
+    auto pointPair = [&vm, rectProto](const char* name, NativeFn get, const char* toX,
+                                      const char* toY) {
+        accessor(vm, rectProto, name, std::move(get),
+                 [toX, toY](Vm& vm, Object* self, Args& a) -> Value {
+                     if (!self) return {};
+                     vm.set(self, toX, vm.get(arg(a, 0), "x"));
+                     vm.set(self, toY, vm.get(arg(a, 0), "y"));
+                     return {};
+                 });
+    };
+    pointPair(
+        "size",
         [point](Vm& vm, Object* self, Args&) -> Value {
             if (!self) return {};
             return construct(vm, point, {vm.get(self, "width"), vm.get(self, "height")});
         },
-        [](Vm& vm, Object* self, Args& a) -> Value {
-            // Anything goes: a primitive's x and y read as undefined.
-            if (!self) return {};
-            vm.set(self, "width", vm.get(arg(a, 0), "x"));
-            vm.set(self, "height", vm.get(arg(a, 0), "y"));
-            return {};
-        });
-    accessor(
-        vm, rectProto, "topLeft",
+        "width", "height");
+    pointPair(
+        "topLeft",
         [point](Vm& vm, Object* self, Args&) -> Value {
             if (!self) return {};
             return construct(vm, point, {vm.get(self, "x"), vm.get(self, "y")});
         },
-        [](Vm& vm, Object* self, Args& a) -> Value {
-            // Anything goes: a primitive's x and y read as undefined.
-            if (!self) return {};
-            vm.set(self, "left", vm.get(arg(a, 0), "x"));
-            vm.set(self, "top", vm.get(arg(a, 0), "y"));
-            return {};
-        });
-    accessor(
-        vm, rectProto, "bottomRight",
+        "left", "top");
+    pointPair(
+        "bottomRight",
         [newPoint](Vm& vm, Object* self, Args&) -> Value {
             if (!self) return {};
             return newPoint(vm, num(vm, self, "x") + num(vm, self, "width"),
                             num(vm, self, "y") + num(vm, self, "height"));
         },
-        [](Vm& vm, Object* self, Args& a) -> Value {
-            // Anything goes: a primitive's x and y read as undefined.
-            if (!self) return {};
-            vm.set(self, "right", vm.get(arg(a, 0), "x"));
-            vm.set(self, "bottom", vm.get(arg(a, 0), "y"));
-            return {};
-        });
+        "right", "bottom");
     vm.defineMethod(rectProto, "clone", [rect](Vm& vm, Object* self, Args&) -> Value {
         if (!self) return {};
         return construct(
