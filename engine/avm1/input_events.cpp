@@ -656,9 +656,10 @@ void InputRouter::keyDown(int code, char32_t ch) {
             const bool shift = vm.input && vm.input->keysDown.contains(16);
             scripts_->dispatch([&] { safely(vm, [&] { tabFocus(vm, shift); }); });
         } else if ((code == 13 || code == 32) && vm.input && vm.input->keyboardFocus) {
-            // Enter and Space click the focused clip or button.
+            // Enter and Space click the focused clip or button, while it shows its highlight.
             const Value f = focusedObject(vm);
-            if (ButtonHost* b = f.isObject() ? buttonOf(f.o) : nullptr) {
+            if (f.isObject() && !showsFocusRect(vm, f.o)) {
+            } else if (ButtonHost* b = f.isObject() ? buttonOf(f.o) : nullptr) {
                 DisplayList* list = scripts_->listOf(b->parent());
                 if (list) {
                     const Target t{list,          b->depth(), b->characterId(),

@@ -290,3 +290,22 @@ TEST(Avm1Selection, FocusSelectsAllAndReplaceSelFollows) {
     EXPECT_EQ(runScript(a),
               "undefined\n|abcd\n5\nundefined\nx\n1\nundefined\nundefined\nundefined\n2\n2\n2\n");
 }
+
+TEST(Avm1Focus, EnterClicksOnlyWhileTheHighlightShows) {
+    std::vector<ActionWriter> frames(2);
+    handler(frames[0], "kid", "onPress", "press");
+    handler(frames[0], "kid", "onRelease", "release");
+    call1(frames[0], "Selection", "setFocus", "kid");
+    setMember(frames[1], "_root", "_focusrect", false);
+    call1(frames[1], "Selection", "setFocus", "kid");
+    auto r = play(kidMovie(frames));
+    auto& p = *r->player;
+    p.keyDown(13);
+    p.keyUp(13);
+    EXPECT_EQ(r->take(), "press\nrelease\n");
+    p.advanceFrame();
+    p.keyDown(13);
+    p.keyUp(13);
+    p.keyDown(32);
+    EXPECT_EQ(r->take(), "");
+}
