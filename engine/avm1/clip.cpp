@@ -356,14 +356,15 @@ void installClipBuiltins(Vm& vm) {
     vm.defineMethod(mp, "duplicateMovieClip", [clipOf](Vm& vm, Object* self, Args& a) -> Value {
         ClipHost* c = clipOf(self);
         if (!c || !c->parent() || a.size() < 2) return {};
+        const std::string name = vm.toString(a[0]);  // the name is read before the depth
         const double d = vm.toNumber(a[1]);
         ClipHost* dup = nullptr;
         if (auto* s = dynamic_cast<SpriteClip*>(c); s && placeable(vm, c->parent())) {
             if (!depthOk(d)) return {};
-            dup = runnerOf(vm)->placeClip(c->parent(), s->characterId(), toInt32(d) + 16384,
-                                          vm.toString(a[0]), s);
+            dup =
+                runnerOf(vm)->placeClip(c->parent(), s->characterId(), toInt32(d) + 16384, name, s);
         } else {
-            dup = vm.createClip(c->parent(), vm.toString(a[0]), toInt32(d));
+            dup = vm.createClip(c->parent(), name, toInt32(d));
         }
         if (!dup) return {};
         Object* o = vm.clipObject(dup);

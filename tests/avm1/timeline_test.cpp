@@ -197,3 +197,73 @@ TEST(Timeline, OnLoadSetByTheParentsFrameScriptIsTooLate) {
     r->player->advanceFrame();
     EXPECT_EQ(r->take(), "");
 }
+
+// ---------------------------------------------------------------- objects that are not clips
+
+TEST(Timeline, NamedShapesAreReachedAsTheClipHoldingThem) {
+    swftest::SwfBuilder b(7);
+    const uint16_t shape = b.defineRect(0, 0, 200, 200, {255, 0, 0, 255});
+    b.place(shape, 3, {}, {}, std::string("sh"));
+    ActionWriter a;
+    push(a, {"sh"}).getVariable().op(op::TypeOf).trace();
+    push(a, {"sh"}).getVariable();
+    push(a, {"_root"}).getVariable();
+    a.op(op::StrictEquals).trace();
+    // getInstanceAtDepth(-16381): the shape's depth, as scripts count depths
+    push(a, {-16381, 1, "_root"}).getVariable();
+    push(a, {"getInstanceAtDepth"}).op(op::CallMethod).trace();
+    push(a, {-16380, 1, "_root"}).getVariable();
+    push(a, {"getInstanceAtDepth"}).op(op::CallMethod).trace();
+    push(a, {"nothing"}).getVariable().op(op::TypeOf).trace();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "movieclip\ntrue\n_level0\nundefined\nundefined\n");
+}
+
+// ---------------------------------------------------------------- waiting for frames
+
+namespace {
+
+// ifFrameLoaded(frame) { trace(text) } as WaitForFrame2 skipping one action list of one push
+// and one trace.
+void ifFrameLoaded(ActionWriter& a, P frame, const char* text) {
+    push(a, {frame});
+    const uint8_t skip = 2;
+    a.op(0x8D, std::span<const uint8_t>(&skip, 1));
+    push(a, {text}).trace();
+}
+
+}  // namespace
+
+TEST(Timeline, WaitForFrameSkipsFramesNotThereAndTakesTheRest) {
+    swftest::SwfBuilder b(6);
+    ActionWriter a;
+    ifFrameLoaded(a, 1, "frame 1");
+    ifFrameLoaded(a, 2, "frame 2 of 3");
+    ifFrameLoaded(a, -43, "before the first");
+    ifFrameLoaded(a, "no such label", "unknown label");
+    ifFrameLoaded(a, 16001, "frame 16001");
+    ifFrameLoaded(a, 16002, "frame 16002");
+    ifFrameLoaded(a, 2147483647.0, "frame 2^31-1");
+    b.doAction(a);
+    b.showFrame();
+    b.setFrameCountOverride(3);  // two frames never come
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "frame 1\nbefore the first\nunknown label\n");
+}
+
+TEST(Timeline, WaitForFrameInAFullyLoadedMovieStopsOnlyPastFrame16001) {
+    swftest::SwfBuilder b(6);
+    ActionWriter a;
+    ifFrameLoaded(a, 16001, "frame 16001");
+    ifFrameLoaded(a, 16002, "frame 16002");
+    // WaitForFrame with the frame inline: frame 5 (0-based 4) of a one-frame movie
+    const uint8_t inlineArgs[] = {4, 0, 2};
+    a.op(0x8A, inlineArgs);
+    push(a, {"inline frame 5"}).trace();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "frame 16001\ninline frame 5\n");
+}
