@@ -307,3 +307,55 @@ TEST(Avm1Drawing, LoadBitmapAndDrawClipsAndBitmaps) {
     EXPECT_EQ(r->take(),
               "2\n65280\nundefined\nundefined\n16711680\n16777215\n16711680\n16777215\n255\n");
 }
+
+namespace {
+
+// trace(path[0].path[1]...)
+void traceMember(ActionWriter& a, std::initializer_list<const char*> path) {
+    auto it = path.begin();
+    push(a, {*it++}).getVariable();
+    for (; it != path.end(); ++it) push(a, {*it}).op(op::GetMember);
+    a.trace();
+}
+
+}  // namespace
+
+// MovieClip.transform is a view of the clip's placement: its matrix and colours read and
+// written in place, the concatenated ones taking in the parents.
+TEST(Avm1Drawing, TransformReadsAndWritesTheClip) {
+    swftest::SwfBuilder b(8, 200, 100);
+    ActionWriter a;
+    emptyClip(a, "this", "mc", 1);
+    emptyClip(a, "mc", "kid", 1);
+    push(a, {"mc"}).getVariable();
+    push(a, {"_x", 10}).op(op::SetMember);
+    push(a, {"kid"}).getVariable();
+    push(a, {"_x", 3}).op(op::SetMember);
+    traceMember(a, {"mc", "transform", "matrix"});
+    // mc.transform.matrix = new Matrix(2, 0, 0, 2, 5, 6)
+    newObject(a, "m", 1, "geom", "Matrix", {2, 0, 0, 2, 5, 6});
+    push(a, {"mc"}).getVariable();
+    push(a, {"transform"}).op(op::GetMember);
+    push(a, {"matrix", P::reg(1)}).op(op::SetMember);
+    traceMember(a, {"mc", "_xscale"});
+    traceMember(a, {"mc", "_x"});
+    traceMember(a, {"kid", "transform", "concatenatedMatrix"});
+    newObject(a, "c", 2, "geom", "ColorTransform", {0.5, 1, 1, 1, 10, 0, 0, 0});
+    push(a, {"mc"}).getVariable();
+    push(a, {"transform"}).op(op::GetMember);
+    push(a, {"colorTransform", P::reg(2)}).op(op::SetMember);
+    traceMember(a, {"kid", "transform", "concatenatedColorTransform"});
+    // A Transform needs a clip.
+    push(a, {0, "flash"}).getVariable();
+    push(a, {"geom"}).op(op::GetMember);
+    push(a, {"Transform"}).op(0x53).trace();
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+
+    auto r = play(b);
+    EXPECT_EQ(r->take(),
+              "(a=1, b=0, c=0, d=1, tx=10, ty=0)\n200\n5\n(a=2, b=0, c=0, d=2, tx=11, ty=6)\n"
+              "(redMultiplier=0.5, greenMultiplier=1, blueMultiplier=1, alphaMultiplier=1, "
+              "redOffset=10, greenOffset=0, blueOffset=0, alphaOffset=0)\nundefined\n");
+}
