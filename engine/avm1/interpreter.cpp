@@ -183,9 +183,13 @@ Value getVariable(CallContext& c, std::string_view name) {
     Vm& vm = c.vm;
     std::string_view path, var;
     if (splitPathVar(name, path, var)) {
-        ClipHost* t = vm.resolveTarget(path, c.target);
-        if (!t) return {};
-        return vm.get(vm.clipObject(t), var);
+        if (ClipHost* t = vm.resolveTarget(path, c.target)) return vm.get(vm.clipObject(t), var);
+        // No clip there: a dotted path may name an object held in a variable.
+        if (!path.empty() && path.find('/') == std::string_view::npos) {
+            const Value owner = getVariable(c, path);
+            if (owner.isObject()) return vm.get(owner.o, var);
+        }
+        return {};
     }
     if (name.find('/') != std::string_view::npos) {
         ClipHost* t = vm.resolveTarget(name, c.target);
@@ -253,6 +257,33 @@ void setTarget(CallContext& c, std::string_view path, bool nowhere = false) {
         Object* o = clip ? vm.clipObject(clip) : vm.clipObject(vm.root_);
         if (o) c.scope[c.clipSlot] = o;
     }
+}
+
+// Delete2: a variable in scope, or the member a path names.
+bool deleteVariable(CallContext& c, const std::string& name) {
+    Vm& vm = c.vm;
+    const auto cut = name.find_last_of(".:");
+    if (cut != std::string::npos && cut > 0) {
+        const Value owner = getVariable(c, std::string_view(name).substr(0, cut));
+        if (owner.isString() || owner.isNumber() || owner.isBool())
+            vm.host().trace(
+                "Parameters of primitive types are no longer coerced into the required type - "
+                "Object.");
+        return owner.isObject() && vm.deleteProperty(owner.o, name.substr(cut + 1));
+    }
+    // A function's locals cannot be deleted.
+    for (size_t i = c.scope.size(); i-- > 0;)
+        if (c.scope[i]->findOwn(vm.key(name)))
+            return c.scope[i] != c.activation && vm.deleteProperty(c.scope[i], name);
+    return false;
+}
+
+// A register past a function's own count is one of the four of the outermost action list.
+Value* reg(CallContext& c, uint8_t r) {
+    if (r < c.regs.size()) return &c.regs[r];
+    if (r >= 4 || c.vm.contexts.empty()) return nullptr;
+    CallContext* outer = c.vm.contexts.front();
+    return outer != &c && r < outer->regs.size() ? &outer->regs[r] : nullptr;
 }
 
 Args popArgs(CallContext& c) {
@@ -538,8 +569,8 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                             push(c, Value());
                             break;
                         case 4: {
-                            const uint8_t r = p.u8();
-                            push(c, r < c.regs.size() ? c.regs[r] : Value());
+                            const Value* r = reg(c, p.u8());
+                            push(c, r ? *r : Value());
                             break;
                         }
                         case 5:
@@ -595,9 +626,8 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 break;
             }
             case 0x87: {
-                const uint8_t r = p.u8();
-                if (p.ok() && r < c.regs.size())
-                    c.regs[r] = c.stack.empty() ? Value() : c.stack.back();
+                Value* r = reg(c, p.u8());
+                if (p.ok() && r) *r = c.stack.empty() ? Value() : c.stack.back();
                 break;
             }
             // ---- arithmetic
@@ -842,28 +872,19 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             }
             case 0x3A: {
                 const std::string name = vm.toString(pop(c));
+                // Without an object below the name, it names a variable as for Delete2 (before
+                // SWF 7).
+                if (c.stack.empty() && vm.version() < 7) {
+                    push(c, Value(deleteVariable(c, name)));
+                    break;
+                }
                 const Value obj = pop(c);
                 push(c, Value(obj.isObject() && vm.deleteProperty(obj.o, name)));
                 break;
             }
             case 0x3B: {
                 const std::string name = vm.toString(pop(c));
-                bool done = false;
-                const auto cut = name.find_last_of(".:");
-                if (cut != std::string::npos && cut > 0) {
-                    // "o.a" / "o:a": the member of what the path names
-                    const Value owner = getVariable(c, name.substr(0, cut));
-                    push(c, Value(owner.isObject() &&
-                                  vm.deleteProperty(owner.o, name.substr(cut + 1))));
-                    break;
-                }
-                for (size_t i = c.scope.size(); i-- > 0 && !done;) {
-                    if (c.scope[i]->findOwn(vm.key(name))) {
-                        done = vm.deleteProperty(c.scope[i], name);
-                        break;
-                    }
-                }
-                push(c, Value(done));
+                push(c, Value(deleteVariable(c, name)));
                 break;
             }
             case 0x4E: {
@@ -1231,7 +1252,8 @@ Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home) 
     Object* act = newObject(nullptr);
     c.activation = act;
     c.scope.push_back(act);
-    c.regs.resize(fd.isV2 ? std::max<size_t>(fd.numRegs, 1) : 4);
+    // A function with no registers of its own reaches the outer four.
+    c.regs.resize(fd.isV2 ? fd.numRegs : 4);
 
     Object* argsObj = nullptr;
     auto makeArguments = [&]() {
