@@ -83,30 +83,29 @@ void installContextMenu(Vm& vm) {
                 return {};
             },
             proto);
+        // Hiding gives the menu a fresh set of built-in items, all off.
         vm.defineMethod(proto, "hideBuiltInItems", [](Vm& vm, Object* self, Args&) -> Value {
-            Value items = self ? vm.get(self, "builtInItems") : Value();
-            if (items.isObject())
-                for (const char* n : kBuiltInItems) vm.set(items.o, n, Value(false));
+            if (!self) return {};
+            Object* items = vm.newObject();
+            for (const char* n : kBuiltInItems) vm.set(items, n, Value(false));
+            vm.set(self, "builtInItems", Value(items));
             return {};
         });
+        // The copy shares builtInItems and holds each custom item's own copy() (undefined for
+        // what has none) in a new array.
         vm.defineMethod(proto, "copy", [ctor](Vm& vm, Object* self, Args&) -> Value {
             if (!self) return {};
             Value copyV = vm.construct(Value(ctor), {vm.get(self, "onSelect")});
             if (!copyV.isObject()) return copyV;
             Object* copy = copyV.o;
-            Value from = vm.get(self, "builtInItems");
-            Value to = vm.get(copy, "builtInItems");
-            if (from.isObject() && to.isObject())
-                for (const char* n : kBuiltInItems) vm.set(to.o, n, vm.get(from.o, n));
-            Value custom = vm.get(self, "customItems");
-            Value copyCustom = vm.get(copy, "customItems");
-            if (custom.isObject() && custom.o->cls == ObjClass::Array && copyCustom.isObject() &&
-                copyCustom.o->cls == ObjClass::Array) {
+            vm.set(copy, "builtInItems", vm.get(self, "builtInItems"));
+            const Value custom = vm.get(self, "customItems");
+            std::vector<Value> copies;
+            if (custom.isObject() && custom.o->cls == ObjClass::Array) {
                 const auto elems = custom.o->elems;
-                for (const Value& item : elems)
-                    copyCustom.o->elems.push_back(item.isObject() ? vm.callMethod(item, "copy", {})
-                                                                  : item);
+                for (const Value& item : elems) copies.push_back(vm.callMethod(item, "copy", {}));
             }
+            vm.set(copy, "customItems", Value(vm.newArray(std::move(copies))));
             return copyV;
         });
         vm.defineValue(g, "ContextMenu", ctor);

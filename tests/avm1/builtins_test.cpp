@@ -470,3 +470,51 @@ TEST(Avm1Object, SetPropFlagsReadsFlagsFirstAndNamesAsText) {
     callMethod(a, "o", "isPropertyEnumerable", {"a"}).trace();
     EXPECT_EQ(traced(8, a), "false\ntrue\n");
 }
+
+TEST(Avm1System, ContextMenuCopySharesBuiltInsAndCopiesCustomItems) {
+    ActionWriter a;
+    newObject(a, "m", "ContextMenu");
+    push(a, {"m"}).getVariable();
+    push(a, {"customItems", "hello", 1}).op(op::InitArray).op(op::SetMember);
+    callMethod(a, "m", "copy", {}).pop();
+    push(a, {"c"});
+    callMethod(a, "m", "copy", {}).setVariable();
+    push(a, {"c"}).getVariable();
+    push(a, {"builtInItems"}).op(op::GetMember);
+    push(a, {"m"}).getVariable();
+    push(a, {"builtInItems"}).op(op::GetMember).op(op::StrictEquals).trace();  // true: shared
+    push(a, {"c"}).getVariable();
+    push(a, {"customItems"}).op(op::GetMember);
+    push(a, {"0"}).op(op::GetMember).trace();  // undefined: a string has no copy()
+    // hideBuiltInItems on a plain object gives it the items, all off
+    newObject(a, "o", "Object");
+    push(a, {"o"}).getVariable();
+    push(a, {"f", "ContextMenu"}).getVariable();
+    push(a, {"prototype"}).op(op::GetMember);
+    push(a, {"hideBuiltInItems"}).op(op::GetMember).op(op::SetMember);
+    callMethod(a, "o", "f", {}).pop();
+    push(a, {"o"}).getVariable();
+    push(a, {"builtInItems"}).op(op::GetMember);
+    push(a, {"zoom"}).op(op::GetMember).trace();  // false
+    EXPECT_EQ(traced(8, a), "true\nundefined\nfalse\n");
+}
+
+TEST(Avm1System, StageAlignKeepsTheNamedEdgesInOrder) {
+    ActionWriter a;
+    auto setAlign = [&](const char* v) {
+        push(a, {"Stage"}).getVariable();
+        push(a, {"align", v}).op(op::SetMember);
+        traceMember(a, "Stage", "align");
+    };
+    setAlign("bR");       // RB
+    setAlign("xtl");      // LT
+    setAlign("nothing");  // only the t counts: T
+    setAlign("X");        // empty
+    push(a, {"Stage"}).getVariable();
+    push(a, {"displayState", "FULLSCREEN"}).op(op::SetMember);
+    traceMember(a, "Stage", "displayState");  // fullScreen
+    push(a, {"Stage"}).getVariable();
+    push(a, {"displayState", "huge"}).op(op::SetMember);
+    traceMember(a, "Stage", "displayState");  // unchanged
+    EXPECT_EQ(traced(8, a), "RB\nLT\nT\n\nfullScreen\nfullScreen\n");
+}
