@@ -116,9 +116,9 @@ std::optional<double> TextFieldHost::property(int index) const {
     const auto& m = o->matrix;
     switch (index) {
         case 8:
-            return (def.bounds.xMax - def.bounds.xMin) * std::hypot(m.sx, m.r0) / 20.0;
+            return std::abs(def.bounds.xMax - def.bounds.xMin) * std::hypot(m.sx, m.r0) / 20.0;
         case 9:
-            return (def.bounds.yMax - def.bounds.yMin) * std::hypot(m.sy, m.r1) / 20.0;
+            return std::abs(def.bounds.yMax - def.bounds.yMin) * std::hypot(m.sy, m.r1) / 20.0;
         default:
             return displayProperty(*o, index);
     }
@@ -989,10 +989,12 @@ void installTextBuiltins(Vm& vm) {
         "restrict",
         [](Vm&, TextFieldHost& f) { return f.restrict ? Value(*f.restrict) : Value::null(); },
         [](Vm& vm, TextFieldHost& f, const Value& v) {
-            if (v.isNullish())
+            // An empty restriction is none.
+            const std::string r = v.isNullish() ? std::string() : vm.toString(v);
+            if (r.empty())
                 f.restrict.reset();
             else
-                f.restrict = vm.toString(v);
+                f.restrict = r;
         });
     prop(
         "condenseWhite", [](Vm&, TextFieldHost& f) { return Value(f.condenseWhite); },
@@ -1096,10 +1098,8 @@ void installTextBuiltins(Vm& vm) {
     // ---- MovieClip.createTextField, getTextSnapshot
     vm.defineMethod(vm.clipProto, "createTextField", [reg](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || self->cls != ObjClass::MovieClip || !self->clip || a.size() < 6) return {};
-        auto n = [&](size_t i) {
-            const double d = vm.toNumber(a[i]);
-            return std::isfinite(d) ? d : 0.0;
-        };
+        // Whole pixels, as 32-bit integers.
+        auto n = [&](size_t i) { return double(toInt32(vm.toNumber(a[i]))); };
         TextFieldHost* f = reg->create(self->clip, vm.toString(a[0]), toInt32(vm.toNumber(a[1])),
                                        n(2), n(3), n(4), n(5));
         if (!f) return {};

@@ -3,6 +3,7 @@
 #include "engine/avm1/text_input.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "engine/avm1/input_events.h"
 #include "engine/avm1/value.h"
@@ -70,25 +71,36 @@ struct Field {
 bool restrictAllows(std::u32string_view r, char32_t c) {
     if (r.empty()) return false;
     // "^" switches between letting in and keeping out what follows; the last match decides.
+    // "x-y" is a range; a dash with no single character before it starts from the lowest
+    // code, runs of dashes count as one, and one at the end is ignored.
     bool allowed = r[0] == U'^';
     bool including = true;
+    std::optional<char32_t> last;
     for (size_t i = 0; i < r.size(); ++i) {
-        char32_t lo = r[i];
-        if (lo == U'^') {
+        char32_t ch = r[i];
+        if (ch == U'^') {
             including = !including;
+            last.reset();
             continue;
         }
-        if (lo == U'\\' && i + 1 < r.size()) lo = r[++i];
-        char32_t hi = lo;
-        if (i + 2 < r.size() && r[i + 1] == U'-') {
-            hi = r[i + 2];
-            if (hi == U'\\' && i + 3 < r.size()) {
-                hi = r[i + 3];
-                ++i;
-            }
-            i += 2;
+        if (ch == U'-') {
+            size_t j = i;
+            while (j < r.size() && r[j] == U'-') ++j;
+            if (j == r.size()) break;
+            char32_t hi = r[j];
+            if (hi == U'\\' && j + 1 < r.size()) hi = r[++j];
+            const char32_t lo = last.value_or(0);
+            if (c >= lo && c <= hi) allowed = including;
+            last.reset();
+            i = j;
+            continue;
         }
-        if (c >= lo && c <= hi) allowed = including;
+        if (ch == U'\\') {
+            if (i + 1 == r.size()) break;  // a lone escape at the end escapes nothing
+            ch = r[++i];
+        }
+        if (c == ch) allowed = including;
+        last = ch;
     }
     return allowed;
 }

@@ -343,4 +343,14 @@ TEST(Avm1TextInput, RestrictPatterns) {
     EXPECT_TRUE(restrictAllows(U"\\-", U'-'));
     EXPECT_TRUE(restrictAllows(U"\\^", U'^'));
     EXPECT_FALSE(restrictAllows(U"", U'a'));
+    // A dash with no character before it ranges from the lowest code; one at the end, or a
+    // lone escape at the end, adds nothing.
+    EXPECT_TRUE(restrictAllows(U"-b", U'0'));
+    EXPECT_FALSE(restrictAllows(U"-b", U'c'));
+    EXPECT_TRUE(restrictAllows(U"a-b-A", U'&'));
+    EXPECT_FALSE(restrictAllows(U"a-", U'-'));
+    EXPECT_FALSE(restrictAllows(U"---", U'-'));
+    EXPECT_TRUE(restrictAllows(U"b-a", U'b'));
+    EXPECT_FALSE(restrictAllows(U"b-a", U'a'));
+    EXPECT_FALSE(restrictAllows(U"a\\", U'\\'));
 }

@@ -479,3 +479,18 @@ TEST(Avm1TextField, BorderOnWholePixels) {
     EXPECT_GT(gray(59, 20), 224);
     EXPECT_GT(gray(9, 20), 224);
 }
+
+// createTextField takes whole pixels (as 32-bit integers); a negative size reads as its size.
+TEST(Avm1TextField, CreateTextFieldTakesWholePixels) {
+    ActionWriter a;
+    push(a, {"tf"});
+    call(a, "this", "createTextField", {"t", 1, 2.7, -2.9, -50.5, 3.9}).setVariable();
+    traceMember(a, "tf", "_x");
+    traceMember(a, "tf", "_y");
+    traceMember(a, "tf", "_width");
+    traceMember(a, "tf", "_height");
+    setMember(a, "tf", "restrict", "");
+    traceMember(a, "tf", "restrict");  // null: an empty restriction is none
+    Stage s(8);
+    EXPECT_EQ(s.run(a), "2\n-2\n50\n3\nnull\n");
+}
