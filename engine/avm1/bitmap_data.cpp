@@ -316,6 +316,15 @@ void installBitmapBuiltins(Vm& vm) {
     method("fillRect", 2, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
         Rect r;
         if (!readRect(vm, a[0], r)) return Value(-1);
+        // A negative size reaches back from the corner given.
+        if (r.w < 0) {
+            r.x += r.w;
+            r.w = -r.w;
+        }
+        if (r.h < 0) {
+            r.y += r.h;
+            r.h = -r.h;
+        }
         r = clipTo(b, r);
         const uint32_t c = store(b, toColor(vm, a[1]));
         for (int y = r.y; y < r.y + r.h; ++y) std::fill_n(&b.at(r.x, y), r.w, c);

@@ -116,6 +116,15 @@ TEST(Avm1BitmapData, CopyPixelsBlendsAsFlash) {
     EXPECT_EQ(g.pixel(wide, 2, 0), "ff0000ff");
 }
 
+TEST(Avm1BitmapData, FillRectWithNegativeSizeReachesBack) {
+    Bitmaps g;
+    Value b = g.bitmap({Value(10), Value(10), Value(false), Value(0x0000FF)});
+    g.vm.callMethod(b, "fillRect", {g.rect(10, 10, -3, -3), Value(0xFF0000)});
+    EXPECT_EQ(g.pixel(b, 7, 7), "ffff0000");
+    EXPECT_EQ(g.pixel(b, 9, 9), "ffff0000");
+    EXPECT_EQ(g.pixel(b, 6, 9), "ff0000ff");
+}
+
 TEST(Avm1BitmapData, MergeCompareFloodFillThreshold) {
     Bitmaps g;
     Value src = g.bitmap({Value(3), Value(3), Value(true), Value(0x12345678)});
