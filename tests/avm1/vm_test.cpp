@@ -492,3 +492,99 @@ TEST(Avm1Natives, ASnativeAndASSetNativeReachBuiltinsByNumber) {
     Stage s(7);
     EXPECT_EQ(s.run(a), "3\n2\nundefined\n1234\n");
 }
+
+// ---- registers, delete and __resolve
+
+namespace {
+
+ActionWriter& storeRegister(ActionWriter& a, uint8_t r) {
+    const uint8_t b[] = {r};
+    return a.op(0x87, b);
+}
+
+}  // namespace
+
+TEST(Avm1Registers, FunctionsReachTheOuterFourPastTheirOwn) {
+    // function f() with one register: r0 is its own, r1..r3 are the frame's.
+    ActionWriter body;
+    push(body, {P::reg(0)}).trace();
+    push(body, {P::reg(2)}).trace();
+    push(body, {9});
+    storeRegister(body, 3).pop();
+    push(body, {8});
+    storeRegister(body, 0).pop();
+    ActionWriter a;
+    push(a, {"outer0"});
+    storeRegister(a, 0).pop();
+    push(a, {"outer2"});
+    storeRegister(a, 2).pop();
+    defineFunction2(a, "f", 1, 0, {}, body);
+    push(a, {0, "f"}).op(op::CallFunction).pop();
+    push(a, {P::reg(0)}).trace();
+    push(a, {P::reg(3)}).trace();
+    Stage s(7);
+    EXPECT_EQ(s.run(a), "undefined\nouter2\nouter0\n9\n");
+}
+
+TEST(Avm1Delete, LocalsStayAndPathsNameMembers) {
+    ActionWriter body;  // var e = "local"; trace(delete e); trace(e)
+    push(body, {"e", "local"}).op(op::DefineLocal);
+    push(body, {"e"}).op(0x3b).trace();
+    push(body, {"e"}).getVariable().trace();
+    ActionWriter a;
+    defineFunction(a, "f", {}, body);
+    push(a, {0, "f"}).op(op::CallFunction).pop();
+    // o = {c: {d: 1}}; delete "o:c.d"
+    push(a, {"o", "c", "d", 1, 1}).op(op::InitObject);
+    push(a, {1}).op(op::InitObject).setVariable();
+    push(a, {"o:c.d"}).op(0x3b).trace();
+    push(a, {"o"}).getVariable();
+    push(a, {"c"}).op(op::GetMember);
+    push(a, {"d"}).op(op::GetMember).op(op::TypeOf).trace();
+    // A string has no members to delete; the player says so.
+    push(a, {"s", "text"}).setVariable();
+    push(a, {"s.length"}).op(0x3b).trace();
+    Stage s(7);
+    EXPECT_EQ(s.run(a),
+              "false\nlocal\ntrue\nundefined\nParameters of primitive types are no longer "
+              "coerced into the required type - Object.\nfalse\n");
+}
+
+TEST(Avm1Delete, DeleteWithoutAnObjectNamesAVariableBeforeSeven) {
+    ActionWriter a;
+    push(a, {"v", 5}).setVariable();
+    push(a, {"v"}).op(0x3a).trace();
+    push(a, {"v"}).getVariable().op(op::TypeOf).trace();
+    Stage six(6), seven(7);
+    EXPECT_EQ(six.run(a), "true\nundefined\n");
+    EXPECT_EQ(seven.run(a), "false\nnumber\n");
+}
+
+TEST(Avm1Objects, ResolveAnswersMissingNamesButNotConversions) {
+    // o.__resolve = function(n) { trace("resolve " + n); return n + "!"; }
+    ActionWriter res;
+    push(res, {"resolve "});
+    push(res, {"n"}).getVariable().add2().trace();
+    push(res, {"n"}).getVariable();
+    push(res, {"!"}).add2().op(op::Return);
+    ActionWriter a;
+    push(a, {"o", 0}).op(op::InitObject).setVariable();
+    push(a, {"o"}).getVariable();
+    push(a, {"__resolve"});
+    defineFunction(a, "", {"n"}, res);
+    a.op(op::SetMember);
+    push(a, {"o"}).getVariable();
+    push(a, {"x"}).op(op::GetMember).trace();
+    // Converting o looks up valueOf and toString without asking __resolve.
+    push(a, {"a", "o"}).getVariable().op(op::Add2).trace();
+    // A __resolve that is a number is passed over.
+    push(a, {"p", 0}).op(op::InitObject).setVariable();
+    push(a, {"p"}).getVariable();
+    push(a, {"__proto__", "o"}).getVariable().op(op::SetMember);
+    push(a, {"p"}).getVariable();
+    push(a, {"__resolve", 42}).op(op::SetMember);
+    push(a, {"p"}).getVariable();
+    push(a, {"y"}).op(op::GetMember).trace();
+    Stage s(7);
+    EXPECT_EQ(s.run(a), "resolve x\nx!\na[object Object]\nresolve y\ny!\n");
+}
