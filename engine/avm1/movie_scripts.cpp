@@ -699,6 +699,10 @@ void ScriptRunner::placeNew(ClipHost* parent, int nesting) {
         auto* s = static_cast<SpriteClip*>(c);
         if (s->lastFrame < 0) fresh.push_back(s);
     }
+    // Clips a goto placed over several frames start in the order their frames placed them.
+    std::stable_sort(fresh.begin(), fresh.end(), [](const SpriteClip* a, const SpriteClip* b) {
+        return a->placedAt() < b->placedAt();
+    });
     for (SpriteClip* s : fresh) {
         if (!s->object()) continue;
         execOrder_.insert(execOrder_.begin(), s);

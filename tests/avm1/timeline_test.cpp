@@ -267,3 +267,29 @@ TEST(Timeline, WaitForFrameInAFullyLoadedMovieStopsOnlyPastFrame16001) {
     auto r = play(b);
     EXPECT_EQ(r->take(), "frame 16001\ninline frame 5\n");
 }
+
+// ---------------------------------------------------------------- gotos
+
+TEST(Timeline, ClipsAGotoPlacesStartInTheOrderOfTheirFrames) {
+    swftest::SwfBuilder b(6);
+    swftest::SpriteBuilder first;
+    first.doAction(say("placed first, deeper"));
+    first.showFrame();
+    const uint16_t firstId = b.defineSprite(first);
+    swftest::SpriteBuilder second;
+    second.doAction(say("placed second, shallower"));
+    second.showFrame();
+    const uint16_t secondId = b.defineSprite(second);
+    ActionWriter jump;
+    jump.gotoFrame(3).stop();
+    b.doAction(jump);
+    b.showFrame();
+    b.place(firstId, 3);
+    b.showFrame();
+    b.place(secondId, 1);
+    b.showFrame();
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "placed first, deeper\nplaced second, shallower\n");
+    EXPECT_EQ(r->player->currentFrame(), 3);
+}
