@@ -959,7 +959,10 @@ void installTextBuiltins(Vm& vm) {
     prop(
         "html", [](Vm&, TextFieldHost& f) { return Value(f.def.html); },
         [](Vm& vm, TextFieldHost& f, const Value& v) {
-            f.def.html = vm.toBoolean(v);
+            const bool html = vm.toBoolean(v);
+            // Turning HTML off leaves new text aligned left.
+            if (f.def.html && !html) f.newFmt.align = "left";
+            f.def.html = html;
             f.changed();
         });
     flagProp("border", &format::EditText::border);

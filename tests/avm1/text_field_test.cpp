@@ -494,3 +494,22 @@ TEST(Avm1TextField, CreateTextFieldTakesWholePixels) {
     Stage s(8);
     EXPECT_EQ(s.run(a), "2\n-2\n50\n3\nnull\n");
 }
+
+// Turning HTML off leaves new text aligned left; other paragraph formats stay.
+TEST(Avm1TextField, HtmlOffAlignsNewTextLeft) {
+    ActionWriter a;
+    push(a, {"tf"});
+    call(a, "this", "createTextField", {"t", 1, 0, 0, 100, 30}).setVariable();
+    setMember(a, "tf", "html", true);
+    push(a, {"f", 0, "TextFormat"}).op(op::NewObject).setVariable();
+    setMember(a, "f", "align", "center");
+    setMember(a, "f", "indent", 10);
+    callWith(a, "tf", "setNewTextFormat", {}, "f").op(op::Pop);
+    setMember(a, "tf", "html", false);
+    call(a, "tf", "getNewTextFormat", {});
+    push(a, {"align"}).op(op::GetMember).trace();
+    call(a, "tf", "getNewTextFormat", {});
+    push(a, {"indent"}).op(op::GetMember).trace();
+    Stage s(8);
+    EXPECT_EQ(s.run(a), "left\n10\n");
+}
