@@ -3,6 +3,8 @@
 // the classes for cameras, microphones, streams and sockets, which answer as if nothing is
 // attached.
 
+#include <algorithm>
+#include <cmath>
 #include <map>
 
 #include "engine/avm1/loader.h"
@@ -124,7 +126,74 @@ void installPrintJob(Vm& vm) {
     }
 }
 
+// The camera a desktop player reports when asked: present but muted, with nothing captured,
+// so its size and rate read -1. Motion and quality settings are kept as given (within range).
+void installCamera(Vm& vm) {
+    Object* ctor =
+        addStubClass(vm, "Camera", {"setMode", "setCursor", "setKeyFrameInterval", "setLoopback"});
+    if (!ctor) return;
+    Object* proto = protoOf(vm, ctor);
+    if (!proto) return;
+    static constexpr std::pair<const char*, double> kNumbers[] = {
+        {"activityLevel", -1}, {"bandwidth", 16384},    {"currentFps", 0},
+        {"fps", -1},           {"height", -1},          {"width", -1},
+        {"motionLevel", 50},   {"motionTimeout", 2000}, {"quality", 0}};
+    auto slot = [](const char* n) { return std::string("\x01cam.") + n; };
+    auto put = [slot](Object* self, const char* n, double v) {
+        const std::string k = slot(n);
+        self->setOwn(k, k, Value(v), DontEnum);
+        if (Property* p = self->findAny(k)) p->hidden = true;
+    };
+    auto read = [slot](Object* self, const char* n, double dflt) {
+        const Property* p = self ? self->findAny(slot(n)) : nullptr;
+        return p && p->value.isNumber() ? p->value.n : dflt;
+    };
+    vm.defineMethod(proto, "setMotionLevel", [put](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self || a.empty()) return {};
+        const double level = vm.toNumber(a[0]);
+        if (!std::isnan(level)) put(self, "motionLevel", std::clamp(level, 0.0, 100.0));
+        if (a.size() > 1) {
+            const double t = vm.toNumber(a[1]);
+            if (!std::isnan(t)) put(self, "motionTimeout", t);
+        }
+        return {};
+    });
+    vm.defineMethod(proto, "setQuality", [put](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self || a.empty()) return {};
+        const double bw = vm.toNumber(a[0]);
+        if (!std::isnan(bw)) put(self, "bandwidth", bw);
+        if (a.size() > 1) {
+            const double q = vm.toNumber(a[1]);
+            if (!std::isnan(q)) put(self, "quality", std::clamp(q, 0.0, 100.0));
+        }
+        return {};
+    });
+    // The status properties appear on the prototype once a camera has been asked for.
+    vm.defineMethod(ctor, "get", [ctor, read](Vm& vm, Object*, Args&) -> Value {
+        Object* proto = protoOf(vm, ctor);
+        if (proto && !proto->findOwn(vm.key("muted"))) {
+            auto add = [&](const char* n, NativeFn get) {
+                Property& p = proto->setOwn(n, vm.key(n), Value(), DontDelete);
+                p.getter = vm.newFunction(std::move(get));
+            };
+            for (auto [n, dflt] : kNumbers) {
+                const char* name = n;
+                const double d = dflt;
+                add(name, [read, name, d](Vm&, Object* self, Args&) -> Value {
+                    return Value(read(self, name, d));
+                });
+            }
+            add("index", [](Vm&, Object*, Args&) -> Value { return Value("0"); });
+            add("muted", [](Vm&, Object*, Args&) -> Value { return Value(true); });
+            add("name", [](Vm&, Object*, Args&) -> Value { return Value("Camera"); });
+        }
+        return vm.construct(Value(ctor), {});
+    });
+    vm.defineValue(ctor, "names", Value(vm.newArray({Value("Camera")})), DontDelete);
+}
+
 void installDevices(Vm& vm) {
+    if (vm.version() >= 6) installCamera(vm);
     for (const char* name : {"Camera", "Microphone"}) {
         Object* ctor = addStubClass(vm, name, {});
         if (!ctor) continue;

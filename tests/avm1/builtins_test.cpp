@@ -518,3 +518,18 @@ TEST(Avm1System, StageAlignKeepsTheNamedEdgesInOrder) {
     traceMember(a, "Stage", "displayState");  // unchanged
     EXPECT_EQ(traced(8, a), "RB\nLT\nT\n\nfullScreen\nfullScreen\n");
 }
+
+TEST(Avm1System, CameraKeepsMotionAndQualityWithinRange) {
+    ActionWriter a;
+    push(a, {"cam", 0, "Camera"}).getVariable();
+    push(a, {"get"}).op(op::CallMethod).setVariable();
+    traceMember(a, "cam", "width");  // -1: nothing captured
+    callMethod(a, "cam", "setMotionLevel", {200, 3000}).pop();
+    traceMember(a, "cam", "motionLevel");          // 100
+    traceMember(a, "cam", "motionTimeout");        // 3000
+    callMethod(a, "cam", "setQuality", {}).pop();  // no arguments: unchanged
+    callMethod(a, "cam", "setQuality", {18000, -5}).pop();
+    traceMember(a, "cam", "bandwidth");  // 18000
+    traceMember(a, "cam", "quality");    // 0
+    EXPECT_EQ(traced(8, a), "-1\n100\n3000\n18000\n0\n");
+}
