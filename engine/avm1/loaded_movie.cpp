@@ -193,7 +193,6 @@ void loadAt(Vm& vm, Object* loader, const std::string& url, const Place& p) {
                       {clipValue(target), Value("URLNotFound"), Value(0)});
         return;
     }
-    if (p.level == 0) return;  // the player's own movie stays
     std::shared_ptr<const Movie> movie;
     QImage image = decodeImage(*bytes);
     if (!image.isNull()) {
@@ -216,8 +215,20 @@ void loadAt(Vm& vm, Object* loader, const std::string& url, const Place& p) {
             movie = nullptr;
         }
     if (movie && movie->root.frames.empty()) movie = nullptr;
+    if (p.level == 0 && (!movie || l->movies.size() >= kMaxMovies)) return;
     // What was there before goes.
-    if (p.level > 0)
+    Object* rootObject = nullptr;
+    if (p.level == 0) {
+        // A movie replacing level 0 takes over the root's object and the stage.
+        rootObject = vm.clipObject(vm.root_);
+        if (LoadedMovie* m = movieAtLevel(vm, 0)) {
+            removeMovie(vm, m, true);
+        } else if (auto* main = dynamic_cast<ScriptRunner*>(vm.root_)) {
+            if (DisplayList* dl = main->listOf(main)) dl->objects.clear();
+            main->stop();
+            main->scriptObject = nullptr;
+        }
+    } else if (p.level > 0)
         removeMovie(vm, movieAtLevel(vm, p.level), true);
     else if (LoadedMovie* m = movieIn(vm, target))
         removeMovie(vm, m, true);
@@ -241,6 +252,16 @@ void loadAt(Vm& vm, Object* loader, const std::string& url, const Place& p) {
             target->scriptObject = nullptr;
             o->clip = lm->runner.get();
             lm->runner->scriptObject = o;
+        }
+        if (rootObject) {
+            std::vector<std::string> keys;
+            for (const Property& prop : rootObject->props())
+                if (!prop.hidden && prop.name != "$version") keys.push_back(prop.key);
+            for (const std::string& k : keys) rootObject->removeOwn(k);
+            rootObject->proto = vm.clipProto;
+            rootObject->clip = lm->runner.get();
+            lm->runner->scriptObject = rootObject;
+            vm.setRoot(lm->runner.get());
         }
         l->movies.push_back(lm);
         lm->enterFrame(0);

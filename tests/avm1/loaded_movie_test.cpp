@@ -269,3 +269,26 @@ TEST(Avm1LoadedMovie, LoadedPictureIsDrawnWhereItsClipStands) {
     EXPECT_TRUE(near(img.pixel(45, 35), qRgb(255, 255, 255)));
     EXPECT_TRUE(near(img.pixel(60, 45), qRgb(255, 255, 255)));
 }
+
+TEST(Avm1LoadedMovie, AMovieLoadedOnLevelZeroReplacesThePlayersOwn) {
+    TempDir dir;
+    dir.write("child.swf", child());
+    Code c;
+    c.str("old").str("gone").op(0x1D);
+    c.load("child.swf", "_level0", false);
+    Code second;
+    second.say("root v=", "_root.v").say("old=", "old");
+    // Once replaced, the old movie's second frame never runs: only the child's own lines.
+    EXPECT_EQ(run(dir, twoFrames(c, second), 3),
+              (std::vector<std::string>{"child this=_level0", "child root=_level0"}));
+}
+
+TEST(Avm1LoadedMovie, ReplacingLevelZeroOverAndOverStaysBounded) {
+    TempDir dir;
+    Code c;
+    c.str("self.swf").str("_level0").act(0x9A, {0}).str("tick").trace();
+    dir.write("self.swf", movie(c));
+    const auto lines = run(dir, movie(c), 30);
+    EXPECT_GE(lines.size(), 2u);
+    EXPECT_LE(lines.size(), 40u);  // one new copy a frame at most
+}
