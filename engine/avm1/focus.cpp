@@ -171,6 +171,7 @@ std::vector<std::pair<Object*, bool>> takeFocusRolls(Vm& vm) {
 void giveFocus(Vm& vm, Value target, FocusBy by) {
     const Value old = focusedObject(vm);
     Value now = target.isObject() ? target : Value::null();
+    const bool highlighted = vm.input && vm.input->keyboardFocus;
     if (vm.input && by != FocusBy::Mouse) vm.input->keyboardFocus = true;
     const bool same = vm.strictEquals(old, now);
     // A script focusing a field selects all of its text, even when it had the focus.
@@ -187,7 +188,8 @@ void giveFocus(Vm& vm, Value target, FocusBy by) {
     if (by == FocusBy::Script || (by == FocusBy::Tab && !same)) {
         Object* q = rollQueue(vm);
         if (q->elems.size() < 4096) {
-            if (old.isObject() && rolls(old.o))
+            // By Tab, what the mouse already rolled out does not roll out again.
+            if (old.isObject() && rolls(old.o) && (by == FocusBy::Script || highlighted))
                 q->elems.insert(q->elems.end(), {old, Value(false)});
             if (now.isObject() && rolls(now.o)) q->elems.insert(q->elems.end(), {now, Value(true)});
         }

@@ -508,13 +508,20 @@ void InputRouter::transition(const Target& from, const Target& to) {
 }
 
 void InputRouter::mouseMove(double x, double y) {
+    const bool moved = x != x_ || y != y_;
     x_ = x;
     y_ = y;
     if (scripts_ && scripts_->vm().input) {
         InputState& s = *scripts_->vm().input;
         s.mouseX = x;
         s.mouseY = y;
-        s.keyboardFocus = false;  // the keys stop going to the focus until Tab or setFocus
+        // The keys stop going to the focus until Tab or setFocus, and its highlight rolls out.
+        if (s.keyboardFocus && moved) {
+            s.keyboardFocus = false;
+            const Value f = focusedObject(scripts_->vm());
+            if (f.isObject() && (f.o->cls == ObjClass::MovieClip || buttonOf(f.o)))
+                roll(f.o, false);
+        }
     }
     const Target now = pick(x, y);
     if (down_ && pressed_.valid()) {
@@ -610,7 +617,13 @@ void InputRouter::tellFocused(const char* method) {
 void InputRouter::flushRolls() {
     if (!scripts_) return;
     Vm& vm = scripts_->vm();
-    for (const auto& [obj, over] : takeFocusRolls(vm)) {
+    for (const auto& [obj, over] : takeFocusRolls(vm)) roll(obj, over);
+}
+
+void InputRouter::roll(Object* obj, bool over) {
+    if (!scripts_ || !obj) return;
+    Vm& vm = scripts_->vm();
+    {
         if (ButtonHost* b = buttonOf(obj)) {
             if (DisplayList* list = scripts_->listOf(b->parent()))
                 fire(Target{list, b->depth(), b->characterId(), b->placedAt(), false, b->parent()},
@@ -652,7 +665,6 @@ void InputRouter::keyDown(int code, char32_t ch) {
         Vm& vm = scripts_->vm();
         if (taken) {
         } else if (code == 9) {
-            if (vm.input) vm.input->keyboardFocus = true;
             const bool shift = vm.input && vm.input->keysDown.contains(16);
             scripts_->dispatch([&] { safely(vm, [&] { tabFocus(vm, shift); }); });
         } else if ((code == 13 || code == 32) && vm.input && vm.input->keyboardFocus) {

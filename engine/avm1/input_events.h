@@ -135,6 +135,8 @@ private:
     bool fire(const Target& t, uint16_t condition, int key = 0);
     void tellFocused(const char* method);
     void flushRolls();
+    // The keyboard focus rolling over (or out of) a clip or button.
+    void roll(Object* obj, bool over);
     void broadcast(const char* clipEvent, uint32_t eventBit, const char* method);
     void transition(const Target& from, const Target& to);
 

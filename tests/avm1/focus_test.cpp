@@ -309,3 +309,21 @@ TEST(Avm1Focus, EnterClicksOnlyWhileTheHighlightShows) {
     p.keyDown(32);
     EXPECT_EQ(r->take(), "");
 }
+
+TEST(Avm1Focus, MovingTheMouseRollsTheHighlightOutOnce) {
+    std::vector<ActionWriter> frames(1);
+    handler(frames[0], "kid", "onRollOut", "out");
+    handler(frames[0], "kid", "onRollOver", "over");
+    setMember(frames[0], "kid", "tabEnabled", true);
+    auto r = play(kidMovie(frames));
+    auto& p = *r->player;
+    p.mouseMove(5, 5);
+    p.keyDown(9);
+    EXPECT_EQ(r->take(), "over\n");
+    // The same point again is no move.
+    p.mouseMove(5, 5);
+    EXPECT_EQ(r->take(), "");
+    p.mouseMove(6, 5);
+    p.mouseMove(7, 5);
+    EXPECT_EQ(r->take(), "out\n");
+}
