@@ -451,8 +451,9 @@ std::shared_ptr<const Movie> loadMovieWith(std::span<const uint8_t> bytes, const
     const bool complete = builder.read(std::span<const uint8_t>(movie->data).subspan(h.tagsOffset),
                                        movie->root, true);
     info.truncated = info.truncated || c.truncated || !complete;
-    // Missing frames are empty (the playhead waits before them); extra ones stay reachable.
-    movie->root.frames.resize(std::max({1, h.frameCount, movie->root.loaded}));
+    // Missing frames are empty (the playhead waits before them); extra ones stay reachable,
+    // unless the header claims none at all.
+    movie->root.frames.resize(h.frameCount > 0 ? std::max(h.frameCount, movie->root.loaded) : 1);
     return movie;
 }
 
