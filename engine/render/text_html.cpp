@@ -152,6 +152,23 @@ std::vector<std::pair<std::u32string, std::u32string>> attributes(std::u32string
     return out;
 }
 
+bool hasUnquotedValue(std::u32string_view tag) {
+    char32_t quote = 0;
+    for (size_t i = 0; i < tag.size(); ++i) {
+        const char32_t c = tag[i];
+        if (quote) {
+            if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '=') {
+            size_t j = i + 1;
+            while (j < tag.size() && isSpace(tag[j])) ++j;
+            if (j < tag.size() && tag[j] != '"' && tag[j] != '\'') return true;
+        }
+    }
+    return false;
+}
+
 std::optional<double> toNumber(std::u32string_view s) {
     const std::string a = utf8(s);
     char* end = nullptr;
@@ -305,6 +322,8 @@ RichText parseHtmlText(std::u32string_view html, const FieldFormat& base, bool m
             name != U"textformat" && !paragraph && !(styler && name == U"span"))
             continue;
         if (stack.size() > kMaxDepth) continue;
+        // An attribute value without quotes ends the text there.
+        if (hasUnquotedValue(tag)) break;
         FieldFormat f = stack.back().format;
         if (name == U"b") f.bold = true;
         if (name == U"i") f.italic = true;
@@ -333,19 +352,21 @@ RichText parseHtmlText(std::u32string_view html, const FieldFormat& base, bool m
                         f.size = std::clamp(std::round(relative ? f.size + *d : *d), 0.0, 10000.0);
                     }
                 } else if (key == U"color") {
+                    // "#" and hex digits up to the first that is not one; the last six count.
                     std::u32string_view c = value;
-                    if (!c.empty() && c[0] == '#') c.remove_prefix(1);
-                    uint32_t rgb = 0;
-                    bool ok = !c.empty() && c.size() <= 8;
-                    for (char32_t d : c) {
-                        int digit = -1;
-                        if (d >= '0' && d <= '9') digit = int(d - '0');
-                        if (d >= 'a' && d <= 'f') digit = int(d - 'a' + 10);
-                        if (d >= 'A' && d <= 'F') digit = int(d - 'A' + 10);
-                        if (digit < 0) ok = false;
-                        rgb = rgb * 16 + uint32_t(std::max(digit, 0));
+                    if (!c.empty() && c[0] == '#') {
+                        c.remove_prefix(1);
+                        uint32_t rgb = 0;
+                        for (char32_t d : c) {
+                            int digit = -1;
+                            if (d >= '0' && d <= '9') digit = int(d - '0');
+                            if (d >= 'a' && d <= 'f') digit = int(d - 'a' + 10);
+                            if (d >= 'A' && d <= 'F') digit = int(d - 'A' + 10);
+                            if (digit < 0) break;
+                            rgb = rgb * 16 + uint32_t(digit);
+                        }
+                        f.color = rgb & 0xffffff;
                     }
-                    if (ok) f.color = rgb & 0xffffff;
                 } else if (swfVersion < 8) {
                 } else if (key == U"letterspacing") {
                     if (auto d = toNumber(value)) f.letterSpacing = std::clamp(*d, -1e4, 1e4);

@@ -513,3 +513,25 @@ TEST(Avm1TextField, HtmlOffAlignsNewTextLeft) {
     Stage s(8);
     EXPECT_EQ(s.run(a), "left\n10\n");
 }
+
+// FONT colours need a "#" and read hex digits up to the first other character, keeping the
+// last six; an unquoted attribute value ends the text.
+TEST(Avm1TextField, HtmlFontColoursAndUnquotedValues) {
+    ActionWriter a;
+    push(a, {"tf"});
+    call(a, "this", "createTextField", {"t", 1, 0, 0, 100, 30}).setVariable();
+    setMember(a, "tf", "html", true);
+    auto colourOf = [&](const char* html) {
+        setMember(a, "tf", "htmlText", html);
+        call(a, "tf", "getTextFormat", {0});
+        push(a, {"color"}).op(op::GetMember).trace();
+    };
+    colourOf("<font color=\"#ff0\">x</font>");         // 0xff0
+    colourOf("<font color=\"ff00ff\">x</font>");       // no "#": unchanged
+    colourOf("<font color=\"#ff00ffffee\">x</font>");  // 0xffffee
+    colourOf("<font color=\"#ff00gp\">x</font>");      // 0xff00
+    setMember(a, "tf", "htmlText", "<font color=#00FF00>x</font>y");
+    traceMember(a, "tf", "text");
+    Stage s(8);
+    EXPECT_EQ(s.run(a), "4080\n0\n16777198\n65280\n\n");
+}
