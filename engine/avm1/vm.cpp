@@ -143,7 +143,7 @@ Value Vm::get(Object* o, std::string_view name) {
         if (Property* own = o->props().empty() ? nullptr : o->findOwn(key(name));
             own && own->isAccessor()) {
             Args none;
-            return call(own->getter, o, none);
+            return callGetter(own->getter, o);
         }
         const int64_t idx = arrayIndex(name);
         if (idx >= 0) {
@@ -170,8 +170,7 @@ Value Vm::get(Object* o, std::string_view name) {
         if (guard >= 256) throw ScriptAbort{"prototype chain too long"};
         if (Property* prop = p->findOwn(k)) {
             if (prop->isAccessor()) {
-                Args none;
-                return call(prop->getter, o, none);
+                return callGetter(prop->getter, o);
             }
             return prop->value;
         }
@@ -181,6 +180,28 @@ Value Vm::get(Object* o, std::string_view name) {
         if (clipGetChild(*this, o, name, out)) return out;
     }
     return resolveMissing(o, name);
+}
+
+// Getters and setters nest only so deep: past that a read gives undefined and a write does
+// nothing, and the script goes on.
+Value Vm::callGetter(Object* fn, Object* thisObj) {
+    if (getterDepth_ >= kMaxAccessorDepth) return {};
+    ++getterDepth_;
+    struct Undo {
+        int& d;
+        ~Undo() { --d; }
+    } undo{getterDepth_};
+    return call(Value(fn), thisObj, {});
+}
+
+void Vm::callSetter(Object* fn, Object* thisObj, const Value& v) {
+    if (setterDepth_ >= kMaxAccessorDepth) return;
+    ++setterDepth_;
+    struct Undo {
+        int& d;
+        ~Undo() { --d; }
+    } undo{setterDepth_};
+    call(Value(fn), thisObj, {v});
 }
 
 // Conversions look their methods up without __resolve.
@@ -291,8 +312,7 @@ void Vm::set(Object* o, std::string_view name, Value v) {
     if (Property* prop = o->findOwn(k)) {
         if (prop->isAccessor()) {
             if (prop->setter) {
-                Args a{v};
-                call(prop->setter, o, a);
+                callSetter(prop->setter, o, v);
             }
             return;
         }
@@ -305,8 +325,7 @@ void Vm::set(Object* o, std::string_view name, Value v) {
         if (Property* prop = p->findOwn(k)) {
             if (prop->isAccessor()) {
                 if (prop->setter) {
-                    Args a{v};
-                    call(prop->setter, o, a);
+                    callSetter(prop->setter, o, v);
                 }
                 return;
             }

@@ -82,6 +82,8 @@ public:
     Value get(Object* o, std::string_view name);
     Value resolveMissing(Object* o, std::string_view name);  // __resolve
     Value getMethod(Object* o, std::string_view name);       // get without __resolve
+    Value callGetter(Object* fn, Object* thisObj);
+    void callSetter(Object* fn, Object* thisObj, const Value& v);
     Value get(const Value& v, std::string_view name);
     void set(Object* o, std::string_view name, Value v);
     bool hasProperty(Object* o, std::string_view name);
@@ -168,6 +170,9 @@ private:
     static constexpr int kMaxWatchDepth = 65;
     int watchDepth_ = 0;
     bool noResolve_ = false;
+    static constexpr int kMaxAccessorDepth = 65;
+    int getterDepth_ = 0;
+    int setterDepth_ = 0;
 };
 
 // Built-in installers (builtins_*.cpp).

@@ -588,3 +588,35 @@ TEST(Avm1Objects, ResolveAnswersMissingNamesButNotConversions) {
     Stage s(7);
     EXPECT_EQ(s.run(a), "resolve x\nx!\na[object Object]\nresolve y\ny!\n");
 }
+
+TEST(Avm1Bounds, SettersThatSetThemselvesStopAndTheScriptGoesOn) {
+    // o.addProperty("p", getter, setter) where the setter assigns o.p again, forever.
+    ActionWriter setter;
+    push(setter, {"n"}).getVariable().op(op::Increment);
+    push(setter, {"n"}).op(0x4d).setVariable();
+    push(setter, {"o"}).getVariable();
+    push(setter, {"p", 1}).op(op::SetMember);
+    ActionWriter getter;
+    push(getter, {1}).op(op::Return);
+    ActionWriter a;
+    push(a, {"n", 0}).setVariable();
+    push(a, {"o", 0}).op(op::InitObject).setVariable();
+    defineFunction(a, "", {}, setter);
+    defineFunction(a, "", {}, getter);
+    push(a, {"p", 3, "o"}).getVariable();
+    push(a, {"addProperty"}).op(op::CallMethod).pop();
+    push(a, {"o"}).getVariable();
+    push(a, {"p", 2}).op(op::SetMember);
+    push(a, {"n"}).getVariable().trace();
+    push(a, {"end"}).trace();
+    Stage s(7);
+    EXPECT_EQ(s.run(a), "65\nend\n");
+}
+
+TEST(Avm1Values, LevelNamesAreCaseSensitiveFromSeven) {
+    ActionWriter a;
+    push(a, {"_LEVEL0"}).getVariable().op(op::TypeOf).trace();
+    Stage six(6), seven(7);
+    EXPECT_EQ(six.run(a), "movieclip\n");
+    EXPECT_EQ(seven.run(a), "undefined\n");
+}
