@@ -271,9 +271,14 @@ void installBitmapBuiltins(Vm& vm) {
         BitmapPixels* b = self(o);
         return b ? Value(b->transparent) : Value(-1);
     });
-    auto newRect = [rectCtor](Vm& vm, double x, double y, double w, double h) -> Value {
-        if (!rectCtor) return {};
-        return vm.construct(Value(rectCtor), {Value(x), Value(y), Value(w), Value(h)});
+    // Whatever flash.geom.Rectangle is when asked: scripts may replace it; without one the
+    // answer is -1.
+    auto newRect = [](Vm& vm, double x, double y, double w, double h) -> Value {
+        Value flashV = vm.get(vm.global, "flash");
+        Value geomV = flashV.isObject() ? vm.get(flashV.o, "geom") : Value();
+        Value ctorV = geomV.isObject() ? vm.get(geomV.o, "Rectangle") : Value();
+        if (!ctorV.isObject() || !ctorV.o->fn) return Value(-1);
+        return vm.construct(ctorV, {Value(x), Value(y), Value(w), Value(h)});
     };
     getter("rectangle", [self, newRect](Vm& vm, Object* o, Args&) -> Value {
         BitmapPixels* b = self(o);

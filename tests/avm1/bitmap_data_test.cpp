@@ -243,3 +243,15 @@ TEST(Avm1BitmapData, NoiseSeedsAndRanges) {
     EXPECT_EQ(noisy({Value(5), Value(0), Value(255), Value(-1), Value(true)}),
               noisy({Value(5), Value(0), Value(255), Value(1), Value(true)}));
 }
+
+// rectangle is made by whatever flash.geom.Rectangle is at the time.
+TEST(Avm1BitmapData, RectangleUsesTheCurrentRectangleClass) {
+    Bitmaps g;
+    Value b = g.bitmap({Value(20), Value(10)});
+    Value geom = g.vm.get(g.vm.get(g.vm.global, "flash"), "geom");
+    Value saved = g.vm.get(geom, "Rectangle");
+    g.vm.set(geom.o, "Rectangle", Value(2));
+    EXPECT_EQ(g.str(g.vm.get(b, "rectangle")), "-1");
+    g.vm.set(geom.o, "Rectangle", saved);
+    EXPECT_EQ(g.str(g.vm.get(b, "rectangle")), "(x=0, y=0, w=20, h=10)");
+}
