@@ -1216,6 +1216,8 @@ Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home) 
         ~Guard() { --d; }
     } guard{callDepth};
 
+    // arguments.caller: the function whose code made this call (null from a frame's actions).
+    Object* callerFn = contexts.empty() ? nullptr : contexts.back()->fnObj;
     CallContext c(*this);
     c.code = fd.code;
     c.pool = fd.pool;
@@ -1264,7 +1266,7 @@ Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home) 
             argsObj = newArray(args);
             argsObj->cls = ObjClass::Array;
             defineValue(argsObj, "callee", fnObj);
-            defineValue(argsObj, "caller", Value::null());
+            defineValue(argsObj, "caller", callerFn ? Value(callerFn) : Value::null());
         }
         return argsObj;
     };

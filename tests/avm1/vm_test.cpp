@@ -620,3 +620,20 @@ TEST(Avm1Values, LevelNamesAreCaseSensitiveFromSeven) {
     EXPECT_EQ(six.run(a), "movieclip\n");
     EXPECT_EQ(seven.run(a), "undefined\n");
 }
+
+TEST(Avm1Functions, ArgumentsCallerIsTheCallingFunction) {
+    // function inner() { return arguments.caller; }  function outer() { return inner(); }
+    ActionWriter inner;
+    push(inner, {"arguments"}).getVariable();
+    push(inner, {"caller"}).op(op::GetMember).op(op::Return);
+    ActionWriter outer;
+    push(outer, {0, "inner"}).op(op::CallFunction).op(op::Return);
+    ActionWriter a;
+    defineFunction(a, "inner", {}, inner);
+    defineFunction(a, "outer", {}, outer);
+    push(a, {0, "outer"}).op(op::CallFunction);
+    push(a, {"outer"}).getVariable().op(op::StrictEquals).trace();
+    push(a, {0, "inner"}).op(op::CallFunction).trace();  // from a frame: null
+    Stage s(7);
+    EXPECT_EQ(s.run(a), "true\nnull\n");
+}
