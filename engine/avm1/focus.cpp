@@ -171,8 +171,8 @@ std::vector<std::pair<Object*, bool>> takeFocusRolls(Vm& vm) {
 void giveFocus(Vm& vm, Value target, FocusBy by) {
     const Value old = focusedObject(vm);
     Value now = target.isObject() ? target : Value::null();
-    const bool highlighted = vm.input && vm.input->keyboardFocus;
-    if (vm.input && by != FocusBy::Mouse) vm.input->keyboardFocus = true;
+    const bool highlighted = vm.input && vm.input->highlight;
+    if (vm.input && by != FocusBy::Mouse) vm.input->keyboardFocus = vm.input->highlight = true;
     const bool same = vm.strictEquals(old, now);
     // A script focusing a field selects all of its text, even when it had the focus.
     auto selectAll = [&] {

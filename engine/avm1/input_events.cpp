@@ -516,8 +516,9 @@ void InputRouter::mouseMove(double x, double y) {
         s.mouseX = x;
         s.mouseY = y;
         // The keys stop going to the focus until Tab or setFocus, and its highlight rolls out.
-        if (s.keyboardFocus && moved) {
-            s.keyboardFocus = false;
+        s.keyboardFocus = false;
+        if (s.highlight && moved) {
+            s.highlight = false;
             const Value f = focusedObject(scripts_->vm());
             if (f.isObject() && (f.o->cls == ObjClass::MovieClip || buttonOf(f.o)))
                 roll(f.o, false);

@@ -62,6 +62,7 @@ struct InputState {
     double mouseX = 0, mouseY = 0;  // stage twips
     bool mouseDown = false;
     bool keyboardFocus = false;  // the focused object hears the keys (not since the mouse moved)
+    bool highlight = false;      // the focus highlight shows (until the mouse really moves)
     std::function<void()> flushRolls;  // runs the rolls focus moves left waiting
     int selBegin = 0, selEnd = 0;      // the focused text field's selection (caret at selEnd)
     std::set<int> toggled;             // Caps Lock, Num Lock ... that are on
