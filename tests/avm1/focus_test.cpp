@@ -327,3 +327,21 @@ TEST(Avm1Focus, MovingTheMouseRollsTheHighlightOutOnce) {
     p.mouseMove(7, 5);
     EXPECT_EQ(r->take(), "out\n");
 }
+
+TEST(Avm1Focus, AnyMouseMoveStopsKeysReachingTheFocus) {
+    std::vector<ActionWriter> frames(1);
+    handler(frames[0], "kid", "onKeyDown", "down");
+    handler(frames[0], "kid", "onRollOut", "out");
+    setMember(frames[0], "kid", "tabEnabled", true);
+    auto r = play(kidMovie(frames));
+    auto& p = *r->player;
+    p.mouseMove(5, 5);
+    p.keyDown(9);
+    p.keyDown(65, U'a');
+    // Tab's own key down came before the focus did.
+    EXPECT_EQ(r->take(), "down\n");
+    // A move to the same point: no roll-out, but the keys stop.
+    p.mouseMove(5, 5);
+    p.keyDown(65, U'a');
+    EXPECT_EQ(r->take(), "");
+}
