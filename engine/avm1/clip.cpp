@@ -7,7 +7,6 @@
 #include "engine/avm1/focus.h"
 #include "engine/avm1/input_events.h"
 #include "engine/avm1/loader.h"
-#include "engine/avm1/loader.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
 #include "engine/avm1/timeline_objects.h"

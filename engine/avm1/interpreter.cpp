@@ -454,7 +454,6 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 ClipHost* clip = nullptr;
                 const Value v = pop(c);
                 if (!frameLoaded(clip, frameOf(c, v, clip)))
-                    for (int i = 0; i < skip && next < end; ++i)
                     for (int i = 0; i < skip && next < end; ++i) next = actionAfter(code, next);
                 break;
             }
