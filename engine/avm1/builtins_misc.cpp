@@ -147,7 +147,7 @@ void installMiscBuiltins(Vm& vm) {
         p.getter = vm.newFunction(std::move(get));
         p.setter = vm.newFunction(std::move(set));
     };
-    static constexpr std::string_view kAlign = "\x01align", kDisplay = "\x01displayState";
+    static constexpr std::string_view kAlign = "\001align", kDisplay = "\001displayState";
     auto slotOf = [](Vm& vm, Object* self, std::string_view slot, const char* dflt) -> Value {
         if (Property* p = self ? self->findAny(slot) : nullptr) return p->value;
         (void)vm;

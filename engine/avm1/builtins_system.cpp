@@ -138,7 +138,7 @@ void installCamera(Vm& vm) {
         {"activityLevel", -1}, {"bandwidth", 16384},    {"currentFps", 0},
         {"fps", -1},           {"height", -1},          {"width", -1},
         {"motionLevel", 50},   {"motionTimeout", 2000}, {"quality", 0}};
-    auto slot = [](const char* n) { return std::string("\x01cam.") + n; };
+    auto slot = [](const char* n) { return std::string("\001cam.") + n; };
     auto put = [slot](Object* self, const char* n, double v) {
         const std::string k = slot(n);
         self->setOwn(k, k, Value(v), DontEnum);

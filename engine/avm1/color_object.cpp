@@ -14,7 +14,7 @@ namespace swf::avm1 {
 namespace {
 
 // Clips without a display object of their own keep their transform on their script object.
-constexpr std::string_view kStored = "\x01colorTransform";
+constexpr std::string_view kStored = "\001colorTransform";
 constexpr const char* kStoredNames[] = {"rm", "gm", "bm", "am", "ra", "ga", "ba", "aa"};
 
 // Number -> the 8.8 fixed point kept: what does not fit 16 bits becomes the most negative

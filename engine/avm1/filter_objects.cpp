@@ -231,7 +231,7 @@ Value coerce(Vm& vm, const FieldDef& f, const Value& v, const Value& current) {
 // the collector sees them; numbers and strings stay in the native state.
 bool heldInObject(Kind k) { return k == Kind::Numbers || k == Kind::Point || k == Kind::Bitmap; }
 
-std::string heldKey(const FieldDef& f) { return std::string("\x01filter.") + f.name; }
+std::string heldKey(const FieldDef& f) { return std::string("\001filter.") + f.name; }
 
 Value load(Vm& vm, Object* self, FilterState& s, size_t i) {
     const FieldDef& f = s.cls->fields[i];

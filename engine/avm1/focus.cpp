@@ -23,7 +23,7 @@ namespace swf::avm1 {
 
 namespace {
 
-constexpr std::string_view kFocus = "\x01focus";
+constexpr std::string_view kFocus = "\001focus";
 constexpr int kVisibleProp = 7;
 constexpr int kMaxNesting = 64;
 constexpr size_t kMaxCandidates = 100000;
@@ -144,7 +144,7 @@ Value focusedObject(Vm& vm) {
 }
 
 namespace {
-constexpr std::string_view kRolls = "\x01focusRolls";
+constexpr std::string_view kRolls = "\001focusRolls";
 
 // The waiting rolls live in a hidden global array, so collection keeps their objects.
 Object* rollQueue(Vm& vm) {
@@ -245,7 +245,7 @@ void dropLostFocus(Vm& vm, ClipHost* leaving, bool within) {
 }
 
 namespace {
-constexpr std::string_view kRect = "\x01focusrect";
+constexpr std::string_view kRect = "\001focusrect";
 
 // The player's setting: the root's, and any object's before SWF 6.
 bool playerFocusRect(Vm& vm) {

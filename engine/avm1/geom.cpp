@@ -567,13 +567,13 @@ void installGeomBuiltins(Vm& vm) {
     tr->fn->newMayFail = true;
     tr->fn->construct = [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || !arg(a, 0).isObject() || a[0].o->cls != ObjClass::MovieClip) return {};
-        vm.defineValue(self, "\x01clip", a[0], DontEnum);
+        vm.defineValue(self, "\001clip", a[0], DontEnum);
         return Value(self);
     };
     vm.defineValue(geom, "Transform", tr, 0);
     auto clipOf = [](Vm& vm, Object* self) -> ClipHost* {
         if (!self) return nullptr;
-        Property* p = self->findAny(vm.key("\x01clip"));
+        Property* p = self->findAny(vm.key("\001clip"));
         return p && p->value.isObject() && p->value.o->cls == ObjClass::MovieClip ? p->value.o->clip
                                                                                   : nullptr;
     };
