@@ -10,6 +10,7 @@
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
 #include "engine/avm1/timeline_objects.h"
+#include "engine/runtime/display_list.h"
 
 namespace swf::avm1 {
 
@@ -402,14 +403,61 @@ void installClipBuiltins(Vm& vm) {
         }
         return {};
     });
+    // The mask is kept by the depths leading to it, since display lists are copied as the
+    // movie plays; the mask clip itself is then not drawn.
+    vm.defineMethod(mp, "setMask", [clipOf](Vm& vm, Object* self, Args& a) -> Value {
+        auto* target = dynamic_cast<SpriteClip*>(clipOf(self));
+        DisplayObject* t = target ? target->object() : nullptr;
+        if (!t || a.empty()) return {};
+        // A mask given by path (or number) is looked up from the clip's parent; a missing one
+        // changes nothing. A timeline mask cannot itself be masked.
+        SpriteClip* mask = nullptr;
+        const Value& given = a[0];
+        if (given.isObject() && given.o->cls == ObjClass::MovieClip) {
+            mask = dynamic_cast<SpriteClip*>(given.o->clip);
+        } else if (!given.isNull() && !given.isUndefined()) {
+            ClipHost* base = target->parent() ? target->parent() : target;
+            mask = dynamic_cast<SpriteClip*>(vm.resolveTarget(vm.toString(given), base));
+            if (!mask) return Value(false);
+        }
+        if (t->clipDepth > 0) return Value(true);
+        constexpr std::string_view kMask = "\001mask";
+        if (Property* old = self->findAny(kMask)) {
+            if (old->value.isObject() && old->value.o->cls == ObjClass::MovieClip)
+                if (auto* was = dynamic_cast<SpriteClip*>(old->value.o->clip))
+                    if (DisplayObject* w = was->object()) w->masking = false;
+            self->setOwn(kMask, kMask, Value(), DontEnum);
+        }
+        t->maskBy.clear();
+        DisplayObject* m = mask && mask != target ? mask->object() : nullptr;
+        if (!m) return Value(true);
+        if (mask->parent() == target->parent()) {
+            t->maskBy = {mask->rawDepth()};
+            t->maskSibling = true;
+        } else {
+            // Depths from the main movie's root down; elsewhere only a mask beside the clip.
+            std::vector<int> path;
+            ClipHost* at = mask;
+            while (auto* s = dynamic_cast<SpriteClip*>(at)) {
+                if (path.size() > 256) return Value(false);
+                path.push_back(s->rawDepth());
+                at = s->parent();
+            }
+            if (!at || at != vm.root()) return Value(false);
+            t->maskBy.assign(path.rbegin(), path.rend());
+            t->maskSibling = false;
+        }
+        m->masking = true;
+        self->setOwn(kMask, kMask, Value(vm.clipObject(mask)), DontEnum);
+        return Value(true);
+    });
     vm.defineMethod(mp, "getInstanceAtDepth", [clipOf](Vm& vm, Object* self, Args& a) -> Value {
         ClipHost* c = clipOf(self);
         if (!c || a.empty()) return {};
         const double d = vm.toNumber(a[0]);
         for (ClipHost* k : vm.childrenOf(c))
             if (k->depth() - 16384 == d) return Value(vm.clipObject(k));
-        if (std::abs(d) < 1e9 && d == std::trunc(d) &&
-            holdsShapeAt(c, static_cast<int>(d) + 16384))
+        if (std::abs(d) < 1e9 && d == std::trunc(d) && holdsShapeAt(c, static_cast<int>(d) + 16384))
             return Value(vm.clipObject(c));
         return {};
     });

@@ -62,6 +62,7 @@ public:
     void maybeCollect();  // collect() when the heap has grown a lot since the last one
 
     void setRoot(ClipHost* root) { root_ = root; }
+    ClipHost* root() const { return root_; }
     // A timeline's children: the host's and those scripts created.
     std::vector<ClipHost*> childrenOf(ClipHost* clip) const;
     // Clips made by createEmptyMovieClip / attachMovie / duplicateMovieClip.

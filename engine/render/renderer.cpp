@@ -9,6 +9,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -48,6 +49,10 @@ struct Ctx {
     // While a script's drawing is drawn: the bitmaps its bitmap fills name.
     const std::vector<std::shared_ptr<const BitmapSurface>>* drawnBitmaps = nullptr;
     bool rectClip = true;  // the painter clips to target alone (no mask paths)
+    // The root list and its transform, to find script masks elsewhere in the tree; unset
+    // inside offscreen layers, whose device space is not the stage's.
+    const DisplayList* root = nullptr;
+    QTransform stage;
 };
 
 uint64_t mix(uint64_t h, uint64_t v) {
@@ -1118,6 +1123,7 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
             lc.path = path;
             lc.target = QRect(QPoint(0, 0), area.size());
             lc.layer = &layer;
+            lc.root = nullptr;
             const QTransform shift = QTransform::fromTranslate(-area.x(), -area.y());
             // The layer's alpha applies to the whole group, not to each shape in it.
             ColorTx inner = cx;
@@ -1152,6 +1158,31 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
+// The area of the clip a script set as obj's mask, in device space; none when it is gone.
+std::optional<QPainterPath> scriptMask(const Ctx& c, const DisplayObject& obj,
+                                       const DisplayList& list, const QTransform& world,
+                                       int nesting) {
+    if (obj.maskSibling) {
+        const auto it = list.objects.find(obj.maskBy.front());
+        if (it == list.objects.end()) return std::nullopt;
+        // A timeline mask already over this object masks it once, not twice.
+        if (it->first < obj.depth && it->second.clipDepth >= obj.depth) return std::nullopt;
+        return maskArea(c, it->second, world, nesting);
+    }
+    if (!c.root) return std::nullopt;
+    const DisplayList* at = c.root;
+    QTransform parent = c.stage;
+    for (size_t i = 0; i < obj.maskBy.size(); ++i) {
+        const auto it = at->objects.find(obj.maskBy[i]);
+        if (it == at->objects.end()) return std::nullopt;
+        if (i + 1 == obj.maskBy.size()) return maskArea(c, it->second, parent, nesting);
+        if (!it->second.sprite) return std::nullopt;
+        parent = toQt(it->second.matrix) * parent;
+        at = &it->second.sprite->list;
+    }
+    return std::nullopt;
+}
+
 // Clip paths cut hard pixel edges; at high quality a masked object is drawn alone and its
 // layer is multiplied by the smoothly filled masks, so mask edges are antialiased as in Flash.
 bool drawMaskedSmooth(Ctx& c, const DisplayObject& o, const QTransform& world, const ColorTx& cx,
@@ -1175,6 +1206,7 @@ bool drawMaskedSmooth(Ctx& c, const DisplayObject& o, const QTransform& world, c
         lc.p = &lp;
         lc.target = QRect(QPoint(0, 0), area.size());
         lc.layer = &layer;
+        lc.root = nullptr;
         lc.cache = nullptr;
         lc.path = mix(c.path, uint64_t(o.depth) + 1);
         drawObject(lc, o, world * shift, cx, {}, nesting);
@@ -1230,6 +1262,20 @@ void drawList(Ctx& c, const DisplayList& list, const QTransform& world, const Co
             for (const auto& m : masks) clips.push_back(m.area);
             applyClip(c, clips);
             dirty = false;
+        }
+        if (obj.masking) continue;
+        if (!obj.maskBy.empty()) {
+            if (auto area = scriptMask(c, obj, list, world, nesting)) {
+                std::vector<QPainterPath> masked = clips;
+                masked.push_back(std::move(*area));
+                applyClip(c, masked);
+                Ctx inner = c;
+                inner.path = mix(c.path, uint64_t(depth) + 1);
+                if (!c.antialias || !drawMaskedSmooth(inner, obj, world, cx, masked, nesting))
+                    drawObject(inner, obj, world, cx, masked, nesting);
+                applyClip(c, clips);
+                continue;
+            }
         }
         if (!masks.empty() && c.antialias && drawMaskedSmooth(c, obj, world, cx, clips, nesting)) {
             applyClip(c, clips);
@@ -1287,6 +1333,8 @@ void renderList(QPainter& p, const QRect& deviceClip, const QTransform& world, c
     p.resetTransform();
     p.setClipRect(deviceClip);
     Ctx c{movie, &p, deviceClip, std::sqrt(std::abs(world.determinant())) * 20, antialias};
+    c.root = &list;
+    c.stage = world;
     drawList(c, list, world, ColorTx{}, {}, 0);
     p.restore();
 }
@@ -1304,6 +1352,8 @@ void renderStage(QPainter& p, const QRect& viewport, ScaleMode mode, const QColo
     p.resetTransform();
     Ctx c{movie, &p, device, std::sqrt(std::abs(base.determinant())) * 20, antialias};
     c.cache = cache;
+    c.root = &list;
+    c.stage = base;
     if (cache) cache->beginFrame();
     indexCache().nextFrame();
     drawList(c, list, base, ColorTx{}, {}, 0);

@@ -67,6 +67,11 @@ struct DisplayObject {
     // A script's bitmap attached to a clip: drawn with its current pixels.
     std::shared_ptr<const BitmapSurface> bitmap;
     bool bitmapSmoothing = false;
+    // setMask: the depths leading from the root to the clip masking this one (empty: none),
+    // or just its depth when the mask shares this object's parent.
+    std::vector<int> maskBy;
+    bool maskSibling = false;
+    bool masking = false;  // serves as another clip's mask, so is not drawn itself
     bool operator==(const DisplayObject&) const = default;
     bool scripted() const { return placedAt < 0; }
 };

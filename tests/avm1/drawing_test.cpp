@@ -359,3 +359,50 @@ TEST(Avm1Drawing, TransformReadsAndWritesTheClip) {
               "(redMultiplier=0.5, greenMultiplier=1, blueMultiplier=1, alphaMultiplier=1, "
               "redOffset=10, greenOffset=0, blueOffset=0, alphaOffset=0)\nundefined\n");
 }
+
+// setMask shows a clip only where its mask clip would draw, and hides the mask itself; the
+// mask may live under another parent; setMask(null) shows both again.
+TEST(Avm1Drawing, SetMaskClipsToAnotherClip) {
+    swftest::SwfBuilder b(8, 200, 100);
+    ActionWriter a;
+    emptyClip(a, "this", "pic", 1);
+    square(a, "pic", 0xff0000, 0, 0, 100, 100);
+    emptyClip(a, "this", "m", 2);
+    square(a, "m", 0x0000ff, 20, 20, 40, 40);
+    push(a, {"m"}).getVariable();
+    push(a, {1, "pic"}).getVariable();
+    push(a, {"setMask"}).op(op::CallMethod).op(op::Pop);
+    // The second mask sits inside a moved holder: its place counts.
+    emptyClip(a, "this", "pic2", 3);
+    square(a, "pic2", 0x00ff00, 100, 0, 200, 100);
+    emptyClip(a, "this", "holder", 4);
+    push(a, {"holder"}).getVariable();
+    push(a, {"_x", 50}).op(op::SetMember);
+    emptyClip(a, "holder", "m2", 1);
+    square(a, "m2", 0x0000ff, 100, 60, 120, 80);
+    push(a, {"holder.m2"}).getVariable();
+    push(a, {1, "pic2"}).getVariable();
+    push(a, {"setMask"}).op(op::CallMethod).op(op::Pop);
+    b.doAction(a);
+    b.showFrame();
+    ActionWriter a2;
+    push(a2, {P::null()});
+    push(a2, {1, "pic"}).getVariable();
+    push(a2, {"setMask"}).op(op::CallMethod).op(op::Pop);
+    a2.stop();
+    b.doAction(a2);
+    b.showFrame();
+
+    auto r = play(b);
+    QImage img = r->frame();
+    EXPECT_TRUE(near(img.pixel(30, 30), qRgb(255, 0, 0)));      // inside the mask
+    EXPECT_TRUE(near(img.pixel(70, 70), qRgb(255, 255, 255)));  // outside it
+    EXPECT_TRUE(near(img.pixel(160, 70), qRgb(0, 255, 0)));     // the moved nested mask
+    EXPECT_TRUE(near(img.pixel(120, 70), qRgb(255, 255, 255)));
+    EXPECT_TRUE(near(img.pixel(160, 20), qRgb(255, 255, 255)));
+
+    r->player->advanceFrame();
+    img = r->frame();
+    EXPECT_TRUE(near(img.pixel(70, 70), qRgb(255, 0, 0)));
+    EXPECT_TRUE(near(img.pixel(30, 30), qRgb(0, 0, 255)));  // the mask is drawn again
+}
