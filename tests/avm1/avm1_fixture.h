@@ -181,4 +181,16 @@ private:
 // `trace(expression)` where the expression is already on the stack.
 inline ActionWriter& tr(ActionWriter& a) { return a.trace(); }
 
+// path.member = value
+inline ActionWriter& setMember(ActionWriter& a, const char* path, const char* member, P value) {
+    push(a, {path}).getVariable();
+    return push(a, {member, value}).op(op::SetMember);
+}
+
+// obj.method(arg) with its result dropped.
+inline void call1(ActionWriter& a, const char* obj, const char* method, P value) {
+    push(a, {value, 1, obj}).getVariable();
+    push(a, {method}).op(op::CallMethod).op(op::Pop);
+}
+
 }  // namespace avm1test

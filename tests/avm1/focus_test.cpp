@@ -25,17 +25,6 @@ namespace {
     a.op(op::SetMember);
 }
 
-void setMember(ActionWriter& a, const char* path, const char* member, P value) {
-    push(a, {path}).getVariable();
-    push(a, {member, value}).op(op::SetMember);
-}
-
-// obj.method(arg) with its result dropped.
-void call1(ActionWriter& a, const char* obj, const char* method, P value) {
-    push(a, {value, 1, obj}).getVariable();
-    push(a, {method}).op(op::CallMethod).op(op::Pop);
-}
-
 // obj.method() with its result dropped.
 void call0(ActionWriter& a, const char* obj, const char* method) {
     push(a, {0, obj}).getVariable();

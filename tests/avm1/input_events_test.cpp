@@ -178,17 +178,6 @@ void handler(ActionWriter& a, const char* path, const char* member, const char* 
     a.op(op::SetMember);
 }
 
-void setMember(ActionWriter& a, const char* path, const char* member, P value) {
-    push(a, {path}).getVariable();
-    push(a, {member, value}).op(op::SetMember);
-}
-
-// obj.method(arg) with its result dropped.
-void call1(ActionWriter& a, const char* obj, const char* method, P value) {
-    push(a, {value, 1, obj}).getVariable();
-    push(a, {method}).op(op::CallMethod).op(op::Pop);
-}
-
 // Selection.addListener(l) with l.onSetFocus tracing the new focus.
 void traceFocus(ActionWriter& a) {
     push(a, {"l", 0}).op(op::InitObject).setVariable();

@@ -31,13 +31,6 @@ ActionWriter& traceMember(ActionWriter& a, const char* obj, const char* member) 
     return a;
 }
 
-// obj.member = value
-ActionWriter& setMember(ActionWriter& a, const char* obj, const char* member, P value) {
-    push(a, {obj}).getVariable();
-    push(a, {member, value}).op(op::SetMember);
-    return a;
-}
-
 // A DefineEditText body: no font (device text), the given flags, variable and text.
 std::vector<uint8_t> editText(uint16_t id, int wTw, int hTw, std::string_view var,
                               std::string_view text, bool border = false) {
