@@ -13,12 +13,14 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/media/wav_file.h"
 #include "engine/player.h"
 #include "tools/cli/input_replay.h"
+#include "tools/cli/run_setup.h"
 
 namespace {
 
@@ -37,7 +39,7 @@ int usage() {
         << "usage:\n"
            "  lanfeng-cli info FILE [--json]\n"
            "  lanfeng-cli run FILE --frames N [--png-at K=PATH]... [--png PATH] [--wav PATH]\n"
-           "                      [--quality low|high] [--input EVENTS.json]\n"
+           "                      [--quality low|high] [--size WxH] [--input EVENTS.json]\n"
            "  lanfeng-cli bench FILE [--size WxH] [--frames N]\n";
     return 2;
 }
@@ -117,12 +119,18 @@ int cmdInfo(const std::vector<std::string>& args) {
     return 0;
 }
 
-QImage renderStage(const swf::Player& player) {
+// The stage at its own size, or shown whole in a window of w x h as the player shows it.
+QImage renderStage(const swf::Player& player, int w = 0, int h = 0) {
     const auto& i = player.info();
-    const int w = std::clamp(i.widthPixels(), 1, 8192), h = std::clamp(i.heightPixels(), 1, 8192);
+    const bool window = w > 0 && h > 0;
+    if (!window) {
+        w = std::clamp(i.widthPixels(), 1, 8192);
+        h = std::clamp(i.heightPixels(), 1, 8192);
+    }
     QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
     QPainter p(&img);
-    player.render(p, QRect(0, 0, w, h), swf::ScaleMode::ExactFit);
+    player.render(p, QRect(0, 0, w, h),
+                  window ? swf::ScaleMode::ShowAll : swf::ScaleMode::ExactFit);
     p.end();
     return img;
 }
@@ -137,7 +145,8 @@ int cmdRun(const std::vector<std::string>& args) {
     std::string file, lastPng, wavPath, inputPath;
     long frames = -1;
     std::multimap<long, std::string> pngAt;
-    swf::Quality quality = swf::Quality::High;
+    std::optional<swf::Quality> quality;
+    int viewW = 0, viewH = 0;
     for (size_t k = 0; k < args.size(); ++k) {
         const std::string& a = args[k];
         const bool hasValue = k + 1 < args.size();
@@ -159,6 +168,10 @@ int cmdRun(const std::vector<std::string>& args) {
             const std::string& q = args[++k];
             if (q != "low" && q != "high") return usage();
             quality = q == "low" ? swf::Quality::Low : swf::Quality::High;
+        } else if (a == "--size" && hasValue) {
+            if (std::sscanf(args[++k].c_str(), "%dx%d", &viewW, &viewH) != 2 || viewW <= 0 ||
+                viewH <= 0 || viewW > 8192 || viewH > 8192)
+                return usage();
         } else if (file.empty() && !a.starts_with("--")) {
             file = a;
         } else {
@@ -178,6 +191,14 @@ int cmdRun(const std::vector<std::string>& args) {
             inputPath = beside;
         }
     }
+    // A reference recording's set-up beside the movie (its quality and window) applies unless
+    // the command line says otherwise.
+    const cli::RunSetup setup = cli::runSetupBeside(file);
+    if (!quality) quality = setup.quality.value_or(swf::Quality::High);
+    if (viewW == 0) {
+        viewW = setup.viewportWidth;
+        viewH = setup.viewportHeight;
+    }
     std::vector<cli::InputEvent> input;
     if (!inputPath.empty()) {
         std::string why;
@@ -193,11 +214,11 @@ int cmdRun(const std::vector<std::string>& args) {
     // Shared objects live in a folder of this run alone, so runs stay independent.
     QTemporaryDir storage;
     swf::Player player(movie, {storage.isValid() ? storage.path().toStdString() : "", file});
-    player.setQuality(quality);
+    player.setQuality(*quality);
     player.setTraceSink([](std::string_view line) { std::cout << line << "\n"; });
     int rc = 0;
     auto save = [&](const std::string& path) {
-        if (!renderStage(player).save(QString::fromStdString(path), "PNG")) {
+        if (!renderStage(player, viewW, viewH).save(QString::fromStdString(path), "PNG")) {
             std::cerr << "cannot write " << path << "\n";
             rc = 1;
         }
