@@ -1,6 +1,7 @@
 #pragma once
 // MovieClip objects: the display properties and child names scripts reach through them.
 
+#include <QRectF>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +30,9 @@ void removeScriptedClip(Vm& vm, ClipHost* clip);
 // _width/_height in pixels (nullopt when the clip is not on stage), and setting them.
 std::optional<double> clipExtent(Vm& vm, ClipHost* clip, bool width);
 void setClipExtent(Vm& vm, ClipHost* clip, bool width, double v);
+// What a clip or button draws (strokes included), in stage twips; nullopt when it is off the
+// stage or draws nothing.
+std::optional<QRectF> stageBounds(Vm& vm, ClipHost* clip);
 void installClipBoundsBuiltins(Vm& vm);
 void installDrawingBuiltins(Vm& vm);
 // GetProperty/SetProperty by index.

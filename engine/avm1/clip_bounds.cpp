@@ -5,6 +5,7 @@
 #include <QTransform>
 #include <cmath>
 
+#include "engine/avm1/button_object.h"
 #include "engine/avm1/clip.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
@@ -170,6 +171,21 @@ std::optional<double> clipExtent(Vm& vm, ClipHost* clip, bool width) {
     if (local.isNull()) return 0.0;
     const QRectF r = o ? toQt(o->matrix).mapRect(local) : local;
     return std::round(width ? r.width() : r.height()) / 20.0;
+}
+
+std::optional<QRectF> stageBounds(Vm& vm, ClipHost* clip) {
+    ScriptRunner* r = runnerOf(vm);
+    if (!r || !clip || clip == vm.root_) return std::nullopt;
+    const DisplayObject* o = nullptr;
+    if (auto* s = dynamic_cast<SpriteClip*>(clip))
+        o = s->object();
+    else if (auto* b = dynamic_cast<ButtonHost*>(clip))
+        o = b->object();
+    if (!o) return std::nullopt;
+    const auto parent = toStage(vm, clip->parent());
+    const QRectF local = localBounds(r->movie(), *o, true, 0);
+    if (!parent || local.isNull()) return std::nullopt;
+    return (toQt(o->matrix) * *parent).mapRect(local);
 }
 
 void setClipExtent(Vm& vm, ClipHost* clip, bool width, double v) {

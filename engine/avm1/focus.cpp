@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "engine/avm1/button_object.h"
+#include "engine/avm1/clip.h"
 #include "engine/avm1/input_events.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
@@ -172,7 +173,11 @@ void giveFocus(Vm& vm, Value target, FocusBy by) {
     const Value old = focusedObject(vm);
     Value now = target.isObject() ? target : Value::null();
     const bool highlighted = vm.input && vm.input->highlight;
-    if (vm.input && by != FocusBy::Mouse) vm.input->keyboardFocus = vm.input->highlight = true;
+    if (vm.input && by != FocusBy::Mouse) {
+        vm.input->keyboardFocus = vm.input->highlight = true;
+        // The setting as it is now rules until the focus moves again.
+        vm.input->focusRect = now.isObject() && showsFocusRect(vm, now.o);
+    }
     const bool same = vm.strictEquals(old, now);
     // A script focusing a field selects all of its text, even when it had the focus.
     auto selectAll = [&] {
@@ -294,6 +299,15 @@ bool showsFocusRect(Vm& vm, Object* obj) {
         if (!v.isNull()) return vm.toBoolean(v);
     }
     return playerFocusRect(vm);
+}
+
+std::optional<QRectF> focusHighlight(Vm& vm) {
+    if (!vm.input || !vm.input->highlight || !vm.input->focusRect) return std::nullopt;
+    const Value f = focusedObject(vm);
+    if (!f.isObject()) return std::nullopt;
+    ClipHost* c = buttonOf(f.o);
+    if (!c && f.o->cls == ObjClass::MovieClip) c = f.o->clip;
+    return c ? stageBounds(vm, c) : std::nullopt;
 }
 
 std::pair<size_t, size_t> replaceRangeOf(Vm& vm, Object* field, size_t len) {

@@ -3,6 +3,8 @@
 // the Tab order (tabEnabled, tabIndex, tabChildren, or the objects' places on the stage), and
 // which object the mouse gives the focus to.
 
+#include <QRectF>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -36,6 +38,9 @@ Value focusRectOf(Vm& vm, ClipHost* clip);
 void setFocusRect(Vm& vm, ClipHost* clip, const Value& v);
 // Whether the highlight shows around obj.
 bool showsFocusRect(Vm& vm, Object* obj);
+// Where the yellow highlight goes around the focused clip or button, in stage twips: nullopt
+// while none shows (a text field shows its caret instead).
+std::optional<QRectF> focusHighlight(Vm& vm);
 // The selection replaceSel works on in field (len characters long): the focused field's own,
 // the start of the text for any other; then the caret after what replaced it.
 std::pair<size_t, size_t> replaceRangeOf(Vm& vm, Object* field, size_t len);

@@ -517,12 +517,7 @@ void InputRouter::mouseMove(double x, double y) {
         s.mouseY = y;
         // The keys stop going to the focus until Tab or setFocus, and its highlight rolls out.
         s.keyboardFocus = false;
-        if (s.highlight && moved) {
-            s.highlight = false;
-            const Value f = focusedObject(scripts_->vm());
-            if (f.isObject() && (f.o->cls == ObjClass::MovieClip || buttonOf(f.o)))
-                roll(f.o, false);
-        }
+        if (moved) dropHighlight();
     }
     const Target now = pick(x, y);
     if (down_ && pressed_.valid()) {
@@ -572,8 +567,17 @@ void InputRouter::mouseDown(double x, double y) {
     refresh();
 }
 
+void InputRouter::dropHighlight() {
+    if (!scripts_ || !scripts_->vm().input || !scripts_->vm().input->highlight) return;
+    scripts_->vm().input->highlight = false;
+    const Value f = focusedObject(scripts_->vm());
+    if (f.isObject() && (f.o->cls == ObjClass::MovieClip || buttonOf(f.o))) roll(f.o, false);
+}
+
 void InputRouter::mouseUp(double x, double y) {
     if (x != x_ || y != y_) mouseMove(x, y);
+    if (scripts_ && scripts_->vm().input) scripts_->vm().input->keyboardFocus = false;
+    dropHighlight();
     down_ = false;
     if (scripts_ && scripts_->vm().input) scripts_->vm().input->mouseDown = false;
     const Target released = pressed_;
@@ -727,7 +731,14 @@ void InputRouter::textCommand(TextCommand command) {
         scripts_->dispatch([&] { safely(vm, [&] { editField(vm, field, command, clipboard); }); });
     refresh();
 }
-void InputRouter::windowFocus(bool) {}
+void InputRouter::windowFocus(bool focused) {
+    if (focused || !scripts_) return;
+    // Another window took the keyboard: the highlight rolls out and nothing keeps the focus.
+    Vm& vm = scripts_->vm();
+    if (vm.input) vm.input->keyboardFocus = false;
+    dropHighlight();
+    scripts_->dispatch([&] { safely(vm, [&] { giveFocus(vm, Value::null(), FocusBy::Mouse); }); });
+}
 
 void InputRouter::refresh() {
     flushRolls();

@@ -63,6 +63,7 @@ struct InputState {
     bool mouseDown = false;
     bool keyboardFocus = false;  // the focused object hears the keys (not since the mouse moved)
     bool highlight = false;      // the focus highlight shows (until the mouse really moves)
+    bool focusRect = false;      // _focusrect allowed it when the focus last moved by key or script
     std::function<void()> flushRolls;  // runs the rolls focus moves left waiting
     int selBegin = 0, selEnd = 0;      // the focused text field's selection (caret at selEnd)
     std::set<int> toggled;             // Caps Lock, Num Lock ... that are on
@@ -138,6 +139,8 @@ private:
     void flushRolls();
     // The keyboard focus rolling over (or out of) a clip or button.
     void roll(Object* obj, bool over);
+    // The mouse took over from the keyboard: the focus highlight goes and its object rolls out.
+    void dropHighlight();
     void broadcast(const char* clipEvent, uint32_t eventBit, const char* method);
     void transition(const Target& from, const Target& to);
 

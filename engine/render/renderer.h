@@ -55,4 +55,8 @@ void renderStage(QPainter& painter, const QRect& viewport, ScaleMode mode, const
                  const Movie& movie, const DisplayList& list, bool antialias = true,
                  LayerCache* cache = nullptr);
 
+// The focus highlight around bounds (stage twips), over the stage drawn into viewport.
+void drawFocusHighlight(QPainter& painter, const QRect& viewport, ScaleMode mode,
+                        const MovieInfo& info, const QRectF& bounds);
+
 }  // namespace swf::render

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "engine/avm1/focus.h"
 #include "engine/avm1/input_events.h"
 #include "engine/avm1/loaded_movie.h"
 #include "engine/avm1/loader.h"
@@ -271,7 +272,10 @@ void Player::render(QPainter& painter, const QRect& viewport, ScaleMode mode,
     const QColor fill = bg ? *bg : movie_->info.background.value_or(QColor(Qt::white));
     render::renderStage(painter, viewport, mode, fill, *movie_, state_->list,
                         state_->quality == Quality::High, &state_->layers);
-    if (state_->scripts) renderLoadedMovies(painter, viewport, mode, *movie_, *state_);
+    if (!state_->scripts) return;
+    renderLoadedMovies(painter, viewport, mode, *movie_, *state_);
+    if (const auto focus = avm1::focusHighlight(state_->scripts->vm()))
+        render::drawFocusHighlight(painter, viewport, mode, movie_->info, *focus);
 }
 
 namespace {

@@ -1,6 +1,9 @@
 // The keyboard focus as scripts see it: Selection and its listeners, the focus leaving with
 // the object that had it.
 
+#include <QColor>
+#include <QImage>
+
 #include "engine/player.h"
 #include "tests/avm1/avm1_fixture.h"
 #include "tests/avm1/player_run.h"
@@ -333,4 +336,106 @@ TEST(Avm1Focus, AnyMouseMoveStopsKeysReachingTheFocus) {
     p.mouseMove(5, 5);
     p.keyDown(65, U'a');
     EXPECT_EQ(r->take(), "");
+}
+
+namespace {
+
+bool yellowAt(const QImage& img, int x, int y) {
+    return img.pixelColor(x, y) == QColor(Qt::yellow);
+}
+
+// The 3 px frame inside [l, r) x [t, b) (stage pixels), checked at each edge's middle.
+void expectFrame(const QImage& img, int l, int t, int r, int b) {
+    const int mx = (l + r) / 2, my = (t + b) / 2;
+    for (int d = 0; d < 3; ++d) {
+        EXPECT_TRUE(yellowAt(img, l + d, my)) << l + d;
+        EXPECT_TRUE(yellowAt(img, r - 1 - d, my)) << r - 1 - d;
+        EXPECT_TRUE(yellowAt(img, mx, t + d)) << t + d;
+        EXPECT_TRUE(yellowAt(img, mx, b - 1 - d)) << b - 1 - d;
+    }
+    EXPECT_FALSE(yellowAt(img, l - 1, my));
+    EXPECT_FALSE(yellowAt(img, l + 3, my));
+    EXPECT_FALSE(yellowAt(img, r, my));
+    EXPECT_FALSE(yellowAt(img, mx, t + 3));
+    EXPECT_FALSE(yellowAt(img, mx, b));
+}
+
+bool anyYellow(const QImage& img) {
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (yellowAt(img, x, y)) return true;
+    return false;
+}
+
+}  // namespace
+
+TEST(Avm1Focus, HighlightFramesTheFocusedClipWhereItIsNow) {
+    std::vector<ActionWriter> frames(3);
+    setMember(frames[0], "kid", "tabEnabled", true);
+    // Moved and half its width: the frame follows; turning _focusrect off waits for the next
+    // focus change.
+    setMember(frames[1], "kid", "_x", 10);
+    setMember(frames[1], "kid", "_xscale", 50);
+    setMember(frames[1], "kid", "_focusrect", false);
+    setMember(frames[2], "kid", "focusEnabled", true);
+    call1(frames[2], "Selection", "setFocus", "kid");
+    auto r = play(kidMovie(frames));
+    auto& p = *r->player;
+    EXPECT_FALSE(anyYellow(r->frame()));
+    p.keyDown(9);
+    // The kid's square spans (50,25)-(150,75).
+    expectFrame(r->frame(), 50, 25, 150, 75);
+    EXPECT_EQ(r->frame().pixelColor(100, 50), QColor(Qt::black));
+    p.advanceFrame();
+    expectFrame(r->frame(), 35, 25, 85, 75);
+    p.advanceFrame();
+    EXPECT_FALSE(anyYellow(r->frame()));
+}
+
+TEST(Avm1Focus, TheMouseTakesTheHighlightAway) {
+    std::vector<ActionWriter> frames(1);
+    setMember(frames[0], "kid", "tabEnabled", true);
+    handler(frames[0], "kid", "onRollOut", "out");
+    handler(frames[0], "kid", "onKillFocus", "kill");
+    auto r = play(kidMovie(frames));
+    auto& p = *r->player;
+    p.mouseMove(5, 5);
+    p.keyDown(9);
+    EXPECT_TRUE(anyYellow(r->frame()));
+    // A release where the mouse already is: no move, yet the mouse has taken over.
+    p.mouseUp(5, 5);
+    EXPECT_FALSE(anyYellow(r->frame()));
+    EXPECT_EQ(r->take(), "out\n");
+    // Tab brings it back; another window taking the keys rolls it out and the focus goes.
+    p.keyDown(9);
+    EXPECT_TRUE(anyYellow(r->frame()));
+    p.setWindowFocus(false);
+    EXPECT_EQ(r->take(), "out\nkill\n");
+    EXPECT_FALSE(anyYellow(r->frame()));
+}
+
+TEST(Avm1Focus, ButtonsAndFieldsUnderTheHighlight) {
+    swftest::SwfBuilder b(6, 200, 100);
+    const uint16_t sq = b.defineRect(200, 200, 600, 400, {0, 0, 255});
+    swftest::ButtonDesc d;
+    d.records.push_back({true, true, true, true, sq, 1, {}});
+    swftest::Matrix m;
+    m.tx = 400;
+    m.ty = 600;
+    b.place(b.defineButton2(d), 1, m, {}, std::string("btn"));
+    ActionWriter a;
+    push(a, {20, 40, 80, 0, 2, "f", 6, "_root"}).getVariable();
+    push(a, {"createTextField"}).op(op::CallMethod).op(op::Pop);
+    setMember(a, "f", "type", "input");
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    auto& p = *r->player;
+    // The button's square lies 10 px right of and below its place, 30 x 20 px.
+    p.keyDown(9);
+    expectFrame(r->frame(), 30, 40, 60, 60);
+    // A text field shows its caret, not the frame.
+    p.keyDown(9);
+    EXPECT_FALSE(anyYellow(r->frame()));
 }
