@@ -495,7 +495,8 @@ void InputRouter::broadcast(const char* listenerMethod, uint32_t eventBit, const
 
 void InputRouter::transition(const Target& from, const Target& to) {
     if (from == to) return;
-    if (from.valid()) {
+    // A disabled button hears nothing and keeps the look it had when the mouse leaves it.
+    if (from.valid() && enabled(from)) {
         fire(from, kOverUpToIdle);
         setState(from, State::Up);
         if (!from.isClip) sound_(from.characterId, ButtonTransition::OverToUp);

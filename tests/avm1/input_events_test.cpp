@@ -9,6 +9,7 @@
 #include "engine/player.h"
 #include "tests/avm1/avm1_fixture.h"
 #include "tests/avm1/player_run.h"
+#include "tools/cli/input_replay.h"
 
 using namespace avm1test;
 
@@ -342,4 +343,63 @@ TEST(Avm1TextInput, RestrictPatterns) {
     EXPECT_TRUE(restrictAllows(U"b-a", U'b'));
     EXPECT_FALSE(restrictAllows(U"b-a", U'a'));
     EXPECT_FALSE(restrictAllows(U"a\\", U'\\'));
+}
+
+TEST(Avm1Button, ADisabledButtonHearsNothingAndKeepsItsLook) {
+    // Button "b" (red up, green over) turns itself off as the mouse rolls over it.
+    swftest::SwfBuilder b(6, 200, 100);
+    const uint16_t red = b.defineRect(1000, 500, 2000, 1000, {255, 0, 0});
+    const uint16_t green = b.defineRect(1000, 500, 2000, 1000, {0, 255, 0});
+    swftest::ButtonDesc d;
+    d.records.push_back({true, false, true, true, red, 1, {}});
+    d.records.push_back({false, true, false, false, green, 2, {}});
+    ActionWriter over;
+    push(over, {"rollOver"}).trace();
+    setMember(over, "b", "enabled", false);
+    over.end();
+    d.actions = {{0x01, over.bytes()}, {0x02, say("rollOut")}, {0x04, say("press")}};
+    b.place(b.defineButton2(d), 1, {}, {}, std::string("b"));
+    ActionWriter stop;
+    stop.stop();
+    b.doAction(stop);
+    b.showFrame();
+    auto r = play(b);
+    auto& p = *r->player;
+    p.mouseMove(100, 50);
+    EXPECT_EQ(r->take(), "rollOver\n");
+    EXPECT_EQ(at(p, 100, 50), QColor(0, 255, 0));
+    p.mouseMove(190, 90);
+    p.mouseMove(100, 50);
+    p.mouseDown(100, 50);
+    p.mouseMove(190, 90);
+    EXPECT_EQ(r->take(), "");
+    EXPECT_EQ(at(p, 100, 50), QColor(0, 255, 0));
+}
+
+TEST(Avm1Mouse, RecordedPointsAreWindowPixels) {
+    // A 200 x 200 px stage whose top left corner is (-100, -100), shown at twice its size.
+    swftest::SwfBuilder b(6, 200, 200);
+    b.setStage(-2000, -2000, 2000, 2000);
+    ActionWriter body;
+    push(body, {"_xmouse"}).getVariable();
+    push(body, {" "}).op(op::Add2);
+    push(body, {"_ymouse"}).getVariable().op(op::Add2).trace();
+    ActionWriter a;
+    push(a, {"onMouseMove"});
+    defineFunction(a, "", {}, body);
+    a.setVariable();
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    cli::InputEvent move;
+    move.kind = cli::InputEvent::Kind::MouseMove;
+    move.x = 150;
+    move.y = 100;
+    cli::deliverInput(*r->player, {move}, 0, QRect(0, 0, 400, 400), swf::ScaleMode::ShowAll);
+    EXPECT_EQ(r->take(), "-25 -50\n");
+    // A wider window centres the stage.
+    move.x = 250;
+    cli::deliverInput(*r->player, {move}, 0, QRect(0, 0, 600, 400), swf::ScaleMode::ShowAll);
+    EXPECT_EQ(r->take(), "-25 -50\n");
 }

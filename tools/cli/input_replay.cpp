@@ -256,10 +256,15 @@ std::optional<std::vector<InputEvent>> readInputEvents(const std::string& path,
     return out;
 }
 
-size_t deliverInput(swf::Player& player, const std::vector<InputEvent>& events, size_t from) {
+size_t deliverInput(swf::Player& player, const std::vector<InputEvent>& events, size_t from,
+                    const QRect& viewport, swf::ScaleMode mode) {
     using K = InputEvent::Kind;
     for (; from < events.size(); ++from) {
-        const InputEvent& e = events[from];
+        InputEvent e = events[from];
+        // Where the window's point falls on the stage.
+        const QPointF at = player.stagePoint(viewport, mode, QPointF(e.x, e.y));
+        e.x = at.x();
+        e.y = at.y();
         switch (e.kind) {
             case K::Wait:
                 return from + 1;

@@ -120,17 +120,25 @@ int cmdInfo(const std::vector<std::string>& args) {
 }
 
 // The stage at its own size, or shown whole in a window of w x h as the player shows it.
-QImage renderStage(const swf::Player& player, int w = 0, int h = 0) {
+// The picture run draws: the window given, showing the whole stage, or the stage alone.
+struct View {
+    QRect rect;
+    swf::ScaleMode mode;
+};
+
+View viewOf(const swf::Player& player, int w, int h) {
+    if (w > 0 && h > 0) return {QRect(0, 0, w, h), swf::ScaleMode::ShowAll};
     const auto& i = player.info();
-    const bool window = w > 0 && h > 0;
-    if (!window) {
-        w = std::clamp(i.widthPixels(), 1, 8192);
-        h = std::clamp(i.heightPixels(), 1, 8192);
-    }
-    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    return {
+        QRect(0, 0, std::clamp(i.widthPixels(), 1, 8192), std::clamp(i.heightPixels(), 1, 8192)),
+        swf::ScaleMode::ExactFit};
+}
+
+QImage renderStage(const swf::Player& player, int w = 0, int h = 0) {
+    const View v = viewOf(player, w, h);
+    QImage img(v.rect.size(), QImage::Format_ARGB32_Premultiplied);
     QPainter p(&img);
-    player.render(p, QRect(0, 0, w, h),
-                  window ? swf::ScaleMode::ShowAll : swf::ScaleMode::ExactFit);
+    player.render(p, v.rect, v.mode);
     p.end();
     return img;
 }
@@ -242,7 +250,10 @@ int cmdRun(const std::vector<std::string>& args) {
         if (f > 1) player.advanceFrame();
         // The movie asked to quit: this frame is its last, and no input reaches it.
         const bool quit = player.quitRequested();
-        if (!quit) nextInput = cli::deliverInput(player, input, nextInput);
+        if (!quit) {
+            const View v = viewOf(player, viewW, viewH);
+            nextInput = cli::deliverInput(player, input, nextInput, v.rect, v.mode);
+        }
         mixFrame(f);
         auto [lo, hi] = pngAt.equal_range(f);
         for (auto it = lo; it != hi; ++it) save(it->second);
