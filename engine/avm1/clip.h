@@ -30,8 +30,8 @@ void removeScriptedClip(Vm& vm, ClipHost* clip);
 // _width/_height in pixels (nullopt when the clip is not on stage), and setting them.
 std::optional<double> clipExtent(Vm& vm, ClipHost* clip, bool width);
 void setClipExtent(Vm& vm, ClipHost* clip, bool width, double v);
-// What a clip or button draws (strokes included), in stage twips; nullopt when it is off the
-// stage or draws nothing.
+// What a clip draws (strokes included), or a button's hit area, in stage twips; nullopt when
+// it is off the stage or covers nothing.
 std::optional<QRectF> stageBounds(Vm& vm, ClipHost* clip);
 void installClipBoundsBuiltins(Vm& vm);
 void installDrawingBuiltins(Vm& vm);

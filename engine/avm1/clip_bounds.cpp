@@ -177,13 +177,28 @@ std::optional<QRectF> stageBounds(Vm& vm, ClipHost* clip) {
     ScriptRunner* r = runnerOf(vm);
     if (!r || !clip || clip == vm.root_) return std::nullopt;
     const DisplayObject* o = nullptr;
+    auto* button = dynamic_cast<ButtonHost*>(clip);
     if (auto* s = dynamic_cast<SpriteClip*>(clip))
         o = s->object();
-    else if (auto* b = dynamic_cast<ButtonHost*>(clip))
-        o = b->object();
+    else if (button)
+        o = button->object();
     if (!o) return std::nullopt;
     const auto parent = toStage(vm, clip->parent());
-    const QRectF local = localBounds(r->movie(), *o, true, 0);
+    QRectF local;
+    if (button) {
+        // A button is where it takes the mouse: its hit area's records.
+        const Character* ch = r->movie().character(o->characterId);
+        const auto* bc = ch ? std::get_if<ButtonCharacter>(ch) : nullptr;
+        for (const auto& rec : bc ? bc->button.records : std::vector<format::ButtonRecord>{}) {
+            if (!rec.hitTest) continue;
+            DisplayObject part;
+            part.characterId = rec.characterId;
+            const QRectF b = localBounds(r->movie(), part, true, 1);
+            if (!b.isNull()) local = unite(local, toQt(rec.matrix).mapRect(b));
+        }
+    } else {
+        local = localBounds(r->movie(), *o, true, 0);
+    }
     if (!parent || local.isNull()) return std::nullopt;
     return (toQt(o->matrix) * *parent).mapRect(local);
 }

@@ -122,9 +122,12 @@ struct Walker {
             Object* obj = vm.clipObject(c);
             if (!obj) continue;
             const Value enabled = vm.get(obj, "tabEnabled");
-            if (isTrue(enabled) || (!isFalse(enabled) && actsAsButton(vm, obj))) {
+            const Value index = vm.get(obj, "tabIndex");
+            // A clip given a tab index takes part unless it says no, as one acting as a button.
+            if (isTrue(enabled) ||
+                (!isFalse(enabled) && (index.isNumber() || actsAsButton(vm, obj)))) {
                 QRectF b = o ? w.mapRect(objectBounds(movie, *o, 0)) : QRectF();
-                out.push_back({obj, corner(b), vm.get(obj, "tabIndex")});
+                out.push_back({obj, corner(b), index});
             }
             if (!isFalse(vm.get(obj, "tabChildren"))) walk(c, w, nesting + 1);
         }

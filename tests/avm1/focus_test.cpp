@@ -417,8 +417,10 @@ TEST(Avm1Focus, TheMouseTakesTheHighlightAway) {
 TEST(Avm1Focus, ButtonsAndFieldsUnderTheHighlight) {
     swftest::SwfBuilder b(6, 200, 100);
     const uint16_t sq = b.defineRect(200, 200, 600, 400, {0, 0, 255});
+    const uint16_t spot = b.defineRect(300, 300, 200, 200, {0, 0, 0});
     swftest::ButtonDesc d;
-    d.records.push_back({true, true, true, true, sq, 1, {}});
+    d.records.push_back({true, true, true, false, sq, 1, {}});
+    d.records.push_back({false, false, false, true, spot, 2, {}});
     swftest::Matrix m;
     m.tx = 400;
     m.ty = 600;
@@ -432,10 +434,27 @@ TEST(Avm1Focus, ButtonsAndFieldsUnderTheHighlight) {
     b.showFrame();
     auto r = play(b);
     auto& p = *r->player;
-    // The button's square lies 10 px right of and below its place, 30 x 20 px.
+    // A button is framed where it takes the mouse: its hit square, 15 px right of and below
+    // its place, 10 px wide, not the larger square it shows.
     p.keyDown(9);
-    expectFrame(r->frame(), 30, 40, 60, 60);
+    expectFrame(r->frame(), 35, 45, 45, 55);
     // A text field shows its caret, not the frame.
     p.keyDown(9);
     EXPECT_FALSE(anyYellow(r->frame()));
+}
+
+TEST(Avm1Focus, ATabIndexPutsAClipInTheTabOrder) {
+    std::vector<ActionWriter> frames(2);
+    traceFocusChange(frames[0]);
+    setMember(frames[0], "kid", "tabIndex", 3);
+    setMember(frames[1], "kid", "tabEnabled", false);
+    auto r = play(kidMovie(frames));
+    auto& p = *r->player;
+    p.keyDown(9);
+    EXPECT_EQ(r->take(), "null -> _level0.kid\n");
+    expectFrame(r->frame(), 50, 25, 150, 75);
+    // Unless it says no.
+    p.advanceFrame();
+    p.keyDown(9);
+    EXPECT_EQ(r->take(), "");
 }
