@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPainterPathStroker>
 #include <QPen>
 #include <QRadialGradient>
 #include <algorithm>
@@ -54,6 +55,28 @@ struct Ctx {
     const DisplayList* root = nullptr;
     QTransform stage;
 };
+
+// Hard edges cover the pixels whose centres lie inside a shape, a centre on a left or top
+// edge counting as inside and one on a right or bottom edge not. The painter rounds edge
+// positions to 1/64 pixel and counts the other side of a tie, so shapes are moved by that
+// step up and left as they are filled.
+constexpr double kHardEdgeNudge = 1.0 / 64;
+QTransform hardEdges(const Ctx& c) {
+    return c.antialias ? QTransform() : QTransform::fromTranslate(-kHardEdgeNudge, -kHardEdgeNudge);
+}
+
+// Fills path, given in the painter's current coordinates, with the current brush and pen.
+void drawShapePath(const Ctx& c, const QPainterPath& path) {
+    QPainter& p = *c.p;
+    if (c.antialias) {
+        p.drawPath(path);
+        return;
+    }
+    const QTransform t = p.transform();
+    p.setTransform(t * hardEdges(c));
+    p.drawPath(path);
+    p.setTransform(t);
+}
 
 uint64_t mix(uint64_t h, uint64_t v) {
     h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
@@ -667,7 +690,7 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
     QPainter& p = *c.p;
     if (f.type == format::FillStyle::Solid) {
         p.setBrush(cx.apply(f.color));
-        p.drawPath(path);
+        drawShapePath(c, path);
     } else if (f.isGradient()) {
         if (f.gradient.stops.empty()) return;
         // Drawn in device pixels so the computed picture is used pixel for pixel.
@@ -682,7 +705,7 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
             p.resetTransform();
             if (clip) p.setClipRect(part, Qt::IntersectClip);
             p.setBrush(b);
-            p.drawPath(world.map(path));
+            p.drawPath((world * hardEdges(c)).map(path));
             p.restore();
         };
         // A rectangle painted straight into our image: the whole pixels inside it take the
@@ -762,9 +785,14 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
             QBrush b(shown);
             b.setTransform(toQt(f.matrix));
             p.setBrush(b);
-            p.drawPath(path);
+            drawShapePath(c, path);
         } else {
-            p.setClipPath(path, Qt::IntersectClip);
+            {
+                const QTransform t = p.transform();
+                p.setTransform(t * hardEdges(c));
+                p.setClipPath(path, Qt::IntersectClip);
+                p.setTransform(t);
+            }
             const QTransform bitmapSpace = toQt(f.matrix);
             p.setTransform(bitmapSpace * p.transform());
             const double w = shown.width(), h = shown.height();
@@ -831,6 +859,17 @@ QPen strokePen(const format::LineStyle& l, const ColorTx& cx, double deviceScale
     return pen;
 }
 
+// The area a pen covers along path (in the painter's coordinates, drawn through world), as
+// a path in the same coordinates; cosmetic pens keep their width in device pixels.
+QPainterPath hardStroke(const QPainterPath& path, const QPen& pen, const QTransform& world) {
+    QPainterPathStroker stroker(pen);
+    if (!pen.isCosmetic()) return stroker.createStroke(path);
+    bool ok = false;
+    const QTransform back = world.inverted(&ok);
+    if (!ok) return {};
+    return back.map(stroker.createStroke(world.map(path)));
+}
+
 void drawGeometry(Ctx& c, const format::Shape& shape, const ShapeGeometry& geo,
                   const QTransform& world, const ColorTx& cx) {
     QPainter& p = *c.p;
@@ -853,13 +892,16 @@ void drawGeometry(Ctx& c, const format::Shape& shape, const ShapeGeometry& geo,
             }
             const QPen pen = strokePen(style, cx, deviceScale, world, area);
             p.setPen(pen);
-            // Hard-edged hairlines on a pixel boundary take the pixel before it, as Flash's do.
-            const double px =
-                (style.noHScale && style.noVScale) ? style.width / 20.0 : style.width * deviceScale;
-            if (!c.antialias && px < 0.999)
-                p.setTransform(world * QTransform::fromTranslate(-0.5, -0.5));
+            if (!c.antialias) {
+                // Hard-edged lines are their outline filled, at least a pixel wide, so they
+                // cover the pixels whose centres they hold, like any fill.
+                p.setPen(Qt::NoPen);
+                p.setBrush(pen.brush());
+                drawShapePath(c, hardStroke(s.path, pen, world));
+                p.setBrush(Qt::NoBrush);
+                continue;
+            }
             p.drawPath(s.path);
-            p.setTransform(world);
         }
     }
 }
@@ -933,7 +975,9 @@ void applyClip(Ctx& c, const std::vector<QPainterPath>& clips) {
     c.rectClip = clips.empty();
     p.resetTransform();
     p.setClipRect(c.target);
+    p.setTransform(hardEdges(c));
     for (const auto& path : clips) p.setClipPath(path, Qt::IntersectClip);
+    p.resetTransform();
 }
 
 // Device-space bounds of an object and what is under it.
