@@ -1088,11 +1088,30 @@ std::optional<QPainter::CompositionMode> qtMode(uint8_t blend) {
     }
 }
 
+// Alpha keeps the layer below only as opaque as the object over it, wherever the object
+// draws something: its fully transparent pixels leave the layer alone.
+void alphaByHand(QImage& dst, const QImage& src, QPoint at) {
+    const QRect r = QRect(at, src.size()).intersected(dst.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        auto* d = reinterpret_cast<uint32_t*>(dst.scanLine(y));
+        const auto* s = reinterpret_cast<const uint32_t*>(src.constScanLine(y - at.y()));
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const uint32_t sa = s[x - at.x()] >> 24;
+            if (sa != 0 && sa != 255) d[x] = byteMul(d[x], sa);
+        }
+    }
+}
+
 // Subtract and invert have no QPainter mode: done by hand when the target is an image.
 bool blendByHand(QImage& dst, const QImage& src, QPoint at, uint8_t mode) {
     const QRect r = QRect(at, src.size()).intersected(dst.rect());
     if (dst.format() != QImage::Format_ARGB32_Premultiplied && dst.format() != QImage::Format_RGB32)
         return false;
+    if (mode == 11) {
+        if (dst.format() != QImage::Format_ARGB32_Premultiplied) return false;
+        alphaByHand(dst, src, at);
+        return true;
+    }
     for (int y = r.top(); y <= r.bottom(); ++y) {
         auto* d = reinterpret_cast<uint32_t*>(dst.scanLine(y));
         const auto* s = reinterpret_cast<const uint32_t*>(src.constScanLine(y - at.y()));
@@ -1129,7 +1148,19 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
     }
     // Offscreen: the object alone, filtered, then composited with its blend mode.
     const QMargins margins = filterMargins(o.filters, c.stageScale);
-    QRect area = boundsOf(c, o, parentWorld, nesting).toAlignedRect().marginsAdded(margins);
+    QRectF bounds = boundsOf(c, o, parentWorld, nesting);
+    // A cached bitmap (and a filtered object is one) starts at the object's top left corner
+    // and lands on the nearest whole pixel: what it shows moves by up to half a pixel. Blend
+    // layers stay on the stage's pixel grid.
+    QTransform snapped = world;
+    const bool cached = o.cacheAsBitmap || !o.filters.empty();
+    if (cached && std::abs(bounds.x()) < 1e7 && std::abs(bounds.y()) < 1e7) {
+        const double sx = std::floor(bounds.x() + 0.5) - bounds.x(),
+                     sy = std::floor(bounds.y() + 0.5) - bounds.y();
+        snapped = world * QTransform::fromTranslate(sx, sy);
+        bounds.translate(sx, sy);
+    }
+    QRect area = bounds.toAlignedRect().marginsAdded(margins);
     // Filters read pixels beyond the target's edge; blends only need what is visible.
     area = area.intersected(c.target.marginsAdded(margins));
     if (area.isEmpty()) return;
@@ -1174,7 +1205,7 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
             const double alpha = std::clamp(cx.ma, 0.0, 1.0);
             if (alpha > 0) inner.ma = 1;
             std::vector<QPainterPath> none;
-            drawContent(lc, o, world * shift, inner, none, nesting);
+            drawContent(lc, o, snapped * shift, inner, none, nesting);
             lp.end();
             if (!o.filters.empty()) applyFilters(layer, o.filters, c.stageScale);
             if (alpha < 1 && alpha > 0) {
@@ -1188,7 +1219,10 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
     }
     QPainter& p = *c.p;
     applyClip(c, clips);
-    if ((blend == 9 || blend == 10)) {
+    if (blend == 11 && c.layer && c.rectClip) {
+        if (blendByHand(*c.layer, layer, area.topLeft(), blend)) return;
+        p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    } else if ((blend == 9 || blend == 10)) {
         QImage* dst = c.layer ? c.layer : dynamic_cast<QImage*>(p.device());
         if (dst && blendByHand(*dst, layer, area.topLeft(), blend)) return;
         p.setCompositionMode(QPainter::CompositionMode_Difference);
