@@ -619,3 +619,100 @@ TEST(Filters, KeptLayersFollowWhatTheyShow) {
     EXPECT_TRUE(pixelNear(img, 125, 25, kBlue, 12));
     EXPECT_TRUE(pixelNear(img, 25, 25, kWhite, 12));
 }
+
+TEST(HardEdges, PixelsWhoseCentresAShapeHolds) {
+    // A square from 10.5 to 20.5 px each way: a centre on its left or top edge is inside, one
+    // on its right or bottom edge is not. A 1-px line centred on x 100 (so from 99.5 to 100.5)
+    // takes column 99 alone, however it is drawn.
+    Movie m;
+    m.b.place(m.b.defineRect(210, 210, 200, 200, {255, 0, 0}), 1);
+    media::Line line;
+    line.color = {0, 0, 255, 255};
+    m.b.place(m.define(mcode::DefineShape3,
+                       media::shapeBody(0, 3, {{2000, 400}, {2000, 1600}}, std::nullopt, line,
+                                        /*open=*/true)),
+              2);
+    const QImage img = stage(m.play(), swf::Quality::Low);
+    for (int i : {10, 19}) {
+        EXPECT_TRUE(pixelNear(img, i, 15, kRed, 0)) << i;
+        EXPECT_TRUE(pixelNear(img, 15, i, kRed, 0)) << i;
+    }
+    for (int i : {9, 20}) {
+        EXPECT_TRUE(pixelNear(img, i, 15, kWhite, 0)) << i;
+        EXPECT_TRUE(pixelNear(img, 15, i, kWhite, 0)) << i;
+    }
+    for (int y : {30, 50, 70}) {
+        EXPECT_TRUE(pixelNear(img, 99, y, kBlue, 0)) << y;
+        EXPECT_TRUE(pixelNear(img, 98, y, kWhite, 0)) << y;
+        EXPECT_TRUE(pixelNear(img, 100, y, kWhite, 0)) << y;
+    }
+}
+
+TEST(HardEdges, CachedBitmapsLandOnWholePixels) {
+    // A sprite whose left edge is at 10.6 px holds a second square from 30.2 px. Cached as a
+    // bitmap (or filtered), it lands at 11 and everything in it moves 0.4 px right, so the
+    // second square starts at column 31; a blend layer keeps the stage's pixels (column 30).
+    const float identity[20] = {1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0};
+    struct Case {
+        const char* what;
+        bool cache;
+        std::optional<uint8_t> blend;
+        bool filtered;
+        int firstColumn;
+    };
+    const Case cases[] = {{"cached", true, std::nullopt, false, 31},
+                          {"filtered", false, std::nullopt, true, 31},
+                          {"blend layer", false, 2, false, 30},
+                          {"plain", false, std::nullopt, false, 30}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Movie m;
+        swftest::SpriteBuilder s;
+        s.place(m.b.defineRect(212, 200, 188, 1600, {0, 0, 255}), 1);
+        s.place(m.b.defineRect(604, 200, 396, 1600, {255, 0, 0}), 2);
+        s.showFrame();
+        const uint16_t sp = m.b.defineSprite(s);
+        if (c.filtered) {
+            m.b.rawTag(
+                mcode::PlaceObject3,
+                media::place3Body(1, sp, {}, std::nullopt, {media::colorMatrixFilter(identity)}));
+        } else {
+            m.b.place3(sp, 1, {}, {}, {}, 0, {}, c.blend,
+                       c.cache ? std::optional<bool>(true) : std::nullopt);
+        }
+        const QImage img = stage(m.play(), swf::Quality::Low);
+        EXPECT_TRUE(pixelNear(img, c.firstColumn, 50, kRed, 0));
+        EXPECT_TRUE(pixelNear(img, c.firstColumn - 1, 50, kWhite, 0));
+        EXPECT_TRUE(pixelNear(img, 45, 50, kRed, 0));
+    }
+}
+
+TEST(BlendModes, AlphaLeavesTheLayerUnderFullyTransparentPixels) {
+    // A layer holds a red square; above it, with alpha, a shape whose left half is fully
+    // transparent and whose right half is half opaque. The red stays whole on the left and
+    // fades to half on the right; past the red there is nothing to fade.
+    Movie m;
+    swftest::SpriteBuilder s;
+    s.place(m.b.defineRect(0, 0, 3000, 2000, {255, 0, 0}), 1);
+    const uint16_t clear = m.define(
+        mcode::DefineShape3, media::shapeBody(0, 3, {{0, 0}, {2000, 0}, {2000, 2000}, {0, 2000}},
+                                              media::Fill{0x00, {0, 0, 0, 0}}));
+    const uint16_t half =
+        m.define(mcode::DefineShape3,
+                 media::shapeBody(0, 3, {{2000, 0}, {4000, 0}, {4000, 2000}, {2000, 2000}},
+                                  media::Fill{0x00, {0, 0, 0, 128}}));
+    swftest::SpriteBuilder mask;
+    mask.place(clear, 1);
+    mask.place(half, 2);
+    mask.showFrame();
+    s.rawTag(mcode::PlaceObject3, media::place3Body(2, m.b.defineSprite(mask), {}, 11));
+    s.showFrame();
+    m.b.rawTag(mcode::PlaceObject3, media::place3Body(1, m.b.defineSprite(s), {}, 2));
+    const swf::Player p = m.play();
+    for (auto q : {swf::Quality::Low, swf::Quality::High}) {
+        const QImage img = stage(p, q);
+        EXPECT_TRUE(pixelNear(img, 50, 50, kRed, 2));
+        EXPECT_TRUE(pixelNear(img, 125, 50, QColor(255, 127, 127), 3));
+        EXPECT_TRUE(pixelNear(img, 175, 50, kWhite, 0));
+    }
+}
