@@ -83,8 +83,9 @@ bool readMorphLine(BitReader& r, int version, LineStyle& a, LineStyle& b) {
     return true;
 }
 
+// Colour channels between the two ends drop the fraction (toward the lower value).
 uint8_t mix8(uint8_t a, uint8_t b, double t) {
-    return static_cast<uint8_t>(std::clamp(std::lround(a + (b - a) * t), 0L, 255L));
+    return static_cast<uint8_t>(std::clamp(std::floor(a + (b - a) * t), 0.0, 255.0));
 }
 int32_t mixI(int32_t a, int32_t b, double t) {
     return static_cast<int32_t>(std::lround(a + (b - a) * t));
