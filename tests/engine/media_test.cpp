@@ -362,6 +362,19 @@ TEST(Morphs, RatioBlendsShapeAndColour) {
     }
 }
 
+TEST(Morphs, ColoursBetweenTheEndsDropTheFraction) {
+    // Two thirds of the way from red to blue: red 84.99 and blue 170.004 keep their whole
+    // parts, 84 and 170.
+    Movie m;
+    const uint16_t id = m.define(mcode::DefineMorphShape,
+                                 media::morphRectBody(0, 1, 0, 0, 4000, 2000, {255, 0, 0, 255}, 0,
+                                                      0, 4000, 2000, {0, 0, 255, 255}));
+    m.b.place(id, 1, {}, {}, {}, 0, 43691);
+    const swf::Player p = m.play();
+    for (auto q : {swf::Quality::Low, swf::Quality::High})
+        EXPECT_TRUE(pixelNear(stage(p, q), 100, 50, QColor(84, 0, 170), 0));
+}
+
 TEST(Text, StaticTextWithEmbeddedFonts) {
     for (int version : {1, 2, 3}) {
         SCOPED_TRACE(version);
