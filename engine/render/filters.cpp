@@ -18,8 +18,8 @@ constexpr double kMaxBlur = 512;
 // A box of width b centred on a pixel: the pixels wholly inside count fully, the two its ends
 // fall into count by the part they cover. Weights are in 1/65536; the sum is truncated.
 struct Box {
-    int whole = 0;      // pixels each side of the centre counted fully
-    int64_t edge = 0;   // weight of the two end pixels
+    int whole = 0;     // pixels each side of the centre counted fully
+    int64_t edge = 0;  // weight of the two end pixels
     int64_t div = 1 << 16;
     bool identity() const { return whole == 0 && edge == 0; }
 };
@@ -58,9 +58,7 @@ void blurColumns(Plane& p, int w, int h, const Box& box, uint8_t outside) {
     const int r = box.whole;
     const Plane src = p;
     const std::vector<uint8_t> edgeRow(size_t(w), outside);
-    auto row = [&](int y) {
-        return y < 0 || y >= h ? edgeRow.data() : src.data() + size_t(y) * w;
-    };
+    auto row = [&](int y) { return y < 0 || y >= h ? edgeRow.data() : src.data() + size_t(y) * w; };
     std::vector<int64_t> sum(size_t(w), 0);
     for (int y = -r; y <= r; ++y) {
         const uint8_t* s = row(y);
@@ -132,7 +130,9 @@ Px tint(format::Rgba c, uint32_t v) {
     const uint32_t a = mul255(c.a, v);
     return {mul255(c.r, a), mul255(c.g, a), mul255(c.b, a), a};
 }
-Px scaled(Px p, uint32_t k) { return {mul255(p.r, k), mul255(p.g, k), mul255(p.b, k), mul255(p.a, k)}; }
+Px scaled(Px p, uint32_t k) {
+    return {mul255(p.r, k), mul255(p.g, k), mul255(p.b, k), mul255(p.a, k)};
+}
 // top drawn over under.
 Px over(Px top, Px under) {
     const uint32_t k = 255 - top.a;
@@ -253,7 +253,8 @@ void bevel(QImage& img, const format::Filter& f, double scale) {
                 out = c;
             else if (f.inner || f.onTop)
                 out = {c.r + mul255(src.r, 255 - c.a), c.g + mul255(src.g, 255 - c.a),
-                       c.b + mul255(src.b, 255 - c.a), std::max(src.a, c.a + mul255(src.a, 255 - c.a))};
+                       c.b + mul255(src.b, 255 - c.a),
+                       std::max(src.a, c.a + mul255(src.a, 255 - c.a))};
             else
                 out = over(src, c);
             row[x] = pack(out);

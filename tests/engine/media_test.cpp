@@ -575,6 +575,104 @@ TEST(Filters, BlurShadowGlowBevelMatrixAndConvolution) {
     EXPECT_TRUE(pixelNear(img, 149, 75, kWhite, 20));
 }
 
+// Grey levels across row 30 from column x0, for a filtered black line on white.
+std::vector<int> greys(const QImage& img, int x0, int n) {
+    std::vector<int> out;
+    for (int x = x0; x < x0 + n; ++x) out.push_back(img.pixelColor(x, 30).green());
+    return out;
+}
+
+::testing::AssertionResult levelsNear(const std::vector<int>& got, const std::vector<int>& want) {
+    for (size_t i = 0; i < want.size(); ++i)
+        if (std::abs(got[i] - want[i]) > 1) {
+            std::string s;
+            for (int v : got) s += std::to_string(v) + " ";
+            return ::testing::AssertionFailure() << "at " << i << ": " << s;
+        }
+    return ::testing::AssertionSuccess();
+}
+
+TEST(Filters, BlurSpreadsALineHalfItsWidthEachWay) {
+    // One-pixel black lines at columns 20, 60, 100 and 140; each blur is centred on its line,
+    // the box's ends covering part of a pixel count for that part, and each pass truncates.
+    Movie m;
+    const uint16_t line = m.b.defineRect(0, 0, 20, 1200, {0, 0, 0});
+    auto put = [&](int depth, int x, const std::vector<uint8_t>& filter) {
+        m.b.rawTag(mcode::PlaceObject3, media::place3Body(depth, line, {1, 1, 0, 0, x * 20, 200},
+                                                          std::nullopt, {filter}));
+    };
+    put(1, 20, media::blurFilter(2, 2, 1));
+    put(2, 60, media::blurFilter(4, 1, 1));
+    put(3, 100, media::blurFilter(5, 5, 1));
+    put(4, 140, media::blurFilter(2, 2, 2));
+    const QImage img = stage(m.play());
+    // 2: a quarter, a half, a quarter of 255, each rounded down.
+    EXPECT_TRUE(levelsNear(greys(img, 18, 5), {255, 192, 128, 192, 255}));
+    // 4: three whole pixels and a half at each end, over 4.
+    EXPECT_TRUE(levelsNear(greys(img, 57, 7), {255, 224, 192, 192, 192, 224, 255}));
+    // 5: five whole pixels.
+    EXPECT_TRUE(levelsNear(greys(img, 97, 7), {255, 204, 204, 204, 204, 204, 255}));
+    // Two passes of 2 blur the first pass's 63 127 63 again.
+    EXPECT_TRUE(levelsNear(greys(img, 137, 7), {255, 240, 192, 160, 192, 240, 255}));
+    // The line's ends blur vertically as well, except for the blur of 4 across only.
+    EXPECT_TRUE(pixelNear(img, 20, 9, QColor(224, 224, 224), 1));
+    EXPECT_TRUE(pixelNear(img, 60, 10, QColor(192, 192, 192), 1));
+    EXPECT_TRUE(pixelNear(img, 60, 9, kWhite, 0));
+}
+
+TEST(Filters, ShadowsMoveByWholePixelsAndKnockOutTheObject) {
+    // 20 px black squares; a blur of 1 leaves the shadow's edges hard.
+    Movie m;
+    const uint16_t sq = m.b.defineRect(0, 0, 400, 400, {255, 0, 0});
+    auto put = [&](int depth, int x, const std::vector<uint8_t>& filter) {
+        m.b.rawTag(mcode::PlaceObject3,
+                   media::place3Body(depth, sq, {1, 1, 0, 0, x * 20, 400}, std::nullopt, {filter}));
+    };
+    const double down = 1.5707963;
+    put(1, 10, media::dropShadowFilter({0, 0, 255, 255}, 1, 0, 4.4, 1));  // 4 px right
+    put(2, 50, media::dropShadowFilter({0, 0, 255, 255}, 1, down, 3, 1, false, true));
+    put(3, 90, media::dropShadowFilter({0, 0, 255, 255}, 1, 0, 5, 1, true));
+    put(4, 130, media::dropShadowFilter({0, 0, 255, 128}, 1, 0, 5, 1, true, true));
+    const QImage img = stage(m.play());
+    EXPECT_TRUE(pixelNear(img, 29, 30, kRed, 0));
+    EXPECT_TRUE(pixelNear(img, 33, 30, kBlue, 0));
+    EXPECT_TRUE(pixelNear(img, 34, 30, kWhite, 0));
+    // Knocked out: the shadow only where the object is not.
+    EXPECT_TRUE(pixelNear(img, 60, 30, kWhite, 0));
+    EXPECT_TRUE(pixelNear(img, 60, 42, kBlue, 0));
+    EXPECT_TRUE(pixelNear(img, 60, 43, kWhite, 0));
+    // Inner: the space left of the object casts onto its first five columns.
+    EXPECT_TRUE(pixelNear(img, 94, 30, kBlue, 0));
+    EXPECT_TRUE(pixelNear(img, 95, 30, kRed, 0));
+    EXPECT_TRUE(pixelNear(img, 89, 30, kWhite, 0));
+    // Inner knocked out: half-transparent shadow alone, inside the object only.
+    EXPECT_TRUE(pixelNear(img, 132, 30, QColor(127, 127, 255), 1));
+    EXPECT_TRUE(pixelNear(img, 140, 30, kWhite, 0));
+    EXPECT_TRUE(pixelNear(img, 129, 30, kWhite, 0));
+}
+
+TEST(Filters, GlowStrengthMultipliesAndSaturates) {
+    Movie m;
+    const uint16_t line = m.b.defineRect(0, 0, 20, 1200, {0, 0, 0});
+    auto put = [&](int depth, int x, double strength) {
+        m.b.rawTag(mcode::PlaceObject3,
+                   media::place3Body(depth, line, {1, 1, 0, 0, x * 20, 200}, std::nullopt,
+                                     {media::glowFilter({255, 0, 0, 255}, 4, strength)}));
+    };
+    put(1, 20, 1);
+    put(2, 60, 2);
+    put(3, 100, 10);
+    const QImage img = stage(m.play());
+    // Blur 4 gives 31 at two pixels out and 63 next to the line.
+    EXPECT_TRUE(pixelNear(img, 18, 30, QColor(255, 224, 224), 1));
+    EXPECT_TRUE(pixelNear(img, 19, 30, QColor(255, 192, 192), 1));
+    EXPECT_TRUE(pixelNear(img, 58, 30, QColor(255, 193, 193), 1));
+    EXPECT_TRUE(pixelNear(img, 59, 30, QColor(255, 129, 129), 1));
+    EXPECT_TRUE(pixelNear(img, 98, 30, kRed, 0));
+    EXPECT_TRUE(pixelNear(img, 100, 30, kBlack, 0));
+    EXPECT_TRUE(pixelNear(img, 97, 30, kWhite, 0));
+}
+
 TEST(Stage, QualityAndBackgroundOverride) {
     Movie m;
     // An edge through the middle of pixel column 100.
