@@ -45,9 +45,9 @@ bool readFilters(BitReader& r, int count, std::vector<Filter>& out) {
                 readFlags(r, f, false);
                 break;
             case Filter::Bevel:
-                // The file stores the shadow colour first, then the highlight.
-                f.color = readRgba(r);
+                // Files hold the highlight colour first, then the shadow colour.
                 f.highlight = readRgba(r);
+                f.color = readRgba(r);
                 f.blurX = r.fixed16();
                 f.blurY = r.fixed16();
                 f.angle = r.fixed16();

@@ -447,8 +447,8 @@ std::vector<uint8_t> bevelFilter(Rgba shadow, Rgba highlight, double blur, doubl
                                  double distance, double strength) {
     BitWriter w;
     w.u8(3);
+    writeRgba(w, highlight);  // the highlight comes first in files
     writeRgba(w, shadow);
-    writeRgba(w, highlight);
     w.fixed(blur);
     w.fixed(blur);
     w.fixed(angle);
