@@ -21,6 +21,7 @@
 #endif
 
 #include "engine/media/video_draw.h"
+#include "engine/render/blend_wide.h"
 #include "engine/render/color.h"
 #include "engine/render/filters.h"
 #include "engine/render/offscreen.h"
@@ -646,6 +647,10 @@ bool hasAvx2() {
 #endif
 
 void blendRow(uint32_t* dst, const uint32_t* src, int n) {
+    if (hasWideBlend()) {
+        blendRowWide(dst, src, n);
+        return;
+    }
     int i = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
     if (hasAvx2()) i = blendRowAvx2(dst, src, n);
@@ -684,6 +689,55 @@ void blendRow(uint32_t* dst, const uint32_t* src, int n) {
     }
 }
 
+// A device rectangle as the smoothing painter rasterizes it: sides snapped to 1/64 pixel.
+struct SnappedRect {
+    int64_t l, t, r, b;
+};
+
+// The snapped rectangle when its partly covered pixels are whole rows: the left and right
+// sides on pixel boundaries, top and bottom in different rows. Anything else is left to the
+// painter.
+std::optional<SnappedRect> snappedRect(const QRectF& r) {
+    auto snap = [](double v) { return int64_t(std::floor(v * 64 + 0.5)); };
+    const SnappedRect s{snap(r.left()), snap(r.top()), snap(r.right()), snap(r.bottom())};
+    if ((s.l & 63) || (s.r & 63) || s.l >= s.r || s.t >= s.b || (s.t >> 6) == ((s.b - 1) >> 6))
+        return std::nullopt;
+    return s;
+}
+
+// The painter's coverage of row y: four steps per 1/64 pixel of height, at most 255.
+int rowCoverage(const SnappedRect& s, int y) {
+    const int64_t top = int64_t(y) * 64;
+    const int64_t held = std::min(s.b, top + 64) - std::max(s.t, top);
+    return held <= 0 ? 0 : int(std::min<int64_t>(255, held * 4));
+}
+
+// Blends the pixels of part (outside the rectangle's whole pixels) as the painter would with
+// its coverage: the colour scaled by the coverage, then over. colours holds the fill from
+// origin on.
+void blendEdgePart(QImage& dst, const QRect& part, const SnappedRect& s, const QImage& colours,
+                   QPoint origin) {
+    const int x0 = std::max(part.left(), int(s.l >> 6));
+    const int x1 = std::min(part.right(), int(s.r >> 6) - 1);
+    if (part.isEmpty() || x1 < x0 || colours.isNull()) return;
+    const int n = x1 - x0 + 1;
+    thread_local std::vector<uint32_t> scaled;
+    scaled.resize(size_t(n));
+    for (int y = part.top(); y <= part.bottom(); ++y) {
+        const int k = rowCoverage(s, y);
+        if (k == 0) continue;
+        const auto* from =
+            reinterpret_cast<const uint32_t*>(colours.constScanLine(y - origin.y())) +
+            (x0 - origin.x());
+        auto* to = reinterpret_cast<uint32_t*>(dst.scanLine(y)) + x0;
+        if (k < 255) {
+            for (int i = 0; i < n; ++i) scaled[size_t(i)] = byteMul(from[i], uint32_t(k));
+            from = scaled.data();
+        }
+        blendRow(to, from, n);
+    }
+}
+
 // Fills path (in the painter's current transform) with a fill style; returns false for
 // fills that cannot be drawn.
 void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, const ColorTx& cx) {
@@ -709,8 +763,9 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
             p.restore();
         };
         // A rectangle painted straight into our image: the whole pixels inside it take the
-        // gradient's rows blended without a brush; its partly covered edges go through the
-        // painter, whose coverage does not depend on the clip.
+        // gradient's rows blended without a brush; its partly covered edges take the
+        // painter's coverage, worked out here when the sides are on pixel boundaries and
+        // otherwise drawn by the painter, whose coverage does not depend on the clip.
         QImage* dst = c.layer ? c.layer : dynamic_cast<QImage*>(p.device());
         QRectF r;
         if (dst && c.rectClip && dst->format() == QImage::Format_ARGB32_Premultiplied &&
@@ -739,12 +794,19 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
                     row.resize(size_t(w));
                     uchar* bits = dst->bits();
                     const qsizetype stride = dst->bytesPerLine();
+                    const bool wide = hasWideBlend();
+                    thread_local RampPlanes planes;
+                    if (wide) splitRamp(ramp.data(), planes);
                     if (idx.size() == size_t(w) * size_t(inner.height()))
                         for (int y = 0; y < inner.height(); ++y) {
                             const uint8_t* in = idx.data() + size_t(y) * size_t(w);
                             auto* to =
                                 reinterpret_cast<uint32_t*>(bits + (inner.y() + y) * stride) +
                                 inner.x();
+                            if (wide) {
+                                blendIndexedWide(to, in, planes, w);
+                                continue;
+                            }
                             int x = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
                             if (hasAvx2()) x = blendIndexedAvx2(to, in, ramp.data(), w);
@@ -761,8 +823,15 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
                           QPoint(inner.left() - 1, inner.bottom())),
                     QRect(QPoint(inner.right() + 1, inner.top()),
                           QPoint(area.right(), inner.bottom()))};
-                for (const QRect& part : parts)
-                    if (part.isValid() && !part.isEmpty()) viaBrush(part, true);
+                const auto edges = c.antialias ? snappedRect(r) : std::nullopt;
+                for (const QRect& part : parts) {
+                    if (!part.isValid() || part.isEmpty()) continue;
+                    if (edges)
+                        blendEdgePart(*dst, part & dst->rect(), *edges,
+                                      gradientImage(f, cx, world, part), part.topLeft());
+                    else
+                        viaBrush(part, true);
+                }
                 return;
             }
         }
