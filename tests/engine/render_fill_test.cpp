@@ -35,13 +35,12 @@ std::vector<std::pair<int, int>> outline(int x, int y, int w, int h, bool extra)
 // Two shapes of the same gradient over a grey square: one a plain rectangle, the other the
 // same area with an extra corner, each placed at pos (twips) in its own movie.
 QImage drawGradientShape(const media::Fill& f, bool extra, int tx, int ty,
-                         swf::Quality q = swf::Quality::High) {
-    SwfBuilder b(8, 120, 100, 24);
+                         swf::Quality q = swf::Quality::High, int w = 2000, int h = 1600) {
+    SwfBuilder b(8, 180, 100, 24);
     b.setBackground({255, 255, 255});
     b.place(b.defineRect(0, 0, 1200, 1000, {128, 128, 128}), 1);
     const uint16_t id = b.reserveId();
-    b.rawTag(media::code::DefineShape3,
-             media::shapeBody(id, 3, outline(0, 0, 2000, 1600, extra), f));
+    b.rawTag(media::code::DefineShape3, media::shapeBody(id, 3, outline(0, 0, w, h, extra), f));
     b.place(id, 2, {1, 1, 0, 0, tx, ty});
     b.showFrame();
     swf::Player p(load(b.bytes()));
@@ -78,6 +77,31 @@ TEST(RenderFill, GradientRectanglesMatchOutlines) {
                 EXPECT_EQ(differing(plain, traced), 0);
             }
         }
+    }
+}
+
+// Rectangles of many widths (whole blocks of pixels and leftovers of every size), at each
+// twentieth of a pixel down and only a row or two high: the direct blend, partly covered
+// rows included, matches the painter pixel for pixel.
+TEST(RenderFill, GradientRectanglesOfAnyWidthAndRowFraction) {
+    const media::Fill fills[] = {gradient(0x10, 0, 0.05), gradient(0x12, 1, 0.02),
+                                 gradient(0x10, 2, 0.01, 0.02)};
+    auto same = [&](const media::Fill& f, int tx, int ty, int w, int h) {
+        SCOPED_TRACE(testing::Message() << "type " << int(f.type) << " at " << tx << "," << ty
+                                        << " size " << w << "x" << h);
+        const QImage plain = drawGradientShape(f, false, tx, ty, swf::Quality::High, w, h);
+        const QImage traced = drawGradientShape(f, true, tx, ty, swf::Quality::High, w, h);
+        EXPECT_EQ(differing(plain, traced), 0);
+    };
+    for (const auto& f : fills) {
+        for (int px :
+             {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 33, 48, 63, 64, 65, 66, 79, 127, 128, 129, 150})
+            same(f, 100, 47, px * 20, 900);
+        for (int ty = 0; ty < 20; ++ty) same(f, 60, 200 + ty, 1400, 1000 + 7 * ty);
+        for (int h : {19, 21, 33, 40, 45})
+            for (int ty : {3, 17, 31}) same(f, 60, 200 + ty, 1400, h);
+        // Sides a hair off the pixel grid, and just on it once snapped.
+        for (int tx : {61, 79, 81}) same(f, tx, 213, 1400, 1000);
     }
 }
 
