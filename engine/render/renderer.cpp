@@ -128,19 +128,33 @@ uint64_t signature(const DisplayObject& o, int nesting) {
     return h;
 }
 
-// Flash mixes gradient colours in linear light for "linear RGB"; Qt mixes in sRGB, so such
-// gradients get extra stops computed in linear space.
-double toLinear(double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); }
+// "Linear RGB" gradients mix in linear light the way Flash does: each stop's colour goes
+// through an 8-bit table into linear light (so dark values lose precision), the channels
+// are mixed there and brought back to sRGB; alpha mixes as it is.
 double toSrgb(double c) {
     return c <= 0.0031308 ? c * 12.92 : 1.055 * std::pow(c, 1 / 2.4) - 0.055;
 }
 
-QColor mixLinear(const QColor& a, const QColor& b, double t) {
-    auto m = [&](double x, double y) {
-        return toSrgb(toLinear(x) + (toLinear(y) - toLinear(x)) * t);
+const std::array<uint8_t, 256>& linearTable() {
+    static const std::array<uint8_t, 256> table = [] {
+        std::array<uint8_t, 256> t{};
+        for (int i = 0; i < 256; ++i) {
+            const double c = i / 255.0;
+            const double l = c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+            t[size_t(i)] = uint8_t(std::floor(l * 255 + 1e-9));
+        }
+        return t;
+    }();
+    return table;
+}
+
+// A premultiplied ramp entry from linear-light channels and alpha (all 0..255).
+QRgb fromLinear(double r, double g, double b, double a) {
+    auto ch = [](double l) {
+        return uint32_t(std::lround(toSrgb(std::clamp(l / 255, 0.0, 1.0)) * 255));
     };
-    return QColor::fromRgbF(m(a.redF(), b.redF()), m(a.greenF(), b.greenF()),
-                            m(a.blueF(), b.blueF()), a.alphaF() + (b.alphaF() - a.alphaF()) * t);
+    return qPremultiply((uint32_t(std::lround(std::clamp(a, 0.0, 255.0))) << 24) | (ch(r) << 16) |
+                        (ch(g) << 8) | ch(b));
 }
 
 // Gradients live in a 32768-twip square centred on the origin, placed by their matrix.
@@ -156,6 +170,17 @@ std::array<QRgb, 256> gradientRamp(const format::Gradient& gr, const ColorTx& cx
     }
     if (stops.empty()) return ramp;
     const bool linearRgb = gr.interpolation == 1;
+    // Stops in linear light: r, g, b, a.
+    std::vector<std::array<double, 4>> lin;
+    if (linearRgb) {
+        const auto& table = linearTable();
+        for (QRgb c : rgb)
+            lin.push_back({double(table[qRed(c)]), double(table[qGreen(c)]),
+                           double(table[qBlue(c)]), double(qAlpha(c))});
+    }
+    auto linearAt = [&](size_t k) {
+        return fromLinear(lin[k][0], lin[k][1], lin[k][2], lin[k][3]);
+    };
     // Each entry takes the first pair of neighbouring stops whose end ratio is not below it
     // (stops out of order are passed over); before the first stop the first colour, after the
     // last the last one.
@@ -163,14 +188,16 @@ std::array<QRgb, 256> gradientRamp(const format::Gradient& gr, const ColorTx& cx
     for (int i = 0; i < 256; ++i) {
         while (j + 1 < stops.size() && i > stops[j + 1].first) ++j;
         if (i < stops.front().first) {
-            ramp[i] = qPremultiply(rgb.front());
+            ramp[i] = linearRgb ? linearAt(0) : qPremultiply(rgb.front());
         } else if (j + 1 >= stops.size()) {
-            ramp[i] = qPremultiply(rgb.back());
+            ramp[i] = linearRgb ? linearAt(stops.size() - 1) : qPremultiply(rgb.back());
         } else {
             const int r0 = stops[j].first, r1 = stops[j + 1].first;
             const double t = r1 > r0 ? std::clamp(double(i - r0) / (r1 - r0), 0.0, 1.0) : 1.0;
             if (linearRgb) {
-                ramp[i] = qPremultiply(mixLinear(stops[j].second, stops[j + 1].second, t).rgba());
+                const auto &a = lin[j], &b = lin[j + 1];
+                auto m = [t](double x, double y) { return x + (y - x) * t; };
+                ramp[i] = fromLinear(m(a[0], b[0]), m(a[1], b[1]), m(a[2], b[2]), m(a[3], b[3]));
             } else {
                 auto m = [t](int a, int b) { return uint32_t(int(a + (b - a) * t)); };
                 const QRgb a = rgb[j], b = rgb[j + 1];
