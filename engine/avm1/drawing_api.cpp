@@ -125,7 +125,8 @@ std::optional<format::FillStyle> gradientArgs(Vm& vm, const Args& a) {
     f.gradient.interpolation = a.size() > 6 && vm.toString(a[6]) == "linearRGB" ? 1 : 0;
     if (a.size() > 7 && f.type == format::FillStyle::RadialGradient) {
         f.type = format::FillStyle::FocalGradient;
-        f.gradient.focalPoint = std::clamp(number(vm, a[7], 0), -1.0, 1.0);
+        // Kept as the movie format keeps it, in 1/256 steps, cut towards zero.
+        f.gradient.focalPoint = std::trunc(std::clamp(number(vm, a[7], 0), -1.0, 1.0) * 256) / 256;
     }
     return f;
 }

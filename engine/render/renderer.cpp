@@ -148,13 +148,17 @@ const std::array<uint8_t, 256>& linearTable() {
     return table;
 }
 
-// A premultiplied ramp entry from linear-light channels and alpha (all 0..255).
+// A premultiplied ramp entry from linear-light channels and alpha (all 0..255). The
+// channels are scaled by the alpha's own linear value over the alpha, as Flash does, which
+// darkens translucent entries.
 QRgb fromLinear(double r, double g, double b, double a) {
-    auto ch = [](double l) {
-        return uint32_t(std::lround(toSrgb(std::clamp(l / 255, 0.0, 1.0)) * 255));
+    const int alpha = int(std::lround(std::clamp(a, 0.0, 255.0)));
+    if (alpha == 0) return 0;
+    const double k = double(linearTable()[size_t(alpha)]) / alpha / 255;
+    auto ch = [k](double l) {
+        return uint32_t(std::lround(toSrgb(std::clamp(l * k, 0.0, 1.0)) * 255));
     };
-    return qPremultiply((uint32_t(std::lround(std::clamp(a, 0.0, 255.0))) << 24) | (ch(r) << 16) |
-                        (ch(g) << 8) | ch(b));
+    return qPremultiply((uint32_t(alpha) << 24) | (ch(r) << 16) | (ch(g) << 8) | ch(b));
 }
 
 // Gradients live in a 32768-twip square centred on the origin, placed by their matrix.
