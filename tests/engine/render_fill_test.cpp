@@ -160,3 +160,69 @@ TEST(RenderFill, RampsFollowStopsAndColourTransforms) {
     EXPECT_TRUE(enginetest::pixelNear(img, 60, 20, QColor(0, 40, 40), 1));
     EXPECT_TRUE(enginetest::pixelNear(img, 100, 20, QColor(227, 147, 147), 2));
 }
+
+// Hard-edged one-pixel lines along pixel boundaries take the row or column before the
+// boundary, and the corner where two meet leaves its diagonal neighbour empty; the fill
+// starts right after the line. Thinner lines still show as one pixel.
+TEST(RenderFill, HardEdgedHairlinesTakeThePixelBeforeTheBoundary) {
+    for (int width : {20, 8}) {
+        SCOPED_TRACE(testing::Message() << "line width " << width);
+        SwfBuilder b(8, 60, 40, 24);
+        b.setBackground({255, 255, 255});
+        media::Fill f;
+        f.color = {0, 0, 255, 255};
+        media::Line l;
+        l.width = width;
+        l.color = {0, 0, 0, 255};
+        const uint16_t id = b.reserveId();
+        // Pixels 5..45 across, 6..30 down.
+        b.rawTag(media::code::DefineShape4,
+                 media::shapeBody(id, 4, outline(100, 120, 800, 480, false), f, l));
+        b.place(id, 1);
+        b.showFrame();
+        swf::Player p(load(b.bytes()));
+        const QImage img = enginetest::stage(p, swf::Quality::Low);
+        const QColor black(0, 0, 0), white(255, 255, 255), blue(0, 0, 255);
+        EXPECT_TRUE(enginetest::pixelNear(img, 4, 20, black, 0));  // left line
+        EXPECT_TRUE(enginetest::pixelNear(img, 5, 20, blue, 0));   // fill
+        EXPECT_TRUE(enginetest::pixelNear(img, 3, 20, white, 0));
+        EXPECT_TRUE(enginetest::pixelNear(img, 20, 5, black, 0));  // top line
+        EXPECT_TRUE(enginetest::pixelNear(img, 20, 6, blue, 0));
+        EXPECT_TRUE(enginetest::pixelNear(img, 20, 4, white, 0));
+        EXPECT_TRUE(enginetest::pixelNear(img, 44, 20, black, 0));  // right line
+        EXPECT_TRUE(enginetest::pixelNear(img, 45, 20, white, 0));
+        EXPECT_TRUE(enginetest::pixelNear(img, 20, 29, black, 0));  // bottom line
+        EXPECT_TRUE(enginetest::pixelNear(img, 20, 30, white, 0));
+        EXPECT_TRUE(enginetest::pixelNear(img, 4, 5, white, 0));    // top-left corner
+        EXPECT_TRUE(enginetest::pixelNear(img, 44, 29, black, 0));  // bottom-right corner
+    }
+}
+
+// Linear-RGB ramps lose precision in dark channels (20 comes back as 13) and darken
+// translucent stops by their alpha's own linear value; plain RGB ramps keep their colours.
+TEST(RenderFill, LinearRgbRampsMatchFlashColours) {
+    SwfBuilder b(8, 80, 80, 24);
+    b.setBackground({255, 255, 255});
+    auto shape = [&](uint8_t interpolation, swftest::Rgba c) {
+        media::Fill f;
+        f.type = 0x10;
+        f.interpolation = interpolation;
+        f.matrix = {0.001, 0.001, 0, 0, 0, 0};
+        f.stops = {{0, c}, {255, c}};
+        const uint16_t id = b.reserveId();
+        b.rawTag(media::code::DefineShape3,
+                 media::shapeBody(id, 3, outline(-300, -300, 600, 600, false), f));
+        return id;
+    };
+    b.place(shape(1, {20, 20, 20, 255}), 1, {1, 1, 0, 0, 400, 400});
+    b.place(shape(0, {20, 20, 20, 255}), 2, {1, 1, 0, 0, 1200, 400});
+    b.place(shape(1, {0, 0, 255, 204}), 3, {1, 1, 0, 0, 400, 1200});
+    b.place(shape(0, {0, 0, 255, 204}), 4, {1, 1, 0, 0, 1200, 1200});
+    b.showFrame();
+    swf::Player p(load(b.bytes()));
+    const QImage img = enginetest::stage(p, swf::Quality::Low);
+    EXPECT_TRUE(enginetest::pixelNear(img, 20, 20, QColor(13, 13, 13), 1));
+    EXPECT_TRUE(enginetest::pixelNear(img, 60, 20, QColor(20, 20, 20), 1));
+    EXPECT_TRUE(enginetest::pixelNear(img, 20, 60, QColor(51, 51, 231), 2));
+    EXPECT_TRUE(enginetest::pixelNear(img, 60, 60, QColor(51, 51, 255), 2));
+}
