@@ -4,7 +4,10 @@
 #include <cmath>
 #include <string>
 
+#include "engine/avm1/loaded_movie.h"
+#include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/vm.h"
+#include "engine/runtime/movie.h"
 
 namespace swf::avm1 {
 
@@ -177,6 +180,19 @@ void installMiscBuiltins(Vm& vm) {
             if (in == "fullscreen") store(self, kDisplay, Value("fullScreen"));
             return {};
         });
+    // The stage keeps the movie's own size while the player scales it to the window.
+    auto stageSide = [](bool wide) {
+        return [wide](Vm& vm, Object*, Args&) -> Value {
+            const ScriptRunner* r = runnerFor(vm, nullptr);
+            if (!r) return Value(0);
+            const auto& i = r->movie().info;
+            const int twips = wide ? i.stageXMax - i.stageXMin : i.stageYMax - i.stageYMin;
+            return Value(std::round(twips / 20.0));
+        };
+    };
+    auto readOnly = [](Vm&, Object*, Args&) -> Value { return {}; };
+    accessor("width", stageSide(true), readOnly);
+    accessor("height", stageSide(false), readOnly);
     initBroadcaster(vm, stage, bc);
     hideBroadcasterBefore6(vm, stage);
 }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "engine/avm1/clip_classes.h"
 #include "engine/avm1/focus.h"
 #include "engine/avm1/input_events.h"
 #include "engine/avm1/loader.h"
@@ -342,8 +343,14 @@ void installClipBuiltins(Vm& vm) {
         Value made = makeClip(vm, self, a[1], a[2], id);
         if (!made.isObject()) return made;
         // A class registered for the symbol becomes the clip's prototype and constructor.
+        // Classes belong to the symbol, so one registered under another export name of the
+        // same symbol counts too.
         Value reg = vm.get(vm.global, "__registeredClasses");
         Value cls = reg.isObject() ? vm.get(reg.o, vm.toString(a[0])) : Value();
+        if (!(cls.isObject() && cls.o->fn) && id)
+            if (auto* sprite = dynamic_cast<SpriteClip*>(made.o->clip))
+                if (ScriptRunner* r = runnerFor(vm, self ? self->clip : nullptr))
+                    if (Object* byId = registeredClass(vm, r->movie(), *sprite)) cls = Value(byId);
         if (cls.isObject() && cls.o->fn) {
             Value proto = vm.get(cls.o, "prototype");
             if (proto.isObject()) made.o->proto = proto.o;

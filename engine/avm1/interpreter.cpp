@@ -935,9 +935,9 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                     std::string name = vm.toString(pop(c));
                     pairs.emplace_back(std::move(name), std::move(v));
                 }
-                // Pairs come off the stack last first; define them in source order.
-                for (auto it = pairs.rbegin(); it != pairs.rend(); ++it)
-                    vm.set(o, it->first, std::move(it->second));
+                // Members are defined as they come off the stack, last written first,
+                // so enumeration (newest first) lists them in the order written.
+                for (auto& [name, v] : pairs) vm.set(o, name, std::move(v));
                 push(c, Value(o));
                 break;
             }

@@ -769,6 +769,11 @@ ClipHost* Vm::resolveTarget(std::string_view path, ClipHost* base) {
                     found = c;
                     break;
                 }
+            // Otherwise a member of the clip that holds a clip leads there too.
+            if (!found) {
+                const Value v = get(clipObject(cur), std::string(part));
+                if (v.isObject() && v.o->cls == ObjClass::MovieClip) found = v.o->clip;
+            }
             cur = found;
         }
         if (j >= path.size()) break;

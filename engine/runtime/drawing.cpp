@@ -115,8 +115,8 @@ void Drawing::addEdge(const format::Edge& e, bool withLine) {
 
 void Drawing::closeFill() {
     if (!fill_ || (penX_ == startX_ && penY_ == startY_)) return;
-    // The fill closes itself back to where it started, without a line.
-    addEdge({penX_, penY_, 0, 0, startX_, startY_, false}, false);
+    // The fill closes itself back to where it started, stroked with the current line.
+    addEdge({penX_, penY_, 0, 0, startX_, startY_, false}, true);
     penX_ = startX_;
     penY_ = startY_;
 }
