@@ -55,6 +55,39 @@ uint32_t unpremultiply(uint32_t c) {
 
 namespace {
 
+// A walk through the indexes 0..size-1, each once per cycle: a Galois shift register of the
+// smallest width whose cycle is longer than size, with states past the end skipped.
+class DissolveOrder {
+public:
+    explicit DissolveOrder(uint32_t size) : size_(std::max<uint32_t>(size, 1)) {
+        while (bits_ < 32 && (uint64_t{1} << bits_) - 1 < size_) ++bits_;
+    }
+    // Where a seed starts: negative or too large seeds fold into the cycle.
+    uint32_t start(int seed) const {
+        const uint64_t period = (uint64_t{1} << bits_) - 1;
+        uint32_t state = uint32_t(uint64_t(int64_t{seed} < 0 ? -int64_t{seed} : seed) % period) + 1;
+        while (state - 1 >= size_) state = step(state);
+        return state - 1;
+    }
+    uint32_t next(uint32_t index) const {
+        uint32_t state = index + 1;
+        do state = step(state);
+        while (state - 1 >= size_);
+        return state - 1;
+    }
+
+private:
+    uint32_t step(uint32_t s) const { return (s >> 1) ^ ((s & 1) ? kTaps[bits_] : 0); }
+    static constexpr uint32_t kTaps[33] = {
+        0,         0,         0x3,        0x6,        0xC,        0x14,       0x30,
+        0x60,      0xB8,      0x110,      0x240,      0x500,      0x829,      0x100D,
+        0x2015,    0x6000,    0xD008,     0x12000,    0x20400,    0x40023,    0x90000,
+        0x140000,  0x300000,  0x420000,   0xE10000,   0x1200000,  0x2000023,  0x4000013,
+        0x9000000, 0x14000000, 0x20000029, 0x48000000, 0x80200003u};
+    uint32_t size_;
+    int bits_ = 2;
+};
+
 struct Rect {
     int x = 0, y = 0, w = 0, h = 0;
 };
@@ -710,26 +743,29 @@ void installBitmapBuiltins(Vm& vm) {
         BitmapPixels* src;
         Rect sr;
         int dx, dy;
-        if (int bad = copyArgs(vm, a, src, sr, dx, dy)) return Value(bad);
+        // A missing or disposed source answers -1 here, not its argument's code.
+        if (int bad = copyArgs(vm, a, src, sr, dx, dy)) return Value(bad == -4 ? bad : -1);
         const int seed = a.size() > 3 ? toInt(vm, a[3]) : 0;
         const int64_t count = a.size() > 4 ? std::max(0, toInt(vm, a[4])) : 0;
         const uint32_t fill = a.size() > 5 ? toColor(vm, a[5]) : 0;
         if (!clipCopy(*src, b, sr, dx, dy)) return Value(0);
         const int64_t area = int64_t{sr.w} * sr.h;
-        const int64_t n = std::min(count, area);
-        // Visit the area's pixels in a seeded order; each is taken once.
-        std::vector<uint32_t> order(static_cast<size_t>(area));
-        for (int64_t i = 0; i < area; ++i) order[size_t(i)] = uint32_t(i);
-        ParkMiller rng(seed);
-        for (int64_t i = 0; i < n; ++i) {
-            const int64_t j = i + rng.next() % (area - i);
-            std::swap(order[size_t(i)], order[size_t(j)]);
-            const int x = int(order[size_t(i)] % sr.w), y = int(order[size_t(i)] / sr.w);
+        // The pixels are visited in the order of a maximal shift register over the area's
+        // indexes: the seed is where a call starts (that pixel is written too) and the index
+        // it ends on is returned, so chained calls go on where the last one stopped.
+        DissolveOrder order(static_cast<uint32_t>(area));
+        uint32_t at = order.start(seed);
+        if (a.size() <= 4) return Value(static_cast<double>(at));  // no count: nothing to do
+        const int64_t steps = std::min(count, area);
+        for (int64_t i = 0;; ++i) {
+            const int x = int(at % uint32_t(sr.w)), y = int(at / uint32_t(sr.w));
             uint32_t& d = b.at(dx + x, dy + y);
             d = src == &b ? store(b, fill) : src->at(sr.x + x, sr.y + y);
             if (!b.transparent) d |= 0xFF000000u;
+            if (i >= steps) break;
+            at = order.next(at);
         }
-        return Value(static_cast<double>(n + seed));
+        return Value(static_cast<double>(at));
     });
     // draw(source, matrix, colorTransform, blendMode, clipRect, smoothing): a bitmap, clip or
     // text field painted over the pixels through the renderer.
