@@ -246,7 +246,7 @@ bool clipHas(Vm& vm, Object* obj, std::string_view name) {
     const std::string want = vm.key(name);
     for (ClipHost* c : vm.childrenOf(obj->clip))
         if (vm.key(c->name()) == want) return true;
-    return holdsNamedShape(vm, obj->clip, name);
+    return namedVideo(vm, obj->clip, name) || holdsNamedShape(vm, obj->clip, name);
 }
 
 bool clipGetChild(Vm& vm, Object* obj, std::string_view name, Value& out) {
@@ -257,6 +257,10 @@ bool clipGetChild(Vm& vm, Object* obj, std::string_view name, Value& out) {
             out = Value(vm.clipObject(c));
             return true;
         }
+    if (Object* video = namedVideo(vm, obj->clip, name)) {
+        out = Value(video);
+        return true;
+    }
     // A named shape is no clip of its own: scripts reach the clip holding it.
     if (holdsNamedShape(vm, obj->clip, name)) {
         out = Value(obj);

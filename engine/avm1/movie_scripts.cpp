@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "engine/avm1/context.h"
 #include "engine/avm1/clip_classes.h"
+#include "engine/avm1/context.h"
 #include "engine/avm1/input_events.h"
 #include "engine/avm1/loader.h"
 #include "engine/avm1/sprite_clip.h"
@@ -375,9 +375,7 @@ void ScriptRunner::dispatch(const std::function<void()>& fn) {
 
 int ScriptRunner::currentFrame() const { return hooks_.frame(); }
 int ScriptRunner::totalFrames() const { return std::max(1, movie_.info.frameCount); }
-int ScriptRunner::framesLoaded() const {
-    return std::clamp(movie_.root.loaded, 0, totalFrames());
-}
+int ScriptRunner::framesLoaded() const { return std::clamp(movie_.root.loaded, 0, totalFrames()); }
 bool ScriptRunner::isPlaying() const { return hooks_.playing(); }
 void ScriptRunner::play() { hooks_.setPlaying(true); }
 void ScriptRunner::stop() { hooks_.setPlaying(false); }
@@ -501,6 +499,12 @@ void ScriptRunner::runSpriteFrame(SpriteClip* clip) {
 }
 
 void ScriptRunner::spriteFrameChanged(SpriteClip* clip) {
+    // A clip the timeline placed that has not started yet keeps its first frame's actions
+    // queued ahead of the ones it was sent to; both run when it starts.
+    if (clip->lastFrame < 0 && !clip->fresh) {
+        clip->movedBeforeStart = true;
+        return;
+    }
     clip->lastFrame = clip->currentFrame();
     if (running_) {
         pendingSprites_.push_back(clip);
@@ -718,6 +722,12 @@ void ScriptRunner::placeNew(ClipHost* parent, int nesting) {
         // A class's onLoad answers; one the parent's frame script sets comes too late.
         if (s->scriptObject && !s->scriptObject->findOwn(vm_->key("onLoad")))
             callHandler(s, "onLoad");
+        if (s->movedBeforeStart && s->currentFrame() != 0) {
+            s->movedBeforeStart = false;
+            for (auto code : spriteActions(s->characterId(), 0)) vm_->runActions(code, s);
+            drain();
+            if (!s->object()) continue;
+        }
         runSpriteFrame(s);
         drain();
         placeNew(s, nesting + 1);

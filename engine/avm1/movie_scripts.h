@@ -7,8 +7,8 @@
 #include <deque>
 #include <functional>
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -177,7 +177,7 @@ private:
     int level_ = 0;
     std::vector<bool> initDone_;
     std::set<uint16_t> initsRun_;  // sprites whose init actions ran: each runs once
-    std::deque<int> pending_;  // frames whose actions a goto queued
+    std::deque<int> pending_;      // frames whose actions a goto queued
     bool running_ = false;
     int lastSeen_ = 0;
     int ticks_ = 0;

@@ -55,7 +55,8 @@ public:
         placedAt_ = placedAt;
     }
 
-    int lastFrame = -1;  // the frame whose actions ran last
+    int lastFrame = -1;             // the frame whose actions ran last
+    bool movedBeforeStart = false;  // a goto reached it before its first frame's actions ran
     bool alive = true;
     bool fresh = false;
     bool constructed = false;  // its initialize/construct events ran  // placed by a script: its

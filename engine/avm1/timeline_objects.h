@@ -8,10 +8,14 @@ namespace swf::avm1 {
 
 class Vm;
 class ClipHost;
+struct Object;
 
 // A shape-like object named `name` (compared by the VM's case rule) on parent's list.
 bool holdsNamedShape(Vm& vm, ClipHost* parent, std::string_view name);
 // A shape-like object at the raw depth (script depth + 16384) on parent's list.
 bool holdsShapeAt(ClipHost* parent, int rawDepth);
+// A video the timeline placed on parent's list under `name`: its Video object, the same one
+// for as long as that placement lasts. Null when there is none.
+Object* namedVideo(Vm& vm, ClipHost* parent, std::string_view name);
 
 }  // namespace swf::avm1
