@@ -1,5 +1,8 @@
 // flash.display.BitmapData, flash.filters and the Color class, driven through the VM.
 
+#include <algorithm>
+#include <tuple>
+
 #include "tests/avm1/avm1_fixture.h"
 
 using namespace avm1test;
@@ -254,4 +257,48 @@ TEST(Avm1BitmapData, RectangleUsesTheCurrentRectangleClass) {
     EXPECT_EQ(g.str(g.vm.get(b, "rectangle")), "-1");
     g.vm.set(geom.o, "Rectangle", saved);
     EXPECT_EQ(g.str(g.vm.get(b, "rectangle")), "(x=0, y=0, w=20, h=10)");
+}
+
+// Each call writes the seed's pixel and numPixels more, and returns where it stopped: chained
+// calls add numPixels new pixels each until every pixel of the area was reached once.
+TEST(Avm1BitmapData, PixelDissolveContinuesFromTheSeedItReturns) {
+    Bitmaps g;
+    auto redCount = [&](const Value& b, int w, int h) {
+        int n = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) n += g.pixel(b, x, y) == "ffff0000";
+        return n;
+    };
+    for (auto [w, h, step] : {std::tuple{10, 10, 1}, {7, 9, 1}, {5, 13, 3}, {150, 2, 5}}) {
+        SCOPED_TRACE(testing::Message() << w << "x" << h);
+        Value b = g.bitmap({Value(w), Value(h), Value(false), Value(0xFFCCCCCCu * 1.0)});
+        Value seed(0);
+        const int area = w * h;
+        for (int round = 1; round * step <= area + step; ++round) {
+            seed = g.vm.callMethod(b, "pixelDissolve",
+                                   {b, g.vm.get(b, "rectangle"), g.point(0, 0), seed, Value(step),
+                                    Value(0xFFFF0000u * 1.0)});
+            ASSERT_EQ(redCount(b, w, h), std::min(area, round * step + 1)) << "round " << round;
+        }
+    }
+    // A count of 0 writes the seed's pixel alone; no count at all writes nothing.
+    Value one = g.bitmap({Value(6), Value(6), Value(false), Value(0)});
+    for (int i = 0; i < 3; ++i)
+        g.vm.callMethod(
+            one, "pixelDissolve",
+            {one, g.rect(0, 0, 6, 6), g.point(0, 0), Value(4), Value(0), Value(0xFFFF0000u * 1.0)});
+    EXPECT_EQ(redCount(one, 6, 6), 1);
+    Value none = g.bitmap({Value(6), Value(6), Value(false), Value(0xFFFF0000u * 1.0)});
+    g.vm.callMethod(none, "pixelDissolve", {none, g.rect(0, 0, 6, 6), g.point(0, 0)});
+    EXPECT_EQ(redCount(none, 6, 6), 36);  // no black pixel appeared
+    // The copy lands on the destination point; a bad source answers -1.
+    Value src = g.bitmap({Value(4), Value(4), Value(false), Value(0xFFFF0000u * 1.0)});
+    Value dst = g.bitmap({Value(8), Value(8), Value(false), Value(0)});
+    g.vm.callMethod(dst, "pixelDissolve",
+                    {src, g.rect(0, 0, 4, 4), g.point(4, 4), Value(0), Value(15)});
+    EXPECT_EQ(redCount(dst, 8, 8), 16);
+    EXPECT_EQ(g.pixel(dst, 4, 4), "ffff0000");
+    EXPECT_EQ(g.pixel(dst, 3, 3), "ff000000");
+    EXPECT_EQ(g.call(dst, "pixelDissolve", {Value(5), g.rect(0, 0, 4, 4), g.point(0, 0)}), "-1");
+    EXPECT_EQ(g.call(dst, "pixelDissolve", {src, Value(), g.point(0, 0)}), "-4");
 }

@@ -446,3 +446,32 @@ TEST(Avm1Drawing, SetMaskClipsToAnotherClip) {
     EXPECT_TRUE(near(img.pixel(70, 70), qRgb(255, 0, 0)));
     EXPECT_TRUE(near(img.pixel(30, 30), qRgb(0, 0, 255)));  // the mask is drawn again
 }
+
+// endFill closes an open fill with an edge stroked in the current line; a mask named by a
+// number that a variable of the root holds (a clip) is taken like one given as a clip.
+TEST(Avm1Drawing, EndFillStrokesTheClosingEdgeAndMasksFollowPathsThroughMembers) {
+    swftest::SwfBuilder b(8, 200, 100);
+    ActionWriter a;
+    emptyClip(a, "this", "open", 1);
+    call(a, "open", "lineStyle", {4, 0x0000ff, 100});
+    square(a, "open", 0xff0000, 10, 10, 60, 60);  // left side drawn only by endFill
+    emptyClip(a, "this", "shown", 2);
+    square(a, "shown", 0x00ff00, 100, 10, 190, 90);
+    emptyClip(a, "this", "hole", 3);
+    square(a, "hole", 0xffffff, 120, 30, 140, 50);
+    push(a, {"_root"}).getVariable();
+    push(a, {1234, "hole"}).getVariable().op(op::SetMember);
+    push(a, {1234, 1, "shown"}).getVariable();
+    push(a, {"setMask"}).op(op::CallMethod).trace();
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "true\n");
+    const QImage img = r->frame();
+    EXPECT_TRUE(near(img.pixel(10, 35), qRgb(0, 0, 255)));       // the closing edge
+    EXPECT_TRUE(near(img.pixel(35, 35), qRgb(255, 0, 0)));       // the fill inside
+    EXPECT_TRUE(near(img.pixel(130, 40), qRgb(0, 255, 0)));      // under the mask
+    EXPECT_TRUE(near(img.pixel(170, 70), qRgb(255, 255, 255)));  // masked away
+    EXPECT_FALSE(near(img.pixel(170, 70), qRgb(0, 255, 0)));
+}

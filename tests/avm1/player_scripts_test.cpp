@@ -313,3 +313,97 @@ TEST(Avm1Player, FsCommandQuitIsReportedNotActedOn) {
         EXPECT_EQ(r->take(), "one\ntwo\n") << url;
     }
 }
+
+// A clip the frame places that the frame's script sends elsewhere before it has started runs
+// its first frame's actions, then those of the frame it was sent to.
+TEST(Avm1Player, GotoBeforeAClipStartsKeepsItsFirstFrameActions) {
+    swftest::SwfBuilder b(7);
+    swftest::SpriteBuilder s;
+    ActionWriter first = say("first");
+    first.stop();
+    s.doAction(first);
+    s.showFrame();
+    ActionWriter second = say("second");
+    second.play();
+    s.doAction(second);
+    s.showFrame();
+    s.doAction(say("third"));
+    s.showFrame();
+    const uint16_t id = b.defineSprite(s);
+    ActionWriter a;
+    push(a, {2, 1, "mc"}).getVariable();
+    push(a, {"gotoAndPlay"}).op(op::CallMethod).pop();
+    a.stop();
+    b.doAction(a);
+    swftest::PlaceArgs p;
+    p.id = id;
+    p.depth = 1;
+    p.name = "mc";
+    b.placeObject(p);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "first\nsecond\n");  // play() after stop(): the clip goes on
+    r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "third\n");
+}
+
+// Object.registerClass belongs to the symbol: attachMovie under another of its export names
+// builds the same class. Stage.width and height are the movie's size.
+TEST(Avm1Player, RegisteredClassFollowsTheSymbolAndStageHasTheMovieSize) {
+    swftest::SwfBuilder b(7, 320, 240);
+    swftest::SpriteBuilder s;
+    s.showFrame();
+    const uint16_t id = b.defineSprite(s);
+    std::vector<uint8_t> exports;
+    putU16(exports, 2);
+    for (const char* name : {"Shown", "Classed"}) {
+        putU16(exports, id);
+        putString(exports, name);
+    }
+    b.rawTag(56, exports);
+    ActionWriter a;
+    ActionWriter ctor = say("built");
+    push(a, {"Cls"});
+    defineFunction(a, "", {}, ctor).setVariable();
+    push(a, {"Cls"}).getVariable();
+    push(a, {"Classed", 2, "Object"}).getVariable();
+    push(a, {"registerClass"}).op(op::CallMethod).pop();
+    callTraced(a, "_root", "attachMovie", {1, "one", "Shown"}, 3);
+    push(a, {"Stage.width"}).getVariable().trace();
+    push(a, {"Stage.height"}).getVariable().trace();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "built\n_level0.one\n320\n240\n");
+}
+
+// A video placed by the timeline under a name is an object scripts reach by that name and
+// that reads as its path; it is not a clip.
+TEST(Avm1Player, NamedVideoIsReachableByName) {
+    swftest::SwfBuilder b(7);
+    const uint16_t id = b.reserveId();
+    std::vector<uint8_t> def;
+    putU16(def, id);
+    putU16(def, 1);   // frames
+    putU16(def, 16);  // width
+    putU16(def, 16);  // height
+    def.push_back(0);
+    def.push_back(2);  // H.263
+    b.rawTag(60, def);
+    swftest::PlaceArgs p;
+    p.id = id;
+    p.depth = 1;
+    p.name = "vid";
+    b.placeObject(p);
+    ActionWriter a;
+    push(a, {"vid"}).getVariable().trace();
+    push(a, {"vid"}).getVariable();
+    push(a, {"Video"}).getVariable();
+    a.op(0x54).trace();  // InstanceOf
+    push(a, {"vid"}).getVariable().op(op::TypeOf).trace();
+    push(a, {"missing"}).getVariable().trace();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "_level0.vid\ntrue\nobject\nundefined\n");
+}

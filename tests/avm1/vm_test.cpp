@@ -203,9 +203,12 @@ TEST(Avm1Exceptions, TryCatchFinallyAndUncaught) {
     EXPECT_EQ(s.run(a), "boom\nfin\nafter\nWarning: Uncaught exception, Oh no!\n");
 }
 
+// An object literal defines its members as they come off the stack, last written first, so
+// for-in (newest first) lists them in the order written.
 TEST(Avm1Objects, ForInYieldsNewestFirstAndSkipsHidden) {
     ActionWriter a;
     push(a, {"o", "a", 1, "b", 2, "c", 3, 3}).op(op::InitObject).setVariable();
+    setMember(a, "o", "d", 4);
     push(a, {"o"}).getVariable().op(op::Enumerate2);
     // while ((k = pop) != null) trace(k)
     a.op(op::Dup);
@@ -219,7 +222,7 @@ TEST(Avm1Objects, ForInYieldsNewestFirstAndSkipsHidden) {
     a.op(0x99, back);
     a.pop();
     Stage s(7);
-    EXPECT_EQ(s.run(a), "c\nb\na\n");
+    EXPECT_EQ(s.run(a), "d\na\nb\nc\n");
 }
 
 TEST(Avm1Bounds, EndlessLoopIsStoppedAndLogged) {
