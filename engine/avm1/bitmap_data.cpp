@@ -655,10 +655,9 @@ void installBitmapBuiltins(Vm& vm) {
         const uint32_t color = a.size() > 5 ? toColor(vm, a[5]) : 0;
         const uint32_t mask = a.size() > 6 ? toColor(vm, a[6]) : 0xFFFFFFFFu;
         const bool copySource = a.size() > 7 && vm.toBoolean(a[7]);
-        int kind;
-        if (op == "<")
-            kind = 0;
-        else if (op == "<=")
+        // Anything but the six operators compares as "<".
+        int kind = 0;
+        if (op == "<=")
             kind = 1;
         else if (op == ">")
             kind = 2;
@@ -668,8 +667,6 @@ void installBitmapBuiltins(Vm& vm) {
             kind = 4;
         else if (op == "!=")
             kind = 5;
-        else
-            return Value(0);
         if (!clipCopy(*src, b, sr, dx, dy)) return Value(0);
         const std::vector<uint32_t> block = copyOut(*src, sr, false);
         int count = 0;
@@ -677,7 +674,8 @@ void installBitmapBuiltins(Vm& vm) {
         for (int y = 0; y < sr.h; ++y)
             for (int x = 0; x < sr.w; ++x) {
                 const uint32_t s = block[size_t(y) * sr.w + x];
-                const uint32_t v = unpremultiply(s) & mask;
+                // The stored (premultiplied) colour is what gets compared.
+                const uint32_t v = s & mask;
                 bool hit = false;
                 switch (kind) {
                     case 0:

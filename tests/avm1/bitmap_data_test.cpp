@@ -302,3 +302,26 @@ TEST(Avm1BitmapData, PixelDissolveContinuesFromTheSeedItReturns) {
     EXPECT_EQ(g.call(dst, "pixelDissolve", {Value(5), g.rect(0, 0, 4, 4), g.point(0, 0)}), "-1");
     EXPECT_EQ(g.call(dst, "pixelDissolve", {src, Value(), g.point(0, 0)}), "-4");
 }
+
+// threshold compares the colours as stored, premultiplied by their alpha; an operation that is
+// none of the six compares as "<".
+TEST(Avm1BitmapData, ThresholdComparesStoredColoursAndDefaultsToLess) {
+    Bitmaps g;
+    Value src = g.bitmap({Value(2), Value(1), Value(true), Value(0x12345678)});
+    g.vm.callMethod(src, "setPixel32", {Value(1), Value(0), Value(0xFFFFFFFFu * 1.0)});
+    auto hits = [&](Value op) {
+        Value d = g.bitmap({Value(2), Value(1), Value(true), Value(0)});
+        std::string out = g.call(d, "threshold",
+                                 {src, g.rect(0, 0, 2, 1), g.point(0, 0), op, Value(0x33333333),
+                                  Value(0xAAAAAAAAu * 1.0), Value(0x00FF0000)});
+        if (g.pixel(d, 0, 0) == "aaa9a9a9") out += "L";
+        if (g.pixel(d, 1, 0) == "aaa9a9a9") out += "R";
+        return out;
+    };
+    // Red 0x34 at alpha 0x12 is stored as 0x04, below the threshold's 0x33.
+    EXPECT_EQ(hits(Value("<")), "1L");
+    EXPECT_EQ(hits(Value(">")), "1R");
+    EXPECT_EQ(hits(Value("!=")), "2LR");
+    EXPECT_EQ(hits(Value()), "1L");
+    EXPECT_EQ(hits(Value(">=(")), "1L");
+}
