@@ -588,7 +588,13 @@ void installBitmapBuiltins(Vm& vm) {
         return Value(0);
     });
     method("hitTest", 2, [rectCtor](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
-        // firstPoint, firstAlphaThreshold, secondObject, secondBitmapPoint, secondThreshold
+        // firstPoint, firstAlphaThreshold, secondObject, secondBitmapPoint, secondThreshold.
+        // Points need x and y of their own (not inherited); a bad one answers the code of its
+        // argument.
+        auto ownPoint = [&vm](const Value& v) {
+            return v.isObject() && v.o->findOwn(vm.key("x")) && v.o->findOwn(vm.key("y"));
+        };
+        if (!ownPoint(a[0])) return Value(-2);
         int fx, fy;
         readPoint(vm, a[0], fx, fy);
         const uint32_t t1 = toColor(vm, a[1]) & 0xFF;
@@ -597,7 +603,8 @@ void installBitmapBuiltins(Vm& vm) {
             return b.inside(x, y) && (b.at(x, y) >> 24) >= thr;
         };
         if (BitmapPixels* ob = bitmapPixels(other)) {
-            if (ob->disposed) return Value(false);
+            if (ob->disposed) return Value(-3);
+            if (arg(a, 3).isNull()) return Value(-4);
             int sx, sy;
             readPoint(vm, arg(a, 3), sx, sy);
             const uint32_t t2 = a.size() > 4 ? toColor(vm, a[4]) & 0xFF : 1;
@@ -613,7 +620,7 @@ void installBitmapBuiltins(Vm& vm) {
                         return Value(true);
             return Value(false);
         }
-        if (!other.isObject()) return Value(false);
+        if (!other.isObject()) return Value(-3);
         if (rectCtor && vm.instanceOf(other, rectCtor)) {
             Rect r;
             if (!readRect(vm, other, r)) return Value(false);
@@ -625,6 +632,7 @@ void installBitmapBuiltins(Vm& vm) {
                     if ((b.at(x, y) >> 24) >= t1) return Value(true);
             return Value(false);
         }
+        if (!ownPoint(other)) return Value(-3);
         int px, py;
         readPoint(vm, other, px, py);
         return Value(opaqueAt(px - fx, py - fy, t1));

@@ -325,3 +325,28 @@ TEST(Avm1BitmapData, ThresholdComparesStoredColoursAndDefaultsToLess) {
     EXPECT_EQ(hits(Value()), "1L");
     EXPECT_EQ(hits(Value(">=(")), "1L");
 }
+
+// hitTest answers the code of the first argument it cannot use: points need their own x and
+// y, the second object must be a bitmap, a rectangle or a point, a bitmap's point not null.
+TEST(Avm1BitmapData, HitTestNamesTheArgumentItCannotUse) {
+    Bitmaps g;
+    Value b = g.bitmap({Value(5), Value(5), Value(true), Value(0xFFFFFFFFu * 1.0)});
+    Value other = g.bitmap({Value(2), Value(2)});
+    Value xOnly = Value(g.vm.newObject());
+    g.vm.set(xOnly.o, "x", Value(0));
+    Value undef;
+    EXPECT_EQ(g.call(b, "hitTest", {undef, undef, undef, undef, undef}), "-2");
+    EXPECT_EQ(g.call(b, "hitTest", {Value::null(), Value(0), b}), "-2");
+    EXPECT_EQ(g.call(b, "hitTest", {xOnly, Value(0), b}), "-2");
+    Value base = Value(g.vm.newObject());
+    g.vm.set(base.o, "x", Value(0));
+    g.vm.set(base.o, "y", Value(0));
+    Value child = Value(g.vm.newObject(base.o));  // x and y only inherited
+    EXPECT_EQ(g.call(b, "hitTest", {child, Value(0), b}), "-2");
+    EXPECT_EQ(g.call(b, "hitTest", {g.point(0, 0), Value(0), Value(g.vm.newObject())}), "-3");
+    EXPECT_EQ(g.call(b, "hitTest", {g.point(0, 0), Value(0), b, Value::null()}), "-4");
+    EXPECT_EQ(g.call(b, "hitTest", {g.point(0, 0), Value(0), other, g.point(0, 0)}), "true");
+    EXPECT_EQ(g.call(b, "hitTest", {g.point(0, 0), Value(0), g.point(4, 4)}), "true");
+    g.vm.callMethod(other, "dispose", {});
+    EXPECT_EQ(g.call(b, "hitTest", {g.point(0, 0), Value(0), other, g.point(0, 0)}), "-3");
+}
