@@ -70,7 +70,7 @@ ButtonHost* Buttons::instanceFor(ClipHost* parent, const DisplayObject& o) {
     auto it = live_.find(key);
     if (it != live_.end()) return it->second.get();
     if (live_.size() + gone_.size() >= kMaxButtons) return nullptr;
-    std::string name = o.name.empty() ? "instance" + std::to_string(++instanceCount_) : o.name;
+    std::string name = o.name.empty() ? "instance" + std::to_string(++vm_.instanceNames) : o.name;
     auto b = std::make_unique<ButtonHost>(runner_, parent, o, std::move(name));
     Object* obj = vm_.newObject(proto ? proto : vm_.objectProto);
     obj->cls = ObjClass::TextField;  // a display object that is not a clip (see the header)
@@ -121,6 +121,10 @@ Buttons* registry(Vm& vm) {
     return vm.input->buttons.get();
 }
 }  // namespace
+
+std::vector<ClipHost*> ButtonHost::children() const {
+    return runner_.instancesOf(const_cast<ButtonHost*>(this));
+}
 
 std::vector<ClipHost*> buttonChildren(Vm& vm, ClipHost* parent) {
     Buttons* b = registry(vm);

@@ -46,6 +46,8 @@ public:
     int depth() const override { return depth_; }
     std::optional<double> property(int index) const override;
     void setProperty(int index, double v) override;
+    // The clips of the state it shows.
+    std::vector<ClipHost*> children() const override;
 
 private:
     ScriptRunner& runner_;
@@ -73,7 +75,6 @@ private:
     ScriptRunner& runner_;
     std::map<std::tuple<const ClipHost*, int, uint16_t, int>, std::unique_ptr<ButtonHost>> live_;
     std::vector<std::unique_ptr<ButtonHost>> gone_;  // kept: scripts may still point at them
-    int instanceCount_ = 0;
 };
 
 // The buttons below parent (Vm::childrenOf adds them to a timeline's children).

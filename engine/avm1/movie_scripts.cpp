@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "engine/avm1/button_object.h"
 #include "engine/avm1/clip_classes.h"
 #include "engine/avm1/context.h"
 #include "engine/avm1/input_events.h"
@@ -409,6 +410,11 @@ DisplayList* ScriptRunner::listOf(const ClipHost* clip) const {
     if (clip == this) return hooks_.list ? hooks_.list() : nullptr;
     if (auto* s = dynamic_cast<const SpriteClip*>(clip)) return s->list();
     if (auto* r = dynamic_cast<const ScriptRunner*>(clip)) return r->listOf(r);
+    // A button's list is the state it shows.
+    if (auto* b = dynamic_cast<const ButtonHost*>(clip)) {
+        DisplayObject* o = b->object();
+        return o && o->sprite ? &o->sprite->list : nullptr;
+    }
     return nullptr;
 }
 
@@ -449,7 +455,8 @@ SpriteClip* ScriptRunner::instanceFor(ClipHost* parent, const DisplayObject& o) 
     auto it = sprites_.find(key);
     if (it != sprites_.end()) return it->second.get();
     if (sprites_.size() >= 100000) return nullptr;
-    std::string name = o.name.empty() ? "instance" + std::to_string(++instanceCount_) : o.name;
+    std::string name =
+        o.name.empty() ? "instance" + std::to_string(++(*vm_).instanceNames) : o.name;
     auto clip = std::make_unique<SpriteClip>(*this, parent, o, std::move(name));
     uint16_t timeline = 0;
     if (auto* ps = dynamic_cast<SpriteClip*>(parent)) timeline = ps->characterId();
@@ -694,6 +701,7 @@ void ScriptRunner::collectUnconstructed(ClipHost* parent, std::vector<SpriteClip
         out.push_back(s);
         collectUnconstructed(s, out, nesting + 1);
     }
+    for (ClipHost* b : buttonChildren(*vm_, parent)) collectUnconstructed(b, out, nesting + 1);
 }
 
 void ScriptRunner::placeNew(ClipHost* parent, int nesting) {
@@ -732,6 +740,8 @@ void ScriptRunner::placeNew(ClipHost* parent, int nesting) {
         drain();
         placeNew(s, nesting + 1);
     }
+    // Clips in the states buttons show start as any others.
+    for (ClipHost* b : buttonChildren(*vm_, parent)) placeNew(b, nesting + 1);
 }
 
 void ScriptRunner::sweep(bool withEvents, bool thenDrain) {

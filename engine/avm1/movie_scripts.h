@@ -187,7 +187,6 @@ private:
     std::vector<SpriteClip*> execOrder_;  // newest first, as the player runs clips each tick
     std::vector<std::unique_ptr<SpriteClip>> gone_;  // freed once no script can reach them
     std::deque<SpriteClip*> pendingSprites_;
-    int instanceCount_ = 0;
     int nextScripted_ = -1;  // creating frame given to objects scripts place
 };
 

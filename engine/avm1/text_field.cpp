@@ -346,7 +346,7 @@ TextFieldHost* TextFields::placed(ClipHost* parent, const DisplayObject& o,
     auto it = placed_.find(key);
     if (it != placed_.end()) return it->second.get();
     if (placed_.size() >= 100000) return nullptr;
-    std::string name = o.name.empty() ? "instance" + std::to_string(++instanceCount_) : o.name;
+    std::string name = o.name.empty() ? "instance" + std::to_string(++vm_.instanceNames) : o.name;
     auto f = std::make_unique<TextFieldHost>(*this, parent, o, def, std::move(name));
     TextFieldHost* raw = f.get();
     placed_.emplace(key, std::move(f));

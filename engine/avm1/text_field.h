@@ -146,7 +146,6 @@ private:
         placed_;
     std::vector<std::unique_ptr<TextFieldHost>> created_;
     std::vector<std::unique_ptr<TextFieldHost>> gone_;
-    int instanceCount_ = 0;
 };
 
 // The field behind a TextField object; null for anything else.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "engine/avm1/button_object.h"
 #include "engine/avm1/clip.h"
 #include "engine/avm1/context.h"
 #include "engine/avm1/loader.h"
@@ -175,7 +176,8 @@ Value Vm::get(Object* o, std::string_view name) {
             return prop->value;
         }
     }
-    if (o->cls == ObjClass::MovieClip) {
+    // Clips reach their children by name, and so do buttons the clips in their state.
+    if (o->cls == ObjClass::MovieClip || buttonOf(o)) {
         Value out;
         if (clipGetChild(*this, o, name, out)) return out;
     }

@@ -134,6 +134,8 @@ public:
     };
     std::map<int, Timer> timers;
     int nextTimerId = 1;
+    // "instanceN" names given to unnamed clips, buttons and fields: one count for them all.
+    int instanceNames = 0;
     std::vector<std::string> urlRequests;
     // The movie sent FSCommand quit: a headless host stops there, a windowed one ignores it.
     bool quitRequested = false;

@@ -403,3 +403,42 @@ TEST(Avm1Mouse, RecordedPointsAreWindowPixels) {
     cli::deliverInput(*r->player, {move}, 0, QRect(0, 0, 600, 400), swf::ScaleMode::ShowAll);
     EXPECT_EQ(r->take(), "-25 -50\n");
 }
+
+TEST(Avm1Button, ClipsInAButtonsStateRunTheirScripts) {
+    // An unnamed button showing two unnamed clips, each saying who it is from its first frame
+    // and again at every frame after.
+    swftest::SwfBuilder b(6, 200, 100);
+    ActionWriter who;
+    push(who, {"this"}).getVariable().trace();
+    push(who, {"this"}).getVariable();
+    push(who, {"onEnterFrame"});
+    ActionWriter again;
+    push(again, {"again "});
+    push(again, {"this"}).getVariable().op(op::Add2).trace();
+    defineFunction(who, "", {}, again);
+    who.op(op::SetMember);
+    swftest::SpriteBuilder s;
+    s.doAction(who);
+    s.place(b.defineRect(0, 0, 200, 200, {0, 0, 0}), 1);
+    s.showFrame();
+    const uint16_t sprite = b.defineSprite(s);
+    swftest::ButtonDesc d;
+    d.records.push_back({true, true, true, false, sprite, 1, {}});
+    d.records.push_back({true, true, true, false, sprite, 3, {}});
+    d.records.push_back(
+        {false, false, false, true, b.defineRect(0, 0, 200, 200, {0, 0, 0}), 1, {}});
+    b.place(b.defineButton2(d), 1);
+    // The button's clips are reached through its name.
+    ActionWriter a;
+    push(a, {"instance1"}).getVariable();
+    push(a, {"instance3"}).op(op::GetMember).trace();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    // One count names the button and then its clips; the root's script comes first.
+    EXPECT_EQ(r->take(),
+              "_level0.instance1.instance3\n_level0.instance1.instance2\n"
+              "_level0.instance1.instance3\n");
+    r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "again _level0.instance1.instance3\nagain _level0.instance1.instance2\n");
+}
