@@ -328,6 +328,15 @@ Object* InputRouter::objectOf(const Target& t) {
     return b ? b->scriptObject : nullptr;
 }
 
+bool InputRouter::tracksAsMenu(const Target& t) {
+    Object* o = objectOf(t);
+    if (!o) return false;
+    Vm& vm = scripts_->vm();
+    Value v;
+    safely(vm, [&] { v = vm.get(o, "trackAsMenu"); });
+    return vm.toBoolean(v);
+}
+
 bool InputRouter::enabled(const Target& t) {
     Object* o = objectOf(t);
     if (!o) return true;
@@ -414,6 +423,10 @@ const char* handlerFor(uint16_t condition) {
             return "onDragOver";
         case kOutDownToIdle:
             return "onReleaseOutside";
+        case kIdleToOverDown:
+            return "onDragOver";
+        case kOverDownToIdle:
+            return "onDragOut";
         default:
             return nullptr;
     }
@@ -521,24 +534,34 @@ void InputRouter::mouseMove(double x, double y) {
         if (moved) dropHighlight();
     }
     const Target now = pick(x, y);
-    if (down_ && pressed_.valid()) {
-        // A pressed button follows the mouse out and back in.
-        const bool wasOver = hover_ == pressed_;
-        const bool isOver = now == pressed_;
-        if (wasOver && !isOver) {
-            fire(pressed_, kOverDownToOutDown);
-            setState(pressed_, State::Over);
-        } else if (!wasOver && isOver) {
-            fire(pressed_, kOutDownToOverDown);
-            setState(pressed_, State::Down);
+    const Target before = hover_;
+    hover_ = now;
+    if (down_) {
+        if (pressed_.valid()) {
+            // A pressed button follows the mouse out and back in; a menu item lets the press
+            // go as the mouse leaves it.
+            const bool wasOver = before == pressed_;
+            const bool isOver = now == pressed_;
+            if (wasOver && !isOver && tracksAsMenu(pressed_)) {
+                fire(pressed_, kOverDownToIdle);
+                setState(pressed_, State::Up);
+                pressed_ = Target{};
+            } else if (wasOver && !isOver) {
+                fire(pressed_, kOverDownToOutDown);
+                setState(pressed_, State::Over);
+            } else if (!wasOver && isOver) {
+                fire(pressed_, kOutDownToOverDown);
+                setState(pressed_, State::Down);
+            }
         }
-        hover_ = now;
-    } else if (!down_) {
-        const Target before = hover_;
-        hover_ = now;
-        transition(before, now);
+        // A menu item the held mouse enters takes the press.
+        if (!pressed_.valid() && now.valid() && !(now == before) && tracksAsMenu(now)) {
+            pressed_ = now;
+            setState(now, State::Down);
+            fire(now, kIdleToOverDown);
+        }
     } else {
-        hover_ = now;
+        transition(before, now);
     }
     broadcast("onMouseMove", kEvMouseMove, "onMouseMove");
     refresh();

@@ -128,6 +128,8 @@ private:
     // The script object of a target, and whether its enabled lets it take the mouse.
     Object* objectOf(const Target& t);
     bool enabled(const Target& t);
+    // Menu items (trackAsMenu) take a press the mouse brings in held down.
+    bool tracksAsMenu(const Target& t);
     const QPainterPath& hitArea(uint16_t buttonId);
     QPainterPath outline(uint16_t characterId, int nesting);
     QPainterPath liveOutline(const DisplayList& list, int nesting);

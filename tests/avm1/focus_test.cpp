@@ -458,3 +458,31 @@ TEST(Avm1Focus, ATabIndexPutsAClipInTheTabOrder) {
     p.keyDown(9);
     EXPECT_EQ(r->take(), "");
 }
+
+TEST(Avm1Mouse, MenuItemsTakeThePressTheMouseBringsIn) {
+    std::vector<ActionWriter> frames(2);
+    for (const char* h : {"onPress", "onRelease", "onDragOver", "onDragOut", "onReleaseOutside"})
+        handler(frames[0], "kid", h, h);
+    setMember(frames[0], "kid", "trackAsMenu", true);
+    setMember(frames[1], "kid", "trackAsMenu", false);
+    auto r = play(kidMovie(frames));
+    auto& p = *r->player;
+    // Pressed outside, the held mouse goes in, out, in again and is released there.
+    p.mouseDown(5, 5);
+    p.mouseMove(100, 50);
+    p.mouseMove(190, 90);
+    p.mouseMove(100, 50);
+    p.mouseUp(100, 50);
+    EXPECT_EQ(r->take(), "onDragOver\nonDragOut\nonDragOver\nonRelease\n");
+    // Pressed on it, it lets go once the mouse leaves: no release outside.
+    p.mouseDown(100, 50);
+    p.mouseMove(190, 90);
+    p.mouseUp(190, 90);
+    EXPECT_EQ(r->take(), "onPress\nonDragOut\n");
+    // Not a menu item: a press from outside stays where it began.
+    p.advanceFrame();
+    p.mouseDown(5, 5);
+    p.mouseMove(100, 50);
+    p.mouseUp(100, 50);
+    EXPECT_EQ(r->take(), "");
+}
