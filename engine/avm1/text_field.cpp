@@ -65,10 +65,11 @@ TextFieldHost::TextFieldHost(TextFields& owner, ClipHost* parent, const DisplayO
     if (def.color) fmt.color = (uint32_t(def.color->r) << 16) | (def.color->g << 8) | def.color->b;
     static const char* aligns[] = {"left", "right", "center", "justify"};
     fmt.align = aligns[def.align & 3];
-    fmt.leftMargin = def.leftMargin / 20.0;
-    fmt.rightMargin = def.rightMargin / 20.0;
-    fmt.indent = def.indent / 20.0;
-    fmt.leading = def.leading / 20.0;
+    // The definition's twips come to whole pixels, as a text format holds them.
+    fmt.leftMargin = std::trunc(def.leftMargin / 20.0);
+    fmt.rightMargin = std::trunc(def.rightMargin / 20.0);
+    fmt.indent = std::trunc(def.indent / 20.0);
+    fmt.leading = std::trunc(def.leading / 20.0);
     newFmt = fmt;
     background = def.border;
     if (def.autoSize) autoSize = "left";
@@ -129,13 +130,25 @@ void TextFieldHost::setProperty(int index, double v) {
     if (!o || !std::isfinite(v)) return;
     const auto& m = o->matrix;
     const double xs = std::hypot(m.sx, m.r0), ys = std::hypot(m.sy, m.r1);
+    // A field's place and size are whole twips, the fraction cut off.
+    auto twips = [](double px) {
+        return static_cast<int32_t>(std::clamp(std::trunc(px * 20), -2147483648.0, 2147483647.0));
+    };
     switch (index) {
+        case 0:
+            setDisplayProperty(*o, index, v);
+            o->matrix.tx = twips(v);
+            break;
+        case 1:
+            setDisplayProperty(*o, index, v);
+            o->matrix.ty = twips(v);
+            break;
         case 8:
             // A field's width and height size its box; they never scale its text.
-            if (v >= 0 && xs > 0) def.bounds.xMax = def.bounds.xMin + pixelsToTwips(v / xs);
+            if (v >= 0 && xs > 0) def.bounds.xMax = def.bounds.xMin + twips(v / xs);
             break;
         case 9:
-            if (v >= 0 && ys > 0) def.bounds.yMax = def.bounds.yMin + pixelsToTwips(v / ys);
+            if (v >= 0 && ys > 0) def.bounds.yMax = def.bounds.yMin + twips(v / ys);
             break;
         default:
             setDisplayProperty(*o, index, v);
@@ -983,7 +996,7 @@ void installTextBuiltins(Vm& vm) {
         "bottomScroll", [](Vm&, TextFieldHost& f) { return Value(std::max(1, f.extent().lines)); },
         [](Vm&, TextFieldHost&, const Value&) {});
     prop(
-        "textWidth", [](Vm&, TextFieldHost& f) { return Value(std::floor(f.extent().width)); },
+        "textWidth", [](Vm&, TextFieldHost& f) { return Value(std::floor(f.extent().textWidth)); },
         [](Vm&, TextFieldHost&, const Value&) {});
     prop(
         "textHeight", [](Vm&, TextFieldHost& f) { return Value(std::floor(f.extent().height)); },

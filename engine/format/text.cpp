@@ -161,7 +161,7 @@ EditText parseDefineEditText(std::span<const uint8_t> body) {
         e.align = r.u8();
         e.leftMargin = r.u16();
         e.rightMargin = r.u16();
-        e.indent = r.u16();
+        e.indent = r.s16();
         e.leading = r.s16();
     }
     e.variableName = r.string();

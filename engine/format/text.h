@@ -65,7 +65,8 @@ struct EditText {
     std::optional<Rgba> color;
     std::optional<uint16_t> maxLength;
     uint8_t align = 0;  // 0 left, 1 right, 2 centre, 3 justify
-    uint16_t leftMargin = 0, rightMargin = 0, indent = 0;
+    uint16_t leftMargin = 0, rightMargin = 0;
+    int16_t indent = 0;
     int16_t leading = 0;
     std::string variableName;
     std::string initialText;  // as stored: UTF-8 from SWF 6 on, code page text before

@@ -301,6 +301,7 @@ struct LaidPiece {
 struct LaidLine {
     std::vector<LaidPiece> pieces;
     double left = 0;   // start of the line's room, twips from the text area's left
+    double indent = 0;  // of it, what the first line's indent adds to the margins
     double room = 0;   // its width
     double width = 0;  // of its text, trailing spaces left out
     double ascent = 0, descent = 0, leading = 0;
@@ -310,6 +311,7 @@ struct LaidLine {
 struct Layout {
     std::vector<LaidLine> lines;
     double width = 0, height = 0;  // twips
+    double textWidth = 0;          // the widest line with its indent, margins left out
 };
 
 int alignCode(const std::string& a) {
@@ -366,7 +368,9 @@ Layout layoutText(const Movie& movie, const format::EditText& field, const RichT
             LaidLine line;
             line.align = alignCode(p.align);
             const double indent = firstLine ? p.indent * 20 : 0;
-            line.left = margins + indent;
+            // A negative indent pulls the first line out, but never past the box's gutter.
+            line.left = std::max(0.0, margins + indent);
+            line.indent = line.left - margins;
             line.room = std::max(0.0, roomAll - indent);
             firstLine = false;
             // Advances up to the end of the paragraph or the first break that does not fit.
@@ -379,19 +383,23 @@ Layout layoutText(const Movie& movie, const format::EditText& field, const RichT
                 const FieldFormat& f = t.runs[runOf[k]].format;
                 double adv;
                 if (c == '\t') {
-                    double next = -1;
+                    // Past the last of the paragraph's own stops a tab moves nothing; without
+                    // stops of its own there is one every 32 pixels.
+                    double next = p.tabStops.empty() ? (std::floor(x / 640) + 1) * 640 : x;
                     for (double stop : p.tabStops)
                         if (stop * 20 > x) {
                             next = stop * 20;
                             break;
                         }
-                    if (next < 0) next = (std::floor(x / 720) + 1) * 720;
                     adv = next - x;
                 } else {
                     adv = face.advance(QChar(c > 0xffff ? 0xfffd : char16_t(c))) +
                           f.letterSpacing * 20;
                 }
-                if (wrap && c != ' ' && k > i && x + adv > line.room + kGutter) {
+                // A word is cut only on a line with room at all: pushed past the box by its
+                // indent, the line keeps the word whole.
+                if (wrap && c != ' ' && k > i && x + adv > line.room + kGutter &&
+                    (lastBreak > i || line.room > 0)) {
                     lineEnd = lastBreak > i ? lastBreak : k;
                     break;
                 }
@@ -441,6 +449,7 @@ Layout layoutText(const Movie& movie, const format::EditText& field, const RichT
     if (chars.empty()) return out;
     for (const auto& l : out.lines) {
         out.width = std::max(out.width, l.left + l.width);
+        out.textWidth = std::max(out.textWidth, l.indent + l.width);
         out.height += l.ascent + l.descent + l.leading;
     }
     // The last line's leading counts only in single line fields.
@@ -475,10 +484,10 @@ FieldFormat definedFormat(const Movie& movie, const format::EditText& field) {
         f.color = (uint32_t(field.color->r) << 16) | (field.color->g << 8) | field.color->b;
     static const char* aligns[] = {"left", "right", "center", "justify"};
     f.align = aligns[field.align & 3];
-    f.leftMargin = field.leftMargin / 20.0;
-    f.rightMargin = field.rightMargin / 20.0;
-    f.indent = field.indent / 20.0;
-    f.leading = field.leading / 20.0;
+    f.leftMargin = std::trunc(field.leftMargin / 20.0);
+    f.rightMargin = std::trunc(field.rightMargin / 20.0);
+    f.indent = std::trunc(field.indent / 20.0);
+    f.leading = std::trunc(field.leading / 20.0);
     return f;
 }
 
@@ -520,7 +529,8 @@ void drawTextFieldView(QPainter& p, const Movie& movie, const TextFieldView& vie
 
 TextExtent measureText(const Movie& movie, const format::EditText& field, const RichText& content) {
     const Layout l = layoutText(movie, field, content);
-    return TextExtent{l.width / 20, l.height / 20, static_cast<int>(l.lines.size())};
+    return TextExtent{l.width / 20, l.height / 20, static_cast<int>(l.lines.size()),
+                      l.textWidth / 20};
 }
 
 namespace {

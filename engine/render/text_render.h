@@ -78,8 +78,9 @@ std::string writeHtmlText(const RichText& t);
 
 // How much room text takes in a field (pixels), laid out as it is drawn.
 struct TextExtent {
-    double width = 0, height = 0;
+    double width = 0, height = 0;  // width: with the margins, as the box fits round it
     int lines = 0;
+    double textWidth = 0;  // of the text alone, the first line's indent counted
 };
 TextExtent measureText(const Movie& movie, const format::EditText& field, const RichText& content);
 
