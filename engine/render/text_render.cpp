@@ -548,7 +548,7 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
         const QRectF d = world.mapRect(box);
         auto snap = [](double v) { return std::ceil(v - 0.5); };
         const double l = snap(d.left()), t = snap(d.top());
-        const double r = snap(d.right()), b = snap(d.bottom());
+        const double r = l + snap(d.width()), b = t + snap(d.height());
         p.save();
         p.resetTransform();
         p.setPen(Qt::NoPen);
