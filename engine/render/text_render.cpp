@@ -581,6 +581,7 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
         p.drawRect(box);
     }
     const Layout layout = layoutText(movie, field, content);
+    const bool upright = world.m12() == 0 && world.m21() == 0;
     p.save();
     p.setClipRect(box, Qt::IntersectClip);
     double y = box.top() + kGutter;
@@ -603,7 +604,11 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
                     auto it = pc.face.font->byCode.find(ch.unicode());
                     if (it != pc.face.font->byCode.end() &&
                         it->second < pc.face.font->glyphs.size()) {
-                        p.setTransform(QTransform(scale, 0, 0, scale, gx, baseline) * world);
+                        QTransform t = QTransform(scale, 0, 0, scale, gx, baseline) * world;
+                        // Unturned glyphs start on whole pixels.
+                        if (upright) t.setMatrix(t.m11(), t.m12(), t.m13(), t.m21(), t.m22(),
+                                                 t.m23(), std::round(t.dx()), t.dy(), t.m33());
+                        p.setTransform(t);
                         p.drawPath(pc.face.font->glyphs[it->second]);
                     }
                     gx += pc.face.advance(ch) + pc.letterSpacing;
