@@ -4,11 +4,13 @@
 
 #include <QString>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 
 #include "engine/avm1/display_props.h"
 #include "engine/avm1/focus.h"
+#include "engine/avm1/input_events.h"
 #include "engine/avm1/vm.h"
 #include "engine/render/text_render.h"
 #include "engine/runtime/movie.h"
@@ -296,11 +298,16 @@ void TextFieldHost::pushVariable() {
     vm.set(t, prop, Value(bound_));
 }
 
+namespace {
+std::atomic<uint64_t> viewSerial{0};
+}  // namespace
+
 void TextFieldHost::publish() {
     DisplayObject* o = object();
     if (dirty_ || !view_) {
         fitSize();
         auto v = std::make_shared<TextFieldView>();
+        v->serial = ++viewSerial;
         v->field = def;
         v->field.border = def.border;
         v->background = background;
@@ -309,6 +316,17 @@ void TextFieldHost::publish() {
         v->content = content;
         view_ = std::move(v);
         dirty_ = false;
+    }
+    const auto& shown = owner_.shownFocus();
+    const bool focused = shown.field == this;
+    const int b = focused ? shown.selBegin : 0, e = focused ? shown.selEnd : 0;
+    if (view_->focused != focused || view_->selBegin != b || view_->selEnd != e) {
+        auto v = std::make_shared<TextFieldView>(*view_);
+        v->serial = ++viewSerial;
+        v->focused = focused;
+        v->selBegin = b;
+        v->selEnd = e;
+        view_ = std::move(v);
     }
     if (o) o->textField = view_;
     if (!created_ || !owner_.listOf) return;
@@ -422,6 +440,7 @@ void TextFields::remove(TextFieldHost* field) {
     field->alive = false;
     if (field->scriptObject) field->scriptObject->clip = nullptr;
     field->scriptObject = nullptr;
+    if (shownFocus_.field == field) shownFocus_ = {};
     gone_.push_back(std::move(*it));
     created_.erase(it);
 }
@@ -437,6 +456,7 @@ void TextFields::parentGone(const ClipHost* parent) {
             f->alive = false;
             if (f->scriptObject) f->scriptObject->clip = nullptr;
             f->scriptObject = nullptr;
+            if (shownFocus_.field == f) shownFocus_ = {};
             gone_.push_back(std::move(it->second));
             it = placed_.erase(it);
         } else {
@@ -445,8 +465,17 @@ void TextFields::parentGone(const ClipHost* parent) {
     }
 }
 
+void TextFields::noteFocus() {
+    shownFocus_ = {};
+    const Value f = focusedObject(vm_);
+    TextFieldHost* field = f.isObject() ? textFieldOf(f.o) : nullptr;
+    if (!field || !vm_.input || vm_.input->selBegin < 0 || vm_.input->selEnd < 0) return;
+    shownFocus_ = {field, vm_.input->selBegin, vm_.input->selEnd};
+}
+
 void TextFields::sync() {
     gone_.clear();
+    noteFocus();
     // Placed fields that left the stage.
     for (auto it = placed_.begin(); it != placed_.end();) {
         TextFieldHost* f = it->second.get();
@@ -454,6 +483,7 @@ void TextFields::sync() {
             f->alive = false;
             if (f->scriptObject) f->scriptObject->clip = nullptr;
             f->scriptObject = nullptr;
+            if (shownFocus_.field == f) shownFocus_ = {};
             gone_.push_back(std::move(it->second));
             it = placed_.erase(it);
         } else {

@@ -135,6 +135,13 @@ public:
     // After the player moved: fields found or gone, bound variables read, views published.
     void sync();
     Object* objectFor(TextFieldHost* field);
+    // The focus and selection as fields show them.
+    void noteFocus();
+    struct ShownFocus {
+        const TextFieldHost* field = nullptr;
+        int selBegin = 0, selEnd = 0;
+    };
+    const ShownFocus& shownFocus() const { return shownFocus_; }
 
     int swfVersion() const;
     std::string fontName(uint16_t fontId) const;
@@ -146,6 +153,7 @@ private:
         placed_;
     std::vector<std::unique_ptr<TextFieldHost>> created_;
     std::vector<std::unique_ptr<TextFieldHost>> gone_;
+    ShownFocus shownFocus_;
 };
 
 // The field behind a TextField object; null for anything else.

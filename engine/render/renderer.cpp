@@ -103,7 +103,7 @@ uint64_t signature(const DisplayObject& o, int nesting) {
                    (uint64_t(o.blendMode) << 8) | o.visible);
     h = mix(h, o.filters.size());
     // A field's view is replaced whenever scripts change it.
-    h = mix(h, reinterpret_cast<uintptr_t>(o.textField.get()));
+    h = mix(h, o.textField ? o.textField->serial : 0);
     for (const auto& f : o.filters) {
         h = mix(h, f.type);
         h = mixD(mixD(mixD(mixD(h, f.blurX), f.blurY), f.distance), f.angle);

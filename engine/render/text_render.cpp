@@ -292,6 +292,7 @@ private:
 
 struct LaidPiece {
     QString text;
+    size_t begin = 0;  // index of its first character in the field's text
     Face face;
     QColor color;
     bool underline = false;
@@ -300,12 +301,14 @@ struct LaidPiece {
 
 struct LaidLine {
     std::vector<LaidPiece> pieces;
-    double left = 0;   // start of the line's room, twips from the text area's left
+    double left = 0;    // start of the line's room, twips from the text area's left
     double indent = 0;  // of it, what the first line's indent adds to the margins
-    double room = 0;   // its width
-    double width = 0;  // of its text, trailing spaces left out
+    double room = 0;    // its width
+    double width = 0;   // of its text, trailing spaces left out
     double ascent = 0, descent = 0, leading = 0;
     int align = 0;
+    size_t begin = 0, end = 0;  // its characters in the field's text
+    std::vector<double> xs;     // where each of them starts, and where the last ends
 };
 
 struct Layout {
@@ -410,6 +413,11 @@ Layout layoutText(const Movie& movie, const format::EditText& field, const RichT
             }
             if (lineEnd == i && i < end) lineEnd = i + 1;  // at least one character a line
             if (budget == 0) end = lineEnd;
+            line.begin = i;
+            line.end = lineEnd;
+            line.xs.assign(xs.begin(), xs.begin() + std::min(xs.size(), lineEnd - i));
+            line.xs.resize(lineEnd - i, x);
+            line.xs.push_back(lineEnd - i < xs.size() ? xs[lineEnd - i] : x);
             // The line's pieces, one per run.
             double w = 0;
             for (size_t k = i; k < lineEnd;) {
@@ -418,6 +426,7 @@ Layout layoutText(const Movie& movie, const format::EditText& field, const RichT
                 while (e < lineEnd && runOf[e] == r) ++e;
                 LaidPiece pc;
                 pc.text = QString::fromUcs4(chars.data() + k, static_cast<qsizetype>(e - k));
+                pc.begin = k;
                 pc.face = faces[r];
                 const FieldFormat& f = t.runs[r].format;
                 pc.color = QColor(QRgb(0xff000000u | f.color));
@@ -461,6 +470,8 @@ Layout layoutText(const Movie& movie, const format::EditText& field, const RichT
 struct FieldFrame {
     bool background = false, border = false;
     QColor backgroundColor = Qt::white, borderColor = Qt::black;
+    bool focused = false, caret = false;  // caret: the field takes typing
+    size_t selBegin = 0, selEnd = 0;
 };
 
 void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
@@ -524,6 +535,10 @@ void drawTextFieldView(QPainter& p, const Movie& movie, const TextFieldView& vie
     const auto& bc = view.borderColor;
     frame.backgroundColor = QColor(bg.r, bg.g, bg.b, bg.a);
     frame.borderColor = QColor(bc.r, bc.g, bc.b, bc.a);
+    frame.focused = view.focused && !view.field.noSelect;
+    frame.caret = !view.field.readOnly;
+    frame.selBegin = static_cast<size_t>(std::max(0, std::min(view.selBegin, view.selEnd)));
+    frame.selEnd = static_cast<size_t>(std::max(0, std::max(view.selBegin, view.selEnd)));
     drawField(p, movie, view.field, view.content, frame, world, cx);
 }
 
@@ -534,6 +549,12 @@ TextExtent measureText(const Movie& movie, const format::EditText& field, const 
 }
 
 namespace {
+
+// Edges of the selection and caret fall on quarter pixels, as Flash covers pixels.
+QRectF onQuarterPixels(const QRectF& r) {
+    auto q = [](double v) { return std::floor(v * 4) / 4; };
+    return QRectF(QPointF(q(r.left()), q(r.top())), QPointF(q(r.right()), q(r.bottom())));
+}
 
 void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
                const RichText& content, const FieldFrame& frame, const QTransform& world,
@@ -584,6 +605,13 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
     const bool upright = world.m12() == 0 && world.m21() == 0;
     p.save();
     p.setClipRect(box, Qt::IntersectClip);
+    const bool selecting = frame.focused && frame.selBegin < frame.selEnd;
+    auto selected = [&](size_t i) { return selecting && i >= frame.selBegin && i < frame.selEnd; };
+    // The caret goes on the last line that starts at or before it.
+    const LaidLine* caretLine = nullptr;
+    if (frame.focused && frame.caret && !selecting)
+        for (const auto& line : layout.lines)
+            if (line.begin <= frame.selEnd) caretLine = &line;
     double y = box.top() + kGutter;
     for (const auto& line : layout.lines) {
         double shift = 0;
@@ -592,22 +620,69 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
         else if (line.align == 2)
             shift = (line.room - line.width) / 2;
         const double baseline = y + line.ascent;
+        const double textLeft = box.left() + kGutter + line.left + shift;
+        auto xAt = [&](size_t i) {
+            const size_t k = std::clamp(i, line.begin, line.end) - line.begin;
+            return textLeft + (k < line.xs.size() ? line.xs[k] : 0);
+        };
+        // Selected text shows inverted: on black, its glyphs white.
+        QRectF selRect;
+        if (selecting && frame.selBegin < line.end && frame.selEnd > line.begin) {
+            const double x0 = xAt(std::max(frame.selBegin, line.begin));
+            const double x1 = xAt(std::min(frame.selEnd, line.end));
+            selRect = QRectF(x0, y, x1 - x0, line.ascent + line.descent);
+            p.setPen(Qt::NoPen);
+            p.setBrush(cx.apply(QColor(Qt::black)));
+            if (upright) {
+                p.save();
+                p.resetTransform();
+                p.drawRect(onQuarterPixels(world.mapRect(selRect)));
+                p.restore();
+            } else {
+                p.setTransform(world);
+                p.drawRect(selRect);
+            }
+        }
+        if (caretLine == &line) {
+            // One pixel wide, from the line's top to its bottom, on the pixel it falls in.
+            const double x = xAt(frame.selEnd);
+            p.setPen(Qt::NoPen);
+            p.setBrush(cx.apply(QColor(QRgb(
+                0xff000000u |
+                formatAt(content, frame.selEnd ? frame.selEnd - 1 : 0, FieldFormat{}).color))));
+            if (upright) {
+                const QPointF a = world.map(QPointF(x, y));
+                const QPointF b = world.map(QPointF(x, y + line.ascent + line.descent));
+                p.save();
+                p.resetTransform();
+                p.drawRect(onQuarterPixels(QRectF(std::floor(a.x()), a.y(), 1, b.y() - a.y())));
+                p.restore();
+            } else {
+                p.setTransform(world);
+                p.drawRect(QRectF(x, y, 20, line.ascent + line.descent));
+            }
+        }
         for (const auto& pc : line.pieces) {
             const QColor c = cx.apply(pc.color);
-            const double px = box.left() + kGutter + line.left + shift + pc.x;
+            const QColor inverted = cx.apply(QColor(Qt::white));
+            const double px = textLeft + pc.x;
             if (pc.face.font) {
                 const double scale = pc.face.scale();
                 p.setPen(Qt::NoPen);
                 p.setBrush(c);
                 double gx = px;
+                size_t index = pc.begin;
                 for (QChar ch : pc.text) {
+                    p.setBrush(selected(index) ? inverted : c);
+                    if (!ch.isLowSurrogate()) ++index;
                     auto it = pc.face.font->byCode.find(ch.unicode());
                     if (it != pc.face.font->byCode.end() &&
                         it->second < pc.face.font->glyphs.size()) {
                         QTransform t = QTransform(scale, 0, 0, scale, gx, baseline) * world;
                         // Unturned glyphs start on whole pixels.
-                        if (upright) t.setMatrix(t.m11(), t.m12(), t.m13(), t.m21(), t.m22(),
-                                                 t.m23(), std::round(t.dx()), t.dy(), t.m33());
+                        if (upright)
+                            t.setMatrix(t.m11(), t.m12(), t.m13(), t.m21(), t.m22(), t.m23(),
+                                        std::round(t.dx()), t.dy(), t.m33());
                         p.setTransform(t);
                         p.drawPath(pc.face.font->glyphs[it->second]);
                     }
@@ -619,6 +694,13 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
                 p.setFont(pc.face.device);
                 p.setPen(c);
                 p.drawText(QPointF(px, baseline), pc.text);
+                if (!selRect.isEmpty()) {
+                    p.save();
+                    p.setClipRect(selRect, Qt::IntersectClip);
+                    p.setPen(inverted);
+                    p.drawText(QPointF(px, baseline), pc.text);
+                    p.restore();
+                }
             }
             if (pc.underline) {
                 p.setTransform(world);

@@ -41,6 +41,13 @@ struct TextFieldView {
     bool background = false;
     format::Rgba backgroundColor{255, 255, 255, 255};
     format::Rgba borderColor{0, 0, 0, 255};
+    // The keyboard focus as the field shows it: a caret in an input field at selEnd, and the
+    // characters between selBegin and selEnd inverted.
+    bool focused = false;
+    int selBegin = 0, selEnd = 0;
+    // Different for every view made, so that a drawing cache sees the change even where a new
+    // view takes an old one's memory.
+    uint64_t serial = 0;
 };
 
 }  // namespace swf
