@@ -314,6 +314,7 @@ void TextFieldHost::publish() {
         v->backgroundColor = rgba(backgroundColor);
         v->borderColor = rgba(borderColor);
         v->content = content;
+        v->newFormat = newFmt;
         view_ = std::move(v);
         dirty_ = false;
     }

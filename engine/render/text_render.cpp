@@ -326,7 +326,9 @@ int alignCode(const std::string& a) {
 
 constexpr double kGutter = 40;  // 2 px between the box and the text
 
-Layout layoutText(const Movie& movie, const format::EditText& field, const RichText& t) {
+// empty: the format of a field without text (its line, its caret).
+Layout layoutText(const Movie& movie, const format::EditText& field, const RichText& t,
+                  const FieldFormat* empty = nullptr) {
     Layout out;
     FontTable fonts(movie);
     auto faceFor = [&](const FieldFormat& f) {
@@ -354,7 +356,7 @@ Layout layoutText(const Movie& movie, const format::EditText& field, const RichT
     faces.reserve(t.runs.size());
     for (const auto& r : t.runs) faces.push_back(faceFor(r.format));
     const FieldFormat fallback;
-    const FieldFormat& first = t.runs.empty() ? fallback : t.runs.front().format;
+    const FieldFormat& first = t.runs.empty() ? (empty ? *empty : fallback) : t.runs.front().format;
     const Face emptyFace = faceFor(first);
 
     size_t at = 0;
@@ -472,6 +474,7 @@ struct FieldFrame {
     QColor backgroundColor = Qt::white, borderColor = Qt::black;
     bool focused = false, caret = false;  // caret: the field takes typing
     size_t selBegin = 0, selEnd = 0;
+    const FieldFormat* newFormat = nullptr;
 };
 
 void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
@@ -536,6 +539,7 @@ void drawTextFieldView(QPainter& p, const Movie& movie, const TextFieldView& vie
     frame.backgroundColor = QColor(bg.r, bg.g, bg.b, bg.a);
     frame.borderColor = QColor(bc.r, bc.g, bc.b, bc.a);
     frame.focused = view.focused && !view.field.noSelect;
+    frame.newFormat = &view.newFormat;
     frame.caret = !view.field.readOnly;
     frame.selBegin = static_cast<size_t>(std::max(0, std::min(view.selBegin, view.selEnd)));
     frame.selEnd = static_cast<size_t>(std::max(0, std::max(view.selBegin, view.selEnd)));
@@ -601,11 +605,12 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
         p.setBrush(Qt::NoBrush);
         p.drawRect(box);
     }
-    const Layout layout = layoutText(movie, field, content);
+    const Layout layout = layoutText(movie, field, content, frame.newFormat);
     const bool upright = world.m12() == 0 && world.m21() == 0;
     p.save();
     p.setClipRect(box, Qt::IntersectClip);
     const bool selecting = frame.focused && frame.selBegin < frame.selEnd;
+    const FieldFormat empty = frame.newFormat ? *frame.newFormat : FieldFormat{};
     auto selected = [&](size_t i) { return selecting && i >= frame.selBegin && i < frame.selEnd; };
     // The caret goes on the last line that starts at or before it.
     const LaidLine* caretLine = nullptr;
@@ -647,9 +652,9 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
             // One pixel wide, from the line's top to its bottom, on the pixel it falls in.
             const double x = xAt(frame.selEnd);
             p.setPen(Qt::NoPen);
-            p.setBrush(cx.apply(QColor(QRgb(
-                0xff000000u |
-                formatAt(content, frame.selEnd ? frame.selEnd - 1 : 0, FieldFormat{}).color))));
+            p.setBrush(cx.apply(
+                QColor(QRgb(0xff000000u |
+                            formatAt(content, frame.selEnd ? frame.selEnd - 1 : 0, empty).color))));
             if (upright) {
                 const QPointF a = world.map(QPointF(x, y));
                 const QPointF b = world.map(QPointF(x, y + line.ascent + line.descent));
