@@ -853,6 +853,7 @@ void installTextBuiltins(Vm& vm) {
                 TextFieldHost* f = textFieldOf(self);
                 if (f && set) {
                     set(vm, *f, arg(a, 0));
+                    f->changed();  // what the view holds of the field may differ now
                     f->publish();
                 }
                 return {};

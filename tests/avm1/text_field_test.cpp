@@ -528,3 +528,132 @@ TEST(Avm1TextField, HtmlFontColoursAndUnquotedValues) {
     Stage s(8);
     EXPECT_EQ(s.run(a), "4080\n0\n16777198\n65280\n\n");
 }
+
+namespace {
+
+// A movie with the 10-pixel square font "Sq" (advances 10 px at size 20) that runs a.
+std::unique_ptr<Run> playWithSquareFont(ActionWriter& a,
+                                        const swftest::media::EditText* placed = nullptr) {
+    namespace media = swftest::media;
+    swftest::SwfBuilder b(8, 200, 100);
+    const std::vector<media::Glyph> glyphs = {
+        {'a', {{0, 0}, {512, 0}, {512, -600}, {0, -600}}, 512},
+        {' ', {{0, 0}, {1, 0}, {1, -1}}, 512},
+        {'\t', {{0, 0}, {1, 0}, {1, -1}}, 512},
+    };
+    const uint16_t font = b.reserveId();
+    b.rawTag(media::code::DefineFont3, media::fontBody(font, 3, "Sq", glyphs));
+    if (placed) {
+        media::EditText e = *placed;
+        e.fontId = font;
+        const uint16_t id = b.reserveId();
+        b.rawTag(media::code::DefineEditText, media::editTextBody(id, e));
+        b.place(id, 1, {}, {}, std::string("p"));
+    }
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+    return play(b);
+}
+
+// A created field "tf" in Sq at size 20, embedded, holding text.
+void squareField(ActionWriter& a, const char* text, int w = 150) {
+    push(a, {"tf"});
+    call(a, "this", "createTextField", {"t", 1, 10, 10, w, 30}).setVariable();
+    setMember(a, "tf", "embedFonts", true);
+    push(a, {"f", 0, "TextFormat"}).op(op::NewObject).setVariable();
+    setMember(a, "f", "font", "Sq");
+    setMember(a, "f", "size", 20);
+    callWith(a, "tf", "setNewTextFormat", {}, "f").op(op::Pop);
+    setMember(a, "tf", "text", text);
+}
+
+}  // namespace
+
+// A field's place and size are whole twips with the fraction cut off; the layout values of
+// its definition are whole pixels, the indent signed.
+TEST(Avm1TextField, PlaceSizeAndDefinedLayoutAreWholeUnits) {
+    ActionWriter a;
+    push(a, {"tf"});
+    call(a, "this", "createTextField", {"t", 1, 0, 0, 10, 10}).setVariable();
+    setMember(a, "tf", "_x", 2.1);
+    setMember(a, "tf", "_y", 3.94);
+    setMember(a, "tf", "_height", 3.94);
+    traceMember(a, "tf", "_x");
+    traceMember(a, "tf", "_y");
+    traceMember(a, "tf", "_height");
+    push(a, {"g"});
+    call(a, "p", "getTextFormat", {}).setVariable();
+    traceMember(a, "g", "indent");
+    traceMember(a, "g", "leftMargin");
+    traceMember(a, "g", "leading");
+    swftest::media::EditText e;
+    e.align = 0;
+    e.indent = -215;    // -10.75 px
+    e.leftMargin = 39;  // 1.95 px
+    e.leading = 32767;  // 1638.35 px
+    e.useOutlines = true;
+    e.text = "a";
+    auto r = playWithSquareFont(a, &e);
+    EXPECT_EQ(r->take(), "2.1\n3.9\n3.9\n-10\n1\n1638\n");
+}
+
+// textWidth counts the first line's indent but not the margins; tabs go to the paragraph's
+// stops, past the last one they move nothing, and without stops they go every 32 pixels.
+TEST(Avm1TextField, TextWidthWithMarginsIndentAndTabs) {
+    ActionWriter a;
+    squareField(a, "aa");
+    setMember(a, "f", "leftMargin", 5);
+    setMember(a, "f", "blockIndent", 3);
+    setMember(a, "f", "indent", 4);
+    callWith(a, "tf", "setTextFormat", {}, "f").op(op::Pop);
+    traceMember(a, "tf", "textWidth");  // 4 + 20
+    squareField(a, "a\ta");
+    traceMember(a, "tf", "textWidth");  // the tab to 32, then 10
+    push(a, {"f"}).getVariable();
+    push(a, {"tabStops", 15, 1}).op(op::InitArray).op(op::SetMember);
+    setMember(a, "tf", "text", "a\ta\ta");
+    callWith(a, "tf", "setTextFormat", {}, "f").op(op::Pop);
+    traceMember(a, "tf", "textWidth");  // 10, to 15, 25, no move, 35
+    auto r = playWithSquareFont(a);
+    EXPECT_EQ(r->take(), "24\n42\n35\n");
+}
+
+// A focused input field shows its caret one pixel wide, a line high, where the text ends; its
+// selection shows inverted: black behind, the glyphs white.
+TEST(Avm1TextField, FocusShowsTheCaretAndTheSelection) {
+    ActionWriter a;
+    squareField(a, "a a");
+    setMember(a, "tf", "type", "input");
+    push(a, {"tf"}).getVariable();
+    push(a, {1, "Selection"}).getVariable();
+    push(a, {"setFocus"}).op(op::CallMethod).op(op::Pop);  // selects all
+    auto r = playWithSquareFont(a);
+    r->player->advanceFrame();
+    QImage img = r->frame();
+    auto gray = [&](const QImage& i, int x, int y) { return qGray(i.pixel(x, y)); };
+    // Text from x = 12, y = 12: glyphs 10 px wide (cells 10 px), 15 px high on a 20 px line.
+    EXPECT_GT(gray(img, 16, 20), 224);  // a glyph, white
+    EXPECT_LT(gray(img, 26, 20), 32);   // the space between, black
+    EXPECT_LT(gray(img, 16, 30), 32);   // below the glyphs, still the selection
+    EXPECT_GT(gray(img, 45, 20), 224);  // past the text
+    EXPECT_GT(gray(img, 16, 40), 224);  // below the line
+
+    ActionWriter b;
+    squareField(b, "a a");
+    setMember(b, "tf", "type", "input");
+    push(b, {"tf"}).getVariable();
+    push(b, {1, "Selection"}).getVariable();
+    push(b, {"setFocus"}).op(op::CallMethod).op(op::Pop);
+    push(b, {3, 3, 2, "Selection"}).getVariable();
+    push(b, {"setSelection"}).op(op::CallMethod).op(op::Pop);
+    r = playWithSquareFont(b);
+    r->player->advanceFrame();
+    img = r->frame();
+    EXPECT_LT(gray(img, 16, 20), 32);   // glyphs black again
+    EXPECT_GT(gray(img, 26, 20), 224);  // the space white
+    EXPECT_LT(gray(img, 42, 14), 64);   // the caret after the text, x = 12 + 30
+    EXPECT_LT(gray(img, 42, 28), 64);
+    EXPECT_GT(gray(img, 43, 20), 224);  // one pixel wide
+    EXPECT_GT(gray(img, 42, 40), 224);  // a line high
+}
