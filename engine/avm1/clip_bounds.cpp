@@ -51,6 +51,7 @@ QRectF listBounds(const Movie& movie, const DisplayList& list, bool withStrokes,
 }
 
 QRectF localBounds(const Movie& movie, const DisplayObject& o, bool withStrokes, int nesting) {
+    if (const auto& r = o.scrollRect) return QRectF(0, 0, r->width, r->height);
     if (o.textField) return rectOf(o.textField->field.bounds);
     if (o.bitmap) return QRectF(0, 0, o.bitmap->width * 20.0, o.bitmap->height * 20.0);
     const Character* ch = movie.character(o.characterId);
@@ -85,6 +86,9 @@ std::optional<QTransform> toStage(Vm& vm, ClipHost* clip) {
         auto* s = dynamic_cast<SpriteClip*>(c);
         const DisplayObject* o = s ? s->object() : nullptr;
         if (!o || ++guard > kMaxNesting) return std::nullopt;
+        // A parent's scroll rectangle moves everything inside it.
+        if (c != clip && o->scrollRect)
+            t = t * QTransform::fromTranslate(-o->scrollRect->x, -o->scrollRect->y);
         t = t * toQt(o->matrix);
     }
     return t;
@@ -138,6 +142,21 @@ Value boundsObject(Vm& vm, ClipHost* clip, const Args& a, bool withStrokes) {
 void collectOutline(const Movie& movie, const DisplayObject& o, const QTransform& world,
                     QPainterPath& out, int nesting) {
     if (nesting > kMaxNesting) return;
+    if (const auto& r = o.scrollRect) {
+        // Only what lies inside the rectangle, moved to the clip's origin, can be hit.
+        const QTransform at = toQt(o.matrix) * world;
+        DisplayObject content = o;
+        content.scrollRect.reset();
+        content.matrix = format::Matrix{};
+        QPainterPath inner;
+        inner.setFillRule(Qt::WindingFill);
+        collectOutline(movie, content, QTransform::fromTranslate(-r->x, -r->y) * at, inner,
+                       nesting);
+        QPainterPath area;
+        area.addRect(QRectF(0, 0, r->width, r->height));
+        out.addPath(inner.intersected(at.map(area)));
+        return;
+    }
     const QTransform t = toQt(o.matrix) * world;
     const Character* ch = movie.character(o.characterId);
     if (ch) {

@@ -718,6 +718,36 @@ void installGeomBuiltins(Vm& vm) {
             return {};
         });
 
+    // MovieClip.scrollRect: a copy of the shown rectangle, or undefined; any object with the
+    // four fields sets it, null or undefined removes it.
+    accessor(
+        vm, vm.clipProto, "scrollRect",
+        [objectOf, newRect](Vm& vm, Object* self, Args&) -> Value {
+            DisplayObject* o =
+                self && self->cls == ObjClass::MovieClip ? objectOf(self->clip) : nullptr;
+            if (!o || !o->scrollRect) return {};
+            const ScrollRect& r = *o->scrollRect;
+            return newRect(vm, r.x / 20, r.y / 20, r.width / 20, r.height / 20);
+        },
+        [objectOf](Vm& vm, Object* self, Args& a) -> Value {
+            DisplayObject* o =
+                self && self->cls == ObjClass::MovieClip ? objectOf(self->clip) : nullptr;
+            if (!o) return {};
+            const Value& v = arg(a, 0);
+            if (v.isNull() || v.isUndefined()) {
+                o->scrollRect.reset();
+                return {};
+            }
+            if (!v.isObject()) return {};
+            auto twips = [&](const char* k) {
+                const double d = num(vm, v.o, k) * 20;
+                return std::isfinite(d) ? std::clamp(d, -1e9, 1e9) : 0.0;
+            };
+            o->scrollRect = ScrollRect{twips("x"), twips("y"), std::max(0.0, twips("width")),
+                                       std::max(0.0, twips("height"))};
+            return {};
+        });
+
     installBitmapBuiltins(vm);
     installFilterBuiltins(vm);
     installColorBuiltins(vm);

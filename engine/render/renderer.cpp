@@ -102,6 +102,8 @@ uint64_t signature(const DisplayObject& o, int nesting) {
     h = mix(h, (uint64_t(o.ratio) << 32) | (uint64_t(o.clipDepth) << 16) |
                    (uint64_t(o.blendMode) << 8) | o.visible);
     h = mix(h, o.filters.size());
+    if (const auto& r = o.scrollRect)
+        h = mixD(mixD(mixD(mixD(h, r->x), r->y), r->width), r->height);
     // A field's view is replaced whenever scripts change it.
     h = mix(h, o.textField ? o.textField->serial : 0);
     for (const auto& f : o.filters) {
@@ -1084,6 +1086,7 @@ void applyClip(Ctx& c, const std::vector<QPainterPath>& clips) {
 QRectF boundsOf(const Ctx& c, const DisplayObject& o, const QTransform& parent, int nesting) {
     if (nesting > kMaxDrawNesting) return {};
     const QTransform world = toQt(o.matrix) * parent;
+    if (const auto& sr = o.scrollRect) return world.mapRect(QRectF(0, 0, sr->width, sr->height));
     auto rect = [&](const format::Rect& r) {
         return world.mapRect(QRectF(r.xMin, r.yMin, r.xMax - r.xMin, r.yMax - r.yMin));
     };
@@ -1234,16 +1237,38 @@ bool blendByHand(QImage& dst, const QImage& src, QPoint at, uint8_t mode) {
     return true;
 }
 
+// A scroll rectangle's area on the target, and the transform that moves the clip's content so
+// the rectangle's top left sits at its origin.
+QPainterPath scrollArea(const ScrollRect& r, const QTransform& world) {
+    QPainterPath area;
+    area.addRect(QRectF(0, 0, r.width, r.height));
+    return world.map(area);
+}
+
+QTransform scrolled(const DisplayObject& o, const QTransform& world) {
+    return o.scrollRect ? QTransform::fromTranslate(-o.scrollRect->x, -o.scrollRect->y) * world
+                        : world;
+}
+
 void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
                 const ColorTx& parentCx, const std::vector<QPainterPath>& clips, int nesting) {
     if (nesting > kMaxDrawNesting || !o.visible) return;
     const QTransform world = toQt(o.matrix) * parentWorld;
+    if (o.scrollRect && (o.scrollRect->width <= 0 || o.scrollRect->height <= 0)) return;
     const ColorTx cx = ColorTx::from(o.cxform).then(parentCx);
     const uint8_t blend = o.blendMode;
     // Bitmap caching draws the same pixels, but through a kept layer.
     const bool layered = !o.filters.empty() || (blend >= 2 && blend <= 14) || o.cacheAsBitmap;
     if (!layered) {
-        drawContent(c, o, world, cx, clips, nesting);
+        if (!o.scrollRect) {
+            drawContent(c, o, world, cx, clips, nesting);
+            return;
+        }
+        std::vector<QPainterPath> inside = clips;
+        inside.push_back(scrollArea(*o.scrollRect, world));
+        applyClip(c, inside);
+        drawContent(c, o, scrolled(o, world), cx, inside, nesting);
+        applyClip(c, clips);
         return;
     }
     // Offscreen: the object alone, filtered, then composited with its blend mode.
@@ -1267,7 +1292,11 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
     // A layer is never larger than this: beyond it the object is drawn without one.
     constexpr int64_t kMaxLayerPixels = 8 << 20;
     if (int64_t(area.width()) * area.height() > kMaxLayerPixels) {
-        drawContent(c, o, world, cx, clips, nesting);
+        std::vector<QPainterPath> inside = clips;
+        if (o.scrollRect) inside.push_back(scrollArea(*o.scrollRect, world));
+        applyClip(c, inside);
+        drawContent(c, o, scrolled(o, world), cx, inside, nesting);
+        applyClip(c, clips);
         return;
     }
     const uint64_t path = mix(c.path, uint64_t(o.depth) + 1);
@@ -1305,7 +1334,11 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
             const double alpha = std::clamp(cx.ma, 0.0, 1.0);
             if (alpha > 0) inner.ma = 1;
             std::vector<QPainterPath> none;
-            drawContent(lc, o, snapped * shift, inner, none, nesting);
+            if (o.scrollRect) {
+                none.push_back(scrollArea(*o.scrollRect, snapped * shift));
+                applyClip(lc, none);
+            }
+            drawContent(lc, o, scrolled(o, snapped * shift), inner, none, nesting);
             lp.end();
             if (!o.filters.empty()) applyFilters(layer, o.filters, c.stageScale);
             if (alpha < 1 && alpha > 0) {

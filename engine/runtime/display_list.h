@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,13 @@ struct TextFieldView;
 struct BitmapSurface;
 class Drawing;
 
+// The part of a clip's own space it shows, in twips; that part's top left sits at the clip's
+// origin and nothing outside it is drawn or hit.
+struct ScrollRect {
+    double x = 0, y = 0, width = 0, height = 0;
+    bool operator==(const ScrollRect&) const = default;
+};
+
 struct DisplayObject {
     uint16_t characterId = 0;
     int depth = 0;
@@ -56,6 +64,7 @@ struct DisplayObject {
     uint8_t blendMode = 0;
     bool visible = true;
     bool cacheAsBitmap = false;
+    std::optional<ScrollRect> scrollRect;
     // Set once a script moved, scaled, turned or faded it: the timeline's moves then leave its
     // transform and colour alone. Scripts' scale and rotation are kept as they gave them.
     bool scriptTransformed = false;

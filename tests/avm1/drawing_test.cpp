@@ -475,3 +475,60 @@ TEST(Avm1Drawing, EndFillStrokesTheClosingEdgeAndMasksFollowPathsThroughMembers)
     EXPECT_TRUE(near(img.pixel(170, 70), qRgb(255, 255, 255)));  // masked away
     EXPECT_FALSE(near(img.pixel(170, 70), qRgb(0, 255, 0)));
 }
+
+// A scroll rectangle shows only that part of the clip, its top left at the clip's origin: the
+// rest is neither drawn, hit nor counted in the clip's size, and children move with it.
+// Setting undefined shows the whole clip again.
+TEST(Avm1Drawing, ScrollRectShowsPartOfTheClip) {
+    swftest::SwfBuilder b(8, 200, 100);
+    ActionWriter a;
+    emptyClip(a, "this", "mc", 1);
+    push(a, {"mc"}).getVariable();
+    push(a, {"_x", 100}).op(op::SetMember);
+    square(a, "mc", 0xff0000, 0, 0, 40, 40);
+    square(a, "mc", 0x0000ff, 40, 0, 80, 40);
+    emptyClip(a, "mc", "kid", 1);
+    square(a, "kid", 0x00ff00, 44, 0, 50, 10);
+    newObject(a, "rect", 1, "geom", "Rectangle", {40, 0, 20, 20});
+    push(a, {"mc"}).getVariable();
+    push(a, {"scrollRect", P::reg(1)}).op(op::SetMember);
+    // What is read back is a copy: changing the given one later changes nothing.
+    push(a, {"rect"}).getVariable();
+    push(a, {"x", 0}).op(op::SetMember);
+    traceMember(a, {"mc", "scrollRect"});
+    traceMember(a, {"mc", "_width"});
+    traceMember(a, {"mc", "_height"});
+    push(a, {0, "_root"}).getVariable();
+    push(a, {1, "kid"}).getVariable();
+    push(a, {"getBounds"}).op(op::CallMethod);
+    push(a, {"xMin"}).op(op::GetMember).trace();
+    traceCall(a, "mc", "hitTest", {107, 5, true});
+    traceCall(a, "mc", "hitTest", {105, 30, true});  // blue there, but below the rectangle
+    traceCall(a, "mc", "hitTest", {125, 5, false});
+    b.doAction(a);
+    b.showFrame();
+    ActionWriter a2;
+    push(a2, {"mc"}).getVariable();
+    push(a2, {"scrollRect", P::undef()}).op(op::SetMember);
+    traceMember(a2, {"mc", "scrollRect"});
+    traceMember(a2, {"mc", "_width"});
+    a2.stop();
+    b.doAction(a2);
+    b.showFrame();
+
+    auto r = play(b);
+    QImage img = r->frame();
+    EXPECT_TRUE(near(img.pixel(115, 5), qRgb(0, 0, 255)));       // 55 of the clip, at 15
+    EXPECT_TRUE(near(img.pixel(107, 5), qRgb(0, 255, 0)));       // the child moved with it
+    EXPECT_TRUE(near(img.pixel(125, 5), qRgb(255, 255, 255)));   // right of the rectangle
+    EXPECT_TRUE(near(img.pixel(115, 30), qRgb(255, 255, 255)));  // below it
+    EXPECT_TRUE(near(img.pixel(150, 5), qRgb(255, 255, 255)));
+    EXPECT_EQ(r->take(), "(x=40, y=0, w=20, h=20)\n20\n20\n104\ntrue\nfalse\nfalse\n");
+
+    r->player->advanceFrame();
+    img = r->frame();
+    EXPECT_TRUE(near(img.pixel(115, 5), qRgb(255, 0, 0)));
+    EXPECT_TRUE(near(img.pixel(150, 30), qRgb(0, 0, 255)));
+    EXPECT_TRUE(near(img.pixel(147, 5), qRgb(0, 255, 0)));
+    EXPECT_EQ(r->take(), "undefined\n80\n");
+}
