@@ -181,7 +181,12 @@ double mouseLocal(Vm& vm, ClipHost* clip, bool x) {
     int guard = 0;
     for (ClipHost* c = clip; c && guard < 256; c = c->parent(), ++guard)
         if (auto* s = dynamic_cast<SpriteClip*>(c))
-            if (DisplayObject* o = s->object()) world = world * toQt(o->matrix);
+            if (DisplayObject* o = s->object()) {
+                // Inside a clip with a scroll rectangle, points are moved by its corner.
+                if (o->scrollRect)
+                    world = world * QTransform::fromTranslate(-o->scrollRect->x, -o->scrollRect->y);
+                world = world * toQt(o->matrix);
+            }
     bool ok = false;
     const QTransform inv = world.inverted(&ok);
     if (!ok) return 0;
@@ -314,7 +319,11 @@ void InputRouter::collect(std::vector<Found>& out, DisplayList& list, ClipHost* 
                     continue;  // a clip button takes the clicks of what is inside it
                 }
             }
-            collect(out, o.sprite->list, clip, w, nesting + 1);
+            // A scroll rectangle moves what is inside the clip.
+            const QTransform inner =
+                o.scrollRect ? QTransform::fromTranslate(-o.scrollRect->x, -o.scrollRect->y) * w
+                             : w;
+            collect(out, o.sprite->list, clip, inner, nesting + 1);
         }
     }
 }
@@ -356,7 +365,12 @@ InputRouter::Target InputRouter::pick(double x, double y, std::vector<Found>* al
         bool invertible = false;
         const QTransform inv = f.world.inverted(&invertible);
         if (!invertible) continue;
-        const QPointF local = inv.map(p);
+        QPointF local = inv.map(p);
+        // A clip with a scroll rectangle takes the mouse only inside it.
+        if (const auto& r = f.object->scrollRect) {
+            if (!QRectF(0, 0, r->width, r->height).contains(local)) continue;
+            local += QPointF(r->x, r->y);
+        }
         const bool inside = f.target.isClip ? liveOutline(f.object->sprite->list, 0).contains(local)
                                             : hitArea(f.target.characterId).contains(local);
         if (inside) hit = f.target;  // later ones are drawn on top
