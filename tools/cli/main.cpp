@@ -119,7 +119,6 @@ int cmdInfo(const std::vector<std::string>& args) {
     return 0;
 }
 
-// The stage at its own size, or shown whole in a window of w x h as the player shows it.
 // The picture run draws: the window given, showing the whole stage, or the stage alone.
 struct View {
     QRect rect;
@@ -134,6 +133,7 @@ View viewOf(const swf::Player& player, int w, int h) {
         swf::ScaleMode::ExactFit};
 }
 
+// The stage at its own size, or shown whole in a window of w x h as the player shows it.
 QImage renderStage(const swf::Player& player, int w = 0, int h = 0) {
     const View v = viewOf(player, w, h);
     QImage img(v.rect.size(), QImage::Format_ARGB32_Premultiplied);
