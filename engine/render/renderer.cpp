@@ -24,6 +24,7 @@
 #include "engine/render/blend_wide.h"
 #include "engine/render/color.h"
 #include "engine/render/filters.h"
+#include "engine/render/hard_fill.h"
 #include "engine/render/offscreen.h"
 #include "engine/render/text_render.h"
 #include "engine/runtime/bitmap_surface.h"
@@ -57,13 +58,28 @@ struct Ctx {
     QTransform stage;
 };
 
-// Hard edges cover the pixels whose centres lie inside a shape, a centre on a left or top
-// edge counting as inside and one on a right or bottom edge not. The painter rounds edge
-// positions to 1/64 pixel and counts the other side of a tie, so shapes are moved by that
-// step up and left as they are filled.
-constexpr double kHardEdgeNudge = 1.0 / 64;
-QTransform hardEdges(const Ctx& c) {
-    return c.antialias ? QTransform() : QTransform::fromTranslate(-kHardEdgeNudge, -kHardEdgeNudge);
+// Fills a device-space path with the current brush, the painter's transform being reset.
+// Hard edges take the pixels whose centres the path holds (see hardSpans).
+void fillDevicePath(const Ctx& c, const QPainterPath& device) {
+    QPainter& p = *c.p;
+    if (c.antialias) {
+        p.drawPath(device);
+        return;
+    }
+    const auto spans = hardSpans(device, c.target);
+    if (spans.empty()) return;
+    p.save();
+    p.setPen(Qt::NoPen);
+    p.drawRects(spans.data(), int(spans.size()));
+    p.restore();
+}
+
+// The pixels a hard-edged fill of a device-space path covers, as a clip region.
+QRegion hardRegion(const Ctx& c, const QPainterPath& device) {
+    const auto spans = hardSpans(device, c.target);
+    QRegion r;
+    if (!spans.empty()) r.setRects(spans.data(), int(spans.size()));
+    return r;
 }
 
 // Fills path, given in the painter's current coordinates, with the current brush and pen.
@@ -74,9 +90,17 @@ void drawShapePath(const Ctx& c, const QPainterPath& path) {
         return;
     }
     const QTransform t = p.transform();
-    p.setTransform(t * hardEdges(c));
-    p.drawPath(path);
-    p.setTransform(t);
+    const QBrush brush = p.brush();
+    p.save();
+    if (brush.style() != Qt::SolidPattern && brush.style() != Qt::NoBrush) {
+        // The brush's pattern followed the painter's transform; keep it where it was.
+        QBrush moved = brush;
+        moved.setTransform(brush.transform() * t);
+        p.setBrush(moved);
+    }
+    p.resetTransform();
+    fillDevicePath(c, t.map(path));
+    p.restore();
 }
 
 uint64_t mix(uint64_t h, uint64_t v) {
@@ -792,7 +816,7 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
             p.resetTransform();
             if (clip) p.setClipRect(part, Qt::IntersectClip);
             p.setBrush(b);
-            p.drawPath((world * hardEdges(c)).map(path));
+            fillDevicePath(c, world.map(path));
             p.restore();
         };
         // A rectangle painted straight into our image: the whole pixels inside it take the
@@ -889,10 +913,12 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
             p.setBrush(b);
             drawShapePath(c, path);
         } else {
-            {
-                const QTransform t = p.transform();
-                p.setTransform(t * hardEdges(c));
+            if (c.antialias) {
                 p.setClipPath(path, Qt::IntersectClip);
+            } else {
+                const QTransform t = p.transform();
+                p.resetTransform();
+                p.setClipRegion(hardRegion(c, t.map(path)), Qt::IntersectClip);
                 p.setTransform(t);
             }
             const QTransform bitmapSpace = toQt(f.matrix);
@@ -1068,6 +1094,14 @@ QPainterPath maskArea(const Ctx& c, const DisplayObject& o, const QTransform& pa
     QPainterPath area;
     area.setFillRule(Qt::WindingFill);
     if (parts.size() == 1) return parts[0];
+    if (!c.antialias) {
+        // Uniting paths redraws their curves in the painter's own straight pieces; hard
+        // edges unite the pixels each part covers instead.
+        QRegion covered;
+        for (const auto& part : parts) covered += hardRegion(c, part);
+        area.addRegion(covered);
+        return area;
+    }
     for (auto& part : parts) area = area.united(part);
     return area;
 }
@@ -1077,9 +1111,12 @@ void applyClip(Ctx& c, const std::vector<QPainterPath>& clips) {
     c.rectClip = clips.empty();
     p.resetTransform();
     p.setClipRect(c.target);
-    p.setTransform(hardEdges(c));
-    for (const auto& path : clips) p.setClipPath(path, Qt::IntersectClip);
-    p.resetTransform();
+    for (const auto& path : clips) {
+        if (c.antialias)
+            p.setClipPath(path, Qt::IntersectClip);
+        else
+            p.setClipRegion(hardRegion(c, path), Qt::IntersectClip);
+    }
 }
 
 // Device-space bounds of an object and what is under it.

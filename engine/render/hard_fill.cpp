@@ -1,0 +1,197 @@
+#include "engine/render/hard_fill.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace swf::render {
+namespace {
+
+struct Line {
+    double x0, y0;  // the upper end
+    double dxdy;
+    int first, end;  // rows whose centres it crosses: [first, end)
+    int dir;         // +1 going down, -1 going up
+};
+
+struct Crossing {
+    double x;
+    int dir;
+};
+
+// A crossing this close to a pixel centre is on it: the arithmetic's error, not the shape.
+constexpr double kTie = 1e-7;
+
+// Ends of edges are held in 1/256 pixel, as the player holds them; this decides which
+// pixel an edge passing within a hair of its centre takes.
+constexpr double kEdgeGrid = 256;
+
+// The points a curve is cut at fall on whole twentieths of a pixel.
+constexpr double kCurveGrid = 20;
+
+// How far the middle of a straight piece may stray from its curve, in pixels.
+constexpr double kCurveTolerance = 0.1;
+
+// Halvings of a cubic (round joins and caps) before it is taken as straight.
+constexpr int kMaxDepth = 12;
+
+QPointF onGrid(QPointF p, double grid) {
+    return QPointF(std::floor(p.x() * grid + 0.5) / grid, std::floor(p.y() * grid + 0.5) / grid);
+}
+
+bool finite(QPointF p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
+
+class Builder {
+public:
+    explicit Builder(const QRect& bounds) : top_(bounds.top()), bottom_(bounds.bottom() + 1) {}
+
+    void line(QPointF a, QPointF b) {
+        if (!finite(a) || !finite(b)) return;
+        a = onGrid(a, kEdgeGrid);
+        b = onGrid(b, kEdgeGrid);
+        int dir = 1;
+        if (a.y() > b.y()) {
+            std::swap(a, b);
+            dir = -1;
+        }
+        // Rows r with a.y <= r + 0.5 < b.y.
+        const double f = std::ceil(a.y() - 0.5), e = std::ceil(b.y() - 0.5);
+        if (e <= f || e <= top_ || f >= bottom_) return;
+        Line l;
+        l.x0 = a.x();
+        l.y0 = a.y();
+        l.dxdy = (b.x() - a.x()) / (b.y() - a.y());
+        l.first = int(std::max(f, top_));
+        l.end = int(std::min(e, bottom_));
+        l.dir = dir;
+        lines_.push_back(l);
+    }
+
+    // The path holds a shape's quadratic curves as cubics; those are cut into equal steps of
+    // their parameter, as many as keep each piece's middle within kCurveTolerance of the
+    // curve. True cubics (the round joins and caps of outlined lines) are halved until flat.
+    void curve(QPointF p0, QPointF c1, QPointF c2, QPointF p3) {
+        const QPointF q1 = p0 + (c1 - p0) * 1.5, q2 = p3 + (c2 - p3) * 1.5;
+        const double span = std::max({std::abs(p3.x() - p0.x()), std::abs(p3.y() - p0.y()), 1.0});
+        if (std::abs(q1.x() - q2.x()) + std::abs(q1.y() - q2.y()) > 1e-9 * span) {
+            cubic(p0, c1, c2, p3, 0);
+            return;
+        }
+        const QPointF q = (q1 + q2) / 2;
+        // The curve's middle lies off its chord by d; n equal steps leave d / n^2.
+        const QPointF off = (q - (p0 + p3) / 2) / 2;
+        const double steps = std::ceil(std::sqrt(std::hypot(off.x(), off.y()) / kCurveTolerance));
+        const int n = std::isfinite(steps) ? int(std::clamp(steps, 1.0, 256.0)) : 1;
+        QPointF prev = p0;
+        for (int k = 1; k < n; ++k) {
+            const double t = double(k) / n, u = 1 - t;
+            const QPointF at = onGrid(u * u * p0 + 2 * u * t * q + t * t * p3, kCurveGrid);
+            line(prev, at);
+            prev = at;
+        }
+        line(prev, p3);
+    }
+
+    std::vector<Line>& lines() { return lines_; }
+
+private:
+    void cubic(QPointF p0, QPointF p1, QPointF p2, QPointF p3, int depth) {
+        // Flat enough when both control points lie within the tolerance of the chord.
+        const QPointF d = p3 - p0;
+        const double len = std::hypot(d.x(), d.y());
+        auto off = [&](QPointF p) {
+            const QPointF v = p - p0;
+            if (len == 0) return std::hypot(v.x(), v.y());
+            return std::abs(v.x() * d.y() - v.y() * d.x()) / len;
+        };
+        if (depth >= kMaxDepth || std::max(off(p1), off(p2)) <= kCurveTolerance) {
+            line(p0, p3);
+            return;
+        }
+        const QPointF a = (p0 + p1) / 2, b = (p1 + p2) / 2, c = (p2 + p3) / 2;
+        const QPointF ab = (a + b) / 2, bc = (b + c) / 2, m = (ab + bc) / 2;
+        cubic(p0, a, ab, m, depth + 1);
+        cubic(m, bc, c, p3, depth + 1);
+    }
+
+    double top_, bottom_;
+    std::vector<Line> lines_;
+};
+
+}  // namespace
+
+std::vector<QRect> hardSpans(const QPainterPath& path, const QRect& bounds) {
+    std::vector<QRect> out;
+    if (bounds.isEmpty() || path.isEmpty()) return out;
+    Builder build(bounds);
+    QPointF start, cur;
+    bool open = false;
+    for (int i = 0, n = path.elementCount(); i < n; ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        const QPointF pt(e.x, e.y);
+        if (e.isMoveTo()) {
+            if (open) build.line(cur, start);
+            start = cur = pt;
+            open = true;
+        } else if (e.isLineTo()) {
+            build.line(cur, pt);
+            cur = pt;
+        } else if (e.isCurveTo() && i + 2 < n) {
+            const QPointF c2(path.elementAt(i + 1).x, path.elementAt(i + 1).y);
+            const QPointF end(path.elementAt(i + 2).x, path.elementAt(i + 2).y);
+            build.curve(cur, pt, c2, end);
+            cur = end;
+            i += 2;
+        }
+    }
+    if (open) build.line(cur, start);
+
+    auto& lines = build.lines();
+    if (lines.empty()) return out;
+    std::sort(lines.begin(), lines.end(),
+              [](const Line& a, const Line& b) { return a.first < b.first; });
+    const bool winding = path.fillRule() == Qt::WindingFill;
+    const int left = bounds.left(), right = bounds.right() + 1;
+    std::vector<const Line*> active;
+    std::vector<Crossing> xs;
+    size_t next = 0;
+    int row = lines.front().first;
+    while (next < lines.size() || !active.empty()) {
+        if (active.empty()) row = std::max(row, lines[next].first);
+        while (next < lines.size() && lines[next].first <= row) active.push_back(&lines[next++]);
+        active.erase(std::remove_if(active.begin(), active.end(),
+                                    [row](const Line* l) { return l->end <= row; }),
+                     active.end());
+        if (active.empty()) continue;
+        const double yc = row + 0.5;
+        xs.clear();
+        for (const Line* l : active) xs.push_back({l->x0 + (yc - l->y0) * l->dxdy, l->dir});
+        std::sort(xs.begin(), xs.end(),
+                  [](const Crossing& a, const Crossing& b) { return a.x < b.x; });
+        int count = 0;
+        double from = 0;
+        const size_t rowStart = out.size();
+        for (const Crossing& c : xs) {
+            const bool was = winding ? count != 0 : (count & 1) != 0;
+            count += c.dir;
+            const bool is = winding ? count != 0 : (count & 1) != 0;
+            if (!was && is) {
+                from = c.x;
+            } else if (was && !is) {
+                // Pixels px with from <= px + 0.5 < x.
+                const double a = std::max<double>(std::ceil(from - 0.5 - kTie), left);
+                const double b = std::min<double>(std::ceil(c.x - 0.5 - kTie), right);
+                if (b > a) {
+                    const int x0 = int(a), x1 = int(b);
+                    if (out.size() > rowStart && out.back().right() + 1 == x0)
+                        out.back().setRight(x1 - 1);
+                    else
+                        out.emplace_back(x0, row, x1 - x0, 1);
+                }
+            }
+        }
+        ++row;
+    }
+    return out;
+}
+
+}  // namespace swf::render

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QPainterPath>
+#include <QRect>
+#include <vector>
+
+namespace swf::render {
+
+// The pixels a hard-edged (low quality) fill of path covers, as one-row spans ordered by
+// row, then by x. path is in device pixels. A pixel is covered when its centre is inside;
+// a centre exactly on a left or top edge counts as inside, one on a right or bottom edge
+// does not, so shapes that share an edge never both take or both miss its pixels. Curves
+// are followed to within a small fraction of a pixel. Only rows and columns inside bounds
+// are produced.
+std::vector<QRect> hardSpans(const QPainterPath& path, const QRect& bounds);
+
+}  // namespace swf::render

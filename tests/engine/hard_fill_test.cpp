@@ -1,0 +1,130 @@
+#include "engine/render/hard_fill.h"
+
+#include <gtest/gtest.h>
+
+#include <QPainterPath>
+#include <QRegion>
+#include <cmath>
+#include <limits>
+#include <set>
+#include <utility>
+
+using swf::render::hardSpans;
+
+namespace {
+
+const QRect kBounds(0, 0, 200, 200);
+
+std::set<std::pair<int, int>> pixels(const QPainterPath& path, const QRect& bounds = kBounds) {
+    std::set<std::pair<int, int>> out;
+    for (const QRect& r : hardSpans(path, bounds))
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x) out.insert({x, y});
+    return out;
+}
+
+QPainterPath polygon(std::initializer_list<QPointF> pts) {
+    QPainterPath p;
+    p.addPolygon(QPolygonF(QList<QPointF>(pts)));
+    p.closeSubpath();
+    return p;
+}
+
+}  // namespace
+
+TEST(HardFill, CentresOnLeftAndTopEdgesCountButHairsBesideThemDecide) {
+    // A square from 10.5 to 20.5: its left and top edges run through centres and take them;
+    // its right and bottom edges do not.
+    auto sq = pixels(polygon({{10.5, 10.5}, {20.5, 10.5}, {20.5, 20.5}, {10.5, 20.5}}));
+    EXPECT_EQ(sq.size(), 100u);
+    EXPECT_TRUE(sq.count({10, 10}));
+    EXPECT_FALSE(sq.count({20, 15}));
+    EXPECT_FALSE(sq.count({15, 20}));
+    // Edges a hundredth of a pixel past a centre leave it out; a hundredth before, take it.
+    auto past = pixels(polygon({{10.51, 10.51}, {20.49, 10.51}, {20.49, 20.49}, {10.51, 20.49}}));
+    EXPECT_FALSE(past.count({10, 15}));
+    EXPECT_FALSE(past.count({15, 10}));
+    EXPECT_TRUE(past.count({19, 19}));
+    EXPECT_EQ(past.size(), 81u);
+    auto before = pixels(polygon({{10.49, 10.49}, {20.51, 10.49}, {20.51, 20.51}, {10.49, 20.51}}));
+    EXPECT_EQ(before.size(), 121u);
+}
+
+TEST(HardFill, ShapesMeetingAlongAnEdgeShareEveryPixelOnce) {
+    // Two triangles split a square along slanted edges of awkward slope: each pixel of the
+    // square is taken by exactly one of them, whatever the slope.
+    for (double top : {3.3, 17.15, 50.5, 77.77}) {
+        SCOPED_TRACE(top);
+        const QPointF a(top, 5.25), b(120.4, 5.25), c(120.4, 140.6), d(5.1, 140.6);
+        auto left = pixels(polygon({a, c, d}));
+        auto right = pixels(polygon({a, b, c}));
+        auto whole = pixels(polygon({a, b, c, d}));
+        for (const auto& px : left) EXPECT_FALSE(right.count(px)) << px.first << "," << px.second;
+        EXPECT_EQ(left.size() + right.size(), whole.size());
+    }
+}
+
+TEST(HardFill, CurvesFollowTheirShapeAndFillRulesHold) {
+    // A circle of radius 40 from eight quadratic curves, the way shapes store one.
+    const QPointF c(100, 100);
+    const double r = 40;
+    QPainterPath circle;
+    circle.moveTo(c.x() + r, c.y());
+    for (int i = 1; i <= 8; ++i) {
+        const double a0 = (i - 1) * M_PI / 4, a1 = i * M_PI / 4, m = (a0 + a1) / 2;
+        const double k = r / std::cos(M_PI / 8);
+        circle.quadTo(c.x() + k * std::cos(m), c.y() + k * std::sin(m), c.x() + r * std::cos(a1),
+                      c.y() + r * std::sin(a1));
+    }
+    circle.closeSubpath();
+    const auto disc = pixels(circle);
+    EXPECT_NEAR(double(disc.size()), M_PI * r * r, M_PI * r * r * 0.01);
+    for (int y = 55; y < 145; ++y)
+        for (int x = 55; x < 145; ++x) {
+            const double d = std::hypot(x + 0.5 - c.x(), y + 0.5 - c.y());
+            if (d < r - 0.3) EXPECT_TRUE(disc.count({x, y})) << x << "," << y;
+            if (d > r + 0.3) EXPECT_FALSE(disc.count({x, y})) << x << "," << y;
+        }
+
+    // Two overlapping squares drawn the same way round: winding fills the overlap,
+    // even-odd leaves it empty.
+    QPainterPath two = polygon({{10, 10}, {50, 10}, {50, 50}, {10, 50}});
+    two.addPath(polygon({{30, 30}, {70, 30}, {70, 70}, {30, 70}}));
+    two.setFillRule(Qt::WindingFill);
+    EXPECT_TRUE(pixels(two).count({40, 40}));
+    EXPECT_EQ(pixels(two).size(), 1600u + 1600u - 400u);
+    two.setFillRule(Qt::OddEvenFill);
+    EXPECT_FALSE(pixels(two).count({40, 40}));
+    EXPECT_EQ(pixels(two).size(), 1600u + 1600u - 800u);
+}
+
+TEST(HardFill, OnlyTheBoundsAreCoveredWhateverThePathHolds) {
+    // Huge, infinite and missing coordinates from a broken file: nothing outside the bounds,
+    // nothing for points that are not numbers.
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const QRect bounds(5, 5, 20, 10);
+    auto huge =
+        pixels(polygon({{-1e12, -1e12}, {1e12, -1e12}, {1e12, 1e12}, {-1e12, 1e12}}), bounds);
+    EXPECT_EQ(huge.size(), 200u);
+    for (const auto& [x, y] : huge) EXPECT_TRUE(bounds.contains(x, y));
+    EXPECT_TRUE(pixels(polygon({{0, 0}, {inf, 0}, {inf, inf}}), bounds).size() <= 200u);
+    EXPECT_TRUE(pixels(polygon({{nan, 0}, {10, nan}, {nan, nan}}), bounds).empty());
+    QPainterPath curve;
+    curve.moveTo(0, 0);
+    curve.quadTo(1e300, -1e300, 20, 20);
+    curve.closeSubpath();
+    EXPECT_LE(pixels(curve, bounds).size(), 200u);
+    EXPECT_TRUE(hardSpans(polygon({{0, 0}, {10, 0}, {10, 10}}), QRect()).empty());
+
+    // The spans make a region that covers the same pixels, row by row.
+    const auto spans =
+        hardSpans(polygon({{2.2, 1.7}, {60.9, 8.1}, {33.3, 44.4}}), QRect(0, 0, 100, 100));
+    QRegion region;
+    region.setRects(spans.data(), int(spans.size()));
+    int area = 0;
+    for (const QRect& r : region) area += r.width() * r.height();
+    int spanArea = 0;
+    for (const QRect& r : spans) spanArea += r.width() * r.height();
+    EXPECT_EQ(area, spanArea);
+}
