@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace swf::render {
 namespace {
@@ -40,6 +41,29 @@ QPointF onGrid(QPointF p, double grid) {
 
 bool finite(QPointF p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
 
+// Calls to(point) for the points a quadratic curve is cut at, its end last: equal steps of
+// its parameter, as many as keep each piece's middle within kCurveTolerance of the curve.
+template <typename To>
+void cutQuadratic(QPointF p0, QPointF q, QPointF p1, To&& to) {
+    // The curve's middle lies off its chord by d; n equal steps leave d / n^2.
+    const QPointF off = (q - (p0 + p1) / 2) / 2;
+    const double steps = std::ceil(std::sqrt(std::hypot(off.x(), off.y()) / kCurveTolerance));
+    const int n = std::isfinite(steps) ? int(std::clamp(steps, 1.0, 256.0)) : 1;
+    for (int k = 1; k < n; ++k) {
+        const double t = double(k) / n, u = 1 - t;
+        to(onGrid(u * u * p0 + 2 * u * t * q + t * t * p1, kCurveGrid));
+    }
+    to(p1);
+}
+
+// The quadratic a cubic was raised from, if it was one.
+std::optional<QPointF> raisedQuadratic(QPointF p0, QPointF c1, QPointF c2, QPointF p3) {
+    const QPointF q1 = p0 + (c1 - p0) * 1.5, q2 = p3 + (c2 - p3) * 1.5;
+    const double span = std::max({std::abs(p3.x() - p0.x()), std::abs(p3.y() - p0.y()), 1.0});
+    if (std::abs(q1.x() - q2.x()) + std::abs(q1.y() - q2.y()) > 1e-9 * span) return std::nullopt;
+    return (q1 + q2) / 2;
+}
+
 class Builder {
 public:
     explicit Builder(const QRect& bounds) : top_(bounds.top()), bottom_(bounds.bottom() + 1) {}
@@ -70,30 +94,56 @@ public:
     // their parameter, as many as keep each piece's middle within kCurveTolerance of the
     // curve. True cubics (the round joins and caps of outlined lines) are halved until flat.
     void curve(QPointF p0, QPointF c1, QPointF c2, QPointF p3) {
-        const QPointF q1 = p0 + (c1 - p0) * 1.5, q2 = p3 + (c2 - p3) * 1.5;
-        const double span = std::max({std::abs(p3.x() - p0.x()), std::abs(p3.y() - p0.y()), 1.0});
-        if (std::abs(q1.x() - q2.x()) + std::abs(q1.y() - q2.y()) > 1e-9 * span) {
-            cubic(p0, c1, c2, p3, 0);
+        const auto q = raisedQuadratic(p0, c1, c2, p3);
+        if (!q) {
+            if (!roundArc(p0, c1, c2, p3)) cubic(p0, c1, c2, p3, 0);
             return;
         }
-        const QPointF q = (q1 + q2) / 2;
-        // The curve's middle lies off its chord by d; n equal steps leave d / n^2.
-        const QPointF off = (q - (p0 + p3) / 2) / 2;
-        const double steps = std::ceil(std::sqrt(std::hypot(off.x(), off.y()) / kCurveTolerance));
-        const int n = std::isfinite(steps) ? int(std::clamp(steps, 1.0, 256.0)) : 1;
         QPointF prev = p0;
-        for (int k = 1; k < n; ++k) {
-            const double t = double(k) / n, u = 1 - t;
-            const QPointF at = onGrid(u * u * p0 + 2 * u * t * q + t * t * p3, kCurveGrid);
+        cutQuadratic(p0, *q, p3, [&](QPointF at) {
             line(prev, at);
             prev = at;
-        }
-        line(prev, p3);
+        });
     }
 
     std::vector<Line>& lines() { return lines_; }
 
 private:
+    // A round join or cap comes as cubics that follow a circle; it is drawn the way a
+    // circle is, in quadratic pieces of at most 45 degrees. False when c is not an arc.
+    bool roundArc(QPointF p0, QPointF c1, QPointF c2, QPointF p3) {
+        // The centre is where the normals at the two ends meet.
+        const QPointF t0 = c1 - p0, t1 = p3 - c2;
+        const QPointF n0(-t0.y(), t0.x()), n1(-t1.y(), t1.x());
+        const double den = n0.x() * n1.y() - n0.y() * n1.x();
+        if (std::abs(den) < 1e-12) return false;
+        const QPointF d = p3 - p0;
+        const QPointF c = p0 + (d.x() * n1.y() - d.y() * n1.x()) / den * n0;
+        const double r = std::hypot(p0.x() - c.x(), p0.y() - c.y());
+        if (!std::isfinite(r) || r == 0 ||
+            std::abs(std::hypot(p3.x() - c.x(), p3.y() - c.y()) - r) > 1e-3 * std::max(r, 1.0))
+            return false;
+        const double a0 = std::atan2(p0.y() - c.y(), p0.x() - c.x());
+        double sweep = std::atan2(p3.y() - c.y(), p3.x() - c.x()) - a0;
+        const bool clockwise = (p0.x() - c.x()) * t0.y() - (p0.y() - c.y()) * t0.x() > 0;
+        if (clockwise && sweep < 0) sweep += 2 * M_PI;
+        if (!clockwise && sweep > 0) sweep -= 2 * M_PI;
+        const int k = std::max(1, int(std::ceil(std::abs(sweep) / (M_PI / 4) - 1e-6)));
+        const double step = sweep / k, reach = r / std::cos(step / 2);
+        QPointF prev = p0;
+        for (int i = 0; i < k; ++i) {
+            const double b1 = a0 + step * (i + 1), mid = b1 - step / 2;
+            const QPointF q(c.x() + reach * std::cos(mid), c.y() + reach * std::sin(mid));
+            const QPointF end =
+                i == k - 1 ? p3 : QPointF(c.x() + r * std::cos(b1), c.y() + r * std::sin(b1));
+            cutQuadratic(prev, q, end, [&](QPointF at) {
+                line(prev, at);
+                prev = at;
+            });
+        }
+        return true;
+    }
+
     void cubic(QPointF p0, QPointF p1, QPointF p2, QPointF p3, int depth) {
         // Flat enough when both control points lie within the tolerance of the chord.
         const QPointF d = p3 - p0;
@@ -190,6 +240,33 @@ std::vector<QRect> hardSpans(const QPainterPath& path, const QRect& bounds) {
             }
         }
         ++row;
+    }
+    return out;
+}
+
+QPainterPath hardCenterline(const QPainterPath& path) {
+    QPainterPath out;
+    out.setFillRule(path.fillRule());
+    QPointF cur;
+    for (int i = 0, n = path.elementCount(); i < n; ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        const QPointF pt(e.x, e.y);
+        if (e.isMoveTo()) {
+            out.moveTo(pt);
+        } else if (e.isCurveTo() && i + 2 < n) {
+            const QPointF c2(path.elementAt(i + 1).x, path.elementAt(i + 1).y);
+            const QPointF end(path.elementAt(i + 2).x, path.elementAt(i + 2).y);
+            if (const auto q = raisedQuadratic(cur, pt, c2, end))
+                cutQuadratic(cur, *q, end, [&](QPointF at) { out.lineTo(at); });
+            else
+                out.cubicTo(pt, c2, end);
+            cur = end;
+            i += 2;
+            continue;
+        } else {
+            out.lineTo(pt);
+        }
+        cur = pt;
     }
     return out;
 }

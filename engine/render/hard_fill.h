@@ -14,4 +14,8 @@ namespace swf::render {
 // are produced.
 std::vector<QRect> hardSpans(const QPainterPath& path, const QRect& bounds);
 
+// path (in device pixels) with its quadratic curves cut into the straight pieces hard
+// edges use, so a line drawn along it bends where a fill's edge would.
+QPainterPath hardCenterline(const QPainterPath& path);
+
 }  // namespace swf::render

@@ -991,11 +991,13 @@ QPen strokePen(const format::LineStyle& l, const ColorTx& cx, double deviceScale
 // a path in the same coordinates; cosmetic pens keep their width in device pixels.
 QPainterPath hardStroke(const QPainterPath& path, const QPen& pen, const QTransform& world) {
     QPainterPathStroker stroker(pen);
-    if (!pen.isCosmetic()) return stroker.createStroke(path);
     bool ok = false;
     const QTransform back = world.inverted(&ok);
     if (!ok) return {};
-    return back.map(stroker.createStroke(world.map(path)));
+    // The line follows the straight pieces a fill's edge along the same curve would.
+    const QPainterPath centre = hardCenterline(world.map(path));
+    if (!pen.isCosmetic()) return stroker.createStroke(back.map(centre));
+    return back.map(stroker.createStroke(centre));
 }
 
 void drawGeometry(Ctx& c, const format::Shape& shape, const ShapeGeometry& geo,

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QPainterPath>
+#include <QPainterPathStroker>
+#include <QPen>
 #include <QRegion>
 #include <cmath>
 #include <limits>
@@ -127,4 +129,39 @@ TEST(HardFill, OnlyTheBoundsAreCoveredWhateverThePathHolds) {
     int spanArea = 0;
     for (const QRect& r : spans) spanArea += r.width() * r.height();
     EXPECT_EQ(area, spanArea);
+}
+
+TEST(HardFill, RoundCapsAndJoinsAreCircles) {
+    // A 20-px line with round ends, and a right-angled one with a round corner, outlined
+    // as a pen would: the ends and the corner are half and quarter circles about the
+    // points, whichever way the outline runs round them.
+    QPen pen(Qt::black, 20);
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    QPainterPathStroker stroker(pen);
+    QPainterPath line;
+    line.moveTo(40, 50);
+    line.lineTo(140, 50);
+    const auto capped = pixels(stroker.createStroke(line));
+    EXPECT_NEAR(double(capped.size()), 100 * 20 + M_PI * 100, 30);
+    QPainterPath corner;
+    corner.moveTo(40, 100);
+    corner.lineTo(140, 100);
+    corner.lineTo(140, 180);
+    const auto bent = pixels(stroker.createStroke(corner));
+    for (int y = 30; y < 195; ++y)
+        for (int x = 20; x < 165; ++x) {
+            const QPointF at(x + 0.5, y + 0.5);
+            if (at.x() < 40 || at.x() > 140) {
+                const QPointF end(at.x() < 40 ? 40 : 140, 50);
+                const double d = std::hypot(at.x() - end.x(), at.y() - end.y());
+                if (d > 10.3) EXPECT_FALSE(capped.count({x, y})) << x << "," << y;
+                if (d < 9.7) EXPECT_TRUE(capped.count({x, y})) << x << "," << y;
+            }
+            const double d = std::hypot(at.x() - 140, at.y() - 100);
+            if (at.x() > 140 && at.y() < 100) {
+                if (d < 9.7) EXPECT_TRUE(bent.count({x, y})) << x << "," << y;
+                if (d > 10.3) EXPECT_FALSE(bent.count({x, y})) << x << "," << y;
+            }
+        }
 }
