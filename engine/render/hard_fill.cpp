@@ -271,4 +271,27 @@ QPainterPath hardCenterline(const QPainterPath& path) {
     return out;
 }
 
+void fillPainterPath(QPainter& p, const QPainterPath& path) {
+    if (p.testRenderHint(QPainter::Antialiasing)) {
+        p.drawPath(path);
+        return;
+    }
+    const QTransform t = p.transform();
+    QRect bounds = p.device() ? QRect(0, 0, p.device()->width(), p.device()->height()) : QRect();
+    if (p.hasClipping()) bounds &= t.mapRect(p.clipBoundingRect()).toAlignedRect();
+    const auto spans = hardSpans(t.map(path), bounds);
+    if (spans.empty()) return;
+    p.save();
+    QBrush brush = p.brush();
+    if (brush.style() != Qt::SolidPattern && brush.style() != Qt::NoBrush) {
+        // The brush's pattern followed the painter's transform; keep it where it was.
+        brush.setTransform(brush.transform() * t);
+        p.setBrush(brush);
+    }
+    p.resetTransform();
+    p.setPen(Qt::NoPen);
+    p.drawRects(spans.data(), int(spans.size()));
+    p.restore();
+}
+
 }  // namespace swf::render

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPainter>
 #include <QPainterPath>
 #include <QRect>
 #include <vector>
@@ -17,5 +18,9 @@ std::vector<QRect> hardSpans(const QPainterPath& path, const QRect& bounds);
 // path (in device pixels) with its quadratic curves cut into the straight pieces hard
 // edges use, so a line drawn along it bends where a fill's edge would.
 QPainterPath hardCenterline(const QPainterPath& path);
+
+// Fills path, in the painter's current coordinates, with its brush: smoothed when the
+// painter smooths, else with hard edges as hardSpans takes them.
+void fillPainterPath(QPainter& p, const QPainterPath& path);
 
 }  // namespace swf::render

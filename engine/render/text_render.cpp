@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/render/hard_fill.h"
 #include "engine/runtime/movie.h"
 #include "engine/runtime/text_field_view.h"
 
@@ -230,7 +231,7 @@ void drawStaticText(QPainter& p, const Movie& movie, const format::StaticText& t
         for (const auto& g : run.glyphs) {
             if (g.index < font->glyphs.size()) {
                 p.setTransform(QTransform(scale, 0, 0, scale, x, run.y) * base);
-                p.drawPath(font->glyphs[g.index]);
+                fillPainterPath(p, font->glyphs[g.index]);
             }
             x += g.advance;
         }
@@ -689,7 +690,7 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
                             t.setMatrix(t.m11(), t.m12(), t.m13(), t.m21(), t.m22(), t.m23(),
                                         std::round(t.dx()), t.dy(), t.m33());
                         p.setTransform(t);
-                        p.drawPath(pc.face.font->glyphs[it->second]);
+                        fillPainterPath(p, pc.face.font->glyphs[it->second]);
                     }
                     gx += pc.face.advance(ch) + pc.letterSpacing;
                 }
