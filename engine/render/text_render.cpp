@@ -697,7 +697,11 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
                 p.setTransform(world);
             } else {
                 p.setTransform(world);
-                p.setFont(pc.face.device);
+                QFont device = pc.face.device;
+                // Low quality draws system-font text with hard edges too.
+                if (!p.testRenderHint(QPainter::Antialiasing))
+                    device.setStyleStrategy(QFont::NoAntialias);
+                p.setFont(device);
                 p.setPen(c);
                 p.drawText(QPointF(px, baseline), pc.text);
                 if (!selRect.isEmpty()) {

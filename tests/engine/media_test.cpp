@@ -440,6 +440,21 @@ TEST(Text, EditFieldsWithEmbeddedAndDeviceFonts) {
             red += c.red() > 150 && c.green() < 100;
         }
     EXPECT_GT(red, 40);
+
+    // At low quality system-font text has hard edges: each pixel is the text's or the
+    // background's.
+    const QImage hard = stage(m.play(), swf::Quality::Low);
+    int text = 0, mixed = 0;
+    for (int y = 52; y < 98; ++y)
+        for (int x = 2; x < 198; ++x) {
+            const QColor c = hard.pixelColor(x, y);
+            if (c == QColor(255, 0, 0))
+                ++text;
+            else if (c != QColor(255, 255, 255))
+                ++mixed;
+        }
+    EXPECT_GT(text, 40);
+    EXPECT_EQ(mixed, 0);
 }
 
 TEST(Text, FieldHtmlSubset) {
