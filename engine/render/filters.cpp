@@ -244,19 +244,23 @@ void bevel(QImage& img, const format::Filter& f, double scale) {
                 c = over(tint(f.highlight, hi), tint(f.color, sh));
             }
             const Px src = unpack(row[x]);
-            if (f.inner)
-                c = scaled(c, src.a);
-            else if (!f.onTop)
-                c = scaled(c, 255 - src.a);  // outer: around the object only
             Px out;
-            if (f.knockout || !f.compositeSource)
-                out = c;
-            else if (f.inner || f.onTop)
-                out = {c.r + mul255(src.r, 255 - c.a), c.g + mul255(src.g, 255 - c.a),
-                       c.b + mul255(src.b, 255 - c.a),
-                       std::max(src.a, c.a + mul255(src.a, 255 - c.a))};
-            else
+            if (f.inner) {
+                // Laid over the object and kept within it: the object's alpha stays as it was.
+                const Px in = scaled(c, src.a);
+                out = f.knockout || !f.compositeSource
+                          ? in
+                          : Px{in.r + mul255(src.r, 255 - c.a), in.g + mul255(src.g, 255 - c.a),
+                               in.b + mul255(src.b, 255 - c.a), src.a};
+            } else if (f.knockout || !f.compositeSource) {
+                // Only the part outside the object is left; a full bevel keeps its inner half.
+                out = f.onTop ? c : scaled(c, 255 - src.a);
+            } else if (f.onTop) {
+                out = over(c, src);
+            } else {
+                // An outer bevel lies under the object and shows through where it is clear.
                 out = over(src, c);
+            }
             row[x] = pack(out);
         }
     }
