@@ -688,6 +688,37 @@ TEST(Filters, GlowStrengthMultipliesAndSaturates) {
     EXPECT_TRUE(pixelNear(img, 97, 30, kWhite, 0));
 }
 
+TEST(Filters, BevelsLieOverInsideAndUnderOutsideTheObject) {
+    // Half-transparent blue squares, 20 px; a bevel without blur moved 4 px puts its red
+    // highlight over the four columns either side of each square's left edge.
+    Movie m;
+    const uint16_t sq = m.b.defineRect(0, 0, 400, 400, {0, 0, 255, 128}, 3);
+    auto put = [&](int depth, int x, media::BevelKind kind, bool knockout) {
+        m.b.rawTag(mcode::PlaceObject3,
+                   media::place3Body(depth, sq, {1, 1, 0, 0, x * 20, 400}, std::nullopt,
+                                     {media::bevelFilter({0, 255, 0, 255}, {255, 0, 0, 255}, 1, 0,
+                                                         4, 1, kind, knockout)}));
+    };
+    put(1, 10, media::BevelKind::Inner, false);
+    put(2, 50, media::BevelKind::Outer, false);
+    put(3, 90, media::BevelKind::Outer, true);
+    put(4, 130, media::BevelKind::Full, true);
+    const QImage img = stage(m.play(), swf::Quality::Low);
+    // Inner: half the highlight over the object, whose own alpha stays at a half.
+    EXPECT_TRUE(pixelNear(img, 11, 30, QColor(191, 127, 191), 2));
+    EXPECT_TRUE(pixelNear(img, 7, 30, kWhite, 0));
+    EXPECT_TRUE(pixelNear(img, 20, 30, QColor(127, 127, 255), 1));
+    // Outer: beside the object, and seen through it where it is clear.
+    EXPECT_TRUE(pixelNear(img, 47, 30, QColor(255, 127, 127), 2));
+    EXPECT_TRUE(pixelNear(img, 51, 30, QColor(127, 63, 191), 2));
+    // Knocked out, an outer bevel keeps only what lies beyond the object's alpha...
+    EXPECT_TRUE(pixelNear(img, 91, 30, QColor(255, 191, 191), 2));
+    EXPECT_TRUE(pixelNear(img, 87, 30, QColor(255, 127, 127), 2));
+    // ...and a full one all of itself, the object gone.
+    EXPECT_TRUE(pixelNear(img, 131, 30, QColor(255, 127, 127), 2));
+    EXPECT_TRUE(pixelNear(img, 140, 30, kWhite, 0));
+}
+
 TEST(Stage, QualityAndBackgroundOverride) {
     Movie m;
     // An edge through the middle of pixel column 100.

@@ -444,7 +444,7 @@ std::vector<uint8_t> colorMatrixFilter(const float (&m)[20]) {
 }
 
 std::vector<uint8_t> bevelFilter(Rgba shadow, Rgba highlight, double blur, double angle,
-                                 double distance, double strength) {
+                                 double distance, double strength, BevelKind kind, bool knockout) {
     BitWriter w;
     w.u8(3);
     writeRgba(w, highlight);  // the highlight comes first in files
@@ -454,10 +454,10 @@ std::vector<uint8_t> bevelFilter(Rgba shadow, Rgba highlight, double blur, doubl
     w.fixed(angle);
     w.fixed(distance);
     w.fixed8(strength);
-    w.writeUB(1, 1);  // inner
-    w.writeUB(0, 1);
-    w.writeUB(1, 1);
-    w.writeUB(0, 1);
+    w.writeUB(kind == BevelKind::Inner, 1);
+    w.writeUB(knockout, 1);
+    w.writeUB(1, 1);  // composite source
+    w.writeUB(kind == BevelKind::Full, 1);
     w.writeUB(1, 4);
     return w.take();
 }

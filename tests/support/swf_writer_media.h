@@ -117,8 +117,10 @@ std::vector<uint8_t> dropShadowFilter(Rgba color, double blur, double angle, dou
                                       double strength, bool inner = false, bool knockout = false);
 std::vector<uint8_t> glowFilter(Rgba color, double blur, double strength);
 std::vector<uint8_t> colorMatrixFilter(const float (&m)[20]);
+enum class BevelKind { Inner, Outer, Full };
 std::vector<uint8_t> bevelFilter(Rgba shadow, Rgba highlight, double blur, double angle,
-                                 double distance, double strength);
+                                 double distance, double strength,
+                                 BevelKind kind = BevelKind::Inner, bool knockout = false);
 std::vector<uint8_t> convolutionFilter(int cols, int rows, const std::vector<float>& matrix,
                                        float divisor);
 
