@@ -66,7 +66,10 @@ void fillDevicePath(const Ctx& c, const QPainterPath& device) {
         p.drawPath(device);
         return;
     }
-    const auto spans = hardSpans(device, c.target);
+    // Only the rows and columns the painter may still touch are worked out.
+    QRect bounds = c.target;
+    if (p.hasClipping()) bounds &= p.clipBoundingRect().toAlignedRect();
+    const auto spans = hardSpans(device, bounds);
     if (spans.empty()) return;
     p.save();
     p.setPen(Qt::NoPen);

@@ -40,7 +40,7 @@ int usage() {
            "  lanfeng-cli info FILE [--json]\n"
            "  lanfeng-cli run FILE --frames N [--png-at K=PATH]... [--png PATH] [--wav PATH]\n"
            "                      [--quality low|high] [--size WxH] [--input EVENTS.json]\n"
-           "  lanfeng-cli bench FILE [--size WxH] [--frames N]\n";
+           "  lanfeng-cli bench FILE [--size WxH] [--frames N] [--quality low|high]\n";
     return 2;
 }
 
@@ -272,9 +272,14 @@ int cmdBench(const std::vector<std::string>& args) {
     std::string file;
     long frames = 1000;
     int w = 0, h = 0;
+    swf::Quality quality = swf::Quality::High;
     for (size_t k = 0; k < args.size(); ++k) {
         const std::string& a = args[k];
-        if (a == "--frames" && k + 1 < args.size()) {
+        if (a == "--quality" && k + 1 < args.size()) {
+            const std::string& q = args[++k];
+            if (q != "low" && q != "high") return usage();
+            quality = q == "low" ? swf::Quality::Low : swf::Quality::High;
+        } else if (a == "--frames" && k + 1 < args.size()) {
             if (!parseInt(args[++k], frames) || frames <= 0) return usage();
         } else if (a == "--size" && k + 1 < args.size()) {
             if (std::sscanf(args[++k].c_str(), "%dx%d", &w, &h) != 2 || w <= 0 || h <= 0 ||
@@ -317,6 +322,7 @@ int cmdBench(const std::vector<std::string>& args) {
     const double seekEndMs = msFor([&] { seeking.gotoFrame(last); });
     const double seekBackMs = msFor([&] { seeking.gotoFrame(std::max(0, last - 1)); });
     swf::Player drawing(movie);
+    drawing.setQuality(quality);
     QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
     const double renderFps = rate([&] {
         drawing.advanceFrame();
