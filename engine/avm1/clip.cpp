@@ -482,4 +482,32 @@ void installClipBuiltins(Vm& vm) {
     });
 }
 
+void hideNewerClipMethods(Vm& vm) {
+    if (vm.version() >= 6) return;
+    // What Flash 6 and later added to MovieClip: a SWF 5 movie does not see it.
+    static constexpr const char* kLater[] = {"attachAudio",
+                                             "attachBitmap",
+                                             "beginBitmapFill",
+                                             "beginFill",
+                                             "beginGradientFill",
+                                             "clear",
+                                             "createEmptyMovieClip",
+                                             "createTextField",
+                                             "curveTo",
+                                             "endFill",
+                                             "getDepth",
+                                             "getInstanceAtDepth",
+                                             "getNextHighestDepth",
+                                             "getRect",
+                                             "getSWFVersion",
+                                             "getTextSnapshot",
+                                             "lineGradientStyle",
+                                             "lineStyle",
+                                             "lineTo",
+                                             "moveTo",
+                                             "setMask"};
+    for (const char* m : kLater)
+        if (Property* p = vm.clipProto->findAny(vm.key(m))) p->hidden = true;
+}
+
 }  // namespace swf::avm1

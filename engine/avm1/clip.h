@@ -2,6 +2,7 @@
 // MovieClip objects: the display properties and child names scripts reach through them.
 
 #include <QRectF>
+#include <QTransform>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,7 +34,11 @@ void setClipExtent(Vm& vm, ClipHost* clip, bool width, double v);
 // What a clip draws (strokes included), or a button's hit area, in stage twips; nullopt when
 // it is off the stage or covers nothing.
 std::optional<QRectF> stageBounds(Vm& vm, ClipHost* clip);
+// Where scripts moved the main movie's root (its _x, _rotation ...), in stage twips.
+QTransform rootTransform(Vm& vm);
 void installClipBoundsBuiltins(Vm& vm);
+// Once every builtin is in place: hides from older movies the methods they cannot know.
+void hideNewerClipMethods(Vm& vm);
 void installDrawingBuiltins(Vm& vm);
 // GetProperty/SetProperty by index.
 Value clipGetIndex(Vm& vm, ClipHost* clip, int index);

@@ -17,6 +17,14 @@
 
 namespace swf::avm1 {
 
+QTransform rootTransform(Vm& vm) {
+    auto* r = dynamic_cast<ScriptRunner*>(vm.root_);
+    const DisplayObject* o = r ? r->rootPlacement() : nullptr;
+    if (!o) return {};
+    const format::Matrix& m = o->matrix;
+    return QTransform(m.sx, m.r0, m.r1, m.sy, m.tx, m.ty);
+}
+
 namespace {
 
 constexpr int kMaxNesting = 64;
@@ -82,7 +90,8 @@ ScriptRunner* runnerOf(Vm& vm) { return dynamic_cast<ScriptRunner*>(&vm.host());
 std::optional<QTransform> toStage(Vm& vm, ClipHost* clip) {
     QTransform t;
     int guard = 0;
-    for (ClipHost* c = clip; c && c != vm.root_; c = c->parent()) {
+    ClipHost* c = clip;
+    for (; c && c != vm.root_; c = c->parent()) {
         auto* s = dynamic_cast<SpriteClip*>(c);
         const DisplayObject* o = s ? s->object() : nullptr;
         if (!o || ++guard > kMaxNesting) return std::nullopt;
@@ -91,6 +100,7 @@ std::optional<QTransform> toStage(Vm& vm, ClipHost* clip) {
             t = t * QTransform::fromTranslate(-o->scrollRect->x, -o->scrollRect->y);
         t = t * toQt(o->matrix);
     }
+    if (c == vm.root_) t = t * rootTransform(vm);
     return t;
 }
 
@@ -188,7 +198,7 @@ std::optional<double> clipExtent(Vm& vm, ClipHost* clip, bool width) {
     if (!o && clip != vm.root_) return std::nullopt;
     const QRectF local = clipBounds(vm, clip, true);
     if (local.isNull()) return 0.0;
-    const QRectF r = o ? toQt(o->matrix).mapRect(local) : local;
+    const QRectF r = (o ? toQt(o->matrix) : rootTransform(vm)).mapRect(local);
     return std::round(width ? r.width() : r.height()) / 20.0;
 }
 
@@ -246,6 +256,29 @@ void installClipBoundsBuiltins(Vm& vm) {
         ClipHost* c = clipOf(self);
         return c ? boundsObject(vm, c, a, true) : Value();
     });
+    // localToGlobal(point) / globalToLocal(point): the point's x and y (pixels) rewritten
+    // between the clip's space and the stage's; a point without numbers stays as it is.
+    for (const bool toGlobal : {true, false}) {
+        vm.defineMethod(mp, toGlobal ? "localToGlobal" : "globalToLocal",
+                        [clipOf, toGlobal](Vm& vm, Object* self, Args& a) -> Value {
+                            ClipHost* c = clipOf(self);
+                            if (!c || !arg(a, 0).isObject()) return {};
+                            Object* pt = a[0].o;
+                            const double x = vm.toNumber(vm.get(pt, "x"));
+                            const double y = vm.toNumber(vm.get(pt, "y"));
+                            auto t = toStage(vm, c);
+                            if (!t || !std::isfinite(x) || !std::isfinite(y)) return {};
+                            if (!toGlobal) {
+                                bool ok = false;
+                                t = t->inverted(&ok);
+                                if (!ok) return {};
+                            }
+                            const QPointF p = t->map(QPointF(x * 20, y * 20)) / 20.0;
+                            vm.set(pt, "x", Value(p.x()));
+                            vm.set(pt, "y", Value(p.y()));
+                            return {};
+                        });
+    }
     vm.defineMethod(mp, "getRect", [clipOf](Vm& vm, Object* self, Args& a) -> Value {
         ClipHost* c = clipOf(self);
         return c ? boundsObject(vm, c, a, false) : Value();
@@ -275,7 +308,7 @@ void installClipBoundsBuiltins(Vm& vm) {
             if (const DisplayList* l = r->listOf(c))
                 for (const auto& [d, child] : l->objects)
                     if (!child.clipDepth)
-                        collectOutline(r->movie(), child, QTransform(), outline, 0);
+                        collectOutline(r->movie(), child, rootTransform(vm), outline, 0);
         } else if (auto* s = dynamic_cast<SpriteClip*>(c); s && s->object()) {
             // The clip's own matrix is in the chain already.
             const auto parent = toStage(vm, c->parent());

@@ -342,7 +342,7 @@ std::vector<Object*> tabOrder(Vm& vm) {
     auto* runner = dynamic_cast<ScriptRunner*>(vm.root_);
     if (!runner) return {};
     Walker w{vm, runner->movie(), {}};
-    w.walk(runner, QTransform(), 0);
+    w.walk(runner, rootTransform(vm), 0);
     std::vector<Candidate>& c = w.out;
     // Given tab indices decide alone: the objects with one, by index (ties in stage order).
     const bool custom =
@@ -422,7 +422,7 @@ Object* selectableFieldAt(Vm& vm, double x, double y) {
                 walk(c, o ? toQt(o->matrix) * world : world, nesting + 1);
             }
         };
-    walk(vm.root_, QTransform(), 0);
+    walk(vm.root_, rootTransform(vm), 0);
     return hit;
 }
 

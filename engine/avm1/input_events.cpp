@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "engine/avm1/button_object.h"
+#include "engine/avm1/clip.h"
 #include "engine/avm1/focus.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
@@ -179,7 +180,8 @@ double mouseLocal(Vm& vm, ClipHost* clip, bool x) {
     if (!vm.input) return 0;
     QTransform world;
     int guard = 0;
-    for (ClipHost* c = clip; c && guard < 256; c = c->parent(), ++guard)
+    for (ClipHost* c = clip; c && guard < 256; c = c->parent(), ++guard) {
+        if (c == vm.root_) world = world * rootTransform(vm);
         if (auto* s = dynamic_cast<SpriteClip*>(c))
             if (DisplayObject* o = s->object()) {
                 // Inside a clip with a scroll rectangle, points are moved by its corner.
@@ -187,6 +189,7 @@ double mouseLocal(Vm& vm, ClipHost* clip, bool x) {
                     world = world * QTransform::fromTranslate(-o->scrollRect->x, -o->scrollRect->y);
                 world = world * toQt(o->matrix);
             }
+    }
     bool ok = false;
     const QTransform inv = world.inverted(&ok);
     if (!ok) return 0;
@@ -358,7 +361,8 @@ bool InputRouter::enabled(const Target& t) {
 
 InputRouter::Target InputRouter::pick(double x, double y, std::vector<Found>* all) {
     std::vector<Found> found;
-    if (DisplayList* root = rootList_()) collect(found, *root, scripts_, QTransform(), 0);
+    const QTransform stage = scripts_ ? rootTransform(scripts_->vm()) : QTransform();
+    if (DisplayList* root = rootList_()) collect(found, *root, scripts_, stage, 0);
     Target hit;
     const QPointF p(x, y);
     for (const Found& f : found) {

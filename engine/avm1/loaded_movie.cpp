@@ -425,7 +425,7 @@ std::vector<const LoadedMovie*> loadedMovies(Vm& vm) {
 std::optional<QTransform> stagePlacement(Vm& vm, const LoadedMovie& movie) {
     (void)vm;
     QTransform at;
-    ClipHost* c = movie.into;
+    ClipHost* c = movie.into ? movie.into : movie.runner.get();
     for (int guard = 0; c && guard < 256; ++guard) {
         if (auto* s = dynamic_cast<SpriteClip*>(c)) {
             const DisplayObject* o = s->object();
@@ -436,7 +436,13 @@ std::optional<QTransform> stagePlacement(Vm& vm, const LoadedMovie& movie) {
         } else if (auto* r = dynamic_cast<ScriptRunner*>(c); r && r->standIn()) {
             c = r->standIn();
         } else {
-            break;  // a level's root: the stage itself
+            // A level's root, placed on the stage where scripts moved it.
+            if (const DisplayObject* o = r ? r->rootPlacement() : nullptr) {
+                if (!o->visible) return std::nullopt;
+                const format::Matrix& m = o->matrix;
+                at = at * QTransform(m.sx, m.r0, m.r1, m.sy, m.tx, m.ty);
+            }
+            break;
         }
     }
     return at;

@@ -1,11 +1,13 @@
 #include "engine/avm1/movie_scripts.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "engine/avm1/button_object.h"
 #include "engine/avm1/clip_classes.h"
 #include "engine/avm1/context.h"
+#include "engine/avm1/display_props.h"
 #include "engine/avm1/input_events.h"
 #include "engine/avm1/loader.h"
 #include "engine/avm1/sprite_clip.h"
@@ -426,11 +428,14 @@ static ScriptRunner* ownerOf(ScriptRunner* self, ClipHost* parent) {
 }
 
 std::optional<double> ScriptRunner::property(int index) const {
-    return standIn_ ? standIn_->property(index) : std::nullopt;
+    return standIn_ ? standIn_->property(index) : displayProperty(rootPlace_, index);
 }
 
 void ScriptRunner::setProperty(int index, double v) {
-    if (standIn_) standIn_->setProperty(index, v);
+    if (standIn_)
+        standIn_->setProperty(index, v);
+    else if (std::isfinite(v))
+        setDisplayProperty(rootPlace_, index, v);
 }
 
 void ScriptRunner::getUrl(std::string_view url, std::string_view target) {

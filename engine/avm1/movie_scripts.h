@@ -16,11 +16,10 @@
 #include <vector>
 
 #include "engine/avm1/host.h"
+#include "engine/runtime/display_list.h"
 
 namespace swf {
 class Movie;
-struct DisplayList;
-struct DisplayObject;
 }  // namespace swf
 
 namespace swf::avm1 {
@@ -121,6 +120,9 @@ public:
         level_ = level;
     }
     ClipHost* standIn() const { return standIn_; }
+    // Where a root standing on a level of its own sits (what scripts give its _x, _alpha ...):
+    // null for a root that takes a clip's place.
+    const DisplayObject* rootPlacement() const { return standIn_ ? nullptr : &rootPlace_; }
     bool loadedMovie() const { return !ownVm_; }
     // The movie goes away: its clips leave the stage, with their unload events when asked.
     void unloadAll(bool withEvents);
@@ -174,6 +176,7 @@ private:
     std::unique_ptr<Vm> ownVm_;
     Vm* vm_ = nullptr;
     ClipHost* standIn_ = nullptr;
+    DisplayObject rootPlace_;
     int level_ = 0;
     std::vector<bool> initDone_;
     std::set<uint16_t> initsRun_;  // sprites whose init actions ran: each runs once

@@ -16,6 +16,7 @@ Vm::Vm(int swfVersion, VmHost& host, VmLimits limits)
     installBuiltins();
     installSystemBuiltins(*this);
     installNativeTables(*this);
+    hideNewerClipMethods(*this);
 }
 
 Vm::~Vm() = default;

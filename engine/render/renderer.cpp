@@ -1593,23 +1593,29 @@ void renderList(QPainter& p, const QRect& deviceClip, const QTransform& world, c
 }
 
 void renderStage(QPainter& p, const QRect& viewport, ScaleMode mode, const QColor& bg,
-                 const Movie& movie, const DisplayList& list, bool antialias, LayerCache* cache) {
+                 const Movie& movie, const DisplayList& list, bool antialias, LayerCache* cache,
+                 const DisplayObject* rootPlace) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing, antialias);
     p.setRenderHint(QPainter::SmoothPixmapTransform, antialias);
     p.setClipRect(viewport);
     p.fillRect(viewport, bg);
     const QTransform device0 = p.transform();
-    const QTransform base = stageTransform(movie.info, QRectF(viewport), mode) * device0;
+    QTransform base = stageTransform(movie.info, QRectF(viewport), mode) * device0;
     const QRect device = device0.mapRect(viewport);
     p.resetTransform();
+    ColorTx colour;
+    if (rootPlace) {
+        base = toQt(rootPlace->matrix) * base;
+        colour = ColorTx::from(rootPlace->cxform);
+    }
     Ctx c{movie, &p, device, std::sqrt(std::abs(base.determinant())) * 20, antialias};
     c.cache = cache;
     c.root = &list;
     c.stage = base;
     if (cache) cache->beginFrame();
     indexCache().nextFrame();
-    drawList(c, list, base, ColorTx{}, {}, 0);
+    if (!rootPlace || rootPlace->visible) drawList(c, list, base, colour, {}, 0);
     if (cache) cache->endFrame();
     p.restore();
 }

@@ -15,6 +15,7 @@ class QPainter;
 namespace swf {
 class Movie;
 struct DisplayList;
+struct DisplayObject;
 }  // namespace swf
 
 namespace swf::render {
@@ -51,9 +52,10 @@ void renderList(QPainter& painter, const QRect& deviceClip, const QTransform& wo
 
 // Fills the viewport with bg, then draws list clipped to the viewport. antialias: the
 // stage's quality (high draws smooth edges, low draws them hard, as Flash's low quality).
+// rootPlace: where scripts moved, faded or hid the root itself.
 void renderStage(QPainter& painter, const QRect& viewport, ScaleMode mode, const QColor& bg,
                  const Movie& movie, const DisplayList& list, bool antialias = true,
-                 LayerCache* cache = nullptr);
+                 LayerCache* cache = nullptr, const DisplayObject* rootPlace = nullptr);
 
 // The focus highlight around bounds (stage twips), over the stage drawn into viewport.
 void drawFocusHighlight(QPainter& painter, const QRect& viewport, ScaleMode mode,

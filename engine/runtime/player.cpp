@@ -271,7 +271,8 @@ void Player::render(QPainter& painter, const QRect& viewport, ScaleMode mode,
                     std::optional<QColor> bg) const {
     const QColor fill = bg ? *bg : movie_->info.background.value_or(QColor(Qt::white));
     render::renderStage(painter, viewport, mode, fill, *movie_, state_->list,
-                        state_->quality == Quality::High, &state_->layers);
+                        state_->quality == Quality::High, &state_->layers,
+                        state_->scripts ? state_->scripts->rootPlacement() : nullptr);
     if (!state_->scripts) return;
     renderLoadedMovies(painter, viewport, mode, *movie_, *state_);
     if (const auto focus = avm1::focusHighlight(state_->scripts->vm()))

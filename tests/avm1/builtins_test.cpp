@@ -259,6 +259,28 @@ TEST(Avm1Object, SetPropFlagsVersionBitsHideFromOlderMovies) {
     EXPECT_EQ(run(8), "1\n1\n");
 }
 
+// MovieClip methods newer than a movie's version are not there for it; the old ones are, and
+// a script may still define its own under a hidden name.
+TEST(Avm1Object, OlderMoviesMissNewerClipMethods) {
+    auto run = [](int version) {
+        ActionWriter a;
+        for (const char* m : {"gotoAndStop", "getDepth", "createEmptyMovieClip", "lineTo"}) {
+            push(a, {"MovieClip"}).getVariable();
+            push(a, {"prototype"}).op(op::GetMember);
+            push(a, {m}).op(op::GetMember).op(op::TypeOf).trace();
+        }
+        push(a, {"MovieClip"}).getVariable();
+        push(a, {"prototype"}).op(op::GetMember);
+        push(a, {"getDepth", 7}).op(op::SetMember);
+        push(a, {"MovieClip"}).getVariable();
+        push(a, {"prototype"}).op(op::GetMember);
+        push(a, {"getDepth"}).op(op::GetMember).trace();
+        return traced(version, a);
+    };
+    EXPECT_EQ(run(5), "function\nundefined\nundefined\nundefined\n7\n");
+    EXPECT_EQ(run(6), "function\nfunction\nfunction\nfunction\n7\n");
+}
+
 TEST(Avm1System, MenusPrintJobAndSecurityAnswer) {
     Stage s(8);
     auto& vm = s.vm;

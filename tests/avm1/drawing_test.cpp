@@ -532,3 +532,58 @@ TEST(Avm1Drawing, ScrollRectShowsPartOfTheClip) {
     EXPECT_TRUE(near(img.pixel(147, 5), qRgb(0, 255, 0)));
     EXPECT_EQ(r->take(), "undefined\n80\n");
 }
+
+// A script moving, hiding or fading the root moves everything on it: what is drawn, where
+// the mouse lands in local terms, what hitTest and localToGlobal answer.
+TEST(Avm1Drawing, TheRootCarriesItsPlacement) {
+    swftest::SwfBuilder b(6, 200, 100);
+    ActionWriter a;
+    emptyClip(a, "this", "mc", 1);
+    square(a, "mc", 0xff0000, 0, 0, 20, 20);
+    setMember(a, "_root", "_x", 100);
+    push(a, {"_root"}).getVariable();
+    push(a, {"_x"}).op(op::GetMember).trace();
+    push(a, {"pt", "x", 5, "y", 5, 2}).op(op::InitObject).setVariable();
+    for (const char* way : {"localToGlobal", "globalToLocal", "globalToLocal"}) {
+        push(a, {"pt"}).getVariable();
+        push(a, {1, "mc"}).getVariable();
+        push(a, {way}).op(op::CallMethod).pop();
+        push(a, {"pt"}).getVariable();
+        push(a, {"x"}).op(op::GetMember).trace();
+    }
+    b.doAction(a);
+    b.showFrame();
+    ActionWriter a2;
+    push(a2, {"_root"}).getVariable();
+    push(a2, {"_xmouse"}).op(op::GetMember).trace();
+    push(a2, {"mc"}).getVariable();
+    push(a2, {"_xmouse"}).op(op::GetMember).trace();
+    for (int x : {110, 10}) {
+        push(a2, {true, 10, x, 3, "_root"}).getVariable();
+        push(a2, {"hitTest"}).op(op::CallMethod).trace();
+    }
+    setMember(a2, "_root", "_alpha", 50);
+    b.doAction(a2);
+    b.showFrame();
+    ActionWriter a3;
+    setMember(a3, "_root", "_visible", false);
+    a3.stop();
+    b.doAction(a3);
+    b.showFrame();
+
+    auto r = play(b);
+    QImage img = r->frame();
+    EXPECT_EQ(img.pixel(105, 5), qRgb(255, 0, 0));
+    EXPECT_EQ(img.pixel(5, 5), qRgb(255, 255, 255));
+    EXPECT_EQ(r->take(), "100\n105\n5\n-95\n");
+
+    r->player->mouseMove(115, 10);
+    r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "15\n15\ntrue\nfalse\n");
+    img = r->frame();
+    EXPECT_TRUE(near(img.pixel(105, 5), qRgb(255, 127, 127)));
+    EXPECT_EQ(img.pixel(5, 5), qRgb(255, 255, 255));
+
+    r->player->advanceFrame();
+    EXPECT_EQ(r->frame().pixel(105, 5), qRgb(255, 255, 255));
+}
