@@ -493,7 +493,7 @@ void installBitmapBuiltins(Vm& vm) {
                     const int px = ax + (sr.x + x - asked.x), py = ay + (sr.y + y - asked.y);
                     if (!alphaBmp->inside(px, py)) continue;
                     const uint32_t am = alphaBmp->at(px, py) >> 24;
-                    auto mul = [am](uint32_t v) { return (v * am + 127) / 255; };
+                    auto mul = [am](uint32_t v) { return (v * am) >> 8; };
                     s = (mul(s >> 24) << 24) | (mul(channel(s, 16)) << 16) |
                         (mul(channel(s, 8)) << 8) | mul(channel(s, 0));
                 }

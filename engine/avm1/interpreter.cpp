@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <random>
 
 #include "engine/avm1/clip.h"
@@ -29,6 +30,7 @@ struct CallContext {
     std::vector<Value> regs;
     std::vector<Object*> scope;  // outermost (_global) first
     int clipSlot = -1;           // the scope entry SetTarget swaps
+    size_t withCount = 0;        // the last entries of scope are these `with` objects
     Object* thisObj = nullptr;
     ClipHost* target = nullptr;
     ClipHost* original = nullptr;
@@ -220,6 +222,16 @@ Value getVariable(CallContext& c, std::string_view name) {
         if (vm.hasProperty(o, name)) return vm.get(o, name);
     }
     return {};
+}
+
+// The `with` object a plain name is found on, nearest first.
+std::optional<Object*> withHolder(CallContext& c, std::string_view name) {
+    const size_t n = std::min(c.withCount, c.scope.size());
+    for (size_t k = 0; k < n; ++k) {
+        Object* o = c.scope[c.scope.size() - 1 - k];
+        if (c.vm.hasProperty(o, name)) return o;
+    }
+    return std::nullopt;
 }
 
 void setVariable(CallContext& c, std::string_view name, Value v) {
@@ -968,8 +980,10 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                     push(c, vm.callSuper(fn.o, {}, std::move(args)));
                     break;
                 }
-                // A plain call runs with the current timeline as `this`.
-                push(c, vm.call(fn, targetObject(c), std::move(args)));
+                // A plain call runs with the current timeline as `this`, one found on the
+                // object of a `with` with that object.
+                push(c,
+                     vm.call(fn, withHolder(c, name).value_or(targetObject(c)), std::move(args)));
                 break;
             }
             case 0x52: {
@@ -1078,14 +1092,17 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 const size_t bodyEnd = std::min(next + size, code.size());
                 if (obj.isObject()) {
                     c.scope.push_back(obj.o);
+                    ++c.withCount;
                     Flow f;
                     try {
                         f = runBlock(c, next, bodyEnd);
                     } catch (...) {
                         c.scope.pop_back();
+                        --c.withCount;
                         throw;
                     }
                     c.scope.pop_back();
+                    --c.withCount;
                     if (f.kind == Flow::Return) return f;
                     if (f.kind == Flow::Exit && (f.pc < begin || f.pc > end)) return f;
                     if (f.kind == Flow::Exit) {

@@ -754,6 +754,16 @@ void ScriptRunner::sweep(bool withEvents, bool thenDrain) {
     for (auto it = sprites_.begin(); it != sprites_.end(); ++it)
         if (!it->second->object()) dead.push_back(it);
     if (dead.empty()) return;
+    // Children hear of it before their parents (siblings by depth), not in the order the
+    // clips happen to lie in memory.
+    auto nesting = [](const SpriteClip* c) {
+        int n = 0;
+        for (ClipHost* p = c->parent(); p && n < 256; p = p->parent()) ++n;
+        return n;
+    };
+    std::stable_sort(dead.begin(), dead.end(), [&](const auto& a, const auto& b) {
+        return nesting(a->second.get()) > nesting(b->second.get());
+    });
     for (auto it : dead) {
         SpriteClip* c = it->second.get();
         if (withEvents && c->lastFrame >= 0) {

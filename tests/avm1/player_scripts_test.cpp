@@ -293,6 +293,48 @@ TEST(Avm1Player, ClipEventsRunInThePlayersOrder) {
     EXPECT_EQ(r->take(), "unload\nroot 2\n");
 }
 
+// A clip taken off the stage unloads from the inside out: the innermost clips hear of it
+// first, however the clips happen to lie in memory.
+TEST(Avm1Player, NestedClipsUnloadInnermostFirst) {
+    swftest::SwfBuilder b(6);
+    auto handler = [](const char* text) {
+        ActionWriter a = say(text);
+        a.end();
+        return a.bytes();
+    };
+    uint16_t inner = b.defineSprite([] {
+        swftest::SpriteBuilder s;
+        s.showFrame();
+        return s;
+    }());
+    for (const char* name : {"grandchild unload", "child unload"}) {
+        swftest::SpriteBuilder s;
+        for (int depth : {1, 2}) {
+            swftest::PlaceArgs c;
+            c.depth = depth;
+            c.id = inner;
+            if (depth == 2) c.clipActions = {{4, handler(name)}};
+            s.placeObject(c);
+        }
+        s.showFrame();
+        inner = b.defineSprite(s);
+    }
+    swftest::PlaceArgs p;
+    p.depth = 1;
+    p.id = inner;
+    p.clipActions = {{4, handler("clip unload")}};
+    b.placeObject(p);
+    b.showFrame();
+    b.remove(1);
+    b.doAction(say("root 2"));
+    b.showFrame();
+    auto r = play(b);
+    r->take();
+    r->player->advanceFrame();
+    EXPECT_EQ(r->take(),
+              "grandchild unload\ngrandchild unload\nchild unload\nclip unload\nroot 2\n");
+}
+
 TEST(Avm1Player, FsCommandQuitIsReportedNotActedOn) {
     // The player only reports the request: the headless runner ends there, a window does not.
     for (const char* url : {"FSCommand:quit", "fscommand:QUIT", "FSCommand:quitnow"}) {

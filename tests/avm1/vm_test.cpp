@@ -640,3 +640,30 @@ TEST(Avm1Functions, ArgumentsCallerIsTheCallingFunction) {
     Stage s(7);
     EXPECT_EQ(s.run(a), "true\nnull\n");
 }
+
+// Inside with(obj), a function called by its bare name and found on obj runs with obj as
+// `this`; one found further out keeps the timeline.
+TEST(Avm1Functions, WithObjectIsThisForItsOwnMethods) {
+    Stage s(6);
+    ActionWriter body;
+    push(body, {"this"}).getVariable();
+    push(body, {"tag"}).op(op::GetMember).trace();
+    ActionWriter a;
+    push(a, {"o", "tag", "inner", 1}).op(op::InitObject).setVariable();
+    setMember(a, "this", "tag", "timeline");
+    push(a, {"o"}).getVariable();
+    push(a, {"f"});
+    defineFunction(a, "", {}, body);
+    a.op(op::SetMember);
+    defineFunction(a, "g", {}, body);
+    ActionWriter inside;
+    push(inside, {0, "f"}).op(op::CallFunction).pop();
+    push(inside, {0, "g"}).op(op::CallFunction).pop();
+    push(a, {"o"}).getVariable();
+    std::vector<uint8_t> size;
+    putU16(size, static_cast<uint16_t>(inside.bytes().size()));
+    a.op(0x94, size);
+    for (uint8_t x : inside.bytes()) a.op(x);
+    push(a, {0, "g"}).op(op::CallFunction).pop();
+    EXPECT_EQ(s.run(a), "inner\ntimeline\ntimeline\n");
+}
