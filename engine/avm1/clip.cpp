@@ -499,7 +499,6 @@ void hideNewerClipMethods(Vm& vm) {
                                              "getInstanceAtDepth",
                                              "getNextHighestDepth",
                                              "getRect",
-                                             "getSWFVersion",
                                              "getTextSnapshot",
                                              "lineGradientStyle",
                                              "lineStyle",

@@ -16,8 +16,8 @@ namespace {
 
 constexpr double kDegrees = 180 / std::numbers::pi;
 
-// Scale and rotation as scripts see them: kept as set once a script set them, else read from
-// the matrix (the x axis gives the rotation).
+// Scale and rotation (degrees) as scripts see them: kept as set once a script set them, so
+// whole degrees read back whole, else read from the matrix (the x axis gives the rotation).
 void readTransform(const DisplayObject& o, double& xs, double& ys, double& rot) {
     if (o.scriptTransformed) {
         xs = o.xscale;
@@ -28,7 +28,7 @@ void readTransform(const DisplayObject& o, double& xs, double& ys, double& rot) 
     const auto& m = o.matrix;
     xs = std::hypot(m.sx, m.r0);
     ys = std::hypot(m.sy, m.r1);
-    rot = std::atan2(m.r0, m.sx);
+    rot = std::atan2(m.r0, m.sx) * kDegrees;
 }
 
 }  // namespace
@@ -52,7 +52,7 @@ std::optional<double> displayProperty(const DisplayObject& o, int index) {
         case 7:
             return o.visible ? 1 : 0;
         case 10:
-            return rot * kDegrees;
+            return rot;
         default:
             return std::nullopt;
     }
@@ -91,8 +91,8 @@ bool setDisplayProperty(DisplayObject& o, int index, double v) {
                 double deg = std::fmod(v, 360.0);
                 if (deg > 180) deg -= 360;
                 if (deg < -180) deg += 360;
-                turn = deg / kDegrees - o.rotation;
-                o.rotation = deg / kDegrees;
+                turn = (deg - o.rotation) / kDegrees;
+                o.rotation = deg;
             }
             const double rx = (index == 10 ? ax + turn : ax), ry = (index == 10 ? ay + turn : ay);
             if (index != 3 || index == 10) {

@@ -612,7 +612,7 @@ void installGeomBuiltins(Vm& vm) {
             o->matrix.ty = pixelsToTwips(m[5]);
             o->xscale = std::hypot(m[0], m[1]);
             o->yscale = std::hypot(m[2], m[3]);
-            o->rotation = std::atan2(m[1], m[0]);
+            o->rotation = std::atan2(m[1], m[0]) * 180 / std::numbers::pi;
             o->scriptTransformed = true;
             return {};
         });

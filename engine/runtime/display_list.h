@@ -68,7 +68,7 @@ struct DisplayObject {
     // Set once a script moved, scaled, turned or faded it: the timeline's moves then leave its
     // transform and colour alone. Scripts' scale and rotation are kept as they gave them.
     bool scriptTransformed = false;
-    double xscale = 1, yscale = 1, rotation = 0;  // rotation in radians
+    double xscale = 1, yscale = 1, rotation = 0;  // rotation in degrees, as scripts gave it
     std::vector<format::Filter> filters;
     Boxed<SpriteState> sprite;  // a sprite's or button's own display list, once started
     // A text field's current content (scripts change it): drawn instead of the character.

@@ -587,3 +587,29 @@ TEST(Avm1Drawing, TheRootCarriesItsPlacement) {
     r->player->advanceFrame();
     EXPECT_EQ(r->frame().pixel(105, 5), qRgb(255, 255, 255));
 }
+
+// Turning a clip (or the root) step by step reads back the very degrees given, wrapped into
+// (-180, 180], without drifting off whole numbers.
+TEST(Avm1Drawing, RotationStepsReadBackWhole) {
+    swftest::SwfBuilder b(6, 200, 100);
+    ActionWriter a;
+    emptyClip(a, "this", "mc", 1);
+    for (const char* clip : {"mc", "_root"}) {
+        setMember(a, clip, "_rotation", 170);
+        for (int i = 0; i < 4; ++i) {
+            push(a, {clip}).getVariable();
+            push(a, {"_rotation"});
+            push(a, {clip}).getVariable();
+            push(a, {"_rotation"}).op(op::GetMember);
+            push(a, {7}).add2().op(op::SetMember);
+            push(a, {clip}).getVariable();
+            push(a, {"_rotation"}).op(op::GetMember).trace();
+        }
+    }
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    const std::string steps = "177\n-176\n-169\n-162\n";
+    EXPECT_EQ(r->take(), steps + steps);
+}
