@@ -1087,11 +1087,15 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             }
             case 0x94: {
                 const uint16_t size = p.u16();
-                const Value obj = pop(c);
+                const Value v = pop(c);
                 if (!p.ok()) return {Flow::Exit, code.size()};
                 const size_t bodyEnd = std::min(next + size, code.size());
-                if (obj.isObject()) {
-                    c.scope.push_back(obj.o);
+                // A number, string or boolean stands in as its wrapper object.
+                Object* obj = v.isObject()                    ? v.o
+                              : v.isUndefined() || v.isNull() ? nullptr
+                                                              : vm.boxed(v);
+                if (obj) {
+                    c.scope.push_back(obj);
                     ++c.withCount;
                     Flow f;
                     try {

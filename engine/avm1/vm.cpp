@@ -340,6 +340,9 @@ void Vm::set(Object* o, std::string_view name, Value v) {
 
 bool Vm::hasProperty(Object* o, std::string_view name) {
     if (!o) return false;
+    // As get() answers them.
+    if (name == "__proto__") return o->proto != nullptr;
+    if (o->cls == ObjClass::String && name == "length") return true;
     if (o->cls == ObjClass::Array) {
         const int64_t idx = arrayIndex(name);
         if (idx >= 0 && static_cast<size_t>(idx) < o->elems.size()) return true;

@@ -667,3 +667,35 @@ TEST(Avm1Functions, WithObjectIsThisForItsOwnMethods) {
     push(a, {0, "g"}).op(op::CallFunction).pop();
     EXPECT_EQ(s.run(a), "inner\ntimeline\ntimeline\n");
 }
+
+// with(4) or with("s") works on the wrapper object: the prototype's members are found and
+// __proto__ leads to it; with(undefined) skips its body.
+TEST(Avm1Functions, WithWrapsPrimitives) {
+    Stage s(6);
+    ActionWriter a;
+    push(a, {"Number"}).getVariable();
+    push(a, {"prototype"}).op(op::GetMember);
+    push(a, {"tag", "num"}).op(op::SetMember);
+    auto with = [&a](P on, const ActionWriter& body) {
+        push(a, {on});
+        std::vector<uint8_t> size;
+        putU16(size, static_cast<uint16_t>(body.bytes().size()));
+        a.op(0x94, size);
+        for (uint8_t x : body.bytes()) a.op(x);
+    };
+    ActionWriter inside;
+    push(inside, {"tag"}).getVariable().trace();
+    push(inside, {"__proto__"}).getVariable();
+    push(inside, {"mark", "set"}).op(op::SetMember);
+    with(P(4), inside);
+    ActionWriter str;
+    push(str, {"length"}).getVariable().trace();
+    with(P("abc"), str);
+    ActionWriter skipped;
+    push(skipped, {"never"}).trace();
+    with(P::undef(), skipped);
+    push(a, {"Number"}).getVariable();
+    push(a, {"prototype"}).op(op::GetMember);
+    push(a, {"mark"}).op(op::GetMember).trace();
+    EXPECT_EQ(s.run(a), "num\n3\nset\n");
+}
