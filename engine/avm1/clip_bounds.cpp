@@ -86,12 +86,13 @@ QRectF localBounds(const Movie& movie, const DisplayObject& o, bool withStrokes,
 
 ScriptRunner* runnerOf(Vm& vm) { return dynamic_cast<ScriptRunner*>(&vm.host()); }
 
-// A clip's transform to the stage, in twips; nullopt for a clip no longer on stage.
+// A clip's transform to global space, in twips; nullopt for a clip no longer on stage. Global
+// space is the main root's own: a script moving the root moves neither hitTest's points nor
+// what localToGlobal answers.
 std::optional<QTransform> toStage(Vm& vm, ClipHost* clip) {
     QTransform t;
     int guard = 0;
-    ClipHost* c = clip;
-    for (; c && c != vm.root_; c = c->parent()) {
+    for (ClipHost* c = clip; c && c != vm.root_; c = c->parent()) {
         auto* s = dynamic_cast<SpriteClip*>(c);
         const DisplayObject* o = s ? s->object() : nullptr;
         if (!o || ++guard > kMaxNesting) return std::nullopt;
@@ -100,7 +101,6 @@ std::optional<QTransform> toStage(Vm& vm, ClipHost* clip) {
             t = t * QTransform::fromTranslate(-o->scrollRect->x, -o->scrollRect->y);
         t = t * toQt(o->matrix);
     }
-    if (c == vm.root_) t = t * rootTransform(vm);
     return t;
 }
 
@@ -308,7 +308,7 @@ void installClipBoundsBuiltins(Vm& vm) {
             if (const DisplayList* l = r->listOf(c))
                 for (const auto& [d, child] : l->objects)
                     if (!child.clipDepth)
-                        collectOutline(r->movie(), child, rootTransform(vm), outline, 0);
+                        collectOutline(r->movie(), child, QTransform(), outline, 0);
         } else if (auto* s = dynamic_cast<SpriteClip*>(c); s && s->object()) {
             // The clip's own matrix is in the chain already.
             const auto parent = toStage(vm, c->parent());

@@ -533,13 +533,14 @@ TEST(Avm1Drawing, ScrollRectShowsPartOfTheClip) {
     EXPECT_EQ(r->take(), "undefined\n80\n");
 }
 
-// A script moving, hiding or fading the root moves everything on it: what is drawn, where
-// the mouse lands in local terms, what hitTest and localToGlobal answer.
+// A script moving, hiding or fading the root moves everything on it: what is drawn and where
+// the mouse lands in local terms. hitTest's points and localToGlobal stay in the root's space.
 TEST(Avm1Drawing, TheRootCarriesItsPlacement) {
     swftest::SwfBuilder b(6, 200, 100);
     ActionWriter a;
     emptyClip(a, "this", "mc", 1);
     square(a, "mc", 0xff0000, 0, 0, 20, 20);
+    setMember(a, "mc", "_y", 10);
     setMember(a, "_root", "_x", 100);
     push(a, {"_root"}).getVariable();
     push(a, {"_x"}).op(op::GetMember).trace();
@@ -549,7 +550,7 @@ TEST(Avm1Drawing, TheRootCarriesItsPlacement) {
         push(a, {1, "mc"}).getVariable();
         push(a, {way}).op(op::CallMethod).pop();
         push(a, {"pt"}).getVariable();
-        push(a, {"x"}).op(op::GetMember).trace();
+        push(a, {"y"}).op(op::GetMember).trace();
     }
     b.doAction(a);
     b.showFrame();
@@ -559,7 +560,7 @@ TEST(Avm1Drawing, TheRootCarriesItsPlacement) {
     push(a2, {"mc"}).getVariable();
     push(a2, {"_xmouse"}).op(op::GetMember).trace();
     for (int x : {110, 10}) {
-        push(a2, {true, 10, x, 3, "_root"}).getVariable();
+        push(a2, {true, 15, x, 3, "_root"}).getVariable();
         push(a2, {"hitTest"}).op(op::CallMethod).trace();
     }
     setMember(a2, "_root", "_alpha", 50);
@@ -573,19 +574,19 @@ TEST(Avm1Drawing, TheRootCarriesItsPlacement) {
 
     auto r = play(b);
     QImage img = r->frame();
-    EXPECT_EQ(img.pixel(105, 5), qRgb(255, 0, 0));
-    EXPECT_EQ(img.pixel(5, 5), qRgb(255, 255, 255));
-    EXPECT_EQ(r->take(), "100\n105\n5\n-95\n");
+    EXPECT_EQ(img.pixel(105, 15), qRgb(255, 0, 0));
+    EXPECT_EQ(img.pixel(5, 15), qRgb(255, 255, 255));
+    EXPECT_EQ(r->take(), "100\n15\n5\n-5\n");
 
     r->player->mouseMove(115, 10);
     r->player->advanceFrame();
-    EXPECT_EQ(r->take(), "15\n15\ntrue\nfalse\n");
+    EXPECT_EQ(r->take(), "15\n15\nfalse\ntrue\n");
     img = r->frame();
-    EXPECT_TRUE(near(img.pixel(105, 5), qRgb(255, 127, 127)));
-    EXPECT_EQ(img.pixel(5, 5), qRgb(255, 255, 255));
+    EXPECT_TRUE(near(img.pixel(105, 15), qRgb(255, 127, 127)));
+    EXPECT_EQ(img.pixel(5, 15), qRgb(255, 255, 255));
 
     r->player->advanceFrame();
-    EXPECT_EQ(r->frame().pixel(105, 5), qRgb(255, 255, 255));
+    EXPECT_EQ(r->frame().pixel(105, 15), qRgb(255, 255, 255));
 }
 
 // Turning a clip (or the root) step by step reads back the very degrees given, wrapped into
