@@ -271,15 +271,13 @@ QPainterPath hardCenterline(const QPainterPath& path) {
     return out;
 }
 
-void fillPainterPath(QPainter& p, const QPainterPath& path) {
-    if (p.testRenderHint(QPainter::Antialiasing)) {
-        p.drawPath(path);
-        return;
-    }
+void fillHard(QPainter& p, const QPainterPath& path, QRect limit) {
     const QTransform t = p.transform();
-    QRect bounds = p.device() ? QRect(0, 0, p.device()->width(), p.device()->height()) : QRect();
-    if (p.hasClipping()) bounds &= t.mapRect(p.clipBoundingRect()).toAlignedRect();
-    const auto spans = hardSpans(t.map(path), bounds);
+    if (limit.isEmpty() && p.device())
+        limit = QRect(0, 0, p.device()->width(), p.device()->height());
+    // Only the rows and columns the painter may still touch are worked out.
+    if (p.hasClipping()) limit &= t.mapRect(p.clipBoundingRect()).toAlignedRect();
+    const auto spans = hardSpans(t.map(path), limit);
     if (spans.empty()) return;
     p.save();
     QBrush brush = p.brush();
@@ -292,6 +290,13 @@ void fillPainterPath(QPainter& p, const QPainterPath& path) {
     p.setPen(Qt::NoPen);
     p.drawRects(spans.data(), int(spans.size()));
     p.restore();
+}
+
+void fillPainterPath(QPainter& p, const QPainterPath& path) {
+    if (p.testRenderHint(QPainter::Antialiasing))
+        p.drawPath(path);
+    else
+        fillHard(p, path);
 }
 
 }  // namespace swf::render

@@ -19,8 +19,12 @@ std::vector<QRect> hardSpans(const QPainterPath& path, const QRect& bounds);
 // edges use, so a line drawn along it bends where a fill's edge would.
 QPainterPath hardCenterline(const QPainterPath& path);
 
-// Fills path, in the painter's current coordinates, with its brush: smoothed when the
-// painter smooths, else with hard edges as hardSpans takes them.
+// Fills path, in the painter's current coordinates, with its brush and hard edges as
+// hardSpans takes them, within limit (device pixels; the whole device when empty) and the
+// painter's clip.
+void fillHard(QPainter& p, const QPainterPath& path, QRect limit = {});
+
+// Fills path as above, or smoothed when the painter smooths.
 void fillPainterPath(QPainter& p, const QPainterPath& path);
 
 }  // namespace swf::render

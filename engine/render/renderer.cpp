@@ -58,23 +58,13 @@ struct Ctx {
     QTransform stage;
 };
 
-// Fills a device-space path with the current brush, the painter's transform being reset.
-// Hard edges take the pixels whose centres the path holds (see hardSpans).
-void fillDevicePath(const Ctx& c, const QPainterPath& device) {
-    QPainter& p = *c.p;
-    if (c.antialias) {
-        p.drawPath(device);
-        return;
-    }
-    // Only the rows and columns the painter may still touch are worked out.
-    QRect bounds = c.target;
-    if (p.hasClipping()) bounds &= p.clipBoundingRect().toAlignedRect();
-    const auto spans = hardSpans(device, bounds);
-    if (spans.empty()) return;
-    p.save();
-    p.setPen(Qt::NoPen);
-    p.drawRects(spans.data(), int(spans.size()));
-    p.restore();
+// Fills path, given in the painter's current coordinates, with the current brush. Hard
+// edges take the pixels whose centres the path holds (see hardSpans).
+void drawShapePath(const Ctx& c, const QPainterPath& path) {
+    if (c.antialias)
+        c.p->drawPath(path);
+    else
+        fillHard(*c.p, path, c.target);
 }
 
 // The pixels a hard-edged fill of a device-space path covers, as a clip region.
@@ -83,27 +73,6 @@ QRegion hardRegion(const Ctx& c, const QPainterPath& device) {
     QRegion r;
     if (!spans.empty()) r.setRects(spans.data(), int(spans.size()));
     return r;
-}
-
-// Fills path, given in the painter's current coordinates, with the current brush and pen.
-void drawShapePath(const Ctx& c, const QPainterPath& path) {
-    QPainter& p = *c.p;
-    if (c.antialias) {
-        p.drawPath(path);
-        return;
-    }
-    const QTransform t = p.transform();
-    const QBrush brush = p.brush();
-    p.save();
-    if (brush.style() != Qt::SolidPattern && brush.style() != Qt::NoBrush) {
-        // The brush's pattern followed the painter's transform; keep it where it was.
-        QBrush moved = brush;
-        moved.setTransform(brush.transform() * t);
-        p.setBrush(moved);
-    }
-    p.resetTransform();
-    fillDevicePath(c, t.map(path));
-    p.restore();
 }
 
 uint64_t mix(uint64_t h, uint64_t v) {
@@ -819,7 +788,7 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
             p.resetTransform();
             if (clip) p.setClipRect(part, Qt::IntersectClip);
             p.setBrush(b);
-            fillDevicePath(c, world.map(path));
+            drawShapePath(c, world.map(path));
             p.restore();
         };
         // A rectangle painted straight into our image: the whole pixels inside it take the
