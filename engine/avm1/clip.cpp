@@ -10,6 +10,7 @@
 #include "engine/avm1/loader.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
+#include "engine/avm1/text_field.h"
 #include "engine/avm1/timeline_objects.h"
 #include "engine/runtime/display_list.h"
 
@@ -420,35 +421,45 @@ void installClipBuiltins(Vm& vm) {
         auto* target = dynamic_cast<SpriteClip*>(clipOf(self));
         DisplayObject* t = target ? target->object() : nullptr;
         if (!t || a.empty()) return {};
+        // A clip or a text field masks; its display object, or null when it is neither.
+        auto objectOf = [](ClipHost* h) -> DisplayObject* {
+            if (auto* s = dynamic_cast<SpriteClip*>(h)) return s->object();
+            if (auto* f = dynamic_cast<TextFieldHost*>(h)) return f->object();
+            return nullptr;
+        };
+        // A created field draws from its own copy: hand the change on at once.
+        auto setMasking = [&](ClipHost* h, bool on) {
+            if (DisplayObject* o = objectOf(h)) o->masking = on;
+            if (auto* f = dynamic_cast<TextFieldHost*>(h)) f->publish();
+        };
         // A mask given by path (or number) is looked up from the clip's parent; a missing one
         // changes nothing. A timeline mask cannot itself be masked.
-        SpriteClip* mask = nullptr;
+        ClipHost* mask = nullptr;
         const Value& given = a[0];
-        if (given.isObject() && given.o->cls == ObjClass::MovieClip) {
-            mask = dynamic_cast<SpriteClip*>(given.o->clip);
+        if (given.isObject() &&
+            (given.o->cls == ObjClass::MovieClip || given.o->cls == ObjClass::TextField)) {
+            mask = objectOf(given.o->clip) ? given.o->clip : nullptr;
         } else if (!given.isNull() && !given.isUndefined()) {
             ClipHost* base = target->parent() ? target->parent() : target;
-            mask = dynamic_cast<SpriteClip*>(vm.resolveTarget(vm.toString(given), base));
-            if (!mask) return Value(false);
+            mask = vm.resolveTarget(vm.toString(given), base);
+            if (!objectOf(mask)) return Value(false);
         }
         if (t->clipDepth > 0) return Value(true);
         constexpr std::string_view kMask = "\001mask";
         if (Property* old = self->findAny(kMask)) {
-            if (old->value.isObject() && old->value.o->cls == ObjClass::MovieClip)
-                if (auto* was = dynamic_cast<SpriteClip*>(old->value.o->clip))
-                    if (DisplayObject* w = was->object()) w->masking = false;
+            if (old->value.isObject()) setMasking(old->value.o->clip, false);
             self->setOwn(kMask, kMask, Value(), DontEnum);
         }
         t->maskBy.clear();
-        DisplayObject* m = mask && mask != target ? mask->object() : nullptr;
+        DisplayObject* m = mask && mask != target ? objectOf(mask) : nullptr;
         if (!m) return Value(true);
         if (mask->parent() == target->parent()) {
-            t->maskBy = {mask->rawDepth()};
+            t->maskBy = {m->depth};
             t->maskSibling = true;
         } else {
             // Depths from the main movie's root down; elsewhere only a mask beside the clip.
-            std::vector<int> path;
-            ClipHost* at = mask;
+            std::vector<int> path{m->depth};
+            ClipHost* at = mask->parent();
             while (auto* s = dynamic_cast<SpriteClip*>(at)) {
                 if (path.size() > 256) return Value(false);
                 path.push_back(s->rawDepth());
@@ -458,7 +469,7 @@ void installClipBuiltins(Vm& vm) {
             t->maskBy.assign(path.rbegin(), path.rend());
             t->maskSibling = false;
         }
-        m->masking = true;
+        setMasking(mask, true);
         self->setOwn(kMask, kMask, Value(vm.clipObject(mask)), DontEnum);
         return Value(true);
     });

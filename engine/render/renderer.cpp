@@ -1021,10 +1021,7 @@ void collectArea(const Ctx& c, const DisplayObject& o, const QTransform& parent,
                  std::vector<QPainterPath>& out, int nesting) {
     if (nesting > kMaxDrawNesting) return;
     if (o.textField) {
-        const auto& b = o.textField->field.bounds;
-        QPainterPath r;
-        r.addRect(QRectF(b.xMin, b.yMin, b.xMax - b.xMin, b.yMax - b.yMin));
-        out.push_back((toQt(o.matrix) * parent).map(r));
+        out.push_back(textFieldOutline(c.movie, *o.textField, toQt(o.matrix) * parent));
         return;
     }
     const Character* ch = c.movie.character(o.characterId);

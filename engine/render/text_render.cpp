@@ -561,6 +561,41 @@ QRectF onQuarterPixels(const QRectF& r) {
     return QRectF(QPointF(q(r.left()), q(r.top())), QPointF(q(r.right()), q(r.bottom())));
 }
 
+// Where a laid line's text starts, twips in the field's space.
+double lineLeft(const LaidLine& line, const QRectF& box) {
+    double shift = 0;
+    if (line.align == 1)
+        shift = line.room - line.width;
+    else if (line.align == 2)
+        shift = (line.room - line.width) / 2;
+    return box.left() + kGutter + line.left + shift;
+}
+
+// Calls fn(character index, outline, its device transform) for each embedded glyph of a
+// piece starting at (px, baseline).
+template <typename Fn>
+void placeGlyphs(const LaidPiece& pc, double px, double baseline, const QTransform& world, Fn&& fn,
+                 bool snap = true) {
+    const bool upright = snap && world.m12() == 0 && world.m21() == 0;
+    const double scale = pc.face.scale();
+    double gx = px;
+    size_t index = pc.begin;
+    for (QChar ch : pc.text) {
+        const size_t at = index;
+        if (!ch.isLowSurrogate()) ++index;
+        auto it = pc.face.font->byCode.find(ch.unicode());
+        if (it != pc.face.font->byCode.end() && it->second < pc.face.font->glyphs.size()) {
+            QTransform t = QTransform(scale, 0, 0, scale, gx, baseline) * world;
+            // Unturned glyphs start on whole pixels.
+            if (upright)
+                t.setMatrix(t.m11(), t.m12(), t.m13(), t.m21(), t.m22(), t.m23(),
+                            std::round(t.dx()), t.dy(), t.m33());
+            fn(at, pc.face.font->glyphs[it->second], t);
+        }
+        gx += pc.face.advance(ch) + pc.letterSpacing;
+    }
+}
+
 void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
                const RichText& content, const FieldFrame& frame, const QTransform& world,
                const ColorTx& cx) {
@@ -589,6 +624,13 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
                 p.drawRect(QRectF(l, b, r - l, 1));
                 p.drawRect(QRectF(l, t, 1, b - t));
                 p.drawRect(QRectF(r, t, 1, b - t));
+                // Drawn smooth, the lines' ends meet and partly cover the bottom right corner.
+                if (p.testRenderHint(QPainter::Antialiasing)) {
+                    QColor corner = cx.apply(frame.borderColor);
+                    corner.setAlphaF(corner.alphaF() * (160.0 / 255));
+                    p.setBrush(corner);
+                    p.drawRect(QRectF(r, b, 1, 1));
+                }
             }
         }
         p.restore();
@@ -620,13 +662,8 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
             if (line.begin <= frame.selEnd) caretLine = &line;
     double y = box.top() + kGutter;
     for (const auto& line : layout.lines) {
-        double shift = 0;
-        if (line.align == 1)
-            shift = line.room - line.width;
-        else if (line.align == 2)
-            shift = (line.room - line.width) / 2;
         const double baseline = y + line.ascent;
-        const double textLeft = box.left() + kGutter + line.left + shift;
+        const double textLeft = lineLeft(line, box);
         auto xAt = [&](size_t i) {
             const size_t k = std::clamp(i, line.begin, line.end) - line.begin;
             return textLeft + (k < line.xs.size() ? line.xs[k] : 0);
@@ -673,27 +710,13 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
             const QColor inverted = cx.apply(QColor(Qt::white));
             const double px = textLeft + pc.x;
             if (pc.face.font) {
-                const double scale = pc.face.scale();
                 p.setPen(Qt::NoPen);
-                p.setBrush(c);
-                double gx = px;
-                size_t index = pc.begin;
-                for (QChar ch : pc.text) {
-                    p.setBrush(selected(index) ? inverted : c);
-                    if (!ch.isLowSurrogate()) ++index;
-                    auto it = pc.face.font->byCode.find(ch.unicode());
-                    if (it != pc.face.font->byCode.end() &&
-                        it->second < pc.face.font->glyphs.size()) {
-                        QTransform t = QTransform(scale, 0, 0, scale, gx, baseline) * world;
-                        // Unturned glyphs start on whole pixels.
-                        if (upright)
-                            t.setMatrix(t.m11(), t.m12(), t.m13(), t.m21(), t.m22(), t.m23(),
-                                        std::round(t.dx()), t.dy(), t.m33());
-                        p.setTransform(t);
-                        fillPainterPath(p, pc.face.font->glyphs[it->second]);
-                    }
-                    gx += pc.face.advance(ch) + pc.letterSpacing;
-                }
+                placeGlyphs(pc, px, baseline, world,
+                            [&](size_t index, const QPainterPath& glyph, const QTransform& t) {
+                                p.setBrush(selected(index) ? inverted : c);
+                                p.setTransform(t);
+                                fillPainterPath(p, glyph);
+                            });
                 p.setTransform(world);
             } else {
                 p.setTransform(world);
@@ -727,5 +750,34 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
 }
 
 }  // namespace
+
+QPainterPath textFieldOutline(const Movie& movie, const TextFieldView& view,
+                              const QTransform& world) {
+    const auto& b = view.field.bounds;
+    const QRectF box(b.xMin, b.yMin, b.xMax - b.xMin, b.yMax - b.yMin);
+    QPainterPath boxPath;
+    boxPath.addRect(box);
+    // Device text has no outlines of ours to mask with: its box stands for it, as does a
+    // filled background.
+    if (!view.field.useOutlines || view.background) return world.map(boxPath);
+    QPainterPath out;
+    const Layout layout = layoutText(movie, view.field, view.content, &view.newFormat);
+    double y = box.top() + kGutter;
+    for (const auto& line : layout.lines) {
+        const double baseline = y + line.ascent;
+        const double textLeft = lineLeft(line, box);
+        for (const auto& pc : line.pieces)
+            if (pc.face.font)
+                placeGlyphs(
+                    pc, textLeft + pc.x, baseline, world,
+                    [&](size_t, const QPainterPath& glyph, const QTransform& t) {
+                        out.addPath(t.map(glyph));
+                    },
+                    false);
+        y += line.ascent + line.descent + line.leading;
+        if (y > box.bottom() + 20000) break;
+    }
+    return out;
+}
 
 }  // namespace swf::render

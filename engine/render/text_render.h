@@ -33,6 +33,11 @@ void drawEditText(QPainter& p, const Movie& movie, const format::EditText& field
 void drawTextFieldView(QPainter& p, const Movie& movie, const TextFieldView& view,
                        const QTransform& world, const ColorTx& cx);
 
+// What of a field masks what it is set over, in device space: its glyph outlines, not cut to
+// its box as drawn text is, or the box itself for device text or a filled background.
+QPainterPath textFieldOutline(const Movie& movie, const TextFieldView& view,
+                              const QTransform& world);
+
 // A field's stored text as characters: UTF-8 from SWF 6, the author's code page before.
 QString fieldText(std::string_view bytes, int swfVersion);
 

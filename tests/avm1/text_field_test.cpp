@@ -463,14 +463,68 @@ TEST(Avm1TextField, BorderOnWholePixels) {
     auto r = play(b);
     const QImage img = r->frame();
     auto gray = [&](int x, int y) { return qGray(img.pixel(x, y)); };
-    EXPECT_LT(gray(10, 20), 32);   // left
-    EXPECT_LT(gray(60, 20), 32);   // right, at x + width
-    EXPECT_LT(gray(30, 10), 32);   // top
-    EXPECT_LT(gray(30, 30), 32);   // bottom, at y + height
-    EXPECT_GT(gray(60, 30), 224);  // the far corner stays empty
+    EXPECT_LT(gray(10, 20), 32);  // left
+    EXPECT_LT(gray(60, 20), 32);  // right, at x + width
+    EXPECT_LT(gray(30, 10), 32);  // top
+    EXPECT_LT(gray(30, 30), 32);  // bottom, at y + height
     EXPECT_GT(gray(11, 20), 224);
     EXPECT_GT(gray(59, 20), 224);
     EXPECT_GT(gray(9, 20), 224);
+    // Smooth lines meet over part of the far corner; hard ones leave it empty.
+    EXPECT_GT(gray(60, 30), 64);
+    EXPECT_LT(gray(60, 30), 160);
+    r->player->setQuality(swf::Quality::Low);
+    const QImage low = r->frame();
+    EXPECT_GT(qGray(low.pixel(60, 30)), 224);
+    EXPECT_LT(qGray(low.pixel(60, 20)), 32);
+}
+
+// A field a clip is masked by shows the clip through its glyphs, even those past its box, and
+// is not drawn itself; a mask named by path works the same.
+TEST(Avm1TextField, FieldMasksByItsGlyphs) {
+    namespace media = swftest::media;
+    for (const bool byPath : {false, true}) {
+        swftest::SwfBuilder b(8, 200, 100);
+        const std::vector<media::Glyph> glyphs = {
+            {'a', {{0, 0}, {400, 0}, {400, -600}, {0, -600}}, 512}};
+        b.rawTag(media::code::DefineFont3, media::fontBody(b.reserveId(), 3, "Sq", glyphs));
+        ActionWriter a;
+        push(a, {"c", 1, "c", 2, "this"}).getVariable();
+        push(a, {"createEmptyMovieClip"}).op(op::CallMethod).setVariable();
+        call(a, "c", "beginFill", {0xff0000, 100}).op(op::Pop);
+        call(a, "c", "moveTo", {0, 0}).op(op::Pop);
+        call(a, "c", "lineTo", {200, 0}).op(op::Pop);
+        call(a, "c", "lineTo", {200, 100}).op(op::Pop);
+        call(a, "c", "lineTo", {0, 100}).op(op::Pop);
+        call(a, "c", "endFill", {}).op(op::Pop);
+        push(a, {"tf"});
+        call(a, "this", "createTextField", {"t", 2, 10, 10, 40, 40}).setVariable();
+        setMember(a, "tf", "embedFonts", true);
+        push(a, {"f", 0, "TextFormat"}).op(op::NewObject).setVariable();
+        setMember(a, "f", "font", "Sq");
+        setMember(a, "f", "size", 20);
+        callWith(a, "tf", "setNewTextFormat", {}, "f").op(op::Pop);
+        setMember(a, "tf", "text", "aaaaaa");
+        if (byPath)
+            call(a, "c", "setMask", {"t"}).op(op::Pop);
+        else
+            callWith(a, "c", "setMask", {}, "tf").op(op::Pop);
+        a.stop();
+        b.doAction(a);
+        b.showFrame();
+        auto r = play(b);
+        const QImage img = r->frame();
+        auto red = [&](int x, int y) { return img.pixel(x, y) == qRgb(255, 0, 0); };
+        auto empty = [&](int x, int y) { return img.pixel(x, y) == qRgb(255, 255, 255); };
+        // Glyphs 7.8 px wide every 10 px from x = 12, from y = 16 to the baseline near 27.
+        EXPECT_TRUE(red(15, 22)) << byPath;
+        EXPECT_TRUE(red(25, 18)) << byPath;
+        EXPECT_TRUE(red(65, 22)) << byPath;  // past the box
+        EXPECT_TRUE(empty(20, 22)) << byPath;
+        EXPECT_TRUE(empty(15, 40)) << byPath;
+        EXPECT_TRUE(empty(5, 5)) << byPath;
+        EXPECT_TRUE(empty(150, 60)) << byPath;
+    }
 }
 
 // createTextField takes whole pixels (as 32-bit integers); a negative size reads as its size.
