@@ -314,6 +314,11 @@ void ScriptRunner::frameEntered(int frame) {
     running_ = false;
 }
 
+void ScriptRunner::start() {
+    frameEntered(0);
+    if (vm_->textFields) vm_->textFields->sync();
+}
+
 void ScriptRunner::sync(bool tick) {
     if (running_) return;
     const int f = hooks_.frame();

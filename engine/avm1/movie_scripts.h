@@ -80,6 +80,9 @@ public:
     // The root now shows `frame`: its init actions (first visit) and frame actions run, then
     // whatever gotos they caused, then due timers.
     void frameEntered(int frame);
+    // The movie's first frame, entered as the player starts: its actions, then what they left
+    // in bound variables shown by the fields.
+    void start();
     // After the player moved. A tick runs the new frame's actions when the root changed frame
     // and the timers of one frame's time; other moves only show the frame.
     void sync(bool tick);

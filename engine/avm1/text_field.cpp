@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 
+#include "engine/avm1/button_object.h"
 #include "engine/avm1/display_props.h"
 #include "engine/avm1/focus.h"
 #include "engine/avm1/input_events.h"
@@ -235,18 +236,23 @@ namespace {
 // Where a field's variable lives: the object and the property name; null when nowhere.
 Object* bindingTarget(Vm& vm, TextFieldHost& f, std::string& prop) {
     const std::string& var = f.def.variableName;
-    if (var.empty() || !f.parent()) return nullptr;
+    // A field in a button's state binds on the timeline holding the button: a button keeps
+    // no variables.
+    ClipHost* timeline = f.parent();
+    for (int up = 0; up < 64 && dynamic_cast<ButtonHost*>(timeline); ++up)
+        timeline = timeline->parent();
+    if (var.empty() || !timeline || dynamic_cast<ButtonHost*>(timeline)) return nullptr;
     size_t cut = var.rfind(':');
     if (cut == std::string::npos) cut = var.rfind('.');
     if (cut == std::string::npos) {
         prop = var;
-        return vm.clipObject(f.parent());
+        return vm.clipObject(timeline);
     }
     prop = var.substr(cut + 1);
     const std::string path = var.substr(0, cut);
-    if (ClipHost* t = vm.resolveTarget(path, f.parent())) return vm.clipObject(t);
+    if (ClipHost* t = vm.resolveTarget(path, timeline)) return vm.clipObject(t);
     // "obj.name": a path through plain objects of the field's timeline.
-    Value cur(vm.clipObject(f.parent()));
+    Value cur(vm.clipObject(timeline));
     size_t at = 0;
     while (at <= path.size()) {
         const size_t dot = path.find('.', at);

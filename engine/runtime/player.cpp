@@ -147,7 +147,7 @@ Player::Player(std::shared_ptr<const Movie> movie, PlayerStorage storage)
         *movie_, {[s] { return s->frame; }, [s](int f) { s->seek(f); }, [s] { return s->playing; },
                   [s](bool p) { s->playing = p; }, [s] { return &s->list; }});
     setSharedObjectFolder(std::move(storage.sharedObjectFolder), std::move(storage.movieKey));
-    if (s->scripts) s->scripts->frameEntered(0);
+    if (s->scripts) s->scripts->start();
     s->sound->spritesChanged(s->list);
     s->input = std::make_unique<avm1::InputRouter>(
         *movie_, [s] { return &s->list; }, s->scripts.get(),

@@ -218,6 +218,43 @@ TEST(Avm1TextField, PlacedFieldsBindTheirVariable) {
     EXPECT_GT(darkPixels(r2->frame()), one * 3);
 }
 
+// A field in a button's state binds on the timeline holding the button, and the first frame
+// shows what that frame's actions left in the variable.
+TEST(Avm1TextField, FieldsInButtonsBindOnTheirTimeline) {
+    auto run = [](bool set) {
+        swftest::SwfBuilder b(6, 200, 100);
+        const uint16_t field = b.reserveId();
+        b.rawTag(37, editText(field, 3000, 600, "v", "Hello"));
+        swftest::ButtonDesc button;
+        button.records.push_back({});
+        button.records.back().characterId = field;
+        const uint16_t bid = b.defineButton2(button);
+        swftest::SpriteBuilder sprite;
+        sprite.place(bid, 1);
+        sprite.showFrame();
+        const uint16_t sid = b.defineSprite(sprite);
+        swftest::PlaceArgs p;
+        p.id = sid;
+        p.depth = 1;
+        p.name = "s";
+        b.placeObject(p);
+        ActionWriter a;
+        traceMember(a, "s", "v");
+        if (set) setMember(a, "s", "v", "XXXXXXXX");
+        a.stop();
+        b.doAction(a);
+        b.showFrame();
+        return play(b);
+    };
+    auto shown = run(false);
+    EXPECT_EQ(shown->take(), "Hello\n");
+    const int one = darkPixels(shown->frame());
+    EXPECT_GT(one, 0);
+    auto changed = run(true);
+    EXPECT_EQ(changed->take(), "Hello\n");
+    EXPECT_GT(darkPixels(changed->frame()), one * 2);
+}
+
 TEST(Avm1TextField, CreatedFieldsAreDrawn) {
     swftest::SwfBuilder b(8, 200, 100);
     ActionWriter a;
