@@ -624,8 +624,9 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
                 p.drawRect(QRectF(l, b, r - l, 1));
                 p.drawRect(QRectF(l, t, 1, b - t));
                 p.drawRect(QRectF(r, t, 1, b - t));
-                // Drawn smooth, the lines' ends meet and partly cover the bottom right corner.
-                if (p.testRenderHint(QPainter::Antialiasing)) {
+                // A field drawing embedded glyphs draws its border smooth with them: the
+                // lines' ends meet over part of the bottom right corner.
+                if (field.useOutlines && p.testRenderHint(QPainter::Antialiasing)) {
                     QColor corner = cx.apply(frame.borderColor);
                     corner.setAlphaF(corner.alphaF() * (160.0 / 255));
                     p.setBrush(corner);

@@ -500,20 +500,37 @@ TEST(Avm1TextField, BorderOnWholePixels) {
     auto r = play(b);
     const QImage img = r->frame();
     auto gray = [&](int x, int y) { return qGray(img.pixel(x, y)); };
-    EXPECT_LT(gray(10, 20), 32);  // left
-    EXPECT_LT(gray(60, 20), 32);  // right, at x + width
-    EXPECT_LT(gray(30, 10), 32);  // top
-    EXPECT_LT(gray(30, 30), 32);  // bottom, at y + height
+    EXPECT_LT(gray(10, 20), 32);   // left
+    EXPECT_LT(gray(60, 20), 32);   // right, at x + width
+    EXPECT_LT(gray(30, 10), 32);   // top
+    EXPECT_LT(gray(30, 30), 32);   // bottom, at y + height
+    EXPECT_GT(gray(60, 30), 224);  // the far corner stays empty
     EXPECT_GT(gray(11, 20), 224);
     EXPECT_GT(gray(59, 20), 224);
     EXPECT_GT(gray(9, 20), 224);
-    // Smooth lines meet over part of the far corner; hard ones leave it empty.
-    EXPECT_GT(gray(60, 30), 64);
-    EXPECT_LT(gray(60, 30), 160);
+}
+
+// A field drawing embedded glyphs draws its border smooth with them: its lines meet over part
+// of the far corner, unless drawn hard.
+TEST(Avm1TextField, EmbeddedFontBorderCorner) {
+    swftest::SwfBuilder b(8, 200, 100);
+    ActionWriter a;
+    push(a, {"tf"});
+    call(a, "this", "createTextField", {"t", 1, 10, 10, 50, 20}).setVariable();
+    setMember(a, "tf", "border", true);
+    setMember(a, "tf", "embedFonts", true);
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    const QImage img = r->frame();
+    EXPECT_GT(qGray(img.pixel(60, 30)), 64);
+    EXPECT_LT(qGray(img.pixel(60, 30)), 160);
+    EXPECT_LT(qGray(img.pixel(59, 30)), 32);
+    EXPECT_LT(qGray(img.pixel(60, 29)), 32);
+    EXPECT_GT(qGray(img.pixel(61, 31)), 224);
     r->player->setQuality(swf::Quality::Low);
-    const QImage low = r->frame();
-    EXPECT_GT(qGray(low.pixel(60, 30)), 224);
-    EXPECT_LT(qGray(low.pixel(60, 20)), 32);
+    EXPECT_GT(qGray(r->frame().pixel(60, 30)), 224);
 }
 
 // A field a clip is masked by shows the clip through its glyphs, even those past its box, and
