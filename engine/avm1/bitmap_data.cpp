@@ -8,7 +8,9 @@
 #include <QPainter>
 #include <QTransform>
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <optional>
 
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
@@ -218,6 +220,49 @@ public:
 
 private:
     int64_t seed_;
+};
+
+// Gradient noise on a unit lattice: a shuffled table of corners, each with one of eight
+// directions; the corners wrap at periodX/periodY (0: never) so a stitched picture tiles.
+class GradientNoise {
+public:
+    explicit GradientNoise(int64_t seed) {
+        ParkMiller rng(seed);
+        for (int i = 0; i < 256; ++i) perm_[i] = uint8_t(i);
+        for (int i = 255; i > 0; --i) std::swap(perm_[i], perm_[rng.next() % (i + 1)]);
+    }
+    double at(double x, double y, int periodX, int periodY) const {
+        const double fx = std::floor(x), fy = std::floor(y);
+        const double dx = x - fx, dy = y - fy;
+        auto wrap = [](double v, int period) {
+            if (period > 0) v = v - std::floor(v / period) * period;
+            return int(int64_t(v) & 255);
+        };
+        const int x0 = wrap(fx, periodX), x1 = wrap(fx + 1, periodX);
+        const int y0 = wrap(fy, periodY), y1 = wrap(fy + 1, periodY);
+        auto corner = [&](int cx, int cy, double ox, double oy) {
+            static constexpr double kDir[8][2] = {{1, 0},
+                                                  {-1, 0},
+                                                  {0, 1},
+                                                  {0, -1},
+                                                  {0.7071, 0.7071},
+                                                  {-0.7071, 0.7071},
+                                                  {0.7071, -0.7071},
+                                                  {-0.7071, -0.7071}};
+            const auto& d = kDir[perm_[(perm_[cx] + cy) & 255] & 7];
+            return d[0] * ox + d[1] * oy;
+        };
+        auto fade = [](double t) { return t * t * t * (t * (t * 6 - 15) + 10); };
+        const double u = fade(dx), v = fade(dy);
+        const double a =
+            corner(x0, y0, dx, dy) + u * (corner(x1, y0, dx - 1, dy) - corner(x0, y0, dx, dy));
+        const double b = corner(x0, y1, dx, dy - 1) +
+                         u * (corner(x1, y1, dx - 1, dy - 1) - corner(x0, y1, dx, dy - 1));
+        return a + v * (b - a);
+    }
+
+private:
+    std::array<uint8_t, 256> perm_;
 };
 
 }  // namespace
@@ -857,7 +902,67 @@ void installBitmapBuiltins(Vm& vm) {
         if (!readRect(vm, a[0], r)) return {};
         return newRect(vm, r.x, r.y, r.w, r.h);
     });
-    method("perlinNoise", 6, [](Vm&, Object*, BitmapPixels&, Args&) -> Value { return Value(0); });
+    // perlinNoise(baseX, baseY, numOctaves, randomSeed, stitch, fractalNoise, channelOptions,
+    // grayScale, offsets): gradient noise over octaves, each of twice the frequency and half the
+    // weight of the one before. Fractal noise centres on grey; turbulence sums magnitudes.
+    method("perlinNoise", 6, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
+        auto number = [&vm](const Value& v) {
+            const double d = vm.toNumber(v);
+            return std::isfinite(d) ? d : 0.0;
+        };
+        const double baseX = number(a[0]), baseY = number(a[1]);
+        const int octaves = std::clamp(toInt(vm, a[2]), 0, 16);
+        const int64_t seed = toInt(vm, a[3]);
+        const bool stitch = vm.toBoolean(a[4]), fractal = vm.toBoolean(a[5]);
+        const int channels = a.size() > 6 ? toInt(vm, a[6]) : 7;
+        const bool gray = a.size() > 7 && vm.toBoolean(a[7]);
+        // Each octave's offset (pixels), from an array of points.
+        std::vector<std::pair<double, double>> offsets(size_t(octaves), {0.0, 0.0});
+        if (a.size() > 8 && a[8].isObject())
+            for (int i = 0; i < octaves; ++i) {
+                const Value p = vm.get(a[8].o, std::to_string(i));
+                if (p.isObject())
+                    offsets[size_t(i)] = {number(vm.get(p.o, "x")), number(vm.get(p.o, "y"))};
+            }
+        // One noise per channel drawn (red, green, blue, alpha), each from its own seed.
+        std::array<std::optional<GradientNoise>, 4> noise;
+        for (int c = 0; c < 4; ++c) noise[size_t(c)].emplace(seed + c * 7919);
+        const double fx0 = baseX > 0 ? 1 / baseX : 0, fy0 = baseY > 0 ? 1 / baseY : 0;
+        auto value = [&](int c, int x, int y) {
+            double sum = 0, weight = 0, amp = 1, fx = fx0, fy = fy0;
+            for (int o = 0; o < octaves; ++o) {
+                // Stitching makes the lattice wrap at the bitmap's edges.
+                const int px = stitch ? std::max(1, int(std::lround(b.width * fx))) : 0;
+                const int py = stitch ? std::max(1, int(std::lround(b.height * fy))) : 0;
+                const double n = noise[size_t(c)]->at((x + offsets[size_t(o)].first) * fx,
+                                                      (y + offsets[size_t(o)].second) * fy, px, py);
+                sum += (fractal ? n : std::abs(n)) * amp;
+                weight += amp;
+                amp /= 2;
+                fx *= 2;
+                fy *= 2;
+            }
+            const double t = weight > 0 ? sum / weight : 0;
+            const double v = fractal ? (t + 1) / 2 * 255 : t * 255;
+            return std::clamp(int(std::lround(v)), 0, 255);
+        };
+        for (int y = 0; y < b.height; ++y) {
+            vm.checkTime();
+            for (int x = 0; x < b.width; ++x) {
+                int r = 0, g = 0, bl = 0, al = 255;
+                if (gray) {
+                    r = g = bl = value(0, x, y);
+                } else {
+                    if (channels & 1) r = value(0, x, y);
+                    if (channels & 2) g = value(1, x, y);
+                    if (channels & 4) bl = value(2, x, y);
+                }
+                if ((channels & 8) && b.transparent) al = value(3, x, y);
+                b.at(x, y) = store(b, argb(al, r, g, bl));
+            }
+        }
+        return Value(0);
+    });
     // A bitmap exported from the library (DefineBits*), copied into a new BitmapData.
     vm.defineMethod(ctor, "loadBitmap", [fresh](Vm& vm, Object*, Args& a) -> Value {
         auto* runner = dynamic_cast<ScriptRunner*>(&vm.host());

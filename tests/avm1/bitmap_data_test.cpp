@@ -1,6 +1,9 @@
 // flash.display.BitmapData, flash.filters and the Color class, driven through the VM.
 
 #include <algorithm>
+#include <chrono>
+#include <set>
+#include <string>
 #include <tuple>
 
 #include "tests/avm1/avm1_fixture.h"
@@ -349,4 +352,53 @@ TEST(Avm1BitmapData, HitTestNamesTheArgumentItCannotUse) {
     EXPECT_EQ(g.call(b, "hitTest", {g.point(0, 0), Value(0), g.point(4, 4)}), "true");
     g.vm.callMethod(other, "dispose", {});
     EXPECT_EQ(g.call(b, "hitTest", {g.point(0, 0), Value(0), other, g.point(0, 0)}), "-3");
+}
+
+// perlinNoise: the same seed gives the same picture and another seed another; grey scale
+// gives equal channels, unchosen channels stay 0, an opaque bitmap stays opaque, and no
+// octaves leave fractal noise mid-grey. Stitching makes the right edge lead into the left.
+TEST(Avm1BitmapData, PerlinNoiseChannelsSeedsAndStitching) {
+    Bitmaps g;
+    g.vm.deadline =
+        std::chrono::steady_clock::now() + std::chrono::minutes(1);  // a script's budget
+    auto perlin = [&](bool transparent, int seed, bool stitch, int octaves, int channels,
+                      bool gray) {
+        Value b = g.bitmap({Value(40), Value(40), Value(transparent), Value(0)});
+        g.call(b, "perlinNoise",
+               {Value(20), Value(20), Value(octaves), Value(seed), Value(stitch), Value(true),
+                Value(channels), Value(gray)});
+        return b;
+    };
+    auto all = [&](const Value& b) {
+        std::string s;
+        for (int y = 0; y < 40; y += 3)
+            for (int x = 0; x < 40; x += 3) s += g.pixel(b, x, y);
+        return s;
+    };
+    const Value a = perlin(true, 5, false, 2, 15, false);
+    EXPECT_EQ(all(a), all(perlin(true, 5, false, 2, 15, false)));
+    EXPECT_NE(all(a), all(perlin(true, 6, false, 2, 15, false)));
+    std::set<std::string> seen;
+    for (int y = 0; y < 40; y += 3)
+        for (int x = 0; x < 40; x += 3) seen.insert(g.pixel(a, x, y));
+    EXPECT_GT(seen.size(), 20u);  // it varies over the picture
+
+    const Value grey = perlin(false, 5, false, 3, 7, true);
+    const Value red = perlin(false, 5, false, 3, 1, false);
+    for (int y = 0; y < 40; y += 7)
+        for (int x = 0; x < 40; x += 7) {
+            const std::string p = g.pixel(grey, x, y);
+            EXPECT_EQ(p.substr(0, 2), "ff");
+            EXPECT_EQ(p.substr(2, 2), p.substr(4, 2));
+            EXPECT_EQ(p.substr(4, 2), p.substr(6, 2));
+            EXPECT_EQ(g.pixel(red, x, y).substr(4), "0000");
+        }
+    EXPECT_EQ(g.pixel(perlin(false, 5, false, 0, 7, false), 9, 9), "ff808080");
+
+    // Stitched, the step from the last column to the first is like any step between columns.
+    const Value st = perlin(false, 9, true, 1, 7, true);
+    auto level = [&](int x, int y) {
+        return std::stoi(g.pixel(st, x, y).substr(2, 2), nullptr, 16);
+    };
+    for (int y = 0; y < 40; y += 5) EXPECT_LE(std::abs(level(39, y) - level(0, y)), 12);
 }
