@@ -55,7 +55,7 @@ struct Ctx {
     // The root list and its transform, to find script masks elsewhere in the tree; unset
     // inside offscreen layers, whose device space is not the stage's.
     const DisplayList* root = nullptr;
-    QTransform stage;
+    QTransform stage{};
 };
 
 // Fills path, given in the painter's current coordinates, with the current brush. Hard
@@ -444,8 +444,8 @@ public:
         const Key key{double(f.type),        double(f.gradient.spread),
                       f.gradient.focalPoint, f.matrix.sx,
                       f.matrix.sy,           f.matrix.r0,
-                      f.matrix.r1,           f.matrix.tx,
-                      f.matrix.ty,           normalized.m11(),
+                      f.matrix.r1,           double(f.matrix.tx),
+                      double(f.matrix.ty),   normalized.m11(),
                       normalized.m12(),      normalized.m21(),
                       normalized.m22(),      normalized.dx(),
                       normalized.dy(),       double(at.x()) + double(at.width()) * 65536.0,

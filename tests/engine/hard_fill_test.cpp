@@ -84,8 +84,12 @@ TEST(HardFill, CurvesFollowTheirShapeAndFillRulesHold) {
     for (int y = 55; y < 145; ++y)
         for (int x = 55; x < 145; ++x) {
             const double d = std::hypot(x + 0.5 - c.x(), y + 0.5 - c.y());
-            if (d < r - 0.3) EXPECT_TRUE(disc.count({x, y})) << x << "," << y;
-            if (d > r + 0.3) EXPECT_FALSE(disc.count({x, y})) << x << "," << y;
+            if (d < r - 0.3) {
+                EXPECT_TRUE(disc.count({x, y})) << x << "," << y;
+            }
+            if (d > r + 0.3) {
+                EXPECT_FALSE(disc.count({x, y})) << x << "," << y;
+            }
         }
 
     // Two overlapping squares drawn the same way round: winding fills the overlap,
@@ -155,13 +159,21 @@ TEST(HardFill, RoundCapsAndJoinsAreCircles) {
             if (at.x() < 40 || at.x() > 140) {
                 const QPointF end(at.x() < 40 ? 40 : 140, 50);
                 const double d = std::hypot(at.x() - end.x(), at.y() - end.y());
-                if (d > 10.3) EXPECT_FALSE(capped.count({x, y})) << x << "," << y;
-                if (d < 9.7) EXPECT_TRUE(capped.count({x, y})) << x << "," << y;
+                if (d > 10.3) {
+                    EXPECT_FALSE(capped.count({x, y})) << x << "," << y;
+                }
+                if (d < 9.7) {
+                    EXPECT_TRUE(capped.count({x, y})) << x << "," << y;
+                }
             }
             const double d = std::hypot(at.x() - 140, at.y() - 100);
             if (at.x() > 140 && at.y() < 100) {
-                if (d < 9.7) EXPECT_TRUE(bent.count({x, y})) << x << "," << y;
-                if (d > 10.3) EXPECT_FALSE(bent.count({x, y})) << x << "," << y;
+                if (d < 9.7) {
+                    EXPECT_TRUE(bent.count({x, y})) << x << "," << y;
+                }
+                if (d > 10.3) {
+                    EXPECT_FALSE(bent.count({x, y})) << x << "," << y;
+                }
             }
         }
 }
