@@ -69,9 +69,9 @@ public:
     explicit Builder(const QRect& bounds) : top_(bounds.top()), bottom_(bounds.bottom() + 1) {}
 
     void line(QPointF a, QPointF b) {
-        if (!finite(a) || !finite(b)) return;
         a = onGrid(a, kEdgeGrid);
         b = onGrid(b, kEdgeGrid);
+        if (!finite(a) || !finite(b)) return;
         int dir = 1;
         if (a.y() > b.y()) {
             std::swap(a, b);
@@ -84,6 +84,7 @@ public:
         l.x0 = a.x();
         l.y0 = a.y();
         l.dxdy = (b.x() - a.x()) / (b.y() - a.y());
+        if (!std::isfinite(l.dxdy)) return;  // no crossing that is not a number to sort
         l.first = int(std::max(f, top_));
         l.end = int(std::min(e, bottom_));
         l.dir = dir;

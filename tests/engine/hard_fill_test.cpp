@@ -116,6 +116,8 @@ TEST(HardFill, OnlyTheBoundsAreCoveredWhateverThePathHolds) {
     for (const auto& [x, y] : huge) EXPECT_TRUE(bounds.contains(x, y));
     EXPECT_TRUE(pixels(polygon({{0, 0}, {inf, 0}, {inf, inf}}), bounds).size() <= 200u);
     EXPECT_TRUE(pixels(polygon({{nan, 0}, {10, nan}, {nan, nan}}), bounds).empty());
+    // An edge so steep in x that its slope overflows, starting right on a row's centre.
+    EXPECT_LE(pixels(polygon({{-1e307, 10.5}, {1e307, 10.51}, {0, 12}}), bounds).size(), 200u);
     QPainterPath curve;
     curve.moveTo(0, 0);
     curve.quadTo(1e300, -1e300, 20, 20);
