@@ -51,7 +51,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 struct Flow {
     enum Kind { Normal, Return, Exit } kind = Normal;
     size_t pc = 0;
-    Value ret;
+    Value ret{};
 };
 
 // Reads the fields of one action's payload; every read is checked.

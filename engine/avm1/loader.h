@@ -29,8 +29,8 @@ public:
         Object* target = nullptr;  // Data: the LoadVars/XML object whose onData hears of it
         std::string targetPath;    // Variables: the timeline the variables go to
         std::string url;
-        std::function<void(Vm&)> run;  // Call: an event due at the end of the frame
-        std::vector<Value> hold;       // what run needs kept alive
+        std::function<void(Vm&)> run{};  // Call: an event due at the end of the frame
+        std::vector<Value> hold{};       // what run needs kept alive
     };
     std::string baseDir;  // the movie's folder; empty: nothing is read
     // Where this player keeps local shared objects (empty: in memory only), and the name of

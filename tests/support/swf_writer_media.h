@@ -25,8 +25,8 @@ constexpr uint16_t DefineBits = 6, DefineButton = 7, JPEGTables = 8, DefineFont 
 struct Fill {
     uint8_t type = 0x00;  // 0x00 solid, 0x10 linear, 0x12 radial, 0x13 focal, 0x40-0x43 bitmap
     Rgba color;
-    Matrix matrix;  // gradient or bitmap space
-    std::vector<std::pair<uint8_t, Rgba>> stops;
+    Matrix matrix{};  // gradient or bitmap space
+    std::vector<std::pair<uint8_t, Rgba>> stops{};
     uint8_t spread = 0, interpolation = 0;
     double focal = 0;
     uint16_t bitmapId = 0;
