@@ -52,16 +52,21 @@ QString attribute(const QString& tag, const QString& name) {
 
 QFont deviceFont(const QString& face, double sizeTwips, bool bold, bool italic) {
     QString family = face;
-    if (family.isEmpty() || family == "_sans")
-        family = "sans-serif";
-    else if (family == "_serif")
-        family = "serif";
-    else if (family == "_typewriter")
-        family = "monospace";
+    // The Flash Player drew the device faces in Arial, Times New Roman and Courier New;
+    // the Liberation faces share their metrics, so lines break where they did.
+    QFont::StyleHint hint = QFont::AnyStyle;
+    if (family.isEmpty() || family == "_sans" || family.compare("Arial", Qt::CaseInsensitive) == 0) {
+        family = "Liberation Sans";
+        hint = QFont::SansSerif;
+    } else if (family == "_serif" || family.compare("Times New Roman", Qt::CaseInsensitive) == 0) {
+        family = "Liberation Serif";
+        hint = QFont::Serif;
+    } else if (family == "_typewriter" || family.compare("Courier New", Qt::CaseInsensitive) == 0) {
+        family = "Liberation Mono";
+        hint = QFont::TypeWriter;
+    }
     QFont f(family);
-    f.setStyleHint(family == "serif"       ? QFont::Serif
-                   : family == "monospace" ? QFont::TypeWriter
-                                           : QFont::SansSerif);
+    f.setStyleHint(hint);
     f.setPixelSize(std::max(1, static_cast<int>(std::lround(sizeTwips))));
     f.setBold(bold);
     f.setItalic(italic);

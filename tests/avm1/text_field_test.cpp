@@ -361,6 +361,32 @@ TEST(Avm1TextField, MetricsAndAutoSizeWithAnEmbeddedFont) {
     EXPECT_EQ(r->take(), "90\n39\n44\n66\n");
 }
 
+// Movies made on Windows laid out "_sans" text in Arial; the player measures with a face of
+// the same advances, so lines break where the author saw them break.
+TEST(Avm1TextField, SansDeviceTextHasArialAdvances) {
+    static int argc = 1;
+    static char name[] = "avm1_test";
+    static char* argv[] = {name, nullptr};
+    static auto* app = QGuiApplication::instance() ? nullptr : new QGuiApplication(argc, argv);
+    (void)app;  // system fonts need the GUI application
+    swftest::SwfBuilder b(8, 300, 200);
+    ActionWriter a;
+    push(a, {"tf"});
+    call(a, "this", "createTextField", {"t", 1, 10, 0, 200, 30}).setVariable();
+    push(a, {"f", 0, "TextFormat"}).op(op::NewObject).setVariable();
+    setMember(a, "f", "font", "_sans");
+    setMember(a, "f", "size", 20);
+    callWith(a, "tf", "setNewTextFormat", {}, "f").op(op::Pop);
+    setMember(a, "tf", "text", "Hello");
+    traceMember(a, "tf", "textWidth");  // Arial: (1479 + 1139 + 2 * 455 + 1139) / 2048 * 20
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    const double width = std::stod(r->take());
+    EXPECT_NEAR(width, 45.6, 1.0);
+}
+
 namespace {
 
 // A movie whose root shows "ABC" on one line and "DE" below it as static text (DefineText of
