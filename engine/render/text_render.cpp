@@ -581,7 +581,10 @@ double lineLeft(const LaidLine& line, const QRectF& box) {
 template <typename Fn>
 void placeGlyphs(const LaidPiece& pc, double px, double baseline, const QTransform& world, Fn&& fn,
                  bool snap = true) {
-    const bool upright = snap && world.m12() == 0 && world.m21() == 0;
+    // Flash 8 fonts (DefineFont3) are fitted to the pixel grid; older fonts are drawn as
+    // plain shapes where their advances put them.
+    const bool upright =
+        snap && pc.face.font->font.version >= 3 && world.m12() == 0 && world.m21() == 0;
     const double scale = pc.face.scale();
     double gx = px;
     size_t index = pc.begin;
@@ -591,7 +594,7 @@ void placeGlyphs(const LaidPiece& pc, double px, double baseline, const QTransfo
         auto it = pc.face.font->byCode.find(ch.unicode());
         if (it != pc.face.font->byCode.end() && it->second < pc.face.font->glyphs.size()) {
             QTransform t = QTransform(scale, 0, 0, scale, gx, baseline) * world;
-            // Unturned glyphs start on whole pixels.
+            // Unturned Flash 8 glyphs start on whole pixels.
             if (upright)
                 t.setMatrix(t.m11(), t.m12(), t.m13(), t.m21(), t.m22(), t.m23(),
                             std::round(t.dx()), t.dy(), t.m33());

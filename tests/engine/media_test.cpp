@@ -457,6 +457,32 @@ TEST(Text, EditFieldsWithEmbeddedAndDeviceFonts) {
     EXPECT_EQ(mixed, 0);
 }
 
+TEST(Text, OnlyFlash8GlyphsStartOnWholePixels) {
+    for (int version : {2, 3}) {
+        SCOPED_TRACE(version);
+        Movie m;
+        const uint16_t font =
+            m.define(version == 2 ? mcode::DefineFont2 : mcode::DefineFont3,
+                     media::fontBody(0, version, "Squares", squareFont()));
+        media::EditText field;
+        field.fontId = font;
+        field.height = 400;
+        field.color = Rgba{0, 0, 255, 255};
+        field.text = "A";
+        field.useOutlines = true;
+        field.xMax = 4000;
+        field.yMax = 800;
+        // The square starts at 10.5 + 2 (gutter) = 12.5 px.
+        m.b.place(m.define(mcode::DefineEditText, media::editTextBody(0, field)), 1,
+                  swftest::Matrix{1, 1, 0, 0, 210, 0});
+        const QImage img = stage(m.play(), swf::Quality::Low);
+        // A DefineFont3 glyph moves to 13 px; an older one keeps 12.5, taking pixel 12.
+        EXPECT_TRUE(pixelNear(img, 12, 12, version == 2 ? kBlue : kWhite, 0));
+        EXPECT_TRUE(pixelNear(img, 13, 12, kBlue, 0));
+        EXPECT_TRUE(pixelNear(img, 32, 12, version == 2 ? kWhite : kBlue, 0));
+    }
+}
+
 TEST(Text, FieldHtmlSubset) {
     const auto spans = swf::render::parseFieldHtml(
         "<p align=\"center\"><font face=\"Arial\" size=\"20\" color=\"#00ff00\">Hi "
