@@ -10,7 +10,7 @@ packages=(
   libavcodec-dev libavutil-dev libswresample-dev libswscale-dev libavformat-dev
   libx11-dev
   libgtest-dev googletest libbenchmark-dev
-  xvfb xauth xdotool x11-utils imagemagick fonts-wqy-microhei fonts-liberation2
+  xvfb xauth xdotool x11-utils imagemagick fonts-wqy-microhei fonts-liberation2 fonts-noto-core
   ffmpeg pulseaudio pulseaudio-utils
   python3 python3-pil python3-numpy
 )

@@ -52,10 +52,14 @@ QString attribute(const QString& tag, const QString& name) {
 
 QFont deviceFont(const QString& face, double sizeTwips, bool bold, bool italic) {
     QString family = face;
-    // The Flash Player drew the device faces in Arial, Times New Roman and Courier New;
-    // the Liberation faces share their metrics, so lines break where they did.
+    // _sans is drawn in Noto Sans, the face the Flash Player's own pictures of it show; Arial, Times
+    // New Roman and Courier New, and the other device faces, take the Liberation faces,
+    // which share those fonts' metrics, so lines break where they did.
     QFont::StyleHint hint = QFont::AnyStyle;
-    if (family.isEmpty() || family == "_sans" || family.compare("Arial", Qt::CaseInsensitive) == 0) {
+    if (family.isEmpty() || family == "_sans") {
+        family = "Noto Sans";
+        hint = QFont::SansSerif;
+    } else if (family.compare("Arial", Qt::CaseInsensitive) == 0) {
         family = "Liberation Sans";
         hint = QFont::SansSerif;
     } else if (family == "_serif" || family.compare("Times New Roman", Qt::CaseInsensitive) == 0) {
@@ -576,6 +580,32 @@ double lineLeft(const LaidLine& line, const QRectF& box) {
     return box.left() + kGutter + line.left + shift;
 }
 
+// The outline of system-font text starting at (x, baseline) in field space. Unturned text
+// starts on a whole pixel and each character's advance is rounded to whole pixels, as the
+// player's hard-edged text steps.
+QPainterPath hardDeviceText(const QFont& font, const QString& text, double x, double baseline,
+                            const QTransform& world) {
+    QPainterPath out;
+    const bool upright = world.m12() == 0 && world.m21() == 0 && world.m11() != 0;
+    if (!upright) {
+        out.addText(QPointF(x, baseline), font, text);
+        return out;
+    }
+    const QFontMetricsF fm(font);
+    const double k = world.m11();
+    double at = std::round(x * k + world.dx());  // device pixels
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype n =
+            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2
+                                                                                              : 1;
+        const QString ch = text.mid(i, n);
+        out.addText(QPointF((at - world.dx()) / k, baseline), font, ch);
+        at += std::round(fm.horizontalAdvance(ch) * k);
+        i += n;
+    }
+    return out;
+}
+
 // Calls fn(character index, outline, its device transform) for each embedded glyph of a
 // piece starting at (px, baseline).
 template <typename Fn>
@@ -730,18 +760,31 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
             } else {
                 p.setTransform(world);
                 QFont device = pc.face.device;
-                // Low quality draws system-font text with hard edges too.
-                if (!p.testRenderHint(QPainter::Antialiasing))
-                    device.setStyleStrategy(QFont::NoAntialias);
-                p.setFont(device);
-                p.setPen(c);
-                p.drawText(QPointF(px, baseline), pc.text);
-                if (!selRect.isEmpty()) {
-                    p.save();
-                    p.setClipRect(selRect, Qt::IntersectClip);
-                    p.setPen(inverted);
+                if (!p.testRenderHint(QPainter::Antialiasing)) {
+                    // Low quality fills the system font's outlines with hard edges like any
+                    // shape; unturned text starts on a whole pixel and steps whole pixels.
+                    const QPainterPath outline = hardDeviceText(device, pc.text, px, baseline, world);
+                    p.setPen(Qt::NoPen);
+                    p.setBrush(c);
+                    fillPainterPath(p, outline);
+                    if (!selRect.isEmpty()) {
+                        p.save();
+                        p.setClipRect(selRect, Qt::IntersectClip);
+                        p.setBrush(inverted);
+                        fillPainterPath(p, outline);
+                        p.restore();
+                    }
+                } else {
+                    p.setFont(device);
+                    p.setPen(c);
                     p.drawText(QPointF(px, baseline), pc.text);
-                    p.restore();
+                    if (!selRect.isEmpty()) {
+                        p.save();
+                        p.setClipRect(selRect, Qt::IntersectClip);
+                        p.setPen(inverted);
+                        p.drawText(QPointF(px, baseline), pc.text);
+                        p.restore();
+                    }
                 }
             }
             if (pc.underline) {

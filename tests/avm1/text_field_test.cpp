@@ -361,9 +361,9 @@ TEST(Avm1TextField, MetricsAndAutoSizeWithAnEmbeddedFont) {
     EXPECT_EQ(r->take(), "90\n39\n44\n66\n");
 }
 
-// Movies made on Windows laid out "_sans" text in Arial; the player measures with a face of
-// the same advances, so lines break where the author saw them break.
-TEST(Avm1TextField, SansDeviceTextHasArialAdvances) {
+// Text set in Arial is measured with a face of Arial's advances, so lines break where the
+// author saw them break.
+TEST(Avm1TextField, ArialDeviceTextHasArialAdvances) {
     static int argc = 1;
     static char name[] = "avm1_test";
     static char* argv[] = {name, nullptr};
@@ -374,7 +374,7 @@ TEST(Avm1TextField, SansDeviceTextHasArialAdvances) {
     push(a, {"tf"});
     call(a, "this", "createTextField", {"t", 1, 10, 0, 200, 30}).setVariable();
     push(a, {"f", 0, "TextFormat"}).op(op::NewObject).setVariable();
-    setMember(a, "f", "font", "_sans");
+    setMember(a, "f", "font", "Arial");
     setMember(a, "f", "size", 20);
     callWith(a, "tf", "setNewTextFormat", {}, "f").op(op::Pop);
     setMember(a, "tf", "text", "Hello");

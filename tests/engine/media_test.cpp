@@ -483,6 +483,24 @@ TEST(Text, OnlyFlash8GlyphsStartOnWholePixels) {
     }
 }
 
+TEST(Text, HardSystemTextStartsOnWholePixels) {
+    // A field a fraction of a pixel off draws the same pixels as one on the nearest pixel.
+    auto draw = [](int tx) {
+        Movie m;
+        media::EditText device;
+        device.xMax = 4000;
+        device.yMax = 800;
+        device.height = 400;
+        device.text = "Wil ll";
+        m.b.place(m.define(mcode::DefineEditText, media::editTextBody(0, device)), 1,
+                  swftest::Matrix{1, 1, 0, 0, tx, 0});
+        return stage(m.play(), swf::Quality::Low);
+    };
+    EXPECT_EQ(draw(206), draw(200));  // 10.3 px: on 10
+    EXPECT_EQ(draw(214), draw(220));  // 10.7 px: on 11
+    EXPECT_NE(draw(200), draw(220));
+}
+
 TEST(Text, FieldHtmlSubset) {
     const auto spans = swf::render::parseFieldHtml(
         "<p align=\"center\"><font face=\"Arial\" size=\"20\" color=\"#00ff00\">Hi "
