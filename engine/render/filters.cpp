@@ -360,6 +360,30 @@ QMargins filterMargins(const std::vector<format::Filter>& filters, double scale)
     return QMargins(px, px, px, px);
 }
 
+QMarginsF filterReach(const std::vector<format::Filter>& filters, double scale) {
+    QMarginsF m;
+    for (const auto& f : filters) {
+        if (f.type == format::Filter::ColorMatrix) continue;
+        if (f.type == format::Filter::Convolution) {
+            m += QMarginsF(f.matrixX / 2, f.matrixY / 2, f.matrixX / 2, f.matrixY / 2);
+            continue;
+        }
+        const double bx = std::min(f.blurX * clampPasses(f.passes) * scale, kMaxBlur),
+                     by = std::min(f.blurY * clampPasses(f.passes) * scale, kMaxBlur);
+        m += QMarginsF(bx, by, bx, by);
+        if (f.type == format::Filter::Blur || f.type == format::Filter::Glow ||
+            f.type == format::Filter::GradientGlow)
+            continue;
+        const int dx = offsetOf(f.distance, f.angle, scale, false),
+                  dy = offsetOf(f.distance, f.angle, scale, true);
+        if (f.type == format::Filter::DropShadow)
+            m += QMarginsF(std::max(-dx, 0), std::max(-dy, 0), std::max(dx, 0), std::max(dy, 0));
+        else  // a bevel lights one side and shades the other
+            m += QMarginsF(std::abs(dx), std::abs(dy), std::abs(dx), std::abs(dy));
+    }
+    return m;
+}
+
 void boxBlur(QImage& img, double blurX, double blurY, int passes) {
     const int w = img.width(), h = img.height();
     // Premultiplied channels blur alike, so colour never outgrows alpha.

@@ -12,6 +12,10 @@ namespace swf::render {
 // Room a filter needs around the object's pixels; scale is stage pixels to device pixels.
 QMargins filterMargins(const std::vector<format::Filter>& filters, double scale);
 
+// How far each filter's effect reaches past the object on each side, summed along the chain
+// (blur times passes, a shadow's offset on its own side, a bevel's both ways); device pixels.
+QMarginsF filterReach(const std::vector<format::Filter>& filters, double scale);
+
 // Applies the filters in order; the image keeps its size (margins were added before).
 void applyFilters(QImage& layer, const std::vector<format::Filter>& filters, double scale);
 

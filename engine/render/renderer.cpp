@@ -1282,14 +1282,15 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
     // Offscreen: the object alone, filtered, then composited with its blend mode.
     const QMargins margins = filterMargins(o.filters, c.stageScale);
     QRectF bounds = boundsOf(c, o, parentWorld, nesting);
-    // A cached bitmap (and a filtered object is one) starts at the object's top left corner
-    // and lands on the nearest whole pixel: what it shows moves by up to half a pixel. Blend
-    // layers stay on the stage's pixel grid.
+    // A cached bitmap (and a filtered object is one) starts where the filters' reach puts the
+    // object's top left corner and lands on the nearest whole pixel, halves away from zero:
+    // what it shows moves by up to half a pixel. Blend layers stay on the stage's pixel grid.
     QTransform snapped = world;
     const bool cached = o.cacheAsBitmap || !o.filters.empty();
     if (cached && std::abs(bounds.x()) < 1e7 && std::abs(bounds.y()) < 1e7) {
-        const double sx = std::floor(bounds.x() + 0.5) - bounds.x(),
-                     sy = std::floor(bounds.y() + 0.5) - bounds.y();
+        const QMarginsF reach = filterReach(o.filters, c.stageScale);
+        const double ox = bounds.x() - reach.left(), oy = bounds.y() - reach.top();
+        const double sx = std::round(ox) - ox, sy = std::round(oy) - oy;
         snapped = world * QTransform::fromTranslate(sx, sy);
         bounds.translate(sx, sy);
     }

@@ -710,6 +710,45 @@ TEST(Filters, ShadowsMoveByWholePixelsAndKnockOutTheObject) {
     EXPECT_TRUE(pixelNear(img, 129, 30, kWhite, 0));
 }
 
+TEST(Filters, LayersLandOnWholePixelsFromWhereTheFiltersReachHalvesAwayFromZero) {
+    // 10 px red squares whose corners sit on half pixels. The layer starts where the filters
+    // reach (blur times passes, a shadow's offset on its side) and rounds to a whole pixel,
+    // halves away from zero: a layer reaching past the stage's top edge moves its object up.
+    Movie m;
+    const uint16_t sq = m.b.defineRect(0, 0, 200, 200, {255, 0, 0});
+    auto put = [&](int depth, double x, double y, const std::vector<uint8_t>& filter) {
+        m.b.rawTag(mcode::PlaceObject3,
+                   media::place3Body(depth, sq, {1, 1, 0, 0, int(x * 20), int(y * 20)},
+                                     std::nullopt, {filter}));
+    };
+    const double up = -1.5707963;
+    put(1, 20.5, 3.5, media::dropShadowFilter({0, 0, 255, 255}, 0, up, 8, 1));   // from -4.5
+    put(2, 60.5, 23.5, media::dropShadowFilter({0, 0, 255, 255}, 0, up, 8, 1));  // from 15.5
+    put(3, 100.5, 10.5, media::blurFilter(16, 16, 1));                          // from -5.5
+    put(4, 140.5, 10.5, media::blurFilter(10, 10, 1));                          // from 0.5
+    const QImage img = stage(m.play(), swf::Quality::Low);
+    // Above the stage's edge: up half a pixel, but right half a pixel across.
+    EXPECT_TRUE(pixelNear(img, 21, 3, kRed, 0));
+    EXPECT_TRUE(pixelNear(img, 21, 12, kRed, 0));
+    EXPECT_TRUE(pixelNear(img, 21, 13, kWhite, 0));
+    EXPECT_TRUE(pixelNear(img, 20, 8, kWhite, 0));
+    EXPECT_TRUE(pixelNear(img, 30, 8, kRed, 0));
+    EXPECT_TRUE(pixelNear(img, 25, 2, kBlue, 0));
+    // Below it: down half a pixel.
+    EXPECT_TRUE(pixelNear(img, 61, 23, kBlue, 0));
+    EXPECT_TRUE(pixelNear(img, 61, 24, kRed, 0));
+    EXPECT_TRUE(pixelNear(img, 61, 33, kRed, 0));
+    EXPECT_TRUE(pixelNear(img, 61, 34, kWhite, 0));
+    // A blur of 16 reaches past the edge and is centred on y 15, one of 10 does not and is
+    // centred on y 16; across, both are centred on a pixel's right edge.
+    for (int k = 1; k <= 8; ++k) {
+        EXPECT_EQ(img.pixelColor(105, 15 - k).green(), img.pixelColor(105, 14 + k).green()) << k;
+        EXPECT_EQ(img.pixelColor(145, 16 - k).green(), img.pixelColor(145, 15 + k).green()) << k;
+        EXPECT_EQ(img.pixelColor(106 - k, 15).green(), img.pixelColor(105 + k, 15).green()) << k;
+    }
+    EXPECT_LT(img.pixelColor(105, 5).green(), img.pixelColor(105, 26).green());
+}
+
 TEST(Filters, GlowStrengthMultipliesAndSaturates) {
     Movie m;
     const uint16_t line = m.b.defineRect(0, 0, 20, 1200, {0, 0, 0});
