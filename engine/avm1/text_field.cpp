@@ -198,6 +198,12 @@ void TextFieldHost::fitSize() {
         o->matrix.tx -= grow / 2;
 }
 
+void TextFieldHost::setHScroll(double px) {
+    // Whole pixels, the fraction cut off; nothing that is not a number scrolls back home.
+    const double d = std::isfinite(px) ? std::trunc(px) : 0;
+    hscroll = static_cast<int>(std::clamp(d, 0.0, double(maxHScroll())));
+}
+
 std::string TextFieldHost::text() const { return fromU32(content.chars); }
 
 void TextFieldHost::setText(std::string_view utf8) {
@@ -312,6 +318,8 @@ void TextFieldHost::publish() {
     DisplayObject* o = object();
     if (dirty_ || !view_) {
         fitSize();
+        // New text or a new box may leave less to scroll.
+        if (hscroll > 0) hscroll = std::min(hscroll, maxHScroll());
         auto v = std::make_shared<TextFieldView>();
         v->serial = ++viewSerial;
         v->field = def;
@@ -321,6 +329,7 @@ void TextFieldHost::publish() {
         v->borderColor = rgba(borderColor);
         v->content = content;
         v->newFormat = newFmt;
+        v->hscroll = hscroll;
         view_ = std::move(v);
         dirty_ = false;
     }
@@ -991,10 +1000,13 @@ void installTextBuiltins(Vm& vm) {
             f.pullVariable(true);
         });
     prop(
-        "hscroll", [](Vm&, TextFieldHost&) { return Value(0); },
-        [](Vm&, TextFieldHost&, const Value&) {});
+        "hscroll",
+        [](Vm&, TextFieldHost& f) {
+            return Value(f.hscroll > 0 ? std::min(f.hscroll, f.maxHScroll()) : 0);
+        },
+        [](Vm& vm, TextFieldHost& f, const Value& v) { f.setHScroll(vm.toNumber(v)); });
     prop(
-        "maxhscroll", [](Vm&, TextFieldHost&) { return Value(0); },
+        "maxhscroll", [](Vm&, TextFieldHost& f) { return Value(f.maxHScroll()); },
         [](Vm&, TextFieldHost&, const Value&) {});
     prop(
         "maxChars",

@@ -73,6 +73,7 @@ public:
     std::optional<double> maxChars;
     std::optional<std::string> restrict;
     bool condenseWhite = false, mouseWheelEnabled = true;
+    int hscroll = 0;  // pixels; held within maxHScroll() whenever the text or box changes
     Value tabIndex;
     bool alive = true;
     // A style sheet set by script (also held by the field's object) and the HTML last given
@@ -91,6 +92,9 @@ public:
     void changed() { dirty_ = true; }
     // The room the text takes (pixels), laid out as drawn.
     render::TextExtent extent() const;
+    // How far the text can be scrolled sideways (pixels): what of the widest line does not fit.
+    int maxHScroll() const { return extent().maxHScroll; }
+    void setHScroll(double px);
     // autoSize: fits the box around the text.
     void fitSize();
     // Puts the current view into the display object (and a created field into its parent's

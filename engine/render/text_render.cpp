@@ -7,6 +7,7 @@
 #include <QStringDecoder>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "engine/render/hard_fill.h"
 #include "engine/runtime/movie.h"
@@ -317,6 +318,8 @@ struct LaidLine {
     double width = 0;   // of its text, trailing spaces left out
     double ascent = 0, descent = 0, leading = 0;
     int align = 0;
+    bool bullet = false;  // the first line of a list item: a bullet goes at bulletLeft
+    double bulletLeft = 0;
     size_t begin = 0, end = 0;  // its characters in the field's text
     std::vector<double> xs;     // where each of them starts, and where the last ends
 };
@@ -325,6 +328,7 @@ struct Layout {
     std::vector<LaidLine> lines;
     double width = 0, height = 0;  // twips
     double textWidth = 0;          // the widest line with its indent, margins left out
+    double overflow = 0;           // the most a line reaches past its room, twips
 };
 
 int alignCode(const std::string& a) {
@@ -335,6 +339,8 @@ int alignCode(const std::string& a) {
 }
 
 constexpr double kGutter = 40;  // 2 px between the box and the text
+// List items' text stands this far in from their margin, the bullet in the room it leaves.
+constexpr double kBulletIndent = 720;
 
 // empty: the format of a field without text (its line, its caret).
 Layout layoutText(const Movie& movie, const format::EditText& field, const RichText& t,
@@ -375,7 +381,8 @@ Layout layoutText(const Movie& movie, const format::EditText& field, const RichT
         size_t end = chars.find('\r', at);
         if (end == std::u32string::npos) end = chars.size();
         const FieldFormat& p = formatAt(t, at, first);
-        const double margins = (p.leftMargin + p.blockIndent) * 20;
+        const double bulletLeft = (p.leftMargin + p.blockIndent) * 20;
+        const double margins = bulletLeft + (p.bullet ? kBulletIndent : 0);
         const double roomAll = std::max(0.0, boxWidth - 2 * kGutter - margins - p.rightMargin * 20);
         bool firstLine = true;
         size_t i = at;
@@ -387,6 +394,8 @@ Layout layoutText(const Movie& movie, const format::EditText& field, const RichT
             line.left = std::max(0.0, margins + indent);
             line.indent = line.left - margins;
             line.room = std::max(0.0, roomAll - indent);
+            line.bullet = p.bullet && firstLine;
+            line.bulletLeft = std::max(0.0, bulletLeft + indent);
             firstLine = false;
             // Advances up to the end of the paragraph or the first break that does not fit.
             double x = 0;
@@ -471,6 +480,7 @@ Layout layoutText(const Movie& movie, const format::EditText& field, const RichT
     for (const auto& l : out.lines) {
         out.width = std::max(out.width, l.left + l.width);
         out.textWidth = std::max(out.textWidth, l.indent + l.width);
+        if (!field.wordWrap) out.overflow = std::max(out.overflow, l.width - l.room);
         out.height += l.ascent + l.descent + l.leading;
     }
     // The last line's leading counts only in single line fields.
@@ -485,6 +495,7 @@ struct FieldFrame {
     bool focused = false, caret = false;  // caret: the field takes typing
     size_t selBegin = 0, selEnd = 0;
     const FieldFormat* newFormat = nullptr;
+    double hscroll = 0;  // twips
 };
 
 void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
@@ -553,13 +564,15 @@ void drawTextFieldView(QPainter& p, const Movie& movie, const TextFieldView& vie
     frame.caret = !view.field.readOnly;
     frame.selBegin = static_cast<size_t>(std::max(0, std::min(view.selBegin, view.selEnd)));
     frame.selEnd = static_cast<size_t>(std::max(0, std::max(view.selBegin, view.selEnd)));
+    frame.hscroll = std::max(0, view.hscroll) * 20.0;
     drawField(p, movie, view.field, view.content, frame, world, cx);
 }
 
 TextExtent measureText(const Movie& movie, const format::EditText& field, const RichText& content) {
     const Layout l = layoutText(movie, field, content);
     return TextExtent{l.width / 20, l.height / 20, static_cast<int>(l.lines.size()),
-                      l.textWidth / 20};
+                      l.textWidth / 20,
+                      static_cast<int>(std::clamp(std::floor(l.overflow / 20), 0.0, 1e9))};
 }
 
 namespace {
@@ -570,14 +583,14 @@ QRectF onQuarterPixels(const QRectF& r) {
     return QRectF(QPointF(q(r.left()), q(r.top())), QPointF(q(r.right()), q(r.bottom())));
 }
 
-// Where a laid line's text starts, twips in the field's space.
-double lineLeft(const LaidLine& line, const QRectF& box) {
+// Where a laid line's text starts, twips in the field's space, scrolled hscroll to the left.
+double lineLeft(const LaidLine& line, const QRectF& box, double hscroll) {
     double shift = 0;
     if (line.align == 1)
         shift = line.room - line.width;
     else if (line.align == 2)
         shift = (line.room - line.width) / 2;
-    return box.left() + kGutter + line.left + shift;
+    return box.left() + kGutter + line.left + shift - hscroll;
 }
 
 // The outline of system-font text starting at (x, baseline) in field space. Unturned text
@@ -690,7 +703,9 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
     const Layout layout = layoutText(movie, field, content, frame.newFormat);
     const bool upright = world.m12() == 0 && world.m21() == 0;
     p.save();
-    p.setClipRect(box, Qt::IntersectClip);
+    // Text scrolled sideways shows only between the gutters.
+    p.setClipRect(frame.hscroll > 0 ? box.adjusted(kGutter, 0, -kGutter, 0) : box,
+                  Qt::IntersectClip);
     const bool selecting = frame.focused && frame.selBegin < frame.selEnd;
     const FieldFormat empty = frame.newFormat ? *frame.newFormat : FieldFormat{};
     auto selected = [&](size_t i) { return selecting && i >= frame.selBegin && i < frame.selEnd; };
@@ -702,7 +717,7 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
     double y = box.top() + kGutter;
     for (const auto& line : layout.lines) {
         const double baseline = y + line.ascent;
-        const double textLeft = lineLeft(line, box);
+        const double textLeft = lineLeft(line, box, frame.hscroll);
         auto xAt = [&](size_t i) {
             const size_t k = std::clamp(i, line.begin, line.end) - line.begin;
             return textLeft + (k < line.xs.size() ? line.xs[k] : 0);
@@ -744,10 +759,9 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
                 p.drawRect(QRectF(x, y, 20, line.ascent + line.descent));
             }
         }
-        for (const auto& pc : line.pieces) {
+        auto drawPiece = [&](const LaidPiece& pc, double px) {
             const QColor c = cx.apply(pc.color);
             const QColor inverted = cx.apply(QColor(Qt::white));
-            const double px = textLeft + pc.x;
             if (pc.face.font) {
                 p.setPen(Qt::NoPen);
                 placeGlyphs(pc, px, baseline, world,
@@ -794,7 +808,16 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
                 p.setPen(pen);
                 p.drawLine(QPointF(px, baseline + 40), QPointF(px + pc.width, baseline + 40));
             }
+        };
+        // A list item's bullet, in its first character's face and colour, never selected.
+        if (line.bullet && !line.pieces.empty()) {
+            LaidPiece bullet = line.pieces.front();
+            bullet.text = QString(QChar(0x2022));
+            bullet.begin = std::numeric_limits<size_t>::max();
+            bullet.underline = false;
+            drawPiece(bullet, box.left() + kGutter + line.bulletLeft - frame.hscroll);
         }
+        for (const auto& pc : line.pieces) drawPiece(pc, textLeft + pc.x);
         y += line.ascent + line.descent + line.leading;
         if (y > box.bottom() + 20000) break;
     }
@@ -817,7 +840,7 @@ QPainterPath textFieldOutline(const Movie& movie, const TextFieldView& view,
     double y = box.top() + kGutter;
     for (const auto& line : layout.lines) {
         const double baseline = y + line.ascent;
-        const double textLeft = lineLeft(line, box);
+        const double textLeft = lineLeft(line, box, view.hscroll * 20.0);
         for (const auto& pc : line.pieces)
             if (pc.face.font)
                 placeGlyphs(
@@ -828,6 +851,12 @@ QPainterPath textFieldOutline(const Movie& movie, const TextFieldView& view,
                     false);
         y += line.ascent + line.descent + line.leading;
         if (y > box.bottom() + 20000) break;
+    }
+    // What is scrolled out of sight masks nothing.
+    if (view.hscroll > 0) {
+        QPainterPath inner;
+        inner.addRect(box.adjusted(kGutter, 0, -kGutter, 0));
+        out = out.intersected(world.map(inner));
     }
     return out;
 }

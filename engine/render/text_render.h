@@ -86,6 +86,8 @@ struct TextExtent {
     double width = 0, height = 0;  // width: with the margins, as the box fits round it
     int lines = 0;
     double textWidth = 0;  // of the text alone, the first line's indent counted
+    // Whole pixels the widest line reaches past the room it has; 0 in wrapping fields.
+    int maxHScroll = 0;
 };
 TextExtent measureText(const Movie& movie, const format::EditText& field, const RichText& content);
 

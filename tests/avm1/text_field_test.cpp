@@ -665,7 +665,8 @@ TEST(Avm1TextField, HtmlFontColoursAndUnquotedValues) {
 
 namespace {
 
-// A movie with the 10-pixel square font "Sq" (advances 10 px at size 20) that runs a.
+// A movie with the 10-pixel square font "Sq" (advances 10 px at size 20, a bullet of half
+// that) that runs a.
 std::unique_ptr<Run> playWithSquareFont(ActionWriter& a,
                                         const swftest::media::EditText* placed = nullptr) {
     namespace media = swftest::media;
@@ -674,6 +675,7 @@ std::unique_ptr<Run> playWithSquareFont(ActionWriter& a,
         {'a', {{0, 0}, {512, 0}, {512, -600}, {0, -600}}, 512},
         {' ', {{0, 0}, {1, 0}, {1, -1}}, 512},
         {'\t', {{0, 0}, {1, 0}, {1, -1}}, 512},
+        {0x2022, {{0, 0}, {256, 0}, {256, -256}, {0, -256}}, 512},  // a small square bullet
     };
     const uint16_t font = b.reserveId();
     b.rawTag(media::code::DefineFont3, media::fontBody(font, 3, "Sq", glyphs));
@@ -790,4 +792,98 @@ TEST(Avm1TextField, FocusShowsTheCaretAndTheSelection) {
     EXPECT_LT(gray(img, 42, 28), 64);
     EXPECT_GT(gray(img, 43, 20), 224);  // one pixel wide
     EXPECT_GT(gray(img, 42, 40), 224);  // a line high
+}
+
+// A field that does not wrap scrolls sideways by as much as its widest line overflows its
+// room: hscroll stays within 0..maxhscroll, whole pixels, and is held there when the text
+// shrinks; a wrapping field has nothing to scroll.
+TEST(Avm1TextField, HScrollStaysWithinTheWidestLinesOverflow) {
+    ActionWriter a;
+    squareField(a, "aaaaaaaaaa\raaaaaaaaaaaaaaaaaaaa", 100);  // 200 px on 96 of room
+    setMember(a, "tf", "multiline", true);
+    traceMember(a, "tf", "maxhscroll");  // 104
+    traceMember(a, "tf", "hscroll");     // 0
+    setMember(a, "tf", "hscroll", 30.7);
+    traceMember(a, "tf", "hscroll");  // 30
+    setMember(a, "tf", "hscroll", 500);
+    traceMember(a, "tf", "hscroll");  // 104
+    setMember(a, "tf", "hscroll", -5);
+    traceMember(a, "tf", "hscroll");  // 0
+    setMember(a, "tf", "hscroll", 80);
+    setMember(a, "tf", "text", "aaaaaaaaaaaa");  // 120 px: 24 to scroll
+    traceMember(a, "tf", "hscroll");             // 24
+    traceMember(a, "tf", "maxhscroll");
+    setMember(a, "tf", "text", "aaaa");
+    traceMember(a, "tf", "maxhscroll");  // 0: it fits
+    traceMember(a, "tf", "hscroll");
+    setMember(a, "tf", "text", "aaaaaaaaaaaa");
+    setMember(a, "tf", "hscroll", 10);
+    setMember(a, "tf", "wordWrap", true);
+    traceMember(a, "tf", "maxhscroll");  // 0
+    traceMember(a, "tf", "hscroll");
+    auto r = playWithSquareFont(a);
+    EXPECT_EQ(r->take(), "104\n0\n30\n104\n0\n24\n24\n0\n0\n0\n0\n");
+}
+
+// Scrolled text moves left by hscroll pixels and shows only between the box's gutters.
+TEST(Avm1TextField, HScrollDrawsTheTextMovedLeft) {
+    ActionWriter a;
+    squareField(a, "a a a a a a a a a a a a", 100);  // glyphs on every other 10 px cell
+    setMember(a, "tf", "hscroll", 10);
+    auto r = playWithSquareFont(a);
+    const QImage img = r->frame();
+    auto gray = [&](int x, int y) { return qGray(img.pixel(x, y)); };
+    // Unscrolled the glyphs would start at x = 12; now the first falls on 2..12 of the box.
+    EXPECT_GT(gray(11, 20), 224);  // in the left gutter: hidden
+    EXPECT_GT(gray(16, 20), 224);  // where the first glyph was: a space now
+    EXPECT_LT(gray(26, 20), 32);   // the second glyph, moved 10 px left
+    EXPECT_LT(gray(105, 20), 32);
+    EXPECT_GT(gray(109, 20), 224);  // a glyph in the right gutter: hidden
+}
+
+// A list item stands 36 pixels in from its margin, its bullet in the item's font to the left
+// of its text; a style sheet's rule for li styles it too.
+TEST(Avm1TextField, ListItemsStandInWithTheirBullet) {
+    ActionWriter a;
+    squareField(a, "");
+    push(a, {"ss", 0, "TextField"}).getVariable();
+    push(a, {"StyleSheet"}).op(0x53).setVariable();
+    call(a, "ss", "parseCSS", {"li { color: #0000FF }"}).op(op::Pop);
+    push(a, {"tf"}).getVariable();
+    push(a, {"styleSheet", "ss"}).getVariable().op(op::SetMember);
+    setMember(a, "tf", "htmlText", "<li>a</li>");
+    traceMember(a, "tf", "text");
+    auto r = playWithSquareFont(a);
+    EXPECT_EQ(r->take(), "a\n");
+    const QImage img = r->frame();
+    const QRgb text = img.pixel(52, 20);  // 12 + 36 + 4
+    EXPECT_LT(qRed(text), 32);
+    EXPECT_GT(qBlue(text), 224);
+    EXPECT_GT(qGray(img.pixel(61, 20)), 224);             // the glyph is 10 px wide
+    EXPECT_GT(darkPixels(img.copy(12, 10, 36, 30)), 10);  // the bullet
+    EXPECT_EQ(darkPixels(img.copy(40, 10, 8, 30)), 0);    // ... left of the text
+}
+
+// A style sheet's textAlign aligns the paragraphs its rule reaches; the paragraph's own align
+// attribute wins over it.
+TEST(Avm1StyleSheet, TextAlignAlignsParagraphs) {
+    auto glyphLeft = [](const char* html) {
+        ActionWriter a;
+        squareField(a, "");  // 150 px wide at x = 10: 146 of room from x = 12
+        push(a, {"ss", 0, "TextField"}).getVariable();
+        push(a, {"StyleSheet"}).op(0x53).setVariable();
+        call(a, "ss", "parseCSS", {"p { text-align: center } .r { text-align: right }"})
+            .op(op::Pop);
+        push(a, {"tf"}).getVariable();
+        push(a, {"styleSheet", "ss"}).getVariable().op(op::SetMember);
+        setMember(a, "tf", "htmlText", html);
+        auto r = playWithSquareFont(a);
+        const QImage img = r->frame();
+        for (int x = 11; x < 170; ++x)
+            if (qGray(img.pixel(x, 20)) < 128) return x;
+        return -1;
+    };
+    EXPECT_EQ(glyphLeft("<p>a</p>"), 80);                 // 12 + (146 - 10) / 2
+    EXPECT_EQ(glyphLeft("<p class=\"r\">a</p>"), 148);    // the class's rule after the tag's
+    EXPECT_EQ(glyphLeft("<p align=\"left\">a</p>"), 12);  // the attribute over the rule
 }
