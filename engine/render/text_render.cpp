@@ -53,9 +53,9 @@ QString attribute(const QString& tag, const QString& name) {
 
 QFont deviceFont(const QString& face, double sizeTwips, bool bold, bool italic) {
     QString family = face;
-    // _sans is drawn in Noto Sans, the face the Flash Player's own pictures of it show; Arial, Times
-    // New Roman and Courier New, and the other device faces, take the Liberation faces,
-    // which share those fonts' metrics, so lines break where they did.
+    // _sans is drawn in Noto Sans, the face Flash Player pictures of it show. Arial, Times
+    // New Roman, Courier New, _serif and _typewriter take the Liberation faces, which share
+    // those fonts' metrics, so lines break where they did.
     QFont::StyleHint hint = QFont::AnyStyle;
     if (family.isEmpty() || family == "_sans") {
         family = "Noto Sans";
