@@ -610,7 +610,7 @@ QPainterPath hardDeviceText(const QFont& font, const QString& text, double x, do
     for (qsizetype i = 0; i < text.size();) {
         const qsizetype n =
             text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2
-                                                                                              : 1;
+                                                                                             : 1;
         const QString ch = text.mid(i, n);
         out.addText(QPointF((at - world.dx()) / k, baseline), font, ch);
         at += std::round(fm.horizontalAdvance(ch) * k);
@@ -777,7 +777,8 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
                 if (!p.testRenderHint(QPainter::Antialiasing)) {
                     // Low quality fills the system font's outlines with hard edges like any
                     // shape; unturned text starts on a whole pixel and steps whole pixels.
-                    const QPainterPath outline = hardDeviceText(device, pc.text, px, baseline, world);
+                    const QPainterPath outline =
+                        hardDeviceText(device, pc.text, px, baseline, world);
                     p.setPen(Qt::NoPen);
                     p.setBrush(c);
                     fillPainterPath(p, outline);

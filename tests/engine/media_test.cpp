@@ -461,9 +461,8 @@ TEST(Text, OnlyFlash8GlyphsStartOnWholePixels) {
     for (int version : {2, 3}) {
         SCOPED_TRACE(version);
         Movie m;
-        const uint16_t font =
-            m.define(version == 2 ? mcode::DefineFont2 : mcode::DefineFont3,
-                     media::fontBody(0, version, "Squares", squareFont()));
+        const uint16_t font = m.define(version == 2 ? mcode::DefineFont2 : mcode::DefineFont3,
+                                       media::fontBody(0, version, "Squares", squareFont()));
         media::EditText field;
         field.fontId = font;
         field.height = 400;
@@ -724,8 +723,8 @@ TEST(Filters, LayersLandOnWholePixelsFromWhereTheFiltersReachHalvesAwayFromZero)
     const double up = -1.5707963;
     put(1, 20.5, 3.5, media::dropShadowFilter({0, 0, 255, 255}, 0, up, 8, 1));   // from -4.5
     put(2, 60.5, 23.5, media::dropShadowFilter({0, 0, 255, 255}, 0, up, 8, 1));  // from 15.5
-    put(3, 100.5, 10.5, media::blurFilter(16, 16, 1));                          // from -5.5
-    put(4, 140.5, 10.5, media::blurFilter(10, 10, 1));                          // from 0.5
+    put(3, 100.5, 10.5, media::blurFilter(16, 16, 1));                           // from -5.5
+    put(4, 140.5, 10.5, media::blurFilter(10, 10, 1));                           // from 0.5
     const QImage img = stage(m.play(), swf::Quality::Low);
     // Above the stage's edge: up half a pixel, but right half a pixel across.
     EXPECT_TRUE(pixelNear(img, 21, 3, kRed, 0));
