@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 namespace swf::render {
@@ -41,14 +42,35 @@ QPointF onGrid(QPointF p, double grid) {
 
 bool finite(QPointF p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
 
-// Calls to(point) for the points a quadratic curve is cut at, its end last: equal steps of
-// its parameter, as many as keep each piece's middle within kCurveTolerance of the curve.
+// How many equal steps of its parameter a quadratic curve takes: the fewest that keep every
+// piece within kCurveTolerance of its chord. A piece of h = 1/n about m strays
+// h^2 |v x a| / (4 |v + m a|) from its chord (v = q - p0, a = p0 - 2q + p1), so the pieces
+// where the curve runs slowest bend most; a curve whose control point sits near one end
+// is nearly straight away from it and needs few steps.
+int quadraticSteps(QPointF p0, QPointF q, QPointF p1) {
+    const QPointF v = q - p0, a = p0 - 2 * q + p1;
+    const double bend = std::abs(v.x() * a.y() - v.y() * a.x()) / 4;
+    if (!(bend > 0) || !std::isfinite(bend)) return 1;
+    const double aa = a.x() * a.x() + a.y() * a.y();
+    // The parameter where the curve runs slowest; only the midpoints next to it matter.
+    const double slowest = aa > 0 ? std::clamp(-(v.x() * a.x() + v.y() * a.y()) / aa, 0.0, 1.0) : 0;
+    for (int n = 1; n < 256; ++n) {
+        const double h = 1.0 / n;
+        const int k = std::clamp(int(std::floor(slowest * n - 0.5)), 0, n - 1);
+        double speed = std::numeric_limits<double>::infinity();
+        for (int j = std::max(k - 1, 0); j <= std::min(k + 1, n - 1); ++j) {
+            const double m = (j + 0.5) * h;
+            speed = std::min(speed, std::hypot(v.x() + m * a.x(), v.y() + m * a.y()));
+        }
+        if (h * h * bend <= kCurveTolerance * speed) return n;
+    }
+    return 256;
+}
+
+// Calls to(point) for the points a quadratic curve is cut at, its end last.
 template <typename To>
 void cutQuadratic(QPointF p0, QPointF q, QPointF p1, To&& to) {
-    // The curve's middle lies off its chord by d; n equal steps leave d / n^2.
-    const QPointF off = (q - (p0 + p1) / 2) / 2;
-    const double steps = std::ceil(std::sqrt(std::hypot(off.x(), off.y()) / kCurveTolerance));
-    const int n = std::isfinite(steps) ? int(std::clamp(steps, 1.0, 256.0)) : 1;
+    const int n = quadraticSteps(p0, q, p1);
     for (int k = 1; k < n; ++k) {
         const double t = double(k) / n, u = 1 - t;
         to(onGrid(u * u * p0 + 2 * u * t * q + t * t * p1, kCurveGrid));

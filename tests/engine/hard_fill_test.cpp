@@ -104,6 +104,48 @@ TEST(HardFill, CurvesFollowTheirShapeAndFillRulesHold) {
     EXPECT_EQ(pixels(two).size(), 1600u + 1600u - 800u);
 }
 
+TEST(HardFill, CurvesAreCutAsFinelyAsTheirBendNeeds) {
+    // A long, gently sloping curve whose control point sits near its start strays at most
+    // 0.09 px from its chord: it is one straight piece, so closed by that chord it covers
+    // nothing, though its control point lies far from the chord's middle.
+    const QPointF p0(10, 20.3), p1(190, 26.3);
+    const QPointF along = (p1 - p0) * 0.1;
+    const double len = std::hypot(p1.x() - p0.x(), p1.y() - p0.y());
+    const QPointF q = p0 + along + QPointF(6, -180) / len * 0.18;
+    QPainterPath sliver;
+    sliver.moveTo(p0);
+    sliver.quadTo(q, p1);
+    sliver.closeSubpath();
+    EXPECT_TRUE(pixels(sliver).empty());
+
+    // A long arc with its control point mid-way is cut finely enough that every centre more
+    // than 0.13 px inside it is covered, and none outside it.
+    const QPointF a0(20, 60), aq(100, -10), a1(180, 60);
+    QPainterPath arc;
+    arc.moveTo(a0);
+    arc.quadTo(aq, a1);
+    arc.closeSubpath();
+    const auto cap = pixels(arc);
+    // The curve's height over x (its x runs evenly with its parameter here).
+    auto curveY = [&](double x) {
+        const double t = (x - a0.x()) / (a1.x() - a0.x()), u = 1 - t;
+        return u * u * a0.y() + 2 * u * t * aq.y() + t * t * a1.y();
+    };
+    int covered = 0;
+    for (int y = 20; y < 59; ++y)
+        for (int x = 25; x < 175; ++x) {
+            const double below = y + 0.5 - curveY(x + 0.5);
+            if (below > 0.13) {
+                EXPECT_TRUE(cap.count({x, y})) << x << "," << y;
+                ++covered;
+            }
+            if (below < -0.05) {
+                EXPECT_FALSE(cap.count({x, y})) << x << "," << y;
+            }
+        }
+    EXPECT_GT(covered, 2000);
+}
+
 TEST(HardFill, OnlyTheBoundsAreCoveredWhateverThePathHolds) {
     // Huge, infinite and missing coordinates from a broken file: nothing outside the bounds,
     // nothing for points that are not numbers.
