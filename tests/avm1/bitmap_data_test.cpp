@@ -122,6 +122,26 @@ TEST(Avm1BitmapData, CopyPixelsBlendsAsFlash) {
     EXPECT_EQ(g.pixel(wide, 2, 0), "ff0000ff");
 }
 
+TEST(Avm1BitmapData, CopyPixelsThroughAnAlphaBitmapRoundsAsFlash) {
+    Bitmaps g;
+    // Masks of alpha 0x66 and 0xEE side by side, copied onto opaque red so the stored
+    // result shows without un-premultiplying.
+    Value mask = g.bitmap({Value(2), Value(1), Value(true), Value(0x66884422)});
+    g.vm.callMethod(mask, "setPixel32", {Value(1), Value(0), Value(0xEE8844DDu * 1.0)});
+    auto through = [&](const Value& src) {
+        Value red = g.bitmap({Value(2), Value(1), Value(false), Value(0xFF0000)});
+        g.vm.callMethod(red, "copyPixels",
+                        {src, g.rect(0, 0, 2, 1), g.point(0, 0), mask, g.point(0, 0)});
+        return g.pixel(red, 0, 0) + " " + g.pixel(red, 1, 0);
+    };
+    // A transparent source goes back to straight colour (halves up), its alpha is scaled
+    // in 1/256ths and it is premultiplied again.
+    EXPECT_EQ(through(g.bitmap({Value(2), Value(1), Value(true), Value(0xAA2288DDu * 1.0)})),
+              "ffc5243a ff775589");
+    EXPECT_EQ(through(g.bitmap({Value(2), Value(1), Value(true), Value(0x44888888)})),
+              "fff20e0e ffe12121");
+}
+
 TEST(Avm1BitmapData, FillRectWithNegativeSizeReachesBack) {
     Bitmaps g;
     Value b = g.bitmap({Value(10), Value(10), Value(false), Value(0x0000FF)});
