@@ -185,7 +185,7 @@ std::array<QRgb, 256> gradientRamp(const format::Gradient& gr, const ColorTx& cx
     };
     // Each entry takes the first pair of neighbouring stops whose end ratio is not below it
     // (stops out of order are passed over); before the first stop the first colour, after the
-    // last the last one.
+    // last the last one. At two stops of one ratio that entry keeps the earlier colour.
     size_t j = 0;
     for (int i = 0; i < 256; ++i) {
         while (j + 1 < stops.size() && i > stops[j + 1].first) ++j;
@@ -195,7 +195,7 @@ std::array<QRgb, 256> gradientRamp(const format::Gradient& gr, const ColorTx& cx
             ramp[i] = linearRgb ? linearAt(stops.size() - 1) : qPremultiply(rgb.back());
         } else {
             const int r0 = stops[j].first, r1 = stops[j + 1].first;
-            const double t = r1 > r0 ? std::clamp(double(i - r0) / (r1 - r0), 0.0, 1.0) : 1.0;
+            const double t = r1 > r0 ? std::clamp(double(i - r0) / (r1 - r0), 0.0, 1.0) : 0.0;
             if (linearRgb) {
                 const auto &a = lin[j], &b = lin[j + 1];
                 auto m = [t](double x, double y) { return x + (y - x) * t; };

@@ -94,7 +94,8 @@ TEST(Gradients, LinearStopsAndSpreadModes) {
 }
 
 TEST(Gradients, SharedAndOutOfOrderRatios) {
-    // Equal ratios: at a shared ratio the later pair starts, the end keeps the earlier colour.
+    // Equal ratios: the entry at a shared ratio keeps the earlier colour (at either end too),
+    // the later colour starts on the entry after it.
     // A ratio below the one before is passed over: red to green, then cyan from its own ratio.
     Movie m;
     m.b.place(m.define(mcode::DefineShape3, media::rectBody(0, 3, 0, 0, 4000, 1000,
@@ -111,9 +112,16 @@ TEST(Gradients, SharedAndOutOfOrderRatios) {
                                                                     {64, {0, 255, 255}},
                                                                     {255, {0, 0, 255}}}))),
               2);
+    // A hard step at 126 over 100 px: pixel 49 looks up entry 126, pixel 50 entry 129.
+    m.b.place(m.define(mcode::DefineShape3,
+                       media::rectBody(0, 3, 0, 0, 4000, 500,
+                                       linear(100, 0, {{126, {255, 0, 0}}, {126, {0, 0, 255}}}))),
+              3);
     const QImage img = stage(m.play());
-    EXPECT_TRUE(pixelNear(img, 0, 25, kGreen, 12));
-    EXPECT_TRUE(pixelNear(img, 199, 25, kBlue, 12));
+    EXPECT_TRUE(pixelNear(img, 0, 40, kRed, 12));
+    EXPECT_TRUE(pixelNear(img, 199, 40, kBlue, 12));
+    EXPECT_TRUE(pixelNear(img, 49, 10, kRed, 12));
+    EXPECT_TRUE(pixelNear(img, 50, 10, kBlue, 12));
     EXPECT_TRUE(pixelNear(img, 50, 75, QColor(128, 128, 0), 14));  // red to green
     // Past 128: cyan to blue counted from ratio 64, so already a third of the way at 128.
     EXPECT_TRUE(pixelNear(img, 101, 75, QColor(0, 170, 255), 14));
