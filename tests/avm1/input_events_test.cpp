@@ -46,11 +46,7 @@ swftest::SwfBuilder buttonMovie() {
 }
 
 QColor at(const swf::Player& p, int x, int y) {
-    static int argc = 1;
-    static char name[] = "avm1_test";
-    static char* argv[] = {name, nullptr};
-    static auto* app = QGuiApplication::instance() ? nullptr : new QGuiApplication(argc, argv);
-    (void)app;
+    ensureGuiApp();
     QImage img(200, 100, QImage::Format_ARGB32_Premultiplied);
     QPainter painter(&img);
     p.render(painter, img.rect(), swf::ScaleMode::NoScale);

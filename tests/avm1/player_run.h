@@ -13,6 +13,15 @@
 
 namespace avm1test {
 
+// Device text needs the font database of a GUI application; made once, on first need.
+inline void ensureGuiApp() {
+    static int argc = 1;
+    static char name[] = "avm1_test";
+    static char* argv[] = {name, nullptr};
+    static auto* app = QGuiApplication::instance() ? nullptr : new QGuiApplication(argc, argv);
+    (void)app;
+}
+
 struct Run {
     std::unique_ptr<swf::Player> player;
     std::vector<std::string> lines;
@@ -24,12 +33,7 @@ struct Run {
         return out;
     }
     QImage frame() const {
-        // Device text needs the font database of a GUI application.
-        static int argc = 1;
-        static char name[] = "avm1_test";
-        static char* argv[] = {name, nullptr};
-        static auto* app = QGuiApplication::instance() ? nullptr : new QGuiApplication(argc, argv);
-        (void)app;
+        ensureGuiApp();
         QImage img(200, 100, QImage::Format_ARGB32_Premultiplied);
         QPainter p(&img);
         player->render(p, img.rect(), swf::ScaleMode::NoScale);

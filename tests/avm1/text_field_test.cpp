@@ -364,11 +364,7 @@ TEST(Avm1TextField, MetricsAndAutoSizeWithAnEmbeddedFont) {
 // Text set in Arial is measured with a face of Arial's advances, so lines break where the
 // author saw them break.
 TEST(Avm1TextField, ArialDeviceTextHasArialAdvances) {
-    static int argc = 1;
-    static char name[] = "avm1_test";
-    static char* argv[] = {name, nullptr};
-    static auto* app = QGuiApplication::instance() ? nullptr : new QGuiApplication(argc, argv);
-    (void)app;  // system fonts need the GUI application
+    ensureGuiApp();
     swftest::SwfBuilder b(8, 300, 200);
     ActionWriter a;
     push(a, {"tf"});
