@@ -594,8 +594,8 @@ double lineLeft(const LaidLine& line, const QRectF& box, double hscroll) {
 }
 
 // The outline of system-font text starting at (x, baseline) in field space. Unturned text
-// starts on a whole pixel and each character's advance is rounded to whole pixels, as the
-// player's hard-edged text steps.
+// starts where the field puts it, to the twip, and steps each character's advance rounded
+// to whole pixels, as the player's hard-edged text does.
 QPainterPath hardDeviceText(const QFont& font, const QString& text, double x, double baseline,
                             const QTransform& world) {
     QPainterPath out;
@@ -606,7 +606,7 @@ QPainterPath hardDeviceText(const QFont& font, const QString& text, double x, do
     }
     const QFontMetricsF fm(font);
     const double k = world.m11();
-    double at = std::round(x * k + world.dx());  // device pixels
+    double at = x * k + world.dx();  // device pixels
     for (qsizetype i = 0; i < text.size();) {
         const qsizetype n =
             text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2

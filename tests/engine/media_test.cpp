@@ -490,22 +490,34 @@ TEST(Text, OnlyFlash8GlyphsStartOnWholePixels) {
     }
 }
 
-TEST(Text, HardSystemTextStartsOnWholePixels) {
-    // A field a fraction of a pixel off draws the same pixels as one on the nearest pixel.
-    auto draw = [](int tx) {
+TEST(Text, HardSystemTextStepsWholePixels) {
+    // Repeated characters come out alike wherever the field starts: each advance is a whole
+    // number of pixels, so every stem has the same width and the same gap to the next.
+    for (int tx : {200, 206, 213}) {
+        SCOPED_TRACE(tx);
         Movie m;
         media::EditText device;
-        device.xMax = 4000;
+        device.xMax = 6000;
         device.yMax = 800;
         device.height = 400;
-        device.text = "Wil ll";
+        device.text = "llllllllll";
         m.b.place(m.define(mcode::DefineEditText, media::editTextBody(0, device)), 1,
                   swftest::Matrix{1, 1, 0, 0, tx, 0});
-        return stage(m.play(), swf::Quality::Low);
-    };
-    EXPECT_EQ(draw(206), draw(200));  // 10.3 px: on 10
-    EXPECT_EQ(draw(214), draw(220));  // 10.7 px: on 11
-    EXPECT_NE(draw(200), draw(220));
+        const QImage img = stage(m.play(), swf::Quality::Low);
+        std::vector<std::pair<int, int>> stems;  // first column, width
+        for (int x = 0; x < img.width(); ++x) {
+            if (img.pixelColor(x, 8).red() >= 128) continue;
+            if (!stems.empty() && stems.back().first + stems.back().second == x)
+                ++stems.back().second;
+            else
+                stems.push_back({x, 1});
+        }
+        ASSERT_EQ(stems.size(), 10u);
+        for (size_t i = 1; i < stems.size(); ++i) {
+            EXPECT_EQ(stems[i].second, stems[0].second);
+            EXPECT_EQ(stems[i].first - stems[i - 1].first, stems[1].first - stems[0].first);
+        }
+    }
 }
 
 TEST(Text, FieldHtmlSubset) {
