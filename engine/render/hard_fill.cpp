@@ -27,9 +27,6 @@ constexpr double kTie = 1e-7;
 // pixel an edge passing within a hair of its centre takes.
 constexpr double kEdgeGrid = 256;
 
-// The points a curve is cut at fall on whole twentieths of a pixel.
-constexpr double kCurveGrid = 20;
-
 // How far the middle of a straight piece may stray from its curve, in pixels.
 constexpr double kCurveTolerance = 0.1;
 
@@ -42,38 +39,46 @@ QPointF onGrid(QPointF p, double grid) {
 
 bool finite(QPointF p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
 
-// How many equal steps of its parameter a quadratic curve takes: the fewest that keep every
-// piece within kCurveTolerance of its chord. A piece of h = 1/n about m strays
-// h^2 |v x a| / (4 |v + m a|) from its chord (v = q - p0, a = p0 - 2q + p1), so the pieces
-// where the curve runs slowest bend most; a curve whose control point sits near one end
-// is nearly straight away from it and needs few steps.
-int quadraticSteps(QPointF p0, QPointF q, QPointF p1) {
-    const QPointF v = q - p0, a = p0 - 2 * q + p1;
-    const double bend = std::abs(v.x() * a.y() - v.y() * a.x()) / 4;
-    if (!(bend > 0) || !std::isfinite(bend)) return 1;
-    const double aa = a.x() * a.x() + a.y() * a.y();
-    // The parameter where the curve runs slowest; only the midpoints next to it matter.
-    const double slowest = aa > 0 ? std::clamp(-(v.x() * a.x() + v.y() * a.y()) / aa, 0.0, 1.0) : 0;
-    for (int n = 1; n < 256; ++n) {
-        const double h = 1.0 / n;
-        const int k = std::clamp(int(std::floor(slowest * n - 0.5)), 0, n - 1);
-        double speed = std::numeric_limits<double>::infinity();
-        for (int j = std::max(k - 1, 0); j <= std::min(k + 1, n - 1); ++j) {
-            const double m = (j + 0.5) * h;
-            speed = std::min(speed, std::hypot(v.x() + m * a.x(), v.y() + m * a.y()));
-        }
-        if (h * h * bend <= kCurveTolerance * speed) return n;
-    }
-    return 256;
+// A quadratic curve is cut where its pieces share the allowed error evenly (R. Levien,
+// "Flattening quadratic Beziers"): the curve is mapped onto the parabola y = x^2, on which
+// the number of pieces a stretch needs grows with a closed-form integral, and the cuts fall
+// at equal steps of that integral. Pieces are short where the curve bends and long where it
+// runs straight, as the player cuts them.
+double parabolaIntegral(double x) {
+    constexpr double d = 0.67;
+    return x / (1 - d + std::sqrt(std::sqrt(d * d * d * d + 0.25 * x * x)));
+}
+
+double parabolaInverseIntegral(double x) {
+    constexpr double b = 0.39;
+    return x * (1 - b + std::sqrt(b * b + 0.25 * x * x));
 }
 
 // Calls to(point) for the points a quadratic curve is cut at, its end last.
 template <typename To>
 void cutQuadratic(QPointF p0, QPointF q, QPointF p1, To&& to) {
-    const int n = quadraticSteps(p0, q, p1);
+    const QPointF d01 = q - p0, d12 = p1 - q, dd = d01 - d12, chord = p1 - p0;
+    const double cross = chord.x() * dd.y() - chord.y() * dd.x();
+    const double x0 = (d01.x() * dd.x() + d01.y() * dd.y()) / cross;
+    const double x2 = (d12.x() * dd.x() + d12.y() * dd.y()) / cross;
+    const double scale = std::abs(cross / (std::hypot(dd.x(), dd.y()) * (x2 - x0)));
+    const double a0 = parabolaIntegral(x0), a2 = parabolaIntegral(x2);
+    const double rootTol = std::sqrt(kCurveTolerance);
+    double count = 0;
+    if (std::isfinite(scale) && std::isfinite(a0) && std::isfinite(a2)) {
+        const double span = std::abs(a2 - a0), rootScale = std::sqrt(scale);
+        if (std::signbit(x0) == std::signbit(x2))
+            count = span * rootScale;
+        else  // the sharpest bend lies inside the curve
+            count = rootTol * span / parabolaIntegral(rootTol / rootScale);
+    }
+    const double pieces = std::ceil(0.5 * count / rootTol);
+    const int n = std::isfinite(pieces) ? int(std::clamp(pieces, 1.0, 1000.0)) : 1;
+    const double u0 = parabolaInverseIntegral(a0), u2 = parabolaInverseIntegral(a2);
     for (int k = 1; k < n; ++k) {
-        const double t = double(k) / n, u = 1 - t;
-        to(onGrid(u * u * p0 + 2 * u * t * q + t * t * p1, kCurveGrid));
+        const double u = parabolaInverseIntegral(a0 + (a2 - a0) * k / n);
+        const double t = (u - u0) / (u2 - u0), w = 1 - t;
+        to(w * w * p0 + 2 * w * t * q + t * t * p1);
     }
     to(p1);
 }
@@ -113,9 +118,9 @@ public:
         lines_.push_back(l);
     }
 
-    // The path holds a shape's quadratic curves as cubics; those are cut into equal steps of
-    // their parameter, as many as keep each piece's middle within kCurveTolerance of the
-    // curve. True cubics (the round joins and caps of outlined lines) are halved until flat.
+    // The path holds a shape's quadratic curves as cubics; those are cut by cutQuadratic,
+    // within kCurveTolerance of the curve. True cubics (the round joins and caps of outlined lines)
+    // are halved until flat.
     void curve(QPointF p0, QPointF c1, QPointF c2, QPointF p3) {
         const auto q = raisedQuadratic(p0, c1, c2, p3);
         if (!q) {

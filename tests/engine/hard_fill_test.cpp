@@ -6,10 +6,12 @@
 #include <QPainterPathStroker>
 #include <QPen>
 #include <QRegion>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <set>
 #include <utility>
+#include <vector>
 
 using swf::render::hardSpans;
 
@@ -105,18 +107,38 @@ TEST(HardFill, CurvesFollowTheirShapeAndFillRulesHold) {
 }
 
 TEST(HardFill, CurvesAreCutAsFinelyAsTheirBendNeeds) {
-    // A long, gently sloping curve whose control point sits near its start strays at most
-    // 0.09 px from its chord: it is one straight piece, so closed by that chord it covers
-    // nothing, though its control point lies far from the chord's middle.
-    const QPointF p0(10, 20.3), p1(190, 26.3);
-    const QPointF along = (p1 - p0) * 0.1;
-    const double len = std::hypot(p1.x() - p0.x(), p1.y() - p0.y());
-    const QPointF q = p0 + along + QPointF(6, -180) / len * 0.18;
-    QPainterPath sliver;
-    sliver.moveTo(p0);
-    sliver.quadTo(q, p1);
-    sliver.closeSubpath();
-    EXPECT_TRUE(pixels(sliver).empty());
+    // A long curve that turns sharply near its end: the cut keeps every part of the curve
+    // within a tenth of a pixel of its pieces, with short pieces in the bend and long ones
+    // where it runs straight.
+    const QPointF p0(0, 0), q(190, 5), p1(200, 60);
+    QPainterPath hook;
+    hook.moveTo(p0);
+    hook.quadTo(q, p1);
+    const QPainterPath cut = swf::render::hardCenterline(hook);
+    std::vector<QPointF> pts;
+    for (int i = 0; i < cut.elementCount(); ++i) {
+        ASSERT_FALSE(cut.elementAt(i).isCurveTo());
+        pts.emplace_back(cut.elementAt(i).x, cut.elementAt(i).y);
+    }
+    ASSERT_GE(pts.size(), 4u);
+    EXPECT_EQ(pts.front(), p0);
+    EXPECT_EQ(pts.back(), p1);
+    auto length = [&](size_t i) {
+        return std::hypot(pts[i + 1].x() - pts[i].x(), pts[i + 1].y() - pts[i].y());
+    };
+    EXPECT_GT(length(0), 4 * length(pts.size() - 3));
+    for (int k = 0; k <= 2000; ++k) {
+        const double t = k / 2000.0, u = 1 - t;
+        const QPointF c = u * u * p0 + 2 * u * t * q + t * t * p1;
+        double nearest = std::numeric_limits<double>::infinity();
+        for (size_t i = 0; i + 1 < pts.size(); ++i) {
+            const QPointF d = pts[i + 1] - pts[i], e = c - pts[i];
+            const double along = std::clamp(
+                (e.x() * d.x() + e.y() * d.y()) / (d.x() * d.x() + d.y() * d.y()), 0.0, 1.0);
+            nearest = std::min(nearest, std::hypot(e.x() - along * d.x(), e.y() - along * d.y()));
+        }
+        EXPECT_LT(nearest, 0.11) << t;
+    }
 
     // A long arc with its control point mid-way is cut finely enough that every centre more
     // than 0.13 px inside it is covered, and none outside it.
