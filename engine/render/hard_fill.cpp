@@ -72,7 +72,11 @@ void cutQuadratic(QPointF p0, QPointF q, QPointF p1, To&& to) {
         else  // the sharpest bend lies inside the curve
             count = rootTol * span / parabolaIntegral(rootTol / rootScale);
     }
-    const double pieces = std::ceil(0.5 * count / rootTol);
+    // A curve that strays no further than the tolerance from its chord is that chord; the
+    // estimate above can ask for two pieces there.
+    const double stray = std::abs(chord.x() * d01.y() - chord.y() * d01.x()) /
+                         (2 * std::hypot(chord.x(), chord.y()));
+    const double pieces = stray <= kCurveTolerance ? 1 : std::ceil(0.5 * count / rootTol);
     const int n = std::isfinite(pieces) ? int(std::clamp(pieces, 1.0, 1000.0)) : 1;
     const double u0 = parabolaInverseIntegral(a0), u2 = parabolaInverseIntegral(a2);
     for (int k = 1; k < n; ++k) {

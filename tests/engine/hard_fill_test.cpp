@@ -140,6 +140,12 @@ TEST(HardFill, CurvesAreCutAsFinelyAsTheirBendNeeds) {
         EXPECT_LT(nearest, 0.11) << t;
     }
 
+    // A curve that strays under a tenth of a pixel from its chord is that chord.
+    QPainterPath slight;
+    slight.moveTo(387.75, 301.25);
+    slight.quadTo(385.7, 290.05, 385.25, 288.75);  // strays 0.093 px
+    EXPECT_EQ(swf::render::hardCenterline(slight).elementCount(), 2);
+
     // A long arc with its control point mid-way is cut finely enough that every centre more
     // than 0.13 px inside it is covered, and none outside it.
     const QPointF a0(20, 60), aq(100, -10), a1(180, 60);
