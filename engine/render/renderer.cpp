@@ -56,7 +56,25 @@ struct Ctx {
     // inside offscreen layers, whose device space is not the stage's.
     const DisplayList* root = nullptr;
     QTransform stage{};
+    // Movie twips to this target's pixels, and back: where placed objects are concatenated.
+    QTransform twips{}, fromTwips{};
+    void setTwips(const QTransform& t) {
+        bool ok = false;
+        const QTransform inv = t.inverted(&ok);
+        twips = t;
+        fromTwips = ok ? inv : QTransform{};
+    }
 };
+
+// Where an object sits: its matrix after its parent's. The player keeps the concatenated
+// translation in whole twips, so a child of a scaled clip lands on the nearest twip.
+QTransform placed(const Ctx& c, const format::Matrix& m, const QTransform& parent) {
+    QTransform t = toQt(m) * parent * c.fromTwips;
+    if (!std::isfinite(t.dx()) || !std::isfinite(t.dy())) return toQt(m) * parent;
+    t.setMatrix(t.m11(), t.m12(), 0, t.m21(), t.m22(), 0, std::round(t.dx()), std::round(t.dy()),
+                1);
+    return t * c.twips;
+}
 
 // Fills path, given in the painter's current coordinates, with the current brush. Hard
 // edges take the pixels whose centres the path holds (see hardSpans).
@@ -1021,7 +1039,7 @@ void collectArea(const Ctx& c, const DisplayObject& o, const QTransform& parent,
                  std::vector<QPainterPath>& out, int nesting) {
     if (nesting > kMaxDrawNesting) return;
     if (o.textField) {
-        out.push_back(textFieldOutline(c.movie, *o.textField, toQt(o.matrix) * parent));
+        out.push_back(textFieldOutline(c.movie, *o.textField, placed(c, o.matrix, parent)));
         return;
     }
     const Character* ch = c.movie.character(o.characterId);
@@ -1031,11 +1049,11 @@ void collectArea(const Ctx& c, const DisplayObject& o, const QTransform& parent,
         if (const auto r = media::videoRect(c.movie, o.characterId); !r.isEmpty()) {
             QPainterPath area;
             area.addRect(r);
-            out.push_back((toQt(o.matrix) * parent).map(area));
+            out.push_back(placed(c, o.matrix, parent).map(area));
         }
         return;
     }
-    const QTransform world = toQt(o.matrix) * parent;
+    const QTransform world = placed(c, o.matrix, parent);
     if (const auto* sc = ch ? std::get_if<ShapeCharacter>(ch) : nullptr) {
         for (const auto& layer : sc->get().geometry.layers)
             for (const auto& f : layer.fills) out.push_back(world.map(f.path));
@@ -1093,7 +1111,7 @@ void applyClip(Ctx& c, const std::vector<QPainterPath>& clips) {
 // Device-space bounds of an object and what is under it.
 QRectF boundsOf(const Ctx& c, const DisplayObject& o, const QTransform& parent, int nesting) {
     if (nesting > kMaxDrawNesting) return {};
-    const QTransform world = toQt(o.matrix) * parent;
+    const QTransform world = placed(c, o.matrix, parent);
     if (const auto& sr = o.scrollRect) return world.mapRect(QRectF(0, 0, sr->width, sr->height));
     auto rect = [&](const format::Rect& r) {
         return world.mapRect(QRectF(r.xMin, r.yMin, r.xMax - r.xMin, r.yMax - r.yMin));
@@ -1102,8 +1120,7 @@ QRectF boundsOf(const Ctx& c, const DisplayObject& o, const QTransform& parent, 
     if (o.bitmap)
         return world.mapRect(QRectF(0, 0, o.bitmap->width * 20.0, o.bitmap->height * 20.0));
     const Character* ch = c.movie.character(o.characterId);
-    if (!ch && !o.sprite)
-        return (toQt(o.matrix) * parent).mapRect(media::videoRect(c.movie, o.characterId));
+    if (!ch && !o.sprite) return world.mapRect(media::videoRect(c.movie, o.characterId));
     if (const auto* sc = ch ? std::get_if<ShapeCharacter>(ch) : nullptr)
         return rect(sc->get().shape.bounds);
     if (const auto* mc = ch ? std::get_if<MorphCharacter>(ch) : nullptr)
@@ -1261,7 +1278,7 @@ QTransform scrolled(const DisplayObject& o, const QTransform& world) {
 void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
                 const ColorTx& parentCx, const std::vector<QPainterPath>& clips, int nesting) {
     if (nesting > kMaxDrawNesting || !o.visible) return;
-    const QTransform world = toQt(o.matrix) * parentWorld;
+    const QTransform world = placed(c, o.matrix, parentWorld);
     if (o.scrollRect && (o.scrollRect->width <= 0 || o.scrollRect->height <= 0)) return;
     const ColorTx cx = ColorTx::from(o.cxform).then(parentCx);
     const uint8_t blend = o.blendMode;
@@ -1285,13 +1302,13 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
     // A cached bitmap (and a filtered object is one) starts where the filters' reach puts the
     // object's top left corner and lands on the nearest whole pixel, halves away from zero:
     // what it shows moves by up to half a pixel. Blend layers stay on the stage's pixel grid.
-    QTransform snapped = world;
+    QTransform nudge;
     const bool cached = o.cacheAsBitmap || !o.filters.empty();
     if (cached && std::abs(bounds.x()) < 1e7 && std::abs(bounds.y()) < 1e7) {
         const QMarginsF reach = filterReach(o.filters, c.stageScale);
         const double ox = bounds.x() - reach.left(), oy = bounds.y() - reach.top();
         const double sx = std::round(ox) - ox, sy = std::round(oy) - oy;
-        snapped = world * QTransform::fromTranslate(sx, sy);
+        nudge = QTransform::fromTranslate(sx, sy);
         bounds.translate(sx, sy);
     }
     QRect area = bounds.toAlignedRect().marginsAdded(margins);
@@ -1338,6 +1355,8 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
             lc.layer = &layer;
             lc.root = nullptr;
             const QTransform shift = QTransform::fromTranslate(-area.x(), -area.y());
+            lc.setTwips(c.twips * nudge * shift);
+            const QTransform snapped = world * nudge;
             // The layer's alpha applies to the whole group, not to each shape in it.
             ColorTx inner = cx;
             const double alpha = std::clamp(cx.ma, 0.0, 1.0);
@@ -1397,7 +1416,7 @@ std::optional<QPainterPath> scriptMask(const Ctx& c, const DisplayObject& obj,
         if (it == at->objects.end()) return std::nullopt;
         if (i + 1 == obj.maskBy.size()) return maskArea(c, it->second, parent, nesting);
         if (!it->second.sprite) return std::nullopt;
-        parent = toQt(it->second.matrix) * parent;
+        parent = placed(c, it->second.matrix, parent);
         at = &it->second.sprite->list;
     }
     return std::nullopt;
@@ -1429,6 +1448,7 @@ bool drawMaskedSmooth(Ctx& c, const DisplayObject& o, const QTransform& world, c
         lc.root = nullptr;
         lc.cache = nullptr;
         lc.path = mix(c.path, uint64_t(o.depth) + 1);
+        lc.setTwips(c.twips * shift);
         drawObject(lc, o, world * shift, cx, {}, nesting);
         lp.resetTransform();
         lp.setClipping(false);
@@ -1555,6 +1575,7 @@ void renderList(QPainter& p, const QRect& deviceClip, const QTransform& world, c
     Ctx c{movie, &p, deviceClip, std::sqrt(std::abs(world.determinant())) * 20, antialias};
     c.root = &list;
     c.stage = world;
+    c.setTwips(world);
     drawList(c, list, world, ColorTx{}, {}, 0);
     p.restore();
 }
@@ -1580,6 +1601,7 @@ void renderStage(QPainter& p, const QRect& viewport, ScaleMode mode, const QColo
     c.cache = cache;
     c.root = &list;
     c.stage = base;
+    c.setTwips(base);
     if (cache) cache->beginFrame();
     indexCache().nextFrame();
     if (!rootPlace || rootPlace->visible) drawList(c, list, base, colour, {}, 0);
@@ -1592,7 +1614,9 @@ namespace {
 Ctx detachedCtx(QPainter& p, const Movie& movie, const QTransform& world, bool antialias) {
     const QRect target =
         p.device() ? QRect(0, 0, p.device()->width(), p.device()->height()) : QRect();
-    return Ctx{movie, &p, target, std::sqrt(std::abs(world.determinant())) * 20, antialias};
+    Ctx c{movie, &p, target, std::sqrt(std::abs(world.determinant())) * 20, antialias};
+    c.setTwips(world);
+    return c;
 }
 
 }  // namespace

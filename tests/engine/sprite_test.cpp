@@ -161,3 +161,22 @@ TEST(Sprites, SelfPlacingSpritesStopAtTheNestingLimit) {
     for (int i = 0; i < 3; ++i) p.advanceFrame();
     (void)stage(p);  // finishes: the instance budget cuts the doubling tree
 }
+
+TEST(Sprites, ChildrenOfAScaledSpriteLandOnWholeTwips) {
+    // Scaled by 0.55545, a child placed 10000 twips down sits at 5554.5 twips, kept as 5555:
+    // its square's bottom edge comes to 305.52 px and takes row 305, which the unrounded
+    // 305.498 px would leave.
+    SwfBuilder b(8, 100, 400);
+    b.setBackground({255, 255, 255});
+    SpriteBuilder s;
+    s.place(b.defineRect(0, 0, 1000, 1000, {255, 0, 0}), 1, {1, 1, 0, 0, 0, 10000});
+    s.showFrame();
+    b.place(b.defineSprite(s), 1, {1, 0.555450439453125, 0, 0, 0, 0});
+    b.showFrame();
+    swf::Player p(load(b.bytes()));
+    const QImage img = stage(p, swf::Quality::Low);
+    EXPECT_EQ(img.pixelColor(10, 277), kWhite);
+    EXPECT_EQ(img.pixelColor(10, 278), kRed);
+    EXPECT_EQ(img.pixelColor(10, 305), kRed);
+    EXPECT_EQ(img.pixelColor(10, 306), kWhite);
+}
