@@ -51,6 +51,7 @@ void tickInstances(DisplayList& list, InstanceContext& ctx, int nesting) {
         SpriteState& s = *o.sprite;
         if (!s.playing) continue;
         const int next = s.frame + 1 < count ? s.frame + 1 : 0;
+        if (next == 0 && !sp->timeline.loops) continue;
         if (next == 0) {
             // Looping rebuilds frame 0; what lives on keeps running.
             DisplayList fresh;

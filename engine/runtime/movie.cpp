@@ -53,6 +53,7 @@ public:
         }
         if (!pending.commands.empty()) timeline.frames.push_back(std::move(pending));
         if (trailing) ++timeline.loaded;
+        timeline.loops = !trailing && !tags.truncated() && tags.sawEnd();
         if (root) {
             for (size_t code = 0; code < codeCounts_.size(); ++code)
                 if (codeCounts_[code]) movie_.info.tagCounts[tagName(code)] += codeCounts_[code];
@@ -268,7 +269,8 @@ private:
         sp.frameCount = r.u16();
         if (r.overrun() || movie_.characters.contains(sp.id)) return;
         read(r.rest(), sp.timeline, false);
-        sp.timeline.frames.resize(std::max<size_t>(1, sp.frameCount));
+        // It plays the frames its stream holds, whatever the header declares.
+        sp.timeline.frames.resize(std::max(1, sp.timeline.loaded));
         movie_.characters.emplace(sp.id, std::move(sp));
     }
 

@@ -50,6 +50,9 @@ struct Timeline {
     std::map<std::string, int> labels;  // label -> 0-based frame
     // Frames the file really holds: each ShowFrame, plus one for tags after the last of them.
     int loaded = 0;
+    // The stream closed its last frame with ShowFrame and then ended: only then does a
+    // sprite go round again; one cut short stays on its last frame.
+    bool loops = true;
 };
 
 // A value made on first use, safely from several players' threads at once; movable so the

@@ -180,3 +180,38 @@ TEST(Sprites, ChildrenOfAScaledSpriteLandOnWholeTwips) {
     EXPECT_EQ(img.pixelColor(10, 305), kRed);
     EXPECT_EQ(img.pixelColor(10, 306), kWhite);
 }
+
+TEST(Sprites, PlayTheFramesTheirStreamHoldsAndLoopOnlyWhenItEnds) {
+    // The header claims one frame; the stream holds three. Cut off before its End tag, the
+    // sprite stays on its last frame; ended properly, it goes round again.
+    for (const bool ended : {false, true}) {
+        SCOPED_TRACE(ended);
+        SwfBuilder b(6, 200, 100);
+        b.setBackground({255, 255, 255});
+        const uint16_t r = b.defineRect(0, 0, 2000, 2000, {255, 0, 0});
+        const uint16_t g = b.defineRect(0, 0, 2000, 2000, {0, 255, 0});
+        const uint16_t bl = b.defineRect(0, 0, 2000, 2000, {0, 0, 255});
+        SpriteBuilder s;
+        s.place(r, 1);
+        s.showFrame();
+        s.replace(g, 1);
+        s.showFrame();
+        s.replace(bl, 1);
+        s.showFrame();
+        const uint16_t id = b.reserveId();
+        swftest::BitWriter w;
+        w.u16(id);
+        w.u16(1);
+        w.raw(s.tagBytes());
+        if (ended) w.u16(0);
+        b.rawTag(swftest::tag::DefineSprite, w.bytes());
+        b.place(id, 1);
+        b.showFrame();
+        swf::Player p(load(b.bytes()));
+        const QColor seen[] = {kRed, kGreen, kBlue, ended ? kRed : kBlue, ended ? kGreen : kBlue};
+        for (const QColor& want : seen) {
+            EXPECT_TRUE(pixelNear(stage(p), 50, 50, want));
+            p.advanceFrame();
+        }
+    }
+}
