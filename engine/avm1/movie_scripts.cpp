@@ -341,8 +341,9 @@ void ScriptRunner::sync(bool tick) {
     drain();
     runSprites();
     running_ = false;
-    if (f != lastSeen_)
-        frameEntered(f);
+    // A goto in the handlers has already run its frame; the playhead's own step is seen here.
+    if (const int now = hooks_.frame(); now != lastSeen_)
+        frameEntered(now);
     else {
         running_ = true;
         constructNew(this);

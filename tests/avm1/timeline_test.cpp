@@ -293,3 +293,31 @@ TEST(Timeline, ClipsAGotoPlacesStartInTheOrderOfTheirFrames) {
     EXPECT_EQ(r->take(), "placed first, deeper\nplaced second, shallower\n");
     EXPECT_EQ(r->player->currentFrame(), 3);
 }
+
+TEST(Timeline, AGotoInOnEnterFrameTakesTheTickItsFrameWasStoppedOn) {
+    // onEnterFrame = function() { delete onEnterFrame; trace("enter"); gotoAndPlay(3) };
+    // trace("one"); stop() -- the stopped first frame must not run again after the goto.
+    swftest::SwfBuilder b(6);
+    ActionWriter body;
+    push(body, {"onEnterFrame"}).op(0x3b).op(op::Pop);  // Delete2
+    push(body, {"enter"}).trace();
+    body.gotoFrame(2).play();
+    ActionWriter one;
+    push(one, {"onEnterFrame"});
+    defineFunction(one, "", {}, body);
+    one.setVariable();
+    push(one, {"one"}).trace();
+    one.stop();
+    b.doAction(one);
+    b.showFrame();
+    b.doAction(say("two"));
+    b.showFrame();
+    ActionWriter three = say("three");
+    three.stop();
+    b.doAction(three);
+    b.showFrame();
+    auto r = play(b);
+    for (int i = 0; i < 3; ++i) r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "one\nenter\nthree\n");
+    EXPECT_EQ(r->player->currentFrame(), 2);
+}
