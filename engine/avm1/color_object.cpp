@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "engine/avm1/clip.h"
+#include "engine/avm1/display_props.h"
 #include "engine/avm1/sprite_clip.h"
 #include "engine/avm1/vm.h"
 #include "engine/runtime/display_list.h"
@@ -55,6 +56,7 @@ format::Cxform readCx(Vm& vm, ClipHost* clip) {
 void writeCx(Vm& vm, ClipHost* clip, const format::Cxform& cx) {
     if (auto* s = dynamic_cast<SpriteClip*>(clip))
         if (DisplayObject* o = s->object()) {
+            takeOverTransform(*o);
             o->cxform = cx;
             return;
         }

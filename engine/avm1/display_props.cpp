@@ -58,16 +58,18 @@ std::optional<double> displayProperty(const DisplayObject& o, int index) {
     }
 }
 
+void takeOverTransform(DisplayObject& o) {
+    double xs, ys, rot;
+    readTransform(o, xs, ys, rot);
+    o.xscale = xs;
+    o.yscale = ys;
+    o.rotation = rot;
+    o.scriptTransformed = true;
+}
+
 bool setDisplayProperty(DisplayObject& o, int index, double v) {
     auto& m = o.matrix;
-    if (index != 7) {
-        double xs, ys, rot;
-        readTransform(o, xs, ys, rot);
-        o.xscale = xs;
-        o.yscale = ys;
-        o.rotation = rot;
-        o.scriptTransformed = true;
-    }
+    if (index != 7) takeOverTransform(o);
     switch (index) {
         case 0:
             m.tx = pixelsToTwips(v);

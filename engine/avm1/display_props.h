@@ -16,5 +16,7 @@ int32_t pixelsToTwips(double px);
 std::optional<double> displayProperty(const DisplayObject& o, int index);
 // False when index is not one of the placement properties (the caller handles the rest).
 bool setDisplayProperty(DisplayObject& o, int index, double v);
+// A script changed o's placement or colour: from now on the timeline's moves leave both alone.
+void takeOverTransform(DisplayObject& o);
 
 }  // namespace swf::avm1

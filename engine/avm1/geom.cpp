@@ -654,6 +654,7 @@ void installGeomBuiltins(Vm& vm) {
                 if (std::isnan(d)) return 0;
                 return static_cast<int16_t>(std::clamp(std::trunc(d), -32768.0, 32767.0));
             };
+            takeOverTransform(*o);
             int16_t* f[] = {&o->cxform.rm, &o->cxform.gm, &o->cxform.bm, &o->cxform.am,
                             &o->cxform.ra, &o->cxform.ga, &o->cxform.ba, &o->cxform.aa};
             for (int i = 0; i < 8; ++i) {

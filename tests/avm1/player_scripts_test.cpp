@@ -449,3 +449,37 @@ TEST(Avm1Player, NamedVideoIsReachableByName) {
     auto r = play(b);
     EXPECT_EQ(r->take(), "_level0.vid\ntrue\nobject\nundefined\n");
 }
+
+// Once a script sets a clip's colour, the timeline's later moves leave its placement alone;
+// a clip no script touched follows them.
+TEST(Avm1Player, ColourSetByScriptKeepsTheTimelineFromMovingTheClip) {
+    swftest::SwfBuilder b(6);
+    swftest::SpriteBuilder s;
+    s.showFrame();
+    const uint16_t id = b.defineSprite(s);
+    b.place(id, 1, {}, {}, std::string("tinted"));
+    b.place(id, 2, {}, {}, std::string("plain"));
+    {
+        // new Color(tinted).setRGB(0xff0000)
+        ActionWriter a;
+        push(a, {0xff0000, 1});
+        push(a, {"tinted"}).getVariable();
+        push(a, {1, "Color"}).op(op::NewObject);
+        push(a, {"setRGB"}).op(op::CallMethod).pop();
+        b.doAction(a);
+    }
+    b.showFrame();
+    b.move(1, {1, 1, 0, 0, 2000, 0});
+    b.move(2, {1, 1, 0, 0, 2000, 0});
+    {
+        ActionWriter a;
+        push(a, {"tinted._x"}).getVariable().trace();
+        push(a, {"plain._x"}).getVariable().trace();
+        a.stop();
+        b.doAction(a);
+    }
+    b.showFrame();
+    auto r = play(b);
+    r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "0\n100\n");
+}
