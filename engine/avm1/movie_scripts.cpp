@@ -275,8 +275,9 @@ void ScriptRunner::runFrame(int frame) {
 }
 
 // Gotos inside scripts queue the target frame; its actions run once the current list ends.
-void ScriptRunner::drain() {
+void ScriptRunner::drain(bool startFresh) {
     int guard = 0;
+    std::deque<SpriteClip*> waiting;
     while ((!pending_.empty() || !pendingSprites_.empty()) && guard++ < 10000) {
         if (!pending_.empty()) {
             const int f = pending_.front();
@@ -285,14 +286,16 @@ void ScriptRunner::drain() {
         } else {
             SpriteClip* c = pendingSprites_.front();
             pendingSprites_.pop_front();
-            if (c->fresh)
+            if (c->fresh && !startFresh)
+                waiting.push_back(c);
+            else if (c->fresh)
                 startPlaced(c);
             else
                 runSpriteFrame(c);
         }
     }
     pending_.clear();
-    pendingSprites_.clear();
+    pendingSprites_ = std::move(waiting);
 }
 
 void ScriptRunner::frameEntered(int frame) {
@@ -307,8 +310,10 @@ void ScriptRunner::frameEntered(int frame) {
         index_.rootRemovesFirst[frame])
         sweep(true);
     runFrame(frame);
-    drain();
+    // Clips the frame placed start before those its script made, in the order they came.
+    drain(false);
     placeNew(this);
+    drain();
     if (ownVm_) completeLoads(*vm_);  // a loaded movie's loads finish with its host's
     drain();
     running_ = false;

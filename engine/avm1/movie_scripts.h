@@ -171,7 +171,8 @@ private:
     void runInits(int frame);
     void runInitList(const std::vector<ScriptIndex::Init>& inits);
     void runFrame(int frame);
-    void drain();
+    // startFresh false: clips scripts created wait in the queue for the next full drain.
+    void drain(bool startFresh = true);
 
     const Movie& movie_;
     Hooks hooks_;

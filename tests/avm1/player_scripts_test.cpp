@@ -483,3 +483,33 @@ TEST(Avm1Player, ColourSetByScriptKeepsTheTimelineFromMovingTheClip) {
     r->player->advanceFrame();
     EXPECT_EQ(r->take(), "0\n100\n");
 }
+
+// A clip the frame placed loads before the duplicates its frame script made, even though
+// the script ran first; duplicates load in the order they were made.
+TEST(Avm1Player, ClipsTheFramePlacedLoadBeforeThoseItsScriptMade) {
+    swftest::SwfBuilder b(6);
+    swftest::SpriteBuilder s;
+    s.showFrame();
+    const uint16_t id = b.defineSprite(s);
+    ActionWriter load;
+    push(load, {"load "});
+    push(load, {"_name"}).getVariable();
+    load.op(op::Add2).trace().end();
+    ActionWriter a;
+    for (const char* name : {"one", "two"}) {
+        // src.duplicateMovieClip(name, depth)
+        push(a, {name == std::string("one") ? 10 : 11, name, 2, "src"});
+        a.getVariable();
+        push(a, {"duplicateMovieClip"}).op(op::CallMethod).pop();
+    }
+    b.doAction(a);
+    swftest::PlaceArgs p;
+    p.depth = 1;
+    p.id = id;
+    p.name = "src";
+    p.clipActions = {{1, load.bytes()}};
+    b.placeObject(p);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "load src\nload one\nload two\n");
+}
