@@ -84,13 +84,15 @@ format::Matrix gradientMatrix(Vm& vm, Object* m) {
         out.tx = twips(get("g"));
         out.ty = twips(get("h"));
     }
-    auto finite = [](double& v) {
-        if (!std::isfinite(v)) v = 0;
+    // The player keeps the scale and skew in 16.16 fixed point, cut towards zero: far from
+    // its centre a gradient shows the difference.
+    auto fixed = [](double& v) {
+        v = std::isfinite(v) ? std::trunc(std::clamp(v, -32768.0, 32767.0) * 65536) / 65536 : 0;
     };
-    finite(out.sx);
-    finite(out.r0);
-    finite(out.r1);
-    finite(out.sy);
+    fixed(out.sx);
+    fixed(out.r0);
+    fixed(out.r1);
+    fixed(out.sy);
     return out;
 }
 

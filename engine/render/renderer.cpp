@@ -177,6 +177,16 @@ QRgb fromLinear(double r, double g, double b, double a) {
     return qPremultiply((uint32_t(alpha) << 24) | (ch(r) << 16) | (ch(g) << 8) | ch(b));
 }
 
+// A gradient's colours, `steps` to each of the 256 steps of its ramp.
+struct Ramp {
+    std::vector<QRgb> colors;
+    int steps = 1;
+};
+// Largest difference of neighbouring entries (any channel) still drawn one colour per step,
+// and the colours per step of a ramp with a sharper step.
+constexpr int kRampJump = 8;
+constexpr int kRampSteps = 64;
+
 // Gradients live in a 32768-twip square centred on the origin, placed by their matrix.
 // Flash looks every pixel up in a 256-entry ramp; the ramp is built the same way here and
 // the pixels are computed by hand, so the steps fall where Flash puts them.
@@ -230,13 +240,68 @@ std::array<QRgb, 256> gradientRamp(const format::Gradient& gr, const ColorTx& cx
     return ramp;
 }
 
+// An sRGB value (0..1) in linear light, exactly (no 8-bit table): the player blends
+// neighbouring ramp entries of a linear-light gradient in linear light.
+double srgbToLinear(double c) {
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+// The player reads the 256 entries with linear filtering, entry i at ramp position i + 0.5
+// (in 1/256 steps of the gradient), held at the end entries within each repeat. Neighbours
+// that differ little look the same either way, so such a ramp keeps one colour per step;
+// one with a sharp step is refined into `steps` colours per step, each the filtered colour
+// at its middle, so that edge comes out blended over one step as in the player.
+Ramp refinedRamp(const std::array<QRgb, 256>& coarse, bool linearRgb) {
+    Ramp out;
+    int jump = 0;
+    for (size_t i = 0; i + 1 < 256; ++i)
+        for (int sh = 0; sh < 32; sh += 8)
+            jump = std::max(
+                jump, std::abs(int((coarse[i] >> sh) & 255) - int((coarse[i + 1] >> sh) & 255)));
+    if (jump <= kRampJump) {
+        out.steps = 1;
+        out.colors.assign(coarse.begin(), coarse.end());
+        return out;
+    }
+    out.steps = kRampSteps;
+    out.colors.resize(size_t(256 * kRampSteps));
+    // Unpremultiplied channels (in linear light for a linear-light gradient) and alpha.
+    std::array<std::array<double, 4>, 256> ch{};
+    for (size_t i = 0; i < 256; ++i) {
+        const QRgb c = qUnpremultiply(coarse[i]);
+        const double rgb[3] = {double(qRed(c)), double(qGreen(c)), double(qBlue(c))};
+        for (int k = 0; k < 3; ++k)
+            ch[i][size_t(k)] = linearRgb ? srgbToLinear(rgb[k] / 255) : rgb[k];
+        ch[i][3] = qAlpha(c);
+    }
+    for (int k = 0; k < 256 * kRampSteps; ++k) {
+        const double at = std::clamp((k + 0.5) / kRampSteps - 0.5, 0.0, 255.0);
+        const int i = std::min(int(at), 254);
+        const double w = at - i;
+        if (coarse[size_t(i)] == coarse[size_t(i) + 1]) {
+            out.colors[size_t(k)] = coarse[size_t(i)];
+            continue;
+        }
+        std::array<double, 4> m{};
+        const auto &a = ch[size_t(i)], &b = ch[size_t(i) + 1];
+        for (size_t q = 0; q < 4; ++q) m[q] = a[q] + (b[q] - a[q]) * w;
+        auto byte = [](double v) { return uint32_t(std::lround(std::clamp(v, 0.0, 255.0))); };
+        auto channel = [&](double v) {
+            return byte(linearRgb ? toSrgb(std::clamp(v, 0.0, 1.0)) * 255 : v);
+        };
+        out.colors[size_t(k)] = qPremultiply((byte(m[3]) << 24) | (channel(m[0]) << 16) |
+                                             (channel(m[1]) << 8) | channel(m[2]));
+    }
+    return out;
+}
+
 // Ramps of the frame before, by their stops and colour transform: a still movie builds each
 // once.
-const std::array<QRgb, 256>& keptRamp(const format::Gradient& gr, const ColorTx& cx) {
+const Ramp& keptRamp(const format::Gradient& gr, const ColorTx& cx) {
     struct Entry {
         std::vector<uint32_t> stops;
         std::array<double, 8> cx;
-        std::array<QRgb, 256> ramp;
+        Ramp ramp;
     };
     thread_local std::unordered_map<uint64_t, Entry> kept;
     std::vector<uint32_t> stops;
@@ -254,11 +319,21 @@ const std::array<QRgb, 256>& keptRamp(const format::Gradient& gr, const ColorTx&
     auto it = kept.find(h);
     if (it != kept.end() && it->second.stops == stops && it->second.cx == key)
         return it->second.ramp;
-    if (kept.size() >= 4096) kept.clear();
+    // Refined ramps are large: the kept ones are bounded by their colours as well.
+    thread_local size_t colors = 0;
+    if (it != kept.end()) {
+        colors -= it->second.ramp.colors.size();
+        kept.erase(it);
+    }
+    if (kept.size() >= 4096 || colors >= (size_t(8) << 20)) {
+        kept.clear();
+        colors = 0;
+    }
     Entry& e = kept[h];
     e.stops = std::move(stops);
     e.cx = key;
-    e.ramp = gradientRamp(gr, cx);
+    e.ramp = refinedRamp(gradientRamp(gr, cx), gr.interpolation == 1);
+    colors += e.ramp.colors.size();
     return e.ramp;
 }
 
@@ -278,32 +353,33 @@ double gradientPosition(const format::FillStyle& f, double x, double y) {
     return s > 0 ? 1 / s : 1;
 }
 
-// The ramp step (before spreading) of a position in 1/256 steps. Far-off values are
-// clamped first so they stay integers.
-inline int rampStep(double t) {
-    const double v = std::clamp(t * 256, -1e9, 1e9);
+// The ramp colour (before spreading) of a position, for a ramp of n colours. Far-off values
+// are clamped first so they stay integers.
+inline int rampStep(double t, int n) {
+    const double v = std::clamp(t * n, -1e9, 1e9);
     const int i = static_cast<int>(v);
     return i - (v < i);  // floor without a library call
 }
 
-// The ramp entry of a step; the spread is a template argument so loops carry no branch.
+// The ramp colour of a step for a ramp of n colours (a power of two); the spread is a
+// template argument so loops carry no branch.
 template <int Spread>
-inline int spreadStep(int i) {
+inline int spreadStep(int i, int n) {
     if constexpr (Spread == 1) {
-        i &= 511;
-        return i > 255 ? 511 - i : i;
+        i &= 2 * n - 1;
+        return i >= n ? 2 * n - 1 - i : i;
     } else if constexpr (Spread == 2) {
-        return i & 255;
+        return i & (n - 1);
     } else {
-        return std::clamp(i, 0, 255);
+        return std::clamp(i, 0, n - 1);
     }
 }
 
-// idx[x] = rampStep(q[x] * mul + add), two at a time where the processor allows.
-void rampSteps(const double* q, int* idx, int n, double mul, double add) {
+// idx[x] = rampStep(q[x] * mul + add, size), two at a time where the processor allows.
+void rampSteps(const double* q, int* idx, int n, double mul, double add, int size) {
     int x = 0;
 #if defined(__SSE2__)
-    const __m128d m = _mm_set1_pd(mul), a = _mm_set1_pd(add), k = _mm_set1_pd(256),
+    const __m128d m = _mm_set1_pd(mul), a = _mm_set1_pd(add), k = _mm_set1_pd(size),
                   lo = _mm_set1_pd(-1e9), hi = _mm_set1_pd(1e9);
     for (; x + 2 <= n; x += 2) {
         __m128d v = _mm_mul_pd(_mm_add_pd(_mm_mul_pd(_mm_loadu_pd(q + x), m), a), k);
@@ -314,7 +390,7 @@ void rampSteps(const double* q, int* idx, int n, double mul, double add) {
         _mm_storel_epi64(reinterpret_cast<__m128i*>(idx + x), i);
     }
 #endif
-    for (; x < n; ++x) idx[x] = rampStep(q[x] * mul + add);
+    for (; x < n; ++x) idx[x] = rampStep(q[x] * mul + add, size);
 }
 
 // Where the gradient rows go: into an image, or blended straight onto a destination.
@@ -344,8 +420,9 @@ void GradientOut::done(int y, int w, bool same) {
 }
 
 template <int Spread>
-void gradientRows(GradientOut& out, const format::FillStyle& f, const std::array<QRgb, 256>& ramp,
+void gradientRows(GradientOut& out, const format::FillStyle& f, const Ramp& ramp,
                   const QTransform& inv, const QRect& area) {
+    const int n = int(ramp.colors.size());
     const bool linear = f.type == format::FillStyle::LinearGradient;
     const bool plainRadial =
         f.type == format::FillStyle::RadialGradient || f.gradient.focalPoint == 0;
@@ -374,7 +451,7 @@ void gradientRows(GradientOut& out, const format::FillStyle& f, const std::array
             }
             lastGx = gx;
             for (int x = 0; x < w; ++x, gx += sx) q[x] = gx;
-            rampSteps(q, idx, w, 1.0 / 32768, 0.5);
+            rampSteps(q, idx, w, 1.0 / 32768, 0.5, n);
         } else if (plainRadial) {
             // Unrotated, every row walks the same x positions: their squares are kept from
             // the first row.
@@ -397,14 +474,14 @@ void gradientRows(GradientOut& out, const format::FillStyle& f, const std::array
             for (; x + 2 <= w; x += 2) _mm_storeu_pd(q + x, _mm_sqrt_pd(_mm_loadu_pd(q + x)));
 #endif
             for (; x < w; ++x) q[x] = std::sqrt(q[x]);
-            rampSteps(q, idx, w, 1.0 / 16384, 0);
+            rampSteps(q, idx, w, 1.0 / 16384, 0, n);
         } else {
             for (int x = 0; x < w; ++x, gx += sx, gy += sy)
-                idx[x] = rampStep(gradientPosition(f, gx, gy));
+                idx[x] = rampStep(gradientPosition(f, gx, gy), n);
         }
         QRgb* row = out.row(y);
-        for (int x = 0; x < w; ++x) idx[x] = spreadStep<Spread>(idx[x]);
-        for (int x = 0; x < w; ++x) row[x] = ramp[size_t(idx[x])];
+        for (int x = 0; x < w; ++x) idx[x] = spreadStep<Spread>(idx[x], n);
+        for (int x = 0; x < w; ++x) row[x] = ramp.colors[size_t(idx[x])];
         out.done(y, w, false);
     }
 }
@@ -430,7 +507,7 @@ void gradientIndices(uint8_t* outIdx, const format::FillStyle& f, const QTransfo
         double gy = inv.m12() * dx0 + inv.m22() * dy + inv.dy();
         if (linear) {
             for (int x = 0; x < w; ++x, gx += sx) q[x] = gx;
-            rampSteps(q, idx, w, 1.0 / 32768, 0.5);
+            rampSteps(q, idx, w, 1.0 / 32768, 0.5, 256);
         } else if (plainRadial) {
             for (int x = 0; x < w; ++x, gx += sx, gy += sy) q[x] = gx * gx + gy * gy;
             int x = 0;
@@ -438,13 +515,13 @@ void gradientIndices(uint8_t* outIdx, const format::FillStyle& f, const QTransfo
             for (; x + 2 <= w; x += 2) _mm_storeu_pd(q + x, _mm_sqrt_pd(_mm_loadu_pd(q + x)));
 #endif
             for (; x < w; ++x) q[x] = std::sqrt(q[x]);
-            rampSteps(q, idx, w, 1.0 / 16384, 0);
+            rampSteps(q, idx, w, 1.0 / 16384, 0, 256);
         } else {
             for (int x = 0; x < w; ++x, gx += sx, gy += sy)
-                idx[x] = rampStep(gradientPosition(f, gx, gy));
+                idx[x] = rampStep(gradientPosition(f, gx, gy), 256);
         }
         uint8_t* o = outIdx + size_t(y) * size_t(w);
-        for (int x = 0; x < w; ++x) o[x] = uint8_t(spreadStep<Spread>(idx[x]));
+        for (int x = 0; x < w; ++x) o[x] = uint8_t(spreadStep<Spread>(idx[x], 256));
     }
 }
 
@@ -824,8 +901,12 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
             if (!inner.isEmpty()) {
                 bool ok = false;
                 const QTransform inv = (toQt(f.matrix) * world).inverted(&ok);
-                if (f.type == format::FillStyle::LinearGradient && ok && inv.m21() == 0) {
-                    // Each row the same: computed once, blended row after row.
+                const Ramp& ramp = keptRamp(f.gradient, cx);
+                // Rows are computed and blended one by one when each row is the same (it is
+                // then computed once) or when a refined ramp's colours outnumber a byte's
+                // values; otherwise the kept per-pixel entries are blended.
+                if (ok && ((f.type == format::FillStyle::LinearGradient && inv.m21() == 0) ||
+                           ramp.steps != 1)) {
                     thread_local GradientOut out;
                     out.blendInto = dst;
                     out.at = inner.topLeft();
@@ -835,7 +916,6 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
                     QTransform normalized;
                     QRect at;
                     const auto& idx = indexCache().get(f, world, inner, normalized, at);
-                    const auto& ramp = keptRamp(f.gradient, cx);
                     const int w = inner.width();
                     thread_local std::vector<uint32_t> row;
                     row.resize(size_t(w));
@@ -843,7 +923,7 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
                     const qsizetype stride = dst->bytesPerLine();
                     const bool wide = hasWideBlend();
                     thread_local RampPlanes planes;
-                    if (wide) splitRamp(ramp.data(), planes);
+                    if (wide) splitRamp(ramp.colors.data(), planes);
                     if (idx.size() == size_t(w) * size_t(inner.height()))
                         for (int y = 0; y < inner.height(); ++y) {
                             const uint8_t* in = idx.data() + size_t(y) * size_t(w);
@@ -856,9 +936,9 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
                             }
                             int x = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-                            if (hasAvx2()) x = blendIndexedAvx2(to, in, ramp.data(), w);
+                            if (hasAvx2()) x = blendIndexedAvx2(to, in, ramp.colors.data(), w);
 #endif
-                            for (int k = x; k < w; ++k) row[size_t(k - x)] = ramp[in[k]];
+                            for (int k = x; k < w; ++k) row[size_t(k - x)] = ramp.colors[in[k]];
                             blendRow(to + x, row.data(), w - x);
                         }
                 }

@@ -187,6 +187,46 @@ TEST(Avm1Drawing, FocalPointsKeepWhole256ths) {
     EXPECT_LT(sameAsNextStep, 86 * 56 - 20);
 }
 
+// A script's gradient matrix is kept in 16.16 fixed point cut towards zero, as a movie's
+// is: far outside a repeating gradient's circle the smallest step of the scale shows.
+TEST(Avm1Drawing, GradientMatricesKeepWhole65536ths) {
+    swftest::SwfBuilder b(8, 200, 100);
+    ActionWriter a;
+    const double scales[] = {0.0073, 478 / 65536.0, 479 / 65536.0};
+    for (int i = 0; i < 3; ++i) {
+        const std::string name = "m" + std::to_string(i);
+        const int x = 65 * i;
+        emptyClip(a, "this", name.c_str(), i + 1);
+        push(a, {"repeat"});
+        push(a, {"a", scales[i], "b", 0, "c", 0, "d", scales[i], "tx", x, "ty", 0, 6});
+        a.op(op::InitObject);
+        push(a, {0, 255, 2}).op(op::InitArray);
+        push(a, {100, 100, 2}).op(op::InitArray);
+        push(a, {0xff0000, 0x0000ff, 2}).op(op::InitArray);
+        push(a, {"radial", 6, name.c_str()}).getVariable();
+        push(a, {"beginGradientFill"}).op(op::CallMethod).op(op::Pop);
+        call(a, name.c_str(), "moveTo", {x, 0});
+        call(a, name.c_str(), "lineTo", {x + 60, 0});
+        call(a, name.c_str(), "lineTo", {x + 60, 90});
+        call(a, name.c_str(), "lineTo", {x, 90});
+        call(a, name.c_str(), "endFill", {});
+    }
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+
+    auto r = play(b);
+    const QImage img = r->frame();
+    int sameAsStep = 0, sameAsNextStep = 0;
+    for (int y = 2; y < 88; ++y)
+        for (int x = 2; x < 58; ++x) {
+            sameAsStep += img.pixel(x, y) == img.pixel(x + 65, y);
+            sameAsNextStep += img.pixel(x, y) == img.pixel(x + 130, y);
+        }
+    EXPECT_EQ(sameAsStep, 86 * 56);
+    EXPECT_LT(sameAsNextStep, 86 * 56 - 20);
+}
+
 namespace {
 
 // var name = new flash.<pkg>.<cls>(args...), kept in register reg too so that calls can pass it.

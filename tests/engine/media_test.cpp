@@ -112,15 +112,17 @@ TEST(Gradients, SharedAndOutOfOrderRatios) {
                                                                     {64, {0, 255, 255}},
                                                                     {255, {0, 0, 255}}}))),
               2);
-    // A hard step at 126 over 100 px: pixel 49 looks up entry 126, pixel 50 entry 129.
+    // A hard step at 126 over 100 px: the ramp is read filtered, entry i at i + 0.5, so
+    // pixel 49 (at 126.72) is a fifth of the way to blue and pixel 50 (at 129.28) blue.
     m.b.place(m.define(mcode::DefineShape3,
                        media::rectBody(0, 3, 0, 0, 4000, 500,
                                        linear(100, 0, {{126, {255, 0, 0}}, {126, {0, 0, 255}}}))),
               3);
     const QImage img = stage(m.play());
-    EXPECT_TRUE(pixelNear(img, 0, 40, kRed, 12));
+    // Pixel 0 (at 0.64) is read a seventh of the way from entry 0 to the green of entry 1.
+    EXPECT_TRUE(pixelNear(img, 0, 40, QColor(220, 35, 0), 4));
     EXPECT_TRUE(pixelNear(img, 199, 40, kBlue, 12));
-    EXPECT_TRUE(pixelNear(img, 49, 10, kRed, 12));
+    EXPECT_TRUE(pixelNear(img, 49, 10, QColor(199, 0, 56), 4));
     EXPECT_TRUE(pixelNear(img, 50, 10, kBlue, 12));
     EXPECT_TRUE(pixelNear(img, 50, 75, QColor(128, 128, 0), 14));  // red to green
     // Past 128: cyan to blue counted from ratio 64, so already a third of the way at 128.

@@ -226,3 +226,58 @@ TEST(RenderFill, LinearRgbRampsMatchFlashColours) {
     EXPECT_TRUE(enginetest::pixelNear(img, 20, 60, QColor(51, 51, 231), 2));
     EXPECT_TRUE(enginetest::pixelNear(img, 60, 60, QColor(51, 51, 255), 2));
 }
+
+namespace {
+
+// A linear gradient across a 300x20 pixel rectangle whose ramp steps are one pixel wide:
+// pixel x sits a quarter step past ramp entry x's start, so the player's filtered read (entry
+// i at position i + 0.5) puts it three quarters of the way from entry x - 1 to entry x.
+QImage drawSteppedRamp(const std::vector<std::pair<uint8_t, swftest::Rgba>>& stops, uint8_t spread,
+                       uint8_t interpolation, swf::Quality q) {
+    SwfBuilder b(8, 300, 20, 24);
+    b.setBackground({255, 255, 255});
+    media::Fill f;
+    f.type = 0x10;
+    f.spread = spread;
+    f.interpolation = interpolation;
+    f.matrix = {0.15625, 0.15625, 0, 0, 2565, 0};
+    f.stops = stops;
+    const uint16_t id = b.reserveId();
+    b.rawTag(media::code::DefineShape3,
+             media::shapeBody(id, 3, outline(0, 0, 6000, 400, false), f));
+    b.place(id, 1);
+    b.showFrame();
+    swf::Player p(load(b.bytes()));
+    return enginetest::stage(p, q);
+}
+
+}  // namespace
+
+// A sharp step in the ramp (two stops a ratio apart) is blended over one step, in sRGB for
+// an RGB gradient and in linear light for a linear-RGB one, at either quality.
+TEST(RenderFill, SharpRampStepsBlendOverOneStep) {
+    const swftest::Rgba red{255, 0, 0, 255}, blue{0, 0, 255, 255};
+    for (auto q : {swf::Quality::Low, swf::Quality::High}) {
+        SCOPED_TRACE(testing::Message() << "quality " << int(q));
+        const QImage rgb = drawSteppedRamp({{0, red}, {100, red}, {101, blue}}, 0, 0, q);
+        EXPECT_TRUE(enginetest::pixelNear(rgb, 100, 10, QColor(255, 0, 0), 0));
+        EXPECT_TRUE(enginetest::pixelNear(rgb, 101, 10, QColor(64, 0, 191), 3));
+        EXPECT_TRUE(enginetest::pixelNear(rgb, 102, 10, QColor(0, 0, 255), 0));
+        const QImage linear = drawSteppedRamp({{0, red}, {100, red}, {101, blue}}, 0, 1, q);
+        EXPECT_TRUE(enginetest::pixelNear(linear, 100, 10, QColor(255, 0, 0), 0));
+        EXPECT_TRUE(enginetest::pixelNear(linear, 101, 10, QColor(137, 0, 225), 3));
+        EXPECT_TRUE(enginetest::pixelNear(linear, 102, 10, QColor(0, 0, 255), 0));
+    }
+}
+
+// A repeating ramp is read within each period: its last entry is not blended into its first,
+// so a period starts on the first entry's own colour.
+TEST(RenderFill, RepeatedRampsDoNotBlendAcrossTheWrap) {
+    const swftest::Rgba red{255, 0, 0, 255}, blue{0, 0, 255, 255};
+    const QImage img = drawSteppedRamp({{0, red}, {1, blue}}, 2, 0, swf::Quality::Low);
+    EXPECT_TRUE(enginetest::pixelNear(img, 0, 10, QColor(255, 0, 0), 0));
+    EXPECT_TRUE(enginetest::pixelNear(img, 1, 10, QColor(64, 0, 191), 3));
+    EXPECT_TRUE(enginetest::pixelNear(img, 255, 10, QColor(0, 0, 255), 0));
+    EXPECT_TRUE(enginetest::pixelNear(img, 256, 10, QColor(255, 0, 0), 0));
+    EXPECT_TRUE(enginetest::pixelNear(img, 257, 10, QColor(64, 0, 191), 3));
+}
