@@ -479,6 +479,8 @@ void startLoadedMovies(Vm& vm) {
         if (!m || m->started) continue;
         if (std::find(l->movies.begin(), l->movies.end(), m) == l->movies.end()) continue;
         m->started = true;
+        if (m->into)
+            if (ScriptRunner* host = runnerFor(vm, m->into)) host->movieLoadedInto(m->into);
         m->runner->frameEntered(0);
     }
     for (const auto& i : inits)

@@ -681,6 +681,11 @@ void ScriptRunner::moveClip(SpriteClip* clip, int depth) {
     }
 }
 
+void ScriptRunner::movieLoadedInto(ClipHost* clip) {
+    auto* s = dynamic_cast<SpriteClip*>(clip);
+    if (s && &s->runner() == this && s->object()) fireEvents(s, kEventLoad);
+}
+
 void ScriptRunner::fireEvents(SpriteClip* clip, uint32_t bits) {
     for (const auto& [ev, code] : clip->events)
         if (ev & bits) vm_->runActions(code, clip);

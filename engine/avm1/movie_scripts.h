@@ -148,6 +148,8 @@ public:
     // Moves a clip to another depth, swapping with whatever is there; both then stay put when
     // their timeline moves.
     void moveClip(SpriteClip* clip, int depth);
+    // A movie loaded into clip is about to start: the clip's load handlers run again.
+    void movieLoadedInto(ClipHost* clip);
     // The clip instance of an object on parent's list, if it is one.
     SpriteClip* clipAt(ClipHost* parent, int depth);
     // The character exported under name (letter case ignored); 0 when there is none.

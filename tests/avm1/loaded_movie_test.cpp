@@ -292,3 +292,32 @@ TEST(Avm1LoadedMovie, ReplacingLevelZeroOverAndOverStaysBounded) {
     EXPECT_GE(lines.size(), 2u);
     EXPECT_LE(lines.size(), 40u);  // one new copy a frame at most
 }
+
+// A clip's onClipEvent(load) runs when it is placed and again when a movie loaded into it
+// starts, before that movie's first frame.
+TEST(Avm1LoadedMovie, AClipsLoadHandlerRunsAgainForTheMovieLoadedIntoIt) {
+    TempDir dir;
+    dir.write("child.swf", child());
+    swftest::SwfBuilder b(8);
+    swftest::SpriteBuilder empty;
+    empty.showFrame();
+    swftest::PlaceArgs p;
+    p.depth = 1;
+    p.id = b.defineSprite(empty);
+    p.name = "clip";
+    Code load;
+    load.str("load").trace();
+    p.clipActions = {{1, load.done()}};
+    b.placeObject(p);
+    Code first;
+    first.load("child.swf", "clip", true);
+    b.rawTag(12, first.done());
+    b.showFrame();
+    Code stop;
+    stop.op(0x07);
+    b.rawTag(12, stop.done());
+    b.showFrame();
+    EXPECT_EQ(run(dir, b.bytes(), 3),
+              (std::vector<std::string>{"load", "load", "child this=_level0.clip",
+                                        "child root=_level0"}));
+}
