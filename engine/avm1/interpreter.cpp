@@ -134,6 +134,14 @@ ClipHost* liveClip(Object* o) {
     return o->clip;
 }
 
+// Where GetProperty and SetProperty paths start: the current target, or the root once the
+// target has left the stage while its actions still run.
+ClipHost* pathBase(CallContext& c) {
+    const auto* sprite = dynamic_cast<const SpriteClip*>(c.target);
+    if (c.target && (!sprite || sprite->object())) return c.target;
+    return c.vm.root_;
+}
+
 // A timeline removed while its actions run leaves its names behind: they are looked up on
 // the root from then on.
 Object* scopeEntry(CallContext& c, size_t i) {
@@ -518,7 +526,7 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 if (t.isObject() && t.o->cls == ObjClass::MovieClip)
                     clip = t.o->clip;
                 else if (const std::string s = vm.toString(t); !s.empty())
-                    clip = vm.resolveTarget(s, c.target);
+                    clip = vm.resolveTarget(s, pathBase(c));
                 push(c, clip ? clipGetIndex(vm, clip, idx) : Value());
                 break;
             }
@@ -530,7 +538,7 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 if (t.isObject() && t.o->cls == ObjClass::MovieClip)
                     clip = t.o->clip;
                 else if (const std::string s = vm.toString(t); !s.empty())
-                    clip = vm.resolveTarget(s, c.target);
+                    clip = vm.resolveTarget(s, pathBase(c));
                 if (clip) clipSetIndex(vm, clip, idx, v);
                 break;
             }

@@ -385,6 +385,27 @@ TEST(Avm1Targets, TellTargetFollowsPathsAndUnknownPathsLeaveNoTarget) {
     EXPECT_EQ(r->take(), "/Clip\nundefined\nroot\n/Clip\nundefined\n/\n");
 }
 
+TEST(Avm1Targets, PropertyPathsStartAtTheRootOnceTheTargetHasGone) {
+    // tellTarget("a") { _root.a is removed; getProperty("b", _x) still finds _root.b }
+    swftest::SwfBuilder b(6);
+    ActionWriter a;
+    for (const char* name : {"a", "b"}) {
+        push(a, {name == std::string("a") ? 1 : 2, name, 2, "createEmptyMovieClip"});
+        a.op(op::CallFunction).pop();
+    }
+    push(a, {"b", 0, 7}).op(0x23);  // setProperty("b", _x, 7)
+    setTarget(a, "a");
+    push(a, {"/a"}).op(0x25);  // removeMovieClip("/a")
+    push(a, {"b", 0}).op(0x22).trace();
+    push(a, {"b", 1, 9}).op(0x23);
+    push(a, {"/b", 1}).op(0x22).trace();
+    setTarget(a, "");
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "7\n9\n");
+}
+
 TEST(Avm1Targets, TargetPathNamesButtonsAndTextFields) {
     swftest::SwfBuilder b(6);
     ActionWriter a;
