@@ -1,5 +1,7 @@
 #include "engine/render/hard_fill.h"
 
+#include <QLineF>
+#include <QPainterPathStroker>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -27,9 +29,6 @@ constexpr double kTie = 1e-7;
 // pixel an edge passing within a hair of its centre takes.
 constexpr double kEdgeGrid = 256;
 
-// How far the middle of a straight piece may stray from its curve, in pixels.
-constexpr double kCurveTolerance = 0.1;
-
 // Halvings of a cubic (round joins and caps) before it is taken as straight.
 constexpr int kMaxDepth = 12;
 
@@ -56,14 +55,14 @@ double parabolaInverseIntegral(double x) {
 
 // Calls to(point) for the points a quadratic curve is cut at, its end last.
 template <typename To>
-void cutQuadratic(QPointF p0, QPointF q, QPointF p1, To&& to) {
+void cutQuadratic(QPointF p0, QPointF q, QPointF p1, double tolerance, To&& to) {
     const QPointF d01 = q - p0, d12 = p1 - q, dd = d01 - d12, chord = p1 - p0;
     const double cross = chord.x() * dd.y() - chord.y() * dd.x();
     const double x0 = (d01.x() * dd.x() + d01.y() * dd.y()) / cross;
     const double x2 = (d12.x() * dd.x() + d12.y() * dd.y()) / cross;
     const double scale = std::abs(cross / (std::hypot(dd.x(), dd.y()) * (x2 - x0)));
     const double a0 = parabolaIntegral(x0), a2 = parabolaIntegral(x2);
-    const double rootTol = std::sqrt(kCurveTolerance);
+    const double rootTol = std::sqrt(tolerance);
     double count = 0;
     if (std::isfinite(scale) && std::isfinite(a0) && std::isfinite(a2)) {
         const double span = std::abs(a2 - a0), rootScale = std::sqrt(scale);
@@ -76,7 +75,7 @@ void cutQuadratic(QPointF p0, QPointF q, QPointF p1, To&& to) {
     // estimate above can ask for two pieces there.
     const double stray = std::abs(chord.x() * d01.y() - chord.y() * d01.x()) /
                          (2 * std::hypot(chord.x(), chord.y()));
-    const double pieces = stray <= kCurveTolerance ? 1 : std::ceil(0.5 * count / rootTol);
+    const double pieces = stray <= tolerance ? 1 : std::ceil(0.5 * count / rootTol);
     const int n = std::isfinite(pieces) ? int(std::clamp(pieces, 1.0, 1000.0)) : 1;
     const double u0 = parabolaInverseIntegral(a0), u2 = parabolaInverseIntegral(a2);
     for (int k = 1; k < n; ++k) {
@@ -97,7 +96,8 @@ std::optional<QPointF> raisedQuadratic(QPointF p0, QPointF c1, QPointF c2, QPoin
 
 class Builder {
 public:
-    explicit Builder(const QRect& bounds) : top_(bounds.top()), bottom_(bounds.bottom() + 1) {}
+    Builder(const QRect& bounds, double tolerance)
+        : top_(bounds.top()), bottom_(bounds.bottom() + 1), tolerance_(tolerance) {}
 
     void line(QPointF a, QPointF b) {
         a = onGrid(a, kEdgeGrid);
@@ -123,7 +123,7 @@ public:
     }
 
     // The path holds a shape's quadratic curves as cubics; those are cut by cutQuadratic,
-    // within kCurveTolerance of the curve. True cubics (the round joins and caps of outlined lines)
+    // within the tolerance of the curve. True cubics (the round joins and caps of outlined lines)
     // are halved until flat.
     void curve(QPointF p0, QPointF c1, QPointF c2, QPointF p3) {
         const auto q = raisedQuadratic(p0, c1, c2, p3);
@@ -132,7 +132,7 @@ public:
             return;
         }
         QPointF prev = p0;
-        cutQuadratic(p0, *q, p3, [&](QPointF at) {
+        cutQuadratic(p0, *q, p3, tolerance_, [&](QPointF at) {
             line(prev, at);
             prev = at;
         });
@@ -168,7 +168,7 @@ private:
             const QPointF q(c.x() + reach * std::cos(mid), c.y() + reach * std::sin(mid));
             const QPointF end =
                 i == k - 1 ? p3 : QPointF(c.x() + r * std::cos(b1), c.y() + r * std::sin(b1));
-            cutQuadratic(prev, q, end, [&](QPointF at) {
+            cutQuadratic(prev, q, end, tolerance_, [&](QPointF at) {
                 line(prev, at);
                 prev = at;
             });
@@ -185,7 +185,7 @@ private:
             if (len == 0) return std::hypot(v.x(), v.y());
             return std::abs(v.x() * d.y() - v.y() * d.x()) / len;
         };
-        if (depth >= kMaxDepth || std::max(off(p1), off(p2)) <= kCurveTolerance) {
+        if (depth >= kMaxDepth || std::max(off(p1), off(p2)) <= tolerance_) {
             line(p0, p3);
             return;
         }
@@ -195,16 +195,17 @@ private:
         cubic(m, bc, c, p3, depth + 1);
     }
 
-    double top_, bottom_;
+    double top_, bottom_, tolerance_;
     std::vector<Line> lines_;
 };
 
 }  // namespace
 
-std::vector<QRect> hardSpans(const QPainterPath& path, const QRect& bounds) {
+std::vector<QRect> hardSpans(const QPainterPath& path, const QRect& bounds, double tolerance) {
     std::vector<QRect> out;
     if (bounds.isEmpty() || path.isEmpty()) return out;
-    Builder build(bounds);
+    if (!(tolerance > 0)) tolerance = kHardCurveTolerance;
+    Builder build(bounds, tolerance);
     QPointF start, cur;
     bool open = false;
     for (int i = 0, n = path.elementCount(); i < n; ++i) {
@@ -289,7 +290,8 @@ QPainterPath hardCenterline(const QPainterPath& path) {
             const QPointF c2(path.elementAt(i + 1).x, path.elementAt(i + 1).y);
             const QPointF end(path.elementAt(i + 2).x, path.elementAt(i + 2).y);
             if (const auto q = raisedQuadratic(cur, pt, c2, end))
-                cutQuadratic(cur, *q, end, [&](QPointF at) { out.lineTo(at); });
+                cutQuadratic(cur, *q, end, kHardCurveTolerance,
+                             [&](QPointF at) { out.lineTo(at); });
             else
                 out.cubicTo(pt, c2, end);
             cur = end;
@@ -303,13 +305,51 @@ QPainterPath hardCenterline(const QPainterPath& path) {
     return out;
 }
 
-void fillHard(QPainter& p, const QPainterPath& path, QRect limit) {
+QPainterPath hardOutline(const QPainterPath& path, const QPen& pen) {
+    QPainterPath out = QPainterPathStroker(pen).createStroke(path);
+    // The points of the line, ordered by x, to tell the stroker's inside corners by.
+    std::vector<QPointF> bends;
+    bends.reserve(size_t(path.elementCount()));
+    for (int i = 0, n = path.elementCount(); i < n; ++i)
+        bends.emplace_back(path.elementAt(i).x, path.elementAt(i).y);
+    std::sort(bends.begin(), bends.end(), [](QPointF a, QPointF b) {
+        return a.x() < b.x() || (a.x() == b.x() && a.y() < b.y());
+    });
+    const double half = pen.widthF() / 2, near = 1e-6 * std::max(1.0, half);
+    auto isBend = [&](QPointF p) {
+        auto it = std::lower_bound(bends.begin(), bends.end(), p.x() - near,
+                                   [](QPointF a, double x) { return a.x() < x; });
+        for (; it != bends.end() && it->x() <= p.x() + near; ++it)
+            if (std::abs(it->y() - p.y()) <= near) return true;
+        return false;
+    };
+    auto at = [&](int i) { return QPointF(out.elementAt(i).x, out.elementAt(i).y); };
+    auto isLine = [&](int i) { return out.elementAt(i).type == QPainterPath::LineToElement; };
+    auto offBy = [&](QPointF a, QPointF b) {
+        return std::abs(std::hypot(a.x() - b.x(), a.y() - b.y()) - half) <= 1e-3 * half;
+    };
+    // An inside corner comes out as: one edge's end, the bend's point, the next edge's
+    // start, each half the width from the bend. When the two edges cross, they meet there.
+    for (int i = 2, n = out.elementCount(); i + 2 < n; ++i) {
+        if (!isLine(i - 1) || !isLine(i) || !isLine(i + 1) || !isLine(i + 2)) continue;
+        const QPointF bend = at(i);
+        if (!offBy(at(i - 1), bend) || !offBy(at(i + 1), bend) || !isBend(bend)) continue;
+        QPointF cross;
+        if (QLineF(at(i - 2), at(i - 1)).intersects(QLineF(at(i + 1), at(i + 2)), &cross) !=
+            QLineF::BoundedIntersection)
+            continue;
+        for (int k = i - 1; k <= i + 1; ++k) out.setElementPositionAt(k, cross.x(), cross.y());
+    }
+    return out;
+}
+
+void fillHard(QPainter& p, const QPainterPath& path, QRect limit, double tolerance) {
     const QTransform t = p.transform();
     if (limit.isEmpty() && p.device())
         limit = QRect(0, 0, p.device()->width(), p.device()->height());
     // Only the rows and columns the painter may still touch are worked out.
     if (p.hasClipping()) limit &= t.mapRect(p.clipBoundingRect()).toAlignedRect();
-    const auto spans = hardSpans(t.map(path), limit);
+    const auto spans = hardSpans(t.map(path), limit, tolerance);
     if (spans.empty()) return;
     p.save();
     QBrush brush = p.brush();
@@ -324,11 +364,11 @@ void fillHard(QPainter& p, const QPainterPath& path, QRect limit) {
     p.restore();
 }
 
-void fillPainterPath(QPainter& p, const QPainterPath& path) {
+void fillPainterPath(QPainter& p, const QPainterPath& path, double tolerance) {
     if (p.testRenderHint(QPainter::Antialiasing))
         p.drawPath(path);
     else
-        fillHard(p, path);
+        fillHard(p, path, {}, tolerance);
 }
 
 }  // namespace swf::render

@@ -3,7 +3,6 @@
 #include <QBrush>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPathStroker>
 #include <QPen>
 #include <QRadialGradient>
 #include <algorithm>
@@ -1060,14 +1059,13 @@ QPen strokePen(const format::LineStyle& l, const ColorTx& cx, double deviceScale
 // The area a pen covers along path (in the painter's coordinates, drawn through world), as
 // a path in the same coordinates; cosmetic pens keep their width in device pixels.
 QPainterPath hardStroke(const QPainterPath& path, const QPen& pen, const QTransform& world) {
-    QPainterPathStroker stroker(pen);
     bool ok = false;
     const QTransform back = world.inverted(&ok);
     if (!ok) return {};
     // The line follows the straight pieces a fill's edge along the same curve would.
     const QPainterPath centre = hardCenterline(world.map(path));
-    if (!pen.isCosmetic()) return stroker.createStroke(back.map(centre));
-    return back.map(stroker.createStroke(centre));
+    if (!pen.isCosmetic()) return hardOutline(back.map(centre), pen);
+    return back.map(hardOutline(centre, pen));
 }
 
 void drawGeometry(Ctx& c, const format::Shape& shape, const ShapeGeometry& geo,

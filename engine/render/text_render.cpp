@@ -104,10 +104,10 @@ struct Face {
         if (!font) return QFontMetricsF(device).horizontalAdvance(c);
         auto it = font->byCode.find(c.unicode());
         if (it == font->byCode.end()) return 0;
-        // Advances of fonts before DefineFont3 come to whole twips.
+        // Advances of fonts before DefineFont3 come to whole twips, the fraction cut off.
         if (it->second < font->font.advances.size()) {
             const double a = font->font.advances[it->second] * scale();
-            return font->font.version >= 3 ? a : std::round(a);
+            return font->font.version >= 3 ? a : std::floor(a + 1e-9);
         }
         return font->glyphs[it->second].boundingRect().right() * scale();
     }
@@ -226,6 +226,14 @@ std::vector<TextSpan> parseFieldHtml(const QString& html) {
     return out;
 }
 
+// Fills a glyph drawn through the painter's transform. Its curves are cut as finely as a
+// shape drawn in the glyph's own units would be (an em of 1024 twips for older fonts), never
+// more coarsely than a shape's, so small text keeps the round tops and bowls the player draws.
+static void fillGlyph(QPainter& p, const QPainterPath& glyph) {
+    const double size = std::sqrt(std::abs(p.transform().determinant())) * 20;
+    fillPainterPath(p, glyph, kHardCurveTolerance * std::clamp(size, 1e-3, 1.0));
+}
+
 void drawStaticText(QPainter& p, const Movie& movie, const format::StaticText& text,
                     const QTransform& world, const ColorTx& cx) {
     const QTransform base = QTransform(text.matrix.sx, text.matrix.r0, text.matrix.r1,
@@ -241,7 +249,7 @@ void drawStaticText(QPainter& p, const Movie& movie, const format::StaticText& t
         for (const auto& g : run.glyphs) {
             if (g.index < font->glyphs.size()) {
                 p.setTransform(QTransform(scale, 0, 0, scale, x, run.y) * base);
-                fillPainterPath(p, font->glyphs[g.index]);
+                fillGlyph(p, font->glyphs[g.index]);
             }
             x += g.advance;
         }
@@ -768,7 +776,7 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
                             [&](size_t index, const QPainterPath& glyph, const QTransform& t) {
                                 p.setBrush(selected(index) ? inverted : c);
                                 p.setTransform(t);
-                                fillPainterPath(p, glyph);
+                                fillGlyph(p, glyph);
                             });
                 p.setTransform(world);
             } else {

@@ -249,3 +249,34 @@ TEST(HardFill, RoundCapsAndJoinsAreCircles) {
             }
         }
 }
+
+TEST(HardFill, InsideCornersOfOutlinedLinesMeetWhereTheirEdgesCross) {
+    // A 1-px line bending gently at (50, 20.5), as round a curve's flattest point: its two
+    // inner edges cross a hair right of 50.5 and meet there, on the edge through the centre
+    // of pixel (50, 20), which a right edge leaves out. Running back to the bend instead would
+    // carry both edges past that centre and take it.
+    QPen pen(Qt::black, 1);
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    QPainterPath bent;
+    bent.moveTo(50.3, 14.5);
+    bent.lineTo(50, 20.5);
+    bent.lineTo(50.3, 26.5);
+    const auto line = pixels(swf::render::hardOutline(bent, pen));
+    EXPECT_FALSE(line.count({50, 20}));
+    EXPECT_TRUE(pixels(QPainterPathStroker(pen).createStroke(bent)).count({50, 20}));
+    EXPECT_TRUE(line.count({49, 20}));
+    for (int y = 15; y <= 25; ++y)
+        if (y != 20) EXPECT_TRUE(line.count({50, y})) << y;
+
+    // Where the edges do not cross within both pieces (a hairpin with a short leg), the
+    // outline stays as the stroker makes it.
+    QPainterPath hairpin;
+    hairpin.moveTo(100, 100.5);
+    hairpin.lineTo(140, 100.5);
+    hairpin.lineTo(139.6, 101.3);
+    QPen wide(Qt::black, 6);
+    wide.setJoinStyle(Qt::RoundJoin);
+    EXPECT_EQ(pixels(swf::render::hardOutline(hairpin, wide)),
+              pixels(QPainterPathStroker(wide).createStroke(hairpin)));
+}

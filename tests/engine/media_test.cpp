@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QPainterPath>
+#include <cmath>
 
 #include "engine/render/text_render.h"
 #include "tests/engine/pixel_util.h"
@@ -489,6 +491,85 @@ TEST(Text, OnlyFlash8GlyphsStartOnWholePixels) {
         EXPECT_TRUE(pixelNear(img, 12, 12, version == 2 ? kBlue : kWhite, 0));
         EXPECT_TRUE(pixelNear(img, 13, 12, kBlue, 0));
         EXPECT_TRUE(pixelNear(img, 32, 12, version == 2 ? kWhite : kBlue, 0));
+    }
+}
+
+TEST(Text, OlderFontAdvancesDropTheirFraction) {
+    // A 1010-unit advance at 12 px (240 twips) is 236.72 twips: 236 a glyph, not 237, so
+    // after nine glyphs the tenth starts at 40 + 40 (gutter) + 2124 twips = 110.2 px.
+    Movie m;
+    const uint16_t font = m.define(
+        mcode::DefineFont2,
+        media::fontBody(0, 2, "Narrow", {{'C', {{0, -800}, {512, -800}, {512, 0}, {0, 0}}, 1010}}));
+    media::EditText field;
+    field.fontId = font;
+    field.color = Rgba{0, 0, 255, 255};
+    field.text = "CCCCCCCCCC";
+    field.useOutlines = true;
+    field.xMax = 4000;
+    m.b.place(m.define(mcode::DefineEditText, media::editTextBody(0, field)), 1,
+              swftest::Matrix{1, 1, 0, 0, 40, 0});
+    const QImage img = stage(m.play(), swf::Quality::Low);
+    EXPECT_TRUE(pixelNear(img, 110, 6, kBlue, 0));  // 110.2 to 116.2 px
+    EXPECT_TRUE(pixelNear(img, 115, 6, kBlue, 0));
+    EXPECT_TRUE(pixelNear(img, 116, 6, kWhite, 0));
+}
+
+TEST(Text, SmallGlyphsFollowTheirCurvesClosely) {
+    // A round glyph of eight quadratic curves is cut as finely as at the font's own size, so
+    // at 10 to 14 px it takes every pixel whose centre lies inside its curves by more than a
+    // 25th of a pixel and none outside, as the player draws small text. Rows of them
+    // land at many fractions of a pixel.
+    std::vector<std::pair<int, int>> ring;
+    const double r = 400, cx = 512, cy = -400;
+    for (int i = 0; i < 8; ++i) {
+        const double a = i * M_PI / 4, mid = a + M_PI / 8, k = r / std::cos(M_PI / 8);
+        ring.push_back(
+            {int(std::lround(cx + r * std::cos(a))), int(std::lround(cy + r * std::sin(a)))});
+        ring.push_back(
+            {int(std::lround(cx + k * std::cos(mid))), int(std::lround(cy + k * std::sin(mid)))});
+    }
+    const media::Glyph round{'O', ring, 1024, true};
+    for (int height : {200, 280}) {
+        SCOPED_TRACE(height);
+        Movie m;
+        const uint16_t font = m.define(mcode::DefineFont2, media::fontBody(0, 2, "Round", {round}));
+        const int advance = height + 13, count = 12;
+        const std::vector<std::pair<uint32_t, int>> glyphs(count, {0, advance});
+        std::vector<media::TextRun> runs;
+        for (int row = 0; row < 3; ++row)
+            runs.push_back({font, {0, 0, 255, 255}, 7 * row + 3, 500 + 509 * row, height, glyphs});
+        m.b.place(m.define(mcode::DefineText2, media::textBody(0, 2, 0, 4000, 0, 2000, runs)), 1);
+        const QImage img = stage(m.play(), swf::Quality::Low);
+        // Each glyph's curves in device pixels, against the pixels round it.
+        const double s = height / 1024.0 / 20, margin = 0.04;
+        int inner = 0, wrong = 0;
+        for (const auto& run : runs)
+            for (int g = 0; g < count; ++g) {
+                auto dev = [&](std::pair<int, int> p) {
+                    return QPointF((run.x + g * advance) / 20.0 + p.first * s,
+                                   run.y / 20.0 + p.second * s);
+                };
+                QPainterPath exact;
+                exact.moveTo(dev(ring[0]));
+                for (size_t i = 0; i < ring.size(); i += 2)
+                    exact.quadTo(dev(ring[i + 1]), dev(ring[(i + 2) % ring.size()]));
+                const QRect around = exact.boundingRect().toAlignedRect().adjusted(-1, -1, 1, 1);
+                for (int py = around.top(); py <= around.bottom(); ++py)
+                    for (int px = around.left(); px <= around.right(); ++px) {
+                        int inside = 0;
+                        for (int k = 0; k < 8; ++k) {
+                            const double a = k * M_PI / 4;
+                            inside += exact.contains(QPointF(px + 0.5 + margin * std::cos(a),
+                                                             py + 0.5 + margin * std::sin(a)));
+                        }
+                        const bool blue = img.pixelColor(px, py) == kBlue;
+                        if (inside == 8) ++inner;
+                        if ((inside == 8 && !blue) || (inside == 0 && blue)) ++wrong;
+                    }
+            }
+        EXPECT_GT(inner, 1000);
+        EXPECT_EQ(wrong, 0);
     }
 }
 

@@ -93,6 +93,27 @@ void writeOutline(BitWriter& w, const std::vector<std::pair<int, int>>& pts, int
     if (close) straight(pts[0].first - pts.back().first, pts[0].second - pts.back().second);
 }
 
+// A closed outline of quadratic curves filled with fill style 1 on its right: pts alternates
+// anchors and control points, from a style change at pts[0].
+void writeCurvedOutline(BitWriter& w, const std::vector<std::pair<int, int>>& pts) {
+    w.writeUB(0b000101, 6);  // style change: fill 1 (right side), move to
+    const int mb = sbBits({pts[0].first, pts[0].second});
+    w.writeUB(mb, 5);
+    w.writeSB(pts[0].first, mb);
+    w.writeSB(pts[0].second, mb);
+    w.writeUB(1, 1);
+    for (size_t i = 0; i + 1 < pts.size(); i += 2) {
+        const auto [px, py] = pts[i];
+        const auto [cx, cy] = pts[i + 1];
+        const auto [ax, ay] = pts[(i + 2) % pts.size()];
+        const int d[] = {cx - px, cy - py, ax - cx, ay - cy};
+        const int n = std::max(2, sbBits({d[0], d[1], d[2], d[3]}));
+        w.writeUB(0b10, 2);  // curved edge
+        w.writeUB(n - 2, 4);
+        for (int v : d) w.writeSB(v, n);
+    }
+}
+
 void endShape(BitWriter& w) {
     w.writeUB(0, 6);
     w.align();
@@ -264,7 +285,10 @@ std::vector<uint8_t> fontBody(uint16_t id, int version, const std::string& name,
         s.writeUB(0, 4);
         std::vector<std::pair<int, int>> pts;
         for (auto [x, y] : g.outline) pts.push_back({x * scale, y * scale});
-        writeOutline(s, pts, 1, 0, false, true, false, true);
+        if (g.curved)
+            writeCurvedOutline(s, pts);
+        else
+            writeOutline(s, pts, 1, 0, false, true, false, true);
         endShape(s);
         shapes.push_back(s.take());
     }

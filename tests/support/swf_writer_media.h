@@ -72,6 +72,9 @@ struct Glyph {
     uint16_t code;
     std::vector<std::pair<int, int>> outline;  // a closed polygon in EM units (y down)
     int advance;
+    // When set, outline alternates anchors and the control points of the quadratic curves
+    // between them, closing back to its first anchor.
+    bool curved = false;
 };
 // DefineFont2 or 3 with layout (ascent/descent in EM units), or DefineFont (1) when
 // version is 1 (codes then come from fontInfoBody).
