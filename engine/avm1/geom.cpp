@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "engine/avm1/display_props.h"
+#include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
 #include "engine/avm1/vm.h"
 #include "engine/runtime/display_list.h"
@@ -577,7 +578,9 @@ void installGeomBuiltins(Vm& vm) {
         return p && p->value.isObject() && p->value.o->cls == ObjClass::MovieClip ? p->value.o->clip
                                                                                   : nullptr;
     };
+    // A root on its own level has a placement too: where scripts put it.
     auto objectOf = [](ClipHost* c) -> DisplayObject* {
+        if (auto* r = dynamic_cast<ScriptRunner*>(c)) return r->rootPlacement();
         auto* s = dynamic_cast<SpriteClip*>(c);
         return s ? s->object() : nullptr;
     };
@@ -675,8 +678,12 @@ void installGeomBuiltins(Vm& vm) {
                 if (!o) continue;
                 double p[8];
                 cxValues(o->cxform, p);
+                // Offsets are kept as 16-bit whole numbers: they round down and wrap.
                 for (int i = 0; i < 4; ++i) {
-                    t[i + 4] = t[i + 4] * p[i] + p[i + 4];
+                    const double v = std::floor(t[i + 4] * p[i] + p[i + 4]);
+                    t[i + 4] = std::isfinite(v)
+                                   ? std::fmod(std::fmod(v + 32768, 65536) + 65536, 65536) - 32768
+                                   : 0;
                     t[i] *= p[i];
                 }
             }
@@ -685,16 +692,22 @@ void installGeomBuiltins(Vm& vm) {
         [](Vm&, Object*, Args&) -> Value { return {}; });
     accessor(
         vm, trProto, "pixelBounds",
-        [clipOf, rect](Vm& vm, Object* self, Args&) -> Value {
+        [clipOf, objectOf, rect](Vm& vm, Object* self, Args&) -> Value {
             ClipHost* c = clipOf(vm, self);
             if (!c) return {};
             // The clip's bounds on the stage, in whole pixels.
             Object* obj = vm.clipObject(c);
             Value b = vm.call(vm.get(obj, "getBounds"), obj, {Value(vm.clipObject(vm.root_))});
             if (!b.isObject()) return construct(vm, rect, {Value(0), Value(0), Value(0), Value(0)});
-            const double x0 = std::floor(num(vm, b.o, "xMin")),
-                         y0 = std::floor(num(vm, b.o, "yMin"));
-            const double x1 = std::ceil(num(vm, b.o, "xMax")), y1 = std::ceil(num(vm, b.o, "yMax"));
+            QRectF r(QPointF(num(vm, b.o, "xMin"), num(vm, b.o, "yMin")),
+                     QPointF(num(vm, b.o, "xMax"), num(vm, b.o, "yMax")));
+            // The root's own placement takes its bounds onto the stage.
+            if (const DisplayObject* place = objectOf(vm.root_)) {
+                const auto& m = place->matrix;
+                r = QTransform(m.sx, m.r0, m.r1, m.sy, m.tx / 20.0, m.ty / 20.0).mapRect(r);
+            }
+            const double x0 = std::floor(r.left()), y0 = std::floor(r.top());
+            const double x1 = std::ceil(r.right()), y1 = std::ceil(r.bottom());
             if (!(x1 >= x0) || !(y1 >= y0) || std::abs(x0) > 1e8)
                 return construct(vm, rect, {Value(0), Value(0), Value(0), Value(0)});
             return construct(vm, rect, {Value(x0), Value(y0), Value(x1 - x0), Value(y1 - y0)});

@@ -126,6 +126,7 @@ public:
     // Where a root standing on a level of its own sits (what scripts give its _x, _alpha ...):
     // null for a root that takes a clip's place.
     const DisplayObject* rootPlacement() const { return standIn_ ? nullptr : &rootPlace_; }
+    DisplayObject* rootPlacement() { return standIn_ ? nullptr : &rootPlace_; }
     bool loadedMovie() const { return !ownVm_; }
     // The movie goes away: its clips leave the stage, with their unload events when asked.
     void unloadAll(bool withEvents);

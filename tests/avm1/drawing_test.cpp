@@ -440,6 +440,34 @@ TEST(Avm1Drawing, TransformReadsAndWritesTheClip) {
               "redOffset=10, greenOffset=0, blueOffset=0, alphaOffset=0)\nundefined\n");
 }
 
+// The root's own placement is part of every concatenated transform; offsets that grow past
+// 16 bits wrap as the player keeps them.
+TEST(Avm1Drawing, ConcatenatedTransformsTakeInTheRootsPlacement) {
+    swftest::SwfBuilder b(8, 200, 100);
+    ActionWriter a;
+    emptyClip(a, "this", "kid", 1);
+    push(a, {"this"}).getVariable();
+    push(a, {"_x", 10}).op(op::SetMember);
+    newObject(a, "c", 1, "geom", "ColorTransform", {1, 1, 1, 1, 0, 0, -523, 0});
+    push(a, {"kid"}).getVariable();
+    push(a, {"transform"}).op(op::GetMember);
+    push(a, {"colorTransform", P::reg(1)}).op(op::SetMember);
+    newObject(a, "r", 2, "geom", "ColorTransform", {1, 1, 127.5, 1, 0, 0, 0, 0});
+    push(a, {"this"}).getVariable();
+    push(a, {"transform"}).op(op::GetMember);
+    push(a, {"colorTransform", P::reg(2)}).op(op::SetMember);
+    traceMember(a, {"kid", "transform", "concatenatedMatrix"});
+    traceMember(a, {"kid", "transform", "concatenatedColorTransform"});
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(),
+              "(a=1, b=0, c=0, d=1, tx=10, ty=0)\n"
+              "(redMultiplier=1, greenMultiplier=1, blueMultiplier=127.5, alphaMultiplier=1, "
+              "redOffset=0, greenOffset=0, blueOffset=-1147, alphaOffset=0)\n");
+}
+
 // setMask shows a clip only where its mask clip would draw, and hides the mask itself; the
 // mask may live under another parent; setMask(null) shows both again.
 TEST(Avm1Drawing, SetMaskClipsToAnotherClip) {
