@@ -234,6 +234,13 @@ static void fillGlyph(QPainter& p, const QPainterPath& glyph) {
     fillPainterPath(p, glyph, kHardCurveTolerance * std::clamp(size, 1e-3, 1.0));
 }
 
+// The same for system-font text, whose outline is given in field twips with an em of
+// emTwips: its curves are cut as an embedded glyph of that size would be.
+static void fillDeviceText(QPainter& p, const QPainterPath& outline, double emTwips) {
+    const double emPixels = emTwips * std::sqrt(std::abs(p.transform().determinant()));
+    fillPainterPath(p, outline, kHardCurveTolerance * std::clamp(emPixels / 51.2, 1e-3, 1.0));
+}
+
 void drawStaticText(QPainter& p, const Movie& movie, const format::StaticText& text,
                     const QTransform& world, const ColorTx& cx) {
     const QTransform base = QTransform(text.matrix.sx, text.matrix.r0, text.matrix.r1,
@@ -789,12 +796,12 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
                         hardDeviceText(device, pc.text, px, baseline, world);
                     p.setPen(Qt::NoPen);
                     p.setBrush(c);
-                    fillPainterPath(p, outline);
+                    fillDeviceText(p, outline, device.pixelSize());
                     if (!selRect.isEmpty()) {
                         p.save();
                         p.setClipRect(selRect, Qt::IntersectClip);
                         p.setBrush(inverted);
-                        fillPainterPath(p, outline);
+                        fillDeviceText(p, outline, device.pixelSize());
                         p.restore();
                     }
                 } else {
