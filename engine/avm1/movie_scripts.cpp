@@ -495,6 +495,8 @@ std::vector<ClipHost*> ScriptRunner::instancesOf(ClipHost* parent) {
         if (!sprite) continue;
         if (SpriteClip* c = instanceFor(parent, o)) out.push_back(c);
     }
+    for (SpriteClip* c : unloading_)
+        if (c->parent() == parent) out.push_back(c);
     return out;
 }
 
@@ -783,9 +785,11 @@ void ScriptRunner::sweep(bool withEvents, bool thenDrain) {
     for (auto it : dead) {
         SpriteClip* c = it->second.get();
         if (withEvents && c->lastFrame >= 0) {
-            // Handlers see their clip still alive while they run.
+            // Handlers see their clip still alive, and found by its name, while they run.
+            unloading_.push_back(c);
             fireEvents(c, kEventUnload);
             callHandler(c, "onUnload");
+            std::erase(unloading_, c);
         }
         c->alive = false;
         if (vm_->textFields) vm_->textFields->parentGone(c);

@@ -197,6 +197,8 @@ private:
     std::vector<SpriteClip*> execOrder_;  // newest first, as the player runs clips each tick
     std::vector<std::unique_ptr<SpriteClip>> gone_;  // freed once no script can reach them
     std::deque<SpriteClip*> pendingSprites_;
+    // Clips whose unload handlers are running: still found by name under their parent.
+    std::vector<SpriteClip*> unloading_;
     int nextScripted_ = -1;  // creating frame given to objects scripts place
 };
 

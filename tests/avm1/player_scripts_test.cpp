@@ -513,3 +513,34 @@ TEST(Avm1Player, ClipsTheFramePlacedLoadBeforeThoseItsScriptMade) {
     auto r = play(b);
     EXPECT_EQ(r->take(), "load src\nload one\nload two\n");
 }
+
+// While its unload handler runs, a clip the timeline took away is still found by its name.
+TEST(Avm1Player, AnUnloadingClipIsStillFoundByName) {
+    swftest::SwfBuilder b(6);
+    swftest::SpriteBuilder s;
+    s.showFrame();
+    b.place(b.defineSprite(s), 1, {}, {}, std::string("mc"));
+    {
+        // mc.onUnload = function() { trace(_root.mc == this) }
+        ActionWriter body;
+        push(body, {"_root"}).getVariable();
+        push(body, {"mc"}).op(op::GetMember);
+        push(body, {"this"}).getVariable();
+        body.op(op::Equals2).trace();
+        ActionWriter a;
+        push(a, {"mc"}).getVariable();
+        push(a, {"onUnload"});
+        defineFunction(a, "", {}, body);
+        a.op(op::SetMember);
+        b.doAction(a);
+    }
+    b.showFrame();
+    b.remove(1);
+    ActionWriter stop;
+    stop.stop();
+    b.doAction(stop);
+    b.showFrame();
+    auto r = play(b);
+    r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "true\n");
+}
