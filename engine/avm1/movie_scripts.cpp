@@ -277,21 +277,21 @@ void ScriptRunner::runFrame(int frame) {
 // Gotos inside scripts queue the target frame; its actions run once the current list ends.
 void ScriptRunner::drain(bool startFresh) {
     int guard = 0;
-    std::deque<SpriteClip*> waiting;
+    std::deque<std::pair<SpriteClip*, int>> waiting;
     while ((!pending_.empty() || !pendingSprites_.empty()) && guard++ < 10000) {
         if (!pending_.empty()) {
             const int f = pending_.front();
             pending_.pop_front();
             runFrame(f);
         } else {
-            SpriteClip* c = pendingSprites_.front();
+            const auto [c, f] = pendingSprites_.front();
             pendingSprites_.pop_front();
             if (c->fresh && !startFresh)
-                waiting.push_back(c);
+                waiting.push_back({c, f});
             else if (c->fresh)
                 startPlaced(c);
             else
-                runSpriteFrame(c);
+                runSpriteFrame(c, f);
         }
     }
     pending_.clear();
@@ -406,10 +406,7 @@ void ScriptRunner::gotoFrame(int frame, bool andPlay) {
 }
 
 std::optional<int> ScriptRunner::labelFrame(std::string_view label) const {
-    const std::string want = asciiLower(label);
-    for (const auto& [name, f] : movie_.root.labels)
-        if (asciiLower(name) == want) return f;
-    return std::nullopt;
+    return movie_.root.findLabel(label);
 }
 
 std::vector<std::span<const uint8_t>> ScriptRunner::frameActions(int frame) const {
@@ -513,10 +510,10 @@ std::vector<std::span<const uint8_t>> ScriptRunner::spriteActions(uint16_t sprit
     return it->second[frame];
 }
 
-void ScriptRunner::runSpriteFrame(SpriteClip* clip) {
+void ScriptRunner::runSpriteFrame(SpriteClip* clip, int frame) {
     if (!clip->object()) return;
-    const int f = clip->currentFrame();
-    clip->lastFrame = f;
+    const int f = frame >= 0 ? frame : clip->currentFrame();
+    clip->lastFrame = clip->currentFrame();
     if (auto it = index_.spriteInits.find(clip->characterId());
         it != index_.spriteInits.end() && f >= 0 && static_cast<size_t>(f) < it->second.size())
         runInitList(it->second[f]);
@@ -532,7 +529,7 @@ void ScriptRunner::spriteFrameChanged(SpriteClip* clip) {
     }
     clip->lastFrame = clip->currentFrame();
     if (running_) {
-        pendingSprites_.push_back(clip);
+        pendingSprites_.push_back({clip, clip->currentFrame()});
     } else {
         running_ = true;
         runSpriteFrame(clip);
@@ -626,7 +623,7 @@ SpriteClip* ScriptRunner::placeClip(ClipHost* parent, uint16_t characterId, int 
     clip->fresh = true;
     execOrder_.insert(execOrder_.begin(), clip);
     if (running_) {
-        pendingSprites_.push_back(clip);
+        pendingSprites_.push_back({clip, -1});
     } else {
         running_ = true;
         startPlaced(clip);
@@ -797,7 +794,7 @@ void ScriptRunner::sweep(bool withEvents, bool thenDrain) {
         if (c->scriptObject) c->scriptObject->clip = nullptr;
         c->scriptObject = nullptr;
         std::erase(execOrder_, c);
-        std::erase(pendingSprites_, c);
+        std::erase_if(pendingSprites_, [c](const auto& p) { return p.first == c; });
         gone_.push_back(std::move(it->second));
         sprites_.erase(it);
     }

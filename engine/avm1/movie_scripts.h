@@ -158,7 +158,8 @@ public:
 
 private:
     SpriteClip* instanceFor(ClipHost* parent, const DisplayObject& o);
-    void runSpriteFrame(SpriteClip* clip);
+    // frame: the frame whose actions run (by default the one the clip shows now).
+    void runSpriteFrame(SpriteClip* clip, int frame = -1);
     void fireEvents(SpriteClip* clip, uint32_t bits);
     void callHandler(ClipHost* clip, const char* name);
     // A clip a script placed: its construction events, onLoad and first frame.
@@ -196,7 +197,9 @@ private:
     std::map<std::tuple<const ClipHost*, int, uint16_t, int>, std::unique_ptr<SpriteClip>> sprites_;
     std::vector<SpriteClip*> execOrder_;  // newest first, as the player runs clips each tick
     std::vector<std::unique_ptr<SpriteClip>> gone_;  // freed once no script can reach them
-    std::deque<SpriteClip*> pendingSprites_;
+    // Clips to start (fresh) or whose frame's actions wait, with that frame: a clip sent on
+    // twice in one list runs both frames' actions.
+    std::deque<std::pair<SpriteClip*, int>> pendingSprites_;
     // Clips whose unload handlers are running: still found by name under their parent.
     std::vector<SpriteClip*> unloading_;
     int nextScripted_ = -1;  // creating frame given to objects scripts place

@@ -106,10 +106,7 @@ void SpriteClip::gotoFrame(int frame, bool andPlay) {
 std::optional<int> SpriteClip::labelFrame(std::string_view label) const {
     const SpriteCharacter* sp = spriteOf(runner_.movie(), characterId_);
     if (!sp) return std::nullopt;
-    const std::string want = asciiLower(label);
-    for (const auto& [name, f] : sp->timeline.labels)
-        if (asciiLower(name) == want) return f;
-    return std::nullopt;
+    return sp->timeline.findLabel(label);
 }
 
 std::vector<std::span<const uint8_t>> SpriteClip::frameActions(int frame) const {

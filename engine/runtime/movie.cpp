@@ -461,6 +461,20 @@ std::shared_ptr<const Movie> loadMovieWith(std::span<const uint8_t> bytes, const
 
 }  // namespace
 
+std::optional<int> Timeline::findLabel(std::string_view label) const {
+    auto lower = [](std::string_view s) {
+        std::string out(s);
+        for (char& ch : out)
+            if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+        return out;
+    };
+    const std::string want = lower(label);
+    std::optional<int> found;
+    for (const auto& [name, f] : labels)
+        if (lower(name) == want && (!found || f < *found)) found = f;
+    return found;
+}
+
 std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes, const LoadLimits& limits) {
     ImportChain chain;
     chain.bytesLeft = limits.maxImportBytes;

@@ -53,6 +53,10 @@ struct Timeline {
     // The stream closed its last frame with ShowFrame and then ended: only then does a
     // sprite go round again; one cut short stays on its last frame.
     bool loops = true;
+
+    // The frame a label names, letter case ignored; where labels differ only in case, the
+    // first in the file wins.
+    std::optional<int> findLabel(std::string_view label) const;
 };
 
 // A value made on first use, safely from several players' threads at once; movable so the

@@ -321,3 +321,33 @@ TEST(Timeline, AGotoInOnEnterFrameTakesTheTickItsFrameWasStoppedOn) {
     EXPECT_EQ(r->take(), "one\nenter\nthree\n");
     EXPECT_EQ(r->player->currentFrame(), 2);
 }
+
+TEST(Timeline, LabelsDifferingInCaseGoToTheFirstAndTwoGotosRunBothFrames) {
+    // The sprite's frame 2 is labelled "b" and frame 3 "B"; each frame traces its number.
+    swftest::SwfBuilder b(7);
+    swftest::SpriteBuilder s;
+    ActionWriter first;
+    first.stop();
+    s.doAction(first);
+    s.showFrame();
+    s.label("b");
+    s.doAction(say("two"));
+    s.showFrame();
+    s.label("B");
+    s.doAction(say("three"));
+    s.showFrame();
+    b.place(b.defineSprite(s), 1, {}, {}, std::string("s"));
+    b.showFrame();
+    ActionWriter a;
+    // Once the sprite runs: s.gotoAndStop("B"); s.gotoAndStop(3)
+    push(a, {"B", 1, "s"}).getVariable();
+    push(a, {"gotoAndStop"}).op(op::CallMethod).pop();
+    push(a, {3, 1, "s"}).getVariable();
+    push(a, {"gotoAndStop"}).op(op::CallMethod).pop();
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "two\nthree\n");
+}
