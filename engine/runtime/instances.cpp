@@ -75,9 +75,10 @@ void carryStates(DisplayList& before, DisplayList& after, InstanceContext& ctx, 
             it->second.placedAt == o.placedAt && !o.sprite)
             o.sprite = std::move(it->second.sprite);
     }
-    // What scripts placed is no part of the timeline: it stays whatever frame is rebuilt.
+    // What scripts placed is no part of the timeline: it stays whatever frame is rebuilt. So
+    // does anything at the depths scripts use (from 16384), wherever it came from.
     for (auto& [depth, o] : before.objects)
-        if (o.scripted() && !after.objects.contains(depth))
+        if ((o.scripted() || depth >= 16384) && !after.objects.contains(depth))
             after.objects.emplace(depth, std::move(o));
     startInstances(after, ctx, nesting);
 }

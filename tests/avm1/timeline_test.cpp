@@ -351,3 +351,26 @@ TEST(Timeline, LabelsDifferingInCaseGoToTheFirstAndTwoGotosRunBothFrames) {
     r->player->advanceFrame();
     EXPECT_EQ(r->take(), "two\nthree\n");
 }
+
+TEST(Timeline, GoingBackKeepsWhatStandsAtScriptDepths) {
+    // Frame 2 places one clip at a timeline depth and one at 16390; going back to frame 1
+    // takes away only the first.
+    swftest::SwfBuilder b(6);
+    swftest::SpriteBuilder s;
+    s.showFrame();
+    const uint16_t id = b.defineSprite(s);
+    ActionWriter look;
+    push(look, {"low"}).getVariable().op(op::TypeOf).trace();
+    push(look, {"high"}).getVariable().op(op::TypeOf).trace();
+    b.doAction(look);
+    b.showFrame();
+    b.place(id, 1, {}, {}, std::string("low"));
+    b.place(id, 16390, {}, {}, std::string("high"));
+    ActionWriter back;
+    back.gotoFrame(0).stop();
+    b.doAction(back);
+    b.showFrame();
+    auto r = play(b);
+    r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "undefined\nundefined\nundefined\nmovieclip\n");
+}
