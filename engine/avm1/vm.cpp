@@ -167,6 +167,9 @@ Value Vm::get(Object* o, std::string_view name) {
         if (clipGet(*this, o, name, out)) return out;
     }
     const std::string k = key(name);
+    // Clips reach their children by name, and so do buttons the clips in their state: after
+    // their own properties, before what their prototypes lend.
+    const bool hasChildren = o->cls == ObjClass::MovieClip || buttonOf(o);
     int guard = 0;
     for (Object* p = o; p; p = p->proto, ++guard) {
         if (guard >= 256) throw ScriptAbort{"prototype chain too long"};
@@ -176,11 +179,10 @@ Value Vm::get(Object* o, std::string_view name) {
             }
             return prop->value;
         }
-    }
-    // Clips reach their children by name, and so do buttons the clips in their state.
-    if (o->cls == ObjClass::MovieClip || buttonOf(o)) {
-        Value out;
-        if (clipGetChild(*this, o, name, out)) return out;
+        if (p == o && hasChildren) {
+            Value out;
+            if (clipGetChild(*this, o, name, out)) return out;
+        }
     }
     return resolveMissing(o, name);
 }

@@ -544,3 +544,28 @@ TEST(Avm1Player, AnUnloadingClipIsStillFoundByName) {
     r->player->advanceFrame();
     EXPECT_EQ(r->take(), "true\n");
 }
+
+// A name on a clip is its own variable first, then its child of that name, and only then
+// what MovieClip.prototype lends.
+TEST(Avm1Player, ChildrenComeBetweenOwnVariablesAndPrototypes) {
+    swftest::SwfBuilder b(6);
+    swftest::SpriteBuilder s;
+    s.showFrame();
+    const uint16_t id = b.defineSprite(s);
+    b.place(id, 1, {}, {}, std::string("kid"));
+    b.place(id, 2, {}, {}, std::string("twin"));
+    ActionWriter a;
+    // MovieClip.prototype.kid = 12; MovieClip.prototype.twin = 12; twin = 5
+    for (const char* name : {"kid", "twin"}) {
+        push(a, {"MovieClip"}).getVariable();
+        push(a, {"prototype"}).op(op::GetMember);
+        push(a, {name, 12}).op(op::SetMember);
+    }
+    push(a, {"twin", 5}).setVariable();
+    push(a, {"kid"}).getVariable().op(op::TypeOf).trace();
+    push(a, {"twin"}).getVariable().trace();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "movieclip\n5\n");
+}
