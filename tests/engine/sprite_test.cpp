@@ -17,8 +17,9 @@ namespace {
 
 const QColor kRed(255, 0, 0), kGreen(0, 255, 0), kBlue(0, 0, 255), kWhite(255, 255, 255);
 
-// A sprite that shows red, green, blue in its three frames (a 100 x 100 px square at 0,0).
-uint16_t rgbSprite(SwfBuilder& b) {
+// The timeline of a sprite that shows red, green, blue in its three frames (a 100 x 100 px
+// square at 0,0).
+SpriteBuilder rgbFrames(SwfBuilder& b) {
     const uint16_t r = b.defineRect(0, 0, 2000, 2000, {255, 0, 0});
     const uint16_t g = b.defineRect(0, 0, 2000, 2000, {0, 255, 0});
     const uint16_t bl = b.defineRect(0, 0, 2000, 2000, {0, 0, 255});
@@ -29,8 +30,10 @@ uint16_t rgbSprite(SwfBuilder& b) {
     s.showFrame();
     s.replace(bl, 1);
     s.showFrame();
-    return b.defineSprite(s);
+    return s;
 }
+
+uint16_t rgbSprite(SwfBuilder& b) { return b.defineSprite(rgbFrames(b)); }
 
 }  // namespace
 
@@ -188,16 +191,7 @@ TEST(Sprites, PlayTheFramesTheirStreamHoldsAndLoopOnlyWhenItEnds) {
         SCOPED_TRACE(ended);
         SwfBuilder b(6, 200, 100);
         b.setBackground({255, 255, 255});
-        const uint16_t r = b.defineRect(0, 0, 2000, 2000, {255, 0, 0});
-        const uint16_t g = b.defineRect(0, 0, 2000, 2000, {0, 255, 0});
-        const uint16_t bl = b.defineRect(0, 0, 2000, 2000, {0, 0, 255});
-        SpriteBuilder s;
-        s.place(r, 1);
-        s.showFrame();
-        s.replace(g, 1);
-        s.showFrame();
-        s.replace(bl, 1);
-        s.showFrame();
+        const SpriteBuilder s = rgbFrames(b);
         const uint16_t id = b.reserveId();
         swftest::BitWriter w;
         w.u16(id);
