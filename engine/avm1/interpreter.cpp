@@ -192,6 +192,34 @@ Value lookupSpecial(CallContext& c, std::string_view name, bool& found) {
     return {};
 }
 
+// The object a "path:var" path names when no clip stands there: a slash path may lead
+// through objects held in variables, from the root ("/a/b") or the current timeline.
+Object* pathObject(CallContext& c, std::string_view path) {
+    Vm& vm = c.vm;
+    Object* cur = path.starts_with('/') ? vm.clipObject(vm.root_) : targetObject(c);
+    size_t i = path.starts_with('/') ? 1 : 0;
+    while (cur && i < path.size()) {
+        size_t j = i;
+        while (j < path.size() && path[j] != '/' && path[j] != '.') ++j;
+        if (j > i) {
+            const Value v = vm.get(cur, path.substr(i, j - i));
+            cur = v.isObject() ? v.o : nullptr;
+        }
+        i = j + 1;
+    }
+    return cur;
+}
+
+// Where a variable named "a.b.c" after a path's colon lives: the members before its last part.
+Object* memberOwner(Vm& vm, Object* o, std::string_view& var) {
+    for (auto dot = var.find('.'); o && dot != std::string_view::npos; dot = var.find('.')) {
+        const Value v = vm.get(o, var.substr(0, dot));
+        o = v.isObject() ? v.o : nullptr;
+        var = var.substr(dot + 1);
+    }
+    return o;
+}
+
 Value getVariable(CallContext& c, std::string_view name) {
     Vm& vm = c.vm;
     std::string_view path, var;
@@ -202,6 +230,8 @@ Value getVariable(CallContext& c, std::string_view name) {
             const Value owner = getVariable(c, path);
             if (owner.isObject()) return vm.get(owner.o, var);
         }
+        if (path.starts_with('/'))
+            if (Object* o = memberOwner(vm, pathObject(c, path), var)) return vm.get(o, var);
         return {};
     }
     if (name.find('/') != std::string_view::npos) {
@@ -246,8 +276,11 @@ void setVariable(CallContext& c, std::string_view name, Value v) {
     Vm& vm = c.vm;
     std::string_view path, var;
     if (splitPathVar(name, path, var)) {
-        ClipHost* t = vm.resolveTarget(path, c.target);
-        if (t) vm.set(vm.clipObject(t), var, std::move(v));
+        if (ClipHost* t = vm.resolveTarget(path, c.target)) {
+            vm.set(vm.clipObject(t), var, std::move(v));
+        } else if (path.starts_with('/')) {
+            if (Object* o = memberOwner(vm, pathObject(c, path), var)) vm.set(o, var, std::move(v));
+        }
         return;
     }
     const auto dot = name.rfind('.');

@@ -406,6 +406,26 @@ TEST(Avm1Targets, PropertyPathsStartAtTheRootOnceTheTargetHasGone) {
     EXPECT_EQ(r->take(), "7\n9\n");
 }
 
+TEST(Avm1Targets, SlashPathsLeadThroughObjectsHeldInVariables) {
+    // obj = {inner: {}}; set("/obj:a", 1); set("/obj:inner.b", 2); then read both back
+    swftest::SwfBuilder b(7);
+    ActionWriter a;
+    push(a, {"obj", "inner", 0}).op(op::InitObject);
+    push(a, {1}).op(op::InitObject).op(op::DefineLocal);
+    push(a, {"/obj:a", 1}).setVariable();
+    push(a, {"/obj:inner.b", 2}).setVariable();
+    push(a, {"obj"}).getVariable();
+    push(a, {"a"}).op(op::GetMember).trace();
+    push(a, {"obj"}).getVariable();
+    push(a, {"inner"}).op(op::GetMember);
+    push(a, {"b"}).op(op::GetMember).trace();
+    push(a, {"/obj:inner.b"}).getVariable().trace();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "1\n2\n2\n");
+}
+
 TEST(Avm1Targets, TargetPathNamesButtonsAndTextFields) {
     swftest::SwfBuilder b(6);
     ActionWriter a;
