@@ -118,11 +118,23 @@ std::optional<double> TextFieldHost::property(int index) const {
     DisplayObject* o = object();
     if (!o) return std::nullopt;
     const auto& m = o->matrix;
+    // The box's bounds as its parent sees them, turned and scaled, each edge on a whole twip.
+    auto span = [&](double a, double b) {
+        const double xs[] = {a * def.bounds.xMin, a * def.bounds.xMax};
+        const double ys[] = {b * def.bounds.yMin, b * def.bounds.yMax};
+        double lo = xs[0] + ys[0], hi = lo;
+        for (double x : xs)
+            for (double y : ys) {
+                lo = std::min(lo, x + y);
+                hi = std::max(hi, x + y);
+            }
+        return (std::round(hi) - std::round(lo)) / 20.0;
+    };
     switch (index) {
         case 8:
-            return std::abs(def.bounds.xMax - def.bounds.xMin) * std::hypot(m.sx, m.r0) / 20.0;
+            return span(m.sx, m.r1);
         case 9:
-            return std::abs(def.bounds.yMax - def.bounds.yMin) * std::hypot(m.sy, m.r1) / 20.0;
+            return span(m.r0, m.sy);
         default:
             return displayProperty(*o, index);
     }
@@ -131,8 +143,6 @@ std::optional<double> TextFieldHost::property(int index) const {
 void TextFieldHost::setProperty(int index, double v) {
     DisplayObject* o = object();
     if (!o || !std::isfinite(v)) return;
-    const auto& m = o->matrix;
-    const double xs = std::hypot(m.sx, m.r0), ys = std::hypot(m.sy, m.r1);
     // A field's place and size are whole twips, the fraction cut off.
     auto twips = [](double px) {
         return static_cast<int32_t>(std::clamp(std::trunc(px * 20), -2147483648.0, 2147483647.0));
@@ -147,11 +157,12 @@ void TextFieldHost::setProperty(int index, double v) {
             o->matrix.ty = twips(v);
             break;
         case 8:
-            // A field's width and height size its box; they never scale its text.
-            if (v >= 0 && xs > 0) def.bounds.xMax = def.bounds.xMin + twips(v / xs);
+            // A field's width and height size its box in its own space, whatever its scale;
+            // they never scale its text.
+            if (v >= 0) def.bounds.xMax = def.bounds.xMin + twips(v);
             break;
         case 9:
-            if (v >= 0 && ys > 0) def.bounds.yMax = def.bounds.yMin + twips(v / ys);
+            if (v >= 0) def.bounds.yMax = def.bounds.yMin + twips(v);
             break;
         default:
             setDisplayProperty(*o, index, v);

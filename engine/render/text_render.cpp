@@ -104,11 +104,9 @@ struct Face {
         if (!font) return QFontMetricsF(device).horizontalAdvance(c);
         auto it = font->byCode.find(c.unicode());
         if (it == font->byCode.end()) return 0;
-        // Advances of fonts before DefineFont3 come to whole twips, the fraction cut off.
-        if (it->second < font->font.advances.size()) {
-            const double a = font->font.advances[it->second] * scale();
-            return font->font.version >= 3 ? a : std::floor(a + 1e-9);
-        }
+        // Advances come to whole twips at the text's size, the fraction cut off.
+        if (it->second < font->font.advances.size())
+            return std::floor(font->font.advances[it->second] * scale() + 1e-9);
         return font->glyphs[it->second].boundingRect().right() * scale();
     }
     double width(const QString& s) const {
@@ -331,6 +329,7 @@ struct LaidLine {
     double indent = 0;  // of it, what the first line's indent adds to the margins
     double room = 0;    // its width
     double width = 0;   // of its text, trailing spaces left out
+    double extent = 0;  // what it counts for the text's width: with trailing spaces or not
     double ascent = 0, descent = 0, leading = 0;
     int align = 0;
     bool bullet = false;  // the first line of a list item: a bullet goes at bulletLeft
@@ -437,7 +436,7 @@ Layout layoutText(const Movie& movie, const format::EditText& field, const RichT
                 }
                 // A word is cut only on a line with room at all: pushed past the box by its
                 // indent, the line keeps the word whole.
-                if (wrap && c != ' ' && k > i && x + adv > line.room + kGutter &&
+                if (wrap && c != ' ' && k > i && x + adv > line.room &&
                     (lastBreak > i || line.room > 0)) {
                     lineEnd = lastBreak > i ? lastBreak : k;
                     break;
@@ -485,6 +484,11 @@ Layout layoutText(const Movie& movie, const format::EditText& field, const RichT
                 line.descent = f.descent();
             }
             line.width = w;
+            // Left aligned text measures its trailing spaces; aligned otherwise it lets them
+            // hang past the edge, which movies before SWF 8 measure all the same.
+            line.extent = (line.align == 0 || movie.info.version < 8) && lineEnd > i
+                              ? line.xs[lineEnd - i]
+                              : w;
             line.leading = p.leading * 20;
             out.lines.push_back(std::move(line));
             i = lineEnd;
@@ -493,13 +497,13 @@ Layout layoutText(const Movie& movie, const format::EditText& field, const RichT
     } while (at <= chars.size() && out.lines.size() < 100000 && budget > 0);
     if (chars.empty()) return out;
     for (const auto& l : out.lines) {
-        out.width = std::max(out.width, l.left + l.width);
-        out.textWidth = std::max(out.textWidth, l.indent + l.width);
+        out.width = std::max(out.width, l.left + l.extent);
+        out.textWidth = std::max(out.textWidth, l.indent + l.extent);
         if (!field.wordWrap) out.overflow = std::max(out.overflow, l.width - l.room);
         out.height += l.ascent + l.descent + l.leading;
     }
-    // The last line's leading counts only in single line fields.
-    if (!out.lines.empty() && field.multiline) out.height -= out.lines.back().leading;
+    // The last line's leading counts unless a multiline field holds more than one line.
+    if (out.lines.size() > 1 && field.multiline) out.height -= out.lines.back().leading;
     return out;
 }
 

@@ -347,7 +347,7 @@ TEST(Avm1TextField, MetricsAndAutoSizeWithAnEmbeddedFont) {
     setMember(a, "f", "size", 20);
     callWith(a, "tf", "setNewTextFormat", {}, "f").op(op::Pop);
     setMember(a, "tf", "text", "aaaa aaaa aaaa");
-    traceMember(a, "tf", "textWidth");   // 90: two words a line, the space left out
+    traceMember(a, "tf", "textWidth");   // 100: two words a line and, left aligned, a space
     traceMember(a, "tf", "textHeight");  // two lines of whole-twip ascent and descent
     setMember(a, "tf", "wordWrap", false);
     setMember(a, "tf", "text", "aaaa");
@@ -358,7 +358,7 @@ TEST(Avm1TextField, MetricsAndAutoSizeWithAnEmbeddedFont) {
     b.doAction(a);
     b.showFrame();
     auto r = play(b);
-    EXPECT_EQ(r->take(), "90\n39\n44\n66\n");
+    EXPECT_EQ(r->take(), "100\n39\n44\n66\n");
 }
 
 // Text set in Arial is measured with a face of Arial's advances, so lines break where the
@@ -662,13 +662,15 @@ TEST(Avm1TextField, HtmlFontColoursAndUnquotedValues) {
 namespace {
 
 // A movie with the 10-pixel square font "Sq" (advances 10 px at size 20, a bullet of half
-// that) that runs a.
+// that, and an "n" of 201.95 twips) that runs a.
 std::unique_ptr<Run> playWithSquareFont(ActionWriter& a,
-                                        const swftest::media::EditText* placed = nullptr) {
+                                        const swftest::media::EditText* placed = nullptr,
+                                        int version = 8) {
     namespace media = swftest::media;
-    swftest::SwfBuilder b(8, 200, 100);
+    swftest::SwfBuilder b(version, 200, 100);
     const std::vector<media::Glyph> glyphs = {
         {'a', {{0, 0}, {512, 0}, {512, -600}, {0, -600}}, 512},
+        {'n', {{0, 0}, {512, 0}, {512, -600}, {0, -600}}, 517},
         {' ', {{0, 0}, {1, 0}, {1, -1}}, 512},
         {'\t', {{0, 0}, {1, 0}, {1, -1}}, 512},
         {0x2022, {{0, 0}, {256, 0}, {256, -256}, {0, -256}}, 512},  // a small square bullet
@@ -690,8 +692,8 @@ std::unique_ptr<Run> playWithSquareFont(ActionWriter& a,
 
 // A created field "tf" in Sq at size 20, embedded, holding text.
 void squareField(ActionWriter& a, const char* text, int w = 150) {
-    push(a, {"tf"});
-    call(a, "this", "createTextField", {"t", 1, 10, 10, w, 30}).setVariable();
+    call(a, "this", "createTextField", {"t", 1, 10, 10, w, 30}).op(op::Pop);
+    push(a, {"tf", "t"}).getVariable().setVariable();  // createTextField returns it from SWF 8
     setMember(a, "tf", "embedFonts", true);
     push(a, {"f", 0, "TextFormat"}).op(op::NewObject).setVariable();
     setMember(a, "f", "font", "Sq");
@@ -749,6 +751,62 @@ TEST(Avm1TextField, TextWidthWithMarginsIndentAndTabs) {
     traceMember(a, "tf", "textWidth");  // 10, to 15, 25, no move, 35
     auto r = playWithSquareFont(a);
     EXPECT_EQ(r->take(), "24\n42\n35\n");
+}
+
+// Left aligned text counts its trailing spaces in textWidth, other alignments only from
+// SWF 8 on leave them out; each advance comes to whole twips before it is added up.
+TEST(Avm1TextField, TextWidthTrailingSpacesAndWholeTwipAdvances) {
+    auto widths = [](int version) {
+        ActionWriter a;
+        squareField(a, "aa ");
+        traceMember(a, "tf", "textWidth");  // 30
+        setMember(a, "f", "align", "right");
+        callWith(a, "tf", "setTextFormat", {}, "f").op(op::Pop);
+        traceMember(a, "tf", "textWidth");  // 20 from SWF 8, else 30
+        squareField(a, "nnnnnnnnnnnnnnnnnnnnnnnnnnnnnn", 400);
+        traceMember(a, "tf", "textWidth");  // 30 x 201 twips; 302 with the fractions kept
+        return playWithSquareFont(a, nullptr, version)->take();
+    };
+    EXPECT_EQ(widths(8), "30\n20\n301\n");
+    EXPECT_EQ(widths(7), "30\n30\n301\n");
+}
+
+// A word wraps once it reaches past the line's room, not into the gutter; a multiline field
+// of one line keeps that line's leading in textHeight, as a single line field does.
+TEST(Avm1TextField, WrapAtTheRoomAndLeadingOfALoneLine) {
+    ActionWriter a;
+    squareField(a, "aaaaa", 72);  // 68 px of room
+    setMember(a, "tf", "wordWrap", true);
+    setMember(a, "tf", "multiline", true);
+    traceMember(a, "tf", "textHeight");  // one line
+    setMember(a, "tf", "text", "aaaaa a");  // 70 px: two lines
+    traceMember(a, "tf", "textHeight");
+    setMember(a, "f", "leading", 5);
+    callWith(a, "tf", "setTextFormat", {}, "f").op(op::Pop);
+    traceMember(a, "tf", "textHeight");  // two lines, one leading between them
+    setMember(a, "tf", "text", "a");
+    callWith(a, "tf", "setTextFormat", {}, "f").op(op::Pop);
+    traceMember(a, "tf", "textHeight");  // one line and its leading
+    auto r = playWithSquareFont(a);
+    EXPECT_EQ(r->take(), "19\n39\n44\n24\n");
+}
+
+// A field's _width and _height are its box's bounds as its parent sees them, turned with it;
+// setting them sizes the box in its own space, whatever the field's scale.
+TEST(Avm1TextField, WidthAndHeightOfATurnedOrScaledField) {
+    ActionWriter a;
+    push(a, {"tf"});
+    call(a, "this", "createTextField", {"t", 1, 50, 40, 100, 30}).setVariable();
+    setMember(a, "tf", "_rotation", 20);
+    traceMember(a, "tf", "_width");   // 100 cos 20 + 30 sin 20, edges on whole twips
+    traceMember(a, "tf", "_height");  // 100 sin 20 + 30 cos 20
+    setMember(a, "tf", "_rotation", 0);
+    setMember(a, "tf", "_xscale", 200);
+    setMember(a, "tf", "_width", 20);
+    traceMember(a, "tf", "_width");
+    traceMember(a, "tf", "_xscale");
+    Stage s(8);
+    EXPECT_EQ(s.run(a), "104.2\n62.4\n40\n200\n");
 }
 
 // A focused input field shows its caret one pixel wide, a line high, where the text ends; its
