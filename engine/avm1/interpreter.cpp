@@ -11,9 +11,12 @@
 
 #include "engine/avm1/clip.h"
 #include "engine/avm1/context.h"
+#include "engine/avm1/loaded_movie.h"
 #include "engine/avm1/loader.h"
+#include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
 #include "engine/avm1/vm.h"
+#include "engine/runtime/movie.h"
 
 namespace swf::avm1 {
 
@@ -423,6 +426,10 @@ Value definedFunction(CallContext& c, Payload& p, bool v2, size_t bodyStart, siz
     data->pool = c.pool;
     data->target = targetObject(c);
     if (c.target) data->targetPath = vm.targetPath(c.target);
+    // A movie loaded into another keeps its own version's rules for its functions.
+    if (c.target)
+        if (const ScriptRunner* r = runnerFor(vm, c.target))
+            data->swfVersion = r->movie().info.version;
     Object* proto = vm.newObject(vm.objectProto);
     Object* f = vm.newObject(vm.functionProto);
     f->cls = ObjClass::Function;
@@ -1290,7 +1297,7 @@ Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home) 
     auto thisClip = [&]() -> ClipHost* {
         return thisObj && thisObj->cls == ObjClass::MovieClip ? thisObj->clip : nullptr;
     };
-    if (version_ < 6) {
+    if ((fd.swfVersion > 0 ? fd.swfVersion : version_) < 6) {
         // SWF 5 functions close over nothing: they run on the clip they are called on, or
         // else on the caller's timeline.
         clip = thisClip();

@@ -80,6 +80,7 @@ struct FunctionData {
     Object* target = nullptr;  // the timeline the function was defined on
     std::string targetPath;    // its path then, to find a clip that took its place
     std::string name;
+    int swfVersion = 0;  // of the movie whose code made it (0: the player's own)
 };
 
 struct Watch {

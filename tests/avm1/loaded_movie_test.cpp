@@ -321,3 +321,25 @@ TEST(Avm1LoadedMovie, AClipsLoadHandlerRunsAgainForTheMovieLoadedIntoIt) {
               (std::vector<std::string>{"load", "load", "child this=_level0.clip",
                                         "child root=_level0"}));
 }
+
+// A function keeps the rules of the movie that made it: one from a SWF 7 movie loaded into
+// a SWF 5 player still runs on its own timeline when the parent calls it.
+TEST(Avm1LoadedMovie, FunctionsFollowTheVersionOfTheirOwnMovie) {
+    TempDir dir;
+    Code child;
+    child.str("where").str("child").op(0x1D);
+    child.method("_level0", "f", {}, Code().get("where").trace());
+    dir.write("child.swf", movie(child, 7));
+    Code first;
+    first.load("child.swf", "_level1", false);
+    first.str("where").str("parent").op(0x1D);
+    Code second;
+    second.num(0).str("f").op(0x3D).op(0x17);  // f()
+    swftest::SwfBuilder b(5);
+    b.rawTag(12, first.done());
+    b.showFrame();
+    second.op(0x07);
+    b.rawTag(12, second.done());
+    b.showFrame();
+    EXPECT_EQ(run(dir, b.bytes(), 2), (std::vector<std::string>{"child"}));
+}
