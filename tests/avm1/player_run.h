@@ -49,4 +49,11 @@ inline std::unique_ptr<Run> play(const swftest::SwfBuilder& b) {
     return r;
 }
 
+// A library sprite of one empty frame, for tests that only need a clip to stand somewhere.
+inline uint16_t blankSprite(swftest::SwfBuilder& b) {
+    swftest::SpriteBuilder s;
+    s.showFrame();
+    return b.defineSprite(s);
+}
+
 }  // namespace avm1test

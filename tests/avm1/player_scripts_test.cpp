@@ -393,9 +393,7 @@ TEST(Avm1Player, GotoBeforeAClipStartsKeepsItsFirstFrameActions) {
 // builds the same class. Stage.width and height are the movie's size.
 TEST(Avm1Player, RegisteredClassFollowsTheSymbolAndStageHasTheMovieSize) {
     swftest::SwfBuilder b(7, 320, 240);
-    swftest::SpriteBuilder s;
-    s.showFrame();
-    const uint16_t id = b.defineSprite(s);
+    const uint16_t id = blankSprite(b);
     std::vector<uint8_t> exports;
     putU16(exports, 2);
     for (const char* name : {"Shown", "Classed"}) {
@@ -454,9 +452,7 @@ TEST(Avm1Player, NamedVideoIsReachableByName) {
 // a clip no script touched follows them.
 TEST(Avm1Player, ColourSetByScriptKeepsTheTimelineFromMovingTheClip) {
     swftest::SwfBuilder b(6);
-    swftest::SpriteBuilder s;
-    s.showFrame();
-    const uint16_t id = b.defineSprite(s);
+    const uint16_t id = blankSprite(b);
     b.place(id, 1, {}, {}, std::string("tinted"));
     b.place(id, 2, {}, {}, std::string("plain"));
     {
@@ -488,9 +484,7 @@ TEST(Avm1Player, ColourSetByScriptKeepsTheTimelineFromMovingTheClip) {
 // the script ran first; duplicates load in the order they were made.
 TEST(Avm1Player, ClipsTheFramePlacedLoadBeforeThoseItsScriptMade) {
     swftest::SwfBuilder b(6);
-    swftest::SpriteBuilder s;
-    s.showFrame();
-    const uint16_t id = b.defineSprite(s);
+    const uint16_t id = blankSprite(b);
     ActionWriter load;
     push(load, {"load "});
     push(load, {"_name"}).getVariable();
@@ -517,9 +511,7 @@ TEST(Avm1Player, ClipsTheFramePlacedLoadBeforeThoseItsScriptMade) {
 // While its unload handler runs, a clip the timeline took away is still found by its name.
 TEST(Avm1Player, AnUnloadingClipIsStillFoundByName) {
     swftest::SwfBuilder b(6);
-    swftest::SpriteBuilder s;
-    s.showFrame();
-    b.place(b.defineSprite(s), 1, {}, {}, std::string("mc"));
+    b.place(blankSprite(b), 1, {}, {}, std::string("mc"));
     {
         // mc.onUnload = function() { trace(_root.mc == this) }
         ActionWriter body;
@@ -549,9 +541,7 @@ TEST(Avm1Player, AnUnloadingClipIsStillFoundByName) {
 // what MovieClip.prototype lends.
 TEST(Avm1Player, ChildrenComeBetweenOwnVariablesAndPrototypes) {
     swftest::SwfBuilder b(6);
-    swftest::SpriteBuilder s;
-    s.showFrame();
-    const uint16_t id = b.defineSprite(s);
+    const uint16_t id = blankSprite(b);
     b.place(id, 1, {}, {}, std::string("kid"));
     b.place(id, 2, {}, {}, std::string("twin"));
     ActionWriter a;

@@ -62,9 +62,7 @@ TEST(Timeline, PlayheadWaitsWhenTheFileHoldsFewerFramesThanDeclared) {
 
 TEST(Timeline, TagsAfterTheLastShowFrameRunOnceAsAFrameOfTheirOwn) {
     swftest::SwfBuilder b(6);
-    swftest::SpriteBuilder s;
-    s.showFrame();
-    const uint16_t id = b.defineSprite(s);
+    const uint16_t id = blankSprite(b);
     b.doAction(say("a1"));
     b.showFrame();
     b.doAction(say("a2"));
@@ -182,9 +180,7 @@ TEST(Timeline, ClipsOnTheTimelineAreBuiltByTheirRegisteredClass) {
 // An onLoad the parent's frame script gives a clip it just placed is not called.
 TEST(Timeline, OnLoadSetByTheParentsFrameScriptIsTooLate) {
     swftest::SwfBuilder b(6);
-    swftest::SpriteBuilder s;
-    s.showFrame();
-    const uint16_t id = b.defineSprite(s);
+    const uint16_t id = blankSprite(b);
     b.place(id, 1, {}, {}, std::string("kid"));
     ActionWriter a;
     push(a, {"kid"}).getVariable();
@@ -356,9 +352,7 @@ TEST(Timeline, GoingBackKeepsWhatStandsAtScriptDepths) {
     // Frame 2 places one clip at a timeline depth and one at 16390; going back to frame 1
     // takes away only the first.
     swftest::SwfBuilder b(6);
-    swftest::SpriteBuilder s;
-    s.showFrame();
-    const uint16_t id = b.defineSprite(s);
+    const uint16_t id = blankSprite(b);
     ActionWriter look;
     push(look, {"low"}).getVariable().op(op::TypeOf).trace();
     push(look, {"high"}).getVariable().op(op::TypeOf).trace();
