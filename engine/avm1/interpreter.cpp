@@ -1225,7 +1225,14 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             // ---- misc
             case 0x26: {
                 const Value v = pop(c);
-                std::string line = v.isUndefined() ? std::string("undefined") : vm.toString(v);
+                std::string line;
+                try {
+                    line = v.isUndefined() ? std::string("undefined") : vm.toString(v);
+                } catch (const ScriptThrow&) {
+                    // A toString that throws: the player prints the bare object, then throws.
+                    vm.host().trace("[type Object]");
+                    throw;
+                }
                 // A carriage return ends a line in the output as a newline does.
                 for (char& ch : line)
                     if (ch == '\r') ch = '\n';

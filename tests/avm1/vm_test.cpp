@@ -203,6 +203,20 @@ TEST(Avm1Exceptions, TryCatchFinallyAndUncaught) {
     EXPECT_EQ(s.run(a), "boom\nfin\nafter\nWarning: Uncaught exception, Oh no!\n");
 }
 
+TEST(Avm1Exceptions, TraceOfAnObjectWhoseToStringThrowsPrintsItBareThenThrows) {
+    // o = {toString: function() { throw "bad" }}; trace(o) -- uncaught
+    ActionWriter thrower;
+    push(thrower, {"bad"}).op(op::Throw);
+    ActionWriter a;
+    push(a, {"o", "toString"});
+    defineFunction(a, "", {}, thrower);
+    push(a, {1}).op(op::InitObject).setVariable();
+    push(a, {"o"}).getVariable().trace();
+    push(a, {"never"}).trace();
+    Stage s(7);
+    EXPECT_EQ(s.run(a), "[type Object]\nWarning: Uncaught exception, bad\n");
+}
+
 // An object literal defines its members as they come off the stack, last written first, so
 // for-in (newest first) lists them in the order written.
 TEST(Avm1Objects, ForInYieldsNewestFirstAndSkipsHidden) {
