@@ -195,32 +195,28 @@ Value lookupSpecial(CallContext& c, std::string_view name, bool& found) {
     return {};
 }
 
-// The object a "path:var" path names when no clip stands there: a slash path may lead
-// through objects held in variables, from the root ("/a/b") or the current timeline.
-Object* pathObject(CallContext& c, std::string_view path) {
+// Where "/a/b:c.d" puts its variable when no clip stands at /a/b: the path leads from the
+// root through objects held in variables, and the dotted name through their members. var
+// is left as the last part; null when the path is not a slash path or leads nowhere.
+Object* slashPathOwner(CallContext& c, std::string_view path, std::string_view& var) {
+    if (!path.starts_with('/')) return nullptr;
     Vm& vm = c.vm;
-    Object* cur = path.starts_with('/') ? vm.clipObject(vm.root_) : targetObject(c);
-    size_t i = path.starts_with('/') ? 1 : 0;
-    while (cur && i < path.size()) {
+    Object* cur = vm.clipObject(vm.root_);
+    auto step = [&](std::string_view name) {
+        const Value v = vm.get(cur, name);
+        cur = v.isObject() ? v.o : nullptr;
+    };
+    for (size_t i = 1; cur && i < path.size();) {
         size_t j = i;
         while (j < path.size() && path[j] != '/' && path[j] != '.') ++j;
-        if (j > i) {
-            const Value v = vm.get(cur, path.substr(i, j - i));
-            cur = v.isObject() ? v.o : nullptr;
-        }
+        if (j > i) step(path.substr(i, j - i));
         i = j + 1;
     }
-    return cur;
-}
-
-// Where a variable named "a.b.c" after a path's colon lives: the members before its last part.
-Object* memberOwner(Vm& vm, Object* o, std::string_view& var) {
-    for (auto dot = var.find('.'); o && dot != std::string_view::npos; dot = var.find('.')) {
-        const Value v = vm.get(o, var.substr(0, dot));
-        o = v.isObject() ? v.o : nullptr;
+    for (auto dot = var.find('.'); cur && dot != std::string_view::npos; dot = var.find('.')) {
+        step(var.substr(0, dot));
         var = var.substr(dot + 1);
     }
-    return o;
+    return cur;
 }
 
 Value getVariable(CallContext& c, std::string_view name) {
@@ -233,8 +229,7 @@ Value getVariable(CallContext& c, std::string_view name) {
             const Value owner = getVariable(c, path);
             if (owner.isObject()) return vm.get(owner.o, var);
         }
-        if (path.starts_with('/'))
-            if (Object* o = memberOwner(vm, pathObject(c, path), var)) return vm.get(o, var);
+        if (Object* o = slashPathOwner(c, path, var)) return vm.get(o, var);
         return {};
     }
     if (name.find('/') != std::string_view::npos) {
@@ -281,8 +276,8 @@ void setVariable(CallContext& c, std::string_view name, Value v) {
     if (splitPathVar(name, path, var)) {
         if (ClipHost* t = vm.resolveTarget(path, c.target)) {
             vm.set(vm.clipObject(t), var, std::move(v));
-        } else if (path.starts_with('/')) {
-            if (Object* o = memberOwner(vm, pathObject(c, path), var)) vm.set(o, var, std::move(v));
+        } else if (Object* o = slashPathOwner(c, path, var)) {
+            vm.set(o, var, std::move(v));
         }
         return;
     }
