@@ -103,7 +103,7 @@ std::string join(Vm& vm, Object* self, const std::string& sep, int depth = 0) {
             out += join(vm, e.o, ",", depth + 1);
         else
             out += vm.toString(e);
-        if (out.size() > vm.limits().maxStringBytes) throw ScriptAbort{"string too long"};
+        vm.checkString(out.size());
     }
     return out;
 }
@@ -149,8 +149,10 @@ void installArrayBuiltins(Vm& vm) {
         if (a.size() == 1 && a[0].isNumber()) {
             const double n = a[0].n;
             if (n >= 0 && n == std::floor(n) &&
-                n <= static_cast<double>(vm.limits().maxArrayLength))
+                n <= static_cast<double>(vm.limits().maxArrayLength)) {
+                vm.checkArray(static_cast<size_t>(n), 0);
                 arr->elems.resize(static_cast<size_t>(n));
+            }
         } else {
             arr->elems = a;
         }
@@ -181,8 +183,7 @@ void installArrayBuiltins(Vm& vm) {
     auto isArr = [](Object* o) { return o && o->cls == ObjClass::Array; };
     vm.defineMethod(ap, "push", [isArr](Vm& vm, Object* self, Args& a) -> Value {
         if (!isArr(self)) return {};
-        if (self->elems.size() + a.size() > vm.limits().maxArrayLength)
-            throw ScriptAbort{"array too long"};
+        vm.checkArray(self->elems.size() + a.size(), self->elems.size());
         for (auto& v : a) self->elems.push_back(v);
         return Value(self->elems.size());
     });
@@ -200,8 +201,7 @@ void installArrayBuiltins(Vm& vm) {
     });
     vm.defineMethod(ap, "unshift", [isArr](Vm& vm, Object* self, Args& a) -> Value {
         if (!isArr(self)) return {};
-        if (self->elems.size() + a.size() > vm.limits().maxArrayLength)
-            throw ScriptAbort{"array too long"};
+        vm.checkArray(self->elems.size() + a.size(), self->elems.size());
         self->elems.insert(self->elems.begin(), a.begin(), a.end());
         return Value(self->elems.size());
     });
@@ -223,11 +223,12 @@ void installArrayBuiltins(Vm& vm) {
         if (!isArr(self)) return {};
         std::vector<Value> out = self->elems;
         for (auto& v : a) {
-            if (v.isObject() && v.o->cls == ObjClass::Array)
+            const bool spread = v.isObject() && v.o->cls == ObjClass::Array;
+            vm.checkArray(out.size() + (spread ? v.o->elems.size() : 1), out.size());
+            if (spread)
                 out.insert(out.end(), v.o->elems.begin(), v.o->elems.end());
             else
                 out.push_back(v);
-            if (out.size() > vm.limits().maxArrayLength) throw ScriptAbort{"array too long"};
         }
         return Value(vm.newArray(std::move(out)));
     });

@@ -87,7 +87,7 @@ void installStringBuiltins(Vm& vm) {
         std::string s = selfStr(vm, self);
         for (auto& v : a) {
             s += vm.toString(v);
-            if (s.size() > vm.limits().maxStringBytes) throw ScriptAbort{"string too long"};
+            vm.checkString(s.size());
         }
         return Value(s);
     });
@@ -175,12 +175,17 @@ void installStringBuiltins(Vm& vm) {
                 out.push_back(Value(s));
             } else {
                 const auto units = utf16Decode(s);
-                for (size_t i = 0; i < units.size() && out.size() < limit; ++i)
+                for (size_t i = 0; i < units.size() && out.size() < limit; ++i) {
+                    vm.checkArray(out.size() + 1, out.size());
+                    if ((i & 0xffff) == 0xffff) vm.checkHeap("splitting a string");
                     out.push_back(text(std::u16string_view(units).substr(i, 1)));
+                }
             }
         } else {
             size_t pos = 0;
             while (out.size() < limit) {
+                vm.checkArray(out.size() + 1, out.size());
+                if ((out.size() & 0xffff) == 0xffff) vm.checkHeap("splitting a string");
                 const size_t hit = s.find(sep, pos);
                 if (hit == std::string::npos) {
                     out.push_back(Value(s.substr(pos)));

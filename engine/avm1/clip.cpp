@@ -487,8 +487,7 @@ void installClipBuiltins(Vm& vm) {
     installDrawingBuiltins(vm);
     vm.defineMethod(mp, "getURL", [](Vm& vm, Object*, Args& a) -> Value {
         const std::string url = vm.toString(arg(a, 0)), target = vm.toString(arg(a, 1));
-        vm.urlRequests.push_back(url + " " + target);
-        vm.host().getUrl(url, target);
+        openUrl(vm, url, target);
         return {};
     });
 }

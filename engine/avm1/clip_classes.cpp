@@ -32,12 +32,7 @@ void constructAs(Vm& vm, Object* cls, SpriteClip& clip) {
     if (!self) return;
     vm.defineValue(self, "__constructor__", Value(cls), DontEnum);
     vm.defineValue(self, "constructor", Value(cls), DontEnum);
-    try {
-        vm.call(Value(cls), self, {});
-    } catch (const ScriptAbort& a) {
-        vm.host().log(a.reason);
-    } catch (const ScriptThrow&) {
-    }
+    vm.enter([&] { vm.call(Value(cls), self, {}); });
 }
 
 }  // namespace swf::avm1

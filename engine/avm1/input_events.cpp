@@ -124,16 +124,8 @@ int buttonKeyFor(int flashCode, char32_t ch) {
     }
 }
 
-// Runs a script call with its own time allowance; failures end only that call.
-void safely(Vm& vm, const std::function<void()>& fn) {
-    if (vm.callDepth == 0) vm.deadline = std::chrono::steady_clock::now() + vm.limits().scriptTime;
-    try {
-        fn();
-    } catch (const ScriptAbort& a) {
-        vm.host().log(a.reason);
-    } catch (const ScriptThrow&) {
-    }
-}
+// Runs a script call within the frame's time allowance; failures end only that call.
+void safely(Vm& vm, const std::function<void()>& fn) { vm.enter(fn); }
 
 }  // namespace
 

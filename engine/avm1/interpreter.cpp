@@ -44,7 +44,6 @@ struct CallContext {
     bool inFunction = false;
     bool thisByName = true;  // false when DefineFunction2 preloads or suppresses it
     bool superByName = true;
-    uint32_t ticks = 0;
 };
 
 namespace {
@@ -112,6 +111,8 @@ Value pop(CallContext& c) {
 
 void push(CallContext& c, Value v) {
     if (c.stack.size() >= c.vm.limits().maxStack) throw ScriptAbort{"stack overflow"};
+    // Copies of one large string (Dup, registers) add up while each stays under the cap.
+    if (v.isString() && v.s.size() >= kLargeGrowth) c.vm.checkHeap("strings on the stack");
     c.stack.push_back(std::move(v));
 }
 
@@ -436,8 +437,20 @@ Value definedFunction(CallContext& c, Payload& p, bool v2, size_t bodyStart, siz
 
 Flow run(CallContext& c, size_t begin, size_t end);
 
-// Runs [begin, end) as a nested block; Exit leaves it at a pc outside.
-Flow runBlock(CallContext& c, size_t begin, size_t end) { return run(c, begin, end); }
+// Runs [begin, end) as a nested block (with, try); Exit leaves it at a pc outside. Blocks
+// count together across every running list, so nesting ends the list well before the stack.
+Flow runBlock(CallContext& c, size_t begin, size_t end) {
+    Vm& vm = c.vm;
+    if (vm.blockDepth >= vm.limits().maxBlockDepth)
+        throw ScriptAbort{std::to_string(vm.limits().maxBlockDepth) +
+                          " levels of with and try blocks were exceeded in one action list."};
+    ++vm.blockDepth;
+    struct Undo {
+        int& d;
+        ~Undo() { --d; }
+    } undo{vm.blockDepth};
+    return run(c, begin, end);
+}
 
 Flow run(CallContext& c, size_t begin, size_t end) {
     Vm& vm = c.vm;
@@ -446,8 +459,14 @@ Flow run(CallContext& c, size_t begin, size_t end) {
     size_t pc = begin;
     // Function bodies are SWF 5 code even inside an older movie.
     const int ver = c.inFunction ? std::max(5, vm.version()) : vm.version();
+    vm.checkStack();
     while (pc < end) {
-        if ((++c.ticks & 0x3ff) == 0) vm.checkTime();
+        // Counted across every list and callback, so short callbacks from natives look at the
+        // clock too.
+        if ((++vm.ticks & 0x3ff) == 0) {
+            vm.checkTime();
+            if ((vm.ticks & 0xffff) == 0) vm.checkHeap("scripts");
+        }
         const uint8_t op = code[pc];
         size_t next = pc + 1;
         std::span<const uint8_t> payload;
@@ -530,9 +549,7 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             case 0x83: {
                 const std::string url = p.str();
                 const std::string target = p.str();
-                vm.urlRequests.push_back(url + " " + target);
-                if (isQuitCommand(url)) vm.quitRequested = true;
-                vm.host().getUrl(url, target);
+                openUrl(vm, url, target);
                 break;
             }
             case 0x9A: {
@@ -540,17 +557,18 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 const std::string target = vm.toString(pop(c));
                 const std::string url = vm.toString(pop(c));
                 if (requestUrl(vm, c.target, url, target, flags)) break;
-                vm.urlRequests.push_back(url + " " + target);
-                if (isQuitCommand(url)) vm.quitRequested = true;
-                vm.host().getUrl(url, target);
+                openUrl(vm, url, target);
                 break;
             }
             case 0x9E: {  // Call: run another frame's actions here
                 ClipHost* clip = nullptr;
                 const Value v = pop(c);
                 if (auto f = frameOf(c, v, clip)) {
-                    if (clip && *f >= 0 && *f < clip->totalFrames())
+                    if (clip && *f >= 0 && *f < clip->totalFrames()) {
+                        // A frame that calls itself recurses like a function, and ends alike.
+                        const CallLevel level(vm);
                         for (auto body : clip->frameActions(*f)) runFrameCode(vm, body, clip);
+                    }
                 }
                 break;
             }
@@ -728,7 +746,7 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 const Value a = addOperand(vm, ra);
                 if (a.isString() || b.isString()) {
                     std::string s = vm.toString(b) + vm.toString(a);
-                    if (s.size() > vm.limits().maxStringBytes) throw ScriptAbort{"string too long"};
+                    vm.checkString(s.size());
                     push(c, Value(std::move(s)));
                 } else {
                     push(c, Value(addNumber(vm, b) + addNumber(vm, a)));
@@ -851,8 +869,7 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             case 0x21: {
                 const std::string a = stringOp(vm, pop(c));
                 std::string b = stringOp(vm, pop(c));
-                if (a.size() + b.size() > vm.limits().maxStringBytes)
-                    throw ScriptAbort{"string too long"};
+                vm.checkString(a.size() + b.size());
                 push(c, Value(b + a));
                 break;
             }
@@ -1278,13 +1295,7 @@ void runFrameCode(Vm& vm, std::span<const uint8_t> code, ClipHost* clip) {
 
 Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home) {
     FunctionData& fd = *fnObj->fn;
-    if (callDepth + 1 > limits_.maxCallDepth)
-        throw ScriptAbort{"256 levels of recursion were exceeded in one action list."};
-    ++callDepth;
-    struct Guard {
-        int& d;
-        ~Guard() { --d; }
-    } guard{callDepth};
+    const CallLevel level(*this);
 
     // arguments.caller: the function whose code made this call (null from a frame's actions).
     Object* callerFn = contexts.empty() ? nullptr : contexts.back()->fnObj;

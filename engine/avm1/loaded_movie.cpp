@@ -57,15 +57,10 @@ LoadedMovie* movieIn(Vm& vm, const ClipHost* clip) {
 
 void callHandler(Vm& vm, Object* o, const char* name) {
     if (!o) return;
-    Value fn = vm.get(o, name);
-    if (!fn.isObject() || !fn.o->fn) return;
-    vm.deadline = std::chrono::steady_clock::now() + vm.limits().scriptTime;
-    try {
-        vm.call(fn, o, {});
-    } catch (const ScriptAbort& a) {
-        vm.host().log(a.reason);
-    } catch (const ScriptThrow&) {
-    }
+    vm.enter([&] {
+        Value fn = vm.get(o, name);
+        if (fn.isObject() && fn.o->fn) vm.call(fn, o, {});
+    });
 }
 
 // Takes a loaded movie off the stage: its clips unload, its root hears onUnload, and the clip

@@ -370,6 +370,11 @@ void requestVariables(Vm& vm, std::string targetPath, std::string_view url) {
     l->jobs.push_back({Loads::Job::Variables, nullptr, std::move(targetPath), std::string(url)});
 }
 
+void openUrl(Vm& vm, std::string_view url, std::string_view target) {
+    if (isQuitCommand(url)) vm.quitRequested = true;
+    vm.host().getUrl(url, target);
+}
+
 bool isQuitCommand(std::string_view url) {
     constexpr std::string_view kQuit = "fscommand:quit";
     if (url.size() != kQuit.size()) return false;
@@ -397,8 +402,7 @@ bool requestUrl(Vm& vm, ClipHost* base, std::string_view url, std::string_view t
 static void runJob(Vm& vm, Loads::Job& job) {
     const std::optional<std::string> bytes =
         job.kind == Loads::Job::Call ? std::nullopt : readLocalFile(vm, job.url);
-    vm.deadline = std::chrono::steady_clock::now() + vm.limits().scriptTime;
-    try {
+    vm.enter([&] {
         if (job.kind == Loads::Job::Call) {
             if (job.run) job.run(vm);
         } else if (job.kind == Loads::Job::Data) {
@@ -414,10 +418,7 @@ static void runJob(Vm& vm, Loads::Job& job) {
             if (!clip) return;
             if (Object* o = vm.clipObject(clip)) setVariables(vm, o, *bytes);
         }
-    } catch (const ScriptAbort& a) {
-        vm.host().log(a.reason);
-    } catch (const ScriptThrow&) {
-    }
+    });
 }
 
 void completeLoads(Vm& vm) {
@@ -425,12 +426,7 @@ void completeLoads(Vm& vm) {
     // Not while scripts run: a load may replace the movie they belong to.
     if (!l || !vm.contexts.empty()) return;
     l->graveyard.clear();
-    try {
-        updateSounds(vm);
-    } catch (const ScriptAbort& a) {
-        vm.host().log(a.reason);
-    } catch (const ScriptThrow&) {
-    }
+    vm.enter([&] { updateSounds(vm); });
     // Loads the handlers ask for arrive in the same pass, up to a bound; the rest wait for
     // the next frame.
     l->readThisPass = 0;

@@ -84,6 +84,8 @@ std::vector<std::pair<std::string, std::string>> decodeVariables(std::string_vie
 
 // "FSCommand:quit" in any letter case: the movie asks to end.
 bool isQuitCommand(std::string_view url);
+// getURL of a page or an FSCommand: goes to the host, nothing is kept.
+void openUrl(Vm& vm, std::string_view url, std::string_view target);
 
 // Bytes of a timeline as getBytesLoaded/getBytesTotal report them.
 std::optional<double> clipBytes(Vm& vm, ClipHost* clip);

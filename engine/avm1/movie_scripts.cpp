@@ -27,6 +27,24 @@ namespace swf::avm1 {
 
 namespace {
 
+// Marks scripts as running for a scope and gives back what it was, also when an abort
+// passes through on its way out.
+class Busy {
+public:
+    explicit Busy(bool& flag) : flag_(flag), was_(flag) { flag = true; }
+    ~Busy() { flag_ = was_; }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+private:
+    bool& flag_;
+    bool was_;
+};
+
+}  // namespace
+
+namespace {
+
 void addImportedScripts(const Movie& movie, ScriptIndex& index);
 
 constexpr uint16_t kShowFrame = 1, kDoAction = 12, kDefineSprite = 39, kDoInitAction = 59;
@@ -300,7 +318,7 @@ void ScriptRunner::drain(bool startFresh) {
 
 void ScriptRunner::frameEntered(int frame) {
     if (running_) return;
-    running_ = true;
+    const Busy busy(running_);
     lastSeen_ = frame;
     if (vm_->textFields) vm_->textFields->sync();  // fields on this frame set their variables
     runInits(frame);
@@ -316,7 +334,6 @@ void ScriptRunner::frameEntered(int frame) {
     drain();
     if (ownVm_) completeLoads(*vm_);  // a loaded movie's loads finish with its host's
     drain();
-    running_ = false;
 }
 
 void ScriptRunner::start() {
@@ -335,28 +352,29 @@ void ScriptRunner::sync(bool tick) {
         return;
     }
     ++ticks_;
-    running_ = true;
-    // Each clip's enterFrame handlers, then its onEnterFrame, newest clip first, the root last.
-    for (SpriteClip* c : std::vector<SpriteClip*>(execOrder_)) {
-        if (!c->alive || !c->object()) continue;
-        fireEvents(c, kEventEnterFrame);
-        callHandler(c, "onEnterFrame");
+    {
+        const Busy busy(running_);
+        // Each clip's enterFrame handlers, then its onEnterFrame, newest clip first, the root
+        // last.
+        for (SpriteClip* c : std::vector<SpriteClip*>(execOrder_)) {
+            if (!c->alive || !c->object()) continue;
+            fireEvents(c, kEventEnterFrame);
+            callHandler(c, "onEnterFrame");
+        }
+        callHandler(this, "onEnterFrame");
+        drain();
+        runSprites();
     }
-    callHandler(this, "onEnterFrame");
-    drain();
-    runSprites();
-    running_ = false;
     // A goto in the handlers has already run its frame; the playhead's own step is seen here.
     if (const int now = hooks_.frame(); now != lastSeen_)
         frameEntered(now);
     else {
-        running_ = true;
+        const Busy busy(running_);
         constructNew(this);
         placeNew(this);
-        running_ = false;
     }
     {
-        running_ = true;
+        const Busy busy(running_);
         sweep(true);
         if (ownVm_) {
             // Movies loaded into this one move on with it; timers and loads are the VM's.
@@ -366,7 +384,6 @@ void ScriptRunner::sync(bool tick) {
             completeLoads(*vm_);
         }
         drain();
-        running_ = false;
     }
     if (vm_->textFields) vm_->textFields->sync();
     gone_.clear();
@@ -378,12 +395,13 @@ void ScriptRunner::dispatch(const std::function<void()>& fn) {
         fn();
         return;
     }
-    running_ = true;
-    fn();
-    drain();
-    constructNew(this);
-    placeNew(this);
-    running_ = false;
+    {
+        const Busy busy(running_);
+        fn();
+        drain();
+        constructNew(this);
+        placeNew(this);
+    }
     if (vm_->textFields) vm_->textFields->sync();
 }
 
@@ -452,10 +470,10 @@ void ScriptRunner::getUrl(std::string_view url, std::string_view target) {
 
 void ScriptRunner::unloadAll(bool withEvents) {
     if (DisplayList* l = listOf(this)) l->objects.clear();
-    const bool was = running_;
-    running_ = true;
-    sweep(withEvents, false);
-    running_ = was;
+    {
+        const Busy busy(running_);
+        sweep(withEvents, false);
+    }
     pending_.clear();
     pendingSprites_.clear();
     if (scriptObject) scriptObject->clip = nullptr;
@@ -531,10 +549,9 @@ void ScriptRunner::spriteFrameChanged(SpriteClip* clip) {
     if (running_) {
         pendingSprites_.push_back({clip, clip->currentFrame()});
     } else {
-        running_ = true;
+        const Busy busy(running_);
         runSpriteFrame(clip);
         drain();
-        running_ = false;
     }
 }
 
@@ -551,14 +568,10 @@ void ScriptRunner::startPlaced(SpriteClip* clip) {
 
 void ScriptRunner::callHandler(ClipHost* clip, const char* name) {
     if (!clip->scriptObject) return;
-    Value fn = vm_->get(clip->scriptObject, name);
-    if (!fn.isObject() || !fn.o->fn) return;
-    try {
-        vm_->call(fn, clip->scriptObject, {});
-    } catch (const ScriptAbort& a) {
-        log(a.reason);
-    } catch (const ScriptThrow&) {
-    }
+    vm_->enter([&] {
+        Value fn = vm_->get(clip->scriptObject, name);
+        if (fn.isObject() && fn.o->fn) vm_->call(fn, clip->scriptObject, {});
+    });
 }
 
 SpriteClip* ScriptRunner::clipAt(ClipHost* parent, int depth) {
@@ -625,10 +638,9 @@ SpriteClip* ScriptRunner::placeClip(ClipHost* parent, uint16_t characterId, int 
     if (running_) {
         pendingSprites_.push_back({clip, -1});
     } else {
-        running_ = true;
+        const Busy busy(running_);
         startPlaced(clip);
         drain();
-        running_ = false;
     }
     return clip;
 }
@@ -639,10 +651,8 @@ void ScriptRunner::removeClip(SpriteClip* clip) {
     if (!l || !clip->object()) return;
     l->objects.erase(clip->rawDepth());
     // Scripts holding it see a removed clip at once.
-    const bool was = running_;
-    running_ = true;
+    const Busy busy(running_);
     sweep(true, false);
-    running_ = was;
 }
 
 void ScriptRunner::moveClip(SpriteClip* clip, int depth) {

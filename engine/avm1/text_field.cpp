@@ -531,11 +531,8 @@ void TextFields::sync() {
     }
     for (TextFieldHost* f : fields) {
         if (!f->alive) continue;
-        try {
-            f->pullVariable(false);
-        } catch (...) {
-            // A script's getter failed: the field keeps its text.
-        }
+        // A script's getter that fails leaves the field its text.
+        vm_.enter([&] { f->pullVariable(false); });
         f->publish();
     }
 }

@@ -1,5 +1,8 @@
 #include "engine/avm1/vm.h"
 
+#include <malloc.h>
+#include <pthread.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -9,10 +12,125 @@
 #include "engine/avm1/context.h"
 #include "engine/avm1/loader.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define LANFENG_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define LANFENG_ASAN 1
+#endif
+#endif
+#ifdef LANFENG_ASAN
+#include <sanitizer/allocator_interface.h>
+#endif
+
 namespace swf::avm1 {
 
+namespace {
+
+// Bytes the process holds from its allocator (the sanitizer's allocator replaces malloc's).
+size_t heapInUse() {
+#ifdef LANFENG_ASAN
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+#endif
+}
+
+// The lowest address this thread's stack may reach with room to spare for the natives and
+// the libraries a script calls into (sanitizers make frames much larger).
+uintptr_t stackFloorOfThisThread() {
+    thread_local uintptr_t floor = 0;
+    if (floor) return floor;
+#ifdef LANFENG_ASAN
+    constexpr size_t kReserve = size_t{3} << 20;
+#else
+    constexpr size_t kReserve = size_t{1} << 20;
+#endif
+    pthread_attr_t attr;
+    void* low = nullptr;
+    size_t size = 0;
+    if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+        pthread_attr_getstack(&attr, &low, &size);
+        pthread_attr_destroy(&attr);
+    }
+    const auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    const auto bottom = reinterpret_cast<uintptr_t>(low);
+    // Unknown bounds: allow 1 MiB below here, which every thread's stack has.
+    if (!low || size <= 2 * kReserve || here <= bottom + kReserve)
+        floor = here - std::min<uintptr_t>(here, size_t{1} << 20);
+    else
+        floor = bottom + kReserve;
+    return floor;
+}
+
+}  // namespace
+
+EntryScope::EntryScope(Vm& v) : vm(v), start(std::chrono::steady_clock::now()) {
+    if (vm.entries_++ > 0) return;
+    // An idle stretch longer than the budget (a stopped movie's mouse events) starts afresh.
+    if (start - vm.frameStart_ > vm.limits_.scriptTime) vm.beginFrame();
+    vm.deadline = start + (vm.limits_.scriptTime - vm.frameUsed_);
+    vm.stackFloor_ = stackFloorOfThisThread();
+}
+
+EntryScope::~EntryScope() {
+    if (--vm.entries_ > 0) return;
+    vm.frameUsed_ += std::chrono::steady_clock::now() - start;
+}
+
+void Vm::beginFrame() {
+    frameUsed_ = {};
+    frameStart_ = std::chrono::steady_clock::now();
+}
+
+void Vm::aborted(const ScriptAbort& a) {
+    if (!a.fatal) {
+        host_.log(a.reason);
+        return;
+    }
+    if (stopped_) return;  // said once
+    stopped_ = true;
+    host_.log(a.reason);
+}
+
+CallLevel::CallLevel(Vm& v) : vm(v) {
+    if (vm.callDepth + 1 > vm.limits().maxCallDepth)
+        throw ScriptAbort{std::to_string(vm.limits().maxCallDepth) +
+                          " levels of recursion were exceeded in one action list."};
+    vm.checkStack();
+    ++vm.callDepth;
+}
+
+CallLevel::~CallLevel() { --vm.callDepth; }
+
+void Vm::checkStack() const {
+    if (reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) < stackFloor_)
+        throw ScriptAbort{"Scripts nested too deeply for the stack; this action list ended."};
+}
+
+void Vm::checkHeap(const char* about, size_t adding) {
+    const size_t now = heapInUse();
+    if (now + adding <= heapBase_ + limits_.maxHeapGrowth) return;
+    throw ScriptAbort{"The movie's scripts reached their memory limit of " +
+                          std::to_string(limits_.maxHeapGrowth >> 20) + " MiB (" + about +
+                          ") and were stopped.",
+                      true};
+}
+
+void Vm::checkString(size_t bytes) {
+    if (bytes > limits_.maxStringBytes) throw ScriptAbort{"string too long"};
+    if (bytes >= kLargeGrowth) checkHeap("strings", bytes);
+}
+
+void Vm::checkArray(size_t to, size_t from) {
+    if (to > limits_.maxArrayLength) throw ScriptAbort{"array too long"};
+    if (to > from && (to - from) * sizeof(Value) >= kLargeGrowth)
+        checkHeap("arrays", (to - from) * sizeof(Value));
+}
+
 Vm::Vm(int swfVersion, VmHost& host, VmLimits limits)
-    : version_(swfVersion), host_(host), limits_(limits) {
+    : version_(swfVersion), host_(host), limits_(limits), heapBase_(heapInUse()) {
     installBuiltins();
     installSystemBuiltins(*this);
     installNativeTables(*this);
@@ -296,9 +414,10 @@ void Vm::set(Object* o, std::string_view name, Value v) {
     if (o->cls == ObjClass::Array) {
         const int64_t idx = arrayIndex(name);
         if (idx >= 0) {
-            if (static_cast<size_t>(idx) >= limits_.maxArrayLength)
-                throw ScriptAbort{"array too long"};
-            if (static_cast<size_t>(idx) >= o->elems.size()) o->elems.resize(idx + 1);
+            if (static_cast<size_t>(idx) >= o->elems.size()) {
+                checkArray(static_cast<size_t>(idx) + 1, o->elems.size());
+                o->elems.resize(idx + 1);
+            }
             o->elems[idx] = std::move(v);
             return;
         }
@@ -307,6 +426,7 @@ void Vm::set(Object* o, std::string_view name, Value v) {
             if (n >= 0 && n == std::floor(n)) {
                 if (n > static_cast<double>(limits_.maxArrayLength))
                     throw ScriptAbort{"array too long"};
+                checkArray(static_cast<size_t>(n), o->elems.size());
                 o->elems.resize(static_cast<size_t>(n));
             }
             return;
@@ -408,14 +528,7 @@ Value Vm::call(const Value& fn, Object* thisObj, Args args) {
     if (!fn.isObject() || !fn.o->fn) return {};
     Object* f = fn.o;
     if (f->fn->native) {
-        if (++callDepth > limits_.maxCallDepth) {
-            --callDepth;
-            throw ScriptAbort{"256 levels of recursion were exceeded in one action list."};
-        }
-        struct Guard {
-            int& d;
-            ~Guard() { --d; }
-        } g{callDepth};
+        const CallLevel level(*this);
         return f->fn->native(*this, thisObj, args);
     }
     return runFunction(f, thisObj, args, nullptr);
@@ -498,10 +611,11 @@ Value Vm::callMethod(const Value& receiver, std::string_view name, Args args) {
 }
 
 void Vm::checkTime() {
-    if (std::chrono::steady_clock::now() > deadline)
+    if (stopped_ || std::chrono::steady_clock::now() > deadline)
         throw ScriptAbort{
-            "A script in this movie is causing the player to run slowly; it was "
-            "stopped."};
+            "A script in this movie is causing the player to run slowly; the movie's scripts "
+            "were stopped.",
+            true};
 }
 
 // ---------------------------------------------------------------- conversions
@@ -793,16 +907,7 @@ ClipHost* Vm::resolveTarget(std::string_view path, ClipHost* base) {
 // ---------------------------------------------------------------- running
 
 void Vm::runActions(std::span<const uint8_t> code, ClipHost* clip) {
-    if (callDepth == 0) deadline = std::chrono::steady_clock::now() + limits_.scriptTime;
-    try {
-        runFrameCode(*this, code, clip);
-    } catch (const ScriptAbort& a) {
-        host_.log(a.reason);
-        if (callDepth == 0) {
-        }
-    } catch (const ScriptThrow& t) {
-        (void)t;
-    }
+    enter([&] { runFrameCode(*this, code, clip); });
 }
 
 void Vm::runTimers() {
@@ -818,16 +923,12 @@ void Vm::runTimers() {
             it->second.dueMs = now + std::max(1.0, t.intervalMs);
         else
             timers.erase(it);
-        deadline = std::chrono::steady_clock::now() + limits_.scriptTime;
-        try {
+        enter([&] {
             if (t.thisObj)
                 call(get(t.thisObj, t.method), t.thisObj, t.args);
             else
                 call(t.fn, nullptr, t.args);
-        } catch (const ScriptAbort& a) {
-            host_.log(a.reason);
-        } catch (const ScriptThrow&) {
-        }
+        });
     }
 }
 
@@ -839,15 +940,10 @@ void Vm::dispatchEnterFrame() {
     for (auto it = work.rbegin(); it != work.rend(); ++it) {
         Object* o = (*it)->scriptObject;
         if (!o) continue;
-        Value fn = get(o, "onEnterFrame");
-        if (!fn.isObject() || !fn.o->fn) continue;
-        deadline = std::chrono::steady_clock::now() + limits_.scriptTime;
-        try {
-            call(fn, o, {});
-        } catch (const ScriptAbort& a) {
-            host_.log(a.reason);
-        } catch (const ScriptThrow&) {
-        }
+        enter([&] {
+            Value fn = get(o, "onEnterFrame");
+            if (fn.isObject() && fn.o->fn) call(fn, o, {});
+        });
     }
 }
 

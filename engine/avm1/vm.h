@@ -21,19 +21,28 @@ namespace swf::avm1 {
 struct ScriptThrow {
     Value value;
 };
-// Ends the whole action list: time limit, recursion limit, memory cap.
+// Ends the whole action list: time limit, recursion limit, memory cap. A fatal abort (the
+// frame's time or the VM's memory is spent) stops the movie's scripts for good.
 struct ScriptAbort {
     std::string reason;
+    bool fatal = false;
 };
 
 struct VmLimits {
-    std::chrono::milliseconds scriptTime{15000};
+    std::chrono::milliseconds scriptTime{15000};  // all of one frame's scripts together
     int maxCallDepth = 256;
+    int maxBlockDepth = 256;  // with and try blocks open at once
+    // Heap the process may grow by while this VM's scripts run, beyond what it held when the
+    // VM was made (strings, arrays and objects alike).
+    size_t maxHeapGrowth = size_t{768} << 20;
     size_t maxObjects = 2u << 20;
     size_t maxArrayLength = 1u << 24;
     size_t maxStringBytes = 64u << 20;
     size_t maxStack = 1u << 20;
 };
+
+// Growth (bytes) from which a string or an array is checked against the memory budget.
+inline constexpr size_t kLargeGrowth = size_t{1} << 20;
 
 struct CallContext;
 class TextFields;
@@ -53,6 +62,15 @@ public:
 
     // Runs one action list with `clip` as its timeline. Never throws.
     void runActions(std::span<const uint8_t> code, ClipHost* clip);
+    // Every way in from the host goes through here: f's script time counts against the
+    // frame's budget, and a script's throw or abort ends here. False when f did not finish,
+    // or did not run because the movie's scripts are stopped.
+    template <class F>
+    bool enter(F&& f);
+    // A new frame: its scripts get the whole time budget again.
+    void beginFrame();
+    // The frame's time or the VM's memory ran out once: no script of this movie runs again.
+    bool scriptsStopped() const { return stopped_; }
     // Timers (setInterval/setTimeout) due at the host's current time.
     void runTimers();
     // onEnterFrame of every clip that has one, children before their parents.
@@ -136,7 +154,6 @@ public:
     int nextTimerId = 1;
     // "instanceN" names given to unnamed clips, buttons and fields: one count for them all.
     int instanceNames = 0;
-    std::vector<std::string> urlRequests;
     // The movie sent FSCommand quit: a headless host stops there, a windowed one ignores it.
     bool quitRequested = false;
     std::shared_ptr<TextFields> textFields;  // text_field.cpp
@@ -153,12 +170,24 @@ public:
     // Runs a getter, setter or method with `super` taken below home.
     Value callAccessor(Object* fn, Object* thisObj, Args args, Object* home);
     int callDepth = 0;
+    int blockDepth = 0;  // with/try blocks open, in every running list together
+    uint32_t ticks = 0;  // actions run, all lists together: paces the clock and heap checks
     std::chrono::steady_clock::time_point deadline;
     void checkTime();
+    // Native recursion stops here, well before the thread's stack does.
+    void checkStack() const;
+    // Throws a fatal abort once the heap has grown past the budget; `about` names what grew.
+    void checkHeap(const char* about, size_t adding = 0);
+    // Before a string of `bytes` is kept or an array grows from `from` to `to` elements: the
+    // length caps, and the memory budget once the growth is large.
+    void checkString(size_t bytes);
+    void checkArray(size_t to, size_t from);
     ClipHost* root_ = nullptr;
     std::vector<CallContext*> contexts;  // active frames, for collection roots
 
 private:
+    friend struct EntryScope;
+    void aborted(const ScriptAbort& a);
     void installBuiltins();
     void mark(Object* o);
     void markValue(const Value& v);
@@ -176,7 +205,47 @@ private:
     static constexpr int kMaxAccessorDepth = 65;
     int getterDepth_ = 0;
     int setterDepth_ = 0;
+    int entries_ = 0;                                     // host entries running (enter())
+    std::chrono::steady_clock::duration frameUsed_{};     // script time spent this frame
+    std::chrono::steady_clock::time_point frameStart_{};  // when that frame's budget began
+    bool stopped_ = false;                                // see scriptsStopped()
+    uintptr_t stackFloor_ = 0;  // checkStack()'s bound, set by the outermost entry
+    size_t heapBase_ = 0;       // the process's heap in use when the VM was made
 };
+
+// One level of calls (a function, a native, a frame's actions run by Call) for as long as it
+// lives; past the limit it throws instead.
+struct CallLevel {
+    explicit CallLevel(Vm& vm);
+    ~CallLevel();
+    CallLevel(const CallLevel&) = delete;
+    CallLevel& operator=(const CallLevel&) = delete;
+    Vm& vm;
+};
+
+// One entry from the host, as enter() makes it (the outermost sets the deadline).
+struct EntryScope {
+    explicit EntryScope(Vm& vm);
+    ~EntryScope();
+    EntryScope(const EntryScope&) = delete;
+    EntryScope& operator=(const EntryScope&) = delete;
+    Vm& vm;
+    std::chrono::steady_clock::time_point start;
+};
+
+template <class F>
+bool Vm::enter(F&& f) {
+    if (stopped_) return false;
+    EntryScope scope(*this);
+    try {
+        f();
+        return true;
+    } catch (const ScriptAbort& a) {
+        aborted(a);
+    } catch (const ScriptThrow&) {
+    }
+    return false;
+}
 
 // Built-in installers (builtins_*.cpp).
 void installObjectBuiltins(Vm& vm);

@@ -128,12 +128,28 @@ public:
     std::unique_ptr<avm1::InputRouter> input;     // mouse and keys to buttons and scripts
 };
 
+// The last net under the scripts: an abort, throw or failed allocation that got past their
+// own guards ends the operation here, never the program.
+template <class F>
+void contained(PlayerState& s, F&& f) noexcept {
+    try {
+        f();
+    } catch (const avm1::ScriptAbort& a) {
+        if (s.scripts) s.scripts->log(a.reason);
+    } catch (const avm1::ScriptThrow&) {
+    } catch (const std::exception& e) {
+        if (s.scripts) s.scripts->log(e.what());
+    }
+}
+
 // Lets the scripts see where the root landed once a player operation is done.
 struct ScriptSync {
     PlayerState& s;
     bool tick;
     ~ScriptSync() {
-        if (s.scripts) s.scripts->sync(tick);
+        contained(s, [&] {
+            if (s.scripts) s.scripts->sync(tick);
+        });
         s.sound->spritesChanged(s.list);  // sprites' frames, wherever scripts left them
     }
 };
@@ -147,7 +163,9 @@ Player::Player(std::shared_ptr<const Movie> movie, PlayerStorage storage)
         *movie_, {[s] { return s->frame; }, [s](int f) { s->seek(f); }, [s] { return s->playing; },
                   [s](bool p) { s->playing = p; }, [s] { return &s->list; }});
     setSharedObjectFolder(std::move(storage.sharedObjectFolder), std::move(storage.movieKey));
-    if (s->scripts) s->scripts->start();
+    contained(*s, [s] {
+        if (s->scripts) s->scripts->start();
+    });
     s->sound->spritesChanged(s->list);
     s->input = std::make_unique<avm1::InputRouter>(
         *movie_, [s] { return &s->list; }, s->scripts.get(),
@@ -158,12 +176,7 @@ Player::~Player() {
     // The movie goes away: what it kept in shared objects is written now.
     if (!state_ || !state_->scripts) return;
     avm1::Vm& vm = state_->scripts->vm();
-    vm.deadline = std::chrono::steady_clock::now() + vm.limits().scriptTime;
-    try {
-        avm1::flushSharedObjects(vm);
-    } catch (const avm1::ScriptAbort&) {
-    } catch (const avm1::ScriptThrow&) {
-    }
+    vm.enter([&] { avm1::flushSharedObjects(vm); });
 }
 
 void Player::setSharedObjectFolder(std::string folder, std::string movieKey) {
@@ -180,12 +193,13 @@ bool Player::quitRequested() const {
 const MovieInfo& Player::info() const { return movie_->info; }
 
 void Player::advanceFrame() {
+    if (state_->scripts) state_->scripts->vm().beginFrame();
     {
         ScriptSync sync{*state_, true};
         state_->tick();
     }
     // What moved under a still mouse gets its roll-over or roll-out.
-    if (state_->input) state_->input->refresh();
+    if (state_->input) contained(*state_, [&] { state_->input->refresh(); });
 }
 
 void Player::play() {
@@ -283,17 +297,35 @@ namespace {
 double twips(double px) { return std::clamp(px * 20, -1e9, 1e9); }
 }  // namespace
 
-void Player::mouseMove(double x, double y) { state_->input->mouseMove(twips(x), twips(y)); }
-void Player::mouseDown(double x, double y) { state_->input->mouseDown(twips(x), twips(y)); }
-void Player::mouseUp(double x, double y) { state_->input->mouseUp(twips(x), twips(y)); }
-void Player::otherMouseButton(int code, bool down) { state_->input->otherButton(code, down); }
-void Player::keyDown(int code, char32_t character) { state_->input->keyDown(code, character); }
-void Player::keyUp(int code) { state_->input->keyUp(code); }
-void Player::textInput(char32_t character) { state_->input->textInput(character); }
-void Player::textCommand(TextCommand command) { state_->input->textCommand(command); }
+void Player::mouseMove(double x, double y) {
+    contained(*state_, [&] { state_->input->mouseMove(twips(x), twips(y)); });
+}
+void Player::mouseDown(double x, double y) {
+    contained(*state_, [&] { state_->input->mouseDown(twips(x), twips(y)); });
+}
+void Player::mouseUp(double x, double y) {
+    contained(*state_, [&] { state_->input->mouseUp(twips(x), twips(y)); });
+}
+void Player::otherMouseButton(int code, bool down) {
+    contained(*state_, [&] { state_->input->otherButton(code, down); });
+}
+void Player::keyDown(int code, char32_t character) {
+    contained(*state_, [&] { state_->input->keyDown(code, character); });
+}
+void Player::keyUp(int code) {
+    contained(*state_, [&] { state_->input->keyUp(code); });
+}
+void Player::textInput(char32_t character) {
+    contained(*state_, [&] { state_->input->textInput(character); });
+}
+void Player::textCommand(TextCommand command) {
+    contained(*state_, [&] { state_->input->textCommand(command); });
+}
 void Player::setClipboard(std::string text) { state_->input->clipboard = std::move(text); }
 std::string Player::clipboard() const { return state_->input->clipboard; }
-void Player::setWindowFocus(bool focused) { state_->input->windowFocus(focused); }
+void Player::setWindowFocus(bool focused) {
+    contained(*state_, [&] { state_->input->windowFocus(focused); });
+}
 bool Player::mouseOverButton() const { return state_->input->overButton(); }
 
 QPointF Player::stagePoint(const QRect& viewport, ScaleMode mode, const QPointF& at) const {

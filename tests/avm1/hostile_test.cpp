@@ -1,0 +1,166 @@
+// Scripts written to break the player: nesting, recursion, runaway time and memory. Each must
+// end its own scripts with a log line and leave the program running.
+
+#include <chrono>
+
+#include "tests/avm1/avm1_fixture.h"
+#include "tests/avm1/player_run.h"
+
+using namespace avm1test;
+
+namespace {
+
+bool logged(const Stage& s, std::string_view part) {
+    for (const auto& l : s.logs)
+        if (l.find(part) != std::string::npos) return true;
+    return false;
+}
+
+// `levels` blocks each opened before the last: a With or a Try whose size runs to the end.
+ActionWriter nested(uint8_t blockOp, int levels) {
+    ActionWriter a;
+    for (int i = 0; i < levels; ++i) {
+        std::vector<uint8_t> b;
+        if (blockOp == 0x94) {
+            push(a, {"x"});  // a string stands in as its wrapper object
+            putU16(b, 0xffff);
+        } else {
+            b.push_back(0);  // no catch, no finally
+            putU16(b, 0xffff);
+            putU16(b, 0);
+            putU16(b, 0);
+            putString(b, "e");
+        }
+        a.op(blockOp, b);
+    }
+    push(a, {"innermost"}).trace();
+    return a;
+}
+
+}  // namespace
+
+TEST(Avm1Hostile, DeepNestingEndsTheListNotTheProgram) {
+    const struct {
+        const char* what;
+        ActionWriter code;
+    } cases[] = {{"with", nested(0x94, 15000)}, {"try", nested(0x8f, 15000)}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Stage s(7);
+        EXPECT_EQ(s.run(c.code), "");
+        EXPECT_TRUE(logged(s, "256 levels"));
+        ActionWriter next;
+        push(next, {"next list"}).trace();
+        EXPECT_EQ(s.run(next), "next list\n");
+    }
+}
+
+TEST(Avm1Hostile, AFrameThatCallsItselfEndsAsRecursionDoes) {
+    swftest::SwfBuilder b(6);
+    ActionWriter self;
+    push(self, {"in"}).trace();
+    push(self, {1}).op(0x9e, {});  // Call the first frame: these very actions
+    b.doAction(self);
+    b.showFrame();
+    ActionWriter after;
+    push(after, {"frame 2"}).trace();
+    after.stop();
+    b.doAction(after);
+    b.showFrame();
+    auto r = play(b);
+    const std::string first = r->take();
+    const size_t ins = std::count(first.begin(), first.end(), '\n');
+    EXPECT_GE(ins, 100u);
+    EXPECT_LE(ins, 257u);
+    r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "frame 2\n");
+}
+
+TEST(Avm1Hostile, AnAbortOutsideAnyScriptStaysInThePlayer) {
+    // The root's prototype chain runs in a circle: the player's own lookup of onEnterFrame,
+    // outside every script, walks it until the chain limit aborts.
+    swftest::SwfBuilder b(6);
+    ActionWriter loop;
+    push(loop, {"o", 0, "Object"}).op(op::NewObject).op(op::DefineLocal);
+    push(loop, {"o"}).getVariable();
+    push(loop, {"__proto__", "_root"}).getVariable().op(op::SetMember);
+    push(loop, {"_root"}).getVariable();
+    push(loop, {"__proto__", "o"}).getVariable().op(op::SetMember);
+    push(loop, {"set"}).trace();
+    b.doAction(loop);
+    b.showFrame();
+    ActionWriter after;
+    push(after, {"frame 2"}).trace();
+    b.doAction(after);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "set\n");
+    r->player->advanceFrame();
+    r->player->mouseMove(10, 10);
+    r->player->advanceFrame();
+    EXPECT_NE(r->take().find("frame 2"), std::string::npos);
+}
+
+TEST(Avm1Hostile, OneTimeBudgetForAllScriptsThenTheyStopForGood) {
+    // A native that calls a short function over and over: each call is far below any
+    // per-call check, together they are not.
+    swf::avm1::VmLimits limits;
+    limits.scriptTime = std::chrono::milliseconds(100);
+    Stage s(7, limits);
+    std::vector<swf::avm1::Value> elems;
+    for (int i = 200000; i > 0; --i) elems.emplace_back(i);
+    s.vm.set(s.vm.global, "big", swf::avm1::Value(s.vm.newArray(std::move(elems))));
+    ActionWriter cmp;
+    push(cmp, {"a"}).getVariable();
+    push(cmp, {"b"}).getVariable().op(op::Sub).op(op::Return);
+    ActionWriter a;
+    defineFunction(a, "", {"a", "b"}, cmp);
+    push(a, {1, "big"}).getVariable();
+    push(a, {"sort"}).op(op::CallMethod).op(op::Pop);
+    push(a, {"sorted"}).trace();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(s.run(a), "");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_TRUE(s.vm.scriptsStopped());
+    EXPECT_EQ(s.logs.size(), 1u);
+    // Later lists, timers and handlers of this movie no longer run, and say nothing more.
+    ActionWriter next;
+    push(next, {"next"}).trace();
+    EXPECT_EQ(s.run(next), "");
+    EXPECT_EQ(s.logs.size(), 1u);
+}
+
+TEST(Avm1Hostile, MemoryBudgetStopsScriptsThatAskForMore) {
+    // An 8 MB string made by doubling, then copied without end; a huge array; that string
+    // split into characters. Each stays under the per-object caps but not under the budget.
+    ActionWriter bigString;
+    push(bigString, {"s", "x"});
+    for (int i = 0; i < 23; ++i) bigString.op(op::Dup).add2();
+    bigString.op(op::DefineLocal);
+    ActionWriter dups = bigString;
+    push(dups, {"s"}).getVariable();
+    dups.op(op::Dup);
+    std::vector<uint8_t> back;
+    putU16(back, static_cast<uint16_t>(-6));  // onto the Dup again
+    dups.op(0x99, back);
+    ActionWriter array;
+    push(array, {16000000, 1, "Array"}).op(op::NewObject).op(op::Pop);
+    ActionWriter split = bigString;
+    push(split, {"", 1, "s"}).getVariable();
+    push(split, {"split"}).op(op::CallMethod).op(op::Pop);
+    const struct {
+        const char* what;
+        const ActionWriter& code;
+    } cases[] = {{"copies of a string", dups}, {"an array", array}, {"a split", split}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        swf::avm1::VmLimits limits;
+        limits.maxHeapGrowth = size_t{64} << 20;
+        Stage s(7, limits);
+        ActionWriter code = c.code;
+        push(code, {"not reached"}).trace();
+        EXPECT_EQ(s.run(code), "");
+        EXPECT_TRUE(logged(s, "memory limit of 64 MiB"));
+        EXPECT_TRUE(s.vm.scriptsStopped());
+    }
+}
