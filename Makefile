@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all deps configure build run test bench conformance format clean
+.PHONY: all deps configure build run test bench conformance format clean fuzz
 
 all: build
 
@@ -30,6 +30,17 @@ bench: build
 
 conformance: build
 	python3 ../shared/tools/conformance.py --cli $(BUILD)/lanfeng-cli --corpus ../shared/corpus/peer
+
+# make fuzz - each fuzz target for FUZZ_S seconds; findings land in tests/fuzz/regressions/
+FUZZ_S ?= 300
+FUZZ_BUILD ?= build-fuzz
+FUZZ_TARGETS = load render avm1 list
+fuzz:
+	bash scripts/install-deps.sh fuzz
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLANFENG_FUZZ=ON \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
+	bash scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_S) $(FUZZ_TARGETS)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

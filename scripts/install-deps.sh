@@ -15,6 +15,9 @@ packages=(
   python3 python3-pil python3-numpy
 )
 
+# `install-deps.sh fuzz`: also clang and its libFuzzer and sanitizer runtimes.
+[ "${1:-}" = fuzz ] && packages+=(clang libclang-rt-14-dev)
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -9,6 +9,14 @@
 
 namespace swf::format {
 
+// Positions summed from the file's deltas (shape edges, glyph advances) stay within this
+// many twips either way, so no sum of hostile deltas can overflow.
+inline constexpr int32_t kMaxTwips = int32_t{1} << 30;
+inline int32_t addTwips(int32_t a, int64_t b) {
+    const int64_t s = int64_t{a} + b;
+    return static_cast<int32_t>(s < -kMaxTwips ? -kMaxTwips : s > kMaxTwips ? kMaxTwips : s);
+}
+
 class BitReader {
 public:
     explicit BitReader(std::span<const uint8_t> data) : data_(data) {}

@@ -163,18 +163,18 @@ void readShapeRecords(BitReader& r, Shape& s, const ShapeLimits& limits) {
                 } else {
                     dx = r.sb(n);
                 }
-                x += dx;
-                y += dy;
+                x = addTwips(x, dx);
+                y = addTwips(y, dy);
                 e.curve = false;
                 e.cx = x;
                 e.cy = y;
             } else {
                 const int n = static_cast<int>(r.ub(4)) + 2;
                 const int32_t cdx = r.sb(n), cdy = r.sb(n), adx = r.sb(n), ady = r.sb(n);
-                e.cx = x + cdx;
-                e.cy = y + cdy;
-                x = e.cx + adx;
-                y = e.cy + ady;
+                e.cx = addTwips(x, cdx);
+                e.cy = addTwips(y, cdy);
+                x = addTwips(e.cx, adx);
+                y = addTwips(e.cy, ady);
                 e.curve = true;
             }
             if (r.overrun()) break;

@@ -126,8 +126,9 @@ StaticText parseDefineText(std::span<const uint8_t> body, int version) {
         r.align();
         if (r.overrun()) break;
         int32_t advance = 0;
-        for (const auto& g : run.glyphs) advance += g.advance;
-        style.x += advance;  // the next run continues where this one ends unless it moves
+        for (const auto& g : run.glyphs) advance = addTwips(advance, g.advance);
+        style.x = addTwips(style.x,
+                           advance);  // the next run continues where this one ends unless it moves
         t.runs.push_back(std::move(run));
     }
     return t;

@@ -361,6 +361,52 @@ TEST(Shapes, AbsurdCountsAreBounded) {
     p.render(painter, img.rect(), swf::ScaleMode::ShowAll);
 }
 
+TEST(Shapes, PositionsSummedFromHostileDeltasStayInRange) {
+    using swf::format::kMaxTwips;
+    // A move to the far right, then 40000 edges further right still.
+    BitWriter w;
+    w.u16(1);
+    swftest::writeRect(w, 0, 100, 0, 100);
+    w.u8(0);
+    w.u8(0);
+    w.writeUB(0, 4);
+    w.writeUB(0, 4);
+    w.writeUB(0, 1);
+    w.writeUB(0x01, 5);
+    w.writeUB(31, 5);
+    w.writeSB(kMaxTwips - 1, 31);
+    w.writeSB(0, 31);
+    for (int i = 0; i < 40000; ++i) straightEdge(w, 65535, -65535);
+    w.writeUB(0, 6);
+    const auto shape = swf::format::parseDefineShape(w.take(), 1);
+    ASSERT_EQ(shape.edgeCount, 40000u);
+    const auto& last = shape.paths.back().edges.back();
+    EXPECT_EQ(last.x1, kMaxTwips);
+    EXPECT_EQ(last.y1, -kMaxTwips);
+
+    // Static text: 255 glyphs advancing 2^31 - 1 twips each, then a run that follows them.
+    BitWriter t;
+    t.u16(2);
+    swftest::writeRect(t, 0, 100, 0, 100);
+    swftest::writeMatrix(t, {});
+    t.u8(1);   // glyph bits
+    t.u8(32);  // advance bits
+    t.u8(0x81);
+    t.u16(0);
+    t.u8(255);
+    for (int i = 0; i < 255; ++i) {
+        t.writeUB(0, 1);
+        t.writeSB(0x7fffffff, 32);
+    }
+    t.align();
+    t.u8(0x80);
+    t.u8(0);
+    t.u8(0);
+    const auto text = swf::format::parseDefineText(t.take(), 1);
+    ASSERT_EQ(text.runs.size(), 2u);
+    EXPECT_EQ(text.runs[1].x, kMaxTwips);
+}
+
 TEST(TagStream, CommandBudgetCutsTheTimeline) {
     SwfBuilder b;
     const uint16_t rect = b.defineRect(0, 0, 100, 100, {255, 0, 0});
