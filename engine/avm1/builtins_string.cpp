@@ -242,8 +242,9 @@ void installMathBuiltins(Vm& vm) {
         {"min",
          [](double x, double y) { return std::isnan(x) || std::isnan(y) ? kNaN : std::min(x, y); }},
     };
-    for (auto& [n, f] : binary) {
-        F2 fn = f;
+    for (auto& entry : binary) {
+        const char* n = entry.first;  // a plain name: lambdas may not capture a binding
+        F2 fn = entry.second;
         const bool extreme = n[0] == 'm';
         vm.defineMethod(m, n, [fn, extreme, n](Vm& vm, Object*, Args& a) -> Value {
             // max() and min() without arguments give the identity of the comparison.
