@@ -46,11 +46,14 @@ public:
     }
     QString loadError() const { return control_->loadError(); }
 
-    // Takes keyboard and pointer, as a screen saver does, once the window is on the screen.
+    // Takes keyboard and pointer, as a screen saver does; the server refuses grabs until the
+    // window is on the screen, so this is tried again until they hold.
     void grabInput() {
+        activateWindow();
         control_->setFocus();
-        control_->grabKeyboard();
-        control_->grabMouse(Qt::BlankCursor);
+        QWindow* w = windowHandle();
+        if (w && w->setKeyboardGrabEnabled(true) && w->setMouseGrabEnabled(true)) return;
+        if (++grabTries_ < 50) QTimer::singleShot(100, this, [this] { grabInput(); });
     }
 
 protected:
@@ -59,11 +62,11 @@ protected:
         switch (event->type()) {
             case QEvent::KeyPress:
             case QEvent::MouseButtonPress:
-                close();
+                QCoreApplication::quit();
                 return true;
             case QEvent::MouseMove: {
                 const QPoint at = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
-                if ((at - start_).manhattanLength() > kMoveSlack) close();
+                if ((at - start_).manhattanLength() > kMoveSlack) QCoreApplication::quit();
                 return true;
             }
             default:
@@ -75,6 +78,7 @@ private:
     PlayerControl* control_;
     bool quitOnInput_;
     QPoint start_;  // where the pointer was when the saver started
+    int grabTries_ = 0;
 };
 
 // The size of another client's window; empty once that window is gone.
