@@ -42,6 +42,9 @@ protected:
 TEST_F(Conversions, SwfToExeProposesCutsAtTheFirstDotAppendsExeAndDropsTheStubOnceDone) {
     const QString movie = makeMovie("a.b/movie.swf");
     ASSERT_GT(embeddedStub().size(), 100000);
+    EXPECT_EQ(Form2->swfexe1Menu->actions(), (QList<QAction*>{Form2->swf2exe1, Form2->exeswf1}));
+    EXPECT_EQ(Form2->swf2exe1->text(), QStringLiteral("swf->exe"));
+    EXPECT_EQ(Form2->exeswf1->text(), QStringLiteral("exe->swf"));
 
     // Cancelled at the open dialog, then at the save dialog: the stub is out and stays.
     prompt->fileAnswers = {{}, {movie}, {}};
