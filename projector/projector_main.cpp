@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -16,7 +17,6 @@ class ProjectorWindow : public QWidget {
 public:
     ProjectorWindow(const QString& path, const QByteArray& movie) {
         setWindowTitle(QFileInfo(path).completeBaseName());
-        setAttribute(Qt::WA_DeleteOnClose, false);
         QPalette pal = palette();
         pal.setColor(QPalette::Window, Qt::black);
         setPalette(pal);
@@ -41,17 +41,33 @@ protected:
         if (event->type() != QEvent::KeyPress) return false;
         const auto* key = static_cast<QKeyEvent*>(event);
         // Esc leaves full screen; Ctrl+F enters and leaves it, as in the Flash projector.
-        if (key->key() == Qt::Key_Escape && isFullScreen()) {
-            showNormal();
+        if (key->key() == Qt::Key_Escape && fullScreen_) {
+            leaveFullScreen();
         } else if (key->key() == Qt::Key_F && key->modifiers() == Qt::ControlModifier) {
-            isFullScreen() ? showNormal() : showFullScreen();
+            fullScreen_ ? leaveFullScreen() : enterFullScreen();
             return true;
         }
         return false;
     }
 
 private:
+    // Without a window manager only the geometry counts, so it is set along with the state, and
+    // the window's own state is not to be trusted: the server reports none back.
+    void enterFullScreen() {
+        normal_ = geometry();
+        fullScreen_ = true;
+        showFullScreen();
+        if (QScreen* s = screen()) setGeometry(s->geometry());
+    }
+    void leaveFullScreen() {
+        fullScreen_ = false;
+        showNormal();
+        setGeometry(normal_);
+    }
+
     PlayerControl* control_;
+    QRect normal_;             // where the window stood before full screen
+    bool fullScreen_ = false;  // Ctrl+F has put the window over the whole screen
     QTimer quitCheck_;
 };
 

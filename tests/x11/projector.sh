@@ -2,7 +2,7 @@
 # A projector made by "swf->exe" and a screen saver made by "屏幕保护" from a corpus movie,
 # started as their own processes in a real X server; and lanfeng's load-time link to libswfpack.
 set -uo pipefail
-lanfeng=$1 cli=$2 probe=$3 host_window=$4 saver_host=$5 shots=$6
+lanfeng=$1 cli=$2 probe=$3 host_window=$4 saver_host=$5 shots=$6 stub=$7
 source "$(dirname "$0")/lib.sh"
 movie_src="$(dirname "$0")/../../../shared/corpus/peer/visual/gradient_nonsequential_ratios/test.swf"
 if [ ! -f "$movie_src" ]; then echo "no corpus here: skipped"; exit 0; fi
@@ -40,6 +40,12 @@ draws_movie() {
 }
 check "the projector draws the movie as lanfeng-cli does" eventually draws_movie
 import -window root "$shots/projector-shot.png" 2>/dev/null
+xdotool mousemove 100 100  # the keys go to the window under the pointer: no window manager
+xdotool key ctrl+f
+full() { xdotool getwindowgeometry "$wid" | grep -q "Geometry: $1"; }
+check "Ctrl+F plays it full screen" eventually full 1280x800
+xdotool key Escape
+check "Esc leaves full screen" eventually full 256x256
 kill "$app_pid"; wait "$app_pid" 2>/dev/null; app_pid=""
 
 # The screen saver as an XScreenSaver hack: drawn into another client's 320x240 window at 50,50,
@@ -75,6 +81,12 @@ import -window root "$shots/saver-plain-shot.png" 2>/dev/null
 xdotool key a
 check "the screen saver quits on a key press" eventually gone "$app_pid"
 wait "$app_pid" 2>/dev/null; app_pid=""
+
+# The stub alone carries no movie: it says so in one line and fails.
+"$stub" >"$work/stub.log" 2>&1
+code=$?
+check "the bare stub exits non-zero" test "$code" -ne 0
+check "saying there is no movie" grep -q 'no movie is attached' "$work/stub.log"
 
 # lanfeng links libswfpack at load time: alone it does not start.
 check "ldd names libswfpack" bash -c "ldd '$lanfeng' | grep -q 'libswfpack.so => '"
