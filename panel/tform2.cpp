@@ -95,6 +95,7 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint) {
     connect(&Timer3, &QTimer::timeout, this, &TForm2::Timer3Timer);
     connect(&Timer4, &QTimer::timeout, this, &TForm2::Timer4Timer);
 
+    SaveDialog1.options = lanfeng::FileDialog::OverwritePrompt;
     SavePictureDialog1.Filter = QStringLiteral("Bitmaps (*.bmp)|*.bmp");
     SavePictureDialog1.FileName = QStringLiteral("未命名");
     SavePictureDialog1.options =
@@ -223,6 +224,8 @@ void TForm2::buildMenu() {
     swfexe1Menu->setObjectName(QStringLiteral("swfexe1"));
     swfexe1 = swfexe1Menu->menuAction();
     swfexe1->setObjectName(QStringLiteral("swfexe1"));
+    swf2exe1 = lanfeng::menuItem(swfexe1Menu, "swf2exe1", "swf->exe");
+    exeswf1 = lanfeng::menuItem(swfexe1Menu, "exeswf1", "exe->swf");
     N11Menu = PopupMenu1->addMenu(QStringLiteral("循环方式"));
     N11Menu->setObjectName(QStringLiteral("N11"));
     N11 = N11Menu->menuAction();
@@ -244,6 +247,8 @@ void TForm2::buildMenu() {
     Tform1::bindItem(N2, this, [this] { N2Click(); });
     Tform1::bindItem(N17, this, [this] { N17Click(); });
     Tform1::bindItem(N1, this, [this] { N1Click(); });
+    Tform1::bindItem(swf2exe1, this, [this] { swf2exe1Click(); });
+    Tform1::bindItem(exeswf1, this, [this] { exeswf1Click(); });
 
     for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(Image5)}) {
         w->setContextMenuPolicy(Qt::CustomContextMenu);

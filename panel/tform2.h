@@ -47,6 +47,9 @@ public:
     void N1Click();  // 关于
     void N17Click();
     void SpeedButton1Click();
+    // Conversions (convert/): a SWF into a projector and back.
+    void swf2exe1Click();
+    void exeswf1Click();
 
     // Slider.
     void Image4MouseDown(Qt::MouseButton button, QPoint pos);
@@ -109,6 +112,8 @@ public:
     QAction* N9;
     QMenu* swfexe1Menu;
     QAction* swfexe1;  // 格式转换
+    QAction* swf2exe1;
+    QAction* exeswf1;
     QMenu* N11Menu;
     QAction* N11;  // 循环方式
     QAction* N12;  // 不用循环

@@ -60,6 +60,20 @@ void PlayerControl::keepSoundWithFrame() {
 }
 
 void PlayerControl::setMovie(const QString& path) {
+    start(path, [&] { return lanfeng::loadMovieShared(path); });
+}
+
+void PlayerControl::setMovieData(const QString& path, const QByteArray& bytes) {
+    start(path, [&] {
+        return swf::loadMovie(
+            std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                     size_t(bytes.size())),
+            QFileInfo(path).absolutePath().toStdString());
+    });
+}
+
+void PlayerControl::start(const QString& path,
+                          const std::function<std::shared_ptr<const swf::Movie>()>& load) {
     unload();
     path_ = path;
     loadError_.clear();
@@ -69,9 +83,8 @@ void PlayerControl::setMovie(const QString& path) {
         const QString folder =
             QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/shared-objects";
         player_ = std::make_unique<swf::Player>(
-            lanfeng::loadMovieShared(path),
-            swf::PlayerStorage{folder.toStdString(),
-                               QFileInfo(path).absoluteFilePath().toStdString()});
+            load(), swf::PlayerStorage{folder.toStdString(),
+                                       QFileInfo(path).absoluteFilePath().toStdString()});
     } catch (const std::exception& e) {
         loadError_ = QString::fromStdString(e.what());
         qCWarning(lcPlayer).noquote() << "cannot load" << path << "-" << loadError_;

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -23,6 +24,9 @@ public:
     // Loads the file and, playing on load, starts it. A file that cannot be loaded leaves the
     // control empty (nothing shown, 0 frames) and logs the reason; it never shows a box.
     void setMovie(const QString& path);
+    // As setMovie with the file's bytes already read (a projector carries its movie inside
+    // itself); path still names the movie's folder and its shared objects.
+    void setMovieData(const QString& path, const QByteArray& bytes);
     QString Movie() const { return path_; }
     void Movie(const QString& path) { setMovie(path); }
 
@@ -74,6 +78,7 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
+    void start(const QString& path, const std::function<std::shared_ptr<const swf::Movie>()>& load);
     void restartClock();
     void scheduleNext();
     void unload();

@@ -75,6 +75,9 @@ public:
     void N16Click();  // single
     void N17Click();  // whole list
     void N18Click();  // random
+    // Conversions of the current movie (convert/): a projector, a screen saver.
+    void exe1Click();
+    void N29Click();
 
     // Playback strip.
     void ToolButton1Click();  // previous movie
