@@ -62,6 +62,8 @@ void Tform1::buildMenu() {
     bindItem(N16, this, [this] { N16Click(); });
     bindItem(N17, this, [this] { N17Click(); });
     bindItem(N18, this, [this] { N18Click(); });
+    bindItem(N5, this, [this] { N5Click(); });
+    bindItem(N30, this, [this] { N30Click(); });
     // The main player's menu is opened by rkmessage.
 }
 
