@@ -32,12 +32,12 @@ inline QColor frameColour(int k) {
 }
 
 // frames frames on a 300 x 200 stage (the shape of a grid cell), frame k filled with
-// frameColour(k): what a picture of the movie shows names the frame it stands at.
-inline QByteArray colourFrames(int frames, double fps = 24.0) {
+// frameColour(first + k): what a picture of the movie shows names the frame it stands at.
+inline QByteArray colourFrames(int frames, double fps = 24.0, int first = 0) {
     swftest::SwfBuilder b(6, 300, 200, fps);
     b.setBackground({0, 0, 0});
     for (int k = 0; k < frames; ++k) {
-        const QColor c = frameColour(k);
+        const QColor c = frameColour(first + k);
         const uint16_t id = b.defineRect(0, 0, 6000, 4000,
                                          {uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue())});
         if (k == 0)
