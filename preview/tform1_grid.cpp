@@ -37,14 +37,7 @@ void Tform1::N5Click() {
         cell->Stop();
         cell->show();
     }
-    ShockwaveFlash1->Stop();
-    ShockwaveFlash1->Movie(lanfeng::sampleMoviePath());
-    ShockwaveFlash1->hide();
-    RefreshGridCells();
-    if (Form2) {
-        Form2->Label3->setText(QStringLiteral(" "));
-        Form2->Label3->setText(QStringLiteral("岚枫flash播放器"));
-    }
+    handOverToGrid();
     if (ToolBar1->isVisible()) {
         // In full screen the strip gives its height to the top row, whose bottom stays put.
         N19->setChecked(false);
@@ -57,6 +50,17 @@ void Tform1::N5Click() {
             cell->show();
             cell->setFocus();
         }
+    }
+}
+
+void Tform1::handOverToGrid() {
+    ShockwaveFlash1->Stop();
+    ShockwaveFlash1->Movie(lanfeng::sampleMoviePath());
+    ShockwaveFlash1->hide();
+    RefreshGridCells();
+    if (Form2) {
+        Form2->Label3->setText(QStringLiteral(" "));
+        Form2->Label3->setText(QStringLiteral("岚枫flash播放器"));
     }
 }
 

@@ -7,7 +7,6 @@
 #include "panel/tform2.h"
 #include "playlist/tform4.h"
 #include "preview/grid.h"
-#include "preview/page_bar.h"
 #include "ui/prompt.h"
 #include "video/tform1.h"
 
@@ -48,7 +47,7 @@ SkinLabel* barLabel(QWidget* bar, const char* name, const char* text, QRect boun
 
 // A dark bar (the system's tooltip-text colour) framed on all four sides.
 const char* const kPageBarStyle = R"(
-PageBar { background: black; border: 2px outset #5c6a77; padding: 0; spacing: 0; }
+QToolBar#ToolBar2 { background: black; border: 2px outset #5c6a77; padding: 0; spacing: 0; }
 QToolButton { border-image: url(:/skin/button.png); }
 QToolButton:hover { border-image: url(:/skin/button_hover.png); }
 QToolButton:pressed { border-image: url(:/skin/button_down.png); }
@@ -60,7 +59,7 @@ QPushButton:pressed { border-style: inset; }
 }  // namespace
 
 void Tform1::buildPageBar() {
-    auto* bar = new PageBar(this);
+    auto* bar = new QToolBar(this);
     bar->setObjectName(QStringLiteral("ToolBar2"));
     bar->setMovable(false);
     bar->setFloatable(false);
@@ -88,9 +87,6 @@ void Tform1::buildPageBar() {
     connect(ToolButton8, &QToolButton::clicked, this, &Tform1::ToolButton8Click);
     connect(ToolButton9, &QToolButton::clicked, this, &Tform1::ToolButton9Click);
     connect(Button2, &QPushButton::clicked, this, &Tform1::Button2Click);
-    connect(bar, &PageBar::mouseDown, this, &Tform1::ToolBar2MouseDown);
-    connect(bar, &PageBar::mouseMove, this, &Tform1::ToolBar2MouseMove);
-    connect(bar, &PageBar::mouseUp, this, &Tform1::ToolBar2MouseUp);
     for (SkinLabel* label : {Label1, Label2}) {
         connect(label, &SkinLabel::mouseDown, this, &Tform1::ToolBar2MouseDown);
         connect(label, &SkinLabel::mouseMove, this, &Tform1::ToolBar2MouseMove);
@@ -143,14 +139,7 @@ void Tform1::N30Click() {
         showPageLabel();
     }
     loadPage(0);
-    ShockwaveFlash1->Stop();
-    ShockwaveFlash1->Movie(lanfeng::sampleMoviePath());
-    ShockwaveFlash1->hide();
-    RefreshGridCells();
-    if (Form2) {
-        Form2->Label3->setText(QStringLiteral(" "));
-        Form2->Label3->setText(QStringLiteral("岚枫flash播放器"));
-    }
+    handOverToGrid();
 }
 
 void Tform1::ToolButton8Click() {

@@ -227,6 +227,8 @@ private:
     void buildMenu();
     void buildCellMenus();
     void buildPageBar();
+    // The main player gives its place to the grid: stopped, holding the sample, hidden.
+    void handOverToGrid();
     void loadPage(int page);
     void showPageLabel();
     void setOnTop(bool on);

@@ -186,6 +186,23 @@ QMenu* Tform1::cellMenu(int cell) const {
 
 bool Tform1::eventFilter(QObject* watched, QEvent* event) {
     if (rkmessage(watched, event)) return true;
+    // The page bar's own surface drags it, as its labels do.
+    if (watched == ToolBar2) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+                ToolBar2MouseDown(mouse->button(), mouse->position().toPoint());
+                break;
+            case QEvent::MouseMove:
+                ToolBar2MouseMove(mouse->position().toPoint());
+                break;
+            case QEvent::MouseButtonRelease:
+                ToolBar2MouseUp(mouse->button(), mouse->position().toPoint());
+                break;
+            default:
+                break;
+        }
+    }
     // Every character typed into the page box, before the box takes it.
     if (watched == Edit1 && event->type() == QEvent::KeyPress)
         for (QChar key : static_cast<QKeyEvent*>(event)->text()) Edit1KeyPress(key);

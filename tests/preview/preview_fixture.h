@@ -7,6 +7,7 @@
 
 #include "panel/tform2.h"
 #include "preview/grid.h"
+#include "tests/app/mouse_events.h"
 #include "tests/commands/commands_fixture.h"
 
 class Preview : public Commands {
@@ -33,14 +34,9 @@ protected:
         const QImage image = p->grab().toImage();
         return image.pixelColor(image.width() / 2, image.height() / 2);
     }
-    // A mouse message as the window system sends it; true when the program took it.
     static bool mouse(QWidget* w, QEvent::Type type, QPoint pos,
                       Qt::MouseButton button = Qt::LeftButton) {
-        const Qt::MouseButtons held =
-            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
-        QMouseEvent e(type, QPointF(pos), QPointF(w->mapToGlobal(pos)),
-                      type == QEvent::MouseMove ? Qt::NoButton : button, held, Qt::NoModifier);
-        return QCoreApplication::sendEvent(w, &e);
+        return testmouse::send(w, type, pos, button);
     }
     static bool sendMouse(QWidget* w, QEvent::Type type, Qt::MouseButton button) {
         return mouse(w, type, {5, 5}, button);
