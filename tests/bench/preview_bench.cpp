@@ -28,7 +28,7 @@ namespace {
 
 constexpr int kFrames = 900;
 
-// About 5 MB of vector art over 900 frames: a new 1400-edge outline every frame.
+// About 5 MB of vector art over 900 frames: a new 1620-edge outline every frame.
 QByteArray fiveMegabyteMovie() {
     swftest::SwfBuilder b(6, 550, 400, 24);
     b.setBackground({255, 255, 255});
@@ -41,15 +41,15 @@ QByteArray fiveMegabyteMovie() {
         p.line = 1;
         // A ragged star round the stage's middle: detailed, but not crossing itself.
         const auto point = [k](int i) {
-            const double angle = 2 * 3.14159265358979 * i / 1400;
+            const double angle = 2 * 3.14159265358979 * i / 1620;
             const double r = 2500 + (i * 7919 + k * 104729) % 1500;
             return std::pair<int, int>(5500 + int(r * std::cos(angle)),
                                        4000 + int(r * std::sin(angle)));
         };
         p.cmds.push_back({swftest::PathCmd::Move, point(0).first, point(0).second});
-        for (int i = 1; i <= 1400; ++i)
+        for (int i = 1; i <= 1620; ++i)
             p.cmds.push_back(
-                {swftest::PathCmd::Line, point(i % 1400).first, point(i % 1400).second});
+                {swftest::PathCmd::Line, point(i % 1620).first, point(i % 1620).second});
         s.paths.push_back(p);
         const uint16_t id = b.defineShape(s);
         if (k == 0)
