@@ -41,6 +41,8 @@ QString programDir() {
     return dir;
 }
 
+QString sampleMoviePath() { return programDir() + QStringLiteral("bin/sample.swf"); }
+
 void setProgramDir(const QString& dir) {
     overrideDir() = dir.isEmpty() ? QString() : withSeparator(dir);
 }

@@ -9,6 +9,8 @@ namespace lanfeng {
 // The executable's folder with a trailing separator, or the per-user data folder when that
 // folder cannot be written (an installed copy). LANFENG_PROGRAM_DIR overrides both.
 QString programDir();
+// The sample movie written at every start: the blank movie of empty places.
+QString sampleMoviePath();
 // Tests point the program at a folder of their own; an empty path returns to the default.
 void setProgramDir(const QString& dir);
 

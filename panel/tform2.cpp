@@ -355,7 +355,7 @@ void TForm2::Image14Click() {
     if (!Form1) return;
     PlayerControl* player = Form1->ShockwaveFlash1;
     player->BGColor(QString());
-    player->Movie(lanfeng::programDir() + QStringLiteral("bin/sample.swf"));
+    player->Movie(lanfeng::sampleMoviePath());
     Image4->hide();
     Form1->ScrollBar1->setValue(0);
     Form1->ScrollBar1->setEnabled(false);

@@ -125,7 +125,7 @@ void PlayerControl::BGColor(const QString& colour) {
 void PlayerControl::Scale(const QString& mode) {
     if (auto parsed = swf::parseScaleMode(mode.toStdString())) {
         scale_ = *parsed;
-        scaleText_ = mode.toLower();
+        scaleText_ = mode;  // read back as it was given
         update();
     }
 }
@@ -175,8 +175,10 @@ void PlayerControl::GotoFrame(int frame) {
     update();
 }
 
+bool PlayerControl::clockHeld() const { return !runWhileHidden && !isVisible(); }
+
 void PlayerControl::restartClock() {
-    if (!player_ || !running_) return;
+    if (!player_ || !running_ || clockHeld()) return;
     double fps = player_->info().frameRate;
     if (!(fps > 0)) fps = kDefaultFps;
     fps = std::min(fps, kMaxFps);
@@ -187,7 +189,7 @@ void PlayerControl::restartClock() {
 }
 
 void PlayerControl::scheduleNext() {
-    if (!player_ || !running_) return;
+    if (!player_ || !running_ || clockHeld()) return;
     // Due times accumulate from one start, so rounding of single beats never adds up to drift.
     const qint64 waitNs = std::max<qint64>(0, nextDueNs_ - clock_.nsecsElapsed());
     timer_.start(int((waitNs + 999'999) / 1'000'000));
@@ -248,11 +250,13 @@ void PlayerControl::paintEvent(QPaintEvent*) {
 
 void PlayerControl::showEvent(QShowEvent*) {
     if (audio_) audio_->setMuted(false);
+    if (!runWhileHidden && running_ && !timer_.isActive()) restartClock();
 }
 
 void PlayerControl::hideEvent(QHideEvent*) {
     // A hidden control stays silent.
     if (audio_) audio_->setMuted(true);
+    if (clockHeld()) timer_.stop();
 }
 
 QPointF PlayerControl::stagePoint(const QPointF& at) const {

@@ -55,6 +55,8 @@ public:
     bool playOnLoad = true;
     bool loop = true;
     bool highQuality = true;
+    // A hidden control whose frames nobody reads (a grid cell) holds its clock until shown.
+    bool runWhileHidden = true;
 
 public slots:
     // One beat of the frame clock; public so tests can drive the clock by hand.
@@ -80,6 +82,7 @@ protected:
 private:
     void start(const QString& path, const std::function<std::shared_ptr<const swf::Movie>()>& load);
     void restartClock();
+    bool clockHeld() const;
     void scheduleNext();
     void unload();
     bool soundLive() const;

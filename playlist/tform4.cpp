@@ -357,7 +357,7 @@ void TForm4::ListBox1DblClick() {
         }
     }
     if (Form1->gridShown()) {
-        const QString sample = lanfeng::programDir() + QStringLiteral("bin/sample.swf");
+        const QString sample = lanfeng::sampleMoviePath();
         for (PlayerControl* cell : Form1->gridCells) {
             cell->Movie(sample);
             cell->hide();

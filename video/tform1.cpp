@@ -36,6 +36,8 @@ Tform1::Tform1(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint) {
     buildFrame();
     buildStrip();
     buildMenu();
+    buildCellMenus();
+    buildPageBar();
 
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(100);
@@ -66,7 +68,7 @@ void Tform1::FormCreate() {
     const QString dir = lanfeng::programDir();
     Supper_MkDir(dir + QStringLiteral("bin"));
 
-    const QString samplePath = dir + QStringLiteral("bin/sample.swf");
+    const QString samplePath = lanfeng::sampleMoviePath();
     {
         QFile resource(QStringLiteral(":/myswf/mysample"));
         QSaveFile out(samplePath);

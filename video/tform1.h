@@ -2,9 +2,12 @@
 // The video window: the borderless main window holding the main player and the grid cells.
 
 #include <QAction>
+#include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPoint>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolBar>
@@ -44,13 +47,50 @@ public:
     // The main player's rectangle inside the frame at the current size.
     QRect normalPlayerRect() const;
 
-    // Grid hooks: the nine cells over a player rectangle, 5-pixel gaps, row by row; and the
-    // repaint of every cell after its bounds change.
+    // The grid (preview/): the nine cells over the main player's rectangle, 5-pixel gaps, row
+    // by row; and the repaint of every cell after its bounds change.
     void ArrangeGrid();
     void ArrangeGrid(const QRect& player);
     void RefreshGridCells();
     // The grid is shown exactly while its first cell is.
     bool gridShown() const;
+    void N5Click();       // 九格预览: the current movie at nine points of its length
+    void Button1Click();  // leaves the grid for the single view
+    void N30Click();      // 清单预览: the playlist nine entries a page
+
+    // A cell's own commands, n = 1 ... 9; the menu items' handlers below call them.
+    void cellPlay(int n);
+    void cellStop(int n);
+    void cellSingleScreen(int n);  // the cell's movie in the single view, from its frame
+    void cellScale(int n, const QString& mode);
+    // PopupMenu01 ... PopupMenu09, one line a cell: play, stop, single screen, the four scales.
+    void N6Click(), N10Click(), N9Click(), N32Click(), N33Click(), N34Click(), N35Click();
+    void MenuItem1Click(), N20Click(), MenuItem2Click(), ShowAll2Click(), NoBorder2Click(),
+        ExactFit2Click(), NoScale2Click();
+    void MenuItem3Click(), N21Click(), MenuItem4Click(), S1Click(), NoBorder3Click(),
+        ExactFit3Click(), NoScale3Click();
+    void MenuItem5Click(), N22Click(), MenuItem6Click(), ShowAll3Click(), NoBorder4Click(),
+        ExactFit4Click(), NoScale4Click();
+    void MenuItem7Click(), N23Click(), MenuItem8Click(), ShowAll4Click(), NoBorder5Click(),
+        ExactFil1Click(), NoScale5Click();
+    void MenuItem9Click(), N24Click(), MenuItem10Click(), ShowAll5Click(), NoBorder6Click(),
+        ExactFit5Click(), NoScale6Click();
+    void MenuItem11Click(), N25Click(), MenuItem12Click(), ShowAll6Click(), NoBorder7Click(),
+        ExactFit6Click(), NoScale7Click();
+    void MenuItem13Click(), N26Click(), MenuItem14Click(), ShowAll7Click(), NoBorder8Click(),
+        ExactFit7Click(), NoScale8Click();
+    void MenuItem15Click(), N27Click(), MenuItem16Click(), ShowAll8Click(), NoBorder9Click(),
+        ExactFit8Click(), NoScale9Click();
+
+    // The list preview's page bar.
+    void ToolButton8Click();  // 上一页
+    void ToolButton9Click();  // 下一页
+    void Button2Click();      // 确定: to the page typed in Edit1
+    void Edit1KeyPress(QChar key);
+    // Dragging the bar, shared by the bar's own surface, Label1 and Label2.
+    void ToolBar2MouseDown(Qt::MouseButton button, QPoint pos);
+    void ToolBar2MouseMove(QPoint pos);
+    void ToolBar2MouseUp(Qt::MouseButton button, QPoint pos);
 
     // Mouse handlers shared by every move handle (lt, top1, rt, left1, right1, lb, bottom1,
     // Lavideo); labadd continues a move but never starts one.
@@ -95,7 +135,7 @@ public:
     // The application-wide mouse filter: double and right clicks on the players become
     // commands, and the players never see them.
     bool rkmessage(QObject* target, QEvent* event);
-    // A grid cell's own context menu (PopupMenu01 ... PopupMenu09), once the cells have one.
+    // A grid cell's own context menu, PopupMenu01 ... PopupMenu09.
     QMenu* cellMenu(int cell) const;
 
     // Binds a menu item to a command. Ticks are the commands' business, as other windows call
@@ -124,7 +164,18 @@ public:
     QToolButton* ToolButton3;
     QToolButton* ToolButton4;
     QToolButton* ToolButton5;
-    QToolBar* ToolBar2;
+    QToolBar* ToolBar2;  // the list preview's page bar
+    QFrame* ToolButton7;
+    QToolButton* ToolButton8;
+    QToolButton* ToolButton9;
+    SkinLabel* Label1;  // 共…页；第…页
+    SkinLabel* Label2;
+    QLineEdit* Edit1;
+    QFrame* ToolButton10;
+    QPushButton* Button2;
+    // Invisible: the program clicks it to leave the grid.
+    QPushButton* Button1;
+    std::array<QMenu*, 9> cellMenus{};  // PopupMenu01 ... PopupMenu09
 
     // The main player's context menu, in menu order.
     QMenu* PopupMenu1;
@@ -153,6 +204,11 @@ public:
     QPoint MoveGrip;
     bool ResizeDragging = false;
     QPoint ResizeGrip;
+    // The page bar is being dragged, and where the press was in the pressed control.
+    bool PageBarDragging = false;
+    QPoint PageBarGrip;
+    // The list preview's page on view (0-based); kept after the grid is left.
+    int PreviewPage = 0;
 
     QTimer Timer1;
     lanfeng::GlobalHotKeys* hotKeys() const { return hotKeys_; }
@@ -172,6 +228,12 @@ private:
     void buildFrame();
     void buildStrip();
     void buildMenu();
+    void buildCellMenus();
+    void buildPageBar();
+    // The main player gives its place to the grid: stopped, holding the sample, hidden.
+    void handOverToGrid();
+    void loadPage(int page);
+    void showPageLabel();
     void setOnTop(bool on);
     void setLoopMode(QAction* item, QTimer* loopTimer);
     void loadEntry(int entry);

@@ -2,6 +2,7 @@
 // loop modes, the window toggles, the hot keys, the mouse filter and dropped files.
 #include <QContextMenuEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLoggingCategory>
 #include <QMouseEvent>
 
@@ -166,7 +167,7 @@ void Tform1::resetWindow() {
     setWindowState(windowState() & ~(Qt::WindowFullScreen | Qt::WindowMaximized));
     setOnTop(false);
     RestoreDockedLayout();
-    const QString sample = lanfeng::programDir() + QStringLiteral("bin/sample.swf");
+    const QString sample = lanfeng::sampleMoviePath();
     for (int n = 1; n <= 9; ++n) {
         auto* cell = findChild<PlayerControl*>(QStringLiteral("ShockwaveFlash0%1").arg(n));
         if (!cell) continue;
@@ -180,11 +181,31 @@ void Tform1::resetWindow() {
 // --- mouse filter -----------------------------------------------------------------------
 
 QMenu* Tform1::cellMenu(int cell) const {
-    return findChild<QMenu*>(QStringLiteral("PopupMenu0%1").arg(cell));
+    return cell >= 1 && cell <= int(cellMenus.size()) ? cellMenus[cell - 1] : nullptr;
 }
 
 bool Tform1::eventFilter(QObject* watched, QEvent* event) {
     if (rkmessage(watched, event)) return true;
+    // The page bar's own surface drags it, as its labels do.
+    if (watched == ToolBar2) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+                ToolBar2MouseDown(mouse->button(), mouse->position().toPoint());
+                break;
+            case QEvent::MouseMove:
+                ToolBar2MouseMove(mouse->position().toPoint());
+                break;
+            case QEvent::MouseButtonRelease:
+                ToolBar2MouseUp(mouse->button(), mouse->position().toPoint());
+                break;
+            default:
+                break;
+        }
+    }
+    // Every character typed into the page box, before the box takes it.
+    if (watched == Edit1 && event->type() == QEvent::KeyPress)
+        for (QChar key : static_cast<QKeyEvent*>(event)->text()) Edit1KeyPress(key);
     return QWidget::eventFilter(watched, event);
 }
 

@@ -88,6 +88,7 @@ void Tform1::buildFrame() {
     ShockwaveFlash1->setGeometry(16, 24, 396, 250);
     for (int i = 0; i < 9; ++i) {
         gridCells[i] = playerControl(this, QStringLiteral("ShockwaveFlash0%1").arg(i + 1));
+        gridCells[i]->runWhileHidden = false;
         gridCells[i]->hide();
     }
 }
@@ -121,11 +122,6 @@ void Tform1::buildStrip() {
     ScrollBar1->setGeometry(115, 1, 400 - 115, 22);
     ScrollBar1->setEnabled(false);
     ToolBar1->hide();
-
-    ToolBar2 = new QToolBar(this);
-    ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
-    ToolBar2->setStyleSheet(QString::fromLatin1(kStripStyle));
-    ToolBar2->hide();
 }
 
 QRect Tform1::normalPlayerRect() const {
@@ -188,26 +184,6 @@ void Tform1::RestoreDockedLayout() {
     ShockwaveFlash1->setGeometry(normalPlayerRect());
     RefreshPlayer();
     ShockwaveFlash1->setToolTip(QString());
-}
-
-bool Tform1::gridShown() const { return gridCells[0]->isVisibleTo(this); }
-
-void Tform1::ArrangeGrid() { ArrangeGrid(ShockwaveFlash1->geometry()); }
-
-void Tform1::ArrangeGrid(const QRect& player) {
-    const int w = (player.width() - 10) / 3;
-    const int h = (player.height() - 10) / 3;
-    for (int n = 0; n < 9; ++n)
-        gridCells[n]->setGeometry(player.x() + (n % 3) * (w + 5), player.y() + (n / 3) * (h + 5), w,
-                                  h);
-}
-
-void Tform1::RefreshGridCells() {
-    for (PlayerControl* cell : gridCells) {
-        cell->hide();
-        cell->show();
-        cell->setFocus();
-    }
 }
 
 void Tform1::ltMouseDown(Qt::MouseButton, QPoint pos) {

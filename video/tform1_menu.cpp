@@ -64,6 +64,8 @@ void Tform1::buildMenu() {
     bindItem(N18, this, [this] { N18Click(); });
     bindItem(exe1, this, [this] { exe1Click(); });
     bindItem(N29, this, [this] { N29Click(); });
+    bindItem(N5, this, [this] { N5Click(); });
+    bindItem(N30, this, [this] { N30Click(); });
     // The main player's menu is opened by rkmessage.
 }
 

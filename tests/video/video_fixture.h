@@ -10,6 +10,7 @@
 
 #include "app/forms.h"
 #include "app/paths.h"
+#include "tests/app/mouse_events.h"
 #include "tests/app/test_movies.h"
 #include "ui/prompt.h"
 #include "video/tform1.h"
@@ -38,14 +39,9 @@ protected:
         EXPECT_TRUE(testmovies::writeFile(path, testmovies::movingSquare(10)));
         return path;
     }
-    // A mouse event as the window system delivers it to the widget under (or grabbed by) it.
     static void mouse(QWidget* w, QEvent::Type type, QPoint pos,
                       Qt::MouseButton button = Qt::LeftButton) {
-        const Qt::MouseButtons held =
-            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
-        QMouseEvent e(type, QPointF(pos), QPointF(w->mapToGlobal(pos)),
-                      type == QEvent::MouseMove ? Qt::NoButton : button, held, Qt::NoModifier);
-        QCoreApplication::sendEvent(w, &e);
+        testmouse::send(w, type, pos, button);
     }
     static void press(QWidget* w, QPoint pos, Qt::MouseButton b = Qt::LeftButton) {
         mouse(w, QEvent::MouseButtonPress, pos, b);
