@@ -303,7 +303,9 @@ private:
         if (wanted.empty()) return;
         auto from = importFile(url);
         if (!from) return;
-        for (const auto& [id, name] : wanted) {
+        for (const auto& want : wanted) {
+            const uint16_t id = want.first;
+            const std::string& name = want.second;  // a plain name: clang's lambdas need one
             auto it = from->exports.find(name);
             if (it == from->exports.end()) {
                 // Export names match regardless of case in SWF 6 and earlier movies.
