@@ -34,7 +34,7 @@ conformance: build
 # make fuzz - each fuzz target for FUZZ_S seconds; findings land in tests/fuzz/regressions/
 FUZZ_S ?= 300
 FUZZ_BUILD ?= build-fuzz
-FUZZ_TARGETS = load render avm1 list
+FUZZ_TARGETS = load render avm1 list trailer
 fuzz:
 	bash scripts/install-deps.sh fuzz
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLANFENG_FUZZ=ON \

@@ -18,6 +18,8 @@ for t in "$@"; do
       load|render) find "$corpus" -name '*.swf' -size -256k -exec cp -t "$seeds" {} + ;;
       avm1) find "$corpus" -name '*.swf' -size -16k | head -200 | xargs -r cp -t "$seeds" ;;
       list) printf 'a.swf\r\nb.swf\r\n' > "$seeds/two.lfl" ;;
+      trailer) f=$(find "$corpus" -name '*.swf' -size -8k | head -1)
+               [ -n "$f" ] && python3 -c 'import sys,struct; d=open(sys.argv[1],"rb").read(); sys.stdout.buffer.write(b"STUB"+d+struct.pack("<II",0xFA123456,len(d)))' "$f" > "$seeds/projector.exe" ;;
     esac
   fi
   echo "== fuzz_$t for ${seconds}s"
