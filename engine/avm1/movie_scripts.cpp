@@ -790,6 +790,7 @@ void ScriptRunner::sweep(bool withEvents, bool thenDrain) {
         }
         c->alive = false;
         if (vm_->textFields) vm_->textFields->parentGone(c);
+        buttonParentGone(*vm_, c);
         loadTargetGone(*vm_, c);
         if (c->scriptObject) c->scriptObject->clip = nullptr;
         c->scriptObject = nullptr;
