@@ -101,3 +101,37 @@ TEST(Avm1Hostile, ObjectsKeptAfterTheirTimelinesLeft) {
     p.advanceFrame();
     EXPECT_EQ(r->take(), "bye\nundefined\n");
 }
+
+// a's onUnload removes b, whose onUnload removes c: the removal pass runs again inside
+// itself, and every handler runs once.
+TEST(Avm1Hostile, UnloadHandlersRemovingOtherClips) {
+    swftest::SwfBuilder b(6, 200, 100);
+    ActionWriter first;
+    const char* names[] = {"a", "b", "c"};
+    for (int i = 0; i < 3; ++i) {
+        push(first, {10 + i, names[i], 2, "_root"}).getVariable();
+        push(first, {"createEmptyMovieClip"}).op(op::CallMethod).op(op::Pop);
+        ActionWriter body;
+        push(body, {(std::string(names[i]) + " unload").c_str()}).trace();
+        if (i < 2) {
+            push(body, {0, names[i + 1]}).getVariable();
+            push(body, {"removeMovieClip"}).op(op::CallMethod).op(op::Pop);
+        }
+        push(first, {names[i]}).getVariable();
+        push(first, {"onUnload"});
+        defineFunction(first, "", {}, body);
+        first.op(op::SetMember);
+    }
+    b.doAction(first);
+    b.showFrame();
+    ActionWriter second;
+    push(second, {0, "a"}).getVariable();
+    push(second, {"removeMovieClip"}).op(op::CallMethod).op(op::Pop);
+    push(second, {"end"}).trace();
+    second.stop();
+    b.doAction(second);
+    b.showFrame();
+    auto r = play(b);
+    r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "a unload\nb unload\nc unload\nend\n");
+}
