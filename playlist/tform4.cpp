@@ -209,8 +209,11 @@ void TForm4::FormCreate() {
             throw;
         }
     }
+    const QStringList list = lanfeng::startupList(defaults, path, namesFile);
+    setEntries(list);
     listRead_ = true;
-    setEntries(lanfeng::startupList(defaults, path, namesFile));
+    // The movie named on the command line is the first change.
+    if (list != defaults) listChanged();
 }
 
 void TForm4::FormDestroy() {
