@@ -146,3 +146,32 @@ TEST(Avm1SharedObject, CyclesAndDepthsAreBounded) {
     EXPECT_EQ(out, "true\nfalse\n");
     EXPECT_EQ(storedFiles(dir.path()).size(), 1);
 }
+
+// A movie keeps at most 32 objects and 1 MB on disk: flushes past that answer false and
+// write nothing, by count (40 small objects) and by bytes (objects of 60 KB each).
+TEST(Avm1SharedObject, AMovieKeepsFewObjectsOnDisk) {
+    for (const int size : {1, 60 * 1024}) {
+        SCOPED_TRACE(size);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        swftest::SwfBuilder b(8);
+        ActionWriter a;
+        for (int i = 0; i < 40; ++i) {
+            const std::string name = "s" + std::to_string(i);
+            push(a, {"so", name.c_str(), 1, "SharedObject"}).getVariable();
+            push(a, {"getLocal"}).op(op::CallMethod).setVariable();
+            push(soData(a), {"x", std::string(size, 'x').c_str()}).op(op::SetMember);
+            push(a, {0, "so"}).getVariable();
+            push(a, {"flush"}).op(op::CallMethod).trace();
+        }
+        a.stop();
+        b.doAction(a);
+        b.showFrame();
+        const std::string out = run(b, dir.path());
+        const int kept = size == 1 ? 32 : 17;
+        std::string want;
+        for (int i = 0; i < 40; ++i) want += i < kept ? "true\n" : "false\n";
+        EXPECT_EQ(out, want);
+        EXPECT_EQ(storedFiles(dir.path()).size(), kept);
+    }
+}
