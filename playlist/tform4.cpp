@@ -220,6 +220,8 @@ void TForm4::FormDestroy() {
     if (destroyed_) return;
     destroyed_ = true;
     ListBox1->viewport()->removeEventFilter(this);
+    // The list empties as the window goes: that is no change to save.
+    ListBox1->model()->disconnect(this);
     saveErrorShown_ = false;  // the last word is always said
     SaveDefaultList();
 }
