@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all deps configure build run test bench conformance format clean fuzz
+.PHONY: all deps configure build run test test-sanitize bench conformance format clean fuzz
 
 all: build
 
@@ -24,6 +24,18 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600
+
+# The same suites built with AddressSanitizer and UndefinedBehaviorSanitizer in their own
+# build folder. Sanitized frames are several times larger: the stack limit is raised to match.
+SANITIZE_BUILD ?= build-sanitize
+SANITIZE_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0 \
+  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/sanitize/lsan.supp:print_suppressions=0 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  QT_QPA_PLATFORM=offscreen
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLANFENG_SANITIZE=ON
+	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
+	ulimit -s 65536 && cd $(SANITIZE_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure --timeout 1800
 
 bench: build
 	./$(BUILD)/engine_bench

@@ -129,9 +129,38 @@ TForm4::TForm4(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint) {
     ListBox1->viewport()->installEventFilter(this);
 
     buildMenu();
+
+    saveTimer_ = new QTimer(this);
+    saveTimer_->setSingleShot(true);
+    saveTimer_->setInterval(0);
+    connect(saveTimer_, &QTimer::timeout, this, &TForm4::SaveDefaultList);
+    QAbstractItemModel* model = ListBox1->model();
+    connect(model, &QAbstractItemModel::rowsInserted, this, &TForm4::listChanged);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, &TForm4::listChanged);
+    connect(model, &QAbstractItemModel::rowsMoved, this, &TForm4::listChanged);
+    connect(model, &QAbstractItemModel::modelReset, this, &TForm4::listChanged);
+    connect(model, &QAbstractItemModel::dataChanged, this, &TForm4::listChanged);
+    connect(model, &QAbstractItemModel::layoutChanged, this, &TForm4::listChanged);
 }
 
 TForm4::~TForm4() { FormDestroy(); }
+
+// Many changes of one command (clear then fill, one file after another) give one save.
+void TForm4::listChanged() {
+    if (listRead_ && !destroyed_ && !keepDefaultList_) saveTimer_->start();
+}
+
+void TForm4::SaveDefaultList() {
+    saveTimer_->stop();
+    if (keepDefaultList_) return;
+    try {
+        lanfeng::writeListFile(lanfeng::defaultListPath(), entries());
+        saveErrorShown_ = false;
+    } catch (const lanfeng::Error& e) {
+        if (!saveErrorShown_) lanfeng::showError(e.text());
+        saveErrorShown_ = true;
+    }
+}
 
 void TForm4::buildMenu() {
     PopupMenu1 = new QMenu(this);
@@ -180,19 +209,21 @@ void TForm4::FormCreate() {
             throw;
         }
     }
-    setEntries(lanfeng::startupList(defaults, path, namesFile));
+    const QStringList list = lanfeng::startupList(defaults, path, namesFile);
+    setEntries(list);
+    listRead_ = true;
+    // The movie named on the command line is the first change.
+    if (list != defaults) listChanged();
 }
 
 void TForm4::FormDestroy() {
     if (destroyed_) return;
     destroyed_ = true;
     ListBox1->viewport()->removeEventFilter(this);
-    if (keepDefaultList_) return;
-    try {
-        lanfeng::writeListFile(lanfeng::defaultListPath(), entries());
-    } catch (const lanfeng::Error& e) {
-        lanfeng::showError(e.text());
-    }
+    // The list empties as the window goes: that is no change to save.
+    ListBox1->model()->disconnect(this);
+    saveErrorShown_ = false;  // the last word is always said
+    SaveDefaultList();
 }
 
 void TForm4::resizeEvent(QResizeEvent* event) {

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPoint>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 #include "ui/dialogs.h"
@@ -23,6 +24,9 @@ public:
     void FormCreate();
     // Writes the default list; run once, at the latest by the destructor.
     void FormDestroy();
+    // Writes the default list now. Every change of the list also writes it, as soon as the
+    // command that made it returns, so that a killed program loses nothing.
+    void SaveDefaultList();
     // The layout rule for the current size, with its minimum of the panel's width and 100 high.
     void FormResize();
 
@@ -96,7 +100,12 @@ private:
     QList<int> selectedRows() const;
     void copyMovie(const QString& source, const QString& target);
 
+    void listChanged();
+
     bool destroyed_ = false;
+    bool listRead_ = false;        // the default list was read: changes may overwrite it
+    QTimer* saveTimer_ = nullptr;  // a change waits for the end of its command, then saves
+    bool saveErrorShown_ = false;  // a failing save is reported once, not at every change
     // A default list that exists but could not be read is not overwritten at exit.
     bool keepDefaultList_ = false;
 };

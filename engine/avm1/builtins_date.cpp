@@ -17,6 +17,8 @@ constexpr double kDay = 86400000.0;
 
 double daysFromCivil(double y, double m, double d) {  // m 0-based, may be out of range
     y += std::floor(m / 12);
+    // Far past any date's range (and of int64_t): no day at all.
+    if (!(std::fabs(y) < 1e9) || !std::isfinite(m)) return kNaN;
     m = std::fmod(m, 12);
     if (m < 0) m += 12;
     const int64_t m1 = static_cast<int64_t>(m) + 1;

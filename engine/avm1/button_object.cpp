@@ -60,8 +60,21 @@ Buttons::Buttons(Vm& vm, ScriptRunner& runner) : vm_(vm), runner_(runner) {
 Buttons::~Buttons() {
     for (auto& [k, b] : live_)
         if (b->scriptObject) b->scriptObject->clip = nullptr;
-    for (auto& b : gone_)
-        if (b->scriptObject) b->scriptObject->clip = nullptr;
+}
+
+Buttons::Live::iterator Buttons::letGo(Live::iterator it) {
+    ButtonHost& b = *it->second;
+    if (b.scriptObject) b.scriptObject->clip = nullptr;
+    // The object may be collected from now on, and the parent freed.
+    b.scriptObject = nullptr;
+    b.forgetParent();
+    gone_.push_back(std::move(it->second));
+    return live_.erase(it);
+}
+
+void Buttons::parentGone(const ClipHost* parent) {
+    for (auto it = live_.begin(); it != live_.end();)
+        it = std::get<0>(it->first) == parent ? letGo(it) : std::next(it);
 }
 
 ButtonHost* Buttons::instanceFor(ClipHost* parent, const DisplayObject& o) {
@@ -86,13 +99,7 @@ std::vector<ClipHost*> Buttons::childrenOf(ClipHost* parent) {
     DisplayList* l = parent ? runner_.listOf(parent) : nullptr;
     // Buttons of this parent that left its list are gone for scripts.
     for (auto it = live_.begin(); it != live_.end();) {
-        if (std::get<0>(it->first) == parent && !it->second->object()) {
-            if (it->second->scriptObject) it->second->scriptObject->clip = nullptr;
-            gone_.push_back(std::move(it->second));
-            it = live_.erase(it);
-        } else {
-            ++it;
-        }
+        it = std::get<0>(it->first) == parent && !it->second->object() ? letGo(it) : std::next(it);
     }
     if (!l) return out;
     const Movie& movie = runner_.movie();
@@ -129,6 +136,10 @@ std::vector<ClipHost*> ButtonHost::children() const {
 std::vector<ClipHost*> buttonChildren(Vm& vm, ClipHost* parent) {
     Buttons* b = registry(vm);
     return b ? b->childrenOf(parent) : std::vector<ClipHost*>{};
+}
+
+void buttonParentGone(Vm& vm, const ClipHost* parent) {
+    if (vm.input && vm.input->buttons) vm.input->buttons->parentGone(parent);
 }
 
 ButtonHost* buttonAt(Vm& vm, ClipHost* parent, const DisplayObject& o) {

@@ -43,6 +43,7 @@ public:
     std::string name() const override { return name_; }
     void setName(std::string_view n) override { name_ = std::string(n); }
     ClipHost* parent() const override { return parent_; }
+    void forgetParent() { parent_ = nullptr; }  // the parent timeline is going away
     int depth() const override { return depth_; }
     std::optional<double> property(int index) const override;
     void setProperty(int index, double v) override;
@@ -67,18 +68,25 @@ public:
     std::vector<ClipHost*> childrenOf(ClipHost* parent);
     // The button placed as o on parent's list.
     ButtonHost* find(ClipHost* parent, const DisplayObject& o);
+    // parent leaves for good: its buttons go with it.
+    void parentGone(const ClipHost* parent);
     Object* proto = nullptr;  // Button.prototype
 
 private:
+    using Live =
+        std::map<std::tuple<const ClipHost*, int, uint16_t, int>, std::unique_ptr<ButtonHost>>;
     ButtonHost* instanceFor(ClipHost* parent, const DisplayObject& o);
+    Live::iterator letGo(Live::iterator it);
     Vm& vm_;
     ScriptRunner& runner_;
-    std::map<std::tuple<const ClipHost*, int, uint16_t, int>, std::unique_ptr<ButtonHost>> live_;
+    Live live_;  // buttons on the stage, by parent and placement
     std::vector<std::unique_ptr<ButtonHost>> gone_;  // kept: scripts may still point at them
 };
 
 // The buttons below parent (Vm::childrenOf adds them to a timeline's children).
 std::vector<ClipHost*> buttonChildren(Vm& vm, ClipHost* parent);
+// The buttons of a timeline that leaves for good are let go (their objects no longer reach them).
+void buttonParentGone(Vm& vm, const ClipHost* parent);
 // The button placed as o on parent's display list, if it is one.
 ButtonHost* buttonAt(Vm& vm, ClipHost* parent, const DisplayObject& o);
 

@@ -70,7 +70,8 @@ bool placeable(Vm& vm, ClipHost* c) {
 std::optional<int> frameArgument(Vm& vm, ClipHost*& clip, const Value& v) {
     if (v.isNumber()) {
         // Whole numbers wrap to 32 bits; anything else can only name a label.
-        if (std::isfinite(v.n) && v.n == std::trunc(v.n)) return toInt32(v.n) - 1;
+        if (std::isfinite(v.n) && v.n == std::trunc(v.n))
+            return static_cast<int>(int64_t{toInt32(v.n)} - 1);  // wraps as 32-bit numbers do
         if (!clip || std::isnan(v.n)) return std::nullopt;
         return clip->labelFrame(vm.toString(v));
     }

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "engine/avm1/vm.h"
+#include "engine/format/filter.h"
 
 namespace swf::avm1 {
 
@@ -100,8 +101,8 @@ const std::vector<ClassDef>& classes() {
                           knockout}});
         d.push_back({"ColorMatrixFilter", {{"matrix", Kind::Numbers}}});
         d.push_back({"ConvolutionFilter",
-                     {{"matrixX", Kind::Int, 0, 0, 15},
-                      {"matrixY", Kind::Int, 0, 0, 15},
+                     {{"matrixX", Kind::Int, 0, 0, format::kMaxKernelSide},
+                      {"matrixY", Kind::Int, 0, 0, format::kMaxKernelSide},
                       {"matrix", Kind::Numbers},
                       {"divisor", Kind::Number, 1},
                       {"bias", Kind::Number, 0},

@@ -275,15 +275,57 @@ const QPainterPath& InputRouter::hitArea(uint16_t buttonId) {
     return hitAreas_.emplace(buttonId, outline(buttonId, 0)).first->second;
 }
 
-void InputRouter::collect(std::vector<Found>& out, DisplayList& list, ClipHost* timeline,
-                          const QTransform& world, int nesting) {
-    if (nesting > 64) return;
-    // The clips of this timeline, by their display objects.
+std::map<const DisplayObject*, ClipHost*> InputRouter::clipsOf(ClipHost* timeline) {
     std::map<const DisplayObject*, ClipHost*> clips;
     if (scripts_ && timeline)
         for (ClipHost* c : scripts_->instancesOf(timeline))
             if (auto* s = dynamic_cast<SpriteClip*>(c))
                 if (DisplayObject* o = s->object()) clips[o] = c;
+    return clips;
+}
+
+std::optional<InputRouter::Target> InputRouter::current(const Target& t) {
+    DisplayList* root = t.valid() ? rootList_() : nullptr;
+    if (!root) return std::nullopt;
+    struct Level {
+        DisplayList* list;
+        ClipHost* timeline;
+        int nesting;
+    };
+    std::vector<Level> work{{root, scripts_, 0}};
+    while (!work.empty()) {
+        const Level l = work.back();
+        work.pop_back();
+        const auto clips = clipsOf(l.timeline);
+        if (l.list == t.list) {
+            auto it = l.list->objects.find(t.depth);
+            if (it == l.list->objects.end() || it->second.characterId != t.characterId ||
+                it->second.placedAt != t.placedAt)
+                return std::nullopt;
+            Target now = t;
+            now.timeline = l.timeline;
+            if (t.isClip) {
+                auto c = clips.find(&it->second);
+                if (c == clips.end()) return std::nullopt;
+                now.timeline = c->second;
+            }
+            return now;
+        }
+        if (l.nesting >= 64) continue;
+        for (auto& [depth, o] : l.list->objects) {
+            if (!o.sprite) continue;
+            auto c = clips.find(&o);
+            work.push_back(
+                {&o.sprite->list, c != clips.end() ? c->second : nullptr, l.nesting + 1});
+        }
+    }
+    return std::nullopt;
+}
+
+void InputRouter::collect(std::vector<Found>& out, DisplayList& list, ClipHost* timeline,
+                          const QTransform& world, int nesting) {
+    if (nesting > 64) return;
+    const auto clips = clipsOf(timeline);
     for (auto& [depth, o] : list.objects) {
         if (!o.visible || o.clipDepth) continue;
         const QTransform w = toQt(o.matrix) * world;
@@ -323,8 +365,13 @@ void InputRouter::collect(std::vector<Found>& out, DisplayList& list, ClipHost* 
     }
 }
 
-Object* InputRouter::objectOf(const Target& t) {
-    if (!t.valid() || !scripts_) return nullptr;
+Object* InputRouter::objectOf(const Target& target) {
+    const auto t = scripts_ ? current(target) : std::nullopt;
+    if (!t) return nullptr;
+    return objectOfLive(*t);
+}
+
+Object* InputRouter::objectOfLive(const Target& t) {
     if (t.isClip) return t.timeline ? t.timeline->scriptObject : nullptr;
     auto o = t.list->objects.find(t.depth);
     if (o == t.list->objects.end()) return nullptr;
@@ -443,34 +490,36 @@ const char* handlerFor(uint16_t condition) {
 }
 }  // namespace
 
-bool InputRouter::fire(const Target& t, uint16_t condition, int key) {
-    if (!t.valid() || !scripts_ || !enabled(t)) return false;
+bool InputRouter::fire(const Target& wanted, uint16_t condition, int key) {
+    // Each handler may take the button, its timeline or both off the stage: look again.
+    const Target target = wanted;
+    auto t = scripts_ ? current(target) : std::nullopt;
+    if (!t || !enabled(*t)) return false;
     Vm& vm = scripts_->vm();
     const char* method = key ? nullptr : handlerFor(condition);
-    if (t.isClip) {
-        Object* o = t.timeline ? t.timeline->scriptObject : nullptr;
+    if (t->isClip) {
+        Object* o = t->timeline ? t->timeline->scriptObject : nullptr;
         if (!o || !method) return false;
         scripts_->dispatch([&] { safely(vm, [&] { vm.callMethod(Value(o), method, {}); }); });
         return true;
     }
     bool any = false;
-    ClipHost* parent = t.timeline ? t.timeline : scripts_;
-    if (auto it = actions_.find(t.characterId); it != actions_.end()) {
+    if (auto it = actions_.find(t->characterId); it != actions_.end()) {
         for (const ButtonAction& a : it->second) {
             const bool match =
                 key ? (a.conditions >> 9) == key : (a.conditions & 0x1ff & condition) != 0;
             if (!match) continue;
+            if (any && !(t = current(target))) return true;
+            ClipHost* parent = t->timeline ? t->timeline : scripts_;
             scripts_->dispatch([&] { vm.runActions(a.code, parent); });
             any = true;
         }
     }
     // Then the handler a script gave the button's object.
-    if (method) {
-        auto o = t.list->objects.find(t.depth);
-        ButtonHost* b = o != t.list->objects.end() ? buttonAt(vm, parent, o->second) : nullptr;
-        if (b && b->scriptObject)
-            scripts_->dispatch(
-                [&] { safely(vm, [&] { vm.callMethod(Value(b->scriptObject), method, {}); }); });
+    if (method && (!any || (t = current(target)))) {
+        Object* o = objectOfLive(*t);
+        if (o)
+            scripts_->dispatch([&] { safely(vm, [&] { vm.callMethod(Value(o), method, {}); }); });
     }
     return any;
 }

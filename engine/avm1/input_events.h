@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <span>
 #include <tuple>
@@ -125,8 +126,14 @@ private:
     void collect(std::vector<Found>& out, DisplayList& list, ClipHost* timeline,
                  const QTransform& world, int nesting);
     Target pick(double x, double y, std::vector<Found>* all = nullptr);
+    // The clips of a timeline, by their display objects.
+    std::map<const DisplayObject*, ClipHost*> clipsOf(ClipHost* timeline);
+    // The target as the stage holds it now, its timeline found again; none once it left
+    // (a kept target's list and clip may be gone with it: never follow them unchecked).
+    std::optional<Target> current(const Target& t);
     // The script object of a target, and whether its enabled lets it take the mouse.
     Object* objectOf(const Target& t);
+    Object* objectOfLive(const Target& t);  // t just checked by current()
     bool enabled(const Target& t);
     // Menu items (trackAsMenu) take a press the mouse brings in held down.
     bool tracksAsMenu(const Target& t);

@@ -8,6 +8,7 @@
 
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
+#include "engine/format/confined_path.h"
 #include "engine/format/container.h"
 #include "engine/format/tags.h"
 #include "engine/runtime/movie.h"
@@ -318,19 +319,11 @@ std::optional<std::string> readLocalFile(const Vm& vm, std::string_view url) {
     if (!l || l->baseDir.empty() || url.empty() || url.size() > 1024) return std::nullopt;
     std::string_view u = url;
     if (auto q = u.find_first_of("?#"); q != std::string_view::npos) u = u.substr(0, q);
-    if (u.starts_with("file:///")) return std::nullopt;
-    if (u.find("://") != std::string_view::npos || u.find(':') != std::string_view::npos)
-        return std::nullopt;  // a scheme: nothing leaves the machine
-    if (u.empty() || u.front() == '/' || u.front() == '\\') return std::nullopt;
+    // No scheme passes it: nothing leaves the machine.
+    const auto found = format::confinedPath(l->baseDir, formDecode(u));
+    if (!found) return std::nullopt;
+    const fs::path& path = *found;
     std::error_code ec;
-    const fs::path base = fs::weakly_canonical(fs::path(l->baseDir), ec);
-    if (ec) return std::nullopt;
-    const fs::path path = fs::weakly_canonical(base / fs::path(std::string(formDecode(u))), ec);
-    if (ec) return std::nullopt;
-    // Only the movie's own folder and below.
-    auto [b, p] = std::mismatch(base.begin(), base.end(), path.begin(), path.end());
-    if (b != base.end()) return std::nullopt;
-    if (!fs::is_regular_file(path, ec) || ec) return std::nullopt;
     const uintmax_t size = fs::file_size(path, ec);
     if (ec || size > Loads::kMaxFileBytes) return std::nullopt;
     std::ifstream in(path, std::ios::binary);

@@ -775,9 +775,17 @@ void ScriptRunner::placeNew(ClipHost* parent, int nesting) {
 }
 
 void ScriptRunner::sweep(bool withEvents, bool thenDrain) {
-    std::vector<decltype(sprites_)::iterator> dead;
-    for (auto it = sprites_.begin(); it != sprites_.end(); ++it)
-        if (!it->second->object()) dead.push_back(it);
+    // Taken out first: an onUnload that removes another clip runs this pass again inside
+    // itself, and that pass must find only the clips that left since.
+    std::vector<std::unique_ptr<SpriteClip>> dead;
+    for (auto it = sprites_.begin(); it != sprites_.end();) {
+        if (it->second->object()) {
+            ++it;
+            continue;
+        }
+        dead.push_back(std::move(it->second));
+        it = sprites_.erase(it);
+    }
     if (dead.empty()) return;
     // Children hear of it before their parents (siblings by depth), not in the order the
     // clips happen to lie in memory.
@@ -787,10 +795,10 @@ void ScriptRunner::sweep(bool withEvents, bool thenDrain) {
         return n;
     };
     std::stable_sort(dead.begin(), dead.end(), [&](const auto& a, const auto& b) {
-        return nesting(a->second.get()) > nesting(b->second.get());
+        return nesting(a.get()) > nesting(b.get());
     });
-    for (auto it : dead) {
-        SpriteClip* c = it->second.get();
+    for (auto& owned : dead) {
+        SpriteClip* c = owned.get();
         if (withEvents && c->lastFrame >= 0) {
             // Handlers see their clip still alive, and found by its name, while they run.
             unloading_.push_back(c);
@@ -800,13 +808,13 @@ void ScriptRunner::sweep(bool withEvents, bool thenDrain) {
         }
         c->alive = false;
         if (vm_->textFields) vm_->textFields->parentGone(c);
+        buttonParentGone(*vm_, c);
         loadTargetGone(*vm_, c);
         if (c->scriptObject) c->scriptObject->clip = nullptr;
         c->scriptObject = nullptr;
         std::erase(execOrder_, c);
         std::erase_if(pendingSprites_, [c](const auto& p) { return p.first == c; });
-        gone_.push_back(std::move(it->second));
-        sprites_.erase(it);
+        gone_.push_back(std::move(owned));
     }
     if (thenDrain) drain();
 }

@@ -30,16 +30,16 @@ constexpr uint8_t kVersion = 1;
 constexpr size_t kMaxBytes = 100 * 1024;  // the usual per-object allowance
 constexpr int kMaxDepth = 64;
 constexpr size_t kEmptySize = 10;  // header, object tag and a zero count
+// What one movie (or one localPath folder) may keep on disk in all.
+constexpr int kMaxFilesPerFolder = 32;
+constexpr qint64 kMaxFolderBytes = 1024 * 1024;
 
 enum Tag : uint8_t { Undef, Null, False, True, Num, Str, Obj, Arr, Ref, DateV, XmlV };
 
+// Through the VM's own bounded walk: a movie may make prototype chains that loop.
 bool isXmlObject(Vm& vm, Object* o) {
-    Value xml = vm.get(vm.global, "XML");
-    if (!xml.isObject()) return false;
-    Value proto = vm.get(xml.o, "prototype");
-    for (Object* p = o->proto; p && proto.isObject(); p = p->proto)
-        if (p == proto.o) return true;
-    return false;
+    const Value xml = vm.get(vm.global, "XML");
+    return xml.isObject() && vm.instanceOf(Value(o), xml.o);
 }
 
 class Writer {
@@ -288,11 +288,30 @@ std::optional<std::string> serialize(Vm& vm, Object* so) {
     return w.bytes();
 }
 
+// Whether a file of size bytes fits the folder's allowance beside the other objects there.
+bool fitsFolder(const QString& file, qint64 size) {
+    const QFileInfo target(file);
+    int count = 1;
+    qint64 total = size;
+    for (const QFileInfo& f : target.dir().entryInfoList({QStringLiteral("*.sol")}, QDir::Files)) {
+        if (f.fileName() == target.fileName()) continue;
+        ++count;
+        total += f.size();
+    }
+    return count <= kMaxFilesPerFolder && total <= kMaxFolderBytes;
+}
+
 bool writeObject(Vm& vm, Object* so) {
     const QString file = fileOf(so);
     if (file.isEmpty()) return true;
     const std::optional<std::string> bytes = serialize(vm, so);
     if (!bytes) return false;
+    if (!fitsFolder(file, qint64(bytes->size()))) {
+        vm.host().log("SharedObject: the movie's allowance of " +
+                      std::to_string(kMaxFilesPerFolder) + " objects and " +
+                      std::to_string(kMaxFolderBytes / 1024) + " KB is spent");
+        return false;
+    }
     QDir().mkpath(QFileInfo(file).absolutePath());
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly)) return false;

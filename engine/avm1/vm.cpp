@@ -137,7 +137,12 @@ Vm::Vm(int swfVersion, VmHost& host, VmLimits limits)
     hideNewerClipMethods(*this);
 }
 
-Vm::~Vm() = default;
+// The registries go before the heap: they clear their objects' pointers back to them.
+Vm::~Vm() {
+    input.reset();
+    textFields.reset();
+    loads.reset();
+}
 
 std::string Vm::key(std::string_view name) const {
     return version_ >= 7 ? std::string(name) : foldCase(name);

@@ -89,7 +89,10 @@ bool readFilters(BitReader& r, int count, std::vector<Filter>& out) {
                 return false;
         }
         if (r.overrun()) return false;
-        if (out.size() < kMaxFilters) out.push_back(std::move(f));
+        // A kernel past the limit would cost its square per pixel: it is read over and dropped.
+        const bool tooWide = f.type == Filter::Convolution &&
+                             (f.matrixX > kMaxKernelSide || f.matrixY > kMaxKernelSide);
+        if (out.size() < kMaxFilters && !tooWide) out.push_back(std::move(f));
     }
     return true;
 }

@@ -41,6 +41,8 @@ struct Filter {
 };
 
 constexpr int kMaxFilters = 64;
+// The largest convolution kernel side: files are held to what scripts may make.
+constexpr int kMaxKernelSide = 15;
 
 // Reads count filters; false when one is unknown (nothing after it can be located).
 bool readFilters(BitReader& r, int count, std::vector<Filter>& out);

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "engine/format/confined_path.h"
 #include "engine/format/container.h"
 #include "engine/format/tags.h"
 
@@ -326,13 +327,13 @@ private:
     std::shared_ptr<const Movie> importFile(const std::string& url) {
         namespace fs = std::filesystem;
         if (!chain_ || limits_.baseDir.empty() || url.empty() || url.size() > 1024) return nullptr;
-        if (url.find("://") != std::string::npos || url.front() == '/') return nullptr;
         if (static_cast<int>(chain_->files.size()) >= limits_.maxImportDepth ||
             chain_->loadsLeft <= 0)
             return nullptr;
+        const auto found = format::confinedPath(limits_.baseDir, url);
+        if (!found) return nullptr;
+        const fs::path& path = *found;
         std::error_code ec;
-        const fs::path path = fs::weakly_canonical(fs::path(limits_.baseDir) / url, ec);
-        if (ec || !fs::is_regular_file(path, ec)) return nullptr;
         const std::string key = path.string();
         if (std::ranges::find(chain_->files, key) != chain_->files.end()) return nullptr;
         const uintmax_t size = fs::file_size(path, ec);

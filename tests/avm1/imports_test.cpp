@@ -15,11 +15,11 @@ namespace fs = std::filesystem;
 
 struct TempDir {
     fs::path path;
-    TempDir() {
+    explicit TempDir(const std::string& tag = "") {
         path =
             fs::temp_directory_path() /
             ("avm1_imports_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + tag);
         fs::create_directories(path);
     }
     ~TempDir() {
@@ -121,4 +121,26 @@ TEST(Avm1Imports, NestingStopsAtEightFiles) {
     }
     EXPECT_EQ(runMain(dir, "f0.swf", "s"), (std::vector<std::string>{"main"}));
     EXPECT_EQ(runMain(dir, "f5.swf", "s"), (std::vector<std::string>{"main", "deep"}));
+}
+
+// Imports reach only the movie's own folder and below: not its parent, not through a link
+// leading out, not hidden files or folders.
+TEST(Avm1Imports, ImportsStayInTheMoviesFolder) {
+    TempDir dir;
+    TempDir outside("_outside");
+    fs::create_directories(dir.path / "sub");
+    fs::create_directories(dir.path / ".hidden");
+    outside.write("lib.swf", library("lib"));
+    dir.write("sub/lib.swf", library("lib"));
+    dir.write(".hidden/lib.swf", library("lib"));
+    dir.write(".lib.swf", library("lib"));
+    fs::create_symlink(outside.path / "lib.swf", dir.path / "link.swf");
+    fs::create_symlink(dir.path / ".lib.swf", dir.path / "shown.swf");
+    const std::string up = "../" + outside.path.filename().string() + "/lib.swf";
+    const std::vector<std::string> imported{"lib init", "main", "lib frame"}, not_{"main"};
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"sub/lib.swf", imported}, {"sub/../sub/lib.swf", imported}, {up, not_},
+        {"link.swf", not_},        {".hidden/lib.swf", not_},        {".lib.swf", not_},
+        {"shown.swf", not_},       {"sub/../../x/lib.swf", not_}};
+    for (const auto& [url, want] : cases) EXPECT_EQ(runMain(dir, url, "lib"), want) << url;
 }

@@ -21,10 +21,10 @@ namespace fs = std::filesystem;
 
 struct Folder {
     fs::path path;
-    Folder() {
+    explicit Folder(const std::string& tag = "") {
         path = fs::temp_directory_path() /
                ("avm1_loader_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + tag);
         fs::create_directories(path / "sub");
     }
     ~Folder() {
@@ -282,4 +282,21 @@ TEST(Avm1Loader, MovieClipLoaderChecksTargetsAndDialogsAreCancelled) {
     Value progress = l.vm.callMethod(mcl, "getProgress", {Value(2)});
     EXPECT_EQ(l.str(progress, "bytesLoaded") + "/" + l.str(progress, "bytesTotal"),
               "undefined/undefined");
+}
+
+// Hidden files and folders and links leading out are never read, whatever the spelling.
+TEST(Avm1Loader, HiddenFilesAndLinksOutAreNotRead) {
+    Folder f, other("_other");
+    f.write("in.txt", "x");
+    f.write(".secret", "x");
+    fs::create_directories(f.path / ".ssh");
+    f.write(".ssh/id", "x");
+    other.write("in.txt", "x");
+    fs::create_symlink(other.path / "in.txt", f.path / "out.txt");
+    fs::create_symlink(f.path / ".ssh", f.path / "keys");
+    Loading l(f);
+    for (const char* url : {".secret", ".ssh/id", "sub/../.ssh/id", "out.txt", "keys/id",
+                            "%2Essh/id", "sub/..%2F..%2Fx"})
+        EXPECT_FALSE(swf::avm1::readLocalFile(l.vm, url)) << url;
+    EXPECT_TRUE(swf::avm1::readLocalFile(l.vm, "in.txt"));
 }

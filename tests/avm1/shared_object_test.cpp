@@ -101,3 +101,77 @@ TEST(Avm1SharedObject, PersistsAcrossPlayersAndSurvivesDamage) {
     EXPECT_EQ(run(b, QString()), fresh);
     EXPECT_EQ(run(b, QString()), fresh);
 }
+
+// Two objects whose prototypes point at each other, deep nesting and a wide tree are stored,
+// flushed by the movie and again when the player goes: written whole or refused, never hung.
+TEST(Avm1SharedObject, CyclesAndDepthsAreBounded) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    swftest::SwfBuilder b(8);
+    ActionWriter a;
+    push(a, {"so", "loop", 1, "SharedObject"}).getVariable();
+    push(a, {"getLocal"}).op(op::CallMethod).setVariable();
+    push(soData(a), {"a", 0}).op(op::InitObject).op(op::SetMember);
+    push(soData(a), {"b", "x", 1, 1}).op(op::InitObject).op(op::SetMember);
+    soData(a);
+    push(a, {"a"}).op(op::GetMember);
+    push(a, {"__proto__"});
+    push(soData(a), {"b"}).op(op::GetMember).op(op::SetMember);
+    soData(a);
+    push(a, {"b"}).op(op::GetMember);
+    push(a, {"__proto__"});
+    push(soData(a), {"a"}).op(op::GetMember).op(op::SetMember);
+    push(a, {0, "so"}).getVariable();
+    push(a, {"flush"}).op(op::CallMethod).trace();
+    // {n: {n: ... {}}} 100 deep is more than a stored object may hold.
+    push(a, {"deep", "deep", 1, "SharedObject"}).getVariable();
+    push(a, {"getLocal"}).op(op::CallMethod).setVariable();
+    push(a, {"deep"}).getVariable();
+    push(a, {"data"}).op(op::GetMember);
+    push(a, {"o"});
+    for (int i = 0; i < 100; ++i) push(a, {"n"});
+    push(a, {0}).op(op::InitObject);
+    for (int i = 0; i < 100; ++i) push(a, {1}).op(op::InitObject);
+    a.op(op::SetMember);
+    push(a, {0, "deep"}).getVariable();
+    push(a, {"flush"}).op(op::CallMethod).trace();
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+    std::string out;
+    {
+        swf::Player player(swf::loadMovie(b.bytes()), {dir.path().toStdString(), "/m/l.swf"});
+        player.setTraceSink([&out](std::string_view l) { (out += l) += "\n"; });
+    }
+    EXPECT_EQ(out, "true\nfalse\n");
+    EXPECT_EQ(storedFiles(dir.path()).size(), 1);
+}
+
+// A movie keeps at most 32 objects and 1 MB on disk: flushes past that answer false and
+// write nothing, by count (40 small objects) and by bytes (objects of 60 KB each).
+TEST(Avm1SharedObject, AMovieKeepsFewObjectsOnDisk) {
+    for (const int size : {1, 60 * 1024}) {
+        SCOPED_TRACE(size);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        swftest::SwfBuilder b(8);
+        ActionWriter a;
+        for (int i = 0; i < 40; ++i) {
+            const std::string name = "s" + std::to_string(i);
+            push(a, {"so", name.c_str(), 1, "SharedObject"}).getVariable();
+            push(a, {"getLocal"}).op(op::CallMethod).setVariable();
+            push(soData(a), {"x", std::string(size, 'x').c_str()}).op(op::SetMember);
+            push(a, {0, "so"}).getVariable();
+            push(a, {"flush"}).op(op::CallMethod).trace();
+        }
+        a.stop();
+        b.doAction(a);
+        b.showFrame();
+        const std::string out = run(b, dir.path());
+        const int kept = size == 1 ? 32 : 17;
+        std::string want;
+        for (int i = 0; i < 40; ++i) want += i < kept ? "true\n" : "false\n";
+        EXPECT_EQ(out, want);
+        EXPECT_EQ(storedFiles(dir.path()).size(), kept);
+    }
+}

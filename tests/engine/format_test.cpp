@@ -7,6 +7,7 @@
 #include <random>
 
 #include "engine/format/bit_reader.h"
+#include "engine/format/filter.h"
 #include "engine/format/place.h"
 #include "engine/format/shape.h"
 #include "engine/runtime/display_list.h"
@@ -493,4 +494,29 @@ TEST(Placement, DisplayListCommands) {
     p.forward();
     EXPECT_EQ(objs.size(), 1u);
     EXPECT_EQ(objs.count(1), 1u);
+}
+
+// Convolution kernels wider or taller than 15 are read over and dropped; the filters around
+// them stay (a 255 x 255 kernel would cost 65025 products a pixel).
+TEST(Filters, OversizedKernelsAreDropped) {
+    for (const auto& [side, kept] : {std::pair{15, 3}, std::pair{16, 2}, std::pair{255, 2}}) {
+        std::vector<uint8_t> b;
+        auto u8 = [&](int v) { b.push_back(uint8_t(v)); };
+        auto blur = [&] {
+            u8(swf::format::Filter::Blur);
+            for (int i = 0; i < 8; ++i) u8(i == 2 || i == 6 ? 1 : 0);
+            u8(1 << 3);
+        };
+        blur();
+        u8(swf::format::Filter::Convolution);
+        u8(side);
+        u8(side == 255 ? 255 : 3);
+        for (int i = 0; i < 8 + 4 * side * (side == 255 ? 255 : 3) + 4 + 1; ++i) u8(0);
+        blur();
+        swf::format::BitReader r(b);
+        std::vector<swf::format::Filter> out;
+        EXPECT_TRUE(swf::format::readFilters(r, 3, out)) << side;
+        EXPECT_EQ(out.size(), size_t(kept)) << side;
+        EXPECT_EQ(r.remaining(), 0u) << side;
+    }
 }
