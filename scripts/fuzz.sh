@@ -15,8 +15,11 @@ for t in "$@"; do
   mkdir -p "$work" "$seeds" "tests/fuzz/regressions/$t"
   if [ -d "$corpus" ] && [ -z "$(ls -A "$seeds")" ]; then
     case $t in
-      load|render) find "$corpus" -name '*.swf' -size -256k -exec cp -t "$seeds" {} + ;;
-      avm1) find "$corpus" -name '*.swf' -size -16k | head -200 | xargs -r cp -t "$seeds" ;;
+      # The corpus names most of its movies test.swf: each seed is named by its path instead.
+      load|render) find "$corpus" -name '*.swf' -size -256k | while read -r f; do
+                     cp "$f" "$seeds/$(echo "$f" | md5sum | cut -c1-16).swf"; done ;;
+      avm1) find "$corpus" -name '*.swf' -size -16k | head -200 | while read -r f; do
+              cp "$f" "$seeds/$(echo "$f" | md5sum | cut -c1-16).swf"; done ;;
       list) printf 'a.swf\r\nb.swf\r\n' > "$seeds/two.lfl" ;;
       trailer) f=$(find "$corpus" -name '*.swf' -size -8k | head -1)
                [ -n "$f" ] && python3 -c 'import sys,struct; d=open(sys.argv[1],"rb").read(); sys.stdout.buffer.write(b"STUB"+d+struct.pack("<II",0xFA123456,len(d)))' "$f" > "$seeds/projector.exe" ;;
