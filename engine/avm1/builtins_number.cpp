@@ -142,7 +142,7 @@ void installNumberBuiltins(Vm& vm) {
     vm.defineMethod(np, "toString", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || self->cls != ObjClass::Number) return {};
         const int radix =
-            a.empty() || arg(a, 0).isUndefined() ? 10 : static_cast<int>(vm.toNumber(a[0]));
+            a.empty() || arg(a, 0).isUndefined() ? 10 : toInt32(vm.toNumber(a[0]));
         return Value(numberToRadix(self->primitive.n, radix));
     });
     vm.defineMethod(np, "valueOf", [](Vm&, Object* self, Args&) -> Value {

@@ -219,7 +219,7 @@ void installObjectBuiltins(Vm& vm) {
         return addTimer(vm, a, false);
     });
     auto clear = [](Vm& vm, Object*, Args& a) -> Value {
-        vm.timers.erase(static_cast<int>(vm.toNumber(arg(a, 0))));
+        vm.timers.erase(toInt32(vm.toNumber(arg(a, 0))));
         return {};
     };
     vm.defineMethod(g, "clearInterval", clear);

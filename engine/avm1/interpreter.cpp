@@ -573,7 +573,7 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 break;
             }
             case 0x22: {
-                const int idx = static_cast<int>(vm.toNumber(pop(c)));
+                const int idx = toInt32(vm.toNumber(pop(c)));
                 const Value t = pop(c);
                 ClipHost* clip = c.target;
                 if (t.isObject() && t.o->cls == ObjClass::MovieClip)
@@ -585,7 +585,7 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             }
             case 0x23: {
                 const Value v = pop(c);
-                const int idx = static_cast<int>(vm.toNumber(pop(c)));
+                const int idx = toInt32(vm.toNumber(pop(c)));
                 const Value t = pop(c);
                 ClipHost* clip = c.target;
                 if (t.isObject() && t.o->cls == ObjClass::MovieClip)

@@ -397,7 +397,7 @@ void installXmlBuiltins(Vm& vm) {
     Object* nodeCtor = vm.newFunction(
         [](Vm& vm, Object* self, Args& a) -> Value {
             if (!self) return {};
-            const int type = static_cast<int>(vm.toNumber(arg(a, 0)));
+            const int type = toInt32(vm.toNumber(arg(a, 0)));
             const Value v = a.size() > 1 ? Value(vm.toString(a[1])) : Value::null();
             if (type == 3)
                 initNode(vm, self, 3, Value::null(), v);
