@@ -20,7 +20,8 @@
 #endif
 #endif
 #ifdef LANFENG_ASAN
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtime's own count (gcc ships no header for it).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace swf::avm1 {
