@@ -188,8 +188,9 @@ bool Tform1::eventFilter(QObject* watched, QEvent* event) {
     if (rkmessage(watched, event)) return true;
     // The page bar's own surface drags it, as its labels do.
     if (watched == ToolBar2) {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        switch (event->type()) {
+        // Cast only once the type says it is a mouse event.
+        const auto* mouse = dynamic_cast<QMouseEvent*>(event);
+        switch (mouse ? event->type() : QEvent::None) {
             case QEvent::MouseButtonPress:
                 ToolBar2MouseDown(mouse->button(), mouse->position().toPoint());
                 break;
