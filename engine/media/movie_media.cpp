@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "engine/format/tags.h"
 #include "engine/media/video_decode.h"
@@ -34,6 +35,7 @@ void MovieMedia::scan(const Movie& movie) {
         return;
     }
     std::vector<Pending> pending;
+    root_.budget = &budget_;
     scanTimeline(movie, std::span<const uint8_t>(movie.data).subspan(h.tagsOffset), root_,
                  static_cast<int>(movie.root.frames.size()), true, pending);
     // StartSound2 names a class; the names are usually given after the frame that uses them.
@@ -125,6 +127,7 @@ void MovieMedia::rootTag(const Movie& movie, const format::Tag& tag,
             const auto* sp = ch ? std::get_if<SpriteCharacter>(ch) : nullptr;
             if (r.overrun() || !sp || sprites_.contains(id)) break;
             auto t = std::make_unique<TimelineSound>();
+            t->budget = &budget_;
             scanTimeline(movie, r.rest(), *t, static_cast<int>(sp->timeline.frames.size()), false,
                          pending);
             sprites_.emplace(id, std::move(t));
@@ -164,7 +167,11 @@ const PcmBuffer* MovieMedia::sound(uint16_t id) const {
     auto it = sounds_.find(id);
     if (it == sounds_.end()) return nullptr;
     const SoundEntry& e = *it->second;
-    std::call_once(e.once, [&] { e.pcm = decodeSound(e.def); });
+    std::call_once(e.once, [&] {
+        const size_t frames = budget_.reserve();
+        if (frames) e.pcm = decodeSound(e.def, frames);
+        budget_.settle(frames, e.pcm);
+    });
     return &e.pcm;
 }
 
@@ -185,6 +192,26 @@ uint16_t MovieMedia::soundNamed(const std::string& name) const {
     return it == names_.end() ? 0 : it->second;
 }
 
+size_t SoundBudget::reserve() {
+    constexpr size_t frameBytes = 2 * sizeof(int16_t);
+    size_t left = left_.load();
+    size_t take = 0;
+    do {
+        take = std::min(left, kMaxSoundFrames * frameBytes);
+    } while (!left_.compare_exchange_weak(left, left - take));
+    if (take < frameBytes && !reported_.exchange(true))
+        std::fprintf(stderr,
+                     "media: the movie's sounds reached the limit of %zu MiB decoded; "
+                     "further sounds are silent.\n",
+                     kSoundBudgetBytes >> 20);
+    return take / frameBytes;
+}
+
+void SoundBudget::settle(size_t reserved, const PcmBuffer& decoded) {
+    const size_t used = std::min(decoded.frames(), reserved);
+    left_ += (reserved - used) * 2 * sizeof(int16_t);
+}
+
 std::span<const SoundEvent> TimelineSound::eventsAt(int frame) const {
     if (frame < 0 || size_t(frame) >= events.size()) return {};
     return events[size_t(frame)];
@@ -192,9 +219,11 @@ std::span<const SoundEvent> TimelineSound::eventsAt(int frame) const {
 
 const PcmBuffer& TimelineSound::pcm() const {
     std::call_once(streamOnce, [&] {
-        if (!stream) return;
+        if (!stream || !budget) return;
+        const size_t frames = budget->reserve();
+        if (!frames) return;
         const uint8_t codec = stream->head.stream.codec;
-        AudioDecoder dec(stream->head.stream);
+        AudioDecoder dec(stream->head.stream, frames);
         for (auto block : stream->blocks) {
             const auto b = format::parseSoundStreamBlock(block, codec);
             if (b.valid) dec.feed(b.data);
@@ -208,6 +237,7 @@ const PcmBuffer& TimelineSound::pcm() const {
             streamPcm.samples.erase(streamPcm.samples.begin(),
                                     streamPcm.samples.begin() + long(skip * 2));
         }
+        budget->settle(frames, streamPcm);
     });
     return streamPcm;
 }

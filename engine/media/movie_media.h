@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -37,6 +38,26 @@ struct SoundEvent {
 
 using swf::ButtonTransition;
 
+// Decoded sound one movie may hold, every sound and stream together: each is capped in length,
+// but a movie of many long sounds would otherwise decode without end.
+constexpr size_t kSoundBudgetBytes = size_t(512) << 20;
+
+// What is left of a movie's sound budget. A decode reserves the most it may produce and gives
+// back what it did not use, so decodes on several threads never overspend together.
+class SoundBudget {
+public:
+    explicit SoundBudget(size_t bytes) : left_(bytes) {}
+    // Frames the next decode may produce (at most kMaxSoundFrames); 0 once spent, with one log
+    // line.
+    size_t reserve();
+    // Returns the unused part of a reservation of `reserved` frames.
+    void settle(size_t reserved, const PcmBuffer& decoded);
+
+private:
+    std::atomic<size_t> left_;  // bytes not yet decoded or reserved; only reserve/settle change it
+    std::atomic<bool> reported_{false};  // the spent budget was logged once
+};
+
 // A timeline's stream sound: one block per frame, decoded as one piece.
 struct StreamSound {
     format::SoundStreamHead head;
@@ -54,6 +75,7 @@ struct StreamSound {
 // The sound of one timeline (the root's or a sprite's): StartSound tags by frame and the
 // stream sound, decoded on first use.
 struct TimelineSound {
+    SoundBudget* budget = nullptr;                // the movie's; set when the timeline is scanned
     std::vector<std::vector<SoundEvent>> events;  // by frame
     std::optional<StreamSound> stream;
     mutable std::once_flag streamOnce;
@@ -118,6 +140,7 @@ private:
     void rootTag(const Movie& movie, const format::Tag& tag, std::vector<Pending>& pending);
     void readNames(std::span<const uint8_t> body);
 
+    mutable SoundBudget budget_{kSoundBudgetBytes};  // every decode of this movie draws on it
     std::unordered_map<uint16_t, std::unique_ptr<SoundEntry>> sounds_;
     TimelineSound root_;
     std::unordered_map<uint16_t, std::unique_ptr<TimelineSound>> sprites_;

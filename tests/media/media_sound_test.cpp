@@ -2,9 +2,11 @@
 // and its clock. Checks the samples that come out of the mix.
 
 #include <random>
+#include <thread>
 
 #include "engine/format/sound.h"
 #include "engine/media/audio_decode.h"
+#include "engine/media/movie_media.h"
 #include "engine/media/sound_clock.h"
 #include "tests/media/media_fixture.h"
 
@@ -275,3 +277,25 @@ TEST(StreamSound, PicturesStayWithTheSoundFor60Seconds) {
 }
 
 }  // namespace
+
+// Decodes on several threads share one movie's budget: together they never get more than it
+// holds, what a decode did not use comes back, and a spent budget gives silence.
+TEST(SoundBudget, ReservationsNeverOverspendAndUnusedFramesReturn) {
+    using swf::media::kMaxSoundFrames;
+    const size_t frameBytes = 4;
+    swf::media::SoundBudget budget(kMaxSoundFrames * frameBytes * 5 / 2);
+    std::vector<size_t> got(8);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < got.size(); ++i)
+        threads.emplace_back([&, i] { got[i] = budget.reserve(); });
+    for (auto& t : threads) t.join();
+    size_t total = 0;
+    for (size_t g : got) total += g;
+    EXPECT_EQ(total, kMaxSoundFrames * 5 / 2);
+    EXPECT_EQ(budget.reserve(), 0u);
+
+    swf::media::PcmBuffer small;
+    small.samples.resize(2000);  // 1,000 frames of a full reservation were used
+    budget.settle(kMaxSoundFrames, small);
+    EXPECT_EQ(budget.reserve(), kMaxSoundFrames - 1000);
+}
