@@ -7,7 +7,9 @@
 #include <QRadialGradient>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -38,6 +40,42 @@ namespace {
 QTransform toQt(const format::Matrix& m) { return QTransform(m.sx, m.r0, m.r1, m.sy, m.tx, m.ty); }
 
 constexpr int kMaxDrawNesting = 64;
+
+// Offscreen layers alive at once on one drawing thread may hold this much; deeper nested
+// filtered or blended objects are drawn straight, without a layer of their own.
+constexpr int64_t kMaxLiveLayerBytes = int64_t(256) << 20;
+thread_local int64_t liveLayerBytes = 0;  // bytes of the layers being drawn into now
+thread_local int64_t peakLayerBytes =
+    0;  // the most liveLayerBytes reached; read by takeLayerBytesPeak
+
+// Holds a layer's bytes against the budget while it is drawn; ok() is false when it would
+// overspend, and the caller draws without the layer.
+class LayerHold {
+public:
+    explicit LayerHold(QSize size) : bytes_(int64_t(size.width()) * size.height() * 4) {
+        if (liveLayerBytes + bytes_ > kMaxLiveLayerBytes) {
+            static std::atomic<bool> reported{false};
+            if (!reported.exchange(true))
+                std::fprintf(stderr,
+                             "render: nested layers reached the limit of %lld MiB; deeper "
+                             "ones are drawn without their effects.\n",
+                             static_cast<long long>(kMaxLiveLayerBytes >> 20));
+            bytes_ = 0;
+            ok_ = false;
+            return;
+        }
+        liveLayerBytes += bytes_;
+        peakLayerBytes = std::max(peakLayerBytes, liveLayerBytes);
+    }
+    ~LayerHold() { liveLayerBytes -= bytes_; }
+    LayerHold(const LayerHold&) = delete;
+    LayerHold& operator=(const LayerHold&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    int64_t bytes_;
+    bool ok_ = true;
+};
 
 struct Ctx {
     const Movie& movie;
@@ -1395,7 +1433,8 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
     if (area.isEmpty()) return;
     // A layer is never larger than this: beyond it the object is drawn without one.
     constexpr int64_t kMaxLayerPixels = 8 << 20;
-    if (int64_t(area.width()) * area.height() > kMaxLayerPixels) {
+    LayerHold hold(area.size());
+    if (int64_t(area.width()) * area.height() > kMaxLayerPixels || !hold.ok()) {
         std::vector<QPainterPath> inside = clips;
         if (o.scrollRect) inside.push_back(scrollArea(*o.scrollRect, world));
         applyClip(c, inside);
@@ -1510,6 +1549,8 @@ bool drawMaskedSmooth(Ctx& c, const DisplayObject& o, const QTransform& world, c
     if (area.isEmpty()) return true;
     constexpr int64_t kMaxLayerPixels = 8 << 20;
     if (int64_t(area.width()) * area.height() > kMaxLayerPixels) return false;
+    LayerHold hold(area.size());
+    if (!hold.ok()) return false;
     QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
     if (layer.isNull()) return false;
     layer.fill(Qt::transparent);
@@ -1710,6 +1751,8 @@ void drawDetached(QPainter& p, const Movie& movie, const DisplayList& list, cons
     Ctx c = detachedCtx(p, movie, world, antialias);
     drawList(c, list, world, cx, {}, 0);
 }
+
+int64_t takeLayerBytesPeak() { return std::exchange(peakLayerBytes, 0); }
 
 LayerCache::Entry* LayerCache::find(uint64_t path, uint64_t signature) {
     auto it = entries_.find(path);

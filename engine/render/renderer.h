@@ -45,6 +45,9 @@ private:
     static constexpr size_t kMaxBytes = 128u << 20;
 };
 
+// The most bytes of offscreen layers this thread held at once since the last call.
+int64_t takeLayerBytesPeak();
+
 // Draws list (of movie) over what the painter holds: world maps its twips to device pixels,
 // nothing is drawn outside deviceClip. For movies loaded into another one.
 void renderList(QPainter& painter, const QRect& deviceClip, const QTransform& world,

@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <cmath>
 
+#include "engine/render/renderer.h"
 #include "engine/render/text_render.h"
 #include "tests/engine/pixel_util.h"
 #include "tests/engine/test_util.h"
@@ -734,6 +735,32 @@ TEST(Filters, BlurShadowGlowBevelMatrixAndConvolution) {
     // Convolution: the square moved one pixel up and left.
     EXPECT_TRUE(pixelNear(img, 119, 75, kRed, 20));
     EXPECT_TRUE(pixelNear(img, 149, 75, kWhite, 20));
+}
+
+// Filtered sprites nested 64 deep, drawn at 2048 px: each level would want a layer of the whole
+// view (1 GiB together). The layers alive at once stay within their budget and the square
+// inside is still drawn.
+TEST(Filters, NestedLayersStayWithinTheirBudget) {
+    Movie m;
+    uint16_t inner = m.b.defineRect(0, 0, 4000, 2000, {255, 0, 0});
+    const float identity[20] = {1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0};
+    for (int level = 0; level < 64; ++level) {
+        swftest::SpriteBuilder s;
+        s.rawTag(mcode::PlaceObject3, media::place3Body(1, inner, {}, std::nullopt,
+                                                        {media::colorMatrixFilter(identity)}));
+        s.showFrame();
+        inner = m.b.defineSprite(s);
+    }
+    m.b.rawTag(mcode::PlaceObject3, media::place3Body(1, inner, {}, std::nullopt, {}));
+    const swf::Player player = m.play();
+    QImage img(2048, 2048, QImage::Format_ARGB32_Premultiplied);
+    swf::render::takeLayerBytesPeak();
+    {
+        QPainter p(&img);
+        player.render(p, img.rect(), swf::ScaleMode::ExactFit);
+    }
+    EXPECT_LE(swf::render::takeLayerBytesPeak(), int64_t(256) << 20);
+    EXPECT_TRUE(pixelNear(img, 1024, 1024, kRed));
 }
 
 // Grey levels across row 30 from column x0, for a filtered black line on white.
