@@ -7,17 +7,21 @@
 namespace swf::format {
 namespace {
 
-// Glyph shapes: offsets[i] .. offsets[i+1] within table (the last ends at end).
+// Glyph shapes: offsets[i] .. offsets[i+1] within table (the last ends at end). Glyphs of a
+// real font never share bytes, so together they read the table at most once: offsets that
+// go back and forth over one region (to parse it once per glyph) give empty glyphs.
 void readGlyphs(Font& f, std::span<const uint8_t> table, const std::vector<uint32_t>& offsets,
                 size_t end, const ShapeLimits& limits) {
     end = std::min(end, table.size());
+    size_t unread = table.size();  // bytes the glyphs may still parse
     for (size_t i = 0; i < offsets.size(); ++i) {
         const size_t a = offsets[i];
         const size_t b = i + 1 < offsets.size() ? offsets[i + 1] : end;
-        if (a > b || b > table.size()) {
+        if (a > b || b > table.size() || b - a > unread) {
             f.glyphs.emplace_back();
             continue;
         }
+        unread -= b - a;
         f.glyphs.push_back(parseGlyphShape(table.subspan(a, b - a), limits));
     }
 }

@@ -4,15 +4,18 @@
 
 #include <QImage>
 #include <QPainter>
+#include <cstring>
 #include <random>
 
 #include "engine/format/bit_reader.h"
 #include "engine/format/filter.h"
 #include "engine/format/place.h"
 #include "engine/format/shape.h"
+#include "engine/format/text.h"
 #include "engine/runtime/display_list.h"
 #include "engine/runtime/movie.h"
 #include "tests/engine/test_util.h"
+#include "tests/support/swf_writer_media.h"
 
 using enginetest::load;
 using swftest::BitWriter;
@@ -494,6 +497,27 @@ TEST(Placement, DisplayListCommands) {
     p.forward();
     EXPECT_EQ(objs.size(), 1u);
     EXPECT_EQ(objs.count(1), 1u);
+}
+
+// Glyph offsets that go back over one glyph's bytes, to have them parsed again for every
+// other glyph, give empty glyphs: a font's glyphs read its table at most once.
+TEST(Fonts, GlyphsThatShareBytesAreParsedOnce) {
+    std::vector<swftest::media::Glyph> glyphs(64, {'a', {{0, 0}, {10, 0}, {10, 10}}, 10});
+    for (int i = 0; i < 400; ++i) glyphs[0].outline.push_back({i % 2 ? 0 : 500, i});
+    auto body = swftest::media::fontBody(1, 2, "", glyphs, 800, 200);
+    const size_t table = 2 + 3 + 2;  // id, flags, language, name length; then the glyph count
+    auto at = [&](size_t i) { return body.data() + table + 4 * i; };
+    uint32_t start = 0, end = 0;
+    std::memcpy(&start, at(0), 4);
+    std::memcpy(&end, at(1), 4);
+    for (size_t i = 2; i < 64; ++i) std::memcpy(at(i), i % 2 ? &end : &start, 4);
+
+    const auto font = swf::format::parseDefineFont(body, 2);
+    ASSERT_EQ(font.glyphs.size(), 64u);
+    EXPECT_GT(font.glyphs[0].edgeCount, 400u);
+    size_t parsedAgain = 0;
+    for (size_t i = 2; i < 64; i += 2) parsedAgain += font.glyphs[i].edgeCount > 0;
+    EXPECT_EQ(parsedAgain, 0u);
 }
 
 // Convolution kernels wider or taller than 15 are read over and dropped; the filters around
