@@ -40,7 +40,7 @@ using swf::ButtonTransition;
 
 // Decoded sound one movie may hold, every sound and stream together: each is capped in length,
 // but a movie of many long sounds would otherwise decode without end.
-constexpr size_t kSoundBudgetBytes = size_t(512) << 20;
+constexpr size_t kSoundBudgetBytes = size_t(256) << 20;
 
 // What is left of a movie's sound budget. A decode reserves the most it may produce and gives
 // back what it did not use, so decodes on several threads never overspend together.

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QImageReader>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "engine/runtime/movie.h"
@@ -67,8 +68,19 @@ QImage losslessImage(const format::BitmapTag& t) {
 
 const QImage& BitmapCharacter::image(const Movie& movie) const {
     return lazy.get([&] {
-        return tag.kind == format::BitmapTag::Lossless ? losslessImage(tag)
-                                                       : decodeJpeg(tag, movie);
+        QImage img =
+            tag.kind == format::BitmapTag::Lossless ? losslessImage(tag) : decodeJpeg(tag, movie);
+        const auto bytes = size_t(img.sizeInBytes());
+        if (const size_t got = movie.bitmapBudget.take(bytes); got < bytes) {
+            movie.bitmapBudget.giveBack(got);
+            if (!movie.bitmapBudgetReported.exchange(true))
+                std::fprintf(stderr,
+                             "render: the movie's bitmaps reached the limit of %zu MiB "
+                             "decoded; further bitmaps are not drawn.\n",
+                             kMaxDecodedBitmapBytes >> 20);
+            return QImage();
+        }
+        return img;
     });
 }
 

@@ -201,11 +201,19 @@ struct ImportedCharacter {
     int frame = 0;    // root frame of the ImportAssets tag
 };
 
+// Decoded bitmaps one movie may hold: each is capped in size, but thousands of small,
+// well-compressed tags could otherwise decode to gigabytes.
+constexpr size_t kMaxDecodedBitmapBytes = size_t(256) << 20;
+
 class Movie {
 public:
     MovieInfo info;
     std::vector<uint8_t> data;      // the uncompressed file after the header; lazily read parts
     mutable EdgeBudget edgeBudget;  // edges all shapes may still build
+    // Bytes of bitmaps that may still be decoded (the counter is the edges' kind); taken on
+    // each bitmap's first use, which then stays null when it does not fit.
+    mutable EdgeBudget bitmapBudget{kMaxDecodedBitmapBytes};
+    mutable std::atomic<bool> bitmapBudgetReported{false};  // its end was logged once
     Timeline root;
     std::unordered_map<uint16_t, Character> characters;
     std::span<const uint8_t> jpegTables;  // JPEGTables, shared by every DefineBits

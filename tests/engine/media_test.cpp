@@ -341,6 +341,27 @@ TEST(Bitmaps, BrokenAndOversizedDataDrawNothing) {
     for (int k = 0; k < 3; ++k) EXPECT_TRUE(pixelNear(img, k * 50 + 20, 20, kWhite));
 }
 
+// Five bitmaps of 61 MiB each when decoded: the movie's bitmap budget holds four, the fifth
+// is not drawn (a thousand such tags compress to a few megabytes).
+TEST(Bitmaps, DecodedBitmapsShareTheMoviesBudget) {
+    Movie m;
+    const int side = 4000;
+    const std::vector<uint8_t> indices(size_t(side) * side, 0);
+    for (int k = 0; k < 5; ++k) {
+        media::Fill f;
+        f.type = 0x40;
+        f.bitmapId = m.define(mcode::DefineBitsLossless,
+                              media::losslessMappedBody(0, 1, side, side, {0xffff0000}, indices));
+        const double s = 30.0 * 20 / side;  // the bitmap shown 30 px wide
+        f.matrix = {s, s, 0, 0, k * 800, 0};
+        m.b.place(m.define(mcode::DefineShape3, media::rectBody(0, 3, k * 800, 0, 600, 600, f)),
+                  k + 1);
+    }
+    const QImage img = stage(m.play());
+    for (int k = 0; k < 4; ++k) EXPECT_TRUE(pixelNear(img, k * 40 + 15, 15, kRed)) << k;
+    EXPECT_TRUE(pixelNear(img, 4 * 40 + 15, 15, kWhite));
+}
+
 TEST(Morphs, RatioBlendsShapeAndColour) {
     for (int version : {1, 2}) {
         SCOPED_TRACE(version);
