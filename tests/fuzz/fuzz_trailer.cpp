@@ -14,7 +14,10 @@
 namespace {
 
 const std::string& workDir() {
+    // Every run writes and syncs files: in memory (/dev/shm) that costs little.
     static const std::string dir = [] {
+        char shm[] = "/dev/shm/lanfeng-fuzz-trailer-XXXXXX";
+        if (mkdtemp(shm)) return std::string(shm);
         char tmpl[] = "/tmp/lanfeng-fuzz-trailer-XXXXXX";
         return std::string(mkdtemp(tmpl) ? tmpl : "/tmp");
     }();
