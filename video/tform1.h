@@ -52,6 +52,9 @@ public:
     void ArrangeGrid();
     void ArrangeGrid(const QRect& player);
     void RefreshGridCells();
+    // The grid over the main player's enlarged rectangle (full screen, desktop play): each
+    // cell placed, stopped and shown in turn, then repainted, and the main player hidden.
+    void GridOverPlayer();
     // The grid is shown exactly while its first cell is.
     bool gridShown() const;
     void N5Click();       // 九格预览: the current movie at nine points of its length
@@ -235,6 +238,13 @@ private:
     void loadPage(int page);
     void showPageLabel();
     void setOnTop(bool on);
+
+public:
+    // Desktop play's look: drawn at alpha over the desktop, transparent to the pointer and on
+    // top; off, the window is opaque, takes input and stays among the others.
+    void setDesktopLayer(bool on, int alpha = 255);
+
+private:
     void setLoopMode(QAction* item, QTimer* loopTimer);
     void loadEntry(int entry);
     void resetWindow();
