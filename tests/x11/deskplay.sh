@@ -28,13 +28,6 @@ HOME="$work/user" XDG_DATA_HOME="$work/user/blocked/data" XDG_CONFIG_HOME="$work
     LANFENG_PROGRAM_DIR="$work/home" "$lanfeng" "$work/home/m.swf" >"$work/out.log" 2>&1 &
 app_pid=$!
 
-find_window() {  # find_window WIDTHxHEIGHT -> the visible program window of that size
-    local id
-    for id in $(xdotool search --onlyvisible --name '岚枫flash播放器' 2>/dev/null); do
-        xdotool getwindowgeometry "$id" 2>/dev/null | grep -q "Geometry: $1\$" && { echo "$id"; return; }
-    done
-}
-wait_for_size() { found=""; for _ in $(seq 50); do found=$(find_window "$1"); [ -n "$found" ] && return 0; sleep 0.1; done; return 1; }
 position() { xdotool getwindowgeometry "$1" | sed -n 's/.*Position: \([-0-9]*\),\([-0-9]*\).*/\1 \2/p'; }
 shot() { import -window root "$shots/$1.png" 2>/dev/null; }
 pixel() {  # pixel FILE X Y -> "R,G,B"
