@@ -26,13 +26,14 @@ bool writable(const QString& dir) {
     return probe.open();
 }
 
+}  // namespace
+
 // A copy installed among the system's programs keeps its working files per user, even when
 // it could write beside itself (run as root).
 bool installedCopy(const QString& exeDir) {
     return exeDir.startsWith(QStringLiteral("/usr/")) ||
            exeDir.startsWith(QStringLiteral("/opt/")) || !writable(exeDir);
 }
-}  // namespace
 
 QString programDir() {
     if (!overrideDir().isEmpty()) return overrideDir();

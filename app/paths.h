@@ -10,6 +10,8 @@ namespace lanfeng {
 // installed copy (below /usr or /opt, or in a folder it cannot write). LANFENG_PROGRAM_DIR
 // overrides both.
 QString programDir();
+// Whether the executable's folder (with its separator) is that of an installed copy.
+bool installedCopy(const QString& exeDir);
 // A file that comes with the program (the screen-saver host): in the program directory, else
 // where the package puts it, <executable's folder>/../lib/lanfeng/; the first when neither has it.
 QString shippedFile(const QString& name);
