@@ -44,6 +44,9 @@ public:
     void RestoreDockedLayout();
     // The window over the whole screen, in front: what "maximise" means for full screen.
     void coverScreen();
+    // Desktop play's look: drawn at alpha over the desktop, transparent to the pointer and on
+    // top; off, the window is opaque, takes input and stays among the others.
+    void setDesktopLayer(bool on, int alpha = 255);
     // The main player's rectangle inside the frame at the current size.
     QRect normalPlayerRect() const;
 
@@ -239,12 +242,6 @@ private:
     void showPageLabel();
     void setOnTop(bool on);
 
-public:
-    // Desktop play's look: drawn at alpha over the desktop, transparent to the pointer and on
-    // top; off, the window is opaque, takes input and stays among the others.
-    void setDesktopLayer(bool on, int alpha = 255);
-
-private:
     void setLoopMode(QAction* item, QTimer* loopTimer);
     void loadEntry(int entry);
     void resetWindow();
