@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all deps configure build run test test-sanitize bench conformance format clean fuzz
+.PHONY: all deps configure build run test test-sanitize bench conformance format clean fuzz deb
 
 all: build
 
@@ -36,6 +36,10 @@ test-sanitize: deps
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLANFENG_SANITIZE=ON
 	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
 	ulimit -s 65536 && cd $(SANITIZE_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure --timeout 1800
+
+# make deb - the Debian package (build/lanfeng_VERSION_ARCH.deb)
+deb: build
+	cd $(BUILD) && cpack -G DEB
 
 bench: build
 	./$(BUILD)/engine_bench

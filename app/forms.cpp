@@ -49,6 +49,7 @@ void createForms() {
     guarded([] { Form4->FormCreate(); });
     Form6 = new TForm6;
     Form5 = new TForm5;
+    guarded([] { Form5->FormCreate(); });
     Form7 = new TForm7;
     Form1->show();
     Form2->show();

@@ -25,7 +25,15 @@ bool writable(const QString& dir) {
     QTemporaryFile probe(dir + QStringLiteral(".lanfeng-probe-XXXXXX"));
     return probe.open();
 }
+
 }  // namespace
+
+// A copy installed among the system's programs keeps its working files per user, even when
+// it could write beside itself (run as root).
+bool installedCopy(const QString& exeDir) {
+    return exeDir.startsWith(QStringLiteral("/usr/")) ||
+           exeDir.startsWith(QStringLiteral("/opt/")) || !writable(exeDir);
+}
 
 QString programDir() {
     if (!overrideDir().isEmpty()) return overrideDir();
@@ -33,12 +41,20 @@ QString programDir() {
     if (!env.isEmpty()) return withSeparator(QString::fromLocal8Bit(env));
     static const QString dir = [] {
         QString exeDir = withSeparator(QCoreApplication::applicationDirPath());
-        if (writable(exeDir)) return exeDir;
+        if (!installedCopy(exeDir)) return exeDir;
         QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
         QDir().mkpath(data);
         return withSeparator(data);
     }();
     return dir;
+}
+
+QString shippedFile(const QString& name) {
+    const QString working = programDir() + name;
+    if (QFileInfo::exists(working)) return working;
+    const QString installed = withSeparator(QCoreApplication::applicationDirPath()) +
+                              QStringLiteral("../lib/lanfeng/") + name;
+    return QFileInfo::exists(installed) ? QDir::cleanPath(installed) : working;
 }
 
 QString sampleMoviePath() { return programDir() + QStringLiteral("bin/sample.swf"); }

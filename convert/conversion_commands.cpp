@@ -66,7 +66,7 @@ void Tform1::exe1Click() {
 }
 
 void Tform1::N29Click() {
-    lanfeng::installScreenSaver(lanfeng::programDir() + QStringLiteral("screen.dll"),
+    lanfeng::installScreenSaver(lanfeng::shippedFile(QStringLiteral("screen.dll")),
                                 ShockwaveFlash1->Movie(), lanfeng::screenSaverFolder(),
                                 ShockwaveFlash1->toolTip());
     lanfeng::showMessage(QStringLiteral("屏保已转换成功，请进入屏保设置！"), this);

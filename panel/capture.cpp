@@ -36,3 +36,9 @@ bool TForm2::CaptureFrame() {
                                  .arg(QDir::toNativeSeparators(target), out.errorString()));
     return true;
 }
+
+void TForm2::Image15Click() {
+    // A file that cannot be written ends the command here, the movie left stopped.
+    CaptureFrame();
+    if (Form1) Form1->ShockwaveFlash1->Play();
+}

@@ -247,6 +247,10 @@ void TForm2::buildMenu() {
     Tform1::bindItem(N2, this, [this] { N2Click(); });
     Tform1::bindItem(N17, this, [this] { N17Click(); });
     Tform1::bindItem(N1, this, [this] { N1Click(); });
+    Tform1::bindItem(N4, this, [this] { N4Click(); });
+    Tform1::bindItem(N5, this, [this] { N5Click(); });
+    Tform1::bindItem(N8, this, [this] { N8Click(); });
+    Tform1::bindItem(N20, this, [this] { N20Click(); });
     Tform1::bindItem(swf2exe1, this, [this] { swf2exe1Click(); });
     Tform1::bindItem(exeswf1, this, [this] { exeswf1Click(); });
 
@@ -364,10 +368,6 @@ void TForm2::Image14Click() {
     Label5->clear();
     Label3->setText(kDefaultTitle);
 }
-
-// Capture and full screen are commands of their own; the buttons are here already.
-void TForm2::Image15Click() {}
-void TForm2::Image16Click() {}
 
 void TForm2::ButtonMouseDown(SkinImage* button) {
     const auto twin = pressedTwin_.find(button);

@@ -47,6 +47,13 @@ public:
     void N1Click();  // 关于
     void N17Click();
     void SpeedButton1Click();
+    void N4Click();   // 弹出光驱
+    void N5Click();   // 关闭光驱
+    void N8Click();   // 文件关联
+    void N20Click();  // 桌面播放
+    // Desktop play: the movie as a translucent, click-through layer over the whole desktop,
+    // with the opacity bar across the top of the screen.
+    void deskplay();
     // Conversions (convert/): a SWF into a projector and back.
     void swf2exe1Click();
     void exeswf1Click();

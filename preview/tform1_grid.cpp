@@ -23,6 +23,17 @@ void Tform1::RefreshGridCells() {
     }
 }
 
+void Tform1::GridOverPlayer() {
+    const auto places = lanfeng::gridCellRects(ShockwaveFlash1->geometry());
+    for (int n = 0; n < lanfeng::kGridCells; ++n) {
+        gridCells[n]->setGeometry(places[n]);
+        gridCells[n]->Stop();
+        gridCells[n]->show();
+    }
+    RefreshGridCells();
+    ShockwaveFlash1->hide();
+}
+
 void Tform1::N5Click() {
     if (Form2) Form2->Timer1.stop();
     const auto places = lanfeng::gridCellRects(ShockwaveFlash1->geometry());

@@ -13,6 +13,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick fonts-wqy-microhei fonts-liberation2 fonts-noto-core
   ffmpeg pulseaudio pulseaudio-utils
   python3 python3-pil python3-numpy
+  xdg-utils libfile-mimeinfo-perl shared-mime-info xcompmgr lintian
 )
 
 # `install-deps.sh fuzz`: also clang and its libFuzzer and sanitizer runtimes.

@@ -44,6 +44,9 @@ public:
     void RestoreDockedLayout();
     // The window over the whole screen, in front: what "maximise" means for full screen.
     void coverScreen();
+    // Desktop play's look: drawn at alpha over the desktop, transparent to the pointer and on
+    // top; off, the window is opaque, takes input and stays among the others.
+    void setDesktopLayer(bool on, int alpha = 255);
     // The main player's rectangle inside the frame at the current size.
     QRect normalPlayerRect() const;
 
@@ -52,6 +55,9 @@ public:
     void ArrangeGrid();
     void ArrangeGrid(const QRect& player);
     void RefreshGridCells();
+    // The grid over the main player's enlarged rectangle (full screen, desktop play): each
+    // cell placed, stopped and shown in turn, then repainted, and the main player hidden.
+    void GridOverPlayer();
     // The grid is shown exactly while its first cell is.
     bool gridShown() const;
     void N5Click();       // 九格预览: the current movie at nine points of its length
@@ -235,6 +241,7 @@ private:
     void loadPage(int page);
     void showPageLabel();
     void setOnTop(bool on);
+
     void setLoopMode(QAction* item, QTimer* loopTimer);
     void loadEntry(int entry);
     void resetWindow();

@@ -149,13 +149,8 @@ void Tform1::WMHotKey(int virtualKey) {
 }
 
 void Tform1::resetWindow() {
-    // Out of desktop play: opaque again and taking clicks.
-    setWindowOpacity(1.0);
-    if (windowFlags().testFlag(Qt::WindowTransparentForInput)) {
-        const bool wasVisible = isVisible();
-        setWindowFlag(Qt::WindowTransparentForInput, false);
-        if (wasVisible) show();
-    }
+    // Out of desktop play: opaque again, taking clicks, not on top.
+    setDesktopLayer(false);
     ToolBar1->hide();
     ToolBar2->hide();
     N19->setChecked(false);
@@ -165,7 +160,6 @@ void Tform1::resetWindow() {
     N15->setVisible(true);
     N11->setEnabled(true);
     setWindowState(windowState() & ~(Qt::WindowFullScreen | Qt::WindowMaximized));
-    setOnTop(false);
     RestoreDockedLayout();
     const QString sample = lanfeng::sampleMoviePath();
     for (int n = 1; n <= 9; ++n) {

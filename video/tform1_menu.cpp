@@ -6,10 +6,9 @@
 #include "app/forms.h"
 #include "app/paths.h"
 #include "panel/tform2.h"
+#include "platform/window_layer.h"
 #include "ui/skin_menu.h"
 #include "video/tform1.h"
-
-namespace {}  // namespace
 
 void Tform1::bindItem(QAction* item, QObject* context, std::function<void()> command) {
     QObject::connect(item, &QAction::triggered, context, [item, command = std::move(command)] {
@@ -137,10 +136,10 @@ void Tform1::N8Click() {
     AboutBox->activateWindow();
 }
 
-void Tform1::setOnTop(bool on) {
-    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on) return;
-    const bool wasVisible = isVisible();
-    // Changing a window's flags hides it; bring it back where it was.
-    setWindowFlag(Qt::WindowStaysOnTopHint, on);
-    if (wasVisible) show();
+void Tform1::setOnTop(bool on) { lanfeng::setStaysOnTop(this, on); }
+
+void Tform1::setDesktopLayer(bool on, int alpha) {
+    setOnTop(on);
+    lanfeng::setInputTransparent(this, on);
+    lanfeng::setWindowAlpha(this, on ? alpha : 255);
 }

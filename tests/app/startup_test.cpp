@@ -187,4 +187,20 @@ TEST(MovieTitle, IsTheFileNameUpToItsFirstDot) {
     EXPECT_EQ(lanfeng::joinedCommandLine({"lanfeng", "/a/My", "Movies/x.swf"}), "/a/MyMovies/x.swf");
 }
 
+// An installed copy keeps its working files per user; a build tree keeps them beside itself.
+TEST(ProgramDir, InstalledCopiesAreThoseAmongTheSystemsProgramsOrUnwritable) {
+    QTemporaryDir tmp;
+    const QString tree = tmp.path() + '/';
+    QFile file(tree + "file");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const std::pair<QString, bool> cases[] = {
+        {"/usr/bin/", true},
+        {"/opt/lanfeng/bin/", true},
+        {tree, false},
+        {tree + "file/", true},  // no one can write there, root included
+    };
+    for (const auto& [dir, installed] : cases)
+        EXPECT_EQ(lanfeng::installedCopy(dir), installed) << dir.toStdString();
+}
+
 }  // namespace

@@ -19,21 +19,6 @@ geometry() {  # geometry WID -> "X Y W H"
         sed -n 's/.*Position: \([-0-9]*\),\([-0-9]*\).*/\1 \2/p; s/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p' |
         tr '\n' ' '
 }
-find_window() {  # find_window WIDTHxHEIGHT -> the visible program window of that size
-    local id
-    for id in $(xdotool search --onlyvisible --name '岚枫flash播放器' 2>/dev/null); do
-        xdotool getwindowgeometry "$id" 2>/dev/null | grep -q "Geometry: $1\$" && { echo "$id"; return; }
-    done
-}
-wait_for_size() {  # wait_for_size WIDTHxHEIGHT -> sets found
-    found=""
-    for _ in $(seq 50); do
-        found=$(find_window "$1")
-        [ -n "$found" ] && return 0
-        sleep 0.1
-    done
-    return 1
-}
 shot() { import -window root "$shots/$1.png" 2>/dev/null; }
 
 wait_for_size 400x308

@@ -58,6 +58,21 @@ eventually() {  # eventually COMMAND...: true once COMMAND is, within 10 s (slow
     return 1
 }
 
+find_window() {  # find_window WIDTHxHEIGHT -> the visible program window of that size
+    local id
+    for id in $(xdotool search --onlyvisible --name '岚枫flash播放器' 2>/dev/null); do
+        xdotool getwindowgeometry "$id" 2>/dev/null | grep -q "Geometry: $1\$" && { echo "$id"; return; }
+    done
+}
+wait_for_size() {  # wait_for_size WIDTHxHEIGHT -> sets found
+    found=""
+    for _ in $(seq 50); do
+        found=$(find_window "$1")
+        [ -n "$found" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
 finish() {
     echo "$pass passed, $fail failed"
     [ "$fail" -eq 0 ]
