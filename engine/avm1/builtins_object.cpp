@@ -164,6 +164,8 @@ void installObjectBuiltins(Vm& vm) {
     Object* functionCtor =
         vm.newFunction([](Vm& vm, Object*, Args&) -> Value { return Value(vm.newObject()); }, fp);
     vm.defineValue(g, "Function", functionCtor);
+    // The global name came with SWF 6; older movies reach functions only through their methods.
+    if (vm.version() < 6) g->findAny(vm.key("Function"))->hidden = true;
     // Without a receiver (or with null or undefined) `this` is _global.
     vm.defineMethod(fp, "call", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || !self->fn) return {};

@@ -61,14 +61,13 @@ void installStringBuiltins(Vm& vm) {
         }
         return text(out);
     });
-    vm.defineMethod(sp, "toString", [](Vm&, Object* self, Args&) -> Value {
-        if (!self || self->cls != ObjClass::String) return {};
-        return self->primitive;
-    });
-    vm.defineMethod(sp, "valueOf", [](Vm&, Object* self, Args&) -> Value {
-        if (!self || self->cls != ObjClass::String) return {};
-        return self->primitive;
-    });
+    // Lent to another object, both give that object as text.
+    auto value = [](Vm& vm, Object* self, Args&) -> Value {
+        if (!self) return {};
+        return Value(selfStr(vm, self));
+    };
+    vm.defineMethod(sp, "toString", value);
+    vm.defineMethod(sp, "valueOf", value);
     vm.defineMethod(sp, "charAt", [](Vm& vm, Object* self, Args& a) -> Value {
         const auto s = self16(vm, self);
         const int64_t i = intArg(vm, arg(a, 0), 0);

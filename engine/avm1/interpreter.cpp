@@ -377,21 +377,19 @@ size_t actionAfter(std::span<const uint8_t> code, size_t pc) {
 
 std::string stringOp(Vm& vm, const Value& v) { return vm.toString(v); }
 
-// An Add2 operand: an object's valueOf(). What stays an object (a clip, a valueOf that gives an
-// object) is text next to text and otherwise no number.
+// An Add2 operand: an object's primitive. A clip stays itself, and so does an object whose
+// primitive is an object other than a clip; such an operand is text next to text.
 Value addOperand(Vm& vm, const Value& v) {
     if (!v.isObject()) return v;
-    // A date is text next to text from SWF 6; SWF 5 asks its valueOf() as of any object.
-    if (v.o->cls == ObjClass::Date && vm.version() >= 6) return vm.toPrimitive(v);
-    if (v.o->cls == ObjClass::MovieClip || v.o->cls == ObjClass::TextField) return v;
-    const Value fn = vm.getMethod(v.o, "valueOf");
-    if (!fn.isObject() || !fn.o->fn) return {};  // no valueOf: undefined
-    Value r = vm.call(fn, v.o, {});
-    return r.isObject() ? v : r;
-}
-
-double addNumber(Vm& vm, const Value& v) {
-    return v.isObject() ? std::numeric_limits<double>::quiet_NaN() : vm.toNumber(v);
+    Value r;
+    if (v.o->cls == ObjClass::Date && vm.version() >= 6) {
+        // From SWF 6 a date is asked for its text instead.
+        const Value fn = vm.getMethod(v.o, "toString");
+        if (fn.isObject() && fn.o->fn) r = vm.call(fn, v.o, {});
+    } else {
+        r = vm.toPrimitive(v);
+    }
+    return r.isObject() && r.o->cls != ObjClass::MovieClip ? v : r;
 }
 
 Value definedFunction(CallContext& c, Payload& p, bool v2, size_t bodyStart, size_t& skip) {
@@ -741,15 +739,18 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 break;
             }
             case 0x47: {
-                const Value ra = pop(c);
+                // valueOf() is asked of the right operand first; the conversions that follow
+                // go left to right.
+                const Value a = addOperand(vm, pop(c));
                 const Value b = addOperand(vm, pop(c));
-                const Value a = addOperand(vm, ra);
                 if (a.isString() || b.isString()) {
-                    std::string s = vm.toString(b) + vm.toString(a);
+                    std::string s = vm.toString(b);
+                    s += vm.toString(a);
                     vm.checkString(s.size());
                     push(c, Value(std::move(s)));
                 } else {
-                    push(c, Value(addNumber(vm, b) + addNumber(vm, a)));
+                    const double x = vm.toNumber(b);
+                    push(c, Value(x + vm.toNumber(a)));
                 }
                 break;
             }

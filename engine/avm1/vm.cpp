@@ -626,23 +626,12 @@ void Vm::checkTime() {
 
 // ---------------------------------------------------------------- conversions
 
-Value Vm::toPrimitive(const Value& v, bool stringHint) {
+Value Vm::toPrimitive(const Value& v) {
     if (!v.isObject()) return v;
     Object* o = v.o;
-    if (o->cls == ObjClass::MovieClip || o->cls == ObjClass::TextField) {
-        return Value(o->clip ? targetPath(o->clip) : std::string());
-    }
-    if (o->cls == ObjClass::Date) stringHint = true;
-    const char* first = stringHint ? "toString" : "valueOf";
-    const char* second = stringHint ? "valueOf" : "toString";
-    for (const char* m : {first, second}) {
-        Value fn = getMethod(o, m);
-        if (fn.isObject() && fn.o->fn) {
-            Value r = call(fn, o, {});
-            if (!r.isObject()) return r;
-        }
-    }
-    return {};  // nothing callable: reads as undefined
+    if (o->cls == ObjClass::MovieClip || o->cls == ObjClass::TextField) return v;
+    Value fn = getMethod(o, "valueOf");
+    return fn.isObject() && fn.o->fn ? call(fn, o, {}) : Value();
 }
 
 std::string Vm::toString(const Value& v) {
@@ -661,6 +650,8 @@ std::string Vm::toString(const Value& v) {
             Object* o = v.o;
             if (o->cls == ObjClass::MovieClip || o->cls == ObjClass::TextField)
                 return o->clip ? targetPath(o->clip) : "";
+            // A String object is its text, whatever toString() it was given.
+            if (o->cls == ObjClass::String) return o->primitive.s;
             // A toString() that gives anything but text leaves the object's type name.
             const char* typeName = o->fn ? "[type Function]" : "[type Object]";
             Value fn = getMethod(o, "toString");
@@ -687,7 +678,11 @@ double Vm::toNumber(const Value& v) {
             if (version_ < 5) return stringToNumberSwf4(v.s);
             return stringToNumber(v.s, version_);
         case Type::Object: {
-            Value p = toPrimitive(v, false);
+            // A number is asked of valueOf() alone; a clip, or an object it gives, is none.
+            if (v.o->cls == ObjClass::MovieClip || v.o->cls == ObjClass::TextField)
+                return std::numeric_limits<double>::quiet_NaN();
+            Value fn = getMethod(v.o, "valueOf");
+            Value p = fn.isObject() && fn.o->fn ? call(fn, v.o, {}) : Value();
             if (p.isObject()) return std::numeric_limits<double>::quiet_NaN();
             return toNumber(p);
         }
@@ -753,56 +748,45 @@ bool Vm::strictEquals(const Value& a, const Value& b) const {
     return false;
 }
 
+// SWF 5's ==: both sides are made primitive first (the right one first). Two objects, or two
+// clips, compare as themselves; anything else as numbers once undefined and null are out, and
+// two NaNs are equal when they came from values of one kind (a clip is a kind of its own).
+bool Vm::looseEquals5(const Value& a, const Value& b) {
+    const Value rp = toPrimitive(b);
+    const Value lp = toPrimitive(a);
+    auto isClip = [](const Value& v) {
+        return v.isObject() && (v.o->cls == ObjClass::MovieClip || v.o->cls == ObjClass::TextField);
+    };
+    auto kind = [&](const Value& v) { return isClip(v) ? 6 : static_cast<int>(v.type); };
+    if (lp.isObject() && rp.isObject() && isClip(lp) == isClip(rp))
+        return isClip(lp) ? lp.o == rp.o : a.o == b.o;
+    if (lp.isString() && rp.isString()) return lp.s == rp.s;
+    const double l = lp.isObject() && !isClip(lp) ? toNumber(a) : toNumber(lp);
+    const double r = rp.isObject() && !isClip(rp) ? toNumber(b) : toNumber(rp);
+    if (lp.isNullish()) return rp.isNullish();
+    if (rp.isNullish()) return false;
+    if (std::isnan(l) && std::isnan(r)) return kind(lp) == kind(rp);
+    return l == r;
+}
+
+// From SWF 6: objects, and clips, compare as themselves; beside anything else each side is
+// made primitive (the right one first), and one that stays an object equals nothing.
 bool Vm::looseEquals(const Value& a, const Value& b) {
-    // Before SWF 7, NaN equals NaN.
-    if (a.isNumber() && b.isNumber() && version_ < 7 && std::isnan(a.n) && std::isnan(b.n))
-        return true;
-    if (a.isNumber() && b.isNumber()) return a.n == b.n;
-    auto plain = [](const Object* o) {
-        return o->cls == ObjClass::Object || o->cls == ObjClass::Function;
+    if (version_ < 6) return looseEquals5(a, b);
+    auto isClip = [](const Value& v) {
+        return v.isObject() && (v.o->cls == ObjClass::MovieClip || v.o->cls == ObjClass::TextField);
     };
-    if (a.isObject() && b.isObject() && a.o != b.o && plain(a.o) && plain(b.o)) {
-        // Two objects compare by what valueOf() gives, the right one asked first.
-        auto valueOf = [&](const Value& v) -> Value {
-            Value fn = getMethod(v.o, "valueOf");
-            return fn.isObject() && fn.o->fn ? call(fn, v.o, {}) : v;
-        };
-        const Value pa = valueOf(a);
-        const Value pb = valueOf(b);
-        if (pa.isObject() && pb.isObject()) return pa.o == pb.o;
-        if (pa.isObject() || pb.isObject()) return false;
-        return looseEquals(pa, pb);
-    }
-    if (a.type == b.type) return strictEquals(a, b);
-    if (a.isNullish() && b.isNullish()) return true;
-    // An object with nothing to convert it reads as undefined.
-    if (a.isObject() && b.isNullish())
-        return a.o->cls != ObjClass::MovieClip && toPrimitive(a).isNullish();
-    if (b.isObject() && a.isNullish())
-        return b.o->cls != ObjClass::MovieClip && toPrimitive(b).isNullish();
-    if (a.isNullish() || b.isNullish()) return false;
-    if (a.isNumber() && b.isString()) return a.n == toNumber(b);
-    if (a.isString() && b.isNumber()) return toNumber(a) == b.n;
-    if (a.isBool()) return looseEquals(Value(a.b ? 1.0 : 0.0), b);
-    if (b.isBool()) return looseEquals(a, Value(b.b ? 1.0 : 0.0));
-    // Beside a primitive an object is its valueOf() alone: one giving an object equals nothing.
-    auto valueOf = [&](const Value& v) -> Value {
-        if (v.o->cls == ObjClass::MovieClip || v.o->cls == ObjClass::TextField)
-            return toPrimitive(v);
-        Value fn = getMethod(v.o, "valueOf");
-        return fn.isObject() && fn.o->fn ? call(fn, v.o, {}) : toPrimitive(v);
-    };
-    if (a.isObject() && !b.isObject()) {
-        Value p = valueOf(a);
-        if (p.isObject()) return false;
-        return looseEquals(p, b);
-    }
-    if (b.isObject() && !a.isObject()) {
-        Value p = valueOf(b);
-        if (p.isObject()) return false;
-        return looseEquals(a, p);
-    }
-    return false;
+    if (a.isObject() && b.isObject() && isClip(a) == isClip(b)) return a.o == b.o;
+    const Value rp = toPrimitive(b);
+    const Value lp = toPrimitive(a);
+    if (isClip(lp) && isClip(rp)) return lp.o == rp.o;
+    if (lp.isObject() || rp.isObject()) return false;
+    if (lp.isNullish() || rp.isNullish()) return lp.isNullish() && rp.isNullish();
+    if (lp.isString() && rp.isString()) return lp.s == rp.s;
+    const double l = toNumber(lp), r = toNumber(rp);
+    // Two NaNs are equal when they came from values of one type.
+    if (std::isnan(l) && std::isnan(r)) return lp.type == rp.type;
+    return l == r;
 }
 
 Value Vm::lessThan(const Value& a, const Value& b) {
@@ -816,6 +800,8 @@ Value Vm::lessThan(const Value& a, const Value& b) {
         Value fn = getMethod(v.o, "valueOf");
         if (!fn.isObject() || !fn.o->fn) return {};
         Value r = call(fn, v.o, {});
+        if (r.isObject() && r.o->cls == ObjClass::MovieClip)
+            return Value(std::numeric_limits<double>::quiet_NaN());
         if (r.isObject()) objectResult = true;
         return r;
     };
@@ -823,7 +809,10 @@ Value Vm::lessThan(const Value& a, const Value& b) {
     if (objectResult) return Value(false);
     const Value pb = prim(b);
     if (objectResult) return Value(false);
-    if (pa.isString() && pb.isString()) return Value(compareText(pa.s, pb.s) < 0);
+    // An empty text sorts after every other.
+    if (pa.isString() && pb.isString())
+        return Value(pa.s.empty() || pb.s.empty() ? pb.s.empty() && !pa.s.empty()
+                                                  : compareText(pa.s, pb.s) < 0);
     const double x = toNumber(pa), y = toNumber(pb);
     if (std::isnan(x) || std::isnan(y)) return {};
     return Value(x < y);

@@ -119,9 +119,12 @@ public:
     std::string toString(const Value& v);
     double toNumber(const Value& v);
     bool toBoolean(const Value& v) const;
-    Value toPrimitive(const Value& v, bool stringHint = false);
+    // An object's primitive as the player asks it: its valueOf(), whatever that gives, even an
+    // object; undefined when there is none to call. Clips stay as they are.
+    Value toPrimitive(const Value& v);
     std::string typeOf(const Value& v);
     bool looseEquals(const Value& a, const Value& b);
+    bool looseEquals5(const Value& a, const Value& b);
     bool strictEquals(const Value& a, const Value& b) const;
     // a < b: true, false, or undefined (NaN involved)
     Value lessThan(const Value& a, const Value& b);

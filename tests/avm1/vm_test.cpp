@@ -125,6 +125,36 @@ TEST(Avm1Operators, ObjectsConvertAsFlashConvertsThem) {
     EXPECT_EQ(seven.run(a), "NaN\n[object Object]s\nfalse\nundefined\n" + tail);
 }
 
+// The order and kind of conversions, per version: which valueOf() runs, when, and what it
+// makes of the result.
+TEST(Avm1Operators, ConversionsAskValueOfInThePlayersOrder) {
+    ActionWriter a;
+    tracingObject(a, "l", "L", 5);
+    tracingObject(a, "r", "R", 2);
+    tracingObject(a, "m", "M", 5);
+    push(a, {"l"}).getVariable();
+    push(a, {"r"}).getVariable().add2().trace();  // the right one first
+    push(a, {"l"}).getVariable();
+    push(a, {"m"}).getVariable().op(op::Equals2).trace();  // SWF 5: by numbers
+    // A String object is its text, whatever toString() it was given.
+    push(a, {"s", "in", 1, "String"}).op(op::NewObject).setVariable();
+    ActionWriter other;
+    push(other, {"other"}).op(op::Return);
+    push(a, {"s"}).getVariable();
+    push(a, {"toString"});
+    defineFunction(a, "", {}, other);
+    a.op(op::SetMember);
+    push(a, {""});
+    push(a, {"s"}).getVariable().add2().trace();
+    push(a, {std::nan(""), std::nan("")}).op(op::Equals2).trace();  // NaNs of one type
+    push(a, {"", "a"}).op(op::Less2).trace();                       // an empty text sorts last
+    push(a, {"a", ""}).op(op::Less2).trace();
+    Stage five(5), six(6), seven(7);
+    EXPECT_EQ(five.run(a), "R\nL\n7\nM\nL\ntrue\nin\ntrue\nfalse\ntrue\n");
+    EXPECT_EQ(six.run(a), "R\nL\n7\nfalse\nin\ntrue\nfalse\ntrue\n");
+    EXPECT_EQ(seven.run(a), "R\nL\n7\nfalse\nin\ntrue\nfalse\ntrue\n");
+}
+
 TEST(Avm1Operators, StringActionsCountUtf16Units) {
     ActionWriter a;
     const char* s =
