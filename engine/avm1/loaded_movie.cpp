@@ -368,9 +368,7 @@ bool requestMovie(Vm& vm, ClipHost* base, std::string_view url, std::string_view
     const std::optional<Place> p = placeOf(vm, base, target, targetIsClip);
     if (!p) return false;
     if (p->level < -1) return true;  // no such clip
-    queueCall(
-        vm, [place = *p, u = std::string(url)](Vm& vm) { loadAt(vm, nullptr, u, place); }, {},
-        true);
+    queueCall(vm, [place = *p, u = std::string(url)](Vm& vm) { loadAt(vm, nullptr, u, place); });
     return true;
 }
 
@@ -378,12 +376,11 @@ void requestClip(Vm& vm, Object* loader, std::string url, std::string target) {
     Place p;
     p.level = levelNumber(vm, target);
     if (p.level < 0) p.path = std::move(target);
-    queueCall(
-        vm,
-        [loader, place = std::move(p), u = std::move(url)](Vm& vm) {
-            loadAt(vm, loader, u, place);
-        },
-        {Value(loader)}, true);
+    queueCall(vm,
+              [loader, place = std::move(p), u = std::move(url)](Vm& vm) {
+                  loadAt(vm, loader, u, place);
+              },
+              {Value(loader)});
 }
 
 // ---------------------------------------------------------------- levels and roots

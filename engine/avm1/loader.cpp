@@ -159,7 +159,7 @@ Object* addClass(Vm& vm, std::string_view name, NativeFn ctor) {
 void queueData(Vm& vm, Object* self, std::string_view url) {
     Loads* l = loadsOf(vm);
     if (!l || !self || l->jobs.size() >= Loads::kMaxJobs) return;
-    l->jobs.push_back({Loads::Job::Data, self, {}, std::string(url), {}, {}, l->frames + 1});
+    l->jobs.push_back({Loads::Job::Data, self, {}, std::string(url)});
 }
 
 // A load on its way: nothing has arrived yet, and the object is not loaded; the size is
@@ -269,9 +269,6 @@ void installMovieClipLoader(Vm& vm) {
         vm.callMethod(Value(self), "addListener", {Value(self)});
         return {};
     });
-    // MovieClipLoader came with Flash 7.
-    if (Property* p = vm.global->findAny(vm.key("MovieClipLoader")); p && vm.version() < 7)
-        p->hidden = true;
     vm.defineMethod(proto, "loadClip", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || a.size() < 2) return {};
         if (!a[0].isString()) return Value(false);
@@ -312,6 +309,10 @@ void installMovieClipLoader(Vm& vm) {
         vm.set(o, "bytesTotal", n ? Value(*n) : Value());
         return Value(o);
     });
+    // The class is there from Flash 6, its methods from Flash 7.
+    if (vm.version() < 7)
+        for (const char* m : {"loadClip", "unloadClip", "getProgress"})
+            if (Property* p = proto->findAny(vm.key(m))) p->hidden = true;
 }
 
 }  // namespace
@@ -384,13 +385,7 @@ std::vector<std::pair<std::string, std::string>> decodeVariables(std::string_vie
 void requestVariables(Vm& vm, std::string targetPath, std::string_view url) {
     Loads* l = loadsOf(vm);
     if (!l || l->jobs.size() >= Loads::kMaxJobs) return;
-    l->jobs.push_back({Loads::Job::Variables,
-                       nullptr,
-                       std::move(targetPath),
-                       std::string(url),
-                       {},
-                       {},
-                       l->frames + 1});
+    l->jobs.push_back({Loads::Job::Variables, nullptr, std::move(targetPath), std::string(url)});
 }
 
 void openUrl(Vm& vm, std::string_view url, std::string_view target) {
@@ -456,25 +451,15 @@ void completeLoads(Vm& vm) {
     for (int round = 0; round < 16 && !l->jobs.empty() && !vm.quitRequested; ++round) {
         l->running.clear();
         l->running.swap(l->jobs);
-        std::deque<Loads::Job> later;  // not yet due: the order among them is kept
         size_t i = 0;
         for (; i < l->running.size() && l->readThisPass < Loads::kMaxBytesPerPass &&
                !vm.quitRequested;
-             ++i) {
-            if (l->running[i].due > l->frames)
-                later.push_back(std::move(l->running[i]));
-            else
-                runJob(vm, l->running[i]);
-        }
+             ++i)
+            runJob(vm, l->running[i]);
         // Past the pass's reading budget: the rest wait for the next frame, in order.
         for (size_t k = l->running.size(); k-- > i;) l->jobs.push_front(std::move(l->running[k]));
-        for (size_t k = later.size(); k-- > 0;) l->jobs.push_front(std::move(later[k]));
         l->running.clear();
         if (l->readThisPass >= Loads::kMaxBytesPerPass) break;
-        // Only what the handlers queued for this same pass is run again.
-        bool dueNow = false;
-        for (const auto& j : l->jobs) dueNow = dueNow || j.due <= l->frames;
-        if (!dueNow) break;
     }
     startLoadedMovies(vm);
 }
@@ -497,22 +482,14 @@ void markLoads(Vm& vm, std::vector<Object*>& out) {
     for (Object* o : l->playing) out.push_back(o);
 }
 
-void queueCall(Vm& vm, std::function<void(Vm&)> fn, std::vector<Value> hold, bool afterThisFrame) {
+void queueCall(Vm& vm, std::function<void(Vm&)> fn, std::vector<Value> hold) {
     Loads* l = loadsOf(vm);
     if (!l || l->jobs.size() >= Loads::kMaxJobs) return;
     Loads::Job job;
-    job.due = l->frames + (afterThisFrame ? 1 : 0);
     job.kind = Loads::Job::Call;
     job.run = std::move(fn);
     job.hold = std::move(hold);
     l->jobs.push_back(std::move(job));
-}
-
-void startLoadPass(Vm& vm) {
-    Loads* l = loadsOf(vm);
-    if (!l || !vm.contexts.empty()) return;
-    ++l->frames;
-    completeLoads(vm);
 }
 
 NativeFn loadNative(int index) {

@@ -31,10 +31,7 @@ public:
         std::string url;
         std::function<void(Vm&)> run{};  // Call: an event due at the end of the frame
         std::vector<Value> hold{};       // what run needs kept alive
-        uint64_t due = 0;                // the frame from which it may run
     };
-    // Frames the player has stepped: a file asked for in one arrives in a later one.
-    uint64_t frames = 0;
     std::string baseDir;  // the movie's folder; empty: nothing is read
     // Where this player keeps local shared objects (empty: in memory only), and the name of
     // the movie's own folder below it.
@@ -75,13 +72,7 @@ bool requestUrl(Vm& vm, ClipHost* base, std::string_view url, std::string_view t
                 uint8_t flags);
 void requestVariables(Vm& vm, std::string targetPath, std::string_view url);
 // Runs fn at the end of this frame, with the loads; hold is kept from collection until then.
-// A load (afterThisFrame) waits for the next frame's pass, never arriving within the frame
-// whose script asked for it.
-void queueCall(Vm& vm, std::function<void(Vm&)> fn, std::vector<Value> hold = {},
-               bool afterThisFrame = false);
-// A frame's pass of loads: what was asked for before it arrives now, what its handlers ask
-// for waits for the next frame's.
-void startLoadPass(Vm& vm);
+void queueCall(Vm& vm, std::function<void(Vm&)> fn, std::vector<Value> hold = {});
 // ASnative(301, i): the load, send and sendAndLoad that LoadVars and XML share; an empty
 // function for any other index.
 NativeFn loadNative(int index);

@@ -364,10 +364,6 @@ void ScriptRunner::sync(bool tick) {
         callHandler(this, "onEnterFrame");
         drain();
         runSprites();
-        // Files asked for until now arrive after the enterFrame handlers, before the frame's
-        // actions.
-        if (ownVm_) startLoadPass(*vm_);
-        drain();
     }
     // A goto in the handlers has already run its frame; the playhead's own step is seen here.
     // A movie that a load has just replaced on level 0 runs no more frames.

@@ -314,8 +314,7 @@ void installStyleSheet(Vm& vm, Object* textFieldCtor) {
     vm.defineMethod(proto, "load", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || a.empty() || !vm.loads || vm.loads->jobs.size() >= Loads::kMaxJobs)
             return Value(false);
-        vm.loads->jobs.push_back(
-            {Loads::Job::Data, self, {}, vm.toString(a[0]), {}, {}, vm.loads->frames + 1});
+        vm.loads->jobs.push_back({Loads::Job::Data, self, {}, vm.toString(a[0])});
         return Value(true);
     });
     vm.defineMethod(proto, "onData", [](Vm& vm, Object* self, Args& a) -> Value {

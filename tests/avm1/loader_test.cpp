@@ -116,10 +116,8 @@ TEST(Avm1Loader, LoadVarsAndXmlArriveWhenTheFrameEnds) {
     l.vm.callMethod(missing, "load", {Value("http://example.com/vars.txt")});
     EXPECT_EQ(l.str(vars, "loaded") + " " + l.str(vars, "_bytesLoaded"), "false 0");
     EXPECT_EQ(l.str(vars, "_bytesTotal"), "undefined");
-    // Nothing arrives within the frame that asked, however often its loads are looked at.
-    swf::avm1::completeLoads(l.vm);
     EXPECT_TRUE(l.calls.empty());
-    swf::avm1::startLoadPass(l.vm);
+    swf::avm1::completeLoads(l.vm);
     EXPECT_EQ(l.calls, (std::vector<std::string>{"onLoad(true)", "onLoad(true)", "onLoad(false)"}));
     // The load's own fields stay out of for..in.
     const auto names = l.vm.enumerate(vars.o);
@@ -280,14 +278,11 @@ TEST(Avm1Loader, MovieClipLoaderChecksTargetsAndDialogsAreCancelled) {
     l.record(Value(listener), "onCancel");
     l.vm.callMethod(list, "addListener", {Value(listener)});
     EXPECT_TRUE(l.vm.callMethod(list, "browse", {}).b);
-    // The dialog answers at the end of this frame; the files come in the next one.
     swf::avm1::completeLoads(l.vm);
-    EXPECT_EQ(l.calls, (std::vector<std::string>{"onCancel([object Object])"}));
-    swf::avm1::startLoadPass(l.vm);
-    EXPECT_EQ(l.calls,
-              (std::vector<std::string>{"onCancel([object Object])", "onLoadStart(_level2)",
-                                        "onLoadProgress(_level2,0,0)", "onLoadComplete(_level2,0)",
-                                        "onLoadError(_level0,URLNotFound,0)"}));
+    EXPECT_EQ(l.calls, (std::vector<std::string>{
+                           "onLoadStart(_level2)", "onLoadProgress(_level2,0,0)",
+                           "onLoadComplete(_level2,0)", "onLoadError(_level0,URLNotFound,0)",
+                           "onCancel([object Object])"}));
     // Text is no movie: nothing took the level.
     Value progress = l.vm.callMethod(mcl, "getProgress", {Value(2)});
     EXPECT_EQ(l.str(progress, "bytesLoaded") + "/" + l.str(progress, "bytesTotal"),
@@ -309,4 +304,29 @@ TEST(Avm1Loader, HiddenFilesAndLinksOutAreNotRead) {
                             "%2Essh/id", "sub/..%2F..%2Fx"})
         EXPECT_FALSE(swf::avm1::readLocalFile(l.vm, url)) << url;
     EXPECT_TRUE(swf::avm1::readLocalFile(l.vm, "in.txt"));
+}
+
+// The shared load works on any object: it answers through onData, counts bytes in fields of
+// its own, reads text marked as UTF-16, and ends a name at an escaped NUL. A quit asked for as
+// a movie load ends the movie when the loads are done, and no load after it runs.
+TEST(Avm1Loader, TheSharedLoadAndQuitAsALoad) {
+    Folder f;
+    f.write("u16.txt", std::string("\xFF\xFEh\0i\0", 6));
+    f.write("be.txt", std::string("\xFE\xFF\0o\0k", 6));
+    Loading l(f);
+    Object* o = l.vm.newObject();
+    Value load = l.vm.call(l.vm.get(l.vm.global, "ASnative"), nullptr, {Value(301), Value(0)});
+    l.vm.set(o, "load", load);
+    l.record(Value(o), "onData");
+    EXPECT_FALSE(l.vm.callMethod(Value(o), "load", {}).b);
+    EXPECT_EQ(l.str(Value(o), "_bytesLoaded"), "undefined");
+    for (const char* url : {"u16.txt%00junk", "be.txt", "missing.txt"})
+        EXPECT_TRUE(l.vm.callMethod(Value(o), "load", {Value(url)}).b) << url;
+    EXPECT_EQ(l.str(Value(o), "_bytesLoaded") + " " + l.str(Value(o), "loaded"), "0 false");
+    swf::avm1::requestMovie(l.vm, &l.s, "FSCommand:QUIT", "", true);
+    l.vm.callMethod(Value(o), "load", {Value("be.txt")});
+    swf::avm1::completeLoads(l.vm);
+    EXPECT_EQ(l.calls, (std::vector<std::string>{"onData(hi)", "onData(ok)", "onData(undefined)"}));
+    EXPECT_EQ(l.str(Value(o), "_bytesTotal"), "6");
+    EXPECT_TRUE(l.vm.quitRequested);
 }
