@@ -226,7 +226,7 @@ bool clipGet(Vm& vm, Object* obj, std::string_view name, Value& out) {
         out = Value(vm.clipObject(rootOf(vm, clip)));
         return true;
     }
-    if (const int level = levelNumber(l); level >= 0) {
+    if (const int level = levelNumber(vm, name); level >= 0) {
         ClipHost* root = levelRoot(vm, level);
         out = root ? Value(vm.clipObject(root)) : Value();
         return root != nullptr || level == 0;

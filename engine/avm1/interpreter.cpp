@@ -181,9 +181,7 @@ Value lookupSpecial(CallContext& c, std::string_view name, bool& found) {
     }
     if (is("_root")) return Value(vm.clipObject(rootOf(vm, c.target)));
     // _levelN is a name like any other: from SWF 7 it matches only in lower case.
-    if (const int level =
-            vm.version() >= 7 && name.substr(0, 6) != "_level" ? -1 : levelNumber(name);
-        level >= 0) {
+    if (const int level = levelNumber(vm, name); level >= 0) {
         if (ClipHost* l = levelRoot(vm, level)) return Value(vm.clipObject(l));
         found = level == 0;
         return {};

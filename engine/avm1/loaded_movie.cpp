@@ -93,9 +93,20 @@ void removeMovie(Vm& vm, LoadedMovie* m, bool withEvents) {
 }
 
 // The clip's own objects leave and its timeline stops: loaded content replaces it.
+// The scripts' own variables of an object; what the player keeps out of their sight stays.
+void clearVariables(Object* o, std::string_view keep = {}) {
+    if (!o) return;
+    std::vector<std::string> keys;
+    for (const Property& prop : o->props())
+        if (!prop.hidden && prop.name != keep) keys.push_back(prop.key);
+    for (const std::string& k : keys) o->removeOwn(k);
+}
+
+// An unloaded clip stays itself, with no content and none of its variables.
 void emptyClip(ClipHost* clip) {
     auto* s = dynamic_cast<SpriteClip*>(clip);
     if (!s) return;
+    clearVariables(clip->scriptObject);
     if (DisplayObject* o = s->object(); o && o->sprite) {
         o->sprite->list.objects.clear();
         o->sprite->list.drawing.reset();
@@ -131,7 +142,7 @@ struct Place {
 
 std::optional<Place> placeOf(Vm& vm, ClipHost* base, std::string_view target, bool clipTarget) {
     Place p;
-    p.level = levelNumber(target);
+    p.level = levelNumber(vm, target);
     if (p.level >= 0) return p;
     if (!clipTarget) return std::nullopt;
     ClipHost* t = vm.resolveTarget(target, base);
@@ -172,6 +183,11 @@ void loadAt(Vm& vm, Object* loader, const std::string& url, const Place& p) {
     if (!l) return;
     if (url.empty()) {
         unloadAt(vm, p);
+        return;
+    }
+    // The quit command reaches the player as a load would, and ends it.
+    if (isQuitCommand(url)) {
+        vm.quitRequested = true;
         return;
     }
     ClipHost* target = clipAt(vm, p);
@@ -216,6 +232,8 @@ void loadAt(Vm& vm, Object* loader, const std::string& url, const Place& p) {
     if (p.level == 0) {
         // A movie replacing level 0 takes over the root's object and the stage.
         rootObject = vm.clipObject(vm.root_);
+        // The old movie's intervals and timeouts go with it.
+        vm.timers.clear();
         if (LoadedMovie* m = movieAtLevel(vm, 0)) {
             removeMovie(vm, m, true);
         } else if (auto* main = dynamic_cast<ScriptRunner*>(vm.root_)) {
@@ -239,20 +257,14 @@ void loadAt(Vm& vm, Object* loader, const std::string& url, const Place& p) {
             // The clip's object now speaks for the movie, which starts with none of the old
             // clip's variables.
             Object* o = vm.clipObject(target);
-            std::vector<std::string> keys;
-            for (const Property& prop : o->props())
-                if (!prop.hidden) keys.push_back(prop.key);
-            for (const std::string& k : keys) o->removeOwn(k);
+            clearVariables(o);
             o->proto = vm.clipProto;
             target->scriptObject = nullptr;
             o->clip = lm->runner.get();
             lm->runner->scriptObject = o;
         }
         if (rootObject) {
-            std::vector<std::string> keys;
-            for (const Property& prop : rootObject->props())
-                if (!prop.hidden && prop.name != "$version") keys.push_back(prop.key);
-            for (const std::string& k : keys) rootObject->removeOwn(k);
+            clearVariables(rootObject, "$version");
             rootObject->proto = vm.clipProto;
             rootObject->clip = lm->runner.get();
             lm->runner->scriptObject = rootObject;
@@ -347,6 +359,10 @@ int levelNumber(std::string_view name) {
     return n <= kMaxLevel ? n : -1;
 }
 
+int levelNumber(const Vm& vm, std::string_view name) {
+    return vm.version() >= 7 && name.substr(0, 6) != "_level" ? -1 : levelNumber(name);
+}
+
 bool requestMovie(Vm& vm, ClipHost* base, std::string_view url, std::string_view target,
                   bool targetIsClip) {
     const std::optional<Place> p = placeOf(vm, base, target, targetIsClip);
@@ -358,7 +374,7 @@ bool requestMovie(Vm& vm, ClipHost* base, std::string_view url, std::string_view
 
 void requestClip(Vm& vm, Object* loader, std::string url, std::string target) {
     Place p;
-    p.level = levelNumber(target);
+    p.level = levelNumber(vm, target);
     if (p.level < 0) p.path = std::move(target);
     queueCall(vm,
               [loader, place = std::move(p), u = std::move(url)](Vm& vm) {

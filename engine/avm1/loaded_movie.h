@@ -62,6 +62,8 @@ void requestClip(Vm& vm, Object* loader, std::string url, std::string target);
 ClipHost* levelRoot(Vm& vm, int level);
 // "_level12" -> 12; -1 for any other name.
 int levelNumber(std::string_view name);
+// The level a name in a script means: from SWF 7 "_level" matches only in lower case.
+int levelNumber(const Vm& vm, std::string_view name);
 // What _root means for scripts of clip: its level's root, or the nearest clip with _lockroot.
 ClipHost* rootOf(Vm& vm, ClipHost* clip);
 // Levels other than 0, in level order.

@@ -77,7 +77,23 @@ std::optional<std::string> fromShiftJis(std::string_view bytes) {
     return text.toStdString();
 }
 
+// Text that starts with a UTF-16 mark; UTF-32 is not read and gives empty text.
+std::optional<std::string> fromMarkedUnicode(std::string_view bytes) {
+    auto at = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    if (bytes.size() >= 4 && ((at(0) == 0 && at(1) == 0 && at(2) == 0xFE && at(3) == 0xFF) ||
+                              (at(0) == 0xFF && at(1) == 0xFE && at(2) == 0 && at(3) == 0)))
+        return std::string();
+    if (bytes.size() < 2) return std::nullopt;
+    const bool be = at(0) == 0xFE && at(1) == 0xFF, le = at(0) == 0xFF && at(1) == 0xFE;
+    if (!be && !le) return std::nullopt;
+    QStringDecoder decode(be ? QStringConverter::Utf16BE : QStringConverter::Utf16LE);
+    const QString text =
+        decode(QByteArrayView(bytes.data() + 2, static_cast<qsizetype>(bytes.size() - 2)));
+    return text.toStdString();
+}
+
 std::string textOf(std::string_view bytes, bool codepage) {
+    if (auto marked = fromMarkedUnicode(bytes)) return *marked;
     if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
         static_cast<unsigned char>(bytes[1]) == 0xBB &&
         static_cast<unsigned char>(bytes[2]) == 0xBF)
@@ -146,25 +162,46 @@ void queueData(Vm& vm, Object* self, std::string_view url) {
     l->jobs.push_back({Loads::Job::Data, self, {}, std::string(url)});
 }
 
+// A load on its way: nothing has arrived yet, and the object is not loaded; the size is
+// known only once the file is read.
+void beginLoad(Vm& vm, Object* o, const Value& url) {
+    vm.defineValue(o, "_bytesLoaded", Value(0));
+    vm.defineValue(o, "loaded", Value(false));
+    queueData(vm, o, vm.toString(url));
+}
+
+Value nativeLoad(Vm& vm, Object* self, Args& a) {
+    if (!self || a.empty()) return Value(false);
+    beginLoad(vm, self, a[0]);
+    return Value(true);
+}
+
+// The reply to what is sent goes to the target object; with no network, only a local file
+// answers.
+Value nativeSendAndLoad(Vm& vm, Object* self, Args& a) {
+    if (!self || a.size() < 2 || !a[1].isObject()) return Value(false);
+    beginLoad(vm, a[1].o, a[0]);
+    return Value(true);
+}
+
+Value nativeSend(Vm&, Object* self, Args& a) { return Value(self && !a.empty()); }
+
+Value bytesLoaded(Vm& vm, Object* self, Args&) {
+    return self ? vm.get(self, "_bytesLoaded") : Value();
+}
+Value bytesTotal(Vm& vm, Object* self, Args&) {
+    return self ? vm.get(self, "_bytesTotal") : Value();
+}
+
 void installLoadVars(Vm& vm) {
     Object* proto = addClass(vm, "LoadVars", [](Vm&, Object*, Args&) -> Value { return {}; });
-    vm.defineValue(proto, "contentType", Value("application/x-www-form-urlencoded"), 0);
-    auto load = [](Vm& vm, Object* self, Args& a) -> Value {
-        if (!self || a.empty()) return Value(false);
-        vm.set(self, "loaded", Value(false));
-        queueData(vm, self, vm.toString(a[0]));
-        return Value(true);
-    };
-    vm.defineMethod(proto, "load", load);
-    // The response of a send goes to the target object; with no network, it fails there.
-    vm.defineMethod(proto, "sendAndLoad", [](Vm& vm, Object* self, Args& a) -> Value {
-        if (!self || a.size() < 2 || !a[1].isObject()) return Value(false);
-        vm.set(a[1].o, "loaded", Value(false));
-        queueData(vm, a[1].o, vm.toString(a[0]));
-        return Value(true);
-    });
-    vm.defineMethod(proto, "send",
-                    [](Vm&, Object* self, Args& a) -> Value { return Value(self && !a.empty()); });
+    // LoadVars came with Flash 6.
+    if (Property* p = vm.global->findAny(vm.key("LoadVars")); p && vm.version() < 6)
+        p->hidden = true;
+    vm.defineValue(proto, "contentType", Value("application/x-www-form-urlencoded"));
+    vm.defineMethod(proto, "load", nativeLoad);
+    vm.defineMethod(proto, "sendAndLoad", nativeSendAndLoad);
+    vm.defineMethod(proto, "send", nativeSend);
     vm.defineMethod(proto, "decode", [](Vm& vm, Object* self, Args& a) -> Value {
         if (self && !a.empty()) setVariables(vm, self, vm.toString(a[0]));
         return {};
@@ -180,13 +217,10 @@ void installLoadVars(Vm& vm) {
         }
         return Value(out);
     });
-    vm.defineMethod(proto, "getBytesLoaded", [](Vm&, Object* self, Args&) -> Value {
-        return self ? getSlot(self, "bytesLoaded") : Value();
-    });
-    vm.defineMethod(proto, "getBytesTotal", [](Vm&, Object* self, Args&) -> Value {
-        return self ? getSlot(self, "bytesTotal") : Value();
-    });
+    vm.defineMethod(proto, "getBytesLoaded", bytesLoaded);
+    vm.defineMethod(proto, "getBytesTotal", bytesTotal);
     vm.defineMethod(proto, "addRequestHeader", [](Vm&, Object*, Args&) -> Value { return {}; });
+    vm.defineMethod(proto, "onLoad", [](Vm&, Object*, Args&) -> Value { return {}; });
     vm.defineMethod(proto, "onData", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self) return {};
         if (arg(a, 0).isUndefined()) {
@@ -205,25 +239,10 @@ void installXmlLoad(Vm& vm) {
     if (!xml.isObject()) return;
     Value p = vm.get(xml.o, "prototype");
     if (!p.isObject()) return;
-    vm.defineMethod(p.o, "load", [](Vm& vm, Object* self, Args& a) -> Value {
-        if (!self || a.empty()) return Value(false);
-        vm.set(self, "loaded", Value(false));
-        queueData(vm, self, vm.toString(a[0]));
-        return Value(true);
-    });
-    vm.defineMethod(p.o, "sendAndLoad", [](Vm& vm, Object* self, Args& a) -> Value {
-        if (!self || a.size() < 2 || !a[1].isObject()) return Value(false);
-        vm.set(a[1].o, "loaded", Value(false));
-        queueData(vm, a[1].o, vm.toString(a[0]));
-        return Value(true);
-    });
-    for (const char* m : {"getBytesLoaded", "getBytesTotal"}) {
-        const std::string slot =
-            m == std::string_view("getBytesLoaded") ? "bytesLoaded" : "bytesTotal";
-        vm.defineMethod(p.o, m, [slot](Vm&, Object* self, Args&) -> Value {
-            return self ? getSlot(self, slot) : Value();
-        });
-    }
+    vm.defineMethod(p.o, "load", nativeLoad);
+    vm.defineMethod(p.o, "sendAndLoad", nativeSendAndLoad);
+    vm.defineMethod(p.o, "getBytesLoaded", bytesLoaded);
+    vm.defineMethod(p.o, "getBytesTotal", bytesTotal);
 }
 
 // The clip (or level) a loadClip target names; null when there is none.
@@ -235,7 +254,7 @@ std::optional<std::string> clipTargetPath(Vm& vm, const Value& t) {
     if (t.isObject() && t.o->cls == ObjClass::MovieClip)
         return t.o->clip ? std::optional(vm.targetPath(t.o->clip)) : std::nullopt;
     if (!t.isString()) return std::nullopt;
-    if (levelNumber(t.s) >= 0) return t.s;
+    if (levelNumber(vm, t.s) >= 0) return t.s;
     ClipHost* c = vm.resolveTarget(t.s, vm.root_);
     if (!c) return std::nullopt;
     if (!c->parent()) return "_level" + std::to_string(c->level());
@@ -290,6 +309,10 @@ void installMovieClipLoader(Vm& vm) {
         vm.set(o, "bytesTotal", n ? Value(*n) : Value());
         return Value(o);
     });
+    // The class is there from Flash 6, its methods from Flash 7.
+    if (vm.version() < 7)
+        for (const char* m : {"loadClip", "unloadClip", "getProgress"})
+            if (Property* p = proto->findAny(vm.key(m))) p->hidden = true;
 }
 
 }  // namespace
@@ -319,8 +342,10 @@ std::optional<std::string> readLocalFile(const Vm& vm, std::string_view url) {
     if (!l || l->baseDir.empty() || url.empty() || url.size() > 1024) return std::nullopt;
     std::string_view u = url;
     if (auto q = u.find_first_of("?#"); q != std::string_view::npos) u = u.substr(0, q);
-    // No scheme passes it: nothing leaves the machine.
-    const auto found = format::confinedPath(l->baseDir, formDecode(u));
+    // No scheme passes it: nothing leaves the machine. A name ends at an escaped NUL.
+    std::string name = formDecode(u);
+    if (auto nul = name.find('\0'); nul != std::string::npos) name.resize(nul);
+    const auto found = format::confinedPath(l->baseDir, name);
     if (!found) return std::nullopt;
     const fs::path& path = *found;
     std::error_code ec;
@@ -401,8 +426,8 @@ static void runJob(Vm& vm, Loads::Job& job) {
         } else if (job.kind == Loads::Job::Data) {
             Object* o = job.target;
             if (bytes) {
-                setSlot(vm, o, "bytesLoaded", Value(static_cast<double>(bytes->size())));
-                setSlot(vm, o, "bytesTotal", Value(static_cast<double>(bytes->size())));
+                vm.defineValue(o, "_bytesLoaded", Value(static_cast<double>(bytes->size())));
+                vm.defineValue(o, "_bytesTotal", Value(static_cast<double>(bytes->size())));
             }
             Value data = bytes ? Value(textOf(*bytes, useCodepage(vm))) : Value();
             vm.callMethod(Value(o), "onData", {data});
@@ -423,11 +448,13 @@ void completeLoads(Vm& vm) {
     // Loads the handlers ask for arrive in the same pass, up to a bound; the rest wait for
     // the next frame.
     l->readThisPass = 0;
-    for (int round = 0; round < 16 && !l->jobs.empty(); ++round) {
+    for (int round = 0; round < 16 && !l->jobs.empty() && !vm.quitRequested; ++round) {
         l->running.clear();
         l->running.swap(l->jobs);
         size_t i = 0;
-        for (; i < l->running.size() && l->readThisPass < Loads::kMaxBytesPerPass; ++i)
+        for (; i < l->running.size() && l->readThisPass < Loads::kMaxBytesPerPass &&
+               !vm.quitRequested;
+             ++i)
             runJob(vm, l->running[i]);
         // Past the pass's reading budget: the rest wait for the next frame, in order.
         for (size_t k = l->running.size(); k-- > i;) l->jobs.push_front(std::move(l->running[k]));
@@ -463,6 +490,19 @@ void queueCall(Vm& vm, std::function<void(Vm&)> fn, std::vector<Value> hold) {
     job.run = std::move(fn);
     job.hold = std::move(hold);
     l->jobs.push_back(std::move(job));
+}
+
+NativeFn loadNative(int index) {
+    switch (index) {
+        case 0:
+            return nativeLoad;
+        case 1:
+            return nativeSend;
+        case 2:
+            return nativeSendAndLoad;
+        default:
+            return [](Vm&, Object*, Args&) -> Value { return {}; };
+    }
 }
 
 // ---------------------------------------------------------------- the movie's facts

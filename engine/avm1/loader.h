@@ -73,6 +73,9 @@ bool requestUrl(Vm& vm, ClipHost* base, std::string_view url, std::string_view t
 void requestVariables(Vm& vm, std::string targetPath, std::string_view url);
 // Runs fn at the end of this frame, with the loads; hold is kept from collection until then.
 void queueCall(Vm& vm, std::function<void(Vm&)> fn, std::vector<Value> hold = {});
+// ASnative(301, i): the load, send and sendAndLoad that LoadVars and XML share; an empty
+// function for any other index.
+NativeFn loadNative(int index);
 
 // A file of the movie's folder; nullopt when it is remote, outside the folder, missing or too
 // large.

@@ -366,7 +366,9 @@ void ScriptRunner::sync(bool tick) {
         runSprites();
     }
     // A goto in the handlers has already run its frame; the playhead's own step is seen here.
-    if (const int now = hooks_.frame(); now != lastSeen_)
+    // A movie that a load has just replaced on level 0 runs no more frames.
+    if (const int now = hooks_.frame(); ownVm_ && vm_->root_ != this) {
+    } else if (now != lastSeen_)
         frameEntered(now);
     else {
         const Busy busy(running_);
@@ -378,8 +380,9 @@ void ScriptRunner::sync(bool tick) {
         sweep(true);
         if (ownVm_) {
             // Movies loaded into this one move on with it; timers and loads are the VM's.
+            // Once the movie has asked to quit, no timer runs.
             tickLoadedMovies(*vm_);
-            vm_->runTimers();
+            if (!vm_->quitRequested) vm_->runTimers();
             drain();
             completeLoads(*vm_);
         }

@@ -5,11 +5,14 @@
 
 #include <cmath>
 
+#include "engine/avm1/loader.h"
 #include "engine/avm1/vm.h"
 
 namespace swf::avm1 {
 
 namespace {
+
+constexpr int kLoadTable = 301;  // the loads LoadVars and XML share
 
 struct NativeGroup {
     int table;
@@ -83,6 +86,7 @@ Value ownerOf(Vm& vm, std::string_view path) {
 }
 
 Object* nativeFunction(Vm& vm, int table, int index) {
+    if (table == kLoadTable) return vm.newMethod(loadNative(index));
     return vm.newMethod([table, index](Vm& vm, Object* self, Args& a) -> Value {
         const Entry e = findEntry(table, index);
         if (!e.group) return {};

@@ -875,7 +875,7 @@ ClipHost* Vm::resolveTarget(std::string_view path, ClipHost* base) {
         if (part.empty() || want == "this") {
         } else if (want == "_root") {
             cur = rootOf(*this, cur);
-        } else if (const int level = levelNumber(part); level >= 0) {
+        } else if (const int level = levelNumber(*this, part); level >= 0) {
             cur = levelRoot(*this, level);
         } else if (want == "_parent") {
             cur = cur->parent();

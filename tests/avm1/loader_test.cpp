@@ -114,10 +114,15 @@ TEST(Avm1Loader, LoadVarsAndXmlArriveWhenTheFrameEnds) {
     EXPECT_TRUE(l.vm.callMethod(vars, "load", {Value("vars.txt")}).b);
     l.vm.callMethod(xml, "load", {Value("sub/doc.xml")});
     l.vm.callMethod(missing, "load", {Value("http://example.com/vars.txt")});
-    EXPECT_EQ(l.str(vars, "loaded"), "false");
+    EXPECT_EQ(l.str(vars, "loaded") + " " + l.str(vars, "_bytesLoaded"), "false 0");
+    EXPECT_EQ(l.str(vars, "_bytesTotal"), "undefined");
     EXPECT_TRUE(l.calls.empty());
     swf::avm1::completeLoads(l.vm);
     EXPECT_EQ(l.calls, (std::vector<std::string>{"onLoad(true)", "onLoad(true)", "onLoad(false)"}));
+    // The load's own fields stay out of for..in.
+    const auto names = l.vm.enumerate(vars.o);
+    EXPECT_EQ(std::vector<std::string>(names.begin(), names.end()),
+              (std::vector<std::string>{"n", "name", "onLoad"}));
     EXPECT_EQ(l.str(vars, "name"), "lan feng");
     EXPECT_EQ(l.vm.toString(l.vm.callMethod(vars, "getBytesTotal", {})), "17");
     EXPECT_EQ(l.vm.toString(l.vm.callMethod(xml, "toString", {})), "<a><b /></a>");
@@ -299,4 +304,29 @@ TEST(Avm1Loader, HiddenFilesAndLinksOutAreNotRead) {
                             "%2Essh/id", "sub/..%2F..%2Fx"})
         EXPECT_FALSE(swf::avm1::readLocalFile(l.vm, url)) << url;
     EXPECT_TRUE(swf::avm1::readLocalFile(l.vm, "in.txt"));
+}
+
+// The shared load works on any object: it answers through onData, counts bytes in fields of
+// its own, reads text marked as UTF-16, and ends a name at an escaped NUL. A quit asked for as
+// a movie load ends the movie when the loads are done, and no load after it runs.
+TEST(Avm1Loader, TheSharedLoadAndQuitAsALoad) {
+    Folder f;
+    f.write("u16.txt", std::string("\xFF\xFEh\0i\0", 6));
+    f.write("be.txt", std::string("\xFE\xFF\0o\0k", 6));
+    Loading l(f);
+    Object* o = l.vm.newObject();
+    Value load = l.vm.call(l.vm.get(l.vm.global, "ASnative"), nullptr, {Value(301), Value(0)});
+    l.vm.set(o, "load", load);
+    l.record(Value(o), "onData");
+    EXPECT_FALSE(l.vm.callMethod(Value(o), "load", {}).b);
+    EXPECT_EQ(l.str(Value(o), "_bytesLoaded"), "undefined");
+    for (const char* url : {"u16.txt%00junk", "be.txt", "missing.txt"})
+        EXPECT_TRUE(l.vm.callMethod(Value(o), "load", {Value(url)}).b) << url;
+    EXPECT_EQ(l.str(Value(o), "_bytesLoaded") + " " + l.str(Value(o), "loaded"), "0 false");
+    swf::avm1::requestMovie(l.vm, &l.s, "FSCommand:QUIT", "", true);
+    l.vm.callMethod(Value(o), "load", {Value("be.txt")});
+    swf::avm1::completeLoads(l.vm);
+    EXPECT_EQ(l.calls, (std::vector<std::string>{"onData(hi)", "onData(ok)", "onData(undefined)"}));
+    EXPECT_EQ(l.str(Value(o), "_bytesTotal"), "6");
+    EXPECT_TRUE(l.vm.quitRequested);
 }
