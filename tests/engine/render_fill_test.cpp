@@ -102,6 +102,12 @@ TEST(RenderFill, GradientRectanglesOfAnyWidthAndRowFraction) {
             for (int ty : {3, 17, 31}) same(f, 60, 200 + ty, 1400, h);
         // Sides a hair off the pixel grid, and just on it once snapped.
         for (int tx : {61, 79, 81}) same(f, tx, 213, 1400, 1000);
+        // Left and right sides at every twentieth of a pixel (a scaled stage puts them
+        // anywhere), corners partly covered both ways, and narrower than a pixel.
+        for (int k = 0; k < 20; ++k) {
+            same(f, 60 + k, 213 + 2 * k, 1400 + 3 * k, 1000 + k);
+            same(f, 60 + 3 * k, 200, 7 + k, 900);
+        }
     }
 }
 
