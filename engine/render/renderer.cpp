@@ -1453,8 +1453,9 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
         bounds.translate(sx, sy);
     }
     QRect area = bounds.toAlignedRect().marginsAdded(margins);
-    // Filters read pixels beyond the target's edge; blends only need what is visible.
-    area = area.intersected(c.target.marginsAdded(margins));
+    // Filters read pixels beyond the target's edge; blends only need what is visible. On a
+    // tile, the layer is made for the whole frame once and each tile shows its part.
+    area = area.intersected((c.frame.isEmpty() ? c.target : c.frame).marginsAdded(margins));
     if (area.isEmpty()) return;
     // A layer is never larger than this: beyond it the object is drawn without one.
     constexpr int64_t kMaxLayerPixels = 8 << 20;
@@ -1470,11 +1471,17 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
     uint64_t sig = 0;
     if (c.cache) {
         sig = signature(o, nesting);
-        for (double v : {world.m11(), world.m12(), world.m21(), world.m22(), world.dx(), world.dy(),
-                         cx.mr, cx.mg, cx.mb, cx.ma, cx.ar, cx.ag, cx.ab, cx.aa})
+        // Placed on the frame, not the tile, so every tile finds the same layer; the place
+        // to a 1/4096 pixel, as tiles reach it through sums that differ in the last bits.
+        const QPoint tile = c.frame.isEmpty() ? QPoint() : -c.frame.topLeft();
+        for (double v : {world.m11(), world.m12(), world.m21(), world.m22(), cx.mr, cx.mg, cx.mb,
+                         cx.ma, cx.ar, cx.ag, cx.ab, cx.aa})
             sig = mixD(sig, v);
-        sig = mix(mix(sig, (uint64_t(uint32_t(area.x())) << 32) | uint32_t(area.y())),
-                  (uint64_t(uint32_t(area.width())) << 32) | uint32_t(area.height()));
+        for (double v : {world.dx() + tile.x(), world.dy() + tile.y()})
+            sig = mix(sig, uint64_t(int64_t(std::llround(std::clamp(v, -1e9, 1e9) * 4096))));
+        const QRect onFrame = area.translated(tile);
+        sig = mix(mix(sig, (uint64_t(uint32_t(onFrame.x())) << 32) | uint32_t(onFrame.y())),
+                  (uint64_t(uint32_t(onFrame.width())) << 32) | uint32_t(onFrame.height()));
         sig = mix(sig, c.antialias);
     }
     QImage layer;
@@ -1911,7 +1918,6 @@ bool drawTiles(StageCache& cache, const QRect& device, const QTransform& base,
         c.frame = QRect(QPoint(-r.x(), -r.y()), device.size());
         c.cull = &bounds;
         c.cullAt = r.topLeft();
-        c.path = mix(0x7113, uint64_t(t));
         if (!rootPlace || rootPlace->visible) drawList(c, list, tileBase, colour, {}, 0);
         tp.end();
         tile.shown = sig[size_t(t)];
