@@ -1447,7 +1447,10 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
     const bool cached = o.cacheAsBitmap || !o.filters.empty();
     if (cached && std::abs(bounds.x()) < 1e7 && std::abs(bounds.y()) < 1e7) {
         const QMarginsF reach = filterReach(o.filters, c.stageScale);
-        const double ox = bounds.x() - reach.left(), oy = bounds.y() - reach.top();
+        // Rounded where it lies on the frame: halves go away from the frame's zero, not a tile's.
+        const QPointF tile = c.frame.isEmpty() ? QPointF() : QPointF(-c.frame.topLeft());
+        const double ox = bounds.x() - reach.left() + tile.x(),
+                     oy = bounds.y() - reach.top() + tile.y();
         const double sx = std::round(ox) - ox, sy = std::round(oy) - oy;
         nudge = QTransform::fromTranslate(sx, sy);
         bounds.translate(sx, sy);

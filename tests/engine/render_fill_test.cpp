@@ -49,11 +49,7 @@ QImage drawGradientShape(const media::Fill& f, bool extra, int tx, int ty,
 
 int differing(const QImage& a, const QImage& b) {
     EXPECT_FALSE(a.isNull());
-    EXPECT_EQ(a.size(), b.size());
-    int n = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) n += a.pixel(x, y) != b.pixel(x, y);
-    return n;
+    return enginetest::differingPixels(a, b);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include "tests/engine/pixel_util.h"
 #include "tests/engine/test_util.h"
 #include "tests/support/swf_writer_media.h"
 
@@ -88,14 +89,6 @@ QImage draw(const swf::Player& p, QSize size) {
     return img;
 }
 
-int differing(const QImage& a, const QImage& b) {
-    if (a.size() != b.size()) return -1;
-    int n = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) n += a.pixel(x, y) != b.pixel(x, y);
-    return n;
-}
-
 }  // namespace
 
 TEST(RenderTiles, ThreadsAndKeptTilesGiveTheFramesOneThreadDrawsAfresh) {
@@ -117,8 +110,8 @@ TEST(RenderTiles, ThreadsAndKeptTilesGiveTheFramesOneThreadDrawsAfresh) {
             const QImage afresh = draw(fresh, size);
             swf::setRenderThreads(2);
             const QImage threaded = draw(two, size);
-            EXPECT_EQ(differing(single, afresh), 0);
-            EXPECT_EQ(differing(single, threaded), 0);
+            EXPECT_EQ(enginetest::differingPixels(single, afresh), 0);
+            EXPECT_EQ(enginetest::differingPixels(single, threaded), 0);
             // The frame really shows its movie: not one flat colour.
             EXPECT_NE(single.pixel(size.width() / 3, size.height() / 3),
                       single.pixel(size.width() / 2, size.height() * 3 / 4));
