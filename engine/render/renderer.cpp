@@ -1947,12 +1947,13 @@ void renderStage(QPainter& p, const QRect& viewport, ScaleMode mode, const QColo
         colour = ColorTx::from(rootPlace->cxform);
     }
     gFrames.fetch_add(1, std::memory_order_relaxed);
-    // Tiles need whole-pixel placement and an opaque background, which they start from.
-    const bool tiled = cache && device0.type() <= QTransform::TxTranslate &&
-                       device0.dx() == std::round(device0.dx()) &&
-                       device0.dy() == std::round(device0.dy()) && bg.alpha() == 255 &&
-                       !device.isEmpty() &&
-                       int64_t(device.width()) * device.height() < kMaxTiledPixels;
+    // Tiles need whole-pixel placement and an opaque background, which they start from, and
+    // a device whose pixels are the painter's (a high-density screen is drawn straight).
+    const bool tiled =
+        cache && (!p.device() || p.device()->devicePixelRatio() == 1) &&
+        device0.type() <= QTransform::TxTranslate && device0.dx() == std::round(device0.dx()) &&
+        device0.dy() == std::round(device0.dy()) && bg.alpha() == 255 && !device.isEmpty() &&
+        int64_t(device.width()) * device.height() < kMaxTiledPixels;
     if (tiled && drawTiles(*cache, device, base, colour, bg, movie, list, antialias, rootPlace)) {
         p.resetTransform();
         p.setClipRect(device);
