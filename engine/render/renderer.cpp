@@ -125,6 +125,9 @@ uint64_t signature(const DisplayObject& o, int nesting) {
                    (uint64_t(uint16_t(c.ba)) << 16) | uint16_t(c.aa));
     h = mix(h, (uint64_t(o.ratio) << 32) | (uint64_t(o.clipDepth) << 16) |
                    (uint64_t(o.blendMode) << 8) | o.visible);
+    // Whether it masks or is masked (scripts' setMask) decides what of it shows.
+    h = mix(h, (uint64_t(o.masking) << 2) | (uint64_t(o.maskSibling) << 1) | o.cacheAsBitmap);
+    for (int d : o.maskBy) h = mix(h, uint64_t(uint32_t(d)));
     h = mix(h, o.filters.size());
     if (const auto& r = o.scrollRect)
         h = mixD(mixD(mixD(mixD(h, r->x), r->y), r->width), r->height);
