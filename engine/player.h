@@ -41,7 +41,7 @@ std::optional<ScaleMode> parseScaleMode(std::string_view name);
 struct MovieInfo {
     char signature[4] = {0, 0, 0, 0};  // "FWS", "CWS" or "ZWS"
     int version = 0;
-    uint32_t length = 0;  // uncompressed length the header declares
+    uint32_t length = 0;   // uncompressed length the header declares
     size_t fileBytes = 0;  // the file as read (compressed when it is)
     int stageXMin = 0, stageYMin = 0, stageXMax = 0, stageYMax = 0;  // twips
     double frameRate = 0;  // frames per second (8.8 fixed in the file)
@@ -62,6 +62,10 @@ std::shared_ptr<const Movie> loadMovieFile(const std::string& path);
 std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes, const std::string& baseDir);
 
 const MovieInfo& movieInfo(const Movie& movie);
+
+// Threads that share out the drawing of a frame (all players), the drawing thread included;
+// 0: one per core. Frames come out the same whatever the count.
+void setRenderThreads(int threads);
 
 // A button's state changes that DefineButtonSound gives sounds to, in the tag's order.
 enum class ButtonTransition : uint8_t { OverToUp, UpToOver, OverToDown, DownToOver };

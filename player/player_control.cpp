@@ -21,7 +21,8 @@ namespace {
 // The Flash Player ran movies that declare no rate at 12 fps and never faster than this.
 constexpr double kDefaultFps = 12.0;
 constexpr double kMaxFps = 120.0;
-// How many frames one beat may catch up before the clock gives up on lost time.
+// How many frames one beat may catch up at least; at most a second's worth of frames, beyond
+// which (a suspended machine) the clock gives up on lost time.
 constexpr int kMaxCatchUp = 4;
 // How many frames one beat may advance, undrawn, to catch up with a stream sound.
 constexpr int kMaxFollow = 12;
@@ -219,6 +220,10 @@ void PlayerControl::clockTick() {
         scheduleNext();
         return;
     }
+    // Every frame the clock owes is advanced, the ones between undrawn, so a movie whose frames
+    // take longer to draw than their interval keeps its time and its sound, not slowing down.
+    const int maxSteps =
+        std::max<qint64>(kMaxCatchUp, 1'000'000'000 / std::max<qint64>(1, periodNs_));
     int steps = 0;
     do {
         if (!loop && player_->isPlaying() &&
@@ -230,7 +235,7 @@ void PlayerControl::clockTick() {
         keepSoundWithFrame();
         nextDueNs_ += periodNs_;
         ++steps;
-    } while (now >= nextDueNs_ && steps < kMaxCatchUp && running_);
+    } while (now >= nextDueNs_ && steps < maxSteps && running_);
     if (now >= nextDueNs_) nextDueNs_ = now + periodNs_;  // too far behind: let the lost time go
     update();
     scheduleNext();

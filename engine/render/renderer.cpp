@@ -11,6 +11,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -27,6 +29,7 @@
 #include "engine/render/filters.h"
 #include "engine/render/hard_fill.h"
 #include "engine/render/offscreen.h"
+#include "engine/render/render_pool.h"
 #include "engine/render/text_render.h"
 #include "engine/runtime/bitmap_surface.h"
 #include "engine/runtime/display_list.h"
@@ -95,6 +98,13 @@ struct Ctx {
     QTransform stage{};
     // Movie twips to this target's pixels, and back: where placed objects are concatenated.
     QTransform twips{}, fromTwips{};
+    // The whole frame in this target's pixels when the target is one tile of it (empty
+    // otherwise): caches that serve every tile of a shape are made for this much of it.
+    QRect frame{};
+    // While a tile of the stage is drawn: the stage objects' bounds on the frame in drawing
+    // order, and the tile's place there; objects that miss the tile are passed over.
+    const std::vector<QRect>* cull = nullptr;
+    QPoint cullAt{};
     void setTwips(const QTransform& t) {
         bool ok = false;
         const QTransform inv = t.inverted(&ok);
@@ -152,6 +162,9 @@ uint64_t signature(const DisplayObject& o, int nesting) {
                    (uint64_t(uint16_t(c.ba)) << 16) | uint16_t(c.aa));
     h = mix(h, (uint64_t(o.ratio) << 32) | (uint64_t(o.clipDepth) << 16) |
                    (uint64_t(o.blendMode) << 8) | o.visible);
+    // Whether it masks or is masked (scripts' setMask) decides what of it shows.
+    h = mix(h, (uint64_t(o.masking) << 2) | (uint64_t(o.maskSibling) << 1) | o.cacheAsBitmap);
+    for (int d : o.maskBy) h = mix(h, uint64_t(uint32_t(d)));
     h = mix(h, o.filters.size());
     if (const auto& r = o.scrollRect)
         h = mixD(mixD(mixD(mixD(h, r->x), r->y), r->width), r->height);
@@ -430,6 +443,13 @@ void rampSteps(const double* q, int* idx, int n, double mul, double add, int siz
     for (; x < n; ++x) idx[x] = rampStep(q[x] * mul + add, size);
 }
 
+// The centres of area's columns in device pixels, kept in store.
+const double* columnCentres(std::vector<double>& store, const QRect& area) {
+    store.resize(size_t(area.width()));
+    for (int x = 0; x < area.width(); ++x) store[size_t(x)] = area.x() + x + 0.5;
+    return store.data();
+}
+
 // Where the gradient rows go: into an image, or blended straight onto a destination.
 struct GradientOut {
     QImage* image = nullptr;  // rows written here, or else
@@ -464,43 +484,43 @@ void gradientRows(GradientOut& out, const format::FillStyle& f, const Ramp& ramp
     const bool plainRadial =
         f.type == format::FillStyle::RadialGradient || f.gradient.focalPoint == 0;
     const int w = area.width();
-    const double sx = inv.m11(), sy = inv.m12(), dx0 = area.x() + 0.5;
-    double lastGx = 0, firstGx = 0;
+    double lastRx = 0, firstRx = 0;
     // Per row: the positions, then their ramp entries, then the colours, each in its own
-    // loop so the middle one runs without the chain of additions.
-    thread_local std::vector<double> xSquares, pos;
+    // loop so the middle one runs without the chain of additions. Each position comes from
+    // its pixel alone, so a pixel's colour does not depend on where the area starts.
+    thread_local std::vector<double> xSquares, pos, across;
     thread_local std::vector<int> index;
     pos.resize(size_t(w));
     index.resize(size_t(w));
     double* q = pos.data();
     int* idx = index.data();
+    const double* cx = columnCentres(across, area);
     for (int y = 0; y < area.height(); ++y) {
         const double dy = area.y() + y + 0.5;
-        // Gradient space moves by a fixed step per pixel along a row.
-        double gx = inv.m11() * dx0 + inv.m21() * dy + inv.dx();
-        double gy = inv.m12() * dx0 + inv.m22() * dy + inv.dy();
+        const double rx = inv.m21() * dy + inv.dx(), ry = inv.m22() * dy + inv.dy();
         if (linear) {
             // A linear gradient's row depends on its starting point alone: an unrotated one
             // repeats the row above exactly.
-            if (y > 0 && gx == lastGx) {
+            if (y > 0 && rx == lastRx) {
                 out.done(y, w, true);
                 continue;
             }
-            lastGx = gx;
-            for (int x = 0; x < w; ++x, gx += sx) q[x] = gx;
+            lastRx = rx;
+            for (int x = 0; x < w; ++x) q[x] = inv.m11() * cx[x] + rx;
             rampSteps(q, idx, w, 1.0 / 32768, 0.5, n);
         } else if (plainRadial) {
             // Unrotated, every row walks the same x positions: their squares are kept from
             // the first row.
-            if (y > 0 && sy == 0 && gx == firstGx) {
-                const double gy2 = gy * gy;
+            if (y > 0 && inv.m12() == 0 && rx == firstRx) {
+                const double gy2 = ry * ry;
                 for (int x = 0; x < w; ++x) q[x] = xSquares[x] + gy2;
             } else {
                 if (y == 0) {
-                    firstGx = gx;
+                    firstRx = rx;
                     xSquares.resize(size_t(w));
                 }
-                for (int x = 0; x < w; ++x, gx += sx, gy += sy) {
+                for (int x = 0; x < w; ++x) {
+                    const double gx = inv.m11() * cx[x] + rx, gy = inv.m12() * cx[x] + ry;
                     if (y == 0) xSquares[x] = gx * gx;
                     q[x] = gx * gx + gy * gy;
                 }
@@ -513,8 +533,9 @@ void gradientRows(GradientOut& out, const format::FillStyle& f, const Ramp& ramp
             for (; x < w; ++x) q[x] = std::sqrt(q[x]);
             rampSteps(q, idx, w, 1.0 / 16384, 0, n);
         } else {
-            for (int x = 0; x < w; ++x, gx += sx, gy += sy)
-                idx[x] = rampStep(gradientPosition(f, gx, gy), n);
+            for (int x = 0; x < w; ++x)
+                idx[x] = rampStep(
+                    gradientPosition(f, inv.m11() * cx[x] + rx, inv.m12() * cx[x] + ry), n);
         }
         QRgb* row = out.row(y);
         for (int x = 0; x < w; ++x) idx[x] = spreadStep<Spread>(idx[x], n);
@@ -531,22 +552,24 @@ void gradientIndices(uint8_t* outIdx, const format::FillStyle& f, const QTransfo
     const bool plainRadial =
         f.type == format::FillStyle::RadialGradient || f.gradient.focalPoint == 0;
     const int w = area.width();
-    const double sx = inv.m11(), sy = inv.m12(), dx0 = area.x() + 0.5;
-    thread_local std::vector<double> pos;
+    thread_local std::vector<double> pos, across;
     thread_local std::vector<int> index;
     pos.resize(size_t(w));
     index.resize(size_t(w));
     double* q = pos.data();
     int* idx = index.data();
+    const double* cx = columnCentres(across, area);
     for (int y = 0; y < area.height(); ++y) {
         const double dy = area.y() + y + 0.5;
-        double gx = inv.m11() * dx0 + inv.m21() * dy + inv.dx();
-        double gy = inv.m12() * dx0 + inv.m22() * dy + inv.dy();
+        const double rx = inv.m21() * dy + inv.dx(), ry = inv.m22() * dy + inv.dy();
         if (linear) {
-            for (int x = 0; x < w; ++x, gx += sx) q[x] = gx;
+            for (int x = 0; x < w; ++x) q[x] = inv.m11() * cx[x] + rx;
             rampSteps(q, idx, w, 1.0 / 32768, 0.5, 256);
         } else if (plainRadial) {
-            for (int x = 0; x < w; ++x, gx += sx, gy += sy) q[x] = gx * gx + gy * gy;
+            for (int x = 0; x < w; ++x) {
+                const double gx = inv.m11() * cx[x] + rx, gy = inv.m12() * cx[x] + ry;
+                q[x] = gx * gx + gy * gy;
+            }
             int x = 0;
 #if defined(__SSE2__)
             for (; x + 2 <= w; x += 2) _mm_storeu_pd(q + x, _mm_sqrt_pd(_mm_loadu_pd(q + x)));
@@ -554,25 +577,35 @@ void gradientIndices(uint8_t* outIdx, const format::FillStyle& f, const QTransfo
             for (; x < w; ++x) q[x] = std::sqrt(q[x]);
             rampSteps(q, idx, w, 1.0 / 16384, 0, 256);
         } else {
-            for (int x = 0; x < w; ++x, gx += sx, gy += sy)
-                idx[x] = rampStep(gradientPosition(f, gx, gy), 256);
+            for (int x = 0; x < w; ++x)
+                idx[x] = rampStep(
+                    gradientPosition(f, inv.m11() * cx[x] + rx, inv.m12() * cx[x] + ry), 256);
         }
         uint8_t* o = outIdx + size_t(y) * size_t(w);
         for (int x = 0; x < w; ++x) o[x] = uint8_t(spreadStep<Spread>(idx[x], 256));
     }
 }
 
-// Ramp entries of gradients that need a computation per pixel, kept per shape placement
-// (the gradient, the drawing transform less whole-pixel moves, and the area): a shape
-// that stays or moves by whole pixels costs its square roots once.
+// Frames drawn so far by every player: what the caches below last served ages by it.
+std::atomic<uint64_t> gFrames{0};
+
+// Ramp entries of gradients that need a computation per pixel, kept in the shape's own terms:
+// its fill, its scale and turn on the device with the sub-pixel phase of its placement, and
+// the part of it drawn, counted from the shape's own origin. A shape that stays, or moves by
+// whole pixels, or is drawn tile by tile, or again after the stage was resized back, costs
+// its square roots once. Shared by the drawing threads; the least recently used entries go
+// first once the bytes run out.
 class GradientIndexCache {
 public:
     using Key = std::array<double, 18>;
-    const std::vector<uint8_t>& get(const format::FillStyle& f, const QTransform& world,
-                                    const QRect& area, QTransform& normalized, QRect& at) {
+    using Indices = std::shared_ptr<const std::vector<uint8_t>>;
+    // The entries of whole (device pixels) when they are kept or can be; otherwise those of
+    // part alone, made for this call. `at` is where the returned entries start.
+    Indices get(const format::FillStyle& f, const QTransform& world, const QRect& whole,
+                const QRect& part, QRect& at) {
         const double ix = std::floor(world.dx()), iy = std::floor(world.dy());
-        normalized = world * QTransform::fromTranslate(-ix, -iy);
-        at = area.translated(-int(ix), -int(iy));
+        const QTransform normalized = world * QTransform::fromTranslate(-ix, -iy);
+        const QRect rel = whole.translated(-int(ix), -int(iy));
         const Key key{double(f.type),        double(f.gradient.spread),
                       f.gradient.focalPoint, f.matrix.sx,
                       f.matrix.sy,           f.matrix.r0,
@@ -580,72 +613,85 @@ public:
                       double(f.matrix.ty),   normalized.m11(),
                       normalized.m12(),      normalized.m21(),
                       normalized.m22(),      normalized.dx(),
-                      normalized.dy(),       double(at.x()) + double(at.width()) * 65536.0,
-                      double(at.y()),        double(at.height())};
+                      normalized.dy(),       double(rel.x()) + double(rel.width()) * 65536.0,
+                      double(rel.y()),       double(rel.height())};
         uint64_t h = 0;
         for (double v : key) h = mixD(h, v);
-        auto it = entries_.find(h);
-        if (it != entries_.end() && it->second.key == key) {
-            it->second.generation = generation_;
-            return it->second.indices;
+        const uint64_t now = gFrames.load(std::memory_order_relaxed);
+        const size_t size = size_t(whole.width()) * size_t(whole.height());
+        {
+            std::lock_guard lock(mutex_);
+            auto it = entries_.find(h);
+            if (it != entries_.end() && it->second.key == key) {
+                it->second.used = now;
+                at = whole;
+                return it->second.indices;
+            }
+            if (size > kMaxBytes / 4 || !makeRoom(size, now)) {
+                at = part;
+                return compute(f, normalized, part.translated(-int(ix), -int(iy)));
+            }
         }
-        Entry e{key, {}, generation_};
-        const size_t size = size_t(area.width()) * size_t(area.height());
-        e.indices.resize(size);
-        bool ok = false;
-        const QTransform inv = (toQt(f.matrix) * normalized).inverted(&ok);
-        if (!ok) {
-            scratch_.clear();
-            return scratch_;
-        }
-        switch (f.gradient.spread) {
-            case 1:
-                gradientIndices<1>(e.indices.data(), f, inv, at);
-                break;
-            case 2:
-                gradientIndices<2>(e.indices.data(), f, inv, at);
-                break;
-            default:
-                gradientIndices<0>(e.indices.data(), f, inv, at);
-                break;
-        }
-        if (bytes_ + size > kMaxBytes) evict();
-        if (it != entries_.end()) {
-            bytes_ -= it->second.indices.size();
-            entries_.erase(it);
-        }
-        if (bytes_ + size > kMaxBytes) {
-            scratch_ = std::move(e.indices);
-            return scratch_;
-        }
-        bytes_ += size;
-        return entries_.insert_or_assign(h, std::move(e)).first->second.indices;
+        Indices made = compute(f, normalized, rel);
+        at = whole;
+        std::lock_guard lock(mutex_);
+        auto [it, fresh] = entries_.try_emplace(h, Entry{key, made, now});
+        if (fresh)
+            bytes_ += size;
+        else if (it->second.key == key)
+            made = it->second.indices;  // another thread made the same meanwhile
+        return made;
     }
-    void nextFrame() { ++generation_; }
 
 private:
     struct Entry {
         Key key;
-        std::vector<uint8_t> indices;
-        uint64_t generation;
+        Indices indices;
+        uint64_t used;  // the frame that last asked for it
     };
-    // Drops what the last two frames did not use.
-    void evict() {
-        std::erase_if(entries_, [this](const auto& kv) {
-            if (kv.second.generation + 1 >= generation_) return false;
-            bytes_ -= kv.second.indices.size();
-            return true;
-        });
+    static Indices compute(const format::FillStyle& f, const QTransform& world, const QRect& area) {
+        auto out =
+            std::make_shared<std::vector<uint8_t>>(size_t(area.width()) * size_t(area.height()));
+        bool ok = false;
+        const QTransform inv = (toQt(f.matrix) * world).inverted(&ok);
+        if (!ok) return out;
+        switch (f.gradient.spread) {
+            case 1:
+                gradientIndices<1>(out->data(), f, inv, area);
+                break;
+            case 2:
+                gradientIndices<2>(out->data(), f, inv, area);
+                break;
+            default:
+                gradientIndices<0>(out->data(), f, inv, area);
+                break;
+        }
+        return out;
     }
+    // Drops the least recently used entries until size more fit; those of this frame stay.
+    bool makeRoom(size_t size, uint64_t now) {
+        if (bytes_ + size <= kMaxBytes) return true;
+        std::vector<std::pair<uint64_t, uint64_t>> byAge;  // (last use, key)
+        byAge.reserve(entries_.size());
+        for (const auto& [k, e] : entries_) byAge.push_back({e.used, k});
+        std::sort(byAge.begin(), byAge.end());
+        // Down to three quarters, so the next misses do not sort again at once.
+        for (const auto& [used, k] : byAge) {
+            if (bytes_ + size <= kMaxBytes * 3 / 4 || used >= now) break;
+            auto it = entries_.find(k);
+            bytes_ -= it->second.indices->size();
+            entries_.erase(it);
+        }
+        return bytes_ + size <= kMaxBytes;
+    }
+    std::mutex mutex_;
     std::unordered_map<uint64_t, Entry> entries_;
-    std::vector<uint8_t> scratch_;
     size_t bytes_ = 0;
-    uint64_t generation_ = 0;
-    static constexpr size_t kMaxBytes = 48u << 20;
+    static constexpr size_t kMaxBytes = 128u << 20;
 };
 
 GradientIndexCache& indexCache() {
-    thread_local GradientIndexCache cache;
+    static GradientIndexCache cache;
     return cache;
 }
 
@@ -850,27 +896,30 @@ void blendRow(uint32_t* dst, const uint32_t* src, int n) {
     }
 }
 
-// A device rectangle as the smoothing painter rasterizes it: sides snapped to 1/64 pixel.
+// A device rectangle as the smoothing painter rasterizes it: sides snapped to 1/64 pixel,
+// here in 1/256 pixel, the unit its coverage is counted in.
 struct SnappedRect {
     int64_t l, t, r, b;
 };
 
-// The snapped rectangle when its partly covered pixels are whole rows: the left and right
-// sides on pixel boundaries, top and bottom in different rows. Anything else is left to the
-// painter.
 std::optional<SnappedRect> snappedRect(const QRectF& r) {
-    auto snap = [](double v) { return int64_t(std::floor(v * 64 + 0.5)); };
+    auto snap = [](double v) { return int64_t(std::floor(v * 64 + 0.5)) * 4; };
     const SnappedRect s{snap(r.left()), snap(r.top()), snap(r.right()), snap(r.bottom())};
-    if ((s.l & 63) || (s.r & 63) || s.l >= s.r || s.t >= s.b || (s.t >> 6) == ((s.b - 1) >> 6))
-        return std::nullopt;
+    if (s.l >= s.r || s.t >= s.b) return std::nullopt;
     return s;
 }
 
-// The painter's coverage of row y: four steps per 1/64 pixel of height, at most 255.
-int rowCoverage(const SnappedRect& s, int y) {
-    const int64_t top = int64_t(y) * 64;
-    const int64_t held = std::min(s.b, top + 64) - std::max(s.t, top);
-    return held <= 0 ? 0 : int(std::min<int64_t>(255, held * 4));
+// How much of the span [lo, hi) (1/256 pixel) lies in pixel i, in 1/256.
+inline int64_t heldIn(int64_t lo, int64_t hi, int i) {
+    const int64_t start = int64_t(i) * 256;
+    return std::max<int64_t>(0, std::min(hi, start + 256) - std::max(lo, start));
+}
+
+// The painter's coverage of pixel (x, y): the area it holds, in 1/256 pixel steps each way,
+// rounded up to 1/256 of the pixel and held below 256.
+inline int pixelCoverage(const SnappedRect& s, int x, int y) {
+    const int64_t across = heldIn(s.l, s.r, x), down = heldIn(s.t, s.b, y);
+    return int(std::min<int64_t>(255, (across * down + 255) >> 8));
 }
 
 // Blends the pixels of part (outside the rectangle's whole pixels) as the painter would with
@@ -878,24 +927,23 @@ int rowCoverage(const SnappedRect& s, int y) {
 // origin on.
 void blendEdgePart(QImage& dst, const QRect& part, const SnappedRect& s, const QImage& colours,
                    QPoint origin) {
-    const int x0 = std::max(part.left(), int(s.l >> 6));
-    const int x1 = std::min(part.right(), int(s.r >> 6) - 1);
+    const int x0 = std::max(part.left(), int(s.l >> 8));
+    const int x1 = std::min(part.right(), int((s.r - 1) >> 8));
     if (part.isEmpty() || x1 < x0 || colours.isNull()) return;
     const int n = x1 - x0 + 1;
     thread_local std::vector<uint32_t> scaled;
     scaled.resize(size_t(n));
     for (int y = part.top(); y <= part.bottom(); ++y) {
-        const int k = rowCoverage(s, y);
-        if (k == 0) continue;
+        if (heldIn(s.t, s.b, y) == 0) continue;
         const auto* from =
             reinterpret_cast<const uint32_t*>(colours.constScanLine(y - origin.y())) +
             (x0 - origin.x());
         auto* to = reinterpret_cast<uint32_t*>(dst.scanLine(y)) + x0;
-        if (k < 255) {
-            for (int i = 0; i < n; ++i) scaled[size_t(i)] = byteMul(from[i], uint32_t(k));
-            from = scaled.data();
+        for (int i = 0; i < n; ++i) {
+            const int k = pixelCoverage(s, x0 + i, y);
+            scaled[size_t(i)] = k == 255 ? from[i] : byteMul(from[i], uint32_t(k));
         }
-        blendRow(to, from, n);
+        blendRow(to, scaled.data(), n);
     }
 }
 
@@ -925,8 +973,8 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
         };
         // A rectangle painted straight into our image: the whole pixels inside it take the
         // gradient's rows blended without a brush; its partly covered edges take the
-        // painter's coverage, worked out here when the sides are on pixel boundaries and
-        // otherwise drawn by the painter, whose coverage does not depend on the clip.
+        // painter's coverage, worked out here (at low quality they are drawn by the painter,
+        // whose coverage does not depend on the clip).
         QImage* dst = c.layer ? c.layer : dynamic_cast<QImage*>(p.device());
         QRectF r;
         if (dst && c.rectClip && dst->format() == QImage::Format_ARGB32_Premultiplied &&
@@ -934,7 +982,18 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
             deviceRect(path, world, r)) {
             const int l = int(std::ceil(r.left())), t = int(std::ceil(r.top())),
                       rr = int(std::floor(r.right())), b = int(std::floor(r.bottom()));
-            const QRect inner = QRect(QPoint(l, t), QPoint(rr - 1, b - 1)) & area & dst->rect();
+            // No whole pixel inside a rectangle thinner than one (QRect's & would turn the
+            // reversed corners round into one).
+            const QRect inside =
+                l < rr && t < b ? QRect(QPoint(l, t), QPoint(rr - 1, b - 1)) : QRect();
+            const QRect inner = inside & area & dst->rect();
+            const auto edges = c.antialias ? snappedRect(r) : std::nullopt;
+            if (inner.isEmpty() && edges) {
+                const QRect part = area & dst->rect();
+                blendEdgePart(*dst, part, *edges, gradientImage(f, cx, world, part),
+                              part.topLeft());
+                return;
+            }
             if (!inner.isEmpty()) {
                 bool ok = false;
                 const QTransform inv = (toQt(f.matrix) * world).inverted(&ok);
@@ -950,10 +1009,17 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
                     out.buffer.resize(size_t(inner.width()));
                     gradientInto(out, f, cx, world, inner);
                 } else if (ok) {
-                    QTransform normalized;
+                    // Entries for the shape's whole inside on the frame, so the other tiles
+                    // it crosses find them made.
+                    const QRect frame = c.frame.isEmpty() ? c.target : c.frame;
+                    QRect whole = inside & frame;
+                    if (!whole.contains(inner)) whole = inner;
                     QRect at;
-                    const auto& idx = indexCache().get(f, world, inner, normalized, at);
+                    const auto kept = indexCache().get(f, world, whole, inner, at);
+                    const std::vector<uint8_t>& idx = *kept;
                     const int w = inner.width();
+                    const size_t from = size_t(inner.y() - at.y()) * size_t(at.width()) +
+                                        size_t(inner.x() - at.x());
                     thread_local std::vector<uint32_t> row;
                     row.resize(size_t(w));
                     uchar* bits = dst->bits();
@@ -961,9 +1027,9 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
                     const bool wide = hasWideBlend();
                     thread_local RampPlanes planes;
                     if (wide) splitRamp(ramp.colors.data(), planes);
-                    if (idx.size() == size_t(w) * size_t(inner.height()))
+                    if (idx.size() == size_t(at.width()) * size_t(at.height()))
                         for (int y = 0; y < inner.height(); ++y) {
-                            const uint8_t* in = idx.data() + size_t(y) * size_t(w);
+                            const uint8_t* in = idx.data() + from + size_t(y) * size_t(at.width());
                             auto* to =
                                 reinterpret_cast<uint32_t*>(bits + (inner.y() + y) * stride) +
                                 inner.x();
@@ -987,7 +1053,6 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
                           QPoint(inner.left() - 1, inner.bottom())),
                     QRect(QPoint(inner.right() + 1, inner.top()),
                           QPoint(area.right(), inner.bottom()))};
-                const auto edges = c.antialias ? snappedRect(r) : std::nullopt;
                 for (const QRect& part : parts) {
                     if (!part.isValid() || part.isEmpty()) continue;
                     if (edges)
@@ -1422,14 +1487,18 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
     const bool cached = o.cacheAsBitmap || !o.filters.empty();
     if (cached && std::abs(bounds.x()) < 1e7 && std::abs(bounds.y()) < 1e7) {
         const QMarginsF reach = filterReach(o.filters, c.stageScale);
-        const double ox = bounds.x() - reach.left(), oy = bounds.y() - reach.top();
+        // Rounded where it lies on the frame: halves go away from the frame's zero, not a tile's.
+        const QPointF tile = c.frame.isEmpty() ? QPointF() : QPointF(-c.frame.topLeft());
+        const double ox = bounds.x() - reach.left() + tile.x(),
+                     oy = bounds.y() - reach.top() + tile.y();
         const double sx = std::round(ox) - ox, sy = std::round(oy) - oy;
         nudge = QTransform::fromTranslate(sx, sy);
         bounds.translate(sx, sy);
     }
     QRect area = bounds.toAlignedRect().marginsAdded(margins);
-    // Filters read pixels beyond the target's edge; blends only need what is visible.
-    area = area.intersected(c.target.marginsAdded(margins));
+    // Filters read pixels beyond the target's edge; blends only need what is visible. On a
+    // tile, the layer is made for the whole frame once and each tile shows its part.
+    area = area.intersected((c.frame.isEmpty() ? c.target : c.frame).marginsAdded(margins));
     if (area.isEmpty()) return;
     // A layer is never larger than this: beyond it the object is drawn without one.
     constexpr int64_t kMaxLayerPixels = 8 << 20;
@@ -1446,17 +1515,21 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
     uint64_t sig = 0;
     if (c.cache) {
         sig = signature(o, nesting);
-        for (double v : {world.m11(), world.m12(), world.m21(), world.m22(), world.dx(), world.dy(),
-                         cx.mr, cx.mg, cx.mb, cx.ma, cx.ar, cx.ag, cx.ab, cx.aa})
+        // Placed on the frame, not the tile, so every tile finds the same layer; the place
+        // to a 1/4096 pixel, as tiles reach it through sums that differ in the last bits.
+        const QPoint tile = c.frame.isEmpty() ? QPoint() : -c.frame.topLeft();
+        for (double v : {world.m11(), world.m12(), world.m21(), world.m22(), cx.mr, cx.mg, cx.mb,
+                         cx.ma, cx.ar, cx.ag, cx.ab, cx.aa})
             sig = mixD(sig, v);
-        sig = mix(mix(sig, (uint64_t(uint32_t(area.x())) << 32) | uint32_t(area.y())),
-                  (uint64_t(uint32_t(area.width())) << 32) | uint32_t(area.height()));
+        for (double v : {world.dx() + tile.x(), world.dy() + tile.y()})
+            sig = mix(sig, uint64_t(int64_t(std::llround(std::clamp(v, -1e9, 1e9) * 4096))));
+        const QRect onFrame = area.translated(tile);
+        sig = mix(mix(sig, (uint64_t(uint32_t(onFrame.x())) << 32) | uint32_t(onFrame.y())),
+                  (uint64_t(uint32_t(onFrame.width())) << 32) | uint32_t(onFrame.height()));
         sig = mix(sig, c.antialias);
     }
     QImage layer;
-    if (auto* hit = c.cache ? c.cache->find(path, sig) : nullptr) {
-        layer = hit->image;
-    } else {
+    if (!c.cache || !c.cache->find(path, sig, layer)) {
         layer = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
         if (layer.isNull()) return;
         layer.fill(Qt::transparent);
@@ -1469,6 +1542,8 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
             lc.p = &lp;
             lc.path = path;
             lc.target = QRect(QPoint(0, 0), area.size());
+            lc.frame = {};
+            lc.cull = nullptr;
             lc.layer = &layer;
             lc.root = nullptr;
             const QTransform shift = QTransform::fromTranslate(-area.x(), -area.y());
@@ -1563,6 +1638,8 @@ bool drawMaskedSmooth(Ctx& c, const DisplayObject& o, const QTransform& world, c
         lc.rectClip = true;
         lc.p = &lp;
         lc.target = QRect(QPoint(0, 0), area.size());
+        lc.frame = {};
+        lc.cull = nullptr;
         lc.layer = &layer;
         lc.root = nullptr;
         lc.cache = nullptr;
@@ -1606,6 +1683,8 @@ void drawList(Ctx& c, const DisplayList& list, const QTransform& world, const Co
     std::vector<ActiveMask> masks;
     std::vector<QPainterPath> clips = parentClips;
     bool dirty = false;
+    const bool culling = c.cull && &list == c.root && c.cull->size() == list.objects.size();
+    size_t index = 0;
     for (const auto& [depth, obj] : list.objects) {
         const size_t before = masks.size();
         std::erase_if(masks, [d = depth](const ActiveMask& m) { return m.upTo < d; });
@@ -1614,8 +1693,11 @@ void drawList(Ctx& c, const DisplayList& list, const QTransform& world, const Co
             if (obj.clipDepth > depth)
                 masks.push_back({obj.clipDepth, maskArea(c, obj, world, nesting)});
             dirty = true;
+            ++index;
             continue;
         }
+        // Masks only take away: an object that misses this tile draws nothing in it.
+        if (culling && !(*c.cull)[index++].translated(-c.cullAt).intersects(c.target)) continue;
         if (dirty) {
             clips = parentClips;
             for (const auto& m : masks) clips.push_back(m.area);
@@ -1699,32 +1781,240 @@ void renderList(QPainter& p, const QRect& deviceClip, const QTransform& world, c
     p.restore();
 }
 
+namespace {
+
+// Contents no signature follows: a script's bitmap shown or used as a fill may have been
+// drawn on since the last frame.
+bool showsLiveBitmap(const DisplayObject& o, int nesting) {
+    if (o.bitmap) return true;
+    if (!o.sprite || nesting > kMaxDrawNesting) return false;
+    if (const auto& d = o.sprite->list.drawing; d && !d->bitmaps().empty()) return true;
+    for (const auto& [depth, child] : o.sprite->list.objects)
+        if (showsLiveBitmap(child, nesting + 1)) return true;
+    return false;
+}
+
+// Frames of this many device pixels and more are drawn straight, without tiles.
+constexpr int64_t kMaxTiledPixels = int64_t(1) << 25;
+
+}  // namespace
+
+struct StageTiles {
+    // Tiles this size, whatever the thread count, so every count gives the same pixels. A tile
+    // is no taller than the painter's spans it would otherwise share out to threads of its own.
+    static constexpr int kWidth = 128, kHeight = 64;
+    static constexpr size_t kMaxOlderBytes = 64u << 20;
+    struct Tile {
+        uint64_t shown = 0;             // what its pixels in frame show; 0 nothing yet
+        uint64_t older = 0;             // what picture shows
+        std::vector<uint32_t> picture;  // what the tile showed before, kept while room lasts
+    };
+    QImage frame;  // the last frame, device pixels
+    int cols = 0, rows = 0;
+    std::vector<Tile> tiles;
+    size_t olderBytes = 0;  // held by the pictures
+    uint64_t frames = 0;    // frames drawn; stands for contents no signature follows
+
+    QRect rect(int t) const {
+        const int x = (t % cols) * kWidth, y = (t / cols) * kHeight;
+        return QRect(x, y, std::min(kWidth, frame.width() - x),
+                     std::min(kHeight, frame.height() - y));
+    }
+    // Swaps the tile's pixels with its older picture.
+    void recall(int t) {
+        Tile& tile = tiles[size_t(t)];
+        const QRect r = rect(t);
+        const qsizetype stride = frame.bytesPerLine();
+        uchar* bits = frame.bits();
+        for (int y = 0; y < r.height(); ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(bits + (r.y() + y) * stride) + r.x();
+            std::swap_ranges(row, row + r.width(), tile.picture.data() + size_t(y) * r.width());
+        }
+        std::swap(tile.shown, tile.older);
+    }
+    // Keeps the tile's pixels as its older picture.
+    void keep(int t) {
+        Tile& tile = tiles[size_t(t)];
+        if (tile.picture.empty() || tile.shown == 0) return;
+        const QRect r = rect(t);
+        const qsizetype stride = frame.bytesPerLine();
+        const uchar* bits = frame.constBits();
+        for (int y = 0; y < r.height(); ++y) {
+            const auto* row =
+                reinterpret_cast<const uint32_t*>(bits + (r.y() + y) * stride) + r.x();
+            std::copy(row, row + r.width(), tile.picture.data() + size_t(y) * r.width());
+        }
+        tile.older = tile.shown;
+    }
+};
+
+StageCache::StageCache() : tiles(std::make_unique<StageTiles>()) {}
+StageCache::~StageCache() = default;
+
+namespace {
+
+// Draws the stage into the cache's frame, tile by tile, and only the tiles whose content
+// changed; returns false when the frame cannot be had.
+bool drawTiles(StageCache& cache, const QRect& device, const QTransform& base,
+               const ColorTx& colour, const QColor& bg, const Movie& movie, const DisplayList& list,
+               bool antialias, const DisplayObject* rootPlace) {
+    StageTiles& st = *cache.tiles;
+    if (st.frame.size() != device.size()) {
+        st = StageTiles{};
+        st.frame = QImage(device.size(), QImage::Format_ARGB32_Premultiplied);
+        if (st.frame.isNull()) return false;
+        st.cols = (device.width() + StageTiles::kWidth - 1) / StageTiles::kWidth;
+        st.rows = (device.height() + StageTiles::kHeight - 1) / StageTiles::kHeight;
+        st.tiles.resize(size_t(st.cols) * size_t(st.rows));
+    }
+    ++st.frames;
+    const int count = int(st.tiles.size());
+    const double stageScale = std::sqrt(std::abs(base.determinant())) * 20;
+    const QTransform frameBase = base * QTransform::fromTranslate(-device.x(), -device.y());
+    // What every tile's pixels depend on: the stage's place, colour and quality, then each
+    // object over it.
+    uint64_t seed = mix(mix(0x5eed, bg.rgba()), antialias);
+    for (double v :
+         {base.m11(), base.m12(), base.m21(), base.m22(), base.dx(), base.dy(), colour.mr,
+          colour.mg, colour.mb, colour.ma, colour.ar, colour.ag, colour.ab, colour.aa})
+        seed = mixD(seed, v);
+    seed = mix(seed, !rootPlace || rootPlace->visible);
+    std::vector<uint64_t> sig(size_t(count), seed);
+    const QRect all(QPoint(0, 0), device.size());
+    auto touch = [&](const QRect& r, uint64_t v) {
+        const QRect in = r & all;
+        if (in.isEmpty()) return;
+        for (int ty = in.top() / StageTiles::kHeight; ty <= in.bottom() / StageTiles::kHeight; ++ty)
+            for (int tx = in.left() / StageTiles::kWidth; tx <= in.right() / StageTiles::kWidth;
+                 ++tx) {
+                uint64_t& h = sig[size_t(ty) * size_t(st.cols) + size_t(tx)];
+                h = mix(h, v);
+            }
+    };
+    if (const auto& d = list.drawing; d && !d->empty())
+        touch(all, mix(d->version(), d->bitmaps().empty() ? 0 : st.frames));
+    QPainter none;
+    Ctx fc{movie, &none, all, stageScale, antialias};
+    fc.setTwips(frameBase);
+    std::vector<QRect> bounds;
+    bounds.reserve(list.objects.size());
+    for (const auto& [depth, obj] : list.objects) {
+        QRectF b = boundsOf(fc, obj, frameBase, 0);
+        if (!obj.filters.empty())
+            b = b.marginsAdded(QMarginsF(filterMargins(obj.filters, stageScale)));
+        // Antialiased edges, hairlines and rounding reach a little past the bounds.
+        const bool sane = std::isfinite(b.x()) && std::isfinite(b.y()) &&
+                          std::isfinite(b.width()) && std::isfinite(b.height()) &&
+                          std::abs(b.x()) < 1e8 && std::abs(b.y()) < 1e8 && b.width() < 1e8 &&
+                          b.height() < 1e8;
+        const QRect r = sane ? b.normalized().toAlignedRect().adjusted(-3, -3, 3, 3) : all;
+        bounds.push_back(r);
+        touch(r, mix(mix(signature(obj, 0), uint64_t(depth)),
+                     showsLiveBitmap(obj, 0) ? st.frames : 0));
+    }
+    std::vector<int> todo;
+    cache.last = {};
+    for (int t = 0; t < count; ++t) {
+        sig[size_t(t)] |= 1;  // never the "nothing yet" of a fresh tile
+        auto& tile = st.tiles[size_t(t)];
+        if (tile.shown == sig[size_t(t)]) {
+            ++cache.last.kept;
+            continue;
+        }
+        if (tile.older == sig[size_t(t)] && !tile.picture.empty())
+            ++cache.last.recalled;
+        else
+            ++cache.last.drawn;
+        todo.push_back(t);
+        // Room for the picture it shows now, taken while it lasts.
+        const size_t bytes = size_t(st.rect(t).width()) * size_t(st.rect(t).height()) * 4;
+        if (tile.picture.empty() && tile.shown != 0 &&
+            st.olderBytes + bytes <= StageTiles::kMaxOlderBytes) {
+            tile.picture.resize(bytes / 4);
+            st.olderBytes += bytes;
+        }
+    }
+    uchar* bits = st.frame.bits();
+    const qsizetype stride = st.frame.bytesPerLine();
+    cache.layers.beginFrame();
+    runParallel(int(todo.size()), [&](int k) {
+        const int t = todo[size_t(k)];
+        auto& tile = st.tiles[size_t(t)];
+        if (tile.older == sig[size_t(t)] && !tile.picture.empty()) {
+            st.recall(t);
+            return;
+        }
+        st.keep(t);
+        const QRect r = st.rect(t);
+        QImage view(bits + r.y() * stride + r.x() * 4, r.width(), r.height(), stride,
+                    QImage::Format_ARGB32_Premultiplied);
+        view.fill(bg);
+        QPainter tp(&view);
+        tp.setRenderHint(QPainter::Antialiasing, antialias);
+        tp.setRenderHint(QPainter::SmoothPixmapTransform, antialias);
+        const QRect target(QPoint(0, 0), r.size());
+        tp.setClipRect(target);
+        const QTransform tileBase =
+            base * QTransform::fromTranslate(-(device.x() + r.x()), -(device.y() + r.y()));
+        Ctx c{movie, &tp, target, stageScale, antialias};
+        c.cache = &cache.layers;
+        c.root = &list;
+        c.stage = tileBase;
+        c.setTwips(tileBase);
+        c.frame = QRect(QPoint(-r.x(), -r.y()), device.size());
+        c.cull = &bounds;
+        c.cullAt = r.topLeft();
+        if (!rootPlace || rootPlace->visible) drawList(c, list, tileBase, colour, {}, 0);
+        tp.end();
+        tile.shown = sig[size_t(t)];
+    });
+    cache.layers.endFrame();
+    return true;
+}
+
+}  // namespace
+
 void renderStage(QPainter& p, const QRect& viewport, ScaleMode mode, const QColor& bg,
-                 const Movie& movie, const DisplayList& list, bool antialias, LayerCache* cache,
+                 const Movie& movie, const DisplayList& list, bool antialias, StageCache* cache,
                  const DisplayObject* rootPlace) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing, antialias);
     p.setRenderHint(QPainter::SmoothPixmapTransform, antialias);
     p.setClipRect(viewport);
-    p.fillRect(viewport, bg);
     const QTransform device0 = p.transform();
     QTransform base = stageTransform(movie.info, QRectF(viewport), mode) * device0;
     const QRect device = device0.mapRect(viewport);
-    p.resetTransform();
     ColorTx colour;
     if (rootPlace) {
         base = toQt(rootPlace->matrix) * base;
         colour = ColorTx::from(rootPlace->cxform);
     }
+    gFrames.fetch_add(1, std::memory_order_relaxed);
+    // Tiles need whole-pixel placement and an opaque background, which they start from, and
+    // a device whose pixels are the painter's (a high-density screen is drawn straight).
+    const bool tiled =
+        cache && (!p.device() || p.device()->devicePixelRatio() == 1) &&
+        device0.type() <= QTransform::TxTranslate && device0.dx() == std::round(device0.dx()) &&
+        device0.dy() == std::round(device0.dy()) && bg.alpha() == 255 && !device.isEmpty() &&
+        int64_t(device.width()) * device.height() < kMaxTiledPixels;
+    if (tiled && drawTiles(*cache, device, base, colour, bg, movie, list, antialias, rootPlace)) {
+        p.resetTransform();
+        p.setClipRect(device);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(device.topLeft(), cache->tiles->frame);
+        p.restore();
+        return;
+    }
+    p.fillRect(viewport, bg);
+    p.resetTransform();
     Ctx c{movie, &p, device, std::sqrt(std::abs(base.determinant())) * 20, antialias};
-    c.cache = cache;
+    c.cache = cache ? &cache->layers : nullptr;
     c.root = &list;
     c.stage = base;
     c.setTwips(base);
-    if (cache) cache->beginFrame();
-    indexCache().nextFrame();
+    if (c.cache) c.cache->beginFrame();
     if (!rootPlace || rootPlace->visible) drawList(c, list, base, colour, {}, 0);
-    if (cache) cache->endFrame();
+    if (c.cache) c.cache->endFrame();
     p.restore();
 }
 
@@ -1754,14 +2044,17 @@ void drawDetached(QPainter& p, const Movie& movie, const DisplayList& list, cons
 
 int64_t takeLayerBytesPeak() { return std::exchange(peakLayerBytes, 0); }
 
-LayerCache::Entry* LayerCache::find(uint64_t path, uint64_t signature) {
+bool LayerCache::find(uint64_t path, uint64_t signature, QImage& image) {
+    std::lock_guard lock(mutex_);
     auto it = entries_.find(path);
-    if (it == entries_.end() || it->second.signature != signature) return nullptr;
+    if (it == entries_.end() || it->second.signature != signature) return false;
     it->second.used = true;
-    return &it->second;
+    image = it->second.image;
+    return true;
 }
 
 void LayerCache::store(uint64_t path, uint64_t signature, QImage image, QRect area) {
+    std::lock_guard lock(mutex_);
     const size_t size = image.sizeInBytes();
     auto it = entries_.find(path);
     if (it != entries_.end()) {
@@ -1774,10 +2067,12 @@ void LayerCache::store(uint64_t path, uint64_t signature, QImage image, QRect ar
 }
 
 void LayerCache::beginFrame() {
+    std::lock_guard lock(mutex_);
     for (auto& [k, e] : entries_) e.used = false;
 }
 
 void LayerCache::endFrame() {
+    std::lock_guard lock(mutex_);
     std::erase_if(entries_, [this](const auto& kv) {
         if (kv.second.used) return false;
         bytes_ -= kv.second.image.sizeInBytes();

@@ -1,5 +1,7 @@
 #include "engine/render/shape_geometry.h"
 
+#include <QImage>
+#include <QPainter>
 #include <cmath>
 #include <unordered_map>
 
@@ -124,7 +126,23 @@ ShapeGeometry buildShapeGeometry(const format::Shape& shape) {
         if (started) endRun(px == sx && py == sy);
         g.layers[lineLayer[s]].strokes.push_back({s, path});
     }
+    for (const auto& layer : g.layers) {
+        for (const auto& f : layer.fills) settlePath(f.path);
+        for (const auto& st : layer.strokes) settlePath(st.path);
+    }
     return g;
+}
+
+void settlePath(const QPainterPath& path) {
+    if (path.isEmpty()) return;
+    path.boundingRect();
+    path.controlPointRect();
+    // Drawing it once makes the painter's converted form, kept inside the path.
+    thread_local QImage pixel(1, 1, QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&pixel);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::black);
+    p.drawPath(path);
 }
 
 }  // namespace swf::render

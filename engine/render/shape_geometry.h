@@ -31,4 +31,8 @@ struct ShapeGeometry {
 // into closed contours so holes and shared borders come out right.
 ShapeGeometry buildShapeGeometry(const format::Shape& shape);
 
+// Fills in what a path works out on first use (its bounds, the painter's form of it), so that
+// threads drawing it at once only read it.
+void settlePath(const QPainterPath& path);
+
 }  // namespace swf::render

@@ -601,6 +601,7 @@ const FontCharacter::Built& FontCharacter::get() const {
             path.setFillRule(Qt::OddEvenFill);
             for (const auto& layer : geo.layers)
                 for (const auto& f : layer.fills) path.addPath(f.path);
+            render::settlePath(path);
             b.glyphs.push_back(path);
             g.paths.clear();
             g.paths.shrink_to_fit();

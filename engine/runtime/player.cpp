@@ -122,7 +122,7 @@ public:
     int frame = 0;
     bool playing = true;
     Quality quality = Quality::High;
-    mutable render::LayerCache layers;  // drawing's memory of filtered layers
+    mutable render::StageCache drawn;  // drawing's memory: the last frame's tiles, layers
     std::function<void(std::string_view)> trace;
     std::unique_ptr<avm1::ScriptRunner> scripts;  // null for a movie without actions
     std::unique_ptr<avm1::InputRouter> input;     // mouse and keys to buttons and scripts
@@ -285,7 +285,7 @@ void Player::render(QPainter& painter, const QRect& viewport, ScaleMode mode,
                     std::optional<QColor> bg) const {
     const QColor fill = bg ? *bg : movie_->info.background.value_or(QColor(Qt::white));
     render::renderStage(painter, viewport, mode, fill, *movie_, state_->list,
-                        state_->quality == Quality::High, &state_->layers,
+                        state_->quality == Quality::High, &state_->drawn,
                         state_->scripts ? state_->scripts->rootPlacement() : nullptr);
     if (!state_->scripts) return;
     renderLoadedMovies(painter, viewport, mode, *movie_, *state_);

@@ -1,10 +1,13 @@
+#include "player/player_control.h"
+
 #include <gtest/gtest.h>
 
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
+#include <chrono>
+#include <thread>
 
-#include "player/player_control.h"
 #include "test_movies.h"
 #include "ui/prompt.h"
 
@@ -81,8 +84,19 @@ TEST_F(Control, RunsOnItsOwnClock) {
     EXPECT_EQ(control.CurrentFrame(), stopped);
 }
 
+// A beat that comes late (the window was busy drawing a slow frame) advances every frame due
+// since, so the movie keeps its own time.
+TEST_F(Control, ALateBeatCatchesUpEveryFrameDue) {
+    ASSERT_TRUE(testmovies::writeFile(movie, testmovies::movingSquare(1000, 30.0)));
+    control.Movie(movie);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    control.clockTick();
+    EXPECT_GE(control.CurrentFrame(), 12);
+}
+
 TEST_F(Control, UnloadableFilesLeaveAnEmptyQuietControl) {
-    testmovies::writeFile(dir.path() + "/junk.swf", QByteArray("FWS\x06garbage-that-is-not-a-movie"));
+    testmovies::writeFile(dir.path() + "/junk.swf",
+                          QByteArray("FWS\x06garbage-that-is-not-a-movie"));
     for (const QString& path : {dir.path() + "/junk.swf", dir.path() + "/missing.swf"}) {
         control.Movie(movie);
         control.Movie(path);

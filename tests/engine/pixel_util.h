@@ -22,6 +22,15 @@ inline QImage stage(const swf::Player& p, swf::Quality q = swf::Quality::High) {
     return img;
 }
 
+// Pixels that differ at all between two pictures; -1 when their sizes differ.
+inline int differingPixels(const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) return -1;
+    int n = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) n += a.pixel(x, y) != b.pixel(x, y);
+    return n;
+}
+
 inline int colorDistance(QColor a, QColor b) {
     return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
                      std::abs(a.blue() - b.blue())});

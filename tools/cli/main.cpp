@@ -5,16 +5,22 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/media/wav_file.h"
@@ -40,7 +46,9 @@ int usage() {
            "  lanfeng-cli info FILE [--json]\n"
            "  lanfeng-cli run FILE --frames N [--png-at K=PATH]... [--png PATH] [--wav PATH]\n"
            "                      [--quality low|high] [--size WxH] [--input EVENTS.json]\n"
-           "  lanfeng-cli bench FILE [--size WxH] [--frames N] [--quality low|high]\n"
+           "  lanfeng-cli bench FILE|DIR [--size WxH] [--frames N] [--quality low|high]\n"
+           "                    [--threads N] [--cold]\n"
+           "  lanfeng-cli bench --floor [--size WxH] [--frames N]\n"
            "  lanfeng-cli thumb FILE OUT.png [--size N]\n";
     return 2;
 }
@@ -269,31 +277,198 @@ int cmdRun(const std::vector<std::string>& args) {
     return rc;
 }
 
+// CPU time of the whole process (every thread), for rates on a shared machine.
+double cpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + ts.tv_nsec * 1e-9;
+}
+
+using Clock = std::chrono::steady_clock;
+
+// Frames per second of wall time (and CPU milliseconds a frame) for frames of step, or
+// for as many as fit into budget seconds when that is less.
+struct Rate {
+    double fps = 0, cpuMs = 0;
+    long frames = 0;
+};
+template <class Step>
+Rate measure(long frames, double budget, Step&& step) {
+    const auto start = Clock::now();
+    const double cpu0 = cpuSeconds();
+    Rate r;
+    double s = 0;
+    for (; r.frames < frames; ++r.frames) {
+        step(r.frames);
+        s = std::chrono::duration<double>(Clock::now() - start).count();
+        if (s > budget) {
+            ++r.frames;
+            break;
+        }
+    }
+    s = std::chrono::duration<double>(Clock::now() - start).count();
+    r.fps = s > 0 ? r.frames / s : 0;
+    r.cpuMs = r.frames ? (cpuSeconds() - cpu0) * 1000 / r.frames : 0;
+    return r;
+}
+
+// The floor the engine is held against: the painter alone filling the stress movie's 1,000
+// gradient rectangles (the same ones, from the same seed) on a w x h image, as fast as it can.
+Rate floorRate(int w, int h, long frames) {
+    std::mt19937 rng(1000);
+    std::uniform_int_distribution<int> pos(0, 1180), size(60, 400), channel(0, 255);
+    struct Item {
+        QPainterPath path;
+        QBrush brush;
+    };
+    std::vector<Item> items;
+    for (int i = 0; i < 1000; ++i) {
+        const int rw = size(rng), rh = size(rng);
+        const double s = std::max(rw, rh) * 20 / 32768.0;
+        QGradientStops stops;
+        for (int k = 0; k < 3; ++k) {
+            const int r = channel(rng), g = channel(rng), b = channel(rng);
+            stops.push_back({k * 127 / 255.0, QColor(r, g, b, 160 + k * 40)});
+        }
+        QGradient grad = i % 3 == 0 ? QGradient(QRadialGradient(0, 0, 16384))
+                                    : QGradient(QLinearGradient(-16384, 0, 16384, 0));
+        grad.setStops(stops);
+        grad.setSpread(i % 3 == 0   ? QGradient::PadSpread
+                       : i % 3 == 1 ? QGradient::ReflectSpread
+                                    : QGradient::RepeatSpread);
+        QBrush brush(grad);
+        brush.setTransform(QTransform(s, i % 5 == 0 ? s / 2 : 0, 0, s, rw * 10, rh * 10));
+        QPainterPath path;
+        path.addRect(0, 0, rw * 20, rh * 20);
+        path.translate(pos(rng) * 20, pos(rng) * 12);
+        brush.setTransform(brush.transform() * QTransform::fromTranslate(path.boundingRect().x(),
+                                                                         path.boundingRect().y()));
+        items.push_back({path, brush});
+    }
+    swf::MovieInfo stage;
+    stage.stageXMax = 1280 * 20;
+    stage.stageYMax = 720 * 20;
+    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    return measure(frames, 60, [&](long) {
+        QPainter p(&img);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.fillRect(img.rect(), Qt::white);
+        p.setPen(Qt::NoPen);
+        const double k = std::min(w / 1280.0, h / 720.0);
+        p.translate((w - 1280 * k) / 2, (h - 720 * k) / 2);
+        p.scale(k / 20, k / 20);
+        for (const auto& it : items) {
+            p.setBrush(it.brush);
+            p.drawPath(it.path);
+        }
+    });
+}
+
+// Every movie below dir (".swf" files), each played at w x h for up to frames frames (and
+// about two seconds): its own rate, the rate reached, and how many keep up.
+int benchFolder(const std::string& dir, int w, int h, long frames, swf::Quality quality) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_regular_file(ec) && it->path().extension() == ".swf")
+            files.push_back(it->path().string());
+    }
+    std::sort(files.begin(), files.end());
+    if (files.empty()) {
+        std::cerr << dir << ": no .swf files\n";
+        return 1;
+    }
+    const auto app = makeApp();
+    struct Row {
+        std::string file;
+        double own, reached;
+    };
+    std::vector<Row> rows;
+    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    for (const auto& file : files) {
+        std::shared_ptr<const swf::Movie> movie;
+        try {
+            movie = swf::loadMovieFile(file);
+        } catch (const swf::LoadError&) {
+            continue;  // not a playable movie: not counted
+        }
+        QTemporaryDir storage;
+        swf::Player player(movie, {storage.isValid() ? storage.path().toStdString() : "", file});
+        player.setQuality(quality);
+        player.setTraceSink([](std::string_view) {});
+        const double own = player.info().frameRate > 0 ? player.info().frameRate : 12.0;
+        const Rate r = measure(frames, 2.0, [&](long f) {
+            if (f > 0) player.advanceFrame();
+            QPainter p(&img);
+            player.render(p, img.rect(), swf::ScaleMode::ShowAll);
+        });
+        rows.push_back({file.substr(dir.size() + (dir.ends_with('/') ? 0 : 1)), own, r.fps});
+        std::printf("%-60s own %6.1f reached %8.1f %s\n", rows.back().file.c_str(), own, r.fps,
+                    r.fps >= own ? "" : "SLOW");
+        std::fflush(stdout);
+    }
+    const auto keep =
+        std::count_if(rows.begin(), rows.end(), [](const Row& r) { return r.reached >= r.own; });
+    std::sort(rows.begin(), rows.end(),
+              [](const Row& a, const Row& b) { return a.reached / a.own < b.reached / b.own; });
+    std::printf("slowest (reached / own rate):\n");
+    for (size_t i = 0; i < rows.size() && i < 10; ++i)
+        std::printf("  %-58s %8.1f / %5.1f\n", rows[i].file.c_str(), rows[i].reached, rows[i].own);
+    std::printf("keep their rate at %dx%d: %ld of %zu\n", w, h, long(keep), rows.size());
+    return 0;
+}
+
 int cmdBench(const std::vector<std::string>& args) {
     std::string file;
     long frames = 1000;
     int w = 0, h = 0;
+    int threads = 0;
+    bool floor = false, cold = false, framesGiven = false;
     swf::Quality quality = swf::Quality::High;
     for (size_t k = 0; k < args.size(); ++k) {
         const std::string& a = args[k];
+        long n = 0;
         if (a == "--quality" && k + 1 < args.size()) {
             const std::string& q = args[++k];
             if (q != "low" && q != "high") return usage();
             quality = q == "low" ? swf::Quality::Low : swf::Quality::High;
         } else if (a == "--frames" && k + 1 < args.size()) {
             if (!parseInt(args[++k], frames) || frames <= 0) return usage();
+            framesGiven = true;
+        } else if (a == "--threads" && k + 1 < args.size()) {
+            if (!parseInt(args[++k], n) || n < 0 || n > 64) return usage();
+            threads = int(n);
         } else if (a == "--size" && k + 1 < args.size()) {
             if (std::sscanf(args[++k].c_str(), "%dx%d", &w, &h) != 2 || w <= 0 || h <= 0 ||
                 w > 16384 || h > 16384)
                 return usage();
+        } else if (a == "--floor") {
+            floor = true;
+        } else if (a == "--cold") {
+            cold = true;
         } else if (file.empty() && !a.starts_with("--")) {
             file = a;
         } else {
             return usage();
         }
     }
+    swf::setRenderThreads(threads);
+    if (floor) {
+        if (w == 0) w = 1280, h = 1024;
+        const auto app = makeApp();
+        const Rate r = floorRate(w, h, framesGiven ? frames : 30);
+        std::printf(
+            "floor (painter alone, 1000 gradient paths) %dx%d: %.1f frames/s, %.2f ms CPU a "
+            "frame\n",
+            w, h, r.fps, r.cpuMs);
+        return 0;
+    }
     if (file.empty()) return usage();
-    using Clock = std::chrono::steady_clock;
+    if (std::filesystem::is_directory(file)) {
+        if (w == 0) w = 1280, h = 1024;
+        return benchFolder(file, w, h, framesGiven ? frames : 60, quality);
+    }
     const auto t0 = Clock::now();
     auto movie = load(file);
     if (!movie) return 1;
@@ -304,14 +479,8 @@ int cmdBench(const std::vector<std::string>& args) {
         w = std::clamp(info.widthPixels(), 1, 8192);
         h = std::clamp(info.heightPixels(), 1, 8192);
     }
-    auto rate = [&](auto&& step) {
-        const auto start = Clock::now();
-        for (long f = 0; f < frames; ++f) step();
-        const double s = std::chrono::duration<double>(Clock::now() - start).count();
-        return s > 0 ? frames / s : 0.0;
-    };
     swf::Player advancing(movie);
-    const double advanceFps = rate([&] { advancing.advanceFrame(); });
+    const double advanceFps = measure(frames, 1e9, [&](long) { advancing.advanceFrame(); }).fps;
     // Seeking: to the end of a fresh player (forward replay), then back one frame (rebuild).
     swf::Player seeking(movie);
     auto msFor = [&](auto&& step) {
@@ -322,20 +491,29 @@ int cmdBench(const std::vector<std::string>& args) {
     const int last = seeking.totalFrames() - 1;
     const double seekEndMs = msFor([&] { seeking.gotoFrame(last); });
     const double seekBackMs = msFor([&] { seeking.gotoFrame(std::max(0, last - 1)); });
-    swf::Player drawing(movie);
-    drawing.setQuality(quality);
     QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
-    const double renderFps = rate([&] {
-        drawing.advanceFrame();
+    std::unique_ptr<swf::Player> drawing = std::make_unique<swf::Player>(movie);
+    drawing->setQuality(quality);
+    const Rate r = measure(frames, 1e9, [&](long f) {
+        // Cold: a new player each frame, so nothing of the frame before is reused.
+        if (cold) {
+            drawing = std::make_unique<swf::Player>(movie);
+            drawing->setQuality(quality);
+            drawing->gotoFrame(int(f % std::max(1, drawing->totalFrames())));
+        } else {
+            drawing->advanceFrame();
+        }
         QPainter p(&img);
-        drawing.render(p, QRect(0, 0, w, h), swf::ScaleMode::ShowAll);
+        drawing->render(p, QRect(0, 0, w, h), swf::ScaleMode::ShowAll);
     });
     rusage ru{};
     getrusage(RUSAGE_SELF, &ru);
     std::printf("load: %.2f ms\n", loadMs);
     std::printf("advance: %.1f frames/s (%ld frames)\n", advanceFps, frames);
     std::printf("seek to last frame %d: %.3f ms, one back: %.3f ms\n", last, seekEndMs, seekBackMs);
-    std::printf("advance+render %dx%d: %.1f frames/s\n", w, h, renderFps);
+    std::printf("%s %dx%d: %.1f frames/s, %.2f ms CPU a frame (%d threads)\n",
+                cold ? "render cold" : "advance+render", w, h, r.fps, r.cpuMs,
+                threads > 0 ? threads : int(std::thread::hardware_concurrency()));
     std::printf("peak memory: %.1f MiB\n", ru.ru_maxrss / 1024.0);
     return 0;
 }
