@@ -45,11 +45,11 @@ QTransform toQt(const format::Matrix& m) { return QTransform(m.sx, m.r0, m.r1, m
 constexpr int kMaxDrawNesting = 64;
 
 // Offscreen layers alive at once on one drawing thread may hold this much; deeper nested
-// filtered or blended objects are drawn straight, without a layer of their own.
-constexpr int64_t kMaxLiveLayerBytes = int64_t(256) << 20;
+// filtered or blended objects are drawn straight, without a layer of their own. No more than
+// the layer cache keeps, so a nest made once for the frame is found by every other tile.
+constexpr int64_t kMaxLiveLayerBytes = int64_t(LayerCache::kMaxBytes);
 thread_local int64_t liveLayerBytes = 0;  // bytes of the layers being drawn into now
-thread_local int64_t peakLayerBytes =
-    0;  // the most liveLayerBytes reached; read by takeLayerBytesPeak
+thread_local int64_t peakLayerBytes = 0;  // the most liveLayerBytes reached; see takeLayerBytesPeak
 
 // Holds a layer's bytes against the budget while it is drawn; ok() is false when it would
 // overspend, and the caller draws without the layer.

@@ -42,12 +42,12 @@ public:
     void store(uint64_t path, uint64_t signature, QImage image, QRect area);
     void beginFrame();
     void endFrame();  // forgets the layers the last frame did not draw
+    static constexpr size_t kMaxBytes = 128u << 20;
 
 private:
     std::mutex mutex_;
     std::unordered_map<uint64_t, Entry> entries_;
     size_t bytes_ = 0;
-    static constexpr size_t kMaxBytes = 128u << 20;
 };
 
 // The most bytes of offscreen layers this thread held at once since the last call.
