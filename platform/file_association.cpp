@@ -29,7 +29,7 @@ QByteArray resource(const QString& name) {
 
 QString envDir(const char* name, const QString& fallbackBelowHome) {
     const QString value = qEnvironmentVariable(name);
-    // The base directory specification: a relative path is invalid and ignored.
+    // A relative XDG folder is invalid and ignored, as freedesktop asks.
     if (!value.isEmpty() && QDir::isAbsolutePath(value)) return QDir::cleanPath(value);
     return QDir::cleanPath(QDir::homePath() + '/' + fallbackBelowHome);
 }
