@@ -48,10 +48,7 @@ panel_menu() {  # panel_menu N: right-click the panel and take the N-th visible 
     sleep 1.5
 }
 
-wait_for_size 400x308
-video=$found
-wait_for_size 295x128
-panel=$found
+wait_for_docked_pair
 check "the windows appear" test -n "$video" -a -n "$panel"
 sleep 1
 read -r vx vy <<<"$(position "$video")"

@@ -21,10 +21,7 @@ geometry() {  # geometry WID -> "X Y W H"
 }
 shot() { import -window root "$shots/$1.png" 2>/dev/null; }
 
-wait_for_size 400x308
-video=$found
-wait_for_size 295x128
-panel=$found
+wait_for_docked_pair
 check "the video window and the panel appear" test -n "$video" -a -n "$panel"
 sleep 1
 read -r vx vy _ _ <<<"$(geometry "$video")"

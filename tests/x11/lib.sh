@@ -73,6 +73,13 @@ wait_for_size() {  # wait_for_size WIDTHxHEIGHT -> sets found
     done
     return 1
 }
+wait_for_docked_pair() {  # sets video and panel to the docked video window and panel
+    wait_for_size 400x308
+    video=$found
+    wait_for_size 295x128
+    panel=$found
+}
+
 finish() {
     echo "$pass passed, $fail failed"
     [ "$fail" -eq 0 ]
