@@ -16,7 +16,8 @@
 #include <tuple>
 #include <vector>
 
-#include "engine/player.h"
+#include "engine/runtime/basics.h"
+#include "engine/runtime/input_event.h"
 
 namespace swf {
 class Movie;

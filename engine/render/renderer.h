@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <unordered_map>
 
-#include "engine/player.h"
+#include "engine/runtime/basics.h"
 
 class QPainter;
 

@@ -1,9 +1,9 @@
-#include "engine/render/shape_geometry.h"
+#include "engine/runtime/shape_geometry.h"
 
 #include <cmath>
 #include <unordered_map>
 
-namespace swf::render {
+namespace swf {
 namespace {
 
 using format::Edge;
@@ -127,4 +127,4 @@ ShapeGeometry buildShapeGeometry(const format::Shape& shape) {
     return g;
 }
 
-}  // namespace swf::render
+}  // namespace swf

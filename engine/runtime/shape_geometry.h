@@ -8,7 +8,7 @@
 
 #include "engine/format/shape.h"
 
-namespace swf::render {
+namespace swf {
 
 struct ShapeGeometry {
     struct Fill {
@@ -31,4 +31,4 @@ struct ShapeGeometry {
 // into closed contours so holes and shared borders come out right.
 ShapeGeometry buildShapeGeometry(const format::Shape& shape);
 
-}  // namespace swf::render
+}  // namespace swf
