@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QPointF>
 #include <QRect>
+#include <QRectF>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -85,26 +86,15 @@ public:
     void buttonSound(uint16_t buttonId, ButtonTransition transition);
     bool hasSound() const;  // the movie defines any sound or stream sound
 
-    // Mouse and keyboard, at a point of the stage in pixels (stage coordinates, as _xmouse
-    // reads them on the root): buttons, clip events, listeners.
-    void mouseMove(double x, double y);
-    void mouseDown(double x, double y);
-    void mouseUp(double x, double y);
-    // Another mouse button (2 right, 4 middle, as Key.isDown names them) went down or up.
-    void otherMouseButton(int code, bool down);
-    // Flash key codes (Key.LEFT = 37 ...) and the character the key typed, if any.
-    void keyDown(int code, char32_t character = 0);
-    void keyUp(int code);
-    // A character the keyboard typed (after its keyDown), for the focused text field.
-    void textInput(char32_t character);
-    void textCommand(TextCommand command);
-    // The clipboard text fields copy to and paste from.
-    void setClipboard(std::string text);
+    // The user's mouse, keys, typing, editing, clipboard and window focus (engine/runtime/
+    // input_event.h): buttons, clip events, listeners and the focused text field hear it.
+    void handleEvent(const InputEvent& event);
+    // The clipboard text fields copy to (what a copy or cut in the movie left there).
     std::string clipboard() const;
-    // The window lost or got back the keyboard.
-    void setWindowFocus(bool focused);
     // The stage point under a point of a viewport drawn with mode (render's mapping reversed).
     QPointF stagePoint(const QRect& viewport, ScaleMode mode, const QPointF& at) const;
+    // The focused text field's box in viewport pixels, for an input method's candidate window.
+    std::optional<QRectF> textInputRect(const QRect& viewport, ScaleMode mode) const;
     // Something that takes clicks is under the mouse (a hand cursor's cue).
     bool mouseOverButton() const;
 

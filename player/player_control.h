@@ -78,6 +78,12 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    // Text an input method composed (Chinese ...), and where its candidates should appear.
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 private:
     void start(const QString& path, const std::function<std::shared_ptr<const swf::Movie>()>& load);
@@ -89,6 +95,9 @@ private:
     void keepSoundWithFrame();
     // After the movie saw input: its scripts may have started or stopped it, or changed it.
     void afterInput();
+    void deliver(const swf::InputEvent& event);
+    // An editing command for the movie's focused field, the desktop's clipboard in step.
+    void editField(swf::TextCommand command);
     QPointF stagePoint(const QPointF& widgetPoint) const;
 
     QString path_;
