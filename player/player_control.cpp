@@ -95,6 +95,11 @@ void PlayerControl::start(const QString& path,
         qCWarning(lcPlayer).noquote() << "cannot load" << path << "-" << loadError_;
     }
     if (player_) {
+        // A movie's trace() lines go to the log, as a debugging player shows them.
+        player_->setTraceSink([](std::string_view line) {
+            qCInfo(lcPlayer).noquote()
+                << "trace:" << QString::fromUtf8(line.data(), qsizetype(line.size()));
+        });
         if (player_->hasSound()) {
             if (!audio_) audio_ = std::make_unique<AudioOutput>();
             audio_->setPlayer(player_.get());

@@ -62,47 +62,44 @@ struct InputEvent {
         return e;
     }
     static InputEvent keyDown(int code, char32_t character = 0) {
-        InputEvent e;
-        e.type = Type::KeyDown;
+        InputEvent e = of(Type::KeyDown);
         e.keyCode = code;
         e.character = character;
         return e;
     }
     static InputEvent keyUp(int code) {
-        InputEvent e;
-        e.type = Type::KeyUp;
+        InputEvent e = of(Type::KeyUp);
         e.keyCode = code;
         return e;
     }
     static InputEvent typed(std::u32string text) {
-        InputEvent e;
-        e.type = Type::Text;
+        InputEvent e = of(Type::Text);
         e.text = std::move(text);
         return e;
     }
     static InputEvent typed(char32_t c) { return typed(std::u32string(1, c)); }
     static InputEvent edit(TextCommand command) {
-        InputEvent e;
-        e.type = Type::Command;
+        InputEvent e = of(Type::Command);
         e.command = command;
         return e;
     }
     static InputEvent clipboardText(std::string text) {
-        InputEvent e;
-        e.type = Type::Clipboard;
+        InputEvent e = of(Type::Clipboard);
         e.clipboard = std::move(text);
         return e;
     }
     static InputEvent focus(bool gained) {
-        InputEvent e;
-        e.type = gained ? Type::FocusGained : Type::FocusLost;
-        return e;
+        return of(gained ? Type::FocusGained : Type::FocusLost);
     }
 
 private:
-    static InputEvent mouse(Type t, double x, double y, int button) {
+    static InputEvent of(Type t) {
         InputEvent e;
         e.type = t;
+        return e;
+    }
+    static InputEvent mouse(Type t, double x, double y, int button) {
+        InputEvent e = of(t);
         e.x = x;
         e.y = y;
         e.button = button;

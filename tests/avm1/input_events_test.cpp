@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QTemporaryFile>
 
 #include "engine/avm1/text_input.h"
 #include "engine/player.h"
@@ -434,4 +435,65 @@ TEST(Avm1Button, ClipsInAButtonsStateRunTheirScripts) {
               "_level0.instance1.instance3\n");
     r->player->advanceFrame();
     EXPECT_EQ(r->take(), "again _level0.instance1.instance3\nagain _level0.instance1.instance2\n");
+}
+
+// The window's Qt keys and the recordings' key names meet in one table with the Flash codes.
+TEST(Avm1KeyCodes, QtKeysAndRecordedKeysGiveTheFlashCodes) {
+    struct Case {
+        int qtKey;
+        bool keypad;
+        const char* recorded;  // the same key as a recording names it
+        int code;
+    };
+    const Case cases[] = {
+        {Qt::Key_Semicolon, false, R"({"Char": ";"})", 186},
+        {Qt::Key_Colon, false, R"({"Char": ":"})", 186},
+        {Qt::Key_Equal, false, R"({"Char": "="})", 187},
+        {Qt::Key_Minus, false, R"({"Char": "-"})", 189},
+        {Qt::Key_Slash, false, R"({"Char": "/"})", 191},
+        {Qt::Key_QuoteLeft, false, R"({"Char": "`"})", 192},
+        {Qt::Key_BracketLeft, false, R"({"Char": "["})", 219},
+        {Qt::Key_Apostrophe, false, R"({"Char": "'"})", 222},
+        {Qt::Key_Exclam, false, R"({"Char": "!"})", 49},
+        {Qt::Key_A, false, R"({"Char": "a"})", 65},
+        {Qt::Key_Z, false, R"({"Char": "Z"})", 90},
+        {Qt::Key_7, false, R"({"Char": "7"})", 55},
+        {Qt::Key_0, true, R"({"Numpad": "0"})", 96},
+        {Qt::Key_9, true, R"({"Numpad": "9"})", 105},
+        {Qt::Key_Asterisk, true, R"({"Numpad": "*"})", 106},
+        {Qt::Key_Plus, true, R"({"Numpad": "+"})", 107},
+        {Qt::Key_Minus, true, R"({"Numpad": "-"})", 109},
+        {Qt::Key_Period, true, R"({"Numpad": "."})", 110},
+        {Qt::Key_Slash, true, R"({"Numpad": "/"})", 111},
+        {Qt::Key_Enter, true, R"("NumpadEnter")", 13},
+        {Qt::Key_Left, false, R"("ArrowLeft")", 37},
+        {Qt::Key_Up, false, R"("ArrowUp")", 38},
+        {Qt::Key_Right, false, R"("ArrowRight")", 39},
+        {Qt::Key_Down, false, R"("ArrowDown")", 40},
+        {Qt::Key_Backspace, false, R"("Backspace")", 8},
+        {Qt::Key_Delete, false, R"("Delete")", 46},
+        {Qt::Key_Escape, false, R"("Escape")", 27},
+        {Qt::Key_Shift, false, R"("LeftShift")", 16},
+        {Qt::Key_F1, false, R"({"F": 1})", 112},
+        {Qt::Key_F15, false, R"({"F": 15})", 126},
+    };
+    QString json = "[";
+    for (const Case& c : cases) {
+        EXPECT_EQ(swf::flashKeyCode(c.qtKey, c.keypad), c.code) << c.recorded;
+        json += QString(R"({"type": "KeyDown", "key": %1},)").arg(c.recorded);
+    }
+    json.chop(1);
+    json += "]";
+    EXPECT_EQ(swf::flashKeyCode(Qt::Key_unknown), 0);
+
+    QTemporaryFile file;
+    ASSERT_TRUE(file.open());
+    file.write(json.toUtf8());
+    file.flush();
+    std::string why;
+    const auto events = cli::readInputEvents(file.fileName().toStdString(), why);
+    ASSERT_TRUE(events) << why;
+    ASSERT_EQ(events->size(), std::size(cases));
+    for (size_t i = 0; i < events->size(); ++i)
+        EXPECT_EQ((*events)[i].event.keyCode, cases[i].code) << cases[i].recorded;
 }
