@@ -58,6 +58,9 @@ public:
     // A hidden control whose frames nobody reads (a grid cell) holds its clock until shown.
     bool runWhileHidden = true;
 
+    // Where an input method's candidates go: the movie's focused text field.
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
 public slots:
     // One beat of the frame clock; public so tests can drive the clock by hand.
     void clockTick();
@@ -81,9 +84,8 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
-    // Text an input method composed (Chinese ...), and where its candidates should appear.
+    // Text an input method composed (Chinese ...).
     void inputMethodEvent(QInputMethodEvent* event) override;
-    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 private:
     void start(const QString& path, const std::function<std::shared_ptr<const swf::Movie>()>& load);
