@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QPointF>
 #include <QRect>
+#include <QRectF>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -15,6 +16,9 @@
 #include <string>
 #include <string_view>
 
+#include "engine/runtime/basics.h"
+#include "engine/runtime/input_event.h"
+
 class QPainter;
 
 namespace swf {
@@ -23,67 +27,9 @@ class Movie;
 class PlayerState;
 struct DisplayList;
 
-// Thrown by loading; what() is one line a user can read.
-class LoadError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-enum class ScaleMode { ShowAll, NoBorder, ExactFit, NoScale };
-
-// The stage quality: High draws anti-aliased edges and smoothed bitmaps, Low draws hard edges.
-enum class Quality { Low, High };
-
-// "showall", "NoBorder", ... in any letter case; nullopt for anything else.
-std::optional<ScaleMode> parseScaleMode(std::string_view name);
-
-// What the header and the tag stream declare; filled while parsing.
-struct MovieInfo {
-    char signature[4] = {0, 0, 0, 0};  // "FWS", "CWS" or "ZWS"
-    int version = 0;
-    uint32_t length = 0;   // uncompressed length the header declares
-    size_t fileBytes = 0;  // the file as read (compressed when it is)
-    int stageXMin = 0, stageYMin = 0, stageXMax = 0, stageYMax = 0;  // twips
-    double frameRate = 0;  // frames per second (8.8 fixed in the file)
-    int frameCount = 0;    // header's frame count
-    std::optional<QColor> background;
-    std::map<std::string, int> tagCounts;  // tag name ("ShowFrame", "Unknown(99)") -> count
-    int skippedTags = 0;                   // tags read over without being understood
-    bool truncated = false;                // the tag stream ended early and was cut cleanly
-
-    int widthPixels() const { return (stageXMax - stageXMin) / 20; }
-    int heightPixels() const { return (stageYMax - stageYMin) / 20; }
-};
-
-// Parses a whole file image. Throws LoadError for anything that is not a playable SWF.
-std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes);
-std::shared_ptr<const Movie> loadMovieFile(const std::string& path);
-// As loadMovie(bytes); files the movie imports (ImportAssets) are read from baseDir.
-std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes, const std::string& baseDir);
-
-const MovieInfo& movieInfo(const Movie& movie);
-
 // Threads that share out the drawing of a frame (all players), the drawing thread included;
 // 0: one per core. Frames come out the same whatever the count.
 void setRenderThreads(int threads);
-
-// A button's state changes that DefineButtonSound gives sounds to, in the tag's order.
-enum class ButtonTransition : uint8_t { OverToUp, UpToOver, OverToDown, DownToOver };
-
-// Editing commands of the focused text field (the keyboard's shortcuts for them).
-enum class TextCommand {
-    Enter,
-    Backspace,
-    Delete,
-    MoveLeft,
-    MoveRight,
-    LineStart,
-    LineEnd,
-    SelectAll,
-    Copy,
-    Cut,
-    Paste
-};
 
 // Where a player keeps what its movie stores for later (local shared objects).
 struct PlayerStorage {
@@ -144,26 +90,15 @@ public:
     void buttonSound(uint16_t buttonId, ButtonTransition transition);
     bool hasSound() const;  // the movie defines any sound or stream sound
 
-    // Mouse and keyboard, at a point of the stage in pixels (stage coordinates, as _xmouse
-    // reads them on the root): buttons, clip events, listeners.
-    void mouseMove(double x, double y);
-    void mouseDown(double x, double y);
-    void mouseUp(double x, double y);
-    // Another mouse button (2 right, 4 middle, as Key.isDown names them) went down or up.
-    void otherMouseButton(int code, bool down);
-    // Flash key codes (Key.LEFT = 37 ...) and the character the key typed, if any.
-    void keyDown(int code, char32_t character = 0);
-    void keyUp(int code);
-    // A character the keyboard typed (after its keyDown), for the focused text field.
-    void textInput(char32_t character);
-    void textCommand(TextCommand command);
-    // The clipboard text fields copy to and paste from.
-    void setClipboard(std::string text);
+    // The user's mouse, keys, typing, editing, clipboard and window focus (engine/runtime/
+    // input_event.h): buttons, clip events, listeners and the focused text field hear it.
+    void handleEvent(const InputEvent& event);
+    // The clipboard text fields copy to (what a copy or cut in the movie left there).
     std::string clipboard() const;
-    // The window lost or got back the keyboard.
-    void setWindowFocus(bool focused);
     // The stage point under a point of a viewport drawn with mode (render's mapping reversed).
     QPointF stagePoint(const QRect& viewport, ScaleMode mode, const QPointF& at) const;
+    // The focused text field's box in viewport pixels, for an input method's candidate window.
+    std::optional<QRectF> textInputRect(const QRect& viewport, ScaleMode mode) const;
     // Something that takes clicks is under the mouse (a hand cursor's cue).
     bool mouseOverButton() const;
 

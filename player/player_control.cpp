@@ -1,14 +1,18 @@
 #include "player/player_control.h"
 
+#include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLoggingCategory>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStandardPaths>
+#include <QWheelEvent>
 #include <algorithm>
 
 #include "engine/media/sound_clock.h"
@@ -32,7 +36,8 @@ PlayerControl::PlayerControl(QWidget* parent) : QWidget(parent) {
     setAcceptDrops(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
-    setMouseTracking(true);  // roll-overs need moves without a button held
+    setMouseTracking(true);                   // roll-overs need moves without a button held
+    setAttribute(Qt::WA_InputMethodEnabled);  // typed Chinese reaches the movie's fields
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &PlayerControl::clockTick);
@@ -91,6 +96,11 @@ void PlayerControl::start(const QString& path,
         qCWarning(lcPlayer).noquote() << "cannot load" << path << "-" << loadError_;
     }
     if (player_) {
+        // A movie's trace() lines go to the log, as a debugging player shows them.
+        player_->setTraceSink([](std::string_view line) {
+            qCInfo(lcPlayer).noquote()
+                << "trace:" << QString::fromUtf8(line.data(), qsizetype(line.size()));
+        });
         if (player_->hasSound()) {
             if (!audio_) audio_ = std::make_unique<AudioOutput>();
             audio_->setPlayer(player_.get());
@@ -279,102 +289,155 @@ void PlayerControl::afterInput() {
     update();
 }
 
-void PlayerControl::mousePressEvent(QMouseEvent* event) {
-    if (!player_ || event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
-    const QPointF p = stagePoint(event->position());
-    player_->mouseDown(p.x(), p.y());
-    afterInput();
-}
-
-void PlayerControl::mouseMoveEvent(QMouseEvent* event) {
-    if (!player_) return QWidget::mouseMoveEvent(event);
-    const QPointF p = stagePoint(event->position());
-    player_->mouseMove(p.x(), p.y());
-    afterInput();
-}
-
-void PlayerControl::mouseReleaseEvent(QMouseEvent* event) {
-    if (!player_ || event->button() != Qt::LeftButton) return QWidget::mouseReleaseEvent(event);
-    const QPointF p = stagePoint(event->position());
-    player_->mouseUp(p.x(), p.y());
+void PlayerControl::deliver(const swf::InputEvent& event) {
+    if (!player_) return;
+    player_->handleEvent(event);
     afterInput();
 }
 
 namespace {
 
-// Qt's key to the Flash Player's key code (Key.getCode); 0 for keys it has none for.
-int flashKeyCode(const QKeyEvent* e) {
-    const int k = e->key();
-    if (k >= Qt::Key_A && k <= Qt::Key_Z) return k;  // 65..90 in both
-    if (k >= Qt::Key_0 && k <= Qt::Key_9) return k;  // 48..57
-    if (k >= Qt::Key_F1 && k <= Qt::Key_F12) return 112 + (k - Qt::Key_F1);
-    switch (k) {
-        case Qt::Key_Backspace:
-            return 8;
-        case Qt::Key_Tab:
-            return 9;
+// Key.isDown's codes of the mouse buttons; 0 for buttons the Flash Player does not report.
+int flashButton(Qt::MouseButton b) {
+    switch (b) {
+        case Qt::LeftButton:
+            return 1;
+        case Qt::RightButton:
+            return 2;
+        case Qt::MiddleButton:
+            return 4;
+        default:
+            return 0;
+    }
+}
+
+// The editing command a key press means for a text field, if any.
+std::optional<swf::TextCommand> editCommand(const QKeyEvent* e) {
+    using C = swf::TextCommand;
+    if (e->matches(QKeySequence::SelectAll)) return C::SelectAll;
+    if (e->matches(QKeySequence::Copy)) return C::Copy;
+    if (e->matches(QKeySequence::Cut)) return C::Cut;
+    if (e->matches(QKeySequence::Paste)) return C::Paste;
+    switch (e->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            return 13;
-        case Qt::Key_Shift:
-            return 16;
-        case Qt::Key_Control:
-            return 17;
-        case Qt::Key_Alt:
-            return 18;
-        case Qt::Key_CapsLock:
-            return 20;
-        case Qt::Key_Escape:
-            return 27;
-        case Qt::Key_Space:
-            return 32;
-        case Qt::Key_PageUp:
-            return 33;
-        case Qt::Key_PageDown:
-            return 34;
-        case Qt::Key_End:
-            return 35;
-        case Qt::Key_Home:
-            return 36;
-        case Qt::Key_Left:
-            return 37;
-        case Qt::Key_Up:
-            return 38;
-        case Qt::Key_Right:
-            return 39;
-        case Qt::Key_Down:
-            return 40;
-        case Qt::Key_Insert:
-            return 45;
+            return C::Enter;
+        case Qt::Key_Backspace:
+            return C::Backspace;
         case Qt::Key_Delete:
-            return 46;
+            return C::Delete;
+        case Qt::Key_Left:
+            return C::MoveLeft;
+        case Qt::Key_Right:
+            return C::MoveRight;
+        case Qt::Key_Home:
+            return C::LineStart;
+        case Qt::Key_End:
+            return C::LineEnd;
         default:
-            break;
+            return std::nullopt;
     }
-    const QString t = e->text();
-    return t.isEmpty() ? 0 : t.at(0).toUpper().unicode();
+}
+
+// What a key press types into a field: printable characters without Ctrl or Alt held.
+std::u32string typedText(const QKeyEvent* e) {
+    if (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return {};
+    std::u32string out;
+    for (char32_t c : e->text().toStdU32String())
+        if (c >= 0x20 && c != 0x7f) out.push_back(c);
+    return out;
 }
 
 }  // namespace
 
+void PlayerControl::mousePressEvent(QMouseEvent* event) {
+    const int button = flashButton(event->button());
+    if (!player_ || !button) return QWidget::mousePressEvent(event);
+    const QPointF p = stagePoint(event->position());
+    deliver(swf::InputEvent::mouseDown(p.x(), p.y(), button));
+}
+
+void PlayerControl::mouseMoveEvent(QMouseEvent* event) {
+    if (!player_) return QWidget::mouseMoveEvent(event);
+    const QPointF p = stagePoint(event->position());
+    deliver(swf::InputEvent::mouseMove(p.x(), p.y()));
+}
+
+void PlayerControl::mouseReleaseEvent(QMouseEvent* event) {
+    const int button = flashButton(event->button());
+    if (!player_ || !button) return QWidget::mouseReleaseEvent(event);
+    const QPointF p = stagePoint(event->position());
+    deliver(swf::InputEvent::mouseUp(p.x(), p.y(), button));
+}
+
+void PlayerControl::wheelEvent(QWheelEvent* event) {
+    // 120 units are one notch, which the Flash Player reports as three lines.
+    const int lines = event->angleDelta().y() * 3 / 120;
+    if (!player_ || !lines) return QWidget::wheelEvent(event);
+    const QPointF p = stagePoint(event->position());
+    deliver(swf::InputEvent::wheel(p.x(), p.y(), lines));
+}
+
 void PlayerControl::keyPressEvent(QKeyEvent* event) {
-    const int code = flashKeyCode(event);
-    if (player_ && code) {
+    if (player_) {
         const QString t = event->text();
         const char32_t ch = t.isEmpty() ? 0 : t.toUcs4().value(0);
-        player_->keyDown(code, ch);
+        const int code = swf::flashKeyCode(event->key(), event->modifiers() & Qt::KeypadModifier);
+        if (code) player_->handleEvent(swf::InputEvent::keyDown(code, ch));
+        if (const auto command = editCommand(event)) {
+            editField(*command);
+        } else if (const std::u32string typed = typedText(event); !typed.empty()) {
+            player_->handleEvent(swf::InputEvent::typed(typed));
+        }
         afterInput();
     }
     QWidget::keyPressEvent(event);  // the windows' own keys still reach them
 }
 
 void PlayerControl::keyReleaseEvent(QKeyEvent* event) {
-    const int code = flashKeyCode(event);
-    if (player_ && code && !event->isAutoRepeat()) {
-        player_->keyUp(code);
-        afterInput();
-    }
+    const int code = swf::flashKeyCode(event->key(), event->modifiers() & Qt::KeypadModifier);
+    if (player_ && code && !event->isAutoRepeat()) deliver(swf::InputEvent::keyUp(code));
     QWidget::keyReleaseEvent(event);
+}
+
+void PlayerControl::editField(swf::TextCommand command) {
+    // The movie's fields share the desktop's clipboard: pasting reads it, copying writes it.
+    QClipboard* board = QGuiApplication::clipboard();
+    if (command == swf::TextCommand::Paste && board)
+        player_->handleEvent(swf::InputEvent::clipboardText(board->text().toStdString()));
+    const std::string before = player_->clipboard();
+    player_->handleEvent(swf::InputEvent::edit(command));
+    const std::string after = player_->clipboard();
+    const bool copies = command == swf::TextCommand::Copy || command == swf::TextCommand::Cut;
+    if (copies && board && after != before) board->setText(QString::fromStdString(after));
+}
+
+void PlayerControl::inputMethodEvent(QInputMethodEvent* event) {
+    // Only the committed text reaches the field; the preview stays with the input method.
+    if (player_ && !event->commitString().isEmpty())
+        deliver(swf::InputEvent::typed(event->commitString().toStdU32String()));
+    event->accept();
+}
+
+QVariant PlayerControl::inputMethodQuery(Qt::InputMethodQuery query) const {
+    if (query == Qt::ImEnabled) return true;
+    if (query == Qt::ImCursorRectangle) {
+        if (player_)
+            if (const auto r = player_->textInputRect(rect(), scale_))
+                return QRectF(r->left(), r->top(), 1, r->height()).toRect();
+        return QRect();
+    }
+    return QWidget::inputMethodQuery(query);
+}
+
+void PlayerControl::focusInEvent(QFocusEvent* event) {
+    deliver(swf::InputEvent::focus(true));
+    QWidget::focusInEvent(event);
+}
+
+void PlayerControl::focusOutEvent(QFocusEvent* event) {
+    deliver(swf::InputEvent::focus(false));
+    QWidget::focusOutEvent(event);
 }
 
 void PlayerControl::dragEnterEvent(QDragEnterEvent* event) {

@@ -58,6 +58,9 @@ public:
     // A hidden control whose frames nobody reads (a grid cell) holds its clock until shown.
     bool runWhileHidden = true;
 
+    // Where an input method's candidates go: the movie's focused text field.
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
 public slots:
     // One beat of the frame clock; public so tests can drive the clock by hand.
     void clockTick();
@@ -78,6 +81,11 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    // Text an input method composed (Chinese ...).
+    void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
     void start(const QString& path, const std::function<std::shared_ptr<const swf::Movie>()>& load);
@@ -89,6 +97,9 @@ private:
     void keepSoundWithFrame();
     // After the movie saw input: its scripts may have started or stopped it, or changed it.
     void afterInput();
+    void deliver(const swf::InputEvent& event);
+    // An editing command for the movie's focused field, the desktop's clipboard in step.
+    void editField(swf::TextCommand command);
     QPointF stagePoint(const QPointF& widgetPoint) const;
 
     QString path_;

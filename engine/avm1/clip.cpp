@@ -92,7 +92,9 @@ void gotoClipFrame(ClipHost* clip, int frame, bool play) {
     const int total = clip->totalFrames();
     if (total <= 0) return;
     if (frame < 0) return;  // no such frame: nothing happens, not even the stop
-    clip->gotoFrame(std::min(frame, total - 1), play);
+    // The root judges a frame past its end itself (it lands there without the frame's actions).
+    const bool root = dynamic_cast<ScriptRunner*>(clip) != nullptr;
+    clip->gotoFrame(root ? frame : std::min(frame, total - 1), play);
 }
 
 void cloneClip(Vm& vm, ClipHost* source, const std::string& name, double depth) {

@@ -9,6 +9,7 @@
 #include "engine/avm1/clip.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
+#include "engine/avm1/text_field.h"
 #include "engine/runtime/bitmap_surface.h"
 #include "engine/runtime/display_list.h"
 #include "engine/runtime/drawing.h"
@@ -207,14 +208,21 @@ std::optional<QRectF> stageBounds(Vm& vm, ClipHost* clip) {
     if (!r || !clip || clip == vm.root_) return std::nullopt;
     const DisplayObject* o = nullptr;
     auto* button = dynamic_cast<ButtonHost*>(clip);
+    auto* field = dynamic_cast<TextFieldHost*>(clip);
     if (auto* s = dynamic_cast<SpriteClip*>(clip))
         o = s->object();
     else if (button)
         o = button->object();
+    else if (field)
+        o = field->object();
     if (!o) return std::nullopt;
     const auto parent = toStage(vm, clip->parent());
     QRectF local;
-    if (button) {
+    if (field) {
+        // A field is its box, whatever text it holds.
+        const format::Rect& b = field->def.bounds;
+        local = QRectF(b.xMin, b.yMin, b.xMax - b.xMin, b.yMax - b.yMin);
+    } else if (button) {
         // A button is where it takes the mouse: its hit area's records.
         const Character* ch = r->movie().character(o->characterId);
         const auto* bc = ch ? std::get_if<ButtonCharacter>(ch) : nullptr;

@@ -313,6 +313,12 @@ std::optional<QRectF> focusHighlight(Vm& vm) {
     return c ? stageBounds(vm, c) : std::nullopt;
 }
 
+std::optional<QRectF> focusedFieldBounds(Vm& vm) {
+    const Value f = focusedObject(vm);
+    if (!f.isObject() || f.o->cls != ObjClass::TextField || !f.o->clip) return std::nullopt;
+    return stageBounds(vm, f.o->clip);
+}
+
 std::pair<size_t, size_t> replaceRangeOf(Vm& vm, Object* field, size_t len) {
     const Value f = focusedObject(vm);
     if (!vm.input || !sameObject(f, field) || vm.input->selBegin < 0 || vm.input->selEnd < 0)

@@ -41,6 +41,8 @@ bool showsFocusRect(Vm& vm, Object* obj);
 // Where the yellow highlight goes around the focused clip or button, in stage twips: nullopt
 // while none shows (a text field shows its caret instead).
 std::optional<QRectF> focusHighlight(Vm& vm);
+// The focused text field's box in stage twips (where an input method puts its candidates).
+std::optional<QRectF> focusedFieldBounds(Vm& vm);
 // The selection replaceSel works on in field (len characters long): the focused field's own,
 // the start of the text for any other; then the caret after what replaced it.
 std::pair<size_t, size_t> replaceRangeOf(Vm& vm, Object* field, size_t len);

@@ -524,7 +524,8 @@ bool InputRouter::fire(const Target& wanted, uint16_t condition, int key) {
     return any;
 }
 
-void InputRouter::broadcast(const char* listenerMethod, uint32_t eventBit, const char* method) {
+void InputRouter::broadcast(const char* listenerMethod, uint32_t eventBit, const char* method,
+                            std::vector<Value> listenerArgs) {
     if (!scripts_) return;
     Vm& vm = scripts_->vm();
     scripts_->dispatch([&] {
@@ -560,7 +561,7 @@ void InputRouter::broadcast(const char* listenerMethod, uint32_t eventBit, const
             if (!l.isObject()) continue;
             if ((l.o->cls == ObjClass::MovieClip || l.o->cls == ObjClass::TextField) && !l.o->clip)
                 continue;
-            safely(vm, [&] { vm.callMethod(l, listenerMethod, {}); });
+            safely(vm, [&] { vm.callMethod(l, listenerMethod, listenerArgs); });
         }
     });
 }
@@ -814,6 +815,11 @@ void InputRouter::textCommand(TextCommand command) {
         scripts_->dispatch([&] { safely(vm, [&] { editField(vm, field, command, clipboard); }); });
     refresh();
 }
+void InputRouter::mouseWheel(int lines) {
+    broadcast("onMouseWheel", 0, nullptr, {Value(double(lines))});
+    refresh();
+}
+
 void InputRouter::windowFocus(bool focused) {
     if (focused || !scripts_) return;
     // Another window took the keyboard: the highlight rolls out and nothing keeps the focus.

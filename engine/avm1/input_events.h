@@ -16,7 +16,9 @@
 #include <tuple>
 #include <vector>
 
-#include "engine/player.h"
+#include "engine/avm1/value.h"
+#include "engine/runtime/basics.h"
+#include "engine/runtime/input_event.h"
 
 namespace swf {
 class Movie;
@@ -94,6 +96,8 @@ public:
     // Typing and editing in the focused text field.
     void textInput(char32_t ch);
     void textCommand(TextCommand command);
+    // The wheel turned by lines (positive away from the user): Mouse listeners' onMouseWheel.
+    void mouseWheel(int lines);
     void windowFocus(bool focused);
     std::string clipboard;
     // After the stage changed: what is under the mouse again, and the buttons' shown states.
@@ -150,7 +154,8 @@ private:
     void roll(Object* obj, bool over);
     // The mouse took over from the keyboard: the focus highlight goes and its object rolls out.
     void dropHighlight();
-    void broadcast(const char* clipEvent, uint32_t eventBit, const char* method);
+    void broadcast(const char* clipEvent, uint32_t eventBit, const char* method,
+                   std::vector<Value> listenerArgs = {});
     void transition(const Target& from, const Target& to);
 
     const Movie& movie_;

@@ -44,6 +44,8 @@ struct CallContext {
     bool inFunction = false;
     bool thisByName = true;  // false when DefineFunction2 preloads or suppresses it
     bool superByName = true;
+    // Where a jump left the code, relative to its start: the file's bytes there may go on.
+    std::optional<int64_t> jumpedOut;
 };
 
 namespace {
@@ -1116,8 +1118,10 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 if (op == 0x9D) take = vm.toBoolean(pop(c));
                 if (take) {
                     const int64_t target = static_cast<int64_t>(next) + off;
-                    if (target < 0 || target > static_cast<int64_t>(code.size()))
+                    if (target < 0 || target > static_cast<int64_t>(code.size())) {
+                        c.jumpedOut = target;
                         return {Flow::Exit, code.size()};
+                    }
                     if (static_cast<size_t>(target) < begin || static_cast<size_t>(target) > end)
                         return {Flow::Exit, static_cast<size_t>(target)};
                     pc = static_cast<size_t>(target);
@@ -1271,7 +1275,7 @@ Flow run(CallContext& c, size_t begin, size_t end) {
 
 }  // namespace
 
-void runFrameCode(Vm& vm, std::span<const uint8_t> code, ClipHost* clip) {
+std::optional<int64_t> runFrameCode(Vm& vm, std::span<const uint8_t> code, ClipHost* clip) {
     CallContext c(vm);
     c.code = code;
     c.regs.resize(4);
@@ -1290,6 +1294,7 @@ void runFrameCode(Vm& vm, std::span<const uint8_t> code, ClipHost* clip) {
         Value v = t.value;
         vm.host().trace("Warning: Uncaught exception, " + vm.toString(v));
     }
+    return c.jumpedOut;
 }
 
 Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home) {

@@ -12,7 +12,7 @@
 #include "engine/avm1/vm.h"
 #include "engine/format/container.h"
 #include "engine/format/tags.h"
-#include "engine/player.h"
+#include "engine/runtime/basics.h"
 #include "engine/runtime/instances.h"
 #include "engine/runtime/movie.h"
 

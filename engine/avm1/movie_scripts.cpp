@@ -289,7 +289,7 @@ void ScriptRunner::runFrame(int frame) {
     const size_t f = static_cast<size_t>(frame);
     runInits(frame);
     if (f < index_.rootFrames.size())
-        for (auto code : index_.rootFrames[f]) vm_->runActions(code, this);
+        vm_->runFrameActions(index_.rootFrames[f], this);
 }
 
 // Gotos inside scripts queue the target frame; its actions run once the current list ends.
@@ -417,9 +417,13 @@ void ScriptRunner::stop() { hooks_.setPlaying(false); }
 
 void ScriptRunner::gotoFrame(int frame, bool andPlay) {
     hooks_.setPlaying(andPlay);
+    // A goto past the end lands on the last frame, whose actions then do not run.
+    const bool pastEnd = frame >= totalFrames();
+    frame = std::min(frame, totalFrames() - 1);
     if (frame == hooks_.frame()) return;
     hooks_.seek(frame);
     lastSeen_ = frame;
+    if (pastEnd) return;
     if (running_)
         pending_.push_back(frame);
     else
@@ -538,7 +542,7 @@ void ScriptRunner::runSpriteFrame(SpriteClip* clip, int frame) {
     if (auto it = index_.spriteInits.find(clip->characterId());
         it != index_.spriteInits.end() && f >= 0 && static_cast<size_t>(f) < it->second.size())
         runInitList(it->second[f]);
-    for (auto code : spriteActions(clip->characterId(), f)) vm_->runActions(code, clip);
+    vm_->runFrameActions(spriteActions(clip->characterId(), f), clip);
 }
 
 void ScriptRunner::spriteFrameChanged(SpriteClip* clip) {

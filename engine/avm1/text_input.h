@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "engine/player.h"
+#include "engine/runtime/input_event.h"
 
 namespace swf::avm1 {
 

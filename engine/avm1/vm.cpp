@@ -905,6 +905,27 @@ void Vm::runActions(std::span<const uint8_t> code, ClipHost* clip) {
     enter([&] { runFrameCode(*this, code, clip); });
 }
 
+void Vm::runFrameActions(std::span<const std::span<const uint8_t>> lists, ClipHost* clip) {
+    for (const auto& list : lists) {
+        std::span<const uint8_t> code = list;
+        // Each landing runs to an end; a few in a row are all a real movie makes.
+        for (int landings = 0; landings < 64; ++landings) {
+            std::optional<int64_t> out;
+            enter([&] { out = runFrameCode(*this, code, clip); });
+            if (!out) break;
+            const auto at = static_cast<int64_t>(reinterpret_cast<uintptr_t>(code.data())) + *out;
+            const std::span<const uint8_t>* into = nullptr;
+            for (const auto& other : lists) {
+                const auto begin = static_cast<int64_t>(reinterpret_cast<uintptr_t>(other.data()));
+                if (at >= begin && at < begin + static_cast<int64_t>(other.size())) into = &other;
+            }
+            if (!into) break;
+            code = into->subspan(static_cast<size_t>(
+                at - static_cast<int64_t>(reinterpret_cast<uintptr_t>(into->data()))));
+        }
+    }
+}
+
 void Vm::runTimers() {
     const double now = host_.timeMs();
     std::vector<int> due;

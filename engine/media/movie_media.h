@@ -18,7 +18,7 @@
 #include "engine/format/sound.h"
 #include "engine/format/video.h"
 #include "engine/media/audio_decode.h"
-#include "engine/player.h"
+#include "engine/runtime/basics.h"
 
 namespace swf {
 class Movie;

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/player.h"
+#include "engine/runtime/basics.h"
 #include "engine/render/renderer.h"
 
 namespace swf::render {

@@ -8,8 +8,6 @@
 #include <thread>
 #include <vector>
 
-#include "engine/player.h"
-
 namespace swf::render {
 namespace {
 
@@ -111,7 +109,3 @@ void setRenderThreadCount(int threads) {
 void runParallel(int count, const std::function<void(int)>& job) { pool().run(count, job); }
 
 }  // namespace swf::render
-
-namespace swf {
-void setRenderThreads(int threads) { render::setRenderThreadCount(threads); }
-}  // namespace swf

@@ -23,7 +23,7 @@
 #include <immintrin.h>
 #endif
 
-#include "engine/media/video_draw.h"
+#include "engine/render/video_draw.h"
 #include "engine/render/blend_wide.h"
 #include "engine/render/color.h"
 #include "engine/render/filters.h"
@@ -1227,7 +1227,7 @@ void collectArea(const Ctx& c, const DisplayObject& o, const QTransform& parent,
     // A clip a script made empty has no character: only its drawing and children.
     if (!ch && !o.sprite) {
         // A video stream masks with its whole picture.
-        if (const auto r = media::videoRect(c.movie, o.characterId); !r.isEmpty()) {
+        if (const auto r = videoRect(c.movie, o.characterId); !r.isEmpty()) {
             QPainterPath area;
             area.addRect(r);
             out.push_back(placed(c, o.matrix, parent).map(area));
@@ -1301,7 +1301,7 @@ QRectF boundsOf(const Ctx& c, const DisplayObject& o, const QTransform& parent, 
     if (o.bitmap)
         return world.mapRect(QRectF(0, 0, o.bitmap->width * 20.0, o.bitmap->height * 20.0));
     const Character* ch = c.movie.character(o.characterId);
-    if (!ch && !o.sprite) return world.mapRect(media::videoRect(c.movie, o.characterId));
+    if (!ch && !o.sprite) return world.mapRect(videoRect(c.movie, o.characterId));
     if (const auto* sc = ch ? std::get_if<ShapeCharacter>(ch) : nullptr)
         return rect(sc->get().shape.bounds);
     if (const auto* mc = ch ? std::get_if<MorphCharacter>(ch) : nullptr)
@@ -1352,7 +1352,7 @@ void drawContent(Ctx& c, const DisplayObject& o, const QTransform& world, const 
     }
     if (!ch) {
         // Video streams are not characters of the dictionary; the ratio is the video frame.
-        media::drawVideo(*c.p, c.movie, o.characterId, o.ratio, world, cx);
+        drawVideo(*c.p, c.movie, o.characterId, o.ratio, world, cx);
         return;
     }
     if (const auto* sc = std::get_if<ShapeCharacter>(ch)) {

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "engine/player.h"
+#include "engine/runtime/basics.h"
 
 class QPainter;
 

@@ -204,10 +204,10 @@ QRectF Drawing::bounds(bool withStrokes) const {
     return r;
 }
 
-std::shared_ptr<const render::ShapeGeometry> Drawing::geometry() const {
+std::shared_ptr<const ShapeGeometry> Drawing::geometry() const {
     std::lock_guard lock(mutex_);
     if (!geometry_)
-        geometry_ = std::make_shared<render::ShapeGeometry>(render::buildShapeGeometry(shape_));
+        geometry_ = std::make_shared<ShapeGeometry>(buildShapeGeometry(shape_));
     return geometry_;
 }
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/format/shape.h"
-#include "engine/render/shape_geometry.h"
+#include "engine/runtime/shape_geometry.h"
 #include "engine/runtime/bitmap_surface.h"
 
 namespace swf {
@@ -44,7 +44,7 @@ public:
     // Twips; with strokes widened by half their width. Null when nothing is drawn.
     QRectF bounds(bool withStrokes) const;
     // Built on first use after a change; safe to ask from several threads.
-    std::shared_ptr<const render::ShapeGeometry> geometry() const;
+    std::shared_ptr<const ShapeGeometry> geometry() const;
     // Changes on every edit, for caches that key on the drawing's content.
     uint64_t version() const { return version_; }
 
@@ -67,7 +67,7 @@ private:
     bool hasBounds_ = false;
     uint64_t version_ = 0;
     mutable std::mutex mutex_;
-    mutable std::shared_ptr<const render::ShapeGeometry> geometry_;
+    mutable std::shared_ptr<const ShapeGeometry> geometry_;
 };
 
 }  // namespace swf

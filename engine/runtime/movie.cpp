@@ -564,7 +564,7 @@ const ShapeCharacter::Built& ShapeCharacter::get() const {
         Built built;
         format::Shape shape = format::parseDefineShape(body_, version_, sl);
         edgeBudget_->giveBack(sl.maxEdges - std::min(sl.maxEdges, shape.edgeCount));
-        built.geometry = render::buildShapeGeometry(shape);
+        built.geometry = buildShapeGeometry(shape);
         shape.paths.clear();
         shape.paths.shrink_to_fit();
         built.shape = std::move(shape);
@@ -596,12 +596,12 @@ const FontCharacter::Built& FontCharacter::get() const {
         edgeBudget->giveBack(sl.maxEdges - std::min(sl.maxEdges, used));
         b.glyphs.reserve(b.font.glyphs.size());
         for (auto& g : b.font.glyphs) {
-            const render::ShapeGeometry geo = render::buildShapeGeometry(g);
+            const ShapeGeometry geo = buildShapeGeometry(g);
             QPainterPath path;
             path.setFillRule(Qt::OddEvenFill);
             for (const auto& layer : geo.layers)
                 for (const auto& f : layer.fills) path.addPath(f.path);
-            render::settlePath(path);
+            settlePath(path);
             b.glyphs.push_back(path);
             g.paths.clear();
             g.paths.shrink_to_fit();

@@ -22,8 +22,8 @@
 #include "engine/format/place.h"
 #include "engine/format/shape.h"
 #include "engine/format/text.h"
-#include "engine/player.h"
-#include "engine/render/shape_geometry.h"
+#include "engine/runtime/basics.h"
+#include "engine/runtime/shape_geometry.h"
 #include "engine/runtime/display_list.h"
 
 namespace swf {
@@ -96,7 +96,7 @@ class ShapeCharacter {
 public:
     struct Built {
         format::Shape shape;  // styles and bounds; the edges live on only as geometry
-        render::ShapeGeometry geometry;
+        ShapeGeometry geometry;
     };
     ShapeCharacter(std::span<const uint8_t> tagBody, int version, format::ShapeLimits limits,
                    EdgeBudget* edgeBudget);

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QInputMethodEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <chrono>
 #include <thread>
 
 #include "test_movies.h"
+#include "tests/app/input_movie.h"
 #include "ui/prompt.h"
 
 namespace {
@@ -147,3 +149,29 @@ TEST_F(Control, ScaleAcceptsTheFourModesInAnyCase) {
 }
 
 }  // namespace
+
+// Keys, typed text, an input method's commit and the editing keys reach the movie's focused
+// field; the keypad and ";" give the Flash codes to Key.getCode().
+TEST_F(Control, TypingReachesTheMoviesInputField) {
+    ASSERT_TRUE(testmovies::writeFile(movie, testmovies::inputFieldMovie()));
+    control.Movie(movie);
+    ASSERT_NE(control.player(), nullptr);
+    std::string traced;
+    control.player()->setTraceSink([&](std::string_view l) { (traced += l) += "\n"; });
+    control.show();
+    QTest::keyClicks(&control, "ab");
+    EXPECT_EQ(traced, "code 65\nv=a\ncode 66\nv=ab\n");
+    traced.clear();
+    QInputMethodEvent ime;
+    ime.setCommitString(QString::fromUtf8("中"));
+    QCoreApplication::sendEvent(&control, &ime);
+    EXPECT_EQ(traced, "v=ab中\n");
+    traced.clear();
+    QTest::keyClick(&control, Qt::Key_Backspace);
+    QTest::keyClick(&control, Qt::Key_5, Qt::KeypadModifier);
+    QTest::keyClick(&control, Qt::Key_Semicolon);
+    EXPECT_EQ(traced, "code 8\nv=ab\ncode 101\nv=ab5\ncode 186\nv=ab5;\n");
+    EXPECT_TRUE(control.testAttribute(Qt::WA_InputMethodEnabled));
+    EXPECT_TRUE(control.inputMethodQuery(Qt::ImCursorRectangle).toRect().isValid())
+        << "the field's place is given for the candidate window";
+}

@@ -634,7 +634,7 @@ TEST(Avm1Drawing, TheRootCarriesItsPlacement) {
     EXPECT_EQ(img.pixel(5, 15), qRgb(255, 255, 255));
     EXPECT_EQ(r->take(), "100\n15\n5\n-5\n");
 
-    r->player->mouseMove(115, 10);
+    r->player->handleEvent(swf::InputEvent::mouseMove(115, 10));
     r->player->advanceFrame();
     EXPECT_EQ(r->take(), "15\n15\nfalse\ntrue\n");
     img = r->frame();

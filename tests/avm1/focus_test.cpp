@@ -220,20 +220,20 @@ TEST(Avm1Mouse, DisabledClipsHearNoMouse) {
     setMember(frames[3], "kid", "enabled", P::undef());
     auto r = play(kidMovie(frames));
     auto& p = *r->player;
-    p.mouseMove(100, 50);
+    p.handleEvent(swf::InputEvent::mouseMove(100, 50));
     EXPECT_EQ(r->take(), "over\n");
     // Turned off under a still mouse: no roll-out, nor a roll-over when on again.
     p.advanceFrame();
-    p.mouseDown(100, 50);
-    p.mouseUp(100, 50);
-    p.mouseMove(190, 90);
-    p.mouseMove(100, 50);
+    p.handleEvent(swf::InputEvent::mouseDown(100, 50));
+    p.handleEvent(swf::InputEvent::mouseUp(100, 50));
+    p.handleEvent(swf::InputEvent::mouseMove(190, 90));
+    p.handleEvent(swf::InputEvent::mouseMove(100, 50));
     EXPECT_EQ(r->take(), "");
     p.advanceFrame();
     EXPECT_EQ(r->take(), "over\n");
     p.advanceFrame();
-    p.mouseDown(100, 50);
-    p.mouseUp(100, 50);
+    p.handleEvent(swf::InputEvent::mouseDown(100, 50));
+    p.handleEvent(swf::InputEvent::mouseUp(100, 50));
     EXPECT_EQ(r->take(), "press\nrelease\n");
 }
 
@@ -302,13 +302,13 @@ TEST(Avm1Focus, EnterClicksOnlyWhileTheHighlightShows) {
     call1(frames[1], "Selection", "setFocus", "kid");
     auto r = play(kidMovie(frames));
     auto& p = *r->player;
-    p.keyDown(13);
-    p.keyUp(13);
+    p.handleEvent(swf::InputEvent::keyDown(13));
+    p.handleEvent(swf::InputEvent::keyUp(13));
     EXPECT_EQ(r->take(), "press\nrelease\n");
     p.advanceFrame();
-    p.keyDown(13);
-    p.keyUp(13);
-    p.keyDown(32);
+    p.handleEvent(swf::InputEvent::keyDown(13));
+    p.handleEvent(swf::InputEvent::keyUp(13));
+    p.handleEvent(swf::InputEvent::keyDown(32));
     EXPECT_EQ(r->take(), "");
 }
 
@@ -319,14 +319,14 @@ TEST(Avm1Focus, MovingTheMouseRollsTheHighlightOutOnce) {
     setMember(frames[0], "kid", "tabEnabled", true);
     auto r = play(kidMovie(frames));
     auto& p = *r->player;
-    p.mouseMove(5, 5);
-    p.keyDown(9);
+    p.handleEvent(swf::InputEvent::mouseMove(5, 5));
+    p.handleEvent(swf::InputEvent::keyDown(9));
     EXPECT_EQ(r->take(), "over\n");
     // The same point again is no move.
-    p.mouseMove(5, 5);
+    p.handleEvent(swf::InputEvent::mouseMove(5, 5));
     EXPECT_EQ(r->take(), "");
-    p.mouseMove(6, 5);
-    p.mouseMove(7, 5);
+    p.handleEvent(swf::InputEvent::mouseMove(6, 5));
+    p.handleEvent(swf::InputEvent::mouseMove(7, 5));
     EXPECT_EQ(r->take(), "out\n");
 }
 
@@ -337,14 +337,14 @@ TEST(Avm1Focus, AnyMouseMoveStopsKeysReachingTheFocus) {
     setMember(frames[0], "kid", "tabEnabled", true);
     auto r = play(kidMovie(frames));
     auto& p = *r->player;
-    p.mouseMove(5, 5);
-    p.keyDown(9);
-    p.keyDown(65, U'a');
+    p.handleEvent(swf::InputEvent::mouseMove(5, 5));
+    p.handleEvent(swf::InputEvent::keyDown(9));
+    p.handleEvent(swf::InputEvent::keyDown(65, U'a'));
     // Tab's own key down came before the focus did.
     EXPECT_EQ(r->take(), "down\n");
     // A move to the same point: no roll-out, but the keys stop.
-    p.mouseMove(5, 5);
-    p.keyDown(65, U'a');
+    p.handleEvent(swf::InputEvent::mouseMove(5, 5));
+    p.handleEvent(swf::InputEvent::keyDown(65, U'a'));
     EXPECT_EQ(r->take(), "");
 }
 
@@ -392,7 +392,7 @@ TEST(Avm1Focus, HighlightFramesTheFocusedClipWhereItIsNow) {
     auto r = play(kidMovie(frames));
     auto& p = *r->player;
     EXPECT_FALSE(anyYellow(r->frame()));
-    p.keyDown(9);
+    p.handleEvent(swf::InputEvent::keyDown(9));
     // The kid's square spans (50,25)-(150,75).
     expectFrame(r->frame(), 50, 25, 150, 75);
     EXPECT_EQ(r->frame().pixelColor(100, 50), QColor(Qt::black));
@@ -409,17 +409,17 @@ TEST(Avm1Focus, TheMouseTakesTheHighlightAway) {
     handler(frames[0], "kid", "onKillFocus", "kill");
     auto r = play(kidMovie(frames));
     auto& p = *r->player;
-    p.mouseMove(5, 5);
-    p.keyDown(9);
+    p.handleEvent(swf::InputEvent::mouseMove(5, 5));
+    p.handleEvent(swf::InputEvent::keyDown(9));
     EXPECT_TRUE(anyYellow(r->frame()));
     // A release where the mouse already is: no move, yet the mouse has taken over.
-    p.mouseUp(5, 5);
+    p.handleEvent(swf::InputEvent::mouseUp(5, 5));
     EXPECT_FALSE(anyYellow(r->frame()));
     EXPECT_EQ(r->take(), "out\n");
     // Tab brings it back; another window taking the keys rolls it out and the focus goes.
-    p.keyDown(9);
+    p.handleEvent(swf::InputEvent::keyDown(9));
     EXPECT_TRUE(anyYellow(r->frame()));
-    p.setWindowFocus(false);
+    p.handleEvent(swf::InputEvent::focus(false));
     EXPECT_EQ(r->take(), "out\nkill\n");
     EXPECT_FALSE(anyYellow(r->frame()));
 }
@@ -446,10 +446,10 @@ TEST(Avm1Focus, ButtonsAndFieldsUnderTheHighlight) {
     auto& p = *r->player;
     // A button is framed where it takes the mouse: its hit square, 15 px right of and below
     // its place, 10 px wide, not the larger square it shows.
-    p.keyDown(9);
+    p.handleEvent(swf::InputEvent::keyDown(9));
     expectFrame(r->frame(), 35, 45, 45, 55);
     // A text field shows its caret, not the frame.
-    p.keyDown(9);
+    p.handleEvent(swf::InputEvent::keyDown(9));
     EXPECT_FALSE(anyYellow(r->frame()));
 }
 
@@ -460,12 +460,12 @@ TEST(Avm1Focus, ATabIndexPutsAClipInTheTabOrder) {
     setMember(frames[1], "kid", "tabEnabled", false);
     auto r = play(kidMovie(frames));
     auto& p = *r->player;
-    p.keyDown(9);
+    p.handleEvent(swf::InputEvent::keyDown(9));
     EXPECT_EQ(r->take(), "null -> _level0.kid\n");
     expectFrame(r->frame(), 50, 25, 150, 75);
     // Unless it says no.
     p.advanceFrame();
-    p.keyDown(9);
+    p.handleEvent(swf::InputEvent::keyDown(9));
     EXPECT_EQ(r->take(), "");
 }
 
@@ -478,21 +478,21 @@ TEST(Avm1Mouse, MenuItemsTakeThePressTheMouseBringsIn) {
     auto r = play(kidMovie(frames));
     auto& p = *r->player;
     // Pressed outside, the held mouse goes in, out, in again and is released there.
-    p.mouseDown(5, 5);
-    p.mouseMove(100, 50);
-    p.mouseMove(190, 90);
-    p.mouseMove(100, 50);
-    p.mouseUp(100, 50);
+    p.handleEvent(swf::InputEvent::mouseDown(5, 5));
+    p.handleEvent(swf::InputEvent::mouseMove(100, 50));
+    p.handleEvent(swf::InputEvent::mouseMove(190, 90));
+    p.handleEvent(swf::InputEvent::mouseMove(100, 50));
+    p.handleEvent(swf::InputEvent::mouseUp(100, 50));
     EXPECT_EQ(r->take(), "onDragOver\nonDragOut\nonDragOver\nonRelease\n");
     // Pressed on it, it lets go once the mouse leaves: no release outside.
-    p.mouseDown(100, 50);
-    p.mouseMove(190, 90);
-    p.mouseUp(190, 90);
+    p.handleEvent(swf::InputEvent::mouseDown(100, 50));
+    p.handleEvent(swf::InputEvent::mouseMove(190, 90));
+    p.handleEvent(swf::InputEvent::mouseUp(190, 90));
     EXPECT_EQ(r->take(), "onPress\nonDragOut\n");
     // Not a menu item: a press from outside stays where it began.
     p.advanceFrame();
-    p.mouseDown(5, 5);
-    p.mouseMove(100, 50);
-    p.mouseUp(100, 50);
+    p.handleEvent(swf::InputEvent::mouseDown(5, 5));
+    p.handleEvent(swf::InputEvent::mouseMove(100, 50));
+    p.handleEvent(swf::InputEvent::mouseUp(100, 50));
     EXPECT_EQ(r->take(), "");
 }

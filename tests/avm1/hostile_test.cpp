@@ -97,7 +97,7 @@ TEST(Avm1Hostile, AnAbortOutsideAnyScriptStaysInThePlayer) {
     auto r = play(b);
     EXPECT_EQ(r->take(), "set\n");
     r->player->advanceFrame();
-    r->player->mouseMove(10, 10);
+    r->player->handleEvent(swf::InputEvent::mouseMove(10, 10));
     r->player->advanceFrame();
     EXPECT_NE(r->take().find("frame 2"), std::string::npos);
 }
@@ -166,7 +166,6 @@ TEST(Avm1Hostile, MemoryBudgetStopsScriptsThatAskForMore) {
     }
 }
 
-
 namespace {
 
 std::vector<uint8_t> bytesOf(ActionWriter a) {
@@ -201,13 +200,13 @@ TEST(Avm1Hostile, ButtonsRemovedByTheirOwnHandlers) {
         b.showFrame();
         auto r = play(b);
         auto& p = *r->player;
-        p.mouseMove(100, 50);
-        p.mouseDown(100, 50);
-        p.mouseUp(100, 50);
-        p.mouseMove(190, 90);
-        p.mouseMove(100, 50);
-        p.mouseDown(100, 50);
-        p.mouseUp(100, 50);
+        p.handleEvent(swf::InputEvent::mouseMove(100, 50));
+        p.handleEvent(swf::InputEvent::mouseDown(100, 50));
+        p.handleEvent(swf::InputEvent::mouseUp(100, 50));
+        p.handleEvent(swf::InputEvent::mouseMove(190, 90));
+        p.handleEvent(swf::InputEvent::mouseMove(100, 50));
+        p.handleEvent(swf::InputEvent::mouseDown(100, 50));
+        p.handleEvent(swf::InputEvent::mouseUp(100, 50));
         p.advanceFrame();
         EXPECT_EQ(r->take(), "gone\n");
     }
@@ -255,10 +254,10 @@ TEST(Avm1Hostile, ObjectsKeptAfterTheirTimelinesLeft) {
     b.showFrame();
     auto r = play(b);
     auto& p = *r->player;
-    p.mouseMove(100, 50);
+    p.handleEvent(swf::InputEvent::mouseMove(100, 50));
     p.advanceFrame();
-    p.mouseMove(190, 90);
-    p.mouseMove(100, 50);
+    p.handleEvent(swf::InputEvent::mouseMove(190, 90));
+    p.handleEvent(swf::InputEvent::mouseMove(100, 50));
     p.advanceFrame();
     EXPECT_EQ(r->take(), "bye\nundefined\n");
 }

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QTemporaryFile>
 
 #include "engine/avm1/text_input.h"
 #include "engine/player.h"
@@ -59,22 +60,22 @@ QColor at(const swf::Player& p, int x, int y) {
 TEST(Avm1Button, ConditionsFollowTheMouse) {
     auto r = play(buttonMovie());
     auto& p = *r->player;
-    p.mouseMove(10, 10);
+    p.handleEvent(swf::InputEvent::mouseMove(10, 10));
     EXPECT_EQ(r->take(), "");
-    p.mouseMove(100, 50);
-    p.mouseDown(100, 50);
-    p.mouseUp(100, 50);
-    p.mouseMove(190, 90);
+    p.handleEvent(swf::InputEvent::mouseMove(100, 50));
+    p.handleEvent(swf::InputEvent::mouseDown(100, 50));
+    p.handleEvent(swf::InputEvent::mouseUp(100, 50));
+    p.handleEvent(swf::InputEvent::mouseMove(190, 90));
     EXPECT_EQ(r->take(), "rollOver\npress\nrelease\nrollOut\n");
     // Pressed inside, dragged out and back, out again and released outside.
-    p.mouseMove(100, 50);
-    p.mouseDown(100, 50);
-    p.mouseMove(190, 90);
-    p.mouseMove(100, 50);
-    p.mouseMove(190, 90);
-    p.mouseUp(190, 90);
+    p.handleEvent(swf::InputEvent::mouseMove(100, 50));
+    p.handleEvent(swf::InputEvent::mouseDown(100, 50));
+    p.handleEvent(swf::InputEvent::mouseMove(190, 90));
+    p.handleEvent(swf::InputEvent::mouseMove(100, 50));
+    p.handleEvent(swf::InputEvent::mouseMove(190, 90));
+    p.handleEvent(swf::InputEvent::mouseUp(190, 90));
     EXPECT_EQ(r->take(), "rollOver\npress\ndragOut\ndragOver\ndragOut\nreleaseOutside\n");
-    p.keyDown('K', U'k');
+    p.handleEvent(swf::InputEvent::keyDown('K', U'k'));
     EXPECT_EQ(r->take(), "key k\n");
 }
 
@@ -82,13 +83,13 @@ TEST(Avm1Button, StatesAreDrawn) {
     auto r = play(buttonMovie());
     auto& p = *r->player;
     EXPECT_EQ(at(p, 100, 50), QColor(255, 0, 0));
-    p.mouseMove(100, 50);
+    p.handleEvent(swf::InputEvent::mouseMove(100, 50));
     EXPECT_EQ(at(p, 100, 50), QColor(0, 255, 0));
-    p.mouseDown(100, 50);
+    p.handleEvent(swf::InputEvent::mouseDown(100, 50));
     EXPECT_EQ(at(p, 100, 50), QColor(0, 0, 255));
-    p.mouseUp(100, 50);
+    p.handleEvent(swf::InputEvent::mouseUp(100, 50));
     EXPECT_EQ(at(p, 100, 50), QColor(0, 255, 0));
-    p.mouseMove(5, 5);
+    p.handleEvent(swf::InputEvent::mouseMove(5, 5));
     EXPECT_EQ(at(p, 100, 50), QColor(255, 0, 0));
 }
 
@@ -115,9 +116,9 @@ TEST(Avm1Key, ListenersAndState) {
     b.doAction(a);
     b.showFrame();
     auto r = play(b);
-    r->player->keyDown(37);
-    r->player->keyUp(37);
-    r->player->keyDown(65, U'a');
+    r->player->handleEvent(swf::InputEvent::keyDown(37));
+    r->player->handleEvent(swf::InputEvent::keyUp(37));
+    r->player->handleEvent(swf::InputEvent::keyDown(65, U'a'));
     EXPECT_EQ(r->take(), "37 true\n65 false\n");
 }
 
@@ -151,11 +152,11 @@ TEST(Avm1MovieClip, ClipsWithHandlersActAsButtonsAndSeeTheMouse) {
     b.doAction(a);
     b.showFrame();
     auto r = play(b);
-    r->player->mouseDown(5, 5);
-    r->player->mouseUp(5, 5);
+    r->player->handleEvent(swf::InputEvent::mouseDown(5, 5));
+    r->player->handleEvent(swf::InputEvent::mouseUp(5, 5));
     EXPECT_EQ(r->take(), "");
-    r->player->mouseDown(100, 50);
-    r->player->mouseUp(100, 50);
+    r->player->handleEvent(swf::InputEvent::mouseDown(100, 50));
+    r->player->handleEvent(swf::InputEvent::mouseUp(100, 50));
     EXPECT_EQ(r->take(), "100 90\n");
 }
 
@@ -221,15 +222,15 @@ TEST(Avm1Focus, TabFollowsReadingOrderThenTabIndices) {
     b.showFrame();
     auto r = play(b);
     auto& p = *r->player;
-    for (int i = 0; i < 4; ++i) p.keyDown(9);
+    for (int i = 0; i < 4; ++i) p.handleEvent(swf::InputEvent::keyDown(9));
     EXPECT_EQ(r->take(), "_level0.a\n_level0.c\n_level0.b\n_level0.a\n");
-    p.keyDown(16);  // Shift+Tab goes back
-    p.keyDown(9);
-    p.keyUp(16);
+    p.handleEvent(swf::InputEvent::keyDown(16));  // Shift+Tab goes back
+    p.handleEvent(swf::InputEvent::keyDown(9));
+    p.handleEvent(swf::InputEvent::keyUp(16));
     EXPECT_EQ(r->take(), "_level0.b\n");
     p.advanceFrame();
-    p.keyDown(9);
-    p.keyDown(9);
+    p.handleEvent(swf::InputEvent::keyDown(9));
+    p.handleEvent(swf::InputEvent::keyDown(9));
     EXPECT_EQ(r->take(), "_level0.a\n_level0.b\n");
 }
 
@@ -247,13 +248,13 @@ TEST(Avm1Focus, KeysReachTheFocusedClipUntilTheMouseMoves) {
     auto r = play(b);
     auto& p = *r->player;
     // A script's focus rolls over at the next key.
-    p.keyDown(65, U'a');
+    p.handleEvent(swf::InputEvent::keyDown(65, U'a'));
     EXPECT_EQ(r->take(), "over\ndown\n");
-    p.keyDown(13);
-    p.keyDown(32);
+    p.handleEvent(swf::InputEvent::keyDown(13));
+    p.handleEvent(swf::InputEvent::keyDown(32));
     EXPECT_EQ(r->take(), "down\npress\ndown\npress\n");
-    p.mouseMove(150, 90);
-    p.keyDown(13);
+    p.handleEvent(swf::InputEvent::mouseMove(150, 90));
+    p.handleEvent(swf::InputEvent::keyDown(13));
     EXPECT_EQ(r->take(), "");
 }
 
@@ -275,10 +276,10 @@ TEST(Avm1Button, ButtonsAreNamedObjectsClickedByMouseAndKeys) {
     auto r = play(b);
     EXPECT_EQ(r->take(), "object\n_level0.btn\n");
     auto& p = *r->player;
-    p.keyDown(32);
+    p.handleEvent(swf::InputEvent::keyDown(32));
     EXPECT_EQ(r->take(), "press\nrelease\nbtn.onRelease\n");
-    p.mouseDown(75, 40);
-    p.mouseUp(75, 40);
+    p.handleEvent(swf::InputEvent::mouseDown(75, 40));
+    p.handleEvent(swf::InputEvent::mouseUp(75, 40));
     EXPECT_EQ(r->take(), "press\nrelease\nbtn.onRelease\n");
 }
 
@@ -304,17 +305,17 @@ TEST(Avm1TextInput, TypingKeepsToRestrictAndMaxChars) {
     auto r = play(b);
     auto& p = *r->player;
     // Upper case comes in as the lower case restrict allows; digits and a fifth letter don't.
-    for (char32_t c : std::u32string(U"aB1cde")) p.textInput(c);
+    for (char32_t c : std::u32string(U"aB1cde")) p.handleEvent(swf::InputEvent::typed(c));
     EXPECT_EQ(r->take(), "a\nab\nabc\nabcd\n");
-    p.textCommand(swf::TextCommand::Backspace);
-    p.textCommand(swf::TextCommand::MoveLeft);
-    p.textInput(U'x');
+    p.handleEvent(swf::InputEvent::edit(swf::TextCommand::Backspace));
+    p.handleEvent(swf::InputEvent::edit(swf::TextCommand::MoveLeft));
+    p.handleEvent(swf::InputEvent::typed(U'x'));
     EXPECT_EQ(r->take(), "abc\nabxc\n");
-    p.setClipboard("q9q");
-    p.textCommand(swf::TextCommand::SelectAll);
-    p.textCommand(swf::TextCommand::Paste);
+    p.handleEvent(swf::InputEvent::clipboardText("q9q"));
+    p.handleEvent(swf::InputEvent::edit(swf::TextCommand::SelectAll));
+    p.handleEvent(swf::InputEvent::edit(swf::TextCommand::Paste));
     EXPECT_EQ(r->take(), "qq\n");
-    p.textCommand(swf::TextCommand::Enter);  // one line only
+    p.handleEvent(swf::InputEvent::edit(swf::TextCommand::Enter));  // one line only
     EXPECT_EQ(r->take(), "");
 }
 
@@ -361,13 +362,13 @@ TEST(Avm1Button, ADisabledButtonHearsNothingAndKeepsItsLook) {
     b.showFrame();
     auto r = play(b);
     auto& p = *r->player;
-    p.mouseMove(100, 50);
+    p.handleEvent(swf::InputEvent::mouseMove(100, 50));
     EXPECT_EQ(r->take(), "rollOver\n");
     EXPECT_EQ(at(p, 100, 50), QColor(0, 255, 0));
-    p.mouseMove(190, 90);
-    p.mouseMove(100, 50);
-    p.mouseDown(100, 50);
-    p.mouseMove(190, 90);
+    p.handleEvent(swf::InputEvent::mouseMove(190, 90));
+    p.handleEvent(swf::InputEvent::mouseMove(100, 50));
+    p.handleEvent(swf::InputEvent::mouseDown(100, 50));
+    p.handleEvent(swf::InputEvent::mouseMove(190, 90));
     EXPECT_EQ(r->take(), "");
     EXPECT_EQ(at(p, 100, 50), QColor(0, 255, 0));
 }
@@ -388,14 +389,11 @@ TEST(Avm1Mouse, RecordedPointsAreWindowPixels) {
     b.doAction(a);
     b.showFrame();
     auto r = play(b);
-    cli::InputEvent move;
-    move.kind = cli::InputEvent::Kind::MouseMove;
-    move.x = 150;
-    move.y = 100;
+    cli::InputEvent move{false, swf::InputEvent::mouseMove(150, 100)};
     cli::deliverInput(*r->player, {move}, 0, QRect(0, 0, 400, 400), swf::ScaleMode::ShowAll);
     EXPECT_EQ(r->take(), "-25 -50\n");
     // A wider window centres the stage.
-    move.x = 250;
+    move.event.x = 250;
     cli::deliverInput(*r->player, {move}, 0, QRect(0, 0, 600, 400), swf::ScaleMode::ShowAll);
     EXPECT_EQ(r->take(), "-25 -50\n");
 }
@@ -437,4 +435,65 @@ TEST(Avm1Button, ClipsInAButtonsStateRunTheirScripts) {
               "_level0.instance1.instance3\n");
     r->player->advanceFrame();
     EXPECT_EQ(r->take(), "again _level0.instance1.instance3\nagain _level0.instance1.instance2\n");
+}
+
+// The window's Qt keys and the recordings' key names meet in one table with the Flash codes.
+TEST(Avm1KeyCodes, QtKeysAndRecordedKeysGiveTheFlashCodes) {
+    struct Case {
+        int qtKey;
+        bool keypad;
+        const char* recorded;  // the same key as a recording names it
+        int code;
+    };
+    const Case cases[] = {
+        {Qt::Key_Semicolon, false, R"({"Char": ";"})", 186},
+        {Qt::Key_Colon, false, R"({"Char": ":"})", 186},
+        {Qt::Key_Equal, false, R"({"Char": "="})", 187},
+        {Qt::Key_Minus, false, R"({"Char": "-"})", 189},
+        {Qt::Key_Slash, false, R"({"Char": "/"})", 191},
+        {Qt::Key_QuoteLeft, false, R"({"Char": "`"})", 192},
+        {Qt::Key_BracketLeft, false, R"({"Char": "["})", 219},
+        {Qt::Key_Apostrophe, false, R"({"Char": "'"})", 222},
+        {Qt::Key_Exclam, false, R"({"Char": "!"})", 49},
+        {Qt::Key_A, false, R"({"Char": "a"})", 65},
+        {Qt::Key_Z, false, R"({"Char": "Z"})", 90},
+        {Qt::Key_7, false, R"({"Char": "7"})", 55},
+        {Qt::Key_0, true, R"({"Numpad": "0"})", 96},
+        {Qt::Key_9, true, R"({"Numpad": "9"})", 105},
+        {Qt::Key_Asterisk, true, R"({"Numpad": "*"})", 106},
+        {Qt::Key_Plus, true, R"({"Numpad": "+"})", 107},
+        {Qt::Key_Minus, true, R"({"Numpad": "-"})", 109},
+        {Qt::Key_Period, true, R"({"Numpad": "."})", 110},
+        {Qt::Key_Slash, true, R"({"Numpad": "/"})", 111},
+        {Qt::Key_Enter, true, R"("NumpadEnter")", 13},
+        {Qt::Key_Left, false, R"("ArrowLeft")", 37},
+        {Qt::Key_Up, false, R"("ArrowUp")", 38},
+        {Qt::Key_Right, false, R"("ArrowRight")", 39},
+        {Qt::Key_Down, false, R"("ArrowDown")", 40},
+        {Qt::Key_Backspace, false, R"("Backspace")", 8},
+        {Qt::Key_Delete, false, R"("Delete")", 46},
+        {Qt::Key_Escape, false, R"("Escape")", 27},
+        {Qt::Key_Shift, false, R"("LeftShift")", 16},
+        {Qt::Key_F1, false, R"({"F": 1})", 112},
+        {Qt::Key_F15, false, R"({"F": 15})", 126},
+    };
+    QString json = "[";
+    for (const Case& c : cases) {
+        EXPECT_EQ(swf::flashKeyCode(c.qtKey, c.keypad), c.code) << c.recorded;
+        json += QString(R"({"type": "KeyDown", "key": %1},)").arg(c.recorded);
+    }
+    json.chop(1);
+    json += "]";
+    EXPECT_EQ(swf::flashKeyCode(Qt::Key_unknown), 0);
+
+    QTemporaryFile file;
+    ASSERT_TRUE(file.open());
+    file.write(json.toUtf8());
+    file.flush();
+    std::string why;
+    const auto events = cli::readInputEvents(file.fileName().toStdString(), why);
+    ASSERT_TRUE(events) << why;
+    ASSERT_EQ(events->size(), std::size(cases));
+    for (size_t i = 0; i < events->size(); ++i)
+        EXPECT_EQ((*events)[i].event.keyCode, cases[i].code) << cases[i].recorded;
 }

@@ -1,6 +1,8 @@
 // The order of things on timelines: frames the file holds against those its header declares,
 // init actions, classes registered for symbols, and which clip events a placement answers.
 
+#include <algorithm>
+
 #include "engine/player.h"
 #include "tests/avm1/avm1_fixture.h"
 #include "tests/avm1/player_run.h"
@@ -367,4 +369,61 @@ TEST(Timeline, GoingBackKeepsWhatStandsAtScriptDepths) {
     auto r = play(b);
     r->player->advanceFrame();
     EXPECT_EQ(r->take(), "undefined\nundefined\nundefined\nmovieclip\n");
+}
+
+TEST(Timeline, AGotoPastTheLastFrameLandsThereWithoutItsActions) {
+    struct Case {
+        uint16_t target;  // 0-based, as ActionGotoFrame names frames
+        const char* traced;
+    };
+    for (const Case& c : {Case{2, "one\nlast\n"}, Case{9, "one\n"}, Case{60000, "one\n"}}) {
+        swftest::SwfBuilder b(6);
+        b.showFrame();
+        ActionWriter one;
+        push(one, {"one"}).trace();
+        one.gotoFrame(c.target).stop();
+        b.doAction(one);
+        b.showFrame();
+        b.doAction(say("last"));
+        b.showFrame();
+        auto r = play(b);
+        r->take();
+        r->player->advanceFrame();
+        EXPECT_EQ(r->take(), c.traced) << c.target;
+        EXPECT_EQ(r->player->currentFrame(), 2) << c.target;
+        r->player->advanceFrame();
+        EXPECT_EQ(r->take(), "") << "stopped on the last frame";
+    }
+}
+
+TEST(Timeline, AJumpPastTheEndOfADoActionGoesOnInsideTheNextOne) {
+    // First list: trace("a"), then a jump out of it to the trace("b") of the frame's second
+    // list, which afterwards runs whole as well.
+    swftest::SwfBuilder b(6);
+    b.showFrame();
+    ActionWriter first;
+    push(first, {"a"}).trace();
+    const uint8_t placeholder[] = {0x77, 0x77};
+    first.op(0x99, placeholder);
+    b.doAction(first);
+    ActionWriter second;
+    push(second, {"skipped"}).trace();
+    push(second, {"b"}).trace();
+    b.doAction(second);
+    b.showFrame();
+    std::vector<uint8_t> bytes = b.bytes();
+    const uint8_t jump[] = {0x99, 0x02, 0x00, 0x77, 0x77};
+    const uint8_t pushB[] = {0x96, 0x03, 0x00, 0x00, 'b', 0x00};
+    const auto j = std::search(bytes.begin(), bytes.end(), std::begin(jump), std::end(jump));
+    const auto t = std::search(bytes.begin(), bytes.end(), std::begin(pushB), std::end(pushB));
+    ASSERT_TRUE(j != bytes.end() && t != bytes.end());
+    const auto offset = static_cast<int16_t>((t - bytes.begin()) - (j - bytes.begin() + 5));
+    j[3] = static_cast<uint8_t>(offset);
+    j[4] = static_cast<uint8_t>(static_cast<uint16_t>(offset) >> 8);
+
+    swf::Player player(swf::loadMovie(bytes));
+    std::string traced;
+    player.setTraceSink([&](std::string_view l) { (traced += l) += "\n"; });
+    player.advanceFrame();
+    EXPECT_EQ(traced, "a\nb\nskipped\nb\n");
 }

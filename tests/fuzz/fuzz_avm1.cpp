@@ -49,9 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     player.setTraceSink([](std::string_view) {});
     for (int frame = 0; frame < 5; ++frame) {
         if (frame == 2) {
-            player.mouseMove(50, 50);
-            player.mouseDown(50, 50);
-            player.mouseUp(50, 50);
+            player.handleEvent(swf::InputEvent::mouseMove(50, 50));
+            player.handleEvent(swf::InputEvent::mouseDown(50, 50));
+            player.handleEvent(swf::InputEvent::mouseUp(50, 50));
         }
         player.advanceFrame();
     }

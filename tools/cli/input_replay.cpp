@@ -18,83 +18,44 @@ namespace {
 constexpr qint64 kMaxFileBytes = 64 << 20;
 constexpr qsizetype kMaxEvents = 1 << 20;
 
-// Flash key codes of named keys (Key.getCode).
+// The recording's names of keys, as the Qt keys the engine's key table reads.
 const std::map<QString, int>& namedKeys() {
-    static const std::map<QString, int> keys = {
-        {"Backspace", 8},     {"Tab", 9},         {"Enter", 13},    {"NumpadEnter", 13},
-        {"LeftShift", 16},    {"RightShift", 16}, {"Shift", 16},    {"LeftControl", 17},
-        {"RightControl", 17}, {"Control", 17},    {"LeftAlt", 18},  {"RightAlt", 18},
-        {"Alt", 18},          {"Pause", 19},      {"CapsLock", 20}, {"Escape", 27},
-        {"Space", 32},        {"PageUp", 33},     {"PageDown", 34}, {"End", 35},
-        {"Home", 36},         {"ArrowLeft", 37},  {"ArrowUp", 38},  {"ArrowRight", 39},
-        {"ArrowDown", 40},    {"Insert", 45},     {"Delete", 46},   {"NumLock", 144},
-        {"ScrollLock", 145}};
+    static const std::map<QString, int> keys = {{"Backspace", Qt::Key_Backspace},
+                                                {"Tab", Qt::Key_Tab},
+                                                {"Enter", Qt::Key_Return},
+                                                {"NumpadEnter", Qt::Key_Enter},
+                                                {"LeftShift", Qt::Key_Shift},
+                                                {"RightShift", Qt::Key_Shift},
+                                                {"Shift", Qt::Key_Shift},
+                                                {"LeftControl", Qt::Key_Control},
+                                                {"RightControl", Qt::Key_Control},
+                                                {"Control", Qt::Key_Control},
+                                                {"LeftAlt", Qt::Key_Alt},
+                                                {"RightAlt", Qt::Key_Alt},
+                                                {"Alt", Qt::Key_Alt},
+                                                {"Pause", Qt::Key_Pause},
+                                                {"CapsLock", Qt::Key_CapsLock},
+                                                {"Escape", Qt::Key_Escape},
+                                                {"Space", Qt::Key_Space},
+                                                {"PageUp", Qt::Key_PageUp},
+                                                {"PageDown", Qt::Key_PageDown},
+                                                {"End", Qt::Key_End},
+                                                {"Home", Qt::Key_Home},
+                                                {"ArrowLeft", Qt::Key_Left},
+                                                {"ArrowUp", Qt::Key_Up},
+                                                {"ArrowRight", Qt::Key_Right},
+                                                {"ArrowDown", Qt::Key_Down},
+                                                {"Insert", Qt::Key_Insert},
+                                                {"Delete", Qt::Key_Delete},
+                                                {"NumLock", Qt::Key_NumLock},
+                                                {"ScrollLock", Qt::Key_ScrollLock}};
     return keys;
 }
 
-// The key code of a printable key, as the US keyboard places it.
+// Qt names a printable key by its character, upper-cased (Qt::Key_A is 'A', Key_Semicolon ';').
 int charKey(char32_t c) {
     if (c >= 'a' && c <= 'z') return static_cast<int>(c - 'a' + 'A');
-    if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return static_cast<int>(c);
-    switch (c) {
-        case ' ':
-            return 32;
-        case ';':
-        case ':':
-            return 186;
-        case '=':
-        case '+':
-            return 187;
-        case ',':
-        case '<':
-            return 188;
-        case '-':
-        case '_':
-            return 189;
-        case '.':
-        case '>':
-            return 190;
-        case '/':
-        case '?':
-            return 191;
-        case '`':
-        case '~':
-            return 192;
-        case '[':
-        case '{':
-            return 219;
-        case '\\':
-        case '|':
-            return 220;
-        case ']':
-        case '}':
-            return 221;
-        case '\'':
-        case '"':
-            return 222;
-        case ')':
-            return '0';
-        case '!':
-            return '1';
-        case '@':
-            return '2';
-        case '#':
-            return '3';
-        case '$':
-            return '4';
-        case '%':
-            return '5';
-        case '^':
-            return '6';
-        case '&':
-            return '7';
-        case '*':
-            return '8';
-        case '(':
-            return '9';
-        default:
-            return 0;
-    }
+    return c > ' ' && c < 0x7f ? static_cast<int>(c) : (c == ' ' ? Qt::Key_Space : 0);
 }
 
 char32_t firstChar(const QString& s) {
@@ -106,31 +67,16 @@ char32_t firstChar(const QString& s) {
 int keyCodeOf(const QJsonValue& key) {
     if (key.isString()) {
         const auto it = namedKeys().find(key.toString());
-        return it != namedKeys().end() ? it->second : 0;
+        return it != namedKeys().end() ? swf::flashKeyCode(it->second) : 0;
     }
     const QJsonObject o = key.toObject();
-    if (o.contains("Char")) return charKey(firstChar(o.value("Char").toString()));
-    if (o.contains("Numpad")) {
-        const char32_t c = firstChar(o.value("Numpad").toString());
-        if (c >= '0' && c <= '9') return static_cast<int>(96 + (c - '0'));
-        switch (c) {
-            case '*':
-                return 106;
-            case '+':
-                return 107;
-            case '-':
-                return 109;
-            case '.':
-                return 110;
-            case '/':
-                return 111;
-            default:
-                return 0;
-        }
-    }
+    if (o.contains("Char"))
+        return swf::flashKeyCode(charKey(firstChar(o.value("Char").toString())));
+    if (o.contains("Numpad"))
+        return swf::flashKeyCode(charKey(firstChar(o.value("Numpad").toString())), true);
     if (o.contains("F")) {
         const int n = o.value("F").toInt();
-        return n >= 1 && n <= 15 ? 111 + n : 0;
+        return n >= 1 && n <= 15 ? swf::flashKeyCode(Qt::Key_F1 + (n - 1)) : 0;
     }
     return 0;
 }
@@ -155,13 +101,12 @@ char32_t keyCharacter(int code) {
     }
 }
 
-bool readPos(const QJsonObject& o, InputEvent& e) {
+bool readPos(const QJsonObject& o, swf::InputEvent& e) {
     const QJsonArray pos = o.value("pos").toArray();
     if (pos.size() != 2 || !pos[0].isDouble() || !pos[1].isDouble()) return false;
     e.x = std::clamp(pos[0].toDouble(), -1e7, 1e7);
     e.y = std::clamp(pos[1].toDouble(), -1e7, 1e7);
     const QString btn = o.value("btn").toString("Left");
-    e.leftButton = btn == "Left";
     e.button = btn == "Right" ? 2 : btn == "Middle" ? 4 : 1;
     return true;
 }
@@ -211,35 +156,33 @@ std::optional<std::vector<InputEvent>> readInputEvents(const std::string& path,
     }
     std::vector<InputEvent> out;
     out.reserve(static_cast<size_t>(list.size()));
-    using K = InputEvent::Kind;
+    using T = swf::InputEvent::Type;
     for (qsizetype i = 0; i < list.size(); ++i) {
         const QJsonObject o = list[i].toObject();
         const QString type = o.value("type").toString();
-        InputEvent e;
+        InputEvent r;
+        swf::InputEvent& e = r.event;
         bool ok = true;
         if (type == "MouseMove" || type == "MouseDown" || type == "MouseUp") {
-            e.kind = type == "MouseMove"   ? K::MouseMove
-                     : type == "MouseDown" ? K::MouseDown
-                                           : K::MouseUp;
+            e.type = type == "MouseMove"   ? T::MouseMove
+                     : type == "MouseDown" ? T::MouseDown
+                                           : T::MouseUp;
             ok = readPos(o, e);
         } else if (type == "KeyDown" || type == "KeyUp") {
-            e.kind = type == "KeyDown" ? K::KeyDown : K::KeyUp;
-            e.keyCode = keyCodeOf(o.value("key"));
+            e = type == "KeyDown" ? swf::InputEvent::keyDown(keyCodeOf(o.value("key")))
+                                  : swf::InputEvent::keyUp(keyCodeOf(o.value("key")));
             e.character = keyCharacter(e.keyCode);
         } else if (type == "TextInput") {
-            e.kind = K::Text;
-            e.character = firstChar(o.value("codepoint").toString());
+            const char32_t c = firstChar(o.value("codepoint").toString());
+            e = swf::InputEvent::typed(c ? std::u32string(1, c) : std::u32string());
         } else if (type == "TextControl") {
-            e.kind = K::TextControl;
-            e.text = o.value("code").toString().toStdString();
-            commandOf(e.text, ok);
+            e = swf::InputEvent::edit(commandOf(o.value("code").toString().toStdString(), ok));
         } else if (type == "SetClipboardText") {
-            e.kind = K::Clipboard;
-            e.text = o.value("text").toString().toStdString();
+            e = swf::InputEvent::clipboardText(o.value("text").toString().toStdString());
         } else if (type == "FocusLost" || type == "FocusGained") {
-            e.kind = type == "FocusLost" ? K::FocusLost : K::FocusGained;
+            e = swf::InputEvent::focus(type == "FocusGained");
         } else if (type == "Wait") {
-            e.kind = K::Wait;
+            r.wait = true;
         } else {
             continue;  // kinds this player has no use for (an input method's preview ...)
         }
@@ -247,69 +190,29 @@ std::optional<std::vector<InputEvent>> readInputEvents(const std::string& path,
             error = "event " + std::to_string(i) + " (" + type.toStdString() + ") is malformed";
             return std::nullopt;
         }
-        out.push_back(std::move(e));
+        out.push_back(std::move(r));
     }
     // A key's character is the text it typed right after it.
-    for (size_t i = 0; i + 1 < out.size(); ++i)
-        if (out[i].kind == K::KeyDown && out[i + 1].kind == K::Text && out[i + 1].character)
-            out[i].character = out[i + 1].character;
+    for (size_t i = 0; i + 1 < out.size(); ++i) {
+        swf::InputEvent& key = out[i].event;
+        const swf::InputEvent& next = out[i + 1].event;
+        if (!out[i].wait && key.type == T::KeyDown && !out[i + 1].wait && next.type == T::Text &&
+            !next.text.empty())
+            key.character = next.text.front();
+    }
     return out;
 }
 
 size_t deliverInput(swf::Player& player, const std::vector<InputEvent>& events, size_t from,
                     const QRect& viewport, swf::ScaleMode mode) {
-    using K = InputEvent::Kind;
     for (; from < events.size(); ++from) {
-        InputEvent e = events[from];
+        if (events[from].wait) return from + 1;
+        swf::InputEvent e = events[from].event;
         // Where the window's point falls on the stage.
         const QPointF at = player.stagePoint(viewport, mode, QPointF(e.x, e.y));
         e.x = at.x();
         e.y = at.y();
-        switch (e.kind) {
-            case K::Wait:
-                return from + 1;
-            case K::MouseMove:
-                player.mouseMove(e.x, e.y);
-                break;
-            case K::MouseDown:
-                if (e.leftButton) {
-                    player.mouseDown(e.x, e.y);
-                } else {
-                    player.mouseMove(e.x, e.y);
-                    player.otherMouseButton(e.button, true);
-                }
-                break;
-            case K::MouseUp:
-                if (e.leftButton) {
-                    player.mouseUp(e.x, e.y);
-                } else {
-                    player.mouseMove(e.x, e.y);
-                    player.otherMouseButton(e.button, false);
-                }
-                break;
-            case K::KeyDown:
-                player.keyDown(e.keyCode, e.character);
-                break;
-            case K::KeyUp:
-                player.keyUp(e.keyCode);
-                break;
-            case K::Text:
-                player.textInput(e.character);
-                break;
-            case K::TextControl: {
-                bool ok = false;
-                const swf::TextCommand c = commandOf(e.text, ok);
-                if (ok) player.textCommand(c);
-                break;
-            }
-            case K::Clipboard:
-                player.setClipboard(e.text);
-                break;
-            case K::FocusLost:
-            case K::FocusGained:
-                player.setWindowFocus(e.kind == K::FocusGained);
-                break;
-        }
+        player.handleEvent(e);
     }
     return from;
 }

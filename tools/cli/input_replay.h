@@ -11,27 +11,11 @@
 
 namespace cli {
 
+// One recorded entry: an event for the player (its points are window pixels) or a Wait that
+// ends the frame's batch.
 struct InputEvent {
-    enum class Kind {
-        MouseMove,
-        MouseDown,
-        MouseUp,
-        KeyDown,
-        KeyUp,
-        Text,
-        TextControl,
-        Clipboard,
-        FocusLost,
-        FocusGained,
-        Wait
-    };
-    Kind kind = Kind::Wait;
-    double x = 0, y = 0;     // window pixels
-    bool leftButton = true;  // the mouse's main button
-    int button = 1;          // as Key.isDown names it: 1 left, 2 right, 4 middle
-    int keyCode = 0;         // Flash key code
-    char32_t character = 0;  // what the key or the text event typed
-    std::string text;        // a text command's name, or the clipboard's new content
+    bool wait = false;
+    swf::InputEvent event;
 };
 
 // Reads a recording; nullopt and a one-line reason in error when the file is not one.

@@ -11,24 +11,23 @@ class QTransform;
 
 namespace swf {
 class Movie;
-namespace render {
-struct ColorTx;
-}
 }  // namespace swf
 
-namespace swf::media {
+namespace swf::render {
+
+struct ColorTx;
 
 // False when id names no video stream of the movie (nothing drawn). Masks are the painter's
 // clip, set by whoever draws the display list.
 bool drawVideo(QPainter& painter, const Movie& movie, uint16_t id, int frame,
                const QTransform& world);
 bool drawVideo(QPainter& painter, const Movie& movie, uint16_t id, int frame,
-               const QTransform& world, const render::ColorTx& cx);
+               const QTransform& world, const ColorTx& cx);
 
 // The stream's declared picture in twips; empty when id names no video stream.
 QRectF videoRect(const Movie& movie, uint16_t id);
 
 // img (premultiplied ARGB) with each channel multiplied and offset as cx says.
-QImage colorTransformed(const QImage& img, const render::ColorTx& cx);
+QImage colorTransformed(const QImage& img, const ColorTx& cx);
 
-}  // namespace swf::media
+}  // namespace swf::render

@@ -8,7 +8,7 @@
 
 #include "engine/format/shape.h"
 
-namespace swf::render {
+namespace swf {
 
 struct ShapeGeometry {
     struct Fill {
@@ -35,4 +35,4 @@ ShapeGeometry buildShapeGeometry(const format::Shape& shape);
 // threads drawing it at once only read it.
 void settlePath(const QPainterPath& path);
 
-}  // namespace swf::render
+}  // namespace swf

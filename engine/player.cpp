@@ -11,6 +11,7 @@
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/vm.h"
 #include "engine/media/mixer.h"
+#include "engine/render/render_pool.h"
 #include "engine/render/renderer.h"
 #include "engine/runtime/display_list.h"
 #include "engine/runtime/instances.h"
@@ -297,35 +298,54 @@ namespace {
 double twips(double px) { return std::clamp(px * 20, -1e9, 1e9); }
 }  // namespace
 
-void Player::mouseMove(double x, double y) {
-    contained(*state_, [&] { state_->input->mouseMove(twips(x), twips(y)); });
+void Player::handleEvent(const InputEvent& e) {
+    using T = InputEvent::Type;
+    avm1::InputRouter& in = *state_->input;
+    contained(*state_, [&] {
+        switch (e.type) {
+            case T::MouseMove:
+                in.mouseMove(twips(e.x), twips(e.y));
+                break;
+            case T::MouseDown:
+            case T::MouseUp:
+                // Only the main button presses buttons; the others reach Key.isDown alone.
+                if (e.button == 1) {
+                    if (e.type == T::MouseDown)
+                        in.mouseDown(twips(e.x), twips(e.y));
+                    else
+                        in.mouseUp(twips(e.x), twips(e.y));
+                } else {
+                    in.mouseMove(twips(e.x), twips(e.y));
+                    in.otherButton(e.button, e.type == T::MouseDown);
+                }
+                break;
+            case T::MouseWheel:
+                in.mouseMove(twips(e.x), twips(e.y));
+                if (e.delta) in.mouseWheel(e.delta);
+                break;
+            case T::KeyDown:
+                in.keyDown(e.keyCode, e.character);
+                break;
+            case T::KeyUp:
+                in.keyUp(e.keyCode);
+                break;
+            case T::Text:
+                for (char32_t c : e.text) in.textInput(c);
+                break;
+            case T::Command:
+                in.textCommand(e.command);
+                break;
+            case T::Clipboard:
+                in.clipboard = e.clipboard;
+                break;
+            case T::FocusLost:
+            case T::FocusGained:
+                in.windowFocus(e.type == T::FocusGained);
+                break;
+        }
+    });
 }
-void Player::mouseDown(double x, double y) {
-    contained(*state_, [&] { state_->input->mouseDown(twips(x), twips(y)); });
-}
-void Player::mouseUp(double x, double y) {
-    contained(*state_, [&] { state_->input->mouseUp(twips(x), twips(y)); });
-}
-void Player::otherMouseButton(int code, bool down) {
-    contained(*state_, [&] { state_->input->otherButton(code, down); });
-}
-void Player::keyDown(int code, char32_t character) {
-    contained(*state_, [&] { state_->input->keyDown(code, character); });
-}
-void Player::keyUp(int code) {
-    contained(*state_, [&] { state_->input->keyUp(code); });
-}
-void Player::textInput(char32_t character) {
-    contained(*state_, [&] { state_->input->textInput(character); });
-}
-void Player::textCommand(TextCommand command) {
-    contained(*state_, [&] { state_->input->textCommand(command); });
-}
-void Player::setClipboard(std::string text) { state_->input->clipboard = std::move(text); }
 std::string Player::clipboard() const { return state_->input->clipboard; }
-void Player::setWindowFocus(bool focused) {
-    contained(*state_, [&] { state_->input->windowFocus(focused); });
-}
 bool Player::mouseOverButton() const { return state_->input->overButton(); }
 
 QPointF Player::stagePoint(const QRect& viewport, ScaleMode mode, const QPointF& at) const {
@@ -336,6 +356,13 @@ QPointF Player::stagePoint(const QRect& viewport, ScaleMode mode, const QPointF&
     return inv.map(at) / 20.0;
 }
 
+std::optional<QRectF> Player::textInputRect(const QRect& viewport, ScaleMode mode) const {
+    if (!state_->scripts) return std::nullopt;
+    const auto box = avm1::focusedFieldBounds(state_->scripts->vm());
+    if (!box) return std::nullopt;
+    return render::stageTransform(movie_->info, QRectF(viewport), mode).mapRect(*box);
+}
+
 void Player::setQuality(Quality quality) { state_->quality = quality; }
 Quality Player::quality() const { return state_->quality; }
 
@@ -343,5 +370,7 @@ void Player::setTraceSink(std::function<void(std::string_view)> sink) {
     state_->trace = sink;
     if (state_->scripts) state_->scripts->setTraceSink(std::move(sink));
 }
+
+void setRenderThreads(int threads) { render::setRenderThreadCount(threads); }
 
 }  // namespace swf

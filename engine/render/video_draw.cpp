@@ -1,4 +1,4 @@
-#include "engine/media/video_draw.h"
+#include "engine/render/video_draw.h"
 
 #include <QPainter>
 #include <array>
@@ -6,17 +6,16 @@
 #include "engine/media/movie_media.h"
 #include "engine/render/color.h"
 
-namespace swf::media {
+namespace swf::render {
 
-QImage colorTransformed(const QImage& img, const render::ColorTx& cx) {
+QImage colorTransformed(const QImage& img, const ColorTx& cx) {
     if (cx.isIdentity() || img.isNull()) return img;
     // Each channel depends only on itself: one table per channel, as ColorTx::apply computes.
     std::array<std::array<uint8_t, 256>, 4> lut;
     const double mul[4] = {cx.mr, cx.mg, cx.mb, cx.ma};
     const double add[4] = {cx.ar, cx.ag, cx.ab, cx.aa};
     for (int c = 0; c < 4; ++c)
-        for (int v = 0; v < 256; ++v)
-            lut[c][v] = uint8_t(render::ColorTx::clamp8(v * mul[c] + add[c]));
+        for (int v = 0; v < 256; ++v) lut[c][v] = uint8_t(ColorTx::clamp8(v * mul[c] + add[c]));
     QImage out = img.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < out.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
@@ -29,16 +28,16 @@ QImage colorTransformed(const QImage& img, const render::ColorTx& cx) {
 }
 
 QRectF videoRect(const Movie& movie, uint16_t id) {
-    const format::DefineVideoStream* def = mediaOf(movie).video(id);
+    const format::DefineVideoStream* def = media::mediaOf(movie).video(id);
     return def ? QRectF(0, 0, def->width * 20.0, def->height * 20.0) : QRectF();
 }
 
 bool drawVideo(QPainter& painter, const Movie& movie, uint16_t id, int frame,
-               const QTransform& world, const render::ColorTx& cx) {
-    const MovieMedia& media = mediaOf(movie);
-    const format::DefineVideoStream* def = media.video(id);
+               const QTransform& world, const ColorTx& cx) {
+    const media::MovieMedia& streams = media::mediaOf(movie);
+    const format::DefineVideoStream* def = streams.video(id);
     if (!def) return false;
-    const QImage img = colorTransformed(media.videoFrame(id, frame), cx);
+    const QImage img = colorTransformed(streams.videoFrame(id, frame), cx);
     if (img.isNull()) return true;
     painter.save();
     painter.setTransform(world);
@@ -51,7 +50,7 @@ bool drawVideo(QPainter& painter, const Movie& movie, uint16_t id, int frame,
 
 bool drawVideo(QPainter& painter, const Movie& movie, uint16_t id, int frame,
                const QTransform& world) {
-    return drawVideo(painter, movie, id, frame, world, render::ColorTx{});
+    return drawVideo(painter, movie, id, frame, world, ColorTx{});
 }
 
-}  // namespace swf::media
+}  // namespace swf::render

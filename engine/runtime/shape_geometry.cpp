@@ -1,11 +1,11 @@
-#include "engine/render/shape_geometry.h"
+#include "engine/runtime/shape_geometry.h"
 
 #include <QImage>
 #include <QPainter>
 #include <cmath>
 #include <unordered_map>
 
-namespace swf::render {
+namespace swf {
 namespace {
 
 using format::Edge;
@@ -145,4 +145,4 @@ void settlePath(const QPainterPath& path) {
     p.drawPath(path);
 }
 
-}  // namespace swf::render
+}  // namespace swf
