@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <unordered_set>
 
 #include "engine/avm1/button_object.h"
 #include "engine/avm1/clip_classes.h"
@@ -225,6 +226,22 @@ std::unique_ptr<ScriptRunner> ScriptRunner::create(const Movie& movie, Hooks hoo
     return std::make_unique<ScriptRunner>(movie, std::move(hooks), std::move(index));
 }
 
+namespace {
+
+// A movie may ask for a shorter script time or a shallower recursion than ours, never for more:
+// with no dialog to ask the user, a longer freeze or a deeper native stack is not ours to give.
+VmLimits limitsOf(const MovieInfo& info) {
+    VmLimits l;
+    if (info.scriptTimeoutSeconds > 0)
+        l.scriptTime = std::min(
+            l.scriptTime, std::chrono::milliseconds(int64_t{info.scriptTimeoutSeconds} * 1000));
+    if (info.maxRecursionDepth > 0)
+        l.maxCallDepth = std::min(l.maxCallDepth, info.maxRecursionDepth);
+    return l;
+}
+
+}  // namespace
+
 ScriptRunner::ScriptRunner(const Movie& movie, Hooks hooks, ScriptIndex index, Vm* shared)
     : movie_(movie), hooks_(std::move(hooks)), index_(std::move(index)) {
     initDone_.assign(index_.rootInits.size(), false);
@@ -232,7 +249,7 @@ ScriptRunner::ScriptRunner(const Movie& movie, Hooks hooks, ScriptIndex index, V
         vm_ = shared;
         return;
     }
-    ownVm_ = std::make_unique<Vm>(movie.info.version, *this);
+    ownVm_ = std::make_unique<Vm>(movie.info.version, *this, limitsOf(movie.info));
     vm_ = ownVm_.get();
     vm_->setRoot(this);
     attachLoader(*vm_, movie);
@@ -288,8 +305,7 @@ void ScriptRunner::runFrame(int frame) {
     if (frame < 0) return;
     const size_t f = static_cast<size_t>(frame);
     runInits(frame);
-    if (f < index_.rootFrames.size())
-        vm_->runFrameActions(index_.rootFrames[f], this);
+    if (f < index_.rootFrames.size()) vm_->runFrameActions(index_.rootFrames[f], this);
 }
 
 // Gotos inside scripts queue the target frame; its actions run once the current list ends.
@@ -356,7 +372,8 @@ void ScriptRunner::sync(bool tick) {
         const Busy busy(running_);
         // Each clip's enterFrame handlers, then its onEnterFrame, newest clip first, the root
         // last.
-        for (SpriteClip* c : std::vector<SpriteClip*>(execOrder_)) {
+        const std::vector<SpriteClip*> order(execOrder_.rbegin(), execOrder_.rend());
+        for (SpriteClip* c : order) {
             if (!c->alive || !c->object()) continue;
             fireEvents(c, kEventEnterFrame);
             callHandler(c, "onEnterFrame");
@@ -641,7 +658,7 @@ SpriteClip* ScriptRunner::placeClip(ClipHost* parent, uint16_t characterId, int 
     if (like) clip->events = like->events;
     clip->lastFrame = 0;
     clip->fresh = true;
-    execOrder_.insert(execOrder_.begin(), clip);
+    execOrder_.push_back(clip);
     if (running_) {
         pendingSprites_.push_back({clip, -1});
     } else {
@@ -754,7 +771,7 @@ void ScriptRunner::placeNew(ClipHost* parent, int nesting) {
     });
     for (SpriteClip* s : fresh) {
         if (!s->object()) continue;
-        execOrder_.insert(execOrder_.begin(), s);
+        execOrder_.push_back(s);
         s->lastFrame = s->currentFrame();
         if (!s->constructed) {
             s->constructed = true;
@@ -804,6 +821,12 @@ void ScriptRunner::sweep(bool withEvents, bool thenDrain) {
     std::stable_sort(dead.begin(), dead.end(), [&](const auto& a, const auto& b) {
         return nesting(a.get()) > nesting(b.get());
     });
+    // Out of the running order at once: erasing clip by clip costs the square of the clips
+    // when a movie removes thousands in one frame.
+    std::unordered_set<const SpriteClip*> leaving;
+    for (const auto& owned : dead) leaving.insert(owned.get());
+    std::erase_if(execOrder_, [&](const SpriteClip* c) { return leaving.contains(c); });
+    std::erase_if(pendingSprites_, [&](const auto& p) { return leaving.contains(p.first); });
     for (auto& owned : dead) {
         SpriteClip* c = owned.get();
         if (withEvents && c->lastFrame >= 0) {
@@ -819,8 +842,6 @@ void ScriptRunner::sweep(bool withEvents, bool thenDrain) {
         loadTargetGone(*vm_, c);
         if (c->scriptObject) c->scriptObject->clip = nullptr;
         c->scriptObject = nullptr;
-        std::erase(execOrder_, c);
-        std::erase_if(pendingSprites_, [c](const auto& p) { return p.first == c; });
         gone_.push_back(std::move(owned));
     }
     if (thenDrain) drain();
@@ -829,7 +850,7 @@ void ScriptRunner::sweep(bool withEvents, bool thenDrain) {
 // Clips already on stage, newest first: the actions of a frame their timeline moved to, then
 // whatever they placed.
 void ScriptRunner::runSprites() {
-    const std::vector<SpriteClip*> order = execOrder_;
+    const std::vector<SpriteClip*> order(execOrder_.rbegin(), execOrder_.rend());
     for (SpriteClip* c : order) {
         if (!c->alive || !c->object()) continue;
         constructNew(c);

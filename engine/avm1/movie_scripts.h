@@ -195,7 +195,7 @@ private:
     std::function<void(std::string_view)> sink_;
     std::vector<std::string> buffered_;  // lines traced before a sink was set
     std::map<std::tuple<const ClipHost*, int, uint16_t, int>, std::unique_ptr<SpriteClip>> sprites_;
-    std::vector<SpriteClip*> execOrder_;  // newest first, as the player runs clips each tick
+    std::vector<SpriteClip*> execOrder_;  // oldest first; the player runs clips newest first each tick
     std::vector<std::unique_ptr<SpriteClip>> gone_;  // freed once no script can reach them
     // Clips to start (fresh) or whose frame's actions wait, with that frame: a clip sent on
     // twice in one list runs both frames' actions.

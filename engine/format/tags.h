@@ -18,7 +18,7 @@ constexpr uint16_t End = 0, ShowFrame = 1, DefineShape = 2, PlaceObject = 4, Rem
                    PlaceObject2 = 26, RemoveObject2 = 28, DefineShape3 = 32, DefineText2 = 33,
                    DefineButton2 = 34, DefineBitsJPEG3 = 35, DefineBitsLossless2 = 36,
                    DefineEditText = 37, DefineSprite = 39, FrameLabel = 43, DefineMorphShape = 46,
-                   DefineFont2 = 48, DefineFontInfo2 = 62, PlaceObject3 = 70,
+                   DefineFont2 = 48, DefineFontInfo2 = 62, ScriptLimits = 65, PlaceObject3 = 70,
                    DefineFontAlignZones = 73, DefineFont3 = 75, DefineShape4 = 83,
                    DefineMorphShape2 = 84, DefineBitsJPEG4 = 90;
 }

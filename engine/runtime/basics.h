@@ -43,6 +43,9 @@ struct MovieInfo {
     std::map<std::string, int> tagCounts;  // tag name ("ShowFrame", "Unknown(99)") -> count
     int skippedTags = 0;                   // tags read over without being understood
     bool truncated = false;                // the tag stream ended early and was cut cleanly
+    // What a ScriptLimits tag asks for; 0 where the movie says nothing.
+    int maxRecursionDepth = 0;
+    int scriptTimeoutSeconds = 0;
 
     int widthPixels() const { return (stageXMax - stageXMin) / 20; }
     int heightPixels() const { return (stageYMax - stageYMin) / 20; }

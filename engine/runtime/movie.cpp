@@ -102,6 +102,14 @@ private:
                     movie_.info.background = QColor(c.r, c.g, c.b);
                 return true;
             }
+            case code::ScriptLimits: {
+                BitReader r(tag.body);
+                const int depth = r.u16(), seconds = r.u16();
+                if (r.overrun()) return false;
+                movie_.info.maxRecursionDepth = depth;
+                movie_.info.scriptTimeoutSeconds = seconds;
+                return true;
+            }
             case code::DefineShape:
             case code::DefineShape2:
             case code::DefineShape3:

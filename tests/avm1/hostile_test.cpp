@@ -77,6 +77,36 @@ TEST(Avm1Hostile, AFrameThatCallsItselfEndsAsRecursionDoes) {
     EXPECT_EQ(r->take(), "frame 2\n");
 }
 
+// A movie's ScriptLimits may lower the recursion it is allowed, never raise it past ours.
+TEST(Avm1Hostile, AMoviesScriptLimitsLowerTheRecursionNeverRaiseIt) {
+    const struct {
+        int asked;  // 0: no ScriptLimits tag
+        size_t most;
+    } cases[] = {{0, 257}, {20, 21}, {1000, 257}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.asked);
+        swftest::SwfBuilder b(6);
+        if (c.asked) {
+            std::vector<uint8_t> limits;
+            putU16(limits, static_cast<unsigned>(c.asked));
+            putU16(limits, 3);  // seconds
+            b.rawTag(65, limits);
+        }
+        ActionWriter self;
+        push(self, {"in"}).trace();
+        push(self, {1}).op(0x9e, {});  // Call the first frame: these very actions
+        self.stop();
+        b.doAction(self);
+        b.showFrame();
+        auto r = play(b);
+        const std::string out = r->take();
+        const size_t ins = std::count(out.begin(), out.end(), '\n');
+        EXPECT_GE(ins, c.most - 2);
+        EXPECT_LE(ins, c.most);
+        EXPECT_EQ(swf::movieInfo(r->player->movie()).scriptTimeoutSeconds, c.asked ? 3 : 0);
+    }
+}
+
 TEST(Avm1Hostile, AnAbortOutsideAnyScriptStaysInThePlayer) {
     // The root's prototype chain runs in a circle: the player's own lookup of onEnterFrame,
     // outside every script, walks it until the chain limit aborts.

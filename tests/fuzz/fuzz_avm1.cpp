@@ -26,6 +26,10 @@ std::vector<uint8_t> movieAround(const uint8_t* actions, size_t size) {
     m.insert(m.end(), rect, rect + sizeof rect);
     putU16(m, 12 << 8);
     putU16(m, 5);
+    // ScriptLimits: the default depth, one second for all the scripts, so that a loop the
+    // fuzzer writes ends long before its timeout.
+    const uint8_t limits[] = {0x00, 0x01, 0x01, 0x00};
+    putTag(m, 65, limits, sizeof limits);
     putTag(m, 12, actions, size);                          // DoAction
     for (int i = 0; i < 5; ++i) putTag(m, 1, nullptr, 0);  // ShowFrame
     putTag(m, 0, nullptr, 0);
