@@ -31,7 +31,9 @@ public:
         for (auto& t : workers_) t.join();
         workers_.clear();
         quit_ = false;
-        for (int i = 0; i < helpers; ++i) workers_.emplace_back([this] { work(); });
+        // New helpers count from the batches already run, or they would take a finished one.
+        for (int i = 0; i < helpers; ++i)
+            workers_.emplace_back([this, seen = batch_] { work(seen); });
     }
 
     void run(int count, const std::function<void(int)>& job) {
@@ -60,8 +62,7 @@ private:
         for (int i = next_.fetch_add(1); i < count; i = next_.fetch_add(1)) job(i);
     }
 
-    void work() {
-        uint64_t seen = 0;
+    void work(uint64_t seen) {
         for (;;) {
             std::unique_lock l(m_);
             wake_.wait(l, [&] { return quit_ || batch_ != seen; });
