@@ -186,6 +186,13 @@ Value nativeSendAndLoad(Vm& vm, Object* self, Args& a) {
 
 Value nativeSend(Vm&, Object* self, Args& a) { return Value(self && !a.empty()); }
 
+// Sets the variables of a query string on any object; nothing to decode answers false.
+Value nativeDecode(Vm& vm, Object* self, Args& a) {
+    if (a.empty()) return Value(false);
+    if (self) setVariables(vm, self, vm.toString(a[0]));
+    return {};
+}
+
 Value bytesLoaded(Vm& vm, Object* self, Args&) {
     return self ? vm.get(self, "_bytesLoaded") : Value();
 }
@@ -202,10 +209,7 @@ void installLoadVars(Vm& vm) {
     vm.defineMethod(proto, "load", nativeLoad);
     vm.defineMethod(proto, "sendAndLoad", nativeSendAndLoad);
     vm.defineMethod(proto, "send", nativeSend);
-    vm.defineMethod(proto, "decode", [](Vm& vm, Object* self, Args& a) -> Value {
-        if (self && !a.empty()) setVariables(vm, self, vm.toString(a[0]));
-        return {};
-    });
+    vm.defineMethod(proto, "decode", nativeDecode);
     vm.defineMethod(proto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
         if (!self) return Value("");
         std::string out;
@@ -500,6 +504,8 @@ NativeFn loadNative(int index) {
             return nativeSend;
         case 2:
             return nativeSendAndLoad;
+        case 3:
+            return nativeDecode;
         default:
             return [](Vm&, Object*, Args&) -> Value { return {}; };
     }

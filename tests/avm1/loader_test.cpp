@@ -330,3 +330,31 @@ TEST(Avm1Loader, TheSharedLoadAndQuitAsALoad) {
     EXPECT_EQ(l.str(Value(o), "_bytesTotal"), "6");
     EXPECT_TRUE(l.vm.quitRequested);
 }
+
+// decode (ASnative 301, 3) works on any object, and only a call with nothing to decode
+// answers: false.
+TEST(Avm1Loader, DecodeAnswersFalseOnlyWithNothingToDecode) {
+    Stage s(7);
+    auto& vm = s.vm;
+    Value native = vm.callMethod(Value(vm.global), "ASnative", {Value(301), Value(3)});
+    Value vars = vm.construct(vm.get(vm.global, "LoadVars"), {});
+    const struct {
+        Args args;
+        const char* result;
+    } cases[] = {{{Value("a=b&c=d")}, "undefined"},
+                 {{}, "false"},
+                 {{Value("")}, "undefined"},
+                 {{Value()}, "undefined"},
+                 {{Value("a=b"), Value("e=f")}, "undefined"}};
+    for (const auto& c : cases) {
+        for (Value target : {vars, Value(vm.newObject())}) {
+            Args a = c.args;
+            EXPECT_EQ(vm.toString(vm.call(native, target.o, a)), c.result);
+            a = c.args;
+            EXPECT_EQ(vm.toString(vm.call(vm.get(vars, "decode"), target.o, a)), c.result);
+        }
+    }
+    Value o(vm.newObject());
+    vm.call(native, o.o, {Value("a=b&c=d")});
+    EXPECT_EQ(vm.toString(vm.get(o, "c")), "d");
+}
