@@ -113,6 +113,12 @@ void installContextMenu(Vm& vm) {
         });
         vm.defineValue(g, "ContextMenu", ctor);
     }
+    // Copying menus and items came with Flash 7.
+    if (vm.version() < 7)
+        for (const char* cls : {"ContextMenu", "ContextMenuItem"})
+            if (Object* ctor = vm.get(g, cls).isObject() ? vm.get(g, cls).o : nullptr)
+                if (Object* proto = protoOf(vm, ctor))
+                    if (Property* p = proto->findAny(vm.key("copy"))) p->hidden = true;
 }
 
 void installPrintJob(Vm& vm) {

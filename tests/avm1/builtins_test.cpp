@@ -585,3 +585,27 @@ TEST(Avm1System, CapabilitiesAreOneTableAskedByQuery) {
         "PT=StandAlone&AVD=f&LFD=f&WD=f&TLS=f");
     EXPECT_EQ(vm.toString(vm.get(vm.clipObject(&s), "$version")), "WIN 9,0,999,0");
 }
+
+// A menu item keeps its switches as given (defaults only for missing ones); copying menus
+// and items is there from Flash 7 on.
+TEST(Avm1System, MenuItemsKeepTheirArgumentsAndCopyFromVersion7) {
+    using swf::avm1::Value;
+    for (int version : {6, 7}) {
+        Stage s(version);
+        auto& vm = s.vm;
+        Value item = vm.construct(vm.get(vm.global, "ContextMenuItem"),
+                                  {Value(123), Value(123), Value(123), Value(123), Value(123)});
+        for (const char* n : {"caption", "separatorBefore", "enabled", "visible"})
+            EXPECT_EQ(vm.toString(vm.get(item, n)), "123") << n;
+        Value bare = vm.construct(vm.get(vm.global, "ContextMenuItem"), {});
+        EXPECT_EQ(vm.toString(vm.get(bare, "separatorBefore")), "false");
+        EXPECT_EQ(vm.toString(vm.get(bare, "visible")), "true");
+        Value copy = vm.callMethod(item, "copy", {});
+        if (version >= 7)
+            EXPECT_EQ(vm.toString(vm.get(copy, "enabled")), "123");
+        else
+            EXPECT_TRUE(copy.isUndefined());
+        Value menu = vm.construct(vm.get(vm.global, "ContextMenu"), {});
+        EXPECT_EQ(vm.get(menu, "copy").isUndefined(), version < 7);
+    }
+}
