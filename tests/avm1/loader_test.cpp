@@ -213,6 +213,29 @@ TEST(Avm1Loader, SoundPanAndTransformShareOneMix) {
     EXPECT_EQ(get("getDuration"), "undefined");
 }
 
+// loadSound puts the sound on a fresh channel of its own: full volume, whatever was set
+// before; later settings stay with it and leave the target's other sounds alone.
+TEST(Avm1Loader, LoadSoundStartsAFreshMixOfItsOwn) {
+    Folder f;
+    Loading l(f);
+    auto volume = [&](const Value& s) {
+        return l.vm.toString(l.vm.callMethod(s, "getVolume", {}));
+    };
+    const struct {
+        int before, after;
+        const char *own, *others;
+    } cases[] = {{25, -1, "100", "25"}, {-1, 25, "25", "100"}, {40, 60, "60", "40"}};
+    for (const auto& c : cases) {
+        l.vm.callMethod(l.make("Sound"), "setVolume", {Value(100)});
+        Value s = l.make("Sound");
+        if (c.before >= 0) l.vm.callMethod(s, "setVolume", {Value(c.before)});
+        l.vm.callMethod(s, "loadSound", {Value("missing.mp3"), Value(true)});
+        if (c.after >= 0) l.vm.callMethod(s, "setVolume", {Value(c.after)});
+        EXPECT_EQ(volume(s), c.own);
+        EXPECT_EQ(volume(l.make("Sound")), c.others);
+    }
+}
+
 TEST(Avm1Loader, LoadSoundReadsLengthAndTagsThenPlaysToItsEnd) {
     Folder f;
     const std::string utf16Title("\x01\xFF\xFET\0i\0t\0l\0e\0", 13);
