@@ -381,3 +381,17 @@ TEST(Avm1Loader, DecodeAnswersFalseOnlyWithNothingToDecode) {
     vm.call(native, o.o, {Value("a=b&c=d")});
     EXPECT_EQ(vm.toString(vm.get(o, "c")), "d");
 }
+
+// getProgress answers a bare record (no prototype), and only to a MovieClipLoader.
+TEST(Avm1Loader, ProgressIsABareRecordForLoadersOnly) {
+    Stage s(7);
+    auto& vm = s.vm;
+    Value loader = vm.construct(vm.get(vm.global, "MovieClipLoader"), {});
+    Value root(vm.clipObject(&s));
+    Value p = vm.callMethod(loader, "getProgress", {root});
+    ASSERT_TRUE(p.isObject());
+    EXPECT_EQ(p.o->proto, nullptr);
+    EXPECT_TRUE(vm.get(p, "bytesTotal").isNumber());
+    Value fn = vm.get(loader, "getProgress");
+    for (Object* self : {p.o, vm.newObject()}) EXPECT_TRUE(vm.call(fn, self, {root}).isUndefined());
+}
