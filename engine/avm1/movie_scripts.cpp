@@ -288,8 +288,7 @@ void ScriptRunner::runFrame(int frame) {
     if (frame < 0) return;
     const size_t f = static_cast<size_t>(frame);
     runInits(frame);
-    if (f < index_.rootFrames.size())
-        vm_->runFrameActions(index_.rootFrames[f], this);
+    if (f < index_.rootFrames.size()) vm_->runFrameActions(index_.rootFrames[f], this);
 }
 
 // Gotos inside scripts queue the target frame; its actions run once the current list ends.
@@ -338,6 +337,13 @@ void ScriptRunner::frameEntered(int frame) {
 
 void ScriptRunner::start() {
     frameEntered(0);
+    // From SWF 6 the main movie hears its own load once its first frame has run, so a handler
+    // that frame set is called.
+    if (ownVm_ && vm_->version() >= 6) {
+        const Busy busy(running_);
+        callHandler(this, "onLoad");
+        drain();
+    }
     if (vm_->textFields) vm_->textFields->sync();
 }
 

@@ -578,3 +578,23 @@ TEST(Avm1Player, ClipsTellTheirMoviesVersion) {
     EXPECT_EQ(s.vm.toString(s.vm.call(fn, s.vm.newObject(), {})), "-1");
     EXPECT_EQ(s.vm.toString(s.vm.call(fn, nullptr, {})), "-1");
 }
+
+// The main movie's onLoad, set by its first frame, is called once that frame has run; SWF 5
+// movies have none.
+TEST(Avm1Player, TheRootHearsItsLoadAfterItsFirstFrame) {
+    for (int version : {5, 6, 8}) {
+        swftest::SwfBuilder b(version);
+        ActionWriter body = say("onLoad");
+        ActionWriter a = say("start");
+        push(a, {"_root"}).getVariable();
+        push(a, {"onLoad"});
+        defineFunction(a, "", {}, body);
+        a.op(0x4F);  // SetMember
+        b.doAction(a);
+        b.showFrame();
+        b.showFrame();
+        auto r = play(b);
+        r->player->advanceFrame();
+        EXPECT_EQ(r->take(), version >= 6 ? "start\nonLoad\n" : "start\n") << version;
+    }
+}
