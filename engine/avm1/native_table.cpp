@@ -26,6 +26,10 @@ struct NativeGroup {
 
 constexpr NativeGroup kGroups[] = {
     {100, 0, "", "escape,unescape,parseInt,parseFloat", false},
+    {101, 0, "Object.prototype",
+     "watch,unwatch,addProperty,valueOf,toString,hasOwnProperty,isPrototypeOf,"
+     "isPropertyEnumerable",
+     false},
     {103, 0, "Date.prototype",
      "getFullYear,getYear,getMonth,getDate,getDay,getHours,getMinutes,getSeconds,"
      "getMilliseconds,setFullYear,setMonth,setDate,setHours,setMinutes,setSeconds,"

@@ -609,3 +609,27 @@ TEST(Avm1System, MenuItemsKeepTheirArgumentsAndCopyFromVersion7) {
         EXPECT_EQ(vm.get(menu, "copy").isUndefined(), version < 7);
     }
 }
+
+// ASnative table 101 is Object.prototype's methods, callable on any object, even one without
+// a prototype.
+TEST(Avm1Object, NativeTable101IsObjectsMethods) {
+    Stage s(7);
+    auto& vm = s.vm;
+    using swf::avm1::Args;
+    using swf::avm1::Value;
+    swf::avm1::Object* bare = vm.newObject(nullptr);
+    vm.set(bare, "own", Value(1));
+    auto native = [&](int i) {
+        return vm.callMethod(Value(vm.global), "ASnative", {Value(101), Value(i)});
+    };
+    const struct {
+        int index;
+        Args args;
+        const char* result;
+    } cases[] = {{5, {Value("own")}, "true"},
+                 {5, {Value("missing")}, "false"},
+                 {7, {Value("own")}, "true"},
+                 {4, {}, "[object Object]"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(vm.toString(vm.call(native(c.index), bare, c.args)), c.result) << c.index;
+}
