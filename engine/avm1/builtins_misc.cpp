@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "engine/avm1/capabilities.h"
 #include "engine/avm1/loaded_movie.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/vm.h"
@@ -100,15 +101,8 @@ void installMiscBuiltins(Vm& vm) {
     vm.defineValue(g, "System", sys);
     Object* caps = vm.newObject();
     vm.defineValue(sys, "capabilities", caps);
-    vm.defineValue(caps, "version", Value("LNX 8,0,24,0"), 0);
-    vm.defineValue(caps, "os", Value("Linux"), 0);
-    vm.defineValue(caps, "manufacturer", Value("Adobe Linux"), 0);
-    vm.defineValue(caps, "playerType", Value("StandAlone"), 0);
-    vm.defineValue(caps, "language", Value("en"), 0);
-    vm.defineValue(caps, "screenResolutionX", Value(1920), 0);
-    vm.defineValue(caps, "screenResolutionY", Value(1080), 0);
-    vm.defineValue(caps, "hasAudio", Value(true), 0);
-    vm.defineValue(caps, "isDebugger", Value(false), 0);
+    Args none;
+    queryCapabilities(vm, caps, none);
     vm.defineValue(sys, "useCodepage", Value(false), 0);
     Object* security = vm.newObject();
     vm.defineValue(sys, "security", security);

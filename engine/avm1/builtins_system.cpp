@@ -53,9 +53,10 @@ void initContextMenu(Vm& vm, Object* self, const Value& onSelect) {
 void initMenuItem(Vm& vm, Object* self, Args& a) {
     vm.set(self, "caption", arg(a, 0));
     vm.set(self, "onSelect", arg(a, 1));
-    vm.set(self, "separatorBefore", Value(a.size() > 2 && vm.toBoolean(a[2])));
-    vm.set(self, "enabled", Value(a.size() <= 3 || vm.toBoolean(a[3])));
-    vm.set(self, "visible", Value(a.size() <= 4 || vm.toBoolean(a[4])));
+    // The switches keep what they were given; only a missing one takes its default.
+    vm.set(self, "separatorBefore", a.size() > 2 ? a[2] : Value(false));
+    vm.set(self, "enabled", a.size() > 3 ? a[3] : Value(true));
+    vm.set(self, "visible", a.size() > 4 ? a[4] : Value(true));
 }
 
 void installContextMenu(Vm& vm) {
@@ -112,6 +113,12 @@ void installContextMenu(Vm& vm) {
         });
         vm.defineValue(g, "ContextMenu", ctor);
     }
+    // Copying menus and items came with Flash 7.
+    if (vm.version() < 7)
+        for (const char* cls : {"ContextMenu", "ContextMenuItem"})
+            if (Object* ctor = vm.get(g, cls).isObject() ? vm.get(g, cls).o : nullptr)
+                if (Object* proto = protoOf(vm, ctor))
+                    if (Property* p = proto->findAny(vm.key("copy"))) p->hidden = true;
 }
 
 void installPrintJob(Vm& vm) {

@@ -7,12 +7,14 @@
 #include "engine/avm1/clip_classes.h"
 #include "engine/avm1/focus.h"
 #include "engine/avm1/input_events.h"
+#include "engine/avm1/loaded_movie.h"
 #include "engine/avm1/loader.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
 #include "engine/avm1/text_field.h"
 #include "engine/avm1/timeline_objects.h"
 #include "engine/runtime/display_list.h"
+#include "engine/runtime/movie.h"
 
 namespace swf::avm1 {
 
@@ -316,6 +318,16 @@ void installClipBuiltins(Vm& vm) {
         int hi = -1;
         for (ClipHost* k : vm.childrenOf(c)) hi = std::max(hi, k->depth() - 16384);
         return Value(hi + 1);
+    });
+    // The version of the movie whose timeline the clip (or text field) is part of; a loaded
+    // movie's clips answer with their own file's. Anything else: -1.
+    vm.defineMethod(mp, "getSWFVersion", [](Vm& vm, Object* self, Args&) -> Value {
+        const bool onStage =
+            self && (self->cls == ObjClass::MovieClip || self->cls == ObjClass::TextField);
+        ClipHost* c = onStage ? self->clip : nullptr;
+        if (!c) return Value(-1);
+        ScriptRunner* r = runnerFor(vm, shownClip(vm, c));
+        return r ? Value(r->movie().info.version) : Value(vm.version());
     });
     vm.defineMethod(mp, "getBytesLoaded", [clipOf](Vm&, Object* self, Args&) -> Value {
         return clipOf(self) ? Value(1000) : Value();

@@ -322,6 +322,11 @@ void installClipBoundsBuiltins(Vm& vm) {
             const auto parent = toStage(vm, c->parent());
             if (parent) collectOutline(r->movie(), *s->object(), *parent, outline, 0);
         }
+        // Only the inside hits: a point on the shape's edge (its very corner) does not.
+        constexpr double kEdge = 0.01;  // twips
+        for (const QPointF d :
+             {QPointF(kEdge, 0), QPointF(-kEdge, 0), QPointF(0, kEdge), QPointF(0, -kEdge)})
+            if (!outline.contains(at + d)) return Value(false);
         return Value(outline.contains(at));
     });
 }

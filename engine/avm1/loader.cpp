@@ -186,6 +186,13 @@ Value nativeSendAndLoad(Vm& vm, Object* self, Args& a) {
 
 Value nativeSend(Vm&, Object* self, Args& a) { return Value(self && !a.empty()); }
 
+// Sets the variables of a query string on any object; nothing to decode answers false.
+Value nativeDecode(Vm& vm, Object* self, Args& a) {
+    if (a.empty()) return Value(false);
+    if (self) setVariables(vm, self, vm.toString(a[0]));
+    return {};
+}
+
 Value bytesLoaded(Vm& vm, Object* self, Args&) {
     return self ? vm.get(self, "_bytesLoaded") : Value();
 }
@@ -202,10 +209,7 @@ void installLoadVars(Vm& vm) {
     vm.defineMethod(proto, "load", nativeLoad);
     vm.defineMethod(proto, "sendAndLoad", nativeSendAndLoad);
     vm.defineMethod(proto, "send", nativeSend);
-    vm.defineMethod(proto, "decode", [](Vm& vm, Object* self, Args& a) -> Value {
-        if (self && !a.empty()) setVariables(vm, self, vm.toString(a[0]));
-        return {};
-    });
+    vm.defineMethod(proto, "decode", nativeDecode);
     vm.defineMethod(proto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
         if (!self) return Value("");
         std::string out;
@@ -265,6 +269,7 @@ void installMovieClipLoader(Vm& vm) {
     Object* proto = addClass(vm, "MovieClipLoader", [](Vm& vm, Object* self, Args&) -> Value {
         Value bc = vm.get(vm.global, "AsBroadcaster");
         if (!self || !bc.isObject()) return {};
+        setSlot(vm, self, "movieClipLoader", Value(true));
         vm.callMethod(bc, "initialize", {Value(self)});
         vm.callMethod(Value(self), "addListener", {Value(self)});
         return {};
@@ -287,7 +292,7 @@ void installMovieClipLoader(Vm& vm) {
     // Bytes of the movie in a clip or level; undefined fields for a path that names nothing,
     // undefined for anything that is no target.
     vm.defineMethod(proto, "getProgress", [](Vm& vm, Object* self, Args& a) -> Value {
-        if (!self || a.empty()) return {};
+        if (!self || a.empty() || !getSlot(self, "movieClipLoader").isBool()) return {};
         const Value& t = a[0];
         ClipHost* clip = nullptr;
         if (t.isNumber()) {
@@ -300,10 +305,11 @@ void installMovieClipLoader(Vm& vm) {
         } else {
             return {};
         }
-        Object* o = vm.newObject();
+        // A bare record: no prototype, so it shows as [type Object].
+        Object* o = vm.newObject(nullptr);
         std::optional<double> n = clip ? clipBytes(vm, clip) : std::nullopt;
-        // A level reports its file as read.
-        if (auto* r = dynamic_cast<ScriptRunner*>(clip); r && !clip->parent())
+        // A level asked by number reports its file as read; its clip, the movie it holds.
+        if (auto* r = dynamic_cast<ScriptRunner*>(clip); r && !clip->parent() && t.isNumber())
             n = static_cast<double>(r->movie().info.fileBytes);
         vm.set(o, "bytesLoaded", n ? Value(*n) : Value());
         vm.set(o, "bytesTotal", n ? Value(*n) : Value());
@@ -500,6 +506,8 @@ NativeFn loadNative(int index) {
             return nativeSend;
         case 2:
             return nativeSendAndLoad;
+        case 3:
+            return nativeDecode;
         default:
             return [](Vm&, Object*, Args&) -> Value { return {}; };
     }

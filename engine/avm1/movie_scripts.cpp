@@ -354,6 +354,13 @@ void ScriptRunner::frameEntered(int frame) {
 
 void ScriptRunner::start() {
     frameEntered(0);
+    // From SWF 6 the main movie hears its own load once its first frame has run, so a handler
+    // that frame set is called.
+    if (ownVm_ && vm_->version() >= 6) {
+        const Busy busy(running_);
+        callHandler(this, "onLoad");
+        drain();
+    }
     if (vm_->textFields) vm_->textFields->sync();
 }
 

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "engine/avm1/capabilities.h"
 #include "engine/avm1/loader.h"
 #include "engine/avm1/vm.h"
 
@@ -13,6 +14,7 @@ namespace swf::avm1 {
 namespace {
 
 constexpr int kLoadTable = 301;  // the loads LoadVars and XML share
+constexpr int kCapabilitiesTable = 11;
 
 struct NativeGroup {
     int table;
@@ -24,6 +26,10 @@ struct NativeGroup {
 
 constexpr NativeGroup kGroups[] = {
     {100, 0, "", "escape,unescape,parseInt,parseFloat", false},
+    {101, 0, "Object.prototype",
+     "watch,unwatch,addProperty,valueOf,toString,hasOwnProperty,isPrototypeOf,"
+     "isPropertyEnumerable",
+     false},
     {103, 0, "Date.prototype",
      "getFullYear,getYear,getMonth,getDate,getDay,getHours,getMinutes,getSeconds,"
      "getMilliseconds,setFullYear,setMonth,setDate,setHours,setMinutes,setSeconds,"
@@ -87,6 +93,7 @@ Value ownerOf(Vm& vm, std::string_view path) {
 
 Object* nativeFunction(Vm& vm, int table, int index) {
     if (table == kLoadTable) return vm.newMethod(loadNative(index));
+    if (table == kCapabilitiesTable && index == 0) return vm.newMethod(queryCapabilities);
     return vm.newMethod([table, index](Vm& vm, Object* self, Args& a) -> Value {
         const Entry e = findEntry(table, index);
         if (!e.group) return {};

@@ -65,6 +65,8 @@ Object* findPath(Vm& vm, std::string_view path) {
 // Null when the target no longer answers.
 Object* holderOf(Vm& vm, Object* self) {
     if (!self) return nullptr;
+    // A loaded sound plays on a channel of its own, whatever its target does.
+    if (getSlot(self, "ownMix").isBool()) return self;
     const Value path = getSlot(self, "target");
     if (!path.isString()) return vm.global;
     return findPath(vm, path.s);
@@ -384,6 +386,12 @@ void installSwf6Methods(Vm& vm, Object* proto) {
         // A later load replaces one still on its way.
         const double token = ++vm.loads->soundLoads;
         vm.callMethod(Value(self), "stop", {});
+        // Each load starts on a fresh channel: full volume, centred, its target's mix aside.
+        // A sound whose target has already gone gets none.
+        if (holderOf(vm, self)) {
+            setSlot(vm, self, "ownMix", Value(true));
+            writeMix(vm, self, Mix{});
+        }
         setSlot(vm, self, "loading", Value(token));
         setSlot(vm, self, "duration", Value(0));
         setSlot(vm, self, "position", Value(0));

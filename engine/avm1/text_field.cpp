@@ -841,7 +841,8 @@ void installTextBuiltins(Vm& vm) {
         Value sz = fmtGet(self, "size");
         const double size = sz.isNumber() ? sz.n : 12;
         const double w = std::round(utf8Length(s) * size * 0.5);
-        const double h = std::round(size * 1.15);
+        // No text, no line: an empty string is no higher than it is wide.
+        const double h = s.empty() ? 0 : std::round(size * 1.15);
         Object* r = vm.newObject();
         vm.set(r, "ascent", Value(std::round(size * 0.9)));
         vm.set(r, "descent", Value(std::round(size * 0.25)));

@@ -2,11 +2,13 @@
 
 namespace swf {
 
-void DisplayList::apply(const format::PlaceObject& p, int frame) {
+void DisplayList::apply(const format::PlaceObject& p, int frame, int swfVersion) {
     auto it = objects.find(p.depth);
     const bool modify = p.version >= 2 && p.move;
     if (!modify) {
         if (!p.characterId) return;  // nothing to place
+        // From SWF 6 a depth that is taken stays with what holds it; older movies replace it.
+        if (swfVersion >= 6 && it != objects.end()) return;
         DisplayObject o;
         o.characterId = *p.characterId;
         o.depth = p.depth;
@@ -23,14 +25,7 @@ void DisplayList::apply(const format::PlaceObject& p, int frame) {
         objects[p.depth] = std::move(o);
         return;
     }
-    if (it == objects.end()) {
-        // Moving an empty depth with a character places it afresh.
-        if (!p.characterId) return;
-        format::PlaceObject fresh = p;
-        fresh.move = false;
-        apply(fresh, frame);
-        return;
-    }
+    if (it == objects.end()) return;  // a move of an empty depth places nothing
     DisplayObject& o = it->second;
     if (p.characterId && *p.characterId != o.characterId) {
         o.characterId = *p.characterId;

@@ -92,8 +92,9 @@ struct DisplayList {
     std::shared_ptr<Drawing> drawing;
     bool operator==(const DisplayList&) const = default;
 
-    // frame: the frame of this list's timeline the command belongs to.
-    void apply(const format::PlaceObject& p, int frame = 0);
+    // frame: the frame of this list's timeline the command belongs to; swfVersion: of the
+    // movie the command comes from.
+    void apply(const format::PlaceObject& p, int frame = 0, int swfVersion = 6);
     void apply(const format::RemoveObject& r);
 };
 

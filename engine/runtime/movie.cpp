@@ -530,13 +530,13 @@ void applyCommand(DisplayList& list, const Movie& movie, const DisplayCommand& c
     const auto body = std::span<const uint8_t>(movie.data).subspan(cmd.offset, cmd.length);
     switch (cmd.kind) {
         case DisplayCommand::Place1:
-            list.apply(parsePlaceObject(body, 1), frame);
+            list.apply(parsePlaceObject(body, 1), frame, movie.info.version);
             break;
         case DisplayCommand::Place2:
-            list.apply(parsePlaceObject(body, 2), frame);
+            list.apply(parsePlaceObject(body, 2), frame, movie.info.version);
             break;
         case DisplayCommand::Place3:
-            list.apply(parsePlaceObject(body, 3), frame);
+            list.apply(parsePlaceObject(body, 3), frame, movie.info.version);
             break;
         case DisplayCommand::Remove1:
             list.apply(parseRemoveObject(body, 1));

@@ -555,3 +555,81 @@ TEST(Avm1System, CameraKeepsMotionAndQualityWithinRange) {
     traceMember(a, "cam", "quality");    // 0
     EXPECT_EQ(traced(8, a), "-1\n100\n3000\n18000\n0\n");
 }
+
+// The player presents itself as the Windows stand-alone player: $version, the capabilities
+// and their query string agree, and Query (ASnative 11, 0) writes them onto any object.
+TEST(Avm1System, CapabilitiesAreOneTableAskedByQuery) {
+    Stage s(8);
+    auto& vm = s.vm;
+    using swf::avm1::Value;
+    Value caps = vm.get(vm.get(vm.global, "System"), "capabilities");
+    Value o(vm.newObject());
+    Value query = vm.callMethod(Value(vm.global), "ASnative", {Value(11), Value(0)});
+    EXPECT_TRUE(vm.call(query, o.o, {}).isUndefined());
+    const std::pair<const char*, const char*> expected[] = {{"version", "WIN 9,0,999,0"},
+                                                            {"os", "Windows XP"},
+                                                            {"manufacturer", "Macromedia Windows"},
+                                                            {"playerType", "StandAlone"},
+                                                            {"screenResolutionX", "1024"},
+                                                            {"hasAudio", "true"},
+                                                            {"hasIME", "false"},
+                                                            {"language", "en"}};
+    for (auto [name, value] : expected) {
+        EXPECT_EQ(vm.toString(vm.get(caps, name)), value) << name;
+        EXPECT_EQ(vm.toString(vm.get(o, name)), value) << name;
+    }
+    EXPECT_EQ(
+        vm.toString(vm.get(o, "serverString")),
+        "A=t&SA=t&SV=t&EV=t&MP3=t&AE=f&VE=f&ACC=f&PR=f&SP=f&SB=f&DEB=f&V=WIN%209%2C0%2C999%2C0&"
+        "M=Adobe%20Windows&R=1024x768&DP=96&COL=color&AR=1.0&OS=Windows%20XP&L=en&IME=f&"
+        "PT=StandAlone&AVD=f&LFD=f&WD=f&TLS=f");
+    EXPECT_EQ(vm.toString(vm.get(vm.clipObject(&s), "$version")), "WIN 9,0,999,0");
+}
+
+// A menu item keeps its switches as given (defaults only for missing ones); copying menus
+// and items is there from Flash 7 on.
+TEST(Avm1System, MenuItemsKeepTheirArgumentsAndCopyFromVersion7) {
+    using swf::avm1::Value;
+    for (int version : {6, 7}) {
+        Stage s(version);
+        auto& vm = s.vm;
+        Value item = vm.construct(vm.get(vm.global, "ContextMenuItem"),
+                                  {Value(123), Value(123), Value(123), Value(123), Value(123)});
+        for (const char* n : {"caption", "separatorBefore", "enabled", "visible"})
+            EXPECT_EQ(vm.toString(vm.get(item, n)), "123") << n;
+        Value bare = vm.construct(vm.get(vm.global, "ContextMenuItem"), {});
+        EXPECT_EQ(vm.toString(vm.get(bare, "separatorBefore")), "false");
+        EXPECT_EQ(vm.toString(vm.get(bare, "visible")), "true");
+        Value copy = vm.callMethod(item, "copy", {});
+        if (version >= 7)
+            EXPECT_EQ(vm.toString(vm.get(copy, "enabled")), "123");
+        else
+            EXPECT_TRUE(copy.isUndefined());
+        Value menu = vm.construct(vm.get(vm.global, "ContextMenu"), {});
+        EXPECT_EQ(vm.get(menu, "copy").isUndefined(), version < 7);
+    }
+}
+
+// ASnative table 101 is Object.prototype's methods, callable on any object, even one without
+// a prototype.
+TEST(Avm1Object, NativeTable101IsObjectsMethods) {
+    Stage s(7);
+    auto& vm = s.vm;
+    using swf::avm1::Args;
+    using swf::avm1::Value;
+    swf::avm1::Object* bare = vm.newObject(nullptr);
+    vm.set(bare, "own", Value(1));
+    auto native = [&](int i) {
+        return vm.callMethod(Value(vm.global), "ASnative", {Value(101), Value(i)});
+    };
+    const struct {
+        int index;
+        Args args;
+        const char* result;
+    } cases[] = {{5, {Value("own")}, "true"},
+                 {5, {Value("missing")}, "false"},
+                 {7, {Value("own")}, "true"},
+                 {4, {}, "[object Object]"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(vm.toString(vm.call(native(c.index), bare, c.args)), c.result) << c.index;
+}

@@ -670,3 +670,24 @@ TEST(Avm1Drawing, RotationStepsReadBackWhole) {
     const std::string steps = "177\n-176\n-169\n-162\n";
     EXPECT_EQ(r->take(), steps + steps);
 }
+
+// hitTest by shape hits only the inside of the fill: the corner of a square is out, though
+// the bounds hold it.
+TEST(Avm1Drawing, ShapeHitsLeaveOutTheEdge) {
+    swftest::SwfBuilder b(8, 200, 100);
+    ActionWriter a;
+    emptyClip(a, "this", "mc", 1);
+    square(a, "mc", 0xff0000, 10, 10, 50, 50);
+    const struct {
+        int x, y;
+        bool shape;
+    } cases[] = {{5, 5, true}, {10, 10, true}, {15, 15, true}, {10, 10, false}, {49, 30, true}};
+    for (const auto& c : cases) {
+        push(a, {c.shape, c.y, c.x, 3, "mc"}).getVariable();
+        push(a, {"hitTest"}).op(op::CallMethod).trace();
+    }
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "false\nfalse\ntrue\ntrue\ntrue\n");
+}

@@ -213,6 +213,29 @@ TEST(Avm1Loader, SoundPanAndTransformShareOneMix) {
     EXPECT_EQ(get("getDuration"), "undefined");
 }
 
+// loadSound puts the sound on a fresh channel of its own: full volume, whatever was set
+// before; later settings stay with it and leave the target's other sounds alone.
+TEST(Avm1Loader, LoadSoundStartsAFreshMixOfItsOwn) {
+    Folder f;
+    Loading l(f);
+    auto volume = [&](const Value& s) {
+        return l.vm.toString(l.vm.callMethod(s, "getVolume", {}));
+    };
+    const struct {
+        int before, after;
+        const char *own, *others;
+    } cases[] = {{25, -1, "100", "25"}, {-1, 25, "25", "100"}, {40, 60, "60", "40"}};
+    for (const auto& c : cases) {
+        l.vm.callMethod(l.make("Sound"), "setVolume", {Value(100)});
+        Value s = l.make("Sound");
+        if (c.before >= 0) l.vm.callMethod(s, "setVolume", {Value(c.before)});
+        l.vm.callMethod(s, "loadSound", {Value("missing.mp3"), Value(true)});
+        if (c.after >= 0) l.vm.callMethod(s, "setVolume", {Value(c.after)});
+        EXPECT_EQ(volume(s), c.own);
+        EXPECT_EQ(volume(l.make("Sound")), c.others);
+    }
+}
+
 TEST(Avm1Loader, LoadSoundReadsLengthAndTagsThenPlaysToItsEnd) {
     Folder f;
     const std::string utf16Title("\x01\xFF\xFET\0i\0t\0l\0e\0", 13);
@@ -329,4 +352,46 @@ TEST(Avm1Loader, TheSharedLoadAndQuitAsALoad) {
     EXPECT_EQ(l.calls, (std::vector<std::string>{"onData(hi)", "onData(ok)", "onData(undefined)"}));
     EXPECT_EQ(l.str(Value(o), "_bytesTotal"), "6");
     EXPECT_TRUE(l.vm.quitRequested);
+}
+
+// decode (ASnative 301, 3) works on any object, and only a call with nothing to decode
+// answers: false.
+TEST(Avm1Loader, DecodeAnswersFalseOnlyWithNothingToDecode) {
+    Stage s(7);
+    auto& vm = s.vm;
+    Value native = vm.callMethod(Value(vm.global), "ASnative", {Value(301), Value(3)});
+    Value vars = vm.construct(vm.get(vm.global, "LoadVars"), {});
+    const struct {
+        Args args;
+        const char* result;
+    } cases[] = {{{Value("a=b&c=d")}, "undefined"},
+                 {{}, "false"},
+                 {{Value("")}, "undefined"},
+                 {{Value()}, "undefined"},
+                 {{Value("a=b"), Value("e=f")}, "undefined"}};
+    for (const auto& c : cases) {
+        for (Value target : {vars, Value(vm.newObject())}) {
+            Args a = c.args;
+            EXPECT_EQ(vm.toString(vm.call(native, target.o, a)), c.result);
+            a = c.args;
+            EXPECT_EQ(vm.toString(vm.call(vm.get(vars, "decode"), target.o, a)), c.result);
+        }
+    }
+    Value o(vm.newObject());
+    vm.call(native, o.o, {Value("a=b&c=d")});
+    EXPECT_EQ(vm.toString(vm.get(o, "c")), "d");
+}
+
+// getProgress answers a bare record (no prototype), and only to a MovieClipLoader.
+TEST(Avm1Loader, ProgressIsABareRecordForLoadersOnly) {
+    Stage s(7);
+    auto& vm = s.vm;
+    Value loader = vm.construct(vm.get(vm.global, "MovieClipLoader"), {});
+    Value root(vm.clipObject(&s));
+    Value p = vm.callMethod(loader, "getProgress", {root});
+    ASSERT_TRUE(p.isObject());
+    EXPECT_EQ(p.o->proto, nullptr);
+    EXPECT_TRUE(vm.get(p, "bytesTotal").isNumber());
+    Value fn = vm.get(loader, "getProgress");
+    for (Object* self : {p.o, vm.newObject()}) EXPECT_TRUE(vm.call(fn, self, {root}).isUndefined());
 }

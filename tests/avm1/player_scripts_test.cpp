@@ -559,3 +559,42 @@ TEST(Avm1Player, ChildrenComeBetweenOwnVariablesAndPrototypes) {
     auto r = play(b);
     EXPECT_EQ(r->take(), "movieclip\n5\n");
 }
+
+// A clip answers with the version of the file its timeline comes from; what is no clip, -1.
+TEST(Avm1Player, ClipsTellTheirMoviesVersion) {
+    for (int version : {5, 6, 7, 8}) {
+        swftest::SwfBuilder b(version);
+        ActionWriter a;
+        push(a, {0, "this"}).getVariable();
+        push(a, {"getSWFVersion"}).op(0x52).trace();
+        b.doAction(a);
+        b.showFrame();
+        auto r = play(b);
+        EXPECT_EQ(r->take(), std::to_string(version) + "\n");
+    }
+    using swf::avm1::Value;
+    Stage s(7);
+    Value fn = s.vm.get(s.vm.clipProto, "getSWFVersion");
+    EXPECT_EQ(s.vm.toString(s.vm.call(fn, s.vm.newObject(), {})), "-1");
+    EXPECT_EQ(s.vm.toString(s.vm.call(fn, nullptr, {})), "-1");
+}
+
+// The main movie's onLoad, set by its first frame, is called once that frame has run; SWF 5
+// movies have none.
+TEST(Avm1Player, TheRootHearsItsLoadAfterItsFirstFrame) {
+    for (int version : {5, 6, 8}) {
+        swftest::SwfBuilder b(version);
+        ActionWriter body = say("onLoad");
+        ActionWriter a = say("start");
+        push(a, {"_root"}).getVariable();
+        push(a, {"onLoad"});
+        defineFunction(a, "", {}, body);
+        a.op(0x4F);  // SetMember
+        b.doAction(a);
+        b.showFrame();
+        b.showFrame();
+        auto r = play(b);
+        r->player->advanceFrame();
+        EXPECT_EQ(r->take(), version >= 6 ? "start\nonLoad\n" : "start\n") << version;
+    }
+}

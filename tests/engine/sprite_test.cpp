@@ -209,3 +209,36 @@ TEST(Sprites, PlayTheFramesTheirStreamHoldsAndLoopOnlyWhenItEnds) {
         }
     }
 }
+
+// A place onto a taken depth: SWF 6 and later keep what is there, SWF 5 replaces it. A move
+// (with or without a character) onto an empty depth places nothing.
+TEST(Sprites, PlacingOntoTakenOrEmptyDepthsFollowsTheVersion) {
+    struct Case {
+        int version;
+        QColor secondFrame;
+    } cases[] = {{5, kGreen}, {6, kRed}, {8, kRed}};
+    for (const Case& c : cases) {
+        SwfBuilder b(c.version, 200, 100);
+        b.setBackground({255, 255, 255});
+        const uint16_t red = b.defineRect(0, 0, 2000, 2000, {255, 0, 0});
+        const uint16_t green = b.defineRect(0, 0, 2000, 2000, {0, 255, 0});
+        const uint16_t blue = b.defineRect(0, 0, 2000, 2000, {0, 0, 255});
+        b.place(red, 1);
+        b.showFrame();
+        b.place(green, 1);
+        b.showFrame();
+        b.remove(1);
+        b.replace(blue, 1);
+        b.showFrame();
+        swf::Player p(load(b.bytes()));
+        p.stop();
+        EXPECT_TRUE(pixelNear(stage(p), 50, 50, kRed)) << c.version;
+        p.gotoFrame(1);
+        EXPECT_TRUE(pixelNear(stage(p), 50, 50, c.secondFrame)) << c.version;
+        p.gotoFrame(2);
+        EXPECT_TRUE(pixelNear(stage(p), 50, 50, kWhite)) << c.version;
+        p.gotoFrame(0);
+        p.gotoFrame(2);  // the same by a rebuild from the start
+        EXPECT_TRUE(pixelNear(stage(p), 50, 50, kWhite)) << c.version;
+    }
+}
