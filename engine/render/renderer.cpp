@@ -23,7 +23,6 @@
 #include <immintrin.h>
 #endif
 
-#include "engine/render/video_draw.h"
 #include "engine/render/blend_wide.h"
 #include "engine/render/color.h"
 #include "engine/render/filters.h"
@@ -31,6 +30,7 @@
 #include "engine/render/offscreen.h"
 #include "engine/render/render_pool.h"
 #include "engine/render/text_render.h"
+#include "engine/render/video_draw.h"
 #include "engine/runtime/bitmap_surface.h"
 #include "engine/runtime/display_list.h"
 #include "engine/runtime/drawing.h"
@@ -1982,7 +1982,8 @@ void renderStage(QPainter& p, const QRect& viewport, ScaleMode mode, const QColo
     p.setRenderHint(QPainter::SmoothPixmapTransform, antialias);
     p.setClipRect(viewport);
     const QTransform device0 = p.transform();
-    QTransform base = stageTransform(movie.info, QRectF(viewport), mode) * device0;
+    const QTransform stage = stageTransform(movie.info, QRectF(viewport), mode);
+    QTransform base = stage * device0;
     const QRect device = device0.mapRect(viewport);
     ColorTx colour;
     if (rootPlace) {
@@ -1990,20 +1991,31 @@ void renderStage(QPainter& p, const QRect& viewport, ScaleMode mode, const QColo
         colour = ColorTx::from(rootPlace->cxform);
     }
     gFrames.fetch_add(1, std::memory_order_relaxed);
-    // Tiles need whole-pixel placement and an opaque background, which they start from, and
-    // a device whose pixels are the painter's (a high-density screen is drawn straight).
-    const bool tiled =
-        cache && (!p.device() || p.device()->devicePixelRatio() == 1) &&
-        device0.type() <= QTransform::TxTranslate && device0.dx() == std::round(device0.dx()) &&
-        device0.dy() == std::round(device0.dy()) && bg.alpha() == 255 && !device.isEmpty() &&
-        int64_t(device.width()) * device.height() < kMaxTiledPixels;
-    if (tiled && drawTiles(*cache, device, base, colour, bg, movie, list, antialias, rootPlace)) {
-        p.resetTransform();
-        p.setClipRect(device);
-        p.setCompositionMode(QPainter::CompositionMode_Source);
-        p.drawImage(device.topLeft(), cache->tiles->frame);
-        p.restore();
-        return;
+    // Tiles are the device's own pixels: a high-density device's scale is taken into them.
+    const double ratio = p.device() ? p.device()->devicePixelRatio() : 1.0;
+    const QTransform pixels = device0 * QTransform::fromScale(ratio, ratio);
+    const QRect pixelRect = pixels.mapRect(QRectF(viewport)).toAlignedRect();
+    // Tiles need whole-pixel placement and an opaque background, which they start from.
+    const bool tiled = cache && ratio > 0 && device0.type() <= QTransform::TxTranslate &&
+                       pixels.dx() == std::round(pixels.dx()) &&
+                       pixels.dy() == std::round(pixels.dy()) && bg.alpha() == 255 &&
+                       !pixelRect.isEmpty() &&
+                       int64_t(pixelRect.width()) * pixelRect.height() < kMaxTiledPixels;
+    if (tiled) {
+        QTransform pixelBase = stage * pixels;
+        if (rootPlace) pixelBase = toQt(rootPlace->matrix) * pixelBase;
+        if (drawTiles(*cache, pixelRect, pixelBase, colour, bg, movie, list, antialias,
+                      rootPlace)) {
+            QImage& frame = cache->tiles->frame;
+            frame.setDevicePixelRatio(ratio);
+            p.resetTransform();
+            const QRectF at(QPointF(pixelRect.topLeft()) / ratio, QSizeF(pixelRect.size()) / ratio);
+            p.setClipRect(at);
+            p.setCompositionMode(QPainter::CompositionMode_Source);
+            p.drawImage(at.topLeft(), frame);
+            p.restore();
+            return;
+        }
     }
     p.fillRect(viewport, bg);
     p.resetTransform();
