@@ -12,8 +12,11 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStandardPaths>
+#include <QThreadPool>
 #include <QWheelEvent>
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 
 #include "engine/media/sound_clock.h"
 #include "player/audio_output.h"
@@ -30,7 +33,26 @@ constexpr double kMaxFps = 120.0;
 constexpr int kMaxCatchUp = 4;
 // How many frames one beat may advance, undrawn, to catch up with a stream sound.
 constexpr int kMaxFollow = 12;
+
+// The threads that draw the controls' frames, one frame of one control at a time each; the
+// renderer shares a frame's tiles out further.
+QThreadPool& drawingThreads() {
+    static QThreadPool* threads = [] {
+        auto* pool = new QThreadPool;  // lives as long as the program: drawings may be queued
+        pool->setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+        return pool;
+    }();
+    return *threads;
+}
 }  // namespace
+
+// One frame drawn off the GUI thread. The player is not changed until it is done.
+struct PlayerControl::Drawing {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    QImage image;  // null when the frame could not be drawn
+};
 
 PlayerControl::PlayerControl(QWidget* parent) : QWidget(parent) {
     setAcceptDrops(true);
@@ -40,15 +62,122 @@ PlayerControl::PlayerControl(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_InputMethodEnabled);  // typed Chinese reaches the movie's fields
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setSingleShot(true);
-    connect(&timer_, &QTimer::timeout, this, &PlayerControl::clockTick);
+    connect(&timer_, &QTimer::timeout, this, &PlayerControl::beat);
 }
 
 PlayerControl::~PlayerControl() { unload(); }
 
 void PlayerControl::unload() {
     timer_.stop();
+    if (drawing_) {
+        std::unique_lock lock(drawing_->mutex);
+        drawing_->finished.wait(lock, [&] { return drawing_->done; });
+    }
+    drawing_.reset();
+    heldInput_.clear();
+    beatOwed_ = false;
+    shown_ = QImage();
     if (audio_) audio_->setPlayer(nullptr);
     player_.reset();
+}
+
+swf::Player* PlayerControl::player() {
+    settle();
+    return player_.get();
+}
+
+void PlayerControl::requestFrame() {
+    if (!player_) {
+        update();
+        return;
+    }
+    frameWanted_ = true;
+    if (drawing_ || kickPosted_) return;  // one drawing at a time; the newest state wins
+    kickPosted_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            kickPosted_ = false;
+            if (frameWanted_ && !drawing_ && player_ && isVisible()) startDrawing();
+        },
+        Qt::QueuedConnection);
+}
+
+void PlayerControl::startDrawing() {
+    frameWanted_ = false;
+    auto drawing = std::make_shared<Drawing>();
+    drawing_ = drawing;
+    const swf::Player* player = player_.get();
+    const QRect view = rect();
+    const qreal ratio = devicePixelRatioF();
+    const swf::ScaleMode mode = scale_;
+    const std::optional<QColor> bg = bg_;
+    const bool smooth = highQuality;
+    drawingThreads().start([=, this] {
+        QImage image;
+        try {
+            image =
+                QImage((QSizeF(view.size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+            if (!image.isNull()) {
+                image.setDevicePixelRatio(ratio);
+                QPainter painter(&image);
+                painter.setRenderHint(QPainter::Antialiasing, smooth);
+                painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+                player->render(painter, view, mode, bg);
+            }
+        } catch (const std::exception& e) {
+            qCWarning(lcPlayer).noquote() << "cannot draw a frame -" << e.what();
+            image = QImage();
+        }
+        std::lock_guard lock(drawing->mutex);
+        drawing->image = std::move(image);
+        // Posted before done is set: the control waits for done before it goes away.
+        QMetaObject::invokeMethod(
+            this, [this, drawing] { drawingDone(drawing); }, Qt::QueuedConnection);
+        drawing->done = true;
+        drawing->finished.notify_all();
+    });
+}
+
+void PlayerControl::drawingDone(const std::shared_ptr<Drawing>& drawing) {
+    if (drawing != drawing_) return;  // already taken in by settle()
+    drawing_.reset();
+    if (!drawing->image.isNull()) {
+        shown_ = std::move(drawing->image);
+        ++framesShown_;
+    }
+    update();
+    // What waited for the drawing goes on in its order: the input, then the clock's beat.
+    for (auto& f : std::exchange(heldInput_, {})) f();
+    if (std::exchange(beatOwed_, false)) timer_.start(0);
+    if (frameWanted_) requestFrame();
+}
+
+void PlayerControl::settle() {
+    if (!drawing_) return;
+    const std::shared_ptr<Drawing> drawing = drawing_;
+    {
+        std::unique_lock lock(drawing->mutex);
+        drawing->finished.wait(lock, [&] { return drawing->done; });
+    }
+    drawingDone(drawing);
+}
+
+void PlayerControl::waitForFrame() {
+    settle();
+    if (!player_) return;
+    const QSize want = (QSizeF(size()) * devicePixelRatioF()).toSize();
+    if (frameWanted_ || shown_.size() != want) {
+        startDrawing();
+        settle();
+    }
+}
+
+void PlayerControl::whenFree(std::function<void()> f) {
+    if (drawing_)
+        heldInput_.push_back(std::move(f));
+    else
+        f();
 }
 
 bool PlayerControl::soundLive() const { return audio_ && audio_->live(); }
@@ -112,7 +241,7 @@ void PlayerControl::start(const QString& path,
         if (!playOnLoad) player_->stop();
         restartClock();
     }
-    update();
+    requestFrame();
     emit movieLoaded(path, player_ != nullptr);
 }
 
@@ -130,19 +259,20 @@ void PlayerControl::BGColor(const QString& colour) {
         QColor parsed = QColor::fromString(c);
         if (parsed.isValid()) bg_ = parsed;
     }
-    update();
+    requestFrame();
 }
 
 void PlayerControl::Scale(const QString& mode) {
     if (auto parsed = swf::parseScaleMode(mode.toStdString())) {
         scale_ = *parsed;
         scaleText_ = mode;  // read back as it was given
-        update();
+        requestFrame();
     }
 }
 
 void PlayerControl::Play() {
     if (!player_) return;
+    settle();
     const bool wasRunning = running_ && player_->isPlaying();
     running_ = true;
     if (!player_->isPlaying()) player_->play();
@@ -151,6 +281,7 @@ void PlayerControl::Play() {
 
 void PlayerControl::Stop() {
     if (!player_) return;
+    settle();
     running_ = false;
     player_->stop();
     timer_.stop();
@@ -158,32 +289,36 @@ void PlayerControl::Stop() {
 
 void PlayerControl::Back() {
     if (!player_) return;
+    settle();
     running_ = false;
     player_->back();
     timer_.stop();
-    update();
+    requestFrame();
 }
 
 void PlayerControl::Forward() {
     if (!player_) return;
+    settle();
     running_ = false;
     player_->forward();
     timer_.stop();
-    update();
+    requestFrame();
 }
 
 void PlayerControl::Rewind() {
     if (!player_) return;
+    settle();
     running_ = false;
     player_->rewind();
     timer_.stop();
-    update();
+    requestFrame();
 }
 
 void PlayerControl::GotoFrame(int frame) {
     if (!player_) return;
+    settle();
     player_->gotoFrame(frame);
-    update();
+    requestFrame();
 }
 
 bool PlayerControl::clockHeld() const { return !runWhileHidden && !isVisible(); }
@@ -207,6 +342,19 @@ void PlayerControl::scheduleNext() {
 }
 
 void PlayerControl::clockTick() {
+    settle();
+    tick();
+}
+
+// The timer's beat waits for a drawing under way: the frames it owes are caught up after.
+void PlayerControl::beat() {
+    if (drawing_)
+        beatOwed_ = true;
+    else
+        tick();
+}
+
+void PlayerControl::tick() {
     if (!player_ || !running_) return;
     if (!clock_.isValid()) restartClock();
     const qint64 now = clock_.nsecsElapsed();
@@ -226,7 +374,7 @@ void PlayerControl::clockTick() {
             player_->advanceFrame();
         }
         nextDueNs_ = now + periodNs_;
-        if (steps) update();
+        if (steps) requestFrame();
         scheduleNext();
         return;
     }
@@ -247,23 +395,34 @@ void PlayerControl::clockTick() {
         ++steps;
     } while (now >= nextDueNs_ && steps < maxSteps && running_);
     if (now >= nextDueNs_) nextDueNs_ = now + periodNs_;  // too far behind: let the lost time go
-    update();
+    requestFrame();
     scheduleNext();
 }
 
 void PlayerControl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    if (!player_) {
-        // An empty control shows nothing of its own: just the dark of the window behind it.
-        painter.fillRect(rect(), bg_.value_or(Qt::black));
+    // An empty control shows nothing of its own: just the dark of the window behind it. A
+    // movie's first frame not yet drawn shows its background.
+    QColor fill = bg_.value_or(Qt::black);
+    if (player_ && !bg_) fill = player_->info().background.value_or(QColor(Qt::white));
+    if (!player_ || shown_.isNull()) {
+        painter.fillRect(rect(), fill);
         return;
     }
-    painter.setRenderHint(QPainter::Antialiasing, highQuality);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, highQuality);
-    player_->render(painter, rect(), scale_, bg_);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QPointF(0, 0), shown_);
+    // A frame drawn for an older size leaves the rest until the next one comes.
+    const QRectF drawn(QPointF(0, 0), shown_.deviceIndependentSize());
+    if (drawn.width() < width())
+        painter.fillRect(QRectF(drawn.width(), 0, width() - drawn.width(), height()), fill);
+    if (drawn.height() < height())
+        painter.fillRect(QRectF(0, drawn.height(), drawn.width(), height() - drawn.height()), fill);
 }
 
+void PlayerControl::resizeEvent(QResizeEvent*) { requestFrame(); }
+
 void PlayerControl::showEvent(QShowEvent*) {
+    if (frameWanted_ || shown_.isNull()) requestFrame();
     if (audio_) audio_->setMuted(false);
     if (!runWhileHidden && running_ && !timer_.isActive()) restartClock();
 }
@@ -286,13 +445,15 @@ void PlayerControl::afterInput() {
         restartClock();
     }
     setCursor(player_->mouseOverButton() ? Qt::PointingHandCursor : Qt::ArrowCursor);
-    update();
+    requestFrame();
 }
 
 void PlayerControl::deliver(const swf::InputEvent& event) {
     if (!player_) return;
-    player_->handleEvent(event);
-    afterInput();
+    whenFree([this, event] {
+        player_->handleEvent(event);
+        afterInput();
+    });
 }
 
 namespace {
@@ -383,13 +544,16 @@ void PlayerControl::keyPressEvent(QKeyEvent* event) {
         const QString t = event->text();
         const char32_t ch = t.isEmpty() ? 0 : t.toUcs4().value(0);
         const int code = swf::flashKeyCode(event->key(), event->modifiers() & Qt::KeypadModifier);
-        if (code) player_->handleEvent(swf::InputEvent::keyDown(code, ch));
-        if (const auto command = editCommand(event)) {
-            editField(*command);
-        } else if (const std::u32string typed = typedText(event); !typed.empty()) {
-            player_->handleEvent(swf::InputEvent::typed(typed));
-        }
-        afterInput();
+        const auto command = editCommand(event);
+        const std::u32string typed = typedText(event);
+        whenFree([this, code, ch, command, typed] {
+            if (code) player_->handleEvent(swf::InputEvent::keyDown(code, ch));
+            if (command)
+                editField(*command);
+            else if (!typed.empty())
+                player_->handleEvent(swf::InputEvent::typed(typed));
+            afterInput();
+        });
     }
     QWidget::keyPressEvent(event);  // the windows' own keys still reach them
 }

@@ -4,12 +4,14 @@
 // Rewind, GotoFrame, CurrentFrame).
 
 #include <QElapsedTimer>
+#include <QImage>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "engine/player.h"
 
@@ -49,7 +51,16 @@ public:
     bool isPlaying() const;
     QString loadError() const { return loadError_; }
     swf::ScaleMode scaleMode() const { return scale_; }
-    swf::Player* player() const { return player_.get(); }
+    // The running movie, once no drawing reads it: the caller may change it.
+    swf::Player* player();
+
+    // Waits until the frame asked for last is drawn and shown, even while hidden (what the
+    // screen shows, for captures and tests).
+    void waitForFrame();
+    // A drawing thread is drawing this control's frame now.
+    bool drawingUnderWay() const { return drawing_ != nullptr; }
+    // Frames drawn and shown since the control was made.
+    int framesShown() const { return framesShown_; }
 
     // The settings every control is created with.
     bool playOnLoad = true;
@@ -71,6 +82,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -88,6 +100,18 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
+    struct Drawing;
+    // The picture is out of date: a drawing starts once the events at hand are handled.
+    void requestFrame();
+    void startDrawing();
+    // A drawing finished: its frame is shown, and what waited for it goes on.
+    void drawingDone(const std::shared_ptr<Drawing>& drawing);
+    // Waits for the drawing under way, if any; the player is the GUI thread's again.
+    void settle();
+    // Runs f now, or after the drawing under way when it changes the player.
+    void whenFree(std::function<void()> f);
+    void beat();
+    void tick();
     void start(const QString& path, const std::function<std::shared_ptr<const swf::Movie>()>& load);
     void restartClock();
     bool clockHeld() const;
@@ -118,4 +142,12 @@ private:
     qint64 periodNs_ = 0;
     std::unique_ptr<AudioOutput> audio_;  // made for movies with sound
     double soundDue_ = 0;                 // frames of sound owed when no device pulls it
+    // The frame being drawn on a drawing thread; while set, the player only is read.
+    std::shared_ptr<Drawing> drawing_;
+    QImage shown_;              // the last frame drawn, what paintEvent shows
+    bool frameWanted_ = false;  // the picture changed since the last drawing began
+    bool kickPosted_ = false;   // a drawing is due to start from the event loop
+    bool beatOwed_ = false;     // the clock fell due while a drawing was under way
+    std::vector<std::function<void()>> heldInput_;  // input that came during a drawing, in order
+    int framesShown_ = 0;
 };

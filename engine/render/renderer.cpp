@@ -23,7 +23,6 @@
 #include <immintrin.h>
 #endif
 
-#include "engine/render/video_draw.h"
 #include "engine/render/blend_wide.h"
 #include "engine/render/color.h"
 #include "engine/render/filters.h"
@@ -31,6 +30,7 @@
 #include "engine/render/offscreen.h"
 #include "engine/render/render_pool.h"
 #include "engine/render/text_render.h"
+#include "engine/render/video_draw.h"
 #include "engine/runtime/bitmap_surface.h"
 #include "engine/runtime/display_list.h"
 #include "engine/runtime/drawing.h"
@@ -231,6 +231,7 @@ QRgb fromLinear(double r, double g, double b, double a) {
 struct Ramp {
     std::vector<QRgb> colors;
     int steps = 1;
+    std::shared_ptr<RampPlanes> planes;  // the colours split for the wide blend, where it runs
 };
 // Largest difference of neighbouring entries (any channel) still drawn one colour per step,
 // and the colours per step of a ramp with a sharper step.
@@ -354,6 +355,26 @@ const Ramp& keptRamp(const format::Gradient& gr, const ColorTx& cx) {
         Ramp ramp;
     };
     thread_local std::unordered_map<uint64_t, Entry> kept;
+    // Found by the gradient's place and checked against its stops, which is cheaper than
+    // hashing them on every call (a frame asks once per shape and tile).
+    const std::array<double, 8> key{cx.mr, cx.mg, cx.mb, cx.ma, cx.ar, cx.ag, cx.ab, cx.aa};
+    uint64_t h = mix(reinterpret_cast<uintptr_t>(&gr), gr.interpolation);
+    for (double v : key) h = mixD(h, v);
+    const auto same = [&](const Entry& e) {
+        if (e.cx != key || e.stops.size() != 2 * gr.stops.size() + 1 ||
+            e.stops[0] != gr.interpolation)
+            return false;
+        for (size_t i = 0; i < gr.stops.size(); ++i) {
+            const auto& st = gr.stops[i];
+            if (e.stops[2 * i + 1] != ((uint32_t(st.ratio) << 24) | (uint32_t(st.color.r) << 16) |
+                                       (uint32_t(st.color.g) << 8) | st.color.b) ||
+                e.stops[2 * i + 2] != st.color.a)
+                return false;
+        }
+        return true;
+    };
+    auto it = kept.find(h);
+    if (it != kept.end() && same(it->second)) return it->second.ramp;
     std::vector<uint32_t> stops;
     stops.reserve(2 * gr.stops.size() + 1);
     stops.push_back(gr.interpolation);
@@ -362,13 +383,6 @@ const Ramp& keptRamp(const format::Gradient& gr, const ColorTx& cx) {
                         (uint32_t(st.color.g) << 8) | st.color.b);
         stops.push_back(st.color.a);
     }
-    const std::array<double, 8> key{cx.mr, cx.mg, cx.mb, cx.ma, cx.ar, cx.ag, cx.ab, cx.aa};
-    uint64_t h = 0;
-    for (uint32_t v : stops) h = mix(h, v);
-    for (double v : key) h = mixD(h, v);
-    auto it = kept.find(h);
-    if (it != kept.end() && it->second.stops == stops && it->second.cx == key)
-        return it->second.ramp;
     // Refined ramps are large: the kept ones are bounded by their colours as well.
     thread_local size_t colors = 0;
     if (it != kept.end()) {
@@ -383,6 +397,10 @@ const Ramp& keptRamp(const format::Gradient& gr, const ColorTx& cx) {
     e.stops = std::move(stops);
     e.cx = key;
     e.ramp = refinedRamp(gradientRamp(gr, cx), gr.interpolation == 1);
+    if (e.ramp.colors.size() == 256 && hasWideBlend()) {
+        e.ramp.planes = std::make_shared<RampPlanes>();
+        splitRamp(e.ramp.colors.data(), *e.ramp.planes);
+    }
     colors += e.ramp.colors.size();
     return e.ramp;
 }
@@ -1024,9 +1042,7 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
                     row.resize(size_t(w));
                     uchar* bits = dst->bits();
                     const qsizetype stride = dst->bytesPerLine();
-                    const bool wide = hasWideBlend();
-                    thread_local RampPlanes planes;
-                    if (wide) splitRamp(ramp.colors.data(), planes);
+                    const bool wide = ramp.planes != nullptr;
                     if (idx.size() == size_t(at.width()) * size_t(at.height()))
                         for (int y = 0; y < inner.height(); ++y) {
                             const uint8_t* in = idx.data() + from + size_t(y) * size_t(at.width());
@@ -1034,7 +1050,7 @@ void fillPath(Ctx& c, const QPainterPath& path, const format::FillStyle& f, cons
                                 reinterpret_cast<uint32_t*>(bits + (inner.y() + y) * stride) +
                                 inner.x();
                             if (wide) {
-                                blendIndexedWide(to, in, planes, w);
+                                blendIndexedWide(to, in, *ramp.planes, w);
                                 continue;
                             }
                             int x = 0;
@@ -1982,7 +1998,8 @@ void renderStage(QPainter& p, const QRect& viewport, ScaleMode mode, const QColo
     p.setRenderHint(QPainter::SmoothPixmapTransform, antialias);
     p.setClipRect(viewport);
     const QTransform device0 = p.transform();
-    QTransform base = stageTransform(movie.info, QRectF(viewport), mode) * device0;
+    const QTransform stage = stageTransform(movie.info, QRectF(viewport), mode);
+    QTransform base = stage * device0;
     const QRect device = device0.mapRect(viewport);
     ColorTx colour;
     if (rootPlace) {
@@ -1990,20 +2007,31 @@ void renderStage(QPainter& p, const QRect& viewport, ScaleMode mode, const QColo
         colour = ColorTx::from(rootPlace->cxform);
     }
     gFrames.fetch_add(1, std::memory_order_relaxed);
-    // Tiles need whole-pixel placement and an opaque background, which they start from, and
-    // a device whose pixels are the painter's (a high-density screen is drawn straight).
-    const bool tiled =
-        cache && (!p.device() || p.device()->devicePixelRatio() == 1) &&
-        device0.type() <= QTransform::TxTranslate && device0.dx() == std::round(device0.dx()) &&
-        device0.dy() == std::round(device0.dy()) && bg.alpha() == 255 && !device.isEmpty() &&
-        int64_t(device.width()) * device.height() < kMaxTiledPixels;
-    if (tiled && drawTiles(*cache, device, base, colour, bg, movie, list, antialias, rootPlace)) {
-        p.resetTransform();
-        p.setClipRect(device);
-        p.setCompositionMode(QPainter::CompositionMode_Source);
-        p.drawImage(device.topLeft(), cache->tiles->frame);
-        p.restore();
-        return;
+    // Tiles are the device's own pixels: a high-density device's scale is taken into them.
+    const double ratio = p.device() ? p.device()->devicePixelRatio() : 1.0;
+    const QTransform pixels = device0 * QTransform::fromScale(ratio, ratio);
+    const QRect pixelRect = pixels.mapRect(QRectF(viewport)).toAlignedRect();
+    // Tiles need whole-pixel placement and an opaque background, which they start from.
+    const bool tiled = cache && ratio > 0 && device0.type() <= QTransform::TxTranslate &&
+                       pixels.dx() == std::round(pixels.dx()) &&
+                       pixels.dy() == std::round(pixels.dy()) && bg.alpha() == 255 &&
+                       !pixelRect.isEmpty() &&
+                       int64_t(pixelRect.width()) * pixelRect.height() < kMaxTiledPixels;
+    if (tiled) {
+        QTransform pixelBase = stage * pixels;
+        if (rootPlace) pixelBase = toQt(rootPlace->matrix) * pixelBase;
+        if (drawTiles(*cache, pixelRect, pixelBase, colour, bg, movie, list, antialias,
+                      rootPlace)) {
+            QImage& frame = cache->tiles->frame;
+            frame.setDevicePixelRatio(ratio);
+            p.resetTransform();
+            const QRectF at(QPointF(pixelRect.topLeft()) / ratio, QSizeF(pixelRect.size()) / ratio);
+            p.setClipRect(at);
+            p.setCompositionMode(QPainter::CompositionMode_Source);
+            p.drawImage(at.topLeft(), frame);
+            p.restore();
+            return;
+        }
     }
     p.fillRect(viewport, bg);
     p.resetTransform();

@@ -94,7 +94,10 @@ TEST(ButtonClick, ClipsPlayOnUnderAStoppedRootUntilTheUserStops) {
     control.show();
     control.Movie(path);
     ASSERT_FALSE(control.isPlaying());
-    const auto centre = [&] { return control.grab().toImage().pixelColor(50, 50); };
+    const auto centre = [&] {
+        control.waitForFrame();
+        return control.grab().toImage().pixelColor(50, 50);
+    };
     EXPECT_EQ(centre().red(), 255);
     control.clockTick();
     EXPECT_EQ(control.CurrentFrame(), 0) << "the root stays where the script stopped it";

@@ -4,13 +4,16 @@
 
 #include <QImage>
 #include <QInputMethodEvent>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <chrono>
 #include <thread>
 
 #include "test_movies.h"
 #include "tests/app/input_movie.h"
+#include "tests/support/swf_writer_media.h"
 #include "ui/prompt.h"
 
 namespace {
@@ -27,7 +30,10 @@ protected:
         control.resize(200, 100);
     }
     void TearDown() override { lanfeng::installPrompt(std::move(previous)); }
-    QColor pixel(int x, int y) { return control.grab().toImage().pixelColor(x, y); }
+    QColor pixel(int x, int y) {
+        control.waitForFrame();
+        return control.grab().toImage().pixelColor(x, y);
+    }
 
     QTemporaryDir dir;
     QString movie;
@@ -174,4 +180,91 @@ TEST_F(Control, TypingReachesTheMoviesInputField) {
     EXPECT_TRUE(control.testAttribute(Qt::WA_InputMethodEnabled));
     EXPECT_TRUE(control.inputMethodQuery(Qt::ImCursorRectangle).toRect().isValid())
         << "the field's place is given for the candidate window";
+}
+
+namespace {
+
+// Overlapping gradient rectangles that all move every frame: no tile of one frame serves the
+// next, so each frame is drawn afresh and takes a while.
+QByteArray shiftingGradients(int shapes, int frames) {
+    namespace media = swftest::media;
+    swftest::SwfBuilder b(8, 1280, 1024, 30);
+    b.setBackground({255, 255, 255});
+    for (int i = 0; i < shapes; ++i) {
+        media::Fill f;
+        f.type = i % 2 ? 0x12 : 0x10;
+        const int w = 200 + i * 7 % 300, h = 150 + i * 13 % 300;
+        const double s = std::max(w, h) * 20 / 32768.0;
+        f.matrix = {s, s, 0, 0, w * 10, h * 10};
+        for (int k = 0; k < 3; ++k)
+            f.stops.push_back({uint8_t(k * 127),
+                               {uint8_t(i * 37), uint8_t(i * 91 + k * 50), uint8_t(i * 53),
+                                uint8_t(150 + k * 50)}});
+        const uint16_t id = b.reserveId();
+        b.rawTag(media::code::DefineShape3, media::rectBody(id, 3, 0, 0, w * 20, h * 20, f));
+        b.place(id, i + 1, {1, 1, 0, 0, (i * 97 % 1100) * 20, (i * 61 % 900) * 20});
+    }
+    b.showFrame();
+    for (int k = 1; k < frames; ++k) {
+        for (int i = 0; i < shapes; ++i)
+            b.move(i + 1,
+                   {1, 1, 0, 0, ((i * 97 + k * 31) % 1100) * 20, ((i * 61 + k * 17) % 900) * 20});
+        b.showFrame();
+    }
+    const auto bytes = b.bytes(swftest::Compression::None);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+}
+
+}  // namespace
+
+// Frames are drawn on a drawing thread: the window's events go on while a slow frame is drawn,
+// what is asked for meanwhile ends in one drawing of the newest state, and the frame shown is
+// the one a single thread draws.
+TEST_F(Control, DrawsOffTheGuiThreadTheNewestStateAsOneThreadDoes) {
+    ASSERT_TRUE(testmovies::writeFile(movie, shiftingGradients(400, 4)));
+    control.resize(1280, 1024);
+    control.show();
+    control.Movie(movie);
+    control.Stop();
+    control.waitForFrame();
+    int shown = control.framesShown();
+
+    int eventsWhileDrawing = 0;
+    QTimer events;
+    events.setInterval(0);
+    QObject::connect(&events, &QTimer::timeout, [&] {
+        if (control.drawingUnderWay()) ++eventsWhileDrawing;
+    });
+    events.start();
+    for (int f = 1; f <= 3; ++f) {
+        control.GotoFrame(f);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return control.framesShown() > shown; }, 30000));
+        EXPECT_EQ(control.framesShown(), shown + 1) << "one frame asked for, one drawn";
+        shown = control.framesShown();
+    }
+    events.stop();
+    EXPECT_GT(eventsWhileDrawing, 0) << "the event loop ran while frames were drawn";
+
+    // Two changes while a drawing is under way: one more drawing, of the newest.
+    control.GotoFrame(2);
+    QCoreApplication::sendPostedEvents(&control, QEvent::MetaCall);  // the drawing starts
+    ASSERT_TRUE(control.drawingUnderWay());
+    control.BGColor(QStringLiteral("#FF0000"));
+    control.BGColor(QStringLiteral("#00FF00"));
+    control.waitForFrame();
+    EXPECT_EQ(control.framesShown(), shown + 2);
+
+    swf::setRenderThreads(1);
+    swf::Player one(control.player()->moviePtr());
+    one.gotoFrame(2);
+    QImage direct(control.size(), QImage::Format_ARGB32_Premultiplied);
+    {
+        QPainter painter(&direct);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        one.render(painter, direct.rect(), swf::ScaleMode::ShowAll, QColor(0, 255, 0));
+    }
+    swf::setRenderThreads(0);
+    EXPECT_TRUE(control.grab().toImage().convertToFormat(QImage::Format_RGB32) ==
+                direct.convertToFormat(QImage::Format_RGB32));
 }

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include "engine/render/renderer.h"
 #include "tests/engine/pixel_util.h"
 #include "tests/engine/test_util.h"
 #include "tests/support/swf_writer_media.h"
@@ -118,4 +119,36 @@ TEST(RenderTiles, ThreadsAndKeptTilesGiveTheFramesOneThreadDrawsAfresh) {
         }
     }
     swf::setRenderThreads(0);
+}
+
+// A high-density device is drawn in tiles of its own pixels too: the frame is the one drawn at
+// that many pixels on a plain device, and a frame that did not change draws no tile again.
+TEST(RenderTiles, AHighDensityDeviceIsTiledInItsOwnPixels) {
+    const auto movie = load(mixedMovie());
+    swf::Player player(movie);
+    for (const double ratio : {2.0, 1.5}) {
+        SCOPED_TRACE(testing::Message() << "ratio " << ratio);
+        const QSize logical(300, 200);
+        const QSize pixels = (QSizeF(logical) * ratio).toSize();
+        QImage plain(pixels, QImage::Format_ARGB32_Premultiplied);
+        {
+            QPainter painter(&plain);
+            swf::render::renderStage(painter, plain.rect(), swf::ScaleMode::ShowAll,
+                                     QColor(250, 250, 240), player.movie(), player.displayList());
+        }
+        swf::render::StageCache cache;
+        QImage dense(pixels, QImage::Format_ARGB32_Premultiplied);
+        dense.setDevicePixelRatio(ratio);
+        for (int pass = 0; pass < 2; ++pass) {
+            dense.fill(Qt::black);
+            QPainter painter(&dense);
+            swf::render::renderStage(painter, QRect(QPoint(0, 0), logical), swf::ScaleMode::ShowAll,
+                                     QColor(250, 250, 240), player.movie(), player.displayList(),
+                                     true, &cache);
+        }
+        EXPECT_EQ(cache.last.drawn + cache.last.recalled, 0) << "the same frame again";
+        EXPECT_GT(cache.last.kept, 0);
+        dense.setDevicePixelRatio(1);
+        EXPECT_EQ(enginetest::differingPixels(plain, dense), 0);
+    }
 }

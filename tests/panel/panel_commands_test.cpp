@@ -76,6 +76,7 @@ TEST_F(PanelCommands, CaptureSavesTheScreenUnderThePlayerAsNamePlusBmpAndPlaysOn
         // The screen shows what the windows last painted: let them paint, as between clicks,
         // at a frame that holds still.
         player()->Stop();
+        player()->waitForFrame();
         QCoreApplication::processEvents();
         Form2->Image15Click();
         EXPECT_TRUE(player()->isPlaying()) << c.typed;
@@ -83,6 +84,7 @@ TEST_F(PanelCommands, CaptureSavesTheScreenUnderThePlayerAsNamePlusBmpAndPlaysOn
         ASSERT_FALSE(saved.isNull()) << c.saved;
         // What the player shows now, stopped where the capture stopped it.
         player()->Stop();
+        player()->waitForFrame();
         EXPECT_EQ(rgb(saved), rgb(player()->grab().toImage())) << c.layout << " " << c.saved;
         player()->Play();
     }

@@ -31,6 +31,7 @@ protected:
     }
     // The colour in the middle of what the control draws.
     static QColor centre(PlayerControl* p) {
+        p->waitForFrame();
         const QImage image = p->grab().toImage();
         return image.pixelColor(image.width() / 2, image.height() / 2);
     }
