@@ -896,7 +896,7 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             }
             case 0x33:
             case 0x37: {
-                const char16_t code16 = static_cast<char16_t>(toUint32(vm.toNumber(pop(c))));
+                const char16_t code16 = charFromCode(vm.toNumber(pop(c)), vm.version());
                 push(c, Value(code16 ? utf16Encode(std::u16string_view(&code16, 1)) : ""));
                 break;
             }

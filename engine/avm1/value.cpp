@@ -228,6 +228,11 @@ size_t utf8Length(std::string_view s) {
     return n;
 }
 
+char16_t charFromCode(double code, int version) {
+    const uint32_t c = toUint32(code);
+    return static_cast<char16_t>(version >= 6 ? c & 0xffff : c & 0xff);
+}
+
 std::u32string utf8Decode(std::string_view s) {
     std::u32string out;
     out.reserve(s.size());
@@ -307,8 +312,6 @@ std::string utf16Encode(std::u16string_view s) {
             utf8Append(out,
                        0x10000 + ((static_cast<char32_t>(c) - 0xd800) << 10) + (s[i + 1] - 0xdc00));
             ++i;
-        } else if (c >= 0xd800 && c < 0xe000) {
-            utf8Append(out, 0xfffd);
         } else {
             utf8Append(out, c);
         }

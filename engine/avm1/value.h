@@ -58,6 +58,9 @@ double stringToNumberSwf4(std::string_view s);
 // ECMA ToInt32 / ToUint32.
 int32_t toInt32(double d);
 uint32_t toUint32(double d);
+// The character a code makes (chr, String.fromCharCode): a UTF-16 unit from SWF 6, a byte of
+// Latin-1 before, where the player's strings had no more.
+char16_t charFromCode(double code, int version);
 
 // Lower-casing for the case-insensitive lookups of SWF 6 and earlier (ASCII only).
 std::string asciiLower(std::string_view s);
@@ -71,7 +74,8 @@ std::u32string utf8Decode(std::string_view s);
 std::string utf8Encode(std::u32string_view s);
 void utf8Append(std::string& out, char32_t c);
 // The player indexes strings by UTF-16 units: a character beyond the BMP is two of them. A
-// surrogate left without its partner when text goes back to UTF-8 becomes U+FFFD.
+// surrogate left without its partner stays a unit of its own (its three-byte form in UTF-8),
+// as the player keeps and prints it.
 std::u16string utf16Decode(std::string_view s);
 std::string utf16Encode(std::u16string_view s);
 // Text order by code point, whether a character beyond the BMP came as one UTF-8 sequence or
