@@ -74,8 +74,7 @@ std::u32string utf8Decode(std::string_view s);
 std::string utf8Encode(std::u32string_view s);
 void utf8Append(std::string& out, char32_t c);
 // The player indexes strings by UTF-16 units: a character beyond the BMP is two of them. A
-// surrogate left without its partner stays a unit of its own (its three-byte form in UTF-8),
-// as the player keeps and prints it.
+// surrogate left without its partner when text goes back to UTF-8 becomes U+FFFD.
 std::u16string utf16Decode(std::string_view s);
 std::string utf16Encode(std::u16string_view s);
 // Text order by code point, whether a character beyond the BMP came as one UTF-8 sequence or
