@@ -55,7 +55,7 @@ void installStringBuiltins(Vm& vm) {
     vm.defineMethod(ctor, "fromCharCode", [](Vm& vm, Object*, Args& a) -> Value {
         std::u16string out;
         for (auto& v : a) {
-            const char16_t c = static_cast<char16_t>(toUint32(vm.toNumber(v)));
+            const char16_t c = charFromCode(vm.toNumber(v), vm.version());
             if (!c) break;
             out.push_back(c);
         }

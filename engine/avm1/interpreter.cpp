@@ -896,8 +896,17 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             }
             case 0x33:
             case 0x37: {
-                const char16_t code16 = static_cast<char16_t>(toUint32(vm.toNumber(pop(c))));
-                push(c, Value(code16 ? utf16Encode(std::u16string_view(&code16, 1)) : ""));
+                const double code = vm.toNumber(pop(c));
+                std::u16string out;
+                if (op == 0x37 && vm.version() < 6) {
+                    // Before SWF 6 a multibyte code is its two bytes, the high one first.
+                    for (const char16_t b :
+                         {charFromCode(toUint32(code) >> 8, 5), charFromCode(code, 5)})
+                        if (b) out.push_back(b);
+                } else if (const char16_t unit = charFromCode(code, vm.version())) {
+                    out.push_back(unit);
+                }
+                push(c, Value(utf16Encode(out)));
                 break;
             }
             case 0x4A:

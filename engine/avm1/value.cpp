@@ -228,6 +228,11 @@ size_t utf8Length(std::string_view s) {
     return n;
 }
 
+char16_t charFromCode(double code, int version) {
+    const uint32_t c = toUint32(code);
+    return static_cast<char16_t>(version >= 6 ? c & 0xffff : c & 0xff);
+}
+
 std::u32string utf8Decode(std::string_view s) {
     std::u32string out;
     out.reserve(s.size());

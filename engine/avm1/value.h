@@ -58,6 +58,9 @@ double stringToNumberSwf4(std::string_view s);
 // ECMA ToInt32 / ToUint32.
 int32_t toInt32(double d);
 uint32_t toUint32(double d);
+// The character a code makes (chr, String.fromCharCode): a UTF-16 unit from SWF 6, a byte of
+// Latin-1 before, where the player's strings had no more.
+char16_t charFromCode(double code, int version);
 
 // Lower-casing for the case-insensitive lookups of SWF 6 and earlier (ASCII only).
 std::string asciiLower(std::string_view s);

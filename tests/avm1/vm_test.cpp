@@ -169,6 +169,34 @@ TEST(Avm1Operators, StringActionsCountUtf16Units) {
     EXPECT_EQ(s6.run(a), "4\n\xf0\x9f\x98\x8b\na\n65533\n1\n");
 }
 
+// chr, mbchr and String.fromCharCode: a byte before SWF 6, a UTF-16 unit after; a lone
+// surrogate prints as U+FFFD, and a zero code makes nothing.
+TEST(Avm1Operators, CharactersFromCodesFollowTheVersion) {
+    struct Case {
+        int version;
+        double code;
+        std::string want, mb;  // chr and fromCharCode; mbchr
+    } cases[] = {
+        {5, 300, ",", "\x01,"},
+        {5, 265, "\t", "\x01\t"},
+        {5, 256, "", "\x01"},
+        {6, 300, "\xc4\xac", "\xc4\xac"},
+        {6, 65536 + 65, "A", "A"},
+        {6, 0xd800, "\xef\xbf\xbd", "\xef\xbf\xbd"},
+        {7, 0xdc01, "\xef\xbf\xbd", "\xef\xbf\xbd"},
+    };
+    for (const Case& k : cases) {
+        ActionWriter a;
+        push(a, {k.code}).op(0x33).trace();
+        push(a, {k.code}).op(0x37).trace();
+        push(a, {k.code, 1, "String"}).getVariable();
+        push(a, {"fromCharCode"}).op(op::CallMethod).trace();
+        Stage st(k.version);
+        EXPECT_EQ(st.run(a), k.want + "\n" + k.mb + "\n" + k.want + "\n")
+            << "SWF " << k.version << " code " << k.code;
+    }
+}
+
 TEST(Avm1Functions, ClosuresArgumentsAndReturn) {
     // function mk(n) { return function(x) { return x + n; } }  trace(mk(10)(5))
     ActionWriter inner;
