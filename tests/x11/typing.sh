@@ -18,9 +18,7 @@ app_pid=$!
 wait_for_window
 check "the video window appears" test -n "$wid"
 sleep 1.5
-for w in $(xdotool search --name '岚枫flash播放器' 2>/dev/null); do
-    xdotool getwindowgeometry "$w" 2>/dev/null | grep -q 'Geometry: 400x308' && wid=$w
-done
+wait_for_size 400x308 && wid=$found
 
 # A click on the stage (all of it is the field) gives the player the keyboard.
 xdotool windowfocus "$wid" 2>/dev/null
