@@ -51,9 +51,12 @@ menu_item() {  # menu_item N: right-click the player and take the N-th visible i
     xdotool key $(printf 'Down %.0s' $(seq "$1")) Return
     sleep 1.5
 }
-frame0=$(colour 0)
-eventually test "$(shot single; pixel "$shots/single.png" 200 150)" = "$frame0"
-check "the movie plays in the single view" test "$(pixel "$shots/single.png" 200 150)" = "$frame0"
+# Its first frame, or on a slow machine the second (each lasts four seconds).
+frame0=$(colour 0) frame1=$(colour 1)
+early_frame() { local p; p=$(pixel "$shots/single.png" 200 150); [ "$p" = "$frame0" ] || [ "$p" = "$frame1" ]; }
+shows_early_frame() { shot single; early_frame; }  # a fresh screenshot on every try
+eventually shows_early_frame
+check "the movie plays in the single view" early_frame
 
 # The main player is 372 x 250 at (16, 24): cells of 120 x 80 at lefts 16, 141, 266 and tops
 # 24, 109, 194, 5 pixels apart. "九格预览" is the seventh item shown.
