@@ -52,6 +52,11 @@ struct PlayerControl::Drawing {
     std::condition_variable finished;
     bool done = false;
     QImage image;  // null when the frame could not be drawn
+
+    void wait() {
+        std::unique_lock lock(mutex);
+        finished.wait(lock, [&] { return done; });
+    }
 };
 
 PlayerControl::PlayerControl(QWidget* parent) : QWidget(parent) {
@@ -69,10 +74,7 @@ PlayerControl::~PlayerControl() { unload(); }
 
 void PlayerControl::unload() {
     timer_.stop();
-    if (drawing_) {
-        std::unique_lock lock(drawing_->mutex);
-        drawing_->finished.wait(lock, [&] { return drawing_->done; });
-    }
+    if (drawing_) drawing_->wait();
     drawing_.reset();
     heldInput_.clear();
     beatOwed_ = false;
@@ -156,10 +158,7 @@ void PlayerControl::drawingDone(const std::shared_ptr<Drawing>& drawing) {
 void PlayerControl::settle() {
     if (!drawing_) return;
     const std::shared_ptr<Drawing> drawing = drawing_;
-    {
-        std::unique_lock lock(drawing->mutex);
-        drawing->finished.wait(lock, [&] { return drawing->done; });
-    }
+    drawing->wait();
     drawingDone(drawing);
 }
 

@@ -219,9 +219,7 @@ std::optional<QRectF> stageBounds(Vm& vm, ClipHost* clip) {
     const auto parent = toStage(vm, clip->parent());
     QRectF local;
     if (field) {
-        // A field is its box, whatever text it holds.
-        const format::Rect& b = field->def.bounds;
-        local = QRectF(b.xMin, b.yMin, b.xMax - b.xMin, b.yMax - b.yMin);
+        local = rectOf(field->def.bounds);  // a field is its box, whatever text it holds
     } else if (button) {
         // A button is where it takes the mouse: its hit area's records.
         const Character* ch = r->movie().character(o->characterId);
