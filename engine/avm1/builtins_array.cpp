@@ -1,7 +1,9 @@
 // Array: the methods and the sort flags (CASEINSENSITIVE 1, DESCENDING 2, UNIQUESORT 4,
 // RETURNINDEXEDARRAY 8, NUMERIC 16).
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 
 #include "engine/avm1/vm.h"
@@ -35,6 +37,39 @@ void mergeSort(std::vector<size_t>& v, const std::function<int(size_t, size_t)>&
     }
 }
 
+// The Flash Player's quicksort, so that comparators and toString see the calls it makes in
+// its order: the first element is the pivot, the left scan passes what sorts below it, the
+// right scan what does not. Both scans are bounded, whatever a comparator answers. Past a
+// budget of comparisons (a sorted array costs the square of its length) merge sort finishes.
+void flashSort(std::vector<size_t>& v, const std::function<int(size_t, size_t)>& cmp) {
+    if (v.size() < 2) return;
+    int64_t log2 = 1;
+    while ((size_t{1} << log2) < v.size()) ++log2;
+    int64_t left = 8 * int64_t(v.size()) * log2 + 64;                // comparisons still allowed
+    std::vector<std::pair<size_t, size_t>> todo{{0, v.size() - 1}};  // ranges, inclusive
+    while (!todo.empty()) {
+        const auto [lo, hi] = todo.back();
+        todo.pop_back();
+        if (hi <= lo) continue;
+        const size_t p = v[lo];
+        size_t i = lo + 1, j = hi;
+        for (;;) {
+            while (i <= j && --left >= 0 && cmp(p, v[i]) > 0) ++i;
+            if (left < 0) return mergeSort(v, cmp);
+            if (i > j) break;  // all below the pivot: it goes last
+            if (i == j) --j;   // v[i] is known not to sort below it
+            while (j > lo && --left >= 0 && cmp(p, v[j]) <= 0) --j;
+            if (left < 0) return mergeSort(v, cmp);
+            if (i >= j) break;
+            std::swap(v[i], v[j]);
+        }
+        std::swap(v[lo], v[j]);
+        // The left part first, as the Flash Player recurses.
+        if (j + 1 < hi) todo.emplace_back(j + 1, hi);
+        if (j > lo + 1) todo.emplace_back(lo, j - 1);
+    }
+}
+
 // Case folding for CASEINSENSITIVE: accented Latin letters fold as well as ASCII.
 std::u16string folded(const std::string& s) {
     std::u16string u = utf16Decode(s);
@@ -51,6 +86,13 @@ int compareStrings(const std::string& a, const std::string& b, bool ci) {
     return a < b ? -1 : a > b ? 1 : 0;
 }
 
+// a's text is asked before b's: a toString the script wrote sees the calls in that order.
+int compareAsStrings(Vm& vm, const Value& a, const Value& b, int flags) {
+    const std::string x = vm.toString(a);
+    const std::string y = vm.toString(b);
+    return compareStrings(x, y, flags & CaseInsensitive);
+}
+
 int compareValues(Vm& vm, const Value& a, const Value& b, int flags) {
     int r;
     if (flags & Numeric) {
@@ -59,29 +101,33 @@ int compareValues(Vm& vm, const Value& a, const Value& b, int flags) {
             r = x < y ? -1 : x > y ? 1 : 0;
             if (std::isnan(x) || std::isnan(y)) r = std::isnan(x) ? (std::isnan(y) ? 0 : 1) : -1;
         } else {
-            r = compareStrings(vm.toString(a), vm.toString(b), flags & CaseInsensitive);
+            r = compareAsStrings(vm, a, b, flags);
         }
     } else {
         // undefined sorts last.
         if (a.isUndefined() || b.isUndefined())
             r = a.isUndefined() == b.isUndefined() ? 0 : a.isUndefined() ? 1 : -1;
         else
-            r = compareStrings(vm.toString(a), vm.toString(b), flags & CaseInsensitive);
+            r = compareAsStrings(vm, a, b, flags);
     }
     return (flags & Descending) ? -r : r;
 }
 
-// Sorts self's elements with cmp; applies UNIQUESORT / RETURNINDEXEDARRAY.
-Value sortWith(Vm& vm, Object* self, int flags,
-               const std::function<int(const Value&, const Value&)>& cmp) {
+using Compare = std::function<int(const Value&, const Value&)>;
+
+// Sorts self's elements with cmp, ascending, then applies DESCENDING by reversing the
+// result (the Flash Player's comparisons are those of the ascending sort), UNIQUESORT (two
+// neighbours that same tells equal: 0, self untouched) and RETURNINDEXEDARRAY.
+Value sortWith(Vm& vm, Object* self, int flags, const Compare& cmp, const Compare& same) {
     std::vector<size_t> order(self->elems.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
     const auto elems = self->elems;
-    mergeSort(order, [&](size_t x, size_t y) { return cmp(elems[x], elems[y]); });
+    flashSort(order, [&](size_t x, size_t y) { return cmp(elems[x], elems[y]); });
     if (flags & UniqueSort) {
         for (size_t i = 1; i < order.size(); ++i)
-            if (cmp(elems[order[i - 1]], elems[order[i]]) == 0) return Value(0);
+            if (same(elems[order[i - 1]], elems[order[i]]) == 0) return Value(0);
     }
+    if (flags & Descending) std::reverse(order.begin(), order.end());
     if (flags & ReturnIndexed) {
         std::vector<Value> idx;
         for (size_t i : order) idx.push_back(Value(static_cast<double>(i)));
@@ -271,16 +317,20 @@ void installArrayBuiltins(Vm& vm) {
             flags = toInt32(vm.toNumber(a[1]));
         else if (!a.empty() && a[0].isNumber())
             flags = toInt32(a[0].n);
+        const int ascending = flags & ~Descending;
+        const Compare byValue = [&](const Value& x, const Value& y) {
+            return compareValues(vm, x, y, ascending);
+        };
         if (fn.isObject()) {
-            return sortWith(vm, self, flags, [&](const Value& x, const Value& y) {
-                const double r = vm.toNumber(vm.call(fn, nullptr, {x, y}));
-                int c = r < 0 ? -1 : r > 0 ? 1 : 0;
-                return (flags & Descending) ? -c : c;
-            });
+            return sortWith(
+                vm, self, flags,
+                [&](const Value& x, const Value& y) {
+                    const double r = vm.toNumber(vm.call(fn, nullptr, {x, y}));
+                    return r < 0 ? -1 : r > 0 ? 1 : 0;
+                },
+                byValue);
         }
-        return sortWith(vm, self, flags, [&](const Value& x, const Value& y) {
-            return compareValues(vm, x, y, flags);
-        });
+        return sortWith(vm, self, flags, byValue, byValue);
     });
     vm.defineMethod(ap, "sortOn", [isArr](Vm& vm, Object* self, Args& a) -> Value {
         if (!isArr(self) || a.empty()) return {};
@@ -300,7 +350,7 @@ void installArrayBuiltins(Vm& vm) {
         }
         flags.resize(fields.size(), flags.empty() ? 0 : flags[0]);
         const int first = flags.empty() ? 0 : flags[0];
-        return sortWith(vm, self, first, [&](const Value& x, const Value& y) {
+        const Compare byFields = [&](const Value& x, const Value& y) {
             // Only the elements' own fields count: neither prototypes nor getters are asked.
             // A primitive element stands for itself.
             auto field = [&](const Value& v, const std::string& name) -> Value {
@@ -316,7 +366,8 @@ void installArrayBuiltins(Vm& vm) {
                 if (r) return r;
             }
             return 0;
-        });
+        };
+        return sortWith(vm, self, first & ~Descending, byFields, byFields);
     });
 
     // Called on a plain object (Array.prototype.pop.call(o)), the methods work on its

@@ -70,7 +70,7 @@ double join(const Parts& p) {
 
 double clip(double t) {
     if (!std::isfinite(t) || std::fabs(t) > 8.64e15) return kNaN;
-    return std::trunc(t);
+    return t;  // the Flash Player keeps fractions of a millisecond
 }
 
 double& timeOf(Object* self) {

@@ -252,18 +252,20 @@ void installDrawingBuiltins(Vm& vm) {
     });
     vm.defineMethod(mp, "moveTo", [](Vm& vm, Object* self, Args& a) -> Value {
         if (a.size() < 2) return none();
-        if (Drawing* d = drawingOf(vm, self)) d->moveTo(vm.toNumber(a[0]), vm.toNumber(a[1]));
+        const auto [x, y] = argNumbers<2>(vm, a);
+        if (Drawing* d = drawingOf(vm, self)) d->moveTo(x, y);
         return none();
     });
     vm.defineMethod(mp, "lineTo", [](Vm& vm, Object* self, Args& a) -> Value {
         if (a.size() < 2) return none();
-        if (Drawing* d = drawingOf(vm, self)) d->lineTo(vm.toNumber(a[0]), vm.toNumber(a[1]));
+        const auto [x, y] = argNumbers<2>(vm, a);
+        if (Drawing* d = drawingOf(vm, self)) d->lineTo(x, y);
         return none();
     });
     vm.defineMethod(mp, "curveTo", [](Vm& vm, Object* self, Args& a) -> Value {
         if (a.size() < 4) return none();
-        if (Drawing* d = drawingOf(vm, self))
-            d->curveTo(vm.toNumber(a[0]), vm.toNumber(a[1]), vm.toNumber(a[2]), vm.toNumber(a[3]));
+        const auto [cx, cy, x, y] = argNumbers<4>(vm, a);
+        if (Drawing* d = drawingOf(vm, self)) d->curveTo(cx, cy, x, y);
         return none();
     });
     vm.defineMethod(mp, "clear", [](Vm& vm, Object* self, Args&) -> Value {

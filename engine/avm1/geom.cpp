@@ -26,6 +26,11 @@ Value construct(Vm& vm, Object* ctor, Args args) {
     return vm.construct(Value(ctor), std::move(args));
 }
 
+// A ColorTransform's multipliers and offsets, red, green, blue, alpha each.
+struct ColorTransformData : NativeData {
+    double v[8] = {1, 1, 1, 1, 0, 0, 0, 0};
+};
+
 void accessor(Vm& vm, Object* proto, std::string_view name, NativeFn get, NativeFn set) {
     Property& p = proto->setOwn(name, vm.key(name), Value(), DontEnum);
     p.getter = vm.newMethod(std::move(get));
@@ -41,7 +46,7 @@ std::string fields(Vm& vm, Object* o,
         first = false;
         out += label;
         out += '=';
-        out += vm.toString(vm.get(o, name));
+        out += vm.toString(addOperand(vm, vm.get(o, name)));  // as "(x=" + x would
     }
     return out + ")";
 }
@@ -154,8 +159,13 @@ void installGeomBuiltins(Vm& vm) {
     Object* rect = vm.newFunction(
         [](Vm& vm, Object* self, Args& a) -> Value {
             if (!self) return {};
+            // With no arguments it empties itself through its setEmpty, whoever wrote that.
+            if (a.empty()) {
+                vm.callMethod(Value(self), "setEmpty", {});
+                return {};
+            }
             const char* names[] = {"x", "y", "width", "height"};
-            for (size_t i = 0; i < 4; ++i) vm.set(self, names[i], a.empty() ? Value(0) : arg(a, i));
+            for (size_t i = 0; i < 4; ++i) vm.set(self, names[i], arg(a, i));
             return {};
         },
         rectProto);
@@ -270,7 +280,8 @@ void installGeomBuiltins(Vm& vm) {
     };
     vm.defineMethod(rectProto, "contains", [inside](Vm& vm, Object* self, Args& a) -> Value {
         if (!self) return Value(false);
-        return inside(vm, self, vm.toNumber(arg(a, 0)), vm.toNumber(arg(a, 1)));
+        const auto [x, y] = argNumbers<2>(vm, a);
+        return inside(vm, self, x, y);
     });
     vm.defineMethod(rectProto, "containsPoint", [inside](Vm& vm, Object* self, Args& a) -> Value {
         if (!self) return Value(false);
@@ -300,7 +311,8 @@ void installGeomBuiltins(Vm& vm) {
         vm.set(self, "height", Value(num(vm, self, "height") + 2 * dy));
     };
     vm.defineMethod(rectProto, "inflate", [inflate](Vm& vm, Object* self, Args& a) -> Value {
-        if (self) inflate(vm, self, vm.toNumber(arg(a, 0)), vm.toNumber(arg(a, 1)));
+        const auto [dx, dy] = argNumbers<2>(vm, a);
+        if (self) inflate(vm, self, dx, dy);
         return {};
     });
     // A missing point reads as one whose coordinates are undefined: everything turns NaN.
@@ -320,7 +332,8 @@ void installGeomBuiltins(Vm& vm) {
         vm.set(self, "y", Value(num(vm, self, "y") + dy));
     };
     vm.defineMethod(rectProto, "offset", [offset](Vm& vm, Object* self, Args& a) -> Value {
-        if (self) offset(vm, self, vm.toNumber(arg(a, 0)), vm.toNumber(arg(a, 1)));
+        const auto [dx, dy] = argNumbers<2>(vm, a);
+        if (self) offset(vm, self, dx, dy);
         return {};
     });
     vm.defineMethod(rectProto, "offsetPoint",
@@ -460,8 +473,10 @@ void installGeomBuiltins(Vm& vm) {
     vm.defineMethod(matrixProto, "createBox", [createBox](Vm& vm, Object* self, Args& a) -> Value {
         if (!self) return {};
         // A missing rotation is no number at all; missing offsets are 0.
-        createBox(vm, self, vm.toNumber(arg(a, 0)), vm.toNumber(arg(a, 1)), vm.toNumber(arg(a, 2)),
-                  a.size() > 3 ? vm.toNumber(a[3]) : 0, a.size() > 4 ? vm.toNumber(a[4]) : 0);
+        const auto [sx, sy, turn] = argNumbers<3>(vm, a);
+        const double tx = a.size() > 3 ? vm.toNumber(a[3]) : 0;
+        const double ty = a.size() > 4 ? vm.toNumber(a[4]) : 0;
+        createBox(vm, self, sx, sy, turn, tx, ty);
         return {};
     });
     vm.defineMethod(matrixProto, "createGradientBox",
@@ -507,11 +522,35 @@ void installGeomBuiltins(Vm& vm) {
     Object* ct = vm.newFunction(
         [](Vm& vm, Object* self, Args& a) -> Value {
             if (!self) return {};
-            for (size_t i = 0; i < 8; ++i)
-                vm.set(self, kC[i], a.empty() ? Value(i < 4 ? 1 : 0) : arg(a, i));
+            // All eight or none: fewer give the identity. Converted in order, even below
+            // SWF 8, where scripts do not see the values.
+            auto data = std::make_unique<ColorTransformData>();
+            if (a.size() >= 8)
+                for (size_t i = 0; i < 8; ++i) data->v[i] = vm.toNumber(a[i]);
+            self->native = std::move(data);
             return {};
         },
         ctProto);
+    // The values are numbers kept behind the object, read and written through the
+    // prototype's accessors (from SWF 8): what is written is converted then.
+    if (vm.version() >= 8) {
+        for (size_t i = 0; i < 8; ++i) {
+            accessor(
+                vm, ctProto, kC[i],
+                [i](Vm&, Object* self, Args&) -> Value {
+                    auto* d =
+                        self ? dynamic_cast<ColorTransformData*>(self->native.get()) : nullptr;
+                    return d ? Value(d->v[i]) : Value();
+                },
+                [i](Vm& vm, Object* self, Args& a) -> Value {
+                    auto* d =
+                        self ? dynamic_cast<ColorTransformData*>(self->native.get()) : nullptr;
+                    const double n = vm.toNumber(arg(a, 0));
+                    if (d) d->v[i] = n;
+                    return {};
+                });
+        }
+    }
     vm.defineValue(geom, "ColorTransform", ct, 0);
     accessor(
         vm, ctProto, "rgb",

@@ -377,21 +377,6 @@ size_t actionAfter(std::span<const uint8_t> code, size_t pc) {
 
 std::string stringOp(Vm& vm, const Value& v) { return vm.toString(v); }
 
-// An Add2 operand: an object's primitive. A clip stays itself, and so does an object whose
-// primitive is an object other than a clip; such an operand is text next to text.
-Value addOperand(Vm& vm, const Value& v) {
-    if (!v.isObject()) return v;
-    Value r;
-    if (v.o->cls == ObjClass::Date && vm.version() >= 6) {
-        // From SWF 6 a date is asked for its text instead.
-        const Value fn = vm.getMethod(v.o, "toString");
-        if (fn.isObject() && fn.o->fn) r = vm.call(fn, v.o, {});
-    } else {
-        r = vm.toPrimitive(v);
-    }
-    return r.isObject() && r.o->cls != ObjClass::MovieClip ? v : r;
-}
-
 Value definedFunction(CallContext& c, Payload& p, bool v2, size_t bodyStart, size_t& skip) {
     Vm& vm = c.vm;
     auto data = std::make_unique<FunctionData>();

@@ -1175,8 +1175,10 @@ void installTextBuiltins(Vm& vm) {
         if (!self || self->cls != ObjClass::MovieClip || !self->clip || a.size() < 6) return {};
         // Whole pixels, as 32-bit integers.
         auto n = [&](size_t i) { return double(toInt32(vm.toNumber(a[i]))); };
-        TextFieldHost* f = reg->create(self->clip, vm.toString(a[0]), toInt32(vm.toNumber(a[1])),
-                                       n(2), n(3), n(4), n(5));
+        const std::string name = vm.toString(a[0]);
+        const int depth = toInt32(vm.toNumber(a[1]));
+        const double x = n(2), y = n(3), w = n(4), h = n(5);
+        TextFieldHost* f = reg->create(self->clip, name, depth, x, y, w, h);
         if (!f) return {};
         Object* o = reg->objectFor(f);
         return vm.version() >= 8 ? Value(o) : Value();

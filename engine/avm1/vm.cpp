@@ -634,6 +634,21 @@ Value Vm::toPrimitive(const Value& v) {
     return fn.isObject() && fn.o->fn ? call(fn, o, {}) : Value();
 }
 
+// An Add2 operand: an object's primitive. A clip stays itself, and so does an object whose
+// primitive is an object other than a clip; such an operand is text next to text.
+Value addOperand(Vm& vm, const Value& v) {
+    if (!v.isObject()) return v;
+    Value r;
+    if (v.o->cls == ObjClass::Date && vm.version() >= 6) {
+        // From SWF 6 a date is asked for its text instead.
+        const Value fn = vm.getMethod(v.o, "toString");
+        if (fn.isObject() && fn.o->fn) r = vm.call(fn, v.o, {});
+    } else {
+        r = vm.toPrimitive(v);
+    }
+    return r.isObject() && r.o->cls != ObjClass::MovieClip ? v : r;
+}
+
 std::string Vm::toString(const Value& v) {
     switch (v.type) {
         case Type::Undefined:

@@ -2,6 +2,7 @@
 // The AVM1 virtual machine: runs action lists (DoAction, DoInitAction, functions) of SWF 3-8
 // against a heap of objects, the built-ins and the timelines the host exposes.
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -274,10 +275,22 @@ void installFilterBuiltins(Vm& vm);  // filter_objects.cpp: flash.filters
 void installColorBuiltins(Vm& vm);   // color_object.cpp: Color
 void installNativeTables(Vm& vm);    // native_table.cpp: ASnative, ASSetNative
 
+// An Add2 operand: an object's primitive, as text next to text sees it.
+Value addOperand(Vm& vm, const Value& v);
+
 // Argument helpers for natives.
 inline const Value& arg(const Args& a, size_t i) {
     static const Value undef;
     return i < a.size() ? a[i] : undef;
+}
+
+// The first N arguments as numbers, converted left to right: a script's valueOf sees its
+// calls in the order the Flash Player makes them (arguments of one call are unordered in C++).
+template <size_t N>
+std::array<double, N> argNumbers(Vm& vm, const Args& a) {
+    std::array<double, N> out{};
+    for (size_t i = 0; i < N; ++i) out[i] = vm.toNumber(arg(a, i));
+    return out;
 }
 
 }  // namespace swf::avm1
