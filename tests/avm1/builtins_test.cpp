@@ -132,6 +132,35 @@ TEST(Avm1String, NegativeCountsWrappingAndSwf5) {
     EXPECT_EQ(traced(7, a), common + "-1\n1\n");
 }
 
+// The Flash Player's quicksort: a comparator (or a toString) sees its calls in its order, the
+// first element the pivot. DESCENDING reverses the ascending sort; UNIQUESORT looks at
+// neighbours by value, not at what the comparator answered.
+TEST(Avm1Array, SortAsksTheComparatorInThePlayersOrder) {
+    ActionWriter cmp;  // traces "x:y", gives x - y
+    push(cmp, {"x"}).getVariable();
+    push(cmp, {":"}).op(op::Add2);
+    push(cmp, {"y"}).getVariable().op(op::Add2).trace();
+    push(cmp, {"x"}).getVariable();
+    push(cmp, {"y"}).getVariable().op(op::Sub).op(op::Return);
+    ActionWriter a;
+    push(a, {"c"});
+    defineFunction(a, "", {"x", "y"}, cmp).setVariable();
+    array(a, "n", {3, 1, 4, 2, 5});
+    push(a, {0, "c"}).getVariable();
+    push(a, {2, "n"}).getVariable();
+    push(a, {"sort"}).op(op::CallMethod).trace();
+    array(a, "d", {3, 1, 4, 2, 5});
+    push(a, {2, "c"}).getVariable();
+    push(a, {2, "d"}).getVariable();
+    push(a, {"sort"}).op(op::CallMethod).trace();  // DESCENDING: the same calls
+    array(a, "u", {2, 1, 2});
+    push(a, {4, "c"}).getVariable();
+    push(a, {2, "u"}).getVariable();
+    push(a, {"sort"}).op(op::CallMethod).trace();  // UNIQUESORT: two 2s side by side
+    const std::string calls = "3:1\n3:4\n3:5\n3:2\n3:2\n3:4\n3:2\n2:1\n4:5\n";
+    EXPECT_EQ(traced(7, a), calls + "1,2,3,4,5\n" + calls + "5,4,3,2,1\n2:1\n2:2\n2:1\n0\n");
+}
+
 TEST(Avm1Array, SpliceAndSortArguments) {
     ActionWriter a;
     array(a, "x", {"c", "a", "b"});

@@ -83,3 +83,28 @@ TEST(Avm1Geom, RectanglesWithNaNSides) {
     g.vm.callMethod(s, "inflatePoint", {});
     EXPECT_EQ(g.call(s, "toString"), "(x=NaN, y=NaN, w=NaN, h=NaN)");
 }
+
+// ColorTransform keeps numbers: all eight arguments or the identity, values converted when
+// given or written. Rectangle() empties itself through its own setEmpty.
+TEST(Avm1Geom, ConstructorsConvertAndEmptyThroughTheirMethods) {
+    Geom g;
+    const Args seven = {Value(2), Value(2), Value(2), Value(2), Value(1), Value(1), Value(1)};
+    EXPECT_EQ(g.call(g.make("ColorTransform", seven), "toString"),
+              "(redMultiplier=1, greenMultiplier=1, blueMultiplier=1, alphaMultiplier=1, "
+              "redOffset=0, greenOffset=0, blueOffset=0, alphaOffset=0)");
+    Args eight = seven;
+    eight.push_back(Value(true));
+    Value c = g.make("ColorTransform", eight);
+    EXPECT_EQ(g.str(g.vm.get(c, "alphaOffset")), "1");
+    g.vm.set(c.o, "redOffset", Value(std::string("7")));
+    EXPECT_EQ(g.vm.typeOf(g.vm.get(c, "redOffset")), "number");
+    Value rectProto = g.vm.get(
+        g.vm.get(g.vm.get(g.vm.get(g.vm.global, "flash"), "geom"), "Rectangle"), "prototype");
+    g.vm.defineMethod(rectProto.o, "setEmpty",
+                      [](swf::avm1::Vm& vm, swf::avm1::Object* self, Args&) -> Value {
+                          vm.set(self, "y", Value(123));
+                          return {};
+                      });
+    EXPECT_EQ(g.call(g.make("Rectangle", {}), "toString"),
+              "(x=undefined, y=123, w=undefined, h=undefined)");
+}
