@@ -1186,7 +1186,9 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 if (!p.ok()) return {Flow::Exit, code.size()};
                 const size_t tryStart = next,
                              catchStart = std::min(tryStart + trySize, code.size());
-                const size_t finStart = std::min(catchStart + catchSize, code.size());
+                // Without a catch block the finally block starts where the try block ends.
+                const size_t finStart =
+                    std::min(catchStart + ((flags & 1) ? catchSize : 0), code.size());
                 const size_t finEnd = std::min(finStart + finallySize, code.size());
                 Flow result{Flow::Normal, finEnd};
                 std::optional<ScriptThrow> pending;
@@ -1213,7 +1215,11 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                         throw;
                     }
                 }
-                if (flags & 2) {
+                // A jump out of the try or catch block leaves it there: the finally block
+                // runs only when they end, throw or return.
+                const bool jumpedOut = result.kind == Flow::Exit && result.pc != catchStart &&
+                                       result.pc != finStart && result.pc != finEnd;
+                if ((flags & 2) && !(jumpedOut && !pending)) {
                     Flow fin = runBlock(c, finStart, finEnd);
                     if (fin.kind == Flow::Return) return fin;
                     if (fin.kind == Flow::Exit && fin.pc != finEnd) result = fin;

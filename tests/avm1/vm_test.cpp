@@ -261,6 +261,46 @@ TEST(Avm1Exceptions, TryCatchFinallyAndUncaught) {
     EXPECT_EQ(s.run(a), "boom\nfin\nafter\nWarning: Uncaught exception, Oh no!\n");
 }
 
+// Without a catch block the finally block starts where the try block ends; a jump out of the
+// try block leaves without running the finally block.
+TEST(Avm1Exceptions, FinallyWithoutCatchAndJumpsOutOfTheTry) {
+    ActionWriter skipped;
+    push(skipped, {"skipped"}).trace();
+    ActionWriter catchBody, finBody;
+    push(catchBody, {"C"}).trace();
+    push(finBody, {"F"}).trace();
+    ActionWriter throwing;
+    push(throwing, {"Try"}).op(op::Throw);
+    ActionWriter jumping;  // to the end of the construct and past `skipped`
+    std::vector<uint8_t> over;
+    putU16(over, static_cast<uint16_t>(catchBody.bytes().size() + finBody.bytes().size() +
+                                       skipped.bytes().size()));
+    jumping.op(0x99, over);
+    const struct {
+        uint8_t flags;
+        const ActionWriter* tryBody;
+        const char* traced;
+    } cases[] = {
+        {0x02, &throwing, "C\nWarning: Uncaught exception, Try\n"},
+        {0x03, &jumping, "after\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> p{c.flags};
+        putU16(p, static_cast<uint16_t>(c.tryBody->bytes().size()));
+        putU16(p, static_cast<uint16_t>(catchBody.bytes().size()));
+        putU16(p, static_cast<uint16_t>(finBody.bytes().size()));
+        putString(p, "e");
+        ActionWriter a;
+        a.op(0x8f, p);
+        for (const ActionWriter* w :
+             std::initializer_list<const ActionWriter*>{c.tryBody, &catchBody, &finBody, &skipped})
+            for (uint8_t b : w->bytes()) a.op(b);
+        push(a, {"after"}).trace();
+        Stage s(7);
+        EXPECT_EQ(s.run(a), c.traced) << int(c.flags);
+    }
+}
+
 TEST(Avm1Exceptions, TraceOfAnObjectWhoseToStringThrowsPrintsItBareThenThrows) {
     // o = {toString: function() { throw "bad" }}; trace(o) -- uncaught
     ActionWriter thrower;
