@@ -296,13 +296,14 @@ void installMixMethods(Vm& vm, Object* proto) {
         Object* h = holderOf(vm, self);
         if (!h) return {};
         const Mix m = readMix(h);
-        // Pan is what the transform leaves of one side: right-leaning cuts the left.
-        return Value(m.t[0] != 100 ? 100 - m.t[0] : m.t[2] - 100);
+        // Pan is what the transform leaves of one side: right-leaning cuts the left. Only
+        // the size of a side counts, whatever its sign.
+        return Value(m.t[0] != 100 ? 100 - std::fabs(m.t[0]) : std::fabs(m.t[2]) - 100);
     });
     vm.defineMethod(proto, "setPan", [](Vm& vm, Object* self, Args& a) -> Value {
         Object* h = holderOf(vm, self);
         if (!h || a.empty()) return {};
-        const double pan = std::clamp(number(vm, a[0]), -100.0, 100.0);
+        const double pan = number(vm, a[0]);  // not held to ±100: the far side goes negative
         Mix m = readMix(h);
         m.t[0] = pan > 0 ? 100 - pan : 100;
         m.t[2] = pan < 0 ? 100 + pan : 100;
@@ -322,10 +323,7 @@ void installMixMethods(Vm& vm, Object* proto) {
         Object* h = holderOf(vm, self);
         if (!h || !arg(a, 0).isObject()) return {};
         Mix m = readMix(h);
-        for (int i = 0; i < 4; ++i) {
-            const Value v = vm.get(a[0].o, kMix[i]);
-            if (!v.isUndefined()) m.t[i] = number(vm, v);
-        }
+        for (int i = 0; i < 4; ++i) m.t[i] = number(vm, vm.get(a[0].o, kMix[i]));  // none: 0
         writeMix(vm, h, m);
         return {};
     });
