@@ -484,6 +484,10 @@ void installFocusBuiltins(Vm& vm) {
         }
         if (!target.isNullish() && !(target.isObject() && canTakeFocus(vm, target.o)))
             return Value(false);
+        // A level's root never takes it.
+        if (target.isObject() && target.o->cls == ObjClass::MovieClip && target.o->clip &&
+            !target.o->clip->parent())
+            return Value(false);
         giveFocus(vm, target.isObject() ? target : Value::null());
         return Value(true);
     });
