@@ -772,8 +772,8 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 break;
             }
             case 0x18: {
-                const double d = vm.toNumber(pop(c));
-                push(c, Value(std::isnan(d) ? 0.0 : std::trunc(d)));
+                // int() wraps to a 32-bit integer: Infinity and NaN give 0.
+                push(c, Value(static_cast<double>(toInt32(vm.toNumber(pop(c))))));
                 break;
             }
             case 0x49: {

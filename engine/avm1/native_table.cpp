@@ -15,6 +15,18 @@ namespace {
 
 constexpr int kLoadTable = 301;  // the loads LoadVars and XML share
 constexpr int kCapabilitiesTable = 11;
+constexpr int kOldCaseTable = 102;  // the first player's upper and lower case: ASCII letters only
+
+NativeFn oldCase(bool upper) {
+    return [upper](Vm& vm, Object* self, Args&) -> Value {
+        std::string s = vm.toString(self ? Value(self) : Value());
+        for (char& c : s) {
+            if (upper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+            if (!upper && c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+        }
+        return Value(std::move(s));
+    };
+}
 
 struct NativeGroup {
     int table;
@@ -94,6 +106,8 @@ Value ownerOf(Vm& vm, std::string_view path) {
 Object* nativeFunction(Vm& vm, int table, int index) {
     if (table == kLoadTable) return vm.newMethod(loadNative(index));
     if (table == kCapabilitiesTable && index == 0) return vm.newMethod(queryCapabilities);
+    if (table == kOldCaseTable && (index == 0 || index == 1))
+        return vm.newMethod(oldCase(index == 0));
     return vm.newMethod([table, index](Vm& vm, Object* self, Args& a) -> Value {
         const Entry e = findEntry(table, index);
         if (!e.group) return {};

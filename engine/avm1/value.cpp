@@ -17,17 +17,45 @@ std::string numberToString(double d) {
         std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(d));
         return buf;
     }
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "%.15g", d);
-    std::string s = buf;
-    const auto e = s.find('e');
-    if (e == std::string::npos) return s;
-    // "1e+021" / "1e-05" -> "1e+21" / "1e-5"
-    std::string mant = s.substr(0, e);
-    const char sign = s[e + 1];
-    size_t k = e + 2;
-    while (k + 1 < s.size() && s[k] == '0') ++k;
-    return mant + 'e' + sign + s.substr(k);
+    // Fifteen significant digits, a tie rounded away from zero: the exact expansion first.
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.40e", std::fabs(d));
+    std::string digits;
+    for (const char* c = buf; *c && *c != 'e'; ++c)
+        if (*c >= '0' && *c <= '9') digits += *c;
+    int exp = std::atoi(std::strchr(buf, 'e') + 1);
+    const bool up = digits.size() > 15 && digits[15] >= '5';
+    digits.resize(15);
+    if (up) {
+        int i = 14;
+        for (; i >= 0 && digits[i] == '9'; --i) digits[i] = '0';
+        if (i >= 0) {
+            ++digits[i];
+        } else {
+            digits.insert(digits.begin(), '1');
+            digits.pop_back();
+            ++exp;
+        }
+    }
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    std::string out = d < 0 ? "-" : "";
+    if (exp < -5 || exp >= 15) {
+        // Small numbers keep their decimals down to the fifth place, then go exponential.
+        out += digits[0];
+        if (digits.size() > 1) out += '.' + digits.substr(1);
+        out += exp < 0 ? "e-" : "e+";
+        out += std::to_string(std::abs(exp));
+    } else if (exp < 0) {
+        out += "0." + std::string(size_t(-exp - 1), '0') + digits;
+    } else {
+        const size_t whole = size_t(exp) + 1;
+        if (digits.size() <= whole) {
+            out += digits + std::string(whole - digits.size(), '0');
+        } else {
+            out += digits.substr(0, whole) + '.' + digits.substr(whole);
+        }
+    }
+    return out;
 }
 
 std::string numberToRadix(double d, int radix) {

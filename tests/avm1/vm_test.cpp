@@ -16,7 +16,12 @@ TEST(Avm1Values, NumbersPrintAsFlashPrintsThem) {
     EXPECT_EQ(numberToString(1e15), "1e+15");
     EXPECT_EQ(numberToString(123456789012345.0), "123456789012345");
     EXPECT_EQ(numberToString(0.0001), "0.0001");
-    EXPECT_EQ(numberToString(0.00001), "1e-5");
+    EXPECT_EQ(numberToString(0.00001), "0.00001");  // decimals down to the fifth place
+    EXPECT_EQ(numberToString(0.0000152587890625), "0.0000152587890625");
+    EXPECT_EQ(numberToString(7.62939453125e-6), "7.62939453125e-6");
+    EXPECT_EQ(numberToString(4096.000244140625), "4096.00024414063");  // a tie rounds up
+    EXPECT_EQ(numberToString(-1.0000305175781250), "-1.00003051757813");
+    EXPECT_EQ(numberToString(9.9999999999999995), "10");
     EXPECT_EQ(numberToString(-0.0), "0");
     EXPECT_EQ(numberToString(-2.5), "-2.5");
     EXPECT_EQ(numberToString(1.0 / 3), "0.333333333333333");
