@@ -96,7 +96,8 @@ void Vm::aborted(const ScriptAbort& a) {
 }
 
 CallLevel::CallLevel(Vm& v) : vm(v) {
-    if (vm.callDepth + 1 > vm.limits().maxCallDepth)
+    // The action list that made the first call is a level of its own.
+    if (vm.callDepth + 2 > vm.limits().maxCallDepth)
         throw ScriptAbort{std::to_string(vm.limits().maxCallDepth) +
                           " levels of recursion were exceeded in one action list."};
     vm.checkStack();

@@ -81,9 +81,10 @@ TEST(Avm1String, MethodsCountCharactersNotBytes) {
     callMethod(a, "s", "toUpperCase", {}).trace();
     callMethod(a, "s", "split", {"l"}).trace();
     callMethod(a, "s", "charCodeAt", {1}).trace();
+    callMethod(a, "s", "slice", {}).trace();  // undefined: slice needs a start
     EXPECT_EQ(traced(7, a),
               "11\n\xc3\xa9\n6\nw\xc3\xb6\n\xc3\xa9ll\nrld\nH\xc3\x89LLO W\xc3\x96RLD\n"
-              "h\xc3\xa9,,o w\xc3\xb6r,d\n233\n");
+              "h\xc3\xa9,,o w\xc3\xb6r,d\n233\nundefined\n");
 }
 
 TEST(Avm1Number, ToStringRadixAndMath) {

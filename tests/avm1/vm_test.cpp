@@ -359,14 +359,20 @@ TEST(Avm1Bounds, EndlessLoopStopsTheMoviesScriptsWithOneLogLine) {
     EXPECT_TRUE(s.vm.scriptsStopped());
 }
 
+// The action list that makes the first call is the first of the 256 levels: 255 calls run.
 TEST(Avm1Bounds, RecursionEndsTheChain) {
-    ActionWriter body;
+    ActionWriter body;  // n++; trace(n); f()
+    push(body, {"n", "n"}).getVariable().op(op::Increment).setVariable();
+    push(body, {"n"}).getVariable().trace();
     push(body, {0, "f"}).op(op::CallFunction).op(op::Return);
     ActionWriter a;
+    push(a, {"n", 0}).setVariable();
     defineFunction(a, "f", {}, body);
     push(a, {0, "f"}).op(op::CallFunction).pop();
+    push(a, {"never"}).trace();
     Stage s(7);
-    s.run(a);
+    const std::string out = s.run(a);
+    EXPECT_EQ(out.substr(out.rfind('\n', out.size() - 2) + 1), "255\n");
     ASSERT_FALSE(s.logs.empty());
     EXPECT_NE(s.logs[0].find("256"), std::string::npos);
 }
