@@ -717,13 +717,14 @@ void installGeomBuiltins(Vm& vm) {
                 if (!o) continue;
                 double p[8];
                 cxValues(o->cxform, p);
-                // Offsets are kept as 16-bit whole numbers: they round down and wrap.
+                // Offsets are kept as 16-bit whole numbers: they round down and wrap. Multipliers
+                // are products of 8.8 fixed-point numbers.
                 for (int i = 0; i < 4; ++i) {
                     const double v = std::floor(t[i + 4] * p[i] + p[i + 4]);
                     t[i + 4] = std::isfinite(v)
                                    ? std::fmod(std::fmod(v + 32768, 65536) + 65536, 65536) - 32768
                                    : 0;
-                    t[i] *= p[i];
+                    t[i] = std::floor(t[i] * p[i] * 256) / 256;  // 8.8 fixed point, rounded down
                 }
             }
             return makeCx(vm, t);

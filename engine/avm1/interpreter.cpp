@@ -315,6 +315,12 @@ void setTarget(CallContext& c, std::string_view path, bool nowhere = false) {
 }
 
 // Delete2: a variable in scope, or the member a path names.
+// A function's var: unlike its arguments, delete cannot take it.
+void defineLocal(Vm& vm, Object* activation, const std::string& name, Value v) {
+    vm.set(activation, name, std::move(v));
+    if (Property* p = activation->findOwn(vm.key(name))) p->flags |= DontDelete;
+}
+
 bool deleteVariable(CallContext& c, const std::string& name) {
     Vm& vm = c.vm;
     const auto cut = name.find_last_of(".:");
@@ -326,10 +332,9 @@ bool deleteVariable(CallContext& c, const std::string& name) {
                 "Object.");
         return owner.isObject() && vm.deleteProperty(owner.o, name.substr(cut + 1));
     }
-    // A function's locals cannot be deleted.
+    // The nearest scope that has it loses it, a function's own arguments too (not its vars).
     for (size_t i = c.scope.size(); i-- > 0;)
-        if (c.scope[i]->findOwn(vm.key(name)))
-            return c.scope[i] != c.activation && vm.deleteProperty(c.scope[i], name);
+        if (c.scope[i]->findOwn(vm.key(name))) return vm.deleteProperty(c.scope[i], name);
     return false;
 }
 
@@ -929,14 +934,23 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             case 0x3C: {
                 Value v = pop(c);
                 const std::string name = vm.toString(pop(c));
-                Object* where = c.activation ? c.activation : targetObject(c);
-                if (where) vm.set(where, name, std::move(v));
+                // Outside a function there is nothing local: the variable is set as any is,
+                // on the nearest with-object that has it.
+                if (!c.activation) {
+                    setVariable(c, name, std::move(v));
+                    break;
+                }
+                defineLocal(vm, c.activation, name, std::move(v));
                 break;
             }
             case 0x41: {
                 const std::string name = vm.toString(pop(c));
-                Object* where = c.activation ? c.activation : targetObject(c);
-                if (where && !vm.hasProperty(where, name)) vm.set(where, name, Value());
+                if (c.activation) {
+                    if (!vm.hasProperty(c.activation, name))
+                        defineLocal(vm, c.activation, name, {});
+                } else if (Object* where = targetObject(c); where && !vm.hasProperty(where, name)) {
+                    vm.set(where, name, Value());
+                }
                 break;
             }
             case 0x3A: {
@@ -994,8 +1008,9 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             case 0x43: {
                 const double n = vm.toNumber(pop(c));
                 Object* o = vm.newObject();
+                // A count past the stack takes what is there: a last value may lack its name.
                 const size_t count =
-                    n > 0 ? static_cast<size_t>(std::min<double>(n, c.stack.size() / 2)) : 0;
+                    n > 0 ? static_cast<size_t>(std::min<double>(n, (c.stack.size() + 1) / 2)) : 0;
                 std::vector<std::pair<std::string, Value>> pairs;
                 for (size_t i = 0; i < count; ++i) {
                     Value v = pop(c);

@@ -695,13 +695,16 @@ TEST(Avm1Registers, FunctionsReachTheOuterFourPastTheirOwn) {
 }
 
 TEST(Avm1Delete, LocalsStayAndPathsNameMembers) {
-    ActionWriter body;  // var e = "local"; trace(delete e); trace(e)
+    ActionWriter body;  // var e = "local"; trace(delete e); trace(e); delete p: the timeline's
     push(body, {"e", "local"}).op(op::DefineLocal);
     push(body, {"e"}).op(0x3b).trace();
     push(body, {"e"}).getVariable().trace();
+    push(body, {"p"}).op(0x3b).trace();
+    push(body, {"p"}).getVariable().trace();
     ActionWriter a;
-    defineFunction(a, "f", {}, body);
-    push(a, {0, "f"}).op(op::CallFunction).pop();
+    push(a, {"p", "timeline"}).setVariable();
+    defineFunction(a, "f", {"p"}, body);
+    push(a, {"argument", 1, "f"}).op(op::CallFunction).pop();
     // o = {c: {d: 1}}; delete "o:c.d"
     push(a, {"o", "c", "d", 1, 1}).op(op::InitObject);
     push(a, {1}).op(op::InitObject).setVariable();
@@ -714,8 +717,35 @@ TEST(Avm1Delete, LocalsStayAndPathsNameMembers) {
     push(a, {"s.length"}).op(0x3b).trace();
     Stage s(7);
     EXPECT_EQ(s.run(a),
-              "false\nlocal\ntrue\nundefined\nParameters of primitive types are no longer "
+              "false\nlocal\ntrue\ntimeline\ntrue\nundefined\nParameters of primitive types "
+              "are no longer "
               "coerced into the required type - Object.\nfalse\n");
+}
+
+// Timeline code has no locals: var sets the variable where a with-object has it. InitObject
+// asked for more pairs than the stack holds takes what is there, a last value without a name.
+TEST(Avm1Scope, TimelineVarsAndShortInitObjects) {
+    ActionWriter body;  // var x = 4
+    push(body, {"x", 4}).op(op::DefineLocal);
+    ActionWriter a;
+    push(a, {"x", 0}).setVariable();
+    push(a, {"o", "x", 1, 1}).op(op::InitObject).setVariable();
+    push(a, {"o"}).getVariable();
+    std::vector<uint8_t> size;
+    putU16(size, static_cast<uint16_t>(body.bytes().size()));
+    a.op(0x94, size);  // with (o)
+    for (uint8_t b : body.bytes()) a.op(b);
+    push(a, {"x"}).getVariable().trace();
+    push(a, {"o"}).getVariable();
+    push(a, {"x"}).op(op::GetMember).trace();
+    push(a, {"hi", "one", 1, 2}).op(op::InitObject);
+    push(a, {"q"}).op(0x4d).setVariable();  // Swap: q = the object
+    push(a, {"q"}).getVariable();
+    push(a, {"undefined"}).op(op::GetMember).trace();
+    push(a, {"q"}).getVariable();
+    push(a, {"one"}).op(op::GetMember).trace();
+    Stage s(7);
+    EXPECT_EQ(s.run(a), "0\n4\nhi\n1\n");
 }
 
 TEST(Avm1Delete, DeleteWithoutAnObjectNamesAVariableBeforeSeven) {
