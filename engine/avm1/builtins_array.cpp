@@ -193,9 +193,9 @@ void installArrayBuiltins(Vm& vm) {
         arr->cls = ObjClass::Array;
         arr->elems.clear();
         if (a.size() == 1 && a[0].isNumber()) {
-            const double n = a[0].n;
-            if (n >= 0 && n == std::floor(n) &&
-                n <= static_cast<double>(vm.limits().maxArrayLength)) {
+            // A fractional length is cut to a whole one; a negative one gives none.
+            const double n = std::trunc(a[0].n);
+            if (n > 0 && n <= static_cast<double>(vm.limits().maxArrayLength)) {
                 vm.checkArray(static_cast<size_t>(n), 0);
                 arr->elems.resize(static_cast<size_t>(n));
             }
@@ -214,7 +214,8 @@ void installArrayBuiltins(Vm& vm) {
                 for (Object* p = self->proto; p && guard < 256 && !sub; p = p->proto, ++guard)
                     sub = p == vm.arrayProto;
             }
-            return make(vm, sub ? self : nullptr, a);
+            if (sub) return make(vm, self, a);
+            return make(vm, vm.newScriptArray({}), a);
         },
         ap);
     ctor->fn->construct = make;

@@ -1002,7 +1002,7 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 const size_t count =
                     n > 0 ? static_cast<size_t>(std::min<double>(n, c.stack.size())) : 0;
                 for (size_t i = 0; i < count; ++i) elems.push_back(pop(c));
-                push(c, Value(vm.newArray(std::move(elems))));
+                push(c, Value(vm.newScriptArray(std::move(elems))));
                 break;
             }
             case 0x43: {

@@ -168,6 +168,13 @@ Object* Vm::newArray(std::vector<Value> elems) {
     return a;
 }
 
+Object* Vm::newScriptArray(std::vector<Value> elems) {
+    Object* a = newArray(std::move(elems));
+    const Value proto = get(get(Value(global), "Array"), "prototype");
+    a->proto = proto.isObject() ? proto.o : nullptr;
+    return a;
+}
+
 Object* Vm::newFunction(NativeFn fn, Object* proto) {
     Object* f = newObject(functionProto);
     f->cls = ObjClass::Function;

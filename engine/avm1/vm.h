@@ -96,6 +96,9 @@ public:
     Object* newObject(Object* proto);
     Object* newObject() { return newObject(objectProto); }
     Object* newArray(std::vector<Value> elems = {});
+    // An array a script makes without new (a literal, Array() called): its prototype is
+    // whatever _global.Array.prototype is now, none once Array is gone.
+    Object* newScriptArray(std::vector<Value> elems);
     Object* newFunction(NativeFn fn,
                         Object* proto = nullptr);  // proto: .prototype (made when null)
     Object* newMethod(NativeFn fn);                // a function without a prototype object
