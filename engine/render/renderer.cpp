@@ -1826,7 +1826,7 @@ constexpr int64_t kMaxTiledPixels = int64_t(1) << 25;
 
 struct StageTiles {
     // Tiles this size, whatever the thread count, so every count gives the same pixels. A tile
-    // is no taller than the painter's spans it would otherwise share out to threads of its own.
+    // is what is compared and kept; what is drawn is a piece made of tiles (see pieces).
     static constexpr int kWidth = 128, kHeight = 64;
     static constexpr size_t kMaxOlderBytes = 64u << 20;
     // Tiles to draw are drawn together, a band of rows of about this many pixels at a time:
