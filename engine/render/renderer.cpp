@@ -98,13 +98,16 @@ struct Ctx {
     QTransform stage{};
     // Movie twips to this target's pixels, and back: where placed objects are concatenated.
     QTransform twips{}, fromTwips{};
-    // The whole frame in this target's pixels when the target is one tile of it (empty
-    // otherwise): caches that serve every tile of a shape are made for this much of it.
+    // The whole frame in this target's pixels when the target is one piece of it (empty
+    // otherwise): caches that serve every piece of a shape are made for this much of it.
     QRect frame{};
-    // While a tile of the stage is drawn: the stage objects' bounds on the frame in drawing
-    // order, and the tile's place there; objects that miss the tile are passed over.
+    // While a piece of the stage is drawn: the stage objects' bounds on the frame in drawing
+    // order; objects that miss the piece are passed over.
     const std::vector<QRect>* cull = nullptr;
-    QPoint cullAt{};
+    // While a piece of the frame is drawn: the band it lies in, set by the frame's size alone.
+    // Pictures made for the piece cover the band, so they come out the same whichever piece
+    // of it is drawn.
+    QRect band{};
     void setTwips(const QTransform& t) {
         bool ok = false;
         const QTransform inv = t.inverted(&ok);
@@ -112,6 +115,9 @@ struct Ctx {
         fromTwips = ok ? inv : QTransform{};
     }
 };
+
+// Where pictures made for this target may reach: its band, or the target itself.
+QRect steadyArea(const Ctx& c) { return c.band.isEmpty() ? c.target : c.band; }
 
 // Where an object sits: its matrix after its parent's. The player keeps the concatenated
 // translation in whole twips, so a child of a scaled clip lands on the nearest twip.
@@ -1205,7 +1211,7 @@ void drawGeometry(Ctx& c, const format::Shape& shape, const ShapeGeometry& geo,
                 area = world.mapRect(s.path.boundingRect())
                            .toAlignedRect()
                            .adjusted(-grow, -grow, grow, grow) &
-                       c.target;
+                       steadyArea(c);
             }
             const QPen pen = strokePen(style, cx, deviceScale, world, area);
             p.setPen(pen);
@@ -1559,6 +1565,7 @@ void drawObject(Ctx& c, const DisplayObject& o, const QTransform& parentWorld,
             lc.path = path;
             lc.target = QRect(QPoint(0, 0), area.size());
             lc.frame = {};
+            lc.band = {};
             lc.cull = nullptr;
             lc.layer = &layer;
             lc.root = nullptr;
@@ -1634,10 +1641,11 @@ std::optional<QPainterPath> scriptMask(const Ctx& c, const DisplayObject& obj,
 // layer is multiplied by the smoothly filled masks, so mask edges are antialiased as in Flash.
 bool drawMaskedSmooth(Ctx& c, const DisplayObject& o, const QTransform& world, const ColorTx& cx,
                       const std::vector<QPainterPath>& clips, int nesting) {
-    QRectF reach = QRectF(c.target);
+    const QRect steady = steadyArea(c);
+    QRectF reach = QRectF(steady);
     for (const auto& path : clips) reach &= path.boundingRect();
-    const QRect area = reach.toAlignedRect() & c.target;
-    if (area.isEmpty()) return true;
+    const QRect area = reach.toAlignedRect() & steady;
+    if (!area.intersects(c.target)) return true;
     constexpr int64_t kMaxLayerPixels = 8 << 20;
     if (int64_t(area.width()) * area.height() > kMaxLayerPixels) return false;
     LayerHold hold(area.size());
@@ -1655,6 +1663,7 @@ bool drawMaskedSmooth(Ctx& c, const DisplayObject& o, const QTransform& world, c
         lc.p = &lp;
         lc.target = QRect(QPoint(0, 0), area.size());
         lc.frame = {};
+        lc.band = {};
         lc.cull = nullptr;
         lc.layer = &layer;
         lc.root = nullptr;
@@ -1713,7 +1722,7 @@ void drawList(Ctx& c, const DisplayList& list, const QTransform& world, const Co
             continue;
         }
         // Masks only take away: an object that misses this tile draws nothing in it.
-        if (culling && !(*c.cull)[index++].translated(-c.cullAt).intersects(c.target)) continue;
+        if (culling && !(*c.cull)[index++].intersects(c.target)) continue;
         if (dirty) {
             clips = parentClips;
             for (const auto& m : masks) clips.push_back(m.area);
@@ -1817,9 +1826,13 @@ constexpr int64_t kMaxTiledPixels = int64_t(1) << 25;
 
 struct StageTiles {
     // Tiles this size, whatever the thread count, so every count gives the same pixels. A tile
-    // is no taller than the painter's spans it would otherwise share out to threads of its own.
+    // is what is compared and kept; what is drawn is a piece made of tiles (see pieces).
     static constexpr int kWidth = 128, kHeight = 64;
     static constexpr size_t kMaxOlderBytes = 64u << 20;
+    // Tiles to draw are drawn together, a band of rows of about this many pixels at a time:
+    // each piece walks every outline that reaches it, so a detailed outline over many tiles
+    // costs a few walks, not one per tile. A small frame is one band.
+    static constexpr int64_t kBandPixels = int64_t(1) << 18;
     struct Tile {
         uint64_t shown = 0;             // what its pixels in frame show; 0 nothing yet
         uint64_t older = 0;             // what picture shows
@@ -1835,6 +1848,37 @@ struct StageTiles {
         const int x = (t % cols) * kWidth, y = (t / cols) * kHeight;
         return QRect(x, y, std::min(kWidth, frame.width() - x),
                      std::min(kHeight, frame.height() - y));
+    }
+    // Rows of tiles in a band: bands are set by the frame's size alone.
+    int bandRows() const {
+        return int(std::clamp<int64_t>(
+            kBandPixels / (int64_t(std::max(1, frame.width())) * kHeight), 1, std::max(1, rows)));
+    }
+    // The pieces drawn for the tiles marked in draw, in tiles: per band, the frame's width
+    // from its first row holding a marked tile to its last. A row is always drawn whole: the
+    // painter's smoothed bitmaps come out differently near a clip's left and right ends, and
+    // its outlines cost less drawn wide than in narrow columns.
+    std::vector<QRect> pieces(const std::vector<char>& draw) const {
+        const int band = bandRows();
+        std::vector<QRect> out;
+        for (int top = 0; top < rows; top += band) {
+            int first = -1, last = -1;
+            for (int y = top; y < std::min(rows, top + band); ++y)
+                for (int x = 0; x < cols; ++x)
+                    if (draw[size_t(y) * size_t(cols) + size_t(x)]) {
+                        if (first < 0) first = y;
+                        last = y;
+                        break;
+                    }
+            if (first >= 0) out.push_back(QRect(0, first, cols, last - first + 1));
+        }
+        return out;
+    }
+    // A piece (in tiles) in frame pixels.
+    QRect pixels(const QRect& piece) const {
+        return QRect(piece.x() * kWidth, piece.y() * kHeight, piece.width() * kWidth,
+                     piece.height() * kHeight) &
+               frame.rect();
     }
     // Swaps the tile's pixels with its older picture.
     void recall(int t) {
@@ -1928,20 +1972,18 @@ bool drawTiles(StageCache& cache, const QRect& device, const QTransform& base,
         touch(r, mix(mix(signature(obj, 0), uint64_t(depth)),
                      showsLiveBitmap(obj, 0) ? st.frames : 0));
     }
-    std::vector<int> todo;
+    // Each tile is kept, taken back from its older picture, or drawn in one of the pieces.
+    std::vector<char> draw(size_t(count), 0);
+    std::vector<int> recalls;
     cache.last = {};
     for (int t = 0; t < count; ++t) {
         sig[size_t(t)] |= 1;  // never the "nothing yet" of a fresh tile
         auto& tile = st.tiles[size_t(t)];
-        if (tile.shown == sig[size_t(t)]) {
-            ++cache.last.kept;
-            continue;
-        }
+        if (tile.shown == sig[size_t(t)]) continue;
         if (tile.older == sig[size_t(t)] && !tile.picture.empty())
-            ++cache.last.recalled;
+            recalls.push_back(t);
         else
-            ++cache.last.drawn;
-        todo.push_back(t);
+            draw[size_t(t)] = 1;
         // Room for the picture it shows now, taken while it lasts.
         const size_t bytes = size_t(st.rect(t).width()) * size_t(st.rect(t).height()) * 4;
         if (tile.picture.empty() && tile.shown != 0 &&
@@ -1950,39 +1992,60 @@ bool drawTiles(StageCache& cache, const QRect& device, const QTransform& base,
             st.olderBytes += bytes;
         }
     }
+    const std::vector<QRect> pieces = st.pieces(draw);
+    const int band = st.bandRows();
+    // A piece draws over every tile in it; one to recall there is drawn with it instead.
+    for (const QRect& piece : pieces)
+        for (int ty = piece.top(); ty <= piece.bottom(); ++ty)
+            for (int tx = piece.left(); tx <= piece.right(); ++tx)
+                draw[size_t(ty) * size_t(st.cols) + size_t(tx)] = 1;
+    std::erase_if(recalls, [&](int t) { return draw[size_t(t)] != 0; });
+    cache.last.recalled = int(recalls.size());
+    cache.last.drawn = int(std::count(draw.begin(), draw.end(), 1));
+    cache.last.kept = count - cache.last.recalled - cache.last.drawn;
     uchar* bits = st.frame.bits();
     const qsizetype stride = st.frame.bytesPerLine();
     cache.layers.beginFrame();
-    runParallel(int(todo.size()), [&](int k) {
-        const int t = todo[size_t(k)];
-        auto& tile = st.tiles[size_t(t)];
-        if (tile.older == sig[size_t(t)] && !tile.picture.empty()) {
-            st.recall(t);
+    runParallel(int(pieces.size() + recalls.size()), [&](int k) {
+        if (size_t(k) >= pieces.size()) {
+            st.recall(recalls[size_t(k) - pieces.size()]);
             return;
         }
-        st.keep(t);
-        const QRect r = st.rect(t);
-        QImage view(bits + r.y() * stride + r.x() * 4, r.width(), r.height(), stride,
+        const QRect& piece = pieces[size_t(k)];
+        for (int ty = piece.top(); ty <= piece.bottom(); ++ty)
+            for (int tx = piece.left(); tx <= piece.right(); ++tx) {
+                const int t = ty * st.cols + tx;
+                if (st.tiles[size_t(t)].shown != sig[size_t(t)]) st.keep(t);
+            }
+        // Every piece paints the whole frame's image, clipped to its own part: a tile's pixels
+        // are worked out in the frame's coordinates whichever piece draws it.
+        const QRect r = st.pixels(piece);
+        QImage view(bits, st.frame.width(), st.frame.height(), stride,
                     QImage::Format_ARGB32_Premultiplied);
-        view.fill(bg);
+        const QRgb fill = bg.rgba();  // opaque: premultiplied as it is
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(bits + y * stride);
+            std::fill(row + r.left(), row + r.right() + 1, fill);
+        }
         QPainter tp(&view);
         tp.setRenderHint(QPainter::Antialiasing, antialias);
         tp.setRenderHint(QPainter::SmoothPixmapTransform, antialias);
-        const QRect target(QPoint(0, 0), r.size());
-        tp.setClipRect(target);
-        const QTransform tileBase =
-            base * QTransform::fromTranslate(-(device.x() + r.x()), -(device.y() + r.y()));
-        Ctx c{movie, &tp, target, stageScale, antialias};
+        tp.setClipRect(r);
+        Ctx c{movie, &tp, r, stageScale, antialias};
         c.cache = &cache.layers;
         c.root = &list;
-        c.stage = tileBase;
-        c.setTwips(tileBase);
-        c.frame = QRect(QPoint(-r.x(), -r.y()), device.size());
+        c.stage = frameBase;
+        c.setTwips(frameBase);
+        c.frame = all;
+        c.band = st.pixels(QRect(0, piece.top() / band * band, st.cols, band));
         c.cull = &bounds;
-        c.cullAt = r.topLeft();
-        if (!rootPlace || rootPlace->visible) drawList(c, list, tileBase, colour, {}, 0);
+        if (!rootPlace || rootPlace->visible) drawList(c, list, frameBase, colour, {}, 0);
         tp.end();
-        tile.shown = sig[size_t(t)];
+        for (int ty = piece.top(); ty <= piece.bottom(); ++ty)
+            for (int tx = piece.left(); tx <= piece.right(); ++tx) {
+                const int t = ty * st.cols + tx;
+                st.tiles[size_t(t)].shown = sig[size_t(t)];
+            }
     });
     cache.layers.endFrame();
     return true;

@@ -17,9 +17,9 @@ namespace code = swftest::media::code;
 
 namespace {
 
-// Gradients (linear turned, radial), a bitmap fill, static text and a blurred, shadowed shape;
-// frame 2 moves some by fractions of a pixel, frame 3 changes nothing, frame 4 puts frame 1's
-// places back.
+// Gradients (linear turned, radial), a bitmap fill, static text, a blurred, shadowed shape and a
+// gradient under a turned mask; frame 2 moves some by fractions of a pixel, frame 3 changes
+// nothing, frame 4 puts frame 1's places back.
 std::vector<uint8_t> mixedMovie() {
     SwfBuilder b(8, 300, 200, 24);
     b.setBackground({250, 250, 240});
@@ -61,6 +61,7 @@ std::vector<uint8_t> mixedMovie() {
     media::Fill solid;
     solid.color = {30, 160, 90, 255};
     const uint16_t blurred = shape(solid, 1600, 1200);
+    const uint16_t mask = shape(solid, 1400, 900);
     b.place(linear, 1, {1, 1, 0, 0, 300, 200});
     b.place(radial, 2, {1, 1, 0, 0, 2900, 900});
     b.place(tiles, 3, {1, 1, 0, 0, 4000, 300});
@@ -69,15 +70,19 @@ std::vector<uint8_t> mixedMovie() {
              media::place3Body(5, blurred, {1, 1, 0, 0, 1000, 1500}, std::nullopt,
                                {media::blurFilter(6, 4, 2),
                                 media::dropShadowFilter({0, 0, 0, 200}, 5, 0.7, 6, 1)}));
+    b.place(mask, 6, {0.9, 0.9, 0.3, -0.3, 4200, 2300}, std::nullopt, std::nullopt, 7);
+    b.place(radial, 7, {1, 1, 0, 0, 3900, 1900});
     b.showFrame();
     b.move(2, {1.1, 0.9, 0, 0, 2913, 907});
     b.move(5, {1, 1, 0, 0, 1231, 1477});
     b.move(4, {1, 1, 0, 0, 611, 2590});
+    b.move(7, {1.05, 1, 0, 0, 3933, 1887});
     b.showFrame();
     b.showFrame();
     b.move(2, {1, 1, 0, 0, 2900, 900});
     b.move(5, {1, 1, 0, 0, 1000, 1500});
     b.move(4, {1, 1, 0, 0, 600, 2600});
+    b.move(7, {1, 1, 0, 0, 3900, 1900});
     b.showFrame();
     return b.bytes();
 }
