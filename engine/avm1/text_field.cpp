@@ -790,7 +790,11 @@ std::pair<size_t, size_t> indexRange(Vm& vm, Args& a, size_t n, size_t length) {
     };
     if (n == 0) return {0, length};
     const size_t b = index(0);
-    if (n == 1) return {b, std::min(b + 1, length)};
+    // One index names one character; one before the text names none.
+    if (n == 1) {
+        if (vm.toNumber(a[0]) < 0) return {0, 0};
+        return {b, std::min(b + 1, length)};
+    }
     return {b, index(1)};
 }
 
@@ -835,6 +839,10 @@ void installTextBuiltins(Vm& vm) {
     for (const auto& prop : kFmtProps) {
         const char* name = prop.name;
         const FmtKind kind = prop.kind;
+        // Kerning and letter spacing came with Flash 8.
+        if (version < 8 &&
+            (std::string_view(name) == "kerning" || std::string_view(name) == "letterSpacing"))
+            continue;
         addAccessor(
             vm, fproto, name,
             [name](Vm&, Object* self, Args&) -> Value {
@@ -1154,13 +1162,7 @@ void installTextBuiltins(Vm& vm) {
         const Value fv = a[std::min<size_t>(a.size(), 3) - 1];
         if (!fv.isObject()) return {};
         auto [b, e] = indexRange(vm, a, std::min<size_t>(a.size(), 3) - 1, f->content.chars.size());
-        // Paragraph formats go to whole paragraphs.
-        forRange(f->content, b, e, [&](FieldFormat& x) { applyFormat(vm, fv, x, true, false); });
-        if (b < e) {
-            const auto [pb, pe] = render::paragraphSpan(f->content, b, e);
-            forRange(f->content, pb, pe,
-                     [&](FieldFormat& x) { applyFormat(vm, fv, x, false, true); });
-        }
+        forRange(f->content, b, e, [&](FieldFormat& x) { applyFormat(vm, fv, x); });
         f->changed();
         f->publish();
         return {};
