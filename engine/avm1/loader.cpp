@@ -179,6 +179,7 @@ void queueData(Vm& vm, Object* self, std::string_view url) {
 // known only once the file is read.
 void beginLoad(Vm& vm, Object* o, const Value& url) {
     vm.defineValue(o, "_bytesLoaded", Value(0));
+    vm.defineValue(o, "_bytesTotal", Value());
     vm.defineValue(o, "loaded", Value(false));
     queueData(vm, o, vm.toString(url));
 }

@@ -138,12 +138,13 @@ std::string unescape(std::string_view s) {
             continue;
         }
         const std::string_view name = s.substr(i + 1, semi - i - 1);
-        static constexpr std::pair<std::string_view, char> named[] = {
-            {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
+        static constexpr std::pair<std::string_view, std::string_view> named[] = {
+            {"amp", "&"},   {"lt", "<"},   {"gt", ">"},
+            {"quot", "\""}, {"apos", "'"}, {"nbsp", "\u00A0"}};
         bool done = false;
         for (const auto& [n, c] : named)
             if (name == n) {
-                out.push_back(c);
+                out += c;
                 done = true;
             }
         if (!done && name.size() > 1 && name[0] == '#') {
@@ -247,6 +248,7 @@ Object* cloneNode(Vm& vm, Object* node, bool deep, int depth) {
 int parseInto(Vm& vm, Object* doc, Object* nodeProto, std::string_view s, bool ignoreWhite) {
     kidsOf(vm, doc)->elems.clear();
     std::vector<Object*> stack{doc};
+    std::string decl;
     size_t made = 0;
     auto add = [&](Object* n) {
         insertAt(vm, stack.back(), n, kidsOf(vm, stack.back())->elems.size());
@@ -277,13 +279,17 @@ int parseInto(Vm& vm, Object* doc, Object* nodeProto, std::string_view s, bool i
         } else if (rest.starts_with("<?")) {
             const size_t end = s.find("?>", i + 2);
             if (end == std::string_view::npos) return kDeclOpen;
-            const Value prev = vm.get(doc, "xmlDecl");
-            std::string decl = prev.isString() ? prev.s : std::string();
+            // The declarations of one text follow each other; a new text's replace the old.
             decl += s.substr(i, end + 2 - i);
             vm.set(doc, "xmlDecl", Value(decl));
             i = end + 2;
         } else if (rest.starts_with("<!")) {
-            const size_t end = s.find('>', i + 2);
+            // An internal subset in brackets may hold '>' of its own.
+            size_t end = s.find('>', i + 2);
+            if (const size_t open = s.find('[', i + 2); open < end) {
+                const size_t close = s.find(']', open);
+                end = close == std::string_view::npos ? close : s.find('>', close);
+            }
             if (end == std::string_view::npos) return kDoctypeOpen;
             vm.set(doc, "docTypeDecl", Value(s.substr(i, end + 1 - i)));
             i = end + 1;
@@ -464,7 +470,9 @@ void nodeAccessors(Vm& vm, Object* proto) {
         if (n.isNullish()) return Value::null();
         const std::string s = vm.toString(n);
         const size_t c = s.find(':');
-        return namespaceFor(vm, self, c == std::string::npos ? "" : s.substr(0, c));
+        // An element whose prefix is bound nowhere is in no namespace: the empty one.
+        const Value uri = namespaceFor(vm, self, c == std::string::npos ? "" : s.substr(0, c));
+        return uri.isNull() ? Value("") : uri;
     });
 }
 

@@ -125,6 +125,9 @@ TEST(Avm1Loader, LoadVarsAndXmlArriveWhenTheFrameEnds) {
               (std::vector<std::string>{"n", "name", "onLoad"}));
     EXPECT_EQ(l.str(vars, "name"), "lan feng");
     EXPECT_EQ(l.vm.toString(l.vm.callMethod(vars, "getBytesTotal", {})), "17");
+    // A new load knows no size until its file is read.
+    l.vm.callMethod(vars, "load", {Value("missing.txt")});
+    EXPECT_EQ(l.vm.toString(l.vm.callMethod(vars, "getBytesTotal", {})), "undefined");
     EXPECT_EQ(l.vm.toString(l.vm.callMethod(xml, "toString", {})), "<a><b /></a>");
     Value fresh = l.make("LoadVars");
     l.vm.callMethod(fresh, "decode", {Value("a=x+y&b=%26")});

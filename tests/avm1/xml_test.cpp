@@ -53,6 +53,13 @@ TEST(Avm1Xml, ParsesElementsAttributesTextAndEntities) {
     EXPECT_EQ(d.call(d.get(x, "firstChild"), "toString"),
               "<a k=\"v &amp; w\" n=\"2\">x &lt; y AB &amp;bogus;<b />&lt;raw&gt;</a>");
     EXPECT_EQ(d.call(x, "toString").substr(0, 33), "<?xml version=\"1.0\"?><!DOCTYPE a>");
+    EXPECT_EQ(d.str(d.get(x, "firstChild.namespaceURI")), "");  // bound nowhere: none
+    // A new text's declarations replace the old; an internal subset may hold '>'.
+    d.call(x, "parseXML", {Value("<?a?><?b?><!DOCTYPE c [ <!ENTITY d \"e\"> ]><f>&nbsp;</f>")});
+    EXPECT_EQ(d.str(d.get(x, "xmlDecl")), "<?a?><?b?>");
+    EXPECT_EQ(d.str(d.get(x, "docTypeDecl")), "<!DOCTYPE c [ <!ENTITY d \"e\"> ]>");
+    EXPECT_EQ(d.str(d.get(x, "childNodes.length")), "1");
+    EXPECT_EQ(d.str(d.get(x, "firstChild.firstChild.nodeValue")), "\u00A0");
 }
 
 TEST(Avm1Xml, IgnoreWhiteDropsBlankTextOnly) {
