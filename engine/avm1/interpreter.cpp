@@ -338,12 +338,14 @@ bool deleteVariable(CallContext& c, const std::string& name) {
     return false;
 }
 
-// A register past a function's own count is one of the four of the outermost action list.
+// A register past a function's own count is one of the four of the outermost script running,
+// which has them even when it is a function with fewer of its own.
 Value* reg(CallContext& c, uint8_t r) {
     if (r < c.regs.size()) return &c.regs[r];
     if (r >= 4 || c.vm.contexts.empty()) return nullptr;
     CallContext* outer = c.vm.contexts.front();
-    return outer != &c && r < outer->regs.size() ? &outer->regs[r] : nullptr;
+    if (outer->regs.size() < 4) outer->regs.resize(4);
+    return &outer->regs[r];
 }
 
 Args popArgs(CallContext& c) {

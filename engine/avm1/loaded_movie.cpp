@@ -178,10 +178,20 @@ void unloadAt(Vm& vm, const Place& p) {
 }
 
 // The bytes are a movie: it takes its place, and the loader hears of each step.
-void loadAt(Vm& vm, Object* loader, const std::string& url, const Place& p) {
+void loadAt(Vm& vm, Object* loader, const std::string& url, const Place& p, bool late);
+
+// A request that finds no file (an empty one unloads) is answered a frame after one that does.
+void answerLater(Vm& vm, Object* loader, const std::string& url, const Place& p) {
+    queueCall(
+        vm, [loader, url, p](Vm& vm) { loadAt(vm, loader, url, p, true); },
+        {loader ? Value(loader) : Value()}, Loads::Due::NextFrame);
+}
+
+void loadAt(Vm& vm, Object* loader, const std::string& url, const Place& p, bool late) {
     Loads* l = loadsOf(vm);
     if (!l) return;
     if (url.empty()) {
+        if (!late) return answerLater(vm, loader, url, p);
         unloadAt(vm, p);
         return;
     }
@@ -198,6 +208,7 @@ void loadAt(Vm& vm, Object* loader, const std::string& url, const Place& p) {
         return Value("_level" + std::to_string(p.level));
     };
     const std::optional<std::string> bytes = readLocalFile(vm, url);
+    if (!bytes && !late) return answerLater(vm, loader, url, p);
     if (!bytes) {
         if (loader)
             broadcast(vm, loader, "onLoadError",
@@ -368,7 +379,9 @@ bool requestMovie(Vm& vm, ClipHost* base, std::string_view url, std::string_view
     const std::optional<Place> p = placeOf(vm, base, target, targetIsClip);
     if (!p) return false;
     if (p->level < -1) return true;  // no such clip
-    queueCall(vm, [place = *p, u = std::string(url)](Vm& vm) { loadAt(vm, nullptr, u, place); });
+    queueCall(
+        vm, [place = *p, u = std::string(url)](Vm& vm) { loadAt(vm, nullptr, u, place, false); },
+        {}, Loads::Due::FrameEnd);
     return true;
 }
 
@@ -376,11 +389,12 @@ void requestClip(Vm& vm, Object* loader, std::string url, std::string target) {
     Place p;
     p.level = levelNumber(vm, target);
     if (p.level < 0) p.path = std::move(target);
-    queueCall(vm,
-              [loader, place = std::move(p), u = std::move(url)](Vm& vm) {
-                  loadAt(vm, loader, u, place);
-              },
-              {Value(loader)});
+    queueCall(
+        vm,
+        [loader, place = std::move(p), u = std::move(url)](Vm& vm) {
+            loadAt(vm, loader, u, place, false);
+        },
+        {Value(loader)}, Loads::Due::FrameEnd);
 }
 
 // ---------------------------------------------------------------- levels and roots

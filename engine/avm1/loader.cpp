@@ -156,16 +156,30 @@ Object* addClass(Vm& vm, std::string_view name, NativeFn ctor) {
     return vm.get(f, "prototype").o;
 }
 
+uint64_t dueFrame(const Loads& l, Loads::Due due) {
+    switch (due) {
+        case Loads::Due::Now:
+            return l.frame;
+        case Loads::Due::FrameEnd:
+            return l.betweenFrames ? l.frame + 1 : l.frame;
+        case Loads::Due::NextFrame:
+            break;
+    }
+    return l.frame + 1;
+}
+
 void queueData(Vm& vm, Object* self, std::string_view url) {
     Loads* l = loadsOf(vm);
     if (!l || !self || l->jobs.size() >= Loads::kMaxJobs) return;
     l->jobs.push_back({Loads::Job::Data, self, {}, std::string(url)});
+    l->jobs.back().due = dueFrame(*l, Loads::Due::FrameEnd);
 }
 
 // A load on its way: nothing has arrived yet, and the object is not loaded; the size is
 // known only once the file is read.
 void beginLoad(Vm& vm, Object* o, const Value& url) {
     vm.defineValue(o, "_bytesLoaded", Value(0));
+    vm.defineValue(o, "_bytesTotal", Value());
     vm.defineValue(o, "loaded", Value(false));
     queueData(vm, o, vm.toString(url));
 }
@@ -392,6 +406,7 @@ void requestVariables(Vm& vm, std::string targetPath, std::string_view url) {
     Loads* l = loadsOf(vm);
     if (!l || l->jobs.size() >= Loads::kMaxJobs) return;
     l->jobs.push_back({Loads::Job::Variables, nullptr, std::move(targetPath), std::string(url)});
+    l->jobs.back().due = dueFrame(*l, Loads::Due::FrameEnd);
 }
 
 void openUrl(Vm& vm, std::string_view url, std::string_view target) {
@@ -451,23 +466,43 @@ void completeLoads(Vm& vm) {
     if (!l || !vm.contexts.empty()) return;
     l->graveyard.clear();
     vm.enter([&] { updateSounds(vm); });
-    // Loads the handlers ask for arrive in the same pass, up to a bound; the rest wait for
-    // the next frame.
+    // What is due now is finished in the order asked; events the handlers raise follow in the
+    // same pass, up to a bound, while their loads wait for a later frame.
     l->readThisPass = 0;
-    for (int round = 0; round < 16 && !l->jobs.empty() && !vm.quitRequested; ++round) {
-        l->running.clear();
-        l->running.swap(l->jobs);
-        size_t i = 0;
-        for (; i < l->running.size() && l->readThisPass < Loads::kMaxBytesPerPass &&
-               !vm.quitRequested;
-             ++i)
-            runJob(vm, l->running[i]);
-        // Past the pass's reading budget: the rest wait for the next frame, in order.
-        for (size_t k = l->running.size(); k-- > i;) l->jobs.push_front(std::move(l->running[k]));
-        l->running.clear();
-        if (l->readThisPass >= Loads::kMaxBytesPerPass) break;
-    }
-    startLoadedMovies(vm);
+    runBetweenFrames(vm, [&] {
+        for (int round = 0; round < 16 && !vm.quitRequested; ++round) {
+            l->running.clear();
+            std::deque<Loads::Job> later;
+            for (Loads::Job& j : l->jobs)
+                (j.due <= l->frame ? l->running : later).push_back(std::move(j));
+            l->jobs = std::move(later);
+            if (l->running.empty()) break;
+            size_t i = 0;
+            for (; i < l->running.size() && l->readThisPass < Loads::kMaxBytesPerPass &&
+                   !vm.quitRequested;
+                 ++i)
+                runJob(vm, l->running[i]);
+            // Past the pass's reading budget: the rest wait for the next frame, in order.
+            for (size_t k = l->running.size(); k-- > i;)
+                l->jobs.push_front(std::move(l->running[k]));
+            l->running.clear();
+            if (l->readThisPass >= Loads::kMaxBytesPerPass) break;
+        }
+        // The movies that arrived run their first frames between frames too.
+        startLoadedMovies(vm);
+    });
+}
+
+void loadsNextFrame(Vm& vm) {
+    if (Loads* l = loadsOf(vm)) ++l->frame;
+}
+
+void runBetweenFrames(Vm& vm, const std::function<void()>& fn) {
+    Loads* l = loadsOf(vm);
+    const bool was = l && l->betweenFrames;
+    if (l) l->betweenFrames = true;
+    fn();
+    if (l) l->betweenFrames = was;
 }
 
 void markLoads(Vm& vm, std::vector<Object*>& out) {
@@ -488,13 +523,14 @@ void markLoads(Vm& vm, std::vector<Object*>& out) {
     for (Object* o : l->playing) out.push_back(o);
 }
 
-void queueCall(Vm& vm, std::function<void(Vm&)> fn, std::vector<Value> hold) {
+void queueCall(Vm& vm, std::function<void(Vm&)> fn, std::vector<Value> hold, Loads::Due due) {
     Loads* l = loadsOf(vm);
     if (!l || l->jobs.size() >= Loads::kMaxJobs) return;
     Loads::Job job;
     job.kind = Loads::Job::Call;
     job.run = std::move(fn);
     job.hold = std::move(hold);
+    job.due = dueFrame(*l, due);
     l->jobs.push_back(std::move(job));
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Files a movie loads at run time (loadVariables, LoadVars, XML.load): read from the movie's
 // own folder only, never from the network, and handed to the scripts at the end of the frame
-// that asked for them, as a player's loads arrive after the requesting frame's actions.
+// after the one that asked for them, as a player's loads arrive a frame later.
 
 #include <cstdint>
 #include <deque>
@@ -31,7 +31,12 @@ public:
         std::string url;
         std::function<void(Vm&)> run{};  // Call: an event due at the end of the frame
         std::vector<Value> hold{};       // what run needs kept alive
+        uint64_t due = 0;                // the frame at whose end it is finished
     };
+    // When a request is answered. Now: at this frame's end, even when a handler of that pass
+    // asks. FrameEnd: at the end of the frame whose scripts ask, the next one's for a handler
+    // of the loads. NextFrame: at the end of the frame after the one that asks.
+    enum class Due : uint8_t { Now, FrameEnd, NextFrame };
     std::string baseDir;  // the movie's folder; empty: nothing is read
     // Where this player keeps local shared objects (empty: in memory only), and the name of
     // the movie's own folder below it.
@@ -40,7 +45,9 @@ public:
     uint32_t movieLength = 0;                                // the header's length
     std::vector<std::pair<uint16_t, uint32_t>> spriteBytes;  // DefineSprite id -> its tags' bytes
     std::deque<Job> jobs;
-    std::deque<Job> running;                     // the ones being finished now
+    std::deque<Job> running;     // the ones being finished now
+    uint64_t frame = 0;          // frames the movie has played
+    bool betweenFrames = false;  // timers and load events running: requests count as next frame's
     std::map<std::string, Object*> connections;  // LocalConnection names taken, lower-cased
     std::map<std::string, double> soundMs;       // exported sounds' lengths, by lower-cased name
     std::vector<Object*> playing;                // Sound objects whose sound is playing
@@ -71,8 +78,15 @@ void markLoads(Vm& vm, std::vector<Object*>& out);
 bool requestUrl(Vm& vm, ClipHost* base, std::string_view url, std::string_view target,
                 uint8_t flags);
 void requestVariables(Vm& vm, std::string targetPath, std::string_view url);
-// Runs fn at the end of this frame, with the loads; hold is kept from collection until then.
-void queueCall(Vm& vm, std::function<void(Vm&)> fn, std::vector<Value> hold = {});
+// Runs fn with the loads at the end of this frame or the next; hold is kept from collection
+// until then.
+void queueCall(Vm& vm, std::function<void(Vm&)> fn, std::vector<Value> hold = {},
+               Loads::Due due = Loads::Due::Now);
+// The movie moves on to its next frame: loads asked for in the last one become due.
+void loadsNextFrame(Vm& vm);
+// Runs fn as timers and load events run, between frames: what it asks for is answered at the
+// end of the next frame.
+void runBetweenFrames(Vm& vm, const std::function<void()>& fn);
 // ASnative(301, i): the load, send and sendAndLoad that LoadVars and XML share; an empty
 // function for any other index.
 NativeFn loadNative(int index);

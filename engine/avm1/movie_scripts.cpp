@@ -375,6 +375,7 @@ void ScriptRunner::sync(bool tick) {
         return;
     }
     ++ticks_;
+    if (ownVm_) loadsNextFrame(*vm_);
     {
         const Busy busy(running_);
         // Each clip's enterFrame handlers, then its onEnterFrame, newest clip first, the root
@@ -406,7 +407,7 @@ void ScriptRunner::sync(bool tick) {
             // Movies loaded into this one move on with it; timers and loads are the VM's.
             // Once the movie has asked to quit, no timer runs.
             tickLoadedMovies(*vm_);
-            if (!vm_->quitRequested) vm_->runTimers();
+            if (!vm_->quitRequested) runBetweenFrames(*vm_, [&] { vm_->runTimers(); });
             drain();
             completeLoads(*vm_);
         }

@@ -53,6 +53,7 @@ constexpr NativeGroup kGroups[] = {
      "setUTCMinutes,setUTCSeconds,setUTCMilliseconds",
      false},
     {103, 256, "Date", ",UTC", false},
+    {104, 200, "MovieClip.prototype", "createTextField", false},
     {200, 0, "Math",
      "abs,min,max,sin,cos,atan2,tan,exp,log,sqrt,round,random,floor,ceil,atan,asin,acos,pow",
      false},

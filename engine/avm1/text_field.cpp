@@ -385,9 +385,21 @@ std::string TextFields::fontName(uint16_t fontId) const {
     return n.empty() ? "Times New Roman" : n;
 }
 
+void TextFields::nativeProperties(Object* p) {
+    const std::string mark = "\x01tfNatives";
+    if (!p || !fieldProperties || p->findAny(mark)) return;
+    p->setOwn(mark, mark, Value(true), DontEnum | DontDelete).hidden = true;
+    fieldProperties(vm_, p);
+}
+
 Object* TextFields::objectFor(TextFieldHost* f) {
     if (!f->scriptObject) {
-        Object* o = vm_.newObject(proto);
+        // A field takes TextField.prototype as it is now.
+        const Value ctor = vm_.get(vm_.global, "TextField");
+        const Value current = ctor.isObject() ? vm_.get(ctor, "prototype") : Value();
+        Object* p = current.isObject() ? current.o : proto;
+        nativeProperties(p);
+        Object* o = vm_.newObject(p);
         o->cls = ObjClass::TextField;
         o->clip = f;
         f->scriptObject = o;
@@ -778,12 +790,17 @@ std::pair<size_t, size_t> indexRange(Vm& vm, Args& a, size_t n, size_t length) {
     };
     if (n == 0) return {0, length};
     const size_t b = index(0);
-    if (n == 1) return {b, std::min(b + 1, length)};
+    // One index names one character; one before the text names none.
+    if (n == 1) {
+        if (vm.toNumber(a[0]) < 0) return {0, 0};
+        return {b, std::min(b + 1, length)};
+    }
     return {b, index(1)};
 }
 
 void addAccessor(Vm& vm, Object* o, std::string_view name, NativeFn get, NativeFn set,
                  uint8_t flags = 0) {
+    if (o->findOwn(vm.key(name))) return;  // a script's own comes first
     Property& p = o->setOwn(name, vm.key(name), Value(), flags);
     p.getter = vm.newMethod(std::move(get));
     p.setter = vm.newMethod(std::move(set));
@@ -822,6 +839,10 @@ void installTextBuiltins(Vm& vm) {
     for (const auto& prop : kFmtProps) {
         const char* name = prop.name;
         const FmtKind kind = prop.kind;
+        // Kerning and letter spacing came with Flash 8.
+        if (version < 8 &&
+            (std::string_view(name) == "kerning" || std::string_view(name) == "letterSpacing"))
+            continue;
         addAccessor(
             vm, fproto, name,
             [name](Vm&, Object* self, Args&) -> Value {
@@ -856,7 +877,12 @@ void installTextBuiltins(Vm& vm) {
     // ---- TextField
     Object* proto = vm.newObject();
     reg->proto = proto;
-    Object* ctor = vm.newFunction([](Vm&, Object*, Args&) -> Value { return {}; }, proto);
+    Object* ctor = vm.newFunction(
+        [reg](Vm&, Object* self, Args&) -> Value {
+            if (self) reg->nativeProperties(self->proto);
+            return {};
+        },
+        proto);
     vm.defineValue(g, "TextField", ctor);
     if (version >= 7) installStyleSheet(vm, ctor);
     vm.defineMethod(ctor, "getFontList", [](Vm& vm, Object*, Args&) -> Value {
@@ -864,237 +890,252 @@ void installTextBuiltins(Vm& vm) {
                                   Value("Times New Roman"), Value("Arial")}));
     });
 
-    using Getter = std::function<Value(Vm&, TextFieldHost&)>;
-    using Setter = std::function<void(Vm&, TextFieldHost&, const Value&)>;
-    auto prop = [&](const char* name, Getter get, Setter set) {
-        addAccessor(
-            vm, proto, name,
-            [get](Vm& vm, Object* self, Args&) -> Value {
-                TextFieldHost* f = textFieldOf(self);
-                return f ? get(vm, *f) : Value();
-            },
-            [set](Vm& vm, Object* self, Args& a) -> Value {
-                TextFieldHost* f = textFieldOf(self);
-                if (f && set) {
-                    set(vm, *f, arg(a, 0));
-                    f->changed();  // what the view holds of the field may differ now
-                    f->publish();
-                }
-                return {};
-            });
-    };
-    auto flagProp = [&](const char* name, bool format::EditText::*member, bool invert = false) {
+    // A field's properties go on the prototype of the first field made from it.
+    reg->fieldProperties = [reg, version](Vm& vm, Object* proto) {
+        using Getter = std::function<Value(Vm&, TextFieldHost&)>;
+        using Setter = std::function<void(Vm&, TextFieldHost&, const Value&)>;
+        auto prop = [&](const char* name, Getter get, Setter set) {
+            addAccessor(
+                vm, proto, name,
+                [get](Vm& vm, Object* self, Args&) -> Value {
+                    TextFieldHost* f = textFieldOf(self);
+                    return f ? get(vm, *f) : Value();
+                },
+                [set](Vm& vm, Object* self, Args& a) -> Value {
+                    TextFieldHost* f = textFieldOf(self);
+                    if (f && set) {
+                        set(vm, *f, arg(a, 0));
+                        f->changed();  // what the view holds of the field may differ now
+                        f->publish();
+                    }
+                    return {};
+                });
+        };
+        auto flagProp = [&](const char* name, bool format::EditText::*member, bool invert = false) {
+            prop(
+                name,
+                [member, invert](Vm&, TextFieldHost& f) {
+                    return Value((f.def.*member) != invert);
+                },
+                [member, invert](Vm& vm, TextFieldHost& f, const Value& v) {
+                    f.def.*member = vm.toBoolean(v) != invert;
+                    f.changed();
+                });
+        };
+        // Inserted in reverse: for..in lists the newest first.
+        if (version >= 8) {
+            static const char* const kGrid[] = {"none", "pixel", "subpixel"};
+            prop(
+                "gridFitType",
+                [](Vm&, TextFieldHost& f) { return Value(kGrid[std::clamp(f.def.gridFit, 0, 2)]); },
+                [](Vm& vm, TextFieldHost& f, const Value& v) {
+                    const std::string s = vm.toString(v);
+                    for (int i = 0; i < 3; ++i)
+                        if (s == kGrid[i]) f.def.gridFit = i;
+                });
+            prop(
+                "antiAliasType",
+                [](Vm&, TextFieldHost& f) {
+                    return Value(f.def.antiAlias ? "advanced" : "normal");
+                },
+                [](Vm& vm, TextFieldHost& f, const Value& v) {
+                    const std::string s = vm.toString(v);
+                    if (s == "normal") f.def.antiAlias = 0;
+                    if (s == "advanced") f.def.antiAlias = 1;
+                });
+            prop(
+                "thickness", [](Vm&, TextFieldHost& f) { return Value(double(f.def.thickness)); },
+                [](Vm& vm, TextFieldHost& f, const Value& v) {
+                    f.def.thickness = static_cast<float>(vm.toNumber(v));
+                });
+            prop(
+                "sharpness", [](Vm&, TextFieldHost& f) { return Value(double(f.def.sharpness)); },
+                [](Vm& vm, TextFieldHost& f, const Value& v) {
+                    f.def.sharpness = static_cast<float>(vm.toNumber(v));
+                });
+            prop(
+                "filters", [](Vm& vm, TextFieldHost&) { return Value(vm.newArray()); },
+                [](Vm&, TextFieldHost&, const Value&) {});
+        } else {
+            for (const char* n :
+                 {"gridFitType", "antiAliasType", "thickness", "sharpness", "filters"})
+                proto->setOwn(n, vm.key(n), Value(), 0);
+        }
         prop(
-            name,
-            [member, invert](Vm&, TextFieldHost& f) { return Value((f.def.*member) != invert); },
-            [member, invert](Vm& vm, TextFieldHost& f, const Value& v) {
-                f.def.*member = vm.toBoolean(v) != invert;
-                f.changed();
-            });
-    };
-    // Inserted in reverse: for..in lists the newest first.
-    if (version >= 8) {
-        static const char* const kGrid[] = {"none", "pixel", "subpixel"};
-        prop(
-            "gridFitType",
-            [](Vm&, TextFieldHost& f) { return Value(kGrid[std::clamp(f.def.gridFit, 0, 2)]); },
-            [](Vm& vm, TextFieldHost& f, const Value& v) {
-                const std::string s = vm.toString(v);
-                for (int i = 0; i < 3; ++i)
-                    if (s == kGrid[i]) f.def.gridFit = i;
-            });
-        prop(
-            "antiAliasType",
-            [](Vm&, TextFieldHost& f) { return Value(f.def.antiAlias ? "advanced" : "normal"); },
-            [](Vm& vm, TextFieldHost& f, const Value& v) {
-                const std::string s = vm.toString(v);
-                if (s == "normal") f.def.antiAlias = 0;
-                if (s == "advanced") f.def.antiAlias = 1;
-            });
-        prop(
-            "thickness", [](Vm&, TextFieldHost& f) { return Value(double(f.def.thickness)); },
-            [](Vm& vm, TextFieldHost& f, const Value& v) {
-                f.def.thickness = static_cast<float>(vm.toNumber(v));
-            });
-        prop(
-            "sharpness", [](Vm&, TextFieldHost& f) { return Value(double(f.def.sharpness)); },
-            [](Vm& vm, TextFieldHost& f, const Value& v) {
-                f.def.sharpness = static_cast<float>(vm.toNumber(v));
-            });
-        prop(
-            "filters", [](Vm& vm, TextFieldHost&) { return Value(vm.newArray()); },
+            "scroll", [](Vm&, TextFieldHost&) { return Value(1); },
             [](Vm&, TextFieldHost&, const Value&) {});
-    } else {
-        for (const char* n : {"gridFitType", "antiAliasType", "thickness", "sharpness", "filters"})
-            proto->setOwn(n, vm.key(n), Value(), 0);
-    }
-    prop(
-        "scroll", [](Vm&, TextFieldHost&) { return Value(1); },
-        [](Vm&, TextFieldHost&, const Value&) {});
-    prop(
-        "maxscroll", [](Vm&, TextFieldHost&) { return Value(1); },
-        [](Vm&, TextFieldHost&, const Value&) {});
-    auto colorProp = [&](const char* name, uint32_t TextFieldHost::*member) {
         prop(
-            name, [member](Vm&, TextFieldHost& f) { return Value(double(f.*member)); },
-            [member](Vm& vm, TextFieldHost& f, const Value& v) {
-                f.*member = toUint32(vm.toNumber(v)) & 0xffffff;
+            "maxscroll", [](Vm&, TextFieldHost&) { return Value(1); },
+            [](Vm&, TextFieldHost&, const Value&) {});
+        auto colorProp = [&](const char* name, uint32_t TextFieldHost::*member) {
+            prop(
+                name, [member](Vm&, TextFieldHost& f) { return Value(double(f.*member)); },
+                [member](Vm& vm, TextFieldHost& f, const Value& v) {
+                    f.*member = toUint32(vm.toNumber(v)) & 0xffffff;
+                    f.changed();
+                });
+        };
+        colorProp("borderColor", &TextFieldHost::borderColor);
+        colorProp("backgroundColor", &TextFieldHost::backgroundColor);
+        prop(
+            "textColor", [](Vm&, TextFieldHost& f) { return Value(double(f.newFmt.color)); },
+            [](Vm& vm, TextFieldHost& f, const Value& v) {
+                const uint32_t c = toUint32(vm.toNumber(v)) & 0xffffff;
+                f.newFmt.color = c;
+                forRange(f.content, 0, f.content.chars.size(),
+                         [&](FieldFormat& x) { x.color = c; });
+                f.changed();
+            });
+        prop(
+            "tabIndex", [](Vm&, TextFieldHost& f) { return f.tabIndex; },
+            [](Vm& vm, TextFieldHost& f, const Value& v) {
+                // Fields keep it as an unsigned 32-bit number.
+                f.tabIndex = v.isUndefined() ? v : Value(double(toUint32(vm.toNumber(v))));
+            });
+        prop(
+            "autoSize", [](Vm&, TextFieldHost& f) { return Value(f.autoSize); },
+            [](Vm& vm, TextFieldHost& f, const Value& v) {
+                if (v.isBool()) {
+                    f.autoSize = v.b ? "left" : "none";
+                } else {
+                    const std::string s = lower(vm.toString(v));
+                    f.autoSize = (s == "left" || s == "right" || s == "center") ? s : "none";
+                }
+                f.changed();
+            });
+        prop(
+            "text",
+            [](Vm&, TextFieldHost& f) {
+                f.pullVariable(false);
+                return Value(f.text());
+            },
+            [](Vm& vm, TextFieldHost& f, const Value& v) {
+                if (f.styleSheet)
+                    f.setHtmlText(vm.toString(v));
+                else
+                    f.setText(vm.toString(v));
+                f.pushVariable();
+            });
+        prop(
+            "type",
+            [](Vm&, TextFieldHost& f) { return Value(f.def.readOnly ? "dynamic" : "input"); },
+            [](Vm& vm, TextFieldHost& f, const Value& v) {
+                const std::string s = lower(vm.toString(v));
+                if (s == "input") f.def.readOnly = false;
+                if (s == "dynamic") f.def.readOnly = true;
+            });
+        prop(
+            "htmlText",
+            [](Vm&, TextFieldHost& f) {
+                f.pullVariable(false);
+                return Value(f.htmlText());
+            },
+            [](Vm& vm, TextFieldHost& f, const Value& v) {
+                f.setHtmlText(vm.toString(v));
+                f.pushVariable();
+            });
+        prop(
+            "variable",
+            [](Vm&, TextFieldHost& f) {
+                return f.def.variableName.empty() ? Value::null() : Value(f.def.variableName);
+            },
+            [](Vm& vm, TextFieldHost& f, const Value& v) {
+                f.def.variableName = v.isNullish() ? std::string() : vm.toString(v);
+                f.pullVariable(true);
+            });
+        prop(
+            "hscroll",
+            [](Vm&, TextFieldHost& f) {
+                return Value(f.hscroll > 0 ? std::min(f.hscroll, f.maxHScroll()) : 0);
+            },
+            [](Vm& vm, TextFieldHost& f, const Value& v) { f.setHScroll(vm.toNumber(v)); });
+        prop(
+            "maxhscroll", [](Vm&, TextFieldHost& f) { return Value(f.maxHScroll()); },
+            [](Vm&, TextFieldHost&, const Value&) {});
+        prop(
+            "maxChars",
+            [](Vm&, TextFieldHost& f) { return f.maxChars ? Value(*f.maxChars) : Value::null(); },
+            [](Vm& vm, TextFieldHost& f, const Value& v) {
+                const double d = vm.toNumber(v);
+                if (v.isNullish() || std::isnan(d) || d <= 0)
+                    f.maxChars.reset();
+                else
+                    f.maxChars = std::floor(d);
+            });
+        flagProp("embedFonts", &format::EditText::useOutlines);
+        prop(
+            "html", [](Vm&, TextFieldHost& f) { return Value(f.def.html); },
+            [](Vm& vm, TextFieldHost& f, const Value& v) {
+                const bool html = vm.toBoolean(v);
+                // Turning HTML off leaves new text aligned left.
+                if (f.def.html && !html) f.newFmt.align = "left";
+                f.def.html = html;
+                f.changed();
+            });
+        flagProp("border", &format::EditText::border);
+        prop(
+            "background", [](Vm&, TextFieldHost& f) { return Value(f.background); },
+            [](Vm& vm, TextFieldHost& f, const Value& v) {
+                f.background = vm.toBoolean(v);
+                f.changed();
+            });
+        flagProp("wordWrap", &format::EditText::wordWrap);
+        flagProp("password", &format::EditText::password);
+        flagProp("multiline", &format::EditText::multiline);
+        flagProp("selectable", &format::EditText::noSelect, true);
+        prop(
+            "length", [](Vm&, TextFieldHost& f) { return Value(double(f.content.chars.size())); },
+            [](Vm&, TextFieldHost&, const Value&) {});
+        prop(
+            "bottomScroll",
+            [](Vm&, TextFieldHost& f) { return Value(std::max(1, f.extent().lines)); },
+            [](Vm&, TextFieldHost&, const Value&) {});
+        prop(
+            "textWidth",
+            [](Vm&, TextFieldHost& f) { return Value(std::floor(f.extent().textWidth)); },
+            [](Vm&, TextFieldHost&, const Value&) {});
+        prop(
+            "textHeight",
+            [](Vm&, TextFieldHost& f) { return Value(std::floor(f.extent().height)); },
+            [](Vm&, TextFieldHost&, const Value&) {});
+        prop(
+            "restrict",
+            [](Vm&, TextFieldHost& f) { return f.restrict ? Value(*f.restrict) : Value::null(); },
+            [](Vm& vm, TextFieldHost& f, const Value& v) {
+                // An empty restriction is none.
+                const std::string r = v.isNullish() ? std::string() : vm.toString(v);
+                if (r.empty())
+                    f.restrict.reset();
+                else
+                    f.restrict = r;
+            });
+        prop(
+            "condenseWhite", [](Vm&, TextFieldHost& f) { return Value(f.condenseWhite); },
+            [](Vm& vm, TextFieldHost& f, const Value& v) { f.condenseWhite = vm.toBoolean(v); });
+        prop(
+            "mouseWheelEnabled", [](Vm&, TextFieldHost& f) { return Value(f.mouseWheelEnabled); },
+            [](Vm& vm, TextFieldHost& f, const Value& v) {
+                f.mouseWheelEnabled = vm.toBoolean(v);
+            });
+        prop(
+            "styleSheet",
+            [](Vm&, TextFieldHost& f) { return f.styleSheet ? Value(f.styleSheet) : Value(); },
+            [reg](Vm& vm, TextFieldHost& f, const Value& v) {
+                // Any object but a clip or function is taken; anything else removes the sheet.
+                Object* sheet =
+                    v.isObject() && v.o->cls == ObjClass::Object && !v.o->fn ? v.o : nullptr;
+                f.styleSheet = sheet;
+                fmtStore(reg->objectFor(&f), "styleSheet", sheet ? Value(sheet) : Value());
+                if (!sheet) {
+                    f.styledHtml.reset();
+                } else if (f.styledHtml) {
+                    // The HTML given before is styled again by the new rules.
+                    const std::string html = *f.styledHtml;
+                    f.setHtmlText(html);
+                }
                 f.changed();
             });
     };
-    colorProp("borderColor", &TextFieldHost::borderColor);
-    colorProp("backgroundColor", &TextFieldHost::backgroundColor);
-    prop(
-        "textColor", [](Vm&, TextFieldHost& f) { return Value(double(f.newFmt.color)); },
-        [](Vm& vm, TextFieldHost& f, const Value& v) {
-            const uint32_t c = toUint32(vm.toNumber(v)) & 0xffffff;
-            f.newFmt.color = c;
-            forRange(f.content, 0, f.content.chars.size(), [&](FieldFormat& x) { x.color = c; });
-            f.changed();
-        });
-    prop(
-        "tabIndex", [](Vm&, TextFieldHost& f) { return f.tabIndex; },
-        [](Vm& vm, TextFieldHost& f, const Value& v) {
-            // Fields keep it as an unsigned 32-bit number.
-            f.tabIndex = v.isUndefined() ? v : Value(double(toUint32(vm.toNumber(v))));
-        });
-    prop(
-        "autoSize", [](Vm&, TextFieldHost& f) { return Value(f.autoSize); },
-        [](Vm& vm, TextFieldHost& f, const Value& v) {
-            if (v.isBool()) {
-                f.autoSize = v.b ? "left" : "none";
-            } else {
-                const std::string s = lower(vm.toString(v));
-                f.autoSize = (s == "left" || s == "right" || s == "center") ? s : "none";
-            }
-            f.changed();
-        });
-    prop(
-        "text",
-        [](Vm&, TextFieldHost& f) {
-            f.pullVariable(false);
-            return Value(f.text());
-        },
-        [](Vm& vm, TextFieldHost& f, const Value& v) {
-            if (f.styleSheet)
-                f.setHtmlText(vm.toString(v));
-            else
-                f.setText(vm.toString(v));
-            f.pushVariable();
-        });
-    prop(
-        "type", [](Vm&, TextFieldHost& f) { return Value(f.def.readOnly ? "dynamic" : "input"); },
-        [](Vm& vm, TextFieldHost& f, const Value& v) {
-            const std::string s = lower(vm.toString(v));
-            if (s == "input") f.def.readOnly = false;
-            if (s == "dynamic") f.def.readOnly = true;
-        });
-    prop(
-        "htmlText",
-        [](Vm&, TextFieldHost& f) {
-            f.pullVariable(false);
-            return Value(f.htmlText());
-        },
-        [](Vm& vm, TextFieldHost& f, const Value& v) {
-            f.setHtmlText(vm.toString(v));
-            f.pushVariable();
-        });
-    prop(
-        "variable",
-        [](Vm&, TextFieldHost& f) {
-            return f.def.variableName.empty() ? Value::null() : Value(f.def.variableName);
-        },
-        [](Vm& vm, TextFieldHost& f, const Value& v) {
-            f.def.variableName = v.isNullish() ? std::string() : vm.toString(v);
-            f.pullVariable(true);
-        });
-    prop(
-        "hscroll",
-        [](Vm&, TextFieldHost& f) {
-            return Value(f.hscroll > 0 ? std::min(f.hscroll, f.maxHScroll()) : 0);
-        },
-        [](Vm& vm, TextFieldHost& f, const Value& v) { f.setHScroll(vm.toNumber(v)); });
-    prop(
-        "maxhscroll", [](Vm&, TextFieldHost& f) { return Value(f.maxHScroll()); },
-        [](Vm&, TextFieldHost&, const Value&) {});
-    prop(
-        "maxChars",
-        [](Vm&, TextFieldHost& f) { return f.maxChars ? Value(*f.maxChars) : Value::null(); },
-        [](Vm& vm, TextFieldHost& f, const Value& v) {
-            const double d = vm.toNumber(v);
-            if (v.isNullish() || std::isnan(d) || d <= 0)
-                f.maxChars.reset();
-            else
-                f.maxChars = std::floor(d);
-        });
-    flagProp("embedFonts", &format::EditText::useOutlines);
-    prop(
-        "html", [](Vm&, TextFieldHost& f) { return Value(f.def.html); },
-        [](Vm& vm, TextFieldHost& f, const Value& v) {
-            const bool html = vm.toBoolean(v);
-            // Turning HTML off leaves new text aligned left.
-            if (f.def.html && !html) f.newFmt.align = "left";
-            f.def.html = html;
-            f.changed();
-        });
-    flagProp("border", &format::EditText::border);
-    prop(
-        "background", [](Vm&, TextFieldHost& f) { return Value(f.background); },
-        [](Vm& vm, TextFieldHost& f, const Value& v) {
-            f.background = vm.toBoolean(v);
-            f.changed();
-        });
-    flagProp("wordWrap", &format::EditText::wordWrap);
-    flagProp("password", &format::EditText::password);
-    flagProp("multiline", &format::EditText::multiline);
-    flagProp("selectable", &format::EditText::noSelect, true);
-    prop(
-        "length", [](Vm&, TextFieldHost& f) { return Value(double(f.content.chars.size())); },
-        [](Vm&, TextFieldHost&, const Value&) {});
-    prop(
-        "bottomScroll", [](Vm&, TextFieldHost& f) { return Value(std::max(1, f.extent().lines)); },
-        [](Vm&, TextFieldHost&, const Value&) {});
-    prop(
-        "textWidth", [](Vm&, TextFieldHost& f) { return Value(std::floor(f.extent().textWidth)); },
-        [](Vm&, TextFieldHost&, const Value&) {});
-    prop(
-        "textHeight", [](Vm&, TextFieldHost& f) { return Value(std::floor(f.extent().height)); },
-        [](Vm&, TextFieldHost&, const Value&) {});
-    prop(
-        "restrict",
-        [](Vm&, TextFieldHost& f) { return f.restrict ? Value(*f.restrict) : Value::null(); },
-        [](Vm& vm, TextFieldHost& f, const Value& v) {
-            // An empty restriction is none.
-            const std::string r = v.isNullish() ? std::string() : vm.toString(v);
-            if (r.empty())
-                f.restrict.reset();
-            else
-                f.restrict = r;
-        });
-    prop(
-        "condenseWhite", [](Vm&, TextFieldHost& f) { return Value(f.condenseWhite); },
-        [](Vm& vm, TextFieldHost& f, const Value& v) { f.condenseWhite = vm.toBoolean(v); });
-    prop(
-        "mouseWheelEnabled", [](Vm&, TextFieldHost& f) { return Value(f.mouseWheelEnabled); },
-        [](Vm& vm, TextFieldHost& f, const Value& v) { f.mouseWheelEnabled = vm.toBoolean(v); });
-    prop(
-        "styleSheet",
-        [](Vm&, TextFieldHost& f) { return f.styleSheet ? Value(f.styleSheet) : Value(); },
-        [reg](Vm& vm, TextFieldHost& f, const Value& v) {
-            // Any object but a clip or function is taken; anything else removes the sheet.
-            Object* sheet =
-                v.isObject() && v.o->cls == ObjClass::Object && !v.o->fn ? v.o : nullptr;
-            f.styleSheet = sheet;
-            fmtStore(reg->objectFor(&f), "styleSheet", sheet ? Value(sheet) : Value());
-            if (!sheet) {
-                f.styledHtml.reset();
-            } else if (f.styledHtml) {
-                // The HTML given before is styled again by the new rules.
-                const std::string html = *f.styledHtml;
-                f.setHtmlText(html);
-            }
-            f.changed();
-        });
 
     vm.defineMethod(proto, "getDepth", [](Vm&, Object* self, Args&) -> Value {
         TextFieldHost* f = textFieldOf(self);
@@ -1121,13 +1162,7 @@ void installTextBuiltins(Vm& vm) {
         const Value fv = a[std::min<size_t>(a.size(), 3) - 1];
         if (!fv.isObject()) return {};
         auto [b, e] = indexRange(vm, a, std::min<size_t>(a.size(), 3) - 1, f->content.chars.size());
-        // Paragraph formats go to whole paragraphs.
-        forRange(f->content, b, e, [&](FieldFormat& x) { applyFormat(vm, fv, x, true, false); });
-        if (b < e) {
-            const auto [pb, pe] = render::paragraphSpan(f->content, b, e);
-            forRange(f->content, pb, pe,
-                     [&](FieldFormat& x) { applyFormat(vm, fv, x, false, true); });
-        }
+        forRange(f->content, b, e, [&](FieldFormat& x) { applyFormat(vm, fv, x); });
         f->changed();
         f->publish();
         return {};

@@ -128,6 +128,9 @@ public:
     Vm& vm() { return vm_; }
     Object* proto = nullptr;        // TextField.prototype
     Object* formatProto = nullptr;  // TextFormat.prototype
+    // Puts a field's properties on a prototype; done once per prototype, by its first field.
+    std::function<void(Vm&, Object*)> fieldProperties;
+    void nativeProperties(Object* proto);
 
     // The fields below parent (found in its display list, or created there).
     std::vector<ClipHost*> childrenOf(ClipHost* parent);

@@ -14,7 +14,8 @@ namespace {
 // Internal slots; names a script cannot write by accident.
 constexpr std::string_view kType = "\x01xmlType", kName = "\x01xmlName", kValue = "\x01xmlValue",
                            kAttrs = "\x01xmlAttrs", kParent = "\x01xmlParent",
-                           kKids = "\x01xmlKids";
+                           kKids = "\x01xmlKids", kNodeNatives = "\x01xmlNodeNatives",
+                           kXmlNatives = "\x01xmlNatives";
 
 constexpr size_t kMaxParsedNodes = 1u << 20;
 constexpr int kMaxDepth = 4096;  // deeper trees are printed and cloned only this far
@@ -137,12 +138,13 @@ std::string unescape(std::string_view s) {
             continue;
         }
         const std::string_view name = s.substr(i + 1, semi - i - 1);
-        static constexpr std::pair<std::string_view, char> named[] = {
-            {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
+        static constexpr std::pair<std::string_view, std::string_view> named[] = {
+            {"amp", "&"},   {"lt", "<"},   {"gt", ">"},
+            {"quot", "\""}, {"apos", "'"}, {"nbsp", "\u00A0"}};
         bool done = false;
         for (const auto& [n, c] : named)
             if (name == n) {
-                out.push_back(c);
+                out += c;
                 done = true;
             }
         if (!done && name.size() > 1 && name[0] == '#') {
@@ -246,6 +248,7 @@ Object* cloneNode(Vm& vm, Object* node, bool deep, int depth) {
 int parseInto(Vm& vm, Object* doc, Object* nodeProto, std::string_view s, bool ignoreWhite) {
     kidsOf(vm, doc)->elems.clear();
     std::vector<Object*> stack{doc};
+    std::string decl;
     size_t made = 0;
     auto add = [&](Object* n) {
         insertAt(vm, stack.back(), n, kidsOf(vm, stack.back())->elems.size());
@@ -276,13 +279,17 @@ int parseInto(Vm& vm, Object* doc, Object* nodeProto, std::string_view s, bool i
         } else if (rest.starts_with("<?")) {
             const size_t end = s.find("?>", i + 2);
             if (end == std::string_view::npos) return kDeclOpen;
-            const Value prev = vm.get(doc, "xmlDecl");
-            std::string decl = prev.isString() ? prev.s : std::string();
+            // The declarations of one text follow each other; a new text's replace the old.
             decl += s.substr(i, end + 2 - i);
             vm.set(doc, "xmlDecl", Value(decl));
             i = end + 2;
         } else if (rest.starts_with("<!")) {
-            const size_t end = s.find('>', i + 2);
+            // An internal subset in brackets may hold '>' of its own.
+            size_t end = s.find('>', i + 2);
+            if (const size_t open = s.find('[', i + 2); open < end) {
+                const size_t close = s.find(']', open);
+                end = close == std::string_view::npos ? close : s.find('>', close);
+            }
             if (end == std::string_view::npos) return kDoctypeOpen;
             vm.set(doc, "docTypeDecl", Value(s.substr(i, end + 1 - i)));
             i = end + 1;
@@ -366,6 +373,7 @@ Value namespaceFor(Vm& vm, Object* node, std::string_view prefix) {
 }
 
 void accessor(Vm& vm, Object* proto, std::string_view name, NativeFn get, NativeFn set = {}) {
+    if (proto->findOwn(vm.key(name))) return;  // a script's own comes first
     Property& p = proto->setOwn(name, vm.key(name), Value(), DontEnum);
     p.getter = vm.newMethod(std::move(get));
     p.setter = set ? vm.newMethod(std::move(set)) : nullptr;
@@ -387,6 +395,103 @@ Object* sibling(Vm& vm, Object* node, int step) {
     return nullptr;
 }
 
+// The node properties are put on the prototype of the first node made from it, as the player
+// puts a native class's properties there only once an instance needs them.
+void nodeAccessors(Vm& vm, Object* proto) {
+    if (!proto || slot(vm, proto, kNodeNatives).isBool()) return;
+    setSlot(vm, proto, kNodeNatives, Value(true));
+    accessor(vm, proto, "nodeType", [](Vm& vm, Object* self, Args&) -> Value {
+        return isNode(vm, self) ? slot(vm, self, kType) : Value();
+    });
+    accessor(
+        vm, proto, "nodeName",
+        [](Vm& vm, Object* self, Args&) -> Value {
+            return isNode(vm, self) ? slot(vm, self, kName) : Value();
+        },
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (isNode(vm, self))
+                setSlot(vm, self, kName,
+                        arg(a, 0).isNullish() ? Value::null() : Value(vm.toString(a[0])));
+            return {};
+        });
+    accessor(
+        vm, proto, "nodeValue",
+        [](Vm& vm, Object* self, Args&) -> Value {
+            return isNode(vm, self) ? slot(vm, self, kValue) : Value();
+        },
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (isNode(vm, self))
+                setSlot(vm, self, kValue,
+                        arg(a, 0).isNullish() ? Value::null() : Value(vm.toString(a[0])));
+            return {};
+        });
+    accessor(vm, proto, "attributes", [](Vm& vm, Object* self, Args&) -> Value {
+        return isNode(vm, self) ? slot(vm, self, kAttrs) : Value();
+    });
+    accessor(vm, proto, "childNodes", [](Vm& vm, Object* self, Args&) -> Value {
+        Object* kids = isNode(vm, self) ? kidsOf(vm, self) : nullptr;
+        return kids ? Value(vm.newArray(kids->elems)) : Value();
+    });
+    accessor(vm, proto, "parentNode", [](Vm& vm, Object* self, Args&) -> Value {
+        return isNode(vm, self) ? nodeOrNull(parentOf(vm, self)) : Value();
+    });
+    accessor(vm, proto, "firstChild", [](Vm& vm, Object* self, Args&) -> Value {
+        Object* kids = isNode(vm, self) ? kidsOf(vm, self) : nullptr;
+        if (!kids) return {};
+        return kids->elems.empty() ? Value::null() : kids->elems.front();
+    });
+    accessor(vm, proto, "lastChild", [](Vm& vm, Object* self, Args&) -> Value {
+        Object* kids = isNode(vm, self) ? kidsOf(vm, self) : nullptr;
+        if (!kids) return {};
+        return kids->elems.empty() ? Value::null() : kids->elems.back();
+    });
+    accessor(vm, proto, "nextSibling", [](Vm& vm, Object* self, Args&) -> Value {
+        return isNode(vm, self) ? nodeOrNull(sibling(vm, self, 1)) : Value();
+    });
+    accessor(vm, proto, "previousSibling", [](Vm& vm, Object* self, Args&) -> Value {
+        return isNode(vm, self) ? nodeOrNull(sibling(vm, self, -1)) : Value();
+    });
+    accessor(vm, proto, "localName", [](Vm& vm, Object* self, Args&) -> Value {
+        const Value n = isNode(vm, self) ? slot(vm, self, kName) : Value();
+        if (n.isNullish()) return Value::null();
+        const std::string s = vm.toString(n);
+        const size_t c = s.find(':');
+        return Value(c == std::string::npos ? s : s.substr(c + 1));
+    });
+    accessor(vm, proto, "prefix", [](Vm& vm, Object* self, Args&) -> Value {
+        const Value n = isNode(vm, self) ? slot(vm, self, kName) : Value();
+        if (n.isNullish()) return Value::null();
+        const std::string s = vm.toString(n);
+        const size_t c = s.find(':');
+        return Value(c == std::string::npos ? std::string() : s.substr(0, c));
+    });
+    accessor(vm, proto, "namespaceURI", [](Vm& vm, Object* self, Args&) -> Value {
+        const Value n = isNode(vm, self) ? slot(vm, self, kName) : Value();
+        if (n.isNullish()) return Value::null();
+        const std::string s = vm.toString(n);
+        const size_t c = s.find(':');
+        // An element whose prefix is bound nowhere is in no namespace: the empty one.
+        const Value uri = namespaceFor(vm, self, c == std::string::npos ? "" : s.substr(0, c));
+        return uri.isNull() ? Value("") : uri;
+    });
+}
+
+// XML's own properties, likewise put on its prototype by the first document made.
+void xmlProperties(Vm& vm, Object* proto) {
+    if (!proto || slot(vm, proto, kXmlNatives).isBool()) return;
+    setSlot(vm, proto, kXmlNatives, Value(true));
+    // What a script set there before keeps its value.
+    auto define = [&](std::string_view name, Value v) {
+        if (!proto->findOwn(vm.key(name))) vm.defineValue(proto, name, std::move(v), 0);
+    };
+    define("ignoreWhite", Value(false));
+    define("contentType", Value("application/x-www-form-urlencoded"));
+    define("status", Value(0));
+    define("loaded", Value());
+    define("xmlDecl", Value());
+    define("docTypeDecl", Value());
+}
+
 }  // namespace
 
 void installXmlBuiltins(Vm& vm) {
@@ -397,6 +502,9 @@ void installXmlBuiltins(Vm& vm) {
     Object* nodeCtor = vm.newFunction(
         [](Vm& vm, Object* self, Args& a) -> Value {
             if (!self) return {};
+            // Only a node given both its type and its text is made natively.
+            if (a.size() >= 2 && !a[0].isUndefined() && !a[1].isUndefined())
+                nodeAccessors(vm, self->proto);
             const int type = toInt32(vm.toNumber(arg(a, 0)));
             const Value v = a.size() > 1 ? Value(vm.toString(a[1])) : Value::null();
             if (type == 3)
@@ -408,78 +516,7 @@ void installXmlBuiltins(Vm& vm) {
         nodeProto);
     vm.defineValue(g, "XMLNode", nodeCtor);
 
-    accessor(vm, nodeProto, "nodeType", [](Vm& vm, Object* self, Args&) -> Value {
-        return isNode(vm, self) ? slot(vm, self, kType) : Value();
-    });
-    accessor(
-        vm, nodeProto, "nodeName",
-        [](Vm& vm, Object* self, Args&) -> Value {
-            return isNode(vm, self) ? slot(vm, self, kName) : Value();
-        },
-        [](Vm& vm, Object* self, Args& a) -> Value {
-            if (isNode(vm, self))
-                setSlot(vm, self, kName,
-                        arg(a, 0).isNullish() ? Value::null() : Value(vm.toString(a[0])));
-            return {};
-        });
-    accessor(
-        vm, nodeProto, "nodeValue",
-        [](Vm& vm, Object* self, Args&) -> Value {
-            return isNode(vm, self) ? slot(vm, self, kValue) : Value();
-        },
-        [](Vm& vm, Object* self, Args& a) -> Value {
-            if (isNode(vm, self))
-                setSlot(vm, self, kValue,
-                        arg(a, 0).isNullish() ? Value::null() : Value(vm.toString(a[0])));
-            return {};
-        });
-    accessor(vm, nodeProto, "attributes", [](Vm& vm, Object* self, Args&) -> Value {
-        return isNode(vm, self) ? slot(vm, self, kAttrs) : Value();
-    });
-    accessor(vm, nodeProto, "childNodes", [](Vm& vm, Object* self, Args&) -> Value {
-        Object* kids = isNode(vm, self) ? kidsOf(vm, self) : nullptr;
-        return kids ? Value(vm.newArray(kids->elems)) : Value();
-    });
-    accessor(vm, nodeProto, "parentNode", [](Vm& vm, Object* self, Args&) -> Value {
-        return isNode(vm, self) ? nodeOrNull(parentOf(vm, self)) : Value();
-    });
-    accessor(vm, nodeProto, "firstChild", [](Vm& vm, Object* self, Args&) -> Value {
-        Object* kids = isNode(vm, self) ? kidsOf(vm, self) : nullptr;
-        if (!kids) return {};
-        return kids->elems.empty() ? Value::null() : kids->elems.front();
-    });
-    accessor(vm, nodeProto, "lastChild", [](Vm& vm, Object* self, Args&) -> Value {
-        Object* kids = isNode(vm, self) ? kidsOf(vm, self) : nullptr;
-        if (!kids) return {};
-        return kids->elems.empty() ? Value::null() : kids->elems.back();
-    });
-    accessor(vm, nodeProto, "nextSibling", [](Vm& vm, Object* self, Args&) -> Value {
-        return isNode(vm, self) ? nodeOrNull(sibling(vm, self, 1)) : Value();
-    });
-    accessor(vm, nodeProto, "previousSibling", [](Vm& vm, Object* self, Args&) -> Value {
-        return isNode(vm, self) ? nodeOrNull(sibling(vm, self, -1)) : Value();
-    });
-    accessor(vm, nodeProto, "localName", [](Vm& vm, Object* self, Args&) -> Value {
-        const Value n = isNode(vm, self) ? slot(vm, self, kName) : Value();
-        if (n.isNullish()) return Value::null();
-        const std::string s = vm.toString(n);
-        const size_t c = s.find(':');
-        return Value(c == std::string::npos ? s : s.substr(c + 1));
-    });
-    accessor(vm, nodeProto, "prefix", [](Vm& vm, Object* self, Args&) -> Value {
-        const Value n = isNode(vm, self) ? slot(vm, self, kName) : Value();
-        if (n.isNullish()) return Value::null();
-        const std::string s = vm.toString(n);
-        const size_t c = s.find(':');
-        return Value(c == std::string::npos ? std::string() : s.substr(0, c));
-    });
-    accessor(vm, nodeProto, "namespaceURI", [](Vm& vm, Object* self, Args&) -> Value {
-        const Value n = isNode(vm, self) ? slot(vm, self, kName) : Value();
-        if (n.isNullish()) return Value::null();
-        const std::string s = vm.toString(n);
-        const size_t c = s.find(':');
-        return namespaceFor(vm, self, c == std::string::npos ? "" : s.substr(0, c));
-    });
+    nodeAccessors(vm, nodeProto);
 
     vm.defineMethod(nodeProto, "appendChild", [](Vm& vm, Object* self, Args& a) -> Value {
         Object* child = arg(a, 0).isObject() ? a[0].o : nullptr;
@@ -551,6 +588,7 @@ void installXmlBuiltins(Vm& vm) {
     Object* xmlCtor = vm.newFunction(
         [protoNow](Vm& vm, Object* self, Args& a) -> Value {
             if (!self) return {};
+            xmlProperties(vm, self->proto);
             initNode(vm, self, 1, Value::null(), Value::null());
             if (vm.version() >= 8) vm.defineValue(self, "idMap", Value(vm.newObject()));
             if (!a.empty() && !a[0].isNullish()) {
@@ -563,12 +601,6 @@ void installXmlBuiltins(Vm& vm) {
         },
         xmlProto);
     vm.defineValue(g, "XML", xmlCtor);
-    vm.defineValue(xmlProto, "ignoreWhite", Value(false), 0);
-    vm.defineValue(xmlProto, "contentType", Value("application/x-www-form-urlencoded"), 0);
-    vm.defineValue(xmlProto, "status", Value(0), 0);
-    vm.defineValue(xmlProto, "loaded", Value(), 0);
-    vm.defineValue(xmlProto, "xmlDecl", Value(), 0);
-    vm.defineValue(xmlProto, "docTypeDecl", Value(), 0);
 
     vm.defineMethod(xmlProto, "parseXML", [protoNow](Vm& vm, Object* self, Args& a) -> Value {
         if (!isNode(vm, self)) return {};
@@ -579,9 +611,11 @@ void installXmlBuiltins(Vm& vm) {
         return {};
     });
     vm.defineMethod(xmlProto, "createElement", [protoNow](Vm& vm, Object*, Args& a) -> Value {
+        nodeAccessors(vm, protoNow(vm));
         return Value(newNode(vm, protoNow(vm), 1, Value(vm.toString(arg(a, 0))), Value::null()));
     });
     vm.defineMethod(xmlProto, "createTextNode", [protoNow](Vm& vm, Object*, Args& a) -> Value {
+        nodeAccessors(vm, protoNow(vm));
         return Value(newNode(vm, protoNow(vm), 3, Value::null(), Value(vm.toString(arg(a, 0)))));
     });
     vm.defineMethod(xmlProto, "toString", [](Vm& vm, Object* self, Args&) -> Value {

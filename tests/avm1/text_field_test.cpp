@@ -315,15 +315,25 @@ TEST(Avm1TextFormat, RangesOfCharactersAndParagraphs) {
         call(a, "tf", "getTextFormat", range);
         push(a, {member}).op(op::GetMember).trace();
     };
-    traceFormat({0, 2}, "bold");  // null
-    traceFormat({1}, "bold");     // true
-    traceFormat({0}, "align");    // center: the whole first paragraph
-    traceFormat({4}, "align");    // left
-    traceFormat({2, 2}, "bold");  // an empty range: null
+    traceFormat({0, 2}, "bold");   // null
+    traceFormat({1}, "bold");      // true
+    traceFormat({0}, "align");     // left: a paragraph format goes to the range only
+    traceFormat({1}, "align");     // center
+    traceFormat({2, 2}, "bold");   // an empty range: null
+    traceFormat({-1}, "bold");     // one index before the text: no character, null
+    traceFormat({-1, 2}, "bold");  // a range starting before it starts at 0: null
     setMember(a, "tf", "text", "z");
     traceFormat({}, "bold");  // new text takes the new text format
     Stage s(8);
-    EXPECT_EQ(s.run(a), "null\ntrue\ncenter\nleft\nnull\nfalse\n");
+    EXPECT_EQ(s.run(a), "null\ntrue\nleft\ncenter\nnull\nnull\nnull\nfalse\n");
+    // Kerning and letter spacing are formats from Flash 8.
+    for (int version : {7, 8}) {
+        Stage sv(version);
+        const auto fmt = sv.vm.construct(sv.vm.get(sv.vm.global, "TextFormat"), {});
+        for (const char* name : {"kerning", "letterSpacing"})
+            EXPECT_EQ(sv.vm.toString(sv.vm.get(fmt, name)), version < 8 ? "undefined" : "null")
+                << name;
+    }
 }
 
 // textWidth/textHeight come from the layout with the embedded font's advances and metrics;
@@ -778,7 +788,7 @@ TEST(Avm1TextField, WrapAtTheRoomAndLeadingOfALoneLine) {
     squareField(a, "aaaaa", 72);  // 68 px of room
     setMember(a, "tf", "wordWrap", true);
     setMember(a, "tf", "multiline", true);
-    traceMember(a, "tf", "textHeight");  // one line
+    traceMember(a, "tf", "textHeight");     // one line
     setMember(a, "tf", "text", "aaaaa a");  // 70 px: two lines
     traceMember(a, "tf", "textHeight");
     setMember(a, "f", "leading", 5);

@@ -692,6 +692,17 @@ TEST(Avm1Registers, FunctionsReachTheOuterFourPastTheirOwn) {
     push(a, {P::reg(3)}).trace();
     Stage s(7);
     EXPECT_EQ(s.run(a), "undefined\nouter2\nouter0\n9\n");
+    // Called when no script runs (a load's handler), a function without registers still has
+    // the four.
+    ActionWriter gBody;
+    push(gBody, {5});
+    storeRegister(gBody, 1).pop();
+    push(gBody, {P::reg(1)}).trace();
+    ActionWriter define;
+    defineFunction2(define, "g", 0, 0, {}, gBody);
+    s.run(define);
+    s.vm.call(s.vm.get(swf::avm1::Value(s.vm.clipObject(&s)), "g"), nullptr, {});
+    EXPECT_EQ(s.lines, std::vector<std::string>{"5"});
 }
 
 TEST(Avm1Delete, LocalsStayAndPathsNameMembers) {

@@ -53,6 +53,13 @@ TEST(Avm1Xml, ParsesElementsAttributesTextAndEntities) {
     EXPECT_EQ(d.call(d.get(x, "firstChild"), "toString"),
               "<a k=\"v &amp; w\" n=\"2\">x &lt; y AB &amp;bogus;<b />&lt;raw&gt;</a>");
     EXPECT_EQ(d.call(x, "toString").substr(0, 33), "<?xml version=\"1.0\"?><!DOCTYPE a>");
+    EXPECT_EQ(d.str(d.get(x, "firstChild.namespaceURI")), "");  // bound nowhere: none
+    // A new text's declarations replace the old; an internal subset may hold '>'.
+    d.call(x, "parseXML", {Value("<?a?><?b?><!DOCTYPE c [ <!ENTITY d \"e\"> ]><f>&nbsp;</f>")});
+    EXPECT_EQ(d.str(d.get(x, "xmlDecl")), "<?a?><?b?>");
+    EXPECT_EQ(d.str(d.get(x, "docTypeDecl")), "<!DOCTYPE c [ <!ENTITY d \"e\"> ]>");
+    EXPECT_EQ(d.str(d.get(x, "childNodes.length")), "1");
+    EXPECT_EQ(d.str(d.get(x, "firstChild.firstChild.nodeValue")), "\u00A0");
 }
 
 TEST(Avm1Xml, IgnoreWhiteDropsBlankTextOnly) {
@@ -132,4 +139,67 @@ TEST(Avm1Xml, AppendMovesNodesFromOtherParentsAndListsIds) {
     Value z = d.make("<r id='one'><s id='two'/></r>");
     EXPECT_EQ(d.str(d.get(z, "idMap.two.nodeName")), "s");
     EXPECT_EQ(d.str(d.get(z, "idMap.one.nodeName")), "r");
+}
+
+// A native class's properties go on its prototype with the first instance made from it, and
+// only by the ways of making one natively; what a script put there first is kept.
+TEST(Avm1Xml, NativePropertiesComeWithTheFirstInstanceOfTheirPrototype) {
+    using swf::avm1::Args;
+    using swf::avm1::Vm;
+    const Value u;
+    const struct {
+        const char* cls;
+        const char* prop;
+        std::function<void(Vm&, const Value& cls)> make;
+        bool installs;
+    } rows[] = {
+        {"XML", "ignoreWhite", [](Vm& vm, const Value& c) { vm.construct(c, {}); }, true},
+        {"XML", "ignoreWhite", [](Vm& vm, const Value& c) { vm.call(c, nullptr, {}); }, false},
+        {"XMLNode", "nodeType",
+         [](Vm& vm, const Value& c) {
+             vm.construct(c, {Value(1), Value("a")});
+         },
+         true},
+        {"XMLNode", "nodeType", [](Vm& vm, const Value& c) { vm.construct(c, {Value(1)}); }, false},
+        {"XMLNode", "nodeType",
+         [u](Vm& vm, const Value& c) {
+             vm.construct(c, {u, Value("a")});
+         },
+         false},
+        {"XMLNode", "nodeType",
+         [](Vm& vm, const Value&) { vm.construct(vm.get(vm.global, "XML"), {Value("<a/>")}); },
+         false},
+        {"XMLNode", "nodeType",
+         [](Vm& vm, const Value&) {
+             const Value x = vm.construct(vm.get(vm.global, "XML"), {});
+             vm.callMethod(x, "createTextNode", {Value("a")});
+         },
+         true},
+        {"TextField", "text", [](Vm& vm, const Value& c) { vm.construct(c, {}); }, true},
+        {"TextField", "text",
+         [](Vm& vm, const Value&) {
+             vm.callMethod(Value(vm.clipObject(vm.root_)), "createTextField",
+                           {Value("t"), Value(1), Value(0), Value(0), Value(50), Value(20)});
+         },
+         true},
+        {"TextField", "text",
+         [](Vm& vm, const Value&) {
+             vm.callMethod(Value(vm.clipObject(vm.root_)), "createTextField",
+                           {Value("t"), Value(1), Value(0), Value(0), Value(50)});
+         },
+         false},
+    };
+    for (const auto& r : rows) {
+        Doc d;
+        const Value cls = d.vm.get(d.vm.global, r.cls);
+        Value proto(d.vm.newObject());
+        d.vm.set(cls.o, "prototype", proto);
+        auto own = [&] { return d.vm.callMethod(proto, "hasOwnProperty", {Value(r.prop)}).b; };
+        EXPECT_FALSE(own()) << r.cls;
+        r.make(d.vm, cls);
+        EXPECT_EQ(own(), r.installs) << r.cls << "." << r.prop;
+    }
+    Doc d;
+    d.vm.set(d.get(Value(d.vm.global), "XML.prototype").o, "ignoreWhite", Value(true));
+    EXPECT_EQ(d.str(d.get(d.make("<a> <b/> </a>"), "firstChild.childNodes.length")), "1");
 }
