@@ -61,7 +61,8 @@ struct Flow {
 // Reads the fields of one action's payload; every read is checked.
 class Payload {
 public:
-    explicit Payload(std::span<const uint8_t> b) : b_(b) {}
+    // latin1: the movie predates SWF 6, and its strings are a byte per character.
+    Payload(std::span<const uint8_t> b, bool latin1) : b_(b), latin1_(latin1) {}
     bool ok() const { return ok_; }
     bool atEnd() const { return pos_ >= b_.size(); }
     uint8_t u8() {
@@ -88,9 +89,9 @@ public:
             fail();
             return {};
         }
-        std::string s(reinterpret_cast<const char*>(b_.data() + pos_), e - pos_);
+        std::string_view s(reinterpret_cast<const char*>(b_.data() + pos_), e - pos_);
         pos_ = e + 1;
-        return s;
+        return latin1_ ? latin1ToUtf8(s) : std::string(s);
     }
 
 private:
@@ -100,6 +101,7 @@ private:
         return 0;
     }
     std::span<const uint8_t> b_;
+    bool latin1_ = false;
     size_t pos_ = 0;
     bool ok_ = true;
 };
@@ -433,7 +435,7 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             payload = code.subspan(pc + 3, len);
             next = pc + 3 + len;
         }
-        Payload p(payload);
+        Payload p(payload, vm.version() < 6);
         switch (op) {
             case 0x00:
                 return {Flow::Exit, code.size()};
@@ -1215,9 +1217,11 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                     vm.host().trace("[type Object]");
                     throw;
                 }
-                // A carriage return ends a line in the output as a newline does.
-                for (char& ch : line)
-                    if (ch == '\r') ch = '\n';
+                // Movies from SWF 9 on see a carriage return end the line as a newline does;
+                // older ones have it printed as it is.
+                if (vm.version() >= 9)
+                    for (char& ch : line)
+                        if (ch == '\r') ch = '\n';
                 vm.host().trace(line);
                 break;
             }

@@ -262,6 +262,13 @@ std::u32string utf8Decode(std::string_view s) {
     return out;
 }
 
+std::string latin1ToUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (unsigned char c : s) utf8Append(out, c);
+    return out;
+}
+
 void utf8Append(std::string& out, char32_t c) {
     if (c < 0x80) {
         out.push_back(static_cast<char>(c));
