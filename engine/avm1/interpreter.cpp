@@ -747,8 +747,8 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 break;
             }
             case 0x18: {
-                const double d = vm.toNumber(pop(c));
-                push(c, Value(std::isnan(d) ? 0.0 : std::trunc(d)));
+                // int(): the number wrapped to 32 bits, as the bit operators take it.
+                push(c, Value(static_cast<double>(toInt32(vm.toNumber(pop(c))))));
                 break;
             }
             case 0x49: {

@@ -92,7 +92,10 @@ double stringToNumber(std::string_view s, int version) {
         neg = body[0] == '-';
         body.remove_prefix(1);
     }
-    if (version >= 6 && body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
+    // Hex only where the text starts with "0x": no white space or sign before it.
+    const bool bare = a == 0 && body.size() == t.size();
+    if (version >= 6 && bare && body.size() > 2 && body[0] == '0' &&
+        (body[1] == 'x' || body[1] == 'X')) {
         uint32_t v = 0;  // wraps: only the low 32 bits count
         std::string_view digits = body.substr(2);
         // "0x-10" is read as -16 by the player

@@ -32,6 +32,9 @@ TEST(Avm1Values, StringsToNumbersFollowTheVersion) {
     EXPECT_EQ(stringToNumber("010", 5), 10);
     EXPECT_EQ(stringToNumber(" 010", 6), 10);  // white space first: decimal
     EXPECT_EQ(stringToNumber("0xFFFFFFFF", 7), -1);
+    EXPECT_TRUE(std::isnan(stringToNumber(" 0x10", 6)));  // hex only from the first character
+    EXPECT_TRUE(std::isnan(stringToNumber("-0x10", 6)));
+    EXPECT_EQ(stringToNumber("0x-10", 6), -16);
     EXPECT_TRUE(std::isnan(stringToNumber("12 ", 7)));
     EXPECT_TRUE(std::isnan(stringToNumber("", 7)));
     EXPECT_EQ(swf::avm1::stringToNumberSwf4("150a"), 150);
@@ -69,8 +72,11 @@ TEST(Avm1Operators, AddComparesAndEquality) {
     push(a, {std::nan(""), 1}).op(op::Less2).trace();  // undefined
     push(a, {7, 2}).op(0x3f).trace();                  // modulo 1
     push(a, {-1, 28}).op(0x65).trace();                // unsigned shift: 15
+    push(a, {"030e12"}).op(0x18).trace();              // int() wraps to 32 bits: -346562560
+    push(a, {-2.5}).op(0x18).trace();                  // and truncates: -2
     Stage s(8);
-    EXPECT_EQ(s.run(a), "300150\n450.5\ntrue\nfalse\ntrue\nfalse\ntrue\nundefined\n1\n15\n");
+    EXPECT_EQ(s.run(a),
+              "300150\n450.5\ntrue\nfalse\ntrue\nfalse\ntrue\nundefined\n1\n15\n-346562560\n-2\n");
 }
 
 TEST(Avm1Operators, Swf4OpsAnswerWithNumbers) {
