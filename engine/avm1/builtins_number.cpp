@@ -141,8 +141,7 @@ void installNumberBuiltins(Vm& vm) {
     vm.defineValue(numberCtor, "POSITIVE_INFINITY", Value(INFINITY), 7);
     vm.defineMethod(np, "toString", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || self->cls != ObjClass::Number) return {};
-        const int radix =
-            a.empty() || arg(a, 0).isUndefined() ? 10 : toInt32(vm.toNumber(a[0]));
+        const int radix = a.empty() || arg(a, 0).isUndefined() ? 10 : toInt32(vm.toNumber(a[0]));
         return Value(numberToRadix(self->primitive.n, radix));
     });
     vm.defineMethod(np, "valueOf", [](Vm&, Object* self, Args&) -> Value {
@@ -191,39 +190,13 @@ void installNumberBuiltins(Vm& vm) {
         return Value(parseIntText(s, radix, given));
     });
     vm.defineMethod(g, "escape", [](Vm& vm, Object*, Args& a) -> Value {
-        const std::string s = vm.toString(arg(a, 0));
-        std::string out;
-        static const char* hex = "0123456789ABCDEF";
-        for (unsigned char ch : s) {
-            if (isalnum(ch) || ch == '-' || ch == '_' || ch == '.' || ch == '*' || ch == '@' ||
-                ch == '/' || ch == '+')
-                out += static_cast<char>(ch);
-            else {
-                out += '%';
-                out += hex[ch >> 4];
-                out += hex[ch & 15];
-            }
-        }
-        return Value(out);
+        return Value(escapeText(vm.toString(arg(a, 0)), vm.version()));
     });
     vm.defineMethod(g, "unescape", [](Vm& vm, Object*, Args& a) -> Value {
         const std::string s = vm.toString(arg(a, 0));
-        std::string out;
-        auto hexv = [](char ch) {
-            return ch >= '0' && ch <= '9'   ? ch - '0'
-                   : ch >= 'a' && ch <= 'f' ? ch - 'a' + 10
-                   : ch >= 'A' && ch <= 'F' ? ch - 'A' + 10
-                                            : -1;
-        };
-        for (size_t i = 0; i < s.size(); ++i) {
-            if (s[i] == '%' && i + 2 < s.size() && hexv(s[i + 1]) >= 0 && hexv(s[i + 2]) >= 0) {
-                out += static_cast<char>(hexv(s[i + 1]) * 16 + hexv(s[i + 2]));
-                i += 2;
-            } else {
-                out += s[i];
-            }
-        }
-        return Value(out);
+        // SWF 5 has nothing to give back for empty text.
+        if (s.empty() && vm.version() < 6) return {};
+        return Value(unescapeText(s, vm.version()));
     });
 }
 

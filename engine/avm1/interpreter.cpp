@@ -61,7 +61,8 @@ struct Flow {
 // Reads the fields of one action's payload; every read is checked.
 class Payload {
 public:
-    explicit Payload(std::span<const uint8_t> b) : b_(b) {}
+    // latin1: the movie predates SWF 6, and its strings are a byte per character.
+    Payload(std::span<const uint8_t> b, bool latin1) : b_(b), latin1_(latin1) {}
     bool ok() const { return ok_; }
     bool atEnd() const { return pos_ >= b_.size(); }
     uint8_t u8() {
@@ -88,9 +89,9 @@ public:
             fail();
             return {};
         }
-        std::string s(reinterpret_cast<const char*>(b_.data() + pos_), e - pos_);
+        std::string_view s(reinterpret_cast<const char*>(b_.data() + pos_), e - pos_);
         pos_ = e + 1;
-        return s;
+        return latin1_ ? latin1ToUtf8(s) : std::string(s);
     }
 
 private:
@@ -100,6 +101,7 @@ private:
         return 0;
     }
     std::span<const uint8_t> b_;
+    bool latin1_ = false;
     size_t pos_ = 0;
     bool ok_ = true;
 };
@@ -120,15 +122,13 @@ void push(CallContext& c, Value v) {
 
 Object* targetObject(CallContext& c) { return c.vm.clipObject(c.target); }
 
-// Splits "path:var" / "/a/b:var" into target and name.
+// Splits "path:var", "path.var" at the last ':' or '.' into target path and name.
 bool splitPathVar(std::string_view name, std::string_view& path, std::string_view& var) {
-    const auto colon = name.rfind(':');
-    if (colon != std::string_view::npos) {
-        path = name.substr(0, colon);
-        var = name.substr(colon + 1);
-        return true;
-    }
-    return false;
+    const auto cut = name.find_last_of(":.");
+    if (cut == std::string_view::npos) return false;
+    path = name.substr(0, cut);
+    var = name.substr(cut + 1);
+    return true;
 }
 
 // The clip behind a clip object while it is on stage. A timeline clip leaves the stage when
@@ -196,69 +196,39 @@ Value lookupSpecial(CallContext& c, std::string_view name, bool& found) {
     return {};
 }
 
-// Where "/a/b:c.d" puts its variable when no clip stands at /a/b: the path leads from the
-// root through objects held in variables, and the dotted name through their members. var
-// is left as the last part; null when the path is not a slash path or leads nowhere.
-Object* slashPathOwner(CallContext& c, std::string_view path, std::string_view& var) {
-    if (!path.starts_with('/')) return nullptr;
-    Vm& vm = c.vm;
-    Object* cur = vm.clipObject(vm.root_);
-    auto step = [&](std::string_view name) {
-        const Value v = vm.get(cur, name);
-        cur = v.isObject() ? v.o : nullptr;
+// A plain name (no path) as the scope chain holds it.
+Value lookupName(CallContext& c, std::string_view name) {
+    bool special = false;
+    Value s = lookupSpecial(c, name, special);
+    if (special) return s;
+    for (size_t i = c.scope.size(); i-- > 0;) {
+        Object* o = scopeEntry(c, i);
+        if (c.vm.hasProperty(o, name)) return c.vm.get(o, name);
+    }
+    return {};
+}
+
+// The object a variable's path names, from the current target; its leading name may also be a
+// variable in scope. Null for an empty path or one that leads nowhere.
+Object* pathOwner(CallContext& c, std::string_view path) {
+    const std::function<Value(std::string_view)> first = [&c](std::string_view n) {
+        return lookupName(c, n);
     };
-    for (size_t i = 1; cur && i < path.size();) {
-        size_t j = i;
-        while (j < path.size() && path[j] != '/' && path[j] != '.') ++j;
-        if (j > i) step(path.substr(i, j - i));
-        i = j + 1;
-    }
-    for (auto dot = var.find('.'); cur && dot != std::string_view::npos; dot = var.find('.')) {
-        step(var.substr(0, dot));
-        var = var.substr(dot + 1);
-    }
-    return cur;
+    return c.vm.resolvePath(path, pathBase(c), first);
 }
 
 Value getVariable(CallContext& c, std::string_view name) {
     Vm& vm = c.vm;
     std::string_view path, var;
     if (splitPathVar(name, path, var)) {
-        if (ClipHost* t = vm.resolveTarget(path, c.target)) return vm.get(vm.clipObject(t), var);
-        // No clip there: a dotted path may name an object held in a variable.
-        if (!path.empty() && path.find('/') == std::string_view::npos) {
-            const Value owner = getVariable(c, path);
-            if (owner.isObject()) return vm.get(owner.o, var);
-        }
-        if (Object* o = slashPathOwner(c, path, var)) return vm.get(o, var);
-        return {};
+        Object* o = var.empty() ? nullptr : pathOwner(c, path);
+        return o ? vm.get(o, var) : Value();
     }
     if (name.find('/') != std::string_view::npos) {
-        ClipHost* t = vm.resolveTarget(name, c.target);
-        return t ? Value(vm.clipObject(t)) : Value();
+        Object* o = pathOwner(c, name);
+        return isTarget(o) ? Value(o) : Value();
     }
-    const auto dot = name.find('.');
-    if (dot != std::string_view::npos && dot > 0 && dot + 1 < name.size()) {
-        // "a.b.c": the first part is a variable, the rest members.
-        Value cur = getVariable(c, name.substr(0, dot));
-        std::string_view rest = name.substr(dot + 1);
-        while (!rest.empty()) {
-            const auto d = rest.find('.');
-            std::string_view part = rest.substr(0, d);
-            cur = vm.get(cur, part);
-            if (d == std::string_view::npos) break;
-            rest = rest.substr(d + 1);
-        }
-        return cur;
-    }
-    bool special = false;
-    Value s = lookupSpecial(c, name, special);
-    if (special) return s;
-    for (size_t i = c.scope.size(); i-- > 0;) {
-        Object* o = scopeEntry(c, i);
-        if (vm.hasProperty(o, name)) return vm.get(o, name);
-    }
-    return {};
+    return lookupName(c, name);
 }
 
 // The `with` object a plain name is found on, nearest first.
@@ -275,17 +245,7 @@ void setVariable(CallContext& c, std::string_view name, Value v) {
     Vm& vm = c.vm;
     std::string_view path, var;
     if (splitPathVar(name, path, var)) {
-        if (ClipHost* t = vm.resolveTarget(path, c.target)) {
-            vm.set(vm.clipObject(t), var, std::move(v));
-        } else if (Object* o = slashPathOwner(c, path, var)) {
-            vm.set(o, var, std::move(v));
-        }
-        return;
-    }
-    const auto dot = name.rfind('.');
-    if (dot != std::string_view::npos && dot > 0 && dot + 1 < name.size()) {
-        Value obj = getVariable(c, name.substr(0, dot));
-        if (obj.isObject()) vm.set(obj.o, name.substr(dot + 1), std::move(v));
+        if (Object* o = var.empty() ? nullptr : pathOwner(c, path)) vm.set(o, var, std::move(v));
         return;
     }
     for (size_t i = c.scope.size(); i-- > 1;) {
@@ -467,7 +427,7 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             payload = code.subspan(pc + 3, len);
             next = pc + 3 + len;
         }
-        Payload p(payload);
+        Payload p(payload, vm.version() < 6);
         switch (op) {
             case 0x00:
                 return {Flow::Exit, code.size()};
@@ -779,7 +739,7 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 break;
             }
             case 0x18: {
-                // int() wraps to a 32-bit integer: Infinity and NaN give 0.
+                // int(): the number wrapped to 32 bits, as the bit operators take it.
                 push(c, Value(static_cast<double>(toInt32(vm.toNumber(pop(c))))));
                 break;
             }
@@ -1265,9 +1225,11 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                     vm.host().trace("[type Object]");
                     throw;
                 }
-                // A carriage return ends a line in the output as a newline does.
-                for (char& ch : line)
-                    if (ch == '\r') ch = '\n';
+                // Movies from SWF 9 on see a carriage return end the line as a newline does;
+                // older ones have it printed as it is.
+                if (vm.version() >= 9)
+                    for (char& ch : line)
+                        if (ch == '\r') ch = '\n';
                 vm.host().trace(line);
                 break;
             }

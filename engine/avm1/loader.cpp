@@ -47,13 +47,6 @@ bool validUtf8(std::string_view s) {
     return true;
 }
 
-std::string latin1ToUtf8(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (unsigned char c : s) utf8Append(out, c);
-    return out;
-}
-
 // Text in the Japanese system code page, when it reads as such and uses its two-byte
 // characters; nullopt otherwise.
 std::optional<std::string> fromShiftJis(std::string_view bytes) {

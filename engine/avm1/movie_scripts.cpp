@@ -320,9 +320,11 @@ void ScriptRunner::drain(bool startFresh) {
         } else {
             const auto [c, f] = pendingSprites_.front();
             pendingSprites_.pop_front();
-            if (c->fresh && !startFresh)
+            if (c->fresh && !startFresh) {
+                // Its initialize events come once the script ends; its load with the frame's.
+                initPlaced(c);
                 waiting.push_back({c, f});
-            else if (c->fresh)
+            } else if (c->fresh)
                 startPlaced(c);
             else
                 runSpriteFrame(c, f);
@@ -587,11 +589,16 @@ void ScriptRunner::spriteFrameChanged(SpriteClip* clip) {
     }
 }
 
+void ScriptRunner::initPlaced(SpriteClip* clip) {
+    if (clip->constructed || !clip->object()) return;
+    clip->constructed = true;
+    fireEvents(clip, clip->constructFired ? kEventInitialize : kEventInitialize | kEventConstruct);
+}
+
 void ScriptRunner::startPlaced(SpriteClip* clip) {
     clip->fresh = false;
     if (!clip->object()) return;
-    clip->constructed = true;
-    fireEvents(clip, kEventInitialize | kEventConstruct);
+    initPlaced(clip);
     fireEvents(clip, kEventLoad);
     callHandler(clip, "onLoad");
     runSpriteFrame(clip);
@@ -668,6 +675,11 @@ SpriteClip* ScriptRunner::placeClip(ClipHost* parent, uint16_t characterId, int 
     clip->fresh = true;
     execOrder_.push_back(clip);
     if (running_) {
+        // From SWF 6 a duplicate is constructed within the call that makes it.
+        if (like && vm_->version() >= 6) {
+            clip->constructFired = true;
+            fireEvents(clip, kEventConstruct);
+        }
         pendingSprites_.push_back({clip, -1});
     } else {
         const Busy busy(running_);

@@ -164,6 +164,8 @@ private:
     void callHandler(ClipHost* clip, const char* name);
     // A clip a script placed: its construction events, onLoad and first frame.
     void startPlaced(SpriteClip* clip);
+    // A script-placed clip's initialize (and construct) events, once.
+    void initPlaced(SpriteClip* clip);
     // New instances below parent (all levels): initialize, then construct handlers.
     void constructNew(ClipHost* parent, int nesting = 0);
     void collectUnconstructed(ClipHost* parent, std::vector<SpriteClip*>& out, int nesting);
@@ -195,7 +197,8 @@ private:
     std::function<void(std::string_view)> sink_;
     std::vector<std::string> buffered_;  // lines traced before a sink was set
     std::map<std::tuple<const ClipHost*, int, uint16_t, int>, std::unique_ptr<SpriteClip>> sprites_;
-    std::vector<SpriteClip*> execOrder_;  // oldest first; the player runs clips newest first each tick
+    std::vector<SpriteClip*>
+        execOrder_;  // oldest first; the player runs clips newest first each tick
     std::vector<std::unique_ptr<SpriteClip>> gone_;  // freed once no script can reach them
     // Clips to start (fresh) or whose frame's actions wait, with that frame: a clip sent on
     // twice in one list runs both frames' actions.

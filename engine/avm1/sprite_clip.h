@@ -58,9 +58,9 @@ public:
     int lastFrame = -1;             // the frame whose actions ran last
     bool movedBeforeStart = false;  // a goto reached it before its first frame's actions ran
     bool alive = true;
-    bool fresh = false;
-    bool constructed = false;  // its initialize/construct events ran  // placed by a script: its
-                               // events and first frame are still due
+    bool fresh = false;           // placed by a script: its events and first frame are still due
+    bool constructed = false;     // its initialize/construct events ran
+    bool constructFired = false;  // its construct events ran already, as a script duplicated it
     std::vector<std::pair<uint32_t, std::span<const uint8_t>>> events;  // onClipEvent handlers
 
 private:

@@ -1,5 +1,6 @@
 #include "engine/avm1/value.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -120,7 +121,10 @@ double stringToNumber(std::string_view s, int version) {
         neg = body[0] == '-';
         body.remove_prefix(1);
     }
-    if (version >= 6 && body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
+    // Hex only where the text starts with "0x": no white space or sign before it.
+    const bool bare = a == 0 && body.size() == t.size();
+    if (version >= 6 && bare && body.size() > 2 && body[0] == '0' &&
+        (body[1] == 'x' || body[1] == 'X')) {
         uint32_t v = 0;  // wraps: only the low 32 bits count
         std::string_view digits = body.substr(2);
         // "0x-10" is read as -16 by the player
@@ -287,6 +291,108 @@ std::u32string utf8Decode(std::string_view s) {
         out.push_back(cp);
         i += len;
     }
+    return out;
+}
+
+// What an escape in unescape() stands for: a byte, or -1 for no hex digit.
+static int hexDigit(char ch) {
+    return ch >= '0' && ch <= '9'   ? ch - '0'
+           : ch >= 'a' && ch <= 'f' ? ch - 'a' + 10
+           : ch >= 'A' && ch <= 'F' ? ch - 'A' + 10
+                                    : -1;
+}
+
+// Bytes as UTF-8 the way the player reads unescaped text: a zero byte or one that starts no
+// character (0xF8 and up) ends it, a sequence cut short at the end is dropped, a lead byte
+// whose next byte does not continue it gives U+FFFD (and takes that byte), and a stray
+// continuation byte is the Latin-1 character of that code.
+static std::string lenientUtf8(std::string_view bytes) {
+    std::string out;
+    const size_t n = bytes.size();
+    for (size_t i = 0; i < n;) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b == 0 || b >= 0xF8) break;
+        if (b < 0xC0) {
+            utf8Append(out, b);
+            ++i;
+            continue;
+        }
+        const size_t more = b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
+        if (i + more >= n) break;
+        char32_t code = b & (0x3F >> more);
+        bool valid = true;
+        for (size_t k = 1; k <= more; ++k) {
+            const auto cb = static_cast<unsigned char>(bytes[i + k]);
+            if ((cb & 0xC0) != 0x80) {
+                valid = false;
+                break;
+            }
+            code = (code << 6) | (cb & 0x3F);
+        }
+        const bool overlong = (more == 1 && code < 0x80) || (more == 2 && code < 0x800) ||
+                              (more == 3 && (code < 0x10000 || code > 0x10FFFF));
+        utf8Append(out, valid && !overlong && (code < 0xD800 || code > 0xDFFF) ? code : 0xFFFD);
+        i += valid ? more + 1 : 2;
+    }
+    return out;
+}
+
+std::string unescapeText(std::string_view s, int version) {
+    // From SWF 6 the escapes are bytes of UTF-8; before, each is the character of that code.
+    const bool utf8 = version >= 6;
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%') {
+            // An escape without two hex digits stands for nothing.
+            const int hi = i + 1 < s.size() ? hexDigit(s[i + 1]) : -1;
+            const int lo = i + 2 < s.size() ? hexDigit(s[i + 2]) : -1;
+            i += 2;
+            if (hi < 0 || lo < 0) continue;
+            const int code = hi * 16 + lo;
+            if (code == 0 && !utf8) break;  // the text ends at a zero
+            if (utf8)
+                out += static_cast<char>(code);
+            else
+                utf8Append(out, static_cast<char32_t>(code));
+        } else {
+            out += s[i] == '+' ? ' ' : s[i];
+        }
+    }
+    return utf8 ? lenientUtf8(out) : out;
+}
+
+std::string escapeText(std::string_view s, int version) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    // Before SWF 6 a character is one byte: its code, not its UTF-8.
+    std::string bytes;
+    if (version >= 6) {
+        bytes = s;
+    } else {
+        for (const char32_t ch : utf8Decode(s)) {
+            if (ch < 0x100)
+                bytes += static_cast<char>(ch);
+            else
+                utf8Append(bytes, ch);
+        }
+    }
+    std::string out;
+    for (const unsigned char ch : bytes) {
+        if (std::isalnum(ch) || ch == '-' || ch == '_' || ch == '.' || ch == '*' || ch == '@' ||
+            ch == '/' || ch == '+') {
+            out += static_cast<char>(ch);
+        } else {
+            out += '%';
+            out += kHex[ch >> 4];
+            out += kHex[ch & 15];
+        }
+    }
+    return out;
+}
+
+std::string latin1ToUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (unsigned char c : s) utf8Append(out, c);
     return out;
 }
 

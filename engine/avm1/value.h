@@ -73,6 +73,12 @@ size_t utf8Length(std::string_view s);
 std::u32string utf8Decode(std::string_view s);
 std::string utf8Encode(std::u32string_view s);
 void utf8Append(std::string& out, char32_t c);
+// escape() and unescape() as the version has them: UTF-8 bytes from SWF 6, a byte per
+// character before.
+std::string escapeText(std::string_view s, int version);
+std::string unescapeText(std::string_view s, int version);
+// Bytes of one character each (the text of movies before SWF 6) as UTF-8.
+std::string latin1ToUtf8(std::string_view s);
 // The player indexes strings by UTF-16 units: a character beyond the BMP is two of them. A
 // surrogate left without its partner when text goes back to UTF-8 becomes U+FFFD.
 std::u16string utf16Decode(std::string_view s);

@@ -876,50 +876,93 @@ std::string Vm::targetPath(ClipHost* clip) const {
     return out;
 }
 
-ClipHost* Vm::resolveTarget(std::string_view path, ClipHost* base) {
-    ClipHost* cur = base;
-    size_t i = 0;
-    if (!path.empty() && path[0] == '/') {
-        cur = root_;
-        i = 1;
+// One step of a path from `cur`: a clip's child of that name before any member, then the
+// member when it holds an object; `first` looks up a path's leading name instead of a member.
+static Object* pathStep(Vm& vm, Object* cur, std::string_view name,
+                        const std::function<Value(std::string_view)>* first) {
+    if (cur->cls == ObjClass::MovieClip || cur->cls == ObjClass::TextField) {
+        Value child;
+        if (clipGetChild(vm, cur, name, child) && child.isObject()) return child.o;
+        if (!first && vm.key(name) == "this") return cur;
     }
-    while (i <= path.size() && cur) {
-        size_t j = i;
-        while (j < path.size() && path[j] != '/' && path[j] != '.' && path[j] != ':') ++j;
-        std::string_view part = path.substr(i, j - i);
-        if (j < path.size() && path[j] == '.' && j + 1 < path.size() && path[j + 1] == '.') {
-            // "../"
-            cur = cur->parent();
-            i = j + 2;
-            if (i < path.size() && path[i] == '/') ++i;
-            continue;
-        }
-        const std::string want = key(part);
-        if (part.empty() || want == "this") {
-        } else if (want == "_root") {
-            cur = rootOf(*this, cur);
-        } else if (const int level = levelNumber(*this, part); level >= 0) {
-            cur = levelRoot(*this, level);
-        } else if (want == "_parent") {
-            cur = cur->parent();
+    const Value v = first ? (*first)(name) : vm.get(cur, name);
+    return v.isObject() ? v.o : nullptr;
+}
+
+// The longest name one part of a path holds.
+static constexpr size_t kMaxPathPart = 127;
+
+Object* Vm::resolvePath(std::string_view path, ClipHost* base,
+                        const std::function<Value(std::string_view)>& first) {
+    if (path.empty() || !base) return nullptr;
+    Object* cur = clipObject(base);
+    const size_t n = path.size();
+    size_t i = 0;
+    bool slash = false;  // a '/' or '..' came: dots are part of names from here on
+    char sep = 0;        // the separator before the part at i
+    if (path[0] == '/') {
+        if (!root_) return nullptr;
+        cur = clipObject(root_);
+        i = 1;
+        slash = true;
+        sep = '/';
+    }
+    bool leading = !slash;
+    int guard = 0;
+    while (i < n && cur) {
+        if (++guard > 4096) return nullptr;
+        size_t j = i;  // colons before a part are only separators
+        while (j < n && path[j] == ':') ++j;
+        const bool colons = j > i;
+        size_t k = j;
+        bool cut = false;  // the part was longer than a part holds
+        const bool parentStep = path.substr(j, 2) == ".." &&
+                                (j + 2 == n || path[j + 2] == '/' || path[j + 2] == ':') &&
+                                (sep != '.' || colons);
+        if (parentStep) {
+            ClipHost* clip = isTarget(cur) ? cur->clip : nullptr;
+            ClipHost* parent = clip ? clip->parent() : nullptr;
+            if (!parent) return nullptr;
+            cur = clipObject(parent);
+            k = j + 2;
+            slash = true;
         } else {
-            ClipHost* found = nullptr;
-            for (ClipHost* c : childrenOf(cur))
-                if (key(c->name()) == want) {
-                    found = c;
+            // A part starting with a dot runs to the next '/' or ':' as a name.
+            const bool dots = !slash && (j >= n || path[j] != '.');
+            auto ends = [&](char ch) { return ch == '/' || ch == ':' || (dots && ch == '.'); };
+            while (k < n && !ends(path[k])) {
+                if (k - j == kMaxPathPart) {
+                    cut = true;
                     break;
                 }
-            // Otherwise a member of the clip that holds a clip leads there too.
-            if (!found) {
-                const Value v = get(clipObject(cur), std::string(part));
-                if (v.isObject() && v.o->cls == ObjClass::MovieClip) found = v.o->clip;
+                ++k;
             }
-            cur = found;
+            std::string_view name = path.substr(j, k - j);
+            if (name.empty()) {
+                if (!colons) return nullptr;
+                name = path.substr(i, j - i);  // nothing but colons: they are the name
+            }
+            const bool useFirst = leading && first;
+            cur = pathStep(*this, cur, name, useFirst ? &first : nullptr);
         }
-        if (j >= path.size()) break;
-        i = j + 1;
+        leading = false;
+        if (k >= n) break;
+        if (cut) {
+            i = k;  // a longer name goes on as the next part
+            sep = 0;
+            continue;
+        }
+        sep = path[k];
+        if (sep == '/') slash = true;
+        i = k + 1;
     }
     return cur;
+}
+
+ClipHost* Vm::resolveTarget(std::string_view path, ClipHost* base) {
+    if (path.empty()) return base;
+    Object* o = resolvePath(path, base);
+    return isTarget(o) ? o->clip : nullptr;
 }
 
 // ---------------------------------------------------------------- running

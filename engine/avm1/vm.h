@@ -5,6 +5,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <span>
@@ -137,7 +138,12 @@ public:
     Value lessThan(const Value& a, const Value& b);
     bool instanceOf(const Value& v, Object* ctor);
     std::string targetPath(ClipHost* clip) const;
-    ClipHost* resolveTarget(std::string_view path, ClipHost* base);
+    // Where a target path ("/a/b", "../c", "a.b", "a:b") leads from base: a clip, or an object
+    // a path may pass through; null where it leads nowhere. `first` looks up the leading name
+    // when base has no child of that name (a script's scope chain); empty: a member of base.
+    Object* resolvePath(std::string_view path, ClipHost* base,
+                        const std::function<Value(std::string_view)>& first = {});
+    ClipHost* resolveTarget(std::string_view path, ClipHost* base);  // "" is base; clips only
 
     Object* global = nullptr;
     Object* objectProto = nullptr;
@@ -280,6 +286,11 @@ void installNativeTables(Vm& vm);    // native_table.cpp: ASnative, ASSetNative
 
 // An Add2 operand: an object's primitive, as text next to text sees it.
 Value addOperand(Vm& vm, const Value& v);
+
+// A clip or text field: what a target path may end on.
+inline bool isTarget(const Object* o) {
+    return o && o->clip && (o->cls == ObjClass::MovieClip || o->cls == ObjClass::TextField);
+}
 
 // Argument helpers for natives.
 inline const Value& arg(const Args& a, size_t i) {

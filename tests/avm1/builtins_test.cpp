@@ -114,6 +114,35 @@ TEST(Avm1Number, ParseIntAndParseFloatReadAsFlashReads) {
               "26\nNaN\n-16\n63\n77\n77\n12\n42804\nNaN\n1.55\n1.55\n10\nNaN\n0.05\nundefined\n");
 }
 
+TEST(Avm1String, EscapesAreUtf8BytesFromSwf6AndCharactersBefore) {
+    struct Case {
+        int version;
+        const char* in;
+        const char* out;
+    };
+    const Case unescapes[] = {
+        {6, "a%C3%A4b+c",
+         "a\xc3\xa4"
+         "b c"},                                    // UTF-8 bytes; '+' is a space
+        {6, "start%00end", "start"},                // a zero byte ends the text
+        {6, "start%c1end", "start\xef\xbf\xbdnd"},  // no continuation: U+FFFD takes the 'e'
+        {6, "start%ffend", "start"},                // no character starts at 0xFF
+        {6, "start%80end",
+         "start\xc2\x80"
+         "end"},                     // a stray continuation is its Latin-1 code
+        {6, "start%c0", "start"},    // a character cut short is dropped
+        {6, "start%6+1", "start1"},  // an escape without hex digits is nothing
+        {5, "start%c1end",
+         "start\xc3\x81"
+         "end"},  // SWF 5: each escape is one character
+        {5, "start%00end", "start"},
+    };
+    for (const Case& c : unescapes)
+        EXPECT_EQ(swf::avm1::unescapeText(c.in, c.version), c.out) << c.version << " " << c.in;
+    EXPECT_EQ(swf::avm1::escapeText("\xc3\xa4 @", 6), "%C3%A4%20@");
+    EXPECT_EQ(swf::avm1::escapeText("\xc3\xa4 @", 5), "%E4%20@");
+}
+
 TEST(Avm1String, NegativeCountsWrappingAndSwf5) {
     ActionWriter a;
     push(a, {"s", "hello"}).setVariable();
@@ -128,9 +157,10 @@ TEST(Avm1String, NegativeCountsWrappingAndSwf5) {
     callMethod(a, "s", "indexOf", {}).trace();
     callMethod(a, "c", "split", {}).op(op::Dup);
     push(a, {"length"}).op(op::GetMember).trace();
-    const std::string common = "hell\n\ne\nP\n56843\nz\n";
-    EXPECT_EQ(traced(5, a), common + "undefined\n2\n");  // SWF 5: split on ","
-    EXPECT_EQ(traced(7, a), common + "-1\n1\n");
+    const std::string common = "hell\n\ne\nP\n";
+    // SWF 5 reads the movie's strings a byte per character, and splits on ",".
+    EXPECT_EQ(traced(5, a), common + "159\n\xc2\x98\xc2\x8bz\nundefined\n2\n");
+    EXPECT_EQ(traced(7, a), common + "56843\nz\n-1\n1\n");
 }
 
 // The Flash Player's quicksort: a comparator (or a toString) sees its calls in its order, the

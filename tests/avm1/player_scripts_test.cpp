@@ -481,14 +481,18 @@ TEST(Avm1Player, ColourSetByScriptKeepsTheTimelineFromMovingTheClip) {
 }
 
 // A clip the frame placed loads before the duplicates its frame script made, even though
-// the script ran first; duplicates load in the order they were made.
+// the script ran first; duplicates load in the order they were made. A duplicate is
+// constructed within the call, and initialized once the script has ended.
 TEST(Avm1Player, ClipsTheFramePlacedLoadBeforeThoseItsScriptMade) {
     swftest::SwfBuilder b(6);
     const uint16_t id = blankSprite(b);
-    ActionWriter load;
-    push(load, {"load "});
-    push(load, {"_name"}).getVariable();
-    load.op(op::Add2).trace().end();
+    auto handler = [](const char* what) {
+        ActionWriter h;
+        push(h, {what});
+        push(h, {"_name"}).getVariable();
+        h.op(op::Add2).trace().end();
+        return h;
+    };
     ActionWriter a;
     for (const char* name : {"one", "two"}) {
         // src.duplicateMovieClip(name, depth)
@@ -496,16 +500,21 @@ TEST(Avm1Player, ClipsTheFramePlacedLoadBeforeThoseItsScriptMade) {
         a.getVariable();
         push(a, {"duplicateMovieClip"}).op(op::CallMethod).pop();
     }
+    push(a, {"done"}).trace();
     b.doAction(a);
     swftest::PlaceArgs p;
     p.depth = 1;
     p.id = id;
     p.name = "src";
-    p.clipActions = {{1, load.bytes()}};
+    p.clipActions = {{0x01, handler("load ").bytes()},
+                     {0x200, handler("init ").bytes()},
+                     {0x40000, handler("construct ").bytes()}};
     b.placeObject(p);
     b.showFrame();
     auto r = play(b);
-    EXPECT_EQ(r->take(), "load src\nload one\nload two\n");
+    EXPECT_EQ(r->take(),
+              "init src\nconstruct src\nconstruct one\nconstruct two\ndone\ninit one\ninit "
+              "two\nload src\nload one\nload two\n");
 }
 
 // While its unload handler runs, a clip the timeline took away is still found by its name.

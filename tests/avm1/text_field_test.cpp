@@ -112,12 +112,12 @@ TEST(Avm1TextField, HtmlTextOfAnHtmlField) {
     setMember(a, "tf", "htmlText", "<p>one &amp; <b>two</b></p><p>three</p>");
     push(a, {"tf"}).getVariable();
     push(a, {"text"}).op(op::GetMember);
-    push(a, {"\r"}).op(0x47).trace();  // paragraphs end in "\r"
+    push(a, {"\r"}).op(0x47).trace();  // paragraphs end in "\r", printed as it is
     setMember(a, "tf", "text", "a<b");
     traceMember(a, "tf", "htmlText");
     Stage s(8);
     EXPECT_EQ(s.run(a),
-              "one & two\nthree\n\n\n"
+              "one & two\rthree\r\r\n"
               "<P ALIGN=\"LEFT\"><FONT FACE=\"Times New Roman\" SIZE=\"12\" COLOR=\"#000000\" "
               "LETTERSPACING=\"0\" KERNING=\"0\">a&lt;b</FONT></P>\n");
 }
@@ -295,7 +295,7 @@ TEST(Avm1TextField, HtmlTextWhiteSpaceParagraphsAndFonts) {
     traceMember(a, "tf", "htmlText");
     Stage s(8);
     EXPECT_EQ(s.run(a),
-              "ab\na\nb\n\nx\ny\n\na b \n"
+              "ab\na\rb\r\nx\ry\n\na b \n"
               "<P ALIGN=\"LEFT\"><FONT FACE=\"Times New Roman\" SIZE=\"20\" COLOR=\"#000000\" "
               "LETTERSPACING=\"0\" KERNING=\"0\">x<FONT SIZE=\"12\"><B>y</B></FONT></FONT></P>\n");
 }

@@ -37,6 +37,9 @@ TEST(Avm1Values, StringsToNumbersFollowTheVersion) {
     EXPECT_EQ(stringToNumber("010", 5), 10);
     EXPECT_EQ(stringToNumber(" 010", 6), 10);  // white space first: decimal
     EXPECT_EQ(stringToNumber("0xFFFFFFFF", 7), -1);
+    EXPECT_TRUE(std::isnan(stringToNumber(" 0x10", 6)));  // hex only from the first character
+    EXPECT_TRUE(std::isnan(stringToNumber("-0x10", 6)));
+    EXPECT_EQ(stringToNumber("0x-10", 6), -16);
     EXPECT_TRUE(std::isnan(stringToNumber("12 ", 7)));
     EXPECT_TRUE(std::isnan(stringToNumber("", 7)));
     EXPECT_EQ(swf::avm1::stringToNumberSwf4("150a"), 150);
@@ -74,8 +77,11 @@ TEST(Avm1Operators, AddComparesAndEquality) {
     push(a, {std::nan(""), 1}).op(op::Less2).trace();  // undefined
     push(a, {7, 2}).op(0x3f).trace();                  // modulo 1
     push(a, {-1, 28}).op(0x65).trace();                // unsigned shift: 15
+    push(a, {"030e12"}).op(0x18).trace();              // int() wraps to 32 bits: -346562560
+    push(a, {-2.5}).op(0x18).trace();                  // and truncates: -2
     Stage s(8);
-    EXPECT_EQ(s.run(a), "300150\n450.5\ntrue\nfalse\ntrue\nfalse\ntrue\nundefined\n1\n15\n");
+    EXPECT_EQ(s.run(a),
+              "300150\n450.5\ntrue\nfalse\ntrue\nfalse\ntrue\nundefined\n1\n15\n-346562560\n-2\n");
 }
 
 TEST(Avm1Operators, Swf4OpsAnswerWithNumbers) {
@@ -548,6 +554,80 @@ TEST(Avm1Targets, SlashPathsLeadThroughObjectsHeldInVariables) {
     b.showFrame();
     auto r = play(b);
     EXPECT_EQ(r->take(), "1\n2\n2\n");
+}
+
+TEST(Avm1Targets, VariablePathsReadAsThePlayerReadsThem) {
+    // _root.a holds clips a and "b.c"; d is 40 on the root, 41 on a, 42 on a.a, 43 on a["b.c"];
+    // the root's own variable a = {d: 45} and o = {x: {d: 46}} stand beside the clips.
+    const std::string longName(127, 'N');
+    struct Case {
+        std::string name;
+        const char* out;
+    };
+    const std::vector<Case> cases = {
+        {"a:d", "41"},            // a clip of that name before the variable
+        {"a.d", "41"},            // the name after the last '.' too
+        {"/a/a:d", "42"},         // from the root
+        {"a.a.d", "42"},          // dots between the parts before a slash
+        {"a:a:d", "42"},          // colons between parts
+        {"::a:d", "41"},          // colons before a part
+        {"a/b.c:d", "43"},        // after a slash a dot is part of the name
+        {"a/b.c.d", "43"},        // ... but the last one still names the variable
+        {"/a.a:d", "undefined"},  // no clip "a.a" under the root
+        {"a/a/..:d", "41"},       // .. is the parent
+        {"a/..:d", "40"},
+        {"a/a/_parent:d", "41"},  // and so is a clip's _parent
+        {"a...d", "undefined"},   // a dot-path has no parent step
+        {"a/A:d", "42"},          // names compare without case before SWF 7
+        {":d", "undefined"},      // an empty path names nothing
+        {"a:", "undefined"},      // nor an empty name
+        {"a::d", "41"},           // one separator may end the path
+        {"a:::d", "undefined"},   // but not a run of colons after a part
+        {"a//a:d", "undefined"},  // nor an empty part
+        {"a/a", "_level0.a.a"},   // slashes alone name a clip
+        {"a/", "_level0.a"},
+        {"//", "undefined"},
+        {"/o/x:d", "46"},  // through objects held in variables
+        {"o.x.d", "46"},
+        {"o/x", "undefined"},      // ... which are no clips
+        {longName + "a:d", "47"},  // a part holds 127 characters; the rest is the next part
+    };
+    ActionWriter a;
+    auto emptyClip = [&](const char* parent, const std::string& name, int depth) {
+        push(a, {depth, name, 2});
+        if (parent) {
+            push(a, {parent}).getVariable();
+            push(a, {"createEmptyMovieClip"}).op(op::CallMethod).pop();
+        } else {
+            push(a, {"createEmptyMovieClip"}).op(op::CallFunction).pop();
+        }
+    };
+    emptyClip(nullptr, "a", 1);
+    emptyClip("a", "a", 1);
+    emptyClip("a", "b.c", 2);
+    emptyClip(nullptr, longName, 3);
+    push(a, {"d", 40}).setVariable();
+    setMember(a, "a", "d", 41);
+    for (const char* child : {"a", "b.c"}) {
+        push(a, {"a"}).getVariable();
+        push(a, {child}).op(op::GetMember);
+        push(a, {"d", child == std::string("a") ? 42 : 43}).op(op::SetMember);
+    }
+    push(a, {longName}).getVariable();
+    push(a, {"a", "d", 47, 1}).op(op::InitObject).op(op::SetMember);
+    push(a, {"a", "d", 45, 1}).op(op::InitObject).setVariable();
+    push(a, {"o", "x", "d", 46, 1}).op(op::InitObject);
+    push(a, {1}).op(op::InitObject).setVariable();
+    std::string want;
+    for (const Case& c : cases) {
+        push(a, {c.name}).getVariable().trace();
+        want += std::string(c.out) + "\n";
+    }
+    swftest::SwfBuilder b(6);
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), want);
 }
 
 TEST(Avm1Targets, TargetPathNamesButtonsAndTextFields) {
