@@ -27,9 +27,8 @@ void initBroadcaster(Vm& vm, Object* target, Object* from) {
 
 // Key and Mouse listen from SWF 6 on; older movies do not see the methods.
 void hideBroadcasterBefore6(Vm& vm, Object* target) {
-    if (vm.version() >= 6) return;
     for (const char* m : {"addListener", "removeListener", "broadcastMessage", "_listeners"})
-        if (Property* p = target->findAny(vm.key(m))) p->hidden = true;
+        vm.addFlags(target, m, From6);
 }
 
 }  // namespace
@@ -40,8 +39,6 @@ void installMiscBuiltins(Vm& vm) {
     // ---- ASBroadcaster
     Object* bc = vm.newFunction([](Vm&, Object*, Args&) -> Value { return {}; });
     vm.defineValue(g, "AsBroadcaster", bc);
-    // SWF 5 movies see the function but neither its prototype nor initialize().
-    const bool v5 = vm.version() < 6;
     // The listener list is reached through its own methods and elements (push, splice,
     // length), so a script that replaces them sees the calls; listeners match by ==.
     vm.defineMethod(bc, "addListener", [](Vm& vm, Object* self, Args& a) -> Value {
@@ -92,9 +89,8 @@ void installMiscBuiltins(Vm& vm) {
         if (arg(a, 0).isObject()) initBroadcaster(vm, a[0].o, bc);
         return {};
     });
-    if (v5)
-        for (const char* m : {"initialize", "prototype"})
-            if (Property* p = bc->findAny(vm.key(m))) p->hidden = true;
+    // SWF 5 movies see the function but neither its prototype nor initialize().
+    for (const char* m : {"initialize", "prototype"}) vm.addFlags(bc, m, From6);
 
     // ---- System
     Object* sys = vm.newObject();

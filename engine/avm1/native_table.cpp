@@ -130,12 +130,8 @@ void defineNative(Vm& vm, Object* o, std::string name, Value v, Object* getter, 
     Property& p = o->setOwn(name, k, std::move(v), 0);
     p.getter = getter;
     p.setter = setter;
-    if (!existed && version > vm.version()) {
-        p.hidden = true;
-        p.listedWhenHidden = true;
-    } else {
-        p.hidden = false;
-    }
+    static constexpr uint16_t kFirstSeen[] = {From6, From7, From8, From9, From10};
+    if (!existed && version >= 6) p.setFlags(kFirstSeen[version - 6], vm.version());
 }
 
 void setNatives(Vm& vm, Args& a, bool accessors) {

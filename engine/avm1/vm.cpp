@@ -156,25 +156,22 @@ Object* Vm::newObject(Object* proto) {
     }
     heap_.push_back(std::make_unique<Object>());
     Object* o = heap_.back().get();
-    o->proto = proto;
+    o->setProto(proto);
     return o;
 }
 
 Object* Vm::newArray(std::vector<Value> elems) {
-    Object* a = newObject(arrayProto);
+    Object* a = newInstance(arrayProto, arrayCtor);
     a->cls = ObjClass::Array;
     a->elems = std::move(elems);
     return a;
 }
 
 Object* Vm::newFunction(NativeFn fn, Object* proto) {
-    Object* f = newObject(functionProto);
-    f->cls = ObjClass::Function;
-    f->fn = std::make_unique<FunctionData>();
-    f->fn->native = std::move(fn);
+    Object* f = newMethod(std::move(fn));
     if (!proto) proto = newObject(objectProto);
     defineValue(f, "prototype", proto, DontEnum | DontDelete);
-    defineValue(proto, "constructor", f);
+    defineValue(proto, "constructor", f, DontEnum | DontDelete);
     return f;
 }
 
@@ -183,7 +180,22 @@ Object* Vm::newMethod(NativeFn fn) {
     f->cls = ObjClass::Function;
     f->fn = std::make_unique<FunctionData>();
     f->fn->native = std::move(fn);
+    // A function's link to Function.prototype is out of SWF 5 movies' sight.
+    if (Property* link = f->findAny(kProtoKey))
+        link->setFlags(DontEnum | DontDelete | From6, version_);
+    if (functionCtor) defineValue(f, "constructor", functionCtor, DontEnum | DontDelete);
     return f;
+}
+
+Object* Vm::newInstance(Object* proto, Object* ctor) {
+    Object* o = newObject(proto);
+    if (ctor) defineValue(o, "constructor", ctor, DontEnum | DontDelete);
+    return o;
+}
+
+void Vm::markConstructed(Object* obj, Object* ctor) {
+    defineValue(obj, "__constructor__", ctor, DontEnum | From6);
+    if (version_ < 7) defineValue(obj, "constructor", ctor, DontEnum);
 }
 
 Object* Vm::boxed(const Value& v) {
@@ -229,11 +241,16 @@ Object* Vm::clipObject(ClipHost* clip) {
     return clip->scriptObject;
 }
 
-void Vm::defineValue(Object* o, std::string_view name, Value v, uint8_t flags) {
-    o->setOwn(name, key(name), std::move(v), flags);
+void Vm::defineValue(Object* o, std::string_view name, Value v, uint16_t flags) {
+    o->setOwn(name, key(name), std::move(v)).setFlags(flags, version_);
 }
 
-void Vm::defineMethod(Object* o, std::string_view name, NativeFn fn, uint8_t flags) {
+void Vm::addFlags(Object* o, std::string_view name, uint16_t flags) {
+    if (Property* p = o->findAny(key(name)); p && !p->internal())
+        p->setFlags(p->flags | flags, version_);
+}
+
+void Vm::defineMethod(Object* o, std::string_view name, NativeFn fn, uint16_t flags) {
     defineValue(o, name, newMethod(std::move(fn)), flags);
 }
 
@@ -263,7 +280,12 @@ Value Vm::get(Object* o, std::string_view name) {
         }
         return {};
     }
-    if (name.size() == 9 && name == "__proto__") return o->proto ? Value(o->proto) : Value();
+    if (name.size() == kProtoKey.size() && key(name) == kProtoKey) {
+        // The link is the object's own: a hidden or deleted one leaves nothing to find.
+        Property* own = o->findOwn(kProtoKey);
+        if (!own) return {};
+        return own->isAccessor() ? callGetter(own->getter, o) : own->value;
+    }
     if (o->cls == ObjClass::Array) {
         // addProperty can put an accessor over an element or the length.
         if (Property* own = o->props().empty() ? nullptr : o->findOwn(key(name));
@@ -374,13 +396,19 @@ void Vm::set(Object* o, std::string_view name, Value v) {
         o = o->superThis;
     }
     if (!o) return;
-    if (name == "__proto__") {
+    const std::string k = key(name);
+    if (k == kProtoKey) {
         // A primitive as prototype leads nowhere: nothing is found through it.
-        o->proto = v.isObject() ? v.o : nullptr;
-        if (v.isUndefined()) o->proto = nullptr;
+        Property* own = o->findAny(k);
+        if (own && own->isAccessor()) {
+            if (own->setter) callSetter(own->setter, o, v);
+            return;
+        }
+        if (own && (own->flags & ReadOnly)) return;
+        const uint16_t flags = own ? own->flags : 0;
+        o->setOwn(name, k, std::move(v)).setFlags(flags, version_);
         return;
     }
-    const std::string k = key(name);
     if (!o->watches.empty() && (version_ < 7 || watchDepth_ < kMaxWatchDepth)) {
         auto w = o->watches.find(k);
         if (w != o->watches.end() && w->second.callback) {
@@ -469,7 +497,8 @@ void Vm::set(Object* o, std::string_view name, Value v) {
 bool Vm::hasProperty(Object* o, std::string_view name) {
     if (!o) return false;
     // As get() answers them.
-    if (name == "__proto__") return o->proto != nullptr;
+    if (name.size() == kProtoKey.size() && key(name) == kProtoKey)
+        return o->findOwn(kProtoKey) != nullptr;
     if (o->cls == ObjClass::String && name == "length") return true;
     if (o->cls == ObjClass::Array) {
         const int64_t idx = arrayIndex(name);
@@ -508,7 +537,7 @@ std::vector<std::string> Vm::enumerate(Object* o) {
     for (Object* p = o; p && guard < 256; p = p->proto, ++guard) {
         const auto& props = p->props();
         for (auto it = props.rbegin(); it != props.rend(); ++it) {
-            if (it->hidden && !it->listedWhenHidden) continue;
+            if (it->internal()) continue;
             if (seen.emplace(it->key, true).second && !(it->flags & DontEnum))
                 out.push_back(it->name);
         }
@@ -545,8 +574,7 @@ Value Vm::construct(const Value& ctor, Args args) {
     Object* f = ctor.o;
     Value protoV = get(f, "prototype");
     Object* obj = newObject(protoV.isObject() ? protoV.o : objectProto);
-    defineValue(obj, "__constructor__", f, DontEnum);
-    if (version_ < 6) defineValue(obj, "constructor", f, DontEnum);
+    markConstructed(obj, f);
     tempRoots_.push_back(obj);
     struct Pop {
         std::vector<Object*>& v;
@@ -1007,8 +1035,9 @@ void Vm::collect() {
     if (!contexts.empty()) return;  // only between frames: no script is on the stack
     for (auto& o : heap_) o->marked = false;
     mark(global);
-    for (Object* p : {objectProto, functionProto, arrayProto, stringProto, numberProto,
-                      booleanProto, dateProto, clipProto, errorProto, arrayCtor})
+    for (Object* p :
+         {objectProto, functionProto, arrayProto, stringProto, numberProto, booleanProto, dateProto,
+          clipProto, errorProto, arrayCtor, objectCtor, functionCtor})
         mark(p);
     for (Object* o : tempRoots_) mark(o);
     std::vector<Object*> held;

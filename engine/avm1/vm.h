@@ -98,6 +98,12 @@ public:
     Object* newFunction(NativeFn fn,
                         Object* proto = nullptr);  // proto: .prototype (made when null)
     Object* newMethod(NativeFn fn);                // a function without a prototype object
+    // An object the player makes itself for a class (a literal, an array a method returns):
+    // its constructor is its own, hidden and permanent.
+    Object* newInstance(Object* proto, Object* ctor);
+    // What `new` leaves on the object it made: the constructor behind it, and before SWF 7
+    // the constructor too.
+    void markConstructed(Object* obj, Object* ctor);
     Object* boxed(const Value& v);                 // ToObject
     std::string key(std::string_view name) const;  // lookup key for the version's case rule
 
@@ -110,8 +116,10 @@ public:
     void set(Object* o, std::string_view name, Value v);
     bool hasProperty(Object* o, std::string_view name);
     bool deleteProperty(Object* o, std::string_view name);
-    void defineValue(Object* o, std::string_view name, Value v, uint8_t flags = DontEnum);
-    void defineMethod(Object* o, std::string_view name, NativeFn fn, uint8_t flags = DontEnum);
+    void defineValue(Object* o, std::string_view name, Value v, uint16_t flags = DontEnum);
+    void defineMethod(Object* o, std::string_view name, NativeFn fn, uint16_t flags = DontEnum);
+    // Adds flags (a version bit, say) to an own property, as ASSetPropFlags would.
+    void addFlags(Object* o, std::string_view name, uint16_t flags);
     // Enumerable names of o and its prototypes, in the order for..in yields them.
     std::vector<std::string> enumerate(Object* o);
 
@@ -146,6 +154,8 @@ public:
     Object* clipProto = nullptr;
     Object* errorProto = nullptr;
     Object* arrayCtor = nullptr;
+    Object* objectCtor = nullptr;    // the built-in Object, whatever _global.Object is now
+    Object* functionCtor = nullptr;  // every function's own constructor, once it exists
 
     struct Timer {
         Value fn;  // function, or object + method name
