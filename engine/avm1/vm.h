@@ -117,7 +117,9 @@ public:
     bool hasProperty(Object* o, std::string_view name);
     bool deleteProperty(Object* o, std::string_view name);
     void defineValue(Object* o, std::string_view name, Value v, uint16_t flags = DontEnum);
-    void defineMethod(Object* o, std::string_view name, NativeFn fn, uint16_t flags = DontEnum);
+    // Built-in methods are hidden and permanent, as the player defines its classes.
+    void defineMethod(Object* o, std::string_view name, NativeFn fn,
+                      uint16_t flags = DontEnum | DontDelete);
     // Adds flags (a version bit, say) to an own property, as ASSetPropFlags would.
     void addFlags(Object* o, std::string_view name, uint16_t flags);
     // Enumerable names of o and its prototypes, in the order for..in yields them.
