@@ -19,12 +19,6 @@ Object* listenersOf(Vm& vm, Object* self) {
     return l.isObject() ? l.o : nullptr;
 }
 
-void initBroadcaster(Vm& vm, Object* target, Object* from) {
-    for (const char* m : {"addListener", "removeListener", "broadcastMessage"})
-        vm.defineValue(target, m, vm.get(from, m), DontEnum);
-    vm.defineValue(target, "_listeners", vm.newArray(), DontEnum);
-}
-
 // Key and Mouse listen from SWF 6 on; older movies do not see the methods.
 void hideBroadcasterBefore6(Vm& vm, Object* target) {
     for (const char* m : {"addListener", "removeListener", "broadcastMessage", "_listeners"})
@@ -32,6 +26,16 @@ void hideBroadcasterBefore6(Vm& vm, Object* target) {
 }
 
 }  // namespace
+
+void initBroadcaster(Vm& vm, Object* target, Object* from) {
+    for (const char* m : {"addListener", "removeListener"})
+        vm.defineValue(target, m, vm.get(from, m), DontEnum | DontDelete);
+    Value send = vm.get(from, "broadcastMessage");
+    if (send.isObject() && send.o->fn && send.o->fn->native)
+        send = Value(vm.newMethod(send.o->fn->native));
+    vm.defineValue(target, "broadcastMessage", send, DontEnum | DontDelete);
+    vm.defineValue(target, "_listeners", vm.newArray(), DontEnum | DontDelete);
+}
 
 void installMiscBuiltins(Vm& vm) {
     Object* g = vm.global;
@@ -105,28 +109,31 @@ void installMiscBuiltins(Vm& vm) {
     vm.defineMethod(security, "allowDomain", [](Vm&, Object*, Args&) -> Value { return {}; });
 
     // ---- Key
-    Object* key = vm.newObject();
+    Object* key = vm.newInstance(vm.objectProto, vm.objectCtor);
     vm.defineValue(g, "Key", key);
     const std::pair<const char*, int> codes[] = {
-        {"BACKSPACE", 8}, {"CAPSLOCK", 20}, {"CONTROL", 17}, {"DELETEKEY", 46}, {"DOWN", 40},
-        {"END", 35},      {"ENTER", 13},    {"ESCAPE", 27},  {"HOME", 36},      {"INSERT", 45},
-        {"LEFT", 37},     {"PGDN", 34},     {"PGUP", 33},    {"RIGHT", 39},     {"SHIFT", 16},
-        {"SPACE", 32},    {"TAB", 9},       {"UP", 38}};
+        {"ALT", 18},    {"BACKSPACE", 8}, {"CAPSLOCK", 20}, {"CONTROL", 17}, {"DELETEKEY", 46},
+        {"DOWN", 40},   {"END", 35},      {"ENTER", 13},    {"ESCAPE", 27},  {"HOME", 36},
+        {"INSERT", 45}, {"LEFT", 37},     {"PGDN", 34},     {"PGUP", 33},    {"RIGHT", 39},
+        {"SHIFT", 16},  {"SPACE", 32},    {"TAB", 9},       {"UP", 38}};
     for (auto& [n, c] : codes) vm.defineValue(key, n, Value(c), 7);
     vm.defineMethod(key, "isDown", [](Vm&, Object*, Args&) -> Value { return Value(false); });
     vm.defineMethod(key, "isToggled", [](Vm&, Object*, Args&) -> Value { return Value(false); });
     vm.defineMethod(key, "getCode", [](Vm&, Object*, Args&) -> Value { return Value(0); });
     vm.defineMethod(key, "getAscii", [](Vm&, Object*, Args&) -> Value { return Value(0); });
+    vm.defineMethod(key, "isAccessible", [](Vm&, Object*, Args&) -> Value { return Value(false); });
     initBroadcaster(vm, key, bc);
     hideBroadcasterBefore6(vm, key);
+    vm.addFlagsToAll(key, DontEnum | DontDelete | ReadOnly);
 
     // ---- Mouse
-    Object* mouse = vm.newObject();
+    Object* mouse = vm.newInstance(vm.objectProto, vm.objectCtor);
     vm.defineValue(g, "Mouse", mouse);
     vm.defineMethod(mouse, "show", [](Vm&, Object*, Args&) -> Value { return Value(0); });
     vm.defineMethod(mouse, "hide", [](Vm&, Object*, Args&) -> Value { return Value(1); });
     initBroadcaster(vm, mouse, bc);
     hideBroadcasterBefore6(vm, mouse);
+    vm.addFlagsToAll(mouse, DontEnum | DontDelete | ReadOnly);
 
     // ---- Stage
     Object* stage = vm.newObject();

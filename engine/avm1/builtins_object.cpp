@@ -94,9 +94,11 @@ void installObjectBuiltins(Vm& vm) {
         if (self && self->fn) return Value("[type Function]");
         return Value("[object Object]");
     });
-    vm.defineMethod(op, "toLocaleString", [](Vm& vm, Object* self, Args&) -> Value {
+    // The one method of Object.prototype that comes with a prototype object of its own.
+    vm.defineValue(op, "toLocaleString", vm.newFunction([](Vm& vm, Object* self, Args&) -> Value {
         return vm.callMethod(Value(self), "toString", {});
-    });
+    }),
+                   DontEnum | DontDelete);
     vm.defineMethod(op, "valueOf", [](Vm&, Object* self, Args&) -> Value { return Value(self); });
     vm.defineMethod(op, "hasOwnProperty", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || a.empty()) return Value(false);
@@ -165,6 +167,9 @@ void installObjectBuiltins(Vm& vm) {
         vm.set(reg, vm.toString(a[0]), a[1]);
         return Value(true);
     });
+    // Object itself is sealed: every property it owns is read-only too.
+    for (const char* n : {"__proto__", "constructor", "prototype", "registerClass"})
+        vm.addFlags(objectCtor, n, DontEnum | DontDelete | ReadOnly);
 
     // The global name came with SWF 6; older movies reach functions only through their methods.
     vm.addFlags(g, "Function", From6);

@@ -1355,9 +1355,9 @@ Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home) 
     auto makeArguments = [&]() {
         if (!argsObj) {
             argsObj = newArray(args);
-            argsObj->cls = ObjClass::Array;
-            defineValue(argsObj, "callee", fnObj);
-            defineValue(argsObj, "caller", callerFn ? Value(callerFn) : Value::null());
+            defineValue(argsObj, "callee", fnObj, DontEnum | DontDelete);
+            defineValue(argsObj, "caller", callerFn ? Value(callerFn) : Value::null(),
+                        DontEnum | DontDelete);
         }
         return argsObj;
     };

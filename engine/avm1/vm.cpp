@@ -162,7 +162,7 @@ Object* Vm::newObject(Object* proto) {
 
 Object* Vm::newArray(std::vector<Value> elems) {
     Object* a = newInstance(arrayProto, arrayCtor);
-    a->cls = ObjClass::Array;
+    makeArray(a);
     a->elems = std::move(elems);
     return a;
 }
@@ -248,6 +248,16 @@ void Vm::defineValue(Object* o, std::string_view name, Value v, uint16_t flags) 
 void Vm::addFlags(Object* o, std::string_view name, uint16_t flags) {
     if (Property* p = o->findAny(key(name)); p && !p->internal())
         p->setFlags(p->flags | flags, version_);
+}
+
+void Vm::addFlagsToAll(Object* o, uint16_t flags) {
+    for (const Property& p : o->props()) addFlags(o, p.name, flags);
+}
+
+void Vm::makeArray(Object* o) {
+    o->cls = ObjClass::Array;
+    // The value stays unused: an array's length is its element count.
+    if (!o->findAny(key("length"))) defineValue(o, "length", Value(), DontEnum | DontDelete);
 }
 
 void Vm::defineMethod(Object* o, std::string_view name, NativeFn fn, uint16_t flags) {

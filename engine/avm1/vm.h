@@ -95,6 +95,8 @@ public:
     Object* newObject(Object* proto);
     Object* newObject() { return newObject(objectProto); }
     Object* newArray(std::vector<Value> elems = {});
+    // Makes o an array: its length is its own, hidden and permanent.
+    void makeArray(Object* o);
     Object* newFunction(NativeFn fn,
                         Object* proto = nullptr);  // proto: .prototype (made when null)
     Object* newMethod(NativeFn fn);                // a function without a prototype object
@@ -122,6 +124,7 @@ public:
                       uint16_t flags = DontEnum | DontDelete);
     // Adds flags (a version bit, say) to an own property, as ASSetPropFlags would.
     void addFlags(Object* o, std::string_view name, uint16_t flags);
+    void addFlagsToAll(Object* o, uint16_t flags);  // ASSetPropFlags(o, null, flags)
     // Enumerable names of o and its prototypes, in the order for..in yields them.
     std::vector<std::string> enumerate(Object* o);
 
@@ -285,6 +288,9 @@ void installBitmapBuiltins(Vm& vm);  // bitmap_data.cpp: flash.display.BitmapDat
 void installFilterBuiltins(Vm& vm);  // filter_objects.cpp: flash.filters
 void installColorBuiltins(Vm& vm);   // color_object.cpp: Color
 void installNativeTables(Vm& vm);    // native_table.cpp: ASnative, ASSetNative
+// AsBroadcaster.initialize: from's listener methods on target, a broadcastMessage of its own
+// and an empty listener list (builtins_misc.cpp).
+void initBroadcaster(Vm& vm, Object* target, Object* from);
 
 // Argument helpers for natives.
 inline const Value& arg(const Args& a, size_t i) {
