@@ -107,9 +107,10 @@ void installObjectBuiltins(Vm& vm) {
             const int64_t i = arrayIndex(n);
             if (i >= 0 && static_cast<size_t>(i) < self->elems.size()) return Value(true);
         }
-        // A property its version bits hide is still the object's own.
+        // A property its version bits hide is still the object's own, except one marked
+        // 256, which this method never owns up to in any version.
         const Property* p = self->findAny(vm.key(n));
-        return Value(p && !p->internal());
+        return Value(p && !p->internal() && !(p->flags & Not6));
     });
     vm.defineMethod(op, "isPropertyEnumerable", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || a.empty()) return Value(false);
