@@ -123,8 +123,7 @@ void installMiscBuiltins(Vm& vm) {
     vm.defineMethod(key, "getAscii", [](Vm&, Object*, Args&) -> Value { return Value(0); });
     vm.defineMethod(key, "isAccessible", [](Vm&, Object*, Args&) -> Value { return Value(false); });
     initBroadcaster(vm, key, bc);
-    hideBroadcasterBefore6(vm, key);
-    vm.addFlagsToAll(key, DontEnum | DontDelete | ReadOnly);
+    hideBroadcasterBefore6(vm, key);  // sealed once the input installer has its methods
 
     // ---- Mouse
     Object* mouse = vm.newInstance(vm.objectProto, vm.objectCtor);

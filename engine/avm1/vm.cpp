@@ -254,6 +254,11 @@ void Vm::addFlagsToAll(Object* o, uint16_t flags) {
     for (const Property& p : o->props()) addFlags(o, p.name, flags);
 }
 
+void Vm::keptLength(Object* o, Value v) {
+    if (Property* own = o->findAny(key("length")); own && !own->isAccessor())
+        own->value = std::move(v);
+}
+
 void Vm::makeArray(Object* o) {
     o->cls = ObjClass::Array;
     // The value stays unused: an array's length is its element count.
@@ -307,6 +312,8 @@ Value Vm::get(Object* o, std::string_view name) {
         if (idx >= 0) {
             if (static_cast<size_t>(idx) < o->elems.size()) return o->elems[idx];
         } else if (name == "length") {
+            if (const Property* own = o->findOwn(key(name)); own && !own->value.isUndefined())
+                return own->value;
             return Value(o->elems.size());
         }
     } else if (o->cls == ObjClass::String && name == "length") {
@@ -461,17 +468,23 @@ void Vm::set(Object* o, std::string_view name, Value v) {
             if (static_cast<size_t>(idx) >= o->elems.size()) {
                 checkArray(static_cast<size_t>(idx) + 1, o->elems.size());
                 o->elems.resize(idx + 1);
+                keptLength(o, Value());
             }
             o->elems[idx] = std::move(v);
             return;
         }
         if (name == "length") {
+            if (const Property* own = o->findOwn(k); own && (own->flags & ReadOnly)) return;
             const double n = toNumber(v);
             if (n >= 0 && n == std::floor(n)) {
                 if (n > static_cast<double>(limits_.maxArrayLength))
                     throw ScriptAbort{"array too long"};
                 checkArray(static_cast<size_t>(n), o->elems.size());
                 o->elems.resize(static_cast<size_t>(n));
+                keptLength(o, Value());
+            } else if (std::isnan(n)) {
+                // What is no number at all is kept as the length reads, the elements stay.
+                keptLength(o, std::move(v));
             }
             return;
         }

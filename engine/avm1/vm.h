@@ -97,6 +97,9 @@ public:
     Object* newArray(std::vector<Value> elems = {});
     // Makes o an array: its length is its own, hidden and permanent.
     void makeArray(Object* o);
+    // An array's own length property holds a value only while a script set it to something
+    // that is no number; undefined while the element count is the length.
+    void keptLength(Object* o, Value v);
     Object* newFunction(NativeFn fn,
                         Object* proto = nullptr);  // proto: .prototype (made when null)
     Object* newMethod(NativeFn fn);                // a function without a prototype object
