@@ -27,14 +27,14 @@ void hideBroadcasterBefore6(Vm& vm, Object* target) {
 
 }  // namespace
 
-void initBroadcaster(Vm& vm, Object* target, Object* from) {
+void initBroadcaster(Vm& vm, Object* target, Object* from, bool listeners) {
     for (const char* m : {"addListener", "removeListener"})
         vm.defineValue(target, m, vm.get(from, m), DontEnum | DontDelete);
     Value send = vm.get(from, "broadcastMessage");
     if (send.isObject() && send.o->fn && send.o->fn->native)
         send = Value(vm.newMethod(send.o->fn->native));
     vm.defineValue(target, "broadcastMessage", send, DontEnum | DontDelete);
-    vm.defineValue(target, "_listeners", vm.newArray(), DontEnum | DontDelete);
+    if (listeners) vm.defineValue(target, "_listeners", vm.newArray(), DontEnum | DontDelete);
 }
 
 void installMiscBuiltins(Vm& vm) {
@@ -45,7 +45,7 @@ void installMiscBuiltins(Vm& vm) {
     vm.defineValue(g, "AsBroadcaster", bc);
     // The listener list is reached through its own methods and elements (push, splice,
     // length), so a script that replaces them sees the calls; listeners match by ==.
-    vm.defineMethod(bc, "addListener", [](Vm& vm, Object* self, Args& a) -> Value {
+    vm.defineFunction(bc, "addListener", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self) return Value(true);
         const Value v = arg(a, 0);
         vm.callMethod(Value(self), "removeListener", {v});
@@ -53,7 +53,7 @@ void installMiscBuiltins(Vm& vm) {
         if (l.isObject()) vm.callMethod(l, "push", {v});
         return Value(true);
     });
-    vm.defineMethod(bc, "removeListener", [](Vm& vm, Object* self, Args& a) -> Value {
+    vm.defineFunction(bc, "removeListener", [](Vm& vm, Object* self, Args& a) -> Value {
         Object* l = self ? listenersOf(vm, self) : nullptr;
         if (!l) return Value(false);
         const Value v = arg(a, 0);
@@ -89,7 +89,7 @@ void installMiscBuiltins(Vm& vm) {
         }
         return list.empty() ? Value() : Value(true);
     });
-    vm.defineMethod(bc, "initialize", [bc](Vm& vm, Object*, Args& a) -> Value {
+    vm.defineFunction(bc, "initialize", [bc](Vm& vm, Object*, Args& a) -> Value {
         if (arg(a, 0).isObject()) initBroadcaster(vm, a[0].o, bc);
         return {};
     });

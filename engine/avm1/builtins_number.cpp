@@ -164,10 +164,9 @@ void installNumberBuiltins(Vm& vm) {
     // Error.prototype's members are plain ones a script may list, replace or delete.
     vm.defineValue(ep, "message", Value("Error"), 0);
     vm.defineValue(ep, "name", Value("Error"), 0);
-    vm.defineValue(ep, "toString", vm.newFunction([](Vm& vm, Object* self, Args&) -> Value {
-        return vm.get(self, "message");
-    }),
-                   0);
+    vm.defineFunction(
+        ep, "toString",
+        [](Vm& vm, Object* self, Args&) -> Value { return vm.get(self, "message"); }, 0);
 
     // ---- global functions
     // SWF 4 scripts have no such names: reading them gives undefined.

@@ -95,10 +95,9 @@ void installObjectBuiltins(Vm& vm) {
         return Value("[object Object]");
     });
     // The one method of Object.prototype that comes with a prototype object of its own.
-    vm.defineValue(op, "toLocaleString", vm.newFunction([](Vm& vm, Object* self, Args&) -> Value {
+    vm.defineFunction(op, "toLocaleString", [](Vm& vm, Object* self, Args&) -> Value {
         return vm.callMethod(Value(self), "toString", {});
-    }),
-                   DontEnum | DontDelete);
+    });
     vm.defineMethod(op, "valueOf", [](Vm&, Object* self, Args&) -> Value { return Value(self); });
     vm.defineMethod(op, "hasOwnProperty", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || a.empty()) return Value(false);

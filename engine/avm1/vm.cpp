@@ -250,6 +250,10 @@ void Vm::addFlags(Object* o, std::string_view name, uint16_t flags) {
         p->setFlags(p->flags | flags, version_);
 }
 
+void Vm::defineFunction(Object* o, std::string_view name, NativeFn fn, uint16_t flags) {
+    defineValue(o, name, newFunction(std::move(fn)), flags);
+}
+
 void Vm::addFlagsToAll(Object* o, uint16_t flags) {
     for (const Property& p : o->props()) addFlags(o, p.name, flags);
 }

@@ -125,6 +125,9 @@ public:
     // Built-in methods are hidden and permanent, as the player defines its classes.
     void defineMethod(Object* o, std::string_view name, NativeFn fn,
                       uint16_t flags = DontEnum | DontDelete);
+    // A built-in the player writes as a script function: it comes with a prototype object.
+    void defineFunction(Object* o, std::string_view name, NativeFn fn,
+                        uint16_t flags = DontEnum | DontDelete);
     // Adds flags (a version bit, say) to an own property, as ASSetPropFlags would.
     void addFlags(Object* o, std::string_view name, uint16_t flags);
     void addFlagsToAll(Object* o, uint16_t flags);  // ASSetPropFlags(o, null, flags)
@@ -293,7 +296,8 @@ void installColorBuiltins(Vm& vm);   // color_object.cpp: Color
 void installNativeTables(Vm& vm);    // native_table.cpp: ASnative, ASSetNative
 // AsBroadcaster.initialize: from's listener methods on target, a broadcastMessage of its own
 // and an empty listener list (builtins_misc.cpp).
-void initBroadcaster(Vm& vm, Object* target, Object* from);
+// listeners: false for a prototype whose instances each keep their own list.
+void initBroadcaster(Vm& vm, Object* target, Object* from, bool listeners = true);
 
 // Argument helpers for natives.
 inline const Value& arg(const Args& a, size_t i) {

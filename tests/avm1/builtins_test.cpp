@@ -46,7 +46,16 @@ TEST(Avm1Array, MutatorsAndJoin) {
     push(a, {"x"}).getVariable();
     push(a, {"length", 2}).op(op::SetMember);
     push(a, {"x"}).getVariable().trace();  // f,e
-    EXPECT_EQ(traced(7, a), "b,c\na,X,d,e\n5\na\nf-e-d-X\nd,X\nf,e\n");
+    // A length that is no number reads back as set and leaves the elements; a number again
+    // or a new element makes it the count once more.
+    setMember(a, "x", "length", "many");
+    push(a, {"x"}).getVariable();
+    push(a, {"length"}).op(op::GetMember).trace();  // many
+    push(a, {"x"}).getVariable().trace();           // f,e
+    setMember(a, "x", "3", "g");
+    push(a, {"x"}).getVariable();
+    push(a, {"length"}).op(op::GetMember).trace();  // 4
+    EXPECT_EQ(traced(7, a), "b,c\na,X,d,e\n5\na\nf-e-d-X\nd,X\nf,e\nmany\nf,e\n4\n");
 }
 
 TEST(Avm1Array, SortFlagsAndSortOn) {
