@@ -190,7 +190,7 @@ void installArrayBuiltins(Vm& vm) {
     ap->cls = ObjClass::Array;
     auto make = [](Vm& vm, Object* self, Args& a) -> Value {
         Object* arr = self ? self : vm.newArray();
-        arr->cls = ObjClass::Array;
+        vm.makeArray(arr);
         arr->elems.clear();
         if (a.size() == 1 && a[0].isNumber()) {
             // A fractional length is cut to a whole one; a negative one gives none.
@@ -221,11 +221,12 @@ void installArrayBuiltins(Vm& vm) {
     ctor->fn->construct = make;
     vm.arrayCtor = ctor;
     vm.defineValue(vm.global, "Array", ctor);
-    vm.defineValue(ctor, "CASEINSENSITIVE", Value(1), 7);
-    vm.defineValue(ctor, "DESCENDING", Value(2), 7);
-    vm.defineValue(ctor, "UNIQUESORT", Value(4), 7);
-    vm.defineValue(ctor, "RETURNINDEXEDARRAY", Value(8), 7);
-    vm.defineValue(ctor, "NUMERIC", Value(16), 7);
+    // The sort flags are plain properties: enumerable, writable, deletable.
+    vm.defineValue(ctor, "CASEINSENSITIVE", Value(1), 0);
+    vm.defineValue(ctor, "DESCENDING", Value(2), 0);
+    vm.defineValue(ctor, "UNIQUESORT", Value(4), 0);
+    vm.defineValue(ctor, "RETURNINDEXEDARRAY", Value(8), 0);
+    vm.defineValue(ctor, "NUMERIC", Value(16), 0);
 
     auto isArr = [](Object* o) { return o && o->cls == ObjClass::Array; };
     vm.defineMethod(ap, "push", [isArr](Vm& vm, Object* self, Args& a) -> Value {

@@ -19,20 +19,23 @@ Object* listenersOf(Vm& vm, Object* self) {
     return l.isObject() ? l.o : nullptr;
 }
 
-void initBroadcaster(Vm& vm, Object* target, Object* from) {
-    for (const char* m : {"addListener", "removeListener", "broadcastMessage"})
-        vm.defineValue(target, m, vm.get(from, m), DontEnum);
-    vm.defineValue(target, "_listeners", vm.newArray(), DontEnum);
-}
-
 // Key and Mouse listen from SWF 6 on; older movies do not see the methods.
 void hideBroadcasterBefore6(Vm& vm, Object* target) {
-    if (vm.version() >= 6) return;
     for (const char* m : {"addListener", "removeListener", "broadcastMessage", "_listeners"})
-        if (Property* p = target->findAny(vm.key(m))) p->hidden = true;
+        vm.addFlags(target, m, From6);
 }
 
 }  // namespace
+
+void initBroadcaster(Vm& vm, Object* target, Object* from, bool listeners) {
+    for (const char* m : {"addListener", "removeListener"})
+        vm.defineValue(target, m, vm.get(from, m), DontEnum | DontDelete);
+    Value send = vm.get(from, "broadcastMessage");
+    if (send.isObject() && send.o->fn && send.o->fn->native)
+        send = Value(vm.newMethod(send.o->fn->native));
+    vm.defineValue(target, "broadcastMessage", send, DontEnum | DontDelete);
+    if (listeners) vm.defineValue(target, "_listeners", vm.newArray(), DontEnum | DontDelete);
+}
 
 void installMiscBuiltins(Vm& vm) {
     Object* g = vm.global;
@@ -40,11 +43,9 @@ void installMiscBuiltins(Vm& vm) {
     // ---- ASBroadcaster
     Object* bc = vm.newFunction([](Vm&, Object*, Args&) -> Value { return {}; });
     vm.defineValue(g, "AsBroadcaster", bc);
-    // SWF 5 movies see the function but neither its prototype nor initialize().
-    const bool v5 = vm.version() < 6;
     // The listener list is reached through its own methods and elements (push, splice,
     // length), so a script that replaces them sees the calls; listeners match by ==.
-    vm.defineMethod(bc, "addListener", [](Vm& vm, Object* self, Args& a) -> Value {
+    vm.defineFunction(bc, "addListener", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self) return Value(true);
         const Value v = arg(a, 0);
         vm.callMethod(Value(self), "removeListener", {v});
@@ -52,7 +53,7 @@ void installMiscBuiltins(Vm& vm) {
         if (l.isObject()) vm.callMethod(l, "push", {v});
         return Value(true);
     });
-    vm.defineMethod(bc, "removeListener", [](Vm& vm, Object* self, Args& a) -> Value {
+    vm.defineFunction(bc, "removeListener", [](Vm& vm, Object* self, Args& a) -> Value {
         Object* l = self ? listenersOf(vm, self) : nullptr;
         if (!l) return Value(false);
         const Value v = arg(a, 0);
@@ -88,13 +89,12 @@ void installMiscBuiltins(Vm& vm) {
         }
         return list.empty() ? Value() : Value(true);
     });
-    vm.defineMethod(bc, "initialize", [bc](Vm& vm, Object*, Args& a) -> Value {
+    vm.defineFunction(bc, "initialize", [bc](Vm& vm, Object*, Args& a) -> Value {
         if (arg(a, 0).isObject()) initBroadcaster(vm, a[0].o, bc);
         return {};
     });
-    if (v5)
-        for (const char* m : {"initialize", "prototype"})
-            if (Property* p = bc->findAny(vm.key(m))) p->hidden = true;
+    // SWF 5 movies see the function but neither its prototype nor initialize().
+    for (const char* m : {"initialize", "prototype"}) vm.addFlags(bc, m, From6);
 
     // ---- System
     Object* sys = vm.newObject();
@@ -109,28 +109,30 @@ void installMiscBuiltins(Vm& vm) {
     vm.defineMethod(security, "allowDomain", [](Vm&, Object*, Args&) -> Value { return {}; });
 
     // ---- Key
-    Object* key = vm.newObject();
+    Object* key = vm.newInstance(vm.objectProto, vm.objectCtor);
     vm.defineValue(g, "Key", key);
     const std::pair<const char*, int> codes[] = {
-        {"BACKSPACE", 8}, {"CAPSLOCK", 20}, {"CONTROL", 17}, {"DELETEKEY", 46}, {"DOWN", 40},
-        {"END", 35},      {"ENTER", 13},    {"ESCAPE", 27},  {"HOME", 36},      {"INSERT", 45},
-        {"LEFT", 37},     {"PGDN", 34},     {"PGUP", 33},    {"RIGHT", 39},     {"SHIFT", 16},
-        {"SPACE", 32},    {"TAB", 9},       {"UP", 38}};
+        {"ALT", 18},    {"BACKSPACE", 8}, {"CAPSLOCK", 20}, {"CONTROL", 17}, {"DELETEKEY", 46},
+        {"DOWN", 40},   {"END", 35},      {"ENTER", 13},    {"ESCAPE", 27},  {"HOME", 36},
+        {"INSERT", 45}, {"LEFT", 37},     {"PGDN", 34},     {"PGUP", 33},    {"RIGHT", 39},
+        {"SHIFT", 16},  {"SPACE", 32},    {"TAB", 9},       {"UP", 38}};
     for (auto& [n, c] : codes) vm.defineValue(key, n, Value(c), 7);
     vm.defineMethod(key, "isDown", [](Vm&, Object*, Args&) -> Value { return Value(false); });
     vm.defineMethod(key, "isToggled", [](Vm&, Object*, Args&) -> Value { return Value(false); });
     vm.defineMethod(key, "getCode", [](Vm&, Object*, Args&) -> Value { return Value(0); });
     vm.defineMethod(key, "getAscii", [](Vm&, Object*, Args&) -> Value { return Value(0); });
+    vm.defineMethod(key, "isAccessible", [](Vm&, Object*, Args&) -> Value { return Value(false); });
     initBroadcaster(vm, key, bc);
-    hideBroadcasterBefore6(vm, key);
+    hideBroadcasterBefore6(vm, key);  // sealed once the input installer has its methods
 
     // ---- Mouse
-    Object* mouse = vm.newObject();
+    Object* mouse = vm.newInstance(vm.objectProto, vm.objectCtor);
     vm.defineValue(g, "Mouse", mouse);
     vm.defineMethod(mouse, "show", [](Vm&, Object*, Args&) -> Value { return Value(0); });
     vm.defineMethod(mouse, "hide", [](Vm&, Object*, Args&) -> Value { return Value(1); });
     initBroadcaster(vm, mouse, bc);
     hideBroadcasterBefore6(vm, mouse);
+    vm.addFlagsToAll(mouse, DontEnum | DontDelete | ReadOnly);
 
     // ---- Stage
     Object* stage = vm.newObject();

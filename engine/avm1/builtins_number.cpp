@@ -139,6 +139,8 @@ void installNumberBuiltins(Vm& vm) {
     vm.defineValue(numberCtor, "NaN", Value(kNaN), 7);
     vm.defineValue(numberCtor, "NEGATIVE_INFINITY", Value(-INFINITY), 7);
     vm.defineValue(numberCtor, "POSITIVE_INFINITY", Value(INFINITY), 7);
+    // Number itself is sealed, as Object is.
+    vm.addFlagsToAll(numberCtor, DontEnum | DontDelete | ReadOnly);
     vm.defineMethod(np, "toString", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || self->cls != ObjClass::Number) return {};
         const int radix = a.empty() || arg(a, 0).isUndefined() ? 10 : toInt32(vm.toNumber(a[0]));
@@ -159,10 +161,12 @@ void installNumberBuiltins(Vm& vm) {
         },
         ep);
     vm.defineValue(g, "Error", errorCtor);
-    vm.defineValue(ep, "message", Value("Error"));
-    vm.defineValue(ep, "name", Value("Error"));
-    vm.defineMethod(ep, "toString",
-                    [](Vm& vm, Object* self, Args&) -> Value { return vm.get(self, "message"); });
+    // Error.prototype's members are plain ones a script may list, replace or delete.
+    vm.defineValue(ep, "message", Value("Error"), 0);
+    vm.defineValue(ep, "name", Value("Error"), 0);
+    vm.defineFunction(
+        ep, "toString",
+        [](Vm& vm, Object* self, Args&) -> Value { return vm.get(self, "message"); }, 0);
 
     // ---- global functions
     // SWF 4 scripts have no such names: reading them gives undefined.

@@ -48,14 +48,10 @@ Value setPropFlags(Vm& vm, Args& a) {
     const uint32_t setF = toUint32(vm.toNumber(arg(a, 2)));
     const uint32_t clearF = a.size() > 3 ? toUint32(vm.toNumber(arg(a, 3))) : 0;
     auto names = nameList(vm, arg(a, 1), o, all);
-    // The version bits name the first SWF version that sees the property.
-    static constexpr std::pair<uint32_t, int> kVersionBits[] = {
-        {0x80, 6}, {0x100, 7}, {0x400, 7}, {0x1000, 8}, {0x2000, 9}, {0x4000, 10}};
+    // The player's own slots stay out of reach.
     auto apply = [&](Property& p) {
-        p.flags = static_cast<uint8_t>(((p.flags & ~clearF) | setF) & 7);
-        p.hidden = false;
-        for (auto [bit, version] : kVersionBits)
-            if ((setF & bit) && vm.version() < version) p.hidden = true;
+        if (!p.internal())
+            p.setFlags(static_cast<uint16_t>((p.flags & ~clearF) | setF), vm.version());
     };
     if (all) {
         for (const auto& p : o->props())
@@ -74,6 +70,13 @@ void installObjectBuiltins(Vm& vm) {
     Object* op = vm.objectProto;
     Object* fp = vm.functionProto;
 
+    // ---- Function, first: every function made after it has it as its constructor
+    Object* functionCtor =
+        vm.newFunction([](Vm& vm, Object*, Args&) -> Value { return Value(vm.newObject()); }, fp);
+    vm.functionCtor = functionCtor;
+    vm.defineValue(functionCtor, "constructor", functionCtor, DontEnum | DontDelete);
+    vm.defineValue(g, "Function", functionCtor);
+
     // ---- Object
     Object* objectCtor = vm.newFunction(
         [](Vm& vm, Object* self, Args& a) -> Value {
@@ -82,6 +85,7 @@ void installObjectBuiltins(Vm& vm) {
         },
         op);
     vm.defineValue(g, "Object", objectCtor);
+    vm.objectCtor = objectCtor;
     objectCtor->fn->construct = [](Vm& vm, Object* self, Args& a) -> Value {
         if (!a.empty() && !arg(a, 0).isNullish()) return Value(vm.boxed(a[0]));
         return Value(self);
@@ -90,7 +94,8 @@ void installObjectBuiltins(Vm& vm) {
         if (self && self->fn) return Value("[type Function]");
         return Value("[object Object]");
     });
-    vm.defineMethod(op, "toLocaleString", [](Vm& vm, Object* self, Args&) -> Value {
+    // The one method of Object.prototype that comes with a prototype object of its own.
+    vm.defineFunction(op, "toLocaleString", [](Vm& vm, Object* self, Args&) -> Value {
         return vm.callMethod(Value(self), "toString", {});
     });
     vm.defineMethod(op, "valueOf", [](Vm&, Object* self, Args&) -> Value { return Value(self); });
@@ -101,7 +106,10 @@ void installObjectBuiltins(Vm& vm) {
             const int64_t i = arrayIndex(n);
             if (i >= 0 && static_cast<size_t>(i) < self->elems.size()) return Value(true);
         }
-        return Value(self->findOwn(vm.key(n)) != nullptr);
+        // A property its version bits hide is still the object's own, except one marked
+        // 256, which this method never owns up to in any version.
+        const Property* p = self->findAny(vm.key(n));
+        return Value(p && !p->internal() && !(p->flags & Not6));
     });
     vm.defineMethod(op, "isPropertyEnumerable", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || a.empty()) return Value(false);
@@ -129,7 +137,7 @@ void installObjectBuiltins(Vm& vm) {
         if (name.empty() || !getter.isObject() || !getter.o->fn) return Value(false);
         if (!setter.isNull() && !(setter.isObject() && setter.o->fn)) return Value(false);
         Property* existing = self->findOwn(vm.key(name));
-        const uint8_t flags = existing ? existing->flags : 0;
+        const uint16_t flags = existing ? existing->flags : 0;
         // The value a data property had stays beneath the accessor, for watchers.
         Value kept = existing && !existing->isAccessor() ? existing->value : Value();
         Property& p = self->setOwn(name, vm.key(name), std::move(kept), flags);
@@ -159,13 +167,12 @@ void installObjectBuiltins(Vm& vm) {
         vm.set(reg, vm.toString(a[0]), a[1]);
         return Value(true);
     });
+    // Object itself is sealed: every property it owns is read-only too.
+    for (const char* n : {"__proto__", "constructor", "prototype", "registerClass"})
+        vm.addFlags(objectCtor, n, DontEnum | DontDelete | ReadOnly);
 
-    // ---- Function
-    Object* functionCtor =
-        vm.newFunction([](Vm& vm, Object*, Args&) -> Value { return Value(vm.newObject()); }, fp);
-    vm.defineValue(g, "Function", functionCtor);
     // The global name came with SWF 6; older movies reach functions only through their methods.
-    if (vm.version() < 6) g->findAny(vm.key("Function"))->hidden = true;
+    vm.addFlags(g, "Function", From6);
     // Without a receiver (or with null or undefined) `this` is _global.
     vm.defineMethod(fp, "call", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || !self->fn) return {};

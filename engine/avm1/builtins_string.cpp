@@ -200,7 +200,7 @@ void installStringBuiltins(Vm& vm) {
 }
 
 void installMathBuiltins(Vm& vm) {
-    Object* m = vm.newObject();
+    Object* m = vm.newInstance(vm.objectProto, vm.objectCtor);
     vm.defineValue(vm.global, "Math", m);
     const std::pair<const char*, double> consts[] = {
         {"E", M_E},         {"LN10", M_LN10}, {"LN2", M_LN2},         {"LOG10E", M_LOG10E},
@@ -259,6 +259,7 @@ void installMathBuiltins(Vm& vm) {
         static std::mt19937_64 rng(20240601);
         return Value(std::uniform_real_distribution<double>(0, 1)(rng));
     });
+    vm.addFlagsToAll(m, DontEnum | DontDelete | ReadOnly);
 }
 
 }  // namespace swf::avm1

@@ -263,10 +263,11 @@ void installDevices(Vm& vm) {
 
     Object* g = vm.global;
     if (!has(vm, g, "Accessibility")) {
-        Object* acc = vm.newObject();
-        vm.defineMethod(acc, "isActive", falseFn);
-        vm.defineMethod(acc, "updateProperties", undefinedFn);
-        vm.defineMethod(acc, "sendEvent", undefinedFn);
+        Object* acc = vm.newInstance(vm.objectProto, vm.objectCtor);
+        vm.defineMethod(acc, "isActive", falseFn, 0);
+        vm.defineMethod(acc, "updateProperties", undefinedFn, 0);
+        vm.defineMethod(acc, "sendEvent", undefinedFn, 0);
+        vm.addFlagsToAll(acc, DontDelete | ReadOnly);
         vm.defineValue(g, "Accessibility", acc);
     }
 }

@@ -373,7 +373,7 @@ void installClipBuiltins(Vm& vm) {
                     if (Object* byId = registeredClass(vm, r->movie(), *sprite)) cls = Value(byId);
         if (cls.isObject() && cls.o->fn) {
             Value proto = vm.get(cls.o, "prototype");
-            if (proto.isObject()) made.o->proto = proto.o;
+            if (proto.isObject()) made.o->setProto(proto.o);
         }
         if (arg(a, 3).isObject())
             for (const auto& n : vm.enumerate(a[3].o)) vm.set(made.o, n, vm.get(a[3].o, n));
@@ -508,7 +508,6 @@ void installClipBuiltins(Vm& vm) {
 }
 
 void hideNewerClipMethods(Vm& vm) {
-    if (vm.version() >= 6) return;
     // What Flash 6 and later added to MovieClip: a SWF 5 movie does not see it.
     static constexpr const char* kLater[] = {"attachAudio",
                                              "attachBitmap",
@@ -530,8 +529,7 @@ void hideNewerClipMethods(Vm& vm) {
                                              "lineTo",
                                              "moveTo",
                                              "setMask"};
-    for (const char* m : kLater)
-        if (Property* p = vm.clipProto->findAny(vm.key(m))) p->hidden = true;
+    for (const char* m : kLater) vm.addFlags(vm.clipProto, m, From6);
 }
 
 }  // namespace swf::avm1

@@ -23,15 +23,14 @@ Object* adoptClass(Vm& vm, const Movie& movie, SpriteClip& clip) {
     if (!cls) return nullptr;
     Object* self = vm.clipObject(&clip);
     const Value proto = vm.get(cls, "prototype");
-    if (self && proto.isObject()) self->proto = proto.o;
+    if (self && proto.isObject()) self->setProto(proto.o);
     return cls;
 }
 
 void constructAs(Vm& vm, Object* cls, SpriteClip& clip) {
     Object* self = cls ? vm.clipObject(&clip) : nullptr;
     if (!self) return;
-    vm.defineValue(self, "__constructor__", Value(cls), DontEnum);
-    vm.defineValue(self, "constructor", Value(cls), DontEnum);
+    vm.markConstructed(self, cls);
     vm.enter([&] { vm.call(Value(cls), self, {}); });
 }
 

@@ -461,14 +461,10 @@ void installFocusBuiltins(Vm& vm) {
             // Clips acting as buttons answer the mouse while this holds.
             vm.defineValue(proto.o, "enabled", Value(true));
         }
-    Object* sel = vm.newObject();
+    Object* sel = vm.newInstance(vm.objectProto, vm.objectCtor);
     vm.defineValue(vm.global, "Selection", sel);
     Value bcv = vm.get(vm.global, "AsBroadcaster");
-    if (bcv.isObject()) {
-        for (const char* m : {"addListener", "removeListener", "broadcastMessage"})
-            vm.defineValue(sel, m, vm.get(bcv.o, m), DontEnum);
-        vm.defineValue(sel, "_listeners", vm.newArray(), DontEnum);
-    }
+    if (bcv.isObject()) initBroadcaster(vm, sel, bcv.o);
     vm.defineMethod(sel, "getFocus", [](Vm& vm, Object*, Args&) -> Value {
         Value f = focusedObject(vm);
         if (!f.isObject()) return Value::null();
@@ -527,6 +523,7 @@ void installFocusBuiltins(Vm& vm) {
         vm.input->selEnd = clampIndex(a[1]);
         return {};
     });
+    vm.addFlagsToAll(sel, DontEnum | DontDelete | ReadOnly);
 }
 
 }  // namespace swf::avm1

@@ -57,7 +57,7 @@ void installGeomBuiltins(Vm& vm) {
     Object* flash = vm.newObject();
     vm.defineValue(vm.global, "flash", flash);
     // The flash package came with Flash 8; older movies see it once ASSetPropFlags unhides it.
-    if (Property* p = vm.global->findAny(vm.key("flash")); p && vm.version() < 8) p->hidden = true;
+    vm.addFlags(vm.global, "flash", From8);
     Object* geom = vm.newObject();
     vm.defineValue(flash, "geom", geom);
 

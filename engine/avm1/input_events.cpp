@@ -166,6 +166,7 @@ void installInputBuiltins(Vm& vm) {
                     [s](Vm&, Object*, Args&) -> Value { return Value(s->lastCode); });
     vm.defineMethod(key.o, "getAscii",
                     [s](Vm&, Object*, Args&) -> Value { return Value(s->lastAscii); });
+    vm.addFlagsToAll(key.o, DontEnum | DontDelete | ReadOnly);
 }
 
 double mouseLocal(Vm& vm, ClipHost* clip, bool x) {

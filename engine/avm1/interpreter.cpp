@@ -376,12 +376,8 @@ Value definedFunction(CallContext& c, Payload& p, bool v2, size_t bodyStart, siz
     if (c.target)
         if (const ScriptRunner* r = runnerFor(vm, c.target))
             data->swfVersion = r->movie().info.version;
-    Object* proto = vm.newObject(vm.objectProto);
-    Object* f = vm.newObject(vm.functionProto);
-    f->cls = ObjClass::Function;
+    Object* f = vm.newFunction(nullptr);
     f->fn = std::move(data);
-    vm.defineValue(f, "prototype", proto, DontEnum | DontDelete);
-    vm.defineValue(proto, "constructor", f);
     return Value(f);
 }
 
@@ -969,7 +965,7 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             }
             case 0x43: {
                 const double n = vm.toNumber(pop(c));
-                Object* o = vm.newObject();
+                Object* o = vm.newInstance(vm.objectProto, vm.objectCtor);
                 // A count past the stack takes what is there: a last value may lack its name.
                 const size_t count =
                     n > 0 ? static_cast<size_t>(std::min<double>(n, (c.stack.size() + 1) / 2)) : 0;
@@ -1073,9 +1069,10 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 const Value sub = pop(c);
                 if (sub.isObject() && super.isObject()) {
                     Value sp = vm.get(super.o, "prototype");
+                    // The new prototype names the superclass behind it and no constructor
+                    // of its own: `constructor` is found on the superclass's prototype.
                     Object* proto = vm.newObject(sp.isObject() ? sp.o : nullptr);
-                    vm.defineValue(proto, "__constructor__", super, DontEnum);
-                    vm.defineValue(proto, "constructor", sub, DontEnum);
+                    vm.defineValue(proto, "__constructor__", super, DontEnum | From6);
                     vm.set(sub.o, "prototype", Value(proto));
                 }
                 break;
@@ -1328,9 +1325,9 @@ Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home) 
     auto makeArguments = [&]() {
         if (!argsObj) {
             argsObj = newArray(args);
-            argsObj->cls = ObjClass::Array;
-            defineValue(argsObj, "callee", fnObj);
-            defineValue(argsObj, "caller", callerFn ? Value(callerFn) : Value::null());
+            defineValue(argsObj, "callee", fnObj, DontEnum | DontDelete);
+            defineValue(argsObj, "caller", callerFn ? Value(callerFn) : Value::null(),
+                        DontEnum | DontDelete);
         }
         return argsObj;
     };

@@ -269,14 +269,14 @@ void loadAt(Vm& vm, Object* loader, const std::string& url, const Place& p, bool
             // clip's variables.
             Object* o = vm.clipObject(target);
             clearVariables(o);
-            o->proto = vm.clipProto;
+            o->setProto(vm.clipProto);
             target->scriptObject = nullptr;
             o->clip = lm->runner.get();
             lm->runner->scriptObject = o;
         }
         if (rootObject) {
             clearVariables(rootObject, "$version");
-            rootObject->proto = vm.clipProto;
+            rootObject->setProto(vm.clipProto);
             rootObject->clip = lm->runner.get();
             lm->runner->scriptObject = rootObject;
             vm.setRoot(lm->runner.get());

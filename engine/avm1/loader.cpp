@@ -210,8 +210,7 @@ Value bytesTotal(Vm& vm, Object* self, Args&) {
 void installLoadVars(Vm& vm) {
     Object* proto = addClass(vm, "LoadVars", [](Vm&, Object*, Args&) -> Value { return {}; });
     // LoadVars came with Flash 6.
-    if (Property* p = vm.global->findAny(vm.key("LoadVars")); p && vm.version() < 6)
-        p->hidden = true;
+    vm.addFlags(vm.global, "LoadVars", From6);
     vm.defineValue(proto, "contentType", Value("application/x-www-form-urlencoded"));
     vm.defineMethod(proto, "load", nativeLoad);
     vm.defineMethod(proto, "sendAndLoad", nativeSendAndLoad);
@@ -323,9 +322,7 @@ void installMovieClipLoader(Vm& vm) {
         return Value(o);
     });
     // The class is there from Flash 6, its methods from Flash 7.
-    if (vm.version() < 7)
-        for (const char* m : {"loadClip", "unloadClip", "getProgress"})
-            if (Property* p = proto->findAny(vm.key(m))) p->hidden = true;
+    for (const char* m : {"loadClip", "unloadClip", "getProgress"}) vm.addFlags(proto, m, From7);
 }
 
 }  // namespace

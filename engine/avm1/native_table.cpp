@@ -1,9 +1,11 @@
 // ASnative, ASSetNative and ASSetNativeAccessor: the built-ins by table number and index, as
-// the player's own class definitions wire them up. A number stands for a method (or a getter
-// and setter pair) that is looked up by name when called, so the result behaves as the
-// built-in does on whatever object it is called on.
+// the player's own class definitions wire them up. A number stands for a method, the built-in
+// itself whatever a script has since put under its name, or for a getter and setter pair that
+// is looked up by name when called.
 
 #include <cmath>
+#include <map>
+#include <memory>
 
 #include "engine/avm1/capabilities.h"
 #include "engine/avm1/loader.h"
@@ -104,11 +106,32 @@ Value ownerOf(Vm& vm, std::string_view path) {
     return cur;
 }
 
-Object* nativeFunction(Vm& vm, int table, int index) {
+// The built-in methods by table and index, as they were before any script ran.
+using Originals = std::map<std::pair<int, int>, NativeFn>;
+
+std::shared_ptr<const Originals> collectOriginals(Vm& vm) {
+    auto out = std::make_shared<Originals>();
+    for (const NativeGroup& g : kGroups) {
+        if (g.accessors) continue;
+        const Value owner = ownerOf(vm, g.owner);
+        int index = g.first;
+        for (const std::string& n : splitNames(g.names)) {
+            const Value fn = n.empty() ? owner : vm.get(owner, n);
+            if (fn.isObject() && fn.o->fn && fn.o->fn->native)
+                out->emplace(std::pair{g.table, index}, fn.o->fn->native);
+            ++index;
+        }
+    }
+    return out;
+}
+
+Object* nativeFunction(Vm& vm, const Originals& originals, int table, int index) {
     if (table == kLoadTable) return vm.newMethod(loadNative(index));
     if (table == kCapabilitiesTable && index == 0) return vm.newMethod(queryCapabilities);
     if (table == kOldCaseTable && (index == 0 || index == 1))
         return vm.newMethod(oldCase(index == 0));
+    if (auto it = originals.find({table, index}); it != originals.end())
+        return vm.newMethod(it->second);
     return vm.newMethod([table, index](Vm& vm, Object* self, Args& a) -> Value {
         const Entry e = findEntry(table, index);
         if (!e.group) return {};
@@ -145,15 +168,11 @@ void defineNative(Vm& vm, Object* o, std::string name, Value v, Object* getter, 
     Property& p = o->setOwn(name, k, std::move(v), 0);
     p.getter = getter;
     p.setter = setter;
-    if (!existed && version > vm.version()) {
-        p.hidden = true;
-        p.listedWhenHidden = true;
-    } else {
-        p.hidden = false;
-    }
+    static constexpr uint16_t kFirstSeen[] = {From6, From7, From8, From9, From10};
+    if (!existed && version >= 6) p.setFlags(kFirstSeen[version - 6], vm.version());
 }
 
-void setNatives(Vm& vm, Args& a, bool accessors) {
+void setNatives(Vm& vm, const Originals& originals, Args& a, bool accessors) {
     if (a.size() < 3 || !arg(a, 0).isObject()) return;
     Object* o = arg(a, 0).o;
     const int table = indexArg(vm, arg(a, 1));
@@ -164,10 +183,11 @@ void setNatives(Vm& vm, Args& a, bool accessors) {
     for (const std::string& n : names) {
         if (!n.empty()) {
             if (accessors)
-                defineNative(vm, o, n, Value(), nativeFunction(vm, table, index),
-                             nativeFunction(vm, table, index + 1));
+                defineNative(vm, o, n, Value(), nativeFunction(vm, originals, table, index),
+                             nativeFunction(vm, originals, table, index + 1));
             else
-                defineNative(vm, o, n, Value(nativeFunction(vm, table, index)), nullptr, nullptr);
+                defineNative(vm, o, n, Value(nativeFunction(vm, originals, table, index)), nullptr,
+                             nullptr);
         }
         index += accessors ? 2 : 1;
     }
@@ -176,19 +196,21 @@ void setNatives(Vm& vm, Args& a, bool accessors) {
 }  // namespace
 
 void installNativeTables(Vm& vm) {
-    vm.defineMethod(vm.global, "ASnative", [](Vm& vm, Object*, Args& a) -> Value {
+    const auto originals = collectOriginals(vm);
+    vm.defineMethod(vm.global, "ASnative", [originals](Vm& vm, Object*, Args& a) -> Value {
         const int table = indexArg(vm, arg(a, 0));
         const int index = indexArg(vm, arg(a, 1));
-        return Value(nativeFunction(vm, table, index));
+        return Value(nativeFunction(vm, *originals, table, index));
     });
-    vm.defineMethod(vm.global, "ASSetNative", [](Vm& vm, Object*, Args& a) -> Value {
-        setNatives(vm, a, false);
+    vm.defineMethod(vm.global, "ASSetNative", [originals](Vm& vm, Object*, Args& a) -> Value {
+        setNatives(vm, *originals, a, false);
         return {};
     });
-    vm.defineMethod(vm.global, "ASSetNativeAccessor", [](Vm& vm, Object*, Args& a) -> Value {
-        setNatives(vm, a, true);
-        return {};
-    });
+    vm.defineMethod(vm.global, "ASSetNativeAccessor",
+                    [originals](Vm& vm, Object*, Args& a) -> Value {
+                        setNatives(vm, *originals, a, true);
+                        return {};
+                    });
 }
 
 }  // namespace swf::avm1

@@ -18,7 +18,26 @@ class Vm;
 class Object;
 class ClipHost;
 
-enum PropFlags : uint8_t { DontEnum = 1, DontDelete = 2, ReadOnly = 4 };
+enum PropFlags : uint16_t {
+    DontEnum = 1,
+    DontDelete = 2,
+    ReadOnly = 4,
+    // Version bits: the property is out of sight of movies below SWF 6, of SWF 6 alone, or
+    // below 7, 8, 9 or 10.
+    From6 = 0x80,
+    Not6 = 0x100,
+    From7 = 0x400,
+    From8 = 0x1000,
+    From9 = 0x2000,
+    From10 = 0x4000,
+};
+inline constexpr uint16_t kKnownFlags =
+    DontEnum | DontDelete | ReadOnly | From6 | Not6 | From7 | From8 | From9 | From10;
+// Whether the version bits in flags hide a property from a movie of this version.
+bool hiddenByVersion(uint16_t flags, int version);
+
+// The own property that links an object to its prototype; the same key in every version.
+inline constexpr std::string_view kProtoKey = "__proto__";
 
 struct Property {
     std::string name;  // as first written
@@ -26,10 +45,16 @@ struct Property {
     Value value;
     Object* getter = nullptr;  // addProperty accessors
     Object* setter = nullptr;
-    uint8_t flags = 0;
-    // Hidden from scripts of an older SWF version (ASSetPropFlags 128, 256, 4096, 8192, 16384).
+    uint16_t flags = 0;  // PropFlags
+    // Out of the scripts' sight: a name and value get() and set() pass over.
     bool hidden = false;
-    bool listedWhenHidden = false;  // ASSetNative's version-gated names: for..in lists them
+    // Hidden by its version bits rather than kept by the player: for..in and hasOwnProperty
+    // still see it, and ASSetPropFlags can bring it back.
+    bool listedWhenHidden = false;
+    // The player's own slot, which no script reaches in any way.
+    bool internal() const { return hidden && !listedWhenHidden; }
+    // Sets every flag, version bits included, as a movie of this version sees them.
+    void setFlags(uint16_t f, int version);
     // While a watcher of this accessor runs, reads and writes reach the value beneath it.
     uint8_t watchLock = 0;
     bool isAccessor() const { return getter != nullptr && !watchLock; }
@@ -91,7 +116,9 @@ struct Watch {
 class Object {
 public:
     ObjClass cls = ObjClass::Object;
-    Object* proto = nullptr;   // __proto__
+    // The next link of the chain: the own __proto__ property's value while that is an object
+    // (kept by setOwn, removeOwn and setProto), else null.
+    Object* proto = nullptr;
     Value primitive;           // String/Number/Boolean/Date wrappers
     std::vector<Value> elems;  // Array storage
     std::unique_ptr<FunctionData> fn;
@@ -108,8 +135,11 @@ public:
     const std::vector<Property>& props() const { return props_; }
     Property* findOwn(std::string_view key);  // visible ones only
     Property* findAny(std::string_view key);
-    Property& setOwn(std::string_view name, std::string_view key, Value v, uint8_t flags = 0);
+    Property& setOwn(std::string_view name, std::string_view key, Value v, uint16_t flags = 0);
     bool removeOwn(std::string_view key);
+    // Points __proto__ at p: its own property keeps its flags, a new one is hidden and
+    // permanent as the player makes them.
+    void setProto(Object* p);
 
 private:
     std::vector<Property> props_;

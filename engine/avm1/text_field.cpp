@@ -1200,10 +1200,8 @@ void installTextBuiltins(Vm& vm) {
             return {};
         });
     // Every field broadcasts onChanged/onScroller to its listeners, itself first.
-    for (const char* m : {"addListener", "removeListener", "broadcastMessage"}) {
-        Value bc = vm.get(g, "AsBroadcaster");
-        if (bc.isObject()) vm.defineValue(proto, m, vm.get(bc.o, m), DontEnum);
-    }
+    if (Value bc = vm.get(g, "AsBroadcaster"); bc.isObject())
+        initBroadcaster(vm, proto, bc.o, false);
 
     // ---- MovieClip.createTextField, getTextSnapshot
     vm.defineMethod(vm.clipProto, "createTextField", [reg](Vm& vm, Object* self, Args& a) -> Value {

@@ -157,13 +157,13 @@ Object* Vm::newObject(Object* proto) {
     }
     heap_.push_back(std::make_unique<Object>());
     Object* o = heap_.back().get();
-    o->proto = proto;
+    o->setProto(proto);
     return o;
 }
 
 Object* Vm::newArray(std::vector<Value> elems) {
-    Object* a = newObject(arrayProto);
-    a->cls = ObjClass::Array;
+    Object* a = newInstance(arrayProto, arrayCtor);
+    makeArray(a);
     a->elems = std::move(elems);
     return a;
 }
@@ -171,18 +171,17 @@ Object* Vm::newArray(std::vector<Value> elems) {
 Object* Vm::newScriptArray(std::vector<Value> elems) {
     Object* a = newArray(std::move(elems));
     const Value proto = get(get(Value(global), "Array"), "prototype");
-    a->proto = proto.isObject() ? proto.o : nullptr;
+    a->setProto(proto.isObject() ? proto.o : nullptr);
+    if (!proto.isObject())
+        if (Property* own = a->findAny(key("__proto__"))) own->value = proto;
     return a;
 }
 
 Object* Vm::newFunction(NativeFn fn, Object* proto) {
-    Object* f = newObject(functionProto);
-    f->cls = ObjClass::Function;
-    f->fn = std::make_unique<FunctionData>();
-    f->fn->native = std::move(fn);
+    Object* f = newMethod(std::move(fn));
     if (!proto) proto = newObject(objectProto);
     defineValue(f, "prototype", proto, DontEnum | DontDelete);
-    defineValue(proto, "constructor", f);
+    defineValue(proto, "constructor", f, DontEnum | DontDelete);
     return f;
 }
 
@@ -191,7 +190,22 @@ Object* Vm::newMethod(NativeFn fn) {
     f->cls = ObjClass::Function;
     f->fn = std::make_unique<FunctionData>();
     f->fn->native = std::move(fn);
+    // A function's link to Function.prototype is out of SWF 5 movies' sight.
+    if (Property* link = f->findAny(kProtoKey))
+        link->setFlags(DontEnum | DontDelete | From6, version_);
+    if (functionCtor) defineValue(f, "constructor", functionCtor, DontEnum | DontDelete);
     return f;
+}
+
+Object* Vm::newInstance(Object* proto, Object* ctor) {
+    Object* o = newObject(proto);
+    if (ctor) defineValue(o, "constructor", ctor, DontEnum | DontDelete);
+    return o;
+}
+
+void Vm::markConstructed(Object* obj, Object* ctor) {
+    defineValue(obj, "__constructor__", ctor, DontEnum | From6);
+    if (version_ < 7) defineValue(obj, "constructor", ctor, DontEnum);
 }
 
 Object* Vm::boxed(const Value& v) {
@@ -237,11 +251,35 @@ Object* Vm::clipObject(ClipHost* clip) {
     return clip->scriptObject;
 }
 
-void Vm::defineValue(Object* o, std::string_view name, Value v, uint8_t flags) {
-    o->setOwn(name, key(name), std::move(v), flags);
+void Vm::defineValue(Object* o, std::string_view name, Value v, uint16_t flags) {
+    o->setOwn(name, key(name), std::move(v)).setFlags(flags, version_);
 }
 
-void Vm::defineMethod(Object* o, std::string_view name, NativeFn fn, uint8_t flags) {
+void Vm::addFlags(Object* o, std::string_view name, uint16_t flags) {
+    if (Property* p = o->findAny(key(name)); p && !p->internal())
+        p->setFlags(p->flags | flags, version_);
+}
+
+void Vm::defineFunction(Object* o, std::string_view name, NativeFn fn, uint16_t flags) {
+    defineValue(o, name, newFunction(std::move(fn)), flags);
+}
+
+void Vm::addFlagsToAll(Object* o, uint16_t flags) {
+    for (const Property& p : o->props()) addFlags(o, p.name, flags);
+}
+
+void Vm::keptLength(Object* o, Value v) {
+    if (Property* own = o->findAny(key("length")); own && !own->isAccessor())
+        own->value = std::move(v);
+}
+
+void Vm::makeArray(Object* o) {
+    o->cls = ObjClass::Array;
+    // The value stays unused: an array's length is its element count.
+    if (!o->findAny(key("length"))) defineValue(o, "length", Value(), DontEnum | DontDelete);
+}
+
+void Vm::defineMethod(Object* o, std::string_view name, NativeFn fn, uint16_t flags) {
     defineValue(o, name, newMethod(std::move(fn)), flags);
 }
 
@@ -271,7 +309,12 @@ Value Vm::get(Object* o, std::string_view name) {
         }
         return {};
     }
-    if (name.size() == 9 && name == "__proto__") return o->proto ? Value(o->proto) : Value();
+    if (name.size() == kProtoKey.size() && key(name) == kProtoKey) {
+        // The link is the object's own: a hidden or deleted one leaves nothing to find.
+        Property* own = o->findOwn(kProtoKey);
+        if (!own) return {};
+        return own->isAccessor() ? callGetter(own->getter, o) : own->value;
+    }
     if (o->cls == ObjClass::Array) {
         // addProperty can put an accessor over an element or the length.
         if (Property* own = o->props().empty() ? nullptr : o->findOwn(key(name));
@@ -283,6 +326,8 @@ Value Vm::get(Object* o, std::string_view name) {
         if (idx >= 0) {
             if (static_cast<size_t>(idx) < o->elems.size()) return o->elems[idx];
         } else if (name == "length") {
+            if (const Property* own = o->findOwn(key(name)); own && !own->value.isUndefined())
+                return own->value;
             return Value(o->elems.size());
         }
     } else if (o->cls == ObjClass::String && name == "length") {
@@ -382,13 +427,19 @@ void Vm::set(Object* o, std::string_view name, Value v) {
         o = o->superThis;
     }
     if (!o) return;
-    if (name == "__proto__") {
+    const std::string k = key(name);
+    if (k == kProtoKey) {
         // A primitive as prototype leads nowhere: nothing is found through it.
-        o->proto = v.isObject() ? v.o : nullptr;
-        if (v.isUndefined()) o->proto = nullptr;
+        Property* own = o->findAny(k);
+        if (own && own->isAccessor()) {
+            if (own->setter) callSetter(own->setter, o, v);
+            return;
+        }
+        if (own && (own->flags & ReadOnly)) return;
+        const uint16_t flags = own ? own->flags : 0;
+        o->setOwn(name, k, std::move(v)).setFlags(flags, version_);
         return;
     }
-    const std::string k = key(name);
     if (!o->watches.empty() && (version_ < 7 || watchDepth_ < kMaxWatchDepth)) {
         auto w = o->watches.find(k);
         if (w != o->watches.end() && w->second.callback) {
@@ -431,17 +482,23 @@ void Vm::set(Object* o, std::string_view name, Value v) {
             if (static_cast<size_t>(idx) >= o->elems.size()) {
                 checkArray(static_cast<size_t>(idx) + 1, o->elems.size());
                 o->elems.resize(idx + 1);
+                keptLength(o, Value());
             }
             o->elems[idx] = std::move(v);
             return;
         }
         if (name == "length") {
+            if (const Property* own = o->findOwn(k); own && (own->flags & ReadOnly)) return;
             const double n = toNumber(v);
             if (n >= 0 && n == std::floor(n)) {
                 if (n > static_cast<double>(limits_.maxArrayLength))
                     throw ScriptAbort{"array too long"};
                 checkArray(static_cast<size_t>(n), o->elems.size());
                 o->elems.resize(static_cast<size_t>(n));
+                keptLength(o, Value());
+            } else if (std::isnan(n)) {
+                // What is no number at all is kept as the length reads, the elements stay.
+                keptLength(o, std::move(v));
             }
             return;
         }
@@ -477,7 +534,8 @@ void Vm::set(Object* o, std::string_view name, Value v) {
 bool Vm::hasProperty(Object* o, std::string_view name) {
     if (!o) return false;
     // As get() answers them.
-    if (name == "__proto__") return o->proto != nullptr;
+    if (name.size() == kProtoKey.size() && key(name) == kProtoKey)
+        return o->findOwn(kProtoKey) != nullptr;
     if (o->cls == ObjClass::String && name == "length") return true;
     if (o->cls == ObjClass::Array) {
         const int64_t idx = arrayIndex(name);
@@ -516,7 +574,7 @@ std::vector<std::string> Vm::enumerate(Object* o) {
     for (Object* p = o; p && guard < 256; p = p->proto, ++guard) {
         const auto& props = p->props();
         for (auto it = props.rbegin(); it != props.rend(); ++it) {
-            if (it->hidden && !it->listedWhenHidden) continue;
+            if (it->internal()) continue;
             if (seen.emplace(it->key, true).second && !(it->flags & DontEnum))
                 out.push_back(it->name);
         }
@@ -553,8 +611,7 @@ Value Vm::construct(const Value& ctor, Args args) {
     Object* f = ctor.o;
     Value protoV = get(f, "prototype");
     Object* obj = newObject(protoV.isObject() ? protoV.o : objectProto);
-    defineValue(obj, "__constructor__", f, DontEnum);
-    if (version_ < 6) defineValue(obj, "constructor", f, DontEnum);
+    markConstructed(obj, f);
     tempRoots_.push_back(obj);
     struct Pop {
         std::vector<Object*>& v;
@@ -1073,8 +1130,9 @@ void Vm::collect() {
     if (!contexts.empty()) return;  // only between frames: no script is on the stack
     for (auto& o : heap_) o->marked = false;
     mark(global);
-    for (Object* p : {objectProto, functionProto, arrayProto, stringProto, numberProto,
-                      booleanProto, dateProto, clipProto, errorProto, arrayCtor})
+    for (Object* p :
+         {objectProto, functionProto, arrayProto, stringProto, numberProto, booleanProto, dateProto,
+          clipProto, errorProto, arrayCtor, objectCtor, functionCtor})
         mark(p);
     for (Object* o : tempRoots_) mark(o);
     std::vector<Object*> held;

@@ -100,9 +100,20 @@ public:
     // An array a script makes without new (a literal, Array() called): its prototype is
     // whatever _global.Array.prototype is now, none once Array is gone.
     Object* newScriptArray(std::vector<Value> elems);
+    // Makes o an array: its length is its own, hidden and permanent.
+    void makeArray(Object* o);
+    // An array's own length property holds a value only while a script set it to something
+    // that is no number; undefined while the element count is the length.
+    void keptLength(Object* o, Value v);
     Object* newFunction(NativeFn fn,
                         Object* proto = nullptr);  // proto: .prototype (made when null)
     Object* newMethod(NativeFn fn);                // a function without a prototype object
+    // An object the player makes itself for a class (a literal, an array a method returns):
+    // its constructor is its own, hidden and permanent.
+    Object* newInstance(Object* proto, Object* ctor);
+    // What `new` leaves on the object it made: the constructor behind it, and before SWF 7
+    // the constructor too.
+    void markConstructed(Object* obj, Object* ctor);
     Object* boxed(const Value& v);                 // ToObject
     std::string key(std::string_view name) const;  // lookup key for the version's case rule
 
@@ -115,8 +126,16 @@ public:
     void set(Object* o, std::string_view name, Value v);
     bool hasProperty(Object* o, std::string_view name);
     bool deleteProperty(Object* o, std::string_view name);
-    void defineValue(Object* o, std::string_view name, Value v, uint8_t flags = DontEnum);
-    void defineMethod(Object* o, std::string_view name, NativeFn fn, uint8_t flags = DontEnum);
+    void defineValue(Object* o, std::string_view name, Value v, uint16_t flags = DontEnum);
+    // Built-in methods are hidden and permanent, as the player defines its classes.
+    void defineMethod(Object* o, std::string_view name, NativeFn fn,
+                      uint16_t flags = DontEnum | DontDelete);
+    // A built-in the player writes as a script function: it comes with a prototype object.
+    void defineFunction(Object* o, std::string_view name, NativeFn fn,
+                        uint16_t flags = DontEnum | DontDelete);
+    // Adds flags (a version bit, say) to an own property, as ASSetPropFlags would.
+    void addFlags(Object* o, std::string_view name, uint16_t flags);
+    void addFlagsToAll(Object* o, uint16_t flags);  // ASSetPropFlags(o, null, flags)
     // Enumerable names of o and its prototypes, in the order for..in yields them.
     std::vector<std::string> enumerate(Object* o);
 
@@ -156,6 +175,8 @@ public:
     Object* clipProto = nullptr;
     Object* errorProto = nullptr;
     Object* arrayCtor = nullptr;
+    Object* objectCtor = nullptr;    // the built-in Object, whatever _global.Object is now
+    Object* functionCtor = nullptr;  // every function's own constructor, once it exists
 
     struct Timer {
         Value fn;  // function, or object + method name
@@ -283,6 +304,10 @@ void installBitmapBuiltins(Vm& vm);  // bitmap_data.cpp: flash.display.BitmapDat
 void installFilterBuiltins(Vm& vm);  // filter_objects.cpp: flash.filters
 void installColorBuiltins(Vm& vm);   // color_object.cpp: Color
 void installNativeTables(Vm& vm);    // native_table.cpp: ASnative, ASSetNative
+// AsBroadcaster.initialize: from's listener methods on target, a broadcastMessage of its own
+// and an empty listener list (builtins_misc.cpp).
+// listeners: false for a prototype whose instances each keep their own list.
+void initBroadcaster(Vm& vm, Object* target, Object* from, bool listeners = true);
 
 // An Add2 operand: an object's primitive, as text next to text sees it.
 Value addOperand(Vm& vm, const Value& v);

@@ -1,5 +1,7 @@
 // Built-ins, each group by the object that provides them.
 
+#include <algorithm>
+
 #include "tests/avm1/avm1_fixture.h"
 
 using namespace avm1test;
@@ -44,7 +46,16 @@ TEST(Avm1Array, MutatorsAndJoin) {
     push(a, {"x"}).getVariable();
     push(a, {"length", 2}).op(op::SetMember);
     push(a, {"x"}).getVariable().trace();  // f,e
-    EXPECT_EQ(traced(7, a), "b,c\na,X,d,e\n5\na\nf-e-d-X\nd,X\nf,e\n");
+    // A length that is no number reads back as set and leaves the elements; a number again
+    // or a new element makes it the count once more.
+    setMember(a, "x", "length", "many");
+    push(a, {"x"}).getVariable();
+    push(a, {"length"}).op(op::GetMember).trace();  // many
+    push(a, {"x"}).getVariable().trace();           // f,e
+    setMember(a, "x", "3", "g");
+    push(a, {"x"}).getVariable();
+    push(a, {"length"}).op(op::GetMember).trace();  // 4
+    EXPECT_EQ(traced(7, a), "b,c\na,X,d,e\n5\na\nf-e-d-X\nd,X\nf,e\nmany\nf,e\n4\n");
 }
 
 TEST(Avm1Array, SortFlagsAndSortOn) {
@@ -299,24 +310,136 @@ TEST(Avm1Date, FieldsInUniversalTime) {
     EXPECT_EQ(traced(7, a), "2001\n1\n6\nSat Feb 3 04:05:06 GMT+0000 2001\n86400000\n");
 }
 
-// ASSetPropFlags' version bits hide a property from movies older than the version they name;
-// clearing the bit shows it again.
+// ASSetPropFlags' version bits hide a property from movies older than the version they name
+// (256: from SWF 6 alone), and only clearing the bit shows it again: clearing the other flags
+// of every property keeps it out of sight.
 TEST(Avm1Object, SetPropFlagsVersionBitsHideFromOlderMovies) {
-    auto run = [](int version) {
+    struct Case {
+        int bit;
+        int version;
+        const char* seen;  // before, after ASSetPropFlags(o, null, 0, 1), after clearing the bit
+    };
+    const Case cases[] = {
+        {0x1000, 7, "undefined\nundefined\n1\n"},
+        {0x1000, 8, "1\n1\n1\n"},
+        {0x80, 5, "undefined\nundefined\n1\n"},
+        {0x80, 6, "1\n1\n1\n"},
+        {0x100, 5, "1\n1\n1\n"},
+        {0x100, 6, "undefined\nundefined\n1\n"},
+        {0x100, 7, "1\n1\n1\n"},
+        {0x400, 6, "undefined\nundefined\n1\n"},
+    };
+    for (const Case& c : cases) {
         ActionWriter a;
         push(a, {"o", "v", 1, "w", 2, 2}).op(op::InitObject).setVariable();
-        push(a, {0x1000, "v", "o"}).getVariable();
+        push(a, {c.bit, "v", "o"}).getVariable();
         push(a, {3, "ASSetPropFlags"}).op(op::CallFunction).pop();
         push(a, {"o"}).getVariable();
         push(a, {"v"}).op(op::GetMember).trace();
-        push(a, {0x1000, 0, "v", "o"}).getVariable();
+        push(a, {1, 0, P::null(), "o"}).getVariable();
         push(a, {4, "ASSetPropFlags"}).op(op::CallFunction).pop();
         push(a, {"o"}).getVariable();
         push(a, {"v"}).op(op::GetMember).trace();
-        return traced(version, a);
+        push(a, {c.bit, 0, "v", "o"}).getVariable();
+        push(a, {4, "ASSetPropFlags"}).op(op::CallFunction).pop();
+        push(a, {"o"}).getVariable();
+        push(a, {"v"}).op(op::GetMember).trace();
+        EXPECT_EQ(traced(c.version, a), c.seen) << "bit " << c.bit << " in SWF " << c.version;
+    }
+}
+
+// What the player leaves on the objects it makes, as a script finds it: "h" when for..in
+// passes over the property, "p" when delete leaves it, "-" when it is not the object's own.
+TEST(Avm1Object, MadeObjectsOwnTheirLinksWithThePlayersFlags) {
+    using swf::avm1::Value;
+    enum Make { NewArray, Literal, ArrayLiteral, PlainCall, Function, Prototype, Extended };
+    struct Case {
+        int version;
+        Make make;
+        const char* name;
+        const char* flags;
     };
-    EXPECT_EQ(run(7), "undefined\n1\n");
-    EXPECT_EQ(run(8), "1\n1\n");
+    const Case cases[] = {
+        {6, NewArray, "__proto__", "hp"},    {6, NewArray, "__constructor__", "h"},
+        {6, NewArray, "constructor", "h"},   {7, NewArray, "constructor", "-"},
+        {6, NewArray, "length", "hp"},       {7, Literal, "__proto__", "hp"},
+        {7, Literal, "constructor", "hp"},   {7, ArrayLiteral, "constructor", "hp"},
+        {7, ArrayLiteral, "length", "hp"},   {7, PlainCall, "__proto__", "-"},
+        {7, Function, "__proto__", "hp"},    {7, Function, "constructor", "hp"},
+        {7, Function, "prototype", "hp"},    {7, Prototype, "__proto__", "hp"},
+        {7, Prototype, "constructor", "hp"}, {7, Extended, "__constructor__", "h"},
+        {7, Extended, "constructor", "-"},   {5, Function, "__proto__", "hp"},
+    };
+    for (const Case& c : cases) {
+        ActionWriter a;
+        ActionWriter empty;
+        switch (c.make) {
+            case NewArray:
+                push(a, {"o", 0, "Array"}).op(op::NewObject).setVariable();
+                break;
+            case Literal:
+                push(a, {"o", 0}).op(op::InitObject).setVariable();
+                break;
+            case ArrayLiteral:
+                push(a, {"o", 0}).op(op::InitArray).setVariable();
+                break;
+            case PlainCall:
+                push(a, {"o", 0, "Object"}).op(op::CallFunction).setVariable();
+                break;
+            case Function:
+                defineFunction(a, "o", {}, empty);
+                break;
+            case Prototype:
+            case Extended:
+                defineFunction(a, "F", {}, empty);
+                if (c.make == Extended) {
+                    push(a, {"F"}).getVariable();
+                    push(a, {"Object"}).getVariable();
+                    a.op(0x69);
+                }
+                push(a, {"o", "F"}).getVariable();
+                push(a, {"prototype"}).op(op::GetMember).setVariable();
+                break;
+        }
+        Stage s(c.version);
+        s.run(a);
+        auto& vm = s.vm;
+        const Value o = vm.get(vm.clipObject(&s), "o");
+        ASSERT_TRUE(o.isObject());
+        const Value own = vm.get(vm.objectProto, "hasOwnProperty");
+        auto isOwn = [&] { return vm.toBoolean(vm.call(own, o.o, {Value(c.name)})); };
+        std::string flags;
+        if (isOwn()) {
+            const auto listed = vm.enumerate(o.o);
+            if (std::find(listed.begin(), listed.end(), c.name) == listed.end()) flags += "h";
+            vm.deleteProperty(o.o, c.name);
+            if (isOwn()) flags += "p";
+        } else {
+            flags = "-";
+        }
+        EXPECT_EQ(flags, c.flags) << c.name << " of case " << c.make << " in SWF " << c.version;
+    }
+}
+
+// __proto__ is a property like the others: a script may replace it, make it read-only, or
+// delete it once it is no longer permanent, and the prototype chain follows.
+TEST(Avm1Object, TheProtoLinkIsAnOwnProperty) {
+    using swf::avm1::Value;
+    Stage s(7);
+    auto& vm = s.vm;
+    const Value setFlags = vm.get(vm.global, "ASSetPropFlags");
+    Value o = vm.construct(vm.get(vm.global, "Array"), {});
+    EXPECT_FALSE(vm.deleteProperty(o.o, "__proto__"));
+    EXPECT_EQ(vm.typeOf(vm.get(o, "push")), "function");
+    vm.call(setFlags, nullptr, {o, Value("__proto__"), Value(4)});
+    vm.set(o.o, "__proto__", Value(vm.newObject()));
+    EXPECT_EQ(vm.typeOf(vm.get(o, "push")), "function");
+    vm.call(setFlags, nullptr, {o, Value("__proto__"), Value(0), Value(6)});
+    EXPECT_TRUE(vm.deleteProperty(o.o, "__proto__"));
+    EXPECT_EQ(vm.typeOf(vm.get(o, "push")), "undefined");
+    EXPECT_EQ(vm.typeOf(vm.get(o, "__proto__")), "undefined");
+    vm.set(o.o, "__proto__", vm.get(vm.global, "Array").o->findAny("prototype")->value);
+    EXPECT_EQ(vm.typeOf(vm.get(o, "push")), "function");
 }
 
 // MovieClip methods newer than a movie's version are not there for it; the old ones are, and

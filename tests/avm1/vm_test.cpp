@@ -737,8 +737,15 @@ TEST(Avm1Natives, ASnativeAndASSetNativeReachBuiltinsByNumber) {
     push(a, {"t"}).op(op::GetMember).op(op::SetMember);
     push(a, {0, "d"}).getVariable();
     push(a, {"t"}).op(op::CallMethod).trace();
+    // Object.prototype.hasOwnProperty = ASnative(101, 5): the built-in, not itself again.
+    push(a, {"Object"}).getVariable();
+    push(a, {"prototype"}).op(op::GetMember);
+    push(a, {"hasOwnProperty", 5, 101, 2, "ASnative"}).op(op::CallFunction).op(op::SetMember);
+    push(a, {"valueOf", 1, "Object"}).getVariable();
+    push(a, {"prototype"}).op(op::GetMember);
+    push(a, {"hasOwnProperty"}).op(op::CallMethod).trace();
     Stage s(7);
-    EXPECT_EQ(s.run(a), "3\n2\nundefined\n1234\n");
+    EXPECT_EQ(s.run(a), "3\n2\nundefined\n1234\ntrue\n");
 }
 
 // ---- registers, delete and __resolve
