@@ -53,18 +53,7 @@ const Capability kCapabilities[] = {
 };
 
 std::string encoded(std::string_view s) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char ch : s) {
-        if (std::isalnum(ch)) {
-            out += static_cast<char>(ch);
-        } else {
-            out += '%';
-            out += hex[ch >> 4];
-            out += hex[ch & 15];
-        }
-    }
-    return out;
+    return percentEncoded(s, [](unsigned char ch) { return std::isalnum(ch) != 0; });
 }
 
 Value toValue(const Capability& c) {

@@ -31,6 +31,10 @@ struct ColorTransformData : NativeData {
     double v[8] = {1, 1, 1, 1, 0, 0, 0, 0};
 };
 
+ColorTransformData* colorTransformOf(Object* o) {
+    return o ? dynamic_cast<ColorTransformData*>(o->native.get()) : nullptr;
+}
+
 void accessor(Vm& vm, Object* proto, std::string_view name, NativeFn get, NativeFn set) {
     Property& p = proto->setOwn(name, vm.key(name), Value(), DontEnum);
     p.getter = vm.newMethod(std::move(get));
@@ -538,13 +542,11 @@ void installGeomBuiltins(Vm& vm) {
             accessor(
                 vm, ctProto, kC[i],
                 [i](Vm&, Object* self, Args&) -> Value {
-                    auto* d =
-                        self ? dynamic_cast<ColorTransformData*>(self->native.get()) : nullptr;
+                    auto* d = colorTransformOf(self);
                     return d ? Value(d->v[i]) : Value();
                 },
                 [i](Vm& vm, Object* self, Args& a) -> Value {
-                    auto* d =
-                        self ? dynamic_cast<ColorTransformData*>(self->native.get()) : nullptr;
+                    auto* d = colorTransformOf(self);
                     const double n = vm.toNumber(arg(a, 0));
                     if (d) d->v[i] = n;
                     return {};

@@ -361,8 +361,22 @@ std::string unescapeText(std::string_view s, int version) {
     return utf8 ? lenientUtf8(out) : out;
 }
 
-std::string escapeText(std::string_view s, int version) {
+std::string percentEncoded(std::string_view bytes, bool (*keep)(unsigned char)) {
     static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const unsigned char ch : bytes) {
+        if (keep(ch)) {
+            out += static_cast<char>(ch);
+        } else {
+            out += '%';
+            out += kHex[ch >> 4];
+            out += kHex[ch & 15];
+        }
+    }
+    return out;
+}
+
+std::string escapeText(std::string_view s, int version) {
     // Before SWF 6 a character is one byte: its code, not its UTF-8.
     std::string bytes;
     if (version >= 6) {
@@ -375,18 +389,10 @@ std::string escapeText(std::string_view s, int version) {
                 utf8Append(bytes, ch);
         }
     }
-    std::string out;
-    for (const unsigned char ch : bytes) {
-        if (std::isalnum(ch) || ch == '-' || ch == '_' || ch == '.' || ch == '*' || ch == '@' ||
-            ch == '/' || ch == '+') {
-            out += static_cast<char>(ch);
-        } else {
-            out += '%';
-            out += kHex[ch >> 4];
-            out += kHex[ch & 15];
-        }
-    }
-    return out;
+    return percentEncoded(bytes, [](unsigned char ch) {
+        return std::isalnum(ch) || ch == '-' || ch == '_' || ch == '.' || ch == '*' || ch == '@' ||
+               ch == '/' || ch == '+';
+    });
 }
 
 std::string latin1ToUtf8(std::string_view s) {

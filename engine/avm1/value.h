@@ -76,6 +76,8 @@ void utf8Append(std::string& out, char32_t c);
 // escape() and unescape() as the version has them: UTF-8 bytes from SWF 6, a byte per
 // character before.
 std::string escapeText(std::string_view s, int version);
+// Each byte keep refuses as %XX (upper-case hex).
+std::string percentEncoded(std::string_view bytes, bool (*keep)(unsigned char));
 std::string unescapeText(std::string_view s, int version);
 // Bytes of one character each (the text of movies before SWF 6) as UTF-8.
 std::string latin1ToUtf8(std::string_view s);
