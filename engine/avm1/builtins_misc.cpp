@@ -137,7 +137,6 @@ void installMiscBuiltins(Vm& vm) {
     // ---- Stage
     Object* stage = vm.newObject();
     vm.defineValue(g, "Stage", stage);
-    vm.defineValue(stage, "scaleMode", Value("showAll"), 0);
     vm.defineValue(stage, "showMenu", Value(true), 0);
     // align keeps the edges it names, in any case and among any other letters, as "LTRB"
     // ordered; displayState takes only its two states.
@@ -165,6 +164,20 @@ void installMiscBuiltins(Vm& vm) {
             for (char c : {'l', 't', 'r', 'b'})
                 if (in.find(c) != std::string::npos) out += static_cast<char>(c - 32);
             store(self, kAlign, Value(out));
+            return {};
+        });
+    // scaleMode takes its four modes in any case, spelt back the player's way; anything
+    // else is showAll.
+    static constexpr std::string_view kScale = "\001scaleMode";
+    accessor(
+        "scaleMode",
+        [slotOf](Vm& vm, Object* self, Args&) { return slotOf(vm, self, kScale, "showAll"); },
+        [store](Vm& vm, Object* self, Args& a) -> Value {
+            const std::string in = asciiLower(vm.toString(arg(a, 0)));
+            const char* mode = "showAll";
+            for (const char* m : {"exactFit", "noBorder", "noScale"})
+                if (in == asciiLower(m)) mode = m;
+            store(self, kScale, Value(mode));
             return {};
         });
     accessor(

@@ -34,6 +34,13 @@ void setClipExtent(Vm& vm, ClipHost* clip, bool width, double v);
 // What a clip draws (strokes included), or a button's hit area, in stage twips; nullopt when
 // it is off the stage or covers nothing.
 std::optional<QRectF> stageBounds(Vm& vm, ClipHost* clip);
+// A clip's bounds in another clip's space, in pixels (getBounds, getRect); empty when it draws
+// nothing, nullopt when either clip is off the stage.
+struct ClipRect {
+    QRectF pixels;
+    bool empty = false;
+};
+std::optional<ClipRect> boundsIn(Vm& vm, ClipHost* clip, ClipHost* space, bool withStrokes);
 // Where scripts moved the main movie's root (its _x, _rotation ...), in stage twips.
 QTransform rootTransform(Vm& vm);
 void installClipBoundsBuiltins(Vm& vm);

@@ -31,6 +31,7 @@ namespace {
 constexpr int kMaxNesting = 64;
 // What an empty clip reports for each edge, in pixels.
 constexpr double kNoBounds = 6710886.35;
+constexpr int32_t kNoEdgeTwips = 0x7FFFFFF;
 
 QTransform toQt(const format::Matrix& m) { return QTransform(m.sx, m.r0, m.r1, m.sy, m.tx, m.ty); }
 
@@ -124,28 +125,43 @@ ClipHost* clipArg(Vm& vm, ClipHost* self, const Value& v) {
     return path.empty() ? nullptr : vm.resolveTarget(path, self);
 }
 
+}  // namespace
+
+std::optional<ClipRect> boundsIn(Vm& vm, ClipHost* clip, ClipHost* space, bool withStrokes) {
+    const QRectF local = clipBounds(vm, clip, withStrokes);
+    const bool rounded = vm.emptyBoundsRounded;
+    if (vm.activeVersion() >= 8) vm.emptyBoundsRounded = true;
+    if (local.isNull()) {
+        // Nothing drawn: the edges are the largest twips value, which the player later keeps
+        // in single precision.
+        const double v = rounded ? double(float(kNoEdgeTwips)) / 20.0 : kNoBounds;
+        return ClipRect{QRectF(QPointF(v, v), QPointF(v, v)), true};
+    }
+    const auto from = toStage(vm, clip), to = toStage(vm, space);
+    if (!from || !to) return std::nullopt;
+    bool ok = false;
+    const QTransform inv = to->inverted(&ok);
+    const QRectF r = ok ? (*from * inv).mapRect(local) : local;
+    auto px = [](double tw) { return std::round(tw) / 20.0; };
+    return ClipRect{QRectF(QPointF(px(r.left()), px(r.top())), QPointF(px(r.right()), px(r.bottom()))),
+                    false};
+}
+
+namespace {
+
 Value boundsObject(Vm& vm, ClipHost* clip, const Args& a, bool withStrokes) {
     ClipHost* space = clip;
     if (!a.empty()) {
         space = clipArg(vm, clip, a[0]);
         if (!space) return {};
     }
-    const QRectF local = clipBounds(vm, clip, withStrokes);
+    const auto r = boundsIn(vm, clip, space, withStrokes);
+    if (!r) return {};
     Object* out = vm.newObject();
-    if (local.isNull()) {
-        for (const char* k : {"xMin", "xMax", "yMin", "yMax"}) vm.set(out, k, Value(kNoBounds));
-        return Value(out);
-    }
-    const auto from = toStage(vm, clip), to = toStage(vm, space);
-    if (!from || !to) return {};
-    bool ok = false;
-    const QTransform inv = to->inverted(&ok);
-    const QRectF r = ok ? (*from * inv).mapRect(local) : local;
-    auto px = [](double tw) { return std::round(tw) / 20.0; };
-    vm.set(out, "xMin", Value(px(r.left())));
-    vm.set(out, "xMax", Value(px(r.right())));
-    vm.set(out, "yMin", Value(px(r.top())));
-    vm.set(out, "yMax", Value(px(r.bottom())));
+    vm.set(out, "xMin", Value(r->pixels.left()));
+    vm.set(out, "xMax", Value(r->pixels.right()));
+    vm.set(out, "yMin", Value(r->pixels.top()));
+    vm.set(out, "yMax", Value(r->pixels.bottom()));
     return Value(out);
 }
 

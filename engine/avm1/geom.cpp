@@ -6,6 +6,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "engine/avm1/clip.h"
 #include "engine/avm1/display_props.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
@@ -738,11 +739,10 @@ void installGeomBuiltins(Vm& vm) {
             ClipHost* c = clipOf(vm, self);
             if (!c) return {};
             // The clip's bounds on the stage, in whole pixels.
-            Object* obj = vm.clipObject(c);
-            Value b = vm.call(vm.get(obj, "getBounds"), obj, {Value(vm.clipObject(vm.root_))});
-            if (!b.isObject()) return construct(vm, rect, {Value(0), Value(0), Value(0), Value(0)});
-            QRectF r(QPointF(num(vm, b.o, "xMin"), num(vm, b.o, "yMin")),
-                     QPointF(num(vm, b.o, "xMax"), num(vm, b.o, "yMax")));
+            const auto b = boundsIn(vm, c, vm.root_, true);
+            if (!b || b->empty)
+                return construct(vm, rect, {Value(0), Value(0), Value(0), Value(0)});
+            QRectF r = b->pixels;
             // The root's own placement takes its bounds onto the stage.
             if (const DisplayObject* place = objectOf(vm.root_)) {
                 const auto& m = place->matrix;

@@ -1273,6 +1273,15 @@ std::optional<int64_t> runFrameCode(Vm& vm, std::span<const uint8_t> code, ClipH
     return c.jumpedOut;
 }
 
+int Vm::activeVersion() {
+    if (contexts.empty()) return version_;
+    const CallContext& c = *contexts.back();
+    if (c.fnObj && c.fnObj->fn && c.fnObj->fn->swfVersion > 0) return c.fnObj->fn->swfVersion;
+    if (c.target)
+        if (const ScriptRunner* r = runnerFor(*this, c.target)) return r->movie().info.version;
+    return version_;
+}
+
 Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home) {
     FunctionData& fd = *fnObj->fn;
     const CallLevel level(*this);

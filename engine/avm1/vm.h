@@ -221,6 +221,12 @@ public:
     void checkArray(size_t to, size_t from);
     ClipHost* root_ = nullptr;
     std::vector<CallContext*> contexts;  // active frames, for collection roots
+    // The SWF version of the code running now: a function's own movie's, or that of the
+    // timeline whose actions run; the player's version between scripts.
+    int activeVersion();
+    // Set for good by the first getBounds or getRect asked from SWF 8 code: from then on a clip
+    // that draws nothing reports its edges rounded up (6710886.4, not 6710886.35).
+    bool emptyBoundsRounded = false;
 
 private:
     friend struct EntryScope;

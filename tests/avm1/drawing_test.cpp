@@ -589,6 +589,27 @@ TEST(Avm1Drawing, ScrollRectShowsPartOfTheClip) {
     EXPECT_EQ(r->take(), "undefined\n80\n");
 }
 
+// A clip that draws nothing reports the largest twips value for its edges. Once SWF 8 code has
+// asked for any clip's bounds, the player keeps that value in single precision for good.
+TEST(Avm1Drawing, EmptyBoundsRoundUpAfterSwf8AsksOnce) {
+    for (const auto& [version, want] :
+         {std::pair{7, "6710886.35\n6710886.35\n"}, std::pair{8, "6710886.35\n6710886.4\n"}}) {
+        swftest::SwfBuilder b(version, 200, 100);
+        ActionWriter a;
+        emptyClip(a, "this", "mc", 1);
+        for (int i = 0; i < 2; ++i) {
+            push(a, {"this"}).getVariable();
+            push(a, {1, "mc"}).getVariable();
+            push(a, {"getBounds"}).op(op::CallMethod);
+            push(a, {"xMin"}).op(op::GetMember).trace();
+        }
+        a.stop();
+        b.doAction(a);
+        b.showFrame();
+        EXPECT_EQ(play(b)->take(), want) << "SWF " << version;
+    }
+}
+
 // A script moving, hiding or fading the root moves everything on it: what is drawn and where
 // the mouse lands in local terms. hitTest's points and localToGlobal stay in the root's space.
 TEST(Avm1Drawing, TheRootCarriesItsPlacement) {
