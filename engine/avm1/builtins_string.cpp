@@ -169,7 +169,8 @@ void installStringBuiltins(Vm& vm) {
         const std::string sep = noSep ? (v5 ? "," : "") : vm.toString(a[0]);
         if (noSep && !v5) {
             out.push_back(Value(s));
-        } else if (sep.empty()) {
+        } else if (sep.empty() || (v5 && utf8Length(sep) > 1)) {
+            // The first player splits only at a single character: a longer one never matches.
             if (v5) {
                 out.push_back(Value(s));
             } else {

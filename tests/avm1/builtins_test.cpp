@@ -168,10 +168,12 @@ TEST(Avm1String, NegativeCountsWrappingAndSwf5) {
     callMethod(a, "s", "indexOf", {}).trace();
     callMethod(a, "c", "split", {}).op(op::Dup);
     push(a, {"length"}).op(op::GetMember).trace();
+    callMethod(a, "s", "split", {"ll"}).trace();
     const std::string common = "hell\n\ne\nP\n";
-    // SWF 5 reads the movie's strings a byte per character, and splits on ",".
-    EXPECT_EQ(traced(5, a), common + "159\n\xc2\x98\xc2\x8bz\nundefined\n2\n");
-    EXPECT_EQ(traced(7, a), common + "56843\nz\n-1\n1\n");
+    // SWF 5 reads the movie's strings a byte per character, splits on "," and never at more
+    // than one character.
+    EXPECT_EQ(traced(5, a), common + "159\n\xc2\x98\xc2\x8bz\nundefined\n2\nhello\n");
+    EXPECT_EQ(traced(7, a), common + "56843\nz\n-1\n1\nhe,o\n");
 }
 
 // The Flash Player's quicksort: a comparator (or a toString) sees its calls in its order, the
