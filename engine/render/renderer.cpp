@@ -1992,19 +1992,7 @@ bool drawTiles(StageCache& cache, const QRect& device, const QTransform& base,
             st.olderBytes += bytes;
         }
     }
-    std::vector<QRect> pieces = st.pieces(draw);
-    // Fewer pieces than threads (a movie changing in one place): the tallest are halved, by
-    // rows of tiles, until each thread has one. A tile comes out the same in any piece.
-    for (const int threads = renderThreads(); int(pieces.size()) < threads;) {
-        auto tallest = std::max_element(
-            pieces.begin(), pieces.end(),
-            [](const QRect& a, const QRect& b) { return a.height() < b.height(); });
-        if (tallest == pieces.end() || tallest->height() < 2) break;
-        const QRect whole = *tallest;
-        const int top = whole.height() / 2;
-        *tallest = QRect(whole.x(), whole.y(), whole.width(), top);
-        pieces.push_back(QRect(whole.x(), whole.y() + top, whole.width(), whole.height() - top));
-    }
+    const std::vector<QRect> pieces = st.pieces(draw);
     const int band = st.bandRows();
     // A piece draws over every tile in it; one to recall there is drawn with it instead.
     for (const QRect& piece : pieces)
