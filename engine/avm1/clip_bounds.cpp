@@ -215,7 +215,10 @@ std::optional<double> clipExtent(Vm& vm, ClipHost* clip, bool width) {
     if (!o && clip != vm.root_) return std::nullopt;
     const QRectF local = clipBounds(vm, clip, true);
     if (local.isNull()) return 0.0;
-    const QRectF r = (o ? toQt(o->matrix) : rootTransform(vm)).mapRect(local);
+    const QTransform t = o ? toQt(o->matrix) : rootTransform(vm);
+    // A matrix flattened to a line or a point shows nothing, in both directions.
+    if (t.determinant() == 0) return 0.0;
+    const QRectF r = t.mapRect(local);
     return std::round(width ? r.width() : r.height()) / 20.0;
 }
 
@@ -259,12 +262,16 @@ void setClipExtent(Vm& vm, ClipHost* clip, bool width, double v) {
     DisplayObject* o = s ? s->object() : nullptr;
     if (!o || !std::isfinite(v)) return;
     const QRectF local = clipBounds(vm, clip, true);
-    if (local.isNull()) return;
-    const QRectF shown = toQt(o->matrix).mapRect(local);
-    const double size = width ? shown.width() : shown.height();
-    if (size <= 0) return;
-    // That axis's scale grows by what the shown size must; rotation and the other axis stay.
     const int index = width ? 2 : 3;
+    const QRectF shown = local.isNull() ? QRectF() : toQt(o->matrix).mapRect(local);
+    const double size = width ? shown.width() : shown.height();
+    // A clip showing nothing on that axis cannot be stretched to a size: its scale is
+    // flattened, and stays so whatever it draws later.
+    if (size <= 0) {
+        clipSetIndex(vm, clip, index, Value(0.0));
+        return;
+    }
+    // That axis's scale grows by what the shown size must; rotation and the other axis stay.
     const double scale = vm.toNumber(clipGetIndex(vm, clip, index));
     clipSetIndex(vm, clip, index, Value(scale * v * 20 / size));
 }

@@ -610,6 +610,23 @@ TEST(Avm1Drawing, EmptyBoundsRoundUpAfterSwf8AsksOnce) {
     }
 }
 
+// A size given to a clip that shows nothing flattens that axis for good: what it draws later
+// has no size in either direction.
+TEST(Avm1Drawing, SizingAnEmptyClipFlattensIt) {
+    swftest::SwfBuilder b(8, 200, 100);
+    ActionWriter a;
+    emptyClip(a, "this", "mc", 1);
+    setMember(a, "mc", "_width", 20);
+    square(a, "mc", 0xff0000, 0, 0, 40, 100);
+    traceMember(a, {"mc", "_xscale"});
+    traceMember(a, {"mc", "_width"});
+    traceMember(a, {"mc", "_height"});
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+    EXPECT_EQ(play(b)->take(), "0\n0\n0\n");
+}
+
 // A script moving, hiding or fading the root moves everything on it: what is drawn and where
 // the mouse lands in local terms. hitTest's points and localToGlobal stay in the root's space.
 TEST(Avm1Drawing, TheRootCarriesItsPlacement) {
