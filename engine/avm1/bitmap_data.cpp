@@ -57,6 +57,12 @@ uint32_t unpremultiply(uint32_t c) {
 
 namespace {
 
+// A pixel as scripts read it. An opaque bitmap's is taken as stored: a raw copy into it (a
+// threshold's copySource) keeps the source's alpha and premultiplied colour.
+uint32_t readPixel(BitmapPixels& b, int x, int y) {
+    return b.transparent ? unpremultiply(b.at(x, y)) : b.at(x, y);
+}
+
 // A walk through the indexes 0..size-1, each once per cycle: a Galois shift register of the
 // smallest width whose cycle is longer than size, with states past the end skipped.
 class DissolveOrder {
@@ -200,8 +206,8 @@ uint32_t maskedByAlpha(uint32_t premul, bool transparent, uint32_t mask) {
     const uint32_t a = premul >> 24;
     if (!transparent) {
         auto mul = [mask](uint32_t v) { return (v * mask) >> 8; };
-        return (mul(a) << 24) | (mul(channel(premul, 16)) << 16) |
-               (mul(channel(premul, 8)) << 8) | mul(channel(premul, 0));
+        return (mul(a) << 24) | (mul(channel(premul, 16)) << 16) | (mul(channel(premul, 8)) << 8) |
+               mul(channel(premul, 0));
     }
     const uint32_t na = (a * mask) >> 8;
     if (na == 0) return 0;
@@ -397,12 +403,12 @@ void installBitmapBuiltins(Vm& vm) {
     method("getPixel", 2, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
         const int x = toInt(vm, a[0]), y = toInt(vm, a[1]);
         if (!b.inside(x, y)) return Value(0);
-        return Value(static_cast<int>(unpremultiply(b.at(x, y)) & 0xFFFFFF));
+        return Value(static_cast<int>(readPixel(b, x, y) & 0xFFFFFF));
     });
     method("getPixel32", 2, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
         const int x = toInt(vm, a[0]), y = toInt(vm, a[1]);
         if (!b.inside(x, y)) return Value(0);
-        return Value(static_cast<int32_t>(unpremultiply(b.at(x, y))));
+        return Value(static_cast<int32_t>(readPixel(b, x, y)));
     });
     method("setPixel", 3, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {
         const int x = toInt(vm, a[0]), y = toInt(vm, a[1]);
@@ -706,7 +712,7 @@ void installBitmapBuiltins(Vm& vm) {
         int x0 = b.width, y0 = b.height, x1 = -1, y1 = -1;
         for (int y = 0; y < b.height; ++y)
             for (int x = 0; x < b.width; ++x) {
-                const bool hit = ((unpremultiply(b.at(x, y)) & mask) == (color & mask)) == find;
+                const bool hit = ((readPixel(b, x, y) & mask) == (color & mask)) == find;
                 if (!hit) continue;
                 x0 = std::min(x0, x);
                 x1 = std::max(x1, x);
@@ -770,10 +776,10 @@ void installBitmapBuiltins(Vm& vm) {
                 }
                 uint32_t& d = b.at(dx + x, dy + y);
                 if (hit) {
-                    d = store(b, color);
+                    d = premultiply(color);  // its alpha kept, even in an opaque bitmap
                     ++count;
                 } else if (copySource) {
-                    d = b.transparent ? s : (s | 0xFF000000u);
+                    d = s;  // as stored, alpha and all, even into an opaque bitmap
                 }
             }
         return Value(count);

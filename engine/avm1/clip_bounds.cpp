@@ -143,8 +143,8 @@ std::optional<ClipRect> boundsIn(Vm& vm, ClipHost* clip, ClipHost* space, bool w
     const QTransform inv = to->inverted(&ok);
     const QRectF r = ok ? (*from * inv).mapRect(local) : local;
     auto px = [](double tw) { return std::round(tw) / 20.0; };
-    return ClipRect{QRectF(QPointF(px(r.left()), px(r.top())), QPointF(px(r.right()), px(r.bottom()))),
-                    false};
+    return ClipRect{
+        QRectF(QPointF(px(r.left()), px(r.top())), QPointF(px(r.right()), px(r.bottom()))), false};
 }
 
 namespace {

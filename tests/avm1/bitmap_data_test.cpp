@@ -347,6 +347,15 @@ TEST(Avm1BitmapData, ThresholdComparesStoredColoursAndDefaultsToLess) {
     EXPECT_EQ(hits(Value("!=")), "2LR");
     EXPECT_EQ(hits(Value()), "1L");
     EXPECT_EQ(hits(Value(">=(")), "1L");
+    // Into an opaque bitmap both the colour and the copied source go as stored, alpha and all.
+    Value opaque = g.bitmap({Value(2), Value(1), Value(false), Value(0)});
+    g.call(opaque, "threshold",
+           {src, g.rect(0, 0, 2, 1), g.point(0, 0), Value(">"), Value(0x33333333),
+            Value(0xAAAAAAAAu * 1.0), Value(0x00FF0000), Value(true)});
+    EXPECT_EQ(g.call(opaque, "getPixel32", {Value(0), Value(0)}),
+              std::to_string(int32_t(0x12040608)));
+    EXPECT_EQ(g.call(opaque, "getPixel32", {Value(1), Value(0)}),
+              std::to_string(int32_t(0xaa717171)));
 }
 
 // hitTest answers the code of the first argument it cannot use: points need their own x and
