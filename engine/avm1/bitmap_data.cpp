@@ -719,7 +719,9 @@ void installBitmapBuiltins(Vm& vm) {
                 y0 = std::min(y0, y);
                 y1 = std::max(y1, y);
             }
-        if (x1 < 0) return newRect(vm, 0, 0, 0, 0);
+        // The player finds the far edges counting down and takes reaching 0 as finding none:
+        // what lies only in the first column or row has no bounds.
+        if (x1 <= 0 || y1 <= 0) return newRect(vm, 0, 0, 0, 0);
         return newRect(vm, x0, y0, x1 - x0 + 1, y1 - y0 + 1);
     });
     method("threshold", 5, [](Vm& vm, Object*, BitmapPixels& b, Args& a) -> Value {

@@ -431,3 +431,24 @@ TEST(Avm1BitmapData, PerlinNoiseChannelsSeedsAndStitching) {
     };
     for (int y = 0; y < 40; y += 5) EXPECT_LE(std::abs(level(39, y) - level(0, y)), 12);
 }
+
+// getColorBoundsRect boxes the pixels that match (or, not finding, those that do not); what
+// lies only in the first column or row gives no box, as in the player.
+TEST(Avm1BitmapData, ColorBoundsMissWhatLiesOnlyAtTheOrigin) {
+    Bitmaps g;
+    Value b = g.bitmap({Value(3), Value(3), Value(true), Value(0xFFFFFFFFu * 1.0)});
+    auto bounds = [&](bool find) {
+        return g.call(b, "getColorBoundsRect",
+                      {Value(0xFFFFFFFFu * 1.0), Value(0xFFFFFFFFu * 1.0), Value(find)});
+    };
+    auto set = [&](int x, int y, double c) {
+        g.vm.callMethod(b, "setPixel32", {Value(x), Value(y), Value(c)});
+    };
+    set(0, 0, 0xFF00FF00u);
+    EXPECT_EQ(bounds(true), "(x=0, y=0, w=3, h=3)");
+    EXPECT_EQ(bounds(false), "(x=0, y=0, w=0, h=0)");
+    set(1, 1, 0xFF00FF00u);
+    EXPECT_EQ(bounds(false), "(x=0, y=0, w=2, h=2)");
+    set(0, 0, 0xFFFFFFFFu);
+    EXPECT_EQ(bounds(false), "(x=1, y=1, w=1, h=1)");
+}
