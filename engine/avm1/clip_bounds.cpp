@@ -10,6 +10,7 @@
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
 #include "engine/avm1/text_field.h"
+#include "engine/render/text_render.h"
 #include "engine/runtime/bitmap_surface.h"
 #include "engine/runtime/display_list.h"
 #include "engine/runtime/drawing.h"
@@ -165,6 +166,30 @@ Value boundsObject(Vm& vm, ClipHost* clip, const Args& a, bool withStrokes) {
     return Value(out);
 }
 
+// What a shape covers on the stage, fills and strokes, for shape hit tests.
+void addShapeOutline(const ShapeGeometry& g, const format::Shape& shape, const QTransform& t,
+                     QPainterPath& out) {
+    for (const auto& layer : g.layers) {
+        for (const auto& f : layer.fills) out.addPath(t.map(f.path));
+        for (const auto& st : layer.strokes) {
+            if (st.style == 0 || st.style > shape.lines.size()) continue;
+            const format::LineStyle& line = shape.lines[st.style - 1];
+            QPainterPathStroker stroker;
+            stroker.setWidth(std::max<double>(line.width, 20));  // a hairline is a pixel wide
+            stroker.setCapStyle(line.startCap == format::LineStyle::NoCap       ? Qt::FlatCap
+                                : line.startCap == format::LineStyle::SquareCap ? Qt::SquareCap
+                                                                                : Qt::RoundCap);
+            stroker.setJoinStyle(line.join == format::LineStyle::BevelJoin   ? Qt::BevelJoin
+                                 : line.join == format::LineStyle::MiterJoin ? Qt::MiterJoin
+                                                                             : Qt::RoundJoin);
+            out.addPath(t.map(stroker.createStroke(st.path)));
+        }
+    }
+}
+
+void collectListOutline(const Movie& movie, const std::map<int, DisplayObject>& objects,
+                        const QTransform& t, QPainterPath& out, int nesting);
+
 // The filled outline of an object on the stage, for shape hit tests.
 void collectOutline(const Movie& movie, const DisplayObject& o, const QTransform& world,
                     QPainterPath& out, int nesting) {
@@ -188,8 +213,17 @@ void collectOutline(const Movie& movie, const DisplayObject& o, const QTransform
     const Character* ch = movie.character(o.characterId);
     if (ch) {
         if (const auto* sc = std::get_if<ShapeCharacter>(ch)) {
-            for (const auto& layer : sc->get().geometry.layers)
-                for (const auto& f : layer.fills) out.addPath(t.map(f.path));
+            addShapeOutline(sc->get().geometry, sc->get().shape, t, out);
+            return;
+        }
+        if (const auto* mc = std::get_if<MorphCharacter>(ch)) {
+            const format::Shape shape = format::interpolateMorph(mc->get(), o.ratio / 65535.0);
+            addShapeOutline(buildShapeGeometry(shape), shape, t, out);
+            return;
+        }
+        // Static text is hit where its glyphs are, not in its box.
+        if (const auto* tc = std::get_if<TextCharacter>(ch)) {
+            out.addPath(t.map(render::staticTextOutline(movie, tc->get())));
             return;
         }
         if (!o.sprite) {
@@ -199,12 +233,40 @@ void collectOutline(const Movie& movie, const DisplayObject& o, const QTransform
             return;
         }
     }
-    if (!o.sprite) return;
+    if (!o.sprite) {
+        // A field made by a script, an attached bitmap: hit anywhere in the box.
+        if (o.textField || o.bitmap) {
+            QPainterPath p;
+            p.addRect(localBounds(movie, o, true, nesting));
+            out.addPath(t.map(p));
+        }
+        return;
+    }
     if (const auto& d = o.sprite->list.drawing; d && !d->empty())
-        for (const auto& layer : d->geometry()->layers)
-            for (const auto& f : layer.fills) out.addPath(t.map(f.path));
-    for (const auto& [d, child] : o.sprite->list.objects)
-        if (!child.clipDepth) collectOutline(movie, child, t, out, nesting + 1);
+        addShapeOutline(*d->geometry(), d->shape(), t, out);
+    collectListOutline(movie, o.sprite->list.objects, t, out, nesting + 1);
+}
+
+void collectListOutline(const Movie& movie, const std::map<int, DisplayObject>& objects,
+                        const QTransform& t, QPainterPath& out, int nesting) {
+    // A clipping layer is not hit itself; what it masks is hit only inside it.
+    struct Mask {
+        int last;
+        QPainterPath area;
+    };
+    std::vector<Mask> masks;
+    for (const auto& [depth, child] : objects) {
+        std::erase_if(masks, [d = depth](const Mask& m) { return d > m.last; });
+        QPainterPath part;
+        part.setFillRule(Qt::WindingFill);
+        collectOutline(movie, child, t, part, nesting);
+        if (child.clipDepth) {
+            masks.push_back({child.clipDepth, part});
+            continue;
+        }
+        for (const Mask& m : masks) part = part.intersected(m.area);
+        out.addPath(part);
+    }
 }
 
 }  // namespace
@@ -335,9 +397,7 @@ void installClipBoundsBuiltins(Vm& vm) {
         outline.setFillRule(Qt::WindingFill);
         if (c == vm.root_) {
             if (const DisplayList* l = r->listOf(c))
-                for (const auto& [d, child] : l->objects)
-                    if (!child.clipDepth)
-                        collectOutline(r->movie(), child, QTransform(), outline, 0);
+                collectListOutline(r->movie(), l->objects, QTransform(), outline, 0);
         } else if (auto* s = dynamic_cast<SpriteClip*>(c); s && s->object()) {
             // The clip's own matrix is in the chain already.
             const auto parent = toStage(vm, c->parent());

@@ -627,6 +627,38 @@ TEST(Avm1Drawing, SizingAnEmptyClipFlattensIt) {
     EXPECT_EQ(play(b)->take(), "0\n0\n0\n");
 }
 
+// A shape hit test finds strokes as well as fills; a clipping layer is not hit itself and
+// lets what it masks be hit only inside it.
+TEST(Avm1Drawing, ShapeHitTestsSeeStrokesAndClippingLayers) {
+    using swftest::PathCmd;
+    swftest::SwfBuilder b(8, 400, 200);
+    auto rect = [](int x0, int y0, int x1, int y1) {
+        swftest::ShapeDesc s;
+        s.fills = {{0, 0, 255}};
+        s.paths = {{.fill1 = 1,
+                    .cmds = {{PathCmd::Move, x0, y0},
+                             {PathCmd::Line, x1, y0},
+                             {PathCmd::Line, x1, y1},
+                             {PathCmd::Line, x0, y1},
+                             {PathCmd::Line, x0, y0}}}};
+        return s;
+    };
+    swftest::ShapeDesc line;
+    line.lines = {{200, {0, 0, 0}}};  // 10 pixels wide
+    line.paths = {{.line = 1, .cmds = {{PathCmd::Move, 0, 1000}, {PathCmd::Line, 2000, 1000}}}};
+    b.place(b.defineShape(line), 1);
+    b.place(b.defineShape(rect(2000, 0, 3000, 2000)), 2, {}, {}, {}, 3);  // masks depth 3
+    b.place(b.defineShape(rect(2000, 0, 4000, 2000)), 3);
+    ActionWriter a;
+    for (const auto& [x, y] :
+         std::vector<std::pair<int, int>>{{50, 50}, {50, 58}, {120, 50}, {170, 50}})
+        traceCall(a, "_root", "hitTest", {x, y, true});
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+    EXPECT_EQ(play(b)->take(), "true\nfalse\ntrue\nfalse\n");
+}
+
 // A script moving, hiding or fading the root moves everything on it: what is drawn and where
 // the mouse lands in local terms. hitTest's points and localToGlobal stay in the root's space.
 TEST(Avm1Drawing, TheRootCarriesItsPlacement) {
