@@ -269,6 +269,37 @@ void collectListOutline(const Movie& movie, const std::map<int, DisplayObject>& 
     }
 }
 
+// The stage outline of the clip a script set as o's mask (o being clip's placement); none
+// when it has none or the mask is gone.
+std::optional<QPainterPath> scriptMaskOutline(Vm& vm, ScriptRunner& r, ClipHost* clip,
+                                              const DisplayObject& o) {
+    if (o.maskBy.empty()) return std::nullopt;
+    const DisplayList* list = nullptr;
+    QTransform world;
+    if (o.maskSibling) {
+        const auto parent = toStage(vm, clip->parent());
+        list = parent ? r.listOf(clip->parent()) : nullptr;
+        if (!list) return std::nullopt;
+        world = *parent;
+    } else {
+        list = r.listOf(vm.root_);
+    }
+    for (size_t i = 0; list && i < o.maskBy.size(); ++i) {
+        const auto it = list->objects.find(o.maskBy[i]);
+        if (it == list->objects.end()) return std::nullopt;
+        if (i + 1 == o.maskBy.size()) {
+            QPainterPath area;
+            area.setFillRule(Qt::WindingFill);
+            collectOutline(r.movie(), it->second, world, area, 0);
+            return area;
+        }
+        if (!it->second.sprite) return std::nullopt;
+        world = toQt(it->second.matrix) * world;
+        list = &it->second.sprite->list;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<double> clipExtent(Vm& vm, ClipHost* clip, bool width) {
@@ -402,6 +433,9 @@ void installClipBoundsBuiltins(Vm& vm) {
             // The clip's own matrix is in the chain already.
             const auto parent = toStage(vm, c->parent());
             if (parent) collectOutline(r->movie(), *s->object(), *parent, outline, 0);
+            // A mask a script set on the clip hides what lies outside it from the test too.
+            if (const auto mask = scriptMaskOutline(vm, *r, c, *s->object()))
+                outline = outline.intersected(*mask);
         }
         // Only the inside hits: a point on the shape's edge (its very corner) does not.
         constexpr double kEdge = 0.01;  // twips
