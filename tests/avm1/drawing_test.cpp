@@ -653,10 +653,18 @@ TEST(Avm1Drawing, ShapeHitTestsSeeStrokesAndClippingLayers) {
     for (const auto& [x, y] :
          std::vector<std::pair<int, int>>{{50, 50}, {50, 58}, {120, 50}, {170, 50}})
         traceCall(a, "_root", "hitTest", {x, y, true});
+    // A mask a script sets keeps the test inside it as well.
+    emptyClip(a, "this", "m", 10);
+    square(a, "m", 0xff0000, 0, 150, 100, 200);
+    emptyClip(a, "this", "k", 11);
+    square(a, "k", 0x00ff00, 0, 150, 50, 200);
+    call(a, "m", "setMask", {"k"});
+    traceCall(a, "m", "hitTest", {20, 170, true});
+    traceCall(a, "m", "hitTest", {70, 170, true});
     a.stop();
     b.doAction(a);
     b.showFrame();
-    EXPECT_EQ(play(b)->take(), "true\nfalse\ntrue\nfalse\n");
+    EXPECT_EQ(play(b)->take(), "true\nfalse\ntrue\nfalse\ntrue\nfalse\n");
 }
 
 // A script moving, hiding or fading the root moves everything on it: what is drawn and where
