@@ -618,21 +618,44 @@ Value convertFmt(Vm& vm, FmtKind kind, const Value& v, const Value& old) {
             return old;
         }
         case FmtKind::Tabs: {
-            if (!v.isObject()) return old;
+            if (!v.isObject() || v.o->cls != ObjClass::Array) return old;
             std::vector<Value> out;
-            if (v.o->cls == ObjClass::Array)
-                for (const auto& e : v.o->elems) out.push_back(Value(roundInt(vm.toNumber(e))));
+            for (const auto& e : v.o->elems) out.push_back(Value(roundInt(vm.toNumber(e))));
             return Value(vm.newArray(std::move(out)));
         }
         case FmtKind::Number:
             return Value(vm.toNumber(v));
         case FmtKind::Display: {
+            // Anything but none or inline is a block.
             const std::string d = lower(vm.toString(v));
-            if (d == "none" || d == "inline" || d == "block") return Value(d);
-            return old;
+            return Value(d == "none" || d == "inline" ? d : std::string("block"));
         }
     }
     return Value::null();
+}
+
+// What a property's setter makes of an object: the player asks it for a number twice and a
+// text once (display: twice) whatever the property, and keeps the second number from SWF 8 on
+// (a colour the first).
+Value setterInput(Vm& vm, FmtKind kind, const Value& v) {
+    if (!v.isObject()) return v;
+    const double first = vm.toNumber(v);
+    const double second = vm.toNumber(v);
+    std::string text = vm.toString(v);
+    if (kind == FmtKind::Display) text = vm.toString(v);
+    switch (kind) {
+        case FmtKind::Int:
+        case FmtKind::Margin:
+        case FmtKind::Number:
+            return Value(vm.version() >= 8 ? second : first);
+        case FmtKind::Color:
+            return Value(first);
+        case FmtKind::Bool:
+        case FmtKind::Tabs:
+            return v;
+        default:
+            return Value(std::move(text));
+    }
 }
 
 Object* makeFormat(Vm& vm, TextFields& tf) { return vm.newObject(tf.formatProto); }
@@ -851,7 +874,8 @@ void installTextBuiltins(Vm& vm) {
             },
             [name, kind](Vm& vm, Object* self, Args& a) -> Value {
                 if (!self) return {};
-                fmtStore(self, name, convertFmt(vm, kind, arg(a, 0), fmtGet(self, name)));
+                const Value v = setterInput(vm, kind, arg(a, 0));
+                fmtStore(self, name, convertFmt(vm, kind, v, fmtGet(self, name)));
                 return {};
             });
     }
