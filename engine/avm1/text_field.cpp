@@ -821,6 +821,13 @@ std::pair<size_t, size_t> indexRange(Vm& vm, Args& a, size_t n, size_t length) {
     return {b, index(1)};
 }
 
+// Most of a field's setters first ask an object for its primitive (calling its valueOf) and
+// then convert the object itself; the text, HTML and colour setters do not.
+const Value& primed(Vm& vm, const Value& v) {
+    if (v.isObject()) vm.toPrimitive(v);
+    return v;
+}
+
 void addAccessor(Vm& vm, Object* o, std::string_view name, NativeFn get, NativeFn set,
                  uint8_t flags = 0) {
     if (o->findOwn(vm.key(name))) return;  // a script's own comes first
@@ -942,7 +949,7 @@ void installTextBuiltins(Vm& vm) {
                     return Value((f.def.*member) != invert);
                 },
                 [member, invert](Vm& vm, TextFieldHost& f, const Value& v) {
-                    f.def.*member = vm.toBoolean(v) != invert;
+                    f.def.*member = vm.toBoolean(primed(vm, v)) != invert;
                     f.changed();
                 });
         };
@@ -1019,7 +1026,7 @@ void installTextBuiltins(Vm& vm) {
         prop(
             "autoSize", [](Vm&, TextFieldHost& f) { return Value(f.autoSize); },
             [](Vm& vm, TextFieldHost& f, const Value& v) {
-                if (v.isBool()) {
+                if (primed(vm, v).isBool()) {
                     f.autoSize = v.b ? "left" : "none";
                 } else {
                     const std::string s = lower(vm.toString(v));
@@ -1044,7 +1051,7 @@ void installTextBuiltins(Vm& vm) {
             "type",
             [](Vm&, TextFieldHost& f) { return Value(f.def.readOnly ? "dynamic" : "input"); },
             [](Vm& vm, TextFieldHost& f, const Value& v) {
-                const std::string s = lower(vm.toString(v));
+                const std::string s = lower(vm.toString(primed(vm, v)));
                 if (s == "input") f.def.readOnly = false;
                 if (s == "dynamic") f.def.readOnly = true;
             });
@@ -1064,7 +1071,7 @@ void installTextBuiltins(Vm& vm) {
                 return f.def.variableName.empty() ? Value::null() : Value(f.def.variableName);
             },
             [](Vm& vm, TextFieldHost& f, const Value& v) {
-                f.def.variableName = v.isNullish() ? std::string() : vm.toString(v);
+                f.def.variableName = v.isNullish() ? std::string() : vm.toString(primed(vm, v));
                 f.pullVariable(true);
             });
         prop(
@@ -1080,17 +1087,18 @@ void installTextBuiltins(Vm& vm) {
             "maxChars",
             [](Vm&, TextFieldHost& f) { return f.maxChars ? Value(*f.maxChars) : Value::null(); },
             [](Vm& vm, TextFieldHost& f, const Value& v) {
-                const double d = vm.toNumber(v);
-                if (v.isNullish() || std::isnan(d) || d <= 0)
+                // Kept as a 32-bit integer; none is 0.
+                const int32_t n = toInt32(vm.toNumber(primed(vm, v)));
+                if (n == 0)
                     f.maxChars.reset();
                 else
-                    f.maxChars = std::floor(d);
+                    f.maxChars = n;
             });
         flagProp("embedFonts", &format::EditText::useOutlines);
         prop(
             "html", [](Vm&, TextFieldHost& f) { return Value(f.def.html); },
             [](Vm& vm, TextFieldHost& f, const Value& v) {
-                const bool html = vm.toBoolean(v);
+                const bool html = vm.toBoolean(primed(vm, v));
                 // Turning HTML off leaves new text aligned left.
                 if (f.def.html && !html) f.newFmt.align = "left";
                 f.def.html = html;
@@ -1100,7 +1108,7 @@ void installTextBuiltins(Vm& vm) {
         prop(
             "background", [](Vm&, TextFieldHost& f) { return Value(f.background); },
             [](Vm& vm, TextFieldHost& f, const Value& v) {
-                f.background = vm.toBoolean(v);
+                f.background = vm.toBoolean(primed(vm, v));
                 f.changed();
             });
         flagProp("wordWrap", &format::EditText::wordWrap);
@@ -1126,28 +1134,33 @@ void installTextBuiltins(Vm& vm) {
             "restrict",
             [](Vm&, TextFieldHost& f) { return f.restrict ? Value(*f.restrict) : Value::null(); },
             [](Vm& vm, TextFieldHost& f, const Value& v) {
-                // An empty restriction is none.
-                const std::string r = v.isNullish() ? std::string() : vm.toString(v);
-                if (r.empty())
+                // An empty restriction given to a field without one leaves it none.
+                if (v.isNullish()) {
                     f.restrict.reset();
-                else
-                    f.restrict = r;
+                    return;
+                }
+                const std::string r = vm.toString(primed(vm, v));
+                if (!r.empty() || f.restrict) f.restrict = r;
             });
         prop(
             "condenseWhite", [](Vm&, TextFieldHost& f) { return Value(f.condenseWhite); },
-            [](Vm& vm, TextFieldHost& f, const Value& v) { f.condenseWhite = vm.toBoolean(v); });
+            [](Vm& vm, TextFieldHost& f, const Value& v) {
+                f.condenseWhite = vm.toBoolean(primed(vm, v));
+            });
         prop(
             "mouseWheelEnabled", [](Vm&, TextFieldHost& f) { return Value(f.mouseWheelEnabled); },
             [](Vm& vm, TextFieldHost& f, const Value& v) {
-                f.mouseWheelEnabled = vm.toBoolean(v);
+                f.mouseWheelEnabled = vm.toBoolean(primed(vm, v));
             });
         prop(
             "styleSheet",
             [](Vm&, TextFieldHost& f) { return f.styleSheet ? Value(f.styleSheet) : Value(); },
             [reg](Vm& vm, TextFieldHost& f, const Value& v) {
-                // Any object but a clip or function is taken; anything else removes the sheet.
-                Object* sheet =
-                    v.isObject() && v.o->cls == ObjClass::Object && !v.o->fn ? v.o : nullptr;
+                // Any object but a clip is taken; anything else removes the sheet.
+                Object* sheet = primed(vm, v).isObject() && v.o->cls != ObjClass::MovieClip &&
+                                        v.o->cls != ObjClass::TextField
+                                    ? v.o
+                                    : nullptr;
                 f.styleSheet = sheet;
                 fmtStore(reg->objectFor(&f), "styleSheet", sheet ? Value(sheet) : Value());
                 if (!sheet) {
