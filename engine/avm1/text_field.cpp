@@ -189,6 +189,46 @@ render::TextExtent TextFieldHost::extent() const {
     return render::measureText(*owner_.movie, def, content);
 }
 
+namespace {
+// How many lines from `first` on fit, one after another, in a box `room` pixels high (at least
+// one); step -1 counts upwards from the last.
+int linesFitting(const render::TextExtent& e, int first, int step, double room) {
+    const int n = static_cast<int>(e.lineHeights.size());
+    int fit = 0;
+    double used = 0;
+    for (int i = first; i >= 0 && i < n; i += step) {
+        if (fit > 0 && used + e.lineHeights[size_t(i)] > room) break;
+        used += e.lineHeights[size_t(i)] + e.lineLeadings[size_t(i)];
+        ++fit;
+    }
+    return std::max(fit, 1);
+}
+
+// The room the lines have: the box less its 2 pixel gutters.
+double lineRoom(const format::EditText& def) {
+    return (def.bounds.yMax - def.bounds.yMin) / 20.0 - 4;
+}
+}  // namespace
+
+int TextFieldHost::maxScroll() const {
+    const render::TextExtent e = extent();
+    const int n = static_cast<int>(e.lineHeights.size());
+    if (n == 0) return 1;
+    return std::max(1, n - linesFitting(e, n - 1, -1, lineRoom(def)) + 1);
+}
+
+int TextFieldHost::bottomScroll() const {
+    const render::TextExtent e = extent();
+    const int first = scrollLine();
+    return first + linesFitting(e, first - 1, 1, lineRoom(def)) - 1;
+}
+
+void TextFieldHost::setScroll(double line) {
+    if (std::isnan(line)) return;
+    scroll_ = static_cast<int>(std::clamp(std::floor(line), 1.0, double(maxScroll())));
+    changed();
+}
+
 void TextFieldHost::fitSize() {
     if (autoSize == "none") return;
     const render::TextExtent e = extent();
@@ -993,10 +1033,10 @@ void installTextBuiltins(Vm& vm) {
                 proto->setOwn(n, vm.key(n), Value(), 0);
         }
         prop(
-            "scroll", [](Vm&, TextFieldHost&) { return Value(1); },
-            [](Vm&, TextFieldHost&, const Value&) {});
+            "scroll", [](Vm&, TextFieldHost& f) { return Value(f.scrollLine()); },
+            [](Vm& vm, TextFieldHost& f, const Value& v) { f.setScroll(vm.toNumber(v)); });
         prop(
-            "maxscroll", [](Vm&, TextFieldHost&) { return Value(1); },
+            "maxscroll", [](Vm&, TextFieldHost& f) { return Value(f.maxScroll()); },
             [](Vm&, TextFieldHost&, const Value&) {});
         auto colorProp = [&](const char* name, uint32_t TextFieldHost::*member) {
             prop(
@@ -1119,8 +1159,7 @@ void installTextBuiltins(Vm& vm) {
             "length", [](Vm&, TextFieldHost& f) { return Value(double(f.content.chars.size())); },
             [](Vm&, TextFieldHost&, const Value&) {});
         prop(
-            "bottomScroll",
-            [](Vm&, TextFieldHost& f) { return Value(std::max(1, f.extent().lines)); },
+            "bottomScroll", [](Vm&, TextFieldHost& f) { return Value(f.bottomScroll()); },
             [](Vm&, TextFieldHost&, const Value&) {});
         prop(
             "textWidth",
