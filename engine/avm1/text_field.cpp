@@ -117,6 +117,7 @@ DisplayObject* TextFieldHost::object() const {
 std::optional<double> TextFieldHost::property(int index) const {
     DisplayObject* o = object();
     if (!o) return std::nullopt;
+    if (autoSize != "none") holdScroll();
     const auto& m = o->matrix;
     // The box's bounds as its parent sees them, turned and scaled, each edge on a whole twip.
     auto span = [&](double a, double b) {
@@ -585,6 +586,7 @@ void TextFields::sync() {
         if (!f->alive) continue;
         // A script's getter that fails leaves the field its text.
         vm_.enter([&] { f->pullVariable(false); });
+        f->holdScroll();
         f->publish();
     }
 }

@@ -99,6 +99,9 @@ public:
     // shows the last line, and the last line shown.
     int scrollLine() const { return std::clamp(scroll_, 1, maxScroll()); }
     void setScroll(double line);
+    // Laying the field out holds the scroll within what the text now allows; the player does
+    // so as a frame ends, or when a script reads the box of a field that sizes itself.
+    void holdScroll() const { scroll_ = scrollLine(); }
     int maxScroll() const;
     int bottomScroll() const;
     void setHScroll(double px);
@@ -120,7 +123,7 @@ private:
     DisplayObject own_;  // a created field's display object
     bool dirty_ = true;
     std::string bound_;  // the bound variable's value the text last came from or went to
-    int scroll_ = 1;     // the first line shown as scripts last set it; held within maxScroll()
+    mutable int scroll_ = 1;  // the first line shown; held within maxScroll() by holdScroll()
     std::shared_ptr<const TextFieldView> view_;
 };
 
