@@ -101,7 +101,9 @@ public:
     void setScroll(double line);
     // Laying the field out holds the scroll within what the text now allows; the player does
     // so as a frame ends, or when a script reads the box of a field that sizes itself.
-    void holdScroll() const { scroll_ = scrollLine(); }
+    void holdScroll() const {
+        if (scroll_ > 1) scroll_ = scrollLine();  // the first line needs no layout
+    }
     int maxScroll() const;
     int bottomScroll() const;
     void setHScroll(double px);
@@ -122,7 +124,7 @@ private:
     int placedAt_ = 0;
     DisplayObject own_;  // a created field's display object
     bool dirty_ = true;
-    std::string bound_;  // the bound variable's value the text last came from or went to
+    std::string bound_;       // the bound variable's value the text last came from or went to
     mutable int scroll_ = 1;  // the first line shown; held within maxScroll() by holdScroll()
     std::shared_ptr<const TextFieldView> view_;
 };

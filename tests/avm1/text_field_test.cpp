@@ -141,6 +141,39 @@ TEST(Avm1TextFormat, ValuesAreConvertedAsThePlayerDoes) {
     EXPECT_EQ(s.run(a), "null\n-4\n2\n4294967293\n0\ntrue\ncenter\ncenter\n");
 }
 
+// A setter asks an object for a number twice and a text once (display twice more), whatever
+// the property; from SWF 8 a number is the second answer.
+TEST(Avm1TextFormat, SettersAskAnObjectAsThePlayerDoes) {
+    for (auto [version, expected] : std::initializer_list<std::pair<int, const char*>>{
+             {7, "v\nv\ns\n1\nv\nv\ns\ns\nblock\nv\nv\ns\nnull\n"},
+             {8, "v\nv\ns\n2\nv\nv\ns\ns\nblock\nv\nv\ns\nnull\n"}}) {
+        ActionWriter valueOf, toString;
+        push(valueOf, {"n", "n"}).getVariable();
+        push(valueOf, {1}).add2().setVariable();
+        push(valueOf, {"v"}).trace();
+        push(valueOf, {"n"}).getVariable().op(op::Return);
+        push(toString, {"s"}).trace();
+        push(toString, {"x"}).op(op::Return);
+        ActionWriter a;
+        push(a, {"n", 0}).setVariable();
+        push(a, {"o", 0}).op(op::InitObject).setVariable();
+        push(a, {"o"}).getVariable();
+        push(a, {"valueOf"});
+        defineFunction(a, "", {}, valueOf).op(op::SetMember);
+        push(a, {"o"}).getVariable();
+        push(a, {"toString"});
+        defineFunction(a, "", {}, toString).op(op::SetMember);
+        push(a, {"f", 0, "TextFormat"}).op(op::NewObject).setVariable();
+        for (const char* member : {"size", "display", "tabStops"}) {
+            push(a, {"f"}).getVariable();
+            push(a, {member, "o"}).getVariable().op(op::SetMember);
+            traceMember(a, "f", member);
+        }
+        Stage st(version);
+        EXPECT_EQ(st.run(a), expected) << "SWF " << version;
+    }
+}
+
 TEST(Avm1TextFormat, FieldFormatsRoundTrip) {
     // tf.setTextFormat(fmt) with size 20; getTextFormat().size; getNewTextFormat().font
     ActionWriter a;
@@ -887,6 +920,27 @@ TEST(Avm1TextField, HScrollStaysWithinTheWidestLinesOverflow) {
     traceMember(a, "tf", "hscroll");
     auto r = playWithSquareFont(a);
     EXPECT_EQ(r->take(), "104\n0\n30\n104\n0\n24\n24\n0\n0\n0\n0\n");
+}
+
+// scroll, maxscroll and bottomScroll count the lines that fit in the box less its gutters;
+// the scroll stays within 1 and maxscroll.
+TEST(Avm1TextField, ScrollCountsTheLinesThatFit) {
+    ActionWriter a;
+    squareField(a, "a\ra\ra\ra");
+    setMember(a, "tf", "multiline", true);
+    setMember(a, "tf", "_height", 60);
+    auto show = [&] {
+        for (const char* m : {"scroll", "bottomScroll", "maxscroll"}) traceMember(a, "tf", m);
+    };
+    show();
+    setMember(a, "tf", "scroll", 2.7);
+    show();
+    setMember(a, "tf", "scroll", 99);
+    show();
+    setMember(a, "tf", "scroll", -3);
+    show();
+    auto r = playWithSquareFont(a);
+    EXPECT_EQ(r->take(), "1\n2\n3\n2\n3\n3\n3\n4\n3\n1\n2\n3\n");
 }
 
 // Scrolled text moves left by hscroll pixels and shows only between the box's gutters.
