@@ -141,28 +141,33 @@ TEST(Avm1TextFormat, ValuesAreConvertedAsThePlayerDoes) {
     EXPECT_EQ(s.run(a), "null\n-4\n2\n4294967293\n0\ntrue\ncenter\ncenter\n");
 }
 
+// o: an object whose valueOf traces "v" and answers 1, 2, ... and whose toString traces "s".
+void countingObject(ActionWriter& a) {
+    ActionWriter valueOf, toString;
+    push(valueOf, {"n", "n"}).getVariable();
+    push(valueOf, {1}).add2().setVariable();
+    push(valueOf, {"v"}).trace();
+    push(valueOf, {"n"}).getVariable().op(op::Return);
+    push(toString, {"s"}).trace();
+    push(toString, {"x"}).op(op::Return);
+    push(a, {"n", 0}).setVariable();
+    push(a, {"o", 0}).op(op::InitObject).setVariable();
+    push(a, {"o"}).getVariable();
+    push(a, {"valueOf"});
+    defineFunction(a, "", {}, valueOf).op(op::SetMember);
+    push(a, {"o"}).getVariable();
+    push(a, {"toString"});
+    defineFunction(a, "", {}, toString).op(op::SetMember);
+}
+
 // A setter asks an object for a number twice and a text once (display twice more), whatever
 // the property; from SWF 8 a number is the second answer.
 TEST(Avm1TextFormat, SettersAskAnObjectAsThePlayerDoes) {
     for (auto [version, expected] : std::initializer_list<std::pair<int, const char*>>{
              {7, "v\nv\ns\n1\nv\nv\ns\ns\nblock\nv\nv\ns\nnull\n"},
              {8, "v\nv\ns\n2\nv\nv\ns\ns\nblock\nv\nv\ns\nnull\n"}}) {
-        ActionWriter valueOf, toString;
-        push(valueOf, {"n", "n"}).getVariable();
-        push(valueOf, {1}).add2().setVariable();
-        push(valueOf, {"v"}).trace();
-        push(valueOf, {"n"}).getVariable().op(op::Return);
-        push(toString, {"s"}).trace();
-        push(toString, {"x"}).op(op::Return);
         ActionWriter a;
-        push(a, {"n", 0}).setVariable();
-        push(a, {"o", 0}).op(op::InitObject).setVariable();
-        push(a, {"o"}).getVariable();
-        push(a, {"valueOf"});
-        defineFunction(a, "", {}, valueOf).op(op::SetMember);
-        push(a, {"o"}).getVariable();
-        push(a, {"toString"});
-        defineFunction(a, "", {}, toString).op(op::SetMember);
+        countingObject(a);
         push(a, {"f", 0, "TextFormat"}).op(op::NewObject).setVariable();
         for (const char* member : {"size", "display", "tabStops"}) {
             push(a, {"f"}).getVariable();
@@ -486,6 +491,20 @@ TEST(Avm1TextSnapshot, SelectionAndHitTests) {
     call(a, "ts", "hitTestTextNearPos", {23, 80, 100}).trace();  // 4: E is right above
     auto r = playWithStaticText(a);
     EXPECT_EQ(r->take(), "false\ntrue\nBC\n1\n-1\n4\n");
+}
+
+// parseColor takes "#" and six hex digits alone; the generic CSS families name device fonts.
+TEST(Avm1StyleSheet, ParsesColoursAndFontFamilies) {
+    ActionWriter a;
+    push(a, {"s", 0, "TextField"}).getVariable();
+    push(a, {"StyleSheet"}).op(0x53).setVariable();  // new TextField.StyleSheet()
+    for (const char* c : {"#FF0000", "#abcabc", "#FFF", "#FFXXFF", " #FF00FF"})
+        call(a, "s", "parseColor", {c}).trace();
+    for (const char* f : {"mONo", "SANS-SERIF", "serif", "serif ", "Arial"})
+        call(a, "s", "parseCSSFontFamily", {f}).trace();
+    Stage st(7);
+    EXPECT_EQ(st.run(a),
+              "16711680\n11258556\nnull\nnull\nnull\n_typewriter\n_sans\n_serif\nserif \nArial\n");
 }
 
 // A snapshot needs a clip; anything else gives one whose methods return undefined.
@@ -941,6 +960,21 @@ TEST(Avm1TextField, ScrollCountsTheLinesThatFit) {
     show();
     auto r = playWithSquareFont(a);
     EXPECT_EQ(r->take(), "1\n2\n3\n2\n3\n3\n3\n4\n3\n1\n2\n3\n");
+}
+
+// Most field setters ask an object for its primitive before converting it; the text and
+// colour setters do not. maxChars keeps a 32-bit integer.
+TEST(Avm1TextField, SettersAskAnObjectForItsPrimitiveFirst) {
+    ActionWriter a;
+    countingObject(a);
+    call(a, "this", "createTextField", {"t", 1, 0, 0, 50, 20}).op(op::Pop);
+    for (const char* member : {"html", "type", "maxChars", "text", "textColor"}) {
+        push(a, {"t"}).getVariable();
+        push(a, {member, "o"}).getVariable().op(op::SetMember);
+        traceMember(a, "t", member);
+    }
+    auto r = playWithSquareFont(a);
+    EXPECT_EQ(r->take(), "v\ntrue\nv\ns\ndynamic\nv\nv\n4\ns\nx\nv\n5\n");
 }
 
 // Scrolled text moves left by hscroll pixels and shows only between the box's gutters.
