@@ -40,6 +40,11 @@ double roundInt(double d) {
     return r;
 }
 
+// Before SWF 8 the format code cuts the fraction off instead.
+double formatInt(double d, int version) {
+    return roundInt(version >= 8 || !std::isfinite(d) ? d : std::trunc(d));
+}
+
 std::string lower(std::string_view s) { return asciiLower(s); }
 
 format::Rgba rgba(uint32_t c) {
@@ -600,7 +605,20 @@ TextFieldHost* textFieldOf(Object* o) {
 
 namespace {
 
-enum class FmtKind { String, Font, Int, Margin, Color, Bool, Align, Tabs, Number, Display };
+// Spacing: indent, leading and blockIndent, which a setter before SWF 8 keeps from going below 0.
+enum class FmtKind {
+    String,
+    Font,
+    Int,
+    Spacing,
+    Margin,
+    Color,
+    Bool,
+    Align,
+    Tabs,
+    Number,
+    Display
+};
 
 struct FmtProp {
     const char* name;
@@ -613,8 +631,8 @@ constexpr FmtProp kFmtProps[] = {
     {"target", FmtKind::String},      {"bold", FmtKind::Bool},
     {"italic", FmtKind::Bool},        {"underline", FmtKind::Bool},
     {"align", FmtKind::Align},        {"leftMargin", FmtKind::Margin},
-    {"rightMargin", FmtKind::Margin}, {"indent", FmtKind::Int},
-    {"leading", FmtKind::Int},        {"blockIndent", FmtKind::Int},
+    {"rightMargin", FmtKind::Margin}, {"indent", FmtKind::Spacing},
+    {"leading", FmtKind::Spacing},    {"blockIndent", FmtKind::Spacing},
     {"tabStops", FmtKind::Tabs},      {"bullet", FmtKind::Bool},
     {"kerning", FmtKind::Bool},       {"letterSpacing", FmtKind::Number},
     {"display", FmtKind::Display},
@@ -633,8 +651,13 @@ void fmtStore(Object* self, const char* name, Value v) {
     if (Property* p = self->findAny(slot(name))) p->hidden = true;
 }
 
-Value convertFmt(Vm& vm, FmtKind kind, const Value& v, const Value& old) {
-    if (v.isNullish()) return Value::null();
+// byConstructor: the value is new TextFormat's argument, which takes margins below 0 before
+// SWF 8.
+Value convertFmt(Vm& vm, FmtKind kind, const Value& v, const Value& old,
+                 bool byConstructor = false) {
+    // A missing alignment leaves the one set.
+    if (v.isNullish()) return kind == FmtKind::Align ? old : Value::null();
+    const int version = vm.version();
     switch (kind) {
         case FmtKind::String:
             return Value(vm.toString(v));
@@ -644,11 +667,14 @@ Value convertFmt(Vm& vm, FmtKind kind, const Value& v, const Value& old) {
             return Value(fromU32(std::u32string_view(s).substr(0, 64)));
         }
         case FmtKind::Int:
-            return Value(roundInt(vm.toNumber(v)));
+            return Value(formatInt(vm.toNumber(v), version));
+        case FmtKind::Spacing:
         case FmtKind::Margin: {
             double d = vm.toNumber(v);
-            if (std::isnan(d) || d < 0) d = 0;
-            return Value(roundInt(d));
+            const bool keepsSign = kind == FmtKind::Spacing ? version >= 8 || byConstructor
+                                                            : version < 8 && byConstructor;
+            if (!keepsSign && (std::isnan(d) || d < 0)) d = 0;
+            return Value(formatInt(d, version));
         }
         case FmtKind::Color:
             return Value(static_cast<double>(toUint32(vm.toNumber(v))));
@@ -687,6 +713,7 @@ Value setterInput(Vm& vm, FmtKind kind, const Value& v) {
     if (kind == FmtKind::Display) text = vm.toString(v);
     switch (kind) {
         case FmtKind::Int:
+        case FmtKind::Spacing:
         case FmtKind::Margin:
         case FmtKind::Number:
             return Value(vm.version() >= 8 ? second : first);
@@ -902,7 +929,7 @@ void installTextBuiltins(Vm& vm) {
             for (size_t i = 0; i < a.size() && i < 13; ++i) {
                 for (const auto& p : kFmtProps)
                     if (std::string_view(p.name) == order[i])
-                        fmtStore(self, p.name, convertFmt(vm, p.kind, a[i], Value::null()));
+                        fmtStore(self, p.name, convertFmt(vm, p.kind, a[i], Value::null(), true));
             }
             return {};
         },
