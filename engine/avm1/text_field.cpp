@@ -686,9 +686,18 @@ Value convertFmt(Vm& vm, FmtKind kind, const Value& v, const Value& old,
             return old;
         }
         case FmtKind::Tabs: {
-            if (!v.isObject() || v.o->cls != ObjClass::Array) return old;
+            // An array, or any object with a length: its elements by index, at most 1000.
+            if (!v.isObject()) return old;
             std::vector<Value> out;
-            for (const auto& e : v.o->elems) out.push_back(Value(roundInt(vm.toNumber(e))));
+            if (v.o->cls == ObjClass::Array) {
+                for (const auto& e : v.o->elems) out.push_back(Value(roundInt(vm.toNumber(e))));
+            } else {
+                const Value len = vm.get(v.o, "length");
+                if (len.isUndefined()) return old;
+                const double n = std::min(vm.toNumber(len), 1000.0);
+                for (int i = 0; i < n; ++i)
+                    out.push_back(Value(roundInt(vm.toNumber(vm.get(v.o, std::to_string(i))))));
+            }
             return Value(vm.newArray(std::move(out)));
         }
         case FmtKind::Number:
@@ -702,13 +711,13 @@ Value convertFmt(Vm& vm, FmtKind kind, const Value& v, const Value& old,
     return Value::null();
 }
 
-// What a property's setter makes of an object: the player asks it for a number twice and a
-// text once (display: twice) whatever the property, and keeps the second number from SWF 8 on
-// (a colour the first).
+// What a property's setter makes of an object before SWF 8: the player asks it for a number
+// twice and a text once (display: twice) whatever the property, and keeps the first number.
+// From SWF 8 it converts the object once, as the property needs.
 Value setterInput(Vm& vm, FmtKind kind, const Value& v) {
-    if (!v.isObject()) return v;
+    if (!v.isObject() || vm.version() >= 8) return v;
     const double first = vm.toNumber(v);
-    const double second = vm.toNumber(v);
+    vm.toNumber(v);
     std::string text = vm.toString(v);
     if (kind == FmtKind::Display) text = vm.toString(v);
     switch (kind) {
@@ -716,7 +725,6 @@ Value setterInput(Vm& vm, FmtKind kind, const Value& v) {
         case FmtKind::Spacing:
         case FmtKind::Margin:
         case FmtKind::Number:
-            return Value(vm.version() >= 8 ? second : first);
         case FmtKind::Color:
             return Value(first);
         case FmtKind::Bool:
