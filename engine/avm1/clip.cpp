@@ -260,7 +260,9 @@ bool clipGetChild(Vm& vm, Object* obj, std::string_view name, Value& out) {
     const std::string want = vm.key(name);
     for (ClipHost* c : vm.childrenOf(obj->clip))
         if (vm.key(c->name()) == want) {
-            out = Value(vm.clipObject(c));
+            // Before SWF 6 a text field is no object of its own: its name reaches its clip.
+            const bool field = dynamic_cast<TextFieldHost*>(c) != nullptr;
+            out = Value(field && vm.version() < 6 ? obj : vm.clipObject(c));
             return true;
         }
     if (Object* video = namedVideo(vm, obj->clip, name)) {
@@ -508,7 +510,8 @@ void installClipBuiltins(Vm& vm) {
 }
 
 void hideNewerClipMethods(Vm& vm) {
-    // What Flash 6 and later added to MovieClip: a SWF 5 movie does not see it.
+    // What Flash 6 and later added to MovieClip: a SWF 5 movie does not see it. It does see
+    // createTextField.
     static constexpr const char* kLater[] = {"attachAudio",
                                              "attachBitmap",
                                              "beginBitmapFill",
@@ -516,7 +519,6 @@ void hideNewerClipMethods(Vm& vm) {
                                              "beginGradientFill",
                                              "clear",
                                              "createEmptyMovieClip",
-                                             "createTextField",
                                              "curveTo",
                                              "endFill",
                                              "getDepth",

@@ -209,9 +209,10 @@ void giveFocus(Vm& vm, Value target, FocusBy by) {
     }
     // No selection while the handlers hear of the change.
     if (vm.input) vm.input->selBegin = vm.input->selEnd = -1;
+    // What loses the focus hears of it while it still has it.
+    if (old.isObject()) vm.callMethod(old, "onKillFocus", {now});
     vm.global->setOwn(kFocus, kFocus, now, DontEnum);
     if (Property* p = vm.global->findAny(kFocus)) p->hidden = true;
-    if (old.isObject()) vm.callMethod(old, "onKillFocus", {now});
     if (now.isObject()) vm.callMethod(now, "onSetFocus", {old});
     Value sel = vm.get(vm.global, "Selection");
     if (sel.isObject()) vm.callMethod(sel, "broadcastMessage", {Value("onSetFocus"), old, now});

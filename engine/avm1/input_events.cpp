@@ -631,7 +631,10 @@ void InputRouter::mouseMove(double x, double y) {
 void InputRouter::mouseDown(double x, double y) {
     if (x != x_ || y != y_) mouseMove(x, y);
     down_ = true;
-    if (scripts_ && scripts_->vm().input) scripts_->vm().input->mouseDown = true;
+    if (scripts_ && scripts_->vm().input) {
+        scripts_->vm().input->mouseDown = true;
+        scripts_->vm().input->toggle(1);  // the left button's key code
+    }
     if (scripts_) {
         // A click gives the focus to the text field under it, or takes it away.
         Vm& vm = scripts_->vm();
@@ -733,8 +736,7 @@ void InputRouter::keyDown(int code, char32_t ch) {
         s.keysDown.insert(code);
         s.lastCode = code;
         s.lastAscii = static_cast<int>(ch);
-        if (code == 20 || code == 144 || code == 145)
-            if (!s.toggled.erase(code)) s.toggled.insert(code);
+        s.toggle(code);
     }
     flushRolls();
     tellFocused("onKeyDown");

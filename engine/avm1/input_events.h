@@ -69,7 +69,11 @@ struct InputState {
     bool focusRect = false;      // _focusrect allowed it when the focus last moved by key or script
     std::function<void()> flushRolls;  // runs the rolls focus moves left waiting
     int selBegin = 0, selEnd = 0;      // the focused text field's selection (caret at selEnd)
-    std::set<int> toggled;             // Caps Lock, Num Lock ... that are on
+    std::set<int> toggled;             // keys (and the left button) pressed an odd number of times
+    // Every press of a key toggles it, not only the lock keys.
+    void toggle(int code) {
+        if (!toggled.erase(code)) toggled.insert(code);
+    }
     std::shared_ptr<Buttons> buttons;  // the button instances scripts know
 };
 

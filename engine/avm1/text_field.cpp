@@ -40,6 +40,11 @@ double roundInt(double d) {
     return r;
 }
 
+// Before SWF 8 the format code cuts the fraction off instead.
+double formatInt(double d, int version) {
+    return roundInt(version >= 8 || !std::isfinite(d) ? d : std::trunc(d));
+}
+
 std::string lower(std::string_view s) { return asciiLower(s); }
 
 format::Rgba rgba(uint32_t c) {
@@ -117,6 +122,7 @@ DisplayObject* TextFieldHost::object() const {
 std::optional<double> TextFieldHost::property(int index) const {
     DisplayObject* o = object();
     if (!o) return std::nullopt;
+    if (autoSize != "none") holdScroll();
     const auto& m = o->matrix;
     // The box's bounds as its parent sees them, turned and scaled, each edge on a whole twip.
     auto span = [&](double a, double b) {
@@ -187,6 +193,46 @@ std::string fromU32(std::u32string_view s) {
 render::TextExtent TextFieldHost::extent() const {
     if (!owner_.movie) return {};
     return render::measureText(*owner_.movie, def, content);
+}
+
+namespace {
+// How many lines from `first` on fit, one after another, in a box `room` pixels high (at least
+// one); step -1 counts upwards from the last.
+int linesFitting(const render::TextExtent& e, int first, int step, double room) {
+    const int n = static_cast<int>(e.lineHeights.size());
+    int fit = 0;
+    double used = 0;
+    for (int i = first; i >= 0 && i < n; i += step) {
+        if (fit > 0 && used + e.lineHeights[size_t(i)] > room) break;
+        used += e.lineHeights[size_t(i)] + e.lineLeadings[size_t(i)];
+        ++fit;
+    }
+    return std::max(fit, 1);
+}
+
+// The room the lines have: the box less its 2 pixel gutters.
+double lineRoom(const format::EditText& def) {
+    return (def.bounds.yMax - def.bounds.yMin) / 20.0 - 4;
+}
+}  // namespace
+
+int TextFieldHost::maxScroll() const {
+    const render::TextExtent e = extent();
+    const int n = static_cast<int>(e.lineHeights.size());
+    if (n == 0) return 1;
+    return std::max(1, n - linesFitting(e, n - 1, -1, lineRoom(def)) + 1);
+}
+
+int TextFieldHost::bottomScroll() const {
+    const render::TextExtent e = extent();
+    const int first = scrollLine();
+    return first + linesFitting(e, first - 1, 1, lineRoom(def)) - 1;
+}
+
+void TextFieldHost::setScroll(double line) {
+    if (std::isnan(line)) return;
+    scroll_ = static_cast<int>(std::clamp(std::floor(line), 1.0, double(maxScroll())));
+    changed();
 }
 
 void TextFieldHost::fitSize() {
@@ -545,6 +591,7 @@ void TextFields::sync() {
         if (!f->alive) continue;
         // A script's getter that fails leaves the field its text.
         vm_.enter([&] { f->pullVariable(false); });
+        f->holdScroll();
         f->publish();
     }
 }
@@ -558,7 +605,20 @@ TextFieldHost* textFieldOf(Object* o) {
 
 namespace {
 
-enum class FmtKind { String, Font, Int, Margin, Color, Bool, Align, Tabs, Number, Display };
+// Spacing: indent, leading and blockIndent, which a setter before SWF 8 keeps from going below 0.
+enum class FmtKind {
+    String,
+    Font,
+    Int,
+    Spacing,
+    Margin,
+    Color,
+    Bool,
+    Align,
+    Tabs,
+    Number,
+    Display
+};
 
 struct FmtProp {
     const char* name;
@@ -571,8 +631,8 @@ constexpr FmtProp kFmtProps[] = {
     {"target", FmtKind::String},      {"bold", FmtKind::Bool},
     {"italic", FmtKind::Bool},        {"underline", FmtKind::Bool},
     {"align", FmtKind::Align},        {"leftMargin", FmtKind::Margin},
-    {"rightMargin", FmtKind::Margin}, {"indent", FmtKind::Int},
-    {"leading", FmtKind::Int},        {"blockIndent", FmtKind::Int},
+    {"rightMargin", FmtKind::Margin}, {"indent", FmtKind::Spacing},
+    {"leading", FmtKind::Spacing},    {"blockIndent", FmtKind::Spacing},
     {"tabStops", FmtKind::Tabs},      {"bullet", FmtKind::Bool},
     {"kerning", FmtKind::Bool},       {"letterSpacing", FmtKind::Number},
     {"display", FmtKind::Display},
@@ -591,8 +651,13 @@ void fmtStore(Object* self, const char* name, Value v) {
     if (Property* p = self->findAny(slot(name))) p->hidden = true;
 }
 
-Value convertFmt(Vm& vm, FmtKind kind, const Value& v, const Value& old) {
-    if (v.isNullish()) return Value::null();
+// byConstructor: the value is new TextFormat's argument, which takes margins below 0 before
+// SWF 8.
+Value convertFmt(Vm& vm, FmtKind kind, const Value& v, const Value& old,
+                 bool byConstructor = false) {
+    // A missing alignment leaves the one set.
+    if (v.isNullish()) return kind == FmtKind::Align ? old : Value::null();
+    const int version = vm.version();
     switch (kind) {
         case FmtKind::String:
             return Value(vm.toString(v));
@@ -602,11 +667,14 @@ Value convertFmt(Vm& vm, FmtKind kind, const Value& v, const Value& old) {
             return Value(fromU32(std::u32string_view(s).substr(0, 64)));
         }
         case FmtKind::Int:
-            return Value(roundInt(vm.toNumber(v)));
+            return Value(formatInt(vm.toNumber(v), version));
+        case FmtKind::Spacing:
         case FmtKind::Margin: {
             double d = vm.toNumber(v);
-            if (std::isnan(d) || d < 0) d = 0;
-            return Value(roundInt(d));
+            const bool keepsSign = kind == FmtKind::Spacing ? version >= 8 || byConstructor
+                                                            : version < 8 && byConstructor;
+            if (!keepsSign && (std::isnan(d) || d < 0)) d = 0;
+            return Value(formatInt(d, version));
         }
         case FmtKind::Color:
             return Value(static_cast<double>(toUint32(vm.toNumber(v))));
@@ -618,21 +686,53 @@ Value convertFmt(Vm& vm, FmtKind kind, const Value& v, const Value& old) {
             return old;
         }
         case FmtKind::Tabs: {
+            // An array, or any object with a length: its elements by index, at most 1000.
             if (!v.isObject()) return old;
             std::vector<Value> out;
-            if (v.o->cls == ObjClass::Array)
+            if (v.o->cls == ObjClass::Array) {
                 for (const auto& e : v.o->elems) out.push_back(Value(roundInt(vm.toNumber(e))));
+            } else {
+                const Value len = vm.get(v.o, "length");
+                if (len.isUndefined()) return old;
+                const double n = std::min(vm.toNumber(len), 1000.0);
+                for (int i = 0; i < n; ++i)
+                    out.push_back(Value(roundInt(vm.toNumber(vm.get(v.o, std::to_string(i))))));
+            }
             return Value(vm.newArray(std::move(out)));
         }
         case FmtKind::Number:
             return Value(vm.toNumber(v));
         case FmtKind::Display: {
+            // Anything but none or inline is a block.
             const std::string d = lower(vm.toString(v));
-            if (d == "none" || d == "inline" || d == "block") return Value(d);
-            return old;
+            return Value(d == "none" || d == "inline" ? d : std::string("block"));
         }
     }
     return Value::null();
+}
+
+// What a property's setter makes of an object before SWF 8: the player asks it for a number
+// twice and a text once (display: twice) whatever the property, and keeps the first number.
+// From SWF 8 it converts the object once, as the property needs.
+Value setterInput(Vm& vm, FmtKind kind, const Value& v) {
+    if (!v.isObject() || vm.version() >= 8) return v;
+    const double first = vm.toNumber(v);
+    vm.toNumber(v);
+    std::string text = vm.toString(v);
+    if (kind == FmtKind::Display) text = vm.toString(v);
+    switch (kind) {
+        case FmtKind::Int:
+        case FmtKind::Spacing:
+        case FmtKind::Margin:
+        case FmtKind::Number:
+        case FmtKind::Color:
+            return Value(first);
+        case FmtKind::Bool:
+        case FmtKind::Tabs:
+            return v;
+        default:
+            return Value(std::move(text));
+    }
 }
 
 Object* makeFormat(Vm& vm, TextFields& tf) { return vm.newObject(tf.formatProto); }
@@ -798,6 +898,13 @@ std::pair<size_t, size_t> indexRange(Vm& vm, Args& a, size_t n, size_t length) {
     return {b, index(1)};
 }
 
+// Most of a field's setters first ask an object for its primitive (calling its valueOf) and
+// then convert the object itself; the text, HTML and colour setters do not.
+const Value& primed(Vm& vm, const Value& v) {
+    if (v.isObject()) vm.toPrimitive(v);
+    return v;
+}
+
 void addAccessor(Vm& vm, Object* o, std::string_view name, NativeFn get, NativeFn set,
                  uint8_t flags = 0) {
     if (o->findOwn(vm.key(name))) return;  // a script's own comes first
@@ -830,7 +937,7 @@ void installTextBuiltins(Vm& vm) {
             for (size_t i = 0; i < a.size() && i < 13; ++i) {
                 for (const auto& p : kFmtProps)
                     if (std::string_view(p.name) == order[i])
-                        fmtStore(self, p.name, convertFmt(vm, p.kind, a[i], Value::null()));
+                        fmtStore(self, p.name, convertFmt(vm, p.kind, a[i], Value::null(), true));
             }
             return {};
         },
@@ -851,7 +958,8 @@ void installTextBuiltins(Vm& vm) {
             },
             [name, kind](Vm& vm, Object* self, Args& a) -> Value {
                 if (!self) return {};
-                fmtStore(self, name, convertFmt(vm, kind, arg(a, 0), fmtGet(self, name)));
+                const Value v = setterInput(vm, kind, arg(a, 0));
+                fmtStore(self, name, convertFmt(vm, kind, v, fmtGet(self, name)));
                 return {};
             });
     }
@@ -918,7 +1026,7 @@ void installTextBuiltins(Vm& vm) {
                     return Value((f.def.*member) != invert);
                 },
                 [member, invert](Vm& vm, TextFieldHost& f, const Value& v) {
-                    f.def.*member = vm.toBoolean(v) != invert;
+                    f.def.*member = vm.toBoolean(primed(vm, v)) != invert;
                     f.changed();
                 });
         };
@@ -962,10 +1070,10 @@ void installTextBuiltins(Vm& vm) {
                 proto->setOwn(n, vm.key(n), Value(), 0);
         }
         prop(
-            "scroll", [](Vm&, TextFieldHost&) { return Value(1); },
-            [](Vm&, TextFieldHost&, const Value&) {});
+            "scroll", [](Vm&, TextFieldHost& f) { return Value(f.scrollLine()); },
+            [](Vm& vm, TextFieldHost& f, const Value& v) { f.setScroll(vm.toNumber(v)); });
         prop(
-            "maxscroll", [](Vm&, TextFieldHost&) { return Value(1); },
+            "maxscroll", [](Vm&, TextFieldHost& f) { return Value(f.maxScroll()); },
             [](Vm&, TextFieldHost&, const Value&) {});
         auto colorProp = [&](const char* name, uint32_t TextFieldHost::*member) {
             prop(
@@ -995,7 +1103,7 @@ void installTextBuiltins(Vm& vm) {
         prop(
             "autoSize", [](Vm&, TextFieldHost& f) { return Value(f.autoSize); },
             [](Vm& vm, TextFieldHost& f, const Value& v) {
-                if (v.isBool()) {
+                if (primed(vm, v).isBool()) {
                     f.autoSize = v.b ? "left" : "none";
                 } else {
                     const std::string s = lower(vm.toString(v));
@@ -1020,7 +1128,7 @@ void installTextBuiltins(Vm& vm) {
             "type",
             [](Vm&, TextFieldHost& f) { return Value(f.def.readOnly ? "dynamic" : "input"); },
             [](Vm& vm, TextFieldHost& f, const Value& v) {
-                const std::string s = lower(vm.toString(v));
+                const std::string s = lower(vm.toString(primed(vm, v)));
                 if (s == "input") f.def.readOnly = false;
                 if (s == "dynamic") f.def.readOnly = true;
             });
@@ -1040,7 +1148,7 @@ void installTextBuiltins(Vm& vm) {
                 return f.def.variableName.empty() ? Value::null() : Value(f.def.variableName);
             },
             [](Vm& vm, TextFieldHost& f, const Value& v) {
-                f.def.variableName = v.isNullish() ? std::string() : vm.toString(v);
+                f.def.variableName = v.isNullish() ? std::string() : vm.toString(primed(vm, v));
                 f.pullVariable(true);
             });
         prop(
@@ -1056,17 +1164,18 @@ void installTextBuiltins(Vm& vm) {
             "maxChars",
             [](Vm&, TextFieldHost& f) { return f.maxChars ? Value(*f.maxChars) : Value::null(); },
             [](Vm& vm, TextFieldHost& f, const Value& v) {
-                const double d = vm.toNumber(v);
-                if (v.isNullish() || std::isnan(d) || d <= 0)
+                // Kept as a 32-bit integer; none is 0.
+                const int32_t n = toInt32(vm.toNumber(primed(vm, v)));
+                if (n == 0)
                     f.maxChars.reset();
                 else
-                    f.maxChars = std::floor(d);
+                    f.maxChars = n;
             });
         flagProp("embedFonts", &format::EditText::useOutlines);
         prop(
             "html", [](Vm&, TextFieldHost& f) { return Value(f.def.html); },
             [](Vm& vm, TextFieldHost& f, const Value& v) {
-                const bool html = vm.toBoolean(v);
+                const bool html = vm.toBoolean(primed(vm, v));
                 // Turning HTML off leaves new text aligned left.
                 if (f.def.html && !html) f.newFmt.align = "left";
                 f.def.html = html;
@@ -1076,7 +1185,7 @@ void installTextBuiltins(Vm& vm) {
         prop(
             "background", [](Vm&, TextFieldHost& f) { return Value(f.background); },
             [](Vm& vm, TextFieldHost& f, const Value& v) {
-                f.background = vm.toBoolean(v);
+                f.background = vm.toBoolean(primed(vm, v));
                 f.changed();
             });
         flagProp("wordWrap", &format::EditText::wordWrap);
@@ -1087,8 +1196,7 @@ void installTextBuiltins(Vm& vm) {
             "length", [](Vm&, TextFieldHost& f) { return Value(double(f.content.chars.size())); },
             [](Vm&, TextFieldHost&, const Value&) {});
         prop(
-            "bottomScroll",
-            [](Vm&, TextFieldHost& f) { return Value(std::max(1, f.extent().lines)); },
+            "bottomScroll", [](Vm&, TextFieldHost& f) { return Value(f.bottomScroll()); },
             [](Vm&, TextFieldHost&, const Value&) {});
         prop(
             "textWidth",
@@ -1102,28 +1210,33 @@ void installTextBuiltins(Vm& vm) {
             "restrict",
             [](Vm&, TextFieldHost& f) { return f.restrict ? Value(*f.restrict) : Value::null(); },
             [](Vm& vm, TextFieldHost& f, const Value& v) {
-                // An empty restriction is none.
-                const std::string r = v.isNullish() ? std::string() : vm.toString(v);
-                if (r.empty())
+                // An empty restriction given to a field without one leaves it none.
+                if (v.isNullish()) {
                     f.restrict.reset();
-                else
-                    f.restrict = r;
+                    return;
+                }
+                const std::string r = vm.toString(primed(vm, v));
+                if (!r.empty() || f.restrict) f.restrict = r;
             });
         prop(
             "condenseWhite", [](Vm&, TextFieldHost& f) { return Value(f.condenseWhite); },
-            [](Vm& vm, TextFieldHost& f, const Value& v) { f.condenseWhite = vm.toBoolean(v); });
+            [](Vm& vm, TextFieldHost& f, const Value& v) {
+                f.condenseWhite = vm.toBoolean(primed(vm, v));
+            });
         prop(
             "mouseWheelEnabled", [](Vm&, TextFieldHost& f) { return Value(f.mouseWheelEnabled); },
             [](Vm& vm, TextFieldHost& f, const Value& v) {
-                f.mouseWheelEnabled = vm.toBoolean(v);
+                f.mouseWheelEnabled = vm.toBoolean(primed(vm, v));
             });
         prop(
             "styleSheet",
             [](Vm&, TextFieldHost& f) { return f.styleSheet ? Value(f.styleSheet) : Value(); },
             [reg](Vm& vm, TextFieldHost& f, const Value& v) {
-                // Any object but a clip or function is taken; anything else removes the sheet.
-                Object* sheet =
-                    v.isObject() && v.o->cls == ObjClass::Object && !v.o->fn ? v.o : nullptr;
+                // Any object but a clip is taken; anything else removes the sheet.
+                Object* sheet = primed(vm, v).isObject() && v.o->cls != ObjClass::MovieClip &&
+                                        v.o->cls != ObjClass::TextField
+                                    ? v.o
+                                    : nullptr;
                 f.styleSheet = sheet;
                 fmtStore(reg->objectFor(&f), "styleSheet", sheet ? Value(sheet) : Value());
                 if (!sheet) {

@@ -3,6 +3,7 @@
 // made by createTextField, their TextField objects, variable binding, TextFormat, Selection
 // and TextSnapshot. Each field hands the renderer a TextFieldView of its current content.
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -94,6 +95,17 @@ public:
     render::TextExtent extent() const;
     // How far the text can be scrolled sideways (pixels): what of the widest line does not fit.
     int maxHScroll() const { return extent().maxHScroll; }
+    // Vertical scrolling in lines, from 1: the first line shown, the last scroll that still
+    // shows the last line, and the last line shown.
+    int scrollLine() const { return std::clamp(scroll_, 1, maxScroll()); }
+    void setScroll(double line);
+    // Laying the field out holds the scroll within what the text now allows; the player does
+    // so as a frame ends, or when a script reads the box of a field that sizes itself.
+    void holdScroll() const {
+        if (scroll_ > 1) scroll_ = scrollLine();  // the first line needs no layout
+    }
+    int maxScroll() const;
+    int bottomScroll() const;
     void setHScroll(double px);
     // autoSize: fits the box around the text.
     void fitSize();
@@ -112,7 +124,8 @@ private:
     int placedAt_ = 0;
     DisplayObject own_;  // a created field's display object
     bool dirty_ = true;
-    std::string bound_;  // the bound variable's value the text last came from or went to
+    std::string bound_;       // the bound variable's value the text last came from or went to
+    mutable int scroll_ = 1;  // the first line shown; held within maxScroll() by holdScroll()
     std::shared_ptr<const TextFieldView> view_;
 };
 

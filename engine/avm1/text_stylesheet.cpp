@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "engine/avm1/loader.h"
 #include "engine/avm1/object.h"
@@ -155,6 +156,28 @@ std::string lowerAscii(std::string_view s) {
     return out;
 }
 
+// A CSS colour as parseColor reads it: "#" and six hex digits.
+std::optional<uint32_t> cssColor(std::string_view s) {
+    if (s.size() != 7 || s[0] != '#') return std::nullopt;
+    uint32_t rgb = 0;
+    for (char d : s.substr(1)) {
+        if (!std::isxdigit(static_cast<unsigned char>(d))) return std::nullopt;
+        rgb = rgb * 16 + uint32_t(std::isdigit(static_cast<unsigned char>(d))
+                                      ? d - '0'
+                                      : std::tolower(static_cast<unsigned char>(d)) - 'a' + 10);
+    }
+    return rgb;
+}
+
+// A CSS font family: the generic families name the player's device fonts.
+std::string cssFontFamily(std::string_view s) {
+    const std::string l = lowerAscii(s);
+    if (l == "mono") return "_typewriter";
+    if (l == "sans-serif") return "_sans";
+    if (l == "serif") return "_serif";
+    return std::string(s);
+}
+
 // One style's properties on top of a format, as a field's HTML applies them.
 void applyStyle(const std::vector<std::pair<std::string, std::string>>& props, FieldFormat& f) {
     for (const auto& [name, raw] : props) {
@@ -177,7 +200,7 @@ void applyStyle(const std::vector<std::pair<std::string, std::string>>& props, F
         } else if (name == "fontSize") {
             if (num) f.size = std::clamp(std::round(*num), 0.0, 10000.0);
         } else if (name == "fontFamily") {
-            f.font = std::string(trim(raw));
+            f.font = cssFontFamily(trim(raw));
         } else if (name == "fontWeight") {
             if (v == "bold") f.bold = true;
             if (v == "normal") f.bold = false;
@@ -280,6 +303,15 @@ void installStyleSheet(Vm& vm, Object* textFieldCtor) {
         return Value(applyCss(vm, self, a.empty() ? std::string() : vm.toString(a[0])));
     };
     vm.defineMethod(proto, "parseCSS", parse);
+    vm.defineMethod(proto, "parseColor", [](Vm& vm, Object*, Args& a) -> Value {
+        if (a.empty()) return Value::null();
+        const auto c = cssColor(vm.toString(a[0]));
+        return c ? Value(double(*c)) : Value::null();
+    });
+    vm.defineMethod(proto, "parseCSSFontFamily", [](Vm& vm, Object*, Args& a) -> Value {
+        if (a.empty() || a[0].isUndefined()) return {};
+        return Value(cssFontFamily(vm.toString(a[0])));
+    });
     vm.defineMethod(proto, "parse", parse);
     vm.defineMethod(proto, "transform", [](Vm& vm, Object*, Args& a) -> Value {
         if (a.empty() || !a[0].isObject()) return Value::null();

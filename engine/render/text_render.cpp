@@ -589,9 +589,18 @@ void drawTextFieldView(QPainter& p, const Movie& movie, const TextFieldView& vie
 
 TextExtent measureText(const Movie& movie, const format::EditText& field, const RichText& content) {
     const Layout l = layoutText(movie, field, content);
-    return TextExtent{l.width / 20, l.height / 20, static_cast<int>(l.lines.size()),
-                      l.textWidth / 20,
-                      static_cast<int>(std::clamp(std::floor(l.overflow / 20), 0.0, 1e9))};
+    TextExtent e{l.width / 20,
+                 l.height / 20,
+                 static_cast<int>(l.lines.size()),
+                 l.textWidth / 20,
+                 static_cast<int>(std::clamp(std::floor(l.overflow / 20), 0.0, 1e9)),
+                 {},
+                 {}};
+    for (const auto& line : l.lines) {
+        e.lineHeights.push_back((line.ascent + line.descent) / 20);
+        e.lineLeadings.push_back(line.leading / 20);
+    }
+    return e;
 }
 
 namespace {

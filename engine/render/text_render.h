@@ -88,6 +88,8 @@ struct TextExtent {
     double textWidth = 0;  // of the text alone, the first line's indent counted
     // Whole pixels the widest line reaches past the room it has; 0 in wrapping fields.
     int maxHScroll = 0;
+    // Each line's height and the leading below it, pixels.
+    std::vector<double> lineHeights, lineLeadings;
 };
 TextExtent measureText(const Movie& movie, const format::EditText& field, const RichText& content);
 

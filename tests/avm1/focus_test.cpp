@@ -110,6 +110,27 @@ TEST(Avm1Focus, RemovedClipTakesTheFocusAlong) {
               "_level0.inner\n");
 }
 
+// What loses the focus hears onKillFocus while it still has it; what gains it hears
+// onSetFocus, then the listeners hear of the change.
+TEST(Avm1Focus, KillFocusComesWhileTheFocusIsStillThere) {
+    ActionWriter a;
+    traceFocusChange(a);
+    emptyClip(a, "p", 1);
+    emptyClip(a, "q", 2);
+    setMember(a, "p", "focusEnabled", true);
+    setMember(a, "q", "focusEnabled", true);
+    ActionWriter kill;
+    push(kill, {"kill "}).trace();
+    traceGetFocus(kill);
+    push(a, {"p"}).getVariable();
+    push(a, {"onKillFocus"});
+    defineFunction(a, "", {}, kill).op(op::SetMember);
+    handler(a, "q", "onSetFocus", "set q");
+    call1(a, "Selection", "setFocus", "p");
+    call1(a, "Selection", "setFocus", "q");
+    EXPECT_EQ(runScript(a), "null -> _level0.p\nkill \n_level0.p\nset q\n_level0.p -> _level0.q\n");
+}
+
 TEST(Avm1Focus, HiddenClipLosesTheFocusOnce) {
     ActionWriter a;
     traceFocusChange(a);

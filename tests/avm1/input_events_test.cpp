@@ -94,15 +94,22 @@ TEST(Avm1Button, StatesAreDrawn) {
 }
 
 TEST(Avm1Key, ListenersAndState) {
-    // l = {}; l.onKeyDown = function() { trace(Key.getCode() + " " + Key.isDown(37)) };
-    // Key.addListener(l)
+    // l = {}; l.onKeyDown = function() { trace(Key.getCode() + " " + Key.isDown(37) + " " +
+    // Key.isToggled(65) + Key.isToggled(1)) }; Key.addListener(l). Every press of a key, or
+    // of the left button (1), toggles it.
     swftest::SwfBuilder b(6);
     ActionWriter body;
     push(body, {0, "Key"}).getVariable();
     push(body, {"getCode"}).op(op::CallMethod);
     push(body, {" "}).op(op::Add2);
     push(body, {37, 1, "Key"}).getVariable();
-    push(body, {"isDown"}).op(op::CallMethod).op(op::Add2).trace();
+    push(body, {"isDown"}).op(op::CallMethod).op(op::Add2);
+    push(body, {" "}).op(op::Add2);
+    for (int code : {65, 1}) {
+        push(body, {code, 1, "Key"}).getVariable();
+        push(body, {"isToggled"}).op(op::CallMethod).op(op::Add2);
+    }
+    body.trace();
     ActionWriter a;
     push(a, {"l", 0}).op(op::InitObject).setVariable();
     push(a, {"l"}).getVariable();
@@ -119,7 +126,9 @@ TEST(Avm1Key, ListenersAndState) {
     r->player->handleEvent(swf::InputEvent::keyDown(37));
     r->player->handleEvent(swf::InputEvent::keyUp(37));
     r->player->handleEvent(swf::InputEvent::keyDown(65, U'a'));
-    EXPECT_EQ(r->take(), "37 true\n65 false\n");
+    r->player->handleEvent(swf::InputEvent::mouseDown(1, 1));
+    r->player->handleEvent(swf::InputEvent::keyDown(65, U'a'));
+    EXPECT_EQ(r->take(), "37 true falsefalse\n65 false truefalse\n65 false falsetrue\n");
 }
 
 TEST(Avm1MovieClip, ClipsWithHandlersActAsButtonsAndSeeTheMouse) {

@@ -122,23 +122,78 @@ TEST(Avm1TextField, HtmlTextOfAnHtmlField) {
               "LETTERSPACING=\"0\" KERNING=\"0\">a&lt;b</FONT></P>\n");
 }
 
+// From SWF 8 whole numbers are rounded half to even, before it cut toward zero; a setter keeps
+// margins (and before SWF 8 indents) from going below 0, the constructor takes them signed
+// before SWF 8.
 TEST(Avm1TextFormat, ValuesAreConvertedAsThePlayerDoes) {
-    ActionWriter a;
-    push(a, {"f", 0, "TextFormat"}).op(op::NewObject).setVariable();
-    traceMember(a, "f", "font");  // null: nothing set
-    for (auto [member, value] :
-         std::initializer_list<std::pair<const char*, P>>{{"size", -3.5},
-                                                          {"size", 2.5},
-                                                          {"color", -3},
-                                                          {"leftMargin", -5},
-                                                          {"bold", "x"},
-                                                          {"align", "CENTER"},
-                                                          {"align", "bogus"}}) {
-        setMember(a, "f", member, value);
-        traceMember(a, "f", member);
+    for (auto [version, expected] : std::initializer_list<std::pair<int, const char*>>{
+             {7, "null\n-3\n2\n4294967293\n0\n0\ntrue\ncenter\ncenter\ncenter\n-3\n"},
+             {8, "null\n-4\n2\n4294967293\n0\n-2\ntrue\ncenter\ncenter\ncenter\n0\n"}}) {
+        ActionWriter a;
+        push(a, {"f", 0, "TextFormat"}).op(op::NewObject).setVariable();
+        traceMember(a, "f", "font");  // null: nothing set
+        for (auto [member, value] :
+             std::initializer_list<std::pair<const char*, P>>{{"size", -3.5},
+                                                              {"size", 2.5},
+                                                              {"color", -3},
+                                                              {"leftMargin", -5},
+                                                              {"indent", -2},
+                                                              {"bold", "x"},
+                                                              {"align", "CENTER"},
+                                                              {"align", "bogus"},
+                                                              {"align", P::null()}}) {
+            setMember(a, "f", member, value);
+            traceMember(a, "f", member);
+        }
+        // new TextFormat(font, size, colour, bold, italic, underline, url, target, align,
+        // leftMargin)
+        push(a, {"g", -3.5, P::null(), P::null(), P::null(), P::null(), P::null(), P::null(),
+                 P::null(), P::null(), P::null(), 10, "TextFormat"})
+            .op(op::NewObject)
+            .setVariable();
+        traceMember(a, "g", "leftMargin");
+        Stage s(version);
+        EXPECT_EQ(s.run(a), expected) << "SWF " << version;
     }
-    Stage s(8);
-    EXPECT_EQ(s.run(a), "null\n-4\n2\n4294967293\n0\ntrue\ncenter\ncenter\n");
+}
+
+// o: an object whose valueOf traces "v" and answers 1, 2, ... and whose toString traces "s".
+void countingObject(ActionWriter& a) {
+    ActionWriter valueOf, toString;
+    push(valueOf, {"n", "n"}).getVariable();
+    push(valueOf, {1}).add2().setVariable();
+    push(valueOf, {"v"}).trace();
+    push(valueOf, {"n"}).getVariable().op(op::Return);
+    push(toString, {"s"}).trace();
+    push(toString, {"x"}).op(op::Return);
+    push(a, {"n", 0}).setVariable();
+    push(a, {"o", 0}).op(op::InitObject).setVariable();
+    push(a, {"o"}).getVariable();
+    push(a, {"valueOf"});
+    defineFunction(a, "", {}, valueOf).op(op::SetMember);
+    push(a, {"o"}).getVariable();
+    push(a, {"toString"});
+    defineFunction(a, "", {}, toString).op(op::SetMember);
+}
+
+// Before SWF 8 a setter asks an object for a number twice and a text once (display twice
+// more), whatever the property; from SWF 8 it converts it once, as the property needs. An
+// object without a length gives no tab stops.
+TEST(Avm1TextFormat, SettersAskAnObjectAsThePlayerDoes) {
+    for (auto [version, expected] : std::initializer_list<std::pair<int, const char*>>{
+             {7, "v\nv\ns\n1\nv\nv\ns\ns\nblock\nv\nv\ns\nnull\n"},
+             {8, "v\n1\ns\nblock\nnull\n"}}) {
+        ActionWriter a;
+        countingObject(a);
+        push(a, {"f", 0, "TextFormat"}).op(op::NewObject).setVariable();
+        for (const char* member : {"size", "display", "tabStops"}) {
+            push(a, {"f"}).getVariable();
+            push(a, {member, "o"}).getVariable().op(op::SetMember);
+            traceMember(a, "f", member);
+        }
+        Stage st(version);
+        EXPECT_EQ(st.run(a), expected) << "SWF " << version;
+    }
 }
 
 TEST(Avm1TextFormat, FieldFormatsRoundTrip) {
@@ -453,6 +508,20 @@ TEST(Avm1TextSnapshot, SelectionAndHitTests) {
     call(a, "ts", "hitTestTextNearPos", {23, 80, 100}).trace();  // 4: E is right above
     auto r = playWithStaticText(a);
     EXPECT_EQ(r->take(), "false\ntrue\nBC\n1\n-1\n4\n");
+}
+
+// parseColor takes "#" and six hex digits alone; the generic CSS families name device fonts.
+TEST(Avm1StyleSheet, ParsesColoursAndFontFamilies) {
+    ActionWriter a;
+    push(a, {"s", 0, "TextField"}).getVariable();
+    push(a, {"StyleSheet"}).op(0x53).setVariable();  // new TextField.StyleSheet()
+    for (const char* c : {"#FF0000", "#abcabc", "#FFF", "#FFXXFF", " #FF00FF"})
+        call(a, "s", "parseColor", {c}).trace();
+    for (const char* f : {"mONo", "SANS-SERIF", "serif", "serif ", "Arial"})
+        call(a, "s", "parseCSSFontFamily", {f}).trace();
+    Stage st(7);
+    EXPECT_EQ(st.run(a),
+              "16711680\n11258556\nnull\nnull\nnull\n_typewriter\n_sans\n_serif\nserif \nArial\n");
 }
 
 // A snapshot needs a clip; anything else gives one whose methods return undefined.
@@ -887,6 +956,42 @@ TEST(Avm1TextField, HScrollStaysWithinTheWidestLinesOverflow) {
     traceMember(a, "tf", "hscroll");
     auto r = playWithSquareFont(a);
     EXPECT_EQ(r->take(), "104\n0\n30\n104\n0\n24\n24\n0\n0\n0\n0\n");
+}
+
+// scroll, maxscroll and bottomScroll count the lines that fit in the box less its gutters;
+// the scroll stays within 1 and maxscroll.
+TEST(Avm1TextField, ScrollCountsTheLinesThatFit) {
+    ActionWriter a;
+    squareField(a, "a\ra\ra\ra");
+    setMember(a, "tf", "multiline", true);
+    setMember(a, "tf", "_height", 60);
+    auto show = [&] {
+        for (const char* m : {"scroll", "bottomScroll", "maxscroll"}) traceMember(a, "tf", m);
+    };
+    show();
+    setMember(a, "tf", "scroll", 2.7);
+    show();
+    setMember(a, "tf", "scroll", 99);
+    show();
+    setMember(a, "tf", "scroll", -3);
+    show();
+    auto r = playWithSquareFont(a);
+    EXPECT_EQ(r->take(), "1\n2\n3\n2\n3\n3\n3\n4\n3\n1\n2\n3\n");
+}
+
+// Most field setters ask an object for its primitive before converting it; the text and
+// colour setters do not. maxChars keeps a 32-bit integer.
+TEST(Avm1TextField, SettersAskAnObjectForItsPrimitiveFirst) {
+    ActionWriter a;
+    countingObject(a);
+    call(a, "this", "createTextField", {"t", 1, 0, 0, 50, 20}).op(op::Pop);
+    for (const char* member : {"html", "type", "maxChars", "text", "textColor"}) {
+        push(a, {"t"}).getVariable();
+        push(a, {member, "o"}).getVariable().op(op::SetMember);
+        traceMember(a, "t", member);
+    }
+    auto r = playWithSquareFont(a);
+    EXPECT_EQ(r->take(), "v\ntrue\nv\ns\ndynamic\nv\nv\n4\ns\nx\nv\n5\n");
 }
 
 // Scrolled text moves left by hscroll pixels and shows only between the box's gutters.
