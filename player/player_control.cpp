@@ -244,9 +244,23 @@ void PlayerControl::start(const QString& path,
     emit movieLoaded(path, player_ != nullptr);
 }
 
-int PlayerControl::TotalFrames() const { return player_ ? player_->totalFrames() : 0; }
-int PlayerControl::CurrentFrame() const { return player_ ? player_->currentFrame() : 0; }
-bool PlayerControl::isPlaying() const { return player_ && player_->isPlaying(); }
+// A question after a held command waits for it: the answer is the state the command made.
+void PlayerControl::settleHeld() const {
+    if (!heldInput_.empty()) const_cast<PlayerControl*>(this)->settle();
+}
+
+int PlayerControl::TotalFrames() const {
+    settleHeld();
+    return player_ ? player_->totalFrames() : 0;
+}
+int PlayerControl::CurrentFrame() const {
+    settleHeld();
+    return player_ ? player_->currentFrame() : 0;
+}
+bool PlayerControl::isPlaying() const {
+    settleHeld();
+    return player_ && player_->isPlaying();
+}
 
 void PlayerControl::BGColor(const QString& colour) {
     bgText_ = colour;
@@ -269,55 +283,63 @@ void PlayerControl::Scale(const QString& mode) {
     }
 }
 
+// The commands never wait for a drawing under way: they are held, in order, until it is done,
+// and whatever reads the player's state first takes them in.
 void PlayerControl::Play() {
-    if (!player_) return;
-    settle();
-    const bool wasRunning = running_ && player_->isPlaying();
-    running_ = true;
-    if (!player_->isPlaying()) player_->play();
-    if (!wasRunning || !timer_.isActive()) restartClock();
+    whenFree([this] {
+        if (!player_) return;
+        const bool wasRunning = running_ && player_->isPlaying();
+        running_ = true;
+        if (!player_->isPlaying()) player_->play();
+        if (!wasRunning || !timer_.isActive()) restartClock();
+    });
 }
 
 void PlayerControl::Stop() {
-    if (!player_) return;
-    settle();
-    running_ = false;
-    player_->stop();
-    timer_.stop();
+    whenFree([this] {
+        if (!player_) return;
+        running_ = false;
+        player_->stop();
+        timer_.stop();
+    });
 }
 
 void PlayerControl::Back() {
-    if (!player_) return;
-    settle();
-    running_ = false;
-    player_->back();
-    timer_.stop();
-    requestFrame();
+    whenFree([this] {
+        if (!player_) return;
+        running_ = false;
+        player_->back();
+        timer_.stop();
+        requestFrame();
+    });
 }
 
 void PlayerControl::Forward() {
-    if (!player_) return;
-    settle();
-    running_ = false;
-    player_->forward();
-    timer_.stop();
-    requestFrame();
+    whenFree([this] {
+        if (!player_) return;
+        running_ = false;
+        player_->forward();
+        timer_.stop();
+        requestFrame();
+    });
 }
 
 void PlayerControl::Rewind() {
-    if (!player_) return;
-    settle();
-    running_ = false;
-    player_->rewind();
-    timer_.stop();
-    requestFrame();
+    whenFree([this] {
+        if (!player_) return;
+        running_ = false;
+        player_->rewind();
+        timer_.stop();
+        requestFrame();
+    });
 }
 
 void PlayerControl::GotoFrame(int frame) {
-    if (!player_) return;
-    settle();
-    player_->gotoFrame(frame);
-    requestFrame();
+    whenFree([this, frame] {
+        if (!player_) return;
+        player_->gotoFrame(frame);
+        requestFrame();
+    });
 }
 
 bool PlayerControl::clockHeld() const { return !runWhileHidden && !isVisible(); }

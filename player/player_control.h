@@ -108,6 +108,8 @@ private:
     void drawingDone(const std::shared_ptr<Drawing>& drawing);
     // Waits for the drawing under way, if any; the player is the GUI thread's again.
     void settle();
+    // Takes in held commands before a question about the player is answered.
+    void settleHeld() const;
     // Runs f now, or after the drawing under way when it changes the player.
     void whenFree(std::function<void()> f);
     void beat();
@@ -148,6 +150,7 @@ private:
     bool frameWanted_ = false;  // the picture changed since the last drawing began
     bool kickPosted_ = false;   // a drawing is due to start from the event loop
     bool beatOwed_ = false;     // the clock fell due while a drawing was under way
-    std::vector<std::function<void()>> heldInput_;  // input that came during a drawing, in order
+    // Input and commands that came during a drawing, in order; run when it is done.
+    std::vector<std::function<void()>> heldInput_;
     int framesShown_ = 0;
 };

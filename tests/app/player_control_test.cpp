@@ -245,10 +245,18 @@ TEST_F(Control, DrawsOffTheGuiThreadTheNewestStateAsOneThreadDoes) {
     events.stop();
     EXPECT_GT(eventsWhileDrawing, 0) << "the event loop ran while frames were drawn";
 
-    // Two changes while a drawing is under way: one more drawing, of the newest.
+    // Two changes while a drawing is under way: one more drawing, of the newest. A command
+    // given meanwhile does not wait for the drawing; a question after it sees what it did.
     control.GotoFrame(2);
     QCoreApplication::sendPostedEvents(&control, QEvent::MetaCall);  // the drawing starts
     ASSERT_TRUE(control.drawingUnderWay());
+    control.GotoFrame(1);
+    EXPECT_TRUE(control.drawingUnderWay()) << "the command was held, not waited for";
+    EXPECT_EQ(control.CurrentFrame(), 1);
+    control.GotoFrame(2);
+    QCoreApplication::sendPostedEvents(&control, QEvent::MetaCall);
+    ASSERT_TRUE(control.drawingUnderWay());
+    shown = control.framesShown();
     control.BGColor(QStringLiteral("#FF0000"));
     control.BGColor(QStringLiteral("#00FF00"));
     control.waitForFrame();
