@@ -441,7 +441,8 @@ void installTabIndex(Vm& vm, Object* proto, bool enumerable) {
         return q ? q->value : Value();
     });
     p.setter = vm.newMethod([](Vm& vm, Object* self, Args& a) -> Value {
-        if (!self) return {};
+        // Only a clip or button keeps one: the prototypes themselves do not.
+        if (!self || !self->clip) return {};
         const Value v = arg(a, 0);
         Value kept;
         if (!v.isUndefined()) {
