@@ -125,12 +125,15 @@ void installPrintJob(Vm& vm) {
     Object* ctor = addStubClass(vm, "PrintJob", {"addPage", "send"}, {"start"});
     if (!ctor) return;
     Object* proto = protoOf(vm, ctor);
-    // Without a printer every page measure reads 0; the properties cannot be written.
-    Object* zero = vm.newMethod([](Vm&, Object*, Args&) -> Value { return Value(0); });
+    // Without a printer no page has been measured: each measure reads undefined and cannot be
+    // written.
+    Object* none = vm.newMethod(undefinedFn);
     for (const char* n : {"paperHeight", "paperWidth", "pageHeight", "pageWidth", "orientation"}) {
         Property& p = proto->setOwn(n, vm.key(n), Value(), 0);
-        p.getter = zero;
+        p.getter = none;
     }
+    // The class came with Flash 7: older movies do not see its prototype's links.
+    for (const char* n : {"__proto__", "constructor"}) vm.addFlags(proto, n, From7);
 }
 
 // The camera a desktop player reports when asked: present but muted, with nothing captured,
