@@ -202,15 +202,29 @@ void installCamera(Vm& vm) {
     vm.defineValue(ctor, "names", Value(vm.newArray({Value("Camera")})), DontDelete);
 }
 
+// No microphone is attached: get() finds none and the list of names is empty. The settings
+// methods came with Flash 6; get is a plain property, as a script's.
+void installMicrophone(Vm& vm) {
+    static constexpr const char* kSettings[] = {"setGain", "setRate", "setSilenceLevel",
+                                                "setUseEchoSuppression"};
+    Object* ctor = addStubClass(vm, "Microphone", {});
+    if (!ctor) return;
+    Object* proto = protoOf(vm, ctor);
+    for (const char* m : kSettings)
+        vm.defineMethod(proto, m, undefinedFn, DontEnum | DontDelete | From6);
+    vm.defineFunction(
+        ctor, "get", [](Vm&, Object*, Args&) -> Value { return Value::null(); }, 0);
+    vm.defineValue(ctor, "names", Value(vm.newArray()), DontDelete);
+}
+
 void installDevices(Vm& vm) {
     if (vm.version() >= 6) installCamera(vm);
-    for (const char* name : {"Camera", "Microphone"}) {
-        Object* ctor = addStubClass(vm, name, {});
-        if (!ctor) continue;
-        // No device: get() finds none and the list of names is empty.
+    // No device: get() finds none and the list of names is empty.
+    if (Object* ctor = addStubClass(vm, "Camera", {})) {
         vm.defineMethod(ctor, "get", [](Vm&, Object*, Args&) -> Value { return Value::null(); });
         vm.defineValue(ctor, "names", Value(vm.newArray()), DontDelete);
     }
+    installMicrophone(vm);
     if (Object* nc =
             addStubClass(vm, "NetConnection", {"addHeader", "call", "close"}, {"connect"})) {
         // Instances are marked so a NetStream can tell a real connection from a look-alike.
