@@ -217,6 +217,13 @@ void installMicrophone(Vm& vm) {
     vm.defineValue(ctor, "names", Value(vm.newArray()), DontDelete);
 }
 
+// The usage of remote shared objects, which a desktop player keeps none of: the one query
+// answers undefined. The player writes the class as a script.
+void installRemoteLSOUsage(Vm& vm) {
+    Object* ctor = addStubClass(vm, "RemoteLSOUsage", {});
+    if (ctor) vm.defineFunction(ctor, "getURLPageSupport", undefinedFn, DontEnum);
+}
+
 void installDevices(Vm& vm) {
     if (vm.version() >= 6) installCamera(vm);
     // No device: get() finds none and the list of names is empty.
@@ -225,6 +232,7 @@ void installDevices(Vm& vm) {
         vm.defineValue(ctor, "names", Value(vm.newArray()), DontDelete);
     }
     installMicrophone(vm);
+    installRemoteLSOUsage(vm);
     if (Object* nc =
             addStubClass(vm, "NetConnection", {"addHeader", "call", "close"}, {"connect"})) {
         // Instances are marked so a NetStream can tell a real connection from a look-alike.
