@@ -42,12 +42,20 @@ Object* protoOf(Vm& vm, Object* ctor) {
 constexpr const char* kBuiltInItems[] = {"print", "forward_back", "rewind", "loop",
                                          "play",  "quality",      "zoom",   "save"};
 
+// A menu's list of items is made as `new Array()` makes one.
+Object* constructedArray(Vm& vm, std::vector<Value> elems) {
+    const Value list = vm.construct(Value(vm.arrayCtor), {});
+    if (!list.isObject()) return vm.newArray(std::move(elems));
+    list.o->elems = std::move(elems);
+    return list.o;
+}
+
 void initContextMenu(Vm& vm, Object* self, const Value& onSelect) {
     vm.set(self, "onSelect", onSelect);
-    Object* items = vm.newObject();
+    Object* items = vm.newInstance(vm.objectProto, vm.objectCtor);
     for (const char* n : kBuiltInItems) vm.set(items, n, Value(true));
     vm.set(self, "builtInItems", Value(items));
-    vm.set(self, "customItems", Value(vm.newArray()));
+    vm.set(self, "customItems", Value(constructedArray(vm, {})));
 }
 
 void initMenuItem(Vm& vm, Object* self, Args& a) {
@@ -69,7 +77,7 @@ void installContextMenu(Vm& vm) {
                 return {};
             },
             proto);
-        vm.defineMethod(proto, "copy", [ctor](Vm& vm, Object* self, Args&) -> Value {
+        vm.defineFunction(proto, "copy", [ctor](Vm& vm, Object* self, Args&) -> Value {
             if (!self) return {};
             Args a;
             for (const char* n : {"caption", "onSelect", "separatorBefore", "enabled", "visible"})
@@ -87,7 +95,7 @@ void installContextMenu(Vm& vm) {
             },
             proto);
         // Hiding gives the menu a fresh set of built-in items, all off.
-        vm.defineMethod(proto, "hideBuiltInItems", [](Vm& vm, Object* self, Args&) -> Value {
+        vm.defineFunction(proto, "hideBuiltInItems", [](Vm& vm, Object* self, Args&) -> Value {
             if (!self) return {};
             Object* items = vm.newObject();
             for (const char* n : kBuiltInItems) vm.set(items, n, Value(false));
@@ -96,7 +104,7 @@ void installContextMenu(Vm& vm) {
         });
         // The copy shares builtInItems and holds each custom item's own copy() (undefined for
         // what has none) in a new array.
-        vm.defineMethod(proto, "copy", [ctor](Vm& vm, Object* self, Args&) -> Value {
+        vm.defineFunction(proto, "copy", [ctor](Vm& vm, Object* self, Args&) -> Value {
             if (!self) return {};
             Value copyV = vm.construct(Value(ctor), {vm.get(self, "onSelect")});
             if (!copyV.isObject()) return copyV;
@@ -108,17 +116,18 @@ void installContextMenu(Vm& vm) {
                 const auto elems = custom.o->elems;
                 for (const Value& item : elems) copies.push_back(vm.callMethod(item, "copy", {}));
             }
-            vm.set(copy, "customItems", Value(vm.newArray(std::move(copies))));
+            vm.set(copy, "customItems", Value(constructedArray(vm, std::move(copies))));
             return copyV;
         });
         vm.defineValue(g, "ContextMenu", ctor);
+        // The menu's prototype as Flash 7 made it, out of older movies' sight.
+        for (const char* n : {"__proto__", "constructor", "copy", "hideBuiltInItems"})
+            vm.addFlags(proto, n, From7);
     }
-    // Copying menus and items came with Flash 7.
-    if (vm.version() < 7)
-        for (const char* cls : {"ContextMenu", "ContextMenuItem"})
-            if (Object* ctor = vm.get(g, cls).isObject() ? vm.get(g, cls).o : nullptr)
-                if (Object* proto = protoOf(vm, ctor))
-                    if (Property* p = proto->findAny(vm.key("copy"))) p->hidden = true;
+    // Copying items came with Flash 7.
+    if (Object* ctor =
+            vm.get(g, "ContextMenuItem").isObject() ? vm.get(g, "ContextMenuItem").o : nullptr)
+        if (Object* proto = protoOf(vm, ctor)) vm.addFlags(proto, "copy", From7);
 }
 
 void installPrintJob(Vm& vm) {
