@@ -184,9 +184,8 @@ void installFileReference(Vm& vm) {
     Object* list =
         classProto(vm, net, "FileReferenceList", [listeners](Vm& vm, Object* self, Args&) {
             if (!self) return Value();
+            // The list of files stays undefined until a choice is made.
             listeners(vm, self);
-            const Value files = vm.construct(Value(vm.arrayCtor), {});
-            vm.defineValue(self, "fileList", files, 0);
             return Value();
         });
     vm.defineMethod(list, "browse",
