@@ -37,6 +37,15 @@ void initBroadcaster(Vm& vm, Object* target, Object* from, bool listeners) {
     if (listeners) vm.defineValue(target, "_listeners", vm.newArray(), DontEnum | DontDelete);
 }
 
+Object* newSubclass(Vm& vm, Object* base, NativeFn fn) {
+    const Value baseProto = vm.get(base, "prototype");
+    Object* proto = vm.newObject(baseProto.isObject() ? baseProto.o : vm.objectProto);
+    vm.defineValue(proto, "__constructor__", base, DontEnum | From6);
+    Object* ctor = vm.newFunction(std::move(fn), proto);
+    proto->removeOwn(vm.key("constructor"));
+    return ctor;
+}
+
 void installMiscBuiltins(Vm& vm) {
     Object* g = vm.global;
 

@@ -278,10 +278,6 @@ void installFilterBuiltins(Vm& vm) {
 
     for (const ClassDef& cls : classes()) {
         const ClassDef* c = &cls;
-        // A class's prototype is a BitmapFilter as `new` makes one, without a constructor of
-        // its own.
-        Object* proto = vm.newObject(baseProto);
-        vm.defineValue(proto, "__constructor__", base, DontEnum);
         auto init = [c](Vm& vm, Object* self, Args& a) -> Value {
             if (!self) return {};
             std::vector<Value> values;
@@ -306,8 +302,8 @@ void installFilterBuiltins(Vm& vm) {
             self->native = std::move(state);
             return {};
         };
-        Object* ctor = vm.newFunction(init, proto);
-        proto->removeOwn(vm.key("constructor"));
+        Object* ctor = newSubclass(vm, base, init);
+        Object* proto = vm.get(ctor, "prototype").o;
         // `new` leaves the link to the class in sight on a filter it makes.
         ctor->fn->construct = [init](Vm& vm, Object* self, Args& a) -> Value {
             if (Property* p = self ? self->findAny(vm.key("__constructor__")) : nullptr)
