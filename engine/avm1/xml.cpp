@@ -58,13 +58,17 @@ void initNode(Vm& vm, Object* o, int type, Value name, Value value) {
     setSlot(vm, o, kType, Value(type));
     setSlot(vm, o, kName, std::move(name));
     setSlot(vm, o, kValue, std::move(value));
-    setSlot(vm, o, kAttrs, Value(vm.newObject()));
+    // The attributes inherit nothing: every name in them is one the document gave.
+    setSlot(vm, o, kAttrs, Value(vm.newObject(nullptr)));
     setSlot(vm, o, kParent, Value::null());
     setSlot(vm, o, kKids, Value(vm.newArray()));
 }
 
+// A node the player makes itself (parsing, createElement, cloneNode) owns its constructor, the
+// one its prototype names.
 Object* newNode(Vm& vm, Object* proto, int type, Value name, Value value) {
-    Object* o = vm.newObject(proto);
+    const Property* c = proto ? proto->findOwn(vm.key("constructor")) : nullptr;
+    Object* o = vm.newInstance(proto, c && c->value.isObject() ? c->value.o : nullptr);
     initNode(vm, o, type, std::move(name), std::move(value));
     return o;
 }
@@ -510,7 +514,8 @@ void installXmlBuiltins(Vm& vm) {
     Object* nodeProto = vm.newObject();
     Object* nodeCtor = vm.newFunction(
         [](Vm& vm, Object* self, Args& a) -> Value {
-            if (!self) return {};
+            // Without arguments the object made is no node at all.
+            if (!self || a.empty()) return {};
             // Only a node given both its type and its text is made natively.
             if (a.size() >= 2 && !a[0].isUndefined() && !a[1].isUndefined())
                 nodeAccessors(vm, self->proto);
