@@ -19,13 +19,12 @@ Object* listenersOf(Vm& vm, Object* self) {
     return l.isObject() ? l.o : nullptr;
 }
 
-// Key and Mouse listen from SWF 6 on; older movies do not see the methods.
+}  // namespace
+
 void hideBroadcasterBefore6(Vm& vm, Object* target) {
     for (const char* m : {"addListener", "removeListener", "broadcastMessage", "_listeners"})
         vm.addFlags(target, m, From6);
 }
-
-}  // namespace
 
 void initBroadcaster(Vm& vm, Object* target, Object* from, bool listeners) {
     for (const char* m : {"addListener", "removeListener"})

@@ -466,6 +466,7 @@ void installFocusBuiltins(Vm& vm) {
     vm.defineValue(vm.global, "Selection", sel);
     Value bcv = vm.get(vm.global, "AsBroadcaster");
     if (bcv.isObject()) initBroadcaster(vm, sel, bcv.o);
+    hideBroadcasterBefore6(vm, sel);
     vm.defineMethod(sel, "getFocus", [](Vm& vm, Object*, Args&) -> Value {
         Value f = focusedObject(vm);
         if (!f.isObject()) return Value::null();
