@@ -528,6 +528,14 @@ void Vm::set(Object* o, std::string_view name, Value v) {
             break;
         }
     }
+    if (Property* hid = o->findAny(k); hid && hid->listedWhenHidden && !hid->getter) {
+        // A write brings a property its version bits hid back into sight with its other flags,
+        // except that SWF 6 keeps one of Flash 7's hidden, value and all.
+        hid->value = std::move(v);
+        if (version_ != 6 || !(hid->flags & From7))
+            hid->setFlags(hid->flags & ~kVersionFlags, version_);
+        return;
+    }
     o->setOwn(name, k, std::move(v));
 }
 
