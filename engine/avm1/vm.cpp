@@ -575,10 +575,20 @@ bool Vm::deleteProperty(Object* o, std::string_view name) {
     return true;
 }
 
+// The version bits of a __proto__ link that end for..in there: in SWF 5 those of every later
+// version, from SWF 6 on only those of the next one.
+static uint16_t enumerationStops(int version) {
+    if (version < 6) return From6 | From7 | From8 | From9;
+    if (version == 6) return From7;
+    if (version == 7) return From8;
+    return version == 8 ? From9 : From10;
+}
+
 std::vector<std::string> Vm::enumerate(Object* o) {
     std::vector<std::string> out;
     std::unordered_map<std::string, bool> seen;
     int guard = 0;
+    const uint16_t stops = enumerationStops(version_);
     for (Object* p = o; p && guard < 256; p = p->proto, ++guard) {
         const auto& props = p->props();
         for (auto it = props.rbegin(); it != props.rend(); ++it) {
@@ -598,6 +608,7 @@ std::vector<std::string> Vm::enumerate(Object* o) {
                 if (!n.empty() && seen.emplace(key(n), true).second) out.push_back(n);
             }
         }
+        if (const Property* link = p->findAny(kProtoKey); link && (link->flags & stops)) break;
     }
     return out;
 }
