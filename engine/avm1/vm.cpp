@@ -405,8 +405,9 @@ Value Vm::resolveMissing(Object* o, std::string_view name) {
     const std::string k = key("__resolve");
     int guard = 0;
     for (Object* p = o; p && guard < 256; p = p->proto, ++guard) {
-        Property* r = p->findOwn(k);
-        if (!r) continue;
+        // Version bits do not hide a __resolve.
+        Property* r = p->findAny(k);
+        if (!r || r->internal()) continue;
         if (r->isAccessor()) return {};
         if (!r->value.isObject() || r->value.o->cls == ObjClass::MovieClip) continue;
         return call(r->value, o, {Value(std::string(name))});
