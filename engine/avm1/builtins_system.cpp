@@ -134,12 +134,20 @@ void installPrintJob(Vm& vm) {
     Object* ctor = addStubClass(vm, "PrintJob", {"addPage", "send"}, {"start"});
     if (!ctor) return;
     Object* proto = protoOf(vm, ctor);
-    // Without a printer no page has been measured: each measure reads undefined and cannot be
-    // written.
-    Object* none = vm.newMethod(undefinedFn);
+    // Each job the constructor makes is marked, out of the scripts' reach.
+    static constexpr std::string_view kJob = "\x01printJob";
+    ctor->fn->native = [](Vm&, Object* self, Args&) -> Value {
+        if (self) self->setOwn(kJob, kJob, Value(true), DontEnum | DontDelete).hidden = true;
+        return {};
+    };
+    // Without a printer every page measure of a job reads 0 (undefined on the prototype); the
+    // properties cannot be written.
+    Object* zero = vm.newMethod([](Vm&, Object* self, Args&) -> Value {
+        return self && self->findAny(kJob) ? Value(0) : Value();
+    });
     for (const char* n : {"paperHeight", "paperWidth", "pageHeight", "pageWidth", "orientation"}) {
         Property& p = proto->setOwn(n, vm.key(n), Value(), 0);
-        p.getter = none;
+        p.getter = zero;
     }
     // The class came with Flash 7: older movies do not see its prototype's links.
     for (const char* n : {"__proto__", "constructor"}) vm.addFlags(proto, n, From7);
