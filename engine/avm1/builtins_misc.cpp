@@ -19,13 +19,12 @@ Object* listenersOf(Vm& vm, Object* self) {
     return l.isObject() ? l.o : nullptr;
 }
 
-// Key and Mouse listen from SWF 6 on; older movies do not see the methods.
+}  // namespace
+
 void hideBroadcasterBefore6(Vm& vm, Object* target) {
     for (const char* m : {"addListener", "removeListener", "broadcastMessage", "_listeners"})
         vm.addFlags(target, m, From6);
 }
-
-}  // namespace
 
 void initBroadcaster(Vm& vm, Object* target, Object* from, bool listeners) {
     for (const char* m : {"addListener", "removeListener"})
@@ -35,6 +34,15 @@ void initBroadcaster(Vm& vm, Object* target, Object* from, bool listeners) {
         send = Value(vm.newMethod(send.o->fn->native));
     vm.defineValue(target, "broadcastMessage", send, DontEnum | DontDelete);
     if (listeners) vm.defineValue(target, "_listeners", vm.newArray(), DontEnum | DontDelete);
+}
+
+Object* newSubclass(Vm& vm, Object* base, NativeFn fn) {
+    const Value baseProto = vm.get(base, "prototype");
+    Object* proto = vm.newObject(baseProto.isObject() ? baseProto.o : vm.objectProto);
+    vm.defineValue(proto, "__constructor__", base, DontEnum | From6);
+    Object* ctor = vm.newFunction(std::move(fn), proto);
+    proto->removeOwn(vm.key("constructor"));
+    return ctor;
 }
 
 void installMiscBuiltins(Vm& vm) {

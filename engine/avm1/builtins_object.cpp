@@ -118,8 +118,9 @@ void installObjectBuiltins(Vm& vm) {
             const int64_t i = arrayIndex(n);
             if (i >= 0 && static_cast<size_t>(i) < self->elems.size()) return Value(true);
         }
-        Property* p = self->findOwn(vm.key(n));
-        return Value(p && !(p->flags & DontEnum));
+        // Version bits do not count: a property they hide is still enumerable.
+        Property* p = self->findAny(vm.key(n));
+        return Value(p && !p->internal() && !(p->flags & DontEnum));
     });
     vm.defineMethod(op, "isPrototypeOf", [](Vm&, Object* self, Args& a) -> Value {
         const Value& v = arg(a, 0);
@@ -173,6 +174,10 @@ void installObjectBuiltins(Vm& vm) {
 
     // The global name came with SWF 6; older movies reach functions only through their methods.
     vm.addFlags(g, "Function", From6);
+    // So did these methods of every object.
+    for (const char* n :
+         {"addProperty", "isPropertyEnumerable", "isPrototypeOf", "watch", "unwatch"})
+        vm.addFlags(op, n, From6);
     // Without a receiver (or with null or undefined) `this` is _global.
     vm.defineMethod(fp, "call", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || !self->fn) return {};

@@ -42,12 +42,20 @@ Object* protoOf(Vm& vm, Object* ctor) {
 constexpr const char* kBuiltInItems[] = {"print", "forward_back", "rewind", "loop",
                                          "play",  "quality",      "zoom",   "save"};
 
+// A menu's list of items is made as `new Array()` makes one.
+Object* constructedArray(Vm& vm, std::vector<Value> elems) {
+    const Value list = vm.construct(Value(vm.arrayCtor), {});
+    if (!list.isObject()) return vm.newArray(std::move(elems));
+    list.o->elems = std::move(elems);
+    return list.o;
+}
+
 void initContextMenu(Vm& vm, Object* self, const Value& onSelect) {
     vm.set(self, "onSelect", onSelect);
-    Object* items = vm.newObject();
+    Object* items = vm.newInstance(vm.objectProto, vm.objectCtor);
     for (const char* n : kBuiltInItems) vm.set(items, n, Value(true));
     vm.set(self, "builtInItems", Value(items));
-    vm.set(self, "customItems", Value(vm.newArray()));
+    vm.set(self, "customItems", Value(constructedArray(vm, {})));
 }
 
 void initMenuItem(Vm& vm, Object* self, Args& a) {
@@ -69,7 +77,7 @@ void installContextMenu(Vm& vm) {
                 return {};
             },
             proto);
-        vm.defineMethod(proto, "copy", [ctor](Vm& vm, Object* self, Args&) -> Value {
+        vm.defineFunction(proto, "copy", [ctor](Vm& vm, Object* self, Args&) -> Value {
             if (!self) return {};
             Args a;
             for (const char* n : {"caption", "onSelect", "separatorBefore", "enabled", "visible"})
@@ -87,7 +95,7 @@ void installContextMenu(Vm& vm) {
             },
             proto);
         // Hiding gives the menu a fresh set of built-in items, all off.
-        vm.defineMethod(proto, "hideBuiltInItems", [](Vm& vm, Object* self, Args&) -> Value {
+        vm.defineFunction(proto, "hideBuiltInItems", [](Vm& vm, Object* self, Args&) -> Value {
             if (!self) return {};
             Object* items = vm.newObject();
             for (const char* n : kBuiltInItems) vm.set(items, n, Value(false));
@@ -96,7 +104,7 @@ void installContextMenu(Vm& vm) {
         });
         // The copy shares builtInItems and holds each custom item's own copy() (undefined for
         // what has none) in a new array.
-        vm.defineMethod(proto, "copy", [ctor](Vm& vm, Object* self, Args&) -> Value {
+        vm.defineFunction(proto, "copy", [ctor](Vm& vm, Object* self, Args&) -> Value {
             if (!self) return {};
             Value copyV = vm.construct(Value(ctor), {vm.get(self, "onSelect")});
             if (!copyV.isObject()) return copyV;
@@ -108,29 +116,41 @@ void installContextMenu(Vm& vm) {
                 const auto elems = custom.o->elems;
                 for (const Value& item : elems) copies.push_back(vm.callMethod(item, "copy", {}));
             }
-            vm.set(copy, "customItems", Value(vm.newArray(std::move(copies))));
+            vm.set(copy, "customItems", Value(constructedArray(vm, std::move(copies))));
             return copyV;
         });
         vm.defineValue(g, "ContextMenu", ctor);
+        // The menu's prototype as Flash 7 made it, out of older movies' sight.
+        for (const char* n : {"__proto__", "constructor", "copy", "hideBuiltInItems"})
+            vm.addFlags(proto, n, From7);
     }
-    // Copying menus and items came with Flash 7.
-    if (vm.version() < 7)
-        for (const char* cls : {"ContextMenu", "ContextMenuItem"})
-            if (Object* ctor = vm.get(g, cls).isObject() ? vm.get(g, cls).o : nullptr)
-                if (Object* proto = protoOf(vm, ctor))
-                    if (Property* p = proto->findAny(vm.key("copy"))) p->hidden = true;
+    // Copying items came with Flash 7.
+    if (Object* ctor =
+            vm.get(g, "ContextMenuItem").isObject() ? vm.get(g, "ContextMenuItem").o : nullptr)
+        if (Object* proto = protoOf(vm, ctor)) vm.addFlags(proto, "copy", From7);
 }
 
 void installPrintJob(Vm& vm) {
     Object* ctor = addStubClass(vm, "PrintJob", {"addPage", "send"}, {"start"});
     if (!ctor) return;
     Object* proto = protoOf(vm, ctor);
-    // Without a printer every page measure reads 0; the properties cannot be written.
-    Object* zero = vm.newMethod([](Vm&, Object*, Args&) -> Value { return Value(0); });
+    // Each job the constructor makes is marked, out of the scripts' reach.
+    static constexpr std::string_view kJob = "\x01printJob";
+    ctor->fn->native = [](Vm&, Object* self, Args&) -> Value {
+        if (self) self->setOwn(kJob, kJob, Value(true), DontEnum | DontDelete).hidden = true;
+        return {};
+    };
+    // Without a printer every page measure of a job reads 0 (undefined on the prototype); the
+    // properties cannot be written.
+    Object* zero = vm.newMethod([](Vm&, Object* self, Args&) -> Value {
+        return self && self->findAny(kJob) ? Value(0) : Value();
+    });
     for (const char* n : {"paperHeight", "paperWidth", "pageHeight", "pageWidth", "orientation"}) {
         Property& p = proto->setOwn(n, vm.key(n), Value(), 0);
         p.getter = zero;
     }
+    // The class came with Flash 7: older movies do not see its prototype's links.
+    for (const char* n : {"__proto__", "constructor"}) vm.addFlags(proto, n, From7);
 }
 
 // The camera a desktop player reports when asked: present but muted, with nothing captured,
@@ -199,15 +219,37 @@ void installCamera(Vm& vm) {
     vm.defineValue(ctor, "names", Value(vm.newArray({Value("Camera")})), DontDelete);
 }
 
+// No microphone is attached: get() finds none and the list of names is empty. The settings
+// methods came with Flash 6; get is a plain property, as a script's.
+void installMicrophone(Vm& vm) {
+    static constexpr const char* kSettings[] = {"setGain", "setRate", "setSilenceLevel",
+                                                "setUseEchoSuppression"};
+    Object* ctor = addStubClass(vm, "Microphone", {});
+    if (!ctor) return;
+    Object* proto = protoOf(vm, ctor);
+    for (const char* m : kSettings)
+        vm.defineMethod(proto, m, undefinedFn, DontEnum | DontDelete | From6);
+    vm.defineFunction(
+        ctor, "get", [](Vm&, Object*, Args&) -> Value { return Value::null(); }, 0);
+    vm.defineValue(ctor, "names", Value(vm.newArray()), DontDelete);
+}
+
+// The usage of remote shared objects, which a desktop player keeps none of: the one query
+// answers undefined. The player writes the class as a script.
+void installRemoteLSOUsage(Vm& vm) {
+    Object* ctor = addStubClass(vm, "RemoteLSOUsage", {});
+    if (ctor) vm.defineFunction(ctor, "getURLPageSupport", undefinedFn, DontEnum);
+}
+
 void installDevices(Vm& vm) {
     if (vm.version() >= 6) installCamera(vm);
-    for (const char* name : {"Camera", "Microphone"}) {
-        Object* ctor = addStubClass(vm, name, {});
-        if (!ctor) continue;
-        // No device: get() finds none and the list of names is empty.
+    // No device: get() finds none and the list of names is empty.
+    if (Object* ctor = addStubClass(vm, "Camera", {})) {
         vm.defineMethod(ctor, "get", [](Vm&, Object*, Args&) -> Value { return Value::null(); });
         vm.defineValue(ctor, "names", Value(vm.newArray()), DontDelete);
     }
+    installMicrophone(vm);
+    installRemoteLSOUsage(vm);
     if (Object* nc =
             addStubClass(vm, "NetConnection", {"addHeader", "call", "close"}, {"connect"})) {
         // Instances are marked so a NetStream can tell a real connection from a look-alike.

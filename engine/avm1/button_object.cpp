@@ -156,9 +156,38 @@ void installButtonBuiltins(Vm& vm) {
     Object* proto = vm.newObject();
     Object* ctor = vm.newFunction([](Vm&, Object*, Args&) -> Value { return {}; }, proto);
     vm.defineValue(vm.global, "Button", ctor);
-    vm.defineValue(proto, "useHandCursor", Value(true));
+    // Every member of Button.prototype is in sight of for..in and may be deleted.
+    vm.defineValue(proto, "useHandCursor", Value(true), 0);
     vm.defineValue(proto, "enabled", Value(true), 0);
     installTabIndex(vm, proto, true);
+    vm.defineMethod(
+        proto, "getDepth",
+        [](Vm&, Object* self, Args&) -> Value {
+            ButtonHost* b = buttonOf(self);
+            return b ? Value(b->depth() - 16384) : Value();
+        },
+        0);
+    // Flash 8's display settings: read from the button's placement, undefined elsewhere.
+    auto setting = [&vm, proto](std::string_view name, Value (*read)(Vm&, const DisplayObject&)) {
+        Property& p = proto->setOwn(name, vm.key(name), Value(), 0);
+        p.getter = vm.newMethod([read](Vm& vm, Object* self, Args&) -> Value {
+            ButtonHost* b = buttonOf(self);
+            DisplayObject* o = b ? b->object() : nullptr;
+            return o ? read(vm, *o) : Value();
+        });
+        p.setter = vm.newMethod([](Vm&, Object*, Args&) -> Value { return {}; });
+    };
+    setting("blendMode", [](Vm&, const DisplayObject& o) -> Value {
+        static constexpr const char* kModes[] = {"normal", "normal",   "layer",    "multiply",
+                                                 "screen", "lighten",  "darken",   "difference",
+                                                 "add",    "subtract", "invert",   "alpha",
+                                                 "erase",  "overlay",  "hardlight"};
+        return o.blendMode < std::size(kModes) ? Value(kModes[o.blendMode]) : Value("normal");
+    });
+    setting("cacheAsBitmap",
+            [](Vm&, const DisplayObject& o) -> Value { return Value(o.cacheAsBitmap); });
+    setting("filters", [](Vm& vm, const DisplayObject&) -> Value { return Value(vm.newArray()); });
+    setting("scale9Grid", [](Vm&, const DisplayObject&) -> Value { return {}; });
 }
 
 }  // namespace swf::avm1

@@ -68,13 +68,19 @@ void writeCx(Vm& vm, ClipHost* clip, const format::Cxform& cx) {
     clipSetIndex(vm, clip, 6, Value(cx.am / 256.0 * 100));
 }
 
+// Hidden, permanent and read-only: the flags the player gives all of Color's members.
+constexpr uint16_t kSealed = DontEnum | DontDelete | ReadOnly;
+
 }  // namespace
 
 void installColorBuiltins(Vm& vm) {
     Object* proto = vm.newObject();
     Object* ctor = vm.newFunction(
         [](Vm& vm, Object* self, Args& a) -> Value {
-            if (self) vm.defineValue(self, "target", arg(a, 0), DontEnum);
+            if (!self) return {};
+            vm.defineValue(self, "target", arg(a, 0));
+            // The player seals each Color it makes, the links `new` left on it included.
+            vm.addFlagsToAll(self, kSealed);
             return {};
         },
         proto);
@@ -134,6 +140,7 @@ void installColorBuiltins(Vm& vm) {
         writeCx(vm, clip, cx);
         return {};
     });
+    vm.addFlagsToAll(proto, kSealed);
 }
 
 }  // namespace swf::avm1

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <optional>
 
 #include "engine/avm1/vm.h"
@@ -248,32 +249,35 @@ void keep(Vm& vm, Object* self, FilterState& s, size_t i, const Value& v) {
         return;
     }
     const std::string k = heldKey(f);
-    self->setOwn(k, vm.key(k), v, DontEnum);
+    self->setOwn(k, vm.key(k), v, DontEnum).hidden = true;
 }
 
+// cls null: a filter of any class.
 FilterState* stateOf(Object* o, const ClassDef* cls) {
     if (!o || !o->native) return nullptr;
     auto* s = dynamic_cast<FilterState*>(o->native.get());
-    return s && s->cls == cls ? s : nullptr;
+    return s && (s->cls == cls || !cls) ? s : nullptr;
 }
 
 }  // namespace
 
 void installFilterBuiltins(Vm& vm) {
-    Value flash = vm.get(vm.global, "flash");
-    if (!flash.isObject()) return;
+    // The package is there in every version, out of sight of movies before 8.
+    Property* flash = vm.global->findAny(vm.key("flash"));
+    if (!flash || !flash->value.isObject()) return;
     Object* pkg = vm.newObject();
-    vm.defineValue(flash.o, "filters", pkg);
-    Value geom = vm.get(flash.o, "geom");
+    vm.defineValue(flash->value.o, "filters", pkg);
+    Value geom = vm.get(flash->value.o, "geom");
     Value pointCtor = geom.isObject() ? vm.get(geom.o, "Point") : Value();
 
     Object* baseProto = vm.newObject();
     Object* base = vm.newFunction([](Vm&, Object*, Args&) -> Value { return {}; }, baseProto);
     vm.defineValue(pkg, "BitmapFilter", base, 0);
+    // Each class's constructor, in the order of classes(): what clone() makes.
+    auto ctors = std::make_shared<std::vector<Object*>>();
 
     for (const ClassDef& cls : classes()) {
         const ClassDef* c = &cls;
-        Object* proto = vm.newObject(baseProto);
         auto init = [c](Vm& vm, Object* self, Args& a) -> Value {
             if (!self) return {};
             std::vector<Value> values;
@@ -298,9 +302,16 @@ void installFilterBuiltins(Vm& vm) {
             self->native = std::move(state);
             return {};
         };
-        Object* ctor = vm.newFunction(init, proto);
-        ctor->fn->construct = init;
+        Object* ctor = newSubclass(vm, base, init);
+        Object* proto = vm.get(ctor, "prototype").o;
+        // `new` leaves the link to the class in sight on a filter it makes.
+        ctor->fn->construct = [init](Vm& vm, Object* self, Args& a) -> Value {
+            if (Property* p = self ? self->findAny(vm.key("__constructor__")) : nullptr)
+                p->setFlags(0, vm.version());
+            return init(vm, self, a);
+        };
         vm.defineValue(pkg, cls.name, ctor, 0);
+        ctors->push_back(ctor);
 
         for (size_t i = 0; i < cls.fields.size(); ++i) {
             const FieldDef* f = &cls.fields[i];
@@ -327,23 +338,24 @@ void installFilterBuiltins(Vm& vm) {
                 return {};
             });
         }
-        vm.defineMethod(proto, "clone", [c, ctor](Vm& vm, Object* self, Args&) -> Value {
-            FilterState* s = stateOf(self, c);
-            if (!s) return {};
-            Value protoV = vm.get(ctor, "prototype");
-            Object* out = vm.newObject(protoV.isObject() ? protoV.o : vm.objectProto);
-            auto copy = std::make_unique<FilterState>();
-            copy->cls = c;
-            copy->values.resize(s->values.size());
-            for (size_t i = 0; i < s->values.size(); ++i) {
-                Value v = load(vm, self, *s, i);
-                if (v.isObject() && v.o->cls == ObjClass::Array) v = Value(vm.newArray(v.o->elems));
-                keep(vm, out, *copy, i, v);
-            }
-            out->native = std::move(copy);
-            return Value(out);
-        });
     }
+    vm.defineMethod(baseProto, "clone", [ctors](Vm& vm, Object* self, Args&) -> Value {
+        FilterState* s = stateOf(self, nullptr);
+        if (!s) return {};
+        Object* ctor = (*ctors)[static_cast<size_t>(s->cls - classes().data())];
+        Value protoV = vm.get(ctor, "prototype");
+        Object* out = vm.newObject(protoV.isObject() ? protoV.o : vm.objectProto);
+        auto copy = std::make_unique<FilterState>();
+        copy->cls = s->cls;
+        copy->values.resize(s->values.size());
+        for (size_t i = 0; i < s->values.size(); ++i) {
+            Value v = load(vm, self, *s, i);
+            if (v.isObject() && v.o->cls == ObjClass::Array) v = Value(vm.newArray(v.o->elems));
+            keep(vm, out, *copy, i, v);
+        }
+        out->native = std::move(copy);
+        return Value(out);
+    });
 }
 
 }  // namespace swf::avm1

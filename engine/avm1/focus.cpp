@@ -442,7 +442,8 @@ void installTabIndex(Vm& vm, Object* proto, bool enumerable) {
         return q ? q->value : Value();
     });
     p.setter = vm.newMethod([](Vm& vm, Object* self, Args& a) -> Value {
-        if (!self) return {};
+        // Only a clip or button keeps one: the prototypes themselves do not.
+        if (!self || !self->clip) return {};
         const Value v = arg(a, 0);
         Value kept;
         if (!v.isUndefined()) {
@@ -466,6 +467,7 @@ void installFocusBuiltins(Vm& vm) {
     vm.defineValue(vm.global, "Selection", sel);
     Value bcv = vm.get(vm.global, "AsBroadcaster");
     if (bcv.isObject()) initBroadcaster(vm, sel, bcv.o);
+    hideBroadcasterBefore6(vm, sel);
     vm.defineMethod(sel, "getFocus", [](Vm& vm, Object*, Args&) -> Value {
         Value f = focusedObject(vm);
         if (!f.isObject()) return Value::null();

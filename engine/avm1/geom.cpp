@@ -36,10 +36,20 @@ ColorTransformData* colorTransformOf(Object* o) {
     return o ? dynamic_cast<ColorTransformData*>(o->native.get()) : nullptr;
 }
 
-void accessor(Vm& vm, Object* proto, std::string_view name, NativeFn get, NativeFn set) {
-    Property& p = proto->setOwn(name, vm.key(name), Value(), DontEnum);
+void accessor(Vm& vm, Object* proto, std::string_view name, NativeFn get, NativeFn set,
+              uint16_t flags = DontEnum) {
+    Property& p = proto->setOwn(name, vm.key(name), Value(), flags);
     p.getter = vm.newMethod(std::move(get));
     p.setter = vm.newMethod(std::move(set));
+}
+
+// Point, Rectangle and Matrix are written as scripts in the player: their members are plain
+// properties, each method a function with a prototype object and each accessor addProperty's.
+void scriptMethod(Vm& vm, Object* o, std::string_view name, NativeFn fn) {
+    vm.defineFunction(o, name, std::move(fn), 0);
+}
+void scriptAccessor(Vm& vm, Object* proto, std::string_view name, NativeFn get, NativeFn set) {
+    accessor(vm, proto, name, std::move(get), std::move(set), 0);
 }
 
 std::string fields(Vm& vm, Object* o,
@@ -80,7 +90,7 @@ void installGeomBuiltins(Vm& vm) {
     auto newPoint = [point](Vm& vm, double x, double y) {
         return construct(vm, point, {Value(x), Value(y)});
     };
-    accessor(
+    scriptAccessor(
         vm, pointProto, "length",
         [](Vm& vm, Object* self, Args&) -> Value {
             if (!self) return {};
@@ -94,30 +104,30 @@ void installGeomBuiltins(Vm& vm) {
         if (out.size() > vm.limits().maxStringBytes) return Value(NAN);
         return Value(std::move(out));
     };
-    vm.defineMethod(pointProto, "add", [point, plus](Vm& vm, Object* self, Args& a) -> Value {
+    scriptMethod(vm, pointProto, "add", [point, plus](Vm& vm, Object* self, Args& a) -> Value {
         if (!self) return {};
         const Value& p = arg(a, 0);
         return construct(vm, point,
                          {plus(vm, vm.get(self, "x"), vm.get(p, "x")),
                           plus(vm, vm.get(self, "y"), vm.get(p, "y"))});
     });
-    vm.defineMethod(pointProto, "subtract", [newPoint](Vm& vm, Object* self, Args& a) -> Value {
+    scriptMethod(vm, pointProto, "subtract", [newPoint](Vm& vm, Object* self, Args& a) -> Value {
         Object* p = arg(a, 0).isObject() ? a[0].o : nullptr;
         if (!self || !p) return newPoint(vm, NAN, NAN);
         return newPoint(vm, num(vm, self, "x") - num(vm, p, "x"),
                         num(vm, self, "y") - num(vm, p, "y"));
     });
-    vm.defineMethod(pointProto, "clone", [point](Vm& vm, Object* self, Args&) -> Value {
+    scriptMethod(vm, pointProto, "clone", [point](Vm& vm, Object* self, Args&) -> Value {
         if (!self) return {};
         return construct(vm, point, {vm.get(self, "x"), vm.get(self, "y")});
     });
-    vm.defineMethod(pointProto, "equals", [point](Vm& vm, Object* self, Args& a) -> Value {
+    scriptMethod(vm, pointProto, "equals", [point](Vm& vm, Object* self, Args& a) -> Value {
         Object* p = arg(a, 0).isObject() ? a[0].o : nullptr;
         if (!self || !p || !vm.instanceOf(Value(p), point)) return Value(false);
         return Value(vm.looseEquals(vm.get(self, "x"), vm.get(p, "x")) &&
                      vm.looseEquals(vm.get(self, "y"), vm.get(p, "y")));
     });
-    vm.defineMethod(pointProto, "normalize", [](Vm& vm, Object* self, Args& a) -> Value {
+    scriptMethod(vm, pointProto, "normalize", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self) return {};
         const double x = num(vm, self, "x"), y = num(vm, self, "y");
         const double len = std::hypot(x, y);
@@ -127,34 +137,34 @@ void installGeomBuiltins(Vm& vm) {
         vm.set(self, "y", Value(y * want / len));
         return {};
     });
-    vm.defineMethod(pointProto, "offset", [plus](Vm& vm, Object* self, Args& a) -> Value {
+    scriptMethod(vm, pointProto, "offset", [plus](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || a.empty()) return {};
         vm.set(self, "x", plus(vm, vm.get(self, "x"), a[0]));
         vm.set(self, "y", plus(vm, vm.get(self, "y"), arg(a, 1)));
         return {};
     });
-    vm.defineMethod(pointProto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
+    scriptMethod(vm, pointProto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
         if (!self) return {};
         return Value(fields(vm, self, {{"x", "x"}, {"y", "y"}}));
     });
-    vm.defineMethod(point, "distance", [](Vm& vm, Object*, Args& a) -> Value {
+    scriptMethod(vm, point, "distance", [](Vm& vm, Object*, Args& a) -> Value {
         if (!arg(a, 0).isObject() || !arg(a, 1).isObject()) return {};
         return Value(std::hypot(num(vm, a[0].o, "x") - num(vm, a[1].o, "x"),
                                 num(vm, a[0].o, "y") - num(vm, a[1].o, "y")));
     });
     // p2 + (p1 - p2) * f, the last step with the script's + (text stays text).
-    vm.defineMethod(point, "interpolate",
-                    [newPoint, point, plus](Vm& vm, Object*, Args& a) -> Value {
-                        if (!arg(a, 0).isObject() || !arg(a, 1).isObject())
-                            return newPoint(vm, NAN, NAN);
-                        const double f = vm.toNumber(arg(a, 2));
-                        auto along = [&](const char* n) {
-                            const Value to = vm.get(a[1].o, n);
-                            return plus(vm, to, Value((num(vm, a[0].o, n) - vm.toNumber(to)) * f));
-                        };
-                        return construct(vm, point, {along("x"), along("y")});
-                    });
-    vm.defineMethod(point, "polar", [newPoint](Vm& vm, Object*, Args& a) -> Value {
+    scriptMethod(vm, point, "interpolate",
+                 [newPoint, point, plus](Vm& vm, Object*, Args& a) -> Value {
+                     if (!arg(a, 0).isObject() || !arg(a, 1).isObject())
+                         return newPoint(vm, NAN, NAN);
+                     const double f = vm.toNumber(arg(a, 2));
+                     auto along = [&](const char* n) {
+                         const Value to = vm.get(a[1].o, n);
+                         return plus(vm, to, Value((num(vm, a[0].o, n) - vm.toNumber(to)) * f));
+                     };
+                     return construct(vm, point, {along("x"), along("y")});
+                 });
+    scriptMethod(vm, point, "polar", [newPoint](Vm& vm, Object*, Args& a) -> Value {
         const double len = vm.toNumber(arg(a, 0)), angle = vm.toNumber(arg(a, 1));
         return newPoint(vm, len * std::cos(angle), len * std::sin(angle));
     });
@@ -186,7 +196,7 @@ void installGeomBuiltins(Vm& vm) {
     };
     // left and top move one edge and keep the far one: the size takes up the difference.
     auto nearEdge = [&vm, rectProto](const char* name, const char* pos, const char* size) {
-        accessor(
+        scriptAccessor(
             vm, rectProto, name,
             [pos](Vm& vm, Object* self, Args&) -> Value {
                 return self ? vm.get(self, pos) : Value();
@@ -203,7 +213,7 @@ void installGeomBuiltins(Vm& vm) {
     nearEdge("top", "y", "height");
     // right and bottom are position plus size; setting one changes the size.
     auto farEdge = [&vm, rectProto](const char* name, const char* pos, const char* size) {
-        accessor(
+        scriptAccessor(
             vm, rectProto, name,
             [pos, size](Vm& vm, Object* self, Args&) -> Value {
                 return self ? Value(num(vm, self, pos) + num(vm, self, size)) : Value();
@@ -219,13 +229,13 @@ void installGeomBuiltins(Vm& vm) {
     // and y (a primitive's read as undefined).
     auto pointPair = [&vm, rectProto](const char* name, NativeFn get, const char* toX,
                                       const char* toY) {
-        accessor(vm, rectProto, name, std::move(get),
-                 [toX, toY](Vm& vm, Object* self, Args& a) -> Value {
-                     if (!self) return {};
-                     vm.set(self, toX, vm.get(arg(a, 0), "x"));
-                     vm.set(self, toY, vm.get(arg(a, 0), "y"));
-                     return {};
-                 });
+        scriptAccessor(vm, rectProto, name, std::move(get),
+                       [toX, toY](Vm& vm, Object* self, Args& a) -> Value {
+                           if (!self) return {};
+                           vm.set(self, toX, vm.get(arg(a, 0), "x"));
+                           vm.set(self, toY, vm.get(arg(a, 0), "y"));
+                           return {};
+                       });
     };
     pointPair(
         "size",
@@ -249,18 +259,18 @@ void installGeomBuiltins(Vm& vm) {
                             num(vm, self, "y") + num(vm, self, "height"));
         },
         "right", "bottom");
-    vm.defineMethod(rectProto, "clone", [rect](Vm& vm, Object* self, Args&) -> Value {
+    scriptMethod(vm, rectProto, "clone", [rect](Vm& vm, Object* self, Args&) -> Value {
         if (!self) return {};
         return construct(
             vm, rect,
             {vm.get(self, "x"), vm.get(self, "y"), vm.get(self, "width"), vm.get(self, "height")});
     });
-    vm.defineMethod(rectProto, "isEmpty", [box](Vm& vm, Object* self, Args&) -> Value {
+    scriptMethod(vm, rectProto, "isEmpty", [box](Vm& vm, Object* self, Args&) -> Value {
         if (!self) return Value(true);
         const Box b = box(vm, self);
         return Value(!(b.w > 0) || !(b.h > 0));
     });
-    vm.defineMethod(rectProto, "setEmpty", [](Vm& vm, Object* self, Args&) -> Value {
+    scriptMethod(vm, rectProto, "setEmpty", [](Vm& vm, Object* self, Args&) -> Value {
         if (self)
             for (const char* n : {"x", "y", "width", "height"}) vm.set(self, n, Value(0));
         return {};
@@ -283,28 +293,28 @@ void installGeomBuiltins(Vm& vm) {
         const Box b = box(vm, self);
         return chain({{x, b.x, 'g'}, {x, b.x + b.w, 'l'}, {y, b.y, 'g'}, {y, b.y + b.h, 'l'}});
     };
-    vm.defineMethod(rectProto, "contains", [inside](Vm& vm, Object* self, Args& a) -> Value {
+    scriptMethod(vm, rectProto, "contains", [inside](Vm& vm, Object* self, Args& a) -> Value {
         if (!self) return Value(false);
         const auto [x, y] = argNumbers<2>(vm, a);
         return inside(vm, self, x, y);
     });
-    vm.defineMethod(rectProto, "containsPoint", [inside](Vm& vm, Object* self, Args& a) -> Value {
+    scriptMethod(vm, rectProto, "containsPoint", [inside](Vm& vm, Object* self, Args& a) -> Value {
         if (!self) return Value(false);
         return inside(vm, self, vm.toNumber(vm.get(arg(a, 0), "x")),
                       vm.toNumber(vm.get(arg(a, 0), "y")));
     });
-    vm.defineMethod(rectProto, "containsRectangle",
-                    [box, chain](Vm& vm, Object* self, Args& a) -> Value {
-                        if (!self) return Value(false);
-                        const Box b = box(vm, self);
-                        auto n = [&](const char* f) { return vm.toNumber(vm.get(arg(a, 0), f)); };
-                        const Box o{n("x"), n("y"), n("width"), n("height")};
-                        return chain({{o.x, b.x, 'g'},
-                                      {o.y, b.y, 'g'},
-                                      {o.x + o.w, b.x + b.w, 'e'},
-                                      {o.y + o.h, b.y + b.h, 'e'}});
-                    });
-    vm.defineMethod(rectProto, "equals", [rect, box](Vm& vm, Object* self, Args& a) -> Value {
+    scriptMethod(vm, rectProto, "containsRectangle",
+                 [box, chain](Vm& vm, Object* self, Args& a) -> Value {
+                     if (!self) return Value(false);
+                     const Box b = box(vm, self);
+                     auto n = [&](const char* f) { return vm.toNumber(vm.get(arg(a, 0), f)); };
+                     const Box o{n("x"), n("y"), n("width"), n("height")};
+                     return chain({{o.x, b.x, 'g'},
+                                   {o.y, b.y, 'g'},
+                                   {o.x + o.w, b.x + b.w, 'e'},
+                                   {o.y + o.h, b.y + b.h, 'e'}});
+                 });
+    scriptMethod(vm, rectProto, "equals", [rect, box](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || !arg(a, 0).isObject() || !vm.instanceOf(a[0], rect)) return Value(false);
         const Box b = box(vm, self), o = box(vm, a[0].o);
         return Value(b.x == o.x && b.y == o.y && b.w == o.w && b.h == o.h);
@@ -315,7 +325,7 @@ void installGeomBuiltins(Vm& vm) {
         vm.set(self, "y", Value(num(vm, self, "y") - dy));
         vm.set(self, "height", Value(num(vm, self, "height") + 2 * dy));
     };
-    vm.defineMethod(rectProto, "inflate", [inflate](Vm& vm, Object* self, Args& a) -> Value {
+    scriptMethod(vm, rectProto, "inflate", [inflate](Vm& vm, Object* self, Args& a) -> Value {
         const auto [dx, dy] = argNumbers<2>(vm, a);
         if (self) inflate(vm, self, dx, dy);
         return {};
@@ -325,46 +335,46 @@ void installGeomBuiltins(Vm& vm) {
         x = v.isObject() ? num(vm, v.o, "x") : NAN;
         y = v.isObject() ? num(vm, v.o, "y") : NAN;
     };
-    vm.defineMethod(rectProto, "inflatePoint",
-                    [inflate, pointArg](Vm& vm, Object* self, Args& a) -> Value {
-                        double x, y;
-                        pointArg(vm, arg(a, 0), x, y);
-                        if (self) inflate(vm, self, x, y);
-                        return {};
-                    });
+    scriptMethod(vm, rectProto, "inflatePoint",
+                 [inflate, pointArg](Vm& vm, Object* self, Args& a) -> Value {
+                     double x, y;
+                     pointArg(vm, arg(a, 0), x, y);
+                     if (self) inflate(vm, self, x, y);
+                     return {};
+                 });
     auto offset = [](Vm& vm, Object* self, double dx, double dy) {
         vm.set(self, "x", Value(num(vm, self, "x") + dx));
         vm.set(self, "y", Value(num(vm, self, "y") + dy));
     };
-    vm.defineMethod(rectProto, "offset", [offset](Vm& vm, Object* self, Args& a) -> Value {
+    scriptMethod(vm, rectProto, "offset", [offset](Vm& vm, Object* self, Args& a) -> Value {
         const auto [dx, dy] = argNumbers<2>(vm, a);
         if (self) offset(vm, self, dx, dy);
         return {};
     });
-    vm.defineMethod(rectProto, "offsetPoint",
-                    [offset, pointArg](Vm& vm, Object* self, Args& a) -> Value {
-                        double x, y;
-                        pointArg(vm, arg(a, 0), x, y);
-                        if (self) offset(vm, self, x, y);
-                        return {};
-                    });
-    vm.defineMethod(rectProto, "intersects", [box](Vm& vm, Object* self, Args& a) -> Value {
+    scriptMethod(vm, rectProto, "offsetPoint",
+                 [offset, pointArg](Vm& vm, Object* self, Args& a) -> Value {
+                     double x, y;
+                     pointArg(vm, arg(a, 0), x, y);
+                     if (self) offset(vm, self, x, y);
+                     return {};
+                 });
+    scriptMethod(vm, rectProto, "intersects", [box](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || !arg(a, 0).isObject()) return Value(false);
         const Box b = box(vm, self), o = box(vm, a[0].o);
         return Value(hi(b.x, o.x) < lo(b.x + b.w, o.x + o.w) &&
                      hi(b.y, o.y) < lo(b.y + b.h, o.y + o.h));
     });
-    vm.defineMethod(rectProto, "intersection",
-                    [box, newRect](Vm& vm, Object* self, Args& a) -> Value {
-                        if (!self || !arg(a, 0).isObject()) return newRect(vm, 0, 0, 0, 0);
-                        const Box b = box(vm, self), o = box(vm, a[0].o);
-                        const double x = hi(b.x, o.x), y = hi(b.y, o.y);
-                        const double r = lo(b.x + b.w, o.x + o.w);
-                        const double btm = lo(b.y + b.h, o.y + o.h);
-                        if (!(r > x) || !(btm > y)) return newRect(vm, 0, 0, 0, 0);
-                        return newRect(vm, x, y, r - x, btm - y);
-                    });
-    vm.defineMethod(rectProto, "union", [box, newRect](Vm& vm, Object* self, Args& a) -> Value {
+    scriptMethod(vm, rectProto, "intersection",
+                 [box, newRect](Vm& vm, Object* self, Args& a) -> Value {
+                     if (!self || !arg(a, 0).isObject()) return newRect(vm, 0, 0, 0, 0);
+                     const Box b = box(vm, self), o = box(vm, a[0].o);
+                     const double x = hi(b.x, o.x), y = hi(b.y, o.y);
+                     const double r = lo(b.x + b.w, o.x + o.w);
+                     const double btm = lo(b.y + b.h, o.y + o.h);
+                     if (!(r > x) || !(btm > y)) return newRect(vm, 0, 0, 0, 0);
+                     return newRect(vm, x, y, r - x, btm - y);
+                 });
+    scriptMethod(vm, rectProto, "union", [box, newRect](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || !arg(a, 0).isObject()) return newRect(vm, NAN, NAN, NAN, NAN);
         const Box b = box(vm, self), o = box(vm, a[0].o);
         // Only a size known to be empty drops a side; a NaN one spreads into the result.
@@ -373,7 +383,7 @@ void installGeomBuiltins(Vm& vm) {
         const double x = lo(b.x, o.x), y = lo(b.y, o.y);
         return newRect(vm, x, y, hi(b.x + b.w, o.x + o.w) - x, hi(b.y + b.h, o.y + o.h) - y);
     });
-    vm.defineMethod(rectProto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
+    scriptMethod(vm, rectProto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
         if (!self) return {};
         return Value(fields(vm, self, {{"x", "x"}, {"y", "y"}, {"w", "width"}, {"h", "height"}}));
     });
@@ -400,12 +410,12 @@ void installGeomBuiltins(Vm& vm) {
         },
         matrixProto);
     vm.defineValue(geom, "Matrix", matrix, 0);
-    vm.defineMethod(matrixProto, "identity", [setM](Vm& vm, Object* self, Args&) -> Value {
+    scriptMethod(vm, matrixProto, "identity", [setM](Vm& vm, Object* self, Args&) -> Value {
         const double id[6] = {1, 0, 0, 1, 0, 0};
         if (self) setM(vm, self, id);
         return {};
     });
-    vm.defineMethod(matrixProto, "clone", [matrix](Vm& vm, Object* self, Args&) -> Value {
+    scriptMethod(vm, matrixProto, "clone", [matrix](Vm& vm, Object* self, Args&) -> Value {
         if (!self) return {};
         Args a;
         for (const char* n : kM) a.push_back(vm.get(self, n));
@@ -420,33 +430,33 @@ void installGeomBuiltins(Vm& vm) {
                              m[4] * o[0] + m[5] * o[2] + o[4], m[4] * o[1] + m[5] * o[3] + o[5]};
         setM(vm, self, r);
     };
-    vm.defineMethod(matrixProto, "concat", [concat, getM](Vm& vm, Object* self, Args& a) -> Value {
+    scriptMethod(vm, matrixProto, "concat", [concat, getM](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || !arg(a, 0).isObject()) return {};
         double o[6];
         getM(vm, a[0].o, o);
         concat(vm, self, o);
         return {};
     });
-    vm.defineMethod(matrixProto, "translate", [](Vm& vm, Object* self, Args& a) -> Value {
+    scriptMethod(vm, matrixProto, "translate", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self) return {};
         vm.set(self, "tx", Value(num(vm, self, "tx") + vm.toNumber(arg(a, 0))));
         vm.set(self, "ty", Value(num(vm, self, "ty") + vm.toNumber(arg(a, 1))));
         return {};
     });
-    vm.defineMethod(matrixProto, "scale", [concat](Vm& vm, Object* self, Args& a) -> Value {
+    scriptMethod(vm, matrixProto, "scale", [concat](Vm& vm, Object* self, Args& a) -> Value {
         if (!self) return {};
         const double s[6] = {vm.toNumber(arg(a, 0)), 0, 0, vm.toNumber(arg(a, 1)), 0, 0};
         concat(vm, self, s);
         return {};
     });
-    vm.defineMethod(matrixProto, "rotate", [concat](Vm& vm, Object* self, Args& a) -> Value {
+    scriptMethod(vm, matrixProto, "rotate", [concat](Vm& vm, Object* self, Args& a) -> Value {
         if (!self) return {};
         const double r = vm.toNumber(arg(a, 0));
         const double m[6] = {std::cos(r), std::sin(r), -std::sin(r), std::cos(r), 0, 0};
         concat(vm, self, m);
         return {};
     });
-    vm.defineMethod(matrixProto, "invert", [setM, getM](Vm& vm, Object* self, Args&) -> Value {
+    scriptMethod(vm, matrixProto, "invert", [setM, getM](Vm& vm, Object* self, Args&) -> Value {
         if (!self) return {};
         double m[6];
         getM(vm, self, m);
@@ -475,7 +485,7 @@ void installGeomBuiltins(Vm& vm) {
                              ty};
         setM(vm, self, m);
     };
-    vm.defineMethod(matrixProto, "createBox", [createBox](Vm& vm, Object* self, Args& a) -> Value {
+    scriptMethod(vm, matrixProto, "createBox", [createBox](Vm& vm, Object* self, Args& a) -> Value {
         if (!self) return {};
         // A missing rotation is no number at all; missing offsets are 0.
         const auto [sx, sy, turn] = argNumbers<3>(vm, a);
@@ -484,35 +494,35 @@ void installGeomBuiltins(Vm& vm) {
         createBox(vm, self, sx, sy, turn, tx, ty);
         return {};
     });
-    vm.defineMethod(matrixProto, "createGradientBox",
-                    [createBox](Vm& vm, Object* self, Args& a) -> Value {
-                        if (!self) return {};
-                        const double w = vm.toNumber(arg(a, 0)), h = vm.toNumber(arg(a, 1));
-                        const double tx = a.size() > 3 ? vm.toNumber(a[3]) : 0;
-                        const double ty = a.size() > 4 ? vm.toNumber(a[4]) : 0;
-                        createBox(vm, self, w / 1638.4, h / 1638.4,
-                                  a.size() > 2 ? vm.toNumber(a[2]) : 0, tx + w / 2, ty + h / 2);
-                        return {};
-                    });
-    vm.defineMethod(matrixProto, "transformPoint",
-                    [getM, newPoint](Vm& vm, Object* self, Args& a) -> Value {
-                        if (!self) return {};
-                        if (!arg(a, 0).isObject()) return newPoint(vm, NAN, NAN);
-                        double m[6];
-                        getM(vm, self, m);
-                        const double x = num(vm, a[0].o, "x"), y = num(vm, a[0].o, "y");
-                        return newPoint(vm, m[0] * x + m[2] * y + m[4], m[1] * x + m[3] * y + m[5]);
-                    });
-    vm.defineMethod(matrixProto, "deltaTransformPoint",
-                    [getM, newPoint](Vm& vm, Object* self, Args& a) -> Value {
-                        if (!self) return {};
-                        if (!arg(a, 0).isObject()) return newPoint(vm, NAN, NAN);
-                        double m[6];
-                        getM(vm, self, m);
-                        const double x = num(vm, a[0].o, "x"), y = num(vm, a[0].o, "y");
-                        return newPoint(vm, m[0] * x + m[2] * y, m[1] * x + m[3] * y);
-                    });
-    vm.defineMethod(matrixProto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
+    scriptMethod(vm, matrixProto, "createGradientBox",
+                 [createBox](Vm& vm, Object* self, Args& a) -> Value {
+                     if (!self) return {};
+                     const double w = vm.toNumber(arg(a, 0)), h = vm.toNumber(arg(a, 1));
+                     const double tx = a.size() > 3 ? vm.toNumber(a[3]) : 0;
+                     const double ty = a.size() > 4 ? vm.toNumber(a[4]) : 0;
+                     createBox(vm, self, w / 1638.4, h / 1638.4,
+                               a.size() > 2 ? vm.toNumber(a[2]) : 0, tx + w / 2, ty + h / 2);
+                     return {};
+                 });
+    scriptMethod(vm, matrixProto, "transformPoint",
+                 [getM, newPoint](Vm& vm, Object* self, Args& a) -> Value {
+                     if (!self) return {};
+                     if (!arg(a, 0).isObject()) return newPoint(vm, NAN, NAN);
+                     double m[6];
+                     getM(vm, self, m);
+                     const double x = num(vm, a[0].o, "x"), y = num(vm, a[0].o, "y");
+                     return newPoint(vm, m[0] * x + m[2] * y + m[4], m[1] * x + m[3] * y + m[5]);
+                 });
+    scriptMethod(vm, matrixProto, "deltaTransformPoint",
+                 [getM, newPoint](Vm& vm, Object* self, Args& a) -> Value {
+                     if (!self) return {};
+                     if (!arg(a, 0).isObject()) return newPoint(vm, NAN, NAN);
+                     double m[6];
+                     getM(vm, self, m);
+                     const double x = num(vm, a[0].o, "x"), y = num(vm, a[0].o, "y");
+                     return newPoint(vm, m[0] * x + m[2] * y, m[1] * x + m[3] * y);
+                 });
+    scriptMethod(vm, matrixProto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
         if (!self) return {};
         return Value(
             fields(vm, self,

@@ -249,10 +249,11 @@ void installXmlLoad(Vm& vm) {
     if (!xml.isObject()) return;
     Value p = vm.get(xml.o, "prototype");
     if (!p.isObject()) return;
-    vm.defineMethod(p.o, "load", nativeLoad);
-    vm.defineMethod(p.o, "sendAndLoad", nativeSendAndLoad);
-    vm.defineMethod(p.o, "getBytesLoaded", bytesLoaded);
-    vm.defineMethod(p.o, "getBytesTotal", bytesTotal);
+    // Plain properties, as the rest of XML's members; the byte counts are script functions.
+    vm.defineMethod(p.o, "load", nativeLoad, 0);
+    vm.defineMethod(p.o, "sendAndLoad", nativeSendAndLoad, 0);
+    vm.defineFunction(p.o, "getBytesLoaded", bytesLoaded, 0);
+    vm.defineFunction(p.o, "getBytesTotal", bytesTotal, 0);
 }
 
 // The clip (or level) a loadClip target names; null when there is none.

@@ -158,12 +158,22 @@ Value cancelled(Vm& vm, Object* self) {
 
 void installFileReference(Vm& vm) {
     Object* net = package(vm, package(vm, vm.global, "flash"), "net");
-    auto init = [](Vm& vm, Object* self, Args&) -> Value {
-        Value bc = vm.get(vm.global, "AsBroadcaster");
-        if (self && bc.isObject()) vm.callMethod(bc, "initialize", {Value(self)});
-        return {};
+    // The prototypes broadcast; each object keeps its own listeners.
+    auto listeners = [](Vm& vm, Object* self) {
+        vm.defineValue(self, "_listeners", Value(vm.newArray()), 0);
     };
-    Object* ref = classProto(vm, net, "FileReference", init);
+    Object* ref = classProto(vm, net, "FileReference", [listeners](Vm& vm, Object* self, Args&) {
+        if (!self) return Value();
+        listeners(vm, self);
+        // No file is chosen: what describes one reads undefined and cannot be written.
+        for (const char* n :
+             {"creationDate", "creator", "modificationDate", "name", "size", "type"}) {
+            Property& p = self->setOwn(n, vm.key(n), Value(), 0);
+            p.getter = vm.newMethod([](Vm&, Object*, Args&) -> Value { return {}; });
+        }
+        vm.defineValue(self, "postData", Value("undefined"), 0);
+        return Value();
+    });
     vm.defineMethod(ref, "browse", [](Vm& vm, Object* self, Args&) { return cancelled(vm, self); });
     vm.defineMethod(ref, "download", [](Vm& vm, Object* self, Args& a) -> Value {
         if (a.empty()) return Value(false);
@@ -171,9 +181,20 @@ void installFileReference(Vm& vm) {
     });
     vm.defineMethod(ref, "upload", [](Vm&, Object*, Args&) -> Value { return Value(false); });
     vm.defineMethod(ref, "cancel", [](Vm&, Object*, Args&) -> Value { return {}; });
-    Object* list = classProto(vm, net, "FileReferenceList", init);
+    Object* list =
+        classProto(vm, net, "FileReferenceList", [listeners](Vm& vm, Object* self, Args&) {
+            if (!self) return Value();
+            // The list of files stays undefined until a choice is made.
+            listeners(vm, self);
+            return Value();
+        });
     vm.defineMethod(list, "browse",
                     [](Vm& vm, Object* self, Args&) { return cancelled(vm, self); });
+    // Both classes came with Flash 8.
+    for (const char* m : {"browse", "download", "upload", "cancel"}) vm.addFlags(ref, m, From8);
+    vm.addFlags(list, "browse", From8);
+    if (Value bc = vm.get(vm.global, "AsBroadcaster"); bc.isObject())
+        for (Object* proto : {ref, list}) initBroadcaster(vm, proto, bc.o);
 }
 
 }  // namespace

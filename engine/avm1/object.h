@@ -31,8 +31,8 @@ enum PropFlags : uint16_t {
     From9 = 0x2000,
     From10 = 0x4000,
 };
-inline constexpr uint16_t kKnownFlags =
-    DontEnum | DontDelete | ReadOnly | From6 | Not6 | From7 | From8 | From9 | From10;
+inline constexpr uint16_t kVersionFlags = From6 | Not6 | From7 | From8 | From9 | From10;
+inline constexpr uint16_t kKnownFlags = DontEnum | DontDelete | ReadOnly | kVersionFlags;
 // Whether the version bits in flags hide a property from a movie of this version.
 bool hiddenByVersion(uint16_t flags, int version);
 

@@ -428,6 +428,10 @@ void installSwf6Methods(Vm& vm, Object* proto) {
         vm.defineMethod(proto, m, [](Vm&, Object* self, Args&) -> Value {
             return self ? getSlot(self, "bytes") : Value();
         });
+    // Flash 6 added them: out of sight of SWF 5 movies until ASSetPropFlags shows them.
+    for (const char* m : {"getDuration", "getPosition", "setDuration", "setPosition", "loadSound",
+                          "getBytesLoaded", "getBytesTotal"})
+        vm.addFlags(proto, m, From6);
 }
 
 }  // namespace
@@ -469,7 +473,17 @@ void installSoundBuiltins(Vm& vm) {
     Object* proto = vm.get(ctor, "prototype").o;
     installMixMethods(vm, proto);
     installPlayMethods(vm, proto);
-    if (vm.version() >= 6) installSwf6Methods(vm, proto);
+    installSwf6Methods(vm, proto);
+    vm.defineMethod(
+        proto, "areSoundsInaccessible", [](Vm&, Object*, Args&) -> Value { return Value(false); },
+        DontEnum | DontDelete | From9);
+    // A setting of the network player's: it reads as undefined and keeps nothing.
+    Property& policy =
+        proto->setOwn("checkPolicyFile", vm.key("checkPolicyFile"), Value(), DontEnum | DontDelete);
+    policy.getter = vm.newMethod([](Vm&, Object*, Args&) -> Value { return {}; });
+    policy.setter = vm.newMethod([](Vm&, Object*, Args&) -> Value { return {}; });
+    // Every member of the prototype is read-only besides.
+    vm.addFlagsToAll(proto, ReadOnly);
 }
 
 }  // namespace swf::avm1

@@ -305,9 +305,9 @@ void installTextSnapshot(Vm& vm, TextFields& reg) {
             return Value(vm.newArray(std::move(items)));
         },
         0);
-    if (vm.version() < 6)
-        for (const Property& p : proto->props())
-            if (Property* q = proto->findAny(p.key)) q->hidden = true;
+    // The methods came with Flash 6: SWF 5 movies list them but read them as undefined.
+    for (const Property& p : proto->props())
+        if (p.key != kProtoKey && p.key != vm.key("constructor")) vm.addFlags(proto, p.name, From6);
 
     // MovieClip.getTextSnapshot: whatever _global.TextSnapshot now is, made over the clip.
     vm.defineMethod(vm.clipProto, "getTextSnapshot", [](Vm& vm, Object* self, Args&) -> Value {

@@ -127,18 +127,35 @@ std::optional<std::vector<Rule>> parseCss(std::string_view text) {
     return rules;
 }
 
-bool applyCss(Vm& vm, Object* sheet, std::string_view text) {
-    auto rules = parseCss(text);
-    if (!rules) return false;
-    Object* styles = stylesOf(vm, sheet, true);
-    for (const Rule& r : *rules) {
+// Each selector's style as an object of its declarations, set on `into`.
+void putRules(Vm& vm, const std::vector<Rule>& rules, Object* into) {
+    for (const Rule& r : rules) {
         for (const std::string& sel : r.selectors) {
             Object* o = vm.newObject();
             for (const auto& [k, v] : r.decls) vm.set(o, k, Value(v));
-            vm.set(styles, sel, Value(o));
+            vm.set(into, sel, Value(o));
         }
     }
+}
+
+bool applyCss(Vm& vm, Object* sheet, std::string_view text) {
+    auto rules = parseCss(text);
+    if (!rules) return false;
+    putRules(vm, *rules, stylesOf(vm, sheet, true));
     return true;
+}
+
+// "#rrggbb" (the '#' optional, up to eight hex digits) as the colour's number.
+std::optional<uint32_t> cssColor(std::string_view c) {
+    if (!c.empty() && c[0] == '#') c.remove_prefix(1);
+    if (c.empty() || c.size() > 8) return std::nullopt;
+    uint32_t rgb = 0;
+    for (char d : c) {
+        const unsigned char u = static_cast<unsigned char>(d);
+        if (!std::isxdigit(u)) return std::nullopt;
+        rgb = rgb * 16 + uint32_t(std::isdigit(u) ? d - '0' : std::tolower(u) - 'a' + 10);
+    }
+    return rgb & 0xffffff;
 }
 
 std::optional<double> leadingNumber(std::string_view s) {
@@ -184,19 +201,7 @@ void applyStyle(const std::vector<std::pair<std::string, std::string>>& props, F
         const std::string v = lowerAscii(trim(raw));
         const auto num = leadingNumber(raw);
         if (name == "color") {
-            std::string_view c = v;
-            if (!c.empty() && c[0] == '#') c.remove_prefix(1);
-            uint32_t rgb = 0;
-            bool ok = !c.empty() && c.size() <= 8;
-            for (char d : c) {
-                const int digit =
-                    std::isxdigit(static_cast<unsigned char>(d))
-                        ? (std::isdigit(static_cast<unsigned char>(d)) ? d - '0' : d - 'a' + 10)
-                        : -1;
-                if (digit < 0) ok = false;
-                rgb = rgb * 16 + uint32_t(std::max(digit, 0));
-            }
-            if (ok) f.color = rgb & 0xffffff;
+            if (auto rgb = cssColor(v)) f.color = *rgb;
         } else if (name == "fontSize") {
             if (num) f.size = std::clamp(std::round(*num), 0.0, 10000.0);
         } else if (name == "fontFamily") {
@@ -271,7 +276,7 @@ void installStyleSheet(Vm& vm, Object* textFieldCtor) {
     Object* ctor = vm.newFunction([](Vm&, Object*, Args&) -> Value { return {}; }, proto);
     vm.defineValue(textFieldCtor, "StyleSheet", ctor);
 
-    vm.defineMethod(proto, "setStyle", [](Vm& vm, Object* self, Args& a) -> Value {
+    vm.defineFunction(proto, "setStyle", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || a.empty()) return {};
         Object* styles = stylesOf(vm, self, true);
         const std::string name = vm.toString(a[0]);
@@ -282,19 +287,19 @@ void installStyleSheet(Vm& vm, Object* textFieldCtor) {
             vm.deleteProperty(styles, name);
         return {};
     });
-    vm.defineMethod(proto, "getStyle", [](Vm& vm, Object* self, Args& a) -> Value {
+    vm.defineFunction(proto, "getStyle", [](Vm& vm, Object* self, Args& a) -> Value {
         Object* styles = stylesOf(vm, self, false);
         if (!styles || a.empty()) return Value::null();
         const Value st = vm.get(styles, vm.toString(a[0]));
         return st.isObject() ? Value(copyStyle(vm, st.o)) : Value::null();
     });
-    vm.defineMethod(proto, "getStyleNames", [](Vm& vm, Object* self, Args&) -> Value {
+    vm.defineFunction(proto, "getStyleNames", [](Vm& vm, Object* self, Args&) -> Value {
         std::vector<Value> names;
         if (Object* styles = stylesOf(vm, self, false))
             for (const std::string& n : vm.enumerate(styles)) names.emplace_back(n);
         return Value(vm.newArray(std::move(names)));
     });
-    vm.defineMethod(proto, "clear", [](Vm& vm, Object* self, Args&) -> Value {
+    vm.defineFunction(proto, "clear", [](Vm& vm, Object* self, Args&) -> Value {
         if (self) setSlot(vm, self, kStyles, Value(vm.newObject(nullptr)));
         return {};
     });
@@ -302,7 +307,17 @@ void installStyleSheet(Vm& vm, Object* textFieldCtor) {
         if (!self) return Value(false);
         return Value(applyCss(vm, self, a.empty() ? std::string() : vm.toString(a[0])));
     };
-    vm.defineMethod(proto, "parseCSS", parse);
+    // The player writes the class as a script: most methods are script functions, and
+    // parseCSS is parse under a second name.
+    vm.defineFunction(proto, "parse", parse);
+    vm.defineValue(proto, "parseCSS", vm.get(proto, "parse"), DontEnum | DontDelete);
+    vm.defineMethod(proto, "parseCSSInternal", [](Vm& vm, Object*, Args& a) -> Value {
+        auto rules = parseCss(a.empty() ? std::string() : vm.toString(a[0]));
+        if (!rules) return Value::null();
+        Object* out = vm.newObject();
+        putRules(vm, *rules, out);
+        return Value(out);
+    });
     vm.defineMethod(proto, "parseColor", [](Vm& vm, Object*, Args& a) -> Value {
         if (a.empty()) return Value::null();
         const auto c = cssColor(vm.toString(a[0]));
@@ -312,8 +327,15 @@ void installStyleSheet(Vm& vm, Object* textFieldCtor) {
         if (a.empty() || a[0].isUndefined()) return {};
         return Value(cssFontFamily(vm.toString(a[0])));
     });
-    vm.defineMethod(proto, "parse", parse);
-    vm.defineMethod(proto, "transform", [](Vm& vm, Object*, Args& a) -> Value {
+    vm.defineFunction(proto, "_copy", [](Vm& vm, Object*, Args& a) -> Value {
+        return arg(a, 0).isObject() ? Value(copyStyle(vm, a[0].o)) : Value::null();
+    });
+    // Formats are worked out from the styles whenever a field asks: nothing is cached for
+    // these to refresh.
+    vm.defineFunction(proto, "doTransform", [](Vm&, Object*, Args&) -> Value { return {}; });
+    vm.defineMethod(proto, "update", [](Vm&, Object*, Args&) -> Value { return {}; });
+    vm.defineFunction(proto, "onLoad", [](Vm&, Object*, Args&) -> Value { return {}; });
+    vm.defineFunction(proto, "transform", [](Vm& vm, Object*, Args& a) -> Value {
         if (a.empty() || !a[0].isObject()) return Value::null();
         std::vector<std::pair<std::string, std::string>> props;
         for (const std::string& k : vm.enumerate(a[0].o))
@@ -349,7 +371,7 @@ void installStyleSheet(Vm& vm, Object* textFieldCtor) {
         vm.loads->jobs.push_back({Loads::Job::Data, self, {}, vm.toString(a[0])});
         return Value(true);
     });
-    vm.defineMethod(proto, "onData", [](Vm& vm, Object* self, Args& a) -> Value {
+    vm.defineFunction(proto, "onData", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self) return {};
         if (a.empty() || a[0].isUndefined()) {
             vm.callMethod(Value(self), "onLoad", {Value(false)});

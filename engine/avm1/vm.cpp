@@ -405,8 +405,9 @@ Value Vm::resolveMissing(Object* o, std::string_view name) {
     const std::string k = key("__resolve");
     int guard = 0;
     for (Object* p = o; p && guard < 256; p = p->proto, ++guard) {
-        Property* r = p->findOwn(k);
-        if (!r) continue;
+        // Version bits do not hide a __resolve.
+        Property* r = p->findAny(k);
+        if (!r || r->internal()) continue;
         if (r->isAccessor()) return {};
         if (!r->value.isObject() || r->value.o->cls == ObjClass::MovieClip) continue;
         return call(r->value, o, {Value(std::string(name))});
@@ -528,6 +529,14 @@ void Vm::set(Object* o, std::string_view name, Value v) {
             break;
         }
     }
+    if (Property* hid = o->findAny(k); hid && hid->listedWhenHidden && !hid->getter) {
+        // A write brings a property its version bits hid back into sight with its other flags,
+        // except that SWF 6 keeps one of Flash 7's hidden, value and all.
+        hid->value = std::move(v);
+        if (version_ != 6 || !(hid->flags & From7))
+            hid->setFlags(hid->flags & ~kVersionFlags, version_);
+        return;
+    }
     o->setOwn(name, k, std::move(v));
 }
 
@@ -567,10 +576,20 @@ bool Vm::deleteProperty(Object* o, std::string_view name) {
     return true;
 }
 
+// The version bits of a __proto__ link that end for..in there: in SWF 5 those of every later
+// version, from SWF 6 on only those of the next one.
+static uint16_t enumerationStops(int version) {
+    if (version < 6) return From6 | From7 | From8 | From9;
+    if (version == 6) return From7;
+    if (version == 7) return From8;
+    return version == 8 ? From9 : From10;
+}
+
 std::vector<std::string> Vm::enumerate(Object* o) {
     std::vector<std::string> out;
     std::unordered_map<std::string, bool> seen;
     int guard = 0;
+    const uint16_t stops = enumerationStops(version_);
     for (Object* p = o; p && guard < 256; p = p->proto, ++guard) {
         const auto& props = p->props();
         for (auto it = props.rbegin(); it != props.rend(); ++it) {
@@ -590,6 +609,7 @@ std::vector<std::string> Vm::enumerate(Object* o) {
                 if (!n.empty() && seen.emplace(key(n), true).second) out.push_back(n);
             }
         }
+        if (const Property* link = p->findAny(kProtoKey); link && (link->flags & stops)) break;
     }
     return out;
 }

@@ -314,6 +314,11 @@ void installNativeTables(Vm& vm);    // native_table.cpp: ASnative, ASSetNative
 // and an empty listener list (builtins_misc.cpp).
 // listeners: false for a prototype whose instances each keep their own list.
 void initBroadcaster(Vm& vm, Object* target, Object* from, bool listeners = true);
+// Key, Mouse, Stage and Selection listen from SWF 6 on: older movies do not see the methods.
+void hideBroadcasterBefore6(Vm& vm, Object* target);
+// A built-in subclass of base: its prototype is as `new base` makes one, linked to base's
+// prototype, with the hidden link to base and no constructor of its own (builtins_misc.cpp).
+Object* newSubclass(Vm& vm, Object* base, NativeFn fn);
 
 // An Add2 operand: an object's primitive, as text next to text sees it.
 Value addOperand(Vm& vm, const Value& v);

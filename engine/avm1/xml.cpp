@@ -39,7 +39,7 @@ Value slot(Vm& vm, Object* o, std::string_view name) {
 }
 
 void setSlot(Vm& vm, Object* o, std::string_view name, Value v) {
-    o->setOwn(name, vm.key(name), std::move(v), DontEnum | DontDelete);
+    o->setOwn(name, vm.key(name), std::move(v), DontEnum | DontDelete).hidden = true;
 }
 
 Object* kidsOf(Vm& vm, Object* node) {
@@ -58,13 +58,17 @@ void initNode(Vm& vm, Object* o, int type, Value name, Value value) {
     setSlot(vm, o, kType, Value(type));
     setSlot(vm, o, kName, std::move(name));
     setSlot(vm, o, kValue, std::move(value));
-    setSlot(vm, o, kAttrs, Value(vm.newObject()));
+    // The attributes inherit nothing: every name in them is one the document gave.
+    setSlot(vm, o, kAttrs, Value(vm.newObject(nullptr)));
     setSlot(vm, o, kParent, Value::null());
     setSlot(vm, o, kKids, Value(vm.newArray()));
 }
 
+// A node the player makes itself (parsing, createElement, cloneNode) owns its constructor, the
+// one its prototype names.
 Object* newNode(Vm& vm, Object* proto, int type, Value name, Value value) {
-    Object* o = vm.newObject(proto);
+    const Property* c = proto ? proto->findOwn(vm.key("constructor")) : nullptr;
+    Object* o = vm.newInstance(proto, c && c->value.isObject() ? c->value.o : nullptr);
     initNode(vm, o, type, std::move(name), std::move(value));
     return o;
 }
@@ -374,9 +378,15 @@ Value namespaceFor(Vm& vm, Object* node, std::string_view prefix) {
 
 void accessor(Vm& vm, Object* proto, std::string_view name, NativeFn get, NativeFn set = {}) {
     if (proto->findOwn(vm.key(name))) return;  // a script's own comes first
-    Property& p = proto->setOwn(name, vm.key(name), Value(), DontEnum);
+    // The player writes the node classes as scripts: their members are plain properties.
+    Property& p = proto->setOwn(name, vm.key(name), Value(), 0);
     p.getter = vm.newMethod(std::move(get));
     p.setter = set ? vm.newMethod(std::move(set)) : nullptr;
+}
+
+// A native method of the node classes: a plain property, as the player's scripts leave them.
+void nodeMethod(Vm& vm, Object* o, std::string_view name, NativeFn fn) {
+    vm.defineMethod(o, name, std::move(fn), 0);
 }
 
 Value nodeOrNull(Object* o) { return o ? Value(o) : Value::null(); }
@@ -452,21 +462,24 @@ void nodeAccessors(Vm& vm, Object* proto) {
         return isNode(vm, self) ? nodeOrNull(sibling(vm, self, -1)) : Value();
     });
     accessor(vm, proto, "localName", [](Vm& vm, Object* self, Args&) -> Value {
-        const Value n = isNode(vm, self) ? slot(vm, self, kName) : Value();
+        if (!isNode(vm, self)) return {};
+        const Value n = slot(vm, self, kName);
         if (n.isNullish()) return Value::null();
         const std::string s = vm.toString(n);
         const size_t c = s.find(':');
         return Value(c == std::string::npos ? s : s.substr(c + 1));
     });
     accessor(vm, proto, "prefix", [](Vm& vm, Object* self, Args&) -> Value {
-        const Value n = isNode(vm, self) ? slot(vm, self, kName) : Value();
+        if (!isNode(vm, self)) return {};
+        const Value n = slot(vm, self, kName);
         if (n.isNullish()) return Value::null();
         const std::string s = vm.toString(n);
         const size_t c = s.find(':');
         return Value(c == std::string::npos ? std::string() : s.substr(0, c));
     });
     accessor(vm, proto, "namespaceURI", [](Vm& vm, Object* self, Args&) -> Value {
-        const Value n = isNode(vm, self) ? slot(vm, self, kName) : Value();
+        if (!isNode(vm, self)) return {};
+        const Value n = slot(vm, self, kName);
         if (n.isNullish()) return Value::null();
         const std::string s = vm.toString(n);
         const size_t c = s.find(':');
@@ -501,7 +514,8 @@ void installXmlBuiltins(Vm& vm) {
     Object* nodeProto = vm.newObject();
     Object* nodeCtor = vm.newFunction(
         [](Vm& vm, Object* self, Args& a) -> Value {
-            if (!self) return {};
+            // Without arguments the object made is no node at all.
+            if (!self || a.empty()) return {};
             // Only a node given both its type and its text is made natively.
             if (a.size() >= 2 && !a[0].isUndefined() && !a[1].isUndefined())
                 nodeAccessors(vm, self->proto);
@@ -518,7 +532,7 @@ void installXmlBuiltins(Vm& vm) {
 
     nodeAccessors(vm, nodeProto);
 
-    vm.defineMethod(nodeProto, "appendChild", [](Vm& vm, Object* self, Args& a) -> Value {
+    nodeMethod(vm, nodeProto, "appendChild", [](Vm& vm, Object* self, Args& a) -> Value {
         Object* child = arg(a, 0).isObject() ? a[0].o : nullptr;
         if (!isNode(vm, self) || !isNode(vm, child) || isSelfOrAncestor(vm, child, self)) return {};
         // A node already among self's children stays where it is.
@@ -526,7 +540,7 @@ void installXmlBuiltins(Vm& vm) {
         insertAt(vm, self, child, kidsOf(vm, self)->elems.size());
         return {};
     });
-    vm.defineMethod(nodeProto, "insertBefore", [](Vm& vm, Object* self, Args& a) -> Value {
+    nodeMethod(vm, nodeProto, "insertBefore", [](Vm& vm, Object* self, Args& a) -> Value {
         Object* child = arg(a, 0).isObject() ? a[0].o : nullptr;
         Object* before = arg(a, 1).isObject() ? a[1].o : nullptr;
         if (!isNode(vm, self) || !isNode(vm, child) || !before || child == before ||
@@ -540,29 +554,34 @@ void installXmlBuiltins(Vm& vm) {
         insertAt(vm, self, child, pos);
         return {};
     });
-    vm.defineMethod(nodeProto, "removeNode", [](Vm& vm, Object* self, Args&) -> Value {
+    nodeMethod(vm, nodeProto, "removeNode", [](Vm& vm, Object* self, Args&) -> Value {
         if (isNode(vm, self)) detach(vm, self);
         return {};
     });
-    vm.defineMethod(nodeProto, "cloneNode", [](Vm& vm, Object* self, Args& a) -> Value {
+    nodeMethod(vm, nodeProto, "cloneNode", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!isNode(vm, self)) return {};
         return Value(cloneNode(vm, self, vm.toBoolean(arg(a, 0)), 0));
     });
-    vm.defineMethod(nodeProto, "hasChildNodes", [](Vm& vm, Object* self, Args&) -> Value {
+    nodeMethod(vm, nodeProto, "hasChildNodes", [](Vm& vm, Object* self, Args&) -> Value {
         Object* kids = isNode(vm, self) ? kidsOf(vm, self) : nullptr;
         return Value(kids && !kids->elems.empty());
     });
-    vm.defineMethod(nodeProto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
+    // A document's declarations come first (no plain node has them).
+    nodeMethod(vm, nodeProto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
         if (!isNode(vm, self)) return Value("[object Object]");
         std::string out;
+        for (const char* decl : {"xmlDecl", "docTypeDecl"}) {
+            const Value d = vm.get(self, decl);
+            if (!d.isNullish()) out += vm.toString(d);
+        }
         nodeToString(vm, self, out, 0);
         return Value(out);
     });
-    vm.defineMethod(nodeProto, "getNamespaceForPrefix", [](Vm& vm, Object* self, Args& a) -> Value {
+    nodeMethod(vm, nodeProto, "getNamespaceForPrefix", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!isNode(vm, self) || a.empty()) return Value::null();
         return namespaceFor(vm, self, vm.toString(a[0]));
     });
-    vm.defineMethod(nodeProto, "getPrefixForNamespace", [](Vm& vm, Object* self, Args& a) -> Value {
+    nodeMethod(vm, nodeProto, "getPrefixForNamespace", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!isNode(vm, self) || a.empty()) return Value::null();
         const std::string uri = vm.toString(a[0]);
         for (Object* n = self; n; n = parentOf(vm, n)) {
@@ -584,25 +603,23 @@ void installXmlBuiltins(Vm& vm) {
         const Value p = vm.get(nodeCtor, "prototype");
         return p.isObject() ? p.o : nodeProto;
     };
-    Object* xmlProto = vm.newObject(nodeProto);
-    Object* xmlCtor = vm.newFunction(
-        [protoNow](Vm& vm, Object* self, Args& a) -> Value {
-            if (!self) return {};
-            xmlProperties(vm, self->proto);
-            initNode(vm, self, 1, Value::null(), Value::null());
-            if (vm.version() >= 8) vm.defineValue(self, "idMap", Value(vm.newObject()));
-            if (!a.empty() && !a[0].isNullish()) {
-                const std::string text = vm.toString(a[0]);
-                vm.set(self, "status",
-                       Value(parseInto(vm, self, protoNow(vm), text,
-                                       vm.toBoolean(vm.get(self, "ignoreWhite")))));
-            }
-            return {};
-        },
-        xmlProto);
+    Object* xmlCtor = newSubclass(vm, nodeCtor, [protoNow](Vm& vm, Object* self, Args& a) -> Value {
+        if (!self) return {};
+        xmlProperties(vm, self->proto);
+        initNode(vm, self, 1, Value::null(), Value::null());
+        if (vm.version() >= 8) vm.defineValue(self, "idMap", Value(vm.newObject()));
+        if (!a.empty() && !a[0].isNullish()) {
+            const std::string text = vm.toString(a[0]);
+            vm.set(self, "status",
+                   Value(parseInto(vm, self, protoNow(vm), text,
+                                   vm.toBoolean(vm.get(self, "ignoreWhite")))));
+        }
+        return {};
+    });
+    Object* xmlProto = vm.get(xmlCtor, "prototype").o;
     vm.defineValue(g, "XML", xmlCtor);
 
-    vm.defineMethod(xmlProto, "parseXML", [protoNow](Vm& vm, Object* self, Args& a) -> Value {
+    nodeMethod(vm, xmlProto, "parseXML", [protoNow](Vm& vm, Object* self, Args& a) -> Value {
         if (!isNode(vm, self)) return {};
         const std::string text = vm.toString(arg(a, 0));
         vm.set(self, "status",
@@ -610,45 +627,34 @@ void installXmlBuiltins(Vm& vm) {
                                vm.toBoolean(vm.get(self, "ignoreWhite")))));
         return {};
     });
-    vm.defineMethod(xmlProto, "createElement", [protoNow](Vm& vm, Object*, Args& a) -> Value {
+    nodeMethod(vm, xmlProto, "createElement", [protoNow](Vm& vm, Object*, Args& a) -> Value {
         nodeAccessors(vm, protoNow(vm));
         return Value(newNode(vm, protoNow(vm), 1, Value(vm.toString(arg(a, 0))), Value::null()));
     });
-    vm.defineMethod(xmlProto, "createTextNode", [protoNow](Vm& vm, Object*, Args& a) -> Value {
+    nodeMethod(vm, xmlProto, "createTextNode", [protoNow](Vm& vm, Object*, Args& a) -> Value {
         nodeAccessors(vm, protoNow(vm));
         return Value(newNode(vm, protoNow(vm), 3, Value::null(), Value(vm.toString(arg(a, 0)))));
     });
-    vm.defineMethod(xmlProto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
-        if (!isNode(vm, self)) return Value("[object Object]");
-        std::string out;
-        for (const char* decl : {"xmlDecl", "docTypeDecl"}) {
-            const Value d = vm.get(self, decl);
-            if (!d.isNullish()) out += vm.toString(d);
-        }
-        nodeToString(vm, self, out, 0);
-        return Value(out);
-    });
-    vm.defineMethod(xmlProto, "getBytesLoaded", [](Vm&, Object*, Args&) -> Value { return {}; });
-    vm.defineMethod(xmlProto, "getBytesTotal", [](Vm&, Object*, Args&) -> Value { return {}; });
-    vm.defineMethod(xmlProto, "addRequestHeader", [](Vm&, Object*, Args&) -> Value { return {}; });
-    // Network loads are not made; the movie sees a load that never completes.
-    for (const char* m : {"load", "sendAndLoad"})
-        vm.defineMethod(xmlProto, m, [](Vm& vm, Object* self, Args&) -> Value {
-            if (self) vm.set(self, "loaded", Value(false));
-            return Value(true);
-        });
-    vm.defineMethod(xmlProto, "send", [](Vm&, Object*, Args&) -> Value { return Value(true); });
-    vm.defineMethod(xmlProto, "onData", [](Vm& vm, Object* self, Args& a) -> Value {
-        if (!self) return {};
-        if (arg(a, 0).isUndefined()) {
-            vm.callMethod(Value(self), "onLoad", {Value(false)});
-        } else {
-            vm.callMethod(Value(self), "parseXML", {a[0]});
-            vm.set(self, "loaded", Value(true));
-            vm.callMethod(Value(self), "onLoad", {Value(true)});
-        }
-        return {};
-    });
+    // The methods the player writes as script functions, prototype object and all.
+    for (const char* m : {"addRequestHeader", "onLoad"})
+        vm.defineFunction(
+            xmlProto, m, [](Vm&, Object*, Args&) -> Value { return {}; }, 0);
+    // load, sendAndLoad and the byte counts come with the loader (loader.cpp).
+    nodeMethod(vm, xmlProto, "send", [](Vm&, Object*, Args&) -> Value { return Value(true); });
+    vm.defineFunction(
+        xmlProto, "onData",
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (!self) return {};
+            if (arg(a, 0).isUndefined()) {
+                vm.callMethod(Value(self), "onLoad", {Value(false)});
+            } else {
+                vm.callMethod(Value(self), "parseXML", {a[0]});
+                vm.set(self, "loaded", Value(true));
+                vm.callMethod(Value(self), "onLoad", {Value(true)});
+            }
+            return {};
+        },
+        0);
 }
 
 }  // namespace swf::avm1

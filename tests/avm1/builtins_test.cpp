@@ -313,23 +313,25 @@ TEST(Avm1Date, FieldsInUniversalTime) {
 }
 
 // ASSetPropFlags' version bits hide a property from movies older than the version they name
-// (256: from SWF 6 alone), and only clearing the bit shows it again: clearing the other flags
-// of every property keeps it out of sight.
+// (256: from SWF 6 alone): clearing the other flags of every property keeps it out of sight,
+// and a write shows it again, except that SWF 6 keeps one of Flash 7's hidden, value and all.
 TEST(Avm1Object, SetPropFlagsVersionBitsHideFromOlderMovies) {
     struct Case {
         int bit;
         int version;
-        const char* seen;  // before, after ASSetPropFlags(o, null, 0, 1), after clearing the bit
+        // before, after ASSetPropFlags(o, null, 0, 1), after o.v = 5, after clearing the bit
+        const char* seen;
     };
     const Case cases[] = {
-        {0x1000, 7, "undefined\nundefined\n1\n"},
-        {0x1000, 8, "1\n1\n1\n"},
-        {0x80, 5, "undefined\nundefined\n1\n"},
-        {0x80, 6, "1\n1\n1\n"},
-        {0x100, 5, "1\n1\n1\n"},
-        {0x100, 6, "undefined\nundefined\n1\n"},
-        {0x100, 7, "1\n1\n1\n"},
-        {0x400, 6, "undefined\nundefined\n1\n"},
+        {0x1000, 7, "undefined\nundefined\n5\n5\n"},
+        {0x1000, 8, "1\n1\n5\n5\n"},
+        {0x80, 5, "undefined\nundefined\n5\n5\n"},
+        {0x80, 6, "1\n1\n5\n5\n"},
+        {0x100, 5, "1\n1\n5\n5\n"},
+        {0x100, 6, "undefined\nundefined\n5\n5\n"},
+        {0x100, 7, "1\n1\n5\n5\n"},
+        {0x400, 6, "undefined\nundefined\nundefined\n5\n"},
+        {0x400, 5, "undefined\nundefined\n5\n5\n"},
     };
     for (const Case& c : cases) {
         ActionWriter a;
@@ -340,6 +342,10 @@ TEST(Avm1Object, SetPropFlagsVersionBitsHideFromOlderMovies) {
         push(a, {"v"}).op(op::GetMember).trace();
         push(a, {1, 0, P::null(), "o"}).getVariable();
         push(a, {4, "ASSetPropFlags"}).op(op::CallFunction).pop();
+        push(a, {"o"}).getVariable();
+        push(a, {"v"}).op(op::GetMember).trace();
+        push(a, {"o"}).getVariable();
+        push(a, {"v", 5}).op(op::SetMember);
         push(a, {"o"}).getVariable();
         push(a, {"v"}).op(op::GetMember).trace();
         push(a, {c.bit, 0, "v", "o"}).getVariable();
