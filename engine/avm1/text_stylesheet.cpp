@@ -173,19 +173,6 @@ std::string lowerAscii(std::string_view s) {
     return out;
 }
 
-// A CSS colour as parseColor reads it: "#" and six hex digits.
-std::optional<uint32_t> cssColor(std::string_view s) {
-    if (s.size() != 7 || s[0] != '#') return std::nullopt;
-    uint32_t rgb = 0;
-    for (char d : s.substr(1)) {
-        if (!std::isxdigit(static_cast<unsigned char>(d))) return std::nullopt;
-        rgb = rgb * 16 + uint32_t(std::isdigit(static_cast<unsigned char>(d))
-                                      ? d - '0'
-                                      : std::tolower(static_cast<unsigned char>(d)) - 'a' + 10);
-    }
-    return rgb;
-}
-
 // A CSS font family: the generic families name the player's device fonts.
 std::string cssFontFamily(std::string_view s) {
     const std::string l = lowerAscii(s);
@@ -320,8 +307,10 @@ void installStyleSheet(Vm& vm, Object* textFieldCtor) {
     });
     vm.defineMethod(proto, "parseColor", [](Vm& vm, Object*, Args& a) -> Value {
         if (a.empty()) return Value::null();
-        const auto c = cssColor(vm.toString(a[0]));
-        return c ? Value(double(*c)) : Value::null();
+        // Only "#" and six hex digits make a colour here.
+        const std::string c = vm.toString(a[0]);
+        const auto rgb = c.size() == 7 && c[0] == '#' ? cssColor(c) : std::nullopt;
+        return rgb ? Value(double(*rgb)) : Value::null();
     });
     vm.defineMethod(proto, "parseCSSFontFamily", [](Vm& vm, Object*, Args& a) -> Value {
         if (a.empty() || a[0].isUndefined()) return {};
