@@ -390,9 +390,8 @@ bool followLinkAt(Vm& vm, double x, double y) {
     const std::string& url = fmt.url;
     const bool asFunction =
         url.size() >= kAsFunction.size() &&
-        std::equal(kAsFunction.begin(), kAsFunction.end(), url.begin(), [](char a, char b) {
-            return std::tolower(static_cast<unsigned char>(b)) == a;
-        });
+        std::equal(kAsFunction.begin(), kAsFunction.end(), url.begin(),
+                   [](char a, char b) { return std::tolower(static_cast<unsigned char>(b)) == a; });
     if (!asFunction) {
         openUrl(vm, url, fmt.target);
         return true;
@@ -429,7 +428,7 @@ void TextFieldHost::publish() {
         v->content = content;
         v->newFormat = newFmt;
         v->hscroll = hscroll;
-        v->scroll = scrollLine();
+        v->scroll = scroll_ > 1 ? scrollLine() : 1;  // the first line needs no layout
         view_ = std::move(v);
         dirty_ = false;
     }

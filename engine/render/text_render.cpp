@@ -532,7 +532,7 @@ struct FieldFrame {
     bool focused = false, caret = false;  // caret: the field takes typing
     size_t selBegin = 0, selEnd = 0;
     const FieldFormat* newFormat = nullptr;
-    double hscroll = 0;  // twips
+    double hscroll = 0;    // twips
     size_t firstLine = 0;  // lines above it are scrolled out of sight
 };
 
