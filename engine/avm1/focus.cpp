@@ -404,8 +404,8 @@ void tabFocus(Vm& vm, bool backwards) {
     }
 }
 
-Object* selectableFieldAt(Vm& vm, double x, double y) {
-    Object* hit = nullptr;
+TextFieldHost* textFieldAt(Vm& vm, double x, double y, bool selectable, QPointF* local) {
+    TextFieldHost* hit = nullptr;
     const QPointF p(x, y);
     std::function<void(ClipHost*, const QTransform&, int)> walk =
         [&](ClipHost* parent, const QTransform& world, int nesting) {
@@ -418,10 +418,12 @@ Object* selectableFieldAt(Vm& vm, double x, double y) {
                 if (dynamic_cast<ButtonHost*>(c)) continue;
                 if (auto* f = dynamic_cast<TextFieldHost*>(c)) {
                     const DisplayObject* o = f->object();
-                    if (!o || !vm.textFields || f->def.noSelect) continue;
+                    if (!o || !vm.textFields || (selectable && f->def.noSelect)) continue;
                     const QTransform w = toQt(o->matrix) * world;
-                    if (w.mapRect(rectOf(f->def.bounds)).contains(p))
-                        hit = vm.textFields->objectFor(f);
+                    if (w.mapRect(rectOf(f->def.bounds)).contains(p) && w.isInvertible()) {
+                        hit = f;
+                        if (local) *local = w.inverted().map(p);
+                    }
                     continue;
                 }
                 auto* s = dynamic_cast<SpriteClip*>(c);
@@ -431,6 +433,11 @@ Object* selectableFieldAt(Vm& vm, double x, double y) {
         };
     walk(vm.root_, rootTransform(vm), 0);
     return hit;
+}
+
+Object* selectableFieldAt(Vm& vm, double x, double y) {
+    TextFieldHost* f = textFieldAt(vm, x, y, true, nullptr);
+    return f ? vm.textFields->objectFor(f) : nullptr;
 }
 
 void installTabIndex(Vm& vm, Object* proto, bool enumerable) {

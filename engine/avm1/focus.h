@@ -15,6 +15,7 @@ namespace swf::avm1 {
 class Vm;
 class Object;
 class ClipHost;
+class TextFieldHost;
 
 // The object holding the focus (a clip or text field object), or null.
 Value focusedObject(Vm& vm);
@@ -56,6 +57,9 @@ void tabFocus(Vm& vm, bool backwards);
 
 // The topmost text field one can select under a stage point (twips), or null.
 Object* selectableFieldAt(Vm& vm, double x, double y);
+// The topmost text field under a stage point (twips), only those one can select if selectable,
+// and the point in the field's space; null where there is none.
+TextFieldHost* textFieldAt(Vm& vm, double x, double y, bool selectable, QPointF* local);
 
 // proto.tabIndex for clips and buttons: whole numbers kept as 32-bit integers (what has none
 // becomes the lowest), undefined kept.

@@ -11,6 +11,7 @@
 #include "engine/avm1/focus.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
+#include "engine/avm1/text_field.h"
 #include "engine/avm1/text_input.h"
 #include "engine/avm1/vm.h"
 #include "engine/format/bit_reader.h"
@@ -642,6 +643,7 @@ void InputRouter::mouseDown(double x, double y) {
             safely(vm, [&] {
                 Object* field = selectableFieldAt(vm, x, y);
                 giveFocus(vm, field ? Value(field) : Value::null(), FocusBy::Mouse);
+                followLinkAt(vm, x, y);
             });
         });
     }

@@ -2,9 +2,11 @@
 
 #include "engine/avm1/text_field.h"
 
+#include <QPointF>
 #include <QString>
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cmath>
 #include <limits>
 
@@ -12,6 +14,7 @@
 #include "engine/avm1/display_props.h"
 #include "engine/avm1/focus.h"
 #include "engine/avm1/input_events.h"
+#include "engine/avm1/loader.h"
 #include "engine/avm1/vm.h"
 #include "engine/render/text_render.h"
 #include "engine/runtime/movie.h"
@@ -218,7 +221,9 @@ double lineRoom(const format::EditText& def) {
 
 int TextFieldHost::maxScroll() const {
     const render::TextExtent e = extent();
-    const int n = static_cast<int>(e.lineHeights.size());
+    // The empty line after a last paragraph end needs no scrolling to.
+    int n = static_cast<int>(e.lineHeights.size());
+    if (n > 1 && !content.chars.empty() && content.chars.back() == U'\r') --n;
     if (n == 0) return 1;
     return std::max(1, n - linesFitting(e, n - 1, -1, lineRoom(def)) + 1);
 }
@@ -259,6 +264,7 @@ void TextFieldHost::setHScroll(double px) {
     // Whole pixels, the fraction cut off; nothing that is not a number scrolls back home.
     const double d = std::isfinite(px) ? std::trunc(px) : 0;
     hscroll = static_cast<int>(std::clamp(d, 0.0, double(maxHScroll())));
+    changed();
 }
 
 std::string TextFieldHost::text() const { return fromU32(content.chars); }
@@ -371,6 +377,41 @@ namespace {
 std::atomic<uint64_t> viewSerial{0};
 }  // namespace
 
+bool followLinkAt(Vm& vm, double x, double y) {
+    QPointF local;
+    TextFieldHost* f = textFieldAt(vm, x, y, false, &local);
+    const DisplayObject* o = f ? f->object() : nullptr;
+    if (!o || !o->textField || !vm.textFields->movie) return false;
+    const auto at = render::textFieldCharAt(*vm.textFields->movie, *o->textField, local);
+    if (!at) return false;
+    const FieldFormat& fmt = render::formatAt(o->textField->content, *at, FieldFormat{});
+    if (fmt.url.empty()) return false;
+    constexpr std::string_view kAsFunction = "asfunction:";
+    const std::string& url = fmt.url;
+    const bool asFunction =
+        url.size() >= kAsFunction.size() &&
+        std::equal(kAsFunction.begin(), kAsFunction.end(), url.begin(),
+                   [](char a, char b) { return std::tolower(static_cast<unsigned char>(b)) == a; });
+    if (!asFunction) {
+        openUrl(vm, url, fmt.target);
+        return true;
+    }
+    // The function's name, a path from the field's timeline, and one string argument.
+    const std::string call = url.substr(kAsFunction.size());
+    const size_t comma = call.find(',');
+    std::string name = call.substr(0, comma);
+    Value receiver(vm.clipObject(f->parent()));
+    for (size_t dot; (dot = name.find('.')) != std::string::npos && receiver.isObject();) {
+        receiver = vm.get(receiver.o, name.substr(0, dot));
+        name.erase(0, dot + 1);
+    }
+    if (!receiver.isObject()) return true;
+    Args args;
+    if (comma != std::string::npos) args.push_back(Value(call.substr(comma + 1)));
+    vm.callMethod(receiver, name, std::move(args));
+    return true;
+}
+
 void TextFieldHost::publish() {
     DisplayObject* o = object();
     if (dirty_ || !view_) {
@@ -387,6 +428,7 @@ void TextFieldHost::publish() {
         v->content = content;
         v->newFormat = newFmt;
         v->hscroll = hscroll;
+        v->scroll = scroll_ > 1 ? scrollLine() : 1;  // the first line needs no layout
         view_ = std::move(v);
         dirty_ = false;
     }

@@ -179,6 +179,10 @@ private:
 // The field behind a TextField object; null for anything else.
 TextFieldHost* textFieldOf(Object* o);
 
+// A click at a stage point (twips) on a link of a field's text follows it: "asfunction:f,arg"
+// calls f(arg) on the field's timeline, any other address goes to getURL. False off links.
+bool followLinkAt(Vm& vm, double x, double y);
+
 void installTextBuiltins(Vm& vm);
 // TextField.StyleSheet (text_stylesheet.cpp), and how a sheet's rules style a field's HTML.
 void installStyleSheet(Vm& vm, Object* textFieldCtor);

@@ -507,6 +507,24 @@ Layout layoutText(const Movie& movie, const format::EditText& field, const RichT
     return out;
 }
 
+// The line a view's scroll shows first, counted from 0.
+size_t firstShownLine(const TextFieldView& view) {
+    return static_cast<size_t>(std::max(0, view.scroll - 1));
+}
+
+// Calls fn(line, top) for each line shown from first on, tops in the field's space (twips):
+// the first shown line stands at the box's top gutter, as scrolling leaves it.
+template <typename Fn>
+void forShownLines(const Layout& layout, const QRectF& box, size_t first, Fn&& fn) {
+    double y = box.top() + kGutter;
+    for (size_t i = first; i < layout.lines.size(); ++i) {
+        const LaidLine& line = layout.lines[i];
+        fn(line, y);
+        y += line.ascent + line.descent + line.leading;
+        if (y > box.bottom() + 20000) break;
+    }
+}
+
 // The box and content of a field: its definition's, or what scripts made of it.
 struct FieldFrame {
     bool background = false, border = false;
@@ -514,7 +532,8 @@ struct FieldFrame {
     bool focused = false, caret = false;  // caret: the field takes typing
     size_t selBegin = 0, selEnd = 0;
     const FieldFormat* newFormat = nullptr;
-    double hscroll = 0;  // twips
+    double hscroll = 0;    // twips
+    size_t firstLine = 0;  // lines above it are scrolled out of sight
 };
 
 void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
@@ -584,6 +603,7 @@ void drawTextFieldView(QPainter& p, const Movie& movie, const TextFieldView& vie
     frame.selBegin = static_cast<size_t>(std::max(0, std::min(view.selBegin, view.selEnd)));
     frame.selEnd = static_cast<size_t>(std::max(0, std::max(view.selBegin, view.selEnd)));
     frame.hscroll = std::max(0, view.hscroll) * 20.0;
+    frame.firstLine = firstShownLine(view);
     drawField(p, movie, view.field, view.content, frame, world, cx);
 }
 
@@ -742,8 +762,7 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
     if (frame.focused && frame.caret && !selecting)
         for (const auto& line : layout.lines)
             if (line.begin <= frame.selEnd) caretLine = &line;
-    double y = box.top() + kGutter;
-    for (const auto& line : layout.lines) {
+    forShownLines(layout, box, frame.firstLine, [&](const LaidLine& line, double y) {
         const double baseline = y + line.ascent;
         const double textLeft = lineLeft(line, box, frame.hscroll);
         auto xAt = [&](size_t i) {
@@ -847,9 +866,7 @@ void drawField(QPainter& p, const Movie& movie, const format::EditText& field,
             drawPiece(bullet, box.left() + kGutter + line.bulletLeft - frame.hscroll);
         }
         for (const auto& pc : line.pieces) drawPiece(pc, textLeft + pc.x);
-        y += line.ascent + line.descent + line.leading;
-        if (y > box.bottom() + 20000) break;
-    }
+    });
     p.restore();
 }
 
@@ -866,8 +883,7 @@ QPainterPath textFieldOutline(const Movie& movie, const TextFieldView& view,
     if (!view.field.useOutlines || view.background) return world.map(boxPath);
     QPainterPath out;
     const Layout layout = layoutText(movie, view.field, view.content, &view.newFormat);
-    double y = box.top() + kGutter;
-    for (const auto& line : layout.lines) {
+    forShownLines(layout, box, firstShownLine(view), [&](const LaidLine& line, double y) {
         const double baseline = y + line.ascent;
         const double textLeft = lineLeft(line, box, view.hscroll * 20.0);
         for (const auto& pc : line.pieces)
@@ -878,16 +894,33 @@ QPainterPath textFieldOutline(const Movie& movie, const TextFieldView& view,
                         out.addPath(t.map(glyph));
                     },
                     false);
-        y += line.ascent + line.descent + line.leading;
-        if (y > box.bottom() + 20000) break;
-    }
+    });
     // What is scrolled out of sight masks nothing.
-    if (view.hscroll > 0) {
+    if (view.hscroll > 0 || view.scroll > 1) {
         QPainterPath inner;
         inner.addRect(box.adjusted(kGutter, 0, -kGutter, 0));
         out = out.intersected(world.map(inner));
     }
     return out;
+}
+
+std::optional<size_t> textFieldCharAt(const Movie& movie, const TextFieldView& view,
+                                      const QPointF& at) {
+    const auto& b = view.field.bounds;
+    const QRectF box(b.xMin, b.yMin, b.xMax - b.xMin, b.yMax - b.yMin);
+    if (!box.contains(at)) return std::nullopt;
+    const Layout layout = layoutText(movie, view.field, view.content, &view.newFormat);
+    std::optional<size_t> hit;
+    forShownLines(layout, box, firstShownLine(view), [&](const LaidLine& line, double y) {
+        if (hit || at.y() < y || at.y() >= y + line.ascent + line.descent + line.leading) return;
+        const double left = lineLeft(line, box, view.hscroll * 20.0);
+        for (size_t k = 0; k + 1 < line.xs.size() && line.begin + k < line.end; ++k)
+            if (at.x() >= left + line.xs[k] && at.x() < left + line.xs[k + 1]) {
+                hit = line.begin + k;
+                return;
+            }
+    });
+    return hit;
 }
 
 }  // namespace swf::render

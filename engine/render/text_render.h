@@ -5,6 +5,7 @@
 #include <QString>
 #include <QTransform>
 #include <functional>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -37,6 +38,11 @@ void drawTextFieldView(QPainter& p, const Movie& movie, const TextFieldView& vie
 // its box as drawn text is, or the box itself for device text or a filled background.
 QPainterPath textFieldOutline(const Movie& movie, const TextFieldView& view,
                               const QTransform& world);
+
+// The character of a field's text drawn at a point in the field's space (twips), lines scrolled
+// as drawn; none off the text.
+std::optional<size_t> textFieldCharAt(const Movie& movie, const TextFieldView& view,
+                                      const QPointF& at);
 
 // A field's stored text as characters: UTF-8 from SWF 6, the author's code page before.
 QString fieldText(std::string_view bytes, int swfVersion);

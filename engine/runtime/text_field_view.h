@@ -47,6 +47,7 @@ struct TextFieldView {
     int selBegin = 0, selEnd = 0;
     FieldFormat newFormat;  // what an empty field's line and caret are measured by
     int hscroll = 0;        // pixels the text is moved left by, within the box
+    int scroll = 1;         // the first line shown, from 1; lines above it are out of sight
     // Different for every view made, so that a drawing cache sees the change even where a new
     // view takes an old one's memory.
     uint64_t serial = 0;

@@ -1010,6 +1010,42 @@ TEST(Avm1TextField, HScrollDrawsTheTextMovedLeft) {
     EXPECT_GT(gray(109, 20), 224);  // a glyph in the right gutter: hidden
 }
 
+// A scrolled field draws from its scroll line at the box's top, the lines above it hidden;
+// the empty line after a last paragraph end is not scrolled to.
+TEST(Avm1TextField, ScrollDrawsFromTheScrollLine) {
+    struct Case {
+        const char* text;
+        double scroll;
+        int firstX;  // where the top row's glyph starts
+    };
+    // Line k holds k spaces and an "a": its glyph starts 10 px further right than the last.
+    const Case cases[] = {{"a\r a\r  a\r   a", 1, 12},
+                          {"a\r a\r  a\r   a", 2, 22},
+                          {"a\r a\r  a\r   a", 3, 32},
+                          {"a\r a\r  a\r   a\r", 99, 32}};
+    for (const Case& c : cases) {
+        ActionWriter a;
+        squareField(a, c.text);
+        setMember(a, "tf", "multiline", true);
+        setMember(a, "tf", "_height", 60);  // two lines fit
+        setMember(a, "tf", "scroll", c.scroll);
+        auto r = playWithSquareFont(a);
+        const QImage img = r->frame();
+        auto leftmost = [&](int top, int bottom) {
+            for (int x = 0; x < img.width(); ++x)
+                for (int y = top; y < bottom; ++y)
+                    if (qGray(img.pixel(x, y)) < 128) return x;
+            return -1;
+        };
+        SCOPED_TRACE(c.text);
+        SCOPED_TRACE(c.scroll);
+        EXPECT_EQ(leftmost(10, 33), c.firstX);               // the top row
+        EXPECT_EQ(leftmost(33, 70), c.firstX + 10);          // the next line below it
+        EXPECT_EQ(darkPixels(img.copy(0, 0, 200, 10)), 0);   // nothing above the box
+        EXPECT_EQ(darkPixels(img.copy(0, 70, 200, 30)), 0);  // nor below it
+    }
+}
+
 // A list item stands 36 pixels in from its margin, its bullet in the item's font to the left
 // of its text; a style sheet's rule for li styles it too.
 TEST(Avm1TextField, ListItemsStandInWithTheirBullet) {
