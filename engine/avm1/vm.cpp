@@ -296,6 +296,11 @@ Value Vm::get(const Value& v, std::string_view name) {
     return get(box, name);
 }
 
+// A lookup that goes on past 256 prototypes ends the script.
+static void checkChainDepth(int depth) {
+    if (depth >= 256) throw ScriptAbort{"prototype chain too long"};
+}
+
 Value Vm::get(Object* o, std::string_view name) {
     if (!o) return {};
     if (o->cls == ObjClass::Super) {
@@ -349,7 +354,7 @@ Value Vm::get(Object* o, std::string_view name) {
     const bool hasChildren = o->cls == ObjClass::MovieClip || buttonOf(o);
     int guard = 0;
     for (Object* p = o; p; p = p->proto, ++guard) {
-        if (guard >= 256) throw ScriptAbort{"prototype chain too long"};
+        checkChainDepth(guard);
         if (Property* prop = p->findOwn(k)) {
             if (prop->isAccessor()) {
                 return callGetter(prop->getter, o);
@@ -517,7 +522,8 @@ void Vm::set(Object* o, std::string_view name, Value v) {
         return;
     }
     int guard = 0;
-    for (Object* p = o->proto; p && guard < 256; p = p->proto, ++guard) {
+    for (Object* p = o->proto; p; p = p->proto) {
+        checkChainDepth(guard++);
         if (Property* prop = p->findOwn(k)) {
             if (prop->isAccessor()) {
                 if (prop->setter) {
@@ -660,6 +666,7 @@ Value Vm::callAccessor(Object* fn, Object* thisObj, Args args, Object* home) {
 
 Value Vm::callSuper(Object* super, std::string_view name, Args args) {
     Object* start = super->superProto;
+    Object* home = start;  // the callee's super is taken below it
     Value fn;
     if (name.empty()) {
         // The constructor is found from the prototype below, never through __resolve.
@@ -669,9 +676,17 @@ Value Vm::callSuper(Object* super, std::string_view name, Args args) {
                 p->isAccessor() ? callAccessor(p->getter, super->superThis, {}, nullptr) : p->value;
     } else if (Property* p = start ? findInChain(start, key(name)) : nullptr) {
         fn = p->isAccessor() ? callAccessor(p->getter, super->superThis, {}, start) : p->value;
+        // From SWF 7 a method found further down takes its own super from where it was
+        // found; found at the start, it goes on below as before.
+        if (version_ >= 7)
+            for (Object* q = start; q && q->proto; q = q->proto)
+                if (q->proto->findOwn(key(name)) == p) {
+                    home = q;
+                    break;
+                }
     }
     if (!fn.isObject() || !fn.o->fn) return {};
-    return callAccessor(fn.o, super->superThis, std::move(args), start);
+    return callAccessor(fn.o, super->superThis, std::move(args), home);
 }
 
 Value Vm::callMethod(const Value& receiver, std::string_view name, Args args) {
@@ -696,7 +711,7 @@ Value Vm::toPrimitive(const Value& v) {
     Object* o = v.o;
     if (o->cls == ObjClass::MovieClip || o->cls == ObjClass::TextField) return v;
     Value fn = getMethod(o, "valueOf");
-    return fn.isObject() && fn.o->fn ? call(fn, o, {}) : Value();
+    return fn.isObject() && fn.o->fn ? call(fn, receiverOf(o), {}) : Value();
 }
 
 // An Add2 operand: an object's primitive. A clip stays itself, and so does an object whose
@@ -736,7 +751,7 @@ std::string Vm::toString(const Value& v) {
             const char* typeName = o->fn ? "[type Function]" : "[type Object]";
             Value fn = getMethod(o, "toString");
             if (fn.isObject() && fn.o->fn) {
-                Value r = call(fn, o, {});
+                Value r = call(fn, receiverOf(o), {});
                 return r.isString() ? r.s : typeName;
             }
             return typeName;
@@ -762,7 +777,7 @@ double Vm::toNumber(const Value& v) {
             if (v.o->cls == ObjClass::MovieClip || v.o->cls == ObjClass::TextField)
                 return std::numeric_limits<double>::quiet_NaN();
             Value fn = getMethod(v.o, "valueOf");
-            Value p = fn.isObject() && fn.o->fn ? call(fn, v.o, {}) : Value();
+            Value p = fn.isObject() && fn.o->fn ? call(fn, receiverOf(v.o), {}) : Value();
             if (p.isObject()) return std::numeric_limits<double>::quiet_NaN();
             return toNumber(p);
         }

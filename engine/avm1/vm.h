@@ -199,10 +199,14 @@ public:
 
     // Internal: the interpreter (interpreter.cpp).
     // home: the prototype `super` is taken below (null: thisObj's prototype).
-    Value runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home);
+    // plain: called by name on no object, with the timeline as `this` and no `super`.
+    Value runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home,
+                      bool plain = false);
     // super(...) when name is empty, super.name(...) otherwise.
     Value callSuper(Object* super, std::string_view name, Args args);
     Object* newSuper(Object* thisObj, Object* home);
+    // Whom a method found through o runs on: a super object's instance, else o.
+    static Object* receiverOf(Object* o) { return o->cls == ObjClass::Super ? o->superThis : o; }
     Property* findInChain(Object* o, std::string_view key);  // o and its prototypes
     // Runs a getter, setter or method with `super` taken below home.
     Value callAccessor(Object* fn, Object* thisObj, Args args, Object* home);
