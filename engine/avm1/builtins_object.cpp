@@ -167,6 +167,10 @@ void installObjectBuiltins(Vm& vm) {
         vm.set(reg, vm.toString(a[0]), a[1]);
         return Value(true);
     });
+    // Accessors, watchers and the prototype tests came with SWF 6.
+    for (const char* n : {"addProperty", "hasOwnProperty", "isPropertyEnumerable", "isPrototypeOf",
+                          "watch", "unwatch"})
+        vm.addFlags(op, n, From6);
     // Object itself is sealed: every property it owns is read-only too.
     for (const char* n : {"__proto__", "constructor", "prototype", "registerClass"})
         vm.addFlags(objectCtor, n, DontEnum | DontDelete | ReadOnly);
