@@ -121,11 +121,12 @@ void installObjectBuiltins(Vm& vm) {
         Property* p = self->findOwn(vm.key(n));
         return Value(p && !(p->flags & DontEnum));
     });
-    vm.defineMethod(op, "isPrototypeOf", [](Vm&, Object* self, Args& a) -> Value {
-        const Value& v = arg(a, 0);
-        if (!self || !v.isObject()) return Value(false);
+    vm.defineMethod(op, "isPrototypeOf", [](Vm& vm, Object* self, Args& a) -> Value {
+        // A primitive is asked as its wrapper would be.
+        Object* o = vm.boxed(arg(a, 0));
+        if (!self || !o) return Value(false);
         int guard = 0;
-        for (Object* p = v.o->proto; p && guard < 256; p = p->proto, ++guard)
+        for (Object* p = o->proto; p && guard < 256; p = p->proto, ++guard)
             if (p == self) return Value(true);
         return Value(false);
     });
@@ -152,7 +153,10 @@ void installObjectBuiltins(Vm& vm) {
     });
     vm.defineMethod(op, "unwatch", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || a.empty()) return Value(false);
-        return Value(self->watches.erase(vm.key(vm.toString(a[0]))) > 0);
+        // A watcher of an accessor stays.
+        const std::string k = vm.key(vm.toString(a[0]));
+        if (const Property* p = self->findOwn(k); p && p->getter) return Value(false);
+        return Value(self->watches.erase(k) > 0);
     });
     vm.defineMethod(objectCtor, "registerClass", [](Vm& vm, Object*, Args& a) -> Value {
         if (a.size() < 2) return Value(false);

@@ -111,6 +111,7 @@ struct FunctionData {
 struct Watch {
     Object* callback = nullptr;
     Value data;
+    int running = 0;  // its calls under way, one inside another
 };
 
 class Object {

@@ -445,15 +445,22 @@ void Vm::set(Object* o, std::string_view name, Value v) {
         o->setOwn(name, k, std::move(v)).setFlags(flags, version_);
         return;
     }
-    if (!o->watches.empty() && (version_ < 7 || watchDepth_ < kMaxWatchDepth)) {
+    if (!o->watches.empty()) {
         auto w = o->watches.find(k);
-        if (w != o->watches.end() && w->second.callback) {
+        if (w != o->watches.end() && w->second.callback &&
+            (version_ < 7 || w->second.running < kMaxWatchDepth)) {
             // A watcher of an accessor sees the value kept beneath it; the getter is not run.
             Property* found = o->findOwn(k);
             int guard = 0;
             for (Object* p = o->proto; !found && p && guard < 256; p = p->proto, ++guard)
                 found = p->findOwn(k);
             const Value old = found && found->isAccessor() ? found->value : get(o, name);
+            // The write lands in the property the watcher was called for: one it deletes
+            // takes nothing, and a new one is made before the call for it to delete.
+            const bool plainSlot = o->cls != ObjClass::MovieClip && o->cls != ObjClass::TextField &&
+                                   !(o->cls == ObjClass::Array && arrayIndex(name) >= 0);
+            if (!found && plainSlot) o->setOwn(name, k, Value());
+            const bool slot = plainSlot && o->findOwn(k);
             // The property may move while the watcher adds others: found again by key.
             if (Property* own = o->findOwn(k); own && own->getter && own->watchLock < 255)
                 ++own->watchLock;
@@ -467,18 +474,24 @@ void Vm::set(Object* o, std::string_view name, Value v) {
             Args a{Value(std::string(name)), old, v, w->second.data};
             Watch keep = w->second;
             if (version_ >= 7) {
-                // SWF 7 watchers see their own writes, up to a fixed nesting.
-                ++watchDepth_;
+                // SWF 7 watchers see their own writes, each up to a fixed nesting of its own
+                // (found again by key: the map may grow meanwhile).
+                ++w->second.running;
                 struct Undo {
-                    int& d;
-                    ~Undo() { --d; }
-                } undo{watchDepth_};
+                    Object* o;
+                    const std::string& k;
+                    ~Undo() {
+                        if (auto it = o->watches.find(k); it != o->watches.end() && it->second.running)
+                            --it->second.running;
+                    }
+                } undo{o, k};
                 v = call(keep.callback, o, a);
             } else {
                 o->watches.erase(w);  // a watcher setting the same property does not recurse
                 v = call(keep.callback, o, a);
                 o->watches[k] = keep;
             }
+            if (slot && !o->findOwn(k)) return;
         }
     }
     if (o->cls == ObjClass::Array) {
@@ -512,6 +525,8 @@ void Vm::set(Object* o, std::string_view name, Value v) {
     }
     if (Property* prop = o->findOwn(k)) {
         if (prop->isAccessor()) {
+            // The value written stays beneath the accessor too, for its watchers.
+            prop->value = v;
             if (prop->setter) {
                 callSetter(prop->setter, o, v);
             }

@@ -240,8 +240,7 @@ private:
     size_t lastLive_ = 1024;
     std::vector<Object*> tempRoots_;
     std::vector<std::unique_ptr<ClipHost>> scriptClips_;
-    static constexpr int kMaxWatchDepth = 65;
-    int watchDepth_ = 0;
+    static constexpr int kMaxWatchDepth = 65;  // nested calls of one SWF 7 watcher
     bool noResolve_ = false;
     static constexpr int kMaxAccessorDepth = 65;
     int getterDepth_ = 0;
