@@ -461,8 +461,11 @@ void Vm::set(Object* o, std::string_view name, Value v) {
                                    !(o->cls == ObjClass::Array && arrayIndex(name) >= 0);
             if (!found && plainSlot) o->setOwn(name, k, Value());
             const bool slot = plainSlot && o->findOwn(k);
-            // The property may move while the watcher adds others: found again by key.
-            if (Property* own = o->findOwn(k); own && own->getter && own->watchLock < 255)
+            // A watcher of an accessor that cannot be called again (before SWF 7 none can)
+            // reaches the value beneath it. The property may move while the watcher adds
+            // others: found again by key.
+            const bool last = version_ < 7 || w->second.running + 1 >= kMaxWatchDepth;
+            if (Property* own = o->findOwn(k); last && own && own->getter && own->watchLock < 255)
                 ++own->watchLock;
             struct Unlock {
                 Object* o;
