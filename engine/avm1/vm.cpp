@@ -356,9 +356,7 @@ Value Vm::get(Object* o, std::string_view name) {
     for (Object* p = o; p; p = p->proto, ++guard) {
         checkChainDepth(guard);
         if (Property* prop = p->findOwn(k)) {
-            if (prop->isAccessor()) {
-                return callGetter(prop->getter, o);
-            }
+            if (prop->isAccessor()) return callGetter(prop->getter, o, prop->value);
             return prop->value;
         }
         if (p == o && hasChildren) {
@@ -369,10 +367,10 @@ Value Vm::get(Object* o, std::string_view name) {
     return resolveMissing(o, name);
 }
 
-// Getters and setters nest only so deep: past that a read gives undefined and a write does
-// nothing, and the script goes on.
-Value Vm::callGetter(Object* fn, Object* thisObj) {
-    if (getterDepth_ >= kMaxAccessorDepth) return {};
+// Getters and setters nest only so deep: past that a read gives the value beneath the
+// accessor and a write does nothing, and the script goes on.
+Value Vm::callGetter(Object* fn, Object* thisObj, const Value& beneath) {
+    if (getterDepth_ >= kMaxAccessorDepth) return beneath;
     ++getterDepth_;
     struct Undo {
         int& d;
@@ -381,14 +379,15 @@ Value Vm::callGetter(Object* fn, Object* thisObj) {
     return call(Value(fn), thisObj, {});
 }
 
-void Vm::callSetter(Object* fn, Object* thisObj, const Value& v) {
-    if (setterDepth_ >= kMaxAccessorDepth) return;
+bool Vm::callSetter(Object* fn, Object* thisObj, const Value& v) {
+    if (setterDepth_ >= kMaxAccessorDepth) return false;
     ++setterDepth_;
     struct Undo {
         int& d;
         ~Undo() { --d; }
     } undo{setterDepth_};
     call(Value(fn), thisObj, {v});
+    return true;
 }
 
 // Conversions look their methods up without __resolve.
@@ -528,11 +527,10 @@ void Vm::set(Object* o, std::string_view name, Value v) {
     }
     if (Property* prop = o->findOwn(k)) {
         if (prop->isAccessor()) {
-            // The value written stays beneath the accessor too, for its watchers.
-            prop->value = v;
-            if (prop->setter) {
-                callSetter(prop->setter, o, v);
-            }
+            // The value written stays beneath the accessor too, for its watchers, once its
+            // setter has run (found again by key: the setter may add properties).
+            if (prop->setter && !callSetter(prop->setter, o, v)) return;
+            if (Property* again = o->findOwn(k)) again->value = std::move(v);
             return;
         }
         if (prop->flags & ReadOnly) return;

@@ -120,8 +120,8 @@ public:
     Value get(Object* o, std::string_view name);
     Value resolveMissing(Object* o, std::string_view name);  // __resolve
     Value getMethod(Object* o, std::string_view name);       // get without __resolve
-    Value callGetter(Object* fn, Object* thisObj);
-    void callSetter(Object* fn, Object* thisObj, const Value& v);
+    Value callGetter(Object* fn, Object* thisObj, const Value& beneath = {});
+    bool callSetter(Object* fn, Object* thisObj, const Value& v);  // false: nested too deep
     Value get(const Value& v, std::string_view name);
     void set(Object* o, std::string_view name, Value v);
     bool hasProperty(Object* o, std::string_view name);
