@@ -483,7 +483,8 @@ void Vm::set(Object* o, std::string_view name, Value v) {
                     Object* o;
                     const std::string& k;
                     ~Undo() {
-                        if (auto it = o->watches.find(k); it != o->watches.end() && it->second.running)
+                        if (auto it = o->watches.find(k);
+                            it != o->watches.end() && it->second.running)
                             --it->second.running;
                     }
                 } undo{o, k};

@@ -200,8 +200,7 @@ public:
     // Internal: the interpreter (interpreter.cpp).
     // home: the prototype `super` is taken below (null: thisObj's prototype).
     // plain: called by name on no object, with the timeline as `this` and no `super`.
-    Value runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home,
-                      bool plain = false);
+    Value runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home, bool plain = false);
     // super(...) when name is empty, super.name(...) otherwise.
     Value callSuper(Object* super, std::string_view name, Args args);
     Object* newSuper(Object* thisObj, Object* home);
