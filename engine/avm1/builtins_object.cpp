@@ -122,11 +122,12 @@ void installObjectBuiltins(Vm& vm) {
         Property* p = self->findAny(vm.key(n));
         return Value(p && !p->internal() && !(p->flags & DontEnum));
     });
-    vm.defineMethod(op, "isPrototypeOf", [](Vm&, Object* self, Args& a) -> Value {
-        const Value& v = arg(a, 0);
-        if (!self || !v.isObject()) return Value(false);
+    vm.defineMethod(op, "isPrototypeOf", [](Vm& vm, Object* self, Args& a) -> Value {
+        // A primitive is asked as its wrapper would be.
+        Object* o = vm.boxed(arg(a, 0));
+        if (!self || !o) return Value(false);
         int guard = 0;
-        for (Object* p = v.o->proto; p && guard < 256; p = p->proto, ++guard)
+        for (Object* p = o->proto; p && guard < 256; p = p->proto, ++guard)
             if (p == self) return Value(true);
         return Value(false);
     });
@@ -153,7 +154,10 @@ void installObjectBuiltins(Vm& vm) {
     });
     vm.defineMethod(op, "unwatch", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || a.empty()) return Value(false);
-        return Value(self->watches.erase(vm.key(vm.toString(a[0]))) > 0);
+        // A watcher of an accessor stays.
+        const std::string k = vm.key(vm.toString(a[0]));
+        if (const Property* p = self->findOwn(k); p && p->getter) return Value(false);
+        return Value(self->watches.erase(k) > 0);
     });
     vm.defineMethod(objectCtor, "registerClass", [](Vm& vm, Object*, Args& a) -> Value {
         if (a.size() < 2) return Value(false);
@@ -168,6 +172,10 @@ void installObjectBuiltins(Vm& vm) {
         vm.set(reg, vm.toString(a[0]), a[1]);
         return Value(true);
     });
+    // Accessors, watchers and the prototype tests came with SWF 6.
+    for (const char* n : {"addProperty", "hasOwnProperty", "isPropertyEnumerable", "isPrototypeOf",
+                          "watch", "unwatch"})
+        vm.addFlags(op, n, From6);
     // Object itself is sealed: every property it owns is read-only too.
     for (const char* n : {"__proto__", "constructor", "prototype", "registerClass"})
         vm.addFlags(objectCtor, n, DontEnum | DontDelete | ReadOnly);

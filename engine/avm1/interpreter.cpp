@@ -44,6 +44,7 @@ struct CallContext {
     bool inFunction = false;
     bool thisByName = true;  // false when DefineFunction2 preloads or suppresses it
     bool superByName = true;
+    bool plainCall = false;  // called on no object: `super` is undefined
     // Where a jump left the code, relative to its start: the file's bytes there may go on.
     std::optional<int64_t> jumpedOut;
 };
@@ -188,8 +189,9 @@ Value lookupSpecial(CallContext& c, std::string_view name, bool& found) {
         found = level == 0;
         return {};
     }
-    if (is("super") && c.inFunction) {
-        if (!c.superByName) return {};
+    // Before SWF 6 `super` is a name like any other; a function called on nothing has none.
+    if (is("super") && c.inFunction && vm.version() >= 6) {
+        if (!c.superByName || !c.thisObj || c.plainCall) return {};
         return Value(vm.newSuper(c.thisObj, c.home));
     }
     found = false;
@@ -1010,8 +1012,12 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 }
                 // A plain call runs with the current timeline as `this`, one found on the
                 // object of a `with` with that object.
-                push(c,
-                     vm.call(fn, withHolder(c, name).value_or(targetObject(c)), std::move(args)));
+                const std::optional<Object*> holder = withHolder(c, name);
+                if (!holder && fn.isObject() && fn.o->fn && !fn.o->fn->native) {
+                    push(c, vm.runFunction(fn.o, targetObject(c), args, nullptr, true));
+                    break;
+                }
+                push(c, vm.call(fn, holder.value_or(targetObject(c)), std::move(args)));
                 break;
             }
             case 0x52: {
@@ -1282,7 +1288,7 @@ int Vm::activeVersion() {
     return version_;
 }
 
-Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home) {
+Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home, bool plain) {
     FunctionData& fd = *fnObj->fn;
     const CallLevel level(*this);
 
@@ -1295,6 +1301,7 @@ Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home) 
     c.fnObj = fnObj;
     c.thisObj = thisObj;
     c.home = home ? home : (thisObj ? thisObj->proto : nullptr);
+    c.plainCall = plain;
     ClipHost* clip = nullptr;
     auto thisClip = [&]() -> ClipHost* {
         return thisObj && thisObj->cls == ObjClass::MovieClip ? thisObj->clip : nullptr;
@@ -1340,7 +1347,9 @@ Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home) 
         }
         return argsObj;
     };
-    auto makeSuper = [&]() { return newSuper(thisObj, c.home); };
+    auto makeSuper = [&]() {
+        return thisObj && !plain ? Value(newSuper(thisObj, c.home)) : Value();
+    };
     if (fd.isV2) {
         const uint16_t f = fd.flags;
         size_t r = 1;
@@ -1353,7 +1362,7 @@ Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home) 
         c.superByName = !(f & 0x30);
         if (f & 0x01) put(thisObj && !(f & 0x02) ? Value(thisObj) : Value());
         if (f & 0x04) put(Value(makeArguments()));
-        if (f & 0x10) put(!(f & 0x20) ? Value(makeSuper()) : Value());
+        if (f & 0x10) put(!(f & 0x20) ? makeSuper() : Value());
         if (f & 0x40) put(Value(clipObject(rootOf(*this, clip))));
         // A timeline without a parent takes no register for it.
         if (ClipHost* parent = clip ? clip->parent() : nullptr; parent && (f & 0x80))

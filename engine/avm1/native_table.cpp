@@ -116,7 +116,10 @@ std::shared_ptr<const Originals> collectOriginals(Vm& vm) {
         const Value owner = ownerOf(vm, g.owner);
         int index = g.first;
         for (const std::string& n : splitNames(g.names)) {
-            const Value fn = n.empty() ? owner : vm.get(owner, n);
+            // A method the movie's version does not see is in the table all the same.
+            const Property* p =
+                owner.isObject() && !n.empty() ? owner.o->findAny(vm.key(n)) : nullptr;
+            const Value fn = n.empty() ? owner : p ? p->value : Value();
             if (fn.isObject() && fn.o->fn && fn.o->fn->native)
                 out->emplace(std::pair{g.table, index}, fn.o->fn->native);
             ++index;

@@ -55,7 +55,8 @@ struct Property {
     bool internal() const { return hidden && !listedWhenHidden; }
     // Sets every flag, version bits included, as a movie of this version sees them.
     void setFlags(uint16_t f, int version);
-    // While a watcher of this accessor runs, reads and writes reach the value beneath it.
+    // While the innermost watcher of this accessor runs, reads and writes reach the value
+    // beneath it.
     uint8_t watchLock = 0;
     bool isAccessor() const { return getter != nullptr && !watchLock; }
 };
@@ -111,6 +112,7 @@ struct FunctionData {
 struct Watch {
     Object* callback = nullptr;
     Value data;
+    int running = 0;  // its calls under way, one inside another
 };
 
 class Object {

@@ -296,6 +296,11 @@ Value Vm::get(const Value& v, std::string_view name) {
     return get(box, name);
 }
 
+// A lookup that goes on past 256 prototypes ends the script.
+static void checkChainDepth(int depth) {
+    if (depth >= 256) throw ScriptAbort{"prototype chain too long"};
+}
+
 Value Vm::get(Object* o, std::string_view name) {
     if (!o) return {};
     if (o->cls == ObjClass::Super) {
@@ -349,11 +354,9 @@ Value Vm::get(Object* o, std::string_view name) {
     const bool hasChildren = o->cls == ObjClass::MovieClip || buttonOf(o);
     int guard = 0;
     for (Object* p = o; p; p = p->proto, ++guard) {
-        if (guard >= 256) throw ScriptAbort{"prototype chain too long"};
+        checkChainDepth(guard);
         if (Property* prop = p->findOwn(k)) {
-            if (prop->isAccessor()) {
-                return callGetter(prop->getter, o);
-            }
+            if (prop->isAccessor()) return callGetter(prop->getter, o, prop->value);
             return prop->value;
         }
         if (p == o && hasChildren) {
@@ -364,10 +367,10 @@ Value Vm::get(Object* o, std::string_view name) {
     return resolveMissing(o, name);
 }
 
-// Getters and setters nest only so deep: past that a read gives undefined and a write does
-// nothing, and the script goes on.
-Value Vm::callGetter(Object* fn, Object* thisObj) {
-    if (getterDepth_ >= kMaxAccessorDepth) return {};
+// Getters and setters nest only so deep: past that a read gives the value beneath the
+// accessor and a write does nothing, and the script goes on.
+Value Vm::callGetter(Object* fn, Object* thisObj, const Value& beneath) {
+    if (getterDepth_ >= kMaxAccessorDepth) return beneath;
     ++getterDepth_;
     struct Undo {
         int& d;
@@ -376,14 +379,15 @@ Value Vm::callGetter(Object* fn, Object* thisObj) {
     return call(Value(fn), thisObj, {});
 }
 
-void Vm::callSetter(Object* fn, Object* thisObj, const Value& v) {
-    if (setterDepth_ >= kMaxAccessorDepth) return;
+bool Vm::callSetter(Object* fn, Object* thisObj, const Value& v) {
+    if (setterDepth_ >= kMaxAccessorDepth) return false;
     ++setterDepth_;
     struct Undo {
         int& d;
         ~Undo() { --d; }
     } undo{setterDepth_};
     call(Value(fn), thisObj, {v});
+    return true;
 }
 
 // Conversions look their methods up without __resolve.
@@ -441,17 +445,27 @@ void Vm::set(Object* o, std::string_view name, Value v) {
         o->setOwn(name, k, std::move(v)).setFlags(flags, version_);
         return;
     }
-    if (!o->watches.empty() && (version_ < 7 || watchDepth_ < kMaxWatchDepth)) {
+    if (!o->watches.empty()) {
         auto w = o->watches.find(k);
-        if (w != o->watches.end() && w->second.callback) {
+        if (w != o->watches.end() && w->second.callback &&
+            (version_ < 7 || w->second.running < kMaxWatchDepth)) {
             // A watcher of an accessor sees the value kept beneath it; the getter is not run.
             Property* found = o->findOwn(k);
             int guard = 0;
             for (Object* p = o->proto; !found && p && guard < 256; p = p->proto, ++guard)
                 found = p->findOwn(k);
             const Value old = found && found->isAccessor() ? found->value : get(o, name);
-            // The property may move while the watcher adds others: found again by key.
-            if (Property* own = o->findOwn(k); own && own->getter && own->watchLock < 255)
+            // The write lands in the property the watcher was called for: one it deletes
+            // takes nothing, and a new one is made before the call for it to delete.
+            const bool plainSlot = o->cls != ObjClass::MovieClip && o->cls != ObjClass::TextField &&
+                                   !(o->cls == ObjClass::Array && arrayIndex(name) >= 0);
+            if (!found && plainSlot) o->setOwn(name, k, Value());
+            const bool slot = plainSlot && o->findOwn(k);
+            // A watcher of an accessor that cannot be called again (before SWF 7 none can)
+            // reaches the value beneath it. The property may move while the watcher adds
+            // others: found again by key.
+            const bool last = version_ < 7 || w->second.running + 1 >= kMaxWatchDepth;
+            if (Property* own = o->findOwn(k); last && own && own->getter && own->watchLock < 255)
                 ++own->watchLock;
             struct Unlock {
                 Object* o;
@@ -463,18 +477,25 @@ void Vm::set(Object* o, std::string_view name, Value v) {
             Args a{Value(std::string(name)), old, v, w->second.data};
             Watch keep = w->second;
             if (version_ >= 7) {
-                // SWF 7 watchers see their own writes, up to a fixed nesting.
-                ++watchDepth_;
+                // SWF 7 watchers see their own writes, each up to a fixed nesting of its own
+                // (found again by key: the map may grow meanwhile).
+                ++w->second.running;
                 struct Undo {
-                    int& d;
-                    ~Undo() { --d; }
-                } undo{watchDepth_};
+                    Object* o;
+                    const std::string& k;
+                    ~Undo() {
+                        if (auto it = o->watches.find(k);
+                            it != o->watches.end() && it->second.running)
+                            --it->second.running;
+                    }
+                } undo{o, k};
                 v = call(keep.callback, o, a);
             } else {
                 o->watches.erase(w);  // a watcher setting the same property does not recurse
                 v = call(keep.callback, o, a);
                 o->watches[k] = keep;
             }
+            if (slot && !o->findOwn(k)) return;
         }
     }
     if (o->cls == ObjClass::Array) {
@@ -508,9 +529,10 @@ void Vm::set(Object* o, std::string_view name, Value v) {
     }
     if (Property* prop = o->findOwn(k)) {
         if (prop->isAccessor()) {
-            if (prop->setter) {
-                callSetter(prop->setter, o, v);
-            }
+            // The value written stays beneath the accessor too, for its watchers, once its
+            // setter has run (found again by key: the setter may add properties).
+            if (prop->setter && !callSetter(prop->setter, o, v)) return;
+            if (Property* again = o->findOwn(k)) again->value = std::move(v);
             return;
         }
         if (prop->flags & ReadOnly) return;
@@ -518,7 +540,8 @@ void Vm::set(Object* o, std::string_view name, Value v) {
         return;
     }
     int guard = 0;
-    for (Object* p = o->proto; p && guard < 256; p = p->proto, ++guard) {
+    for (Object* p = o->proto; p; p = p->proto) {
+        checkChainDepth(guard++);
         if (Property* prop = p->findOwn(k)) {
             if (prop->isAccessor()) {
                 if (prop->setter) {
@@ -680,6 +703,7 @@ Value Vm::callAccessor(Object* fn, Object* thisObj, Args args, Object* home) {
 
 Value Vm::callSuper(Object* super, std::string_view name, Args args) {
     Object* start = super->superProto;
+    Object* home = start;  // the callee's super is taken below it
     Value fn;
     if (name.empty()) {
         // The constructor is found from the prototype below, never through __resolve.
@@ -689,9 +713,17 @@ Value Vm::callSuper(Object* super, std::string_view name, Args args) {
                 p->isAccessor() ? callAccessor(p->getter, super->superThis, {}, nullptr) : p->value;
     } else if (Property* p = start ? findInChain(start, key(name)) : nullptr) {
         fn = p->isAccessor() ? callAccessor(p->getter, super->superThis, {}, start) : p->value;
+        // From SWF 7 a method found further down takes its own super from where it was
+        // found; found at the start, it goes on below as before.
+        if (version_ >= 7)
+            for (Object* q = start; q && q->proto; q = q->proto)
+                if (q->proto->findOwn(key(name)) == p) {
+                    home = q;
+                    break;
+                }
     }
     if (!fn.isObject() || !fn.o->fn) return {};
-    return callAccessor(fn.o, super->superThis, std::move(args), start);
+    return callAccessor(fn.o, super->superThis, std::move(args), home);
 }
 
 Value Vm::callMethod(const Value& receiver, std::string_view name, Args args) {
@@ -716,7 +748,7 @@ Value Vm::toPrimitive(const Value& v) {
     Object* o = v.o;
     if (o->cls == ObjClass::MovieClip || o->cls == ObjClass::TextField) return v;
     Value fn = getMethod(o, "valueOf");
-    return fn.isObject() && fn.o->fn ? call(fn, o, {}) : Value();
+    return fn.isObject() && fn.o->fn ? call(fn, receiverOf(o), {}) : Value();
 }
 
 // An Add2 operand: an object's primitive. A clip stays itself, and so does an object whose
@@ -756,7 +788,7 @@ std::string Vm::toString(const Value& v) {
             const char* typeName = o->fn ? "[type Function]" : "[type Object]";
             Value fn = getMethod(o, "toString");
             if (fn.isObject() && fn.o->fn) {
-                Value r = call(fn, o, {});
+                Value r = call(fn, receiverOf(o), {});
                 return r.isString() ? r.s : typeName;
             }
             return typeName;
@@ -782,7 +814,7 @@ double Vm::toNumber(const Value& v) {
             if (v.o->cls == ObjClass::MovieClip || v.o->cls == ObjClass::TextField)
                 return std::numeric_limits<double>::quiet_NaN();
             Value fn = getMethod(v.o, "valueOf");
-            Value p = fn.isObject() && fn.o->fn ? call(fn, v.o, {}) : Value();
+            Value p = fn.isObject() && fn.o->fn ? call(fn, receiverOf(v.o), {}) : Value();
             if (p.isObject()) return std::numeric_limits<double>::quiet_NaN();
             return toNumber(p);
         }

@@ -120,8 +120,8 @@ public:
     Value get(Object* o, std::string_view name);
     Value resolveMissing(Object* o, std::string_view name);  // __resolve
     Value getMethod(Object* o, std::string_view name);       // get without __resolve
-    Value callGetter(Object* fn, Object* thisObj);
-    void callSetter(Object* fn, Object* thisObj, const Value& v);
+    Value callGetter(Object* fn, Object* thisObj, const Value& beneath = {});
+    bool callSetter(Object* fn, Object* thisObj, const Value& v);  // false: nested too deep
     Value get(const Value& v, std::string_view name);
     void set(Object* o, std::string_view name, Value v);
     bool hasProperty(Object* o, std::string_view name);
@@ -199,10 +199,13 @@ public:
 
     // Internal: the interpreter (interpreter.cpp).
     // home: the prototype `super` is taken below (null: thisObj's prototype).
-    Value runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home);
+    // plain: called by name on no object, with the timeline as `this` and no `super`.
+    Value runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home, bool plain = false);
     // super(...) when name is empty, super.name(...) otherwise.
     Value callSuper(Object* super, std::string_view name, Args args);
     Object* newSuper(Object* thisObj, Object* home);
+    // Whom a method found through o runs on: a super object's instance, else o.
+    static Object* receiverOf(Object* o) { return o->cls == ObjClass::Super ? o->superThis : o; }
     Property* findInChain(Object* o, std::string_view key);  // o and its prototypes
     // Runs a getter, setter or method with `super` taken below home.
     Value callAccessor(Object* fn, Object* thisObj, Args args, Object* home);
@@ -242,8 +245,7 @@ private:
     size_t lastLive_ = 1024;
     std::vector<Object*> tempRoots_;
     std::vector<std::unique_ptr<ClipHost>> scriptClips_;
-    static constexpr int kMaxWatchDepth = 65;
-    int watchDepth_ = 0;
+    static constexpr int kMaxWatchDepth = 65;  // nested calls of one SWF 7 watcher
     bool noResolve_ = false;
     static constexpr int kMaxAccessorDepth = 65;
     int getterDepth_ = 0;

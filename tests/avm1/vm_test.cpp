@@ -470,6 +470,62 @@ TEST(Avm1Functions, SuppressedThisAndSuperLeaveTheirNames) {
     EXPECT_EQ(s.run(a), "undefined\nundefined\n_level0\nundefined\n");
 }
 
+TEST(Avm1Functions, SuperExistsFromSwf6ForMethodsOnly) {
+    // f traces typeof super, called by name and then as o's method.
+    ActionWriter body;
+    push(body, {"super"}).getVariable().op(0x44).trace();
+    ActionWriter a;
+    defineFunction(a, "f", {}, body);
+    push(a, {0, "f"}).op(op::CallFunction).pop();
+    push(a, {"o", 0}).op(op::InitObject).setVariable();
+    push(a, {"o"}).getVariable();
+    push(a, {"f", "f"}).getVariable().op(op::SetMember);
+    push(a, {0, "o"}).getVariable();
+    push(a, {"f"}).op(op::CallMethod).pop();
+    for (auto [version, want] :
+         {std::pair{5, "undefined\nundefined\n"}, std::pair{6, "undefined\nobject\n"},
+          std::pair{7, "undefined\nobject\n"}}) {
+        Stage s(version);
+        EXPECT_EQ(s.run(a), want) << "SWF " << version;
+    }
+}
+
+TEST(Avm1Objects, WatchersAndTheirWrites) {
+    // w counts its calls, writes the property again and deletes it when told to: SWF 7
+    // watchers nest 65 deep each, SWF 6 ones not at all; a write whose watcher deleted
+    // the property leaves none.
+    auto watched = [](bool remove) {
+        ActionWriter w;
+        push(w, {"n", "n"}).getVariable().op(op::Increment).setVariable();
+        push(w, {"this"}).getVariable();
+        push(w, {"p", 1}).op(op::SetMember);
+        if (remove) push(w, {"this"}).getVariable().pushString("p").op(0x3a).pop();
+        push(w, {7}).op(op::Return);
+        ActionWriter a;
+        push(a, {"n", 0}).setVariable();
+        push(a, {"o", 0}).op(op::InitObject).setVariable();
+        push(a, {"x"});
+        defineFunction(a, "", {}, w);
+        push(a, {"p", 2, "o"}).getVariable();
+        push(a, {"watch"}).op(op::CallMethod).pop();
+        setMember(a, "o", "p", 5);
+        push(a, {"n"}).getVariable().trace();
+        push(a, {"p", 1, "o"}).getVariable();
+        push(a, {"hasOwnProperty"}).op(op::CallMethod).trace();
+        return a;
+    };
+    struct Case {
+        int version;
+        bool remove;
+        const char* want;
+    };
+    for (const Case& c :
+         {Case{6, false, "1\ntrue\n"}, Case{7, false, "65\ntrue\n"}, Case{6, true, "1\nfalse\n"}}) {
+        Stage s(c.version);
+        EXPECT_EQ(s.run(watched(c.remove)), c.want) << "SWF " << c.version << " " << c.remove;
+    }
+}
+
 // ---- target paths, tellTarget and the timeline a function runs on
 
 namespace {
