@@ -451,9 +451,11 @@ void ScriptRunner::gotoFrame(int frame, bool andPlay) {
     hooks_.seek(frame);
     lastSeen_ = frame;
     if (pastEnd) return;
-    if (running_)
+    if (running_) {
+        // Clips the goto placed are constructed within it; their frames wait for the script.
+        constructNew(this, 0, false);
         pending_.push_back(frame);
-    else
+    } else
         frameEntered(frame);
 }
 
@@ -744,7 +746,7 @@ void ScriptRunner::fireEvents(SpriteClip* clip, uint32_t bits) {
         if (ev & bits) vm_->runActions(code, clip);
 }
 
-void ScriptRunner::constructNew(ClipHost* parent, int nesting) {
+void ScriptRunner::constructNew(ClipHost* parent, int nesting, bool thenDrain) {
     if (nesting > 64) return;
     // Every new clip's initialize handlers first, then their construct handlers.
     std::vector<SpriteClip*> fresh;
@@ -762,7 +764,7 @@ void ScriptRunner::constructNew(ClipHost* parent, int nesting) {
             fireEvents(fresh[i], kEventConstruct);
             if (classes[i]) constructAs(*vm_, classes[i], *fresh[i]);
         }
-    drain();
+    if (thenDrain) drain();
 }
 
 void ScriptRunner::collectUnconstructed(ClipHost* parent, std::vector<SpriteClip*>& out,

@@ -167,7 +167,7 @@ private:
     // A script-placed clip's initialize (and construct) events, once.
     void initPlaced(SpriteClip* clip);
     // New instances below parent (all levels): initialize, then construct handlers.
-    void constructNew(ClipHost* parent, int nesting = 0);
+    void constructNew(ClipHost* parent, int nesting = 0, bool thenDrain = true);
     void collectUnconstructed(ClipHost* parent, std::vector<SpriteClip*>& out, int nesting);
     // New instances below parent: load events and first frames, then their own children.
     void placeNew(ClipHost* parent, int nesting = 0);
