@@ -427,3 +427,127 @@ TEST(Timeline, AJumpPastTheEndOfADoActionGoesOnInsideTheNextOne) {
     player.advanceFrame();
     EXPECT_EQ(traced, "a\nb\nskipped\nb\n");
 }
+
+// The stack and constant pool are the player's, not one list's: a frame's lists share them, a
+// function that runs off its end and a called frame leave their values to the caller, while
+// each keeps a constant pool of its own.
+TEST(Timeline, WhatCodeLeavesOnTheStackIsTheNextCodesToUse) {
+    auto pool = [](ActionWriter& a, const char* s) {
+        std::vector<uint8_t> b;
+        putU16(b, 1);
+        putString(b, s);
+        a.op(0x88, b);
+    };
+    auto pushConstant = [](ActionWriter& a) {
+        const uint8_t first[] = {8, 0};
+        a.op(0x96, first);
+    };
+    struct Case {
+        const char* what;
+        std::function<void(swftest::SwfBuilder&)> build;
+        const char* traced;
+    };
+    const Case cases[] = {
+        {"two lists of one frame",
+         [&](swftest::SwfBuilder& b) {
+             ActionWriter first;
+             pool(first, "A");
+             pushConstant(first);
+             pool(first, "B");
+             b.doAction(first);
+             ActionWriter second;
+             pushConstant(second);
+             second.add2().trace();
+             b.doAction(second);
+             b.showFrame();
+         },
+         "AB\n"},
+        {"a function running off its end",
+         [&](swftest::SwfBuilder& b) {
+             ActionWriter a;
+             pool(a, "a");
+             ActionWriter body;
+             pushConstant(body);
+             pool(body, "c");
+             pushConstant(body);
+             defineFunction(a, "f", {}, body);
+             pool(a, "b");
+             push(a, {0, "f"}).op(op::CallFunction).pop();
+             pushConstant(a);
+             a.add2().add2().trace();
+             b.doAction(a);
+             b.showFrame();
+         },
+         "acb\n"},
+        {"a called frame",
+         [&](swftest::SwfBuilder& b) {
+             ActionWriter first;
+             pool(first, "x");
+             pushConstant(first);
+             b.doAction(first);
+             b.showFrame();
+             ActionWriter second;
+             pool(second, "y");
+             push(second, {"1"}).op(0x9e, {});
+             pushConstant(second);
+             second.add2().trace().stop();
+             b.doAction(second);
+             b.showFrame();
+         },
+         "xy\n"},
+    };
+    for (const Case& c : cases) {
+        swftest::SwfBuilder b(6);
+        c.build(b);
+        auto r = play(b);
+        r->player->advanceFrame();
+        EXPECT_EQ(r->take(), c.traced) << c.what;
+    }
+}
+
+// Going back, a timeline clip stays where the earlier frame has a clip of the same ratio, under
+// its own name and whatever sprite that frame names; the clips the goto makes are constructed
+// within it, before the rest of the script runs.
+TEST(Timeline, GoingBackKeepsClipsOfTheSameRatioAndConstructsTheNewOnesAtOnce) {
+    swftest::SwfBuilder b(6);
+    auto sprite = [&] {
+        swftest::SpriteBuilder s;
+        s.showFrame();
+        return b.defineSprite(s);
+    };
+    const uint16_t first = sprite(), second = sprite(), third = sprite();
+    auto place = [&](int depth, uint16_t id, const char* name, std::optional<uint16_t> ratio) {
+        swftest::PlaceArgs p;
+        p.depth = depth;
+        p.id = id;
+        p.name = name;
+        p.ratio = ratio;
+        ActionWriter made = say((std::string("made ") + name).c_str());
+        made.end();
+        p.clipActions = {{0x40000, made.bytes()}};
+        b.placeObject(p);
+    };
+    place(3, first, "one", std::nullopt);
+    place(4, second, "two", std::nullopt);
+    b.showFrame();
+    b.remove(3);
+    b.remove(4);
+    b.showFrame();
+    place(3, first, "three", 7);  // the same sprite, another ratio: replaced
+    place(4, third, "four", 0);   // another sprite, the same ratio: kept
+    ActionWriter a;
+    a.gotoFrame(0).stop();
+    for (const char* name : {"one", "two", "three", "four"}) {
+        push(a, {name}).getVariable().op(op::TypeOf);
+        push(a, {std::string(name) + " "}).op(0x4d).add2().trace();  // Swap, then name first
+    }
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    r->player->advanceFrame();
+    r->take();
+    r->player->advanceFrame();
+    EXPECT_EQ(r->take(),
+              "made three\nmade four\nmade one\none movieclip\ntwo undefined\nthree undefined\n"
+              "four movieclip\n");
+}
