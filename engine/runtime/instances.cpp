@@ -88,6 +88,15 @@ void carryStates(DisplayList& before, DisplayList& after, InstanceContext& ctx, 
             o.characterId = was.characterId;
             o.placedAt = was.placedAt;
             o.name = was.name;
+            if (was.scriptTransformed) {
+                // Where scripts moved it, the timeline no longer places it.
+                o.matrix = was.matrix;
+                o.cxform = was.cxform;
+                o.scriptTransformed = true;
+                o.xscale = was.xscale;
+                o.yscale = was.yscale;
+                o.rotation = was.rotation;
+            }
         }
     }
     // What scripts placed is no part of the timeline: it stays whatever frame is rebuilt. So

@@ -179,6 +179,24 @@ TEST(Timeline, ClipsOnTheTimelineAreBuiltByTheirRegisteredClass) {
     EXPECT_EQ(r->take(), "ctor kid\nfrom prototype\nroot frame\ntrue\nonLoad\nkid frame\n");
 }
 
+// A name exported twice names the character of its last export.
+TEST(Timeline, ANameExportedTwiceNamesItsLastCharacter) {
+    swftest::SwfBuilder b(6);
+    for (const char* which : {"first", "last"}) {
+        swftest::SpriteBuilder s;
+        s.doAction(say(which));
+        s.showFrame();
+        exportAs(b, b.defineSprite(s), "sym");
+    }
+    ActionWriter a;
+    push(a, {1, "x", "sym", 3, "_root"}).getVariable();
+    push(a, {"attachMovie"}).op(op::CallMethod).pop();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "last\n");
+}
+
 // An onLoad the parent's frame script gives a clip it just placed is not called.
 TEST(Timeline, OnLoadSetByTheParentsFrameScriptIsTooLate) {
     swftest::SwfBuilder b(6);
@@ -217,6 +235,30 @@ TEST(Timeline, NamedShapesAreReachedAsTheClipHoldingThem) {
     b.showFrame();
     auto r = play(b);
     EXPECT_EQ(r->take(), "movieclip\ntrue\n_level0\nundefined\nundefined\n");
+}
+
+// getInstanceAtDepth is Flash 7's; it reads any depth but undefined as a whole number, one that
+// is not a number as 0.
+TEST(Timeline, GetInstanceAtDepthTakesWholeDepthsFromSwf7) {
+    for (const int version : {6, 7}) {
+        swftest::SwfBuilder b(version);
+        ActionWriter a;
+        push(a, {0, "a", 2, "_root"}).getVariable();
+        push(a, {"createEmptyMovieClip"}).op(op::CallMethod).pop();
+        for (P depth : {P("x"), P(0.5), P(-0.5)}) {
+            push(a, {depth, 1, "_root"}).getVariable();
+            push(a, {"getInstanceAtDepth"}).op(op::CallMethod).op(op::TypeOf).trace();
+        }
+        a.pushUndefined();
+        push(a, {1, "_root"}).getVariable();
+        push(a, {"getInstanceAtDepth"}).op(op::CallMethod).op(op::TypeOf).trace();
+        b.doAction(a);
+        b.showFrame();
+        auto r = play(b);
+        EXPECT_EQ(r->take(), version >= 7 ? "movieclip\nmovieclip\nmovieclip\nundefined\n"
+                                          : "undefined\nundefined\nundefined\nundefined\n")
+            << version;
+    }
 }
 
 // ---------------------------------------------------------------- waiting for frames
@@ -268,7 +310,35 @@ TEST(Timeline, WaitForFrameInAFullyLoadedMovieStopsOnlyPastFrame16001) {
 
 // ---------------------------------------------------------------- gotos
 
-TEST(Timeline, ClipsAGotoPlacesStartInTheOrderOfTheirFrames) {
+// The frames gotos send the root and its clips to run in the order the gotos came: the root's
+// next frame waits for the first frame of the clip its frame placed, whose goto waits in turn;
+// a clip the goto placed starts after the frame it went to.
+TEST(Timeline, FramesGotosQueueRunInTheOrderOfTheGotos) {
+    swftest::SwfBuilder b(6);
+    swftest::SpriteBuilder s;
+    ActionWriter s1 = say("clip 1");
+    s1.gotoFrame(1).stop();
+    s.doAction(s1);
+    s.showFrame();
+    s.doAction(say("clip 2"));
+    s.showFrame();
+    const uint16_t id = b.defineSprite(s);
+    ActionWriter r1 = say("root 1");
+    r1.gotoFrame(1).stop();
+    b.doAction(r1);
+    b.place(id, 1, {}, {}, std::string("clip"));
+    b.showFrame();
+    swftest::SpriteBuilder late;
+    late.doAction(say("late clip"));
+    late.showFrame();
+    b.place(b.defineSprite(late), 2, {}, {}, std::string("late"));
+    b.doAction(say("root 2"));
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "root 1\nclip 1\nroot 2\nclip 2\nlate clip\n");
+}
+
+TEST(Timeline, ClipsAGotoPlacesStartInTheOrderOfTheirPlacements) {
     swftest::SwfBuilder b(6);
     swftest::SpriteBuilder first;
     first.doAction(say("placed first, deeper"));
@@ -286,9 +356,14 @@ TEST(Timeline, ClipsAGotoPlacesStartInTheOrderOfTheirFrames) {
     b.showFrame();
     b.place(secondId, 1);
     b.showFrame();
+    // Within one frame too: the order of the tags, not of the depths.
+    b.place(firstId, 9);
+    b.place(secondId, 8);
     b.showFrame();
     auto r = play(b);
-    EXPECT_EQ(r->take(), "placed first, deeper\nplaced second, shallower\n");
+    EXPECT_EQ(r->take(),
+              "placed first, deeper\nplaced second, shallower\nplaced first, deeper\n"
+              "placed second, shallower\n");
     EXPECT_EQ(r->player->currentFrame(), 3);
 }
 
@@ -506,8 +581,8 @@ TEST(Timeline, WhatCodeLeavesOnTheStackIsTheNextCodesToUse) {
 }
 
 // Going back, a timeline clip stays where the earlier frame has a clip of the same ratio, under
-// its own name and whatever sprite that frame names; the clips the goto makes are constructed
-// within it, before the rest of the script runs.
+// its own name and whatever sprite that frame names, where scripts moved it; the clips the goto
+// makes are constructed within it, before the rest of the script runs.
 TEST(Timeline, GoingBackKeepsClipsOfTheSameRatioAndConstructsTheNewOnesAtOnce) {
     swftest::SwfBuilder b(6);
     auto sprite = [&] {
@@ -536,7 +611,10 @@ TEST(Timeline, GoingBackKeepsClipsOfTheSameRatioAndConstructsTheNewOnesAtOnce) {
     place(3, first, "three", 7);  // the same sprite, another ratio: replaced
     place(4, third, "four", 0);   // another sprite, the same ratio: kept
     ActionWriter a;
+    push(a, {"four"}).getVariable();
+    push(a, {"_x", 60}).op(op::SetMember);
     a.gotoFrame(0).stop();
+    push(a, {"four._x"}).getVariable().trace();  // where the script, not the frame, put it
     for (const char* name : {"one", "two", "three", "four"}) {
         push(a, {name}).getVariable().op(op::TypeOf);
         push(a, {std::string(name) + " "}).op(0x4d).add2().trace();  // Swap, then name first
@@ -548,6 +626,6 @@ TEST(Timeline, GoingBackKeepsClipsOfTheSameRatioAndConstructsTheNewOnesAtOnce) {
     r->take();
     r->player->advanceFrame();
     EXPECT_EQ(r->take(),
-              "made three\nmade four\nmade one\none movieclip\ntwo undefined\nthree undefined\n"
-              "four movieclip\n");
+              "made three\nmade four\nmade one\n60\none movieclip\ntwo undefined\n"
+              "three undefined\nfour movieclip\n");
 }
