@@ -101,6 +101,7 @@ public:
             c.characterId = o.characterId;
             c.depth = o.depth;
             c.placedAt = o.placedAt;
+            c.placedOrder = o.placedOrder;
             c.matrix = o.matrix;
             c.cxform = o.cxform;
             c.ratio = o.ratio;

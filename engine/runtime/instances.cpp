@@ -87,6 +87,7 @@ void carryStates(DisplayList& before, DisplayList& after, InstanceContext& ctx, 
             o.sprite = std::move(was.sprite);
             o.characterId = was.characterId;
             o.placedAt = was.placedAt;
+            o.placedOrder = was.placedOrder;
             o.name = was.name;
             if (was.scriptTransformed) {
                 // Where scripts moved it, the timeline no longer places it.
