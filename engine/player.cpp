@@ -87,7 +87,7 @@ public:
         }
         for (int f = at + 1; f <= target; ++f) applyFrame(rebuilt, movie, movie.root.frames[f], f);
         InstanceContext ctx{movie};
-        carryStates(list, rebuilt, ctx);
+        carryStates(list, rebuilt, ctx, 0, back);
         list = std::move(rebuilt);
         frame = target;
         sound->frameEntered(target, true);
@@ -101,6 +101,7 @@ public:
             c.characterId = o.characterId;
             c.depth = o.depth;
             c.placedAt = o.placedAt;
+            c.placedOrder = o.placedOrder;
             c.matrix = o.matrix;
             c.cxform = o.cxform;
             c.ratio = o.ratio;

@@ -379,7 +379,10 @@ void installClipBuiltins(Vm& vm) {
         }
         if (arg(a, 3).isObject())
             for (const auto& n : vm.enumerate(a[3].o)) vm.set(made.o, n, vm.get(a[3].o, n));
-        if (cls.isObject() && cls.o->fn) vm.call(cls, made.o, {});
+        if (cls.isObject() && cls.o->fn) {
+            vm.markConstructed(made.o, cls.o);
+            vm.call(cls, made.o, {});
+        }
         return made;
     });
     vm.defineMethod(mp, "duplicateMovieClip", [clipOf](Vm& vm, Object* self, Args& a) -> Value {
@@ -492,8 +495,9 @@ void installClipBuiltins(Vm& vm) {
     });
     vm.defineMethod(mp, "getInstanceAtDepth", [clipOf](Vm& vm, Object* self, Args& a) -> Value {
         ClipHost* c = clipOf(self);
-        if (!c || a.empty()) return {};
-        const double d = vm.toNumber(a[0]);
+        if (!c || a.empty() || a[0].isUndefined()) return {};
+        // Any other depth counts as a whole number; one that is not a number reads as 0.
+        const double d = toInt32(vm.toNumber(a[0]));
         for (ClipHost* k : vm.childrenOf(c))
             if (k->depth() - 16384 == d) return Value(vm.clipObject(k));
         if (std::abs(d) < 1e9 && d == std::trunc(d) && holdsShapeAt(c, static_cast<int>(d) + 16384))
@@ -522,7 +526,6 @@ void hideNewerClipMethods(Vm& vm) {
                                              "curveTo",
                                              "endFill",
                                              "getDepth",
-                                             "getInstanceAtDepth",
                                              "getNextHighestDepth",
                                              "getRect",
                                              "getTextSnapshot",
@@ -532,6 +535,7 @@ void hideNewerClipMethods(Vm& vm) {
                                              "moveTo",
                                              "setMask"};
     for (const char* m : kLater) vm.addFlags(vm.clipProto, m, From6);
+    vm.addFlags(vm.clipProto, "getInstanceAtDepth", From7);  // Flash 7's
 }
 
 }  // namespace swf::avm1

@@ -514,8 +514,12 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 if (auto f = frameOf(c, v, clip)) {
                     if (clip && *f >= 0 && *f < clip->totalFrames()) {
                         // A frame that calls itself recurses like a function, and ends alike.
+                        // Its lists run on a stack of their own, whose leftovers are the caller's.
                         const CallLevel level(vm);
-                        for (auto body : clip->frameActions(*f)) runFrameCode(vm, body, clip);
+                        FrameCarry carry;
+                        for (auto body : clip->frameActions(*f))
+                            runFrameCode(vm, body, clip, &carry);
+                        for (Value& v : carry.stack) push(c, std::move(v));
                     }
                 }
                 break;
@@ -1257,9 +1261,14 @@ Flow run(CallContext& c, size_t begin, size_t end) {
 
 }  // namespace
 
-std::optional<int64_t> runFrameCode(Vm& vm, std::span<const uint8_t> code, ClipHost* clip) {
+std::optional<int64_t> runFrameCode(Vm& vm, std::span<const uint8_t> code, ClipHost* clip,
+                                    FrameCarry* carry) {
     CallContext c(vm);
     c.code = code;
+    if (carry) {
+        c.stack = std::move(carry->stack);
+        c.pool = carry->pool;
+    }
     c.regs.resize(4);
     c.target = c.original = clip;
     Object* clipObj = vm.clipObject(clip);
@@ -1275,6 +1284,10 @@ std::optional<int64_t> runFrameCode(Vm& vm, std::span<const uint8_t> code, ClipH
     } catch (const ScriptThrow& t) {
         Value v = t.value;
         vm.host().trace("Warning: Uncaught exception, " + vm.toString(v));
+    }
+    if (carry) {
+        carry->stack = std::move(c.stack);
+        carry->pool = c.pool;
     }
     return c.jumpedOut;
 }
@@ -1294,6 +1307,7 @@ Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home, 
 
     // arguments.caller: the function whose code made this call (null from a frame's actions).
     Object* callerFn = contexts.empty() ? nullptr : contexts.back()->fnObj;
+    CallContext* caller = contexts.empty() ? nullptr : contexts.back();
     CallContext c(*this);
     c.code = fd.code;
     c.pool = fd.pool;
@@ -1384,6 +1398,9 @@ Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home, 
     }
     Flow f = run(c, 0, c.code.size());
     if (f.kind == Flow::Return) return f.ret;
+    // A body that runs off its end leaves what it pushed on its caller's stack.
+    if (caller)
+        for (Value& v : c.stack) push(*caller, std::move(v));
     return {};
 }
 

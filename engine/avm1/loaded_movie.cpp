@@ -337,7 +337,7 @@ void LoadedMovie::seek(int target) {
     DisplayList rebuilt;
     rebuilt.drawing = list.drawing;
     for (int f = 0; f <= target; ++f) applyFrame(rebuilt, *movie, movie->root.frames[f], f);
-    carryStates(list, rebuilt, ctx);
+    carryStates(list, rebuilt, ctx, 0, true);
     list = std::move(rebuilt);
     frame = target;
 }

@@ -308,29 +308,26 @@ void ScriptRunner::runFrame(int frame) {
     if (f < index_.rootFrames.size()) vm_->runFrameActions(index_.rootFrames[f], this);
 }
 
-// Gotos inside scripts queue the target frame; its actions run once the current list ends.
+// Gotos inside scripts queue the target frame; its actions run once the current list ends, in
+// the order they were queued with the frames sprites were sent to.
 void ScriptRunner::drain(bool startFresh) {
     int guard = 0;
     std::deque<std::pair<SpriteClip*, int>> waiting;
-    while ((!pending_.empty() || !pendingSprites_.empty()) && guard++ < 10000) {
-        if (!pending_.empty()) {
-            const int f = pending_.front();
-            pending_.pop_front();
+    while (!pendingSprites_.empty() && guard++ < 10000) {
+        const auto [c, f] = pendingSprites_.front();
+        pendingSprites_.pop_front();
+        if (!startFresh && (!c || c->fresh)) {
+            // A clip's initialize events come once the script ends, its load with the frame's;
+            // the root's next frame waits for the clips this one placed.
+            if (c) initPlaced(c);
+            waiting.push_back({c, f});
+        } else if (!c)
             runFrame(f);
-        } else {
-            const auto [c, f] = pendingSprites_.front();
-            pendingSprites_.pop_front();
-            if (c->fresh && !startFresh) {
-                // Its initialize events come once the script ends; its load with the frame's.
-                initPlaced(c);
-                waiting.push_back({c, f});
-            } else if (c->fresh)
-                startPlaced(c);
-            else
-                runSpriteFrame(c, f);
-        }
+        else if (c->fresh)
+            startPlaced(c);
+        else
+            runSpriteFrame(c, f);
     }
-    pending_.clear();
     pendingSprites_ = std::move(waiting);
 }
 
@@ -341,13 +338,19 @@ void ScriptRunner::frameEntered(int frame) {
     if (vm_->textFields) vm_->textFields->sync();  // fields on this frame set their variables
     runInits(frame);
     constructNew(this);
+    std::unordered_set<const SpriteClip*> placedHere;
+    for (ClipHost* c : instancesOf(this))
+        if (auto* s = static_cast<SpriteClip*>(c); s->lastFrame < 0) placedHere.insert(s);
     // Unloads and frame actions run in the order of their tags.
     if (static_cast<size_t>(frame) < index_.rootRemovesFirst.size() &&
         index_.rootRemovesFirst[frame])
         sweep(true);
     runFrame(frame);
-    // Clips the frame placed start before those its script made, in the order they came.
+    // Clips the frame placed start before those its script made, in the order they came, and
+    // before the frame a goto in its script went to; clips that goto placed start after it.
     drain(false);
+    placeNew(this, 0, &placedHere);
+    drain();
     placeNew(this);
     drain();
     if (ownVm_) completeLoads(*vm_);  // a loaded movie's loads finish with its host's
@@ -451,9 +454,11 @@ void ScriptRunner::gotoFrame(int frame, bool andPlay) {
     hooks_.seek(frame);
     lastSeen_ = frame;
     if (pastEnd) return;
-    if (running_)
-        pending_.push_back(frame);
-    else
+    if (running_) {
+        // Clips the goto placed are constructed within it; their frames wait for the script.
+        constructNew(this, 0, false);
+        pendingSprites_.push_back({nullptr, frame});
+    } else
         frameEntered(frame);
 }
 
@@ -508,7 +513,6 @@ void ScriptRunner::unloadAll(bool withEvents) {
         const Busy busy(running_);
         sweep(withEvents, false);
     }
-    pending_.clear();
     pendingSprites_.clear();
     if (scriptObject) scriptObject->clip = nullptr;
     scriptObject = nullptr;
@@ -744,7 +748,7 @@ void ScriptRunner::fireEvents(SpriteClip* clip, uint32_t bits) {
         if (ev & bits) vm_->runActions(code, clip);
 }
 
-void ScriptRunner::constructNew(ClipHost* parent, int nesting) {
+void ScriptRunner::constructNew(ClipHost* parent, int nesting, bool thenDrain) {
     if (nesting > 64) return;
     // Every new clip's initialize handlers first, then their construct handlers.
     std::vector<SpriteClip*> fresh;
@@ -762,7 +766,7 @@ void ScriptRunner::constructNew(ClipHost* parent, int nesting) {
             fireEvents(fresh[i], kEventConstruct);
             if (classes[i]) constructAs(*vm_, classes[i], *fresh[i]);
         }
-    drain();
+    if (thenDrain) drain();
 }
 
 void ScriptRunner::collectUnconstructed(ClipHost* parent, std::vector<SpriteClip*>& out,
@@ -778,17 +782,21 @@ void ScriptRunner::collectUnconstructed(ClipHost* parent, std::vector<SpriteClip
     for (ClipHost* b : buttonChildren(*vm_, parent)) collectUnconstructed(b, out, nesting + 1);
 }
 
-void ScriptRunner::placeNew(ClipHost* parent, int nesting) {
+void ScriptRunner::placeNew(ClipHost* parent, int nesting,
+                            const std::unordered_set<const SpriteClip*>* only) {
     if (nesting > 64) return;
     std::vector<SpriteClip*> fresh;
     for (ClipHost* c : instancesOf(parent)) {
         auto* s = static_cast<SpriteClip*>(c);
-        if (s->lastFrame < 0) fresh.push_back(s);
+        if (s->lastFrame < 0 && (!only || only->contains(s))) fresh.push_back(s);
     }
-    // Clips a goto placed over several frames start in the order their frames placed them.
-    std::stable_sort(fresh.begin(), fresh.end(), [](const SpriteClip* a, const SpriteClip* b) {
-        return a->placedAt() < b->placedAt();
-    });
+    // Clips start in the order their frames placed them, whatever their depths.
+    auto order = [](const SpriteClip* c) {
+        const DisplayObject* o = c->object();
+        return std::make_pair(c->placedAt(), o ? o->placedOrder : 0);
+    };
+    std::stable_sort(fresh.begin(), fresh.end(),
+                     [&](const SpriteClip* a, const SpriteClip* b) { return order(a) < order(b); });
     for (SpriteClip* s : fresh) {
         if (!s->object()) continue;
         execOrder_.push_back(s);
@@ -815,7 +823,8 @@ void ScriptRunner::placeNew(ClipHost* parent, int nesting) {
         placeNew(s, nesting + 1);
     }
     // Clips in the states buttons show start as any others.
-    for (ClipHost* b : buttonChildren(*vm_, parent)) placeNew(b, nesting + 1);
+    if (!only)
+        for (ClipHost* b : buttonChildren(*vm_, parent)) placeNew(b, nesting + 1);
 }
 
 void ScriptRunner::sweep(bool withEvents, bool thenDrain) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/avm1/host.h"
@@ -167,10 +168,12 @@ private:
     // A script-placed clip's initialize (and construct) events, once.
     void initPlaced(SpriteClip* clip);
     // New instances below parent (all levels): initialize, then construct handlers.
-    void constructNew(ClipHost* parent, int nesting = 0);
+    void constructNew(ClipHost* parent, int nesting = 0, bool thenDrain = true);
     void collectUnconstructed(ClipHost* parent, std::vector<SpriteClip*>& out, int nesting);
-    // New instances below parent: load events and first frames, then their own children.
-    void placeNew(ClipHost* parent, int nesting = 0);
+    // New instances below parent (only: of these, when given): load events and first frames,
+    // then their own children.
+    void placeNew(ClipHost* parent, int nesting = 0,
+                  const std::unordered_set<const SpriteClip*>* only = nullptr);
     // Instances that left the stage: unload events, then they are let go.
     void sweep(bool withEvents, bool thenDrain = true);
     void runSprites();
@@ -190,7 +193,6 @@ private:
     int level_ = 0;
     std::vector<bool> initDone_;
     std::set<uint16_t> initsRun_;  // sprites whose init actions ran: each runs once
-    std::deque<int> pending_;      // frames whose actions a goto queued
     bool running_ = false;
     int lastSeen_ = 0;
     int ticks_ = 0;
@@ -200,8 +202,8 @@ private:
     std::vector<SpriteClip*>
         execOrder_;  // oldest first; the player runs clips newest first each tick
     std::vector<std::unique_ptr<SpriteClip>> gone_;  // freed once no script can reach them
-    // Clips to start (fresh) or whose frame's actions wait, with that frame: a clip sent on
-    // twice in one list runs both frames' actions.
+    // Clips to start (fresh) or whose frame's actions wait, with that frame (a null clip: the
+    // root's frame a goto queued): a clip sent on twice in one list runs both frames' actions.
     std::deque<std::pair<SpriteClip*, int>> pendingSprites_;
     // Clips whose unload handlers are running: still found by name under their parent.
     std::vector<SpriteClip*> unloading_;

@@ -96,7 +96,7 @@ void SpriteClip::gotoFrame(int frame, bool andPlay) {
     } else {
         DisplayList fresh;
         for (int f = 0; f <= frame; ++f) applyFrame(fresh, movie, sp->timeline.frames[f], f);
-        carryStates(s.list, fresh, ctx);
+        carryStates(s.list, fresh, ctx, 0, true);
         s.list = std::move(fresh);
     }
     s.frame = frame;

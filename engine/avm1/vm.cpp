@@ -1081,12 +1081,13 @@ void Vm::runActions(std::span<const uint8_t> code, ClipHost* clip) {
 }
 
 void Vm::runFrameActions(std::span<const std::span<const uint8_t>> lists, ClipHost* clip) {
+    FrameCarry carry;  // a frame's lists share one stack and constant pool
     for (const auto& list : lists) {
         std::span<const uint8_t> code = list;
         // Each landing runs to an end; a few in a row are all a real movie makes.
         for (int landings = 0; landings < 64; ++landings) {
             std::optional<int64_t> out;
-            enter([&] { out = runFrameCode(*this, code, clip); });
+            enter([&] { out = runFrameCode(*this, code, clip, &carry); });
             if (!out) break;
             const auto at = static_cast<int64_t>(reinterpret_cast<uintptr_t>(code.data())) + *out;
             const std::span<const uint8_t>* into = nullptr;

@@ -2,7 +2,7 @@
 
 namespace swf {
 
-void DisplayList::apply(const format::PlaceObject& p, int frame, int swfVersion) {
+void DisplayList::apply(const format::PlaceObject& p, int frame, int swfVersion, int order) {
     auto it = objects.find(p.depth);
     const bool modify = p.version >= 2 && p.move;
     if (!modify) {
@@ -13,6 +13,7 @@ void DisplayList::apply(const format::PlaceObject& p, int frame, int swfVersion)
         o.characterId = *p.characterId;
         o.depth = p.depth;
         o.placedAt = frame;
+        o.placedOrder = order;
         if (p.matrix) o.matrix = *p.matrix;
         if (p.cxform) o.cxform = *p.cxform;
         if (p.ratio) o.ratio = *p.ratio;

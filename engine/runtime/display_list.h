@@ -56,6 +56,8 @@ struct DisplayObject {
     // Frame of the owning timeline whose command created it; negative (and unique) for an
     // object a script placed, which the timeline no longer manages.
     int placedAt = 0;
+    // Its command's place among that frame's commands: the clips a frame places start so.
+    int placedOrder = 0;
     format::Matrix matrix;
     format::Cxform cxform;
     uint16_t ratio = 0;
@@ -92,9 +94,9 @@ struct DisplayList {
     std::shared_ptr<Drawing> drawing;
     bool operator==(const DisplayList&) const = default;
 
-    // frame: the frame of this list's timeline the command belongs to; swfVersion: of the
-    // movie the command comes from.
-    void apply(const format::PlaceObject& p, int frame = 0, int swfVersion = 6);
+    // frame: the frame of this list's timeline the command belongs to, order: the command's
+    // place in it; swfVersion: of the movie the command comes from.
+    void apply(const format::PlaceObject& p, int frame = 0, int swfVersion = 6, int order = 0);
     void apply(const format::RemoveObject& r);
 };
 

@@ -56,7 +56,7 @@ void tickInstances(DisplayList& list, InstanceContext& ctx, int nesting) {
             // Looping rebuilds frame 0; what lives on keeps running.
             DisplayList fresh;
             applyFrame(fresh, ctx.movie, sp->timeline.frames[0], 0);
-            carryStates(s.list, fresh, ctx, nesting + 1);
+            carryStates(s.list, fresh, ctx, nesting + 1, true);
             s.list = std::move(fresh);
         } else {
             applyFrame(s.list, ctx.movie, sp->timeline.frames[next], next);
@@ -66,14 +66,39 @@ void tickInstances(DisplayList& list, InstanceContext& ctx, int nesting) {
     }
 }
 
-void carryStates(DisplayList& before, DisplayList& after, InstanceContext& ctx, int nesting) {
+void carryStates(DisplayList& before, DisplayList& after, InstanceContext& ctx, int nesting,
+                 bool rewound) {
     // Scripted drawing belongs to the clip, not to a frame.
     if (!after.drawing) after.drawing = std::move(before.drawing);
+    auto isSprite = [&](const DisplayObject& o) {
+        const Character* ch = ctx.movie.character(o.characterId);
+        return ch && std::holds_alternative<SpriteCharacter>(*ch);
+    };
     for (auto& [depth, o] : after.objects) {
         auto it = before.objects.find(depth);
-        if (it != before.objects.end() && it->second.characterId == o.characterId &&
-            it->second.placedAt == o.placedAt && !o.sprite)
-            o.sprite = std::move(it->second.sprite);
+        if (it == before.objects.end() || o.sprite) continue;
+        DisplayObject& was = it->second;
+        if (was.characterId == o.characterId && was.placedAt == o.placedAt) {
+            o.sprite = std::move(was.sprite);
+        } else if (rewound && !was.scripted() && was.ratio == o.ratio && isSprite(was) &&
+                   isSprite(o)) {
+            // Going back, a timeline clip at a depth the earlier frame gives a clip of the same
+            // ratio lives on as it is, whatever sprite that frame names.
+            o.sprite = std::move(was.sprite);
+            o.characterId = was.characterId;
+            o.placedAt = was.placedAt;
+            o.placedOrder = was.placedOrder;
+            o.name = was.name;
+            if (was.scriptTransformed) {
+                // Where scripts moved it, the timeline no longer places it.
+                o.matrix = was.matrix;
+                o.cxform = was.cxform;
+                o.scriptTransformed = true;
+                o.xscale = was.xscale;
+                o.yscale = was.yscale;
+                o.rotation = was.rotation;
+            }
+        }
     }
     // What scripts placed is no part of the timeline: it stays whatever frame is rebuilt. So
     // does anything at the depths scripts use (from 16384), wherever it came from.

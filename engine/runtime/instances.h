@@ -25,7 +25,9 @@ void startInstances(DisplayList& list, InstanceContext& ctx, int nesting = 0);
 void tickInstances(DisplayList& list, InstanceContext& ctx, int nesting = 0);
 
 // Moves the states of objects that persist from before into after (same depth, character and
-// creating frame); the rest start afresh.
-void carryStates(DisplayList& before, DisplayList& after, InstanceContext& ctx, int nesting = 0);
+// creating frame; rewound: after is an earlier frame of the same timeline, where a timeline
+// clip persists where that frame has a clip of the same ratio); the rest start afresh.
+void carryStates(DisplayList& before, DisplayList& after, InstanceContext& ctx, int nesting = 0,
+                 bool rewound = false);
 
 }  // namespace swf

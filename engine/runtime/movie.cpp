@@ -290,7 +290,7 @@ private:
             const uint16_t id = r.u16();
             std::string name = r.string();
             if (r.overrun()) break;
-            movie_.exports.emplace(std::move(name), id);
+            movie_.exports.insert_or_assign(std::move(name), id);
         }
     }
 
@@ -526,17 +526,18 @@ const std::vector<TimelineSnapshot>& Movie::rootSnapshots() const {
     return snapshots_.get([this] { return takeSnapshots(*this); });
 }
 
-void applyCommand(DisplayList& list, const Movie& movie, const DisplayCommand& cmd, int frame) {
+void applyCommand(DisplayList& list, const Movie& movie, const DisplayCommand& cmd, int frame,
+                  int order) {
     const auto body = std::span<const uint8_t>(movie.data).subspan(cmd.offset, cmd.length);
     switch (cmd.kind) {
         case DisplayCommand::Place1:
-            list.apply(parsePlaceObject(body, 1), frame, movie.info.version);
+            list.apply(parsePlaceObject(body, 1), frame, movie.info.version, order);
             break;
         case DisplayCommand::Place2:
-            list.apply(parsePlaceObject(body, 2), frame, movie.info.version);
+            list.apply(parsePlaceObject(body, 2), frame, movie.info.version, order);
             break;
         case DisplayCommand::Place3:
-            list.apply(parsePlaceObject(body, 3), frame, movie.info.version);
+            list.apply(parsePlaceObject(body, 3), frame, movie.info.version, order);
             break;
         case DisplayCommand::Remove1:
             list.apply(parseRemoveObject(body, 1));
@@ -548,7 +549,8 @@ void applyCommand(DisplayList& list, const Movie& movie, const DisplayCommand& c
 }
 
 void applyFrame(DisplayList& list, const Movie& movie, const Frame& frame, int frameIndex) {
-    for (const auto& cmd : frame.commands) applyCommand(list, movie, cmd, frameIndex);
+    int order = 0;
+    for (const auto& cmd : frame.commands) applyCommand(list, movie, cmd, frameIndex, order++);
 }
 
 size_t EdgeBudget::take(size_t want) {

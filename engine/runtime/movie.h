@@ -23,8 +23,8 @@
 #include "engine/format/shape.h"
 #include "engine/format/text.h"
 #include "engine/runtime/basics.h"
-#include "engine/runtime/shape_geometry.h"
 #include "engine/runtime/display_list.h"
+#include "engine/runtime/shape_geometry.h"
 
 namespace swf {
 
@@ -218,7 +218,7 @@ public:
     std::unordered_map<uint16_t, Character> characters;
     std::span<const uint8_t> jpegTables;  // JPEGTables, shared by every DefineBits
     LoadLimits limits;
-    std::map<std::string, uint16_t> exports;         // ExportAssets name -> character
+    std::map<std::string, uint16_t> exports;         // ExportAssets name -> its last character
     std::map<uint16_t, ImportedCharacter> imported;  // by this movie's id
 
     const Character* character(uint16_t id) const {
@@ -239,7 +239,9 @@ private:
 
 std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes, const LoadLimits& limits);
 
-void applyCommand(DisplayList& list, const Movie& movie, const DisplayCommand& cmd, int frame = 0);
+// order: the command's place among its frame's commands.
+void applyCommand(DisplayList& list, const Movie& movie, const DisplayCommand& cmd, int frame = 0,
+                  int order = 0);
 // Applies one frame's commands; frameIndex is that frame's number in its timeline.
 void applyFrame(DisplayList& list, const Movie& movie, const Frame& frame, int frameIndex = 0);
 

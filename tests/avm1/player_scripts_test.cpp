@@ -390,7 +390,8 @@ TEST(Avm1Player, GotoBeforeAClipStartsKeepsItsFirstFrameActions) {
 }
 
 // Object.registerClass belongs to the symbol: attachMovie under another of its export names
-// builds the same class. Stage.width and height are the movie's size.
+// builds the same class, whose constructor the clip keeps. Stage.width and height are the movie's
+// size.
 TEST(Avm1Player, RegisteredClassFollowsTheSymbolAndStageHasTheMovieSize) {
     swftest::SwfBuilder b(7, 320, 240);
     const uint16_t id = blankSprite(b);
@@ -409,12 +410,17 @@ TEST(Avm1Player, RegisteredClassFollowsTheSymbolAndStageHasTheMovieSize) {
     push(a, {"Classed", 2, "Object"}).getVariable();
     push(a, {"registerClass"}).op(op::CallMethod).pop();
     callTraced(a, "_root", "attachMovie", {1, "one", "Shown"}, 3);
+    // The clip knows its class as an object made by `new` does.
+    push(a, {"one"}).getVariable();
+    push(a, {"__constructor__"}).op(op::GetMember);
+    push(a, {"Cls"}).getVariable();
+    a.op(op::StrictEquals).trace();
     push(a, {"Stage.width"}).getVariable().trace();
     push(a, {"Stage.height"}).getVariable().trace();
     b.doAction(a);
     b.showFrame();
     auto r = play(b);
-    EXPECT_EQ(r->take(), "built\n_level0.one\n320\n240\n");
+    EXPECT_EQ(r->take(), "built\n_level0.one\ntrue\n320\n240\n");
 }
 
 // A video placed by the timeline under a name is an object scripts reach by that name and

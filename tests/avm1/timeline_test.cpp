@@ -179,6 +179,24 @@ TEST(Timeline, ClipsOnTheTimelineAreBuiltByTheirRegisteredClass) {
     EXPECT_EQ(r->take(), "ctor kid\nfrom prototype\nroot frame\ntrue\nonLoad\nkid frame\n");
 }
 
+// A name exported twice names the character of its last export.
+TEST(Timeline, ANameExportedTwiceNamesItsLastCharacter) {
+    swftest::SwfBuilder b(6);
+    for (const char* which : {"first", "last"}) {
+        swftest::SpriteBuilder s;
+        s.doAction(say(which));
+        s.showFrame();
+        exportAs(b, b.defineSprite(s), "sym");
+    }
+    ActionWriter a;
+    push(a, {1, "x", "sym", 3, "_root"}).getVariable();
+    push(a, {"attachMovie"}).op(op::CallMethod).pop();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "last\n");
+}
+
 // An onLoad the parent's frame script gives a clip it just placed is not called.
 TEST(Timeline, OnLoadSetByTheParentsFrameScriptIsTooLate) {
     swftest::SwfBuilder b(6);
@@ -217,6 +235,30 @@ TEST(Timeline, NamedShapesAreReachedAsTheClipHoldingThem) {
     b.showFrame();
     auto r = play(b);
     EXPECT_EQ(r->take(), "movieclip\ntrue\n_level0\nundefined\nundefined\n");
+}
+
+// getInstanceAtDepth is Flash 7's; it reads any depth but undefined as a whole number, one that
+// is not a number as 0.
+TEST(Timeline, GetInstanceAtDepthTakesWholeDepthsFromSwf7) {
+    for (const int version : {6, 7}) {
+        swftest::SwfBuilder b(version);
+        ActionWriter a;
+        push(a, {0, "a", 2, "_root"}).getVariable();
+        push(a, {"createEmptyMovieClip"}).op(op::CallMethod).pop();
+        for (P depth : {P("x"), P(0.5), P(-0.5)}) {
+            push(a, {depth, 1, "_root"}).getVariable();
+            push(a, {"getInstanceAtDepth"}).op(op::CallMethod).op(op::TypeOf).trace();
+        }
+        a.pushUndefined();
+        push(a, {1, "_root"}).getVariable();
+        push(a, {"getInstanceAtDepth"}).op(op::CallMethod).op(op::TypeOf).trace();
+        b.doAction(a);
+        b.showFrame();
+        auto r = play(b);
+        EXPECT_EQ(r->take(), version >= 7 ? "movieclip\nmovieclip\nmovieclip\nundefined\n"
+                                          : "undefined\nundefined\nundefined\nundefined\n")
+            << version;
+    }
 }
 
 // ---------------------------------------------------------------- waiting for frames
@@ -268,7 +310,35 @@ TEST(Timeline, WaitForFrameInAFullyLoadedMovieStopsOnlyPastFrame16001) {
 
 // ---------------------------------------------------------------- gotos
 
-TEST(Timeline, ClipsAGotoPlacesStartInTheOrderOfTheirFrames) {
+// The frames gotos send the root and its clips to run in the order the gotos came: the root's
+// next frame waits for the first frame of the clip its frame placed, whose goto waits in turn;
+// a clip the goto placed starts after the frame it went to.
+TEST(Timeline, FramesGotosQueueRunInTheOrderOfTheGotos) {
+    swftest::SwfBuilder b(6);
+    swftest::SpriteBuilder s;
+    ActionWriter s1 = say("clip 1");
+    s1.gotoFrame(1).stop();
+    s.doAction(s1);
+    s.showFrame();
+    s.doAction(say("clip 2"));
+    s.showFrame();
+    const uint16_t id = b.defineSprite(s);
+    ActionWriter r1 = say("root 1");
+    r1.gotoFrame(1).stop();
+    b.doAction(r1);
+    b.place(id, 1, {}, {}, std::string("clip"));
+    b.showFrame();
+    swftest::SpriteBuilder late;
+    late.doAction(say("late clip"));
+    late.showFrame();
+    b.place(b.defineSprite(late), 2, {}, {}, std::string("late"));
+    b.doAction(say("root 2"));
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "root 1\nclip 1\nroot 2\nclip 2\nlate clip\n");
+}
+
+TEST(Timeline, ClipsAGotoPlacesStartInTheOrderOfTheirPlacements) {
     swftest::SwfBuilder b(6);
     swftest::SpriteBuilder first;
     first.doAction(say("placed first, deeper"));
@@ -286,9 +356,14 @@ TEST(Timeline, ClipsAGotoPlacesStartInTheOrderOfTheirFrames) {
     b.showFrame();
     b.place(secondId, 1);
     b.showFrame();
+    // Within one frame too: the order of the tags, not of the depths.
+    b.place(firstId, 9);
+    b.place(secondId, 8);
     b.showFrame();
     auto r = play(b);
-    EXPECT_EQ(r->take(), "placed first, deeper\nplaced second, shallower\n");
+    EXPECT_EQ(r->take(),
+              "placed first, deeper\nplaced second, shallower\nplaced first, deeper\n"
+              "placed second, shallower\n");
     EXPECT_EQ(r->player->currentFrame(), 3);
 }
 
@@ -426,4 +501,131 @@ TEST(Timeline, AJumpPastTheEndOfADoActionGoesOnInsideTheNextOne) {
     player.setTraceSink([&](std::string_view l) { (traced += l) += "\n"; });
     player.advanceFrame();
     EXPECT_EQ(traced, "a\nb\nskipped\nb\n");
+}
+
+// The stack and constant pool are the player's, not one list's: a frame's lists share them, a
+// function that runs off its end and a called frame leave their values to the caller, while
+// each keeps a constant pool of its own.
+TEST(Timeline, WhatCodeLeavesOnTheStackIsTheNextCodesToUse) {
+    auto pool = [](ActionWriter& a, const char* s) {
+        std::vector<uint8_t> b;
+        putU16(b, 1);
+        putString(b, s);
+        a.op(0x88, b);
+    };
+    auto pushConstant = [](ActionWriter& a) {
+        const uint8_t first[] = {8, 0};
+        a.op(0x96, first);
+    };
+    struct Case {
+        const char* what;
+        std::function<void(swftest::SwfBuilder&)> build;
+        const char* traced;
+    };
+    const Case cases[] = {
+        {"two lists of one frame",
+         [&](swftest::SwfBuilder& b) {
+             ActionWriter first;
+             pool(first, "A");
+             pushConstant(first);
+             pool(first, "B");
+             b.doAction(first);
+             ActionWriter second;
+             pushConstant(second);
+             second.add2().trace();
+             b.doAction(second);
+             b.showFrame();
+         },
+         "AB\n"},
+        {"a function running off its end",
+         [&](swftest::SwfBuilder& b) {
+             ActionWriter a;
+             pool(a, "a");
+             ActionWriter body;
+             pushConstant(body);
+             pool(body, "c");
+             pushConstant(body);
+             defineFunction(a, "f", {}, body);
+             pool(a, "b");
+             push(a, {0, "f"}).op(op::CallFunction).pop();
+             pushConstant(a);
+             a.add2().add2().trace();
+             b.doAction(a);
+             b.showFrame();
+         },
+         "acb\n"},
+        {"a called frame",
+         [&](swftest::SwfBuilder& b) {
+             ActionWriter first;
+             pool(first, "x");
+             pushConstant(first);
+             b.doAction(first);
+             b.showFrame();
+             ActionWriter second;
+             pool(second, "y");
+             push(second, {"1"}).op(0x9e, {});
+             pushConstant(second);
+             second.add2().trace().stop();
+             b.doAction(second);
+             b.showFrame();
+         },
+         "xy\n"},
+    };
+    for (const Case& c : cases) {
+        swftest::SwfBuilder b(6);
+        c.build(b);
+        auto r = play(b);
+        r->player->advanceFrame();
+        EXPECT_EQ(r->take(), c.traced) << c.what;
+    }
+}
+
+// Going back, a timeline clip stays where the earlier frame has a clip of the same ratio, under
+// its own name and whatever sprite that frame names, where scripts moved it; the clips the goto
+// makes are constructed within it, before the rest of the script runs.
+TEST(Timeline, GoingBackKeepsClipsOfTheSameRatioAndConstructsTheNewOnesAtOnce) {
+    swftest::SwfBuilder b(6);
+    auto sprite = [&] {
+        swftest::SpriteBuilder s;
+        s.showFrame();
+        return b.defineSprite(s);
+    };
+    const uint16_t first = sprite(), second = sprite(), third = sprite();
+    auto place = [&](int depth, uint16_t id, const char* name, std::optional<uint16_t> ratio) {
+        swftest::PlaceArgs p;
+        p.depth = depth;
+        p.id = id;
+        p.name = name;
+        p.ratio = ratio;
+        ActionWriter made = say((std::string("made ") + name).c_str());
+        made.end();
+        p.clipActions = {{0x40000, made.bytes()}};
+        b.placeObject(p);
+    };
+    place(3, first, "one", std::nullopt);
+    place(4, second, "two", std::nullopt);
+    b.showFrame();
+    b.remove(3);
+    b.remove(4);
+    b.showFrame();
+    place(3, first, "three", 7);  // the same sprite, another ratio: replaced
+    place(4, third, "four", 0);   // another sprite, the same ratio: kept
+    ActionWriter a;
+    push(a, {"four"}).getVariable();
+    push(a, {"_x", 60}).op(op::SetMember);
+    a.gotoFrame(0).stop();
+    push(a, {"four._x"}).getVariable().trace();  // where the script, not the frame, put it
+    for (const char* name : {"one", "two", "three", "four"}) {
+        push(a, {name}).getVariable().op(op::TypeOf);
+        push(a, {std::string(name) + " "}).op(0x4d).add2().trace();  // Swap, then name first
+    }
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    r->player->advanceFrame();
+    r->take();
+    r->player->advanceFrame();
+    EXPECT_EQ(r->take(),
+              "made three\nmade four\nmade one\n60\none movieclip\ntwo undefined\n"
+              "three undefined\nfour movieclip\n");
 }
