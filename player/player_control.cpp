@@ -304,35 +304,20 @@ void PlayerControl::Stop() {
     });
 }
 
-void PlayerControl::Back() {
-    whenFree([this] {
+// Back, Forward and Rewind: the clock stops and the frame moves.
+void PlayerControl::step(void (swf::Player::*move)()) {
+    whenFree([this, move] {
         if (!player_) return;
         running_ = false;
-        player_->back();
+        (player_.get()->*move)();
         timer_.stop();
         requestFrame();
     });
 }
 
-void PlayerControl::Forward() {
-    whenFree([this] {
-        if (!player_) return;
-        running_ = false;
-        player_->forward();
-        timer_.stop();
-        requestFrame();
-    });
-}
-
-void PlayerControl::Rewind() {
-    whenFree([this] {
-        if (!player_) return;
-        running_ = false;
-        player_->rewind();
-        timer_.stop();
-        requestFrame();
-    });
-}
+void PlayerControl::Back() { step(&swf::Player::back); }
+void PlayerControl::Forward() { step(&swf::Player::forward); }
+void PlayerControl::Rewind() { step(&swf::Player::rewind); }
 
 void PlayerControl::GotoFrame(int frame) {
     whenFree([this, frame] {

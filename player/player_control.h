@@ -110,6 +110,7 @@ private:
     void settle();
     // Takes in held commands before a question about the player is answered.
     void settleHeld() const;
+    void step(void (swf::Player::*move)());
     // Runs f now, or after the drawing under way when it changes the player.
     void whenFree(std::function<void()> f);
     void beat();

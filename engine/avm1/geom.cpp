@@ -504,24 +504,19 @@ void installGeomBuiltins(Vm& vm) {
                                a.size() > 2 ? vm.toNumber(a[2]) : 0, tx + w / 2, ty + h / 2);
                      return {};
                  });
-    scriptMethod(vm, matrixProto, "transformPoint",
-                 [getM, newPoint](Vm& vm, Object* self, Args& a) -> Value {
-                     if (!self) return {};
-                     if (!arg(a, 0).isObject()) return newPoint(vm, NAN, NAN);
-                     double m[6];
-                     getM(vm, self, m);
-                     const double x = num(vm, a[0].o, "x"), y = num(vm, a[0].o, "y");
-                     return newPoint(vm, m[0] * x + m[2] * y + m[4], m[1] * x + m[3] * y + m[5]);
-                 });
-    scriptMethod(vm, matrixProto, "deltaTransformPoint",
-                 [getM, newPoint](Vm& vm, Object* self, Args& a) -> Value {
-                     if (!self) return {};
-                     if (!arg(a, 0).isObject()) return newPoint(vm, NAN, NAN);
-                     double m[6];
-                     getM(vm, self, m);
-                     const double x = num(vm, a[0].o, "x"), y = num(vm, a[0].o, "y");
-                     return newPoint(vm, m[0] * x + m[2] * y, m[1] * x + m[3] * y);
-                 });
+    // transformPoint and deltaTransformPoint: the point through the matrix, with or without
+    // its translation.
+    for (const bool moves : {true, false})
+        scriptMethod(vm, matrixProto, moves ? "transformPoint" : "deltaTransformPoint",
+                     [getM, newPoint, moves](Vm& vm, Object* self, Args& a) -> Value {
+                         if (!self) return {};
+                         if (!arg(a, 0).isObject()) return newPoint(vm, NAN, NAN);
+                         double m[6];
+                         getM(vm, self, m);
+                         const double x = num(vm, a[0].o, "x"), y = num(vm, a[0].o, "y");
+                         return newPoint(vm, m[0] * x + m[2] * y + (moves ? m[4] : 0),
+                                         m[1] * x + m[3] * y + (moves ? m[5] : 0));
+                     });
     scriptMethod(vm, matrixProto, "toString", [](Vm& vm, Object* self, Args&) -> Value {
         if (!self) return {};
         return Value(
