@@ -8,6 +8,7 @@
 #include <map>
 
 #include "engine/avm1/loader.h"
+#include "engine/avm1/net_stream.h"
 #include "engine/avm1/vm.h"
 
 namespace swf::avm1 {
@@ -281,17 +282,19 @@ void installDevices(Vm& vm) {
             if (!self || !self->proto || !c.isObject()) return {};
             const Property* conn = c.o->findAny(kNetConnection);
             if (!conn || !conn->value.b) return {};
-            NativeFn zero = [](Vm&, Object*, Args&) -> Value { return Value(0); };
+            makeStream(self);
             for (const char* n : {"currentFps", "bufferLength", "bufferTime", "liveDelay", "time",
                                   "bytesLoaded", "bytesTotal"}) {
                 if (self->proto->findOwn(vm.key(n))) continue;
                 Property& p = self->proto->setOwn(n, vm.key(n), Value(), DontEnum | DontDelete);
-                p.getter = vm.newFunction(zero);
+                p.getter = vm.newFunction(streamGetter(n));
             }
             return {};
         };
+        if (Object* proto = protoOf(vm, ns)) installStreamMethods(vm, proto);
     }
-    addStubClass(vm, "Video", {"attachVideo", "clear"});
+    if (Object* video = addStubClass(vm, "Video", {"attachVideo", "clear"}))
+        if (Object* proto = protoOf(vm, video)) installVideoMethods(vm, proto);
     if (Object* sock = addStubClass(vm, "XMLSocket", {"close", "send"}, {"connect"}))
         if (Object* proto = protoOf(vm, sock)) {
             // Text that arrives is read as an XML document and handed to onXML.

@@ -11,6 +11,7 @@
 #include "engine/avm1/sprite_clip.h"
 #include "engine/avm1/text_field.h"
 #include "engine/render/text_render.h"
+#include "engine/render/video_draw.h"
 #include "engine/runtime/bitmap_surface.h"
 #include "engine/runtime/display_list.h"
 #include "engine/runtime/drawing.h"
@@ -64,7 +65,7 @@ QRectF listBounds(const Movie& movie, const DisplayList& list, bool withStrokes,
 QRectF localBounds(const Movie& movie, const DisplayObject& o, bool withStrokes, int nesting) {
     if (const auto& r = o.scrollRect) return QRectF(0, 0, r->width, r->height);
     if (o.textField) return rectOf(o.textField->field.bounds);
-    if (o.bitmap) return QRectF(0, 0, o.bitmap->width * 20.0, o.bitmap->height * 20.0);
+    if (o.bitmap) return render::attachedRect(movie, o);
     const Character* ch = movie.character(o.characterId);
     if (!ch) return o.sprite ? listBounds(movie, o.sprite->list, withStrokes, nesting) : QRectF();
     if (const auto* sc = std::get_if<ShapeCharacter>(ch)) {

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "engine/avm1/movie_scripts.h"
+#include "engine/avm1/net_stream.h"
 #include "engine/avm1/sprite_clip.h"
 #include "engine/format/confined_path.h"
 #include "engine/format/container.h"
@@ -347,7 +348,7 @@ Value getSlot(Object* o, std::string_view name) {
 
 // ---------------------------------------------------------------- files and text
 
-std::optional<std::string> readLocalFile(const Vm& vm, std::string_view url) {
+std::optional<std::string> readLocalFile(const Vm& vm, std::string_view url, uintmax_t maxBytes) {
     namespace fs = std::filesystem;
     const Loads* l = const_cast<Vm&>(vm).loads.get();
     if (!l || l->baseDir.empty() || url.empty() || url.size() > 1024) return std::nullopt;
@@ -361,7 +362,7 @@ std::optional<std::string> readLocalFile(const Vm& vm, std::string_view url) {
     const fs::path& path = *found;
     std::error_code ec;
     const uintmax_t size = fs::file_size(path, ec);
-    if (ec || size > Loads::kMaxFileBytes) return std::nullopt;
+    if (ec || size > maxBytes) return std::nullopt;
     std::ifstream in(path, std::ios::binary);
     std::string bytes(static_cast<size_t>(size), '\0');
     in.read(bytes.data(), static_cast<std::streamsize>(size));
@@ -456,7 +457,10 @@ void completeLoads(Vm& vm) {
     // Not while scripts run: a load may replace the movie they belong to.
     if (!l || !vm.contexts.empty()) return;
     l->graveyard.clear();
-    vm.enter([&] { updateSounds(vm); });
+    vm.enter([&] {
+        updateSounds(vm);
+        updateStreams(vm);
+    });
     // What is due now is finished in the order asked; events the handlers raise follow in the
     // same pass, up to a bound, while their loads wait for a later frame.
     l->readThisPass = 0;
@@ -512,6 +516,7 @@ void markLoads(Vm& vm, std::vector<Object*>& out) {
     for (const auto& [name, o] : l->connections) out.push_back(o);
     markLoadedMovies(vm, out);
     for (Object* o : l->playing) out.push_back(o);
+    for (Object* o : l->streams) out.push_back(o);
 }
 
 void queueCall(Vm& vm, std::function<void(Vm&)> fn, std::vector<Value> hold, Loads::Due due) {

@@ -51,6 +51,7 @@ public:
     std::map<std::string, Object*> connections;  // LocalConnection names taken, lower-cased
     std::map<std::string, double> soundMs;       // exported sounds' lengths, by lower-cased name
     std::vector<Object*> playing;                // Sound objects whose sound is playing
+    std::vector<Object*> streams;                // NetStreams given a file to play
     double soundLoads = 0;                       // loadSound requests so far
     std::vector<std::shared_ptr<LoadedMovie>> movies;     // loaded movies on stage
     std::vector<std::shared_ptr<LoadedMovie>> graveyard;  // unloaded, freed between frames
@@ -93,7 +94,8 @@ NativeFn loadNative(int index);
 
 // A file of the movie's folder; nullopt when it is remote, outside the folder, missing or too
 // large.
-std::optional<std::string> readLocalFile(const Vm& vm, std::string_view url);
+std::optional<std::string> readLocalFile(const Vm& vm, std::string_view url,
+                                         uintmax_t maxBytes = Loads::kMaxFileBytes);
 // "a=1&b=two+words" into names and values, %XX decoded; text that is no UTF-8 is read as
 // Latin-1 when the movie uses the system code page (or predates SWF 6).
 std::vector<std::pair<std::string, std::string>> decodeVariables(std::string_view text,

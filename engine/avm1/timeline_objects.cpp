@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/avm1/movie_scripts.h"
+#include "engine/avm1/net_stream.h"
 #include "engine/avm1/sprite_clip.h"
 #include "engine/avm1/vm.h"
 #include "engine/media/movie_media.h"
@@ -11,18 +12,13 @@
 
 namespace swf::avm1 {
 
-namespace {
-
-struct Place {
-    DisplayList* list = nullptr;
-    const Movie* movie = nullptr;
-};
-
 Place placeOf(ClipHost* clip) {
     if (auto* s = dynamic_cast<SpriteClip*>(clip)) return {s->list(), &s->runner().movie()};
     if (auto* r = dynamic_cast<ScriptRunner*>(clip)) return {r->listOf(r), &r->movie()};
     return {};
 }
+
+namespace {
 
 bool shapeLike(const Movie& movie, const DisplayObject& o) {
     const Character* ch = movie.character(o.characterId);
@@ -71,6 +67,7 @@ Object* namedVideo(Vm& vm, ClipHost* parent, std::string_view name) {
         const std::string path = vm.targetPath(parent) + "." + o.name;
         vm.defineMethod(video, "toString",
                         [path](Vm&, Object*, Args&) -> Value { return Value(path); });
+        linkVideo(vm, video, owner, depth, o.placedAt);
         owner->setOwn(slot, slot, Value(video), DontEnum);
         if (Property* kept = owner->findAny(slot)) kept->hidden = true;
         return video;

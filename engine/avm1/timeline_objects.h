@@ -4,11 +4,24 @@
 
 #include <string_view>
 
+namespace swf {
+struct DisplayList;
+class Movie;
+}  // namespace swf
+
 namespace swf::avm1 {
 
 class Vm;
 class ClipHost;
 struct Object;
+
+// A timeline's display list and the movie its characters come from; nulls for a clip that
+// has none.
+struct Place {
+    DisplayList* list = nullptr;
+    const Movie* movie = nullptr;
+};
+Place placeOf(ClipHost* clip);
 
 // A shape-like object named `name` (compared by the VM's case rule) on parent's list.
 bool holdsNamedShape(Vm& vm, ClipHost* parent, std::string_view name);

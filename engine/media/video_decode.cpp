@@ -13,6 +13,7 @@ namespace {
 using format::VideoCodec;
 
 AVCodecID codecFor(uint8_t codec) {
+    if (codec == 7) return AV_CODEC_ID_H264;  // FLV only
     switch (static_cast<VideoCodec>(codec)) {
         case VideoCodec::SorensonH263:
             return AV_CODEC_ID_FLV1;
@@ -98,6 +99,7 @@ struct VideoDecoder::Impl {
     PacketPtr packet{av_packet_alloc()};
     SwsPtr sws;
     std::vector<uint8_t> padded;
+    std::vector<uint8_t> extradata;
 
     bool open() {
         ctx.reset();
@@ -110,6 +112,13 @@ struct VideoDecoder::Impl {
         ctx->thread_count = 1;
         // Deblocking 1 turns the filter off; the other values leave it to the stream.
         if (def.deblocking == 1) ctx->skip_loop_filter = AVDISCARD_ALL;
+        if (!extradata.empty()) {
+            ctx->extradata = static_cast<uint8_t*>(
+                av_mallocz(extradata.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+            if (!ctx->extradata) return false;
+            std::memcpy(ctx->extradata, extradata.data(), extradata.size());
+            ctx->extradata_size = int(extradata.size());
+        }
         if (avcodec_open2(ctx.get(), codec, nullptr) < 0) {
             ctx.reset();
             return false;
@@ -128,6 +137,14 @@ VideoDecoder::VideoDecoder(const format::DefineVideoStream& def) : d_(std::make_
 VideoDecoder::~VideoDecoder() = default;
 
 bool VideoDecoder::ok() const { return d_->ctx != nullptr; }
+
+bool VideoDecoder::configure(std::span<const uint8_t> extradata) {
+    if (extradata.size() > (1u << 20)) return false;
+    d_->extradata.assign(extradata.begin(), extradata.end());
+    last_ = -1;
+    picture_ = {};
+    return d_->open();
+}
 
 void VideoDecoder::reset() {
     if (d_->ctx) avcodec_flush_buffers(d_->ctx.get());

@@ -37,6 +37,16 @@ public:
     QImage frame(int n, const std::map<uint16_t, std::span<const uint8_t>>& frames);
     int framesDecoded() const { return decodedCount_; }  // for tests and benchmarks
 
+    // A stream fed packet by packet (NetStream): the picture of the latest kept packet.
+    // keep false decodes only for the state (packets between a keyframe and a seek's target).
+    bool decodePacket(std::span<const uint8_t> data, bool key, bool keep) {
+        return decodeOne(data, keep, key);
+    }
+    QImage picture() const { return picture_; }
+    void restart() { reset(); }
+    // H.264's decoder configuration record, which the stream sends before its pictures.
+    bool configure(std::span<const uint8_t> extradata);
+
 private:
     bool decodeOne(std::span<const uint8_t> data, bool keep, bool key);
     void reset();

@@ -1320,8 +1320,7 @@ QRectF boundsOf(const Ctx& c, const DisplayObject& o, const QTransform& parent, 
         return world.mapRect(QRectF(r.xMin, r.yMin, r.xMax - r.xMin, r.yMax - r.yMin));
     };
     if (o.textField) return rect(o.textField->field.bounds);
-    if (o.bitmap)
-        return world.mapRect(QRectF(0, 0, o.bitmap->width * 20.0, o.bitmap->height * 20.0));
+    if (o.bitmap) return world.mapRect(attachedRect(c.movie, o));
     const Character* ch = c.movie.character(o.characterId);
     if (!ch && !o.sprite) return world.mapRect(videoRect(c.movie, o.characterId));
     if (const auto* sc = ch ? std::get_if<ShapeCharacter>(ch) : nullptr)
@@ -1355,14 +1354,21 @@ void drawContent(Ctx& c, const DisplayObject& o, const QTransform& world, const 
         return;
     }
     if (o.bitmap) {
-        // An attached bitmap: 20 twips a pixel, showing its pixels as they are now.
+        // An attached bitmap: 20 twips a pixel, showing its pixels as they are now; a stream
+        // a video shows fills the video's size.
         const QImage img = o.bitmap->view();
         if (img.isNull()) return;
         QPainter& p = *c.p;
         p.save();
         p.setRenderHint(QPainter::SmoothPixmapTransform, o.bitmapSmoothing && c.antialias);
-        p.setTransform(QTransform::fromScale(20, 20) * world);
-        p.drawImage(QPointF(0, 0), transformed(img, cx));
+        const QRectF at = attachedRect(c.movie, o);
+        if (at.size() == QSizeF(img.width() * 20.0, img.height() * 20.0)) {
+            p.setTransform(QTransform::fromScale(20, 20) * world);
+            p.drawImage(QPointF(0, 0), transformed(img, cx));
+        } else {
+            p.setTransform(world);
+            p.drawImage(at, transformed(img, cx));
+        }
         p.restore();
         return;
     }

@@ -5,6 +5,9 @@
 
 #include "engine/media/movie_media.h"
 #include "engine/render/color.h"
+#include "engine/runtime/bitmap_surface.h"
+#include "engine/runtime/display_list.h"
+#include "engine/runtime/movie.h"
 
 namespace swf::render {
 
@@ -30,6 +33,13 @@ QImage colorTransformed(const QImage& img, const ColorTx& cx) {
 QRectF videoRect(const Movie& movie, uint16_t id) {
     const format::DefineVideoStream* def = media::mediaOf(movie).video(id);
     return def ? QRectF(0, 0, def->width * 20.0, def->height * 20.0) : QRectF();
+}
+
+QRectF attachedRect(const Movie& movie, const DisplayObject& o) {
+    if (!o.bitmap) return {};
+    if (!movie.character(o.characterId) && media::mediaOf(movie).hasVideo(o.characterId))
+        return videoRect(movie, o.characterId);
+    return QRectF(0, 0, o.bitmap->width * 20.0, o.bitmap->height * 20.0);
 }
 
 bool drawVideo(QPainter& painter, const Movie& movie, uint16_t id, int frame,

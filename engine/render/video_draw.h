@@ -11,6 +11,7 @@ class QTransform;
 
 namespace swf {
 class Movie;
+struct DisplayObject;
 }  // namespace swf
 
 namespace swf::render {
@@ -26,6 +27,10 @@ bool drawVideo(QPainter& painter, const Movie& movie, uint16_t id, int frame,
 
 // The stream's declared picture in twips; empty when id names no video stream.
 QRectF videoRect(const Movie& movie, uint16_t id);
+
+// Where an attached picture (a script's bitmap, or a stream shown by a placed video) lies, in
+// twips: a bitmap at 20 twips a pixel, a stream over the video's declared size.
+QRectF attachedRect(const Movie& movie, const DisplayObject& o);
 
 // img (premultiplied ARGB) with each channel multiplied and offset as cx says.
 QImage colorTransformed(const QImage& img, const ColorTx& cx);

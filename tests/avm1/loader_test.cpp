@@ -3,7 +3,9 @@
 
 #include "engine/avm1/loader.h"
 
+#include <cstring>
 #include <filesystem>
+#include <tuple>
 #include <fstream>
 
 #include "engine/player.h"
@@ -83,6 +85,33 @@ std::string mp3(int frames, const std::string& tagFrames) {
         if (i == 3) f += "junk";
     }
     return f;
+}
+
+// An FLV of tags (type, time in ms, data), each written whole, then `tail` (a cut tag, junk).
+std::string flv(const std::vector<std::tuple<int, int, std::string>>& tags, std::string tail = {}) {
+    std::string f("FLV\x01\x01\0\0\0\x09\0\0\0\0", 13);
+    auto be = [&](uint32_t v, int n) {
+        for (int i = n - 1; i >= 0; --i) f += char((v >> (8 * i)) & 0xFF);
+    };
+    for (const auto& [type, ms, data] : tags) {
+        f += char(type);
+        be(uint32_t(data.size()), 3);
+        be(uint32_t(ms) & 0xFFFFFF, 3);
+        f += char(uint32_t(ms) >> 24);
+        be(0, 3);
+        f += data;
+        be(uint32_t(data.size() + 11), 4);
+    }
+    return f + tail;
+}
+
+// onMetaData({duration: seconds}) as AMF0 script data.
+std::string metaData(double seconds) {
+    std::string d("\x02\0\x0aonMetaData\x08\0\0\0\x01\0\x08" "duration\0", 29);
+    uint64_t bits;
+    std::memcpy(&bits, &seconds, 8);
+    for (int i = 7; i >= 0; --i) d += char((bits >> (8 * i)) & 0xFF);
+    return d + std::string("\0\0\x09", 3);
 }
 
 }  // namespace
@@ -400,4 +429,79 @@ TEST(Avm1Loader, ProgressIsABareRecordForLoadersOnly) {
     EXPECT_TRUE(vm.get(p, "bytesTotal").isNumber());
     Value fn = vm.get(loader, "getProgress");
     for (Object* self : {p.o, vm.newObject()}) EXPECT_TRUE(vm.call(fn, self, {root}).isUndefined());
+}
+
+TEST(Avm1Loader, NetStreamKeepsTheMoviesTimeAndTellsItsStatus) {
+    Folder f;
+    // Sorenson video: key frames at 0 and 400 ms, others between; the pictures are junk, which
+    // the decoder refuses without harm.
+    std::vector<std::tuple<int, int, std::string>> tags{{18, 0, metaData(0.6)}};
+    for (int ms = 0; ms <= 600; ms += 100)
+        tags.emplace_back(9, ms, std::string(1, ms % 400 == 0 ? '\x12' : '\x22') + "junk");
+    f.write("v.flv", flv(tags));
+    f.write("cut.flv", flv({{18, 0, metaData(1)}}, std::string("\x09\0\x10\0", 4)));
+    f.write("deep.flv", flv({{18, 0, "\x02\0\x01x" + std::string(5000, '\x0a')}}));
+    f.write("text.flv", "not a video");
+    Loading l(f);
+    Value nc = l.make("NetConnection");
+    l.vm.callMethod(nc, "connect", {Value::null()});
+    auto stream = [&](const char* tag) {
+        Value ns = l.make("NetStream", {nc});
+        l.vm.set(ns.o, "onStatus", l.vm.newMethod([&l, tag](Vm& vm, Object*, Args& a) -> Value {
+            l.calls.push_back(std::string(tag) + " " + vm.toString(vm.get(arg(a, 0), "code")));
+            return {};
+        }));
+        l.vm.set(ns.o, "onMetaData", l.vm.newMethod([&l, tag](Vm& vm, Object*, Args& a) -> Value {
+            l.calls.push_back(std::string(tag) + " meta " + vm.toString(vm.get(arg(a, 0), "duration")));
+            return {};
+        }));
+        return ns;
+    };
+    auto frameEnd = [&](double ms) {
+        l.s.now += ms;
+        swf::avm1::completeLoads(l.vm);
+        swf::avm1::loadsNextFrame(l.vm);
+    };
+    Value ns = stream("v");
+    l.vm.callMethod(ns, "play", {Value("v.flv")});
+    EXPECT_TRUE(l.calls.empty());  // news comes when the frame ends, never within the script
+    frameEnd(0);
+    EXPECT_EQ(l.calls, (std::vector<std::string>{"v NetStream.Play.Start",
+                                                 "v NetStream.Buffer.Full", "v meta 0.6"}));
+    l.calls.clear();
+    frameEnd(250);
+    EXPECT_EQ(l.str(ns, "time"), "0.25");
+    EXPECT_EQ(l.str(ns, "bytesTotal"), l.str(ns, "bytesLoaded"));
+    // Paused, the stream's time stands still; a seek lands on the keyframe before it.
+    l.vm.callMethod(ns, "pause", {});
+    frameEnd(1000);
+    EXPECT_EQ(l.str(ns, "time"), "0.25");
+    l.vm.callMethod(ns, "seek", {Value(0.55)});
+    frameEnd(0);
+    EXPECT_EQ(l.str(ns, "time"), "0.4");
+    l.vm.callMethod(ns, "pause", {Value(false)});
+    frameEnd(100);
+    EXPECT_EQ(l.str(ns, "time"), "0.5");
+    frameEnd(100);
+    frameEnd(100);
+    EXPECT_EQ(l.calls, (std::vector<std::string>{"v NetStream.Seek.Notify", "v NetStream.Buffer.Flush",
+                                                 "v NetStream.Play.Stop"}));
+    l.calls.clear();
+    // Files that are missing, cut short, nested without end or no FLV at all.
+    Value system = l.vm.get(l.vm.global, "System");
+    l.record(system, "onStatus");
+    Value quiet = l.make("NetStream", {nc});
+    l.vm.callMethod(quiet, "play", {Value("missing.flv")});
+    for (auto [file, tag] : {std::pair{"missing.flv", "m"}, {"cut.flv", "c"}, {"deep.flv", "d"},
+                             {"text.flv", "t"}, {"../v.flv", "o"}})
+        l.vm.callMethod(stream(tag), "play", {Value(file)});
+    frameEnd(0);
+    frameEnd(2000);
+    EXPECT_EQ(l.calls,
+              (std::vector<std::string>{
+                  "onStatus([object Object])", "m NetStream.Play.StreamNotFound",
+                  "c NetStream.Play.Start", "c NetStream.Buffer.Flush", "c meta 1",
+                  "d NetStream.Play.Start", "d NetStream.Buffer.Flush",
+                  "t NetStream.Play.FileStructureInvalid", "o NetStream.Play.StreamNotFound",
+                  "c NetStream.Play.Stop", "d NetStream.Play.Stop"}));
 }
