@@ -154,7 +154,8 @@ bool isKeyVideo(const format::FlvTag& t) {
 void deliver(Vm& vm, Object* ns, StreamState& s) {
     const auto& tags = s.flv.tags;
     size_t end = s.next;
-    while (end < tags.size() && tags[end].timeMs <= s.positionMs) ++end;
+    // Tag times are whole milliseconds, the movie's time is not.
+    while (end < tags.size() && tags[end].timeMs <= s.positionMs + 0.5) ++end;
     size_t lastVideo = tags.size();
     int videos = 0;
     for (size_t i = s.next; i < end; ++i)

@@ -248,6 +248,58 @@ TEST(Video, SeeksDecodeFromTheKeyframeAndBrokenStreamsDrawNothing) {
     }
 }
 
+// A stream from the movie's folder shown by a timeline video: the picture of the stream's
+// time, which follows the movie's frames.
+TEST(Video, NetStreamShowsItsFileInTheMoviesTime) {
+    REQUIRE_FFMPEG();
+    QTemporaryDir dir;
+    const std::string d = dir.path().toStdString(), flv = d + "/clip.flv";
+    ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc=size=128x96:rate=12:duration=2 -c:v flv1 -g 6 " + flv));
+    swftest::SwfBuilder b(8, 128, 96, 12.0);
+    const uint16_t video = b.reserveId();
+    swftest::BitWriter def;
+    def.u16(video);
+    def.u16(0);
+    def.u16(128);
+    def.u16(96);
+    def.u8(0);
+    def.u8(2);
+    b.rawTag(60, def.bytes());
+    swftest::PlaceArgs at;
+    at.id = video;
+    at.name = "v";
+    b.placeObject(at);
+    // nc = new NetConnection(); nc.connect(null); ns = new NetStream(nc);
+    // v.attachVideo(ns); ns.play("clip.flv");
+    swftest::ActionWriter a;
+    a.pushString("nc").pushInt(0).pushString("NetConnection").op(0x40).setVariable();
+    a.pushNull().pushInt(1).pushString("nc").getVariable().pushString("connect").op(0x52).pop();
+    a.pushString("ns").pushString("nc").getVariable().pushInt(1).pushString("NetStream");
+    a.op(0x40).setVariable();
+    a.pushString("ns").getVariable().pushInt(1).pushString("v").getVariable();
+    a.pushString("attachVideo").op(0x52).pop();
+    a.pushString("clip.flv").pushInt(1).pushString("ns").getVariable();
+    a.pushString("play").op(0x52).pop();
+    b.doAction(a);
+    for (int f = 0; f < 30; ++f) b.showFrame();
+    swf::Player p(swf::loadMovie(b.bytes(), d));
+    // The first frame's end starts the stream at its first picture; each frame moves it on
+    // by a frame of the movie, which here is one of the stream's.
+    std::vector<std::vector<uint8_t>> refs;
+    for (int n = 0; n < 9; ++n) refs.push_back(reference(flv, n, d));
+    for (int n = 0; n < 8; ++n) {
+        const QImage shown = stage(p);
+        int best = -1;
+        double bestDiff = 1e9;
+        for (int k = 0; k < 9; ++k)
+            if (const double diff = meanDiff(shown, refs[size_t(k)]); diff < bestDiff)
+                best = k, bestDiff = diff;
+        EXPECT_EQ(best, n);
+        EXPECT_LT(bestDiff, 3.0) << n;
+        p.advanceFrame();
+    }
+}
+
 }  // namespace
 
 TEST(Video, FourTwoZeroPicturesConvertAsFlashDoes) {
