@@ -164,6 +164,7 @@ Player::Player(std::shared_ptr<const Movie> movie, PlayerStorage storage)
     s->scripts = avm1::ScriptRunner::create(
         *movie_, {[s] { return s->frame; }, [s](int f) { s->seek(f); }, [s] { return s->playing; },
                   [s](bool p) { s->playing = p; }, [s] { return &s->list; }});
+    if (s->scripts) s->scripts->mixer = s->sound.get();
     setSharedObjectFolder(std::move(storage.sharedObjectFolder), std::move(storage.movieKey));
     contained(*s, [s] {
         if (s->scripts) s->scripts->start();
@@ -251,7 +252,10 @@ std::optional<int> Player::soundClockFrame(size_t lag) const {
 void Player::buttonSound(uint16_t buttonId, ButtonTransition transition) {
     state_->sound->buttonChanged(buttonId, transition);
 }
-bool Player::hasSound() const { return state_->sound->hasSound(); }
+// Scripts may start sounds of files the movie loads.
+bool Player::hasSound() const {
+    return state_->sound->hasSound() || (state_->scripts && state_->scripts->hasScripts());
+}
 
 // Movies loaded into clips, then levels upwards, over the player's own.
 static void renderLoadedMovies(QPainter& painter, const QRect& viewport, ScaleMode mode,

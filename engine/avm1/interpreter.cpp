@@ -443,7 +443,9 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 if (c.target) c.target->stop();
                 break;
             case 0x08:  // ToggleQuality
+                break;
             case 0x09:  // StopSounds
+                stopAllSounds(vm);
                 break;
             case 0x81: {
                 const uint16_t f = p.u16();

@@ -575,8 +575,10 @@ void attachLoader(Vm& vm, const Movie& movie) {
                 static_cast<uint32_t>(tag.body[3] | (tag.body[4] << 8) | (tag.body[5] << 16)) |
                 (static_cast<uint32_t>(tag.body[6]) << 24);
             for (const auto& [name, exported] : movie.exports)
-                if (exported == id && l.soundMs.size() < 65536)
+                if (exported == id && l.soundMs.size() < 65536) {
                     l.soundMs[asciiLower(name)] = samples * 1000.0 / rate;
+                    l.soundIds[asciiLower(name)] = id;
+                }
         }
         if (tag.code == kDefineSprite && tag.body.size() >= 4 && l.spriteBytes.size() < 65536) {
             const uint16_t id = static_cast<uint16_t>(tag.body[0] | (tag.body[1] << 8));
@@ -595,6 +597,14 @@ std::optional<double> soundDuration(Vm& vm, std::string_view name) {
     if (!l) return std::nullopt;
     auto it = l->soundMs.find(asciiLower(name));
     if (it == l->soundMs.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<uint16_t> soundId(Vm& vm, std::string_view name) {
+    Loads* l = loadsOf(vm);
+    if (!l) return std::nullopt;
+    auto it = l->soundIds.find(asciiLower(name));
+    if (it == l->soundIds.end()) return std::nullopt;
     return it->second;
 }
 

@@ -50,6 +50,7 @@ public:
     bool betweenFrames = false;  // timers and load events running: requests count as next frame's
     std::map<std::string, Object*> connections;  // LocalConnection names taken, lower-cased
     std::map<std::string, double> soundMs;       // exported sounds' lengths, by lower-cased name
+    std::map<std::string, uint16_t> soundIds;    // and their characters
     std::vector<Object*> playing;                // Sound objects whose sound is playing
     std::vector<Object*> streams;                // NetStreams given a file to play
     double soundLoads = 0;                       // loadSound requests so far
@@ -123,9 +124,11 @@ void installSharedObject(Vm& vm);   // shared_object.cpp
 void flushSharedObjects(Vm& vm);
 // Sounds whose time is up: onSoundComplete.
 void updateSounds(Vm& vm);
-// The length in milliseconds of the sound exported under name.
-std::optional<double> soundDuration(
-    Vm& vm, std::string_view name);  // local_connection.cpp: LocalConnection, FileReference
+// The length in milliseconds of the sound exported under name, and its character.
+std::optional<double> soundDuration(Vm& vm, std::string_view name);
+std::optional<uint16_t> soundId(Vm& vm, std::string_view name);
+// StopSounds: every sound the movie plays ends, script sounds with their Sound objects.
+void stopAllSounds(Vm& vm);
 
 // Values kept on an object out of the scripts' sight.
 void setSlot(Vm& vm, Object* o, std::string_view name, Value v);

@@ -19,6 +19,10 @@
 #include "engine/avm1/host.h"
 #include "engine/runtime/display_list.h"
 
+namespace swf::media {
+class SoundMixer;
+}
+
 namespace swf {
 class Movie;
 }  // namespace swf
@@ -92,6 +96,8 @@ public:
     void dispatch(const std::function<void()>& fn);
     bool hasScripts() const { return index_.any; }
     Vm& vm() { return *vm_; }
+    // The player's sound, where script sounds are heard; set by the player (null: silent).
+    media::SoundMixer* mixer = nullptr;
 
     // VmHost
     void trace(std::string_view line) override;

@@ -6,6 +6,9 @@
 #include <map>
 
 #include "engine/avm1/loader.h"
+#include "engine/avm1/movie_scripts.h"
+#include "engine/media/audio_decode.h"
+#include "engine/media/mixer.h"
 
 namespace swf::avm1 {
 
@@ -30,10 +33,31 @@ Mix readMix(Object* holder) {
     return m;
 }
 
+media::SoundMixer* mixerOf(Vm& vm) {
+    auto* r = dynamic_cast<ScriptRunner*>(&vm.host());
+    return r ? r->mixer : nullptr;
+}
+
+// Whose mix a sound goes through in the mixer: 0 for the movie's own.
+uintptr_t ownerKey(Vm& vm, Object* holder) {
+    return holder == vm.global ? 0 : reinterpret_cast<uintptr_t>(holder);
+}
+
 void writeMix(Vm& vm, Object* holder, const Mix& m) {
     setSlot(vm, holder, "soundVolume", Value(m.volume));
     for (int i = 0; i < 4; ++i) setSlot(vm, holder, std::string("sound_") + kMix[i], Value(m.t[i]));
+    // What the scripts set is what is heard.
+    if (media::SoundMixer* mixer = mixerOf(vm)) {
+        const float v = float(m.volume / 100);
+        mixer->setGains(ownerKey(vm, holder), {float(m.t[0] / 100) * v, float(m.t[1] / 100) * v,
+                                               float(m.t[2] / 100) * v, float(m.t[3] / 100) * v});
+    }
 }
+
+// A sound loadSound read: its samples, for as long as the Sound object keeps it.
+struct LoadedSound : NativeData {
+    std::shared_ptr<const media::PcmBuffer> pcm;
+};
 
 // The timeline a target path names now, by names and variables, as a stale reference is found
 // again; null when nothing answers to it.
@@ -270,7 +294,20 @@ void defineReaders(Vm& vm, Object* self) {
     }
 }
 
+// The sound a Sound object plays: the one it loaded, or the library's it attached.
+std::shared_ptr<const media::PcmBuffer> samplesOf(media::SoundMixer& mixer, Object* self) {
+    if (auto* loaded = dynamic_cast<LoadedSound*>(self->native.get())) return loaded->pcm;
+    const Value id = getSlot(self, "soundId");
+    return id.isNumber() ? mixer.librarySound(uint16_t(id.n)) : nullptr;
+}
+
 void startPlaying(Vm& vm, Object* self, double offsetMs, double loops) {
+    if (media::SoundMixer* mixer = mixerOf(vm); mixer && holderOf(vm, self)) {
+        const Value id = getSlot(self, "soundId");
+        mixer->startScriptSound(samplesOf(*mixer, self), id.isNumber() ? uint16_t(id.n) : 0,
+                                ownerKey(vm, holderOf(vm, self)),
+                                size_t(offsetMs * media::kMixRate / 1000), int(loops));
+    }
     setSlot(vm, self, "startedAt", Value(vm.host().timeMs()));
     setSlot(vm, self, "offset", Value(std::min(offsetMs, getSlot(self, "duration").n)));
     setSlot(vm, self, "loops", Value(loops));
@@ -334,6 +371,8 @@ void installPlayMethods(Vm& vm, Object* proto) {
         if (!self || a.empty() || !holderOf(vm, self)) return {};
         const std::optional<double> ms = soundDuration(vm, vm.toString(a[0]));
         if (!ms) return {};
+        self->native.reset();
+        setSlot(vm, self, "soundId", Value(double(soundId(vm, vm.toString(a[0])).value_or(0))));
         setSlot(vm, self, "duration", Value(*ms));
         setSlot(vm, self, "startedAt", Value());
         setSlot(vm, self, "position", Value(0));
@@ -354,8 +393,14 @@ void installPlayMethods(Vm& vm, Object* proto) {
         startPlaying(vm, self, offset, loops);
         return {};
     });
-    vm.defineMethod(proto, "stop", [](Vm& vm, Object* self, Args&) -> Value {
+    vm.defineMethod(proto, "stop", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || !holderOf(vm, self)) return {};
+        // The target's sounds end: all of them, or those of the linkage name given.
+        if (media::SoundMixer* mixer = mixerOf(vm)) {
+            std::optional<uint16_t> id;
+            if (!a.empty() && !a[0].isUndefined()) id = soundId(vm, vm.toString(a[0])).value_or(0);
+            mixer->stopSounds(ownerKey(vm, holderOf(vm, self)), id);
+        }
         if (getSlot(self, "startedAt").isNumber()) {
             setSlot(vm, self, "position", Value(position(vm, self)));
             setSlot(vm, self, "startedAt", Value());
@@ -412,6 +457,14 @@ void installSwf6Methods(Vm& vm, Object* proto) {
                           vm.callMethod(Value(self), "onID3", {});
                       }
                       setSlot(vm, self, "duration", Value(*ms));
+                      // MPEG audio, whatever its rate and channels: the decoder reads them.
+                      media::AudioDecoder dec({uint8_t(format::SoundCodec::Mp3), 44100, true, true});
+                      const size_t tag = id3Size(*file);
+                      dec.feed({reinterpret_cast<const uint8_t*>(file->data()) + tag,
+                                file->size() - tag});
+                      auto loaded = std::make_unique<LoadedSound>();
+                      loaded->pcm = std::make_shared<const media::PcmBuffer>(dec.finish());
+                      self->native = std::move(loaded);
                       vm.callMethod(Value(self), "onLoad", {Value(true)});
                       const Value loops = getSlot(self, "pendingLoops");
                       if (streaming || loops.isNumber()) {
@@ -435,6 +488,13 @@ void installSwf6Methods(Vm& vm, Object* proto) {
 }
 
 }  // namespace
+
+void stopAllSounds(Vm& vm) {
+    if (media::SoundMixer* mixer = mixerOf(vm)) mixer->stopSounds(0, std::nullopt);
+    if (!vm.loads) return;
+    const std::vector<Object*> playing = vm.loads->playing;
+    for (Object* s : playing) vm.callMethod(Value(s), "stop", {});
+}
 
 void updateSounds(Vm& vm) {
     if (!vm.loads || vm.loads->playing.empty()) return;

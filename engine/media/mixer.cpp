@@ -104,6 +104,68 @@ void SoundMixer::startSound(uint16_t id, const format::SoundInfo& info) {
     channels_.push_back(std::move(c));
 }
 
+std::shared_ptr<const PcmBuffer> SoundMixer::librarySound(uint16_t id) const {
+    const PcmBuffer* pcm = media_.sound(id);
+    // The movie's sounds live as long as the movie, which outlives its mixer.
+    return pcm ? std::shared_ptr<const PcmBuffer>(std::shared_ptr<const PcmBuffer>(), pcm)
+               : nullptr;
+}
+
+uint64_t SoundMixer::startScriptSound(std::shared_ptr<const PcmBuffer> pcm, uint16_t id,
+                                      uintptr_t owner, size_t offsetFrames, int loops) {
+    if (!pcm || pcm->frames() == 0) return 0;
+    Channel c;
+    c.soundId = id;
+    c.pcm = pcm.get();
+    c.owned = std::move(pcm);
+    c.end = c.pcm->frames();
+    c.pos = std::min(offsetFrames, c.end);
+    c.loopsLeft = std::max(1, loops);
+    c.owner = owner;
+    c.handle = ++nextHandle_;
+    if (c.pos >= c.end && c.loopsLeft == 1) return 0;
+    if (channels_.size() >= kMaxChannels) channels_.erase(channels_.begin());
+    channels_.push_back(std::move(c));
+    return nextHandle_;
+}
+
+void SoundMixer::stopSounds(uintptr_t owner, std::optional<uint16_t> id) {
+    std::erase_if(channels_, [&](const Channel& c) {
+        return (owner == 0 || c.owner == owner) && (!id || c.soundId == *id);
+    });
+    if (owner == 0 && !id) stopAll();
+}
+
+void SoundMixer::setGains(uintptr_t owner, const Gains& g) {
+    if (g == kUnity)
+        gains_.erase(owner);
+    else
+        gains_[owner] = g;
+}
+
+SoundMixer::Channel* SoundMixer::channel(uint64_t handle) {
+    for (Channel& c : channels_)
+        if (handle && c.handle == handle) return &c;
+    return nullptr;
+}
+
+void SoundMixer::holdChannel(uint64_t handle, bool held) {
+    if (Channel* c = channel(handle)) c->held = held;
+}
+
+void SoundMixer::moveChannel(uint64_t handle, size_t frame) {
+    if (Channel* c = channel(handle)) c->pos = std::min(frame, c->end);
+}
+
+void SoundMixer::endChannel(uint64_t handle) {
+    std::erase_if(channels_, [&](const Channel& c) { return handle && c.handle == handle; });
+}
+
+bool SoundMixer::channelPlaying(uint64_t handle) const {
+    return std::any_of(channels_.begin(), channels_.end(),
+                       [&](const Channel& c) { return handle && c.handle == handle; });
+}
+
 // The envelope's levels at a point, straight lines between its points.
 void SoundMixer::gains(const Channel& c, size_t at, float& left, float& right) {
     const auto& env = c.envelope;
@@ -140,10 +202,19 @@ void SoundMixer::mix(std::span<int16_t> out, bool timelinePlaying) {
     const float vol = float(volume_);
 
     for (Channel& c : channels_) {
+        if (c.held) continue;
         const int16_t* src = c.pcm->samples.data();
+        const auto own = c.owner ? gains_.find(c.owner) : gains_.end();
         for (size_t i = 0; i < frames && c.loopsLeft > 0;) {
             const size_t run = std::min(frames - i, c.end - c.pos);
-            if (c.envelope.empty()) {
+            if (own != gains_.end()) {
+                const Gains& t = own->second;
+                for (size_t k = 0; k < run; ++k) {
+                    const float l = src[(c.pos + k) * 2], r = src[(c.pos + k) * 2 + 1];
+                    acc_[(i + k) * 2] += int32_t((l * t[0] + r * t[3]) * vol);
+                    acc_[(i + k) * 2 + 1] += int32_t((r * t[2] + l * t[1]) * vol);
+                }
+            } else if (c.envelope.empty()) {
                 const int32_t g = int32_t(vol * 32768.0f);
                 for (size_t k = 0; k < run; ++k) {
                     acc_[(i + k) * 2] += (src[(c.pos + k) * 2] * g) >> 15;
@@ -174,6 +245,15 @@ void SoundMixer::mix(std::span<int16_t> out, bool timelinePlaying) {
     for (auto& [key, s] : sprites_)
         if (s.streamActive && s.playing) mixStream(s.sound->pcm(), s.streamPos, frames, g);
 
+    // The movie's own mix, over everything it plays.
+    if (auto movie = gains_.find(0); movie != gains_.end()) {
+        const Gains& t = movie->second;
+        for (size_t k = 0; k + 1 < acc_.size(); k += 2) {
+            const float l = float(acc_[k]), r = float(acc_[k + 1]);
+            acc_[k] = int32_t(std::clamp(l * t[0] + r * t[3], -1e9f, 1e9f));
+            acc_[k + 1] = int32_t(std::clamp(r * t[2] + l * t[1], -1e9f, 1e9f));
+        }
+    }
     for (size_t k = 0; k < out.size() && k < acc_.size(); ++k)
         out[k] = int16_t(std::clamp<int32_t>(acc_[k], -32768, 32767));
 }
@@ -186,7 +266,7 @@ void SoundMixer::mixStream(const PcmBuffer& pcm, size_t& pos, size_t frames, int
     pos += frames;  // the clock runs on past the data's end
 }
 
-bool SoundMixer::hasSound() const { return media_.hasSound(); }
+bool SoundMixer::hasSound() const { return media_.hasSound() || !channels_.empty(); }
 
 std::optional<int> SoundMixer::streamFrame(size_t lag) const {
     const StreamSound* s = media_.stream();

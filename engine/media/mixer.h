@@ -1,7 +1,10 @@
 #pragma once
 // One player's sound: event sound channels and the stream sound, mixed to 44.1 kHz stereo.
 
+#include <array>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <optional>
 #include <span>
 #include <unordered_map>
@@ -52,6 +55,27 @@ public:
     bool paused() const { return paused_; }
     void stopAll();
     size_t channelCount() const { return channels_.size(); }
+
+    // Sounds scripts start (Sound.start, loadSound, a NetStream's audio) are heard through the
+    // mix of their owner (a timeline's sound settings; 0 is the movie's own) and then through
+    // the movie's own mix, which every sound of the movie goes through.
+    // Gains: left from left, left to right, right from right, right to left (ll lr rr rl).
+    using Gains = std::array<float, 4>;
+    static constexpr Gains kUnity{1, 0, 1, 0};
+    // Returns the channel's handle (0: nothing to play). id names the library sound (0: none).
+    uint64_t startScriptSound(std::shared_ptr<const PcmBuffer> pcm, uint16_t id, uintptr_t owner,
+                              size_t offsetFrames, int loops);
+    // The library sound of this id, as the movie holds it.
+    std::shared_ptr<const PcmBuffer> librarySound(uint16_t id) const;
+    // Ends the owner's sounds of that id, or all of them; owner 0 ends the movie's sounds of
+    // any owner, timeline sounds too.
+    void stopSounds(uintptr_t owner, std::optional<uint16_t> id);
+    void setGains(uintptr_t owner, const Gains& g);
+    // A stream's audio keeps its pictures' time: held, moved, or let go.
+    void holdChannel(uint64_t handle, bool held);
+    void moveChannel(uint64_t handle, size_t frame);
+    void endChannel(uint64_t handle);
+    bool channelPlaying(uint64_t handle) const;
     bool hasSound() const;
 
     static constexpr size_t kMaxChannels = 32;
@@ -65,6 +89,10 @@ private:
         int loopsLeft = 1;
         size_t elapsed = 0;  // frames played since the start, across loops
         std::vector<format::EnvelopePoint> envelope;
+        std::shared_ptr<const PcmBuffer> owned;  // keeps a script's sound alive while heard
+        uintptr_t owner = 0;                     // whose mix it goes through (0: the movie's)
+        uint64_t handle = 0;                     // script sounds: how scripts name it
+        bool held = false;                       // a paused stream's audio: silent, not moving
     };
 
     // A sprite instance with sound of its own, as last seen.
@@ -94,6 +122,9 @@ private:
     bool paused_ = false;
     // Keyed by the instance's state, which lives as long as the instance does.
     std::unordered_map<const SpriteState*, SpriteSound> sprites_;
+    std::map<uintptr_t, Gains> gains_;  // owners' mixes set by scripts (0: the movie's own)
+    uint64_t nextHandle_ = 0;
+    Channel* channel(uint64_t handle);
 };
 
 }  // namespace swf::media

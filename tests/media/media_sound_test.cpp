@@ -1,6 +1,7 @@
 // Sound: tag parsing, event sounds in every format we can make, sound info, the stream sound
 // and its clock. Checks the samples that come out of the mix.
 
+#include <functional>
 #include <random>
 #include <thread>
 
@@ -186,6 +187,61 @@ TEST(SoundInfo, StoppedPlayerIsSilentAndVolumeScales) {
     EXPECT_EQ(mix(p, 10)[0], rampAt(10));  // resumes where it was
     p.setVolume(0.5);
     EXPECT_NEAR(mix(p, 10)[0], rampAt(20) / 2, 1);
+}
+
+// Sound objects are heard: attachSound and start, the target's volume and pan, stop by
+// linkage name, StopSounds.
+TEST(ScriptSound, StartedSoundsFollowTheirMixAndStop) {
+    SoundSpec tone{3, 3, true, false, 44100, bytesOf(sine(440, 44100, 44100))};
+    swftest::SwfBuilder b(8, 100, 100, 10.0);
+    b.rawTag(14, defineSoundBody(1, tone));
+    swftest::BitWriter ex;
+    ex.u16(1);
+    ex.u16(1);
+    ex.string("tone");
+    b.rawTag(56, ex.bytes());
+    auto call = [](swftest::ActionWriter& a, const char* method, std::vector<std::string> args) {
+        for (auto it = args.rbegin(); it != args.rend(); ++it) {
+            if (!it->empty() && (std::isdigit(uint8_t((*it)[0])) || (*it)[0] == '-'))
+                a.pushInt(std::stoi(*it));
+            else
+                a.pushString(*it);
+        }
+        a.pushInt(int(args.size())).pushString("s").getVariable().pushString(method).op(0x52).pop();
+    };
+    swftest::ActionWriter first;
+    first.pushString("s").pushInt(0).pushString("Sound").op(0x40).setVariable();
+    call(first, "attachSound", {"tone"});
+    call(first, "start", {"0", "99"});
+    const std::vector<std::function<void(swftest::ActionWriter&)>> frames{
+        [&](swftest::ActionWriter& a) { a = first; },
+        [&](swftest::ActionWriter& a) { call(a, "setVolume", {"50"}); },
+        [&](swftest::ActionWriter& a) { call(a, "setPan", {"100"}); },
+        [&](swftest::ActionWriter& a) { call(a, "stop", {"other"}); },
+        [&](swftest::ActionWriter& a) { call(a, "stop", {"tone"}); },
+        [&](swftest::ActionWriter& a) { call(a, "start", {}); },
+        [&](swftest::ActionWriter& a) { a.op(0x09); },
+    };
+    for (const auto& f : frames) {
+        swftest::ActionWriter a;
+        f(a);
+        b.doAction(a);
+        b.showFrame();
+    }
+    b.showFrame();
+    swf::Player p(load(b.bytes()));
+    // Peaks of the left and right side over a tenth of a second, after each frame's script.
+    std::vector<std::pair<int, int>> heard;
+    for (size_t f = 0; f < frames.size(); ++f) {
+        const auto out = mix(p, 4410);
+        std::vector<int16_t> left, right;
+        for (size_t i = 0; i + 1 < out.size(); i += 2) left.push_back(out[i]), right.push_back(out[i + 1]);
+        heard.emplace_back(peak(left) / 1000, peak(right) / 1000);
+        p.advanceFrame();
+    }
+    const std::vector<std::pair<int, int>> want{{12, 12}, {6, 6}, {0, 6}, {0, 6},
+                                                {0, 0},   {0, 6}, {0, 0}};
+    EXPECT_EQ(heard, want);
 }
 
 TEST(SoundInfo, BrokenSoundDataStaysQuiet) {
