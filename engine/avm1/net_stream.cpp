@@ -17,6 +17,8 @@
 #include "engine/avm1/timeline_objects.h"
 #include "engine/avm1/vm.h"
 #include "engine/format/flv.h"
+#include "engine/media/audio_decode.h"
+#include "engine/media/mixer.h"
 #include "engine/media/video_decode.h"
 #include "engine/render/video_draw.h"
 #include "engine/runtime/bitmap_surface.h"
@@ -55,9 +57,16 @@ struct StreamState : NativeData {
     std::vector<Status> pending;  // statuses due at the next frame's end
     uint8_t codec = 0;
     std::unique_ptr<media::VideoDecoder> decoder;
+    std::shared_ptr<const media::PcmBuffer> audio;  // the file's sound, decoded when it plays
+    double audioStartMs = 0;                         // the time of its first sample
+    media::SoundMixer* mixer = nullptr;              // where the sound is heard
+    uint64_t channel = 0;                            // its channel there, while heard
     std::shared_ptr<BitmapSurface> picture = std::make_shared<BitmapSurface>();
 
     void reset() {
+        if (mixer) mixer->endChannel(channel);
+        channel = 0;
+        audio.reset();
         ++generation;
         phase = Idle;
         paused = flushed = false;
@@ -70,6 +79,43 @@ struct StreamState : NativeData {
         codec = 0;
     }
 };
+
+media::SoundMixer* mixerOf(Vm& vm) {
+    auto* r = dynamic_cast<ScriptRunner*>(&vm.host());
+    return r ? r->mixer : nullptr;
+}
+
+// The file's audio tags as one sound; nothing for codecs without a decoder here (AAC).
+void decodeAudio(StreamState& s) {
+    std::unique_ptr<media::AudioDecoder> dec;
+    for (const format::FlvTag& t : s.flv.tags) {
+        if (t.type != format::flv::AudioTag || t.data.size() < 2) continue;
+        const uint8_t head = t.data[0];
+        format::SoundFormat f{uint8_t(head >> 4), format::soundRateHz((head >> 2) & 3),
+                              (head & 2) != 0, (head & 1) != 0};
+        if (!dec) {
+            if (!media::canDecode(f.codec)) return;
+            dec = std::make_unique<media::AudioDecoder>(f);
+            s.audioStartMs = t.timeMs;
+        }
+        dec->feed(t.data.subspan(1));
+    }
+    if (dec) s.audio = std::make_shared<const media::PcmBuffer>(dec->finish());
+}
+
+// The stream's sound at its time, or still while it is paused.
+void followAudio(StreamState& s) {
+    if (!s.mixer || !s.audio) return;
+    const double ms = std::max(0.0, s.positionMs - s.audioStartMs);
+    const auto frame = size_t(ms * media::kMixRate / 1000);
+    if (!s.mixer->channelPlaying(s.channel)) {
+        if (frame >= s.audio->frames()) return;
+        s.channel = s.mixer->startScriptSound(s.audio, 0, 0, frame, 1);
+    } else {
+        s.mixer->moveChannel(s.channel, frame);
+    }
+    s.mixer->holdChannel(s.channel, s.paused);
+}
 
 StreamState* stateOf(Object* self) {
     return self ? dynamic_cast<StreamState*>(self->native.get()) : nullptr;
@@ -214,7 +260,10 @@ void update(Vm& vm, Object* ns, StreamState& s) {
             s.flushed = true;
             sendStatus(vm, ns, {"NetStream.Buffer.Flush", "status"});
         }
-        if (s.generation == generation) deliver(vm, ns, s);
+        if (s.generation == generation) {
+            followAudio(s);
+            deliver(vm, ns, s);
+        }
         return;
     }
     if (s.phase != StreamState::Playing) return;
@@ -252,6 +301,8 @@ void play(Vm& vm, Object* self, StreamState& s, const Value& url) {
         return;
     }
     for (const auto& t : s.flv.tags) s.durationMs = std::max(s.durationMs, double(t.timeMs));
+    s.mixer = mixerOf(vm);
+    if (s.mixer) decodeAudio(s);
     s.phase = StreamState::Starting;
 }
 
@@ -274,6 +325,7 @@ void seek(StreamState& s, double seconds) {
         while (s.next < tags.size() && tags[s.next].timeMs < target) ++s.next;
     }
     if (s.phase == StreamState::Ended) s.phase = StreamState::Playing;
+    if (s.phase == StreamState::Playing) followAudio(s);
     ++s.generation;
     s.pending.push_back({"NetStream.Seek.Notify", "status"});
 }
@@ -309,6 +361,7 @@ void installStreamMethods(Vm& vm, Object* proto) {
         const bool pause = a.empty() || arg(a, 0).isUndefined() ? !s->paused : vm.toBoolean(a[0]);
         if (s->paused && !pause) s->lastHostMs = vm.host().timeMs();
         s->paused = pause;
+        if (s->mixer) s->mixer->holdChannel(s->channel, pause);
         return {};
     });
     vm.defineMethod(proto, "close", [](Vm& vm, Object* self, Args&) -> Value {

@@ -249,12 +249,14 @@ TEST(Video, SeeksDecodeFromTheKeyframeAndBrokenStreamsDrawNothing) {
 }
 
 // A stream from the movie's folder shown by a timeline video: the picture of the stream's
-// time, which follows the movie's frames.
+// time, which follows the movie's frames, and its sound, which pauses with it.
 TEST(Video, NetStreamShowsItsFileInTheMoviesTime) {
     REQUIRE_FFMPEG();
     QTemporaryDir dir;
     const std::string d = dir.path().toStdString(), flv = d + "/clip.flv";
-    ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc=size=128x96:rate=12:duration=2 -c:v flv1 -g 6 " + flv));
+    ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc=size=128x96:rate=12:duration=2 -f lavfi -i "
+                       "sine=frequency=440:duration=2 -c:v flv1 -g 6 -c:a adpcm_swf -ar 44100 " +
+                       flv));
     swftest::SwfBuilder b(8, 128, 96, 12.0);
     const uint16_t video = b.reserveId();
     swftest::BitWriter def;
@@ -281,7 +283,11 @@ TEST(Video, NetStreamShowsItsFileInTheMoviesTime) {
     a.pushString("clip.flv").pushInt(1).pushString("ns").getVariable();
     a.pushString("play").op(0x52).pop();
     b.doAction(a);
-    for (int f = 0; f < 30; ++f) b.showFrame();
+    for (int f = 0; f < 10; ++f) b.showFrame();
+    swftest::ActionWriter pause;
+    pause.pushInt(0).pushString("ns").getVariable().pushString("pause").op(0x52).pop();
+    b.doAction(pause);
+    for (int f = 0; f < 10; ++f) b.showFrame();
     swf::Player p(swf::loadMovie(b.bytes(), d));
     // The first frame's end starts the stream at its first picture; each frame moves it on
     // by a frame of the movie, which here is one of the stream's.
@@ -298,6 +304,9 @@ TEST(Video, NetStreamShowsItsFileInTheMoviesTime) {
         EXPECT_LT(bestDiff, 3.0) << n;
         p.advanceFrame();
     }
+    EXPECT_NEAR(frequencyOf(mix(p, 4410), 0), 440, 5);
+    while (p.currentFrame() < 11) p.advanceFrame();
+    EXPECT_EQ(peak(mix(p, 4410)), 0);
 }
 
 }  // namespace
