@@ -50,6 +50,7 @@ struct StreamState : NativeData {
     std::string bytes;          // the file; flv's spans point into it
     format::FlvFile flv;
     size_t next = 0;            // the next tag to deliver
+    size_t decodedFrom = 0;     // the tag the decoder's state starts from (a keyframe)
     double positionMs = 0;      // the stream's time
     double lastHostMs = 0;      // the movie's time when position was last moved
     double durationMs = 0;      // the last tag's time
@@ -72,7 +73,7 @@ struct StreamState : NativeData {
         paused = flushed = false;
         bytes.clear();
         flv = {};
-        next = 0;
+        next = decodedFrom = 0;
         positionMs = durationMs = 0;
         pending.clear();
         decoder.reset();
@@ -185,7 +186,10 @@ bool decodeVideo(StreamState& s, const format::FlvTag& tag, bool keep) {
         s.codec = p.codec;
         s.decoder = std::make_unique<media::VideoDecoder>(def);
     }
-    if (p.avcConfig) return s.decoder->configure(p.payload);
+    if (p.avcConfig) {
+        s.decoder->configure(p.payload);
+        return false;  // no picture of its own
+    }
     if (!p.picture) return false;
     return s.decoder->decodePacket(p.payload, p.key, keep);
 }
@@ -213,7 +217,7 @@ void deliver(Vm& vm, Object* ns, StreamState& s) {
     if (videos > kMaxDecodesPerFrame)
         for (size_t i = lastVideo + 1; i-- > s.next;)
             if (tags[i].type == format::flv::VideoTag && isKeyVideo(tags[i])) {
-                from = i;
+                from = s.decodedFrom = i;
                 if (s.decoder) s.decoder->restart();
                 break;
             }
@@ -238,6 +242,14 @@ void deliver(Vm& vm, Object* ns, StreamState& s) {
         }
     }
     s.next = end;
+    // Nothing to show yet from a decoder holding pictures back (H.264 with B-frames): take
+    // the first it holds, then bring its state back to where it was.
+    if (!shown && lastVideo < tags.size() && s.decoder && s.decoder->picture().isNull() &&
+        s.decoder->drainFirst()) {
+        shown = true;
+        for (size_t i = s.decodedFrom; i <= lastVideo; ++i)
+            if (tags[i].type == format::flv::VideoTag) decodeVideo(s, tags[i], false);
+    }
     if (shown) showPicture(s);
 }
 
@@ -317,7 +329,7 @@ void seek(StreamState& s, double seconds) {
     if (key < tags.size()) {
         s.positionMs = tags[key].timeMs;
         if (s.decoder) s.decoder->restart();
-        s.next = key;
+        s.next = s.decodedFrom = key;
         // Script data before the keyframe is not delivered again.
     } else {
         s.positionMs = target;

@@ -140,9 +140,12 @@ bool VideoDecoder::ok() const { return d_->ctx != nullptr; }
 
 bool VideoDecoder::configure(std::span<const uint8_t> extradata) {
     if (extradata.size() > (1u << 20)) return false;
+    // The same record again (a stream sent anew from its start) changes nothing.
+    if (d_->ctx && std::equal(extradata.begin(), extradata.end(), d_->extradata.begin(),
+                              d_->extradata.end()))
+        return true;
     d_->extradata.assign(extradata.begin(), extradata.end());
     last_ = -1;
-    picture_ = {};
     return d_->open();
 }
 
@@ -169,33 +172,50 @@ bool VideoDecoder::decodeOne(std::span<const uint8_t> data, bool keep, bool key)
     bool got = false;
     while (avcodec_receive_frame(d.ctx.get(), d.frame.get()) == 0) {
         got = true;
-        const AVFrame& f = *d.frame;
-        if (keep && f.width > 0 && f.height > 0 && f.width <= kMaxVideoSide &&
-            f.height <= kMaxVideoSide) {
-            const bool vp6Alpha = d.def.codec == uint8_t(format::VideoCodec::Vp6Alpha);
-            if (f.format == AV_PIX_FMT_YUV420P || (vp6Alpha && f.format == AV_PIX_FMT_YUVA420P)) {
-                picture_ = yuv420ToImage(f, f.format == AV_PIX_FMT_YUVA420P);
-                av_frame_unref(d.frame.get());
-                continue;
-            }
-            QImage img(f.width, f.height, QImage::Format_ARGB32);
-            SwsContext* s = sws_getCachedContext(
-                d.sws.release(), f.width, f.height, static_cast<AVPixelFormat>(f.format), f.width,
-                f.height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
-            d.sws.reset(s);
-            if (s && !img.isNull()) {
-                uint8_t* dst[4] = {img.bits(), nullptr, nullptr, nullptr};
-                int stride[4] = {int(img.bytesPerLine()), 0, 0, 0};
-                sws_scale(s, f.data, f.linesize, 0, f.height, dst, stride);
-                // Only VP6 with alpha carries transparency; the rest is opaque whatever sws
-                // leaves in the alpha bytes.
-                if (d.def.codec != uint8_t(format::VideoCodec::Vp6Alpha))
-                    img = img.convertToFormat(QImage::Format_RGB32);
-                picture_ = img.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-            }
-        }
+        if (keep) keepPicture();
         av_frame_unref(d.frame.get());
     }
+    return got;
+}
+
+void VideoDecoder::keepPicture() {
+    Impl& d = *d_;
+    const AVFrame& f = *d.frame;
+    if (f.width <= 0 || f.height <= 0 || f.width > kMaxVideoSide || f.height > kMaxVideoSide)
+        return;
+    const bool vp6Alpha = d.def.codec == uint8_t(format::VideoCodec::Vp6Alpha);
+    if (f.format == AV_PIX_FMT_YUV420P || (vp6Alpha && f.format == AV_PIX_FMT_YUVA420P)) {
+        picture_ = yuv420ToImage(f, f.format == AV_PIX_FMT_YUVA420P);
+        return;
+    }
+    QImage img(f.width, f.height, QImage::Format_ARGB32);
+    SwsContext* s = sws_getCachedContext(d.sws.release(), f.width, f.height,
+                                         static_cast<AVPixelFormat>(f.format), f.width, f.height,
+                                         AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    d.sws.reset(s);
+    if (s && !img.isNull()) {
+        uint8_t* dst[4] = {img.bits(), nullptr, nullptr, nullptr};
+        int stride[4] = {int(img.bytesPerLine()), 0, 0, 0};
+        sws_scale(s, f.data, f.linesize, 0, f.height, dst, stride);
+        // Only VP6 with alpha carries transparency; the rest is opaque whatever sws leaves in
+        // the alpha bytes.
+        if (d.def.codec != uint8_t(format::VideoCodec::Vp6Alpha))
+            img = img.convertToFormat(QImage::Format_RGB32);
+        picture_ = img.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+}
+
+bool VideoDecoder::drainFirst() {
+    Impl& d = *d_;
+    if (!d.ctx) return false;
+    if (avcodec_send_packet(d.ctx.get(), nullptr) < 0) return false;
+    bool got = false;
+    while (avcodec_receive_frame(d.ctx.get(), d.frame.get()) == 0) {
+        if (!got) keepPicture();
+        got = true;
+        av_frame_unref(d.frame.get());
+    }
+    avcodec_flush_buffers(d.ctx.get());
     return got;
 }
 

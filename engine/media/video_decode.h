@@ -46,9 +46,13 @@ public:
     void restart() { reset(); }
     // H.264's decoder configuration record, which the stream sends before its pictures.
     bool configure(std::span<const uint8_t> extradata);
+    // A decoder that reorders pictures holds the first ones back: this ends the stream to
+    // take the first held picture, then leaves the decoder ready for a fresh start.
+    bool drainFirst();
 
 private:
     bool decodeOne(std::span<const uint8_t> data, bool keep, bool key);
+    void keepPicture();  // the frame just received becomes the picture
     void reset();
 
     struct Impl;

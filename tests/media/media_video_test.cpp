@@ -249,64 +249,72 @@ TEST(Video, SeeksDecodeFromTheKeyframeAndBrokenStreamsDrawNothing) {
 }
 
 // A stream from the movie's folder shown by a timeline video: the picture of the stream's
-// time, which follows the movie's frames, and its sound, which pauses with it.
+// time, which follows the movie's frames, and its sound, which pauses with it. H.264 with
+// B-frames holds pictures back: its first picture shows at once, later ones come late.
 TEST(Video, NetStreamShowsItsFileInTheMoviesTime) {
     REQUIRE_FFMPEG();
-    QTemporaryDir dir;
-    const std::string d = dir.path().toStdString(), flv = d + "/clip.flv";
-    ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc=size=128x96:rate=12:duration=2 -f lavfi -i "
-                       "sine=frequency=440:duration=2 -c:v flv1 -g 6 -c:a adpcm_swf -ar 44100 " +
-                       flv));
-    swftest::SwfBuilder b(8, 128, 96, 12.0);
-    const uint16_t video = b.reserveId();
-    swftest::BitWriter def;
-    def.u16(video);
-    def.u16(0);
-    def.u16(128);
-    def.u16(96);
-    def.u8(0);
-    def.u8(2);
-    b.rawTag(60, def.bytes());
-    swftest::PlaceArgs at;
-    at.id = video;
-    at.name = "v";
-    b.placeObject(at);
-    // nc = new NetConnection(); nc.connect(null); ns = new NetStream(nc);
-    // v.attachVideo(ns); ns.play("clip.flv");
-    swftest::ActionWriter a;
-    a.pushString("nc").pushInt(0).pushString("NetConnection").op(0x40).setVariable();
-    a.pushNull().pushInt(1).pushString("nc").getVariable().pushString("connect").op(0x52).pop();
-    a.pushString("ns").pushString("nc").getVariable().pushInt(1).pushString("NetStream");
-    a.op(0x40).setVariable();
-    a.pushString("ns").getVariable().pushInt(1).pushString("v").getVariable();
-    a.pushString("attachVideo").op(0x52).pop();
-    a.pushString("clip.flv").pushInt(1).pushString("ns").getVariable();
-    a.pushString("play").op(0x52).pop();
-    b.doAction(a);
-    for (int f = 0; f < 10; ++f) b.showFrame();
-    swftest::ActionWriter pause;
-    pause.pushInt(0).pushString("ns").getVariable().pushString("pause").op(0x52).pop();
-    b.doAction(pause);
-    for (int f = 0; f < 10; ++f) b.showFrame();
-    swf::Player p(swf::loadMovie(b.bytes(), d));
-    // The first frame's end starts the stream at its first picture; each frame moves it on
-    // by a frame of the movie, which here is one of the stream's.
-    std::vector<std::vector<uint8_t>> refs;
-    for (int n = 0; n < 9; ++n) refs.push_back(reference(flv, n, d));
-    for (int n = 0; n < 8; ++n) {
-        const QImage shown = stage(p);
-        int best = -1;
-        double bestDiff = 1e9;
-        for (int k = 0; k < 9; ++k)
-            if (const double diff = meanDiff(shown, refs[size_t(k)]); diff < bestDiff)
-                best = k, bestDiff = diff;
-        EXPECT_EQ(best, n);
-        EXPECT_LT(bestDiff, 3.0) << n;
-        p.advanceFrame();
+    const struct {
+        const char* codec;
+        int exactFrames;
+    } kStreams[] = {{"flv1", 8}, {"libx264 -bf 0 -pix_fmt yuv420p", 8}, {"libx264 -pix_fmt yuv420p", 1}};
+    for (const auto& stream : kStreams) {
+        QTemporaryDir dir;
+        const std::string d = dir.path().toStdString(), flv = d + "/clip.flv";
+        ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc=size=128x96:rate=12:duration=2 -f lavfi -i "
+                           "sine=frequency=440:duration=2 -g 6 -c:v " + std::string(stream.codec) +
+                           " -c:a adpcm_swf -ar 44100 " + flv));
+        swftest::SwfBuilder b(8, 128, 96, 12.0);
+        const uint16_t video = b.reserveId();
+        swftest::BitWriter def;
+        def.u16(video);
+        def.u16(0);
+        def.u16(128);
+        def.u16(96);
+        def.u8(0);
+        def.u8(2);
+        b.rawTag(60, def.bytes());
+        swftest::PlaceArgs at;
+        at.id = video;
+        at.name = "v";
+        b.placeObject(at);
+        // nc = new NetConnection(); nc.connect(null); ns = new NetStream(nc);
+        // v.attachVideo(ns); ns.play("clip.flv");
+        swftest::ActionWriter a;
+        a.pushString("nc").pushInt(0).pushString("NetConnection").op(0x40).setVariable();
+        a.pushNull().pushInt(1).pushString("nc").getVariable().pushString("connect").op(0x52).pop();
+        a.pushString("ns").pushString("nc").getVariable().pushInt(1).pushString("NetStream");
+        a.op(0x40).setVariable();
+        a.pushString("ns").getVariable().pushInt(1).pushString("v").getVariable();
+        a.pushString("attachVideo").op(0x52).pop();
+        a.pushString("clip.flv").pushInt(1).pushString("ns").getVariable();
+        a.pushString("play").op(0x52).pop();
+        b.doAction(a);
+        for (int f = 0; f < 10; ++f) b.showFrame();
+        swftest::ActionWriter pause;
+        pause.pushInt(0).pushString("ns").getVariable().pushString("pause").op(0x52).pop();
+        b.doAction(pause);
+        for (int f = 0; f < 10; ++f) b.showFrame();
+        swf::Player p(swf::loadMovie(b.bytes(), d));
+        // The first frame's end starts the stream at its first picture; each frame moves it
+        // on by a frame of the movie, which here is one of the stream's.
+        std::vector<std::vector<uint8_t>> refs;
+        for (int n = 0; n < 9; ++n) refs.push_back(reference(flv, n, d));
+        for (int n = 0; n < stream.exactFrames; ++n) {
+            const QImage shown = stage(p);
+            int best = -1;
+            double bestDiff = 1e9;
+            for (int k = 0; k < 9; ++k)
+                if (const double diff = meanDiff(shown, refs[size_t(k)]); diff < bestDiff)
+                    best = k, bestDiff = diff;
+            EXPECT_EQ(best, n) << stream.codec;
+            EXPECT_LT(bestDiff, 3.0) << stream.codec << " " << n;
+            p.advanceFrame();
+        }
+        while (p.currentFrame() < 8) p.advanceFrame();
+        EXPECT_NEAR(frequencyOf(mix(p, 4410), 0), 440, 5) << stream.codec;
+        while (p.currentFrame() < 11) p.advanceFrame();
+        EXPECT_EQ(peak(mix(p, 4410)), 0) << stream.codec;
     }
-    EXPECT_NEAR(frequencyOf(mix(p, 4410), 0), 440, 5);
-    while (p.currentFrame() < 11) p.advanceFrame();
-    EXPECT_EQ(peak(mix(p, 4410)), 0);
 }
 
 }  // namespace
