@@ -7,6 +7,7 @@
 
 #include "engine/avm1/loader.h"
 #include "engine/avm1/movie_scripts.h"
+#include "engine/avm1/sprite_clip.h"
 #include "engine/media/audio_decode.h"
 #include "engine/media/mixer.h"
 
@@ -38,9 +39,15 @@ media::SoundMixer* mixerOf(Vm& vm) {
     return r ? r->mixer : nullptr;
 }
 
-// Whose mix a sound goes through in the mixer: 0 for the movie's own.
+// Whose mix a sound goes through in the mixer: a clip's by its display list, as the mixer
+// knows clips; 0 for the movie's own (the root's too); a loaded sound's own.
 uintptr_t ownerKey(Vm& vm, Object* holder) {
-    return holder == vm.global ? 0 : reinterpret_cast<uintptr_t>(holder);
+    if (holder == vm.global) return 0;
+    if (holder->cls == ObjClass::MovieClip) {
+        auto* sprite = dynamic_cast<SpriteClip*>(holder->clip);
+        return sprite && sprite->list() ? reinterpret_cast<uintptr_t>(sprite->list()) : 0;
+    }
+    return reinterpret_cast<uintptr_t>(holder);
 }
 
 void writeMix(Vm& vm, Object* holder, const Mix& m) {

@@ -32,21 +32,24 @@ void SoundMixer::frameEntered(int frame, bool jumped) {
 }
 
 void SoundMixer::spritesChanged(const DisplayList& list) {
-    if (!media_.hasSpriteSound()) return;
+    parents_.clear();
+    if (!media_.hasSpriteSound() && !clipMixes()) return;
     std::unordered_map<const SpriteState*, SpriteSound> now;
-    walkSprites(list, now, 0);
+    walkSprites(list, now, 0, 0);
     // Instances no longer seen take their stream sounds with them.
     sprites_ = std::move(now);
 }
 
 void SoundMixer::walkSprites(const DisplayList& list,
                              std::unordered_map<const SpriteState*, SpriteSound>& now,
-                             int nesting) {
+                             int nesting, uintptr_t parent) {
     constexpr int kMaxNesting = 64;
     if (nesting >= kMaxNesting) return;
     for (const auto& [depth, o] : list.objects) {
         if (!o.sprite) continue;
         const SpriteState* key = o.sprite.get();
+        const auto owner = reinterpret_cast<uintptr_t>(&o.sprite->list);
+        if (clipMixes()) parents_[owner] = parent;
         if (const TimelineSound* ts = media_.spriteSound(o.characterId)) {
             auto it = sprites_.find(key);
             // A state freed and another made at its address in one operation is a new instance
@@ -59,7 +62,8 @@ void SoundMixer::walkSprites(const DisplayList& list,
                 // Any move but the next frame (a goto, a loop, a new instance) moves the stream.
                 const bool jumped = !known || o.sprite->frame != s.frame + 1;
                 s.frame = o.sprite->frame;
-                for (const SoundEvent& e : ts->eventsAt(s.frame)) startSound(e.soundId, e.info);
+                for (const SoundEvent& e : ts->eventsAt(s.frame))
+                    startSound(e.soundId, e.info, owner);
                 const StreamSound* st = ts->stream ? &*ts->stream : nullptr;
                 if (!st || s.frame < st->firstFrame || s.frame > st->lastFrame) {
                     s.streamActive = false;
@@ -71,7 +75,7 @@ void SoundMixer::walkSprites(const DisplayList& list,
             s.playing = o.sprite->playing;
             now.emplace(key, s);
         }
-        walkSprites(o.sprite->list, now, nesting + 1);
+        walkSprites(o.sprite->list, now, nesting + 1, owner);
     }
 }
 
@@ -80,7 +84,7 @@ void SoundMixer::buttonChanged(uint16_t buttonId, ButtonTransition transition) {
         startSound(e->soundId, e->info);
 }
 
-void SoundMixer::startSound(uint16_t id, const format::SoundInfo& info) {
+void SoundMixer::startSound(uint16_t id, const format::SoundInfo& info, uintptr_t owner) {
     if (info.syncStop) {
         std::erase_if(channels_, [&](const Channel& c) { return c.soundId == id; });
         return;
@@ -99,6 +103,7 @@ void SoundMixer::startSound(uint16_t id, const format::SoundInfo& info) {
     c.pos = c.start;
     c.loopsLeft = std::max<int>(1, info.loops);
     c.envelope = info.envelope;
+    c.owner = owner;
     // The oldest sound gives way when every channel is busy.
     if (channels_.size() >= kMaxChannels) channels_.erase(channels_.begin());
     channels_.push_back(std::move(c));
@@ -134,6 +139,22 @@ void SoundMixer::stopSounds(uintptr_t owner, std::optional<uint16_t> id) {
         return (owner == 0 || c.owner == owner) && (!id || c.soundId == *id);
     });
     if (owner == 0 && !id) stopAll();
+}
+
+SoundMixer::Gains SoundMixer::chainGains(uintptr_t owner) const {
+    Gains total = kUnity;
+    for (int guard = 0; owner != 0 && guard < 64; ++guard) {
+        if (auto g = gains_.find(owner); g != gains_.end()) {
+            // The outer clip's mix takes what the inner one made: [t0 t3; t1 t2] x total.
+            const Gains& t = g->second;
+            total = {t[0] * total[0] + t[3] * total[1], t[1] * total[0] + t[2] * total[1],
+                     t[1] * total[3] + t[2] * total[2], t[0] * total[3] + t[3] * total[2]};
+        }
+        auto up = parents_.find(owner);
+        if (up == parents_.end()) break;
+        owner = up->second;
+    }
+    return total;
 }
 
 void SoundMixer::setGains(uintptr_t owner, const Gains& g) {
@@ -204,13 +225,14 @@ void SoundMixer::mix(std::span<int16_t> out, bool timelinePlaying) {
     for (Channel& c : channels_) {
         if (c.held) continue;
         const int16_t* src = c.pcm->samples.data();
-        const auto own = c.owner ? gains_.find(c.owner) : gains_.end();
+        const Gains t = c.owner ? chainGains(c.owner) : kUnity;
         for (size_t i = 0; i < frames && c.loopsLeft > 0;) {
             const size_t run = std::min(frames - i, c.end - c.pos);
-            if (own != gains_.end()) {
-                const Gains& t = own->second;
+            if (t != kUnity) {
                 for (size_t k = 0; k < run; ++k) {
-                    const float l = src[(c.pos + k) * 2], r = src[(c.pos + k) * 2 + 1];
+                    float el = 1, er = 1;
+                    if (!c.envelope.empty()) gains(c, c.start + c.elapsed + k, el, er);
+                    const float l = src[(c.pos + k) * 2] * el, r = src[(c.pos + k) * 2 + 1] * er;
                     acc_[(i + k) * 2] += int32_t((l * t[0] + r * t[3]) * vol);
                     acc_[(i + k) * 2 + 1] += int32_t((r * t[2] + l * t[1]) * vol);
                 }
@@ -239,11 +261,13 @@ void SoundMixer::mix(std::span<int16_t> out, bool timelinePlaying) {
     }
     std::erase_if(channels_, [](const Channel& c) { return c.loopsLeft <= 0; });
 
-    const int32_t g = int32_t(vol * 32768.0f);
-    if (streamActive_ && timelinePlaying) mixStream(media_.streamPcm(), streamPos_, frames, g);
+    if (streamActive_ && timelinePlaying)
+        mixStream(media_.streamPcm(), streamPos_, frames, kUnity, vol);
     // A sprite's stream moves while the sprite plays, whether or not the root does.
     for (auto& [key, s] : sprites_)
-        if (s.streamActive && s.playing) mixStream(s.sound->pcm(), s.streamPos, frames, g);
+        if (s.streamActive && s.playing)
+            mixStream(s.sound->pcm(), s.streamPos, frames,
+                      chainGains(reinterpret_cast<uintptr_t>(&key->list)), vol);
 
     // The movie's own mix, over everything it plays.
     if (auto movie = gains_.find(0); movie != gains_.end()) {
@@ -258,11 +282,21 @@ void SoundMixer::mix(std::span<int16_t> out, bool timelinePlaying) {
         out[k] = int16_t(std::clamp<int32_t>(acc_[k], -32768, 32767));
 }
 
-void SoundMixer::mixStream(const PcmBuffer& pcm, size_t& pos, size_t frames, int32_t gain) {
+void SoundMixer::mixStream(const PcmBuffer& pcm, size_t& pos, size_t frames, const Gains& t,
+                           float vol) {
     const size_t avail = pos < pcm.frames() ? pcm.frames() - pos : 0;
     const size_t run = std::min(frames, avail);
     const int16_t* src = pcm.samples.data() + pos * 2;
-    for (size_t k = 0; k < run * 2; ++k) acc_[k] += (src[k] * gain) >> 15;
+    if (t == kUnity) {
+        const int32_t gain = int32_t(vol * 32768.0f);
+        for (size_t k = 0; k < run * 2; ++k) acc_[k] += (src[k] * gain) >> 15;
+    } else {
+        for (size_t k = 0; k < run; ++k) {
+            const float l = src[k * 2], r = src[k * 2 + 1];
+            acc_[k * 2] += int32_t((l * t[0] + r * t[3]) * vol);
+            acc_[k * 2 + 1] += int32_t((r * t[2] + l * t[1]) * vol);
+        }
+    }
     pos += frames;  // the clock runs on past the data's end
 }
 

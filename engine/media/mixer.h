@@ -106,10 +106,14 @@ private:
         size_t streamPos = 0;
     };
 
-    void startSound(uint16_t id, const format::SoundInfo& info);
+    void startSound(uint16_t id, const format::SoundInfo& info, uintptr_t owner = 0);
     void walkSprites(const DisplayList& list,
-                     std::unordered_map<const SpriteState*, SpriteSound>& now, int nesting);
-    void mixStream(const PcmBuffer& pcm, size_t& pos, size_t frames, int32_t gain);
+                     std::unordered_map<const SpriteState*, SpriteSound>& now, int nesting,
+                     uintptr_t parent);
+    void mixStream(const PcmBuffer& pcm, size_t& pos, size_t frames, const Gains& g, float vol);
+    // An owner's mix through its clip and every clip holding it (not the movie's own).
+    Gains chainGains(uintptr_t owner) const;
+    bool clipMixes() const { return gains_.size() > gains_.count(0); }
     static void gains(const Channel& c, size_t at, float& left, float& right);
 
     const MovieMedia& media_;
@@ -123,6 +127,8 @@ private:
     // Keyed by the instance's state, which lives as long as the instance does.
     std::unordered_map<const SpriteState*, SpriteSound> sprites_;
     std::map<uintptr_t, Gains> gains_;  // owners' mixes set by scripts (0: the movie's own)
+    // Each clip's parent (by display list address, the root's 0) while clips have mixes.
+    std::unordered_map<uintptr_t, uintptr_t> parents_;
     uint64_t nextHandle_ = 0;
     Channel* channel(uint64_t handle);
 };

@@ -242,6 +242,37 @@ TEST(ScriptSound, StartedSoundsFollowTheirMixAndStop) {
     const std::vector<std::pair<int, int>> want{{12, 12}, {6, 6}, {0, 6}, {0, 6},
                                                 {0, 0},   {0, 6}, {0, 0}};
     EXPECT_EQ(heard, want);
+
+    // A clip's Sound reaches what its timeline plays, and what clips inside it play.
+    swftest::SwfBuilder c(8, 100, 100, 10.0);
+    c.rawTag(14, defineSoundBody(1, tone));
+    swftest::SpriteBuilder inner;
+    InfoSpec loop;
+    loop.loops = 100;
+    inner.rawTag(15, startSoundBody(1, loop));
+    inner.showFrame();
+    const uint16_t innerId = c.defineSprite(inner);
+    swftest::SpriteBuilder outer;
+    swftest::PlaceArgs in;
+    in.id = innerId;
+    outer.placeObject(in);
+    outer.showFrame();
+    const uint16_t outerId = c.defineSprite(outer);
+    swftest::PlaceArgs out;
+    out.id = outerId;
+    out.name = "mc";
+    c.placeObject(out);
+    c.showFrame();
+    swftest::ActionWriter quieter;  // new Sound(mc).setVolume(25)
+    quieter.pushInt(25).pushInt(1).pushString("mc").getVariable().pushInt(1);
+    quieter.pushString("Sound").op(0x40).pushString("setVolume").op(0x52).pop();
+    c.doAction(quieter);
+    c.showFrame();
+    c.showFrame();
+    swf::Player q(load(c.bytes()));
+    EXPECT_EQ(peak(mix(q, 4410)) / 1000, 12);
+    q.advanceFrame();
+    EXPECT_EQ(peak(mix(q, 4410)) / 1000, 3);
 }
 
 TEST(SoundInfo, BrokenSoundDataStaysQuiet) {
