@@ -163,12 +163,26 @@ void scanTimeline(std::span<const uint8_t> data, ScriptIndex& index,
     }
 }
 
-// Imported sprites bring their frame actions, clip events and init actions from the file that
-// defined them; the init actions run when the importing root reaches the ImportAssets frame.
+// Imported sprites bring their frame actions and clip events from the file that defined them.
+// An import runs every init action of the file it reads (each once), when the importing root
+// reaches the first ImportAssets frame naming that file.
 void addImportedScripts(const Movie& movie, ScriptIndex& index) {
     std::map<const Movie*, ScriptIndex> sources;
+    auto indexOf = [&](const Movie* m) -> const ScriptIndex& {
+        auto [src, fresh] = sources.try_emplace(m);
+        if (fresh) src->second = indexScripts(*m);
+        return src->second;
+    };
+    std::vector<std::pair<const Movie*, int>> readFrom;  // files imported, first frame each
     for (const auto& [id, imp] : movie.imported) {
         const Movie* from = imp.from.get();
+        if (!from) continue;
+        auto seen = std::find_if(readFrom.begin(), readFrom.end(),
+                                 [&](const auto& r) { return r.first == from; });
+        if (seen == readFrom.end())
+            readFrom.emplace_back(from, imp.frame);
+        else
+            seen->second = std::min(seen->second, imp.frame);
         uint16_t fromId = imp.id;
         // A re-exported import: its scripts live in the file that defined it.
         for (int hop = 0; hop < 8 && from; ++hop) {
@@ -178,9 +192,7 @@ void addImportedScripts(const Movie& movie, ScriptIndex& index) {
             from = it->second.from.get();
         }
         if (!from) continue;
-        auto [src, fresh] = sources.try_emplace(from);
-        if (fresh) src->second = indexScripts(*from);
-        const ScriptIndex& s = src->second;
+        const ScriptIndex& s = indexOf(from);
         if (auto it = s.spriteFrames.find(fromId);
             it != s.spriteFrames.end() && !index.spriteFrames.contains(id)) {
             index.spriteFrames[id] = it->second;
@@ -191,14 +203,18 @@ void addImportedScripts(const Movie& movie, ScriptIndex& index) {
                 index.clipEvents[{id, std::get<1>(key), std::get<2>(key)}] = events;
                 index.any = true;
             }
-        for (const auto& inits : s.rootInits)
-            for (const auto& init : inits)
-                if (init.spriteId == fromId) {
-                    const size_t f = static_cast<size_t>(std::max(0, imp.frame));
-                    if (index.rootInits.size() <= f) index.rootInits.resize(f + 1);
-                    index.rootInits[f].push_back({id, init.code});
-                    index.any = true;
-                }
+    }
+    std::stable_sort(readFrom.begin(), readFrom.end(),
+                     [](const auto& a, const auto& b) { return a.second < b.second; });
+    for (const auto& [from, frame] : readFrom) {
+        const size_t f = static_cast<size_t>(std::max(0, frame));
+        for (const auto& inits : indexOf(from).rootInits)
+            for (const auto& init : inits) {
+                if (index.rootInits.size() <= f) index.rootInits.resize(f + 1);
+                index.rootInits[f].push_back(
+                    {init.spriteId, init.code, init.from ? init.from : from});
+                index.any = true;
+            }
     }
 }
 
@@ -288,7 +304,7 @@ double ScriptRunner::timeMs() const {
 
 void ScriptRunner::runInitList(const std::vector<ScriptIndex::Init>& inits) {
     for (const auto& init : inits)
-        if (initsRun_.insert(init.spriteId).second) vm_->runActions(init.code, this);
+        if (initsRun_.insert({init.from, init.spriteId}).second) vm_->runActions(init.code, this);
 }
 
 // A frame's init actions run before the clips it places are built, once per sprite.
@@ -331,10 +347,15 @@ void ScriptRunner::drain(bool startFresh) {
     pendingSprites_ = std::move(waiting);
 }
 
+void ScriptRunner::showing(int frame) {
+    lastSeen_ = frame;
+    reached_ = std::max(reached_, frame);
+}
+
 void ScriptRunner::frameEntered(int frame) {
     if (running_) return;
     const Busy busy(running_);
-    lastSeen_ = frame;
+    showing(frame);
     if (vm_->textFields) vm_->textFields->sync();  // fields on this frame set their variables
     runInits(frame);
     constructNew(this);
@@ -374,7 +395,7 @@ void ScriptRunner::sync(bool tick) {
     const int f = hooks_.frame();
     if (!tick) {
         // The control's own seeks show a frame without running its actions.
-        lastSeen_ = f;
+        showing(f);
         sweep(false);
         if (vm_->textFields) vm_->textFields->sync();
         return;
@@ -452,7 +473,7 @@ void ScriptRunner::gotoFrame(int frame, bool andPlay) {
     frame = std::min(frame, totalFrames() - 1);
     if (frame == hooks_.frame()) return;
     hooks_.seek(frame);
-    lastSeen_ = frame;
+    showing(frame);
     if (pastEnd) return;
     if (running_) {
         // Clips the goto placed are constructed within it; their frames wait for the script.
@@ -630,8 +651,12 @@ SpriteClip* ScriptRunner::clipAt(ClipHost* parent, int depth) {
 
 uint16_t ScriptRunner::exportedId(std::string_view name) const {
     const std::string want = asciiLower(name);
+    // A name is usable once the root has reached the frame that exports it.
     for (const auto& [n, id] : movie_.exports)
-        if (asciiLower(n) == want) return id;
+        if (asciiLower(n) == want) {
+            auto f = movie_.exportFrames.find(n);
+            return f == movie_.exportFrames.end() || f->second <= reached_ ? id : 0;
+        }
     return 0;
 }
 

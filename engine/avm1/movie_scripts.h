@@ -43,6 +43,7 @@ struct ScriptIndex {
     struct Init {
         uint16_t spriteId;
         std::span<const uint8_t> code;
+        const Movie* from = nullptr;  // the file that defined the sprite; null: this movie
     };
     std::vector<std::vector<Init>> rootInits;  // per root frame
     // Init actions a sprite's own frames hold (they may target any sprite), by sprite id.
@@ -180,6 +181,8 @@ private:
     void runInits(int frame);
     void runInitList(const std::vector<ScriptIndex::Init>& inits);
     void runFrame(int frame);
+    // The root shows frame now.
+    void showing(int frame);
     // startFresh false: clips scripts created wait in the queue for the next full drain.
     void drain(bool startFresh = true);
 
@@ -192,9 +195,11 @@ private:
     DisplayObject rootPlace_;
     int level_ = 0;
     std::vector<bool> initDone_;
-    std::set<uint16_t> initsRun_;  // sprites whose init actions ran: each runs once
+    std::set<std::pair<const Movie*, uint16_t>>
+        initsRun_;  // sprites (by defining file) whose init actions ran: each runs once
     bool running_ = false;
     int lastSeen_ = 0;
+    int reached_ = 0;  // furthest root frame shown: exports of later frames are not usable yet
     int ticks_ = 0;
     std::function<void(std::string_view)> sink_;
     std::vector<std::string> buffered_;  // lines traced before a sink was set
