@@ -340,7 +340,7 @@ void installClipBuiltins(Vm& vm) {
     auto makeClip = [clipOf](Vm& vm, Object* self, const Value& name, const Value& depth,
                              uint16_t characterId = 0) -> Value {
         ClipHost* parent = clipOf(self);
-        if (!parent || name.isUndefined()) return {};
+        if (!parent) return {};
         const double d = vm.toNumber(depth);
         if (placeable(vm, parent)) {
             if (!depthOk(d)) return {};
@@ -352,7 +352,7 @@ void installClipBuiltins(Vm& vm) {
         return c ? Value(vm.clipObject(c)) : Value();
     };
     vm.defineMethod(mp, "createEmptyMovieClip", [makeClip](Vm& vm, Object* self, Args& a) -> Value {
-        if (a.size() < 2) return {};
+        if (a.size() < 2 || a[0].isUndefined()) return {};
         return makeClip(vm, self, a[0], a[1]);
     });
     vm.defineMethod(mp, "attachMovie", [makeClip](Vm& vm, Object* self, Args& a) -> Value {
@@ -383,6 +383,8 @@ void installClipBuiltins(Vm& vm) {
             vm.markConstructed(made.o, cls.o);
             vm.call(cls, made.o, {});
         }
+        // The clips its first frame holds are built right after it, before the script goes on.
+        if (ClipHost* c = made.o->clip) runnerFor(vm, c)->constructChildren(c);
         return made;
     });
     vm.defineMethod(mp, "duplicateMovieClip", [clipOf](Vm& vm, Object* self, Args& a) -> Value {

@@ -146,6 +146,8 @@ public:
     // clip events come along too. Whatever held the depth leaves. Null when it cannot be placed.
     SpriteClip* placeClip(ClipHost* parent, uint16_t characterId, int depth, std::string name,
                           const SpriteClip* like = nullptr);
+    // The clips below a clip a script just placed get their initialize and construct events.
+    void constructChildren(ClipHost* clip) { constructNew(clip, 0, false); }
     // Takes a clip off its parent's list; its unload runs with the next sweep.
     void removeClip(SpriteClip* clip);
     // Moves a clip to another depth, swapping with whatever is there; both then stay put when
