@@ -353,7 +353,12 @@ void installClipBuiltins(Vm& vm) {
     };
     vm.defineMethod(mp, "createEmptyMovieClip", [makeClip](Vm& vm, Object* self, Args& a) -> Value {
         if (a.size() < 2 || a[0].isUndefined()) return {};
-        return makeClip(vm, self, a[0], a[1]);
+        Value made = makeClip(vm, self, a[0], a[1]);
+        // The new clip hears onConstruct (usually from MovieClip.prototype) as it is made.
+        if (made.isObject())
+            if (Value fn = vm.get(made.o, "onConstruct"); fn.isObject() && fn.o->fn)
+                vm.call(fn, made.o, {});
+        return made;
     });
     vm.defineMethod(mp, "attachMovie", [makeClip](Vm& vm, Object* self, Args& a) -> Value {
         if (a.size() < 3) return {};
