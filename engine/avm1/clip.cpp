@@ -372,8 +372,9 @@ void installClipBuiltins(Vm& vm) {
         // A class registered for the symbol becomes the clip's prototype and constructor.
         // Classes belong to the symbol, so one registered under another export name of the
         // same symbol counts too.
-        Value reg = vm.get(vm.global, "__registeredClasses");
-        Value cls = reg.isObject() ? vm.get(reg.o, vm.toString(a[0])) : Value();
+        Value cls;
+        if (Object* named = registeredClass(vm, vm.toString(a[0]), vm.activeVersion()))
+            cls = Value(named);
         if (!(cls.isObject() && cls.o->fn) && id)
             if (auto* sprite = dynamic_cast<SpriteClip*>(made.o->clip))
                 if (ScriptRunner* r = runnerFor(vm, self ? self->clip : nullptr))
