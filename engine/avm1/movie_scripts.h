@@ -58,6 +58,9 @@ struct ScriptIndex {
         std::span<const uint8_t> code;
     };
     std::map<std::tuple<uint16_t, int, int>, std::vector<ClipEvent>> clipEvents;
+    // Placements ahead of a frame's DoActions, by (timeline, frame): the depth and the index
+    // of the DoAction it precedes. Those clips start before that action runs.
+    std::map<std::pair<uint16_t, int>, std::vector<std::pair<int, size_t>>> placedBeforeActions;
     bool any = false;
 };
 
@@ -163,7 +166,7 @@ public:
 private:
     SpriteClip* instanceFor(ClipHost* parent, const DisplayObject& o);
     // frame: the frame whose actions run (by default the one the clip shows now).
-    void runSpriteFrame(SpriteClip* clip, int frame = -1);
+    void runSpriteFrame(SpriteClip* clip, int frame = -1, int nesting = -1);
     void fireEvents(SpriteClip* clip, uint32_t bits);
     void callHandler(ClipHost* clip, const char* name);
     // A clip a script placed: its construction events, onLoad and first frame.
@@ -173,6 +176,12 @@ private:
     // New instances below parent (all levels): initialize, then construct handlers.
     void constructNew(ClipHost* parent, int nesting = 0, bool thenDrain = true);
     void collectUnconstructed(ClipHost* parent, std::vector<SpriteClip*>& out, int nesting);
+    // New clips below parent that its timeline's frame placed ahead of that frame's actions.
+    std::unordered_set<const SpriteClip*> placedAhead(ClipHost* parent, uint16_t timeline,
+                                                      int frame, size_t action = 0);
+    // Runs a frame's actions on clip, starting before each one the clips placed ahead of it.
+    void runInTagOrder(std::span<const std::span<const uint8_t>> lists, ClipHost* clip,
+                       uint16_t timeline, int frame, int nesting);
     // New instances below parent (only: of these, when given): load events and first frames,
     // then their own children.
     void placeNew(ClipHost* parent, int nesting = 0,
