@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "engine/avm1/clip_classes.h"
 #include "engine/avm1/vm.h"
 
 namespace swf::avm1 {
@@ -161,15 +162,7 @@ void installObjectBuiltins(Vm& vm) {
     });
     vm.defineMethod(objectCtor, "registerClass", [](Vm& vm, Object*, Args& a) -> Value {
         if (a.size() < 2) return Value(false);
-        Object* reg = nullptr;
-        Value r = vm.get(vm.global, "__registeredClasses");
-        if (r.isObject()) {
-            reg = r.o;
-        } else {
-            reg = vm.newObject();
-            vm.defineValue(vm.global, "__registeredClasses", reg, DontEnum);
-        }
-        vm.set(reg, vm.toString(a[0]), a[1]);
+        registerClass(vm, vm.toString(a[0]), a[1], vm.activeVersion());
         return Value(true);
     });
     // Accessors, watchers and the prototype tests came with SWF 6.

@@ -340,7 +340,7 @@ void installClipBuiltins(Vm& vm) {
     auto makeClip = [clipOf](Vm& vm, Object* self, const Value& name, const Value& depth,
                              uint16_t characterId = 0) -> Value {
         ClipHost* parent = clipOf(self);
-        if (!parent || name.isUndefined()) return {};
+        if (!parent) return {};
         const double d = vm.toNumber(depth);
         if (placeable(vm, parent)) {
             if (!depthOk(d)) return {};
@@ -352,8 +352,13 @@ void installClipBuiltins(Vm& vm) {
         return c ? Value(vm.clipObject(c)) : Value();
     };
     vm.defineMethod(mp, "createEmptyMovieClip", [makeClip](Vm& vm, Object* self, Args& a) -> Value {
-        if (a.size() < 2) return {};
-        return makeClip(vm, self, a[0], a[1]);
+        if (a.size() < 2 || a[0].isUndefined()) return {};
+        Value made = makeClip(vm, self, a[0], a[1]);
+        // The new clip hears onConstruct (usually from MovieClip.prototype) as it is made.
+        if (made.isObject())
+            if (Value fn = vm.get(made.o, "onConstruct"); fn.isObject() && fn.o->fn)
+                vm.call(fn, made.o, {});
+        return made;
     });
     vm.defineMethod(mp, "attachMovie", [makeClip](Vm& vm, Object* self, Args& a) -> Value {
         if (a.size() < 3) return {};
@@ -367,8 +372,9 @@ void installClipBuiltins(Vm& vm) {
         // A class registered for the symbol becomes the clip's prototype and constructor.
         // Classes belong to the symbol, so one registered under another export name of the
         // same symbol counts too.
-        Value reg = vm.get(vm.global, "__registeredClasses");
-        Value cls = reg.isObject() ? vm.get(reg.o, vm.toString(a[0])) : Value();
+        Value cls;
+        if (Object* named = registeredClass(vm, vm.toString(a[0]), vm.activeVersion()))
+            cls = Value(named);
         if (!(cls.isObject() && cls.o->fn) && id)
             if (auto* sprite = dynamic_cast<SpriteClip*>(made.o->clip))
                 if (ScriptRunner* r = runnerFor(vm, self ? self->clip : nullptr))
@@ -383,6 +389,8 @@ void installClipBuiltins(Vm& vm) {
             vm.markConstructed(made.o, cls.o);
             vm.call(cls, made.o, {});
         }
+        // The clips its first frame holds are built right after it, before the script goes on.
+        if (ClipHost* c = made.o->clip) runnerFor(vm, c)->constructChildren(c);
         return made;
     });
     vm.defineMethod(mp, "duplicateMovieClip", [clipOf](Vm& vm, Object* self, Args& a) -> Value {

@@ -7,14 +7,39 @@
 
 namespace swf::avm1 {
 
-Object* registeredClass(Vm& vm, const Movie& movie, const SpriteClip& clip) {
+namespace {
+
+std::string classKey(std::string_view name, int version) {
+    return version >= 7 ? std::string(name) : foldCase(name);
+}
+
+Object* registry(Vm& vm) {
     const Value reg = vm.get(vm.global, "__registeredClasses");
-    if (!reg.isObject() || !clip.characterId()) return nullptr;
-    for (const auto& [name, id] : movie.exports) {
-        if (id != clip.characterId()) continue;
-        const Value cls = vm.get(reg.o, name);
-        if (cls.isObject() && cls.o->fn) return cls.o;
+    return reg.isObject() ? reg.o : nullptr;
+}
+
+}  // namespace
+
+void registerClass(Vm& vm, std::string_view name, const Value& cls, int version) {
+    Object* reg = registry(vm);
+    if (!reg) {
+        reg = vm.newObject();
+        vm.defineValue(vm.global, "__registeredClasses", reg, DontEnum);
     }
+    reg->setOwn(name, classKey(name, version), cls);
+}
+
+Object* registeredClass(Vm& vm, std::string_view name, int version) {
+    Object* reg = registry(vm);
+    const Property* p = reg ? reg->findOwn(classKey(name, version)) : nullptr;
+    return p && p->value.isObject() && p->value.o->fn ? p->value.o : nullptr;
+}
+
+Object* registeredClass(Vm& vm, const Movie& movie, const SpriteClip& clip) {
+    if (!clip.characterId()) return nullptr;
+    for (const auto& [name, id] : movie.exports)
+        if (id == clip.characterId())
+            if (Object* cls = registeredClass(vm, name, movie.info.version)) return cls;
     return nullptr;
 }
 

@@ -49,7 +49,8 @@ namespace {
 void addImportedScripts(const Movie& movie, ScriptIndex& index);
 
 constexpr uint16_t kShowFrame = 1, kDoAction = 12, kDefineSprite = 39, kDoInitAction = 59;
-constexpr uint16_t kPlaceObject2 = 26, kPlaceObject3 = 70, kRemoveObject = 5, kRemoveObject2 = 28;
+constexpr uint16_t kPlaceObject = 4, kPlaceObject2 = 26, kPlaceObject3 = 70, kRemoveObject = 5,
+                   kRemoveObject2 = 28;
 
 // The onClipEvent handlers at the end of a PlaceObject2/3 body.
 void scanClipEvents(std::span<const uint8_t> body, int version, int swfVersion,
@@ -103,6 +104,8 @@ void scanTimeline(std::span<const uint8_t> data, ScriptIndex& index,
     format::Tag tag;
     size_t frame = 0;
     bool actionSeen = false;
+    std::vector<std::pair<int, size_t>> placedSoFar;  // this frame's placements so far
+    size_t actionsSoFar = 0;                          // and its DoActions
     auto at = [&](auto& v) -> auto& {
         if (v.size() <= frame) v.resize(frame + 1);
         return v[frame];
@@ -112,6 +115,12 @@ void scanTimeline(std::span<const uint8_t> data, ScriptIndex& index,
             case kShowFrame:
                 ++frame;
                 actionSeen = false;
+                placedSoFar.clear();
+                actionsSoFar = 0;
+                break;
+            case kPlaceObject:
+                if (tag.body.size() >= 4)
+                    placedSoFar.emplace_back(tag.body[2] | (tag.body[3] << 8), actionsSoFar);
                 break;
             case kRemoveObject:
             case kRemoveObject2:
@@ -124,6 +133,10 @@ void scanTimeline(std::span<const uint8_t> data, ScriptIndex& index,
             case kDoAction:
                 actionSeen = true;
                 if (!tag.body.empty()) {
+                    if (!placedSoFar.empty() && placedSoFar.back().second == actionsSoFar)
+                        index.placedBeforeActions[{timelineId, static_cast<int>(frame)}] =
+                            placedSoFar;
+                    ++actionsSoFar;
                     at(frames).push_back(tag.body);
                     index.any = true;
                 }
@@ -137,6 +150,10 @@ void scanTimeline(std::span<const uint8_t> data, ScriptIndex& index,
                 break;
             case kPlaceObject2:
             case kPlaceObject3:
+                if (const size_t pos = tag.code == kPlaceObject3 ? 2 : 1;
+                    tag.body.size() >= pos + 2 && (tag.body[0] & 0x02))
+                    placedSoFar.emplace_back(tag.body[pos] | (tag.body[pos + 1] << 8),
+                                             actionsSoFar);
                 if (!tag.body.empty() && (tag.body[0] & 0x80)) {
                     std::vector<ScriptIndex::ClipEvent> events;
                     int d = 0;
@@ -163,12 +180,26 @@ void scanTimeline(std::span<const uint8_t> data, ScriptIndex& index,
     }
 }
 
-// Imported sprites bring their frame actions, clip events and init actions from the file that
-// defined them; the init actions run when the importing root reaches the ImportAssets frame.
+// Imported sprites bring their frame actions and clip events from the file that defined them.
+// An import runs every init action of the file it reads (each once), when the importing root
+// reaches the first ImportAssets frame naming that file.
 void addImportedScripts(const Movie& movie, ScriptIndex& index) {
     std::map<const Movie*, ScriptIndex> sources;
+    auto indexOf = [&](const Movie* m) -> const ScriptIndex& {
+        auto [src, fresh] = sources.try_emplace(m);
+        if (fresh) src->second = indexScripts(*m);
+        return src->second;
+    };
+    std::vector<std::pair<const Movie*, int>> readFrom;  // files imported, first frame each
     for (const auto& [id, imp] : movie.imported) {
         const Movie* from = imp.from.get();
+        if (!from) continue;
+        auto seen = std::find_if(readFrom.begin(), readFrom.end(),
+                                 [&](const auto& r) { return r.first == from; });
+        if (seen == readFrom.end())
+            readFrom.emplace_back(from, imp.frame);
+        else
+            seen->second = std::min(seen->second, imp.frame);
         uint16_t fromId = imp.id;
         // A re-exported import: its scripts live in the file that defined it.
         for (int hop = 0; hop < 8 && from; ++hop) {
@@ -178,9 +209,7 @@ void addImportedScripts(const Movie& movie, ScriptIndex& index) {
             from = it->second.from.get();
         }
         if (!from) continue;
-        auto [src, fresh] = sources.try_emplace(from);
-        if (fresh) src->second = indexScripts(*from);
-        const ScriptIndex& s = src->second;
+        const ScriptIndex& s = indexOf(from);
         if (auto it = s.spriteFrames.find(fromId);
             it != s.spriteFrames.end() && !index.spriteFrames.contains(id)) {
             index.spriteFrames[id] = it->second;
@@ -191,14 +220,18 @@ void addImportedScripts(const Movie& movie, ScriptIndex& index) {
                 index.clipEvents[{id, std::get<1>(key), std::get<2>(key)}] = events;
                 index.any = true;
             }
-        for (const auto& inits : s.rootInits)
-            for (const auto& init : inits)
-                if (init.spriteId == fromId) {
-                    const size_t f = static_cast<size_t>(std::max(0, imp.frame));
-                    if (index.rootInits.size() <= f) index.rootInits.resize(f + 1);
-                    index.rootInits[f].push_back({id, init.code});
-                    index.any = true;
-                }
+    }
+    std::stable_sort(readFrom.begin(), readFrom.end(),
+                     [](const auto& a, const auto& b) { return a.second < b.second; });
+    for (const auto& [from, frame] : readFrom) {
+        const size_t f = static_cast<size_t>(std::max(0, frame));
+        for (const auto& inits : indexOf(from).rootInits)
+            for (const auto& init : inits) {
+                if (index.rootInits.size() <= f) index.rootInits.resize(f + 1);
+                index.rootInits[f].push_back(
+                    {init.spriteId, init.code, init.from ? init.from : from});
+                index.any = true;
+            }
     }
 }
 
@@ -288,7 +321,7 @@ double ScriptRunner::timeMs() const {
 
 void ScriptRunner::runInitList(const std::vector<ScriptIndex::Init>& inits) {
     for (const auto& init : inits)
-        if (initsRun_.insert(init.spriteId).second) vm_->runActions(init.code, this);
+        if (initsRun_.insert({init.from, init.spriteId}).second) vm_->runActions(init.code, this);
 }
 
 // A frame's init actions run before the clips it places are built, once per sprite.
@@ -331,10 +364,15 @@ void ScriptRunner::drain(bool startFresh) {
     pendingSprites_ = std::move(waiting);
 }
 
+void ScriptRunner::showing(int frame) {
+    lastSeen_ = frame;
+    reached_ = std::max(reached_, frame);
+}
+
 void ScriptRunner::frameEntered(int frame) {
     if (running_) return;
     const Busy busy(running_);
-    lastSeen_ = frame;
+    showing(frame);
     if (vm_->textFields) vm_->textFields->sync();  // fields on this frame set their variables
     runInits(frame);
     constructNew(this);
@@ -345,7 +383,14 @@ void ScriptRunner::frameEntered(int frame) {
     if (static_cast<size_t>(frame) < index_.rootRemovesFirst.size() &&
         index_.rootRemovesFirst[frame])
         sweep(true);
-    runFrame(frame);
+    // Clips placed ahead of the frame's actions start before them.
+    if (const auto ahead = placedAhead(this, 0, frame); !ahead.empty()) {
+        placeNew(this, 0, &ahead);
+        drain();
+    }
+    runInits(frame);
+    if (static_cast<size_t>(frame) < index_.rootFrames.size())
+        runInTagOrder(index_.rootFrames[frame], this, 0, frame, 0);
     // Clips the frame placed start before those its script made, in the order they came, and
     // before the frame a goto in its script went to; clips that goto placed start after it.
     drain(false);
@@ -374,7 +419,7 @@ void ScriptRunner::sync(bool tick) {
     const int f = hooks_.frame();
     if (!tick) {
         // The control's own seeks show a frame without running its actions.
-        lastSeen_ = f;
+        showing(f);
         sweep(false);
         if (vm_->textFields) vm_->textFields->sync();
         return;
@@ -452,7 +497,7 @@ void ScriptRunner::gotoFrame(int frame, bool andPlay) {
     frame = std::min(frame, totalFrames() - 1);
     if (frame == hooks_.frame()) return;
     hooks_.seek(frame);
-    lastSeen_ = frame;
+    showing(frame);
     if (pastEnd) return;
     if (running_) {
         // Clips the goto placed are constructed within it; their frames wait for the script.
@@ -566,14 +611,17 @@ std::vector<std::span<const uint8_t>> ScriptRunner::spriteActions(uint16_t sprit
     return it->second[frame];
 }
 
-void ScriptRunner::runSpriteFrame(SpriteClip* clip, int frame) {
+void ScriptRunner::runSpriteFrame(SpriteClip* clip, int frame, int nesting) {
     if (!clip->object()) return;
     const int f = frame >= 0 ? frame : clip->currentFrame();
     clip->lastFrame = clip->currentFrame();
     if (auto it = index_.spriteInits.find(clip->characterId());
         it != index_.spriteInits.end() && f >= 0 && static_cast<size_t>(f) < it->second.size())
         runInitList(it->second[f]);
-    vm_->runFrameActions(spriteActions(clip->characterId(), f), clip);
+    if (nesting >= 0)
+        runInTagOrder(spriteActions(clip->characterId(), f), clip, clip->characterId(), f, nesting);
+    else
+        vm_->runFrameActions(spriteActions(clip->characterId(), f), clip);
 }
 
 void ScriptRunner::spriteFrameChanged(SpriteClip* clip) {
@@ -630,8 +678,12 @@ SpriteClip* ScriptRunner::clipAt(ClipHost* parent, int depth) {
 
 uint16_t ScriptRunner::exportedId(std::string_view name) const {
     const std::string want = asciiLower(name);
+    // A name is usable once the root has reached the frame that exports it.
     for (const auto& [n, id] : movie_.exports)
-        if (asciiLower(n) == want) return id;
+        if (asciiLower(n) == want) {
+            auto f = movie_.exportFrames.find(n);
+            return f == movie_.exportFrames.end() || f->second <= reached_ ? id : 0;
+        }
     return 0;
 }
 
@@ -782,6 +834,34 @@ void ScriptRunner::collectUnconstructed(ClipHost* parent, std::vector<SpriteClip
     for (ClipHost* b : buttonChildren(*vm_, parent)) collectUnconstructed(b, out, nesting + 1);
 }
 
+std::unordered_set<const SpriteClip*> ScriptRunner::placedAhead(ClipHost* parent, uint16_t timeline,
+                                                                int frame, size_t action) {
+    std::unordered_set<const SpriteClip*> out;
+    auto it = index_.placedBeforeActions.find({timeline, frame});
+    if (it == index_.placedBeforeActions.end()) return out;
+    for (ClipHost* c : instancesOf(parent)) {
+        auto* s = static_cast<SpriteClip*>(c);
+        if (s->lastFrame < 0 && s->placedAt() == frame &&
+            std::any_of(it->second.begin(), it->second.end(), [&](const auto& p) {
+                return p.first == s->rawDepth() && p.second <= action;
+            }))
+            out.insert(s);
+    }
+    return out;
+}
+
+void ScriptRunner::runInTagOrder(std::span<const std::span<const uint8_t>> lists, ClipHost* clip,
+                                 uint16_t timeline, int frame, int nesting) {
+    if (!index_.placedBeforeActions.contains({timeline, frame})) {
+        vm_->runFrameActions(lists, clip);
+        return;
+    }
+    vm_->runFrameActions(lists, clip, [&](size_t i) {
+        if (const auto ahead = placedAhead(clip, timeline, frame, i); !ahead.empty())
+            placeNew(clip, nesting + 1, &ahead);
+    });
+}
+
 void ScriptRunner::placeNew(ClipHost* parent, int nesting,
                             const std::unordered_set<const SpriteClip*>* only) {
     if (nesting > 64) return;
@@ -818,7 +898,10 @@ void ScriptRunner::placeNew(ClipHost* parent, int nesting,
             drain();
             if (!s->object()) continue;
         }
-        runSpriteFrame(s);
+        if (const auto ahead = placedAhead(s, s->characterId(), s->currentFrame()); !ahead.empty())
+            placeNew(s, nesting + 1, &ahead);
+        if (!s->object()) continue;
+        runSpriteFrame(s, -1, nesting);
         drain();
         placeNew(s, nesting + 1);
     }

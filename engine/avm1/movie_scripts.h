@@ -47,6 +47,7 @@ struct ScriptIndex {
     struct Init {
         uint16_t spriteId;
         std::span<const uint8_t> code;
+        const Movie* from = nullptr;  // the file that defined the sprite; null: this movie
     };
     std::vector<std::vector<Init>> rootInits;  // per root frame
     // Init actions a sprite's own frames hold (they may target any sprite), by sprite id.
@@ -61,6 +62,9 @@ struct ScriptIndex {
         std::span<const uint8_t> code;
     };
     std::map<std::tuple<uint16_t, int, int>, std::vector<ClipEvent>> clipEvents;
+    // Placements ahead of a frame's DoActions, by (timeline, frame): the depth and the index
+    // of the DoAction it precedes. Those clips start before that action runs.
+    std::map<std::pair<uint16_t, int>, std::vector<std::pair<int, size_t>>> placedBeforeActions;
     bool any = false;
 };
 
@@ -151,6 +155,8 @@ public:
     // clip events come along too. Whatever held the depth leaves. Null when it cannot be placed.
     SpriteClip* placeClip(ClipHost* parent, uint16_t characterId, int depth, std::string name,
                           const SpriteClip* like = nullptr);
+    // The clips below a clip a script just placed get their initialize and construct events.
+    void constructChildren(ClipHost* clip) { constructNew(clip, 0, false); }
     // Takes a clip off its parent's list; its unload runs with the next sweep.
     void removeClip(SpriteClip* clip);
     // Moves a clip to another depth, swapping with whatever is there; both then stay put when
@@ -166,7 +172,7 @@ public:
 private:
     SpriteClip* instanceFor(ClipHost* parent, const DisplayObject& o);
     // frame: the frame whose actions run (by default the one the clip shows now).
-    void runSpriteFrame(SpriteClip* clip, int frame = -1);
+    void runSpriteFrame(SpriteClip* clip, int frame = -1, int nesting = -1);
     void fireEvents(SpriteClip* clip, uint32_t bits);
     void callHandler(ClipHost* clip, const char* name);
     // A clip a script placed: its construction events, onLoad and first frame.
@@ -176,6 +182,12 @@ private:
     // New instances below parent (all levels): initialize, then construct handlers.
     void constructNew(ClipHost* parent, int nesting = 0, bool thenDrain = true);
     void collectUnconstructed(ClipHost* parent, std::vector<SpriteClip*>& out, int nesting);
+    // New clips below parent that its timeline's frame placed ahead of that frame's actions.
+    std::unordered_set<const SpriteClip*> placedAhead(ClipHost* parent, uint16_t timeline,
+                                                      int frame, size_t action = 0);
+    // Runs a frame's actions on clip, starting before each one the clips placed ahead of it.
+    void runInTagOrder(std::span<const std::span<const uint8_t>> lists, ClipHost* clip,
+                       uint16_t timeline, int frame, int nesting);
     // New instances below parent (only: of these, when given): load events and first frames,
     // then their own children.
     void placeNew(ClipHost* parent, int nesting = 0,
@@ -186,6 +198,8 @@ private:
     void runInits(int frame);
     void runInitList(const std::vector<ScriptIndex::Init>& inits);
     void runFrame(int frame);
+    // The root shows frame now.
+    void showing(int frame);
     // startFresh false: clips scripts created wait in the queue for the next full drain.
     void drain(bool startFresh = true);
 
@@ -198,9 +212,11 @@ private:
     DisplayObject rootPlace_;
     int level_ = 0;
     std::vector<bool> initDone_;
-    std::set<uint16_t> initsRun_;  // sprites whose init actions ran: each runs once
+    std::set<std::pair<const Movie*, uint16_t>>
+        initsRun_;  // sprites (by defining file) whose init actions ran: each runs once
     bool running_ = false;
     int lastSeen_ = 0;
+    int reached_ = 0;  // furthest root frame shown: exports of later frames are not usable yet
     int ticks_ = 0;
     std::function<void(std::string_view)> sink_;
     std::vector<std::string> buffered_;  // lines traced before a sink was set

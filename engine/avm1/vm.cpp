@@ -1080,10 +1080,12 @@ void Vm::runActions(std::span<const uint8_t> code, ClipHost* clip) {
     enter([&] { runFrameCode(*this, code, clip); });
 }
 
-void Vm::runFrameActions(std::span<const std::span<const uint8_t>> lists, ClipHost* clip) {
+void Vm::runFrameActions(std::span<const std::span<const uint8_t>> lists, ClipHost* clip,
+                         const std::function<void(size_t)>& before) {
     FrameCarry carry;  // a frame's lists share one stack and constant pool
-    for (const auto& list : lists) {
-        std::span<const uint8_t> code = list;
+    for (size_t i = 0; i < lists.size(); ++i) {
+        if (i > 0 && before) before(i);
+        std::span<const uint8_t> code = lists[i];
         // Each landing runs to an end; a few in a row are all a real movie makes.
         for (int landings = 0; landings < 64; ++landings) {
             std::optional<int64_t> out;

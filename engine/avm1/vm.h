@@ -66,7 +66,9 @@ public:
     void runActions(std::span<const uint8_t> code, ClipHost* clip);
     // A frame's action lists in order. A jump past the end of one goes on in the file's bytes
     // there: when they are a later list of the same frame, the script continues inside it.
-    void runFrameActions(std::span<const std::span<const uint8_t>> lists, ClipHost* clip);
+    // before(i), when given, runs ahead of list i (from the second on).
+    void runFrameActions(std::span<const std::span<const uint8_t>> lists, ClipHost* clip,
+                         const std::function<void(size_t)>& before = {});
     // Every way in from the host goes through here: f's script time counts against the
     // frame's budget, and a script's throw or abort ends here. False when f did not finish,
     // or did not run because the movie's scripts are stopped.

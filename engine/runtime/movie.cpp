@@ -213,7 +213,7 @@ private:
                 return true;
             }
             case 56:  // ExportAssets
-                readExports(tag.body);
+                readExports(tag.body, static_cast<int>(tl.frames.size()));
                 return true;
             case 57:  // ImportAssets
             case 71:  // ImportAssets2
@@ -283,13 +283,14 @@ private:
         movie_.characters.emplace(sp.id, std::move(sp));
     }
 
-    void readExports(std::span<const uint8_t> body) {
+    void readExports(std::span<const uint8_t> body, int frame) {
         BitReader r(body);
         const int count = r.u16();
         for (int i = 0; i < count && !r.overrun(); ++i) {
             const uint16_t id = r.u16();
             std::string name = r.string();
             if (r.overrun()) break;
+            movie_.exportFrames.try_emplace(name, frame);
             movie_.exports.insert_or_assign(std::move(name), id);
         }
     }

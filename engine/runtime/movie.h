@@ -218,7 +218,8 @@ public:
     std::unordered_map<uint16_t, Character> characters;
     std::span<const uint8_t> jpegTables;  // JPEGTables, shared by every DefineBits
     LoadLimits limits;
-    std::map<std::string, uint16_t> exports;         // ExportAssets name -> its last character
+    std::map<std::string, uint16_t> exports;  // ExportAssets name -> its last character
+    std::map<std::string, int> exportFrames;  // ExportAssets name -> root frame first naming it
     std::map<uint16_t, ImportedCharacter> imported;  // by this movie's id
 
     const Character* character(uint16_t id) const {

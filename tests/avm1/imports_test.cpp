@@ -87,7 +87,7 @@ TEST(Avm1Imports, ImportedSpriteRunsItsInitAndFrameActions) {
     TempDir dir;
     dir.write("lib.swf", library("lib"));
     const auto lines = runMain(dir, "lib.swf", "LIB");  // names match regardless of case
-    EXPECT_EQ(lines, (std::vector<std::string>{"lib init", "main", "lib frame"}));
+    EXPECT_EQ(lines, (std::vector<std::string>{"lib init", "lib frame", "main"}));
 }
 
 TEST(Avm1Imports, MissingBrokenAndCyclicImportsAreSkipped) {
@@ -99,7 +99,7 @@ TEST(Avm1Imports, MissingBrokenAndCyclicImportsAreSkipped) {
     // a.swf and b.swf import each other; each loads once along the chain.
     dir.write("a.swf", library("a", "b.swf"));
     dir.write("b.swf", library("b", "a.swf"));
-    EXPECT_EQ(runMain(dir, "a.swf", "a"), (std::vector<std::string>{"a init", "main", "a frame"}));
+    EXPECT_EQ(runMain(dir, "a.swf", "a"), (std::vector<std::string>{"a init", "a frame", "main"}));
 }
 
 TEST(Avm1Imports, NestingStopsAtEightFiles) {
@@ -120,7 +120,7 @@ TEST(Avm1Imports, NestingStopsAtEightFiles) {
         dir.write("f" + std::to_string(i) + ".swf", b.bytes());
     }
     EXPECT_EQ(runMain(dir, "f0.swf", "s"), (std::vector<std::string>{"main"}));
-    EXPECT_EQ(runMain(dir, "f5.swf", "s"), (std::vector<std::string>{"main", "deep"}));
+    EXPECT_EQ(runMain(dir, "f5.swf", "s"), (std::vector<std::string>{"deep", "main"}));
 }
 
 // Imports reach only the movie's own folder and below: not its parent, not through a link
@@ -137,7 +137,7 @@ TEST(Avm1Imports, ImportsStayInTheMoviesFolder) {
     fs::create_symlink(outside.path / "lib.swf", dir.path / "link.swf");
     fs::create_symlink(dir.path / ".lib.swf", dir.path / "shown.swf");
     const std::string up = "../" + outside.path.filename().string() + "/lib.swf";
-    const std::vector<std::string> imported{"lib init", "main", "lib frame"}, not_{"main"};
+    const std::vector<std::string> imported{"lib init", "lib frame", "main"}, not_{"main"};
     const std::pair<std::string, std::vector<std::string>> cases[] = {
         {"sub/lib.swf", imported}, {"sub/../sub/lib.swf", imported}, {up, not_},
         {"link.swf", not_},        {".hidden/lib.swf", not_},        {".lib.swf", not_},

@@ -174,7 +174,7 @@ TEST(Avm1Player, PlacedSpritesAreClipsWithFrameScriptsAndClipEvents) {
     b.remove(3);
     b.showFrame();
     auto r = play(b);
-    EXPECT_EQ(r->take(), "10\nkid\nload\nsprite frame 1 of _level0.kid\n");
+    EXPECT_EQ(r->take(), "load\nsprite frame 1 of _level0.kid\n10\nkid\n");
     r->player->advanceFrame();
     EXPECT_EQ(r->take(), "sprite frame 2\nroot 2\n");
     r->player->advanceFrame();
@@ -249,8 +249,8 @@ TEST(Avm1Player, ScriptsPlaceLibrarySprites) {
 }
 
 // A placed clip's initialize and construct handlers (its child's too) run before the frame's
-// actions, its load and first frame after; a frame removing it before its actions unloads it
-// first.
+// actions, and so do its load and first frame when its placement comes ahead of them; a frame
+// removing it before its actions unloads it first.
 TEST(Avm1Player, ClipEventsRunInThePlayersOrder) {
     swftest::SwfBuilder b(6);
     auto handler = [](const char* text) {
@@ -287,8 +287,8 @@ TEST(Avm1Player, ClipEventsRunInThePlayersOrder) {
     b.showFrame();
     auto r = play(b);
     EXPECT_EQ(r->take(),
-              "initialize\nchild initialize\nconstruct\nchild construct\nroot 1\nload\n"
-              "clip frame 1\n");
+              "initialize\nchild initialize\nconstruct\nchild construct\nload\nclip frame 1\n"
+              "root 1\n");
     r->player->advanceFrame();
     EXPECT_EQ(r->take(), "unload\nroot 2\n");
 }

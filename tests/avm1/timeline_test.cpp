@@ -176,7 +176,7 @@ TEST(Timeline, ClipsOnTheTimelineAreBuiltByTheirRegisteredClass) {
     }
     b.showFrame();
     auto r = play(b);
-    EXPECT_EQ(r->take(), "ctor kid\nfrom prototype\nroot frame\ntrue\nonLoad\nkid frame\n");
+    EXPECT_EQ(r->take(), "ctor kid\nfrom prototype\nonLoad\nkid frame\nroot frame\ntrue\n");
 }
 
 // A name exported twice names the character of its last export.
@@ -628,4 +628,65 @@ TEST(Timeline, GoingBackKeepsClipsOfTheSameRatioAndConstructsTheNewOnesAtOnce) {
     EXPECT_EQ(r->take(),
               "made three\nmade four\nmade one\n60\none movieclip\ntwo undefined\n"
               "three undefined\nfour movieclip\n");
+}
+
+// A frame's actions and the clips it places run in the order of their tags: a clip placed
+// ahead of a DoAction runs its first frame (and places its own clips) before that action.
+TEST(Timeline, FrameActionsAndTheClipsPlacedAheadOfThemRunInTagOrder) {
+    enum Step { Kid, Nest, Act };
+    struct Case {
+        std::vector<Step> frame;
+        const char* out;
+    };
+    const Case cases[] = {
+        {{Kid, Act}, "kid\nroot\n"},
+        {{Act, Kid}, "root\nkid\n"},
+        {{Act, Kid, Act}, "root\nkid\nroot\n"},
+        {{Nest, Act}, "inner\nouter\nroot\n"},
+    };
+    for (const Case& c : cases) {
+        swftest::SwfBuilder b(7);
+        swftest::SpriteBuilder kid;
+        kid.doAction(say("kid"));
+        kid.showFrame();
+        const uint16_t kidId = b.defineSprite(kid);
+        swftest::SpriteBuilder inner;
+        inner.doAction(say("inner"));
+        inner.showFrame();
+        swftest::SpriteBuilder outer;
+        outer.place(b.defineSprite(inner), 1);
+        outer.doAction(say("outer"));
+        outer.showFrame();
+        const uint16_t outerId = b.defineSprite(outer);
+        int depth = 1;
+        for (Step s : c.frame) {
+            if (s == Act)
+                b.doAction(say("root"));
+            else
+                b.place(s == Kid ? kidId : outerId, depth++);
+        }
+        b.showFrame();
+        auto r = play(b);
+        EXPECT_EQ(r->take(), c.out) << c.out;
+    }
+}
+
+// attachMovie finds an exported name only once the root has reached the frame exporting it.
+TEST(Timeline, AnExportedNameServesFromTheFrameThatExportsIt) {
+    swftest::SwfBuilder b(7);
+    const uint16_t id = blankSprite(b);
+    auto attach = [](const char* name) {
+        ActionWriter a;
+        push(a, {1, name, "sym", 3, "_root"}).getVariable();
+        push(a, {"attachMovie"}).op(op::CallMethod).op(op::TypeOf).trace();
+        return a;
+    };
+    b.doAction(attach("early"));
+    b.showFrame();
+    exportAs(b, id, "sym");
+    b.doAction(attach("late"));
+    b.showFrame();
+    auto r = play(b);
+    r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "undefined\nmovieclip\n");
 }
