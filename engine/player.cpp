@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 #include "engine/avm1/focus.h"
@@ -302,6 +303,12 @@ double twips(double px) { return std::clamp(px * 20, -1e9, 1e9); }
 void Player::handleEvent(const InputEvent& e) {
     using T = InputEvent::Type;
     avm1::InputRouter& in = *state_->input;
+    if (e.type <= T::MouseWheel && state_->scripts && state_->scripts->vm().input) {
+        avm1::InputState& s = *state_->scripts->vm().input;
+        s.windowX = std::isnan(e.windowX) ? e.x : e.windowX;
+        s.windowY = std::isnan(e.windowY) ? e.y : e.windowY;
+        s.windowScale = std::isfinite(e.windowScale) && e.windowScale > 0 ? e.windowScale : 1;
+    }
     contained(*state_, [&] {
         switch (e.type) {
             case T::MouseMove:

@@ -31,6 +31,12 @@ QTransform rootTransform(Vm& vm) {
     return QTransform(m.sx, m.r0, m.r1, m.sy, m.tx, m.ty);
 }
 
+QTransform placementInverse(const QTransform& t, bool* ok) {
+    const QTransform inv = t.inverted(ok);
+    return QTransform(inv.m11(), inv.m12(), inv.m21(), inv.m22(), std::round(inv.dx()),
+                      std::round(inv.dy()));
+}
+
 namespace {
 
 constexpr int kMaxNesting = 64;
@@ -186,11 +192,8 @@ std::optional<ClipRect> boundsIn(Vm& vm, ClipHost* clip, ClipHost* space, bool w
     const auto from = toStage(vm, clip), to = toStage(vm, space);
     if (!from || !to) return std::nullopt;
     bool ok = false;
-    QTransform inv = to->inverted(&ok);
-    // The way back from the stage is kept as a placement is: its move in whole twips. The
-    // corners go by the stage, landing on whole twips there too.
-    inv.setMatrix(inv.m11(), inv.m12(), 0, inv.m21(), inv.m22(), 0, std::round(inv.dx()),
-                  std::round(inv.dy()), 1);
+    // The corners go by the stage, landing on whole twips there too.
+    const QTransform inv = placementInverse(*to, &ok);
     const QRectF r = !ok || space == clip
                          ? local
                          : edgesOf(mapTwips(inv, mapTwips(*from, cornersOf(local))));

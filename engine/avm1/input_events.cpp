@@ -184,11 +184,23 @@ double mouseLocal(Vm& vm, ClipHost* clip, bool x) {
                 world = world * toQt(o->matrix);
             }
     }
+    // The clip as the window shows it (in the window's twips), placed on whole window pixels;
+    // the mouse goes back from where it is in the window.
+    const InputState& in = *vm.input;
+    const double k = in.windowScale;
+    const QPointF at(in.windowX * 20, in.windowY * 20);
+    const QTransform window(k, 0, 0, k, at.x() - in.mouseX * k, at.y() - in.mouseY * k);
+    const QTransform shown = world * window;
+    auto whole = [](double tw) { return std::nearbyint(tw / 20) * 20; };
     bool ok = false;
-    const QTransform inv = world.inverted(&ok);
-    if (!ok) return 0;
-    const QPointF p = inv.map(QPointF(vm.input->mouseX, vm.input->mouseY));
-    return (x ? p.x() : p.y()) / 20.0;
+    const QTransform inv = placementInverse(
+        QTransform(shown.m11(), shown.m12(), shown.m21(), shown.m22(), whole(shown.dx()),
+                   whole(shown.dy())),
+        &ok);
+    // A clip flattened to nothing has no way back: the window's pixels are read as its twips.
+    if (!ok) return (x ? in.windowX : in.windowY) / 20.0;
+    const QPointF p = inv.map(at);
+    return std::round(x ? p.x() : p.y()) / 20.0;
 }
 
 // ---------------------------------------------------------------- the router

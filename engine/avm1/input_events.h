@@ -63,6 +63,8 @@ struct InputState {
     int lastCode = 0;
     int lastAscii = 0;
     double mouseX = 0, mouseY = 0;  // stage twips
+    // The mouse in the window's pixels, and how many of them a stage pixel covers.
+    double windowX = 0, windowY = 0, windowScale = 1;
     bool mouseDown = false;
     bool keyboardFocus = false;  // the focused object hears the keys (not since the mouse moved)
     bool highlight = false;      // the focus highlight shows (until the mouse really moves)

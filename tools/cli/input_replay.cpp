@@ -210,6 +210,10 @@ size_t deliverInput(swf::Player& player, const std::vector<InputEvent>& events, 
         swf::InputEvent e = events[from].event;
         // Where the window's point falls on the stage.
         const QPointF at = player.stagePoint(viewport, mode, QPointF(e.x, e.y));
+        e.windowX = e.x;
+        e.windowY = e.y;
+        const double across = player.stagePoint(viewport, mode, QPointF(e.x + 1, e.y)).x() - at.x();
+        if (across > 0) e.windowScale = 1 / across;
         e.x = at.x();
         e.y = at.y();
         player.handleEvent(e);
