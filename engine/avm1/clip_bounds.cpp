@@ -222,9 +222,10 @@ Value boundsObject(Vm& vm, ClipHost* clip, const Args& a, bool withStrokes) {
 
 // What a shape covers on the stage, fills and strokes, for shape hit tests.
 void addShapeOutline(const ShapeGeometry& g, const format::Shape& shape, const QTransform& t,
-                     QPainterPath& out) {
+                     QPainterPath& out, bool withStrokes = true) {
     for (const auto& layer : g.layers) {
         for (const auto& f : layer.fills) out.addPath(t.map(f.path));
+        if (!withStrokes) continue;
         for (const auto& st : layer.strokes) {
             if (st.style == 0 || st.style > shape.lines.size()) continue;
             const format::LineStyle& line = shape.lines[st.style - 1];
@@ -271,13 +272,21 @@ void collectOutline(const Movie& movie, const DisplayObject& o, const QTransform
             return;
         }
         if (const auto* mc = std::get_if<MorphCharacter>(ch)) {
+            // A morph is hit by its fills alone.
             const format::Shape shape = format::interpolateMorph(mc->get(), o.ratio / 65535.0);
-            addShapeOutline(buildShapeGeometry(shape), shape, t, out);
+            addShapeOutline(buildShapeGeometry(shape), shape, t, out, false);
             return;
         }
-        // Static text is hit where its glyphs are, not in its box.
+        // Static text is hit where its glyphs are, not in its box; turned or skewed, anywhere
+        // in the box that holds it upright in its parent.
         if (const auto* tc = std::get_if<TextCharacter>(ch)) {
-            out.addPath(t.map(render::staticTextOutline(movie, tc->get())));
+            if (o.matrix.r0 != 0 || o.matrix.r1 != 0) {
+                QPainterPath box;
+                box.addRect(localBounds(movie, o, true, nesting, toQt(o.matrix)));
+                out.addPath(world.map(box));
+            } else {
+                out.addPath(t.map(render::staticTextOutline(movie, tc->get())));
+            }
             return;
         }
         if (!o.sprite) {

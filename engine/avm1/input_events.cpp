@@ -21,6 +21,7 @@
 #include "engine/runtime/drawing.h"
 #include "engine/runtime/instances.h"
 #include "engine/runtime/movie.h"
+#include "engine/runtime/shape_geometry.h"
 #include "engine/runtime/text_field_view.h"
 
 namespace swf::avm1 {
@@ -274,6 +275,14 @@ QPainterPath InputRouter::liveOutline(const DisplayList& list, int nesting) {
             part.addRect(QRectF(b.xMin, b.yMin, b.xMax - b.xMin, b.yMax - b.yMin));
         } else if (o.sprite) {
             part = liveOutline(o.sprite->list, nesting + 1);
+        } else if (const Character* ch = movie_.character(o.characterId);
+                   ch && std::holds_alternative<MorphCharacter>(*ch)) {
+            // A morph is hit where its shape is at its ratio now.
+            const auto& morph = std::get<MorphCharacter>(*ch).get();
+            const ShapeGeometry g = buildShapeGeometry(format::interpolateMorph(morph, o.ratio / 65535.0));
+            for (const auto& layer : g.layers)
+                for (const auto& f : layer.fills) part.addPath(f.path);
+            part.setFillRule(Qt::WindingFill);
         } else {
             part = outline(o.characterId, nesting + 1);
         }
