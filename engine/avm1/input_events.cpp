@@ -298,6 +298,10 @@ const QPainterPath& InputRouter::hitArea(uint16_t buttonId) {
     return hitAreas_.emplace(buttonId, outline(buttonId, 0)).first->second;
 }
 
+ClipHost* InputRouter::buttonTimeline(ClipHost* timeline, const DisplayObject& o) {
+    return scripts_ ? buttonAt(scripts_->vm(), timeline ? timeline : scripts_, o) : nullptr;
+}
+
 std::map<const DisplayObject*, ClipHost*> InputRouter::clipsOf(ClipHost* timeline) {
     std::map<const DisplayObject*, ClipHost*> clips;
     if (scripts_ && timeline)
@@ -338,8 +342,12 @@ std::optional<InputRouter::Target> InputRouter::current(const Target& t) {
         for (auto& [depth, o] : l.list->objects) {
             if (!o.sprite) continue;
             auto c = clips.find(&o);
-            work.push_back(
-                {&o.sprite->list, c != clips.end() ? c->second : nullptr, l.nesting + 1});
+            const Character* ch = movie_.character(o.characterId);
+            ClipHost* inner = c != clips.end() ? c->second
+                              : ch && std::holds_alternative<ButtonCharacter>(*ch)
+                                  ? buttonTimeline(l.timeline, o)
+                                  : nullptr;
+            work.push_back({&o.sprite->list, inner, l.nesting + 1});
         }
     }
     return std::nullopt;
@@ -361,6 +369,8 @@ void InputRouter::collect(std::vector<Found>& out, DisplayList& list, ClipHost* 
             f.object = &o;
             f.world = w;
             out.push_back(f);
+            // Buttons inside a button take the mouse over it, in its name.
+            if (o.sprite) collect(out, o.sprite->list, buttonTimeline(timeline, o), w, nesting + 1);
         } else if ((!ch || std::holds_alternative<SpriteCharacter>(*ch)) && o.sprite) {
             auto it = clips.find(&o);
             ClipHost* clip = it != clips.end() ? it->second : nullptr;

@@ -138,6 +138,8 @@ private:
     Target pick(double x, double y, std::vector<Found>* all = nullptr);
     // The clips of a timeline, by their display objects.
     std::map<const DisplayObject*, ClipHost*> clipsOf(ClipHost* timeline);
+    // The button object standing for o on timeline: the timeline of what is inside it.
+    ClipHost* buttonTimeline(ClipHost* timeline, const DisplayObject& o);
     // The target as the stage holds it now, its timeline found again; none once it left
     // (a kept target's list and clip may be gone with it: never follow them unchecked).
     std::optional<Target> current(const Target& t);
