@@ -624,10 +624,19 @@ void InputRouter::mouseMove(double x, double y) {
         s.mouseY = y;
         // The keys stop going to the focus until Tab or setFocus, and its highlight rolls out.
         s.keyboardFocus = false;
-        if (moved) dropHighlight();
     }
     const Target now = pick(x, y);
-    const Target before = hover_;
+    Target before = hover_;
+    if (moved) {
+        tabbedAway_ = false;
+        // What the highlight is on stays over when the mouse comes onto it.
+        Object* under = now.valid() ? objectOf(now) : nullptr;
+        const Value f = scripts_ ? focusedObject(scripts_->vm()) : Value();
+        const bool onFocus = under && f.isObject() && f.o == under && scripts_->vm().input &&
+                             scripts_->vm().input->highlight;
+        dropHighlight(under);
+        if (onFocus && !down_) before = now;
+    }
     hover_ = now;
     if (down_) {
         if (pressed_.valid()) {
@@ -688,11 +697,12 @@ void InputRouter::mouseDown(double x, double y) {
     refresh();
 }
 
-void InputRouter::dropHighlight() {
+void InputRouter::dropHighlight(Object* keep) {
     if (!scripts_ || !scripts_->vm().input || !scripts_->vm().input->highlight) return;
     scripts_->vm().input->highlight = false;
     const Value f = focusedObject(scripts_->vm());
-    if (f.isObject() && (f.o->cls == ObjClass::MovieClip || buttonOf(f.o))) roll(f.o, false);
+    if (f.isObject() && f.o != keep && (f.o->cls == ObjClass::MovieClip || buttonOf(f.o)))
+        roll(f.o, false);
 }
 
 void InputRouter::mouseUp(double x, double y) {
@@ -790,6 +800,12 @@ void InputRouter::keyDown(int code, char32_t ch) {
         Vm& vm = scripts_->vm();
         if (taken) {
         } else if (code == 9) {
+            // The keyboard takes the over state: what the mouse is over rolls out first.
+            if (hover_.valid() && !down_) {
+                transition(hover_, Target{});
+                hover_ = Target{};
+            }
+            tabbedAway_ = true;
             const bool shift = vm.input && vm.input->keysDown.contains(16);
             scripts_->dispatch([&] { safely(vm, [&] { tabFocus(vm, shift); }); });
         } else if ((code == 13 || code == 32) && vm.input && vm.input->keyboardFocus) {
@@ -874,7 +890,7 @@ void InputRouter::refresh() {
     const bool keep =
         hover_.valid() && !now.valid() && !enabled(hover_) &&
         std::any_of(all.begin(), all.end(), [&](const Found& f) { return f.target == hover_; });
-    if (!down_ && !(now == hover_) && !keep) {
+    if (!down_ && !(now == hover_) && !keep && !tabbedAway_) {
         const Target before = hover_;
         hover_ = now;
         transition(before, now);

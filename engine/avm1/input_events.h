@@ -160,8 +160,9 @@ private:
     void flushRolls();
     // The keyboard focus rolling over (or out of) a clip or button.
     void roll(Object* obj, bool over);
-    // The mouse took over from the keyboard: the focus highlight goes and its object rolls out.
-    void dropHighlight();
+    // The mouse took over from the keyboard: the focus highlight goes and its object rolls out,
+    // unless it is what the mouse is now over (keep: that one stays over).
+    void dropHighlight(Object* keep = nullptr);
     void broadcast(const char* clipEvent, uint32_t eventBit, const char* method,
                    std::vector<Value> listenerArgs = {});
     void transition(const Target& from, const Target& to);
@@ -175,6 +176,9 @@ private:
     double x_ = -1e9, y_ = -1e9;
     bool down_ = false;
     Target hover_;    // under the mouse
+    // Tab took the over state from what the mouse is over: nothing rolls over by the mouse
+    // until it moves.
+    bool tabbedAway_ = false;
     Target pressed_;  // took the press; follows the mouse until release
     struct Shown {
         State state;
