@@ -340,6 +340,9 @@ void Player::handleEvent(const InputEvent& e) {
             case T::Text:
                 for (char32_t c : e.text) in.textInput(c);
                 break;
+            case T::Compose:
+                in.compose(e.text);
+                break;
             case T::Command:
                 in.textCommand(e.command);
                 break;

@@ -860,6 +860,14 @@ void InputRouter::textInput(char32_t ch) {
     refresh();
 }
 
+void InputRouter::compose(const std::u32string& text) {
+    if (!scripts_) return;
+    Vm& vm = scripts_->vm();
+    if (Object* field = focusedField(vm))
+        scripts_->dispatch([&] { safely(vm, [&] { composeInto(vm, field, text); }); });
+    refresh();
+}
+
 void InputRouter::textCommand(TextCommand command) {
     if (!scripts_) return;
     Vm& vm = scripts_->vm();

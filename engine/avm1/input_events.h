@@ -71,6 +71,8 @@ struct InputState {
     bool focusRect = false;      // _focusrect allowed it when the focus last moved by key or script
     std::function<void()> flushRolls;  // runs the rolls focus moves left waiting
     int selBegin = 0, selEnd = 0;      // the focused text field's selection (caret at selEnd)
+    // The input method's uncommitted text in the focused field: where it starts, how long.
+    int composeAt = 0, composeLength = 0;
     std::set<int> toggled;             // keys (and the left button) pressed an odd number of times
     // Every press of a key toggles it, not only the lock keys.
     void toggle(int code) {
@@ -101,6 +103,8 @@ public:
     void keyUp(int code);
     // Typing and editing in the focused text field.
     void textInput(char32_t ch);
+    // An input method's text not yet committed, shown in the focused field in place of its last.
+    void compose(const std::u32string& text);
     void textCommand(TextCommand command);
     // The wheel turned by lines (positive away from the user): Mouse listeners' onMouseWheel.
     void mouseWheel(int lines);

@@ -36,6 +36,7 @@ struct InputEvent {
         KeyDown,
         KeyUp,
         Text,       // characters typed (a key's, or an input method's commit)
+        Compose,    // an input method's text not yet committed (text; empty: none)
         Command,    // an editing command for the focused text field
         Clipboard,  // the clipboard's content changed
         FocusLost,  // the window lost the keyboard
