@@ -413,6 +413,9 @@ bool followLinkAt(Vm& vm, double x, double y) {
         name.erase(0, dot + 1);
     }
     if (!receiver.isObject()) return true;
+    // A bare name the timeline lacks is looked for among the globals.
+    if (receiver.o == vm.clipObject(f->parent()) && !vm.get(receiver.o, name).isObject())
+        receiver = Value(vm.global);
     Args args;
     if (comma != std::string::npos) args.push_back(Value(call.substr(comma + 1)));
     vm.callMethod(receiver, name, std::move(args));
