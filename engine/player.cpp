@@ -201,6 +201,8 @@ void Player::advanceFrame() {
         ScriptSync sync{*state_, true};
         state_->tick();
     }
+    state_->list.settleBounds();
+    if (state_->scripts) avm1::settleLoadedBounds(state_->scripts->vm());
     // What moved under a still mouse gets its roll-over or roll-out.
     if (state_->input) contained(*state_, [&] { state_->input->refresh(); });
 }

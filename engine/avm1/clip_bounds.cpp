@@ -115,7 +115,7 @@ QRectF localBounds(const Movie& movie, const DisplayObject& o, bool withStrokes,
         return leaf(rectOf(edges ? shape.edgeBounds : shape.bounds));
     }
     if (const auto* mc = std::get_if<MorphCharacter>(ch)) {
-        const double k = o.ratio / 65535.0;
+        const double k = o.boundsRatio / 65535.0;
         const auto& s = mc->get().startBounds;
         const auto& e = mc->get().endBounds;
         auto mix = [k](int32_t a, int32_t b) { return a + (b - a) * k; };
