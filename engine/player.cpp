@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 #include "engine/avm1/focus.h"
@@ -201,6 +202,8 @@ void Player::advanceFrame() {
         ScriptSync sync{*state_, true};
         state_->tick();
     }
+    state_->list.settleBounds();
+    if (state_->scripts) avm1::settleLoadedBounds(state_->scripts->vm());
     // What moved under a still mouse gets its roll-over or roll-out.
     if (state_->input) contained(*state_, [&] { state_->input->refresh(); });
 }
@@ -306,6 +309,12 @@ double twips(double px) { return std::clamp(px * 20, -1e9, 1e9); }
 void Player::handleEvent(const InputEvent& e) {
     using T = InputEvent::Type;
     avm1::InputRouter& in = *state_->input;
+    if (e.type <= T::MouseWheel && state_->scripts && state_->scripts->vm().input) {
+        avm1::InputState& s = *state_->scripts->vm().input;
+        s.windowX = std::isnan(e.windowX) ? e.x : e.windowX;
+        s.windowY = std::isnan(e.windowY) ? e.y : e.windowY;
+        s.windowScale = std::isfinite(e.windowScale) && e.windowScale > 0 ? e.windowScale : 1;
+    }
     contained(*state_, [&] {
         switch (e.type) {
             case T::MouseMove:
@@ -336,6 +345,9 @@ void Player::handleEvent(const InputEvent& e) {
                 break;
             case T::Text:
                 for (char32_t c : e.text) in.textInput(c);
+                break;
+            case T::Compose:
+                in.compose(e.text);
                 break;
             case T::Command:
                 in.textCommand(e.command);

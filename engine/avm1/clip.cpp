@@ -198,6 +198,8 @@ void clipSetIndex(Vm& vm, ClipHost* clip, int index, const Value& v) {
         default:
             break;
     }
+    // Nothing given is no number, even where the version counts it as 0.
+    if (v.isNullish()) return;
     double d = vm.toNumber(v);
     if (std::isnan(d)) return;  // _visible too: only numbers say whether it shows
     if (index == 7) d = d != 0 ? 1 : 0;

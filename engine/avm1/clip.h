@@ -43,6 +43,8 @@ struct ClipRect {
 std::optional<ClipRect> boundsIn(Vm& vm, ClipHost* clip, ClipHost* space, bool withStrokes);
 // Where scripts moved the main movie's root (its _x, _rotation ...), in stage twips.
 QTransform rootTransform(Vm& vm);
+// The way back through a placement, kept as placements are: its move in whole twips.
+QTransform placementInverse(const QTransform& t, bool* ok);
 void installClipBoundsBuiltins(Vm& vm);
 // Once every builtin is in place: hides from older movies the methods they cannot know.
 void hideNewerClipMethods(Vm& vm);

@@ -3,10 +3,14 @@
 
 #include <QPainterPath>
 #include <QTransform>
+#include <array>
 #include <cmath>
+#include <numbers>
 
 #include "engine/avm1/button_object.h"
 #include "engine/avm1/clip.h"
+#include "engine/avm1/display_props.h"
+#include "engine/avm1/loaded_movie.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
 #include "engine/avm1/text_field.h"
@@ -28,6 +32,12 @@ QTransform rootTransform(Vm& vm) {
     return QTransform(m.sx, m.r0, m.r1, m.sy, m.tx, m.ty);
 }
 
+QTransform placementInverse(const QTransform& t, bool* ok) {
+    const QTransform inv = t.inverted(ok);
+    return QTransform(inv.m11(), inv.m12(), inv.m21(), inv.m22(), std::round(inv.dx()),
+                      std::round(inv.dy()));
+}
+
 namespace {
 
 constexpr int kMaxNesting = 64;
@@ -41,50 +51,82 @@ QRectF rectOf(const format::Rect& r) {
     return QRectF(r.xMin, r.yMin, r.xMax - r.xMin, r.yMax - r.yMin);
 }
 
+using Corners = std::array<QPointF, 4>;
+
+Corners cornersOf(const QRectF& r) { return {r.topLeft(), r.topRight(), r.bottomLeft(), r.bottomRight()}; }
+
+// Points carried through a matrix as the player does it: each lands on whole twips.
+Corners mapTwips(const QTransform& t, const Corners& c) {
+    Corners out;
+    for (size_t i = 0; i < c.size(); ++i) {
+        const QPointF p = t.map(c[i]);
+        out[i] = QPointF(std::round(p.x()), std::round(p.y()));
+    }
+    return out;
+}
+
+QRectF edgesOf(const Corners& c) {
+    double x0 = c[0].x(), y0 = c[0].y(), x1 = x0, y1 = y0;
+    for (const QPointF& p : c) {
+        x0 = std::min(x0, p.x());
+        x1 = std::max(x1, p.x());
+        y0 = std::min(y0, p.y());
+        y1 = std::max(y1, p.y());
+    }
+    return QRectF(QPointF(x0, y0), QPointF(x1, y1));
+}
+
+// A rectangle carried through a matrix: its corners on whole twips, then their edges.
+QRectF mapTwips(const QTransform& t, const QRectF& r) { return edgesOf(mapTwips(t, cornersOf(r))); }
+
 QRectF unite(const QRectF& a, const QRectF& b) {
     if (a.isNull()) return b;
     if (b.isNull()) return a;
     return a.united(b);
 }
 
-// The bounds of an object's own artwork and children, in its own twips; strokes only when
-// withStrokes. Null when it draws nothing.
-QRectF localBounds(const Movie& movie, const DisplayObject& o, bool withStrokes, int nesting);
+// The bounds of an object's own artwork and children, in its own twips, or carried through t
+// into another space; strokes only when withStrokes. Null when it draws nothing. Each piece of
+// artwork is carried through the whole chain of matrices on its own, so a turned clip's box
+// hugs what it draws rather than its children's boxes.
+QRectF localBounds(const Movie& movie, const DisplayObject& o, bool withStrokes, int nesting,
+                   const QTransform& t = {});
 
-QRectF listBounds(const Movie& movie, const DisplayList& list, bool withStrokes, int nesting) {
+QRectF listBounds(const Movie& movie, const DisplayList& list, bool withStrokes, int nesting,
+                  const QTransform& t = {}) {
     QRectF out;
     if (nesting > kMaxNesting) return out;
-    if (list.drawing && !list.drawing->empty()) out = list.drawing->bounds(withStrokes);
-    for (const auto& [d, child] : list.objects) {
-        const QRectF b = localBounds(movie, child, withStrokes, nesting + 1);
-        if (!b.isNull()) out = unite(out, toQt(child.matrix).mapRect(b));
-    }
+    if (list.drawing && !list.drawing->empty()) out = mapTwips(t, list.drawing->bounds(withStrokes));
+    for (const auto& [d, child] : list.objects)
+        out = unite(out, localBounds(movie, child, withStrokes, nesting + 1, toQt(child.matrix) * t));
     return out;
 }
 
-QRectF localBounds(const Movie& movie, const DisplayObject& o, bool withStrokes, int nesting) {
-    if (const auto& r = o.scrollRect) return QRectF(0, 0, r->width, r->height);
-    if (o.textField) return rectOf(o.textField->field.bounds);
-    if (o.bitmap) return render::attachedRect(movie, o);
+QRectF localBounds(const Movie& movie, const DisplayObject& o, bool withStrokes, int nesting,
+                   const QTransform& t) {
+    auto leaf = [&t](const QRectF& r) { return mapTwips(t, r); };
+    if (const auto& r = o.scrollRect) return leaf(QRectF(0, 0, r->width, r->height));
+    if (o.textField) return leaf(rectOf(o.textField->field.bounds));
+    if (o.bitmap) return leaf(render::attachedRect(movie, o));
     const Character* ch = movie.character(o.characterId);
-    if (!ch) return o.sprite ? listBounds(movie, o.sprite->list, withStrokes, nesting) : QRectF();
+    if (!ch) return o.sprite ? listBounds(movie, o.sprite->list, withStrokes, nesting, t) : QRectF();
     if (const auto* sc = std::get_if<ShapeCharacter>(ch)) {
         const auto& shape = sc->get().shape;
         const bool edges = !withStrokes && sc->version() >= 4;
-        return rectOf(edges ? shape.edgeBounds : shape.bounds);
+        return leaf(rectOf(edges ? shape.edgeBounds : shape.bounds));
     }
     if (const auto* mc = std::get_if<MorphCharacter>(ch)) {
-        const double t = o.ratio / 65535.0;
+        const double k = o.boundsRatio / 65535.0;
         const auto& s = mc->get().startBounds;
         const auto& e = mc->get().endBounds;
-        auto mix = [t](int32_t a, int32_t b) { return a + (b - a) * t; };
-        return QRectF(QPointF(mix(s.xMin, e.xMin), mix(s.yMin, e.yMin)),
-                      QPointF(mix(s.xMax, e.xMax), mix(s.yMax, e.yMax)));
+        auto mix = [k](int32_t a, int32_t b) { return a + (b - a) * k; };
+        return leaf(QRectF(QPointF(mix(s.xMin, e.xMin), mix(s.yMin, e.yMin)),
+                           QPointF(mix(s.xMax, e.xMax), mix(s.yMax, e.yMax))));
     }
     if (const auto* tc = std::get_if<TextCharacter>(ch))
-        return toQt(tc->get().matrix).mapRect(rectOf(tc->get().bounds));
-    if (const auto* ec = std::get_if<EditTextCharacter>(ch)) return rectOf(ec->text.bounds);
-    if (o.sprite) return listBounds(movie, o.sprite->list, withStrokes, nesting);
+        return mapTwips(toQt(tc->get().matrix) * t, rectOf(tc->get().bounds));
+    if (const auto* ec = std::get_if<EditTextCharacter>(ch)) return leaf(rectOf(ec->text.bounds));
+    if (o.sprite) return listBounds(movie, o.sprite->list, withStrokes, nesting, t);
     return {};
 }
 
@@ -97,6 +139,11 @@ std::optional<QTransform> toStage(Vm& vm, ClipHost* clip) {
     QTransform t;
     int guard = 0;
     for (ClipHost* c = clip; c && c != vm.root_; c = c->parent()) {
+        // A movie loaded into a clip sits where that clip is.
+        if (auto* r = dynamic_cast<ScriptRunner*>(c); r && r->standIn()) {
+            c = r->standIn();
+            if (c == vm.root_) break;
+        }
         auto* s = dynamic_cast<SpriteClip*>(c);
         const DisplayObject* o = s ? s->object() : nullptr;
         if (!o || ++guard > kMaxNesting) return std::nullopt;
@@ -110,9 +157,9 @@ std::optional<QTransform> toStage(Vm& vm, ClipHost* clip) {
 
 // What a clip draws, in its own twips.
 QRectF clipBounds(Vm& vm, ClipHost* clip, bool withStrokes) {
-    ScriptRunner* r = runnerOf(vm);
+    ScriptRunner* r = runnerFor(vm, clip);
     if (!r) return {};
-    if (clip == vm.root_) {
+    if (clip == vm.root_ || clip == r) {
         const DisplayList* l = r->listOf(clip);
         return l ? listBounds(r->movie(), *l, withStrokes, 0) : QRectF();
     }
@@ -122,7 +169,8 @@ QRectF clipBounds(Vm& vm, ClipHost* clip, bool withStrokes) {
 }
 
 ClipHost* clipArg(Vm& vm, ClipHost* self, const Value& v) {
-    if (v.isObject()) return v.o->cls == ObjClass::MovieClip ? v.o->clip : nullptr;
+    // Anything but a clip names one by its text, undefined too.
+    if (v.isObject() && v.o->cls == ObjClass::MovieClip) return v.o->clip;
     const std::string path = vm.toString(v);
     return path.empty() ? nullptr : vm.resolveTarget(path, self);
 }
@@ -131,8 +179,11 @@ ClipHost* clipArg(Vm& vm, ClipHost* self, const Value& v) {
 
 std::optional<ClipRect> boundsIn(Vm& vm, ClipHost* clip, ClipHost* space, bool withStrokes) {
     const QRectF local = clipBounds(vm, clip, withStrokes);
-    const bool rounded = vm.emptyBoundsRounded;
-    if (vm.activeVersion() >= 8) vm.emptyBoundsRounded = true;
+    // SWF 8 code sees the edges rounded when carried into another clip's space; older code
+    // once any SWF 8 code has asked for bounds.
+    const bool modern = vm.activeVersion() >= 8;
+    const bool rounded = modern ? space != clip : vm.emptyBoundsRounded;
+    if (modern) vm.emptyBoundsRounded = true;
     if (local.isNull()) {
         // Nothing drawn: the edges are the largest twips value, which the player later keeps
         // in single precision.
@@ -142,8 +193,11 @@ std::optional<ClipRect> boundsIn(Vm& vm, ClipHost* clip, ClipHost* space, bool w
     const auto from = toStage(vm, clip), to = toStage(vm, space);
     if (!from || !to) return std::nullopt;
     bool ok = false;
-    const QTransform inv = to->inverted(&ok);
-    const QRectF r = ok ? (*from * inv).mapRect(local) : local;
+    // The corners go by the stage, landing on whole twips there too.
+    const QTransform inv = placementInverse(*to, &ok);
+    const QRectF r = !ok || space == clip
+                         ? local
+                         : edgesOf(mapTwips(inv, mapTwips(*from, cornersOf(local))));
     auto px = [](double tw) { return std::round(tw) / 20.0; };
     return ClipRect{
         QRectF(QPointF(px(r.left()), px(r.top())), QPointF(px(r.right()), px(r.bottom()))), false};
@@ -169,9 +223,10 @@ Value boundsObject(Vm& vm, ClipHost* clip, const Args& a, bool withStrokes) {
 
 // What a shape covers on the stage, fills and strokes, for shape hit tests.
 void addShapeOutline(const ShapeGeometry& g, const format::Shape& shape, const QTransform& t,
-                     QPainterPath& out) {
+                     QPainterPath& out, bool withStrokes = true) {
     for (const auto& layer : g.layers) {
         for (const auto& f : layer.fills) out.addPath(t.map(f.path));
+        if (!withStrokes) continue;
         for (const auto& st : layer.strokes) {
             if (st.style == 0 || st.style > shape.lines.size()) continue;
             const format::LineStyle& line = shape.lines[st.style - 1];
@@ -218,13 +273,21 @@ void collectOutline(const Movie& movie, const DisplayObject& o, const QTransform
             return;
         }
         if (const auto* mc = std::get_if<MorphCharacter>(ch)) {
+            // A morph is hit by its fills alone.
             const format::Shape shape = format::interpolateMorph(mc->get(), o.ratio / 65535.0);
-            addShapeOutline(buildShapeGeometry(shape), shape, t, out);
+            addShapeOutline(buildShapeGeometry(shape), shape, t, out, false);
             return;
         }
-        // Static text is hit where its glyphs are, not in its box.
+        // Static text is hit where its glyphs are, not in its box; turned or skewed, anywhere
+        // in the box that holds it upright in its parent.
         if (const auto* tc = std::get_if<TextCharacter>(ch)) {
-            out.addPath(t.map(render::staticTextOutline(movie, tc->get())));
+            if (o.matrix.r0 != 0 || o.matrix.r1 != 0) {
+                QPainterPath box;
+                box.addRect(localBounds(movie, o, true, nesting, toQt(o.matrix)));
+                out.addPath(world.map(box));
+            } else {
+                out.addPath(t.map(render::staticTextOutline(movie, tc->get())));
+            }
             return;
         }
         if (!o.sprite) {
@@ -312,7 +375,7 @@ std::optional<double> clipExtent(Vm& vm, ClipHost* clip, bool width) {
     const QTransform t = o ? toQt(o->matrix) : rootTransform(vm);
     // A matrix flattened to a line or a point shows nothing, in both directions.
     if (t.determinant() == 0) return 0.0;
-    const QRectF r = t.mapRect(local);
+    const QRectF r = mapTwips(t, local);
     return std::round(width ? r.width() : r.height()) / 20.0;
 }
 
@@ -356,8 +419,8 @@ void setClipExtent(Vm& vm, ClipHost* clip, bool width, double v) {
     DisplayObject* o = s ? s->object() : nullptr;
     if (!o || !std::isfinite(v)) return;
     const QRectF local = clipBounds(vm, clip, true);
-    const int index = width ? 2 : 3;
-    const QRectF shown = local.isNull() ? QRectF() : toQt(o->matrix).mapRect(local);
+    const int index = width ? 2 : 3, other = width ? 3 : 2;
+    const QRectF shown = local.isNull() ? QRectF() : mapTwips(toQt(o->matrix), local);
     const double size = width ? shown.width() : shown.height();
     // A clip showing nothing on that axis cannot be stretched to a size: its scale is
     // flattened, and stays so whatever it draws later.
@@ -365,9 +428,27 @@ void setClipExtent(Vm& vm, ClipHost* clip, bool width, double v) {
         clipSetIndex(vm, clip, index, Value(0.0));
         return;
     }
-    // That axis's scale grows by what the shown size must; rotation and the other axis stay.
-    const double scale = vm.toNumber(clipGetIndex(vm, clip, index));
-    clipSetIndex(vm, clip, index, Value(scale * v * 20 / size));
+    // Both scales are taken anew against the clip turned but not scaled, in whole twips: the
+    // set axis from the size asked for, the other from the size it shows now. A quarter turn
+    // thus stretches the axis that lies along the stage's other direction.
+    takeOverTransform(*o);
+    const auto& m = o->matrix;
+    auto axis = [](double x, double y, double angle) {
+        const double len = std::hypot(x, y);
+        return len > 0 ? QPointF(x / len, y / len) : QPointF(std::cos(angle), std::sin(angle));
+    };
+    const double turn = o->rotation * std::numbers::pi / 180;
+    const QPointF ax = axis(m.sx, m.r0, turn), ay = axis(m.r1, m.sy, turn + std::numbers::pi / 2);
+    const QRectF unit = QTransform(ax.x(), ax.y(), ay.x(), ay.y(), 0, 0).mapRect(local);
+    const double unitSet = std::round(width ? unit.width() : unit.height());
+    const double unitOther = std::round(width ? unit.height() : unit.width());
+    const double shownOther = std::round(width ? shown.height() : shown.width());
+    auto scaleTo = [&](int idx, double twips, double unitTwips) {
+        const double sign = (idx == 2 ? o->xscale : o->yscale) < 0 ? -1 : 1;
+        clipSetIndex(vm, clip, idx, Value(sign * 100 * twips / unitTwips));
+    };
+    if (unitOther > 0) scaleTo(other, shownOther, unitOther);
+    if (unitSet > 0) scaleTo(index, v * 20, unitSet);
 }
 
 void installClipBoundsBuiltins(Vm& vm) {

@@ -15,6 +15,7 @@
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
 #include "engine/avm1/text_field.h"
+#include "engine/avm1/text_input.h"
 #include "engine/avm1/vm.h"
 #include "engine/runtime/display_list.h"
 #include "engine/runtime/movie.h"
@@ -209,7 +210,10 @@ void giveFocus(Vm& vm, Value target, FocusBy by) {
     }
     // No selection while the handlers hear of the change.
     if (vm.input) vm.input->selBegin = vm.input->selEnd = -1;
-    // What loses the focus hears of it while it still has it.
+    // What loses the focus hears of it while it still has it, its uncommitted text kept.
+    if (old.isObject() && old.o->cls == ObjClass::TextField && !buttonOf(old.o))
+        commitComposition(vm, old.o);
+    if (vm.input) vm.input->composeLength = 0;
     if (old.isObject()) vm.callMethod(old, "onKillFocus", {now});
     vm.global->setOwn(kFocus, kFocus, now, DontEnum);
     if (Property* p = vm.global->findAny(kFocus)) p->hidden = true;
@@ -244,7 +248,10 @@ void dropLostFocus(Vm& vm, ClipHost* leaving, bool within) {
         }
     }
     if (!lost) return;
-    if (vm.input) vm.input->selBegin = vm.input->selEnd = -1;
+    if (vm.input) {
+        vm.input->selBegin = vm.input->selEnd = -1;
+        vm.input->composeLength = 0;
+    }
     vm.global->setOwn(kFocus, kFocus, Value::null(), DontEnum);
     if (Property* q = vm.global->findAny(kFocus)) q->hidden = true;
     if (o->clip) vm.callMethod(old, "onKillFocus", {Value::null()});

@@ -21,6 +21,7 @@
 #include "engine/runtime/drawing.h"
 #include "engine/runtime/instances.h"
 #include "engine/runtime/movie.h"
+#include "engine/runtime/shape_geometry.h"
 #include "engine/runtime/text_field_view.h"
 
 namespace swf::avm1 {
@@ -184,11 +185,23 @@ double mouseLocal(Vm& vm, ClipHost* clip, bool x) {
                 world = world * toQt(o->matrix);
             }
     }
+    // The clip as the window shows it (in the window's twips), placed on whole window pixels;
+    // the mouse goes back from where it is in the window.
+    const InputState& in = *vm.input;
+    const double k = in.windowScale;
+    const QPointF at(in.windowX * 20, in.windowY * 20);
+    const QTransform window(k, 0, 0, k, at.x() - in.mouseX * k, at.y() - in.mouseY * k);
+    const QTransform shown = world * window;
+    auto whole = [](double tw) { return std::nearbyint(tw / 20) * 20; };
     bool ok = false;
-    const QTransform inv = world.inverted(&ok);
-    if (!ok) return 0;
-    const QPointF p = inv.map(QPointF(vm.input->mouseX, vm.input->mouseY));
-    return (x ? p.x() : p.y()) / 20.0;
+    const QTransform inv = placementInverse(
+        QTransform(shown.m11(), shown.m12(), shown.m21(), shown.m22(), whole(shown.dx()),
+                   whole(shown.dy())),
+        &ok);
+    // A clip flattened to nothing has no way back: the window's pixels are read as its twips.
+    if (!ok) return (x ? in.windowX : in.windowY) / 20.0;
+    const QPointF p = inv.map(at);
+    return std::round(x ? p.x() : p.y()) / 20.0;
 }
 
 // ---------------------------------------------------------------- the router
@@ -262,6 +275,14 @@ QPainterPath InputRouter::liveOutline(const DisplayList& list, int nesting) {
             part.addRect(QRectF(b.xMin, b.yMin, b.xMax - b.xMin, b.yMax - b.yMin));
         } else if (o.sprite) {
             part = liveOutline(o.sprite->list, nesting + 1);
+        } else if (const Character* ch = movie_.character(o.characterId);
+                   ch && std::holds_alternative<MorphCharacter>(*ch)) {
+            // A morph is hit where its shape is at its ratio now.
+            const auto& morph = std::get<MorphCharacter>(*ch).get();
+            const ShapeGeometry g = buildShapeGeometry(format::interpolateMorph(morph, o.ratio / 65535.0));
+            for (const auto& layer : g.layers)
+                for (const auto& f : layer.fills) part.addPath(f.path);
+            part.setFillRule(Qt::WindingFill);
         } else {
             part = outline(o.characterId, nesting + 1);
         }
@@ -275,6 +296,10 @@ const QPainterPath& InputRouter::hitArea(uint16_t buttonId) {
     auto it = hitAreas_.find(buttonId);
     if (it != hitAreas_.end()) return it->second;
     return hitAreas_.emplace(buttonId, outline(buttonId, 0)).first->second;
+}
+
+ClipHost* InputRouter::buttonTimeline(ClipHost* timeline, const DisplayObject& o) {
+    return scripts_ ? buttonAt(scripts_->vm(), timeline ? timeline : scripts_, o) : nullptr;
 }
 
 std::map<const DisplayObject*, ClipHost*> InputRouter::clipsOf(ClipHost* timeline) {
@@ -317,8 +342,12 @@ std::optional<InputRouter::Target> InputRouter::current(const Target& t) {
         for (auto& [depth, o] : l.list->objects) {
             if (!o.sprite) continue;
             auto c = clips.find(&o);
-            work.push_back(
-                {&o.sprite->list, c != clips.end() ? c->second : nullptr, l.nesting + 1});
+            const Character* ch = movie_.character(o.characterId);
+            ClipHost* inner = c != clips.end() ? c->second
+                              : ch && std::holds_alternative<ButtonCharacter>(*ch)
+                                  ? buttonTimeline(l.timeline, o)
+                                  : nullptr;
+            work.push_back({&o.sprite->list, inner, l.nesting + 1});
         }
     }
     return std::nullopt;
@@ -340,6 +369,8 @@ void InputRouter::collect(std::vector<Found>& out, DisplayList& list, ClipHost* 
             f.object = &o;
             f.world = w;
             out.push_back(f);
+            // Buttons inside a button take the mouse over it, in its name.
+            if (o.sprite) collect(out, o.sprite->list, buttonTimeline(timeline, o), w, nesting + 1);
         } else if ((!ch || std::holds_alternative<SpriteCharacter>(*ch)) && o.sprite) {
             auto it = clips.find(&o);
             ClipHost* clip = it != clips.end() ? it->second : nullptr;
@@ -593,10 +624,19 @@ void InputRouter::mouseMove(double x, double y) {
         s.mouseY = y;
         // The keys stop going to the focus until Tab or setFocus, and its highlight rolls out.
         s.keyboardFocus = false;
-        if (moved) dropHighlight();
     }
     const Target now = pick(x, y);
-    const Target before = hover_;
+    Target before = hover_;
+    if (moved) {
+        tabbedAway_ = false;
+        // What the highlight is on stays over when the mouse comes onto it.
+        Object* under = now.valid() ? objectOf(now) : nullptr;
+        const Value f = scripts_ ? focusedObject(scripts_->vm()) : Value();
+        const bool onFocus = under && f.isObject() && f.o == under && scripts_->vm().input &&
+                             scripts_->vm().input->highlight;
+        dropHighlight(under);
+        if (onFocus && !down_) before = now;
+    }
     hover_ = now;
     if (down_) {
         if (pressed_.valid()) {
@@ -657,11 +697,12 @@ void InputRouter::mouseDown(double x, double y) {
     refresh();
 }
 
-void InputRouter::dropHighlight() {
+void InputRouter::dropHighlight(Object* keep) {
     if (!scripts_ || !scripts_->vm().input || !scripts_->vm().input->highlight) return;
     scripts_->vm().input->highlight = false;
     const Value f = focusedObject(scripts_->vm());
-    if (f.isObject() && (f.o->cls == ObjClass::MovieClip || buttonOf(f.o))) roll(f.o, false);
+    if (f.isObject() && f.o != keep && (f.o->cls == ObjClass::MovieClip || buttonOf(f.o)))
+        roll(f.o, false);
 }
 
 void InputRouter::mouseUp(double x, double y) {
@@ -759,6 +800,12 @@ void InputRouter::keyDown(int code, char32_t ch) {
         Vm& vm = scripts_->vm();
         if (taken) {
         } else if (code == 9) {
+            // The keyboard takes the over state: what the mouse is over rolls out first.
+            if (hover_.valid() && !down_) {
+                transition(hover_, Target{});
+                hover_ = Target{};
+            }
+            tabbedAway_ = true;
             const bool shift = vm.input && vm.input->keysDown.contains(16);
             scripts_->dispatch([&] { safely(vm, [&] { tabFocus(vm, shift); }); });
         } else if ((code == 13 || code == 32) && vm.input && vm.input->keyboardFocus) {
@@ -813,6 +860,14 @@ void InputRouter::textInput(char32_t ch) {
     refresh();
 }
 
+void InputRouter::compose(const std::u32string& text) {
+    if (!scripts_) return;
+    Vm& vm = scripts_->vm();
+    if (Object* field = focusedField(vm))
+        scripts_->dispatch([&] { safely(vm, [&] { composeInto(vm, field, text); }); });
+    refresh();
+}
+
 void InputRouter::textCommand(TextCommand command) {
     if (!scripts_) return;
     Vm& vm = scripts_->vm();
@@ -843,7 +898,7 @@ void InputRouter::refresh() {
     const bool keep =
         hover_.valid() && !now.valid() && !enabled(hover_) &&
         std::any_of(all.begin(), all.end(), [&](const Found& f) { return f.target == hover_; });
-    if (!down_ && !(now == hover_) && !keep) {
+    if (!down_ && !(now == hover_) && !keep && !tabbedAway_) {
         const Target before = hover_;
         hover_ = now;
         transition(before, now);

@@ -63,12 +63,16 @@ struct InputState {
     int lastCode = 0;
     int lastAscii = 0;
     double mouseX = 0, mouseY = 0;  // stage twips
+    // The mouse in the window's pixels, and how many of them a stage pixel covers.
+    double windowX = 0, windowY = 0, windowScale = 1;
     bool mouseDown = false;
     bool keyboardFocus = false;  // the focused object hears the keys (not since the mouse moved)
     bool highlight = false;      // the focus highlight shows (until the mouse really moves)
     bool focusRect = false;      // _focusrect allowed it when the focus last moved by key or script
     std::function<void()> flushRolls;  // runs the rolls focus moves left waiting
     int selBegin = 0, selEnd = 0;      // the focused text field's selection (caret at selEnd)
+    // The input method's uncommitted text in the focused field: where it starts, how long.
+    int composeAt = 0, composeLength = 0;
     std::set<int> toggled;             // keys (and the left button) pressed an odd number of times
     // Every press of a key toggles it, not only the lock keys.
     void toggle(int code) {
@@ -99,6 +103,8 @@ public:
     void keyUp(int code);
     // Typing and editing in the focused text field.
     void textInput(char32_t ch);
+    // An input method's text not yet committed, shown in the focused field in place of its last.
+    void compose(const std::u32string& text);
     void textCommand(TextCommand command);
     // The wheel turned by lines (positive away from the user): Mouse listeners' onMouseWheel.
     void mouseWheel(int lines);
@@ -136,6 +142,8 @@ private:
     Target pick(double x, double y, std::vector<Found>* all = nullptr);
     // The clips of a timeline, by their display objects.
     std::map<const DisplayObject*, ClipHost*> clipsOf(ClipHost* timeline);
+    // The button object standing for o on timeline: the timeline of what is inside it.
+    ClipHost* buttonTimeline(ClipHost* timeline, const DisplayObject& o);
     // The target as the stage holds it now, its timeline found again; none once it left
     // (a kept target's list and clip may be gone with it: never follow them unchecked).
     std::optional<Target> current(const Target& t);
@@ -156,8 +164,9 @@ private:
     void flushRolls();
     // The keyboard focus rolling over (or out of) a clip or button.
     void roll(Object* obj, bool over);
-    // The mouse took over from the keyboard: the focus highlight goes and its object rolls out.
-    void dropHighlight();
+    // The mouse took over from the keyboard: the focus highlight goes and its object rolls out,
+    // unless it is what the mouse is now over (keep: that one stays over).
+    void dropHighlight(Object* keep = nullptr);
     void broadcast(const char* clipEvent, uint32_t eventBit, const char* method,
                    std::vector<Value> listenerArgs = {});
     void transition(const Target& from, const Target& to);
@@ -171,6 +180,9 @@ private:
     double x_ = -1e9, y_ = -1e9;
     bool down_ = false;
     Target hover_;    // under the mouse
+    // Tab took the over state from what the mouse is over: nothing rolls over by the mouse
+    // until it moves.
+    bool tabbedAway_ = false;
     Target pressed_;  // took the press; follows the mouse until release
     struct Shown {
         State state;

@@ -440,6 +440,11 @@ ClipHost* shownClip(Vm& vm, ClipHost* clip) {
     return clip;
 }
 
+void settleLoadedBounds(Vm& vm) {
+    if (Loads* l = loadsOf(vm))
+        for (const auto& m : l->movies) m->list.settleBounds();
+}
+
 std::vector<const LoadedMovie*> loadedMovies(Vm& vm) {
     std::vector<const LoadedMovie*> out;
     if (Loads* l = loadsOf(vm))

@@ -88,5 +88,7 @@ void startLoadedMovies(Vm& vm);
 // A clip left the stage: whatever was loaded into it goes too.
 void loadTargetGone(Vm& vm, ClipHost* clip);
 void markLoadedMovies(Vm& vm, std::vector<Object*>& out);
+// The frame is shown: the morphs of every loaded movie take their bounds at their ratios.
+void settleLoadedBounds(Vm& vm);
 
 }  // namespace swf::avm1

@@ -71,7 +71,14 @@ TextFieldHost::TextFieldHost(TextFields& owner, ClipHost* parent, const DisplayO
     const int version = owner.swfVersion();
     const std::string initial = render::fieldText(def.initialText, version).toStdString();
     FieldFormat fmt;
-    if (def.fontId) fmt.font = owner.fontName(*def.fontId);
+    if (def.fontId) {
+        fmt.font = owner.fontName(*def.fontId);
+        // The font's own style is a plain field's first; html says its own.
+        if (const format::Font* f = def.html ? nullptr : owner.font(*def.fontId)) {
+            fmt.bold = f->bold;
+            fmt.italic = f->italic;
+        }
+    }
     fmt.size = def.height / 20.0;
     if (def.color) fmt.color = (uint32_t(def.color->r) << 16) | (def.color->g << 8) | def.color->b;
     static const char* aligns[] = {"left", "right", "center", "justify"};
@@ -406,6 +413,9 @@ bool followLinkAt(Vm& vm, double x, double y) {
         name.erase(0, dot + 1);
     }
     if (!receiver.isObject()) return true;
+    // A bare name the timeline lacks is looked for among the globals.
+    if (receiver.o == vm.clipObject(f->parent()) && !vm.get(receiver.o, name).isObject())
+        receiver = Value(vm.global);
     Args args;
     if (comma != std::string::npos) args.push_back(Value(call.substr(comma + 1)));
     vm.callMethod(receiver, name, std::move(args));
@@ -463,12 +473,16 @@ TextFields::~TextFields() = default;
 
 int TextFields::swfVersion() const { return vm_.version(); }
 
-std::string TextFields::fontName(uint16_t fontId) const {
-    if (!movie) return "Times New Roman";
-    const Character* ch = movie->character(fontId);
+const format::Font* TextFields::font(uint16_t fontId) const {
+    const Character* ch = movie ? movie->character(fontId) : nullptr;
     const auto* f = ch ? std::get_if<FontCharacter>(ch) : nullptr;
+    return f ? &f->get().font : nullptr;
+}
+
+std::string TextFields::fontName(uint16_t fontId) const {
+    const format::Font* f = font(fontId);
     if (!f) return "Times New Roman";
-    std::string n = f->get().font.name;
+    std::string n = f->name;
     while (!n.empty() && n.back() == '\0') n.pop_back();
     return n.empty() ? "Times New Roman" : n;
 }

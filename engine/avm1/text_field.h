@@ -165,6 +165,7 @@ public:
 
     int swfVersion() const;
     std::string fontName(uint16_t fontId) const;
+    const format::Font* font(uint16_t fontId) const;  // null when fontId is no font
 
 private:
     TextFieldHost* placed(ClipHost* parent, const DisplayObject& o, const format::EditText& def);

@@ -129,6 +129,29 @@ void typeInto(Vm& vm, Object* obj, char32_t c) {
     f.replace(std::u32string_view(s, 1));
 }
 
+void composeInto(Vm& vm, Object* obj, std::u32string_view s) {
+    Field f(vm, obj);
+    if (!f.editable() || !vm.input) return;
+    InputState& in = *vm.input;
+    if (in.composeLength > 0) {
+        const size_t at = std::min<size_t>(std::max(in.composeAt, 0), f.text.size());
+        f.text.erase(at, std::min<size_t>(in.composeLength, f.text.size() - at));
+        f.begin = f.end = at;
+    }
+    s = s.substr(0, std::min(s.size(), kMaxTyped));
+    f.text.replace(f.begin, f.end - f.begin, s);
+    vm.set(obj, "text", Value(utf8Encode(f.text)));
+    f.keepCaret(f.begin + s.size(), f.begin + s.size());
+    in.composeAt = static_cast<int>(f.begin);
+    in.composeLength = static_cast<int>(s.size());
+}
+
+void commitComposition(Vm& vm, Object* obj) {
+    if (!vm.input || vm.input->composeLength == 0) return;
+    vm.input->composeLength = 0;
+    Field(vm, obj).changed();
+}
+
 void editField(Vm& vm, Object* obj, TextCommand command, std::string& clipboard) {
     Field f(vm, obj);
     const bool password = vm.toBoolean(vm.get(obj, "password"));

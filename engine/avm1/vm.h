@@ -230,7 +230,7 @@ public:
     // timeline whose actions run; the player's version between scripts.
     int activeVersion();
     // Set for good by the first getBounds or getRect asked from SWF 8 code: from then on a clip
-    // that draws nothing reports its edges rounded up (6710886.4, not 6710886.35).
+    // that draws nothing reports its edges rounded up (6710886.4, not 6710886.35) to older code.
     bool emptyBoundsRounded = false;
 
 private:

@@ -16,7 +16,7 @@ void DisplayList::apply(const format::PlaceObject& p, int frame, int swfVersion,
         o.placedOrder = order;
         if (p.matrix) o.matrix = *p.matrix;
         if (p.cxform) o.cxform = *p.cxform;
-        if (p.ratio) o.ratio = *p.ratio;
+        if (p.ratio) o.ratio = o.boundsRatio = *p.ratio;
         if (p.name) o.name = *p.name;
         if (p.clipDepth) o.clipDepth = *p.clipDepth;
         if (p.blendMode) o.blendMode = *p.blendMode;
@@ -31,6 +31,7 @@ void DisplayList::apply(const format::PlaceObject& p, int frame, int swfVersion,
     if (p.characterId && *p.characterId != o.characterId) {
         o.characterId = *p.characterId;
         o.sprite.reset();  // a different character starts from its beginning
+        if (p.ratio) o.boundsRatio = *p.ratio;
     }
     if (p.matrix && !o.scriptTransformed) o.matrix = *p.matrix;
     if (p.cxform && !o.scriptTransformed) o.cxform = *p.cxform;
@@ -44,5 +45,13 @@ void DisplayList::apply(const format::PlaceObject& p, int frame, int swfVersion,
 }
 
 void DisplayList::apply(const format::RemoveObject& r) { objects.erase(r.depth); }
+
+void DisplayList::settleBounds(int nesting) {
+    if (nesting > 64) return;
+    for (auto& [depth, o] : objects) {
+        o.boundsRatio = o.ratio;
+        if (o.sprite) o.sprite->list.settleBounds(nesting + 1);
+    }
+}
 
 }  // namespace swf

@@ -61,6 +61,9 @@ struct DisplayObject {
     format::Matrix matrix;
     format::Cxform cxform;
     uint16_t ratio = 0;
+    // The ratio a morph's bounds are taken at: the one it was last shown at, so a ratio a
+    // script's goto sets counts for the bounds only once the frame is shown.
+    uint16_t boundsRatio = 0;
     std::string name;
     uint16_t clipDepth = 0;  // nonzero: a mask over depths (depth, clipDepth]
     uint8_t blendMode = 0;
@@ -98,6 +101,8 @@ struct DisplayList {
     // place in it; swfVersion: of the movie the command comes from.
     void apply(const format::PlaceObject& p, int frame = 0, int swfVersion = 6, int order = 0);
     void apply(const format::RemoveObject& r);
+    // The frame is shown: every morph's bounds follow its ratio, inside sprites too.
+    void settleBounds(int nesting = 0);
 };
 
 // A running sprite (or a button's shown state): its frame and its objects.

@@ -3,6 +3,7 @@
 // clipboard and the window's focus, and the one table from Qt's keys to the Flash key codes.
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <utility>
 
@@ -26,6 +27,7 @@ enum class TextCommand {
 // One thing the user did, as the player takes it. Points are stage pixels (as _xmouse reads
 // them on the root); key codes are the Flash Player's (Key.LEFT = 37 ...).
 struct InputEvent {
+    static constexpr double kUnset = std::numeric_limits<double>::quiet_NaN();
     enum class Type : uint8_t {
         MouseMove,
         MouseDown,
@@ -34,6 +36,7 @@ struct InputEvent {
         KeyDown,
         KeyUp,
         Text,       // characters typed (a key's, or an input method's commit)
+        Compose,    // an input method's text not yet committed (text; empty: none)
         Command,    // an editing command for the focused text field
         Clipboard,  // the clipboard's content changed
         FocusLost,  // the window lost the keyboard
@@ -41,6 +44,10 @@ struct InputEvent {
     };
     Type type = Type::MouseMove;
     double x = 0, y = 0;     // mouse events
+    // Mouse events: the point in the window's own pixels, when the window is scaled; a clip
+    // flattened to nothing reads the mouse there. NaN: the same as x, y.
+    double windowX = kUnset, windowY = kUnset;
+    double windowScale = 1;  // window pixels to a stage pixel
     int button = 1;          // down/up: 1 main, 2 right, 4 middle (as Key.isDown names them)
     int delta = 0;           // wheel: lines, positive away from the user
     int keyCode = 0;         // key events

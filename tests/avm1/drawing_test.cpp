@@ -589,16 +589,22 @@ TEST(Avm1Drawing, ScrollRectShowsPartOfTheClip) {
     EXPECT_EQ(r->take(), "undefined\n80\n");
 }
 
-// A clip that draws nothing reports the largest twips value for its edges. Once SWF 8 code has
-// asked for any clip's bounds, the player keeps that value in single precision for good.
-TEST(Avm1Drawing, EmptyBoundsRoundUpAfterSwf8AsksOnce) {
-    for (const auto& [version, want] :
-         {std::pair{7, "6710886.35\n6710886.35\n"}, std::pair{8, "6710886.35\n6710886.4\n"}}) {
-        swftest::SwfBuilder b(version, 200, 100);
+// A clip that draws nothing reports the largest twips value for its edges. SWF 8 code sees it
+// kept in single precision once carried into another clip's space, never in the clip's own.
+TEST(Avm1Drawing, EmptyBoundsRoundUpInAnotherSpace) {
+    struct Case {
+        int version;
+        const char* space;
+        const char* want;
+    };
+    for (const Case& c : {Case{7, "this", "6710886.35\n6710886.35\n"},
+                          Case{8, "this", "6710886.4\n6710886.4\n"},
+                          Case{8, "mc", "6710886.35\n6710886.35\n"}}) {
+        swftest::SwfBuilder b(c.version, 200, 100);
         ActionWriter a;
         emptyClip(a, "this", "mc", 1);
         for (int i = 0; i < 2; ++i) {
-            push(a, {"this"}).getVariable();
+            push(a, {c.space}).getVariable();
             push(a, {1, "mc"}).getVariable();
             push(a, {"getBounds"}).op(op::CallMethod);
             push(a, {"xMin"}).op(op::GetMember).trace();
@@ -606,8 +612,26 @@ TEST(Avm1Drawing, EmptyBoundsRoundUpAfterSwf8AsksOnce) {
         a.stop();
         b.doAction(a);
         b.showFrame();
-        EXPECT_EQ(play(b)->take(), want) << "SWF " << version;
+        EXPECT_EQ(play(b)->take(), c.want) << "SWF " << c.version << " into " << c.space;
     }
+}
+
+// Sizing a turned clip takes both scales anew against the clip turned but not scaled: a
+// quarter turn first stretches the axis across the asked one, then the one along it.
+TEST(Avm1Drawing, SizingATurnedClipTakesBothScales) {
+    swftest::SwfBuilder b(8, 200, 100);
+    ActionWriter a;
+    emptyClip(a, "this", "mc", 1);
+    square(a, "mc", 0xff0000, 0, 0, 40, 20);
+    setMember(a, "mc", "_rotation", 90);
+    for (int i = 0; i < 2; ++i) {
+        setMember(a, "mc", "_width", 10);
+        for (const char* p : {"_xscale", "_yscale", "_width", "_height"}) traceMember(a, {"mc", p});
+    }
+    a.stop();
+    b.doAction(a);
+    b.showFrame();
+    EXPECT_EQ(play(b)->take(), "50\n100\n20\n20\n50\n50\n10\n20\n");
 }
 
 // A size given to a clip that shows nothing flattens that axis for good: what it draws later

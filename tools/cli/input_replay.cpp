@@ -175,6 +175,9 @@ std::optional<std::vector<InputEvent>> readInputEvents(const std::string& path,
         } else if (type == "TextInput") {
             const char32_t c = firstChar(o.value("codepoint").toString());
             e = swf::InputEvent::typed(c ? std::u32string(1, c) : std::u32string());
+        } else if (type == "ImePreedit") {
+            e.type = T::Compose;
+            e.text = o.value("text").toString().toStdU32String();
         } else if (type == "TextControl") {
             e = swf::InputEvent::edit(commandOf(o.value("code").toString().toStdString(), ok));
         } else if (type == "SetClipboardText") {
@@ -184,7 +187,7 @@ std::optional<std::vector<InputEvent>> readInputEvents(const std::string& path,
         } else if (type == "Wait") {
             r.wait = true;
         } else {
-            continue;  // kinds this player has no use for (an input method's preview ...)
+            continue;  // kinds this player has no use for
         }
         if (!ok) {
             error = "event " + std::to_string(i) + " (" + type.toStdString() + ") is malformed";
@@ -210,6 +213,10 @@ size_t deliverInput(swf::Player& player, const std::vector<InputEvent>& events, 
         swf::InputEvent e = events[from].event;
         // Where the window's point falls on the stage.
         const QPointF at = player.stagePoint(viewport, mode, QPointF(e.x, e.y));
+        e.windowX = e.x;
+        e.windowY = e.y;
+        const double across = player.stagePoint(viewport, mode, QPointF(e.x + 1, e.y)).x() - at.x();
+        if (across > 0) e.windowScale = 1 / across;
         e.x = at.x();
         e.y = at.y();
         player.handleEvent(e);
