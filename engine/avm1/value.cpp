@@ -9,6 +9,26 @@
 
 namespace swf::avm1 {
 
+namespace {
+
+// 10^e by squaring, as the player's printer makes it (not the nearest double to 10^e).
+double powerOfTen(int e) {
+    double r = 1, b = 10;
+    for (unsigned k = static_cast<unsigned>(e < 0 ? -e : e); k; k >>= 1) {
+        if (k & 1) r *= b;
+        b *= b;
+    }
+    return e < 0 ? 1 / r : r;
+}
+
+// a / 10^e, in two steps below the smallest power a double holds.
+double scaledByPowerOfTen(double a, int e) {
+    if (e < -300) return scaledByPowerOfTen(a * 1e100, e + 100);
+    return a / powerOfTen(e);
+}
+
+}  // namespace
+
 std::string numberToString(double d) {
     if (std::isnan(d)) return "NaN";
     if (std::isinf(d)) return d > 0 ? "Infinity" : "-Infinity";
@@ -18,26 +38,27 @@ std::string numberToString(double d) {
         std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(d));
         return buf;
     }
-    // Fifteen significant digits, a tie rounded away from zero: the exact expansion first.
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.40e", std::fabs(d));
-    std::string digits;
-    for (const char* c = buf; *c && *c != 'e'; ++c)
-        if (*c >= '0' && *c <= '9') digits += *c;
-    int exp = std::atoi(std::strchr(buf, 'e') + 1);
-    const bool up = digits.size() > 15 && digits[15] >= '5';
-    digits.resize(15);
-    if (up) {
-        int i = 14;
-        for (; i >= 0 && digits[i] == '9'; --i) digits[i] = '0';
-        if (i >= 0) {
-            ++digits[i];
-        } else {
-            digits.insert(digits.begin(), '1');
-            digits.pop_back();
-            ++exp;
-        }
+    // Fifteen significant digits as the player finds them: the number divided by the power of
+    // ten that leaves fifteen whole digits (a power made by squaring, so slightly off far from
+    // 1), rounded half up.
+    // Near a tie this can round the other way than the exact expansion would.
+    const double a = std::fabs(d);
+    int exp = static_cast<int>(std::floor(std::log10(a)));
+    double scaled = scaledByPowerOfTen(a, exp - 14);
+    if (scaled < 1e14) {
+        scaled = scaledByPowerOfTen(a, --exp - 14);
+    } else if (scaled >= 1e15) {
+        scaled = scaledByPowerOfTen(a, ++exp - 14);
     }
+    double whole15 = std::floor(scaled + 0.5);
+    if (whole15 >= 1e15) {
+        whole15 = 1e14;
+        ++exp;
+    }
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.0f", whole15);
+    std::string digits = buf;
+    digits.resize(15, '0');
     while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
     std::string out = d < 0 ? "-" : "";
     if (exp < -5 || exp >= 15) {
@@ -162,7 +183,13 @@ double stringToNumber(std::string_view s, int version) {
     }
     double v = 0;
     const size_t used = scanDecimal(t, 0, v);
-    if (used != t.size()) return std::numeric_limits<double>::quiet_NaN();
+    // An exponent mark left without digits at the end ("2e", "-56e+") is passed over.
+    std::string_view rest = t.substr(used);
+    if (used && !rest.empty() && (rest[0] == 'e' || rest[0] == 'E')) {
+        rest.remove_prefix(1);
+        if (!rest.empty() && (rest[0] == '+' || rest[0] == '-')) rest.remove_prefix(1);
+    }
+    if (!rest.empty()) return std::numeric_limits<double>::quiet_NaN();
     return v;
 }
 

@@ -25,6 +25,11 @@ TEST(Avm1Values, NumbersPrintAsFlashPrintsThem) {
     EXPECT_EQ(numberToString(-0.0), "0");
     EXPECT_EQ(numberToString(-2.5), "-2.5");
     EXPECT_EQ(numberToString(1.0 / 3), "0.333333333333333");
+    // Near a tie the player's scaling decides, not the exact expansion.
+    EXPECT_EQ(numberToString(1.7976931348623157e308), "1.79769313486231e+308");
+    EXPECT_EQ(numberToString(1.234567891234565e-6), "1.23456789123457e-6");
+    EXPECT_EQ(numberToString(0.9999999999999994), "0.999999999999999");
+    EXPECT_EQ(numberToString(5e-324), "4.94065645841247e-324");
     EXPECT_EQ(numberToString(std::nan("")), "NaN");
     EXPECT_EQ(numberToString(-INFINITY), "-Infinity");
 }
@@ -41,6 +46,8 @@ TEST(Avm1Values, StringsToNumbersFollowTheVersion) {
     EXPECT_TRUE(std::isnan(stringToNumber("-0x10", 6)));
     EXPECT_EQ(stringToNumber("0x-10", 6), -16);
     EXPECT_TRUE(std::isnan(stringToNumber("12 ", 7)));
+    EXPECT_EQ(stringToNumber("-56e+", 7), -56);  // an exponent mark without digits
+    EXPECT_TRUE(std::isnan(stringToNumber("-56eu", 7)));
     EXPECT_TRUE(std::isnan(stringToNumber("", 7)));
     EXPECT_EQ(swf::avm1::stringToNumberSwf4("150a"), 150);
     EXPECT_EQ(swf::avm1::stringToNumberSwf4("ab"), 0);
