@@ -963,8 +963,11 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             case 0x42: {
                 const double n = vm.toNumber(pop(c));
                 std::vector<Value> elems;
-                const size_t count =
-                    n > 0 ? static_cast<size_t>(std::min<double>(n, c.stack.size())) : 0;
+                // A count past the stack gives undefined for the values it lacks.
+                const size_t count = n > 0 ? static_cast<size_t>(std::min<double>(
+                                                 n, double(vm.limits().maxArrayLength) + 1))
+                                           : 0;
+                vm.checkArray(count, 0);
                 for (size_t i = 0; i < count; ++i) elems.push_back(pop(c));
                 push(c, Value(vm.newScriptArray(std::move(elems))));
                 break;
