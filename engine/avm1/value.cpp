@@ -1,5 +1,7 @@
 #include "engine/avm1/value.h"
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -11,19 +13,29 @@ namespace swf::avm1 {
 
 namespace {
 
-// 10^e by squaring, as the player's printer makes it (not the nearest double to 10^e).
+// 10^e as the player's printer takes it: made by squaring for e >= 0 (so slightly off far
+// from 1), the double nearest to it below 1.
 double powerOfTen(int e) {
+    if (e < 0) {
+        static const std::array<double, 309> below = [] {
+            std::array<double, 309> t{};
+            for (int i = 0; i < 309; ++i)
+                t[i] = std::strtod(("1e-" + std::to_string(i)).c_str(), nullptr);
+            return t;
+        }();
+        return below[std::min(-e, 308)];
+    }
     double r = 1, b = 10;
-    for (unsigned k = static_cast<unsigned>(e < 0 ? -e : e); k; k >>= 1) {
+    for (unsigned k = static_cast<unsigned>(e); k; k >>= 1) {
         if (k & 1) r *= b;
         b *= b;
     }
-    return e < 0 ? 1 / r : r;
+    return r;
 }
 
 // a / 10^e, in two steps below the smallest power a double holds.
 double scaledByPowerOfTen(double a, int e) {
-    if (e < -300) return scaledByPowerOfTen(a * 1e100, e + 100);
+    if (e < -308) return a / powerOfTen(-308) / powerOfTen(e + 308);
     return a / powerOfTen(e);
 }
 
@@ -39,8 +51,7 @@ std::string numberToString(double d) {
         return buf;
     }
     // Fifteen significant digits as the player finds them: the number divided by the power of
-    // ten that leaves fifteen whole digits (a power made by squaring, so slightly off far from
-    // 1), rounded half up.
+    // ten that leaves fifteen whole digits, rounded half up.
     // Near a tie this can round the other way than the exact expansion would.
     const double a = std::fabs(d);
     int exp = static_cast<int>(std::floor(std::log10(a)));
@@ -290,6 +301,17 @@ size_t utf8Length(std::string_view s) {
 char16_t charFromCode(double code, int version) {
     const uint32_t c = toUint32(code);
     return static_cast<char16_t>(version >= 6 ? c & 0xffff : c & 0xff);
+}
+
+bool appendCharCode(std::u16string& out, uint32_t code, int version) {
+    const bool twoBytes = version < 6 && code > 0xff;
+    for (const uint32_t unit : {twoBytes ? code >> 8 : code, code}) {
+        const char16_t c = charFromCode(unit, version);
+        if (!c) return false;
+        out.push_back(c);
+        if (!twoBytes) break;
+    }
+    return true;
 }
 
 std::u32string utf8Decode(std::string_view s) {
