@@ -137,6 +137,7 @@ Value sortWith(Vm& vm, Object* self, int flags, const Compare& cmp, const Compar
     sorted.reserve(order.size());
     for (size_t i : order) sorted.push_back(elems[i]);
     self->elems = std::move(sorted);
+    self->elemsRewritten();
     return Value(self);
 }
 
@@ -192,12 +193,13 @@ void installArrayBuiltins(Vm& vm) {
         Object* arr = self ? self : vm.newArray();
         vm.makeArray(arr);
         arr->elems.clear();
+        arr->elemsRewritten();
         if (a.size() == 1 && a[0].isNumber()) {
             // A fractional length is cut to a whole one; a negative one gives none.
             const double n = std::trunc(a[0].n);
             if (n > 0 && n <= static_cast<double>(vm.limits().maxArrayLength)) {
                 vm.checkArray(static_cast<size_t>(n), 0);
-                arr->elems.resize(static_cast<size_t>(n));
+                arr->resizeElems(static_cast<size_t>(n));
             }
         } else {
             arr->elems = a;
@@ -232,7 +234,7 @@ void installArrayBuiltins(Vm& vm) {
     vm.defineMethod(ap, "push", [isArr](Vm& vm, Object* self, Args& a) -> Value {
         if (!isArr(self)) return {};
         vm.checkArray(self->elems.size() + a.size(), self->elems.size());
-        for (auto& v : a) self->elems.push_back(v);
+        for (auto& v : a) self->setElem(self->elems.size(), v);
         return Value(self->elems.size());
     });
     vm.defineMethod(ap, "pop", [isArr](Vm&, Object* self, Args&) -> Value {
@@ -265,6 +267,7 @@ void installArrayBuiltins(Vm& vm) {
     vm.defineMethod(ap, "reverse", [isArr](Vm&, Object* self, Args&) -> Value {
         if (!isArr(self)) return {};
         std::reverse(self->elems.begin(), self->elems.end());
+        self->elemsRewritten();
         return Value(self);
     });
     vm.defineMethod(ap, "concat", [isArr](Vm& vm, Object* self, Args& a) -> Value {

@@ -105,7 +105,7 @@ void installObjectBuiltins(Vm& vm) {
         const std::string n = vm.toString(a[0]);
         if (self->cls == ObjClass::Array) {
             const int64_t i = arrayIndex(n);
-            if (i >= 0 && static_cast<size_t>(i) < self->elems.size()) return Value(true);
+            if (i >= 0 && self->hasElem(static_cast<size_t>(i))) return Value(true);
         }
         // A property its version bits hide is still the object's own, except one marked
         // 256, which this method never owns up to in any version.
@@ -117,7 +117,7 @@ void installObjectBuiltins(Vm& vm) {
         const std::string n = vm.toString(a[0]);
         if (self->cls == ObjClass::Array) {
             const int64_t i = arrayIndex(n);
-            if (i >= 0 && static_cast<size_t>(i) < self->elems.size()) return Value(true);
+            if (i >= 0 && self->hasElem(static_cast<size_t>(i))) return Value(true);
         }
         // Version bits do not count: a property they hide is still enumerable.
         Property* p = self->findAny(vm.key(n));

@@ -54,11 +54,9 @@ void installStringBuiltins(Vm& vm) {
     // A zero code ends the text, as it would a C string.
     vm.defineMethod(ctor, "fromCharCode", [](Vm& vm, Object*, Args& a) -> Value {
         std::u16string out;
-        for (auto& v : a) {
-            const char16_t c = charFromCode(vm.toNumber(v), vm.version());
-            if (!c) break;
-            out.push_back(c);
-        }
+        // Only the low 16 bits of each code count here, where mbchr reads all 32.
+        for (auto& v : a)
+            if (!appendCharCode(out, toUint32(vm.toNumber(v)) & 0xffff, vm.version())) break;
         return text(out);
     });
     // Lent to another object, both give that object as text.

@@ -166,6 +166,10 @@ Value lookupSpecial(CallContext& c, std::string_view name, bool& found) {
         if (name.size() != w.size()) return false;
         return ci ? asciiLower(name) == w : name == w;
     };
+    // A parameter named `this` or `super` is the function's own variable, and wins.
+    if ((is("this") || is("super")) && c.activation)
+        if (Property* p = c.activation->findOwn(vm.key(name)); p && !p->isAccessor())
+            return p->value;
     if (is("this")) {
         // A DefineFunction2 that preloads or suppresses `this` leaves the name to the timeline.
         if (!c.thisByName) return Value(targetObject(c));
@@ -854,11 +858,8 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             case 0x37: {
                 const double code = vm.toNumber(pop(c));
                 std::u16string out;
-                if (op == 0x37 && vm.version() < 6) {
-                    // Before SWF 6 a multibyte code is its two bytes, the high one first.
-                    for (const char16_t b :
-                         {charFromCode(toUint32(code) >> 8, 5), charFromCode(code, 5)})
-                        if (b) out.push_back(b);
+                if (op == 0x37) {
+                    appendCharCode(out, toUint32(code), vm.version());
                 } else if (const char16_t unit = charFromCode(code, vm.version())) {
                     out.push_back(unit);
                 }
@@ -965,8 +966,11 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             case 0x42: {
                 const double n = vm.toNumber(pop(c));
                 std::vector<Value> elems;
-                const size_t count =
-                    n > 0 ? static_cast<size_t>(std::min<double>(n, c.stack.size())) : 0;
+                // A count past the stack gives undefined for the values it lacks.
+                const size_t count = n > 0 ? static_cast<size_t>(std::min<double>(
+                                                 n, double(vm.limits().maxArrayLength) + 1))
+                                           : 0;
+                vm.checkArray(count, 0);
                 for (size_t i = 0; i < count; ++i) elems.push_back(pop(c));
                 push(c, Value(vm.newScriptArray(std::move(elems))));
                 break;

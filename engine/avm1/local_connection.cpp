@@ -197,6 +197,92 @@ void installFileReference(Vm& vm) {
         for (Object* proto : {ref, list}) initBroadcaster(vm, proto, bc.o);
 }
 
+// ExternalInterface's text helpers: no text at all gives null.
+Value externalText(Vm& vm, Args& a, std::string (*change)(std::string_view)) {
+    if (a.empty()) return Value::null();
+    const std::string s = vm.toString(a[0]);
+    if (s.empty()) return Value::null();
+    return Value(change(s));
+}
+
+constexpr std::pair<char, std::string_view> kXmlEntities[] = {
+    {'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}, {'\'', "&apos;"}};
+
+std::string escapeXml(std::string_view s) {
+    std::string out;
+    for (char c : s) {
+        auto it = std::find_if(std::begin(kXmlEntities), std::end(kXmlEntities),
+                               [c](const auto& e) { return e.first == c; });
+        if (it != std::end(kXmlEntities)) {
+            out += it->second;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string unescapeXml(std::string_view s) {
+    std::string out;
+    for (size_t i = 0; i < s.size();) {
+        auto it = std::find_if(std::begin(kXmlEntities), std::end(kXmlEntities),
+                               [&](const auto& e) { return s.substr(i).starts_with(e.second); });
+        if (it != std::end(kXmlEntities)) {
+            out += it->first;
+            i += it->second.size();
+        } else {
+            out += s[i++];
+        }
+    }
+    return out;
+}
+
+std::string jsQuoted(std::string_view s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '"') {
+            out += "\\\"";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// No page holds this player: nothing outside answers, and the class says so.
+void installExternalInterface(Vm& vm) {
+    Object* external = package(vm, package(vm, vm.global, "flash"), "external");
+    Object* ei = vm.newFunction([](Vm&, Object*, Args&) -> Value { return {}; });
+    vm.defineValue(external, "ExternalInterface", ei);
+    auto none = [](Vm&, Object*, Args&) -> Value { return {}; };
+    const char* natives[] = {"_addCallback", "_callOut", "_evalJS", "_initJS", "_objectID"};
+    for (const char* n : natives) vm.defineMethod(ei, n, none);
+    vm.defineMethod(ei, "_escapeXML",
+                    [](Vm& vm, Object*, Args& a) { return externalText(vm, a, escapeXml); });
+    vm.defineMethod(ei, "_unescapeXML",
+                    [](Vm& vm, Object*, Args& a) { return externalText(vm, a, unescapeXml); });
+    vm.defineMethod(ei, "_jsQuoteString",
+                    [](Vm& vm, Object*, Args& a) { return externalText(vm, a, jsQuoted); });
+    // The members the player writes as scripts.
+    const char* scripted[] = {"_argumentsToAS", "_argumentsToXML", "_arrayToAS", "_arrayToJS",
+                              "_arrayToXML",    "_callIn",          "_objectToAS", "_objectToJS",
+                              "_objectToXML",   "_toAS",            "_toJS",       "_toXML"};
+    for (const char* n : scripted) vm.defineFunction(ei, n, none);
+    vm.defineFunction(ei, "addCallback",
+                      [](Vm&, Object*, Args&) -> Value { return Value(false); });
+    vm.defineFunction(ei, "call", [](Vm&, Object*, Args&) { return Value::null(); });
+    Property& available = ei->setOwn("available", vm.key("available"), Value(), 0);
+    available.getter = vm.newMethod([](Vm&, Object*, Args&) -> Value { return Value(false); });
+    vm.addFlagsToAll(ei, DontEnum | DontDelete | ReadOnly);
+    for (const Property& p : std::vector<Property>(ei->props()))
+        if (p.key != kProtoKey && p.name != "prototype" && p.name != "constructor")
+            vm.addFlags(ei, p.name, From8);
+}
+
 }  // namespace
 
 Value amfCopy(Vm& vm, const Value& v) {
@@ -212,6 +298,7 @@ void broadcast(Vm& vm, Object* source, std::string_view name, Args args) {
 void installNetBuiltins(Vm& vm) {
     installLocalConnection(vm);
     installFileReference(vm);
+    installExternalInterface(vm);
 }
 
 }  // namespace swf::avm1

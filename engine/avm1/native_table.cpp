@@ -18,6 +18,7 @@ namespace {
 constexpr int kLoadTable = 301;  // the loads LoadVars and XML share
 constexpr int kCapabilitiesTable = 11;
 constexpr int kOldCaseTable = 102;  // the first player's upper and lower case: ASCII letters only
+constexpr int kMathTable = 200;
 
 NativeFn oldCase(bool upper) {
     return [upper](Vm& vm, Object* self, Args&) -> Value {
@@ -135,6 +136,13 @@ Object* nativeFunction(Vm& vm, const Originals& originals, int table, int index)
         return vm.newMethod(oldCase(index == 0));
     if (auto it = originals.find({table, index}); it != originals.end())
         return vm.newMethod(it->second);
+    if (table == kMathTable && !findEntry(table, index).group) {
+        // Math reads two numbers whatever the index asks for, and has no answer past its end.
+        return vm.newMethod([](Vm& vm, Object*, Args& a) -> Value {
+            for (size_t i = 0; i < a.size() && i < 2; ++i) vm.toNumber(a[i]);
+            return Value(std::nan(""));
+        });
+    }
     return vm.newMethod([table, index](Vm& vm, Object* self, Args& a) -> Value {
         const Entry e = findEntry(table, index);
         if (!e.group) return {};
@@ -153,7 +161,8 @@ Object* nativeFunction(Vm& vm, const Originals& originals, int table, int index)
 int indexArg(Vm& vm, const Value& v) { return toInt32(vm.toNumber(v)); }
 
 // A name may start with the first SWF version that sees it: "6" to "9", or "10". A property
-// new to the object stays out of sight of older movies, though for..in still lists it.
+// new to the object, or any accessor, stays out of sight of older movies, though for..in still
+// lists it.
 void defineNative(Vm& vm, Object* o, std::string name, Value v, Object* getter, Object* setter) {
     int version = 0;
     if (name.size() > 2 && name[0] == '1' && name[1] == '0') {
@@ -172,7 +181,8 @@ void defineNative(Vm& vm, Object* o, std::string name, Value v, Object* getter, 
     p.getter = getter;
     p.setter = setter;
     static constexpr uint16_t kFirstSeen[] = {From6, From7, From8, From9, From10};
-    if (!existed && version >= 6) p.setFlags(kFirstSeen[version - 6], vm.version());
+    // An accessor takes the version over a property already there; a method leaves it seen.
+    if ((!existed || getter) && version >= 6) p.setFlags(kFirstSeen[version - 6], vm.version());
 }
 
 void setNatives(Vm& vm, const Originals& originals, Args& a, bool accessors) {

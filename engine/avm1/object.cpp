@@ -38,6 +38,7 @@ Property& Object::setOwn(std::string_view name, std::string_view key, Value v, u
     index_.emplace(std::string(key), static_cast<uint32_t>(props_.size()));
     props_.push_back(
         Property{std::string(name), std::string(key), std::move(v), nullptr, nullptr, flags});
+    props_.back().made = made_++;
     return props_.back();
 }
 
@@ -60,6 +61,41 @@ bool Object::removeOwn(std::string_view key) {
     index_.clear();
     for (uint32_t i = 0; i < props_.size(); ++i) index_.emplace(props_[i].key, i);
     return true;
+}
+
+void Object::trackElems() {
+    if (elemMade.size() != elems.size()) elemMade.assign(elems.size(), 0);
+}
+
+bool Object::hasElem(size_t i) const {
+    if (i >= elems.size()) return false;
+    // A value a built-in moved into a place with none is there all the same.
+    return elemMade.size() != elems.size() || elemMade[i] != kNoElement ||
+           !elems[i].isUndefined();
+}
+
+uint32_t Object::elemMadeAt(size_t i) const {
+    return elemMade.size() == elems.size() && elemMade[i] != kNoElement ? elemMade[i] : 0;
+}
+
+void Object::setElem(size_t i, Value v) {
+    trackElems();
+    if (i >= elems.size()) resizeElems(i + 1);
+    elems[i] = std::move(v);
+    if (elemMade[i] == kNoElement) elemMade[i] = made_++;
+}
+
+void Object::resizeElems(size_t n) {
+    trackElems();
+    elems.resize(n);
+    elemMade.resize(n, kNoElement);
+}
+
+void Object::deleteElem(size_t i) {
+    if (i >= elems.size()) return;
+    trackElems();
+    elems[i] = Value();
+    elemMade[i] = kNoElement;
 }
 
 int64_t arrayIndex(std::string_view s) {

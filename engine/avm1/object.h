@@ -59,6 +59,7 @@ struct Property {
     // beneath it.
     uint8_t watchLock = 0;
     bool isAccessor() const { return getter != nullptr && !watchLock; }
+    uint32_t made = 0;  // when it was made, in its object's count (for..in goes newest first)
 };
 
 enum class ObjClass : uint8_t {
@@ -123,6 +124,11 @@ public:
     Object* proto = nullptr;
     Value primitive;           // String/Number/Boolean/Date wrappers
     std::vector<Value> elems;  // Array storage
+    // When each element was set, in the count its properties share (kNoElement at an index
+    // that has none: deleted, or never written below the length). Out of step with elems
+    // once a built-in has rewritten them: then every element counts as set before the rest.
+    std::vector<uint32_t> elemMade;
+    static constexpr uint32_t kNoElement = UINT32_MAX;
     std::unique_ptr<FunctionData> fn;
     ClipHost* clip = nullptr;      // MovieClip: the timeline behind it (null once removed)
     Object* superThis = nullptr;   // Super: the instance
@@ -143,7 +149,17 @@ public:
     // permanent as the player makes them.
     void setProto(Object* p);
 
+    // Array elements as scripts see them: an index below the length may hold none.
+    bool hasElem(size_t i) const;
+    uint32_t elemMadeAt(size_t i) const;
+    void setElem(size_t i, Value v);
+    void resizeElems(size_t n);  // new places hold no element
+    void deleteElem(size_t i);
+    void elemsRewritten() { elemMade.clear(); }
+
 private:
+    void trackElems();
+    uint32_t made_ = 1;  // the next number setOwn and setElem hand out
     std::vector<Property> props_;
     std::unordered_map<std::string, uint32_t> index_;
 };

@@ -1,5 +1,7 @@
 #include "engine/avm1/value.h"
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -8,6 +10,36 @@
 #include <limits>
 
 namespace swf::avm1 {
+
+namespace {
+
+// 10^e as the player's printer takes it: made by squaring for e >= 0 (so slightly off far
+// from 1), the double nearest to it below 1.
+double powerOfTen(int e) {
+    if (e < 0) {
+        static const std::array<double, 309> below = [] {
+            std::array<double, 309> t{};
+            for (int i = 0; i < 309; ++i)
+                t[i] = std::strtod(("1e-" + std::to_string(i)).c_str(), nullptr);
+            return t;
+        }();
+        return below[std::min(-e, 308)];
+    }
+    double r = 1, b = 10;
+    for (unsigned k = static_cast<unsigned>(e); k; k >>= 1) {
+        if (k & 1) r *= b;
+        b *= b;
+    }
+    return r;
+}
+
+// a / 10^e, in two steps below the smallest power a double holds.
+double scaledByPowerOfTen(double a, int e) {
+    if (e < -308) return a / powerOfTen(-308) / powerOfTen(e + 308);
+    return a / powerOfTen(e);
+}
+
+}  // namespace
 
 std::string numberToString(double d) {
     if (std::isnan(d)) return "NaN";
@@ -18,26 +50,26 @@ std::string numberToString(double d) {
         std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(d));
         return buf;
     }
-    // Fifteen significant digits, a tie rounded away from zero: the exact expansion first.
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.40e", std::fabs(d));
-    std::string digits;
-    for (const char* c = buf; *c && *c != 'e'; ++c)
-        if (*c >= '0' && *c <= '9') digits += *c;
-    int exp = std::atoi(std::strchr(buf, 'e') + 1);
-    const bool up = digits.size() > 15 && digits[15] >= '5';
-    digits.resize(15);
-    if (up) {
-        int i = 14;
-        for (; i >= 0 && digits[i] == '9'; --i) digits[i] = '0';
-        if (i >= 0) {
-            ++digits[i];
-        } else {
-            digits.insert(digits.begin(), '1');
-            digits.pop_back();
-            ++exp;
-        }
+    // Fifteen significant digits as the player finds them: the number divided by the power of
+    // ten that leaves fifteen whole digits, rounded half up.
+    // Near a tie this can round the other way than the exact expansion would.
+    const double a = std::fabs(d);
+    int exp = static_cast<int>(std::floor(std::log10(a)));
+    double scaled = scaledByPowerOfTen(a, exp - 14);
+    if (scaled < 1e14) {
+        scaled = scaledByPowerOfTen(a, --exp - 14);
+    } else if (scaled >= 1e15) {
+        scaled = scaledByPowerOfTen(a, ++exp - 14);
     }
+    double whole15 = std::floor(scaled + 0.5);
+    if (whole15 >= 1e15) {
+        whole15 = 1e14;
+        ++exp;
+    }
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.0f", whole15);
+    std::string digits = buf;
+    digits.resize(15, '0');
     while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
     std::string out = d < 0 ? "-" : "";
     if (exp < -5 || exp >= 15) {
@@ -162,7 +194,13 @@ double stringToNumber(std::string_view s, int version) {
     }
     double v = 0;
     const size_t used = scanDecimal(t, 0, v);
-    if (used != t.size()) return std::numeric_limits<double>::quiet_NaN();
+    // An exponent mark left without digits at the end ("2e", "-56e+") is passed over.
+    std::string_view rest = t.substr(used);
+    if (used && !rest.empty() && (rest[0] == 'e' || rest[0] == 'E')) {
+        rest.remove_prefix(1);
+        if (!rest.empty() && (rest[0] == '+' || rest[0] == '-')) rest.remove_prefix(1);
+    }
+    if (!rest.empty()) return std::numeric_limits<double>::quiet_NaN();
     return v;
 }
 
@@ -263,6 +301,17 @@ size_t utf8Length(std::string_view s) {
 char16_t charFromCode(double code, int version) {
     const uint32_t c = toUint32(code);
     return static_cast<char16_t>(version >= 6 ? c & 0xffff : c & 0xff);
+}
+
+bool appendCharCode(std::u16string& out, uint32_t code, int version) {
+    const bool twoBytes = version < 6 && code > 0xff;
+    for (const uint32_t unit : {twoBytes ? code >> 8 : code, code}) {
+        const char16_t c = charFromCode(unit, version);
+        if (!c) return false;
+        out.push_back(c);
+        if (!twoBytes) break;
+    }
+    return true;
 }
 
 std::u32string utf8Decode(std::string_view s) {

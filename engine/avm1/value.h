@@ -61,6 +61,9 @@ uint32_t toUint32(double d);
 // The character a code makes (chr, String.fromCharCode): a UTF-16 unit from SWF 6, a byte of
 // Latin-1 before, where the player's strings had no more.
 char16_t charFromCode(double code, int version);
+// The characters a code adds where codes are joined (String.fromCharCode, mbchr): before
+// SWF 6 a code above 255 is two bytes, the high one first. False once a zero ends the text.
+bool appendCharCode(std::u16string& out, uint32_t code, int version);
 
 // Lower-casing for the case-insensitive lookups of SWF 6 and earlier (ASCII only).
 std::string asciiLower(std::string_view s);

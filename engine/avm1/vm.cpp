@@ -329,7 +329,7 @@ Value Vm::get(Object* o, std::string_view name) {
         }
         const int64_t idx = arrayIndex(name);
         if (idx >= 0) {
-            if (static_cast<size_t>(idx) < o->elems.size()) return o->elems[idx];
+            if (o->hasElem(static_cast<size_t>(idx))) return o->elems[idx];
         } else if (name == "length") {
             if (const Property* own = o->findOwn(key(name)); own && !own->value.isUndefined())
                 return own->value;
@@ -503,10 +503,9 @@ void Vm::set(Object* o, std::string_view name, Value v) {
         if (idx >= 0) {
             if (static_cast<size_t>(idx) >= o->elems.size()) {
                 checkArray(static_cast<size_t>(idx) + 1, o->elems.size());
-                o->elems.resize(idx + 1);
                 keptLength(o, Value());
             }
-            o->elems[idx] = std::move(v);
+            o->setElem(static_cast<size_t>(idx), std::move(v));
             return;
         }
         if (name == "length") {
@@ -516,7 +515,7 @@ void Vm::set(Object* o, std::string_view name, Value v) {
                 if (n > static_cast<double>(limits_.maxArrayLength))
                     throw ScriptAbort{"array too long"};
                 checkArray(static_cast<size_t>(n), o->elems.size());
-                o->elems.resize(static_cast<size_t>(n));
+                o->resizeElems(static_cast<size_t>(n));
                 keptLength(o, Value());
             } else if (std::isnan(n)) {
                 // What is no number at all is kept as the length reads, the elements stay.
@@ -571,7 +570,7 @@ bool Vm::hasProperty(Object* o, std::string_view name) {
     if (o->cls == ObjClass::String && name == "length") return true;
     if (o->cls == ObjClass::Array) {
         const int64_t idx = arrayIndex(name);
-        if (idx >= 0 && static_cast<size_t>(idx) < o->elems.size()) return true;
+        if (idx >= 0 && o->hasElem(static_cast<size_t>(idx))) return true;
         if (name == "length") return true;
     }
     if ((o->cls == ObjClass::MovieClip || o->cls == ObjClass::TextField) && clipHas(*this, o, name))
@@ -587,8 +586,9 @@ bool Vm::deleteProperty(Object* o, std::string_view name) {
     if (!o) return false;
     if (o->cls == ObjClass::Array) {
         const int64_t idx = arrayIndex(name);
-        if (idx >= 0 && static_cast<size_t>(idx) < o->elems.size()) {
-            o->elems[idx] = Value();
+        if (idx >= 0 && o->hasElem(static_cast<size_t>(idx))) {
+            // The index goes; the length stays.
+            o->deleteElem(static_cast<size_t>(idx));
             return true;
         }
     }
@@ -615,17 +615,28 @@ std::vector<std::string> Vm::enumerate(Object* o) {
     const uint16_t stops = enumerationStops(version_);
     for (Object* p = o; p && guard < 256; p = p->proto, ++guard) {
         const auto& props = p->props();
+        // An array's elements and its properties come newest first, as they were made.
+        std::vector<std::pair<uint32_t, size_t>> elems;
+        if (p->cls == ObjClass::Array) {
+            for (size_t i = p->elems.size(); i-- > 0;)
+                if (p->hasElem(i)) elems.emplace_back(p->elemMadeAt(i), i);
+            std::stable_sort(elems.begin(), elems.end(),
+                             [](const auto& x, const auto& y) { return x.first > y.first; });
+        }
+        auto e = elems.begin();
+        auto elemsMadeAfter = [&](int64_t made) {
+            for (; e != elems.end() && int64_t(e->first) > made; ++e) {
+                std::string n = std::to_string(e->second);
+                if (seen.emplace(n, true).second) out.push_back(n);
+            }
+        };
         for (auto it = props.rbegin(); it != props.rend(); ++it) {
+            elemsMadeAfter(it->made);
             if (it->internal()) continue;
             if (seen.emplace(it->key, true).second && !(it->flags & DontEnum))
                 out.push_back(it->name);
         }
-        if (p->cls == ObjClass::Array) {
-            for (size_t i = p->elems.size(); i-- > 0;) {
-                std::string n = std::to_string(i);
-                if (seen.emplace(n, true).second) out.push_back(n);
-            }
-        }
+        elemsMadeAfter(-1);
         if (p->cls == ObjClass::MovieClip && p->clip) {
             for (ClipHost* c : childrenOf(p->clip)) {
                 std::string n = c->name();

@@ -25,6 +25,13 @@ TEST(Avm1Values, NumbersPrintAsFlashPrintsThem) {
     EXPECT_EQ(numberToString(-0.0), "0");
     EXPECT_EQ(numberToString(-2.5), "-2.5");
     EXPECT_EQ(numberToString(1.0 / 3), "0.333333333333333");
+    // Near a tie the player's scaling decides, not the exact expansion.
+    EXPECT_EQ(numberToString(1.7976931348623157e308), "1.79769313486231e+308");
+    EXPECT_EQ(numberToString(1.234567891234565e-6), "1.23456789123457e-6");
+    EXPECT_EQ(numberToString(0.9999999999999994), "0.999999999999999");
+    EXPECT_EQ(numberToString(5e-324), "4.94065645841247e-324");
+    EXPECT_EQ(numberToString(1.234567891234565e-308), "1.23456789123457e-308");
+    EXPECT_EQ(numberToString(std::ldexp(1.0, -30)), "9.31322574615479e-10");
     EXPECT_EQ(numberToString(std::nan("")), "NaN");
     EXPECT_EQ(numberToString(-INFINITY), "-Infinity");
 }
@@ -41,6 +48,8 @@ TEST(Avm1Values, StringsToNumbersFollowTheVersion) {
     EXPECT_TRUE(std::isnan(stringToNumber("-0x10", 6)));
     EXPECT_EQ(stringToNumber("0x-10", 6), -16);
     EXPECT_TRUE(std::isnan(stringToNumber("12 ", 7)));
+    EXPECT_EQ(stringToNumber("-56e+", 7), -56);  // an exponent mark without digits
+    EXPECT_TRUE(std::isnan(stringToNumber("-56eu", 7)));
     EXPECT_TRUE(std::isnan(stringToNumber("", 7)));
     EXPECT_EQ(swf::avm1::stringToNumberSwf4("150a"), 150);
     EXPECT_EQ(swf::avm1::stringToNumberSwf4("ab"), 0);
@@ -186,15 +195,18 @@ TEST(Avm1Operators, CharactersFromCodesFollowTheVersion) {
     struct Case {
         int version;
         double code;
-        std::string want, mb;  // chr and fromCharCode; mbchr
+        std::string want, mb, from;  // chr, mbchr, fromCharCode
     } cases[] = {
-        {5, 300, ",", "\x01,"},
-        {5, 265, "\t", "\x01\t"},
-        {5, 256, "", "\x01"},
-        {6, 300, "\xc4\xac", "\xc4\xac"},
-        {6, 65536 + 65, "A", "A"},
-        {6, 0xd800, "\xef\xbf\xbd", "\xef\xbf\xbd"},
-        {7, 0xdc01, "\xef\xbf\xbd", "\xef\xbf\xbd"},
+        {5, 300, ",", "\x01,", "\x01,"},
+        {5, 265, "\t", "\x01\t", "\x01\t"},
+        {5, 256, "", "\x01", "\x01"},
+        // A zero byte ends the text; fromCharCode reads only the low 16 bits.
+        {5, 0x6400, "", "d", "d"},
+        {5, 0x10040, "@", "", "@"},
+        {6, 300, "\xc4\xac", "\xc4\xac", "\xc4\xac"},
+        {6, 65536 + 65, "A", "A", "A"},
+        {6, 0xd800, "\xef\xbf\xbd", "\xef\xbf\xbd", "\xef\xbf\xbd"},
+        {7, 0xdc01, "\xef\xbf\xbd", "\xef\xbf\xbd", "\xef\xbf\xbd"},
     };
     for (const Case& k : cases) {
         ActionWriter a;
@@ -203,7 +215,7 @@ TEST(Avm1Operators, CharactersFromCodesFollowTheVersion) {
         push(a, {k.code, 1, "String"}).getVariable();
         push(a, {"fromCharCode"}).op(op::CallMethod).trace();
         Stage st(k.version);
-        EXPECT_EQ(st.run(a), k.want + "\n" + k.mb + "\n" + k.want + "\n")
+        EXPECT_EQ(st.run(a), k.want + "\n" + k.mb + "\n" + k.from + "\n")
             << "SWF " << k.version << " code " << k.code;
     }
 }
@@ -330,22 +342,35 @@ TEST(Avm1Exceptions, TraceOfAnObjectWhoseToStringThrowsPrintsItBareThenThrows) {
 // for-in (newest first) lists them in the order written.
 TEST(Avm1Objects, ForInYieldsNewestFirstAndSkipsHidden) {
     ActionWriter a;
+    // while ((k = pop) != null) trace(k), over the names of the variable's object
+    auto forIn = [&a](const char* var) {
+        push(a, {var}).getVariable().op(op::Enumerate2);
+        a.op(op::Dup);
+        push(a, {P::null()}).op(op::Equals2);
+        std::vector<uint8_t> skip;
+        putU16(skip, 6);  // over the trace and the jump back
+        a.op(0x9d, skip);
+        a.trace();
+        std::vector<uint8_t> back;
+        putU16(back, static_cast<uint16_t>(-17));  // to the Dup
+        a.op(0x99, back);
+        a.pop();
+    };
     push(a, {"o", "a", 1, "b", 2, "c", 3, 3}).op(op::InitObject).setVariable();
     setMember(a, "o", "d", 4);
-    push(a, {"o"}).getVariable().op(op::Enumerate2);
-    // while ((k = pop) != null) trace(k)
-    a.op(op::Dup);
-    push(a, {P::null()}).op(op::Equals2);
-    std::vector<uint8_t> skip;
-    putU16(skip, 6);  // over the trace and the jump back
-    a.op(0x9d, skip);
-    a.trace();
-    std::vector<uint8_t> back;
-    putU16(back, static_cast<uint16_t>(-17));  // to the Dup
-    a.op(0x99, back);
-    a.pop();
+    forIn("o");
+    // An array's elements and properties interleave as made; a deleted element leaves a hole
+    // that keeps the length.
+    push(a, {"x", "z", "y", "x", 3}).op(op::InitArray).setVariable();
+    setMember(a, "x", "foo", 1);
+    push(a, {"x"}).getVariable();
+    push(a, {"1"}).op(0x3a).pop();
+    setMember(a, "x", "5", "f");
+    forIn("x");
+    push(a, {"x"}).getVariable();
+    push(a, {"length"}).op(op::GetMember).trace();
     Stage s(7);
-    EXPECT_EQ(s.run(a), "d\na\nb\nc\n");
+    EXPECT_EQ(s.run(a), "d\na\nb\nc\n5\nfoo\n2\n0\n6\n");
 }
 
 TEST(Avm1Bounds, EndlessLoopStopsTheMoviesScriptsWithOneLogLine) {
