@@ -149,6 +149,19 @@ ClipHost* pathBase(CallContext& c) {
     return c.vm.root_;
 }
 
+// The clip a GetProperty or SetProperty names: a clip, a path, or the target for "".
+ClipHost* propertyTarget(CallContext& c, const Value& t) {
+    if (t.isObject() && t.o->cls == ObjClass::MovieClip) return t.o->clip;
+    if (const std::string s = c.vm.toString(t); !s.empty()) return c.vm.resolveTarget(s, pathBase(c));
+    return c.target;
+}
+
+// A property's number; what reads as no number names none (-1).
+int propertyNumber(Vm& vm, const Value& v) {
+    const double d = vm.toNumber(v);
+    return std::isnan(d) ? -1 : toInt32(d);
+}
+
 // A timeline removed while its actions run leaves its names behind: they are looked up on
 // the root from then on.
 Object* scopeEntry(CallContext& c, size_t i) {
@@ -525,26 +538,15 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 break;
             }
             case 0x22: {
-                const int idx = toInt32(vm.toNumber(pop(c)));
-                const Value t = pop(c);
-                ClipHost* clip = c.target;
-                if (t.isObject() && t.o->cls == ObjClass::MovieClip)
-                    clip = t.o->clip;
-                else if (const std::string s = vm.toString(t); !s.empty())
-                    clip = vm.resolveTarget(s, pathBase(c));
+                const int idx = propertyNumber(vm, pop(c));
+                ClipHost* clip = propertyTarget(c, pop(c));
                 push(c, clip ? clipGetIndex(vm, clip, idx) : Value());
                 break;
             }
             case 0x23: {
                 const Value v = pop(c);
-                const int idx = toInt32(vm.toNumber(pop(c)));
-                const Value t = pop(c);
-                ClipHost* clip = c.target;
-                if (t.isObject() && t.o->cls == ObjClass::MovieClip)
-                    clip = t.o->clip;
-                else if (const std::string s = vm.toString(t); !s.empty())
-                    clip = vm.resolveTarget(s, pathBase(c));
-                if (clip) clipSetIndex(vm, clip, idx, v);
+                const int idx = propertyNumber(vm, pop(c));
+                if (ClipHost* clip = propertyTarget(c, pop(c))) clipSetIndex(vm, clip, idx, v);
                 break;
             }
             case 0x24: {  // CloneSprite: depth, target, source

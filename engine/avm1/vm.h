@@ -230,6 +230,10 @@ public:
     // Set for good by the first getBounds or getRect asked from SWF 8 code: from then on a clip
     // that draws nothing reports its edges rounded up (6710886.4, not 6710886.35).
     bool emptyBoundsRounded = false;
+    // The player's settings every clip shows alike: _quality (0 LOW, 1 MEDIUM, 2 HIGH,
+    // 3 BEST) and _soundbuftime (seconds).
+    int quality = 2;
+    int soundBufTime = 5;
 
 private:
     friend struct EntryScope;
