@@ -142,6 +142,13 @@ public:
     // Points __proto__ at p: its own property keeps its flags, a new one is hidden and
     // permanent as the player makes them.
     void setProto(Object* p);
+    // Where a lookup goes on from here: proto, unless the link is hidden from this movie's
+    // version (a function's is before SWF 6; only functions are checked, lookups being hot).
+    Object* chainNext() {
+        if (!fn || !proto) return proto;
+        const Property* link = findAny(kProtoKey);
+        return link && link->hidden ? nullptr : proto;
+    }
 
 private:
     std::vector<Property> props_;

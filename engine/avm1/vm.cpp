@@ -353,7 +353,7 @@ Value Vm::get(Object* o, std::string_view name) {
     // their own properties, before what their prototypes lend.
     const bool hasChildren = o->cls == ObjClass::MovieClip || buttonOf(o);
     int guard = 0;
-    for (Object* p = o; p; p = p->proto, ++guard) {
+    for (Object* p = o; p; p = p->chainNext(), ++guard) {
         checkChainDepth(guard);
         if (Property* prop = p->findOwn(k)) {
             if (prop->isAccessor()) return callGetter(prop->getter, o, prop->value);
@@ -408,7 +408,7 @@ Value Vm::resolveMissing(Object* o, std::string_view name) {
     if (noResolve_ || (name.size() == 9 && key(name) == key("__resolve"))) return {};
     const std::string k = key("__resolve");
     int guard = 0;
-    for (Object* p = o; p && guard < 256; p = p->proto, ++guard) {
+    for (Object* p = o; p && guard < 256; p = p->chainNext(), ++guard) {
         // Version bits do not hide a __resolve.
         Property* r = p->findAny(k);
         if (!r || r->internal()) continue;
@@ -452,7 +452,7 @@ void Vm::set(Object* o, std::string_view name, Value v) {
             // A watcher of an accessor sees the value kept beneath it; the getter is not run.
             Property* found = o->findOwn(k);
             int guard = 0;
-            for (Object* p = o->proto; !found && p && guard < 256; p = p->proto, ++guard)
+            for (Object* p = o->chainNext(); !found && p && guard < 256; p = p->chainNext(), ++guard)
                 found = p->findOwn(k);
             const Value old = found && found->isAccessor() ? found->value : get(o, name);
             // The write lands in the property the watcher was called for: one it deletes
@@ -540,7 +540,7 @@ void Vm::set(Object* o, std::string_view name, Value v) {
         return;
     }
     int guard = 0;
-    for (Object* p = o->proto; p; p = p->proto) {
+    for (Object* p = o->chainNext(); p; p = p->chainNext()) {
         checkChainDepth(guard++);
         if (Property* prop = p->findOwn(k)) {
             if (prop->isAccessor()) {
@@ -578,7 +578,7 @@ bool Vm::hasProperty(Object* o, std::string_view name) {
         return true;
     const std::string k = key(name);
     int guard = 0;
-    for (Object* p = o; p && guard < 256; p = p->proto, ++guard)
+    for (Object* p = o; p && guard < 256; p = p->chainNext(), ++guard)
         if (p->findOwn(k)) return true;
     return false;
 }
@@ -613,7 +613,7 @@ std::vector<std::string> Vm::enumerate(Object* o) {
     std::unordered_map<std::string, bool> seen;
     int guard = 0;
     const uint16_t stops = enumerationStops(version_);
-    for (Object* p = o; p && guard < 256; p = p->proto, ++guard) {
+    for (Object* p = o; p && guard < 256; p = p->chainNext(), ++guard) {
         const auto& props = p->props();
         for (auto it = props.rbegin(); it != props.rend(); ++it) {
             if (it->internal()) continue;
@@ -675,7 +675,7 @@ Value Vm::construct(const Value& ctor, Args args) {
 
 Property* Vm::findInChain(Object* o, std::string_view key) {
     int guard = 0;
-    for (Object* p = o; p && guard < 256; p = p->proto, ++guard) {
+    for (Object* p = o; p && guard < 256; p = p->chainNext(), ++guard) {
         // What super reaches ends at a movie clip: a clip is no class's prototype.
         if (p->cls == ObjClass::MovieClip) return nullptr;
         if (Property* prop = p->findOwn(key)) return prop;
@@ -955,7 +955,7 @@ bool Vm::instanceOf(const Value& v, Object* ctor) {
     Value pv = get(ctor, "prototype");
     if (!pv.isObject()) return false;
     int guard = 0;
-    for (Object* p = v.o->proto; p && guard < 256; p = p->proto, ++guard) {
+    for (Object* p = v.o->chainNext(); p && guard < 256; p = p->chainNext(), ++guard) {
         if (p == pv.o) return true;
         for (Object* i : p->interfaces) {
             if (i == ctor) return true;
