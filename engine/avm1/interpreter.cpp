@@ -256,6 +256,13 @@ std::optional<Object*> withHolder(CallContext& c, std::string_view name) {
     return std::nullopt;
 }
 
+// Whether a name the scope chain resolves is found first on a function call's own variables.
+bool foundAmongLocals(CallContext& c, std::string_view name) {
+    for (size_t i = c.scope.size(); i-- > 0;)
+        if (c.vm.hasProperty(c.scope[i], name)) return c.scope[i]->activation;
+    return false;
+}
+
 void setVariable(CallContext& c, std::string_view name, Value v) {
     Vm& vm = c.vm;
     std::string_view path, var;
@@ -1017,10 +1024,12 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                     break;
                 }
                 // A plain call runs with the current timeline as `this`, one found on the
-                // object of a `with` with that object.
+                // object of a `with` with that object, one among a function's locals with
+                // _global.
                 const std::optional<Object*> holder = withHolder(c, name);
                 if (!holder && fn.isObject() && fn.o->fn && !fn.o->fn->native) {
-                    push(c, vm.runFunction(fn.o, targetObject(c), args, nullptr, true));
+                    Object* self = foundAmongLocals(c, name) ? vm.global : targetObject(c);
+                    push(c, vm.runFunction(fn.o, self, args, nullptr, true));
                     break;
                 }
                 push(c, vm.call(fn, holder.value_or(targetObject(c)), std::move(args)));
@@ -1348,6 +1357,7 @@ Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home, 
     c.target = c.original = clip;
     c.originalObj = clipObject(clip);
     Object* act = newObject(nullptr);
+    act->activation = true;
     c.activation = act;
     c.scope.push_back(act);
     // A function with no registers of its own reaches the outer four.

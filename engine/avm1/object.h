@@ -132,6 +132,7 @@ public:
     std::unordered_map<std::string, Watch> watches;
     std::unique_ptr<NativeData> native;
     bool marked = false;
+    bool activation = false;  // a function call's own variables (its arguments and locals)
 
     // Own properties, in insertion order; the index maps lookup keys to positions.
     const std::vector<Property>& props() const { return props_; }
