@@ -1072,17 +1072,11 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             case 0x2C: {
                 const Value ctor = pop(c);
                 const double n = vm.toNumber(pop(c));
-                std::vector<Object*> ifaces;
+                Args ifaces;
                 const size_t count =
                     n > 0 ? static_cast<size_t>(std::min<double>(n, c.stack.size())) : 0;
-                for (size_t i = 0; i < count; ++i) {
-                    Value v = pop(c);
-                    if (v.isObject()) ifaces.push_back(v.o);
-                }
-                if (ctor.isObject()) {
-                    Value pr = vm.get(ctor.o, "prototype");
-                    if (pr.isObject()) pr.o->interfaces = std::move(ifaces);
-                }
+                for (size_t i = 0; i < count; ++i) ifaces.push_back(pop(c));
+                if (ctor.isObject()) vm.implement(ctor.o, ifaces);
                 break;
             }
             case 0x69: {

@@ -129,6 +129,7 @@ public:
     Object* superProto = nullptr;  // Super: where lookups start
     Object* superHome = nullptr;   // Super: the prototype below it, whose constructor super() runs
     std::vector<Object*> interfaces;  // ImplementsOp: on a class's prototype
+    bool implemented = false;         // ImplementsOp ran on this prototype: it runs once
     std::unordered_map<std::string, Watch> watches;
     std::unique_ptr<NativeData> native;
     bool marked = false;

@@ -950,20 +950,45 @@ Value Vm::lessThan(const Value& a, const Value& b) {
     return Value(x < y);
 }
 
+Value Vm::ownPrototype(Object* ctor) {
+    const Property* p = ctor ? ctor->findOwn(key("prototype")) : nullptr;
+    return p ? p->value : Value();
+}
+
+// Whether one of the prototypes a class implements, or one they implement in turn, is proto.
+static bool implementsProto(const Object* o, const Object* proto, int depth) {
+    if (depth >= 64) return false;
+    for (const Object* i : o->interfaces)
+        if (i == proto || implementsProto(i, proto, depth + 1)) return true;
+    return false;
+}
+
 bool Vm::instanceOf(const Value& v, Object* ctor) {
     if (!v.isObject() || !ctor) return false;
-    Value pv = get(ctor, "prototype");
+    // Text, a number or a flag is made an object by the global constructor of its kind, which
+    // can only match when that constructor put it in the chain itself.
+    Value pv = ownPrototype(ctor);
+    if (pv.isString() || pv.isNumber() || pv.isBool()) {
+        const char* kind = pv.isString() ? "String" : pv.isNumber() ? "Number" : "Boolean";
+        pv = construct(get(global, kind), {pv});
+    }
     if (!pv.isObject()) return false;
     int guard = 0;
-    for (Object* p = v.o->chainNext(); p && guard < 256; p = p->chainNext(), ++guard) {
-        if (p == pv.o) return true;
-        for (Object* i : p->interfaces) {
-            if (i == ctor) return true;
-            Value ip = get(i, "prototype");
-            if (ip.isObject() && ip.o == pv.o) return true;
-        }
-    }
+    for (Object* p = v.o->chainNext(); p && guard < 256; p = p->chainNext(), ++guard)
+        if (p == pv.o || implementsProto(p, pv.o, 0)) return true;
     return false;
+}
+
+void Vm::implement(Object* ctor, const Args& ifaces) {
+    Value pr = ownPrototype(ctor);
+    if (!pr.isObject() || pr.o->implemented || ifaces.empty()) return;
+    // Each interface counts by the prototype it has now; one with none, or a clip for one, is
+    // passed over, and a class implements once only.
+    pr.o->implemented = true;
+    for (const Value& i : ifaces) {
+        const Value ip = i.isObject() ? ownPrototype(i.o) : Value();
+        if (ip.isObject() && ip.o->cls != ObjClass::MovieClip) pr.o->interfaces.push_back(ip.o);
+    }
 }
 
 // ---------------------------------------------------------------- timelines

@@ -156,6 +156,11 @@ public:
     // a < b: true, false, or undefined (NaN involved)
     Value lessThan(const Value& a, const Value& b);
     bool instanceOf(const Value& v, Object* ctor);
+    // ImplementsOp: ctor's prototype takes the interfaces' prototypes, once.
+    void implement(Object* ctor, const Args& ifaces);
+    // A constructor's own prototype property, a getter's value beneath it: what instanceof and
+    // ImplementsOp read, running no getter.
+    Value ownPrototype(Object* ctor);
     std::string targetPath(ClipHost* clip) const;
     // Where a target path ("/a/b", "../c", "a.b", "a:b") leads from base: a clip, or an object
     // a path may pass through; null where it leads nowhere. `first` looks up the leading name
