@@ -895,7 +895,10 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             // ---- variables
             case 0x1C: {
                 const std::string name = vm.toString(pop(c));
-                push(c, getVariable(c, name));
+                Value v = getVariable(c, name);
+                // SWF 4 knows no clips as values: a name that leads to one reads as nothing.
+                if (v.isObject() && v.o->cls == ObjClass::MovieClip && vm.activeVersion() < 5) v = {};
+                push(c, std::move(v));
                 break;
             }
             case 0x1D: {
