@@ -185,25 +185,30 @@ Value clipGetIndex(Vm& vm, ClipHost* clip, int index) {
 }
 
 void clipSetIndex(Vm& vm, ClipHost* clip, int index, const Value& v) {
-    if (!clip || index < 0 || index >= kPropCount) return;
+    // The value is asked for its number or text even when there is no clip to set it on.
+    if (index < 0 || index >= kPropCount) return;
     switch (index) {
         case 4:
         case 5:
-        case 11:
         case 12:
-        case 14:
-        case 15:
         case 20:
         case 21:
-            return;  // read-only
-        case 13:
-            clip->setName(vm.toString(v));
+            vm.toNumber(v);  // read-only, though a number is still asked of the value
             return;
+        case 11:
+        case 14:
+        case 15:
+            return;  // read-only
+        case 13: {
+            const std::string name = vm.toString(v);
+            if (clip) clip->setName(name);
+            return;
+        }
         case 17:
             setFocusRect(vm, clip, v);
             return;
         case 19:
-            if (const int q = qualityIndex(vm.toString(v)); q >= 0) vm.quality = q;
+            if (const int q = qualityIndex(vm.toString(v)); clip && q >= 0) vm.quality = q;
             return;
         default:
             break;
@@ -211,7 +216,7 @@ void clipSetIndex(Vm& vm, ClipHost* clip, int index, const Value& v) {
     // Only numbers set the rest: undefined and null leave them be, as NaN does (_visible too).
     if (v.isNullish()) return;
     double d = vm.toNumber(v);
-    if (std::isnan(d)) return;
+    if (std::isnan(d) || !clip) return;
     if (index == 16) {
         vm.quality = std::trunc(d) == 0 ? 0 : d >= 2 ? 3 : 2;
         return;

@@ -553,7 +553,7 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             case 0x23: {
                 const Value v = pop(c);
                 const int idx = propertyNumber(vm, pop(c));
-                if (ClipHost* clip = propertyTarget(c, pop(c))) clipSetIndex(vm, clip, idx, v);
+                clipSetIndex(vm, propertyTarget(c, pop(c)), idx, v);
                 break;
             }
             case 0x24: {  // CloneSprite: depth, target, source
@@ -574,11 +574,12 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 removeScriptedClip(vm, clip);
                 break;
             }
-            case 0x27: {  // StartDrag
-                pop(c);
-                pop(c);
-                if (vm.toBoolean(pop(c)))
-                    for (int i = 0; i < 4; ++i) pop(c);
+            case 0x27: {  // StartDrag: target, lock to centre, constrain, then the bounds
+                vm.toString(pop(c));
+                vm.toNumber(pop(c));
+                // Only a constrain flag that reads as exactly 1 takes the four bounds.
+                if (vm.toNumber(pop(c)) == 1)
+                    for (int i = 0; i < 4; ++i) vm.toNumber(pop(c));
                 break;
             }
             case 0x28:
