@@ -46,7 +46,7 @@ std::optional<double> ButtonHost::property(int index) const {
 }
 
 void ButtonHost::setProperty(int index, double v) {
-    if (DisplayObject* o = object(); o && std::isfinite(v)) setDisplayProperty(*o, index, v);
+    if (DisplayObject* o = object(); o && !std::isnan(v)) setDisplayProperty(*o, index, v);
 }
 
 Buttons::Buttons(Vm& vm, ScriptRunner& runner) : vm_(vm), runner_(runner) {

@@ -28,6 +28,17 @@ constexpr const char* kPropNames[] = {
     "_xmouse",      "_ymouse"};
 constexpr int kPropCount = 22;
 
+// _quality's names, by the player's quality setting (Vm::quality).
+constexpr const char* kQualityNames[] = {"LOW", "MEDIUM", "HIGH", "BEST"};
+
+// A _quality name in any case; -1 for anything else.
+int qualityIndex(std::string_view name) {
+    const std::string u = asciiLower(name);
+    for (int i = 0; i < 4; ++i)
+        if (u == asciiLower(kQualityNames[i])) return i;
+    return -1;
+}
+
 int propIndex(std::string_view name) {
     if (name.size() < 2 || name[0] != '_') return -1;
     const std::string l = asciiLower(name);
@@ -138,13 +149,13 @@ Value clipGetIndex(Vm& vm, ClipHost* clip, int index) {
         case 15:
             return Value("file:///movie.swf");
         case 16:
-            return Value(1);
+            return Value(std::max(vm.quality - 1, 0));
         case 17:
             return focusRectOf(vm, clip);
         case 18:
-            return Value(5);
+            return Value(vm.soundBufTime);
         case 19:
-            return Value("HIGH");
+            return Value(kQualityNames[vm.quality]);
         case 20:
         case 21:
             return Value(mouseLocal(vm, clip, index == 20));
@@ -174,34 +185,46 @@ Value clipGetIndex(Vm& vm, ClipHost* clip, int index) {
 }
 
 void clipSetIndex(Vm& vm, ClipHost* clip, int index, const Value& v) {
-    if (!clip || index < 0 || index >= kPropCount) return;
+    // The value is asked for its number or text even when there is no clip to set it on.
+    if (index < 0 || index >= kPropCount) return;
     switch (index) {
         case 4:
         case 5:
-        case 11:
         case 12:
-        case 14:
-        case 15:
         case 20:
         case 21:
-            return;  // read-only
-        case 13:
-            clip->setName(vm.toString(v));
+            vm.toNumber(v);  // read-only, though a number is still asked of the value
             return;
+        case 11:
+        case 14:
+        case 15:
+            return;  // read-only
+        case 13: {
+            const std::string name = vm.toString(v);
+            if (clip) clip->setName(name);
+            return;
+        }
         case 17:
             setFocusRect(vm, clip, v);
             return;
-        case 16:
-        case 18:
         case 19:
+            if (const int q = qualityIndex(vm.toString(v)); clip && q >= 0) vm.quality = q;
             return;
         default:
             break;
     }
-    // Nothing given is no number, even where the version counts it as 0.
+    // Only numbers set the rest: undefined and null leave them be, as NaN does (_visible too).
     if (v.isNullish()) return;
     double d = vm.toNumber(v);
-    if (std::isnan(d)) return;  // _visible too: only numbers say whether it shows
+    if (std::isnan(d) || !clip) return;
+    if (index == 16) {
+        vm.quality = std::trunc(d) == 0 ? 0 : d >= 2 ? 3 : 2;
+        return;
+    }
+    if (index == 18) {
+        vm.soundBufTime = truncOrLowest(d);
+        return;
+    }
     if (index == 7) d = d != 0 ? 1 : 0;
     if ((index == 8 || index == 9) && clipExtent(vm, clip, index == 8)) {
         setClipExtent(vm, clip, index == 8, d);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "engine/runtime/display_list.h"
@@ -9,6 +10,7 @@
 namespace swf::avm1 {
 
 int32_t pixelsToTwips(double px) {
+    if (!std::isfinite(px)) return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(std::clamp(std::round(px * 20), -2147483648.0, 2147483647.0));
 }
 
@@ -93,7 +95,9 @@ bool setDisplayProperty(DisplayObject& o, int index, double v) {
                 double deg = std::fmod(v, 360.0);
                 if (deg > 180) deg -= 360;
                 if (deg < -180) deg += 360;
-                turn = (deg - o.rotation) / kDegrees;
+                // An infinite angle reads back as NaN and leaves the matrix turned as it was.
+                const double was = std::isnan(o.rotation) ? ax * kDegrees : o.rotation;
+                turn = std::isnan(deg) ? 0 : (deg - was) / kDegrees;
                 o.rotation = deg;
             }
             const double rx = (index == 10 ? ax + turn : ax), ry = (index == 10 ? ay + turn : ay);
@@ -105,10 +109,15 @@ bool setDisplayProperty(DisplayObject& o, int index, double v) {
                 m.r1 = -o.yscale * std::sin(ry);
                 m.sy = o.yscale * std::cos(ry);
             }
+            // An infinite scale reads back as given but draws nothing.
+            for (double* e : {&m.sx, &m.r0, &m.r1, &m.sy})
+                if (!std::isfinite(*e)) *e = 0;
             return true;
         }
         case 6:
-            o.cxform.am = static_cast<int16_t>(std::clamp(v * 2.56, -32768.0, 32767.0));
+            o.cxform.am = std::isfinite(v)
+                              ? static_cast<int16_t>(std::clamp(v * 2.56, -32768.0, 32767.0))
+                              : 0;
             return true;
         case 7:
             o.visible = v != 0;

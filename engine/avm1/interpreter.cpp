@@ -149,6 +149,19 @@ ClipHost* pathBase(CallContext& c) {
     return c.vm.root_;
 }
 
+// The clip a GetProperty or SetProperty names: a clip, a path, or the target for "".
+ClipHost* propertyTarget(CallContext& c, const Value& t) {
+    if (t.isObject() && t.o->cls == ObjClass::MovieClip) return t.o->clip;
+    if (const std::string s = c.vm.toString(t); !s.empty()) return c.vm.resolveTarget(s, pathBase(c));
+    return c.target;
+}
+
+// A property's number; what reads as no number names none (-1).
+int propertyNumber(Vm& vm, const Value& v) {
+    const double d = vm.toNumber(v);
+    return std::isnan(d) ? -1 : toInt32(d);
+}
+
 // A timeline removed while its actions run leaves its names behind: they are looked up on
 // the root from then on.
 Object* scopeEntry(CallContext& c, size_t i) {
@@ -245,6 +258,13 @@ std::optional<Object*> withHolder(CallContext& c, std::string_view name) {
         if (c.vm.hasProperty(o, name)) return o;
     }
     return std::nullopt;
+}
+
+// Whether a name the scope chain resolves is found first on a function call's own variables.
+bool foundAmongLocals(CallContext& c, std::string_view name) {
+    for (size_t i = c.scope.size(); i-- > 0;)
+        if (c.vm.hasProperty(c.scope[i], name)) return c.scope[i]->activation;
+    return false;
 }
 
 void setVariable(CallContext& c, std::string_view name, Value v) {
@@ -531,26 +551,15 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 break;
             }
             case 0x22: {
-                const int idx = toInt32(vm.toNumber(pop(c)));
-                const Value t = pop(c);
-                ClipHost* clip = c.target;
-                if (t.isObject() && t.o->cls == ObjClass::MovieClip)
-                    clip = t.o->clip;
-                else if (const std::string s = vm.toString(t); !s.empty())
-                    clip = vm.resolveTarget(s, pathBase(c));
+                const int idx = propertyNumber(vm, pop(c));
+                ClipHost* clip = propertyTarget(c, pop(c));
                 push(c, clip ? clipGetIndex(vm, clip, idx) : Value());
                 break;
             }
             case 0x23: {
                 const Value v = pop(c);
-                const int idx = toInt32(vm.toNumber(pop(c)));
-                const Value t = pop(c);
-                ClipHost* clip = c.target;
-                if (t.isObject() && t.o->cls == ObjClass::MovieClip)
-                    clip = t.o->clip;
-                else if (const std::string s = vm.toString(t); !s.empty())
-                    clip = vm.resolveTarget(s, pathBase(c));
-                if (clip) clipSetIndex(vm, clip, idx, v);
+                const int idx = propertyNumber(vm, pop(c));
+                clipSetIndex(vm, propertyTarget(c, pop(c)), idx, v);
                 break;
             }
             case 0x24: {  // CloneSprite: depth, target, source
@@ -571,11 +580,12 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                 removeScriptedClip(vm, clip);
                 break;
             }
-            case 0x27: {  // StartDrag
-                pop(c);
-                pop(c);
-                if (vm.toBoolean(pop(c)))
-                    for (int i = 0; i < 4; ++i) pop(c);
+            case 0x27: {  // StartDrag: target, lock to centre, constrain, then the bounds
+                vm.toString(pop(c));
+                vm.toNumber(pop(c));
+                // Only a constrain flag that reads as exactly 1 takes the four bounds.
+                if (vm.toNumber(pop(c)) == 1)
+                    for (int i = 0; i < 4; ++i) vm.toNumber(pop(c));
                 break;
             }
             case 0x28:
@@ -889,7 +899,10 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             // ---- variables
             case 0x1C: {
                 const std::string name = vm.toString(pop(c));
-                push(c, getVariable(c, name));
+                Value v = getVariable(c, name);
+                // SWF 4 knows no clips as values: a name that leads to one reads as nothing.
+                if (v.isObject() && v.o->cls == ObjClass::MovieClip && vm.activeVersion() < 5) v = {};
+                push(c, std::move(v));
                 break;
             }
             case 0x1D: {
@@ -1021,10 +1034,12 @@ Flow run(CallContext& c, size_t begin, size_t end) {
                     break;
                 }
                 // A plain call runs with the current timeline as `this`, one found on the
-                // object of a `with` with that object.
+                // object of a `with` with that object, one among a function's locals with
+                // _global.
                 const std::optional<Object*> holder = withHolder(c, name);
                 if (!holder && fn.isObject() && fn.o->fn && !fn.o->fn->native) {
-                    push(c, vm.runFunction(fn.o, targetObject(c), args, nullptr, true));
+                    Object* self = foundAmongLocals(c, name) ? vm.global : targetObject(c);
+                    push(c, vm.runFunction(fn.o, self, args, nullptr, true));
                     break;
                 }
                 push(c, vm.call(fn, holder.value_or(targetObject(c)), std::move(args)));
@@ -1067,17 +1082,11 @@ Flow run(CallContext& c, size_t begin, size_t end) {
             case 0x2C: {
                 const Value ctor = pop(c);
                 const double n = vm.toNumber(pop(c));
-                std::vector<Object*> ifaces;
+                Args ifaces;
                 const size_t count =
                     n > 0 ? static_cast<size_t>(std::min<double>(n, c.stack.size())) : 0;
-                for (size_t i = 0; i < count; ++i) {
-                    Value v = pop(c);
-                    if (v.isObject()) ifaces.push_back(v.o);
-                }
-                if (ctor.isObject()) {
-                    Value pr = vm.get(ctor.o, "prototype");
-                    if (pr.isObject()) pr.o->interfaces = std::move(ifaces);
-                }
+                for (size_t i = 0; i < count; ++i) ifaces.push_back(pop(c));
+                if (ctor.isObject()) vm.implement(ctor.o, ifaces);
                 break;
             }
             case 0x69: {
@@ -1352,6 +1361,7 @@ Value Vm::runFunction(Object* fnObj, Object* thisObj, Args& args, Object* home, 
     c.target = c.original = clip;
     c.originalObj = clipObject(clip);
     Object* act = newObject(nullptr);
+    act->activation = true;
     c.activation = act;
     c.scope.push_back(act);
     // A function with no registers of its own reaches the outer four.

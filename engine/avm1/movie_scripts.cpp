@@ -544,7 +544,7 @@ std::optional<double> ScriptRunner::property(int index) const {
 void ScriptRunner::setProperty(int index, double v) {
     if (standIn_)
         standIn_->setProperty(index, v);
-    else if (std::isfinite(v))
+    else if (!std::isnan(v))
         setDisplayProperty(rootPlace_, index, v);
 }
 

@@ -117,7 +117,13 @@ public:
     void stop() override;
     void gotoFrame(int frame, bool andPlay) override;
     std::optional<int> labelFrame(std::string_view label) const override;
-    std::string name() const override { return standIn_ ? standIn_->name() : std::string(); }
+    std::string name() const override { return standIn_ ? standIn_->name() : name_; }
+    void setName(std::string_view n) override {
+        if (standIn_)
+            standIn_->setName(n);
+        else
+            name_ = std::string(n);
+    }
     std::vector<std::span<const uint8_t>> frameActions(int frame) const override;
     std::vector<ClipHost*> children() const override;
     ClipHost* parent() const override { return standIn_ ? standIn_->parent() : nullptr; }
@@ -209,6 +215,7 @@ private:
     std::unique_ptr<Vm> ownVm_;
     Vm* vm_ = nullptr;
     ClipHost* standIn_ = nullptr;
+    std::string name_;  // the root's _name: empty until a script names it
     DisplayObject rootPlace_;
     int level_ = 0;
     std::vector<bool> initDone_;

@@ -135,9 +135,11 @@ public:
     Object* superProto = nullptr;  // Super: where lookups start
     Object* superHome = nullptr;   // Super: the prototype below it, whose constructor super() runs
     std::vector<Object*> interfaces;  // ImplementsOp: on a class's prototype
+    bool implemented = false;         // ImplementsOp ran on this prototype: it runs once
     std::unordered_map<std::string, Watch> watches;
     std::unique_ptr<NativeData> native;
     bool marked = false;
+    bool activation = false;  // a function call's own variables (its arguments and locals)
 
     // Own properties, in insertion order; the index maps lookup keys to positions.
     const std::vector<Property>& props() const { return props_; }
@@ -148,6 +150,13 @@ public:
     // Points __proto__ at p: its own property keeps its flags, a new one is hidden and
     // permanent as the player makes them.
     void setProto(Object* p);
+    // Where a lookup goes on from here: proto, unless the link is hidden from this movie's
+    // version (a function's is before SWF 6; only functions are checked, lookups being hot).
+    Object* chainNext() {
+        if (!fn || !proto) return proto;
+        const Property* link = findAny(kProtoKey);
+        return link && link->hidden ? nullptr : proto;
+    }
 
     // Array elements as scripts see them: an index below the length may hold none.
     bool hasElem(size_t i) const;

@@ -123,7 +123,7 @@ std::optional<double> SpriteClip::property(int index) const {
 }
 
 void SpriteClip::setProperty(int index, double v) {
-    if (DisplayObject* o = object(); o && std::isfinite(v)) setDisplayProperty(*o, index, v);
+    if (DisplayObject* o = object(); o && !std::isnan(v)) setDisplayProperty(*o, index, v);
 }
 
 }  // namespace swf::avm1

@@ -376,6 +376,11 @@ void TextFieldHost::pushVariable() {
     std::string prop;
     Object* t = bindingTarget(vm, *this, prop);
     if (!t || prop.empty()) return;
+    // A read-only variable keeps its value, and the field the text it was given.
+    if (const Property* p = t->findOwn(vm.key(prop)); p && (p->flags & ReadOnly) && !p->isAccessor()) {
+        bound_ = vm.toString(p->value);
+        return;
+    }
     bound_ = def.html ? htmlText() : text();
     vm.set(t, prop, Value(bound_));
 }

@@ -221,6 +221,11 @@ int32_t toInt32(double d) {
     return static_cast<int32_t>(u);
 }
 
+int32_t truncOrLowest(double d) {
+    if (!(d > -2147483649.0 && d < 2147483648.0)) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(d);
+}
+
 uint32_t toUint32(double d) { return static_cast<uint32_t>(toInt32(d)); }
 
 std::string asciiLower(std::string_view s) {

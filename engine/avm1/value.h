@@ -58,6 +58,9 @@ double stringToNumberSwf4(std::string_view s);
 // ECMA ToInt32 / ToUint32.
 int32_t toInt32(double d);
 uint32_t toUint32(double d);
+// A number cut to an integer as the player's own settings take it: whole part, and the
+// lowest integer for what does not fit (infinities and NaN too).
+int32_t truncOrLowest(double d);
 // The character a code makes (chr, String.fromCharCode): a UTF-16 unit from SWF 6, a byte of
 // Latin-1 before, where the player's strings had no more.
 char16_t charFromCode(double code, int version);

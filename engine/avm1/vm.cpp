@@ -353,7 +353,7 @@ Value Vm::get(Object* o, std::string_view name) {
     // their own properties, before what their prototypes lend.
     const bool hasChildren = o->cls == ObjClass::MovieClip || buttonOf(o);
     int guard = 0;
-    for (Object* p = o; p; p = p->proto, ++guard) {
+    for (Object* p = o; p; p = p->chainNext(), ++guard) {
         checkChainDepth(guard);
         if (Property* prop = p->findOwn(k)) {
             if (prop->isAccessor()) return callGetter(prop->getter, o, prop->value);
@@ -408,7 +408,7 @@ Value Vm::resolveMissing(Object* o, std::string_view name) {
     if (noResolve_ || (name.size() == 9 && key(name) == key("__resolve"))) return {};
     const std::string k = key("__resolve");
     int guard = 0;
-    for (Object* p = o; p && guard < 256; p = p->proto, ++guard) {
+    for (Object* p = o; p && guard < 256; p = p->chainNext(), ++guard) {
         // Version bits do not hide a __resolve.
         Property* r = p->findAny(k);
         if (!r || r->internal()) continue;
@@ -452,7 +452,7 @@ void Vm::set(Object* o, std::string_view name, Value v) {
             // A watcher of an accessor sees the value kept beneath it; the getter is not run.
             Property* found = o->findOwn(k);
             int guard = 0;
-            for (Object* p = o->proto; !found && p && guard < 256; p = p->proto, ++guard)
+            for (Object* p = o->chainNext(); !found && p && guard < 256; p = p->chainNext(), ++guard)
                 found = p->findOwn(k);
             const Value old = found && found->isAccessor() ? found->value : get(o, name);
             // The write lands in the property the watcher was called for: one it deletes
@@ -539,7 +539,7 @@ void Vm::set(Object* o, std::string_view name, Value v) {
         return;
     }
     int guard = 0;
-    for (Object* p = o->proto; p; p = p->proto) {
+    for (Object* p = o->chainNext(); p; p = p->chainNext()) {
         checkChainDepth(guard++);
         if (Property* prop = p->findOwn(k)) {
             if (prop->isAccessor()) {
@@ -577,7 +577,7 @@ bool Vm::hasProperty(Object* o, std::string_view name) {
         return true;
     const std::string k = key(name);
     int guard = 0;
-    for (Object* p = o; p && guard < 256; p = p->proto, ++guard)
+    for (Object* p = o; p && guard < 256; p = p->chainNext(), ++guard)
         if (p->findOwn(k)) return true;
     return false;
 }
@@ -613,7 +613,7 @@ std::vector<std::string> Vm::enumerate(Object* o) {
     std::unordered_map<std::string, bool> seen;
     int guard = 0;
     const uint16_t stops = enumerationStops(version_);
-    for (Object* p = o; p && guard < 256; p = p->proto, ++guard) {
+    for (Object* p = o; p && guard < 256; p = p->chainNext(), ++guard) {
         const auto& props = p->props();
         // An array's elements and its properties come newest first, as they were made.
         std::vector<std::pair<uint32_t, size_t>> elems;
@@ -686,7 +686,7 @@ Value Vm::construct(const Value& ctor, Args args) {
 
 Property* Vm::findInChain(Object* o, std::string_view key) {
     int guard = 0;
-    for (Object* p = o; p && guard < 256; p = p->proto, ++guard) {
+    for (Object* p = o; p && guard < 256; p = p->chainNext(), ++guard) {
         // What super reaches ends at a movie clip: a clip is no class's prototype.
         if (p->cls == ObjClass::MovieClip) return nullptr;
         if (Property* prop = p->findOwn(key)) return prop;
@@ -961,20 +961,45 @@ Value Vm::lessThan(const Value& a, const Value& b) {
     return Value(x < y);
 }
 
+Value Vm::ownPrototype(Object* ctor) {
+    const Property* p = ctor ? ctor->findOwn(key("prototype")) : nullptr;
+    return p ? p->value : Value();
+}
+
+// Whether one of the prototypes a class implements, or one they implement in turn, is proto.
+static bool implementsProto(const Object* o, const Object* proto, int depth) {
+    if (depth >= 64) return false;
+    for (const Object* i : o->interfaces)
+        if (i == proto || implementsProto(i, proto, depth + 1)) return true;
+    return false;
+}
+
 bool Vm::instanceOf(const Value& v, Object* ctor) {
     if (!v.isObject() || !ctor) return false;
-    Value pv = get(ctor, "prototype");
+    // Text, a number or a flag is made an object by the global constructor of its kind, which
+    // can only match when that constructor put it in the chain itself.
+    Value pv = ownPrototype(ctor);
+    if (pv.isString() || pv.isNumber() || pv.isBool()) {
+        const char* kind = pv.isString() ? "String" : pv.isNumber() ? "Number" : "Boolean";
+        pv = construct(get(global, kind), {pv});
+    }
     if (!pv.isObject()) return false;
     int guard = 0;
-    for (Object* p = v.o->proto; p && guard < 256; p = p->proto, ++guard) {
-        if (p == pv.o) return true;
-        for (Object* i : p->interfaces) {
-            if (i == ctor) return true;
-            Value ip = get(i, "prototype");
-            if (ip.isObject() && ip.o == pv.o) return true;
-        }
-    }
+    for (Object* p = v.o->chainNext(); p && guard < 256; p = p->chainNext(), ++guard)
+        if (p == pv.o || implementsProto(p, pv.o, 0)) return true;
     return false;
+}
+
+void Vm::implement(Object* ctor, const Args& ifaces) {
+    Value pr = ownPrototype(ctor);
+    if (!pr.isObject() || pr.o->implemented || ifaces.empty()) return;
+    // Each interface counts by the prototype it has now; one with none, or a clip for one, is
+    // passed over, and a class implements once only.
+    pr.o->implemented = true;
+    for (const Value& i : ifaces) {
+        const Value ip = i.isObject() ? ownPrototype(i.o) : Value();
+        if (ip.isObject() && ip.o->cls != ObjClass::MovieClip) pr.o->interfaces.push_back(ip.o);
+    }
 }
 
 // ---------------------------------------------------------------- timelines

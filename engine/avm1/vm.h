@@ -158,6 +158,11 @@ public:
     // a < b: true, false, or undefined (NaN involved)
     Value lessThan(const Value& a, const Value& b);
     bool instanceOf(const Value& v, Object* ctor);
+    // ImplementsOp: ctor's prototype takes the interfaces' prototypes, once.
+    void implement(Object* ctor, const Args& ifaces);
+    // A constructor's own prototype property, a getter's value beneath it: what instanceof and
+    // ImplementsOp read, running no getter.
+    Value ownPrototype(Object* ctor);
     std::string targetPath(ClipHost* clip) const;
     // Where a target path ("/a/b", "../c", "a.b", "a:b") leads from base: a clip, or an object
     // a path may pass through; null where it leads nowhere. `first` looks up the leading name
@@ -232,6 +237,10 @@ public:
     // Set for good by the first getBounds or getRect asked from SWF 8 code: from then on a clip
     // that draws nothing reports its edges rounded up (6710886.4, not 6710886.35) to older code.
     bool emptyBoundsRounded = false;
+    // The player's settings every clip shows alike: _quality (0 LOW, 1 MEDIUM, 2 HIGH,
+    // 3 BEST) and _soundbuftime (seconds).
+    int quality = 2;
+    int soundBufTime = 5;
 
 private:
     friend struct EntryScope;

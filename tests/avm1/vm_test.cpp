@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <limits>
 
 #include "tests/avm1/avm1_fixture.h"
 #include "tests/avm1/player_run.h"
@@ -594,6 +595,49 @@ TEST(Avm1Targets, TellTargetFollowsPathsAndUnknownPathsLeaveNoTarget) {
     b.showFrame();
     auto r = play(b);
     EXPECT_EQ(r->take(), "/Clip\nundefined\nroot\n/Clip\nundefined\n/\n");
+}
+
+TEST(Avm1Targets, SetPropertyTakesNumbersOnlyAndKeepsThePlayerSettings) {
+    // setProperty("", _x, 1); setProperty("", _x, value); trace(getProperty("", _x))
+    struct Case {
+        P value;
+        const char* want;
+    } cases[] = {{P("10"), "10"},  {P("10x"), "1"},      {P::undef(), "1"},
+                 {P::null(), "1"}, {P(std::nan("")), "1"}, {P(-2.5), "-2.5"}};
+    for (const Case& k : cases) {
+        ActionWriter a;
+        push(a, {"", 0, 1}).op(0x23);
+        push(a, {"", 0, k.value}).op(0x23);
+        push(a, {"", 0}).op(0x22).trace();
+        Stage six(6);
+        EXPECT_EQ(six.run(a), std::string(k.want) + "\n") << k.want;
+    }
+    // A property number that is no number names none; _quality takes its names in any case,
+    // _highquality its numbers, and both show the one setting.
+    ActionWriter a;
+    push(a, {"", "abc"}).op(0x22).trace();
+    push(a, {"", 19, "low"}).op(0x23);
+    push(a, {"", 19, "bogus"}).op(0x23);
+    push(a, {"", 19}).op(0x22).trace();
+    push(a, {"", 16, 5}).op(0x23);
+    push(a, {"", 19}).op(0x22).trace();
+    push(a, {"", 16}).op(0x22).trace();
+    push(a, {"", 18, std::numeric_limits<double>::infinity()}).op(0x23);
+    push(a, {"", 18}).op(0x22).trace();
+    Stage six(6);
+    EXPECT_EQ(six.run(a), "undefined\nLOW\nBEST\n2\n-2147483648\n");
+}
+
+TEST(Avm1Values, Swf5FunctionsReachNoPrototype) {
+    // "[" + Math.pow + "]": a SWF 5 function's link to Function.prototype is hidden, so it has
+    // no valueOf and adds as nothing.
+    ActionWriter a;
+    push(a, {"[", "Math"}).getVariable();
+    push(a, {"pow"}).op(op::GetMember).add2();
+    push(a, {"]"}).add2().trace();
+    Stage five(5), six(6);
+    EXPECT_EQ(five.run(a), "[]\n");
+    EXPECT_EQ(six.run(a), "[[type Function]]\n");
 }
 
 TEST(Avm1Targets, PropertyPathsStartAtTheRootOnceTheTargetHasGone) {
