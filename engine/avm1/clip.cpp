@@ -3,6 +3,7 @@
 #include "engine/avm1/clip.h"
 
 #include <cmath>
+#include <limits>
 
 #include "engine/avm1/clip_classes.h"
 #include "engine/avm1/focus.h"
@@ -50,7 +51,9 @@ std::string slashPath(ClipHost* clip) {
 std::string storeKey(int index) { return std::string("\x01") + kPropNames[index]; }
 
 // Depths scripts may place clips at, as scripts count them.
-constexpr double kMinDepth = -16384, kMaxDepth = 2130690044;
+constexpr double kMinDepth = std::numeric_limits<int32_t>::min(), kMaxDepth = 2130690044;
+// removeMovieClip takes clips from these script depths only.
+constexpr int kMaxRemovableDepth = 1048575;
 
 // Depth arguments wrap to 32 bits before their range is checked.
 bool depthOk(double d) {
@@ -113,7 +116,7 @@ void removeScriptedClip(Vm& vm, ClipHost* clip) {
     } else if (auto* s = dynamic_cast<SpriteClip*>(clip); s && runnerOf(vm)) {
         // Only what lives at a script's depths can go.
         const int d = s->rawDepth() - 16384;
-        if (d < 0 || d > kMaxDepth) return;
+        if (d < 0 || d > kMaxRemovableDepth) return;
         dropLostFocus(vm, clip);
         runnerOf(vm)->removeClip(s);
     }
@@ -421,6 +424,11 @@ void installClipBuiltins(Vm& vm) {
                 const double d = vm.toNumber(t);
                 if (depthOk(d)) r->moveClip(s, toInt32(d) + 16384);
             }
+            return {};
+        }
+        if (auto* r = dynamic_cast<ScriptRunner*>(c); r && !r->standIn()) {
+            if (const double d = vm.toNumber(t); !t.isObject() && depthOk(d))
+                r->setLevelDepth(toInt32(d) + 16384);
             return {};
         }
         if (!isScriptClip(c)) return {};

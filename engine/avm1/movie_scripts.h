@@ -47,8 +47,8 @@ struct ScriptIndex {
     std::vector<std::vector<Init>> rootInits;  // per root frame
     // Init actions a sprite's own frames hold (they may target any sprite), by sprite id.
     std::map<uint16_t, std::vector<std::vector<Init>>> spriteInits;
-    // Root frames that remove objects before their first DoAction: those unload first.
-    std::vector<bool> rootRemovesFirst;
+    // Per root frame, the depths it removes before its first DoAction: those unload first.
+    std::vector<std::vector<int>> rootEarlyRemovals;
     // A sprite's frame actions, by sprite id then frame.
     std::map<uint16_t, std::vector<std::vector<std::span<const uint8_t>>>> spriteFrames;
     // onClipEvent handlers of PlaceObject2/3, by (timeline: 0 root or sprite id, frame, depth).
@@ -111,7 +111,9 @@ public:
     std::vector<std::span<const uint8_t>> frameActions(int frame) const override;
     std::vector<ClipHost*> children() const override;
     ClipHost* parent() const override { return standIn_ ? standIn_->parent() : nullptr; }
-    int depth() const override { return standIn_ ? standIn_->depth() : 0; }
+    int depth() const override { return standIn_ ? standIn_->depth() : levelDepth_; }
+    // swapDepths on a root of its own: it only takes the new depth.
+    void setLevelDepth(int depth) { levelDepth_ = depth; }
     std::optional<double> property(int index) const override;
     void setProperty(int index, double v) override;
     int level() const override { return level_; }
@@ -145,8 +147,10 @@ public:
     // clip events come along too. Whatever held the depth leaves. Null when it cannot be placed.
     SpriteClip* placeClip(ClipHost* parent, uint16_t characterId, int depth, std::string name,
                           const SpriteClip* like = nullptr);
-    // Takes a clip off its parent's list; its unload runs with the next sweep.
+    // Takes a clip off its parent's list; its unload runs after the current script.
     void removeClip(SpriteClip* clip);
+    // A new frame begins: clips kept for their unload handlers leave for good.
+    void dropRemoved();
     // Moves a clip to another depth, swapping with whatever is there; both then stay put when
     // their timeline moves.
     void moveClip(SpriteClip* clip, int depth);
@@ -174,8 +178,22 @@ private:
     // then their own children.
     void placeNew(ClipHost* parent, int nesting = 0,
                   const std::unordered_set<const SpriteClip*>* only = nullptr);
-    // Instances that left the stage: unload events, then they are let go.
-    void sweep(bool withEvents, bool thenDrain = true);
+    // Instances that left the stage: unload events, then they are let go. Clips kept below
+    // zero hear theirs too (queued when !thenDrain); with early given, of the root's kept
+    // clips only those that left these depths do.
+    void sweep(bool withEvents, bool thenDrain = true, const std::vector<int>* early = nullptr);
+    // Clips the timeline moved below zero follow their objects there; those with no unload
+    // handler in them or below go at once.
+    void settleRemoved();
+    bool hearsUnload(SpriteClip* clip, int nesting = 0);
+    // A leaving clip keeps only the clips in it that have unload handlers to hear (or hold
+    // some); without any, it goes itself.
+    void pruneSilent(SpriteClip* clip, int nesting = 0);
+    void runUnload(SpriteClip* clip);
+    // In a clip kept below zero for its unload: it plays no more frames.
+    bool leaving(const SpriteClip* clip) const;
+    // Gives a clip (and its key) a new place on its parent's list.
+    void rekey(SpriteClip* clip, int depth, int placedAt);
     void runSprites();
     void runInits(int frame);
     void runInitList(const std::vector<ScriptIndex::Init>& inits);
@@ -191,6 +209,7 @@ private:
     ClipHost* standIn_ = nullptr;
     DisplayObject rootPlace_;
     int level_ = 0;
+    int levelDepth_ = 0;  // the depth a root of its own answers (raw), moved by swapDepths
     std::vector<bool> initDone_;
     std::set<uint16_t> initsRun_;  // sprites whose init actions ran: each runs once
     bool running_ = false;
