@@ -338,6 +338,14 @@ void ScriptRunner::drain(bool startFresh) {
 void ScriptRunner::frameEntered(int frame) {
     if (running_) return;
     const Busy busy(running_);
+    // Unloads and frame actions run in the order of their tags; what the frame removes before
+    // its first action leaves while the root still shows the frame it comes from.
+    if (static_cast<size_t>(frame) < index_.rootEarlyRemovals.size() &&
+        !index_.rootEarlyRemovals[frame].empty()) {
+        shownFrame_ = lastSeen_;
+        sweep(true, true, &index_.rootEarlyRemovals[frame]);
+        shownFrame_.reset();
+    }
     lastSeen_ = frame;
     if (vm_->textFields) vm_->textFields->sync();  // fields on this frame set their variables
     runInits(frame);
@@ -345,10 +353,6 @@ void ScriptRunner::frameEntered(int frame) {
     std::unordered_set<const SpriteClip*> placedHere;
     for (ClipHost* c : instancesOf(this))
         if (auto* s = static_cast<SpriteClip*>(c); s->lastFrame < 0) placedHere.insert(s);
-    // Unloads and frame actions run in the order of their tags.
-    if (static_cast<size_t>(frame) < index_.rootEarlyRemovals.size() &&
-        !index_.rootEarlyRemovals[frame].empty())
-        sweep(true, true, &index_.rootEarlyRemovals[frame]);
     runFrame(frame);
     // Clips the frame placed start before those its script made, in the order they came, and
     // before the frame a goto in its script went to; clips that goto placed start after it.
@@ -443,7 +447,7 @@ void ScriptRunner::dispatch(const std::function<void()>& fn) {
     if (vm_->textFields) vm_->textFields->sync();
 }
 
-int ScriptRunner::currentFrame() const { return hooks_.frame(); }
+int ScriptRunner::currentFrame() const { return shownFrame_ ? *shownFrame_ : hooks_.frame(); }
 int ScriptRunner::totalFrames() const { return std::max(1, movie_.info.frameCount); }
 int ScriptRunner::framesLoaded() const { return std::clamp(movie_.root.loaded, 0, totalFrames()); }
 bool ScriptRunner::isPlaying() const { return hooks_.playing(); }
@@ -741,8 +745,27 @@ void ScriptRunner::rekey(SpriteClip* c, int to, int placedAt) {
     auto node = sprites_.extract(it);
     node.key() =
         std::make_tuple(static_cast<const ClipHost*>(c->parent()), to, c->characterId(), placedAt);
+    // A clip that left the same place before and is not swept yet: it goes now.
+    if (auto old = sprites_.find(node.key()); old != sprites_.end()) {
+        std::unique_ptr<SpriteClip> gone = std::move(old->second);
+        sprites_.erase(old);
+        std::erase(execOrder_, gone.get());
+        std::erase_if(pendingSprites_, [&](const auto& p) { return p.first == gone.get(); });
+        retire(std::move(gone));
+    }
     c->relocate(to, placedAt);
     sprites_.insert(std::move(node));
+}
+
+void ScriptRunner::retire(std::unique_ptr<SpriteClip> owned) {
+    SpriteClip* c = owned.get();
+    c->alive = false;
+    if (vm_->textFields) vm_->textFields->parentGone(c);
+    buttonParentGone(*vm_, c);
+    loadTargetGone(*vm_, c);
+    if (c->scriptObject) c->scriptObject->clip = nullptr;
+    c->scriptObject = nullptr;
+    gone_.push_back(std::move(owned));
 }
 
 void ScriptRunner::settleRemoved() {
@@ -982,13 +1005,7 @@ void ScriptRunner::sweep(bool withEvents, bool thenDrain, const std::vector<int>
             callHandler(c, "onUnload");
             std::erase(unloading_, c);
         }
-        c->alive = false;
-        if (vm_->textFields) vm_->textFields->parentGone(c);
-        buttonParentGone(*vm_, c);
-        loadTargetGone(*vm_, c);
-        if (c->scriptObject) c->scriptObject->clip = nullptr;
-        c->scriptObject = nullptr;
-        gone_.push_back(std::move(owned));
+        retire(std::move(owned));
     }
     if (thenDrain) drain();
 }

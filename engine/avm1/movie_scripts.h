@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
@@ -192,6 +193,8 @@ private:
     void runUnload(SpriteClip* clip);
     // In a clip kept below zero for its unload: it plays no more frames.
     bool leaving(const SpriteClip* clip) const;
+    // A clip that left the stage is let go (freed once no script can reach it).
+    void retire(std::unique_ptr<SpriteClip> clip);
     // Gives a clip (and its key) a new place on its parent's list.
     void rekey(SpriteClip* clip, int depth, int placedAt);
     void runSprites();
@@ -214,6 +217,7 @@ private:
     std::set<uint16_t> initsRun_;  // sprites whose init actions ran: each runs once
     bool running_ = false;
     int lastSeen_ = 0;
+    std::optional<int> shownFrame_;  // the frame the root reports while it is being left
     int ticks_ = 0;
     std::function<void(std::string_view)> sink_;
     std::vector<std::string> buffered_;  // lines traced before a sink was set
