@@ -3,7 +3,6 @@
 #include "engine/avm1/clip.h"
 
 #include <cmath>
-#include <limits>
 
 #include "engine/avm1/clip_classes.h"
 #include "engine/avm1/focus.h"
@@ -51,7 +50,7 @@ std::string slashPath(ClipHost* clip) {
 std::string storeKey(int index) { return std::string("\x01") + kPropNames[index]; }
 
 // Depths scripts may place clips at, as scripts count them.
-constexpr double kMinDepth = std::numeric_limits<int32_t>::min(), kMaxDepth = 2130690044;
+constexpr double kMinDepth = -16384, kMaxDepth = 2130690044;
 // removeMovieClip takes clips from these script depths only.
 constexpr int kMaxRemovableDepth = 1048575;
 

@@ -338,14 +338,6 @@ void ScriptRunner::drain(bool startFresh) {
 void ScriptRunner::frameEntered(int frame) {
     if (running_) return;
     const Busy busy(running_);
-    // Unloads and frame actions run in the order of their tags; what the frame removes before
-    // its first action leaves while the root still shows the frame it comes from.
-    if (static_cast<size_t>(frame) < index_.rootEarlyRemovals.size() &&
-        !index_.rootEarlyRemovals[frame].empty()) {
-        shownFrame_ = lastSeen_;
-        sweep(true, true, &index_.rootEarlyRemovals[frame]);
-        shownFrame_.reset();
-    }
     lastSeen_ = frame;
     if (vm_->textFields) vm_->textFields->sync();  // fields on this frame set their variables
     runInits(frame);
@@ -353,6 +345,10 @@ void ScriptRunner::frameEntered(int frame) {
     std::unordered_set<const SpriteClip*> placedHere;
     for (ClipHost* c : instancesOf(this))
         if (auto* s = static_cast<SpriteClip*>(c); s->lastFrame < 0) placedHere.insert(s);
+    // Unloads and frame actions run in the order of their tags.
+    if (static_cast<size_t>(frame) < index_.rootEarlyRemovals.size() &&
+        !index_.rootEarlyRemovals[frame].empty())
+        sweep(true, true, &index_.rootEarlyRemovals[frame]);
     runFrame(frame);
     // Clips the frame placed start before those its script made, in the order they came, and
     // before the frame a goto in its script went to; clips that goto placed start after it.
@@ -447,7 +443,7 @@ void ScriptRunner::dispatch(const std::function<void()>& fn) {
     if (vm_->textFields) vm_->textFields->sync();
 }
 
-int ScriptRunner::currentFrame() const { return shownFrame_ ? *shownFrame_ : hooks_.frame(); }
+int ScriptRunner::currentFrame() const { return hooks_.frame(); }
 int ScriptRunner::totalFrames() const { return std::max(1, movie_.info.frameCount); }
 int ScriptRunner::framesLoaded() const { return std::clamp(movie_.root.loaded, 0, totalFrames()); }
 bool ScriptRunner::isPlaying() const { return hooks_.playing(); }

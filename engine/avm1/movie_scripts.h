@@ -217,7 +217,6 @@ private:
     std::set<uint16_t> initsRun_;  // sprites whose init actions ran: each runs once
     bool running_ = false;
     int lastSeen_ = 0;
-    std::optional<int> shownFrame_;  // the frame the root reports while it is being left
     int ticks_ = 0;
     std::function<void(std::string_view)> sink_;
     std::vector<std::string> buffered_;  // lines traced before a sink was set
