@@ -197,7 +197,10 @@ bool Player::quitRequested() const {
 const MovieInfo& Player::info() const { return movie_->info; }
 
 void Player::advanceFrame() {
-    if (state_->scripts) state_->scripts->vm().beginFrame();
+    if (state_->scripts) {
+        state_->scripts->vm().beginFrame();
+        contained(*state_, [&] { state_->scripts->dropRemoved(); });
+    }
     {
         ScriptSync sync{*state_, true};
         state_->tick();

@@ -62,6 +62,8 @@ std::string storeKey(int index) { return std::string("\x01") + kPropNames[index]
 
 // Depths scripts may place clips at, as scripts count them.
 constexpr double kMinDepth = -16384, kMaxDepth = 2130690044;
+// removeMovieClip takes clips from these script depths only.
+constexpr int kMaxRemovableDepth = 1048575;
 
 // Depth arguments wrap to 32 bits before their range is checked.
 bool depthOk(double d) {
@@ -124,7 +126,7 @@ void removeScriptedClip(Vm& vm, ClipHost* clip) {
     } else if (auto* s = dynamic_cast<SpriteClip*>(clip); s && runnerOf(vm)) {
         // Only what lives at a script's depths can go.
         const int d = s->rawDepth() - 16384;
-        if (d < 0 || d > kMaxDepth) return;
+        if (d < 0 || d > kMaxRemovableDepth) return;
         dropLostFocus(vm, clip);
         runnerOf(vm)->removeClip(s);
     }
@@ -454,6 +456,11 @@ void installClipBuiltins(Vm& vm) {
                 const double d = vm.toNumber(t);
                 if (depthOk(d)) r->moveClip(s, toInt32(d) + 16384);
             }
+            return {};
+        }
+        if (auto* r = dynamic_cast<ScriptRunner*>(c); r && !r->standIn()) {
+            if (const double d = vm.toNumber(t); !t.isObject() && depthOk(d))
+                r->setLevelDepth(toInt32(d) + 16384);
             return {};
         }
         if (!isScriptClip(c)) return {};

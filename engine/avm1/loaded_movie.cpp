@@ -343,6 +343,7 @@ void LoadedMovie::seek(int target) {
 }
 
 void LoadedMovie::tick() {
+    runner->dropRemoved();
     InstanceContext ctx{*movie};
     tickInstances(list, ctx);
     if (playing) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <unordered_set>
 
 #include "engine/avm1/button_object.h"
@@ -41,6 +42,9 @@ private:
     bool& flag_;
     bool was_;
 };
+
+// A queued entry's frame that stands for the clip's unload handlers.
+constexpr int kUnloadEvent = std::numeric_limits<int>::min();
 
 }  // namespace
 
@@ -124,11 +128,9 @@ void scanTimeline(std::span<const uint8_t> data, ScriptIndex& index,
                 break;
             case kRemoveObject:
             case kRemoveObject2:
-                if (timelineId == 0 && !actionSeen) {
-                    if (index.rootRemovesFirst.size() <= frame)
-                        index.rootRemovesFirst.resize(frame + 1);
-                    index.rootRemovesFirst[frame] = true;
-                }
+                if (const size_t off = tag.code == kRemoveObject ? 2 : 0;
+                    timelineId == 0 && !actionSeen && tag.body.size() >= off + 2)
+                    at(index.rootEarlyRemovals).push_back(tag.body[off] | (tag.body[off + 1] << 8));
                 break;
             case kDoAction:
                 actionSeen = true;
@@ -349,7 +351,9 @@ void ScriptRunner::drain(bool startFresh) {
     while (!pendingSprites_.empty() && guard++ < 10000) {
         const auto [c, f] = pendingSprites_.front();
         pendingSprites_.pop_front();
-        if (!startFresh && (!c || c->fresh)) {
+        if (f == kUnloadEvent) {
+            runUnload(c);
+        } else if (!startFresh && (!c || c->fresh)) {
             // A clip's initialize events come once the script ends, its load with the frame's;
             // the root's next frame waits for the clips this one placed.
             if (c) initPlaced(c);
@@ -380,9 +384,9 @@ void ScriptRunner::frameEntered(int frame) {
     for (ClipHost* c : instancesOf(this))
         if (auto* s = static_cast<SpriteClip*>(c); s->lastFrame < 0) placedHere.insert(s);
     // Unloads and frame actions run in the order of their tags.
-    if (static_cast<size_t>(frame) < index_.rootRemovesFirst.size() &&
-        index_.rootRemovesFirst[frame])
-        sweep(true);
+    if (static_cast<size_t>(frame) < index_.rootEarlyRemovals.size() &&
+        !index_.rootEarlyRemovals[frame].empty())
+        sweep(true, true, &index_.rootEarlyRemovals[frame]);
     // Clips placed ahead of the frame's actions start before them.
     if (const auto ahead = placedAhead(this, 0, frame); !ahead.empty()) {
         placeNew(this, 0, &ahead);
@@ -416,6 +420,7 @@ void ScriptRunner::start() {
 
 void ScriptRunner::sync(bool tick) {
     if (running_) return;
+    settleRemoved();
     const int f = hooks_.frame();
     if (!tick) {
         // The control's own seeks show a frame without running its actions.
@@ -432,7 +437,7 @@ void ScriptRunner::sync(bool tick) {
         // last.
         const std::vector<SpriteClip*> order(execOrder_.rbegin(), execOrder_.rend());
         for (SpriteClip* c : order) {
-            if (!c->alive || !c->object()) continue;
+            if (!c->alive || !c->object() || leaving(c)) continue;
             fireEvents(c, kEventEnterFrame);
             callHandler(c, "onEnterFrame");
         }
@@ -498,6 +503,10 @@ void ScriptRunner::gotoFrame(int frame, bool andPlay) {
     if (frame == hooks_.frame()) return;
     hooks_.seek(frame);
     showing(frame);
+    if (running_) {
+        // What the goto took off the stage hears its unload before the frame's actions.
+        sweep(true, false);
+    }
     if (pastEnd) return;
     if (running_) {
         // Clips the goto placed are constructed within it; their frames wait for the script.
@@ -579,6 +588,7 @@ SpriteClip* ScriptRunner::instanceFor(ClipHost* parent, const DisplayObject& o) 
         for (const auto& e : ev->second) clip->events.emplace_back(e.events, e.code);
     SpriteClip* raw = clip.get();
     sprites_.emplace(key, std::move(clip));
+    if (DisplayObject* placed = raw->object()) placed->keepOnRemove = true;
     return raw;
 }
 
@@ -588,6 +598,13 @@ std::vector<ClipHost*> ScriptRunner::instancesOf(ClipHost* parent) {
     if (!l) return out;
     for (auto& [depth, o] : l->objects) {
         if (!o.sprite) continue;
+        if (o.removed) {
+            // Kept below zero for a clip that is leaving: never a new instance.
+            auto it = sprites_.find(std::make_tuple(static_cast<const ClipHost*>(parent), o.depth,
+                                                    o.characterId, o.placedAt));
+            if (it != sprites_.end() && it->second->alive) out.push_back(it->second.get());
+            continue;
+        }
         const Character* ch = movie_.character(o.characterId);
         const bool sprite = ch ? std::holds_alternative<SpriteCharacter>(*ch) : o.scripted();
         if (!sprite) continue;
@@ -748,11 +765,104 @@ SpriteClip* ScriptRunner::placeClip(ClipHost* parent, uint16_t characterId, int 
 void ScriptRunner::removeClip(SpriteClip* clip) {
     if (&clip->runner() != this) return clip->runner().removeClip(clip);
     DisplayList* l = listOf(clip->parent());
-    if (!l || !clip->object()) return;
-    l->objects.erase(clip->rawDepth());
-    // Scripts holding it see a removed clip at once.
+    if (!l || !clip->object() || clip->removed) return;
+    l->remove(clip->rawDepth());
+    // Scripts holding it see a removed clip at once; its unload waits for the script to end.
     const Busy busy(running_);
     sweep(true, false);
+}
+
+void ScriptRunner::dropRemoved() {
+    bool any = false;
+    for (auto& [key, c] : sprites_) {
+        if (!c->removed || !c->alive) continue;
+        if (DisplayList* l = listOf(c->parent()); l && c->object()) {
+            l->objects.erase(c->rawDepth());
+            any = true;
+        }
+    }
+    if (!any) return;
+    const Busy busy(running_);
+    sweep(true);
+}
+
+void ScriptRunner::rekey(SpriteClip* c, int to, int placedAt) {
+    auto it = sprites_.find(std::make_tuple(static_cast<const ClipHost*>(c->parent()),
+                                            c->rawDepth(), c->characterId(), c->placedAt()));
+    if (it == sprites_.end()) return;
+    auto node = sprites_.extract(it);
+    node.key() =
+        std::make_tuple(static_cast<const ClipHost*>(c->parent()), to, c->characterId(), placedAt);
+    // A clip that left the same place before and is not swept yet: it goes now.
+    if (auto old = sprites_.find(node.key()); old != sprites_.end()) {
+        std::unique_ptr<SpriteClip> gone = std::move(old->second);
+        sprites_.erase(old);
+        std::erase(execOrder_, gone.get());
+        std::erase_if(pendingSprites_, [&](const auto& p) { return p.first == gone.get(); });
+        retire(std::move(gone));
+    }
+    c->relocate(to, placedAt);
+    sprites_.insert(std::move(node));
+}
+
+void ScriptRunner::retire(std::unique_ptr<SpriteClip> owned) {
+    SpriteClip* c = owned.get();
+    c->alive = false;
+    if (vm_->textFields) vm_->textFields->parentGone(c);
+    buttonParentGone(*vm_, c);
+    loadTargetGone(*vm_, c);
+    if (c->scriptObject) c->scriptObject->clip = nullptr;
+    c->scriptObject = nullptr;
+    gone_.push_back(std::move(owned));
+}
+
+void ScriptRunner::settleRemoved() {
+    std::vector<SpriteClip*> moved;
+    for (auto& [key, c] : sprites_) {
+        if (!c->alive || c->removed || c->object()) continue;
+        DisplayList* l = listOf(c->parent());
+        if (!l) continue;
+        auto it = l->objects.find(removedDepth(c->rawDepth()));
+        if (it != l->objects.end() && it->second.removed &&
+            it->second.characterId == c->characterId() && it->second.placedAt == c->placedAt())
+            moved.push_back(c.get());
+    }
+    for (SpriteClip* c : moved) {
+        rekey(c, removedDepth(c->rawDepth()), c->placedAt());
+        c->removed = true;
+    }
+    for (SpriteClip* c : moved) pruneSilent(c);
+}
+
+void ScriptRunner::pruneSilent(SpriteClip* clip, int nesting) {
+    if (hearsUnload(clip, nesting)) {
+        for (ClipHost* k : instancesOf(clip)) pruneSilent(static_cast<SpriteClip*>(k), nesting + 1);
+    } else if (DisplayList* l = listOf(clip->parent()); l && clip->object()) {
+        l->objects.erase(clip->rawDepth());
+    }
+}
+
+bool ScriptRunner::hearsUnload(SpriteClip* clip, int nesting) {
+    if (nesting > 64) return false;
+    for (const auto& [ev, code] : clip->events)
+        if (ev & kEventUnload) return true;
+    if (clip->scriptObject) {
+        bool found = false;
+        vm_->enter([&] {
+            const Value fn = vm_->get(clip->scriptObject, "onUnload");
+            found = fn.isObject() && fn.o->fn;
+        });
+        if (found) return true;
+    }
+    for (ClipHost* k : instancesOf(clip))
+        if (hearsUnload(static_cast<SpriteClip*>(k), nesting + 1)) return true;
+    return false;
+}
+
+void ScriptRunner::runUnload(SpriteClip* clip) {
+    if (!clip->alive) return;
+    fireEvents(clip, kEventUnload);
+    callHandler(clip, "onUnload");
 }
 
 void ScriptRunner::moveClip(SpriteClip* clip, int depth) {
@@ -761,17 +871,6 @@ void ScriptRunner::moveClip(SpriteClip* clip, int depth) {
     if (!l || !clip->object() || clip->rawDepth() == depth) return;
     const int old = clip->rawDepth();
     SpriteClip* other = clipAt(clip->parent(), depth);
-    auto rekey = [&](SpriteClip* c, int to, int placedAt) {
-        if (!c) return;
-        auto it = sprites_.find(std::make_tuple(static_cast<const ClipHost*>(c->parent()),
-                                                c->rawDepth(), c->characterId(), c->placedAt()));
-        if (it == sprites_.end()) return;
-        auto node = sprites_.extract(it);
-        node.key() = std::make_tuple(static_cast<const ClipHost*>(c->parent()), to,
-                                     c->characterId(), placedAt);
-        c->relocate(to, placedAt);
-        sprites_.insert(std::move(node));
-    };
     auto mine = l->objects.extract(old);
     auto theirs = l->objects.extract(depth);
     const int minePlaced = nextScripted_--;
@@ -782,7 +881,7 @@ void ScriptRunner::moveClip(SpriteClip* clip, int depth) {
     l->objects.insert(std::move(mine));
     if (!theirs.empty()) {
         const int theirPlaced = nextScripted_--;
-        rekey(other, old, theirPlaced);
+        if (other) rekey(other, old, theirPlaced);
         theirs.key() = old;
         theirs.mapped().depth = old;
         theirs.mapped().placedAt = theirPlaced;
@@ -910,7 +1009,35 @@ void ScriptRunner::placeNew(ClipHost* parent, int nesting,
         for (ClipHost* b : buttonChildren(*vm_, parent)) placeNew(b, nesting + 1);
 }
 
-void ScriptRunner::sweep(bool withEvents, bool thenDrain) {
+void ScriptRunner::sweep(bool withEvents, bool thenDrain, const std::vector<int>* early) {
+    settleRemoved();
+    auto nesting = [](const SpriteClip* c) {
+        int n = 0;
+        for (ClipHost* p = c->parent(); p && n < 256; p = p->parent()) ++n;
+        return n;
+    };
+    // Clips kept below zero, and everything in them, hear their unload once; going without
+    // events, they go at once.
+    std::vector<SpriteClip*> kept;
+    std::vector<SpriteClip*> roots;
+    for (auto& [key, c] : sprites_)
+        if (c->alive && c->removed && !c->unloadHeard) roots.push_back(c.get());
+    for (SpriteClip* c : roots) {
+        if (early && c->parent() == this &&
+            std::find(early->begin(), early->end(), removedDepth(c->rawDepth())) == early->end())
+            continue;
+        if (!withEvents) {
+            if (DisplayList* l = listOf(c->parent()); l && c->object())
+                l->objects.erase(c->rawDepth());
+            continue;
+        }
+        std::vector<SpriteClip*> below{c};
+        for (size_t i = 0; i < below.size() && below.size() < 100000; ++i)
+            for (ClipHost* k : instancesOf(below[i])) below.push_back(static_cast<SpriteClip*>(k));
+        for (SpriteClip* k : below)
+            if (!k->unloadHeard && k->lastFrame >= 0) kept.push_back(k);
+        for (SpriteClip* k : below) k->unloadHeard = true;
+    }
     // Taken out first: an onUnload that removes another clip runs this pass again inside
     // itself, and that pass must find only the clips that left since.
     std::vector<std::unique_ptr<SpriteClip>> dead;
@@ -922,17 +1049,26 @@ void ScriptRunner::sweep(bool withEvents, bool thenDrain) {
         dead.push_back(std::move(it->second));
         it = sprites_.erase(it);
     }
-    if (dead.empty()) return;
+    if (dead.empty() && kept.empty()) return;
     // Children hear of it before their parents (siblings by depth), not in the order the
     // clips happen to lie in memory.
-    auto nesting = [](const SpriteClip* c) {
-        int n = 0;
-        for (ClipHost* p = c->parent(); p && n < 256; p = p->parent()) ++n;
-        return n;
-    };
     std::stable_sort(dead.begin(), dead.end(), [&](const auto& a, const auto& b) {
         return nesting(a.get()) > nesting(b.get());
     });
+    // Siblings by the depths they left.
+    auto left = [](const SpriteClip* c) {
+        return c->removed ? removedDepth(c->rawDepth()) : c->rawDepth();
+    };
+    std::stable_sort(kept.begin(), kept.end(), [&](const SpriteClip* a, const SpriteClip* b) {
+        const int na = nesting(a), nb = nesting(b);
+        return na != nb ? na > nb : left(a) < left(b);
+    });
+    for (SpriteClip* c : kept) {
+        if (thenDrain)
+            runUnload(c);
+        else
+            pendingSprites_.push_back({c, kUnloadEvent});
+    }
     // Out of the running order at once: erasing clip by clip costs the square of the clips
     // when a movie removes thousands in one frame.
     std::unordered_set<const SpriteClip*> leaving;
@@ -941,22 +1077,24 @@ void ScriptRunner::sweep(bool withEvents, bool thenDrain) {
     std::erase_if(pendingSprites_, [&](const auto& p) { return leaving.contains(p.first); });
     for (auto& owned : dead) {
         SpriteClip* c = owned.get();
-        if (withEvents && c->lastFrame >= 0) {
+        if (withEvents && c->lastFrame >= 0 && !c->unloadHeard) {
             // Handlers see their clip still alive, and found by its name, while they run.
             unloading_.push_back(c);
             fireEvents(c, kEventUnload);
             callHandler(c, "onUnload");
             std::erase(unloading_, c);
         }
-        c->alive = false;
-        if (vm_->textFields) vm_->textFields->parentGone(c);
-        buttonParentGone(*vm_, c);
-        loadTargetGone(*vm_, c);
-        if (c->scriptObject) c->scriptObject->clip = nullptr;
-        c->scriptObject = nullptr;
-        gone_.push_back(std::move(owned));
+        retire(std::move(owned));
     }
     if (thenDrain) drain();
+}
+
+bool ScriptRunner::leaving(const SpriteClip* clip) const {
+    int guard = 0;
+    for (const auto* s = clip; s && guard < 256;
+         s = dynamic_cast<const SpriteClip*>(s->parent()), ++guard)
+        if (s->removed) return true;
+    return false;
 }
 
 // Clips already on stage, newest first: the actions of a frame their timeline moved to, then
@@ -964,7 +1102,7 @@ void ScriptRunner::sweep(bool withEvents, bool thenDrain) {
 void ScriptRunner::runSprites() {
     const std::vector<SpriteClip*> order(execOrder_.rbegin(), execOrder_.rend());
     for (SpriteClip* c : order) {
-        if (!c->alive || !c->object()) continue;
+        if (!c->alive || !c->object() || leaving(c)) continue;
         constructNew(c);
         if (c->currentFrame() != c->lastFrame) runSpriteFrame(c);
         drain();

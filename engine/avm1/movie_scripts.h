@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
@@ -52,8 +53,8 @@ struct ScriptIndex {
     std::vector<std::vector<Init>> rootInits;  // per root frame
     // Init actions a sprite's own frames hold (they may target any sprite), by sprite id.
     std::map<uint16_t, std::vector<std::vector<Init>>> spriteInits;
-    // Root frames that remove objects before their first DoAction: those unload first.
-    std::vector<bool> rootRemovesFirst;
+    // Per root frame, the depths it removes before its first DoAction: those unload first.
+    std::vector<std::vector<int>> rootEarlyRemovals;
     // A sprite's frame actions, by sprite id then frame.
     std::map<uint16_t, std::vector<std::vector<std::span<const uint8_t>>>> spriteFrames;
     // onClipEvent handlers of PlaceObject2/3, by (timeline: 0 root or sprite id, frame, depth).
@@ -127,7 +128,9 @@ public:
     std::vector<std::span<const uint8_t>> frameActions(int frame) const override;
     std::vector<ClipHost*> children() const override;
     ClipHost* parent() const override { return standIn_ ? standIn_->parent() : nullptr; }
-    int depth() const override { return standIn_ ? standIn_->depth() : 0; }
+    int depth() const override { return standIn_ ? standIn_->depth() : levelDepth_; }
+    // swapDepths on a root of its own: it only takes the new depth.
+    void setLevelDepth(int depth) { levelDepth_ = depth; }
     std::optional<double> property(int index) const override;
     void setProperty(int index, double v) override;
     int level() const override { return level_; }
@@ -163,8 +166,10 @@ public:
                           const SpriteClip* like = nullptr);
     // The clips below a clip a script just placed get their initialize and construct events.
     void constructChildren(ClipHost* clip) { constructNew(clip, 0, false); }
-    // Takes a clip off its parent's list; its unload runs with the next sweep.
+    // Takes a clip off its parent's list; its unload runs after the current script.
     void removeClip(SpriteClip* clip);
+    // A new frame begins: clips kept for their unload handlers leave for good.
+    void dropRemoved();
     // Moves a clip to another depth, swapping with whatever is there; both then stay put when
     // their timeline moves.
     void moveClip(SpriteClip* clip, int depth);
@@ -198,8 +203,24 @@ private:
     // then their own children.
     void placeNew(ClipHost* parent, int nesting = 0,
                   const std::unordered_set<const SpriteClip*>* only = nullptr);
-    // Instances that left the stage: unload events, then they are let go.
-    void sweep(bool withEvents, bool thenDrain = true);
+    // Instances that left the stage: unload events, then they are let go. Clips kept below
+    // zero hear theirs too (queued when !thenDrain); with early given, of the root's kept
+    // clips only those that left these depths do.
+    void sweep(bool withEvents, bool thenDrain = true, const std::vector<int>* early = nullptr);
+    // Clips the timeline moved below zero follow their objects there; those with no unload
+    // handler in them or below go at once.
+    void settleRemoved();
+    bool hearsUnload(SpriteClip* clip, int nesting = 0);
+    // A leaving clip keeps only the clips in it that have unload handlers to hear (or hold
+    // some); without any, it goes itself.
+    void pruneSilent(SpriteClip* clip, int nesting = 0);
+    void runUnload(SpriteClip* clip);
+    // In a clip kept below zero for its unload: it plays no more frames.
+    bool leaving(const SpriteClip* clip) const;
+    // A clip that left the stage is let go (freed once no script can reach it).
+    void retire(std::unique_ptr<SpriteClip> clip);
+    // Gives a clip (and its key) a new place on its parent's list.
+    void rekey(SpriteClip* clip, int depth, int placedAt);
     void runSprites();
     void runInits(int frame);
     void runInitList(const std::vector<ScriptIndex::Init>& inits);
@@ -218,6 +239,7 @@ private:
     std::string name_;  // the root's _name: empty until a script names it
     DisplayObject rootPlace_;
     int level_ = 0;
+    int levelDepth_ = 0;  // the depth a root of its own answers (raw), moved by swapDepths
     std::vector<bool> initDone_;
     std::set<std::pair<const Movie*, uint16_t>>
         initsRun_;  // sprites (by defining file) whose init actions ran: each runs once

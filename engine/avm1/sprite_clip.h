@@ -58,6 +58,10 @@ public:
     int lastFrame = -1;             // the frame whose actions ran last
     bool movedBeforeStart = false;  // a goto reached it before its first frame's actions ran
     bool alive = true;
+    // Taken off its timeline with unload handlers to hear: it waits below zero until the next
+    // frame drops it.
+    bool removed = false;
+    bool unloadHeard = false;     // its unload events ran or wait in the queue
     bool fresh = false;           // placed by a script: its events and first frame are still due
     bool constructed = false;     // its initialize/construct events ran
     bool constructFired = false;  // its construct events ran already, as a script duplicated it

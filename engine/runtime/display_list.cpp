@@ -44,7 +44,22 @@ void DisplayList::apply(const format::PlaceObject& p, int frame, int swfVersion,
     if (p.filterCount || !p.filters.empty()) o.filters = p.filters;
 }
 
-void DisplayList::apply(const format::RemoveObject& r) { objects.erase(r.depth); }
+void DisplayList::apply(const format::RemoveObject& r) { remove(r.depth); }
+
+void DisplayList::remove(int depth) {
+    auto it = objects.find(depth);
+    if (it == objects.end()) return;
+    if (!it->second.keepOnRemove || it->second.removed) {
+        objects.erase(it);
+        return;
+    }
+    auto node = objects.extract(it);
+    node.key() = removedDepth(depth);
+    node.mapped().depth = node.key();
+    node.mapped().removed = true;
+    objects.erase(node.key());
+    objects.insert(std::move(node));
+}
 
 void DisplayList::settleBounds(int nesting) {
     if (nesting > 64) return;

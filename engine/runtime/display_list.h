@@ -86,6 +86,10 @@ struct DisplayObject {
     std::vector<int> maskBy;
     bool maskSibling = false;
     bool masking = false;  // serves as another clip's mask, so is not drawn itself
+    // Scripts may still have to hear this clip leave: taken off its timeline it moves to
+    // depth -depth-1 (below all others) and stays until they drop it.
+    bool keepOnRemove = false;
+    bool removed = false;  // taken off its timeline, kept at its depth below zero for scripts
     bool operator==(const DisplayObject&) const = default;
     bool scripted() const { return placedAt < 0; }
 };
@@ -103,7 +107,13 @@ struct DisplayList {
     void apply(const format::RemoveObject& r);
     // The frame is shown: every morph's bounds follow its ratio, inside sprites too.
     void settleBounds(int nesting = 0);
+    // Takes the object at depth off the list, or moves it below zero when it is kept on
+    // removal (whatever sat there before it goes).
+    void remove(int depth);
 };
+
+// Where a removed object waits for the scripts to drop it.
+constexpr int removedDepth(int depth) { return -depth - 1; }
 
 // A running sprite (or a button's shown state): its frame and its objects.
 struct SpriteState {

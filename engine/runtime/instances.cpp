@@ -1,5 +1,7 @@
 #include "engine/runtime/instances.h"
 
+#include <set>
+
 #include "engine/runtime/movie.h"
 
 namespace swf {
@@ -74,17 +76,23 @@ void carryStates(DisplayList& before, DisplayList& after, InstanceContext& ctx, 
         const Character* ch = ctx.movie.character(o.characterId);
         return ch && std::holds_alternative<SpriteCharacter>(*ch);
     };
+    std::set<int> carried;  // depths whose object lives on in after
     for (auto& [depth, o] : after.objects) {
         auto it = before.objects.find(depth);
         if (it == before.objects.end() || o.sprite) continue;
         DisplayObject& was = it->second;
+        if (was.removed) continue;
         if (was.characterId == o.characterId && was.placedAt == o.placedAt) {
             o.sprite = std::move(was.sprite);
+            o.keepOnRemove = was.keepOnRemove;
+            carried.insert(depth);
         } else if (rewound && !was.scripted() && was.ratio == o.ratio && isSprite(was) &&
                    isSprite(o)) {
             // Going back, a timeline clip at a depth the earlier frame gives a clip of the same
             // ratio lives on as it is, whatever sprite that frame names.
             o.sprite = std::move(was.sprite);
+            o.keepOnRemove = was.keepOnRemove;
+            carried.insert(depth);
             o.characterId = was.characterId;
             o.placedAt = was.placedAt;
             o.placedOrder = was.placedOrder;
@@ -100,11 +108,21 @@ void carryStates(DisplayList& before, DisplayList& after, InstanceContext& ctx, 
             }
         }
     }
-    // What scripts placed is no part of the timeline: it stays whatever frame is rebuilt. So
-    // does anything at the depths scripts use (from 16384), wherever it came from.
-    for (auto& [depth, o] : before.objects)
-        if ((o.scripted() || depth >= 16384) && !after.objects.contains(depth))
+    // Anything outside the timeline's depths [0, 16384) stays whatever frame is rebuilt, and
+    // so does what scripts placed in them while the timeline moves on; going back, those
+    // depths hold the timeline's own frame alone. What the rebuilt frame drops leaves as a
+    // RemoveObject takes it.
+    for (auto& [depth, o] : before.objects) {
+        if (carried.contains(depth)) continue;
+        const bool stays = depth < 0 || depth >= 16384 || (o.scripted() && !rewound);
+        if (stays && !after.objects.contains(depth)) {
             after.objects.emplace(depth, std::move(o));
+        } else if (!o.removed && o.keepOnRemove && !after.objects.contains(removedDepth(depth))) {
+            o.removed = true;
+            o.depth = removedDepth(depth);
+            after.objects.emplace(o.depth, std::move(o));
+        }
+    }
     startInstances(after, ctx, nesting);
 }
 

@@ -293,7 +293,7 @@ TEST(Avm1Hostile, ObjectsKeptAfterTheirTimelinesLeft) {
 }
 
 // a's onUnload removes b, whose onUnload removes c: the removal pass runs again inside
-// itself, and every handler runs once.
+// itself, and every handler runs once, each after the script that removed its clip.
 TEST(Avm1Hostile, UnloadHandlersRemovingOtherClips) {
     swftest::SwfBuilder b(6, 200, 100);
     ActionWriter first;
@@ -323,5 +323,5 @@ TEST(Avm1Hostile, UnloadHandlersRemovingOtherClips) {
     b.showFrame();
     auto r = play(b);
     r->player->advanceFrame();
-    EXPECT_EQ(r->take(), "a unload\nb unload\nc unload\nend\n");
+    EXPECT_EQ(r->take(), "end\na unload\nb unload\nc unload\n");
 }

@@ -552,6 +552,57 @@ TEST(Avm1Player, AnUnloadingClipIsStillFoundByName) {
     EXPECT_EQ(r->take(), "true\n");
 }
 
+// Taken off the timeline, a clip with an unload handler waits at depth -32769-depth, hears
+// its unload there before the frame's actions, and is gone on the next frame; one without
+// goes at once.
+TEST(Avm1Player, ARemovedClipWithUnloadWaitsBelowZeroForOneFrame) {
+    swftest::SwfBuilder b(6);
+    const uint16_t id = blankSprite(b);
+    b.place(id, 1, {}, {}, std::string("mc"));
+    b.place(id, 2, {}, {}, std::string("quiet"));
+    auto depthOf = [](ActionWriter& a, const char* name) {
+        push(a, {0, name}).getVariable();
+        push(a, {"getDepth"}).op(op::CallMethod).trace();
+    };
+    {
+        // mc.onUnload = function() { trace(this.getDepth()) }
+        ActionWriter body;
+        depthOf(body, "this");
+        ActionWriter a;
+        push(a, {"mc"}).getVariable();
+        push(a, {"onUnload"});
+        defineFunction(a, "", {}, body);
+        a.op(op::SetMember);
+        b.doAction(a);
+    }
+    b.showFrame();
+    b.remove(1);
+    b.remove(2);
+    {
+        ActionWriter a;
+        depthOf(a, "mc");
+        push(a, {"quiet"}).getVariable().trace();
+        b.doAction(a);
+    }
+    b.showFrame();
+    {
+        ActionWriter a;
+        push(a, {"mc"}).getVariable().trace();
+        a.stop();
+        b.doAction(a);
+    }
+    b.showFrame();
+    auto r = play(b);
+    const struct {
+        const char* frame;
+        const char* trace;
+    } steps[] = {{"2", "-16386\n-16386\nundefined\n"}, {"3", "undefined\n"}};
+    for (const auto& step : steps) {
+        r->player->advanceFrame();
+        EXPECT_EQ(r->take(), step.trace) << "frame " << step.frame;
+    }
+}
+
 // A name on a clip is its own variable first, then its child of that name, and only then
 // what MovieClip.prototype lends.
 TEST(Avm1Player, ChildrenComeBetweenOwnVariablesAndPrototypes) {
