@@ -583,10 +583,21 @@ void PlayerControl::editField(swf::TextCommand command) {
 }
 
 void PlayerControl::inputMethodEvent(QInputMethodEvent* event) {
-    // Only the committed text reaches the field; the preview stays with the input method.
-    if (player_ && !event->commitString().isEmpty())
-        deliver(swf::InputEvent::typed(event->commitString().toStdU32String()));
     event->accept();
+    if (!player_) return;
+    auto compose = [this](const QString& text) {
+        swf::InputEvent e;
+        e.type = swf::InputEvent::Type::Compose;
+        e.text = text.toStdU32String();
+        deliver(e);
+        composing_ = !text.isEmpty();
+    };
+    // The text being composed shows in the field until it is committed or dropped; the
+    // committed text then takes its place.
+    const QString commit = event->commitString(), preedit = event->preeditString();
+    if (composing_ && (!commit.isEmpty() || preedit.isEmpty())) compose({});
+    if (!commit.isEmpty()) deliver(swf::InputEvent::typed(commit.toStdU32String()));
+    if (!preedit.isEmpty()) compose(preedit);
 }
 
 QVariant PlayerControl::inputMethodQuery(Qt::InputMethodQuery query) const {

@@ -145,6 +145,7 @@ private:
     qint64 periodNs_ = 0;
     std::unique_ptr<AudioOutput> audio_;  // made for movies with sound
     double soundDue_ = 0;                 // frames of sound owed when no device pulls it
+    bool composing_ = false;  // an input method's uncommitted text shows in the field
     // The frame being drawn on a drawing thread; while set, the player only is read.
     std::shared_ptr<Drawing> drawing_;
     QImage shown_;              // the last frame drawn, what paintEvent shows

@@ -8,8 +8,11 @@
 #include <memory>
 #include <optional>
 
+#include "engine/avm1/movie_scripts.h"
+#include "engine/avm1/sprite_clip.h"
 #include "engine/avm1/vm.h"
 #include "engine/format/filter.h"
+#include "engine/runtime/display_list.h"
 
 namespace swf::avm1 {
 
@@ -259,6 +262,174 @@ FilterState* stateOf(Object* o, const ClassDef* cls) {
     return s && (s->cls == cls || !cls) ? s : nullptr;
 }
 
+// A filter object as the renderer draws it; nullopt for one it cannot draw (displacement).
+std::optional<format::Filter> drawnFilter(Vm& vm, Object* self, FilterState& s) {
+    auto value = [&](std::string_view name) -> Value {
+        for (size_t i = 0; i < s.cls->fields.size(); ++i)
+            if (name == s.cls->fields[i].name) return load(vm, self, s, i);
+        return {};
+    };
+    auto num = [&](std::string_view name) {
+        const double d = vm.toNumber(value(name));
+        return std::isfinite(d) ? d : 0.0;
+    };
+    auto colour = [&](std::string_view c, std::string_view a) {
+        const auto rgb = uint32_t(num(c));
+        return format::Rgba{uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb),
+                            uint8_t(std::lround(std::clamp(num(a), 0.0, 1.0) * 255))};
+    };
+    auto numbers = [&](std::string_view name) {
+        std::vector<double> out;
+        if (const Value v = value(name); v.isObject())
+            for (const Value& e : v.o->elems) out.push_back(vm.toNumber(e));
+        return out;
+    };
+    const std::string_view cls = s.cls->name;
+    format::Filter f;
+    f.blurX = num("blurX");
+    f.blurY = num("blurY");
+    f.passes = std::max(1, int(num("quality")));
+    f.strength = num("strength");
+    f.distance = num("distance");
+    f.angle = num("angle") * M_PI / 180;  // scripts give degrees, the file radians
+    f.knockout = vm.toBoolean(value("knockout"));
+    f.inner = vm.toBoolean(value("inner"));
+    const std::string type = vm.toString(value("type"));
+    if (cls == "BlurFilter") {
+        f.type = format::Filter::Blur;
+    } else if (cls == "DropShadowFilter" || cls == "GlowFilter") {
+        f.type = cls == "GlowFilter" ? format::Filter::Glow : format::Filter::DropShadow;
+        f.color = colour("color", "alpha");
+        f.compositeSource = !vm.toBoolean(value("hideObject"));
+    } else if (cls == "BevelFilter" || cls == "GradientBevelFilter" ||
+               cls == "GradientGlowFilter") {
+        f.type = cls == "BevelFilter"       ? format::Filter::Bevel
+                 : cls == "GradientGlowFilter" ? format::Filter::GradientGlow
+                                               : format::Filter::GradientBevel;
+        f.color = colour("shadowColor", "shadowAlpha");
+        f.highlight = colour("highlightColor", "highlightAlpha");
+        f.inner = type == "inner";
+        f.onTop = type == "full";
+        const auto colours = numbers("colors"), alphas = numbers("alphas"), ratios = numbers("ratios");
+        for (size_t i = 0; i < colours.size() && i < alphas.size() && i < ratios.size() && i < 16;
+             ++i) {
+            const auto rgb = uint32_t(std::isfinite(colours[i]) ? colours[i] : 0);
+            f.gradientColors.push_back(
+                {uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb),
+                 uint8_t(std::lround(std::clamp(alphas[i], 0.0, 1.0) * 255))});
+            f.gradientRatios.push_back(uint8_t(std::clamp(ratios[i], 0.0, 255.0)));
+        }
+    } else if (cls == "ColorMatrixFilter") {
+        f.type = format::Filter::ColorMatrix;
+        const auto m = numbers("matrix");
+        for (size_t i = 0; i < f.colorMatrix.size() && i < m.size(); ++i)
+            f.colorMatrix[i] = std::isfinite(m[i]) ? float(m[i]) : 0.0f;
+        f.colorMatrix = m.size() == 20 ? f.colorMatrix : std::array<float, 20>{1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0};
+    } else if (cls == "ConvolutionFilter") {
+        f.type = format::Filter::Convolution;
+        f.matrixX = int(num("matrixX"));
+        f.matrixY = int(num("matrixY"));
+        for (double d : numbers("matrix")) f.matrix.push_back(std::isfinite(d) ? float(d) : 0.0f);
+        f.matrix.resize(size_t(f.matrixX) * size_t(f.matrixY), 0.0f);
+        f.divisor = float(num("divisor"));
+        f.bias = float(num("bias"));
+        f.preserveAlpha = vm.toBoolean(value("preserveAlpha"));
+        f.clamp = vm.toBoolean(value("clamp"));
+        f.defaultColor = colour("color", "alpha");
+    } else {
+        return std::nullopt;
+    }
+    return f;
+}
+
+DisplayObject* placementOf(Object* self) {
+    if (!self || self->cls != ObjClass::MovieClip || !self->clip) return nullptr;
+    if (auto* r = dynamic_cast<ScriptRunner*>(self->clip)) return r->rootPlacement();
+    auto* s = dynamic_cast<SpriteClip*>(self->clip);
+    return s ? s->object() : nullptr;
+}
+
+constexpr const char* kBlendModes[] = {"normal", "normal",   "layer",  "multiply", "screen",
+                                       "lighten", "darken",  "difference", "add", "subtract",
+                                       "invert",  "alpha",   "erase",  "overlay",  "hardlight"};
+
+// Flash 8's display settings of a clip: filters, blendMode and cacheAsBitmap, read from its
+// placement and set on it, so what a script sets is drawn.
+void installClipDisplaySettings(Vm& vm) {
+    auto accessor = [&vm](std::string_view name, NativeFn get, NativeFn set) {
+        Property& p = vm.clipProto->setOwn(name, vm.key(name), Value(), DontEnum);
+        p.getter = vm.newMethod(std::move(get));
+        p.setter = vm.newMethod(std::move(set));
+        vm.addFlags(vm.clipProto, name, From8);
+    };
+    accessor(
+        "filters",
+        [](Vm& vm, Object* self, Args&) -> Value {
+            DisplayObject* o = placementOf(self);
+            if (!o) return {};
+            // Copies of what the script gave, or of the placement's own.
+            Property* kept = self->findAny("\001filters");
+            if (kept && kept->value.isObject()) {
+                std::vector<Value> out;
+                for (const Value& f : kept->value.o->elems)
+                    out.push_back(f.isObject() ? vm.callMethod(f, "clone", {}) : f);
+                return Value(vm.newArray(std::move(out)));
+            }
+            return Value(vm.newArray());
+        },
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            DisplayObject* o = placementOf(self);
+            const Value& v = arg(a, 0);
+            if (!o || !v.isObject() || v.o->cls != ObjClass::Array) return {};
+            std::vector<format::Filter> drawn;
+            std::vector<Value> kept;
+            for (const Value& e : v.o->elems) {
+                FilterState* s = e.isObject() ? stateOf(e.o, nullptr) : nullptr;
+                if (!s || kept.size() >= size_t(format::kMaxFilters)) continue;
+                if (auto f = drawnFilter(vm, e.o, *s)) drawn.push_back(*f);
+                kept.push_back(vm.callMethod(e, "clone", {}));
+            }
+            o->filters = std::move(drawn);
+            self->setOwn("\001filters", "\001filters", Value(vm.newArray(std::move(kept))), DontEnum)
+                .hidden = true;
+            return {};
+        });
+    accessor(
+        "blendMode",
+        [](Vm&, Object* self, Args&) -> Value {
+            DisplayObject* o = placementOf(self);
+            if (!o) return {};
+            return Value(kBlendModes[o->blendMode < std::size(kBlendModes) ? o->blendMode : 0]);
+        },
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            DisplayObject* o = placementOf(self);
+            const Value& v = arg(a, 0);
+            if (!o) return {};
+            // A mode by its number (1 to 14) or its name; anything else leaves it.
+            if (v.isNumber()) {
+                if (v.n >= 1 && v.n <= 14) o->blendMode = uint8_t(v.n);
+                return {};
+            }
+            const std::string name = vm.toString(v);
+            for (size_t i = 1; i < std::size(kBlendModes); ++i)
+                if (name == kBlendModes[i]) {
+                    o->blendMode = uint8_t(i);
+                    break;
+                }
+            return {};
+        });
+    accessor(
+        "cacheAsBitmap",
+        [](Vm&, Object* self, Args&) -> Value {
+            DisplayObject* o = placementOf(self);
+            return o ? Value(o->cacheAsBitmap) : Value();
+        },
+        [](Vm& vm, Object* self, Args& a) -> Value {
+            if (DisplayObject* o = placementOf(self)) o->cacheAsBitmap = vm.toBoolean(arg(a, 0));
+            return {};
+        });
+}
+
 }  // namespace
 
 void installFilterBuiltins(Vm& vm) {
@@ -339,6 +510,7 @@ void installFilterBuiltins(Vm& vm) {
             });
         }
     }
+    installClipDisplaySettings(vm);
     vm.defineMethod(baseProto, "clone", [ctors](Vm& vm, Object* self, Args&) -> Value {
         FilterState* s = stateOf(self, nullptr);
         if (!s) return {};

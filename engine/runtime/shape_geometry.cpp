@@ -67,6 +67,10 @@ ShapeGeometry buildShapeGeometry(const format::Shape& shape) {
     std::vector<uint32_t> fillLayer(shape.fills.size() + 1, 0),
         lineLayer(shape.lines.size() + 1, 0);
     for (const auto& p : shape.paths) {
+        // A path naming a style or layer the shape lacks draws nothing, whoever built it.
+        if (p.fill0 >= fillEdges.size() || p.fill1 >= fillEdges.size() ||
+            p.line >= lineEdges.size() || p.group >= g.layers.size())
+            continue;
         if (p.fill1) {
             auto& v = fillEdges[p.fill1];
             v.insert(v.end(), p.edges.begin(), p.edges.end());

@@ -168,6 +168,9 @@ TEST_F(Control, TypingReachesTheMoviesInputField) {
     QTest::keyClicks(&control, "ab");
     EXPECT_EQ(traced, "code 65\nv=a\ncode 66\nv=ab\n");
     traced.clear();
+    // The text being composed shows in the field, and the committed text takes its place.
+    QInputMethodEvent composing(QStringLiteral("zhong"), {});
+    QCoreApplication::sendEvent(&control, &composing);
     QInputMethodEvent ime;
     ime.setCommitString(QString::fromUtf8("中"));
     QCoreApplication::sendEvent(&control, &ime);

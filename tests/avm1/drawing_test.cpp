@@ -793,3 +793,41 @@ TEST(Avm1Drawing, ShapeHitsLeaveOutTheEdge) {
     auto r = play(b);
     EXPECT_EQ(r->take(), "false\nfalse\ntrue\ntrue\ntrue\n");
 }
+
+// Flash 8's display settings set by scripts are drawn: a blend mode by name, filters given as
+// filter objects (kept as copies a read gives back), the bitmap cache flag.
+TEST(Avm1Drawing, ScriptsSetBlendModesFiltersAndTheBitmapCache) {
+    swftest::SwfBuilder b(8, 200, 100);
+    ActionWriter a;
+    emptyClip(a, "this", "inv", 1);
+    square(a, "inv", 0xff0000, 10, 10, 60, 60);
+    setMember(a, "inv", "blendMode", "invert");
+    emptyClip(a, "this", "blur", 2);
+    square(a, "blur", 0x0000ff, 120, 20, 160, 60);
+    // blur.filters = [new flash.filters.BlurFilter(16, 16, 1)]
+    push(a, {"blur"}).getVariable();
+    push(a, {"filters", 1, 16, 16, 3, "flash"}).getVariable();
+    push(a, {"filters"}).op(op::GetMember);
+    push(a, {"BlurFilter"}).op(0x53);
+    push(a, {1}).op(op::InitArray).op(op::SetMember);
+    setMember(a, "blur", "cacheAsBitmap", true);
+    for (const char* read : {"blendMode", "cacheAsBitmap"}) {
+        push(a, {"inv"}).getVariable();
+        push(a, {read}).op(op::GetMember).trace();
+    }
+    push(a, {"blur"}).getVariable();
+    push(a, {"filters"}).op(op::GetMember);
+    push(a, {0}).op(op::GetMember);
+    push(a, {"blurX"}).op(op::GetMember).trace();
+    push(a, {"blur"}).getVariable();
+    push(a, {"cacheAsBitmap"}).op(op::GetMember).trace();
+    b.doAction(a);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "invert\nfalse\n16\ntrue\n");
+    const QImage img = r->frame();
+    EXPECT_TRUE(near(img.pixel(35, 35), qRgb(0, 0, 0)));  // the white beneath, inverted
+    EXPECT_GT(qBlue(img.pixel(140, 40)), 200);
+    // The blur spreads the square past its edge.
+    EXPECT_LT(qRed(img.pixel(165, 40)), 250);
+}
