@@ -19,6 +19,9 @@
 namespace swf {
 class Movie;
 }
+namespace swf::media {
+class SoundMixer;
+}
 
 namespace swf::avm1 {
 
@@ -129,6 +132,8 @@ std::optional<double> soundDuration(Vm& vm, std::string_view name);
 std::optional<uint16_t> soundId(Vm& vm, std::string_view name);
 // StopSounds: every sound the movie plays ends, script sounds with their Sound objects.
 void stopAllSounds(Vm& vm);
+// Where script sounds are heard: the player's mixer (null: nowhere).
+media::SoundMixer* soundMixer(Vm& vm);
 
 // Values kept on an object out of the scripts' sight.
 void setSlot(Vm& vm, Object* o, std::string_view name, Value v);

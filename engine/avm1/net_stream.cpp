@@ -81,11 +81,6 @@ struct StreamState : NativeData {
     }
 };
 
-media::SoundMixer* mixerOf(Vm& vm) {
-    auto* r = dynamic_cast<ScriptRunner*>(&vm.host());
-    return r ? r->mixer : nullptr;
-}
-
 // The file's audio tags as one sound; nothing for codecs without a decoder here (AAC).
 void decodeAudio(StreamState& s) {
     std::unique_ptr<media::AudioDecoder> dec;
@@ -313,7 +308,7 @@ void play(Vm& vm, Object* self, StreamState& s, const Value& url) {
         return;
     }
     for (const auto& t : s.flv.tags) s.durationMs = std::max(s.durationMs, double(t.timeMs));
-    s.mixer = mixerOf(vm);
+    s.mixer = soundMixer(vm);
     if (s.mixer) decodeAudio(s);
     s.phase = StreamState::Starting;
 }

@@ -34,11 +34,6 @@ Mix readMix(Object* holder) {
     return m;
 }
 
-media::SoundMixer* mixerOf(Vm& vm) {
-    auto* r = dynamic_cast<ScriptRunner*>(&vm.host());
-    return r ? r->mixer : nullptr;
-}
-
 // Whose mix a sound goes through in the mixer: a clip's by its display list, as the mixer
 // knows clips; 0 for the movie's own (the root's too); a loaded sound's own.
 uintptr_t ownerKey(Vm& vm, Object* holder) {
@@ -54,7 +49,7 @@ void writeMix(Vm& vm, Object* holder, const Mix& m) {
     setSlot(vm, holder, "soundVolume", Value(m.volume));
     for (int i = 0; i < 4; ++i) setSlot(vm, holder, std::string("sound_") + kMix[i], Value(m.t[i]));
     // What the scripts set is what is heard.
-    if (media::SoundMixer* mixer = mixerOf(vm)) {
+    if (media::SoundMixer* mixer = soundMixer(vm)) {
         const float v = float(m.volume / 100);
         mixer->setGains(ownerKey(vm, holder), {float(m.t[0] / 100) * v, float(m.t[1] / 100) * v,
                                                float(m.t[2] / 100) * v, float(m.t[3] / 100) * v});
@@ -309,7 +304,7 @@ std::shared_ptr<const media::PcmBuffer> samplesOf(media::SoundMixer& mixer, Obje
 }
 
 void startPlaying(Vm& vm, Object* self, double offsetMs, double loops) {
-    if (media::SoundMixer* mixer = mixerOf(vm); mixer && holderOf(vm, self)) {
+    if (media::SoundMixer* mixer = soundMixer(vm); mixer && holderOf(vm, self)) {
         const Value id = getSlot(self, "soundId");
         mixer->startScriptSound(samplesOf(*mixer, self), id.isNumber() ? uint16_t(id.n) : 0,
                                 ownerKey(vm, holderOf(vm, self)),
@@ -403,7 +398,7 @@ void installPlayMethods(Vm& vm, Object* proto) {
     vm.defineMethod(proto, "stop", [](Vm& vm, Object* self, Args& a) -> Value {
         if (!self || !holderOf(vm, self)) return {};
         // The target's sounds end: all of them, or those of the linkage name given.
-        if (media::SoundMixer* mixer = mixerOf(vm)) {
+        if (media::SoundMixer* mixer = soundMixer(vm)) {
             std::optional<uint16_t> id;
             if (!a.empty() && !a[0].isUndefined()) id = soundId(vm, vm.toString(a[0])).value_or(0);
             mixer->stopSounds(ownerKey(vm, holderOf(vm, self)), id);
@@ -496,8 +491,13 @@ void installSwf6Methods(Vm& vm, Object* proto) {
 
 }  // namespace
 
+media::SoundMixer* soundMixer(Vm& vm) {
+    auto* r = dynamic_cast<ScriptRunner*>(&vm.host());
+    return r ? r->mixer : nullptr;
+}
+
 void stopAllSounds(Vm& vm) {
-    if (media::SoundMixer* mixer = mixerOf(vm)) mixer->stopSounds(0, std::nullopt);
+    if (media::SoundMixer* mixer = soundMixer(vm)) mixer->stopSounds(0, std::nullopt);
     if (!vm.loads) return;
     const std::vector<Object*> playing = vm.loads->playing;
     for (Object* s : playing) vm.callMethod(Value(s), "stop", {});
