@@ -178,11 +178,8 @@ void installButtonBuiltins(Vm& vm) {
         p.setter = vm.newMethod([](Vm&, Object*, Args&) -> Value { return {}; });
     };
     setting("blendMode", [](Vm&, const DisplayObject& o) -> Value {
-        static constexpr const char* kModes[] = {"normal", "normal",   "layer",    "multiply",
-                                                 "screen", "lighten",  "darken",   "difference",
-                                                 "add",    "subtract", "invert",   "alpha",
-                                                 "erase",  "overlay",  "hardlight"};
-        return o.blendMode < std::size(kModes) ? Value(kModes[o.blendMode]) : Value("normal");
+        return o.blendMode < std::size(kBlendModeNames) ? Value(kBlendModeNames[o.blendMode])
+                                                        : Value("normal");
     });
     setting("cacheAsBitmap",
             [](Vm&, const DisplayObject& o) -> Value { return Value(o.cacheAsBitmap); });

@@ -16,6 +16,11 @@ int32_t pixelsToTwips(double px);
 std::optional<double> displayProperty(const DisplayObject& o, int index);
 // False when index is not one of the placement properties (the caller handles the rest).
 bool setDisplayProperty(DisplayObject& o, int index, double v);
+// Blend modes by the number PlaceObject3 gives them (0 and 1 both normal, 14 hardlight).
+inline constexpr const char* kBlendModeNames[] = {
+    "normal", "normal",     "layer", "multiply", "screen", "lighten", "darken", "difference",
+    "add",    "subtract",   "invert", "alpha",   "erase",  "overlay", "hardlight"};
+
 // A script changed o's placement or colour: from now on the timeline's moves leave both alone.
 void takeOverTransform(DisplayObject& o);
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "engine/avm1/display_props.h"
 #include "engine/avm1/movie_scripts.h"
 #include "engine/avm1/sprite_clip.h"
 #include "engine/avm1/vm.h"
@@ -349,10 +350,6 @@ DisplayObject* placementOf(Object* self) {
     return s ? s->object() : nullptr;
 }
 
-constexpr const char* kBlendModes[] = {"normal", "normal",   "layer",  "multiply", "screen",
-                                       "lighten", "darken",  "difference", "add", "subtract",
-                                       "invert",  "alpha",   "erase",  "overlay",  "hardlight"};
-
 // Flash 8's display settings of a clip: filters, blendMode and cacheAsBitmap, read from its
 // placement and set on it, so what a script sets is drawn.
 void installClipDisplaySettings(Vm& vm) {
@@ -399,7 +396,7 @@ void installClipDisplaySettings(Vm& vm) {
         [](Vm&, Object* self, Args&) -> Value {
             DisplayObject* o = placementOf(self);
             if (!o) return {};
-            return Value(kBlendModes[o->blendMode < std::size(kBlendModes) ? o->blendMode : 0]);
+            return Value(kBlendModeNames[o->blendMode < std::size(kBlendModeNames) ? o->blendMode : 0]);
         },
         [](Vm& vm, Object* self, Args& a) -> Value {
             DisplayObject* o = placementOf(self);
@@ -411,8 +408,8 @@ void installClipDisplaySettings(Vm& vm) {
                 return {};
             }
             const std::string name = vm.toString(v);
-            for (size_t i = 1; i < std::size(kBlendModes); ++i)
-                if (name == kBlendModes[i]) {
+            for (size_t i = 1; i < std::size(kBlendModeNames); ++i)
+                if (name == kBlendModeNames[i]) {
                     o->blendMode = uint8_t(i);
                     break;
                 }
