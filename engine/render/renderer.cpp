@@ -26,6 +26,7 @@
 
 #include "engine/render/blend_wide.h"
 #include "engine/render/color.h"
+#include "engine/render/coverage_fill.h"
 #include "engine/render/filters.h"
 #include "engine/render/hard_fill.h"
 #include "engine/render/offscreen.h"
@@ -130,9 +131,27 @@ QTransform placed(const Ctx& c, const format::Matrix& m, const QTransform& paren
     return t * c.twips;
 }
 
+// Fills a detailed outline with a plain colour straight into our image, where the painter
+// would take the square of its crossings a row; false when it is left to the painter.
+bool coverageFilled(const Ctx& c, const QPainterPath& path) {
+    if (path.elementCount() < kCoverageFillElements || !c.rectClip) return false;
+    QPainter& p = *c.p;
+    const QBrush& brush = p.brush();
+    QImage* dst = c.layer ? c.layer : dynamic_cast<QImage*>(p.device());
+    if (!dst || brush.style() != Qt::SolidPattern || p.pen().style() != Qt::NoPen ||
+        p.compositionMode() != QPainter::CompositionMode_SourceOver || p.opacity() != 1 ||
+        !p.transform().isInvertible())
+        return false;
+    QRect clip = dst->rect();
+    if (p.hasClipping())
+        clip &= c.target & p.transform().mapRect(p.clipBoundingRect()).toAlignedRect();
+    return fillCoverage(*dst, p.transform().map(path), clip, qPremultiply(brush.color().rgba()));
+}
+
 // Fills path, given in the painter's current coordinates, with the current brush. Hard
 // edges take the pixels whose centres the path holds (see hardSpans).
 void drawShapePath(const Ctx& c, const QPainterPath& path) {
+    if (c.antialias && coverageFilled(c, path)) return;
     if (c.antialias)
         c.p->drawPath(path);
     else

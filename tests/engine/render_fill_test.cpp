@@ -4,6 +4,11 @@
 
 #include <QImage>
 
+#include <QPainter>
+#include <QPainterPath>
+#include <cmath>
+
+#include "engine/render/coverage_fill.h"
 #include "tests/engine/pixel_util.h"
 #include "tests/engine/test_util.h"
 #include "tests/support/swf_writer_media.h"
@@ -282,4 +287,57 @@ TEST(RenderFill, RepeatedRampsDoNotBlendAcrossTheWrap) {
     EXPECT_TRUE(enginetest::pixelNear(img, 255, 10, QColor(0, 0, 255), 0));
     EXPECT_TRUE(enginetest::pixelNear(img, 256, 10, QColor(255, 0, 0), 0));
     EXPECT_TRUE(enginetest::pixelNear(img, 257, 10, QColor(64, 0, 191), 3));
+}
+
+// Detailed outlines filled by summed coverage come out as the painter's smoothed fill, under
+// either fill rule, cut by the clip, with translucent colours; nothing outside the clip moves.
+TEST(RenderFill, DetailedOutlinesCoverAsThePainterDoes) {
+    struct Row {
+        Qt::FillRule rule;
+        int points, turns;  // a star of points corners, going round turns times
+        QRect clip;
+        QRgb colour;
+    };
+    const Row rows[] = {
+        {Qt::WindingFill, 1620, 1, QRect(0, 0, 300, 240), qRgba(200, 40, 90, 255)},
+        {Qt::OddEvenFill, 997, 3, QRect(0, 0, 300, 240), qRgba(20, 160, 250, 255)},
+        {Qt::WindingFill, 400, 2, QRect(40, 30, 170, 150), qRgba(60, 200, 60, 140)},
+        {Qt::OddEvenFill, 1620, 1, QRect(-50, 100, 500, 90), qRgba(250, 250, 0, 90)},
+    };
+    for (const Row& row : rows) {
+        QPainterPath path;
+        path.setFillRule(row.rule);
+        for (int i = 0; i < row.points; ++i) {
+            const double angle = 2 * M_PI * row.turns * i / row.points;
+            const double r = 60 + (i * 7919 % 97) * 0.9;
+            const QPointF at(150 + r * std::cos(angle) + 0.37, 120 + r * std::sin(angle) - 0.21);
+            if (i == 0) path.moveTo(at);
+            else path.lineTo(at);
+        }
+        path.closeSubpath();
+        QImage painted(300, 240, QImage::Format_ARGB32_Premultiplied);
+        painted.fill(qRgb(128, 128, 128));
+        QImage summed = painted;
+        {
+            QPainter p(&painted);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setClipRect(row.clip);
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor::fromRgba(row.colour));
+            p.drawPath(path);
+        }
+        ASSERT_TRUE(swf::render::fillCoverage(summed, path, row.clip, qPremultiply(row.colour)));
+        int worst = 0, off = 0;
+        for (int y = 0; y < 240; ++y)
+            for (int x = 0; x < 300; ++x) {
+                const QRgb a = painted.pixel(x, y), b = summed.pixel(x, y);
+                const int d = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                        std::abs(qBlue(a) - qBlue(b))});
+                worst = std::max(worst, d);
+                off += d > 2;
+                if (!row.clip.contains(x, y)) ASSERT_EQ(b, qRgb(128, 128, 128)) << x << "," << y;
+            }
+        EXPECT_LE(worst, 4) << row.points;
+        EXPECT_LT(off, 300 * 240 / 1000) << row.points;  // the painter's 1/64 pixel grid
+    }
 }
