@@ -1854,21 +1854,24 @@ struct StageTiles {
     // Tiles this size, whatever the thread count, so every count gives the same pixels. A tile
     // is what is compared and kept; what is drawn is a piece made of tiles (see pieces).
     static constexpr int kWidth = 128, kHeight = 64;
+    // Frames up to this size keep a second page for the tiles' older pictures.
     static constexpr size_t kMaxOlderBytes = 64u << 20;
     // Tiles to draw are drawn together, a band of rows of about this many pixels at a time:
     // each piece walks every outline that reaches it, so a detailed outline over many tiles
     // costs a few walks, not one per tile. A small frame is one band.
     static constexpr int64_t kBandPixels = int64_t(1) << 18;
     struct Tile {
-        uint64_t shown = 0;             // what its pixels in frame show; 0 nothing yet
-        uint64_t older = 0;             // what picture shows
-        std::vector<uint32_t> picture;  // what the tile showed before, kept while room lasts
+        uint64_t shown = 0;   // what its pixels show; 0 nothing yet
+        uint64_t older = 0;   // what its pixels on the other page show; 0 nothing
+        bool onBack = false;  // what it shows is on back, its older picture on frame
     };
-    QImage frame;  // the last frame, device pixels
+    // Pieces are drawn on frame; a tile taken back from its older picture only changes
+    // page, so a movie going between two states copies nothing but the frame it hands out.
+    QImage frame;  // device pixels
+    QImage back;   // the other page; null when the frame is too large to keep two
     int cols = 0, rows = 0;
     std::vector<Tile> tiles;
-    size_t olderBytes = 0;  // held by the pictures
-    uint64_t frames = 0;    // frames drawn; stands for contents no signature follows
+    uint64_t frames = 0;  // frames drawn; stands for contents no signature follows
 
     QRect rect(int t) const {
         const int x = (t % cols) * kWidth, y = (t / cols) * kHeight;
@@ -1906,39 +1909,44 @@ struct StageTiles {
                      piece.height() * kHeight) &
                frame.rect();
     }
-    // Swaps the tile's pixels with its older picture.
-    void recall(int t) {
+    // The page holding what tile t shows.
+    const QImage& page(int t) const { return tiles[size_t(t)].onBack ? back : frame; }
+    // Before a piece draws over tile t on frame: what it shows becomes its older picture.
+    void keep(int t, uint64_t next) {
         Tile& tile = tiles[size_t(t)];
-        const QRect r = rect(t);
-        const qsizetype stride = frame.bytesPerLine();
-        uchar* bits = frame.bits();
-        for (int y = 0; y < r.height(); ++y) {
-            auto* row = reinterpret_cast<uint32_t*>(bits + (r.y() + y) * stride) + r.x();
-            // Through a buffer: three block copies run several times faster than a swap
-            // element by element, and a playing movie spends most of its frame here.
-            uint32_t held[kWidth];
-            const size_t bytes = size_t(r.width()) * sizeof(uint32_t);
-            uint32_t* kept = tile.picture.data() + size_t(y) * r.width();
-            std::memcpy(held, row, bytes);
-            std::memcpy(row, kept, bytes);
-            std::memcpy(kept, held, bytes);
+        if (tile.onBack) {
+            tile.older = tile.shown;
+            tile.onBack = false;
+            return;
         }
-        std::swap(tile.shown, tile.older);
-    }
-    // Keeps the tile's pixels as its older picture.
-    void keep(int t) {
-        Tile& tile = tiles[size_t(t)];
-        if (tile.picture.empty() || tile.shown == 0) return;
-        const QRect r = rect(t);
-        const qsizetype stride = frame.bytesPerLine();
-        const uchar* bits = frame.constBits();
-        for (int y = 0; y < r.height(); ++y) {
-            const auto* row =
-                reinterpret_cast<const uint32_t*>(bits + (r.y() + y) * stride) + r.x();
-            std::copy(row, row + r.width(), tile.picture.data() + size_t(y) * r.width());
-        }
+        if (back.isNull() || tile.shown == 0 || tile.shown == next) return;
+        copyTile(frame, back, t);
         tile.older = tile.shown;
     }
+    // Brings every tile's shown pixels onto frame, for a target that takes the frame whole.
+    void gather() {
+        for (int t = 0; t < int(tiles.size()); ++t) {
+            Tile& tile = tiles[size_t(t)];
+            if (!tile.onBack) continue;
+            const QRect r = rect(t);
+            for (int y = r.top(); y <= r.bottom(); ++y) {
+                auto* a = reinterpret_cast<uint32_t*>(frame.scanLine(y)) + r.x();
+                auto* b = reinterpret_cast<uint32_t*>(back.scanLine(y)) + r.x();
+                uint32_t held[kWidth];
+                const size_t bytes = size_t(r.width()) * sizeof(uint32_t);
+                std::memcpy(held, a, bytes);
+                std::memcpy(a, b, bytes);
+                std::memcpy(b, held, bytes);
+            }
+            tile.onBack = false;
+        }
+    }
+    static void copyTile(const QImage& from, QImage& to, const QRect& r) {
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            std::memcpy(to.scanLine(y) + r.x() * 4, from.constScanLine(y) + r.x() * 4,
+                        size_t(r.width()) * 4);
+    }
+    void copyTile(const QImage& from, QImage& to, int t) const { copyTile(from, to, rect(t)); }
 };
 
 StageCache::StageCache() : tiles(std::make_unique<StageTiles>()) {}
@@ -1956,6 +1964,8 @@ bool drawTiles(StageCache& cache, const QRect& device, const QTransform& base,
         st = StageTiles{};
         st.frame = QImage(device.size(), QImage::Format_ARGB32_Premultiplied);
         if (st.frame.isNull()) return false;
+        if (size_t(st.frame.sizeInBytes()) <= StageTiles::kMaxOlderBytes)
+            st.back = QImage(device.size(), QImage::Format_ARGB32_Premultiplied);
         st.cols = (device.width() + StageTiles::kWidth - 1) / StageTiles::kWidth;
         st.rows = (device.height() + StageTiles::kHeight - 1) / StageTiles::kHeight;
         st.tiles.resize(size_t(st.cols) * size_t(st.rows));
@@ -2013,17 +2023,10 @@ bool drawTiles(StageCache& cache, const QRect& device, const QTransform& base,
         sig[size_t(t)] |= 1;  // never the "nothing yet" of a fresh tile
         auto& tile = st.tiles[size_t(t)];
         if (tile.shown == sig[size_t(t)]) continue;
-        if (tile.older == sig[size_t(t)] && !tile.picture.empty())
+        if (tile.older == sig[size_t(t)] && !st.back.isNull())
             recalls.push_back(t);
         else
             draw[size_t(t)] = 1;
-        // Room for the picture it shows now, taken while it lasts.
-        const size_t bytes = size_t(st.rect(t).width()) * size_t(st.rect(t).height()) * 4;
-        if (tile.picture.empty() && tile.shown != 0 &&
-            st.olderBytes + bytes <= StageTiles::kMaxOlderBytes) {
-            tile.picture.resize(bytes / 4);
-            st.olderBytes += bytes;
-        }
     }
     const std::vector<QRect> pieces = st.pieces(draw);
     const int band = st.bandRows();
@@ -2038,17 +2041,18 @@ bool drawTiles(StageCache& cache, const QRect& device, const QTransform& base,
     cache.last.kept = count - cache.last.recalled - cache.last.drawn;
     uchar* bits = st.frame.bits();
     const qsizetype stride = st.frame.bytesPerLine();
+    for (int t : recalls) {
+        auto& tile = st.tiles[size_t(t)];
+        tile.onBack = !tile.onBack;
+        std::swap(tile.shown, tile.older);
+    }
     cache.layers.beginFrame();
-    runParallel(int(pieces.size() + recalls.size()), [&](int k) {
-        if (size_t(k) >= pieces.size()) {
-            st.recall(recalls[size_t(k) - pieces.size()]);
-            return;
-        }
+    runParallel(int(pieces.size()), [&](int k) {
         const QRect& piece = pieces[size_t(k)];
         for (int ty = piece.top(); ty <= piece.bottom(); ++ty)
             for (int tx = piece.left(); tx <= piece.right(); ++tx) {
                 const int t = ty * st.cols + tx;
-                if (st.tiles[size_t(t)].shown != sig[size_t(t)]) st.keep(t);
+                st.keep(t, sig[size_t(t)]);
             }
         // Every piece paints the whole frame's image, clipped to its own part: a tile's pixels
         // are worked out in the frame's coordinates whichever piece draws it.
@@ -2087,7 +2091,7 @@ bool drawTiles(StageCache& cache, const QRect& device, const QTransform& base,
 // Puts the finished frame on a plain image target at whole pixels, rows shared out to the
 // threads: the painter would copy the whole frame on one thread, a large share of a frame
 // that mostly recalls its tiles. False when the target is anything else.
-bool copyOut(QPainter& p, const QImage& frame, const QRect& at, double ratio) {
+bool copyOut(QPainter& p, const StageTiles& st, const QRect& at, double ratio) {
     QPaintDevice* device = p.device();
     if (ratio != 1.0 || p.opacity() != 1.0 || !device || device->devType() != QInternal::Image ||
         !p.paintEngine() || p.paintEngine()->type() != QPaintEngine::Raster)
@@ -2100,15 +2104,24 @@ bool copyOut(QPainter& p, const QImage& frame, const QRect& at, double ratio) {
     if (r.isEmpty()) return true;
     uchar* dst = target->bits();
     const qsizetype dstStride = target->bytesPerLine();
-    const uchar* src = frame.constBits();
-    const qsizetype srcStride = frame.bytesPerLine();
-    const size_t bytes = size_t(r.width()) * 4;
-    constexpr int kRowsAJob = 64;
-    runParallel((r.height() + kRowsAJob - 1) / kRowsAJob, [&](int k) {
-        const int top = r.top() + k * kRowsAJob, end = std::min(r.bottom() + 1, top + kRowsAJob);
-        for (int y = top; y < end; ++y)
-            std::memcpy(dst + y * dstStride + r.left() * 4,
-                        src + (y - at.top()) * srcStride + (r.left() - at.left()) * 4, bytes);
+    // In the frame's pixels: what to copy, and each of its rows from the pages its tiles
+    // show on.
+    const QRect from = r.translated(-at.topLeft());
+    constexpr int kRowsAJob = StageTiles::kHeight;
+    runParallel((from.height() + kRowsAJob - 1) / kRowsAJob, [&](int k) {
+        const int top = from.top() + k * kRowsAJob;
+        const int end = std::min(from.bottom() + 1, top + kRowsAJob);
+        for (int y = top; y < end; ++y) {
+            uchar* out = dst + (y + at.top()) * dstStride + (at.left() + from.left()) * 4;
+            for (int x = from.left(); x <= from.right();) {
+                const int t = (y / StageTiles::kHeight) * st.cols + x / StageTiles::kWidth;
+                const int stop =
+                    std::min(from.right() + 1, (x / StageTiles::kWidth + 1) * StageTiles::kWidth);
+                std::memcpy(out, st.page(t).constScanLine(y) + x * 4, size_t(stop - x) * 4);
+                out += (stop - x) * 4;
+                x = stop;
+            }
+        }
     });
     return true;
 }
@@ -2147,11 +2160,12 @@ void renderStage(QPainter& p, const QRect& viewport, ScaleMode mode, const QColo
         if (rootPlace) pixelBase = toQt(rootPlace->matrix) * pixelBase;
         if (drawTiles(*cache, pixelRect, pixelBase, colour, bg, movie, list, antialias,
                       rootPlace)) {
-            QImage& frame = cache->tiles->frame;
-            if (copyOut(p, frame, pixelRect, ratio)) {
+            if (copyOut(p, *cache->tiles, pixelRect, ratio)) {
                 p.restore();
                 return;
             }
+            cache->tiles->gather();
+            QImage& frame = cache->tiles->frame;
             frame.setDevicePixelRatio(ratio);
             p.resetTransform();
             const QRectF at(QPointF(pixelRect.topLeft()) / ratio, QSizeF(pixelRect.size()) / ratio);

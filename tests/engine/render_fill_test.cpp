@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-
 #include <QPainter>
 #include <QPainterPath>
 #include <cmath>
@@ -311,8 +310,10 @@ TEST(RenderFill, DetailedOutlinesCoverAsThePainterDoes) {
             const double angle = 2 * M_PI * row.turns * i / row.points;
             const double r = 60 + (i * 7919 % 97) * 0.9;
             const QPointF at(150 + r * std::cos(angle) + 0.37, 120 + r * std::sin(angle) - 0.21);
-            if (i == 0) path.moveTo(at);
-            else path.lineTo(at);
+            if (i == 0)
+                path.moveTo(at);
+            else
+                path.lineTo(at);
         }
         path.closeSubpath();
         QImage painted(300, 240, QImage::Format_ARGB32_Premultiplied);
@@ -331,8 +332,9 @@ TEST(RenderFill, DetailedOutlinesCoverAsThePainterDoes) {
         for (int y = 0; y < 240; ++y)
             for (int x = 0; x < 300; ++x) {
                 const QRgb a = painted.pixel(x, y), b = summed.pixel(x, y);
-                const int d = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
-                                        std::abs(qBlue(a) - qBlue(b))});
+                const int d =
+                    std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                              std::abs(qBlue(a) - qBlue(b))});
                 worst = std::max(worst, d);
                 off += d > 2;
                 if (!row.clip.contains(x, y)) ASSERT_EQ(b, qRgb(128, 128, 128)) << x << "," << y;

@@ -155,5 +155,29 @@ TEST(RenderTiles, AHighDensityDeviceIsTiledInItsOwnPixels) {
         EXPECT_GT(cache.last.kept, 0);
         dense.setDevicePixelRatio(1);
         EXPECT_EQ(enginetest::differingPixels(plain, dense), 0);
+        // On through the frames and back to the first: tiles taken back from their older
+        // pictures reach a device that takes the frame whole too.
+        swf::Player moving(movie);
+        int recalled = 0;
+        for (int f = 0; f < 5; ++f) {
+            if (f > 0) moving.advanceFrame();
+            {
+                QPainter painter(&plain);
+                swf::render::renderStage(painter, plain.rect(), swf::ScaleMode::ShowAll,
+                                         QColor(250, 250, 240), moving.movie(),
+                                         moving.displayList());
+            }
+            dense.setDevicePixelRatio(ratio);
+            {
+                QPainter painter(&dense);
+                swf::render::renderStage(painter, QRect(QPoint(0, 0), logical),
+                                         swf::ScaleMode::ShowAll, QColor(250, 250, 240),
+                                         moving.movie(), moving.displayList(), true, &cache);
+            }
+            dense.setDevicePixelRatio(1);
+            EXPECT_EQ(enginetest::differingPixels(plain, dense), 0) << "frame " << f;
+            recalled += cache.last.recalled;
+        }
+        EXPECT_GT(recalled, 0);
     }
 }
