@@ -79,6 +79,7 @@ void PlayerControl::unload() {
     heldInput_.clear();
     beatOwed_ = false;
     shown_ = QImage();
+    spare_ = QImage();
     if (audio_) audio_->setPlayer(nullptr);
     player_.reset();
 }
@@ -115,11 +116,19 @@ void PlayerControl::startDrawing() {
     const swf::ScaleMode mode = scale_;
     const std::optional<QColor> bg = bg_;
     const bool smooth = highQuality;
-    drawingThreads().start([=, this] {
+    QImage canvas = std::exchange(spare_, QImage());
+    drawingThreads().start([=, this, canvas = std::move(canvas)]() mutable {
         QImage image;
         try {
-            image =
-                QImage((QSizeF(view.size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+            const QSize pixels = (QSizeF(view.size()) * ratio).toSize();
+            if (canvas.size() == pixels && canvas.format() == QImage::Format_ARGB32_Premultiplied) {
+                image = std::move(canvas);
+                // A translucent background is blended over what lies under it.
+                if (bg && bg->alpha() != 255) image.fill(Qt::transparent);
+            } else {
+                canvas = QImage();
+                image = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+            }
             if (!image.isNull()) {
                 image.setDevicePixelRatio(ratio);
                 QPainter painter(&image);
@@ -145,7 +154,7 @@ void PlayerControl::drawingDone(const std::shared_ptr<Drawing>& drawing) {
     if (drawing != drawing_) return;  // already taken in by settle()
     drawing_.reset();
     if (!drawing->image.isNull()) {
-        shown_ = std::move(drawing->image);
+        spare_ = std::exchange(shown_, std::move(drawing->image));
         ++framesShown_;
     }
     update();

@@ -145,10 +145,13 @@ private:
     qint64 periodNs_ = 0;
     std::unique_ptr<AudioOutput> audio_;  // made for movies with sound
     double soundDue_ = 0;                 // frames of sound owed when no device pulls it
-    bool composing_ = false;  // an input method's uncommitted text shows in the field
+    bool composing_ = false;              // an input method's uncommitted text shows in the field
     // The frame being drawn on a drawing thread; while set, the player only is read.
     std::shared_ptr<Drawing> drawing_;
-    QImage shown_;              // the last frame drawn, what paintEvent shows
+    QImage shown_;  // the last frame drawn, what paintEvent shows
+    // The frame shown before it, drawn over by the next drawing: a full-screen frame in fresh
+    // memory costs the system more than drawing it (set by drawingDone, taken by startDrawing).
+    QImage spare_;
     bool frameWanted_ = false;  // the picture changed since the last drawing began
     bool kickPosted_ = false;   // a drawing is due to start from the event loop
     bool beatOwed_ = false;     // the clock fell due while a drawing was under way
