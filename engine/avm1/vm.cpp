@@ -609,11 +609,14 @@ static uint16_t enumerationStops(int version) {
 }
 
 std::vector<std::string> Vm::enumerate(Object* o) {
-    std::vector<std::string> out;
+    // Names are gathered from the object up its chain, then for..in takes the furthest
+    // prototype's first: the nearest object's names come last.
+    std::vector<std::vector<std::string>> levels;
     std::unordered_map<std::string, bool> seen;
     int guard = 0;
     const uint16_t stops = enumerationStops(version_);
     for (Object* p = o; p && guard < 256; p = p->chainNext(), ++guard) {
+        std::vector<std::string>& out = levels.emplace_back();
         const auto& props = p->props();
         // An array's elements and its properties come newest first, as they were made.
         std::vector<std::pair<uint32_t, size_t>> elems;
@@ -645,6 +648,9 @@ std::vector<std::string> Vm::enumerate(Object* o) {
         }
         if (const Property* link = p->findAny(kProtoKey); link && (link->flags & stops)) break;
     }
+    std::vector<std::string> out;
+    for (auto l = levels.rbegin(); l != levels.rend(); ++l)
+        out.insert(out.end(), std::make_move_iterator(l->begin()), std::make_move_iterator(l->end()));
     return out;
 }
 
