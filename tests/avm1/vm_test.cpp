@@ -1037,8 +1037,11 @@ TEST(Avm1Bounds, SettersThatSetThemselvesStopAndTheScriptGoesOn) {
     push(a, {"p", 2}).op(op::SetMember);
     push(a, {"n"}).getVariable().trace();
     push(a, {"end"}).trace();
-    Stage s(7);
-    EXPECT_EQ(s.run(a), "65\nend\n");
+    // Before SWF 7 the setter is not entered again while it runs: its write is a plain one.
+    for (auto [version, traced] : {std::pair{7, "65\nend\n"}, std::pair{6, "1\nend\n"}}) {
+        Stage s(version);
+        EXPECT_EQ(s.run(a), traced) << version;
+    }
 }
 
 TEST(Avm1Values, LevelNamesAreCaseSensitiveFromSeven) {
