@@ -674,7 +674,8 @@ std::vector<std::string> Vm::enumerate(Object* o) {
     }
     std::vector<std::string> out;
     for (auto l = levels.rbegin(); l != levels.rend(); ++l)
-        out.insert(out.end(), std::make_move_iterator(l->begin()), std::make_move_iterator(l->end()));
+        out.insert(out.end(), std::make_move_iterator(l->begin()),
+                   std::make_move_iterator(l->end()));
     return out;
 }
 
@@ -772,6 +773,11 @@ Value Vm::callMethod(const Value& receiver, std::string_view name, Args args) {
     if (!o) return {};
     Value fn = get(o, name);
     return call(fn, o, std::move(args));
+}
+
+Value Vm::callHandler(Object* o, std::string_view name, Args args) {
+    Value fn = getMethod(o, name);
+    return fn.isObject() && fn.o->fn ? call(fn, o, std::move(args)) : Value();
 }
 
 void Vm::checkTime() {
@@ -1200,10 +1206,7 @@ void Vm::dispatchEnterFrame() {
     for (auto it = work.rbegin(); it != work.rend(); ++it) {
         Object* o = (*it)->scriptObject;
         if (!o) continue;
-        enter([&] {
-            Value fn = get(o, "onEnterFrame");
-            if (fn.isObject() && fn.o->fn) call(fn, o, {});
-        });
+        enter([&] { callHandler(o, "onEnterFrame"); });
     }
 }
 
