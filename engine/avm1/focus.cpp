@@ -81,7 +81,7 @@ bool isFalse(const Value& v) { return v.isBool() && !v.b; }
 
 bool actsAsButton(Vm& vm, Object* o) {
     for (const char* h : kButtonHandlers)
-        if (vm.get(o, h).isObject()) return true;
+        if (vm.getMethod(o, h).isObject()) return true;
     return false;
 }
 

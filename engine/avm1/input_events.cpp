@@ -379,7 +379,7 @@ void InputRouter::collect(std::vector<Found>& out, DisplayList& list, ClipHost* 
                 bool handles = false;
                 for (const char* h : {"onPress", "onRelease", "onReleaseOutside", "onRollOver",
                                       "onRollOut", "onDragOver", "onDragOut"})
-                    handles = handles || vm.get(clip->scriptObject, h).isObject();
+                    handles = handles || vm.getMethod(clip->scriptObject, h).isObject();
                 if (handles) {
                     Found f;
                     f.target = Target{&list, o.depth, o.characterId, o.placedAt, true, clip};
@@ -533,7 +533,7 @@ bool InputRouter::fire(const Target& wanted, uint16_t condition, int key) {
     if (t->isClip) {
         Object* o = t->timeline ? t->timeline->scriptObject : nullptr;
         if (!o || !method) return false;
-        scripts_->dispatch([&] { safely(vm, [&] { vm.callMethod(Value(o), method, {}); }); });
+        scripts_->dispatch([&] { safely(vm, [&] { vm.callHandler(o, method); }); });
         return true;
     }
     bool any = false;
@@ -551,8 +551,7 @@ bool InputRouter::fire(const Target& wanted, uint16_t condition, int key) {
     // Then the handler a script gave the button's object.
     if (method && (!any || (t = current(target)))) {
         Object* o = objectOfLive(*t);
-        if (o)
-            scripts_->dispatch([&] { safely(vm, [&] { vm.callMethod(Value(o), method, {}); }); });
+        if (o) scripts_->dispatch([&] { safely(vm, [&] { vm.callHandler(o, method); }); });
     }
     return any;
 }
@@ -575,10 +574,7 @@ void InputRouter::broadcast(const char* listenerMethod, uint32_t eventBit, const
             }
             if (method && c->scriptObject && c->scriptObject->cls == ObjClass::MovieClip) {
                 Object* o = c->scriptObject;
-                safely(vm, [&] {
-                    Value fn = vm.get(o, method);
-                    if (fn.isObject() && fn.o->fn) vm.call(fn, o, {});
-                });
+                safely(vm, [&] { vm.callHandler(o, method); });
             }
         }
         // Then the listeners of Mouse or Key.
@@ -688,12 +684,13 @@ void InputRouter::mouseDown(double x, double y) {
         });
     }
     pressed_ = hover_;
+    // The clips and listeners hear of the press before the button under the mouse does.
+    broadcast("onMouseDown", kEvMouseDown, "onMouseDown");
     if (pressed_.valid()) {
         setState(pressed_, State::Down);
         if (!pressed_.isClip) sound_(pressed_.characterId, ButtonTransition::OverToDown);
         fire(pressed_, kOverUpToOverDown);
     }
-    broadcast("onMouseDown", kEvMouseDown, "onMouseDown");
     refresh();
 }
 
@@ -713,6 +710,7 @@ void InputRouter::mouseUp(double x, double y) {
     if (scripts_ && scripts_->vm().input) scripts_->vm().input->mouseDown = false;
     const Target released = pressed_;
     pressed_ = Target{};
+    broadcast("onMouseUp", kEvMouseUp, "onMouseUp");
     if (released.valid()) {
         if (hover_ == released) {
             setState(released, State::Over);
@@ -725,7 +723,6 @@ void InputRouter::mouseUp(double x, double y) {
             if (hover_.valid()) transition(Target{}, hover_);
         }
     }
-    broadcast("onMouseUp", kEvMouseUp, "onMouseUp");
     refresh();
 }
 
@@ -745,7 +742,7 @@ void InputRouter::tellFocused(const char* method) {
     if (!vm.input || !vm.input->keyboardFocus) return;
     const Value f = focusedObject(vm);
     if (!f.isObject() || (f.o->cls != ObjClass::MovieClip && !buttonOf(f.o))) return;
-    scripts_->dispatch([&] { safely(vm, [&] { vm.callMethod(f, method, {}); }); });
+    scripts_->dispatch([&] { safely(vm, [&] { vm.callHandler(f.o, method); }); });
 }
 
 // The rolls the keyboard's focus moves left waiting: buttons run their roll conditions, clips
@@ -766,8 +763,7 @@ void InputRouter::roll(Object* obj, bool over) {
                      over ? kIdleToOverUp : kOverUpToIdle);
         } else if (obj->cls == ObjClass::MovieClip && obj->clip) {
             scripts_->dispatch([&, obj = obj, over = over] {
-                safely(vm,
-                       [&] { vm.callMethod(Value(obj), over ? "onRollOver" : "onRollOut", {}); });
+                safely(vm, [&] { vm.callHandler(obj, over ? "onRollOver" : "onRollOut"); });
             });
         }
     }
@@ -822,8 +818,8 @@ void InputRouter::keyDown(int code, char32_t ch) {
                 }
             } else if (f.isObject() && f.o->cls == ObjClass::MovieClip) {
                 scripts_->dispatch([&] {
-                    safely(vm, [&] { vm.callMethod(f, "onPress", {}); });
-                    safely(vm, [&] { vm.callMethod(f, "onRelease", {}); });
+                    safely(vm, [&] { vm.callHandler(f.o, "onPress"); });
+                    safely(vm, [&] { vm.callHandler(f.o, "onRelease"); });
                 });
             }
         }

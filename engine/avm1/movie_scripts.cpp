@@ -676,10 +676,7 @@ void ScriptRunner::startPlaced(SpriteClip* clip) {
 
 void ScriptRunner::callHandler(ClipHost* clip, const char* name) {
     if (!clip->scriptObject) return;
-    vm_->enter([&] {
-        Value fn = vm_->get(clip->scriptObject, name);
-        if (fn.isObject() && fn.o->fn) vm_->call(fn, clip->scriptObject, {});
-    });
+    vm_->enter([&] { vm_->callHandler(clip->scriptObject, name); });
 }
 
 SpriteClip* ScriptRunner::clipAt(ClipHost* parent, int depth) {
@@ -849,7 +846,7 @@ bool ScriptRunner::hearsUnload(SpriteClip* clip, int nesting) {
     if (clip->scriptObject) {
         bool found = false;
         vm_->enter([&] {
-            const Value fn = vm_->get(clip->scriptObject, "onUnload");
+            const Value fn = vm_->getMethod(clip->scriptObject, "onUnload");
             found = fn.isObject() && fn.o->fn;
         });
         if (found) return true;

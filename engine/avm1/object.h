@@ -55,8 +55,8 @@ struct Property {
     bool internal() const { return hidden && !listedWhenHidden; }
     // Sets every flag, version bits included, as a movie of this version sees them.
     void setFlags(uint16_t f, int version);
-    // While the innermost watcher of this accessor runs, reads and writes reach the value
-    // beneath it.
+    // While the innermost watcher of this accessor runs, or before SWF 7 its own getter or
+    // setter, reads and writes reach the value beneath it.
     uint8_t watchLock = 0;
     bool isAccessor() const { return getter != nullptr && !watchLock; }
     uint32_t made = 0;  // when it was made, in its object's count (for..in goes newest first)

@@ -296,6 +296,30 @@ Value Vm::get(const Value& v, std::string_view name) {
     return get(box, name);
 }
 
+namespace {
+// Holds the accessor of holder's property k locked for as long as it lives (when asked to):
+// reads and writes then reach the value beneath. Found again by key on release, as the
+// property may move meanwhile.
+struct AccessorLock {
+    Object* holder;
+    std::string k;
+    bool held = false;
+    AccessorLock(Object* o, std::string key, bool lock) : holder(o), k(std::move(key)) {
+        if (Property* own = lock ? holder->findOwn(k) : nullptr;
+            own && own->getter && own->watchLock < 255) {
+            ++own->watchLock;
+            held = true;
+        }
+    }
+    ~AccessorLock() {
+        if (Property* own = held ? holder->findOwn(k) : nullptr; own && own->watchLock)
+            --own->watchLock;
+    }
+    AccessorLock(const AccessorLock&) = delete;
+    AccessorLock& operator=(const AccessorLock&) = delete;
+};
+}  // namespace
+
 // A lookup that goes on past 256 prototypes ends the script.
 static void checkChainDepth(int depth) {
     if (depth >= 256) throw ScriptAbort{"prototype chain too long"};
@@ -356,7 +380,11 @@ Value Vm::get(Object* o, std::string_view name) {
     for (Object* p = o; p; p = p->chainNext(), ++guard) {
         checkChainDepth(guard);
         if (Property* prop = p->findOwn(k)) {
-            if (prop->isAccessor()) return callGetter(prop->getter, o, prop->value);
+            if (prop->isAccessor()) {
+                // Before SWF 7 an accessor is not entered again while it runs.
+                const AccessorLock lock(p, k, version_ < 7);
+                return callGetter(prop->getter, o, prop->value);
+            }
             return prop->value;
         }
         if (p == o && hasChildren) {
@@ -465,15 +493,7 @@ void Vm::set(Object* o, std::string_view name, Value v) {
             // reaches the value beneath it. The property may move while the watcher adds
             // others: found again by key.
             const bool last = version_ < 7 || w->second.running + 1 >= kMaxWatchDepth;
-            if (Property* own = o->findOwn(k); last && own && own->getter && own->watchLock < 255)
-                ++own->watchLock;
-            struct Unlock {
-                Object* o;
-                const std::string& k;
-                ~Unlock() {
-                    if (Property* own = o->findOwn(k); own && own->watchLock) --own->watchLock;
-                }
-            } unlock{o, k};
+            const AccessorLock lock(o, k, last);
             Args a{Value(std::string(name)), old, v, w->second.data};
             Watch keep = w->second;
             if (version_ >= 7) {
@@ -530,7 +550,10 @@ void Vm::set(Object* o, std::string_view name, Value v) {
         if (prop->isAccessor()) {
             // The value written stays beneath the accessor too, for its watchers, once its
             // setter has run (found again by key: the setter may add properties).
-            if (prop->setter && !callSetter(prop->setter, o, v)) return;
+            if (prop->setter) {
+                const AccessorLock lock(o, k, version_ < 7);
+                if (!callSetter(prop->setter, o, v)) return;
+            }
             if (Property* again = o->findOwn(k)) again->value = std::move(v);
             return;
         }
@@ -544,6 +567,7 @@ void Vm::set(Object* o, std::string_view name, Value v) {
         if (Property* prop = p->findOwn(k)) {
             if (prop->isAccessor()) {
                 if (prop->setter) {
+                    const AccessorLock lock(p, k, version_ < 7);
                     callSetter(prop->setter, o, v);
                 }
                 return;
@@ -609,11 +633,14 @@ static uint16_t enumerationStops(int version) {
 }
 
 std::vector<std::string> Vm::enumerate(Object* o) {
-    std::vector<std::string> out;
+    // Names are gathered from the object up its chain, then for..in takes the furthest
+    // prototype's first: the nearest object's names come last.
+    std::vector<std::vector<std::string>> levels;
     std::unordered_map<std::string, bool> seen;
     int guard = 0;
     const uint16_t stops = enumerationStops(version_);
     for (Object* p = o; p && guard < 256; p = p->chainNext(), ++guard) {
+        std::vector<std::string>& out = levels.emplace_back();
         const auto& props = p->props();
         // An array's elements and its properties come newest first, as they were made.
         std::vector<std::pair<uint32_t, size_t>> elems;
@@ -645,6 +672,10 @@ std::vector<std::string> Vm::enumerate(Object* o) {
         }
         if (const Property* link = p->findAny(kProtoKey); link && (link->flags & stops)) break;
     }
+    std::vector<std::string> out;
+    for (auto l = levels.rbegin(); l != levels.rend(); ++l)
+        out.insert(out.end(), std::make_move_iterator(l->begin()),
+                   std::make_move_iterator(l->end()));
     return out;
 }
 
@@ -742,6 +773,11 @@ Value Vm::callMethod(const Value& receiver, std::string_view name, Args args) {
     if (!o) return {};
     Value fn = get(o, name);
     return call(fn, o, std::move(args));
+}
+
+Value Vm::callHandler(Object* o, std::string_view name, Args args) {
+    Value fn = getMethod(o, name);
+    return fn.isObject() && fn.o->fn ? call(fn, o, std::move(args)) : Value();
 }
 
 void Vm::checkTime() {
@@ -1170,10 +1206,7 @@ void Vm::dispatchEnterFrame() {
     for (auto it = work.rbegin(); it != work.rend(); ++it) {
         Object* o = (*it)->scriptObject;
         if (!o) continue;
-        enter([&] {
-            Value fn = get(o, "onEnterFrame");
-            if (fn.isObject() && fn.o->fn) call(fn, o, {});
-        });
+        enter([&] { callHandler(o, "onEnterFrame"); });
     }
 }
 

@@ -121,7 +121,10 @@ public:
 
     Value get(Object* o, std::string_view name);
     Value resolveMissing(Object* o, std::string_view name);  // __resolve
-    Value getMethod(Object* o, std::string_view name);       // get without __resolve
+    // A get without __resolve: for conversions and the handlers of the player's own events.
+    Value getMethod(Object* o, std::string_view name);
+    // Runs o's handler of one of the player's events, found without __resolve, if it has one.
+    Value callHandler(Object* o, std::string_view name, Args args = {});
     Value callGetter(Object* fn, Object* thisObj, const Value& beneath = {});
     bool callSetter(Object* fn, Object* thisObj, const Value& v);  // false: nested too deep
     Value get(const Value& v, std::string_view name);

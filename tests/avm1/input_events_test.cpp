@@ -131,9 +131,11 @@ TEST(Avm1Key, ListenersAndState) {
     EXPECT_EQ(r->take(), "37 true falsefalse\n65 false truefalse\n65 false falsetrue\n");
 }
 
-TEST(Avm1MovieClip, ClipsWithHandlersActAsButtonsAndSeeTheMouse) {
-    // A sprite "kid" holding a rectangle at (50,25)-(150,75) px; kid.onRelease traces
-    // _root._xmouse and kid._xmouse (the sprite sits at x = 10 px).
+namespace {
+
+// A sprite "kid" holding a rectangle at (50,25)-(150,75) px (the sprite sits at x = 10 px),
+// then the script, then a stop.
+swftest::SwfBuilder kidMovie(ActionWriter& script) {
     swftest::SwfBuilder b(6, 200, 100);
     swftest::SpriteBuilder s;
     s.place(b.defineRect(800, 500, 2000, 1000, {0, 0, 0}), 1);
@@ -146,6 +148,16 @@ TEST(Avm1MovieClip, ClipsWithHandlersActAsButtonsAndSeeTheMouse) {
     p.matrix = swftest::Matrix{};
     p.matrix->tx = 200;
     b.placeObject(p);
+    script.stop();
+    b.doAction(script);
+    b.showFrame();
+    return b;
+}
+
+}  // namespace
+
+TEST(Avm1MovieClip, ClipsWithHandlersActAsButtonsAndSeeTheMouse) {
+    // kid.onRelease traces _root._xmouse and kid._xmouse.
     ActionWriter body;
     push(body, {"_root"}).getVariable();
     push(body, {"_xmouse"}).op(op::GetMember);
@@ -157,9 +169,7 @@ TEST(Avm1MovieClip, ClipsWithHandlersActAsButtonsAndSeeTheMouse) {
     push(a, {"onRelease"});
     defineFunction(a, "", {}, body);
     a.op(op::SetMember);
-    a.stop();
-    b.doAction(a);
-    b.showFrame();
+    auto b = kidMovie(a);
     auto r = play(b);
     r->player->handleEvent(swf::InputEvent::mouseDown(5, 5));
     r->player->handleEvent(swf::InputEvent::mouseUp(5, 5));
@@ -214,6 +224,22 @@ swftest::SwfBuilder threeClips() {
 }
 
 }  // namespace
+
+TEST(Avm1MovieClip, AClickReachesTheClipsBeforeTheButtonAndNeverAsksResolve) {
+    // The player looks its handlers up without __resolve; onMouseDown and onMouseUp, heard by
+    // every clip, come before the pressed clip's onPress and onRelease.
+    ActionWriter a;
+    handler(a, "kid", "__resolve", "resolve");
+    handler(a, "kid", "onPress", "press");
+    handler(a, "kid", "onRelease", "release");
+    handler(a, "kid", "onMouseDown", "down");
+    handler(a, "kid", "onMouseUp", "up");
+    auto b = kidMovie(a);
+    auto r = play(b);
+    r->player->handleEvent(swf::InputEvent::mouseDown(100, 50));
+    r->player->handleEvent(swf::InputEvent::mouseUp(100, 50));
+    EXPECT_EQ(r->take(), "down\npress\nup\nrelease\n");
+}
 
 TEST(Avm1Focus, TabFollowsReadingOrderThenTabIndices) {
     auto b = threeClips();
