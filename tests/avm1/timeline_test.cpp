@@ -668,6 +668,24 @@ TEST(Timeline, AClipScriptsMovedOffItsDepthAndBackIsNoLongerTheTimelines) {
     EXPECT_EQ(r->take(), "10\nkept\n10\nundefined\nmovieclip\n");
 }
 
+TEST(Timeline, FrameActionsOfAClipTheirGotoTookOffTheStageReachNoRoot) {
+    swftest::SwfBuilder b(6);
+    swftest::SpriteBuilder s;
+    ActionWriter a;
+    push(a, {"_root"}).getVariable().op(op::TypeOf).trace();
+    push(a, {2, 1, "_root"}).getVariable();
+    push(a, {"gotoAndStop"}).op(op::CallMethod).op(op::Pop);
+    push(a, {"_root"}).getVariable().op(op::TypeOf).trace();
+    s.doAction(a);
+    s.showFrame();
+    b.place(b.defineSprite(s), 1);
+    b.showFrame();
+    b.remove(1);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "movieclip\nundefined\n");
+}
+
 // A frame's actions and the clips it places run in the order of their tags: a clip placed
 // ahead of a DoAction runs its first frame (and places its own clips) before that action.
 TEST(Timeline, FrameActionsAndTheClipsPlacedAheadOfThemRunInTagOrder) {
