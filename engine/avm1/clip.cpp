@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "engine/avm1/button_object.h"
 #include "engine/avm1/clip_classes.h"
 #include "engine/avm1/focus.h"
 #include "engine/avm1/input_events.h"
@@ -387,12 +388,21 @@ void installClipBuiltins(Vm& vm) {
                 vm.call(fn, made.o, {});
         return made;
     });
-    vm.defineMethod(mp, "attachMovie", [makeClip](Vm& vm, Object* self, Args& a) -> Value {
+    vm.defineMethod(mp, "attachMovie", [makeClip, clipOf](Vm& vm, Object* self, Args& a) -> Value {
         if (a.size() < 3) return {};
         uint16_t id = 0;
         if (ScriptRunner* r = runnerFor(vm, self ? self->clip : nullptr)) {
             id = r->exportedId(vm.toString(a[0]));
             if (!id) return {};
+            // A library button is placed as a button: no class, no initial properties.
+            if (const Character* ch = r->movie().character(id);
+                ch && std::holds_alternative<ButtonCharacter>(*ch)) {
+                ClipHost* parent = clipOf(self);
+                const double d = vm.toNumber(a[2]);
+                if (!parent || !placeable(vm, parent) || !depthOk(d)) return {};
+                ButtonHost* b = r->placeButton(parent, id, toInt32(d) + 16384, vm.toString(a[1]));
+                return b ? Value(vm.clipObject(b)) : Value();
+            }
         }
         Value made = makeClip(vm, self, a[1], a[2], id);
         if (!made.isObject()) return made;

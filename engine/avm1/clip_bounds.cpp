@@ -155,7 +155,14 @@ std::optional<QTransform> toStage(Vm& vm, ClipHost* clip) {
     return t;
 }
 
-// What a clip draws, in its own twips.
+// The display object of a sprite or a button; null for anything else or one off the stage.
+DisplayObject* shapedObject(ClipHost* clip) {
+    if (auto* s = dynamic_cast<SpriteClip*>(clip)) return s->object();
+    if (auto* b = dynamic_cast<ButtonHost*>(clip)) return b->object();
+    return nullptr;
+}
+
+// What a clip draws, in its own twips; a button, the state it shows.
 QRectF clipBounds(Vm& vm, ClipHost* clip, bool withStrokes) {
     ScriptRunner* r = runnerFor(vm, clip);
     if (!r) return {};
@@ -163,8 +170,7 @@ QRectF clipBounds(Vm& vm, ClipHost* clip, bool withStrokes) {
         const DisplayList* l = r->listOf(clip);
         return l ? listBounds(r->movie(), *l, withStrokes, 0) : QRectF();
     }
-    auto* s = dynamic_cast<SpriteClip*>(clip);
-    const DisplayObject* o = s ? s->object() : nullptr;
+    const DisplayObject* o = shapedObject(clip);
     return o ? localBounds(r->movie(), *o, withStrokes, 0) : QRectF();
 }
 
@@ -367,8 +373,7 @@ std::optional<QPainterPath> scriptMaskOutline(Vm& vm, ScriptRunner& r, ClipHost*
 }  // namespace
 
 std::optional<double> clipExtent(Vm& vm, ClipHost* clip, bool width) {
-    auto* s = dynamic_cast<SpriteClip*>(clip);
-    const DisplayObject* o = s ? s->object() : nullptr;
+    const DisplayObject* o = shapedObject(clip);
     if (!o && clip != vm.root_) return std::nullopt;
     const QRectF local = clipBounds(vm, clip, true);
     if (local.isNull()) return 0.0;
@@ -415,8 +420,7 @@ std::optional<QRectF> stageBounds(Vm& vm, ClipHost* clip) {
 }
 
 void setClipExtent(Vm& vm, ClipHost* clip, bool width, double v) {
-    auto* s = dynamic_cast<SpriteClip*>(clip);
-    DisplayObject* o = s ? s->object() : nullptr;
+    DisplayObject* o = shapedObject(clip);
     if (!o || !std::isfinite(v)) return;
     const QRectF local = clipBounds(vm, clip, true);
     const int index = width ? 2 : 3, other = width ? 3 : 2;

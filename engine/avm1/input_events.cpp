@@ -495,6 +495,12 @@ void InputRouter::applyStates(std::vector<Found>& all) {
     }
 }
 
+void InputRouter::showStates() {
+    std::vector<Found> all;
+    if (DisplayList* root = rootList_()) collect(all, *root, scripts_, QTransform(), 0);
+    applyStates(all);
+}
+
 namespace {
 // The script handler of a button condition (onPress ...), or null.
 const char* handlerFor(uint16_t condition) {
@@ -536,6 +542,8 @@ bool InputRouter::fire(const Target& wanted, uint16_t condition, int key) {
         scripts_->dispatch([&] { safely(vm, [&] { vm.callHandler(o, method); }); });
         return true;
     }
+    // A button's handlers see it in the state the event took it to.
+    showStates();
     bool any = false;
     if (auto it = actions_.find(t->characterId); it != actions_.end()) {
         for (const ButtonAction& a : it->second) {

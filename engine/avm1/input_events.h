@@ -140,6 +140,8 @@ private:
     void collect(std::vector<Found>& out, DisplayList& list, ClipHost* timeline,
                  const QTransform& world, int nesting);
     Target pick(double x, double y, std::vector<Found>* all = nullptr);
+    // Shows the state each button was last set to, before anything looks at it.
+    void showStates();
     // The clips of a timeline, by their display objects.
     std::map<const DisplayObject*, ClipHost*> clipsOf(ClipHost* timeline);
     // The button object standing for o on timeline: the timeline of what is inside it.

@@ -199,7 +199,13 @@ Value lookupSpecial(CallContext& c, std::string_view name, bool& found) {
         ClipHost* parent = c.target ? c.target->parent() : nullptr;
         return parent ? Value(vm.clipObject(parent)) : Value();
     }
-    if (is("_root")) return Value(vm.clipObject(rootOf(vm, c.target)));
+    if (is("_root")) {
+        // Frame actions of a timeline that left the stage reach no root.
+        if (const auto* s = dynamic_cast<const SpriteClip*>(c.target);
+            s && !s->object() && !c.inFunction)
+            return {};
+        return Value(vm.clipObject(rootOf(vm, c.target)));
+    }
     // _levelN is a name like any other: from SWF 7 it matches only in lower case.
     if (const int level = levelNumber(vm, name); level >= 0) {
         if (ClipHost* l = levelRoot(vm, level)) return Value(vm.clipObject(l));

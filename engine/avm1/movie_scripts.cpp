@@ -722,22 +722,13 @@ SpriteClip* ScriptRunner::placeClip(ClipHost* parent, uint16_t characterId, int 
         o.cacheAsBitmap = from->cacheAsBitmap;
         o.filters = from->filters;
     }
-    o.characterId = ch ? characterId : 0;
-    o.depth = depth;
-    o.placedAt = nextScripted_--;
-    o.name = std::move(name);
-    l->objects.erase(depth);
-    auto [it, ok] = l->objects.emplace(depth, std::move(o));
-    if (ch) {
-        InstanceContext ctx{movie_};
-        startInstances(*l, ctx);
-    }
-    if (!it->second.sprite) it->second.sprite.emplace();  // an empty clip: one blank frame
+    DisplayObject& placed = putScripted(*l, std::move(o), ch ? characterId : 0, depth, std::move(name));
+    if (!placed.sprite) placed.sprite.emplace();  // an empty clip: one blank frame
     // A duplicate starts with its source's drawing (shared until either draws again).
-    if (it->second.sprite) it->second.sprite->list.drawing = std::move(drawn);
-    SpriteClip* clip = instanceFor(parent, it->second);
+    placed.sprite->list.drawing = std::move(drawn);
+    SpriteClip* clip = instanceFor(parent, placed);
     if (!clip) {
-        l->objects.erase(it);
+        l->objects.erase(depth);
         return nullptr;
     }
     if (like) clip->events = like->events;
@@ -757,6 +748,33 @@ SpriteClip* ScriptRunner::placeClip(ClipHost* parent, uint16_t characterId, int 
         drain();
     }
     return clip;
+}
+
+DisplayObject& ScriptRunner::putScripted(DisplayList& list, DisplayObject o, uint16_t characterId,
+                                         int depth, std::string name) {
+    o.characterId = characterId;
+    o.depth = depth;
+    o.placedAt = nextScripted_--;
+    o.name = std::move(name);
+    list.objects.erase(depth);
+    DisplayObject& placed = list.objects.emplace(depth, std::move(o)).first->second;
+    if (characterId) {
+        InstanceContext ctx{movie_};
+        startInstances(list, ctx);
+    }
+    return placed;
+}
+
+ButtonHost* ScriptRunner::placeButton(ClipHost* parent, uint16_t characterId, int depth,
+                                      std::string name) {
+    if (ScriptRunner* r = ownerOf(this, parent); r != this)
+        return r->placeButton(parent, characterId, depth, std::move(name));
+    DisplayList* l = listOf(parent);
+    const Character* ch = movie_.character(characterId);
+    if (!l || !ch || !std::holds_alternative<ButtonCharacter>(*ch) || nextScripted_ <= -(1 << 30))
+        return nullptr;
+    DisplayObject& placed = putScripted(*l, DisplayObject{}, characterId, depth, std::move(name));
+    return buttonAt(*vm_, parent, placed);
 }
 
 void ScriptRunner::removeClip(SpriteClip* clip) {

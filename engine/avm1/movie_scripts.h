@@ -32,6 +32,7 @@ namespace swf::avm1 {
 
 class Vm;
 class SpriteClip;
+class ButtonHost;
 
 // Clip event bits as PlaceObject2/3 store them (SWF 6 layout).
 enum ClipEventBit : uint32_t {
@@ -164,6 +165,8 @@ public:
     // clip events come along too. Whatever held the depth leaves. Null when it cannot be placed.
     SpriteClip* placeClip(ClipHost* parent, uint16_t characterId, int depth, std::string name,
                           const SpriteClip* like = nullptr);
+    // attachMovie of a library button: the button placed the same way. Null when it cannot be.
+    ButtonHost* placeButton(ClipHost* parent, uint16_t characterId, int depth, std::string name);
     // The clips below a clip a script just placed get their initialize and construct events.
     void constructChildren(ClipHost* clip) { constructNew(clip, 0, false); }
     // Takes a clip off its parent's list; its unload runs after the current script.
@@ -182,6 +185,9 @@ public:
 
 private:
     SpriteClip* instanceFor(ClipHost* parent, const DisplayObject& o);
+    // Puts what a script places at a raw depth, in place of whatever held it, and starts it.
+    DisplayObject& putScripted(DisplayList& list, DisplayObject o, uint16_t characterId, int depth,
+                               std::string name);
     // frame: the frame whose actions run (by default the one the clip shows now).
     void runSpriteFrame(SpriteClip* clip, int frame = -1, int nesting = -1);
     void fireEvents(SpriteClip* clip, uint32_t bits);

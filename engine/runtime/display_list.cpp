@@ -13,6 +13,7 @@ void DisplayList::apply(const format::PlaceObject& p, int frame, int swfVersion,
         o.characterId = *p.characterId;
         o.depth = p.depth;
         o.placedAt = frame;
+        o.timelineMade = true;
         o.placedOrder = order;
         if (p.matrix) o.matrix = *p.matrix;
         if (p.cxform) o.cxform = *p.cxform;
@@ -26,7 +27,8 @@ void DisplayList::apply(const format::PlaceObject& p, int frame, int swfVersion,
         objects[p.depth] = std::move(o);
         return;
     }
-    if (it == objects.end()) return;  // a move of an empty depth places nothing
+    // A move of an empty depth places nothing; what a script placed or moved there is its own.
+    if (it == objects.end() || it->second.scripted()) return;
     DisplayObject& o = it->second;
     if (p.characterId && *p.characterId != o.characterId) {
         o.characterId = *p.characterId;

@@ -56,6 +56,7 @@ struct DisplayObject {
     // Frame of the owning timeline whose command created it; negative (and unique) for an
     // object a script placed, which the timeline no longer manages.
     int placedAt = 0;
+    bool timelineMade = false;  // created by a timeline's command, even if scripts moved it since
     // Its command's place among that frame's commands: the clips a frame places start so.
     int placedOrder = 0;
     format::Matrix matrix;

@@ -82,14 +82,25 @@ void carryStates(DisplayList& before, DisplayList& after, InstanceContext& ctx, 
         if (it == before.objects.end() || o.sprite) continue;
         DisplayObject& was = it->second;
         if (was.removed) continue;
+        // Where scripts moved it, or took it over by its depth, the timeline no longer places it.
+        auto keepScriptTransform = [&] {
+            if (!was.scriptTransformed && !was.scripted()) return;
+            o.matrix = was.matrix;
+            o.cxform = was.cxform;
+            o.scriptTransformed = was.scriptTransformed;
+            o.xscale = was.xscale;
+            o.yscale = was.yscale;
+            o.rotation = was.rotation;
+        };
         if (was.characterId == o.characterId && was.placedAt == o.placedAt) {
             o.sprite = std::move(was.sprite);
             o.keepOnRemove = was.keepOnRemove;
             carried.insert(depth);
-        } else if (rewound && !was.scripted() && was.ratio == o.ratio && isSprite(was) &&
+            keepScriptTransform();
+        } else if (rewound && was.timelineMade && was.ratio == o.ratio && isSprite(was) &&
                    isSprite(o)) {
             // Going back, a timeline clip at a depth the earlier frame gives a clip of the same
-            // ratio lives on as it is, whatever sprite that frame names.
+            // ratio lives on as it is, whatever sprite that frame names, even one scripts moved.
             o.sprite = std::move(was.sprite);
             o.keepOnRemove = was.keepOnRemove;
             carried.insert(depth);
@@ -97,15 +108,7 @@ void carryStates(DisplayList& before, DisplayList& after, InstanceContext& ctx, 
             o.placedAt = was.placedAt;
             o.placedOrder = was.placedOrder;
             o.name = was.name;
-            if (was.scriptTransformed) {
-                // Where scripts moved it, the timeline no longer places it.
-                o.matrix = was.matrix;
-                o.cxform = was.cxform;
-                o.scriptTransformed = true;
-                o.xscale = was.xscale;
-                o.yscale = was.yscale;
-                o.rotation = was.rotation;
-            }
+            keepScriptTransform();
         }
     }
     // Anything outside the timeline's depths [0, 16384) stays whatever frame is rebuilt, and

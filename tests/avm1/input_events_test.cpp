@@ -408,6 +408,36 @@ TEST(Avm1Button, ADisabledButtonHearsNothingAndKeepsItsLook) {
     EXPECT_EQ(at(p, 100, 50), QColor(0, 255, 0));
 }
 
+TEST(Avm1Button, AButtonsSizeIsTheStateItShowsWhenItsHandlersRun) {
+    // Button "b": 50 px high when up, 100 when over, 20 when down; each handler traces it.
+    swftest::SwfBuilder b(6, 200, 100);
+    const uint16_t up = b.defineRect(1000, 500, 2000, 1000, {255, 0, 0});
+    const uint16_t over = b.defineRect(1000, 0, 2000, 2000, {0, 255, 0});
+    const uint16_t down = b.defineRect(1000, 500, 2000, 400, {0, 0, 255});
+    swftest::ButtonDesc d;
+    d.records.push_back({true, false, false, true, up, 1, {}});
+    d.records.push_back({false, true, false, false, over, 2, {}});
+    d.records.push_back({false, false, true, false, down, 3, {}});
+    ActionWriter height;
+    push(height, {"b"}).getVariable();
+    push(height, {"_height"}).op(op::GetMember).trace();
+    height.end();
+    d.actions = {{0x01, height.bytes()}, {0x04, height.bytes()}, {0x08, height.bytes()}};
+    b.place(b.defineButton2(d), 1, {}, {}, std::string("b"));
+    ActionWriter first;
+    push(first, {"b"}).getVariable();
+    push(first, {"_height"}).op(op::GetMember).trace();
+    first.stop();
+    b.doAction(first);
+    b.showFrame();
+    auto r = play(b);
+    auto& p = *r->player;
+    p.handleEvent(swf::InputEvent::mouseMove(100, 50));
+    p.handleEvent(swf::InputEvent::mouseDown(100, 50));
+    p.handleEvent(swf::InputEvent::mouseUp(100, 50));
+    EXPECT_EQ(r->take(), "50\n100\n20\n100\n");
+}
+
 TEST(Avm1Mouse, RecordedPointsAreWindowPixels) {
     // A 200 x 200 px stage whose top left corner is (-100, -100), shown at twice its size.
     swftest::SwfBuilder b(6, 200, 200);

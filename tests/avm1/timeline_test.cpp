@@ -630,6 +630,62 @@ TEST(Timeline, GoingBackKeepsClipsOfTheSameRatioAndConstructsTheNewOnesAtOnce) {
               "three undefined\nfour movieclip\n");
 }
 
+TEST(Timeline, AClipScriptsMovedOffItsDepthAndBackIsNoLongerTheTimelines) {
+    // "a" goes to depth 10 and back: the next frame's move leaves it where it was, and going
+    // back keeps it as it is. "dup", a duplicate in place of "b", gives way to "b" again.
+    swftest::SwfBuilder b(6);
+    const uint16_t id = blankSprite(b);
+    b.place(id, 3, {1, 1, 0, 0, 200, 0}, {}, std::string("a"));
+    b.place(id, 4, {}, {}, std::string("b"));
+    ActionWriter first;
+    push(first, {"a"}).getVariable();
+    push(first, {"myThing", "kept"}).op(op::SetMember);
+    for (int depth : {10, -16381}) {
+        push(first, {depth, 1, "a"}).getVariable();
+        push(first, {"swapDepths"}).op(op::CallMethod).op(op::Pop);
+    }
+    push(first, {-16380, "dup", 2, "b"}).getVariable();
+    push(first, {"duplicateMovieClip"}).op(op::CallMethod).op(op::Pop);
+    b.doAction(first);
+    b.showFrame();
+    b.move(3, {1, 1, 0, 0, 1000, 0});
+    b.showFrame();
+    ActionWriter last;
+    auto traceA = [&last](const char* prop) {
+        push(last, {"a"}).getVariable();
+        push(last, {prop}).op(op::GetMember).trace();
+    };
+    traceA("_x");
+    last.gotoFrame(1).stop();
+    traceA("myThing");
+    traceA("_x");
+    for (const char* name : {"dup", "b"}) push(last, {name}).getVariable().op(op::TypeOf).trace();
+    b.doAction(last);
+    b.showFrame();
+    auto r = play(b);
+    r->player->advanceFrame();
+    r->player->advanceFrame();
+    EXPECT_EQ(r->take(), "10\nkept\n10\nundefined\nmovieclip\n");
+}
+
+TEST(Timeline, FrameActionsOfAClipTheirGotoTookOffTheStageReachNoRoot) {
+    swftest::SwfBuilder b(6);
+    swftest::SpriteBuilder s;
+    ActionWriter a;
+    push(a, {"_root"}).getVariable().op(op::TypeOf).trace();
+    push(a, {2, 1, "_root"}).getVariable();
+    push(a, {"gotoAndStop"}).op(op::CallMethod).op(op::Pop);
+    push(a, {"_root"}).getVariable().op(op::TypeOf).trace();
+    s.doAction(a);
+    s.showFrame();
+    b.place(b.defineSprite(s), 1);
+    b.showFrame();
+    b.remove(1);
+    b.showFrame();
+    auto r = play(b);
+    EXPECT_EQ(r->take(), "movieclip\nundefined\n");
+}
+
 // A frame's actions and the clips it places run in the order of their tags: a clip placed
 // ahead of a DoAction runs its first frame (and places its own clips) before that action.
 TEST(Timeline, FrameActionsAndTheClipsPlacedAheadOfThemRunInTagOrder) {
