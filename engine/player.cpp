@@ -102,6 +102,7 @@ public:
             c.characterId = o.characterId;
             c.depth = o.depth;
             c.placedAt = o.placedAt;
+            c.timelineMade = o.timelineMade;
             c.placedOrder = o.placedOrder;
             c.matrix = o.matrix;
             c.cxform = o.cxform;
