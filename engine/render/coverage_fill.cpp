@@ -64,9 +64,18 @@ struct Cells {
         }
     }
 
-    // The edge, cut where it leaves [0, width] across: outside, it runs along the side it
-    // left by, so what lies left of the box still counts in the running sums.
+    // The edge, cut to the rows [0, height] and where it leaves [0, width] across: outside,
+    // it runs along the side it left by, so what lies left of the box still counts in the
+    // running sums.
     void clippedLine(double x0, double y0, double x1, double y1) {
+        const double h = height;
+        if ((y0 <= 0 && y1 <= 0) || (y0 >= h && y1 >= h)) return;
+        if (y0 != y1) {
+            const auto at = [&](double y) { return x0 + (x1 - x0) * (y - y0) / (y1 - y0); };
+            const double top = std::clamp(y0, 0.0, h), bottom = std::clamp(y1, 0.0, h);
+            const double nx0 = at(top), nx1 = at(bottom);
+            x0 = nx0, y0 = top, x1 = nx1, y1 = bottom;
+        }
         const double w = width;
         double cuts[4] = {0, 1, 1, 1};
         int n = 1;
@@ -99,13 +108,20 @@ inline uint32_t byteMul(uint32_t x, uint32_t a) {
 
 bool fillCoverage(QImage& dst, const QPainterPath& path, const QRect& clip, QRgb colour) {
     if (dst.format() != QImage::Format_ARGB32_Premultiplied) return false;
+    const QList<QPolygonF> polygons = path.toSubpathPolygons();
+    // Far or broken points (a hostile file's) are left to the painter.
+    for (const QPolygonF& poly : polygons)
+        for (const QPointF& at : poly)
+            if (!std::isfinite(at.x()) || !std::isfinite(at.y()) || std::abs(at.x()) > 1e7 ||
+                std::abs(at.y()) > 1e7)
+                return false;
     const QRect box = path.controlPointRect().toAlignedRect() & clip & dst.rect();
     if (box.isEmpty()) return true;
     thread_local Cells cells;
     cells.width = box.width();
     cells.height = box.height();
     cells.a.assign(size_t(box.width() + 2) * size_t(box.height()), 0.f);
-    for (const QPolygonF& poly : path.toSubpathPolygons()) {
+    for (const QPolygonF& poly : polygons) {
         const qsizetype n = poly.size();
         for (qsizetype k = 0; k < n; ++k) {
             // Every subpath is closed, as a fill closes it.

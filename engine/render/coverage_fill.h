@@ -16,7 +16,8 @@ constexpr int kCoverageFillElements = 128;
 
 // Fills path (device pixels, its own fill rule) over dst within clip with colour
 // (premultiplied), blended source-over by each pixel's covered area as the painter's smoothed
-// fill blends it. False, with nothing drawn, when dst is not a premultiplied ARGB32 image.
+// fill blends it. False, with nothing drawn, when dst is not a premultiplied ARGB32 image or
+// the path has points that are not finite or lie millions of pixels away.
 bool fillCoverage(QImage& dst, const QPainterPath& path, const QRect& clip, QRgb colour);
 
 }  // namespace swf::render
