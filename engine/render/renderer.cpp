@@ -1920,7 +1920,7 @@ struct StageTiles {
             return;
         }
         if (back.isNull() || tile.shown == 0 || tile.shown == next) return;
-        copyTile(frame, back, t);
+        copyToBack(t);
         tile.older = tile.shown;
     }
     // Brings every tile's shown pixels onto frame, for a target that takes the frame whole.
@@ -1941,12 +1941,13 @@ struct StageTiles {
             tile.onBack = false;
         }
     }
-    static void copyTile(const QImage& from, QImage& to, const QRect& r) {
+    // Copies tile t's pixels from frame onto back.
+    void copyToBack(int t) {
+        const QRect r = rect(t);
         for (int y = r.top(); y <= r.bottom(); ++y)
-            std::memcpy(to.scanLine(y) + r.x() * 4, from.constScanLine(y) + r.x() * 4,
+            std::memcpy(back.scanLine(y) + r.x() * 4, frame.constScanLine(y) + r.x() * 4,
                         size_t(r.width()) * 4);
     }
-    void copyTile(const QImage& from, QImage& to, int t) const { copyTile(from, to, rect(t)); }
 };
 
 StageCache::StageCache() : tiles(std::make_unique<StageTiles>()) {}
