@@ -73,6 +73,14 @@ public:
         auto it = std::upper_bound(snaps.begin(), snaps.end(), target,
                                    [](int t, const TimelineSnapshot& s) { return t < s.frame; });
         const TimelineSnapshot* base = it == snaps.begin() ? nullptr : &*std::prev(it);
+        InstanceContext ctx{movie};
+        // A loop back to a kept frame where everything lives on (most looping movies): no
+        // list is copied.
+        if (back && base && base->frame == target && rewindInPlace(list, base->list, ctx)) {
+            frame = target;
+            sound->frameEntered(target, true);
+            return;
+        }
         DisplayList rebuilt;
         int at;
         if (!back && (!base || base->frame <= frame)) {
@@ -87,7 +95,6 @@ public:
             at = 0;
         }
         for (int f = at + 1; f <= target; ++f) applyFrame(rebuilt, movie, movie.root.frames[f], f);
-        InstanceContext ctx{movie};
         carryStates(list, rebuilt, ctx, 0, back);
         list = std::move(rebuilt);
         frame = target;

@@ -1872,6 +1872,15 @@ struct StageTiles {
     int cols = 0, rows = 0;
     std::vector<Tile> tiles;
     uint64_t frames = 0;  // frames drawn; stands for contents no signature follows
+    // The last frame's object bounds in device pixels, by depth, with the signature they
+    // were taken for; boundsSeed is the stage placement they hold for.
+    struct Bound {
+        int depth;
+        uint64_t sig;
+        QRect rect;
+    };
+    std::vector<Bound> bounds;
+    uint64_t boundsSeed = 0;
 
     QRect rect(int t) const {
         const int x = (t % cols) * kWidth, y = (t / cols) * kHeight;
@@ -2002,20 +2011,37 @@ bool drawTiles(StageCache& cache, const QRect& device, const QTransform& base,
     fc.setTwips(frameBase);
     std::vector<QRect> bounds;
     bounds.reserve(list.objects.size());
+    // An object whose signature is the last frame's keeps its bounds: the signature holds
+    // all they depend on but the stage's placement, which the seed holds.
+    std::vector<StageTiles::Bound> known;
+    known.reserve(list.objects.size());
+    const uint64_t boundsSeed = mix(mix(seed, uint32_t(device.x())), uint32_t(device.y()));
+    if (st.boundsSeed != boundsSeed) st.bounds.clear();
+    auto was = st.bounds.cbegin();
     for (const auto& [depth, obj] : list.objects) {
-        QRectF b = boundsOf(fc, obj, frameBase, 0);
-        if (!obj.filters.empty())
-            b = b.marginsAdded(QMarginsF(filterMargins(obj.filters, stageScale)));
-        // Antialiased edges, hairlines and rounding reach a little past the bounds.
-        const bool sane = std::isfinite(b.x()) && std::isfinite(b.y()) &&
-                          std::isfinite(b.width()) && std::isfinite(b.height()) &&
-                          std::abs(b.x()) < 1e8 && std::abs(b.y()) < 1e8 && b.width() < 1e8 &&
-                          b.height() < 1e8;
-        const QRect r = sane ? b.normalized().toAlignedRect().adjusted(-3, -3, 3, 3) : all;
+        const uint64_t objSig = signature(obj, 0);
+        const bool live = showsLiveBitmap(obj, 0);
+        while (was != st.bounds.cend() && was->depth < depth) ++was;
+        QRect r;
+        if (!live && was != st.bounds.cend() && was->depth == depth && was->sig == objSig) {
+            r = was->rect;
+        } else {
+            QRectF b = boundsOf(fc, obj, frameBase, 0);
+            if (!obj.filters.empty())
+                b = b.marginsAdded(QMarginsF(filterMargins(obj.filters, stageScale)));
+            // Antialiased edges, hairlines and rounding reach a little past the bounds.
+            const bool sane = std::isfinite(b.x()) && std::isfinite(b.y()) &&
+                              std::isfinite(b.width()) && std::isfinite(b.height()) &&
+                              std::abs(b.x()) < 1e8 && std::abs(b.y()) < 1e8 &&
+                              b.width() < 1e8 && b.height() < 1e8;
+            r = sane ? b.normalized().toAlignedRect().adjusted(-3, -3, 3, 3) : all;
+        }
+        if (!live) known.push_back({depth, objSig, r});
         bounds.push_back(r);
-        touch(r, mix(mix(signature(obj, 0), uint64_t(depth)),
-                     showsLiveBitmap(obj, 0) ? st.frames : 0));
+        touch(r, mix(mix(objSig, uint64_t(depth)), live ? st.frames : 0));
     }
+    st.bounds = std::move(known);
+    st.boundsSeed = boundsSeed;
     // Each tile is kept, taken back from its older picture, or drawn in one of the pieces.
     std::vector<char> draw(size_t(count), 0);
     std::vector<int> recalls;

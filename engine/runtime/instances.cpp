@@ -68,6 +68,58 @@ void tickInstances(DisplayList& list, InstanceContext& ctx, int nesting) {
     }
 }
 
+namespace {
+
+// Where scripts moved it, or took it over by its depth, the timeline no longer places it.
+void keepScriptTransform(const DisplayObject& was, DisplayObject& o) {
+    if (!was.scriptTransformed && !was.scripted()) return;
+    o.matrix = was.matrix;
+    o.cxform = was.cxform;
+    o.scriptTransformed = was.scriptTransformed;
+    o.xscale = was.xscale;
+    o.yscale = was.yscale;
+    o.rotation = was.rotation;
+}
+
+}  // namespace
+
+bool rewindInPlace(DisplayList& list, const DisplayList& earlier, InstanceContext& ctx,
+                   int nesting) {
+    if (list.objects.size() != earlier.objects.size()) return false;
+    auto b = earlier.objects.begin();
+    for (auto a = list.objects.cbegin(); a != list.objects.cend(); ++a, ++b) {
+        const DisplayObject& was = a->second;
+        const DisplayObject& o = b->second;
+        if (a->first != b->first || was.removed || o.sprite || was.characterId != o.characterId ||
+            was.placedAt != o.placedAt)
+            return false;
+    }
+    if (earlier.drawing) list.drawing = earlier.drawing;
+    b = earlier.objects.begin();
+    for (auto& [depth, was] : list.objects) {
+        const DisplayObject& o = (b++)->second;
+        // Only the state and a script's transform outlive the rewind; the rest is the frame's.
+        DisplayObject keep;
+        keep.placedAt = was.placedAt;
+        keep.keepOnRemove = was.keepOnRemove;
+        keep.sprite = std::move(was.sprite);
+        if (was.scriptTransformed || was.scripted()) {
+            keep.scriptTransformed = was.scriptTransformed;
+            keep.matrix = was.matrix;
+            keep.cxform = was.cxform;
+            keep.xscale = was.xscale;
+            keep.yscale = was.yscale;
+            keep.rotation = was.rotation;
+        }
+        was = o;
+        was.sprite = std::move(keep.sprite);
+        was.keepOnRemove = keep.keepOnRemove;
+        keepScriptTransform(keep, was);
+    }
+    startInstances(list, ctx, nesting);
+    return true;
+}
+
 void carryStates(DisplayList& before, DisplayList& after, InstanceContext& ctx, int nesting,
                  bool rewound) {
     // Scripted drawing belongs to the clip, not to a frame.
@@ -82,21 +134,11 @@ void carryStates(DisplayList& before, DisplayList& after, InstanceContext& ctx, 
         if (it == before.objects.end() || o.sprite) continue;
         DisplayObject& was = it->second;
         if (was.removed) continue;
-        // Where scripts moved it, or took it over by its depth, the timeline no longer places it.
-        auto keepScriptTransform = [&] {
-            if (!was.scriptTransformed && !was.scripted()) return;
-            o.matrix = was.matrix;
-            o.cxform = was.cxform;
-            o.scriptTransformed = was.scriptTransformed;
-            o.xscale = was.xscale;
-            o.yscale = was.yscale;
-            o.rotation = was.rotation;
-        };
         if (was.characterId == o.characterId && was.placedAt == o.placedAt) {
             o.sprite = std::move(was.sprite);
             o.keepOnRemove = was.keepOnRemove;
             carried.insert(depth);
-            keepScriptTransform();
+            keepScriptTransform(was, o);
         } else if (rewound && was.timelineMade && was.ratio == o.ratio && isSprite(was) &&
                    isSprite(o)) {
             // Going back, a timeline clip at a depth the earlier frame gives a clip of the same
@@ -108,7 +150,7 @@ void carryStates(DisplayList& before, DisplayList& after, InstanceContext& ctx, 
             o.placedAt = was.placedAt;
             o.placedOrder = was.placedOrder;
             o.name = was.name;
-            keepScriptTransform();
+            keepScriptTransform(was, o);
         }
     }
     // Anything outside the timeline's depths [0, 16384) stays whatever frame is rebuilt, and

@@ -30,4 +30,10 @@ void tickInstances(DisplayList& list, InstanceContext& ctx, int nesting = 0);
 void carryStates(DisplayList& before, DisplayList& after, InstanceContext& ctx, int nesting = 0,
                  bool rewound = false);
 
+// The same as carrying list's states into a copy of earlier (an earlier frame of the same
+// timeline) and taking that copy, done in place, when every object of list lives on there;
+// false, with list untouched, otherwise.
+bool rewindInPlace(DisplayList& list, const DisplayList& earlier, InstanceContext& ctx,
+                   int nesting = 0);
+
 }  // namespace swf
