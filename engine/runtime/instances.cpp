@@ -99,18 +99,7 @@ bool rewindInPlace(DisplayList& list, const DisplayList& earlier, InstanceContex
     for (auto& [depth, was] : list.objects) {
         const DisplayObject& o = (b++)->second;
         // Only the state and a script's transform outlive the rewind; the rest is the frame's.
-        DisplayObject keep;
-        keep.placedAt = was.placedAt;
-        keep.keepOnRemove = was.keepOnRemove;
-        keep.sprite = std::move(was.sprite);
-        if (was.scriptTransformed || was.scripted()) {
-            keep.scriptTransformed = was.scriptTransformed;
-            keep.matrix = was.matrix;
-            keep.cxform = was.cxform;
-            keep.xscale = was.xscale;
-            keep.yscale = was.yscale;
-            keep.rotation = was.rotation;
-        }
+        DisplayObject keep = std::move(was);
         was = o;
         was.sprite = std::move(keep.sprite);
         was.keepOnRemove = keep.keepOnRemove;
