@@ -270,6 +270,10 @@ bool PlayerControl::isPlaying() const {
     settleHeld();
     return player_ && player_->isPlaying();
 }
+bool PlayerControl::quitRequested() const {
+    settleHeld();
+    return player_ && player_->quitRequested();
+}
 
 void PlayerControl::BGColor(const QString& colour) {
     bgText_ = colour;

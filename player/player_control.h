@@ -49,6 +49,8 @@ public:
     void GotoFrame(int frame);
 
     bool isPlaying() const;
+    // The movie asked to quit (FSCommand quit); asking never waits for a drawing.
+    bool quitRequested() const;
     QString loadError() const { return loadError_; }
     swf::ScaleMode scaleMode() const { return scale_; }
     // The running movie, once no drawing reads it: the caller may change it.

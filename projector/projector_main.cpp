@@ -29,7 +29,7 @@ public:
         control_->setFocus();
         // A movie's FSCommand quit ends a projector, as the Flash projector did.
         connect(&quitCheck_, &QTimer::timeout, this, [this] {
-            if (control_->player() && control_->player()->quitRequested()) close();
+            if (control_->quitRequested()) close();
         });
         quitCheck_.start(100);
     }

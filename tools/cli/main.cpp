@@ -47,8 +47,8 @@ int usage() {
            "  lanfeng-cli run FILE --frames N [--png-at K=PATH]... [--png PATH] [--wav PATH]\n"
            "                      [--quality low|high] [--size WxH] [--input EVENTS.json]\n"
            "  lanfeng-cli bench FILE|DIR [--size WxH] [--frames N] [--quality low|high]\n"
-           "                    [--threads N] [--cold]\n"
-           "  lanfeng-cli bench --floor [--size WxH] [--frames N]\n"
+           "                    [--threads N[,N...]] [--cold]\n"
+           "  lanfeng-cli bench [FILE] --floor [--size WxH] [--frames N]\n"
            "  lanfeng-cli thumb FILE OUT.png [--size N]\n";
     return 2;
 }
@@ -423,7 +423,7 @@ int cmdBench(const std::vector<std::string>& args) {
     std::string file;
     long frames = 1000;
     int w = 0, h = 0;
-    int threads = 0;
+    std::vector<int> threadCounts{0};  // more than one: compared in alternating rounds
     bool floor = false, cold = false, framesGiven = false;
     swf::Quality quality = swf::Quality::High;
     for (size_t k = 0; k < args.size(); ++k) {
@@ -437,8 +437,11 @@ int cmdBench(const std::vector<std::string>& args) {
             if (!parseInt(args[++k], frames) || frames <= 0) return usage();
             framesGiven = true;
         } else if (a == "--threads" && k + 1 < args.size()) {
-            if (!parseInt(args[++k], n) || n < 0 || n > 64) return usage();
-            threads = int(n);
+            threadCounts.clear();
+            for (const auto& part : QString::fromStdString(args[++k]).split(',')) {
+                if (!parseInt(part.toStdString(), n) || n < 0 || n > 64) return usage();
+                threadCounts.push_back(int(n));
+            }
         } else if (a == "--size" && k + 1 < args.size()) {
             if (std::sscanf(args[++k].c_str(), "%dx%d", &w, &h) != 2 || w <= 0 || h <= 0 ||
                 w > 16384 || h > 16384)
@@ -453,15 +456,20 @@ int cmdBench(const std::vector<std::string>& args) {
             return usage();
         }
     }
+    const int threads = threadCounts.front();
     swf::setRenderThreads(threads);
-    if (floor) {
-        if (w == 0) w = 1280, h = 1024;
-        const auto app = makeApp();
-        const Rate r = floorRate(w, h, framesGiven ? frames : 30);
+    auto floorLine = [&](int fw, int fh, long count) {
+        const Rate r = floorRate(fw, fh, count);
         std::printf(
             "floor (painter alone, 1000 gradient paths) %dx%d: %.1f frames/s, %.2f ms CPU a "
             "frame\n",
-            w, h, r.fps, r.cpuMs);
+            fw, fh, r.fps, r.cpuMs);
+        return r;
+    };
+    if (floor && file.empty()) {
+        if (w == 0) w = 1280, h = 1024;
+        const auto app = makeApp();
+        floorLine(w, h, framesGiven ? frames : 30);
         return 0;
     }
     if (file.empty()) return usage();
@@ -494,7 +502,10 @@ int cmdBench(const std::vector<std::string>& args) {
     QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
     std::unique_ptr<swf::Player> drawing = std::make_unique<swf::Player>(movie);
     drawing->setQuality(quality);
-    const Rate r = measure(frames, 1e9, [&](long f) {
+    long frameNo = 0;  // frames drawn so far, over every round
+    auto frameRate = [&](long count) {
+        return measure(count, 1e9, [&](long) {
+            const long f = frameNo++;
         // Cold: a new player each frame, so nothing of the frame before is reused.
         if (cold) {
             drawing = std::make_unique<swf::Player>(movie);
@@ -503,17 +514,54 @@ int cmdBench(const std::vector<std::string>& args) {
         } else {
             drawing->advanceFrame();
         }
-        QPainter p(&img);
-        drawing->render(p, QRect(0, 0, w, h), swf::ScaleMode::ShowAll);
-    });
+            QPainter p(&img);
+            drawing->render(p, QRect(0, 0, w, h), swf::ScaleMode::ShowAll);
+        });
+    };
+    // Several thread counts take turns, round by round, on the same player: a shared machine's
+    // drift falls on every count alike. Each count's median round is its figure.
+    constexpr int kRounds = 9;
+    const bool compare = threadCounts.size() > 1;
+    std::vector<std::vector<Rate>> rounds(threadCounts.size());
+    Rate r;
+    if (compare) {
+        for (int round = 0; round < kRounds; ++round)
+            for (size_t i = 0; i < threadCounts.size(); ++i) {
+                swf::setRenderThreads(threadCounts[i]);
+                rounds[i].push_back(frameRate(std::max(1L, frames / kRounds)));
+            }
+        for (auto& list : rounds)
+            std::sort(list.begin(), list.end(),
+                      [](const Rate& a, const Rate& b) { return a.fps < b.fps; });
+        r = rounds[0][rounds[0].size() / 2];
+    } else {
+        r = frameRate(frames);
+    }
     rusage ru{};
     getrusage(RUSAGE_SELF, &ru);
     std::printf("load: %.2f ms\n", loadMs);
     std::printf("advance: %.1f frames/s (%ld frames)\n", advanceFps, frames);
     std::printf("seek to last frame %d: %.3f ms, one back: %.3f ms\n", last, seekEndMs, seekBackMs);
-    std::printf("%s %dx%d: %.1f frames/s, %.2f ms CPU a frame (%d threads)\n",
-                cold ? "render cold" : "advance+render", w, h, r.fps, r.cpuMs,
-                threads > 0 ? threads : int(std::thread::hardware_concurrency()));
+    auto report = [&](const Rate& rate, int count) {
+        std::printf("%s %dx%d: %.1f frames/s, %.2f ms CPU a frame (%d threads)",
+                    cold ? "render cold" : "advance+render", w, h, rate.fps, rate.cpuMs,
+                    count > 0 ? count : int(std::thread::hardware_concurrency()));
+    };
+    if (!compare) {
+        report(r, threads);
+        std::printf("\n");
+    }
+    // With a movie, the floor is measured in the same run, at the movie's size.
+    if (floor) {
+        const Rate f = floorLine(w, h, std::min(frames, 30L));
+        std::printf("the movie's frame costs %.2fx the floor's\n", f.fps / r.fps);
+    }
+    for (size_t i = 0; compare && i < threadCounts.size(); ++i) {
+        const Rate& median = rounds[i][rounds[i].size() / 2];
+        report(median, threadCounts[i]);
+        std::printf(", median of %d rounds, %.2fx the first count\n", kRounds,
+                    median.fps / rounds[0][rounds[0].size() / 2].fps);
+    }
     std::printf("peak memory: %.1f MiB\n", ru.ru_maxrss / 1024.0);
     return 0;
 }
