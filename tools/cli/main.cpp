@@ -554,7 +554,7 @@ int cmdBench(const std::vector<std::string>& args) {
     // With a movie, the floor is measured in the same run, at the movie's size.
     if (floor) {
         const Rate f = floorLine(w, h, std::min(frames, 30L));
-        std::printf("the movie's frame costs %.2fx the floor's\n", f.fps / r.fps);
+        std::printf("the movie's frame costs %.3fx the floor's\n", f.fps / r.fps);
     }
     for (size_t i = 0; compare && i < threadCounts.size(); ++i) {
         const Rate& median = rounds[i][rounds[i].size() / 2];
