@@ -506,10 +506,8 @@ std::string utf16Encode(std::u16string_view s) {
             utf8Append(out,
                        0x10000 + ((static_cast<char32_t>(c) - 0xd800) << 10) + (s[i + 1] - 0xdc00));
             ++i;
-        } else if (c >= 0xd800 && c < 0xe000) {
-            utf8Append(out, 0xfffd);
         } else {
-            utf8Append(out, c);
+            utf8Append(out, c);  // a surrogate without its partner keeps its own three bytes
         }
     }
     return out;

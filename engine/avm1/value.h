@@ -88,7 +88,8 @@ std::string unescapeText(std::string_view s, int version);
 // Bytes of one character each (the text of movies before SWF 6) as UTF-8.
 std::string latin1ToUtf8(std::string_view s);
 // The player indexes strings by UTF-16 units: a character beyond the BMP is two of them. A
-// surrogate left without its partner when text goes back to UTF-8 becomes U+FFFD.
+// surrogate left without its partner goes back to UTF-8 as its own three-byte sequence, as
+// the player writes it, so it survives being taken apart and put together again.
 std::u16string utf16Decode(std::string_view s);
 std::string utf16Encode(std::u16string_view s);
 // Text order by code point, whether a character beyond the BMP came as one UTF-8 sequence or

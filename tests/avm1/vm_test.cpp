@@ -191,7 +191,7 @@ TEST(Avm1Operators, StringActionsCountUtf16Units) {
 }
 
 // chr, mbchr and String.fromCharCode: a byte before SWF 6, a UTF-16 unit after; a lone
-// surrogate prints as U+FFFD, and a zero code makes nothing.
+// surrogate prints as its own three bytes, and a zero code makes nothing.
 TEST(Avm1Operators, CharactersFromCodesFollowTheVersion) {
     struct Case {
         int version;
@@ -206,8 +206,8 @@ TEST(Avm1Operators, CharactersFromCodesFollowTheVersion) {
         {5, 0x10040, "@", "", "@"},
         {6, 300, "\xc4\xac", "\xc4\xac", "\xc4\xac"},
         {6, 65536 + 65, "A", "A", "A"},
-        {6, 0xd800, "\xef\xbf\xbd", "\xef\xbf\xbd", "\xef\xbf\xbd"},
-        {7, 0xdc01, "\xef\xbf\xbd", "\xef\xbf\xbd", "\xef\xbf\xbd"},
+        {6, 0xd800, "\xed\xa0\x80", "\xed\xa0\x80", "\xed\xa0\x80"},
+        {7, 0xdc01, "\xed\xb0\x81", "\xed\xb0\x81", "\xed\xb0\x81"},
     };
     for (const Case& k : cases) {
         ActionWriter a;
