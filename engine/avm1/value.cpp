@@ -443,9 +443,10 @@ std::string escapeText(std::string_view s, int version) {
                 utf8Append(bytes, ch);
         }
     }
+    // Only letters and digits stay as they are: the player escapes every other character,
+    // '-', '.', '/' and '_' included (not the browser's set).
     return percentEncoded(bytes, [](unsigned char ch) {
-        return std::isalnum(ch) || ch == '-' || ch == '_' || ch == '.' || ch == '*' || ch == '@' ||
-               ch == '/' || ch == '+';
+        return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
     });
 }
 

@@ -62,7 +62,7 @@ bool readMembers(Cursor& c, AmfValue& out, int depth) {
         }
         AmfValue v;
         if (!readValue(c, v, depth + 1)) return false;
-        out.members.emplace_back(std::move(name), std::move(v));
+        out.members.push_back({std::move(name), std::move(v)});
     }
     return false;
 }

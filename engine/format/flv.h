@@ -47,14 +47,19 @@ struct FlvVideoPacket {
 };
 FlvVideoPacket videoPacket(const FlvTag& tag);
 
+struct AmfMember;
 // One AMF0 value of script data. Objects and ECMA arrays keep their members in file order.
 struct AmfValue {
     enum Kind : uint8_t { Number, Boolean, String, Object, Array, Null, Undefined, Date };
     Kind kind = Undefined;
     double number = 0;  // Number, Boolean (0/1), Date (ms since 1970)
     std::string text;
-    std::vector<std::pair<std::string, AmfValue>> members;  // Object (and ECMA arrays)
-    std::vector<AmfValue> items;                            // strict Array
+    std::vector<AmfMember> members;  // Object (and ECMA arrays)
+    std::vector<AmfValue> items;     // strict Array
+};
+struct AmfMember {
+    std::string name;
+    AmfValue value;
 };
 
 // A script tag: the event's name and its arguments ("onMetaData", {duration: ...}).

@@ -150,8 +150,8 @@ TEST(Avm1String, EscapesAreUtf8BytesFromSwf6AndCharactersBefore) {
     };
     for (const Case& c : unescapes)
         EXPECT_EQ(swf::avm1::unescapeText(c.in, c.version), c.out) << c.version << " " << c.in;
-    EXPECT_EQ(swf::avm1::escapeText("\xc3\xa4 @", 6), "%C3%A4%20@");
-    EXPECT_EQ(swf::avm1::escapeText("\xc3\xa4 @", 5), "%E4%20@");
+    EXPECT_EQ(swf::avm1::escapeText("\xc3\xa4 @-._/+z9", 6), "%C3%A4%20%40%2D%2E%5F%2F%2Bz9");
+    EXPECT_EQ(swf::avm1::escapeText("\xc3\xa4 @", 5), "%E4%20%40");
 }
 
 TEST(Avm1String, NegativeCountsWrappingAndSwf5) {
