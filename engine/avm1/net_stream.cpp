@@ -431,7 +431,9 @@ void addPlacementProperties(Vm& vm, Object* video) {
     static constexpr std::pair<const char*, int> kProps[] = {
         {"_x", 0},       {"_y", 1},       {"_xscale", 2}, {"_yscale", 3}, {"_alpha", 6},
         {"_visible", 7}, {"_rotation", 10}, {"_width", 8}, {"_height", 9}};
-    for (auto [name, index] : kProps) {
+    for (const auto& prop : kProps) {
+        const char* name = prop.first;
+        const int index = prop.second;  // a plain variable: lambdas may capture it
         Property& p = video->setOwn(name, vm.key(name), Value(), DontEnum | DontDelete);
         p.getter = vm.newFunction([index](Vm& vm, Object* self, Args&) -> Value {
             const DisplayObject* o = videoPlacement(vm, self);

@@ -13,7 +13,7 @@ namespace swf::avm1 {
 
 class Vm;
 class ClipHost;
-struct Object;
+class Object;
 
 // A timeline's display list and the movie its characters come from; nulls for a clip that
 // has none.
