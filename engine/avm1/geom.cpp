@@ -39,6 +39,7 @@ ColorTransformData* colorTransformOf(Object* o) {
 void accessor(Vm& vm, Object* proto, std::string_view name, NativeFn get, NativeFn set,
               uint16_t flags = DontEnum) {
     Property& p = proto->setOwn(name, vm.key(name), Value(), flags);
+    p.setFlags(flags, vm.version());  // version bits hide it from older movies
     p.getter = vm.newMethod(std::move(get));
     p.setter = vm.newMethod(std::move(set));
 }
@@ -665,7 +666,8 @@ void installGeomBuiltins(Vm& vm) {
             o->rotation = std::atan2(m[1], m[0]) * 180 / std::numbers::pi;
             o->scriptTransformed = true;
             return {};
-        });
+        },
+        DontEnum | From8);
     accessor(
         vm, trProto, "concatenatedMatrix",
         [clipOf, objectOf, makeMatrix, qtMatrix](Vm& vm, Object* self, Args&) -> Value {
@@ -676,7 +678,8 @@ void installGeomBuiltins(Vm& vm) {
                 if (DisplayObject* o = objectOf(c)) t = t * qtMatrix(o->matrix);
             return makeMatrix(vm, t);
         },
-        [](Vm&, Object*, Args&) -> Value { return {}; });
+        [](Vm&, Object*, Args&) -> Value { return {}; },
+        DontEnum | From8);
     auto makeCx = [ct](Vm& vm, const double v[8]) {
         Args a;
         for (int i = 0; i < 8; ++i) a.push_back(Value(v[i]));
@@ -712,7 +715,8 @@ void installGeomBuiltins(Vm& vm) {
                 *f[i] = fixed(i < 4 ? d * 256 : d);
             }
             return {};
-        });
+        },
+        DontEnum | From8);
     accessor(
         vm, trProto, "concatenatedColorTransform",
         [clipOf, objectOf, makeCx, cxValues](Vm& vm, Object* self, Args&) -> Value {
@@ -737,7 +741,8 @@ void installGeomBuiltins(Vm& vm) {
             }
             return makeCx(vm, t);
         },
-        [](Vm&, Object*, Args&) -> Value { return {}; });
+        [](Vm&, Object*, Args&) -> Value { return {}; },
+        DontEnum | From8);
     accessor(
         vm, trProto, "pixelBounds",
         [clipOf, objectOf, rect](Vm& vm, Object* self, Args&) -> Value {
@@ -759,7 +764,8 @@ void installGeomBuiltins(Vm& vm) {
                 return construct(vm, rect, {Value(0), Value(0), Value(0), Value(0)});
             return construct(vm, rect, {Value(x0), Value(y0), Value(x1 - x0), Value(y1 - y0)});
         },
-        [](Vm&, Object*, Args&) -> Value { return {}; });
+        [](Vm&, Object*, Args&) -> Value { return {}; },
+        DontEnum | From8);
 
     // MovieClip.transform: a new view each time; setting one copies its matrix and colours.
     accessor(
@@ -777,7 +783,8 @@ void installGeomBuiltins(Vm& vm) {
             vm.set(mine.o, "matrix", vm.get(a[0].o, "matrix"));
             vm.set(mine.o, "colorTransform", vm.get(a[0].o, "colorTransform"));
             return {};
-        });
+        },
+        DontEnum | From8);
 
     // MovieClip.scrollRect: a copy of the shown rectangle, or undefined; any object with the
     // four fields sets it, null or undefined removes it.

@@ -24,8 +24,11 @@ struct Geom {
 }  // namespace
 
 TEST(Avm1Geom, OnlyFromFlash8) {
-    Stage s7(7);
+    Stage s7(7), s8(8);
     EXPECT_EQ(s7.vm.typeOf(s7.vm.get(s7.vm.global, "flash")), "undefined");
+    // A clip's transform is out of sight too, even for a movie that uncovers flash.geom.
+    EXPECT_EQ(s7.vm.clipProto->findOwn(s7.vm.key("transform")), nullptr);
+    EXPECT_NE(s8.vm.clipProto->findOwn(s8.vm.key("transform")), nullptr);
 }
 
 TEST(Avm1Geom, PointMath) {
