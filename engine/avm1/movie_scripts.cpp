@@ -826,7 +826,10 @@ void ScriptRunner::retire(std::unique_ptr<SpriteClip> owned) {
     if (vm_->textFields) vm_->textFields->parentGone(c);
     buttonParentGone(*vm_, c);
     loadTargetGone(*vm_, c);
-    if (c->scriptObject) c->scriptObject->clip = nullptr;
+    if (c->scriptObject) {
+        c->scriptObject->clipPath = vm_->targetPath(c);
+        c->scriptObject->clip = nullptr;
+    }
     c->scriptObject = nullptr;
     gone_.push_back(std::move(owned));
 }

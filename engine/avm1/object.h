@@ -131,6 +131,9 @@ public:
     static constexpr uint32_t kNoElement = UINT32_MAX;
     std::unique_ptr<FunctionData> fn;
     ClipHost* clip = nullptr;      // MovieClip: the timeline behind it (null once removed)
+    // MovieClip whose clip was removed: the path it had, where a clip made again stands in
+    // for it (set when the clip leaves; empty for a reference that never had a place).
+    std::string clipPath;
     Object* superThis = nullptr;   // Super: the instance
     Object* superProto = nullptr;  // Super: where lookups start
     Object* superHome = nullptr;   // Super: the prototype below it, whose constructor super() runs

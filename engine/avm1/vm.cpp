@@ -325,7 +325,16 @@ static void checkChainDepth(int depth) {
     if (depth >= 256) throw ScriptAbort{"prototype chain too long"};
 }
 
+Object* Vm::liveRef(Object* o) {
+    if (!o || o->clip || o->clipPath.empty() || o->cls != ObjClass::MovieClip || !root_)
+        return o;
+    ClipHost* now = resolveTarget(o->clipPath, root_);
+    Object* found = now ? clipObject(now) : nullptr;
+    return found && found->clip ? found : o;
+}
+
 Value Vm::get(Object* o, std::string_view name) {
+    o = liveRef(o);
     if (!o) return {};
     if (o->cls == ObjClass::Super) {
         Object* start = o->superProto;
@@ -448,6 +457,7 @@ Value Vm::resolveMissing(Object* o, std::string_view name) {
 }
 
 void Vm::set(Object* o, std::string_view name, Value v) {
+    o = liveRef(o);
     if (!o) return;
     if (o->cls == ObjClass::Super) {
         // A setter above the method's class runs for the instance.
@@ -827,8 +837,10 @@ std::string Vm::toString(const Value& v) {
             return v.s;
         case Type::Object: {
             Object* o = v.o;
-            if (o->cls == ObjClass::MovieClip || o->cls == ObjClass::TextField)
+            if (o->cls == ObjClass::MovieClip || o->cls == ObjClass::TextField) {
+                o = liveRef(o);
                 return o->clip ? targetPath(o->clip) : "";
+            }
             // A String object is its text, whatever toString() it was given.
             if (o->cls == ObjClass::String) return o->primitive.s;
             // A toString() that gives anything but text leaves the object's type name.

@@ -120,6 +120,9 @@ public:
     std::string key(std::string_view name) const;  // lookup key for the version's case rule
 
     Value get(Object* o, std::string_view name);
+    // A reference to a removed clip reaches whatever clip now has its path; anything else,
+    // and a reference nothing stands in for, is itself.
+    Object* liveRef(Object* o);
     Value resolveMissing(Object* o, std::string_view name);  // __resolve
     // A get without __resolve: for conversions and the handlers of the player's own events.
     Value getMethod(Object* o, std::string_view name);

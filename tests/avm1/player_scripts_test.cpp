@@ -195,7 +195,8 @@ void callTraced(ActionWriter& a, const char* target, const char* method,
 
 // attachMovie places a library sprite that runs its own first frame once the current list is
 // done; bad names and depths give nothing; duplicates copy the placement; removed clips leave
-// dead references; what scripts placed stays when the root loops.
+// dead references (until a clip is made again at their path); what scripts placed stays when
+// the root loops.
 TEST(Avm1Player, ScriptsPlaceLibrarySprites) {
     swftest::SwfBuilder b(7);
     swftest::SpriteBuilder s;
@@ -228,6 +229,11 @@ TEST(Avm1Player, ScriptsPlaceLibrarySprites) {
     push(a, {"removeMovieClip"}).op(op::CallMethod).pop();
     push(a, {"gone"}).getVariable().trace();
     push(a, {"gone._x"}).getVariable().trace();
+    // A clip made again at the removed one's path stands in for it.
+    callTraced(a, "_root", "attachMovie", {9, "three", "Lib"}, 3);
+    push(a, {"gone"}).getVariable();
+    push(a, {"_x", 12}).op(op::SetMember);
+    push(a, {"three._x"}).getVariable().trace();
     b.doAction(a);
     b.showFrame();
     ActionWriter second;
@@ -242,7 +248,9 @@ TEST(Avm1Player, ScriptsPlaceLibrarySprites) {
     auto r = play(b);
     EXPECT_EQ(r->take(),
               "_level0.one\nundefined\nundefined\n_level0.two\n30\n_level0.three\n\nundefined\n"
-              "first frame of _level0.one\nfirst frame of _level0.two\n");
+              "_level0.three\n12\n"
+              "first frame of _level0.one\nfirst frame of _level0.two\n"
+              "first frame of _level0.three\n");
     r->player->advanceFrame();
     r->player->advanceFrame();  // the root goes back a frame: what scripts placed stays
     EXPECT_EQ(r->take(), "_level0.two\n_level0.two\n");
