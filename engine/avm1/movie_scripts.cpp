@@ -1006,8 +1006,10 @@ void ScriptRunner::placeNew(ClipHost* parent, int nesting,
             if (cls) constructAs(*vm_, cls, *s);
         }
         fireEvents(s, kEventLoad);
-        // A class's onLoad answers; one the parent's frame script sets comes too late.
-        if (s->scriptObject && !s->scriptObject->findOwn(vm_->key("onLoad")))
+        // A class's onLoad answers; one the parent's frame script sets comes too late, unless
+        // the clip has clip events of its own, whose load waits for the frame script.
+        if (s->scriptObject &&
+            (!s->events.empty() || !s->scriptObject->findOwn(vm_->key("onLoad"))))
             callHandler(s, "onLoad");
         if (s->movedBeforeStart && s->currentFrame() != 0) {
             s->movedBeforeStart = false;

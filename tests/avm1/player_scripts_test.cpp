@@ -153,6 +153,16 @@ TEST(Avm1Player, PlacedSpritesAreClipsWithFrameScriptsAndClipEvents) {
     ActionWriter unload = say("unload");
     unload.end();
     p.clipActions = {{1, load.bytes()}, {4, unload.bytes()}};
+    {
+        // A script ahead of the placement gives the clip an onLoad: its load still comes.
+        ActionWriter a;
+        ActionWriter body = say("onLoad");
+        push(a, {"kid"}).getVariable();
+        push(a, {"onLoad"});
+        defineFunction(a, "", {}, body);
+        a.op(op::SetMember);
+        b.doAction(a);
+    }
     b.placeObject(p);
     {
         ActionWriter a;
@@ -174,7 +184,7 @@ TEST(Avm1Player, PlacedSpritesAreClipsWithFrameScriptsAndClipEvents) {
     b.remove(3);
     b.showFrame();
     auto r = play(b);
-    EXPECT_EQ(r->take(), "load\nsprite frame 1 of _level0.kid\n10\nkid\n");
+    EXPECT_EQ(r->take(), "load\nonLoad\nsprite frame 1 of _level0.kid\n10\nkid\n");
     r->player->advanceFrame();
     EXPECT_EQ(r->take(), "sprite frame 2\nroot 2\n");
     r->player->advanceFrame();
