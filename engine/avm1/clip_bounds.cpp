@@ -472,8 +472,22 @@ void installClipBoundsBuiltins(Vm& vm) {
                             ClipHost* c = clipOf(self);
                             if (!c || !arg(a, 0).isObject()) return {};
                             Object* pt = a[0].o;
-                            const double x = vm.toNumber(vm.get(pt, "x"));
-                            const double y = vm.toNumber(vm.get(pt, "y"));
+                            // The point's own x and y count even where version bits hide them.
+                            auto hidden = [&](std::string_view name) -> Property* {
+                                Property* own = pt->findAny(vm.key(name));
+                                return own && own->hidden && !own->isAccessor() ? own : nullptr;
+                            };
+                            auto read = [&](std::string_view name) {
+                                Property* own = hidden(name);
+                                return vm.toNumber(own ? own->value : vm.get(pt, name));
+                            };
+                            auto write = [&](std::string_view name, double v) {
+                                if (Property* own = hidden(name))
+                                    own->value = Value(v);
+                                else
+                                    vm.set(pt, name, Value(v));
+                            };
+                            const double x = read("x"), y = read("y");
                             auto t = toStage(vm, c);
                             if (!t || !std::isfinite(x) || !std::isfinite(y)) return {};
                             if (!toGlobal) {
@@ -482,8 +496,8 @@ void installClipBoundsBuiltins(Vm& vm) {
                                 if (!ok) return {};
                             }
                             const QPointF p = t->map(QPointF(x * 20, y * 20)) / 20.0;
-                            vm.set(pt, "x", Value(p.x()));
-                            vm.set(pt, "y", Value(p.y()));
+                            write("x", p.x());
+                            write("y", p.y());
                             return {};
                         });
     }

@@ -710,6 +710,17 @@ TEST(Avm1Drawing, TheRootCarriesItsPlacement) {
         push(a, {"pt"}).getVariable();
         push(a, {"y"}).op(op::GetMember).trace();
     }
+    // The point's members count even where version bits hide them from this movie.
+    auto propFlags = [&](int set, int clear) {
+        push(a, {clear, set, P::null(), "pt", 4, "ASSetPropFlags"}).op(op::CallFunction).pop();
+    };
+    propFlags(1024, 0);  // out of sight before SWF 7
+    push(a, {"pt"}).getVariable();
+    push(a, {1, "mc"}).getVariable();
+    push(a, {"localToGlobal"}).op(op::CallMethod).pop();
+    propFlags(0, 1024);
+    push(a, {"pt"}).getVariable();
+    push(a, {"y"}).op(op::GetMember).trace();
     b.doAction(a);
     b.showFrame();
     ActionWriter a2;
@@ -734,7 +745,7 @@ TEST(Avm1Drawing, TheRootCarriesItsPlacement) {
     QImage img = r->frame();
     EXPECT_EQ(img.pixel(105, 15), qRgb(255, 0, 0));
     EXPECT_EQ(img.pixel(5, 15), qRgb(255, 255, 255));
-    EXPECT_EQ(r->take(), "100\n15\n5\n-5\n");
+    EXPECT_EQ(r->take(), "100\n15\n5\n-5\n5\n");
 
     r->player->handleEvent(swf::InputEvent::mouseMove(115, 10));
     r->player->advanceFrame();
