@@ -421,7 +421,7 @@ void installClipBuiltins(Vm& vm) {
             if (proto.isObject()) made.o->setProto(proto.o);
         }
         if (arg(a, 3).isObject())
-            for (const auto& n : vm.enumerate(a[3].o)) vm.set(made.o, n, vm.get(a[3].o, n));
+            for (const auto& n : vm.enumerate(a[3].o)) vm.set(made.o, n, vm.getHidden(a[3].o, n));
         if (cls.isObject() && cls.o->fn) {
             vm.markConstructed(made.o, cls.o);
             vm.call(cls, made.o, {});
@@ -446,7 +446,7 @@ void installClipBuiltins(Vm& vm) {
         if (!dup) return {};
         Object* o = vm.clipObject(dup);
         if (arg(a, 2).isObject())
-            for (const auto& n : vm.enumerate(a[2].o)) vm.set(o, n, vm.get(a[2].o, n));
+            for (const auto& n : vm.enumerate(a[2].o)) vm.set(o, n, vm.getHidden(a[2].o, n));
         return Value(o);
     });
     vm.defineMethod(mp, "removeMovieClip", [clipOf](Vm& vm, Object* self, Args&) -> Value {

@@ -473,21 +473,16 @@ void installClipBoundsBuiltins(Vm& vm) {
                             if (!c || !arg(a, 0).isObject()) return {};
                             Object* pt = a[0].o;
                             // The point's own x and y count even where version bits hide them.
-                            auto hidden = [&](std::string_view name) -> Property* {
-                                Property* own = pt->findAny(vm.key(name));
-                                return own && own->hidden && !own->isAccessor() ? own : nullptr;
-                            };
-                            auto read = [&](std::string_view name) {
-                                Property* own = hidden(name);
-                                return vm.toNumber(own ? own->value : vm.get(pt, name));
-                            };
                             auto write = [&](std::string_view name, double v) {
-                                if (Property* own = hidden(name))
+                                Property* own = pt->findAny(vm.key(name));
+                                if (own && own->hidden && own->listedWhenHidden &&
+                                    !own->isAccessor())
                                     own->value = Value(v);
                                 else
                                     vm.set(pt, name, Value(v));
                             };
-                            const double x = read("x"), y = read("y");
+                            const double x = vm.toNumber(vm.getHidden(pt, "x"));
+                            const double y = vm.toNumber(vm.getHidden(pt, "y"));
                             auto t = toStage(vm, c);
                             if (!t || !std::isfinite(x) || !std::isfinite(y)) return {};
                             if (!toGlobal) {

@@ -333,6 +333,13 @@ Object* Vm::liveRef(Object* o) {
     return found && found->clip ? found : o;
 }
 
+Value Vm::getHidden(Object* o, std::string_view name) {
+    if (Property* own = o ? o->findAny(key(name)) : nullptr;
+        own && own->hidden && own->listedWhenHidden && !own->isAccessor())
+        return own->value;
+    return get(o, name);
+}
+
 Value Vm::get(Object* o, std::string_view name) {
     o = liveRef(o);
     if (!o) return {};
