@@ -36,10 +36,10 @@ std::shared_ptr<const swf::Movie> loadMovieShared(const QString& path) {
         throw swf::LoadError("cannot open " + path.toStdString() + ": " +
                              file.errorString().toStdString());
     const QByteArray bytes = file.readAll();
-    auto movie =
-        swf::loadMovie(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                                size_t(bytes.size())),
-                       info.absolutePath().toStdString());
+    auto movie = swf::loadMovieAt(
+        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                 size_t(bytes.size())),
+        key.toStdString());
     // Drop entries whose movies are gone so the map does not grow with every file played.
     std::erase_if(cache, [](const auto& kv) { return kv.second.movie.expired(); });
     cache[key] = Entry{info.size(), info.lastModified(), movie};

@@ -208,10 +208,10 @@ void PlayerControl::setMovie(const QString& path) {
 
 void PlayerControl::setMovieData(const QString& path, const QByteArray& bytes) {
     start(path, [&] {
-        return swf::loadMovie(
+        return swf::loadMovieAt(
             std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
                                      size_t(bytes.size())),
-            QFileInfo(path).absolutePath().toStdString());
+            QFileInfo(path).absoluteFilePath().toStdString());
     });
 }
 

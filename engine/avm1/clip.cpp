@@ -149,8 +149,12 @@ Value clipGetIndex(Vm& vm, ClipHost* clip, int index) {
             return Value(slashPath(clip));
         case 14:
             return Value("");
-        case 15:
-            return Value("file:///movie.swf");
+        case 15: {
+            // The file the clip's movie came from; a movie given as bytes names none.
+            const ScriptRunner* r = runnerFor(vm, clip);
+            const std::string& url = r ? r->movie().limits.url : std::string();
+            return Value(url.empty() ? std::string("file:///movie.swf") : url);
+        }
         case 16:
             return Value(std::max(vm.quality - 1, 0));
         case 17:

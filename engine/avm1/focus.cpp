@@ -476,6 +476,9 @@ void installFocusBuiltins(Vm& vm) {
             installTabIndex(vm, proto.o, false);
             // Clips acting as buttons answer the mouse while this holds.
             vm.defineValue(proto.o, "enabled", Value(true));
+            vm.defineValue(proto.o, "useHandCursor", Value(true));
+            // A clip is no root of its own until a script says so.
+            vm.defineValue(proto.o, "_lockroot", Value(false));
         }
     Object* sel = vm.newInstance(vm.objectProto, vm.objectCtor);
     vm.defineValue(vm.global, "Selection", sel);

@@ -231,6 +231,7 @@ void loadAt(Vm& vm, Object* loader, const std::string& url, const Place& p, bool
         try {
             LoadLimits limits;
             limits.baseDir = l->baseDir;
+            limits.url = fileUrl(vm, url);
             movie = loadMovie(
                 std::span(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size()), limits);
         } catch (const std::exception&) {

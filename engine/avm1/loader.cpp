@@ -348,11 +348,38 @@ Value getSlot(Object* o, std::string_view name) {
 
 // ---------------------------------------------------------------- files and text
 
+namespace {
+
+constexpr std::string_view kFileScheme = "file://";
+
+// A file:// URL into the movie's own folder, as a movie builds one from its _url, is the
+// name below it; anything else is left as it is.
+std::string_view belowBase(const Loads& l, std::string_view url) {
+    if (!url.starts_with(kFileScheme)) return url;
+    const std::string base = std::filesystem::path(l.baseDir).lexically_normal().generic_string();
+    std::string_view rest = url.substr(kFileScheme.size());
+    if (!rest.starts_with(base) || rest.size() <= base.size() || rest[base.size()] != '/')
+        return url;
+    return rest.substr(base.size() + 1);
+}
+
+}  // namespace
+
+std::string fileUrl(const Vm& vm, std::string_view url) {
+    const Loads* l = const_cast<Vm&>(vm).loads.get();
+    if (url.starts_with(kFileScheme)) return std::string(url);
+    if (!l || l->baseDir.empty()) return {};
+    std::string_view u = url;
+    if (auto q = u.find_first_of("?#"); q != std::string_view::npos) u = u.substr(0, q);
+    const auto full = (std::filesystem::path(l->baseDir) / std::string(u)).lexically_normal();
+    return std::string(kFileScheme) + full.generic_string();
+}
+
 std::optional<std::string> readLocalFile(const Vm& vm, std::string_view url, uintmax_t maxBytes) {
     namespace fs = std::filesystem;
     const Loads* l = const_cast<Vm&>(vm).loads.get();
     if (!l || l->baseDir.empty() || url.empty() || url.size() > 1024) return std::nullopt;
-    std::string_view u = url;
+    std::string_view u = belowBase(*l, url);
     if (auto q = u.find_first_of("?#"); q != std::string_view::npos) u = u.substr(0, q);
     // No scheme passes it: nothing leaves the machine. A name ends at an escaped NUL.
     std::string name = formDecode(u);

@@ -96,8 +96,10 @@ void runBetweenFrames(Vm& vm, const std::function<void()>& fn);
 // function for any other index.
 NativeFn loadNative(int index);
 
-// A file of the movie's folder; nullopt when it is remote, outside the folder, missing or too
-// large.
+// The file:// URL a name the movie asks for stands for (a file:// URL as it is), for _url.
+std::string fileUrl(const Vm& vm, std::string_view url);
+// A file of the movie's folder, by a name below it or a file:// URL into it; nullopt when it
+// is remote, outside the folder, missing or too large.
 std::optional<std::string> readLocalFile(const Vm& vm, std::string_view url,
                                          uintmax_t maxBytes = Loads::kMaxFileBytes);
 // "a=1&b=two+words" into names and values, %XX decoded; text that is no UTF-8 is read as

@@ -56,6 +56,9 @@ std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes);
 std::shared_ptr<const Movie> loadMovieFile(const std::string& path);
 // As loadMovie(bytes); files the movie imports (ImportAssets) are read from baseDir.
 std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes, const std::string& baseDir);
+// The bytes of the file at filePath: imports come from its folder, and its scripts read its
+// file:// URL in _url.
+std::shared_ptr<const Movie> loadMovieAt(std::span<const uint8_t> bytes, const std::string& filePath);
 
 const MovieInfo& movieInfo(const Movie& movie);
 

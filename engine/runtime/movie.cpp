@@ -516,9 +516,18 @@ std::shared_ptr<const Movie> loadMovieFile(const std::string& path) {
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
     in.read(reinterpret_cast<char*>(bytes.data()), size);
     if (!in) throw LoadError("cannot read " + path);
+    return loadMovieAt(bytes, path);
+}
+
+std::shared_ptr<const Movie> loadMovieAt(std::span<const uint8_t> bytes, const std::string& filePath) {
     std::error_code ec;
-    const auto dir = std::filesystem::absolute(std::filesystem::path(path), ec).parent_path();
-    return loadMovie(bytes, ec ? std::string() : dir.string());
+    const auto full = std::filesystem::absolute(std::filesystem::path(filePath), ec);
+    LoadLimits limits;
+    if (!ec) {
+        limits.baseDir = full.parent_path().string();
+        limits.url = "file://" + full.lexically_normal().generic_string();
+    }
+    return loadMovie(bytes, limits);
 }
 
 const MovieInfo& movieInfo(const Movie& movie) { return movie.info; }

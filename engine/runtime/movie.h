@@ -186,6 +186,9 @@ struct LoadLimits {
     // ImportAssets: files are read from this folder (none when empty), nested at most
     // maxImportDepth deep and maxImportBytes in all.
     std::string baseDir;
+    // Where the movie came from, as its scripts read it in _url ("file:///..."); empty when
+    // unknown (a movie given as bytes).
+    std::string url;
     int maxImportDepth = 8;
     uint64_t maxImportBytes = 256ull << 20;
 };

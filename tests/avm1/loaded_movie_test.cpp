@@ -144,9 +144,15 @@ TEST(Avm1LoadedMovie, LoadMovieTakesTheClipsPlaceAndKeepsTheLevelsRoot) {
     first.load("child.swf", "clip", true).str("asked").trace();
     Code second;
     second.say("read ", "clip.v").say("path ", "clip");
+    // Each clip's _url is the file its movie came from.
+    second.say("", "_url").say("", "clip._url");
+    auto url = [&](const char* name) {
+        return "file://" + (dir.path / name).lexically_normal().generic_string();
+    };
     EXPECT_EQ(run(dir, twoFrames(first, second), 2),
               (std::vector<std::string>{"asked", "child this=_level0.clip", "child root=_level0",
-                                        "read kept", "path _level0.clip"}));
+                                        "read kept", "path _level0.clip", url("main.swf"),
+                                        url("child.swf")}));
 }
 
 TEST(Avm1LoadedMovie, LoadMovieNumPutsTheMovieOnItsOwnLevel) {

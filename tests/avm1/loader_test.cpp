@@ -174,6 +174,11 @@ TEST(Avm1Loader, OnlyFilesOfTheMoviesFolderAreRead) {
     for (const char* url : {"../in.txt", "/etc/passwd", "file:///etc/passwd", "http://x/in.txt",
                             "sub", "nothere.txt", ""})
         EXPECT_FALSE(swf::avm1::readLocalFile(l.vm, url)) << url;
+    // A file:// URL into the folder (as a movie builds from its _url) is a name below it.
+    const std::string url = swf::avm1::fileUrl(l.vm, "sub/../in.txt?x=1");
+    EXPECT_EQ(url, "file://" + f.path.lexically_normal().generic_string() + "/in.txt");
+    EXPECT_TRUE(swf::avm1::readLocalFile(l.vm, url));
+    EXPECT_FALSE(swf::avm1::readLocalFile(l.vm, url.substr(0, url.size() - 7) + "/../in.txt"));
 }
 
 TEST(Avm1Loader, LocalConnectionDeliversCopiesAfterItsStatus) {
