@@ -191,10 +191,16 @@ void installMiscBuiltins(Vm& vm) {
     accessor(
         "displayState",
         [slotOf](Vm& vm, Object* self, Args&) { return slotOf(vm, self, kDisplay, "normal"); },
-        [store](Vm& vm, Object* self, Args& a) -> Value {
+        [store, slotOf](Vm& vm, Object* self, Args& a) -> Value {
             const std::string in = asciiLower(vm.toString(arg(a, 0)));
-            if (in == "normal") store(self, kDisplay, Value("normal"));
-            if (in == "fullscreen") store(self, kDisplay, Value("fullScreen"));
+            if (in != "normal" && in != "fullscreen") return {};
+            const bool full = in == "fullscreen";
+            const bool was = vm.toString(slotOf(vm, self, kDisplay, "normal")) == "fullScreen";
+            store(self, kDisplay, Value(full ? "fullScreen" : "normal"));
+            // Listeners hear the change before the script goes on.
+            if (self && full != was)
+                vm.callMethod(Value(self), "broadcastMessage",
+                              {Value("onFullScreen"), Value(full)});
             return {};
         });
     // The stage keeps the movie's own size while the player scales it to the window.

@@ -713,7 +713,7 @@ TEST(Avm1System, ContextMenuCopySharesBuiltInsAndCopiesCustomItems) {
     EXPECT_EQ(traced(8, a), "true\nundefined\nfalse\n");
 }
 
-TEST(Avm1System, StageAlignKeepsTheNamedEdgesInOrder) {
+TEST(Avm1System, StageAlignKeepsTheNamedEdgesInOrderAndDisplayStateIsHeard) {
     ActionWriter a;
     auto setAlign = [&](const char* v) {
         push(a, {"Stage"}).getVariable();
@@ -724,13 +724,22 @@ TEST(Avm1System, StageAlignKeepsTheNamedEdgesInOrder) {
     setAlign("xtl");      // LT
     setAlign("nothing");  // only the t counts: T
     setAlign("X");        // empty
-    push(a, {"Stage"}).getVariable();
-    push(a, {"displayState", "FULLSCREEN"}).op(op::SetMember);
-    traceMember(a, "Stage", "displayState");  // fullScreen
-    push(a, {"Stage"}).getVariable();
-    push(a, {"displayState", "huge"}).op(op::SetMember);
-    traceMember(a, "Stage", "displayState");  // unchanged
-    EXPECT_EQ(traced(8, a), "RB\nLT\nT\n\nfullScreen\nfullScreen\n");
+    // A listener hears each change of displayState as it is made.
+    ActionWriter heard;
+    push(heard, {"full"}).getVariable().trace();
+    push(a, {"l", "onFullScreen"});
+    defineFunction(a, "", {"full"}, heard);
+    push(a, {1}).op(op::InitObject).setVariable();
+    push(a, {"l"}).getVariable();
+    push(a, {1, "Stage"}).getVariable();
+    push(a, {"addListener"}).op(op::CallMethod).pop();
+    for (const char* state : {"FULLSCREEN", "huge", "fullScreen", "normal"}) {
+        push(a, {"Stage"}).getVariable();
+        push(a, {"displayState", state}).op(op::SetMember);
+        traceMember(a, "Stage", "displayState");
+    }
+    EXPECT_EQ(traced(8, a),
+              "RB\nLT\nT\n\ntrue\nfullScreen\nfullScreen\nfullScreen\nfalse\nnormal\n");
 }
 
 TEST(Avm1System, CameraKeepsMotionAndQualityWithinRange) {
