@@ -474,9 +474,7 @@ void installClipBoundsBuiltins(Vm& vm) {
                             Object* pt = a[0].o;
                             // The point's own x and y count even where version bits hide them.
                             auto write = [&](std::string_view name, double v) {
-                                Property* own = pt->findAny(vm.key(name));
-                                if (own && own->hidden && own->listedWhenHidden &&
-                                    !own->isAccessor())
+                                if (Property* own = vm.versionHidden(pt, name))
                                     own->value = Value(v);
                                 else
                                     vm.set(pt, name, Value(v));

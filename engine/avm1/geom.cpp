@@ -678,8 +678,7 @@ void installGeomBuiltins(Vm& vm) {
                 if (DisplayObject* o = objectOf(c)) t = t * qtMatrix(o->matrix);
             return makeMatrix(vm, t);
         },
-        [](Vm&, Object*, Args&) -> Value { return {}; },
-        DontEnum | From8);
+        [](Vm&, Object*, Args&) -> Value { return {}; }, DontEnum | From8);
     auto makeCx = [ct](Vm& vm, const double v[8]) {
         Args a;
         for (int i = 0; i < 8; ++i) a.push_back(Value(v[i]));
@@ -741,8 +740,7 @@ void installGeomBuiltins(Vm& vm) {
             }
             return makeCx(vm, t);
         },
-        [](Vm&, Object*, Args&) -> Value { return {}; },
-        DontEnum | From8);
+        [](Vm&, Object*, Args&) -> Value { return {}; }, DontEnum | From8);
     accessor(
         vm, trProto, "pixelBounds",
         [clipOf, objectOf, rect](Vm& vm, Object* self, Args&) -> Value {
@@ -764,8 +762,7 @@ void installGeomBuiltins(Vm& vm) {
                 return construct(vm, rect, {Value(0), Value(0), Value(0), Value(0)});
             return construct(vm, rect, {Value(x0), Value(y0), Value(x1 - x0), Value(y1 - y0)});
         },
-        [](Vm&, Object*, Args&) -> Value { return {}; },
-        DontEnum | From8);
+        [](Vm&, Object*, Args&) -> Value { return {}; }, DontEnum | From8);
 
     // MovieClip.transform: a new view each time; setting one copies its matrix and colours.
     accessor(

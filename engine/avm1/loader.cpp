@@ -371,8 +371,7 @@ std::string fileUrl(const Vm& vm, std::string_view url) {
     if (!l || l->baseDir.empty()) return {};
     std::string_view u = url;
     if (auto q = u.find_first_of("?#"); q != std::string_view::npos) u = u.substr(0, q);
-    const auto full = (std::filesystem::path(l->baseDir) / std::string(u)).lexically_normal();
-    return std::string(kFileScheme) + full.generic_string();
+    return fileUrlOf((std::filesystem::path(l->baseDir) / std::string(u)).string());
 }
 
 std::optional<std::string> readLocalFile(const Vm& vm, std::string_view url, uintmax_t maxBytes) {

@@ -326,17 +326,19 @@ static void checkChainDepth(int depth) {
 }
 
 Object* Vm::liveRef(Object* o) {
-    if (!o || o->clip || o->clipPath.empty() || o->cls != ObjClass::MovieClip || !root_)
-        return o;
+    if (!o || o->clip || o->clipPath.empty() || o->cls != ObjClass::MovieClip || !root_) return o;
     ClipHost* now = resolveTarget(o->clipPath, root_);
     Object* found = now ? clipObject(now) : nullptr;
     return found && found->clip ? found : o;
 }
 
+Property* Vm::versionHidden(Object* o, std::string_view name) {
+    Property* own = o ? o->findAny(key(name)) : nullptr;
+    return own && own->hidden && own->listedWhenHidden && !own->isAccessor() ? own : nullptr;
+}
+
 Value Vm::getHidden(Object* o, std::string_view name) {
-    if (Property* own = o ? o->findAny(key(name)) : nullptr;
-        own && own->hidden && own->listedWhenHidden && !own->isAccessor())
-        return own->value;
+    if (Property* own = versionHidden(o, name)) return own->value;
     return get(o, name);
 }
 

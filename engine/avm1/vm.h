@@ -123,8 +123,10 @@ public:
     // A reference to a removed clip reaches whatever clip now has its path; anything else,
     // and a reference nothing stands in for, is itself.
     Object* liveRef(Object* o);
-    // An own value that version bits hide from this movie (what for..in still lists, and some
-    // built-ins read), else get(o, name).
+    // o's own plain property of that name when version bits hide it from this movie (what
+    // for..in still lists, and some built-ins read and write); null otherwise.
+    Property* versionHidden(Object* o, std::string_view name);
+    // Its value, else get(o, name).
     Value getHidden(Object* o, std::string_view name);
     Value resolveMissing(Object* o, std::string_view name);  // __resolve
     // A get without __resolve: for conversions and the handlers of the player's own events.

@@ -2032,8 +2032,8 @@ bool drawTiles(StageCache& cache, const QRect& device, const QTransform& base,
             // Antialiased edges, hairlines and rounding reach a little past the bounds.
             const bool sane = std::isfinite(b.x()) && std::isfinite(b.y()) &&
                               std::isfinite(b.width()) && std::isfinite(b.height()) &&
-                              std::abs(b.x()) < 1e8 && std::abs(b.y()) < 1e8 &&
-                              b.width() < 1e8 && b.height() < 1e8;
+                              std::abs(b.x()) < 1e8 && std::abs(b.y()) < 1e8 && b.width() < 1e8 &&
+                              b.height() < 1e8;
             r = sane ? b.normalized().toAlignedRect().adjusted(-3, -3, 3, 3) : all;
         }
         if (!live) known.push_back({depth, objSig, r});

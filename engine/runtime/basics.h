@@ -58,7 +58,8 @@ std::shared_ptr<const Movie> loadMovieFile(const std::string& path);
 std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes, const std::string& baseDir);
 // The bytes of the file at filePath: imports come from its folder, and its scripts read its
 // file:// URL in _url.
-std::shared_ptr<const Movie> loadMovieAt(std::span<const uint8_t> bytes, const std::string& filePath);
+std::shared_ptr<const Movie> loadMovieAt(std::span<const uint8_t> bytes,
+                                         const std::string& filePath);
 
 const MovieInfo& movieInfo(const Movie& movie);
 

@@ -519,15 +519,20 @@ std::shared_ptr<const Movie> loadMovieFile(const std::string& path) {
     return loadMovieAt(bytes, path);
 }
 
-std::shared_ptr<const Movie> loadMovieAt(std::span<const uint8_t> bytes, const std::string& filePath) {
+std::shared_ptr<const Movie> loadMovieAt(std::span<const uint8_t> bytes,
+                                         const std::string& filePath) {
     std::error_code ec;
     const auto full = std::filesystem::absolute(std::filesystem::path(filePath), ec);
     LoadLimits limits;
     if (!ec) {
         limits.baseDir = full.parent_path().string();
-        limits.url = "file://" + full.lexically_normal().generic_string();
+        limits.url = fileUrlOf(full.string());
     }
     return loadMovie(bytes, limits);
+}
+
+std::string fileUrlOf(const std::string& path) {
+    return "file://" + std::filesystem::path(path).lexically_normal().generic_string();
 }
 
 const MovieInfo& movieInfo(const Movie& movie) { return movie.info; }

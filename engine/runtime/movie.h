@@ -242,6 +242,8 @@ private:
 };
 
 std::shared_ptr<const Movie> loadMovie(std::span<const uint8_t> bytes, const LoadLimits& limits);
+// The file:// URL of an absolute local path, as scripts read it in _url.
+std::string fileUrlOf(const std::string& path);
 
 // order: the command's place among its frame's commands.
 void applyCommand(DisplayList& list, const Movie& movie, const DisplayCommand& cmd, int frame = 0,

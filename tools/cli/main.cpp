@@ -506,14 +506,14 @@ int cmdBench(const std::vector<std::string>& args) {
     auto frameRate = [&](long count) {
         return measure(count, 1e9, [&](long) {
             const long f = frameNo++;
-        // Cold: a new player each frame, so nothing of the frame before is reused.
-        if (cold) {
-            drawing = std::make_unique<swf::Player>(movie);
-            drawing->setQuality(quality);
-            drawing->gotoFrame(int(f % std::max(1, drawing->totalFrames())));
-        } else {
-            drawing->advanceFrame();
-        }
+            // Cold: a new player each frame, so nothing of the frame before is reused.
+            if (cold) {
+                drawing = std::make_unique<swf::Player>(movie);
+                drawing->setQuality(quality);
+                drawing->gotoFrame(int(f % std::max(1, drawing->totalFrames())));
+            } else {
+                drawing->advanceFrame();
+            }
             QPainter p(&img);
             drawing->render(p, QRect(0, 0, w, h), swf::ScaleMode::ShowAll);
         });
